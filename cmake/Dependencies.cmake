@@ -1,0 +1,25 @@
+# Third-party libraries, all from Debian packages (see scripts/install.sh).
+find_package(Threads REQUIRED)
+find_package(PkgConfig REQUIRED)
+
+pkg_check_modules(ZLIB REQUIRED IMPORTED_TARGET zlib)
+pkg_check_modules(PCRE2 REQUIRED IMPORTED_TARGET libpcre2-8)
+pkg_check_modules(CURL REQUIRED IMPORTED_TARGET libcurl)
+pkg_check_modules(PNG REQUIRED IMPORTED_TARGET libpng)
+pkg_check_modules(JPEG REQUIRED IMPORTED_TARGET libjpeg)
+pkg_check_modules(CAIRO REQUIRED IMPORTED_TARGET cairo)
+pkg_check_modules(PANGO REQUIRED IMPORTED_TARGET pangocairo pangoft2 fontconfig)
+pkg_check_modules(GTK REQUIRED IMPORTED_TARGET gtk+-3.0)
+pkg_check_modules(WEBKIT REQUIRED IMPORTED_TARGET webkit2gtk-4.1)
+# The media libraries are bound at run time; only their headers are used here.
+pkg_check_modules(FFMPEG REQUIRED IMPORTED_TARGET
+                  libavcodec libavformat libavutil libavfilter libswscale libswresample)
+add_library(ffmpeg_headers INTERFACE)
+target_include_directories(ffmpeg_headers INTERFACE ${FFMPEG_INCLUDE_DIRS})
+
+if(LANTROVE_TESTS)
+  find_package(GTest REQUIRED)
+endif()
+if(LANTROVE_BENCH)
+  find_package(benchmark REQUIRED)
+endif()
