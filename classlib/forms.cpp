@@ -1,0 +1,266 @@
+#include "classlib/forms.h"
+
+#include "classlib/thread.h"
+#include "platform/display/backend.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cxxabi.h>
+
+TApplication* Application = new TApplication(nullptr);
+TScreen* Screen = new TScreen(nullptr);
+
+std::string ClassNameOf(const std::type_info& Type) {
+    int status = 0;
+    char* demangled = abi::__cxa_demangle(Type.name(), nullptr, nullptr, &status);
+    std::string name = (status == 0 && demangled) ? demangled : Type.name();
+    std::free(demangled);
+    size_t angle = name.find('<');
+    size_t colon = name.rfind("::", angle);
+    if (colon != std::string::npos) name.erase(0, colon + 2);
+    return name;
+}
+
+// ---------------------------------------------------------------------------
+
+TForm::TForm(TComponent* AOwner) : TWinControl(AOwner) {
+    FVisible = false;
+    Screen->FForms.push_back(this);
+}
+
+TForm::~TForm() {
+    if (OnDestroy) {
+        try {
+            OnDestroy(this);
+        } catch (...) {
+        }
+    }
+    std::erase(Screen->FForms, this);
+    if (Application && Application->MainForm() == this) Application->SetMainForm(nullptr);
+    DestroyHandle();
+    // Owned components may hold on to the form (its WindowProc, say): they go
+    // while it is still whole.
+    DestroyComponents();
+}
+
+void TForm::CreateParams(TCreateParams& Params) {
+    TWinControl::CreateParams(Params);
+    switch (BorderStyle) {
+    case bsNone:
+        Params.Style = WS_POPUP;
+        break;
+    case bsDialog:
+        Params.Style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
+        break;
+    default:
+        break;
+    }
+}
+
+void TForm::SetVisible(bool Value) {
+    bool was = FVisible;
+    TWinControl::SetVisible(Value);
+    if (was == Value) return;
+    if (Value && OnShow) OnShow(this);
+    if (!Value && OnHide) OnHide(this);
+}
+
+bool TForm::CloseQuery() {
+    bool canClose = true;
+    if (OnCloseQuery) OnCloseQuery(this, canClose);
+    return canClose;
+}
+
+void TForm::DoClose(TCloseAction& Action) {
+    if (OnClose) OnClose(this, Action);
+}
+
+void TForm::Close() {
+    if (FModal) {
+        ModalResult = mrCancel;
+        return;
+    }
+    if (!CloseQuery()) return;
+    TCloseAction action = caHide;
+    DoClose(action);
+    if (action == caNone) return;
+    if (Application->MainForm() == this) {
+        Application->Terminate();
+    } else if (action == caHide) {
+        Hide();
+    } else if (action == caMinimize) {
+        if (HandleAllocated()) ShowWindow(Handle(), SW_MINIMIZE);
+    } else {
+        Release();
+    }
+}
+
+void TForm::Release() { PostMessage(Handle(), CM_RELEASE, 0, 0); }
+
+int TForm::ShowModal() {
+    if (Visible() || FModal) throw EInvalidOperation("Cannot make a visible window modal");
+    // Every other top-level form is disabled while this one is modal.
+    std::vector<TForm*> disabled;
+    for (TForm* f : Screen->FForms) {
+        if (f != this && f->HandleAllocated() && IsWindowEnabled(f->Handle())) {
+            EnableWindow(f->Handle(), 0);
+            disabled.push_back(f);
+        }
+    }
+    FModal = true;
+    ModalResult = mrNone;
+    Show();
+    try {
+        for (;;) {
+            Application->HandleMessage();
+            if (Application->Terminated()) ModalResult = mrCancel;
+            if (ModalResult == mrNone) continue;
+            // Ending a modal showing asks like closing does; caNone keeps it open.
+            TCloseAction action = caHide;
+            if (CloseQuery())
+                DoClose(action);
+            else
+                action = caNone;
+            if (action != caNone || Application->Terminated()) break;
+            ModalResult = mrNone;
+        }
+    } catch (...) {
+        FModal = false;
+        for (TForm* f : disabled)
+            if (std::find(Screen->FForms.begin(), Screen->FForms.end(), f) != Screen->FForms.end())
+                EnableWindow(f->Handle(), 1);
+        throw;
+    }
+    FModal = false;
+    Hide();
+    for (TForm* f : disabled)
+        if (std::find(Screen->FForms.begin(), Screen->FForms.end(), f) != Screen->FForms.end())
+            EnableWindow(f->Handle(), 1);
+    return ModalResult;
+}
+
+void TForm::WndProc(TMessage& Message) {
+    switch (Message.Msg) {
+    case WM_CLOSE:
+        Close();
+        Message.Result = 0;
+        return;
+    case CM_RELEASE:
+        delete this;
+        return;
+    case WM_ACTIVATE:
+        if (LOWORD(Message.WParam) == WA_INACTIVE) {
+            if (OnDeactivate) OnDeactivate(this);
+        } else if (OnActivate) {
+            OnActivate(this);
+        }
+        break;
+    case WM_SHOWWINDOW:
+        // Someone else (another instance, say) showed or hid the window.
+        FVisible = Message.WParam != 0;
+        break;
+    default:
+        break;
+    }
+    TWinControl::WndProc(Message);
+}
+
+// ---------------------------------------------------------------------------
+
+TApplication::TApplication(TComponent* AOwner) : TComponent(AOwner) {}
+
+TApplication::~TApplication() {
+    DestroyComponents();
+    if (FHandle) DeallocateHWnd(FHandle);
+}
+
+void TApplication::Initialize() {
+    FTerminated = false;
+    Handle();
+}
+
+HWND TApplication::Handle() {
+    if (!FHandle) FHandle = AllocateHWnd([](TMessage& m) {
+        m.Result = DefWindowProc(0, m.Msg, m.WParam, m.LParam);
+    });
+    return FHandle;
+}
+
+void TApplication::CreateForm(const TFormClass& FormClass, TForm** Reference) {
+    if (Reference) *Reference = nullptr;
+    TForm* form = FormClass.Create(this);
+    if (Reference) *Reference = form;
+    if (!FMainForm) FMainForm = form;
+}
+
+void TApplication::Notification(TComponent* AComponent, TOperation Operation) {
+    TComponent::Notification(AComponent, Operation);
+    if (Operation == opRemove && AComponent == FMainForm) FMainForm = nullptr;
+}
+
+void TApplication::Terminate() { PostQuitMessage(0); }
+
+void TApplication::HandleException(const std::exception& E) {
+    if (OnException)
+        OnException(this, E);
+    else
+        std::fprintf(stderr, "%s\n", E.what());
+}
+
+bool TApplication::ProcessMessage(MSG& Msg) {
+    if (!PeekMessage(&Msg, 0, 0, 0, PM_REMOVE)) return false;
+    if (Msg.message == WM_QUIT) {
+        FTerminated = true;
+        return true;
+    }
+    bool handled = false;
+    if (OnMessage) OnMessage(Msg, handled);
+    if (!handled) {
+        TranslateMessage(&Msg);
+        DispatchMessage(&Msg);
+    }
+    return true;
+}
+
+void TApplication::ProcessMessages() {
+    MSG msg;
+    try {
+        while (ProcessMessage(msg)) {
+        }
+    } catch (const std::exception& e) {
+        HandleException(e);
+    }
+}
+
+void TApplication::HandleMessage() {
+    MSG msg;
+    try {
+        if (!ProcessMessage(msg)) {
+            // Idle: synchronised calls run inside the queue's loop functions,
+            // so waiting for the next message is all that is left.
+            CheckSynchronize();
+            WaitMessage();
+        }
+    } catch (const std::exception& e) {
+        HandleException(e);
+    }
+}
+
+void TApplication::Run() {
+    if (!FMainForm) return;
+    if (ShowMainForm) FMainForm->Show();
+    while (!FTerminated) HandleMessage();
+}
+
+// ---------------------------------------------------------------------------
+
+TForm* TScreen::ActiveForm() const {
+    HWND active = GetActiveWindow();
+    for (TForm* f : FForms)
+        if (f->HandleAllocated() && f->Handle() == active) return f;
+    return nullptr;
+}
+
+int TScreen::Width() const { return display::Current().ScreenSize().cx; }
+int TScreen::Height() const { return display::Current().ScreenSize().cy; }

@@ -1,0 +1,170 @@
+// Forms, the application object and the screen.
+//
+// The main thread runs Application->Run(); forms are shown modelessly with
+// Show or modally with ShowModal (a nested loop that ends when ModalResult is
+// set or the application terminates). Closing the main form terminates the
+// application.
+#pragma once
+
+#include "classlib/controls.h"
+
+#include <functional>
+#include <new>
+#include <string>
+#include <typeinfo>
+#include <vector>
+
+using TModalResult = int;
+constexpr TModalResult mrNone = 0;
+constexpr TModalResult mrOk = 1;
+constexpr TModalResult mrCancel = 2;
+constexpr TModalResult mrAbort = 3;
+constexpr TModalResult mrRetry = 4;
+constexpr TModalResult mrIgnore = 5;
+constexpr TModalResult mrYes = 6;
+constexpr TModalResult mrNo = 7;
+constexpr TModalResult mrAll = 8;
+constexpr TModalResult mrNoToAll = 9;
+constexpr TModalResult mrYesToAll = 10;
+
+enum TCloseAction { caNone, caHide, caFree, caMinimize };
+enum TFormBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSizeToolWin };
+
+using TCloseEvent = std::function<void(TObject* Sender, TCloseAction& Action)>;
+using TCloseQueryEvent = std::function<void(TObject* Sender, bool& CanClose)>;
+
+class TForm : public TWinControl {
+public:
+    // Forms start hidden.
+    explicit TForm(TComponent* AOwner);
+    ~TForm() override;
+
+    // Asks OnCloseQuery, then OnClose (default action caHide; the main form
+    // terminates the application). In a modal showing it sets ModalResult to
+    // mrCancel instead. A WM_CLOSE to the form's window comes here too.
+    void Close();
+    virtual bool CloseQuery();
+    // Shows the form modally and returns the ModalResult that ended it.
+    virtual int ShowModal();
+    // Frees the form once the messages already waiting are handled.
+    void Release();
+
+    TModalResult ModalResult = mrNone;
+    bool Modal() const { return FModal; }
+
+    TFormBorderStyle BorderStyle = bsSizeable;
+
+    TNotifyEvent OnShow;
+    TNotifyEvent OnHide;
+    TNotifyEvent OnActivate;
+    TNotifyEvent OnDeactivate;
+    TNotifyEvent OnDestroy;
+    TCloseEvent OnClose;
+    TCloseQueryEvent OnCloseQuery;
+
+    void WndProc(TMessage& Message) override;
+    void SetVisible(bool Value) override;
+
+protected:
+    void CreateParams(TCreateParams& Params) override;
+    virtual void DoClose(TCloseAction& Action);
+
+private:
+    bool FModal = false;
+};
+
+// The name ClassName() gives for objects of a type.
+std::string ClassNameOf(const std::type_info& Type);
+
+// Makes a T, setting *Reference to it before its constructor runs (as the
+// class library's form creation does, so code run by the constructor already
+// finds the form through its variable); *Reference is cleared when it throws.
+template <class T> T* NewFormWithReference(TComponent* AOwner, T** Reference) {
+    void* memory = ::operator new(sizeof(T));
+    if (Reference) *Reference = static_cast<T*>(memory);
+    try {
+        return new (memory) T(AOwner);
+    } catch (...) {
+        if (Reference) *Reference = nullptr;
+        ::operator delete(memory);
+        throw;
+    }
+}
+
+// A form class: its class name (also its window class) and how to make one.
+struct TFormClass {
+    std::string ClassName;
+    std::function<TForm*(TComponent* AOwner)> Create;
+
+    template <class T> static TFormClass Of(T** Reference = nullptr) {
+        return TFormClass{ClassNameOf(typeid(T)), [Reference](TComponent* AOwner) -> TForm* {
+                              return NewFormWithReference<T>(AOwner, Reference);
+                          }};
+    }
+};
+
+// The application object: the main thread's loop and the forms it owns.
+class TApplication : public TComponent {
+public:
+    explicit TApplication(TComponent* AOwner);
+    ~TApplication() override;
+
+    // Starts a run: clears Terminated and makes the application's window.
+    void Initialize();
+    // Creates a form owned by the application; the first one becomes MainForm.
+    template <class T> void CreateForm(T*& Reference) {
+        T* form = NewFormWithReference<T>(this, &Reference);
+        if (!FMainForm) FMainForm = form;
+    }
+    void CreateForm(const TFormClass& FormClass, TForm** Reference);
+
+    // Shows the main form (when ShowMainForm) and runs the loop until
+    // Terminated. Returns at once when there is no main form.
+    void Run();
+    // Ends the loop: posts WM_QUIT.
+    void Terminate();
+    bool Terminated() const { return FTerminated; }
+    // Handles every message waiting, then returns.
+    void ProcessMessages();
+    // Handles one message, or waits for one when none is waiting.
+    void HandleMessage();
+
+    HWND Handle();
+    TForm* MainForm() const { return FMainForm; }
+    void SetMainForm(TForm* Form) { FMainForm = Form; }
+    bool ShowMainForm = true;
+    std::string Title;
+
+    // Sees each message before it is dispatched; Handled true stops it.
+    std::function<void(MSG& Msg, bool& Handled)> OnMessage;
+    // Receives exceptions that reach the loop (default: written to stderr).
+    std::function<void(TObject* Sender, const std::exception& E)> OnException;
+
+    void Notification(TComponent* AComponent, TOperation Operation) override;
+
+private:
+    bool ProcessMessage(MSG& Msg);
+    void HandleException(const std::exception& E);
+
+    TForm* FMainForm = nullptr;
+    bool FTerminated = false;
+    HWND FHandle = 0;
+};
+
+class TScreen : public TComponent {
+public:
+    explicit TScreen(TComponent* AOwner) : TComponent(AOwner) {}
+    int FormCount() const { return int(FForms.size()); }
+    TForm* Forms(int Index) const { return FForms.at(size_t(Index)); }
+    // The form whose window is the active window, null when none is ours.
+    TForm* ActiveForm() const;
+    int Width() const;
+    int Height() const;
+
+private:
+    friend class TForm;
+    std::vector<TForm*> FForms; // creation order
+};
+
+extern TApplication* Application;
+extern TScreen* Screen;

@@ -1,0 +1,307 @@
+#include "download/DownloaderDef.h"
+
+#include "classlib/sysutils.h"
+#include "platform/inet/inet.h"
+#include "platform/os/codepage.h"
+
+#include <atomic>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <system_error>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+std::atomic<int> gThreadsAlive{0};
+}
+
+void TTransferLink::Cancel() {
+    std::lock_guard<std::mutex> g(FLock);
+    FCancelled = true;
+    FLog = nullptr;
+}
+
+void TTransferLink::Log(const std::string& line) {
+    std::lock_guard<std::mutex> g(FLock);
+    if (FLog && !FCancelled) FLog(line);
+}
+
+int DownloadThreadsAlive() {
+    return gThreadsAlive.load();
+}
+TThreadAliveMark::TThreadAliveMark() {
+    ++gThreadsAlive;
+}
+TThreadAliveMark::~TThreadAliveMark() {
+    --gThreadsAlive;
+}
+
+std::string HttpBodyToText(const std::string& body, THttpCharset charset) {
+    switch (charset) {
+    case KUnicode: {
+        std::u16string wide(body.size() / 2, u'\0');
+        for (std::size_t i = 0; i < wide.size(); ++i)
+            wide[i] = static_cast<char16_t>(static_cast<unsigned char>(body[2 * i]) |
+                                            (static_cast<unsigned char>(body[2 * i + 1]) << 8));
+        return Utf16ToUtf8(wide);
+    }
+    case KUTF8:
+        return SanitizeUtf8(body);
+    case KAnsi:
+    default:
+        return AnsiToUtf8(body);
+    }
+}
+
+bool SplitHttpAddress(const std::string& url, THttpAddress& address) {
+    address = THttpAddress{};
+    std::string rest = url;
+    if (StartsText("http://", rest)) {
+        rest.erase(0, 7);
+    } else if (StartsText("https://", rest)) {
+        rest.erase(0, 8);
+        address.Secure = true;
+        address.Port = 443;
+    }
+    const std::size_t slash = rest.find('/');
+    std::string hostPort = slash == std::string::npos ? rest : rest.substr(0, slash);
+    address.ObjectName = slash == std::string::npos ? "/" : rest.substr(slash);
+
+    // "[v6]:port", "host:port" or a bare host.
+    std::string portText;
+    if (!hostPort.empty() && hostPort[0] == '[') {
+        const std::size_t close = hostPort.find(']');
+        if (close == std::string::npos) return false;
+        address.Host = hostPort.substr(0, close + 1);
+        const std::string after = hostPort.substr(close + 1);
+        if (!after.empty()) {
+            if (after[0] != ':') return false;
+            portText = after.substr(1);
+            if (portText.empty()) return false;
+        }
+    } else {
+        const std::size_t colon = hostPort.rfind(':');
+        address.Host = hostPort.substr(0, colon);
+        if (colon != std::string::npos) {
+            portText = hostPort.substr(colon + 1);
+            if (portText.empty()) return false;
+        }
+    }
+    if (!portText.empty()) {
+        if (portText.size() > 5 || portText.find_first_not_of("0123456789") != std::string::npos)
+            return false;
+        const int port = std::stoi(portText);
+        if (port < 1 || port > 65535) return false;
+        address.Port = static_cast<std::uint16_t>(port);
+    }
+    return !address.Host.empty();
+}
+
+std::string PostBodyBytes(const std::string& postQuery) {
+    if (SanitizeUtf8(postQuery) == postQuery) return Utf8ToAnsi(postQuery);
+    return postQuery;
+}
+
+bool MoveFileIntoPlace(const std::string& tempFile, const std::string& target,
+                       std::string* errorText) {
+    std::error_code ec;
+    fs::rename(tempFile, target, ec);
+    if (!ec) return true;
+    // Different file systems: copy beside the target first, then swap.
+    const std::string sibling = target + ".~copy";
+    fs::copy_file(tempFile, sibling, fs::copy_options::overwrite_existing, ec);
+    if (!ec) fs::rename(sibling, target, ec);
+    if (ec) {
+        std::error_code ignored;
+        fs::remove(sibling, ignored);
+        if (errorText) *errorText = "Cannot write " + target + ": " + ec.message();
+        return false;
+    }
+    fs::remove(tempFile, ec);
+    return true;
+}
+
+namespace {
+
+struct InetHandle {
+    HINTERNET h = nullptr;
+    ~InetHandle() {
+        if (h) InternetCloseHandle(h);
+    }
+};
+
+struct FileCloser {
+    void operator()(std::FILE* f) const {
+        if (f) std::fclose(f);
+    }
+};
+
+} // namespace
+
+void THttpTransfer::Run() {
+    Result = false;
+    FileSize = 0;
+    BytesReaded = 0;
+    StringResult.clear();
+    ErrorText.clear();
+    try {
+        RunSteps();
+    } catch (const std::exception& e) {
+        Result = false;
+        ErrorText = e.what();
+    }
+    if (ToFile && !TempFileName.empty()) {
+        std::error_code ec;
+        fs::remove(TempFileName, ec);
+    }
+    if (!Result && !ErrorText.empty()) Trace("Failed: " + ErrorText);
+}
+
+void THttpTransfer::RunSteps() {
+    THttpAddress address;
+    const bool parsed = SplitHttpAddress(URL, address);
+    Trace("ParseURL: " + URL);
+    Trace(address.Host);
+    Trace(address.ObjectName);
+    if (!parsed) {
+        ErrorText = "Malformed address " + URL;
+        return;
+    }
+    if (ToFile && (FileName.empty() || TempFileName.empty())) {
+        ErrorText = "No file to write to";
+        return;
+    }
+    if (Stopped()) return;
+
+    InetHandle session, connection, request;
+    session.h = InternetOpen(Agent, INTERNET_OPEN_TYPE_PRECONFIG);
+    connection.h = InternetConnect(session.h, address.Host, address.Port, UserName, Password);
+    const std::string verb = PostQuery.empty() ? "GET" : "POST";
+    Trace(verb);
+    if (QueueLog) {
+        Trace(AcceptTypes);
+        Trace("==============HttpOpenRequest begin===============");
+        Trace("filename=" + address.ObjectName);
+        Trace("Referer=" + Referer);
+    }
+    std::uint32_t flags = UseCache ? 0 : INTERNET_FLAG_RELOAD;
+    if (address.Secure) flags = INTERNET_FLAG_SECURE | (UseCache ? 0 : INTERNET_FLAG_RELOAD);
+    if (connection.h)
+        request.h = HttpOpenRequest(connection.h, verb, address.ObjectName, "HTTP/1.0", Referer,
+                                    {AcceptTypes.empty() ? std::string("*") : AcceptTypes}, flags);
+    if (QueueLog) Trace("==============HttpOpenRequest end===============");
+    Trace(request.h ? "HttpOpenRequest ok!" : "HttpOpenRequest failed!");
+    if (!request.h) {
+        ErrorText = InternetGetLastErrorText();
+        return;
+    }
+    InternetSetCancelCheck(request.h, Terminated);
+
+    bool sent;
+    if (verb == "POST") {
+        const std::string headers =
+            ContentType.empty() ? "Content-Type: application/x-www-form-urlencoded" : ContentType;
+        const std::string body = PostBodyBytes(PostQuery);
+        sent = HttpSendRequest(request.h, headers, body.data(), body.size());
+    } else {
+        sent = HttpSendRequest(request.h, "", nullptr, 0);
+    }
+    if (!sent) {
+        ErrorText = InternetGetLastErrorText();
+        return;
+    }
+    if (Stopped()) return;
+
+    if (QueueLog) Trace("=======HttpQueryInfo begin========");
+    std::string lengthText;
+    const bool hasLength = HttpQueryInfo(request.h, HTTP_QUERY_CONTENT_LENGTH, lengthText);
+    if (QueueLog) {
+        Trace(hasLength ? "ok!" : "bu ok");
+        Trace("=======HttpQueryInfo end========");
+    }
+    if (Stopped()) return;
+    if (!hasLength && BinaryData) {
+        ErrorText = "The answer has no Content-Length";
+        return;
+    }
+    if (hasLength) {
+        std::int64_t length = 0;
+        if (!TryStrToInt64(Trim(lengthText), length) || length < 0) {
+            ErrorText = "Bad Content-Length \"" + lengthText + "\"";
+            return;
+        }
+        FileSize = length;
+    }
+
+    std::unique_ptr<std::FILE, FileCloser> file;
+    std::vector<char> fileBuffer;
+    std::string buffer;
+    if (ToFile) {
+        // An error page or an answer of unknown length is never saved as the file.
+        std::string status;
+        HttpQueryInfo(request.h, HTTP_QUERY_STATUS_CODE, status);
+        const int code = StrToIntDef(status, 0);
+        if (code < 200 || code > 299) {
+            ErrorText = "HTTP status " + status;
+            return;
+        }
+        if (FileSize <= 0) {
+            ErrorText = hasLength ? "Empty body" : "The answer has no Content-Length";
+            return;
+        }
+        file.reset(std::fopen(TempFileName.c_str(), "wb"));
+        if (!file) {
+            ErrorText = "Cannot create " + TempFileName;
+            return;
+        }
+        fileBuffer.resize(256 * 1024);
+        std::setvbuf(file.get(), fileBuffer.data(), _IOFBF, fileBuffer.size());
+    }
+
+    char block[0x4000];
+    bool readFailed = false;
+    for (;;) {
+        if (Stopped()) return;
+        std::size_t got = 0;
+        if (!InternetReadFile(request.h, block, sizeof block, got)) {
+            readFailed = true;
+            ErrorText = InternetGetLastErrorText();
+            break;
+        }
+        if (got == 0) break;
+        if (ToFile) {
+            if (std::fwrite(block, 1, got, file.get()) != got) {
+                ErrorText = "Cannot write " + TempFileName;
+                return;
+            }
+        } else {
+            buffer.append(block, got);
+        }
+        BytesReaded += static_cast<std::int64_t>(got);
+        if (OnBlock) OnBlock(FileSize, BytesReaded);
+    }
+
+    if (!ToFile) {
+        StringResult = HttpBodyToText(buffer, Charset);
+        Result = !buffer.empty();
+        return;
+    }
+    const bool flushed = std::fflush(file.get()) == 0 && !std::ferror(file.get());
+    const bool closed = std::fclose(file.release()) == 0;
+    if (!flushed || !closed) {
+        ErrorText = "Cannot write " + TempFileName;
+        return;
+    }
+    if (readFailed || BytesReaded != FileSize) {
+        if (ErrorText.empty())
+            ErrorText = "Incomplete body: " + std::to_string(BytesReaded) + " of " +
+                        std::to_string(FileSize) + " bytes";
+        return;
+    }
+    if (Stopped()) return;
+    const std::string folder = ExtractFileDir(FileName);
+    if (!folder.empty()) ForceDirectories(folder);
+    Result = MoveFileIntoPlace(TempFileName, FileName, &ErrorText);
+}

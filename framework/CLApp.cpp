@@ -1,0 +1,266 @@
+#include "framework/CLApp.h"
+
+#include "framework/CLSettings.h"
+#include "framework/OxDebug.h"
+#include "framework/SPTools.h"
+#include "platform/os/clock.h"
+#include "platform/os/codepage.h"
+#include "platform/win/windows.h"
+
+#include <atomic>
+#include <cctype>
+#include <chrono>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <mutex>
+#include <thread>
+
+bool DebugMode = false;
+
+namespace {
+
+std::mutex g_paramsLock;
+bool g_paramsSet = false;
+std::vector<std::string> g_params;
+std::atomic<uint16_t> g_controlWord{0x037F};
+
+std::vector<std::string> ProcessParams() {
+    std::ifstream in("/proc/self/cmdline", std::ios::binary);
+    std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<std::string> out;
+    size_t start = 0;
+    while (start < all.size()) {
+        size_t end = all.find('\0', start);
+        if (end == std::string::npos) end = all.size();
+        out.emplace_back(all, start, end - start);
+        start = end + 1;
+    }
+    if (!out.empty()) out.erase(out.begin()); // the program itself
+    return out;
+}
+
+TCLSettings* Settings() { return SettingsInstance(""); }
+
+// A borderless window shown while the main window is made; it closes when
+// another window becomes active.
+class TCLPlainSplash : public TForm {
+public:
+    explicit TCLPlainSplash(TComponent* AOwner) : TForm(AOwner) {
+        BorderStyle = bsNone;
+        SetBounds((Screen->Width() - 705) / 2, (Screen->Height() - 478) / 2, 705, 478);
+        OnDeactivate = [this](TObject*) { PostMessage(Handle(), WM_CLOSE, 0, 0); };
+    }
+};
+
+} // namespace
+
+void SetAppParams(std::vector<std::string> Params) {
+    std::lock_guard<std::mutex> g(g_paramsLock);
+    g_params = std::move(Params);
+    g_paramsSet = true;
+}
+
+const std::vector<std::string>& AppParams() {
+    std::lock_guard<std::mutex> g(g_paramsLock);
+    if (!g_paramsSet) {
+        g_params = ProcessParams();
+        g_paramsSet = true;
+    }
+    return g_params;
+}
+
+bool FindCmdLineSwitch(char Letter) {
+    int want = std::tolower(static_cast<unsigned char>(Letter));
+    for (const std::string& p : AppParams())
+        if (p.size() == 2 && (p[0] == '-' || p[0] == '/') &&
+            std::tolower(static_cast<unsigned char>(p[1])) == want)
+            return true;
+    return false;
+}
+
+bool IsCmdLineFileParam(const std::string& Param) {
+    if (Param.empty() || Param[0] == '-') return false;
+    // "/x" is a switch; any longer text after "/" is an absolute path.
+    if (Param[0] == '/' && Param.size() == 2 && std::isalpha(static_cast<unsigned char>(Param[1])))
+        return false;
+    return true;
+}
+
+void Set8087CW(uint16_t ControlWord) { g_controlWord = ControlWord; }
+uint16_t Get8087CW() { return g_controlWord; }
+
+// ---------------------------------------------------------------------------
+// Sending side
+
+HWND FindAppWindow(const std::string& ClassName) {
+    int32_t id = Settings()->GetSettingInteger("App.ID");
+    UINT msg = RegisterWindowMessage(kMsgGetAppID);
+    for (HWND h = FindWindowEx(0, 0, ClassName.c_str(), nullptr); h != 0;
+         h = FindWindowEx(0, h, ClassName.c_str(), nullptr)) {
+        LRESULT answer = 0;
+        // A window that does not answer in time is passed over, never waited on.
+        if (SendMessageTimeout(h, msg, 0, 0, SMTO_ABORTIFHUNG, winipc::TimeoutMs(), &answer) &&
+            answer == LRESULT(id))
+            return h;
+    }
+    return 0;
+}
+
+void SendCloseApp(const std::string& ClassName) {
+    HWND h = FindAppWindow(ClassName);
+    if (h) SendMessage(h, RegisterWindowMessage(kMsgCloseApp), 0, 0);
+}
+
+void ActivateRunningApp(const std::string& ClassName) {
+    HWND h = FindAppWindow(ClassName);
+    if (!h) return;
+    if (SendMessage(h, RegisterWindowMessage(kMsgIfBusy), 0, 0) == 1) return;
+    if (SendMessage(h, RegisterWindowMessage(kMsgBringToFront), 0, 0) == 1) return;
+    ForceForegroundWindow(h);
+}
+
+void SendCmdParam(const std::string& ClassName, const std::u16string& Text) {
+    HWND h = FindAppWindow(ClassName);
+    if (!h) return;
+    COPYDATASTRUCT cds;
+    cds.dwData = 0;
+    cds.cbData = DWORD(Text.size() * sizeof(char16_t));
+    cds.lpData = Text.data();
+    SendMessage(h, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&cds));
+}
+
+// ---------------------------------------------------------------------------
+// Receiving side
+
+TCLInstanceReceiver::TCLInstanceReceiver(TForm* AOwner) : TComponent(AOwner), FForm(AOwner) {
+    if (!AOwner) throw EInvalidCast("Form only");
+    FWM_CL_GET_APPID = RegisterWindowMessage(kMsgGetAppID);
+    FWM_CL_CLOSE_APP = RegisterWindowMessage(kMsgCloseApp);
+    FWM_CL_INITPOST = RegisterWindowMessage(kMsgInitPost);
+    FWM_CL_CMDPARAM = RegisterWindowMessage(kMsgCmdParam);
+    FWM_CL_IF_BUSY = RegisterWindowMessage(kMsgIfBusy);
+    FWM_CL_BRING_TO_FRONT = RegisterWindowMessage(kMsgBringToFront);
+    FOrigWndProc = FForm->WindowProc;
+    FForm->WindowProc = [this](TMessage& m) { WndProc(m); };
+    PostMessage(FForm->Handle(), FWM_CL_INITPOST, 0, 0);
+}
+
+TCLInstanceReceiver::~TCLInstanceReceiver() {
+    if (FOrigWndProc) FForm->WindowProc = FOrigWndProc;
+}
+
+void TCLInstanceReceiver::PostCmdLineFile() {
+    const auto& params = AppParams();
+    if (params.empty() || !IsCmdLineFileParam(params[0])) return;
+    FParamFile = params[0];
+    PostMessage(FForm->Handle(), FWM_CL_CMDPARAM, 0, 0);
+}
+
+void TCLInstanceReceiver::WndProc(TMessage& Message) {
+    UINT m = Message.Msg;
+    if (m == FWM_CL_GET_APPID) {
+        Message.Result = Settings()->GetSettingInteger("App.ID");
+        return;
+    }
+    if (m == FWM_CL_CLOSE_APP) {
+        // The normal close path, from the loop: what a close saves is saved,
+        // and the sender is not kept waiting on a question.
+        PostMessage(FForm->Handle(), WM_CLOSE, 0, 0);
+        Message.Result = 0;
+        return;
+    }
+    if (m == FWM_CL_INITPOST) {
+        PostCmdLineFile();
+        FInInited = false;
+        Message.Result = 0;
+        return;
+    }
+    if (m == FWM_CL_IF_BUSY) {
+        Message.Result = FInInited ? 1 : 0;
+        return;
+    }
+    if (m == FWM_CL_BRING_TO_FRONT) {
+        Message.Result = OnBringToFront && OnBringToFront() ? 1 : 0;
+        return;
+    }
+    if (m == WM_COPYDATA && Message.LParam != 0) {
+        const auto* cds = reinterpret_cast<const COPYDATASTRUCT*>(Message.LParam);
+        size_t units = cds->lpData ? cds->cbData / 2 : 0;
+        std::u16string text(units, u'\0');
+        if (units) std::memcpy(text.data(), cds->lpData, units * 2);
+        FParamFile = Utf16ToUtf8(text);
+        PostMessage(FForm->Handle(), FWM_CL_CMDPARAM, 0, 0);
+        Message.Result = 0;
+        return;
+    }
+    if (m == FWM_CL_CMDPARAM && OnCmdFile) {
+        OnCmdFile(FParamFile);
+        Message.Result = 0;
+        return;
+    }
+    if (m == WM_QUERYENDSESSION) FQueryEndSessionTime = os::GetTickCount();
+    FOrigWndProc(Message);
+}
+
+// ---------------------------------------------------------------------------
+// The run routine
+
+void AppRun(const TFormClass& FormClass, TForm** FormReference, TAppStartCallback StartCallback) {
+    Set8087CW(0x133F);
+    TOxDebugger* debugger = DebuggerInstance();
+    debugger->SetActive(false);
+    debugger->SetAutoStart(false);
+
+    if (FindCmdLineSwitch('i') || FindCmdLineSwitch('u')) return;
+    const std::string& className = FormClass.ClassName;
+    if (FindCmdLineSwitch('s')) {
+        SendCloseApp(className);
+        return;
+    }
+    if (FindCmdLineSwitch('r')) {
+        SendCloseApp(className);
+        std::this_thread::sleep_for(std::chrono::milliseconds(2000));
+    }
+
+    bool keys = (GetKeyState(VK_CONTROL) & 0x8000) && (GetKeyState(VK_SHIFT) & 0x8000);
+    DebugMode = FindCmdLineSwitch('d') ||
+                ((Settings()->GetSettingBool("Debug.Enabled") || keys) &&
+                 !Settings()->GetSettingBool("Debug.Disabled"));
+    debugger->SetActive(DebugMode);
+    debugger->SetAutoStart(DebugMode);
+    if (DebugMode) debugger->LogMsgWithType("Enter Debug Mode...", cmtInformation);
+
+    if (FindCmdLineSwitch('a') && !Settings()->GetSettingBool("App.Autorun")) return;
+    if (StartCallback && !StartCallback()) return;
+
+    if (!Settings()->GetSettingBool("App.Multiple")) {
+        if (!CreateSingleInstanceMutex("Global\\" + Settings()->GetSettingString("App.GUID"))) {
+            ActivateRunningApp(className);
+            const auto& params = AppParams();
+            if (!params.empty() && IsCmdLineFileParam(params[0]))
+                SendCmdParam(className, Utf8ToUtf16(params[0]));
+            return;
+        }
+    }
+
+    Application->Initialize();
+    winipc::Publish();
+    if (Settings()->GetSettingBool("App.Splash")) {
+        auto* splash = new TCLPlainSplash(Application);
+        splash->Show();
+    }
+    Application->CreateForm(FormClass, FormReference);
+    bool showMainForm = Application->ShowMainForm;
+    if (FindCmdLineSwitch('h')) Application->ShowMainForm = false;
+    Application->Run();
+    Application->ShowMainForm = showMainForm;
+
+    // Other instances stop finding this one before its windows go.
+    winipc::Unpublish();
+    // The forms go before the settings store, so what they write on their way
+    // out reaches the store of this run rather than a new one.
+    Application->DestroyComponents();
+    if (FormReference) *FormReference = nullptr;
+    FreeSettingsInstance();
+}

@@ -1,0 +1,36 @@
+#include "platform/display/backend.h"
+#include "platform/display/headless.h"
+
+#include <atomic>
+
+namespace display {
+namespace {
+
+struct Holder {
+    std::unique_ptr<Backend> installed;
+    Headless headless;
+    std::atomic<Backend*> current{nullptr};
+};
+
+Holder& GetHolder() {
+    static Holder holder;
+    return holder;
+}
+
+} // namespace
+
+Backend& Current() {
+    Holder& h = GetHolder();
+    Backend* b = h.current.load(std::memory_order_acquire);
+    return b ? *b : h.headless;
+}
+
+void Install(std::unique_ptr<Backend> backend) {
+    Holder& h = GetHolder();
+    h.current.store(backend ? backend.get() : nullptr, std::memory_order_release);
+    h.installed = std::move(backend);
+}
+
+Headless* CurrentHeadless() { return dynamic_cast<Headless*>(&Current()); }
+
+} // namespace display

@@ -1,0 +1,60 @@
+// The display backend: what puts top-level windows on a screen and what the
+// window layer's loops wait on. The window system itself (windows, messages,
+// timers) lives in platform/win and behaves the same under every backend;
+// a backend only mirrors top-level windows, delivers input and decides how a
+// loop sleeps.
+//
+// Backends: headless (the default; tests) and, later, one over a real display.
+#pragma once
+
+#include "platform/win/types.h"
+
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+
+namespace display {
+
+constexpr uint64_t kNoDeadline = UINT64_MAX;
+
+class Backend {
+public:
+    virtual ~Backend() = default;
+    virtual const char* Name() const = 0;
+
+    // Blocks the calling thread until its queue is notified through cv or the
+    // loop clock (os::CurrentClock) reaches deadlineMs. `lock` holds the queue
+    // mutex on entry and on return. Spurious returns are allowed: callers loop.
+    // mainThread tells whether the caller runs the program's main loop (a
+    // backend with its own event loop pumps it there).
+    virtual void Wait(std::unique_lock<std::mutex>& lock, std::condition_variable& cv,
+                      uint64_t deadlineMs, bool mainThread) = 0;
+    // Called after a thread's queue was notified; a backend whose main thread
+    // sleeps elsewhere than on cv wakes it here. Any thread may call it.
+    virtual void WakeMain() {}
+    // Called on the main thread each time a loop looks for messages, before the
+    // queue is read: a backend delivers pending input here (as posted messages).
+    virtual void ProcessEvents() {}
+
+    // Size of the screen in pixels.
+    virtual SIZE ScreenSize() { return SIZE{1280, 1024}; }
+
+    // State of a key for GetKeyState: bit 15 set while down.
+    virtual int16_t KeyState(int virtualKey) = 0;
+
+    // Top-level window mirror. Called on the window's thread after the change.
+    virtual void WindowCreated(HWND) {}
+    virtual void WindowDestroyed(HWND) {}
+    virtual void WindowShown(HWND, bool /*visible*/) {}
+    virtual void WindowMoved(HWND, const RECT&) {}
+    virtual void WindowTextChanged(HWND) {}
+    virtual void WindowActivated(HWND) {}
+};
+
+// The backend in force; the headless one unless another was installed.
+Backend& Current();
+// Installs a backend (null: back to the headless one). Call before windows exist.
+void Install(std::unique_ptr<Backend> backend);
+
+} // namespace display

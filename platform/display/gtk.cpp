@@ -1,0 +1,351 @@
+#include "platform/display/gtk.h"
+
+#include <gtk/gtk.h>
+
+#include <chrono>
+#include <map>
+
+#include "platform/os/clock.h"
+#include "platform/win/input.h"
+#include "platform/win/layered.h"
+#include "platform/win/metrics.h"
+#include "platform/win/paint.h"
+#include "platform/win/queue.h"
+#include "platform/win/region.h"
+#include "platform/win/window.h"
+
+namespace display {
+namespace {
+
+int virtualKeyOf(guint keyval) {
+    if (keyval >= GDK_KEY_a && keyval <= GDK_KEY_z) return int('A' + (keyval - GDK_KEY_a));
+    if (keyval >= GDK_KEY_A && keyval <= GDK_KEY_Z) return int('A' + (keyval - GDK_KEY_A));
+    if (keyval >= GDK_KEY_0 && keyval <= GDK_KEY_9) return int('0' + (keyval - GDK_KEY_0));
+    if (keyval >= GDK_KEY_F1 && keyval <= GDK_KEY_F12) return VK_F1 + int(keyval - GDK_KEY_F1);
+    switch (keyval) {
+    case GDK_KEY_BackSpace:
+        return VK_BACK;
+    case GDK_KEY_Tab:
+    case GDK_KEY_ISO_Left_Tab:
+        return VK_TAB;
+    case GDK_KEY_Return:
+    case GDK_KEY_KP_Enter:
+        return VK_RETURN;
+    case GDK_KEY_Shift_L:
+    case GDK_KEY_Shift_R:
+        return VK_SHIFT;
+    case GDK_KEY_Control_L:
+    case GDK_KEY_Control_R:
+        return VK_CONTROL;
+    case GDK_KEY_Alt_L:
+    case GDK_KEY_Alt_R:
+        return VK_MENU;
+    case GDK_KEY_Escape:
+        return VK_ESCAPE;
+    case GDK_KEY_space:
+        return VK_SPACE;
+    case GDK_KEY_Page_Up:
+        return VK_PRIOR;
+    case GDK_KEY_Page_Down:
+        return VK_NEXT;
+    case GDK_KEY_End:
+        return VK_END;
+    case GDK_KEY_Home:
+        return VK_HOME;
+    case GDK_KEY_Left:
+        return VK_LEFT;
+    case GDK_KEY_Up:
+        return VK_UP;
+    case GDK_KEY_Right:
+        return VK_RIGHT;
+    case GDK_KEY_Down:
+        return VK_DOWN;
+    case GDK_KEY_Insert:
+        return VK_INSERT;
+    case GDK_KEY_Delete:
+        return VK_DELETE;
+    default:
+        return 0;
+    }
+}
+
+WPARAM keysOf(guint state) {
+    WPARAM k = 0;
+    if (state & GDK_BUTTON1_MASK) k |= MK_LBUTTON;
+    if (state & GDK_BUTTON3_MASK) k |= MK_RBUTTON;
+    if (state & GDK_BUTTON2_MASK) k |= MK_MBUTTON;
+    if (state & GDK_SHIFT_MASK) k |= MK_SHIFT;
+    if (state & GDK_CONTROL_MASK) k |= MK_CONTROL;
+    return k;
+}
+
+class GtkBackend : public Backend {
+public:
+    GtkBackend() {
+        GdkDisplay* d = gdk_display_get_default();
+        std::vector<MonitorDesc> mons;
+        int n = gdk_display_get_n_monitors(d);
+        for (int i = 0; i < n; ++i) {
+            GdkMonitor* m = gdk_display_get_monitor(d, i);
+            GdkRectangle g, w;
+            gdk_monitor_get_geometry(m, &g);
+            gdk_monitor_get_workarea(m, &w);
+            MonitorDesc md{RECT{g.x, g.y, g.x + g.width, g.y + g.height},
+                           RECT{w.x, w.y, w.x + w.width, w.y + w.height}};
+            if (gdk_monitor_is_primary(m))
+                mons.insert(mons.begin(), md);
+            else
+                mons.push_back(md);
+        }
+        if (!mons.empty()) SetMonitors(mons);
+        SetSurfacePresenter([this](HWND top, const RECT& r) { queueDraw(top, &r); });
+        SetWindowRegionListener([this](HWND h) { applyShape(h); });
+        SetLayeredListener([this](HWND h) { applyLayered(h); });
+    }
+    ~GtkBackend() override {
+        SetSurfacePresenter(nullptr);
+        SetWindowRegionListener(nullptr);
+        SetLayeredListener(nullptr);
+        for (auto& [h, w] : windows_)
+            gtk_widget_destroy(w.window);
+    }
+
+    const char* Name() const override { return "gtk"; }
+
+    void Wait(std::unique_lock<std::mutex>& lock, std::condition_variable& cv, uint64_t deadlineMs,
+              bool mainThread) override {
+        uint64_t now = os::CurrentClock().MonotonicMs();
+        if (deadlineMs != kNoDeadline && now >= deadlineMs) return;
+        uint64_t wait = deadlineMs == kNoDeadline ? 10 : std::min<uint64_t>(deadlineMs - now, 10);
+        if (mainThread) {
+            lock.unlock();
+            pump();
+            lock.lock();
+        }
+        cv.wait_for(lock,
+                    std::chrono::milliseconds(mainThread                  ? wait
+                                              : deadlineMs == kNoDeadline ? 100
+                                                                          : deadlineMs - now));
+    }
+
+    void ProcessEvents() override { pump(); }
+
+    SIZE ScreenSize() override {
+        return SIZE{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    }
+
+    int16_t KeyState(int virtualKey) override {
+        auto it = keys_.find(virtualKey);
+        return it != keys_.end() && it->second ? int16_t(0x8000) : 0;
+    }
+
+    void WindowCreated(HWND hwnd) override {
+        Win w;
+        w.window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+        gtk_window_set_decorated(GTK_WINDOW(w.window), FALSE);
+        gtk_widget_set_app_paintable(w.window, TRUE);
+        GdkScreen* screen = gtk_widget_get_screen(w.window);
+        if (GdkVisual* rgba = gdk_screen_get_rgba_visual(screen);
+            rgba && gdk_screen_is_composited(screen))
+            gtk_widget_set_visual(w.window, rgba);
+        w.area = gtk_drawing_area_new();
+        gtk_widget_set_can_focus(w.area, TRUE);
+        gtk_container_add(GTK_CONTAINER(w.window), w.area);
+        gtk_widget_add_events(w.area, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK |
+                                          GDK_POINTER_MOTION_MASK | GDK_SCROLL_MASK |
+                                          GDK_KEY_PRESS_MASK | GDK_KEY_RELEASE_MASK);
+        auto* data = reinterpret_cast<gpointer>(hwnd);
+        g_signal_connect(w.area, "draw", G_CALLBACK(onDraw), data);
+        g_signal_connect(w.area, "button-press-event", G_CALLBACK(onButton), data);
+        g_signal_connect(w.area, "button-release-event", G_CALLBACK(onButton), data);
+        g_signal_connect(w.area, "motion-notify-event", G_CALLBACK(onMotion), data);
+        g_signal_connect(w.area, "scroll-event", G_CALLBACK(onScroll), data);
+        g_signal_connect(w.window, "key-press-event", G_CALLBACK(onKey), this);
+        g_signal_connect(w.window, "key-release-event", G_CALLBACK(onKey), this);
+        g_signal_connect(w.window, "delete-event", G_CALLBACK(onDelete), data);
+        windows_[hwnd] = w;
+        place(hwnd);
+        WindowTextChanged(hwnd);
+    }
+
+    void WindowDestroyed(HWND hwnd) override {
+        auto it = windows_.find(hwnd);
+        if (it == windows_.end()) return;
+        gtk_widget_destroy(it->second.window);
+        windows_.erase(it);
+    }
+
+    void WindowShown(HWND hwnd, bool visible) override {
+        auto it = windows_.find(hwnd);
+        if (it == windows_.end()) return;
+        if (visible) {
+            place(hwnd);
+            gtk_window_set_keep_above(
+                GTK_WINDOW(it->second.window),
+                (DWORD(GetWindowLongPtr(hwnd, GWL_EXSTYLE)) & WS_EX_TOPMOST) != 0);
+            gtk_widget_show_all(it->second.window);
+            applyShape(hwnd);
+            applyLayered(hwnd);
+        } else {
+            gtk_widget_hide(it->second.window);
+        }
+    }
+
+    void WindowMoved(HWND hwnd, const RECT&) override { place(hwnd); }
+
+    void WindowTextChanged(HWND hwnd) override {
+        auto it = windows_.find(hwnd);
+        if (it != windows_.end())
+            gtk_window_set_title(GTK_WINDOW(it->second.window), GetWindowText(hwnd).c_str());
+    }
+
+    void WindowActivated(HWND hwnd) override {
+        auto it = windows_.find(hwnd);
+        if (it != windows_.end() && gtk_widget_get_visible(it->second.window))
+            gtk_window_present(GTK_WINDOW(it->second.window));
+    }
+
+private:
+    struct Win {
+        GtkWidget* window = nullptr;
+        GtkWidget* area = nullptr;
+    };
+
+    static void pump() {
+        for (int i = 0; i < 100 && g_main_context_iteration(nullptr, FALSE); ++i) {
+        }
+    }
+
+    void place(HWND hwnd) {
+        auto it = windows_.find(hwnd);
+        if (it == windows_.end()) return;
+        RECT r{};
+        GetWindowRect(hwnd, &r);
+        int w = std::max(1, int(r.right - r.left)), h = std::max(1, int(r.bottom - r.top));
+        gtk_widget_set_size_request(it->second.area, w, h);
+        gtk_window_resize(GTK_WINDOW(it->second.window), w, h);
+        gtk_window_move(GTK_WINDOW(it->second.window), r.left, r.top);
+        gtk_widget_queue_draw(it->second.area);
+    }
+
+    void queueDraw(HWND top, const RECT* r) {
+        auto it = windows_.find(top);
+        if (it == windows_.end()) return;
+        if (r)
+            gtk_widget_queue_draw_area(it->second.area, r->left, r->top, r->right - r->left,
+                                       r->bottom - r->top);
+        else
+            gtk_widget_queue_draw(it->second.area);
+    }
+
+    void applyShape(HWND hwnd) {
+        auto it = windows_.find(hwnd);
+        if (it == windows_.end()) return;
+        if (!HasWindowRegion(hwnd)) {
+            gtk_widget_shape_combine_region(it->second.window, nullptr);
+            return;
+        }
+        cairo_region_t* region = cairo_region_create();
+        for (const RECT& r : GetWindowRegionRects(hwnd)) {
+            cairo_rectangle_int_t c{r.left, r.top, r.right - r.left, r.bottom - r.top};
+            cairo_region_union_rectangle(region, &c);
+        }
+        gtk_widget_shape_combine_region(it->second.window, region);
+        cairo_region_destroy(region);
+    }
+
+    void applyLayered(HWND hwnd) {
+        auto it = windows_.find(hwnd);
+        if (it == windows_.end()) return;
+        LayeredState s = GetLayeredState(hwnd);
+        gtk_widget_set_opacity(it->second.window, s.layered ? s.alpha / 255.0 : 1.0);
+        gtk_widget_queue_draw(it->second.area);
+    }
+
+    static gboolean onDraw(GtkWidget*, cairo_t* cr, gpointer data) {
+        auto hwnd = reinterpret_cast<HWND>(data);
+        HBITMAP surface = GetWindowSurface(hwnd);
+        if (!surface) return FALSE;
+        bool perPixel = GetLayeredState(hwnd).perPixel;
+        cairo_surface_t* s = cairo_image_surface_create_for_data(
+            surface->data.get(), perPixel ? CAIRO_FORMAT_ARGB32 : CAIRO_FORMAT_RGB24,
+            surface->width, surface->height, surface->stride);
+        cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+        cairo_set_source_surface(cr, s, 0, 0);
+        cairo_paint(cr);
+        cairo_surface_destroy(s);
+        return TRUE;
+    }
+
+    // The display's own screen position: steady while our window moves.
+    static POINT screenPoint(double xRoot, double yRoot) { return POINT{int(xRoot), int(yRoot)}; }
+
+    static gboolean onButton(GtkWidget* w, GdkEventButton* e, gpointer) {
+        gtk_widget_grab_focus(w);
+        UINT msg = 0;
+        bool dbl = e->type == GDK_2BUTTON_PRESS;
+        if (e->type == GDK_3BUTTON_PRESS) return TRUE;
+        bool down = e->type == GDK_BUTTON_PRESS || dbl;
+        switch (e->button) {
+        case 1:
+            msg = dbl ? WM_LBUTTONDBLCLK : down ? WM_LBUTTONDOWN : WM_LBUTTONUP;
+            break;
+        case 2:
+            msg = down ? WM_MBUTTONDOWN : WM_MBUTTONUP;
+            break;
+        case 3:
+            msg = dbl ? WM_RBUTTONDBLCLK : down ? WM_RBUTTONDOWN : WM_RBUTTONUP;
+            break;
+        default:
+            return FALSE;
+        }
+        WPARAM keys = keysOf(e->state);
+        if (down)
+            keys |= e->button == 1   ? WPARAM(MK_LBUTTON)
+                    : e->button == 3 ? WPARAM(MK_RBUTTON)
+                                     : WPARAM(MK_MBUTTON);
+        DeliverMouse(msg, screenPoint(e->x_root, e->y_root), keys);
+        return TRUE;
+    }
+
+    static gboolean onMotion(GtkWidget*, GdkEventMotion* e, gpointer) {
+        DeliverMouse(WM_MOUSEMOVE, screenPoint(e->x_root, e->y_root), keysOf(e->state));
+        return TRUE;
+    }
+
+    static gboolean onScroll(GtkWidget*, GdkEventScroll* e, gpointer) {
+        int delta = e->direction == GDK_SCROLL_UP     ? 120
+                    : e->direction == GDK_SCROLL_DOWN ? -120
+                                                      : 0;
+        if (delta)
+            DeliverMouse(WM_MOUSEWHEEL, screenPoint(e->x_root, e->y_root), keysOf(e->state), delta);
+        return TRUE;
+    }
+
+    static gboolean onKey(GtkWidget*, GdkEventKey* e, gpointer self) {
+        auto* b = static_cast<GtkBackend*>(self);
+        int vk = virtualKeyOf(e->keyval);
+        bool down = e->type == GDK_KEY_PRESS;
+        if (vk) b->keys_[vk] = down;
+        if (vk || gdk_keyval_to_unicode(e->keyval))
+            DeliverKey(down, vk, down ? char32_t(gdk_keyval_to_unicode(e->keyval)) : 0);
+        return TRUE;
+    }
+
+    static gboolean onDelete(GtkWidget*, GdkEvent*, gpointer data) {
+        PostMessage(reinterpret_cast<HWND>(data), WM_CLOSE, 0, 0);
+        return TRUE;
+    }
+
+    std::map<HWND, Win> windows_;
+    std::map<int, bool> keys_;
+};
+
+} // namespace
+
+std::unique_ptr<Backend> CreateGtkBackend() {
+    if (!gtk_init_check(nullptr, nullptr)) return nullptr;
+    return std::make_unique<GtkBackend>();
+}
+
+} // namespace display

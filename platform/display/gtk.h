@@ -1,0 +1,14 @@
+// The GTK 3 backend: each top-level window is an undecorated GTK window that
+// shows the window's surface; GTK input becomes our messages.
+#pragma once
+
+#include <memory>
+
+#include "platform/display/backend.h"
+
+namespace display {
+
+// Null when no display can be opened.
+std::unique_ptr<Backend> CreateGtkBackend();
+
+} // namespace display

@@ -1,0 +1,113 @@
+#include "platform/os/process.h"
+
+#include <cstdlib>
+#include <mutex>
+#include <spawn.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace os {
+
+namespace {
+std::mutex g_hookLock;
+LaunchHook g_hook;
+} // namespace
+
+int CurrentProcessId() {
+    return int(getpid());
+}
+
+uint32_t CurrentThreadId() {
+    return uint32_t(syscall(SYS_gettid));
+}
+
+std::vector<std::string> SplitCommandLine(const std::string& commandLine) {
+    std::vector<std::string> args;
+    std::string cur;
+    bool inArg = false, quoted = false;
+    for (size_t i = 0; i < commandLine.size(); ++i) {
+        char c = commandLine[i];
+        if (quoted) {
+            if (c == '"') {
+                if (i + 1 < commandLine.size() && commandLine[i + 1] == '"') {
+                    cur += '"';
+                    ++i;
+                } else {
+                    quoted = false;
+                }
+            } else {
+                cur += c;
+            }
+        } else if (c == ' ' || c == '\t') {
+            if (inArg) {
+                args.push_back(cur);
+                cur.clear();
+                inArg = false;
+            }
+        } else if (c == '"') {
+            quoted = true;
+            inArg = true;
+        } else {
+            cur += c;
+            inArg = true;
+        }
+    }
+    if (inArg) args.push_back(cur);
+    return args;
+}
+
+std::string FindProgram(const std::string& name) {
+    if (name.empty()) return "";
+    if (name.find('/') != std::string::npos) return access(name.c_str(), X_OK) == 0 ? name : "";
+    const char* path = std::getenv("PATH");
+    std::string dirs = path ? path : "/usr/local/bin:/usr/bin:/bin";
+    size_t start = 0;
+    while (start <= dirs.size()) {
+        size_t end = dirs.find(':', start);
+        if (end == std::string::npos) end = dirs.size();
+        std::string dir = dirs.substr(start, end - start);
+        if (!dir.empty()) {
+            std::string full = dir + "/" + name;
+            if (access(full.c_str(), X_OK) == 0) return full;
+        }
+        start = end + 1;
+    }
+    return "";
+}
+
+void SetLaunchHook(LaunchHook hook) {
+    std::lock_guard<std::mutex> g(g_hookLock);
+    g_hook = std::move(hook);
+}
+
+int StartProcess(const std::vector<std::string>& argv, const std::string& folder) {
+    if (argv.empty() || argv[0].empty()) return 0;
+    {
+        std::lock_guard<std::mutex> g(g_hookLock);
+        if (g_hook) return g_hook(argv, folder) ? 1 : 0;
+    }
+    std::string program = FindProgram(argv[0]);
+    if (program.empty()) return 0;
+    std::vector<char*> args;
+    for (const auto& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (!folder.empty()) posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
+    pid_t pid = 0;
+    int r = posix_spawn(&pid, program.c_str(), &actions, nullptr, args.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (r != 0) return 0;
+    std::thread([pid] {
+        int status = 0;
+        waitpid(pid, &status, 0);
+    }).detach();
+    return int(pid);
+}
+
+} // namespace os

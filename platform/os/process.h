@@ -1,0 +1,34 @@
+// Processes: our own identifiers, and starting another program with its
+// arguments passed one by one (never through a shell).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace os {
+
+int CurrentProcessId();
+uint32_t CurrentThreadId();
+
+// Splits a command line at blanks; double quotes group blanks into one
+// argument and two double quotes inside quotes give one.
+std::vector<std::string> SplitCommandLine(const std::string& commandLine);
+
+// Finds a program by name on $PATH (a name holding "/" is taken as it is);
+// "" when there is none that may be run.
+std::string FindProgram(const std::string& name);
+
+// Starts argv[0] (looked up on $PATH) with the other arguments, in folder when
+// it is not empty. The child is reaped in the background. Returns its process
+// id, or 0 when it could not be started.
+int StartProcess(const std::vector<std::string>& argv, const std::string& folder = "");
+
+// Tests replace the starting of processes: the hook receives argv and folder
+// and answers whether the start succeeded. An empty hook restores the real one.
+using LaunchHook =
+    std::function<bool(const std::vector<std::string>& argv, const std::string& folder)>;
+void SetLaunchHook(LaunchHook hook);
+
+} // namespace os

@@ -1,0 +1,123 @@
+#include "platform/win/input.h"
+
+#include "platform/gdi/gdi.h"
+#include "platform/win/internal.h"
+#include "platform/win/nonclient.h"
+#include "platform/win/queue.h"
+#include "platform/win/window.h"
+
+using winimpl::GetState;
+
+HWND SetCapture(HWND hwnd) {
+    auto& s = GetState();
+    std::lock_guard lock(s.m);
+    HWND old = s.capture;
+    s.capture = hwnd;
+    return old;
+}
+
+HWND GetCapture() {
+    auto& s = GetState();
+    std::lock_guard lock(s.m);
+    if (s.capture && !s.windows.count(s.capture)) s.capture = 0;
+    return s.capture;
+}
+
+BOOL ReleaseCapture() {
+    HWND old = SetCapture(0);
+    if (old && IsWindow(old)) SendMessage(old, WM_CAPTURECHANGED, 0, 0);
+    return 1;
+}
+
+namespace {
+
+bool contains(HWND h, POINT screen) {
+    RECT r{};
+    return IsWindowVisible(h) && GetWindowRect(h, &r) && PtInRect(&r, screen);
+}
+
+HWND deepest(HWND h, POINT screen) {
+    for (HWND c = GetWindow(h, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+        if (contains(c, screen)) return deepest(c, screen);
+    return h;
+}
+
+} // namespace
+
+HWND WindowFromPoint(POINT screen) {
+    std::vector<HWND> tops;
+    {
+        auto& s = GetState();
+        std::lock_guard lock(s.m);
+        tops = s.topLevel;
+    }
+    // Top-most windows before the others, each group in z-order.
+    for (int pass = 0; pass < 2; ++pass)
+        for (HWND t : tops) {
+            bool topmost = (DWORD(GetWindowLongPtr(t, GWL_EXSTYLE)) & WS_EX_TOPMOST) != 0;
+            if (topmost != (pass == 0)) continue;
+            if (contains(t, screen)) return deepest(t, screen);
+        }
+    return 0;
+}
+
+HWND ChildWindowFromPoint(HWND parent, POINT client) {
+    POINT screen = client;
+    if (!ClientToScreen(parent, &screen)) return 0;
+    for (HWND c = GetWindow(parent, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+        if (contains(c, screen)) return c;
+    return parent;
+}
+
+HWND DeliverMouse(UINT msg, POINT screen, WPARAM keys, int wheelDelta) {
+    SetCursorPosFromBackend(screen);
+    HWND target = GetCapture();
+    bool captured = target != 0;
+    if (!target) target = WindowFromPoint(screen);
+    if (!target) return 0;
+    bool press = msg == WM_LBUTTONDOWN || msg == WM_RBUTTONDOWN || msg == WM_MBUTTONDOWN ||
+                 msg == WM_LBUTTONDBLCLK || msg == WM_RBUTTONDBLCLK;
+    if (press) {
+        HWND top = target;
+        while (DWORD(GetWindowLongPtr(top, GWL_STYLE)) & WS_CHILD)
+            top = GetParent(top);
+        if (!(DWORD(GetWindowLongPtr(top, GWL_EXSTYLE)) & WS_EX_NOACTIVATE) &&
+            GetActiveWindow() != top)
+            SetActiveWindow(top);
+        if (IsWindowEnabled(target) && GetFocus() != target) SetFocus(target);
+    }
+    if (msg == WM_MOUSEWHEEL) {
+        HWND focus = GetFocus();
+        if (focus) target = focus;
+        PostMessage(target, msg, (WPARAM(uint16_t(int16_t(wheelDelta))) << 16) | keys,
+                    MAKELPARAM(screen.x, screen.y));
+        return target;
+    }
+    // A press on a top-level window's frame goes to its non-client handling.
+    if (!captured && (msg == WM_LBUTTONDOWN || msg == WM_LBUTTONDBLCLK) &&
+        !(DWORD(GetWindowLongPtr(target, GWL_STYLE)) & WS_CHILD)) {
+        LRESULT hit = SendMessage(target, WM_NCHITTEST, 0, MAKELPARAM(screen.x, screen.y));
+        if (hit != HTCLIENT && hit != HTNOWHERE && hit != HTTRANSPARENT) {
+            PostMessage(target, msg == WM_LBUTTONDOWN ? WM_NCLBUTTONDOWN : WM_NCLBUTTONDBLCLK,
+                        WPARAM(hit), MAKELPARAM(screen.x, screen.y));
+            return target;
+        }
+    }
+    POINT client = screen;
+    ScreenToClient(target, &client);
+    PostMessage(target, msg, keys, MAKELPARAM(client.x, client.y));
+    return target;
+}
+
+HWND DeliverKey(bool down, int virtualKey, char32_t character) {
+    HWND target = GetFocus();
+    if (!target) target = GetActiveWindow();
+    if (!target) return 0;
+    PostMessage(target, down ? WM_KEYDOWN : WM_KEYUP, WPARAM(virtualKey), 1);
+    if (down && character >= 0x20 && character != 0x7F)
+        PostMessage(target, WM_CHAR, WPARAM(character), 1);
+    else if (down && (virtualKey == VK_RETURN || virtualKey == VK_BACK || virtualKey == VK_ESCAPE ||
+                      virtualKey == VK_TAB))
+        PostMessage(target, WM_CHAR, WPARAM(virtualKey), 1);
+    return target;
+}

@@ -1,0 +1,216 @@
+#include "platform/win/nonclient.h"
+
+#include <algorithm>
+#include <atomic>
+
+#include "platform/win/input.h"
+#include "platform/win/metrics.h"
+#include "platform/win/paint.h"
+#include "platform/win/queue.h"
+#include "platform/win/window.h"
+
+namespace {
+
+std::atomic<int64_t> g_cursor{0};
+
+DWORD styleOf(HWND h) {
+    return DWORD(GetWindowLongPtr(h, GWL_STYLE));
+}
+bool framed(HWND h) {
+    return !(styleOf(h) & WS_CHILD) && (styleOf(h) & WS_CAPTION) == WS_CAPTION;
+}
+
+int16_t sx(LPARAM l) {
+    return int16_t(LOWORD(uintptr_t(l)));
+}
+int16_t sy(LPARAM l) {
+    return int16_t(HIWORD(uintptr_t(l)));
+}
+
+// Moves or sizes the window with the pointer until the button is released.
+void trackLoop(HWND hwnd, LRESULT hit, POINT origin) {
+    RECT start{};
+    GetWindowRect(hwnd, &start);
+    MINMAXINFO mmi{};
+    mmi.ptMinTrackSize = POINT{GetSystemMetrics(SM_CXMINTRACK), GetSystemMetrics(SM_CYMINTRACK)};
+    mmi.ptMaxTrackSize = POINT{GetSystemMetrics(SM_CXMAXTRACK), GetSystemMetrics(SM_CYMAXTRACK)};
+    SendMessage(hwnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&mmi));
+    SetCapture(hwnd);
+    SendMessage(hwnd, WM_ENTERSIZEMOVE, 0, 0);
+    MSG m;
+    while (GetCapture() == hwnd && GetMessage(&m, 0, 0, 0)) {
+        if (m.message == WM_LBUTTONUP) break;
+        if (m.message != WM_MOUSEMOVE) {
+            DispatchMessage(&m);
+            continue;
+        }
+        POINT now{};
+        GetCursorPos(&now);
+        int dx = now.x - origin.x, dy = now.y - origin.y;
+        RECT r = start;
+        WPARAM edge = 0;
+        switch (hit) {
+        case HTCAPTION:
+            OffsetRect(&r, dx, dy);
+            break;
+        case HTLEFT:
+            r.left += dx, edge = WMSZ_LEFT;
+            break;
+        case HTRIGHT:
+            r.right += dx, edge = WMSZ_RIGHT;
+            break;
+        case HTTOP:
+            r.top += dy, edge = WMSZ_TOP;
+            break;
+        case HTBOTTOM:
+            r.bottom += dy, edge = WMSZ_BOTTOM;
+            break;
+        case HTTOPLEFT:
+            r.left += dx, r.top += dy, edge = WMSZ_TOPLEFT;
+            break;
+        case HTTOPRIGHT:
+            r.right += dx, r.top += dy, edge = WMSZ_TOPRIGHT;
+            break;
+        case HTBOTTOMLEFT:
+            r.left += dx, r.bottom += dy, edge = WMSZ_BOTTOMLEFT;
+            break;
+        default:
+            r.right += dx, r.bottom += dy, edge = WMSZ_BOTTOMRIGHT;
+            break;
+        }
+        if (hit != HTCAPTION) {
+            // Keep the size inside the limits, holding the edge that does not move.
+            int w = std::clamp(int(r.right - r.left), int(mmi.ptMinTrackSize.x),
+                               int(mmi.ptMaxTrackSize.x));
+            int h = std::clamp(int(r.bottom - r.top), int(mmi.ptMinTrackSize.y),
+                               int(mmi.ptMaxTrackSize.y));
+            if (r.left != start.left)
+                r.left = r.right - w;
+            else
+                r.right = r.left + w;
+            if (r.top != start.top)
+                r.top = r.bottom - h;
+            else
+                r.bottom = r.top + h;
+            SendMessage(hwnd, WM_SIZING, edge, reinterpret_cast<LPARAM>(&r));
+        } else {
+            SendMessage(hwnd, WM_MOVING, 0, reinterpret_cast<LPARAM>(&r));
+        }
+        SetWindowPos(hwnd, 0, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        UpdateWindow(hwnd);
+    }
+    if (GetCapture() == hwnd) ReleaseCapture();
+    SendMessage(hwnd, WM_EXITSIZEMOVE, 0, 0);
+}
+
+} // namespace
+
+BOOL GetCursorPos(POINT* p) {
+    if (!p) return 0;
+    int64_t v = g_cursor.load();
+    *p = POINT{int32_t(v >> 32), int32_t(v & 0xFFFFFFFF)};
+    return 1;
+}
+
+void SetCursorPosFromBackend(POINT p) {
+    g_cursor.store(int64_t(p.x) << 32 | int64_t(uint32_t(p.y)));
+}
+
+RECT DefaultCaptionRect(HWND hwnd) {
+    RECT w{};
+    GetWindowRect(hwnd, &w);
+    int b = (styleOf(hwnd) & WS_THICKFRAME) ? GetSystemMetrics(SM_CXFRAME) : 1;
+    return RECT{b, b, w.right - w.left - b, b + GetSystemMetrics(SM_CYCAPTION)};
+}
+
+RECT DefaultCloseBoxRect(HWND hwnd) {
+    RECT c = DefaultCaptionRect(hwnd);
+    int s = c.bottom - c.top - 4;
+    return RECT{c.right - s - 2, c.top + 2, c.right - 2, c.top + 2 + s};
+}
+
+LRESULT DefaultHitTest(HWND hwnd, POINT screen) {
+    RECT w{};
+    if (!GetWindowRect(hwnd, &w) || !PtInRect(&w, screen)) return HTNOWHERE;
+    if (!framed(hwnd)) return HTCLIENT;
+    POINT p{screen.x - w.left, screen.y - w.top};
+    int width = w.right - w.left, height = w.bottom - w.top;
+    if (styleOf(hwnd) & WS_THICKFRAME) {
+        int b = GetSystemMetrics(SM_CXFRAME), corner = b * 4;
+        bool left = p.x < b, right = p.x >= width - b, top = p.y < b, bottom = p.y >= height - b;
+        bool nearLeft = p.x < corner, nearRight = p.x >= width - corner;
+        bool nearTop = p.y < corner, nearBottom = p.y >= height - corner;
+        if ((top && nearLeft) || (left && nearTop)) return HTTOPLEFT;
+        if ((top && nearRight) || (right && nearTop)) return HTTOPRIGHT;
+        if ((bottom && nearLeft) || (left && nearBottom)) return HTBOTTOMLEFT;
+        if ((bottom && nearRight) || (right && nearBottom)) return HTBOTTOMRIGHT;
+        if (left) return HTLEFT;
+        if (right) return HTRIGHT;
+        if (top) return HTTOP;
+        if (bottom) return HTBOTTOM;
+    }
+    RECT close = DefaultCloseBoxRect(hwnd);
+    if ((styleOf(hwnd) & WS_SYSMENU) && PtInRect(&close, p)) return HTCLOSE;
+    RECT caption = DefaultCaptionRect(hwnd);
+    if (PtInRect(&caption, p)) return HTCAPTION;
+    return HTCLIENT;
+}
+
+void DrawDefaultFrame(HWND hwnd, HDC dc, bool active) {
+    if (!framed(hwnd) || !dc) return;
+    RECT w{};
+    GetWindowRect(hwnd, &w);
+    RECT all{0, 0, w.right - w.left, w.bottom - w.top};
+    HBRUSH border = GetSysColorBrush(active ? COLOR_ACTIVEBORDER : COLOR_INACTIVEBORDER);
+    RECT c = DefaultCaptionRect(hwnd);
+    for (RECT r : {RECT{0, 0, all.right, c.top}, RECT{0, 0, c.left, all.bottom},
+                   RECT{c.right, 0, all.right, all.bottom},
+                   RECT{0, all.bottom - c.left, all.right, all.bottom}})
+        FillRect(dc, &r, border);
+    FillRect(dc, &c, GetSysColorBrush(active ? COLOR_ACTIVECAPTION : COLOR_INACTIVECAPTION));
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, GetSysColor(active ? COLOR_CAPTIONTEXT : COLOR_INACTIVECAPTIONTEXT));
+    HGDIOBJ old = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
+    RECT text{c.left + 4, c.top, c.right - (c.bottom - c.top) - 4, c.bottom};
+    DrawText(dc, GetWindowText(hwnd), &text,
+             DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS | DT_NOPREFIX);
+    SelectObject(dc, old);
+    if (styleOf(hwnd) & WS_SYSMENU) {
+        RECT box = DefaultCloseBoxRect(hwnd);
+        FillRect(dc, &box, GetSysColorBrush(COLOR_BTNFACE));
+        HPEN pen = CreatePen(PS_SOLID, 1, GetSysColor(COLOR_BTNTEXT));
+        HGDIOBJ op = SelectObject(dc, pen);
+        for (int k = 0; k < 2; ++k) {
+            MoveToEx(dc, box.left + 4 + k, box.top + 4, nullptr);
+            LineTo(dc, box.right - 4 + k, box.bottom - 4);
+            MoveToEx(dc, box.right - 5 + k, box.top + 4, nullptr);
+            LineTo(dc, box.left + 3 + k, box.bottom - 4);
+        }
+        SelectObject(dc, op);
+        DeleteObject(pen);
+    }
+}
+
+LRESULT DefNonClientProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+    case WM_NCHITTEST:
+        return DefaultHitTest(hwnd, POINT{sx(lParam), sy(lParam)});
+    case WM_NCLBUTTONDOWN:
+        if (wParam == HTCLOSE) {
+            PostMessage(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+        } else if (wParam == HTCAPTION || (wParam >= HTLEFT && wParam <= HTBOTTOMRIGHT)) {
+            if (wParam != HTCAPTION && !(styleOf(hwnd) & WS_THICKFRAME)) return 0;
+            trackLoop(hwnd, LRESULT(wParam), POINT{sx(lParam), sy(lParam)});
+        }
+        return 0;
+    case WM_SYSCOMMAND:
+        if ((wParam & 0xFFF0) == SC_CLOSE)
+            SendMessage(hwnd, WM_CLOSE, 0, 0);
+        else if ((wParam & 0xFFF0) == SC_MINIMIZE)
+            ShowWindow(hwnd, SW_MINIMIZE);
+        return 0;
+    default:
+        return 0;
+    }
+}

@@ -1,0 +1,410 @@
+#include "platform/win/paint.h"
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <optional>
+
+#include "platform/win/internal.h"
+#include "platform/win/queue.h"
+#include "platform/win/window.h"
+
+namespace {
+
+struct Pending {
+    std::vector<RECT> update; // client coordinates
+    bool erase = false;
+    DWORD thread = 0;
+};
+
+struct SurfaceRef {
+    HBITMAP bmp = nullptr;
+    SurfaceRef() = default;
+    explicit SurfaceRef(HBITMAP b) : bmp(b) {}
+    SurfaceRef(SurfaceRef&& o) noexcept : bmp(o.bmp) { o.bmp = nullptr; }
+    SurfaceRef& operator=(SurfaceRef&& o) noexcept {
+        std::swap(bmp, o.bmp);
+        return *this;
+    }
+    ~SurfaceRef() {
+        if (bmp) DeleteObject(bmp);
+    }
+};
+
+struct PaintState {
+    std::mutex m;
+    std::map<HWND, Pending> pending;
+    std::map<HWND, SurfaceRef> surfaces;
+    std::function<void(HWND, const RECT&)> presenter;
+};
+
+PaintState& state() {
+    static PaintState s;
+    return s;
+}
+
+bool isChildWindow(HWND h) {
+    return (DWORD(GetWindowLongPtr(h, GWL_STYLE)) & WS_CHILD) != 0;
+}
+
+HWND topOf(HWND h) {
+    while (h && isChildWindow(h))
+        h = GetParent(h);
+    return h;
+}
+
+int depthOf(HWND h) {
+    int d = 0;
+    while (h && isChildWindow(h))
+        h = GetParent(h), ++d;
+    return d;
+}
+
+// Client origin of a window inside its top-level window's surface.
+POINT originInTop(HWND h) {
+    HWND top = topOf(h);
+    POINT p{0, 0};
+    ClientToScreen(h, &p);
+    RECT tr{};
+    GetWindowRect(top, &tr);
+    return POINT{p.x - tr.left, p.y - tr.top};
+}
+
+RECT clientInTop(HWND h) {
+    RECT c{};
+    GetClientRect(h, &c);
+    POINT o = originInTop(h);
+    OffsetRect(&c, o.x, o.y);
+    return c;
+}
+
+// What of the window's client area shows, in surface coordinates.
+std::vector<RECT> visibleInTop(HWND h) {
+    if (!IsWindowVisible(h)) return {};
+    std::vector<RECT> vis{clientInTop(h)};
+    for (HWND p = h; isChildWindow(p);) {
+        p = GetParent(p);
+        if (!p) break;
+        vis = gdi::Combine(vis, {clientInTop(p)}, RGN_AND);
+    }
+    if (DWORD(GetWindowLongPtr(h, GWL_STYLE)) & WS_CLIPCHILDREN)
+        for (HWND c = GetWindow(h, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+            if (IsWindowVisible(c)) vis = gdi::Combine(vis, {clientInTop(c)}, RGN_DIFF);
+    return vis;
+}
+
+HBITMAP ensureSurface(HWND top) {
+    RECT r{};
+    if (!GetWindowRect(top, &r)) return nullptr;
+    int w = std::max(1, int(r.right - r.left)), h = std::max(1, int(r.bottom - r.top));
+    PaintState& s = state();
+    std::lock_guard lock(s.m);
+    SurfaceRef& ref = s.surfaces[top];
+    if (ref.bmp && ref.bmp->width == w && ref.bmp->height == h) return ref.bmp;
+    HBITMAP nb = AllocBitmap(w, h, 32, true);
+    if (!nb) return ref.bmp;
+    if (ref.bmp) {
+        int cw = std::min(w, ref.bmp->width), ch = std::min(h, ref.bmp->height);
+        for (int y = 0; y < ch; ++y)
+            std::memcpy(nb->row(y), ref.bmp->row(y), size_t(cw) * 4);
+    }
+    ref = SurfaceRef(nb);
+    return nb;
+}
+
+HDC makeDC(HWND h, const std::vector<RECT>* clientClip) {
+    HWND top = topOf(h);
+    HBITMAP surface = ensureSurface(top);
+    if (!surface) return nullptr;
+    POINT o = originInTop(h);
+    std::vector<RECT> vis = visibleInTop(h);
+    if (clientClip) vis = gdi::Combine(vis, gdi::Offset(*clientClip, o.x, o.y), RGN_AND);
+    return CreateSurfaceDC(surface, o, vis);
+}
+
+void present(HWND h, RECT clientRect) {
+    HWND top = topOf(h);
+    POINT o = originInTop(h);
+    OffsetRect(&clientRect, o.x, o.y);
+    std::function<void(HWND, const RECT&)> p;
+    {
+        std::lock_guard lock(state().m);
+        p = state().presenter;
+    }
+    if (p) p(top, clientRect);
+}
+
+void wakeThread(DWORD thread) {
+    if (auto q = winimpl::QueueOf(thread)) winimpl::Wake(*q);
+}
+
+void addUpdate(HWND hwnd, const std::vector<RECT>& area, bool erase) {
+    RECT client{};
+    if (!GetClientRect(hwnd, &client)) return;
+    std::vector<RECT> r = gdi::Combine(area, {client}, RGN_AND);
+    if (r.empty()) return;
+    DWORD thread = GetWindowThreadProcessId(hwnd, nullptr);
+    {
+        std::lock_guard lock(state().m);
+        Pending& p = state().pending[hwnd];
+        p.update = gdi::Combine(p.update, r, RGN_OR);
+        p.erase = p.erase || erase;
+        p.thread = thread;
+    }
+    // Children under the area are painted again, unless the window clips them.
+    if (!(DWORD(GetWindowLongPtr(hwnd, GWL_STYLE)) & WS_CLIPCHILDREN)) {
+        POINT po{0, 0};
+        ClientToScreen(hwnd, &po);
+        for (HWND c = GetWindow(hwnd, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+            POINT co{0, 0};
+            ClientToScreen(c, &co);
+            addUpdate(c, gdi::Offset(r, po.x - co.x, po.y - co.y), erase);
+        }
+    }
+    wakeThread(thread);
+}
+
+void removeUpdate(HWND hwnd, const std::vector<RECT>* area) {
+    std::lock_guard lock(state().m);
+    auto it = state().pending.find(hwnd);
+    if (it == state().pending.end()) return;
+    if (area)
+        it->second.update = gdi::Combine(it->second.update, *area, RGN_DIFF);
+    else
+        it->second.update.clear();
+    if (it->second.update.empty()) state().pending.erase(it);
+}
+
+std::vector<RECT> updateOf(HWND hwnd, bool* erase) {
+    std::lock_guard lock(state().m);
+    auto it = state().pending.find(hwnd);
+    if (it == state().pending.end()) return {};
+    if (erase) *erase = it->second.erase;
+    return it->second.update;
+}
+
+void updateTree(HWND hwnd) {
+    UpdateWindow(hwnd);
+    for (HWND c = GetWindow(hwnd, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+        updateTree(c);
+}
+
+HBRUSH classBrush(HWND hwnd) {
+    WNDCLASS wc;
+    std::string name = GetClassName(hwnd);
+    if (name.empty() || !GetClassInfo(nullptr, name.c_str(), &wc) || !wc.hbrBackground)
+        return nullptr;
+    auto v = reinterpret_cast<uintptr_t>(wc.hbrBackground);
+    // A system colour index plus one stands for that colour's brush.
+    if (v <= 31) return GetSysColorBrush(int(v) - 1);
+    return wc.hbrBackground;
+}
+
+} // namespace
+
+BOOL InvalidateRect(HWND hwnd, const RECT* rect, BOOL erase) {
+    if (!IsWindow(hwnd)) return 0;
+    RECT client{};
+    GetClientRect(hwnd, &client);
+    addUpdate(hwnd, {rect ? *rect : client}, erase);
+    return 1;
+}
+
+BOOL InvalidateRgn(HWND hwnd, HRGN rgn, BOOL erase) {
+    if (!rgn) return InvalidateRect(hwnd, nullptr, erase);
+    if (!IsWindow(hwnd)) return 0;
+    addUpdate(hwnd, GetRegionRects(rgn), erase);
+    return 1;
+}
+
+BOOL ValidateRect(HWND hwnd, const RECT* rect) {
+    if (!IsWindow(hwnd)) return 0;
+    if (rect) {
+        std::vector<RECT> a{*rect};
+        removeUpdate(hwnd, &a);
+    } else {
+        removeUpdate(hwnd, nullptr);
+    }
+    return 1;
+}
+
+BOOL ValidateRgn(HWND hwnd, HRGN rgn) {
+    if (!rgn) return ValidateRect(hwnd, nullptr);
+    auto a = GetRegionRects(rgn);
+    removeUpdate(hwnd, &a);
+    return 1;
+}
+
+BOOL GetUpdateRect(HWND hwnd, RECT* rect, BOOL) {
+    auto u = updateOf(hwnd, nullptr);
+    if (rect) *rect = gdi::Bounds(u);
+    return u.empty() ? 0 : 1;
+}
+
+int GetUpdateRgn(HWND hwnd, HRGN rgn, BOOL) {
+    if (!rgn) return RGN_ERROR;
+    auto u = updateOf(hwnd, nullptr);
+    HRGN tmp = CreateRegionFromRects(u);
+    CombineRgn(rgn, tmp, nullptr, RGN_COPY);
+    DeleteObject(tmp);
+    return u.empty() ? NULLREGION : u.size() == 1 ? SIMPLEREGION : COMPLEXREGION;
+}
+
+BOOL UpdateWindow(HWND hwnd) {
+    if (!IsWindow(hwnd)) return 0;
+    if (IsWindowVisible(hwnd) && !updateOf(hwnd, nullptr).empty())
+        SendMessage(hwnd, WM_PAINT, 0, 0);
+    return 1;
+}
+
+BOOL RedrawWindow(HWND hwnd, const RECT* rect, HRGN rgn, UINT flags) {
+    if (!hwnd) return 1;
+    if (!IsWindow(hwnd)) return 0;
+    if (flags & RDW_INVALIDATE) {
+        if (rgn)
+            InvalidateRgn(hwnd, rgn, (flags & RDW_ERASE) != 0);
+        else
+            InvalidateRect(hwnd, rect, (flags & RDW_ERASE) != 0);
+        if (flags & RDW_FRAME) SendMessage(hwnd, WM_NCPAINT, 1, 0);
+    } else if (flags & RDW_VALIDATE) {
+        if (rgn)
+            ValidateRgn(hwnd, rgn);
+        else
+            ValidateRect(hwnd, rect);
+    }
+    if (flags & (RDW_UPDATENOW | RDW_ERASENOW)) {
+        if (flags & RDW_NOCHILDREN)
+            UpdateWindow(hwnd);
+        else
+            updateTree(hwnd);
+    }
+    return 1;
+}
+
+HDC BeginPaint(HWND hwnd, PAINTSTRUCT* ps) {
+    if (!ps || !IsWindow(hwnd)) return nullptr;
+    bool erase = false;
+    std::vector<RECT> update = updateOf(hwnd, &erase);
+    removeUpdate(hwnd, nullptr);
+    HDC dc = makeDC(hwnd, &update);
+    ps->hdc = dc;
+    ps->rcPaint = gdi::Bounds(update);
+    ps->fErase = 0;
+    if (dc && erase)
+        ps->fErase = SendMessage(hwnd, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0) ? 0 : 1;
+    return dc;
+}
+
+BOOL EndPaint(HWND hwnd, const PAINTSTRUCT* ps) {
+    if (!ps || !ps->hdc) return 0;
+    DeleteDC(ps->hdc);
+    if (!IsRectEmpty(&ps->rcPaint)) present(hwnd, ps->rcPaint);
+    return 1;
+}
+
+HDC GetDC(HWND hwnd) {
+    if (!hwnd) return GetScreenDC();
+    if (!IsWindow(hwnd)) return nullptr;
+    return makeDC(hwnd, nullptr);
+}
+
+HDC GetWindowDC(HWND hwnd) {
+    return GetDC(hwnd);
+}
+
+int ReleaseDC(HWND hwnd, HDC dc) {
+    if (!dc) return 0;
+    if (dc->kind == GdiDC::Screen) {
+        ReleaseScreenDC(dc);
+        return 1;
+    }
+    DeleteDC(dc);
+    RECT client{};
+    if (hwnd && GetClientRect(hwnd, &client)) present(hwnd, client);
+    return 1;
+}
+
+LRESULT DefPaintProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM) {
+    if (msg == WM_PAINT) {
+        PAINTSTRUCT ps;
+        BeginPaint(hwnd, &ps);
+        EndPaint(hwnd, &ps);
+        return 0;
+    }
+    if (msg == WM_ERASEBKGND) {
+        HBRUSH b = classBrush(hwnd);
+        auto dc = reinterpret_cast<HDC>(wParam);
+        if (!b || !dc) return 0;
+        RECT client{};
+        GetClientRect(hwnd, &client);
+        FillRect(dc, &client, b);
+        return 1;
+    }
+    return 0;
+}
+
+HBITMAP GetWindowSurface(HWND topLevel) {
+    if (!IsWindow(topLevel) || isChildWindow(topLevel)) return nullptr;
+    return ensureSurface(topLevel);
+}
+
+HBITMAP RenderWindowToBitmap(HWND hwnd) {
+    if (!IsWindow(hwnd)) return nullptr;
+    HWND top = topOf(hwnd);
+    RedrawWindow(top, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    HBITMAP surface = ensureSurface(top);
+    if (!surface) return nullptr;
+    RECT wr{}, tr{};
+    GetWindowRect(hwnd, &wr);
+    GetWindowRect(top, &tr);
+    int w = wr.right - wr.left, h = wr.bottom - wr.top;
+    HBITMAP out = AllocBitmap(std::max(w, 1), std::max(h, 1), 32, true);
+    if (!out) return nullptr;
+    int ox = wr.left - tr.left, oy = wr.top - tr.top;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            int sx = ox + x, sy = oy + y;
+            if (sx < 0 || sy < 0 || sx >= surface->width || sy >= surface->height) continue;
+            reinterpret_cast<uint32_t*>(out->row(y))[x] =
+                reinterpret_cast<const uint32_t*>(surface->row(sy))[sx];
+        }
+    return out;
+}
+
+void SetSurfacePresenter(std::function<void(HWND, const RECT&)> presenter) {
+    std::lock_guard lock(state().m);
+    state().presenter = std::move(presenter);
+}
+
+HWND winimpl::PaintPendingFor(DWORD threadId, HWND filter) {
+    std::vector<HWND> candidates;
+    {
+        std::lock_guard lock(state().m);
+        for (auto& [h, p] : state().pending)
+            if (p.thread == threadId && !p.update.empty()) candidates.push_back(h);
+    }
+    if (candidates.empty()) return 0;
+    std::vector<std::pair<int, HWND>> ordered;
+    for (HWND h : candidates) {
+        if (!IsWindow(h)) {
+            std::lock_guard lock(state().m);
+            state().pending.erase(h);
+            state().surfaces.erase(h);
+            continue;
+        }
+        if (filter && h != filter && !IsChild(filter, h)) continue;
+        if (!IsWindowVisible(h)) continue;
+        ordered.emplace_back(depthOf(h), h);
+    }
+    if (ordered.empty()) return 0;
+    std::sort(ordered.begin(), ordered.end());
+    return ordered.front().second;
+}
+
+void winimpl::ForgetPaintState(HWND hwnd) {
+    std::lock_guard lock(state().m);
+    state().pending.erase(hwnd);
+    state().surfaces.erase(hwnd);
+}

@@ -1,0 +1,151 @@
+// Skin value codecs, platform helpers and the drawing and geometry routines
+// every skinned window and control uses.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "classlib/graphics.h"
+#include "classlib/imglist.h"
+#include "classlib/inifiles.h"
+#include "classlib/strings.h"
+#include "classlib/types.h"
+#include "platform/win/types.h"
+
+class TStream;
+class TControl;
+
+// Text alignment of the class library.
+#ifndef LANTROVE_TALIGNMENT_DEFINED
+#define LANTROVE_TALIGNMENT_DEFINED
+enum TAlignment { taLeftJustify = 0, taRightJustify = 1, taCenter = 2 };
+#endif
+
+// ---- Skin value codecs --------------------------------------------------------
+
+// Numeric parts split by ","; digits kept, a "-" before a part's first digit
+// kept, everything else skipped. Parts beyond four (two for a point) are
+// ignored. A part without digits or outside 32 bits raises EConvertError.
+void SkinStrToRect(const std::string& S, TRect& R);
+void SkinStrToPoint(const std::string& S, TPoint& P);
+std::string SkinRectToStr(const TRect& R);
+
+void ReadRect(TCustomIniFile* IniFile, const std::string& Section, const std::string& Ident,
+              TRect& R);
+void ReadPoint(TCustomIniFile* IniFile, const std::string& Section, const std::string& Ident,
+               TPoint& P);
+bool ReadBoolean(TCustomIniFile* IniFile, const std::string& Section, const std::string& Ident);
+TFontStyles ReadFontStyles(TCustomIniFile* IniFile, const std::string& Section,
+                           const std::string& Ident);
+void ReadStrings(TCustomIniFile* IniFile, const std::string& Section, const std::string& Ident,
+                 TStrings* S);
+void ReadStringList(TCustomIniFile* IniFile, const std::string& Section, const std::string& Ident,
+                    TStrings* S);
+TAlignment ReadAlignment(TCustomIniFile* IniFile, const std::string& Section,
+                         const std::string& Ident);
+
+void WriteRect(TCustomIniFile* IniFile, const std::string& Section, const std::string& Ident,
+               const TRect& R);
+void WritePoint(TCustomIniFile* IniFile, const std::string& Section, const std::string& Ident,
+                const TPoint& P);
+void WriteBoolean(TCustomIniFile* IniFile, const std::string& Section, const std::string& Ident,
+                  bool B);
+void WriteFontStyles(TCustomIniFile* IniFile, const std::string& Section, const std::string& Ident,
+                     TFontStyles FS);
+void WriteStrings(TCustomIniFile* IniFile, const std::string& Section, const std::string& Ident,
+                  TStrings* S);
+void WriteStringList(TCustomIniFile* IniFile, const std::string& Section, const std::string& Ident,
+                     TStrings* S);
+void WriteAlignment(TCustomIniFile* IniFile, const std::string& Section, const std::string& Ident,
+                    TAlignment A);
+
+// A 32-bit little-endian count of UTF-16 units, then the units. Reading a
+// count that is negative or larger than what the stream still holds raises
+// EReadError and leaves S alone.
+void WriteStreamString(TStream* S, const std::string& Str);
+void ReadStreamString(TStream* S, std::string& Str);
+
+void GetNextToken(std::string& S, std::string& T);
+void TokensToRect(const std::string& S, TRect& R);
+
+// ---- Platform helpers -----------------------------------------------------------
+
+void GetWindowsVersion(int& Major, int& Minor);
+bool IsWindowsVistaOrLater();
+bool IsWindowsXPOrLater();
+bool IsWindows2000OrLater();
+bool IsMultiMonitor();
+void GetScreenArea(bool WorkArea, TRect& R);
+void GetMonitorArea(HWND Window, bool WorkArea, TRect& R);
+bool HasMMX();
+void EmptyMMXState();
+bool IsTransparentBltAvailable();
+int ScreenColorDepth();
+bool IsTrueColorScreen();
+bool IsNT();
+
+// ---- Rectangles and points --------------------------------------------------------
+
+int RectWidth(const TRect& R);
+int RectHeight(const TRect& R);
+bool IsEmptyRect(const TRect& R);
+void MakeNullRect(TRect& R);
+bool RectsEqual(const TRect& A, const TRect& B);
+bool IsNullPoint(const TPoint& P);
+bool RectContainsPoint(const TRect& R, const TPoint& P);
+bool RectInsideRect(const TRect& A, const TRect& B);
+int IntMax(int A, int B);
+int IntMin(int A, int B);
+
+// ---- Text ---------------------------------------------------------------------------
+
+int DrawWideText(TCanvas* Canvas, const std::u16string& S, TRect& R, UINT Format);
+int WideTextWidth(TCanvas* Canvas, const std::u16string& S);
+int WideTextHeight(TCanvas* Canvas, const std::u16string& S);
+void DrawVCenteredText(TCanvas* Canvas, const std::string& S, const TRect& R);
+void TextRectVCentered(TCanvas* Canvas, const std::string& S, const TRect& R);
+void TextRectVCenteredIndent(TCanvas* Canvas, const std::string& S, const TRect& R, int Indent);
+void FitTextToWidth(TCanvas* Canvas, std::string& S, int MaxWidth);
+void FitWideTextToWidth(TCanvas* Canvas, std::u16string& S, int MaxWidth);
+
+enum TspButtonLayout { blGlyphLeft, blGlyphRight, blGlyphTop, blGlyphBottom };
+
+void CalcGlyphTextLayout(TspButtonLayout Layout, const TRect& R, int GW, int GH, int TW, int TH,
+                         int Spacing, int Margin, int& TX, int& TY, int& GX, int& GY);
+void DrawImageAndText(TCanvas* Canvas, const TRect& R, int Margin, int Spacing,
+                      TspButtonLayout Layout, const std::string& Caption, int ImageIndex,
+                      TCustomImageList* ImageList, bool Down, bool Enabled, bool DrawMarker,
+                      TColor MarkerColor);
+void DrawGlyphAndText(TCanvas* Canvas, const TRect& R, int Margin, int Spacing,
+                      TspButtonLayout Layout, const std::string& Caption, TBitmap* Bitmap,
+                      int NumGlyphs, int GlyphNum, bool Down, bool DrawMarker, TColor MarkerColor);
+
+// ---- Background and pictures ----------------------------------------------------------
+
+// Paints into Canvas what lies under the control: the parent's background
+// (and, unless the parent is a form, its content) and the window-less
+// siblings before the control that overlap it.
+void DrawParentBackground(TControl* Control, TCanvas* Canvas);
+void DrawParentBackgroundOffset(TControl* Control, const TRect& Offset, TCanvas* Canvas);
+void CaptureScreenToBitmap(int X, int Y, TBitmap* Bitmap);
+void DrawGlyphFromStrip(TCanvas* Canvas, int X, int Y, TBitmap* Bitmap, int NumGlyphs,
+                        int GlyphNum);
+TColor DarkenColor(TColor Color, int Percent);
+bool IsJpegFileName(const std::string& FileName);
+void LoadJpegToBitmap(TBitmap* Bitmap, const std::string& FileName);
+
+// ---- Marks and caption glyphs -------------------------------------------------------------
+
+void DrawDottedFocusRect(TCanvas* Canvas, const TRect& R);
+void DrawDropDownArrow(TCanvas* Canvas, const TRect& R, TColor Color);
+void DrawArrow(TCanvas* Canvas, const TRect& R, TColor Color, int Direction);
+void DrawRadioMark(TCanvas* Canvas, int X, int Y, TColor Color);
+void DrawCheckMark(TCanvas* Canvas, int X, int Y, TColor Color);
+void DrawCloseGlyph(TCanvas* Canvas, int X, int Y, TColor Color);
+void DrawSysMenuGlyph(TCanvas* Canvas, int X, int Y, TColor Color);
+void DrawMinimizeGlyph(TCanvas* Canvas, int X, int Y, TColor Color);
+void DrawMaximizeGlyph(TCanvas* Canvas, int X, int Y, TColor Color);
+void DrawRestoreGlyph(TCanvas* Canvas, int X, int Y, TColor Color);
+void DrawRollDownGlyph(TCanvas* Canvas, int X, int Y, TColor Color);
+void DrawRollUpGlyph(TCanvas* Canvas, int X, int Y, TColor Color);
+void DrawTrayGlyph(TCanvas* Canvas, int X, int Y, TColor Color);

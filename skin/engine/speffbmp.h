@@ -1,0 +1,135 @@
+// The skin engine's 32-bit drawing surface with per-pixel alpha and the pixel
+// routines that copy, blend or skip the transparent marker.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "classlib/graphics.h"
+#include "classlib/types.h"
+
+// Alpha in the top byte, then red, green, blue (in memory: blue, green, red, alpha).
+using TspColor = uint32_t;
+// Pixels of this value are skipped by transparent drawing.
+constexpr TspColor spTransparentMarker = 0x007F007F;
+
+TspColor ColorToSpColor(TColor c);
+TspColor spColor(int R, int G, int B, int A = 255);
+void ClampChannels(int& R, int& G, int& B);
+
+// The per-pixel routines. The blend comes in two formulas: the plain one mixes
+// red, green and blue and makes the result opaque; the other (chosen when the
+// processor has MMX) mixes all four bytes. Both truncate.
+TspColor spBlendPixelPlain(TspColor s, TspColor d);
+TspColor spBlendPixelMMX(TspColor s, TspColor d);
+// The formula in use.
+TspColor spBlendPixel(TspColor s, TspColor d);
+
+class TspBitmap : public TPersistent {
+public:
+    TspBitmap();
+    ~TspBitmap() override;
+
+    void Assign(TPersistent* Source) override;
+    void AssignTo(TPersistent* Dest) override;
+
+    // Takes absolute values; nothing for a zero side or the same size. Raises
+    // Exception when the section or its device context cannot be made; the
+    // bitmap is then empty.
+    void SetSize(int AWidth, int AHeight);
+    bool Empty() const { return FHandle == nullptr; }
+    int Width() const { return FWidth; }
+    int Height() const { return FHeight; }
+    TspColor* Bits() { return FBits; }
+    HDC DC() const { return FDC; }
+    HBITMAP Handle() const { return FHandle; }
+    const std::string& Name() const { return FName; }
+    void SetName(const std::string& v) { FName = v; }
+    bool AlphaBlend() const { return FAlphaBlend; }
+    void SetAlphaBlend(bool v) { FAlphaBlend = v; }
+    bool Transparent() const { return FTransparent; }
+    void SetTransparent(bool v) { FTransparent = v; }
+    TCanvas* Canvas();
+
+    void Clear(TspColor Color);
+    void SetAlpha(uint8_t Alpha);
+    void SetAlpha(uint8_t Alpha, const TRect& Rect);
+    void CheckingAlphaBlend();
+    void CheckingAlphaBlend(const TRect& ARect);
+    void CheckingTransparent(TColor Color);
+    // Only the pixels of ARect (clipped to the bitmap) change.
+    void CheckingTransparent(const TRect& ARect, TColor Color);
+    void FillRect(const TRect& R, TspColor Color);
+    void DrawGraphic(TGraphic* Graphic, const TRect& DstRect);
+
+    void Draw(HDC DC, int X, int Y);
+    void Draw(HDC DC, int X, int Y, const TRect& SrcRect);
+    void Draw(HDC DC, const TRect& DstRect);
+    void Draw(HDC DC, const TRect& DstRect, const TRect& SrcRect);
+    void Draw(TCanvas* Canvas, int X, int Y);
+    void Draw(TCanvas* Canvas, int X, int Y, const TRect& SrcRect);
+    void Draw(TCanvas* Canvas, const TRect& DstRect);
+    void Draw(TCanvas* Canvas, const TRect& DstRect, const TRect& SrcRect);
+    void Draw(TspBitmap* Bitmap, int X, int Y);
+    void Draw(TspBitmap* Bitmap, int X, int Y, const TRect& SrcRect);
+    void Draw(TspBitmap* Bitmap, const TRect& DstRect);
+    void Draw(TspBitmap* Bitmap, const TRect& DstRect, const TRect& SrcRect);
+    void Tile(HDC DC, const TRect& DstRect, const TRect& SrcRect);
+    void Tile(TCanvas* Canvas, const TRect& DstRect, const TRect& SrcRect);
+    void Tile(TspBitmap* Bitmap, const TRect& DstRect, const TRect& SrcRect);
+    void TileClip(HDC DC, const TRect& DstRect, const TRect& DstClip, const TRect& SrcRect);
+    void TileClip(TCanvas* Canvas, const TRect& DstRect, const TRect& DstClip,
+                  const TRect& SrcRect);
+    void TileClip(TspBitmap* Bitmap, const TRect& DstRect, const TRect& DstClip,
+                  const TRect& SrcRect);
+    // Puts Bitmap's SrcRect behind this image at (X, Y).
+    void MergeDraw(TspBitmap* Bitmap, int X, int Y, const TRect& SrcRect);
+
+    // Address of row Y and of pixel (X, Y); nil outside the bitmap.
+    TspColor* RowAddress(int Y);
+    TspColor* PixelAddress(int X, int Y);
+    TspColor Pixel(int X, int Y);
+    void SetPixel(int X, int Y, TspColor Value);
+
+    // Declared for the drawing interface; they draw nothing.
+    void DrawLine(int, int, int, int, TspColor) {}
+    void DrawRect(const TRect&, TspColor) {}
+    void DrawEllipse(const TRect&, TspColor) {}
+    void FillEllipse(const TRect&, TspColor) {}
+    void DrawRoundRect(const TRect&, int, TspColor) {}
+    void FillRoundRect(const TRect&, int, TspColor) {}
+    void FillGradientRect(const TRect&, TspColor, TspColor, bool) {}
+    void FillRadialGradientRect(const TRect&, TspColor, TspColor, TPoint) {}
+    void FillHalftoneRect(const TRect&, TspColor, TspColor) {}
+    void DrawFocusRect(const TRect&, TspColor) {}
+    void DrawBevel(const TRect&, TspColor, TspColor) {}
+    void DrawEdge(const TRect&, TspColor, TspColor) {}
+    void MoveTo(int, int) {}
+    void LineTo(int, int, TspColor) {}
+    int TextWidth(const std::string&) { return 0; }
+    int TextHeight(const std::string&) { return 0; }
+    int DrawText(const std::string&, TRect&, UINT) { return 0; }
+    int DrawText(const std::string&, int, int) { return 0; }
+    int DrawVerticalText(const std::string&, TRect&, UINT) { return 0; }
+
+    // The registered bitmap whose device context is DC, or nil.
+    static TspBitmap* FromDC(HDC DC);
+
+protected:
+    TspColor* FBits = nullptr;
+    int FWidth = 0;
+    int FHeight = 0;
+    std::string FName;
+    BITMAPINFO FBitmapInfo{};
+    HBITMAP FHandle = nullptr;
+    HDC FDC = nullptr;
+    std::unique_ptr<TCanvas> FCanvas;
+    bool FAlphaBlend = false;
+    bool FTransparent = false;
+    bool FNewFormat = false;
+
+private:
+    void FreeSection();
+    void DrawViaTemp(HDC DC, const TRect& DstRect, const TRect& SrcRect);
+};

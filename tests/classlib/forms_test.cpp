@@ -1,0 +1,208 @@
+#include "classlib/forms.h"
+#include "classlib/thread.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+class TfrmProbe : public TForm {
+public:
+    explicit TfrmProbe(TComponent* AOwner) : TForm(AOwner) {}
+    ~TfrmProbe() override { ++Freed; }
+    static inline int Freed = 0;
+};
+
+class FormsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Application->Initialize();
+        TfrmProbe::Freed = 0;
+    }
+    void TearDown() override {
+        Application->DestroyComponents();
+        Application->ProcessMessages();
+        Application->OnMessage = nullptr;
+        Application->ShowMainForm = true;
+    }
+    // Posts a call that runs inside whatever loop the main thread is in.
+    void Later(std::function<void()> f) { PostThreadCall(GetCurrentThreadId(), std::move(f)); }
+};
+
+TEST_F(FormsTest, FormWindowHasTheFormsClassAndFormsAreListedByScreen) {
+    TfrmProbe* a = nullptr;
+    TfrmProbe* b = nullptr;
+    Application->CreateForm(a);
+    Application->CreateForm(b);
+    EXPECT_EQ(Application->MainForm(), a);
+    EXPECT_EQ(GetClassName(a->Handle()), "TfrmProbe");
+    // Hidden forms are found too: a second instance relies on it.
+    EXPECT_EQ(FindWindowEx(0, 0, "TfrmProbe", nullptr), a->Handle());
+    EXPECT_FALSE(IsWindowVisible(a->Handle()));
+    ASSERT_EQ(Screen->FormCount(), 2);
+    EXPECT_EQ(Screen->Forms(0), a);
+    delete a;
+    EXPECT_EQ(Application->MainForm(), nullptr);
+    ASSERT_EQ(Screen->FormCount(), 1);
+    EXPECT_EQ(Screen->Forms(0), b);
+}
+
+class TfrmSelfAware : public TForm {
+public:
+    static inline TfrmSelfAware* Ref = nullptr;
+    explicit TfrmSelfAware(TComponent* AOwner) : TForm(AOwner), SawItself(Ref == this) {}
+    bool SawItself;
+};
+
+TEST_F(FormsTest, ReferenceIsSetBeforeTheConstructorRuns) {
+    Application->CreateForm(TfrmSelfAware::Ref);
+    ASSERT_NE(TfrmSelfAware::Ref, nullptr);
+    EXPECT_TRUE(TfrmSelfAware::Ref->SawItself);
+    EXPECT_EQ(TFormClass::Of<TfrmSelfAware>().ClassName, "TfrmSelfAware");
+    delete TfrmSelfAware::Ref;
+    TfrmSelfAware::Ref = nullptr;
+}
+
+TEST_F(FormsTest, WindowProcReplacementSeesMessagesBeforeTheForm) {
+    TfrmProbe* f = nullptr;
+    Application->CreateForm(f);
+    f->HandleNeeded();
+    std::vector<UINT> seen;
+    TWndMethod old = f->WindowProc;
+    f->WindowProc = [&](TMessage& m) {
+        seen.push_back(m.Msg);
+        if (m.Msg == WM_USER + 9) {
+            m.Result = 77;
+            return;
+        }
+        old(m);
+    };
+    EXPECT_EQ(SendMessage(f->Handle(), WM_USER + 9, 0, 0), 77);
+    SetWindowText(f->Handle(), "Title");
+    EXPECT_EQ(f->Caption(), "Title");
+    EXPECT_EQ(seen, (std::vector<UINT>{WM_USER + 9, WM_SETTEXT, WM_GETTEXTLENGTH, WM_GETTEXT}));
+    delete f;
+}
+
+TEST_F(FormsTest, CloseAsksThenHidesOrFreesAndTheMainFormEndsTheRun) {
+    TfrmProbe* main = nullptr;
+    TfrmProbe* other = nullptr;
+    Application->CreateForm(main);
+    Application->CreateForm(other);
+    other->Show();
+    bool allow = false;
+    other->OnCloseQuery = [&](TObject*, bool& can) { can = allow; };
+    PostMessage(other->Handle(), WM_CLOSE, 0, 0);
+    Application->ProcessMessages();
+    EXPECT_TRUE(other->Visible());
+    allow = true;
+    other->Close();
+    EXPECT_FALSE(other->Visible()); // caHide
+    other->OnClose = [](TObject*, TCloseAction& a) { a = caFree; };
+    other->Close();
+    EXPECT_EQ(TfrmProbe::Freed, 0); // freed from the loop, not inside Close
+    Application->ProcessMessages();
+    EXPECT_EQ(TfrmProbe::Freed, 1);
+
+    main->OnClose = [](TObject*, TCloseAction& a) { a = caNone; };
+    Later([&] { main->Close(); });
+    Later([&] {
+        EXPECT_FALSE(Application->Terminated());
+        main->OnClose = nullptr;
+        main->Close();
+    });
+    Application->Run();
+    EXPECT_TRUE(Application->Terminated());
+    EXPECT_TRUE(main->Visible()); // shown by Run, closing only ended the loop
+}
+
+TEST_F(FormsTest, ShowModalReturnsTheResultAndCanBeRefusedByCloseQuery) {
+    TfrmProbe* main = nullptr;
+    Application->CreateForm(main);
+    main->Show();
+    auto* dialog = new TfrmProbe(Application);
+    int asked = 0;
+    dialog->OnCloseQuery = [&](TObject*, bool& can) {
+        can = ++asked > 1;
+        if (!can) Later([&] { dialog->ModalResult = mrYes; });
+    };
+    Later([&] {
+        EXPECT_FALSE(IsWindowEnabled(main->Handle()));
+        dialog->ModalResult = mrOk; // refused the first time
+    });
+    EXPECT_EQ(dialog->ShowModal(), mrYes);
+    EXPECT_EQ(asked, 2);
+    EXPECT_FALSE(dialog->Visible());
+    EXPECT_TRUE(IsWindowEnabled(main->Handle()));
+    // Close inside a modal showing means Cancel.
+    dialog->OnCloseQuery = nullptr;
+    Later([&] { dialog->Close(); });
+    EXPECT_EQ(dialog->ShowModal(), mrCancel);
+}
+
+TEST_F(FormsTest, QuitInsideNestedLoopsEndsThemAll) {
+    TfrmProbe* main = nullptr;
+    Application->CreateForm(main);
+    auto* outer = new TfrmProbe(Application);
+    auto* inner = new TfrmProbe(Application);
+    int innerResult = -1;
+    int outerResult = -1;
+    Later([&] {
+        Later([&] { Application->Terminate(); });
+        innerResult = inner->ShowModal();
+    });
+    Later([&] { outerResult = outer->ShowModal(); });
+    Application->Run();
+    EXPECT_EQ(innerResult, mrCancel);
+    EXPECT_EQ(outerResult, mrCancel);
+    EXPECT_TRUE(Application->Terminated());
+}
+
+TEST_F(FormsTest, OnMessageSeesPostedMessagesAndHandledStopsThem) {
+    TfrmProbe* f = nullptr;
+    Application->CreateForm(f);
+    std::vector<UINT> reached;
+    TWndMethod old = f->WindowProc;
+    f->WindowProc = [&](TMessage& m) {
+        if (m.Msg >= WM_USER) reached.push_back(m.Msg);
+        old(m);
+    };
+    std::vector<UINT> seen;
+    Application->OnMessage = [&](MSG& msg, bool& handled) {
+        seen.push_back(msg.message);
+        handled = msg.message == WM_USER + 1;
+    };
+    PostMessage(f->Handle(), WM_USER + 1, 0, 0);
+    PostMessage(f->Handle(), WM_USER + 2, 0, 0);
+    Application->ProcessMessages();
+    EXPECT_EQ(seen, (std::vector<UINT>{WM_USER + 1, WM_USER + 2}));
+    EXPECT_EQ(reached, (std::vector<UINT>{WM_USER + 2}));
+    delete f;
+}
+
+TEST_F(FormsTest, WorkerPostsReachTheFormThroughTheLoop) {
+    TfrmProbe* f = nullptr;
+    Application->CreateForm(f);
+    HWND h = f->Handle();
+    std::vector<UINT> reached;
+    TWndMethod old = f->WindowProc;
+    f->WindowProc = [&](TMessage& m) {
+        if (m.Msg == WM_USER + 3) {
+            reached.push_back(m.Msg);
+            f->Close();
+        }
+        old(m);
+    };
+    Application->ShowMainForm = false;
+    std::thread worker([h] { PostMessage(h, WM_USER + 3, 0, 0); });
+    Application->Run();
+    worker.join();
+    EXPECT_EQ(reached, (std::vector<UINT>{WM_USER + 3}));
+    EXPECT_FALSE(f->Visible());
+    delete f;
+}
+
+} // namespace

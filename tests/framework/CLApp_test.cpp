@@ -1,0 +1,417 @@
+// The run routine: its switches and early exits, the debug-mode rule, and the
+// exchange between two real instances (this test program started again in
+// the role of the instance that already runs).
+#include "framework/CLApp.h"
+
+#include "framework/CLSettings.h"
+#include "framework/OxDebug.h"
+#include "platform/display/headless.h"
+#include "platform/os/folders.h"
+#include "platform/os/ipc.h"
+#include "platform/os/process.h"
+#include "support/tempdir.h"
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <thread>
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kRoleVar = "LANTROVE_APP_PEER_ARGS";
+constexpr const char* kLogVar = "LANTROVE_APP_PEER_LOG";
+constexpr const char* kTrayVar = "LANTROVE_APP_PEER_TRAY";
+constexpr const char* kProgramVar = "LANTROVE_APP_TEST_PROGRAM";
+
+bool g_isPeer = false;
+
+// The other instance's record of what reached it.
+void Log(const std::string& line) {
+    const char* file = std::getenv(kLogVar);
+    if (!g_isPeer || !file) return;
+    std::ofstream out(file, std::ios::app);
+    out << line << "\n";
+}
+
+// What a run of the main window did, for the tests in this process.
+struct Seen {
+    int created = 0;
+    bool shownAtStart = false;
+    std::vector<std::string> files;
+};
+Seen g_seen;
+bool g_closeWhenReady = true;
+bool g_tray = false;
+
+// A plain main window: answers the other instances through the receiver and,
+// in this process, closes itself once its loop runs.
+class TfrmInstanceMain : public TForm {
+public:
+    explicit TfrmInstanceMain(TComponent* AOwner) : TForm(AOwner) {
+        ++g_seen.created;
+        auto* receiver = new TCLInstanceReceiver(this);
+        receiver->OnCmdFile = [](const std::string& file) {
+            g_seen.files.push_back(file);
+            Log("cmd:" + file);
+        };
+        if (g_tray)
+            receiver->OnBringToFront = [this] {
+                Show();
+                Log("front");
+                return true;
+            };
+        UINT busy = RegisterWindowMessage(kMsgIfBusy);
+        UINT bring = RegisterWindowMessage(kMsgBringToFront);
+        UINT close = RegisterWindowMessage(kMsgCloseApp);
+        TWndMethod inner = WindowProc;
+        WindowProc = [=, this](TMessage& m) {
+            if (m.Msg == busy) Log("ifbusy");
+            if (m.Msg == bring) Log("bring");
+            if (m.Msg == close) Log("closeapp");
+            if (m.Msg == WM_USER + 50) {
+                g_seen.shownAtStart = Visible();
+                Log(Visible() ? "ready:shown" : "ready:hidden");
+                if (g_closeWhenReady) PostMessage(Handle(), WM_CLOSE, 0, 0);
+                return;
+            }
+            inner(m);
+        };
+        OnClose = [](TObject*, TCloseAction&) { Log("closed"); };
+        // Handled after the receiver's own start-up message.
+        PostMessage(Handle(), WM_USER + 50, 0, 0);
+    }
+};
+
+void UseProgram(const std::string& program) { os::SetProgramFileNameOverride(program); }
+
+// The instance that already runs: AppRun with the parameters it was given.
+TEST(AppRunPeer, Run) {
+    const char* args = std::getenv(kRoleVar);
+    if (!args) GTEST_SKIP() << "runs only as the other instance of the tests below";
+    g_isPeer = true;
+    UseProgram(std::getenv(kProgramVar));
+    os::SetLaunchHook([](const std::vector<std::string>&, const std::string&) { return false; });
+    std::vector<std::string> params;
+    std::istringstream in(args);
+    for (std::string p; std::getline(in, p);)
+        if (!p.empty()) params.push_back(p);
+    SetAppParams(params);
+    g_closeWhenReady = false;
+    g_tray = std::getenv(kTrayVar) != nullptr;
+    TfrmInstanceMain* frmMain = nullptr;
+    AppRun(frmMain);
+    Log("ended");
+}
+
+class AppRunTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::random_device rd;
+        guid = "{lantrove-test-" + std::to_string(rd()) + "-" + std::to_string(rd()) + "}";
+        program = dir.file("prog/lantrove");
+        setenv("XDG_CONFIG_HOME", dir.file("user").c_str(), 1);
+        setenv("LANTROVE_COMMON_APPDATA", dir.file("common").c_str(), 1);
+        setenv("LANTROVE_IPC_DIR", dir.path().c_str(), 1);
+        setenv("LANTROVE_IPC_NAMESPACE", ("lt" + std::to_string(rd())).c_str(), 1);
+        setenv(kProgramVar, program.c_str(), 1);
+        setenv(kLogVar, dir.file("peer.log").c_str(), 1);
+        WriteConst("");
+        UseProgram(program);
+        os::SetLaunchHook([](const std::vector<std::string>&, const std::string&) { return false; });
+        g_seen = Seen{};
+        g_closeWhenReady = true;
+        g_tray = false;
+        DebugMode = false;
+    }
+    void TearDown() override {
+        if (pid > 0) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+        }
+        FreeSettingsInstance();
+        os::NamedMutex::Remove("Global\\" + guid);
+        for (const char* n : {"Global\\OxDebugQueueMutex"}) os::NamedMutex::Remove(n);
+        os::SharedMemory::Remove("Global\\OxDebugMap");
+        for (const char* n : {"Global\\OxDebugQueueEvent", "Global\\OxDebugFlushEvent",
+                              "Global\\OxDebugStartEvent"})
+            os::NamedEvent::Remove(n);
+        if (auto* h = display::CurrentHeadless()) {
+            h->SetKeyDown(VK_CONTROL, false);
+            h->SetKeyDown(VK_SHIFT, false);
+        }
+        os::SetLaunchHook(nullptr);
+        UseProgram("");
+        unsetenv("LANTROVE_IPC_DIR");
+    }
+
+    void WriteConst(const std::string& extra) {
+        dir.write("prog/const.dat", "[setting]\nApp.ID=4242\nApp.GUID=" + guid +
+                                        "\nApp.ConfigPath=lantrove-test\n" + extra);
+    }
+
+    bool RunCounted() {
+        for (const char* root : {"user", "common"}) {
+            fs::path p = fs::path(dir.file(root)) / "lantrove-test" / "setting.dat";
+            std::ifstream in(p);
+            std::string text((std::istreambuf_iterator<char>(in)), {});
+            if (text.find("RunTimes") != std::string::npos) return true;
+        }
+        return false;
+    }
+
+    // Runs AppRun here with these parameters; the callback counts its calls.
+    void RunHere(std::vector<std::string> params, bool callbackAnswer = true) {
+        SetAppParams(std::move(params));
+        TfrmInstanceMain* frmMain = nullptr;
+        AppRun(frmMain, [&] {
+            ++callbacks;
+            return callbackAnswer;
+        });
+        EXPECT_EQ(frmMain, nullptr); // freed by the end of the run
+    }
+
+    void StartPeer(const std::vector<std::string>& params, bool tray = false) {
+        std::string joined = "\n";
+        for (auto& p : params) joined += p + "\n";
+        setenv(kRoleVar, joined.c_str(), 1);
+        if (tray) setenv(kTrayVar, "1", 1);
+        std::string self = "/proc/self/exe";
+        std::string filter = "--gtest_filter=AppRunPeer.Run";
+        char* argv[] = {self.data(), filter.data(), nullptr};
+        ASSERT_EQ(posix_spawn(&pid, self.c_str(), nullptr, nullptr, argv, environ), 0);
+        unsetenv(kRoleVar);
+        unsetenv(kTrayVar);
+    }
+
+    std::string PeerLog() { return dir.read("peer.log"); }
+
+    bool WaitForLog(const std::string& text) {
+        for (int i = 0; i < 3000; ++i) {
+            if (PeerLog().find(text) != std::string::npos) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return false;
+    }
+
+    bool WaitForPeerExit() {
+        for (int i = 0; i < 3000; ++i) {
+            int status = 0;
+            if (waitpid(pid, &status, WNOHANG) == pid) {
+                pid = 0;
+                return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return false;
+    }
+
+    bool PeerAlive() { return pid > 0 && waitpid(pid, nullptr, WNOHANG) == 0; }
+
+    TempDir dir;
+    std::string guid;
+    std::string program;
+    pid_t pid = 0;
+    int callbacks = 0;
+};
+
+// ---------------------------------------------------------------------------
+// One instance
+
+enum class Outcome { BeforeSettings, EndedByAutorun, EndedByCallback, FullRun };
+
+struct SwitchCase {
+    std::vector<std::string> params;
+    std::string settings;
+    bool callbackAnswer;
+    Outcome outcome;
+    bool shown; // for a full run
+};
+
+TEST_F(AppRunTest, SwitchesAndEarlyExits) {
+    const SwitchCase cases[] = {
+        {{"-i"}, "", true, Outcome::BeforeSettings, false},
+        {{"/U"}, "", true, Outcome::BeforeSettings, false},
+        {{"file.mp3", "-I"}, "", true, Outcome::BeforeSettings, false},
+        {{"-a"}, "App.Autorun=0\n", true, Outcome::EndedByAutorun, false},
+        {{"/A"}, "App.Autorun=1\n", true, Outcome::FullRun, true},
+        {{}, "", false, Outcome::EndedByCallback, false},
+        {{}, "", true, Outcome::FullRun, true},
+        {{"-H"}, "", true, Outcome::FullRun, false},
+        {{"-hx", "-ii"}, "", true, Outcome::FullRun, true}, // not switches
+        {{"/usr"}, "", true, Outcome::FullRun, true},       // a path, not "/u"
+    };
+    for (const SwitchCase& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.params));
+        FreeSettingsInstance();
+        fs::remove_all(dir.file("user"));
+        fs::remove_all(dir.file("common"));
+        WriteConst(c.settings);
+        g_seen = Seen{};
+        callbacks = 0;
+        RunHere(c.params, c.callbackAnswer);
+        EXPECT_EQ(RunCounted(), c.outcome != Outcome::BeforeSettings);
+        EXPECT_EQ(callbacks, c.outcome == Outcome::EndedByCallback || c.outcome == Outcome::FullRun
+                                 ? 1
+                                 : 0);
+        EXPECT_EQ(g_seen.created, c.outcome == Outcome::FullRun ? 1 : 0);
+        if (c.outcome == Outcome::FullRun) {
+            EXPECT_EQ(g_seen.shownAtStart, c.shown);
+        }
+    }
+}
+
+TEST_F(AppRunTest, FirstParameterOfTheOnlyInstanceReachesOnCmdFile) {
+    const std::pair<std::vector<std::string>, std::vector<std::string>> cases[] = {
+        {{"/home/ü/Musik/a b.mp3", "-d"}, {"/home/ü/Musik/a b.mp3"}},
+        {{"song.mp3"}, {"song.mp3"}},
+        {{"-x", "song.mp3"}, {}},
+        {{"/x"}, {}},
+    };
+    for (auto& [params, files] : cases) {
+        SCOPED_TRACE(::testing::PrintToString(params));
+        g_seen = Seen{};
+        RunHere(params);
+        EXPECT_EQ(g_seen.files, files);
+    }
+}
+
+struct DebugCase {
+    std::vector<std::string> params;
+    bool enabled;
+    bool disabled;
+    bool ctrl;
+    bool shift;
+    bool expected;
+};
+
+TEST_F(AppRunTest, DebugModeTruthTable) {
+    const DebugCase cases[] = {
+        {{}, false, false, false, false, false},
+        {{"-d"}, false, false, false, false, true},
+        {{"/D"}, false, true, false, false, true}, // the switch wins over Debug.Disabled
+        {{}, true, false, false, false, true},
+        {{}, true, true, false, false, false},
+        {{}, false, false, true, true, true},
+        {{}, false, false, true, false, false},
+        {{}, false, false, false, true, false},
+        {{}, false, true, true, true, false},
+        {{"-dd"}, false, false, false, false, false},
+    };
+    display::Headless* keys = display::CurrentHeadless();
+    ASSERT_NE(keys, nullptr);
+    for (const DebugCase& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.params) + " enabled=" + std::to_string(c.enabled) +
+                     " disabled=" + std::to_string(c.disabled) + " ctrl=" +
+                     std::to_string(c.ctrl) + " shift=" + std::to_string(c.shift));
+        FreeSettingsInstance();
+        WriteConst(std::string("Debug.Enabled=") + (c.enabled ? "1" : "0") +
+                   "\nDebug.Disabled=" + (c.disabled ? "1" : "0") + "\n");
+        keys->SetKeyDown(VK_CONTROL, c.ctrl);
+        keys->SetKeyDown(VK_SHIFT, c.shift);
+        DebugMode = !c.expected;
+        RunHere(c.params, false); // decided before the start callback
+        EXPECT_EQ(DebugMode, c.expected);
+        EXPECT_EQ(DebuggerInstance()->Active(), c.expected);
+        EXPECT_EQ(DebuggerInstance()->AutoStart(), c.expected);
+    }
+    DebuggerInstance()->SetActive(false);
+}
+
+TEST_F(AppRunTest, ControlWordIsRecordedAllMasked) {
+    Set8087CW(0x1332);
+    RunHere({"-i"});
+    EXPECT_EQ(Get8087CW(), 0x133F);
+}
+
+// ---------------------------------------------------------------------------
+// Two instances
+
+TEST_F(AppRunTest, SecondInstanceBringsTheFirstForwardAndHandsOverItsFileAsUtf16) {
+    g_tray = false;
+    StartPeer({"-h"}, /*tray=*/true);
+    ASSERT_TRUE(WaitForLog("ready:hidden"));
+
+    RunHere({"/tmp/Ünïcode ♫ song.mp3", "-d"});
+    EXPECT_EQ(g_seen.created, 0); // handed over, no window here
+    ASSERT_TRUE(WaitForLog("cmd:"));
+    std::string log = PeerLog();
+    EXPECT_NE(log.find("ifbusy\nbring\nfront\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("cmd:/tmp/Ünïcode ♫ song.mp3\n"), std::string::npos) << log;
+    HWND peer = FindAppWindow("TfrmInstanceMain");
+    ASSERT_NE(peer, 0u);
+    EXPECT_TRUE(IsWindowVisible(peer));
+
+    // A switch as first parameter is never handed over.
+    RunHere({"-x"});
+    EXPECT_EQ(PeerLog().find("cmd:-x"), std::string::npos);
+    EXPECT_TRUE(PeerAlive());
+}
+
+TEST_F(AppRunTest, SwitchSClosesTheRunningInstanceThroughItsNormalClose) {
+    StartPeer({});
+    ASSERT_TRUE(WaitForLog("ready:shown"));
+    RunHere({"/s"});
+    EXPECT_EQ(g_seen.created, 0);
+    EXPECT_TRUE(WaitForPeerExit());
+    EXPECT_NE(PeerLog().find("closeapp\nclosed\nended\n"), std::string::npos) << PeerLog();
+    // With nobody running, "-s" sends nothing and ends.
+    RunHere({"-S"});
+    EXPECT_EQ(g_seen.created, 0);
+}
+
+TEST_F(AppRunTest, SwitchRClosesTheRunningInstanceAndStartsAfterwards) {
+    StartPeer({});
+    ASSERT_TRUE(WaitForLog("ready:shown"));
+    auto t0 = std::chrono::steady_clock::now();
+    SendCloseApp("TfrmInstanceMain");
+    EXPECT_TRUE(WaitForPeerExit());
+    fprintf(stderr, "exit took %ld ms\n", (long)std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now()-t0).count());
+    RunHere({"-r"});
+    EXPECT_NE(PeerLog().find("closed"), std::string::npos);
+    EXPECT_EQ(g_seen.created, 1); // this one ran in its place
+    EXPECT_TRUE(g_seen.shownAtStart);
+}
+
+TEST_F(AppRunTest, WithAppMultipleBothInstancesRun) {
+    WriteConst("App.Multiple=1\n");
+    StartPeer({});
+    ASSERT_TRUE(WaitForLog("ready:shown"));
+    RunHere({"song.mp3"});
+    EXPECT_EQ(g_seen.created, 1);
+    EXPECT_EQ(g_seen.files, (std::vector<std::string>{"song.mp3"}));
+    EXPECT_TRUE(PeerAlive());
+    EXPECT_EQ(PeerLog().find("ifbusy"), std::string::npos);
+    EXPECT_EQ(PeerLog().find("cmd:"), std::string::npos);
+}
+
+TEST_F(AppRunTest, DeadOrMissingInstanceIsNotWaitedFor) {
+    StartPeer({});
+    ASSERT_TRUE(WaitForLog("ready:shown"));
+    winipc::SetTimeoutMs(300);
+    kill(pid, SIGSTOP); // hung: it holds the mutex but cannot answer
+    RunHere({"song.mp3"});
+    EXPECT_EQ(g_seen.created, 0);
+    EXPECT_EQ(PeerLog().find("cmd:"), std::string::npos);
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    pid = 0;
+    winipc::SetTimeoutMs(5000);
+    // Its mutex is abandoned with it: the next start runs.
+    RunHere({});
+    EXPECT_EQ(g_seen.created, 1);
+}
+
+} // namespace

@@ -1,0 +1,68 @@
+// Media files for the tests, made with the ffmpeg command, and the tags
+// ffprobe reads from them.
+#pragma once
+
+#include "support/tempdir.h"
+
+#include <cstdlib>
+#include <map>
+#include <string>
+
+// Single-quotes a word for the shell.
+inline std::string ShellQuote(const std::string& Word) {
+    std::string Out = "'";
+    for (char C : Word)
+        Out += C == '\'' ? std::string("'\\''") : std::string(1, C);
+    return Out + "'";
+}
+
+// Runs a shell command line and returns its output (both streams); the exit status
+// goes to *Status when given.
+inline std::string RunCommand(const std::string& CommandLine, int* Status = nullptr) {
+    TempDir Dir;
+    const std::string Out = Dir.file("out.txt");
+    int Result = std::system(("(" + CommandLine + ") > " + ShellQuote(Out) + " 2>&1").c_str());
+    if (Status) *Status = Result;
+    return Dir.read("out.txt");
+}
+
+// Writes a short MP3 without tags; false when ffmpeg fails.
+inline bool MakeMp3(const std::string& FileName, double Seconds = 0.5) {
+    int Status = -1;
+    RunCommand("ffmpeg -nostdin -v error -y -f lavfi -i " +
+                   ShellQuote("sine=frequency=440:duration=" + std::to_string(Seconds)) +
+                   " -c:a libmp3lame -b:a 64k -id3v2_version 0 -write_id3v1 0 " +
+                   ShellQuote(FileName),
+               &Status);
+    return Status == 0;
+}
+
+// The container tags as ffprobe reads them, keys in lower case.
+inline std::map<std::string, std::string> ProbeTags(const std::string& FileName) {
+    std::string Text = RunCommand("ffprobe -v error -show_entries format_tags -of default=nw=1 " +
+                                  ShellQuote(FileName));
+    std::map<std::string, std::string> Tags;
+    size_t P = 0;
+    while (P < Text.size()) {
+        size_t End = Text.find('\n', P);
+        if (End == std::string::npos) End = Text.size();
+        std::string Line = Text.substr(P, End - P);
+        P = End + 1;
+        if (Line.rfind("TAG:", 0) != 0) continue;
+        size_t Eq = Line.find('=');
+        if (Eq == std::string::npos) continue;
+        std::string Key = Line.substr(4, Eq - 4);
+        for (char& C : Key)
+            C = char(std::tolower(static_cast<unsigned char>(C)));
+        Tags[Key] = Line.substr(Eq + 1);
+    }
+    return Tags;
+}
+
+// Whether the file decodes from start to end without an error.
+inline bool DecodesCleanly(const std::string& FileName) {
+    int Status = -1;
+    std::string Errors =
+        RunCommand("ffmpeg -nostdin -v error -i " + ShellQuote(FileName) + " -f null -", &Status);
+    return Status == 0 && Errors.empty();
+}

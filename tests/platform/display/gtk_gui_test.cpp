@@ -1,0 +1,134 @@
+// A window on a real display: what the X server shows is what the headless
+// renderer draws for the same window, and input sent to the X server arrives
+// as messages.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "platform/display/gtk.h"
+#include "platform/gdi/gdi.h"
+#include "platform/win/paint.h"
+#include "platform/win/queue.h"
+#include "platform/win/window.h"
+#include "support/tempdir.h"
+
+namespace {
+
+std::vector<MSG> g_input;
+
+LRESULT demoProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(hwnd, &ps);
+        RECT halves[2] = {{0, 0, 100, 120}, {100, 0, 200, 120}};
+        COLORREF colours[2] = {RGB(200, 30, 30), RGB(30, 30, 200)};
+        for (int i = 0; i < 2; ++i) {
+            HBRUSH b = CreateSolidBrush(colours[i]);
+            FillRect(dc, &halves[i], b);
+            DeleteObject(b);
+        }
+        HPEN pen = CreatePen(PS_SOLID, 1, RGB(255, 255, 0));
+        HGDIOBJ old = SelectObject(dc, pen);
+        MoveToEx(dc, 10, 60, nullptr);
+        LineTo(dc, 190, 60);
+        SelectObject(dc, old);
+        DeleteObject(pen);
+        EndPaint(hwnd, &ps);
+        return 0;
+    }
+    case WM_LBUTTONDOWN:
+    case WM_KEYDOWN:
+    case WM_CHAR:
+        g_input.push_back(MSG{hwnd, msg, wParam, lParam, 0, {}});
+        return 0;
+    default:
+        return DefWindowProc(hwnd, msg, wParam, lParam);
+    }
+}
+
+void pumpFor(int ms) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < end) {
+        MSG m;
+        while (PeekMessage(&m, 0, 0, 0, PM_REMOVE))
+            DispatchMessage(&m);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
+// Reads a binary PPM (what the capture tool writes).
+bool readPpm(const std::string& path, int& w, int& h, std::vector<uint8_t>& rgb) {
+    std::ifstream f(path, std::ios::binary);
+    std::string magic;
+    int maxv = 0;
+    if (!(f >> magic >> w >> h >> maxv) || magic != "P6" || maxv != 255) return false;
+    f.get();
+    rgb.resize(size_t(w) * h * 3);
+    return bool(f.read(reinterpret_cast<char*>(rgb.data()), std::streamsize(rgb.size())));
+}
+
+int run(const std::string& cmd) {
+    return std::system((cmd + " >/dev/null 2>&1").c_str());
+}
+
+} // namespace
+
+TEST(GtkDisplay, ScreenShowsTheHeadlessPixelsAndInputArrives) {
+    auto backend = display::CreateGtkBackend();
+    if (!backend) GTEST_SKIP() << "no display";
+    display::Install(std::move(backend));
+    WNDCLASS wc;
+    wc.lpfnWndProc = demoProc;
+    wc.lpszClassName = "GtkDemo";
+    RegisterClass(wc);
+    HWND w = CreateWindowEx(0, "GtkDemo", "demo", WS_POPUP | WS_VISIBLE, 40, 30, 200, 120, 0, 0,
+                            nullptr, nullptr);
+    ASSERT_NE(w, 0u);
+    pumpFor(800);
+
+    std::unique_ptr<GdiBitmap, BOOL (*)(HGDIOBJ)> owned(RenderWindowToBitmap(w), DeleteObject);
+    HBITMAP headless = owned.get();
+    ASSERT_NE(headless, nullptr);
+    pumpFor(300);
+    TempDir dir;
+    std::string shot = dir.file("screen.ppm");
+    ASSERT_EQ(run("import -window root -depth 8 ppm:" + shot), 0);
+    int sw = 0, sh = 0;
+    std::vector<uint8_t> rgb;
+    ASSERT_TRUE(readPpm(shot, sw, sh, rgb));
+    int mismatches = 0;
+    for (int y = 0; y < 120; ++y)
+        for (int x = 0; x < 200; ++x) {
+            COLORREF want = headless->getPixel(x, y);
+            const uint8_t* p = &rgb[(size_t(30 + y) * sw + 40 + x) * 3];
+            if (RGB(p[0], p[1], p[2]) != want) ++mismatches;
+        }
+    EXPECT_EQ(mismatches, 0);
+    EXPECT_EQ(headless->getPixel(50, 20), RGB(200, 30, 30));
+    EXPECT_EQ(headless->getPixel(150, 60), RGB(255, 255, 0));
+
+    g_input.clear();
+    ASSERT_EQ(run("xdotool mousemove 60 50 click 1"), 0);
+    pumpFor(300);
+    ASSERT_EQ(run("xdotool key a"), 0);
+    pumpFor(300);
+    bool click = false, key = false, chr = false;
+    for (auto& m : g_input) {
+        if (m.message == WM_LBUTTONDOWN && LOWORD(m.lParam) == 20 && HIWORD(m.lParam) == 20)
+            click = true;
+        if (m.message == WM_KEYDOWN && m.wParam == 'A') key = true;
+        if (m.message == WM_CHAR && m.wParam == 'a') chr = true;
+    }
+    EXPECT_TRUE(click);
+    EXPECT_TRUE(key);
+    EXPECT_TRUE(chr);
+    DestroyWindow(w);
+    pumpFor(50);
+    display::Install(nullptr);
+}
