@@ -152,7 +152,8 @@ private:
     };
 
     [[noreturn]] void Abandon();
-    void Fail(int AErrorID);
+    // Raises the error; when RaiseError returns, abandons the operation.
+    [[noreturn]] void Fail(int AErrorID);
     void DiscardProgram();
     void ClearGroups();
     bool IsProgrammOk();
@@ -160,7 +161,6 @@ private:
     void AnalyseProgram();
     bool BuildFirstSet(const char16_t* scan, int ADepth, std::vector<uint64_t>& ASet);
     void AddToSet(std::vector<uint64_t>& ASet, char16_t Ch);
-    bool CompileModifiers(const char16_t* ABegin, const char16_t* AEnd, int& AModifiers);
     char16_t InvertCaseOf(char16_t Ch) const {
         return fDefaultInvertCase ? InvertCaseFunction(Ch) : fInvertCase(Ch);
     }

@@ -99,12 +99,10 @@ void TComponent::RemoveFromList(TComponent* AComponent) {
 void TComponent::InsertComponent(TComponent* AComponent) {
     if (!AComponent || AComponent == this) return;
     if (AComponent->FOwner == this) return;
+    // A clash leaves the component where it was.
+    if (!AComponent->FName.empty() && FindComponent(AComponent->FName))
+        throw EComponentError("A component named " + AComponent->FName + " already exists");
     if (AComponent->FOwner) AComponent->FOwner->RemoveComponent(AComponent);
-    if (!AComponent->FName.empty()) {
-        TComponent* existing = FindComponent(AComponent->FName);
-        if (existing)
-            throw EComponentError("A component named " + AComponent->FName + " already exists");
-    }
     InsertIntoList(AComponent);
     if (HasState(csDesigning)) AComponent->SetDesigning(true);
     Notification(AComponent, opInsert);

@@ -75,9 +75,13 @@ TControl::~TControl() {
     if (FParent) FParent->RemoveControl(this);
 }
 
-void TControl::WndProc(TMessage& Message) { DefaultHandler(Message); }
+void TControl::WndProc(TMessage& Message) {
+    DefaultHandler(Message);
+}
 
-void TControl::DefaultHandler(TMessage& Message) { Message.Result = 0; }
+void TControl::DefaultHandler(TMessage& Message) {
+    Message.Result = 0;
+}
 
 LRESULT TControl::Perform(UINT Msg, WPARAM WParam, LPARAM LParam) {
     TMessage m{Msg, WParam, LParam, 0};
@@ -124,7 +128,8 @@ TWinControl::TWinControl(TComponent* AOwner) : TControl(AOwner) {}
 TWinControl::~TWinControl() {
     DestroyHandle();
     DestroyComponents();
-    for (TControl* c : std::vector<TControl*>(FControls)) c->SetParent(nullptr);
+    for (TControl* c : std::vector<TControl*>(FControls))
+        c->SetParent(nullptr);
 }
 
 TWinControl* TWinControl::FindControl(HWND hwnd) {
@@ -171,8 +176,8 @@ void TWinControl::CreateWnd() {
     TCreateParams p;
     CreateParams(p);
     EnsureClass(p.WinClassName, InitWndProc);
-    HWND h = CreateWindowEx(p.ExStyle, p.WinClassName.c_str(), p.Caption.c_str(), p.Style, p.X,
-                            p.Y, p.Width, p.Height, p.WndParent, 0, nullptr, this);
+    HWND h = CreateWindowEx(p.ExStyle, p.WinClassName.c_str(), p.Caption.c_str(), p.Style, p.X, p.Y,
+                            p.Width, p.Height, p.WndParent, 0, nullptr, this);
     if (!h) throw EOSError("Error creating window of class " + p.WinClassName);
     FHandle = h;
 }

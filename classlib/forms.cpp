@@ -96,7 +96,9 @@ void TForm::Close() {
     }
 }
 
-void TForm::Release() { PostMessage(Handle(), CM_RELEASE, 0, 0); }
+void TForm::Release() {
+    PostMessage(Handle(), CM_RELEASE, 0, 0);
+}
 
 int TForm::ShowModal() {
     if (Visible() || FModal) throw EInvalidOperation("Cannot make a visible window modal");
@@ -181,9 +183,9 @@ void TApplication::Initialize() {
 }
 
 HWND TApplication::Handle() {
-    if (!FHandle) FHandle = AllocateHWnd([](TMessage& m) {
-        m.Result = DefWindowProc(0, m.Msg, m.WParam, m.LParam);
-    });
+    if (!FHandle)
+        FHandle = AllocateHWnd(
+            [](TMessage& m) { m.Result = DefWindowProc(0, m.Msg, m.WParam, m.LParam); });
     return FHandle;
 }
 
@@ -199,7 +201,9 @@ void TApplication::Notification(TComponent* AComponent, TOperation Operation) {
     if (Operation == opRemove && AComponent == FMainForm) FMainForm = nullptr;
 }
 
-void TApplication::Terminate() { PostQuitMessage(0); }
+void TApplication::Terminate() {
+    PostQuitMessage(0);
+}
 
 void TApplication::HandleException(const std::exception& E) {
     if (OnException)
@@ -250,7 +254,8 @@ void TApplication::HandleMessage() {
 void TApplication::Run() {
     if (!FMainForm) return;
     if (ShowMainForm) FMainForm->Show();
-    while (!FTerminated) HandleMessage();
+    while (!FTerminated)
+        HandleMessage();
 }
 
 // ---------------------------------------------------------------------------
@@ -262,5 +267,9 @@ TForm* TScreen::ActiveForm() const {
     return nullptr;
 }
 
-int TScreen::Width() const { return display::Current().ScreenSize().cx; }
-int TScreen::Height() const { return display::Current().ScreenSize().cy; }
+int TScreen::Width() const {
+    return display::Current().ScreenSize().cx;
+}
+int TScreen::Height() const {
+    return display::Current().ScreenSize().cy;
+}

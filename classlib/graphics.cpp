@@ -714,7 +714,7 @@ void TPngImage::LoadFromStream(TStream* s) {
     img.version = PNG_IMAGE_VERSION;
     if (!png_image_begin_read_from_memory(&img, data.data(), data.size()))
         throw EInvalidGraphic("The PNG image is not valid");
-    if (img.width == 0 || img.height == 0 || uint64_t(img.width) * img.height > (1u << 28)) {
+    if (img.width == 0 || img.height == 0 || uint64_t(img.width) * img.height > (1u << 26)) {
         png_image_free(&img);
         throw EInvalidGraphic("The PNG image is not valid");
     }

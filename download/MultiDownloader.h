@@ -239,7 +239,8 @@ public:
     TNotifyEvent OnErrorEvent;
     TOnRedirectEvent OnRedirectEvent;
     TOnGetYouTubeInfo OnGetYouTubeInfo;
-    TOnLog OnLog; // raised on the transfer threads
+    // Raised on the transfer threads; must not wait for the main thread.
+    TOnLog OnLog;
     TNotifyEvent OnBeforeFlvGet;
 
     bool Append(const std::string& aURL, const std::string& aSaveFileName, bool aNeedRedirect,

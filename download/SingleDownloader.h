@@ -62,7 +62,8 @@ public:
     TOnDoneFileEvent OnDoneFile;
     TOnDoneStringEvent OnDoneString;
     TNotifyEvent OnError;
-    TOnLog OnLog; // raised on the worker thread
+    // Raised on the worker thread; must not wait for the main thread.
+    TOnLog OnLog;
     THttpCharset HttpCharset = KAnsi;
 
     void GetString();

@@ -5,6 +5,7 @@
 #include "framework/SPTools.h"
 #include "platform/os/clock.h"
 #include "platform/os/codepage.h"
+#include "platform/os/ipc.h"
 #include "platform/win/windows.h"
 
 #include <atomic>
@@ -40,7 +41,47 @@ std::vector<std::string> ProcessParams() {
     return out;
 }
 
-TCLSettings* Settings() { return SettingsInstance(""); }
+TCLSettings* Settings() {
+    return SettingsInstance("");
+}
+
+// The single-instance mutex, held until the process ends. Released before it
+// is unmapped, so an instance that ends normally never leaves it locked.
+struct InstanceMutexHolder {
+    std::mutex lock;
+    std::vector<std::unique_ptr<os::NamedMutex>> held;
+    ~InstanceMutexHolder() {
+        for (auto& m : held)
+            m->Release();
+    }
+};
+
+InstanceMutexHolder& InstanceMutexes() {
+    static InstanceMutexHolder holder;
+    return holder;
+}
+
+// True when this is the only instance: the mutex is now held by this process.
+// Windows' named mutex lives while its holder lives; here a mutex left locked
+// by a process that is gone counts as free and is made afresh.
+bool CreateAppInstanceMutex(const std::string& Name) {
+    auto m = os::NamedMutex::Create(Name);
+    if (!m) return true; // nothing to test against: run
+    auto r = m->TryLock();
+    if (r == os::NamedMutex::WaitResult::TimedOut && !m->OwnedByAnotherProcess()) {
+        m.reset();
+        os::NamedMutex::Remove(Name);
+        m = os::NamedMutex::Create(Name);
+        if (!m) return true;
+        r = m->TryLock();
+    }
+    if (r != os::NamedMutex::WaitResult::Acquired && r != os::NamedMutex::WaitResult::Abandoned)
+        return false;
+    InstanceMutexHolder& h = InstanceMutexes();
+    std::lock_guard<std::mutex> g(h.lock);
+    h.held.push_back(std::move(m));
+    return true;
+}
 
 // A borderless window shown while the main window is made; it closes when
 // another window becomes active.
@@ -87,8 +128,12 @@ bool IsCmdLineFileParam(const std::string& Param) {
     return true;
 }
 
-void Set8087CW(uint16_t ControlWord) { g_controlWord = ControlWord; }
-uint16_t Get8087CW() { return g_controlWord; }
+void Set8087CW(uint16_t ControlWord) {
+    g_controlWord = ControlWord;
+}
+uint16_t Get8087CW() {
+    return g_controlWord;
+}
 
 // ---------------------------------------------------------------------------
 // Sending side
@@ -224,9 +269,8 @@ void AppRun(const TFormClass& FormClass, TForm** FormReference, TAppStartCallbac
     }
 
     bool keys = (GetKeyState(VK_CONTROL) & 0x8000) && (GetKeyState(VK_SHIFT) & 0x8000);
-    DebugMode = FindCmdLineSwitch('d') ||
-                ((Settings()->GetSettingBool("Debug.Enabled") || keys) &&
-                 !Settings()->GetSettingBool("Debug.Disabled"));
+    DebugMode = FindCmdLineSwitch('d') || ((Settings()->GetSettingBool("Debug.Enabled") || keys) &&
+                                           !Settings()->GetSettingBool("Debug.Disabled"));
     debugger->SetActive(DebugMode);
     debugger->SetAutoStart(DebugMode);
     if (DebugMode) debugger->LogMsgWithType("Enter Debug Mode...", cmtInformation);
@@ -235,7 +279,7 @@ void AppRun(const TFormClass& FormClass, TForm** FormReference, TAppStartCallbac
     if (StartCallback && !StartCallback()) return;
 
     if (!Settings()->GetSettingBool("App.Multiple")) {
-        if (!CreateSingleInstanceMutex("Global\\" + Settings()->GetSettingString("App.GUID"))) {
+        if (!CreateAppInstanceMutex("Global\\" + Settings()->GetSettingString("App.GUID"))) {
             ActivateRunningApp(className);
             const auto& params = AppParams();
             if (!params.empty() && IsCmdLineFileParam(params[0]))

@@ -1,6 +1,5 @@
 #include "media/FFLoad.h"
 
-#include "classlib/thread.h"
 #include "media/FFLog.h"
 #include "media/UnicodeProtocol.h"
 #include "platform/os/clock.h"
@@ -11,6 +10,7 @@
 #include <atomic>
 #include <cassert>
 #include <condition_variable>
+#include <exception>
 #include <memory>
 
 namespace {
@@ -531,10 +531,21 @@ void ProcessMessages() {
 }
 
 void CallInMainThread(const std::function<void()>& Method) {
-    if (::IsMainThread())
+    if (::IsMainThread()) {
         Method();
-    else
-        TThread::Synchronize(nullptr, Method);
+        return;
+    }
+    std::exception_ptr Error;
+    bool Sent = SendThreadCall(MainThreadId(), [&] {
+        try {
+            Method();
+        } catch (...) {
+            Error = std::current_exception();
+        }
+    });
+    // A main thread without a message queue runs no loop to hand work to.
+    if (!Sent) Method();
+    if (Error) std::rethrow_exception(Error);
 }
 
 bool IsMainThread() {

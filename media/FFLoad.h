@@ -10,7 +10,9 @@
 //
 // Adding an entry point: append one line to the list of its library below
 // (FF_REQ for entries that must exist, FF_OPT for ones that may be missing and
-// then stay nullptr). Types come from the development headers.
+// then stay nullptr). Types come from the development headers. Helpers the
+// headers define inline (av_q2d, av_cmp_q, av_make_q, av_inv_q, avio_tell,
+// av_x_if_null ...) are not exported and are called directly.
 #pragma once
 
 #include <cstdarg>
@@ -743,8 +745,9 @@ std::string FormatDateTimeText(const std::string& Format, TDateTime Value);
 // it still ends) and stops the pumping: the result is then false.
 bool ProcessOneMessage(MSG& Msg);
 void ProcessMessages();
-// Runs Method in the main thread, the caller waiting until it has run (the
-// class library's thread synchronisation); in the main thread it runs directly.
+// Runs Method in the main thread's loop, the caller waiting until it has run;
+// in the main thread, or while the main thread has no message queue, it runs
+// directly.
 void CallInMainThread(const std::function<void()>& Method);
 // Whether the calling thread runs the program's main loop.
 bool IsMainThread();

@@ -469,9 +469,10 @@ struct TBMPFormat {
     TPixelFormat BitmapFormat;
 };
 
+// 16-bit bitmaps keep red in the high bits.
 const TBMPFormat BMPFormats[] = {
-    {8, AV_PIX_FMT_BGR8, pf8bit},       {16, AV_PIX_FMT_BGR555LE, pf15bit},
-    {16, AV_PIX_FMT_BGR565LE, pf16bit}, {24, AV_PIX_FMT_BGR24, pf24bit},
+    {8, AV_PIX_FMT_BGR8, pf8bit},       {16, AV_PIX_FMT_RGB555LE, pf15bit},
+    {16, AV_PIX_FMT_RGB565LE, pf16bit}, {24, AV_PIX_FMT_BGR24, pf24bit},
     {32, AV_PIX_FMT_BGRA, pf32bit},
 };
 
@@ -595,15 +596,19 @@ void TFormatConverter::RGBToBitmap() {
                         Row);
         return;
     }
-    // The bitmap keeps this format in wider rows: convert into them.
+    // The bitmap keeps this format in wider rows: convert, then copy.
     FtoBitmap_convert_ctx =
         FF().sws_getCachedContext(FtoBitmap_convert_ctx, W, H, FAVPixFmt, W, H,
                                   BitmapRowFormat(Bpp), BicubicFlag, nullptr, nullptr, nullptr);
     if (!FtoBitmap_convert_ctx) return;
-    uint8_t* Dst[4] = {FBitmap->ScanLine(0)};
-    int DstLines[4] = {int(FBitmap->ScanLine(H > 1 ? 1 : 0) - FBitmap->ScanLine(0))};
+    const int Row = W * (Bpp / 8);
+    std::vector<uint8_t> Rows(size_t(Row) * size_t(H) + 64);
+    uint8_t* Dst[4] = {Rows.data()};
+    int DstLines[4] = {Row};
     FF().sws_scale(FtoBitmap_convert_ctx, FRGBPictureRef->data, FRGBPictureRef->linesize, 0, H, Dst,
                    DstLines);
+    for (int Y = 0; Y < H; ++Y)
+        std::memcpy(FBitmap->ScanLine(Y), Rows.data() + size_t(Y) * size_t(Row), size_t(Row));
 }
 
 void TFormatConverter::BitmapToRGB() {
@@ -623,8 +628,12 @@ void TFormatConverter::BitmapToRGB() {
         FF().sws_getCachedContext(FfromBitmap_convert_ctx, W, H, BitmapRowFormat(Bpp), W, H,
                                   FAVPixFmt, BicubicFlag, nullptr, nullptr, nullptr);
     if (!FfromBitmap_convert_ctx) return;
-    const uint8_t* Src[4] = {FBitmap->ScanLine(0)};
-    int SrcLines[4] = {int(FBitmap->ScanLine(H > 1 ? 1 : 0) - FBitmap->ScanLine(0))};
+    const int Row = W * (Bpp / 8);
+    std::vector<uint8_t> Rows(size_t(Row) * size_t(H) + 64);
+    for (int Y = 0; Y < H; ++Y)
+        std::memcpy(Rows.data() + size_t(Y) * size_t(Row), FBitmap->ScanLine(Y), size_t(Row));
+    const uint8_t* Src[4] = {Rows.data()};
+    int SrcLines[4] = {Row};
     FF().sws_scale(FfromBitmap_convert_ctx, Src, SrcLines, 0, H, FRGBPictureRef->data,
                    FRGBPictureRef->linesize);
 }

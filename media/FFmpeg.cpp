@@ -140,6 +140,11 @@ TCustomFFmpeg::~TCustomFFmpeg() {
     FreeResources();
 }
 
+void TCustomFFmpeg::RequireLibraries() {
+    if (!FFLoader().Loaded(ConverterLibraries))
+        throw FFmpegException("The media libraries are not loaded");
+}
+
 void TCustomFFmpeg::LogMsg(int ALevel, const std::string& AMsg) {
     FFLogger()->Log(this, TLogLevel(ALevel), AMsg);
 }

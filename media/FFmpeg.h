@@ -324,6 +324,7 @@ protected:
     void SetStreamId(const std::string& AName, const std::string& AValue);
     int64_t ParseTimeOrRaise(const std::string& AContext, const std::string& AText,
                              bool AIsDuration);
+    void RequireLibraries();
     void LogMsg(int ALevel, const std::string& AMsg);
 
     // lifecycle internals

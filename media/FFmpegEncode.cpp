@@ -262,7 +262,7 @@ void TCustomFFmpeg::CopyPacket(TAVInputStream* ist, TAVOutputStream* ost, AVPack
     opkt->dts -= ost_tb_start;
     opkt->duration = FF().av_rescale_q(pkt->duration, itb, otb);
     opkt->stream_index = ost->index;
-    // The payload passes as it is: the parser re-split of old is gone.
+    // The payload passes as it is; the muxer splits what it needs.
     WritePacket(Foutput_files[size_t(ost->file_index)], opkt, ost);
     eo->frame_number++;
     FF().av_packet_free(&opkt);
@@ -323,7 +323,7 @@ void TCustomFFmpeg::EncodeAudioFrame(TAVOutputStream* ost, TAVInputStream* ist, 
                                          &in_layout, in_fmt, in_rate, 0, nullptr);
             FF().av_channel_layout_uninit(&in_layout);
             if (r >= 0 && e->resample) {
-                // The filter the resampler of old used: 16 taps, 10 phase bits, cut-off 0.8.
+                // A short filter keeps the resampler cheap: 16 taps, 10 phase bits, cut-off 0.8.
                 FF().av_opt_set_int(e->resample, "filter_size", 16, 0);
                 FF().av_opt_set_int(e->resample, "phase_shift", 10, 0);
                 FF().av_opt_set_int(e->resample, "linear_interp", 0, 0);

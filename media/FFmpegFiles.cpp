@@ -59,6 +59,7 @@ int TCustomFFmpeg::OptionStrictness(AVMediaType AType) {
 }
 
 bool TCustomFFmpeg::OpenInputFile(const std::string& AFileName) {
+    RequireLibraries();
     if (Fnb_input_files >= FMaxFiles) {
         FLastErrMsg = FmtStr("max input files %d reached", FMaxFiles);
         return false;
@@ -85,7 +86,7 @@ bool TCustomFFmpeg::OpenInputFile(const std::string& AFileName) {
     AVFormatContext* ic = FF().avformat_alloc_context();
     if (!ic) throw FFmpegException("avformat_alloc_context failed");
 
-    // The old format parameters are demuxer options now.
+    // Raw and device inputs take these as demuxer options; others ignore them.
     AVDictionary* opts = nullptr;
     FF().av_dict_set_int(&opts, "sample_rate", Faudio_sample_rate, 0);
     FF().av_dict_set_int(&opts, "channels", Faudio_channels, 0);
@@ -307,6 +308,7 @@ void TCustomFFmpeg::CheckInputStreams(bool AJoin, bool& AHasVideo, bool& AHasAud
 }
 
 int TCustomFFmpeg::OpenOutputFile(const std::string& AFileName, bool AJoin) {
+    RequireLibraries();
     if (FJoinMode) {
         FLastErrMsg = "Cannot join more than one output file.";
         return -1;

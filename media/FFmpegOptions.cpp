@@ -54,6 +54,7 @@ bool ToFlag(const std::string& v) {
 // ---------------------------------------------------------------- dispatcher
 
 void TCustomFFmpeg::SetExtOption(const std::string& AName, const std::string& AValue) {
+    RequireLibraries();
     const std::string& n = AName;
     const std::string& v = AValue;
     auto is = [&](std::initializer_list<const char*> names) {
@@ -628,7 +629,7 @@ void TCustomFFmpeg::SetTarget(const std::string& AValue, const std::string& ANor
             for (unsigned i = 0; ic && i < ic->nb_streams && norm == UNKNOWN; ++i) {
                 AVStream* st = ic->streams[i];
                 if (st->codecpar->codec_type != AVMEDIA_TYPE_VIDEO) continue;
-                // The codec time base of old is the inverse of the frame rate here.
+                // A stream is judged by its frame period (the inverse of its frame rate).
                 AVRational tb =
                     st->avg_frame_rate.num ? av_inv_q(st->avg_frame_rate) : st->time_base;
                 if (tb.num) decide(llround(double(tb.den) * 1000 / tb.num));
@@ -679,7 +680,7 @@ void TCustomFFmpeg::SetTarget(const std::string& AValue, const std::string& ANor
         gen("maxrate", "2516000");
         gen("minrate", "0");
         gen("bufsize", "1835008");
-        // The scan-offset flag of old is a private option of the encoder now.
+        // Scan offset is a private option of the MPEG-2 encoder.
         gen("scan_offset", "1");
         gen("ab", "224000");
         Faudio_sample_rate = 44100;

@@ -697,7 +697,8 @@ void TCustomFFmpeg::RunTranscode() {
                 if (FJoinMode && fi != file_index) continue;
                 AVRational tb = ost->st->time_base;
                 double opts = eo->last_pts == AV_NOPTS ? 0 : double(eo->last_pts) * av_q2d(tb);
-                if (ost->encoding_needed && ost->enc->codec_type == AVMEDIA_TYPE_AUDIO)
+                if (ost->encoding_needed && ost->enc->codec_type == AVMEDIA_TYPE_AUDIO &&
+                    ost->enc->sample_rate > 0)
                     opts = double(eo->sync_opts) / ost->enc->sample_rate;
                 double ipts = double(ist->pts);
                 if (!ist->is_past_recording_time && !Fno_packet[size_t(fi)] &&
@@ -879,7 +880,8 @@ void TCustomFFmpeg::JoinSwitchInput(int& file_index, bool& leave) {
     for (int k = 0; k < Fjoin_group; ++k) {
         TAVOutputStream* ost = Fost_table[size_t(k)];
         double pos =
-            ost->encoding_needed && ost->enc->codec_type == AVMEDIA_TYPE_AUDIO
+            ost->encoding_needed && ost->enc->codec_type == AVMEDIA_TYPE_AUDIO &&
+                    ost->enc->sample_rate > 0
                 ? double(ost->sync_opts + (ost->fifo ? FF().av_audio_fifo_size(ost->fifo) : 0)) /
                       ost->enc->sample_rate
             : ost->last_pts == AV_NOPTS ? 0

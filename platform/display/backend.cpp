@@ -31,6 +31,8 @@ void Install(std::unique_ptr<Backend> backend) {
     h.installed = std::move(backend);
 }
 
-Headless* CurrentHeadless() { return dynamic_cast<Headless*>(&Current()); }
+Headless* CurrentHeadless() {
+    return dynamic_cast<Headless*>(&Current());
+}
 
 } // namespace display

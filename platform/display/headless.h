@@ -13,8 +13,8 @@ namespace display {
 class Headless : public Backend {
 public:
     const char* Name() const override { return "headless"; }
-    void Wait(std::unique_lock<std::mutex>& lock, std::condition_variable& cv,
-              uint64_t deadlineMs, bool mainThread) override;
+    void Wait(std::unique_lock<std::mutex>& lock, std::condition_variable& cv, uint64_t deadlineMs,
+              bool mainThread) override;
     int16_t KeyState(int virtualKey) override;
     void WindowCreated(HWND hwnd) override;
     void WindowDestroyed(HWND hwnd) override;

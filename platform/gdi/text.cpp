@@ -201,7 +201,7 @@ struct Metrics {
     int ascent, descent, aveWidth, maxWidth;
 };
 
-Metrics metricsOf(const LOGFONT& lf) {
+Metrics measureMetrics(const LOGFONT& lf) {
     FontDesc d(baseDesc(lf, emSize(lf)));
     PangoFontMetrics* fm = pango_context_get_metrics(context(), d.d, nullptr);
     Metrics m;
@@ -210,6 +210,23 @@ Metrics metricsOf(const LOGFONT& lf) {
     m.aveWidth = PANGO_PIXELS(pango_font_metrics_get_approximate_char_width(fm));
     m.maxWidth = PANGO_PIXELS(pango_font_metrics_get_approximate_digit_width(fm)) * 2;
     pango_font_metrics_unref(fm);
+    return m;
+}
+
+// Metrics are asked for on every text call; they depend only on these fields.
+Metrics metricsOf(const LOGFONT& lf) {
+    static std::mutex mutex;
+    static std::map<std::string, Metrics> cache;
+    std::string key = lf.lfFaceName + "/" + std::to_string(lf.lfHeight) + "/" +
+                      std::to_string(lf.lfWeight) + (lf.lfItalic ? "i" : "");
+    {
+        std::lock_guard lock(mutex);
+        auto it = cache.find(key);
+        if (it != cache.end()) return it->second;
+    }
+    Metrics m = measureMetrics(lf);
+    std::lock_guard lock(mutex);
+    cache.emplace(key, m);
     return m;
 }
 

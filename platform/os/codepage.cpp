@@ -1,6 +1,7 @@
 #include "platform/os/codepage.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <iconv.h>
 #include <langinfo.h>
 #include <locale.h>
@@ -10,7 +11,20 @@ namespace {
 
 std::mutex g_lock;
 std::string g_forced;        // set by SetAnsiCodePage
-std::string g_localeCharset; // computed once
+std::string g_localeCharset; // of the locale named by g_localeKey
+std::string g_localeKey;     // the locale variables it was computed for
+bool g_localeKnown = false;
+
+// The variables that choose the character set, so a change of them is seen.
+std::string LocaleKey() {
+    std::string key;
+    for (const char* name : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+        const char* v = std::getenv(name);
+        key += v ? v : "";
+        key += '\n';
+    }
+    return key;
+}
 
 std::string Normalize(std::string name) {
     for (char& c : name)
@@ -141,7 +155,12 @@ std::string Convert(std::string_view text, const std::string& from, const std::s
 std::string AnsiCodePage() {
     std::lock_guard<std::mutex> g(g_lock);
     if (!g_forced.empty()) return g_forced;
-    if (g_localeCharset.empty()) g_localeCharset = LocaleCharset();
+    std::string key = LocaleKey();
+    if (!g_localeKnown || key != g_localeKey) {
+        g_localeCharset = LocaleCharset();
+        g_localeKey = key;
+        g_localeKnown = true;
+    }
     return g_localeCharset;
 }
 

@@ -77,14 +77,19 @@ HWND DeliverMouse(UINT msg, POINT screen, WPARAM keys, int wheelDelta) {
     if (!target) return 0;
     bool press = msg == WM_LBUTTONDOWN || msg == WM_RBUTTONDOWN || msg == WM_MBUTTONDOWN ||
                  msg == WM_LBUTTONDBLCLK || msg == WM_RBUTTONDBLCLK;
-    if (press) {
+    if (press && !captured) {
         HWND top = target;
         while (DWORD(GetWindowLongPtr(top, GWL_STYLE)) & WS_CHILD)
             top = GetParent(top);
-        if (!(DWORD(GetWindowLongPtr(top, GWL_EXSTYLE)) & WS_EX_NOACTIVATE) &&
-            GetActiveWindow() != top)
-            SetActiveWindow(top);
-        if (IsWindowEnabled(target) && GetFocus() != target) SetFocus(target);
+        // The window may refuse activation and may eat the click (WM_MOUSEACTIVATE).
+        LRESULT ma = MA_ACTIVATE;
+        if (GetActiveWindow() != top)
+            ma = SendMessage(target, WM_MOUSEACTIVATE, WPARAM(top), MAKELPARAM(HTCLIENT, msg));
+        bool activate = ma != MA_NOACTIVATE && ma != MA_NOACTIVATEANDEAT &&
+                        !(DWORD(GetWindowLongPtr(top, GWL_EXSTYLE)) & WS_EX_NOACTIVATE);
+        if (activate && GetActiveWindow() != top) SetActiveWindow(top);
+        if (ma == MA_ACTIVATEANDEAT || ma == MA_NOACTIVATEANDEAT) return target;
+        if (activate && IsWindowEnabled(target) && GetFocus() != target) SetFocus(target);
     }
     if (msg == WM_MOUSEWHEEL) {
         HWND focus = GetFocus();

@@ -26,6 +26,13 @@ enum : int {
 };
 
 constexpr UINT WM_CAPTURECHANGED = 0x0215;
+// Answers to WM_MOUSEACTIVATE (0 counts as activate).
+enum : LRESULT {
+    MA_ACTIVATE = 1,
+    MA_ACTIVATEANDEAT = 2,
+    MA_NOACTIVATE = 3,
+    MA_NOACTIVATEANDEAT = 4
+};
 constexpr DWORD WS_EX_NOACTIVATE = 0x08000000;
 
 HWND SetCapture(HWND hwnd); // returns the previous capture window

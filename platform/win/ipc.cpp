@@ -40,10 +40,12 @@ class Writer {
 public:
     void U8(uint8_t v) { buf_.push_back(char(v)); }
     void U32(uint32_t v) {
-        for (int i = 0; i < 4; ++i) buf_.push_back(char((v >> (8 * i)) & 0xFF));
+        for (int i = 0; i < 4; ++i)
+            buf_.push_back(char((v >> (8 * i)) & 0xFF));
     }
     void U64(uint64_t v) {
-        for (int i = 0; i < 8; ++i) buf_.push_back(char((v >> (8 * i)) & 0xFF));
+        for (int i = 0; i < 8; ++i)
+            buf_.push_back(char((v >> (8 * i)) & 0xFF));
     }
     void Str(const std::string& s) {
         U32(uint32_t(s.size()));
@@ -66,13 +68,15 @@ public:
     bool U32(uint32_t& v) {
         if (!Need(4)) return false;
         v = 0;
-        for (int i = 0; i < 4; ++i) v |= uint32_t(uint8_t(data_[pos_++])) << (8 * i);
+        for (int i = 0; i < 4; ++i)
+            v |= uint32_t(uint8_t(data_[pos_++])) << (8 * i);
         return true;
     }
     bool U64(uint64_t& v) {
         if (!Need(8)) return false;
         v = 0;
-        for (int i = 0; i < 8; ++i) v |= uint64_t(uint8_t(data_[pos_++])) << (8 * i);
+        for (int i = 0; i < 8; ++i)
+            v |= uint64_t(uint8_t(data_[pos_++])) << (8 * i);
         return true;
     }
     bool Str(std::string& s) {
@@ -147,7 +151,8 @@ bool ReadFrame(int fd, std::string& body, Clock::time_point limit, bool serveCal
     char head[4];
     if (!ReadAll(fd, head, 4, limit, serveCalls)) return false;
     uint32_t n = 0;
-    for (int i = 0; i < 4; ++i) n |= uint32_t(uint8_t(head[i])) << (8 * i);
+    for (int i = 0; i < 4; ++i)
+        n |= uint32_t(uint8_t(head[i])) << (8 * i);
     if (n > kMaxFrame) return false;
     body.resize(n);
     return n == 0 || ReadAll(fd, &body[0], n, limit, serveCalls);
@@ -233,8 +238,8 @@ bool Exchange(const std::string& path, const std::string& request, std::string& 
     if (fd < 0) return false;
     auto limit = Clock::now() + std::chrono::milliseconds(timeoutMs == 0 ? 1 : timeoutMs);
     bool ok = false;
-    if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 ||
-        errno == EINPROGRESS || errno == EAGAIN) {
+    if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 || errno == EINPROGRESS ||
+        errno == EAGAIN) {
         ok = WriteFrame(fd, request, limit, true) && ReadFrame(fd, reply, limit, true);
     } else if (errno == ECONNREFUSED) {
         // Nobody listens: when the process that made it is gone, the socket is stale.
@@ -286,7 +291,8 @@ std::string Answer(const std::string& request) {
         std::vector<HWND> found = winimpl::LocalTopLevel(hasCls ? cls.c_str() : nullptr,
                                                          hasName ? name.c_str() : nullptr);
         w.U32(uint32_t(found.size()));
-        for (HWND h : found) w.U64(h);
+        for (HWND h : found)
+            w.U64(h);
         return w.Data();
     }
     case kSend:
@@ -344,8 +350,8 @@ std::string Answer(const std::string& request) {
         if (!r.U64(hwnd) || !r.U32(cmd)) return {};
         HWND h = LocalWindow(hwnd);
         LRESULT res = 0;
-        bool ok = h != 0 &&
-                  RunOnWindowThread(h, [=] { return LRESULT(ShowWindow(h, int(cmd))); }, &res);
+        bool ok = h != 0 && RunOnWindowThread(
+                                h, [=] { return LRESULT(ShowWindow(h, int(cmd))); }, &res);
         w.U8(ok ? 1 : 0);
         w.U64(uint64_t(res));
         return w.Data();
@@ -411,7 +417,9 @@ bool ReadResult(const std::string& reply, LRESULT* result) {
     return true;
 }
 
-std::string OwnSocketName() { return std::to_string(getpid()) + ".sock"; }
+std::string OwnSocketName() {
+    return std::to_string(getpid()) + ".sock";
+}
 
 } // namespace
 
@@ -423,8 +431,12 @@ std::string Folder() {
     return os::TempFolder() + "lantrove-win-" + std::to_string(getuid());
 }
 
-void SetTimeoutMs(uint32_t ms) { g_timeoutMs = ms == 0 ? 1 : ms; }
-uint32_t TimeoutMs() { return g_timeoutMs; }
+void SetTimeoutMs(uint32_t ms) {
+    g_timeoutMs = ms == 0 ? 1 : ms;
+}
+uint32_t TimeoutMs() {
+    return g_timeoutMs;
+}
 
 bool Publish() {
     Listener& l = GetListener();
@@ -530,8 +542,7 @@ bool RemoteSend(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, uint32_t time
     std::string reply;
     if (msg == WM_COPYDATA) {
         const auto* cds = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
-        if (!cds || (cds->cbData > 0 && !cds->lpData) || cds->cbData > kMaxFrame - 64)
-            return false;
+        if (!cds || (cds->cbData > 0 && !cds->lpData) || cds->cbData > kMaxFrame - 64) return false;
         req.U8(kCopyData);
         req.U64(p.remote);
         req.U64(wParam);

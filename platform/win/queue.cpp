@@ -47,13 +47,15 @@ DWORD CurrentThreadNumber() {
 
 std::shared_ptr<ThreadQueue> CurrentQueue() {
     if (t_queue.q) return t_queue.q;
-    auto q = std::make_shared<ThreadQueue>();
-    q->threadId = CurrentThreadNumber();
-    q->isMain = q->threadId == g_mainThread;
+    DWORD id = CurrentThreadNumber();
     State& s = GetState();
-    {
-        std::lock_guard<std::mutex> g(s.m);
-        s.queues[q->threadId] = q;
+    std::lock_guard<std::mutex> g(s.m);
+    // Another thread may have made it already (calls to the main thread).
+    auto& q = s.queues[id];
+    if (!q) {
+        q = std::make_shared<ThreadQueue>();
+        q->threadId = id;
+        q->isMain = id == g_mainThread;
     }
     t_queue.q = q;
     return q;
@@ -64,7 +66,15 @@ std::shared_ptr<ThreadQueue> QueueOf(DWORD threadId) {
     State& s = GetState();
     std::lock_guard<std::mutex> g(s.m);
     auto it = s.queues.find(threadId);
-    return it == s.queues.end() ? nullptr : it->second;
+    if (it != s.queues.end()) return it->second;
+    if (threadId != g_mainThread) return nullptr;
+    // The main thread may not have looked at its queue yet; what is handed to
+    // it waits there until it does.
+    auto q = std::make_shared<ThreadQueue>();
+    q->threadId = threadId;
+    q->isMain = true;
+    s.queues[threadId] = q;
+    return q;
 }
 
 void Wake(ThreadQueue& q) {
@@ -401,15 +411,6 @@ bool IsMainThread() {
 
 bool PostThreadCall(DWORD threadId, std::function<void()> call) {
     auto q = QueueOf(threadId);
-    if (!q && threadId == g_mainThread) {
-        // The main thread may not have looked at its queue yet.
-        State& s = GetState();
-        std::lock_guard<std::mutex> g(s.m);
-        auto nq = std::make_shared<ThreadQueue>();
-        nq->threadId = g_mainThread;
-        nq->isMain = true;
-        q = s.queues.emplace(g_mainThread, nq).first->second;
-    }
     if (!q) return false;
     return RunOn(
         q,

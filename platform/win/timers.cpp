@@ -30,7 +30,8 @@ bool TakeDueTimer(ThreadQueue& q, HWND filter, MSG& msg, uint64_t now) {
 
 uint64_t NextTimerDue(ThreadQueue& q) {
     uint64_t due = UINT64_MAX;
-    for (const Timer& t : q.timers) due = std::min(due, t.due);
+    for (const Timer& t : q.timers)
+        due = std::min(due, t.due);
     return due;
 }
 

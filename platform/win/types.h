@@ -65,8 +65,12 @@ struct CREATESTRUCT {
     const char* lpszClass = nullptr;
 };
 
-constexpr WORD LOWORD(std::uintptr_t v) { return WORD(v & 0xFFFF); }
-constexpr WORD HIWORD(std::uintptr_t v) { return WORD((v >> 16) & 0xFFFF); }
+constexpr WORD LOWORD(std::uintptr_t v) {
+    return WORD(v & 0xFFFF);
+}
+constexpr WORD HIWORD(std::uintptr_t v) {
+    return WORD((v >> 16) & 0xFFFF);
+}
 constexpr LPARAM MAKELPARAM(int lo, int hi) {
     return LPARAM(DWORD(WORD(lo)) | (DWORD(WORD(hi)) << 16));
 }

@@ -338,6 +338,7 @@ TEST(RegExEngineMatcher, MatchesTableOfPatterns) {
         {u"(a{0,1}){2,5}b", u"b", 1, 1, u""},
         {u"(a{0,1}){2,5}?b", u"ab", 1, 2, u""},
         {u"(?#note)ab", u"ab", 1, 2, u""},
+        {u"(a|)?b", u"b", 1, 1, u""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(Utf8(c.Pattern) + " on " + Utf8(c.Subject));

@@ -122,14 +122,14 @@ TEST(FormatTest, MisuseRaisesConvertError) {
     EXPECT_THROW(Format("%5:s", "a"), EConvertError);
 }
 
-TEST(TextTest, TrimRemovesBlanksAndControlCharacters) {
+TEST(StringRoutinesTest, TrimRemovesBlanksAndControlCharacters) {
     EXPECT_EQ(Trim(" \t a b \r\n"), "a b");
     EXPECT_EQ(TrimLeft("  a "), "a ");
     EXPECT_EQ(TrimRight("  a \x01"), "  a");
     EXPECT_EQ(Trim(" \t "), "");
 }
 
-TEST(TextTest, CaseAndComparison) {
+TEST(StringRoutinesTest, CaseAndComparison) {
     EXPECT_EQ(UpperCase("abc-\xC3\xA4"), "ABC-\xC3\xA4"); // ASCII only
     EXPECT_EQ(AnsiUpperCase("stra\xC3\x9F"
                             "e \xC3\xA4\xC3\xB6 \xD0\xB4\xD0\xB0"),
@@ -148,7 +148,7 @@ TEST(TextTest, CaseAndComparison) {
     EXPECT_TRUE(AnsiSameText("\xC3\x84rger", "\xC3\xA4RGER"));
 }
 
-TEST(TextTest, StringReplaceHonoursFlags) {
+TEST(StringRoutinesTest, StringReplaceHonoursFlags) {
     EXPECT_EQ(StringReplace("a-a-a", "a", "b", 0), "b-a-a");
     EXPECT_EQ(StringReplace("a-a-a", "a", "b", rfReplaceAll), "b-b-b");
     EXPECT_EQ(StringReplace("A-a-A", "a", "xy", rfReplaceAll | rfIgnoreCase), "xy-xy-xy");
@@ -158,7 +158,7 @@ TEST(TextTest, StringReplaceHonoursFlags) {
     EXPECT_EQ(StringReplace("abc", "", "x", rfReplaceAll), "abc");
 }
 
-TEST(TextTest, PositionsAndCopies) {
+TEST(StringRoutinesTest, PositionsAndCopies) {
     EXPECT_EQ(Pos("b", "abcb"), 2u);
     EXPECT_EQ(Pos("z", "abc"), 0u);
     EXPECT_EQ(PosEx("b", "abcb", 3), 4u);
@@ -168,7 +168,7 @@ TEST(TextTest, PositionsAndCopies) {
     EXPECT_FALSE(StartsStr("HTTP", "http://x"));
 }
 
-TEST(TextTest, QuotingRoundTrips) {
+TEST(StringRoutinesTest, QuotingRoundTrips) {
     EXPECT_EQ(QuotedStr("it's"), "'it''s'");
     EXPECT_EQ(AnsiQuotedStr("say \"hi\"", '"'), "\"say \"\"hi\"\"\"");
     for (std::string s : {"", "plain", "it's", "''", "a'b'c"})
@@ -180,7 +180,7 @@ TEST(TextTest, QuotingRoundTrips) {
     EXPECT_EQ(pos, 6u);
 }
 
-TEST(PathTest, PartsOfNames) {
+TEST(FilePathTest, PartsOfNames) {
     EXPECT_EQ(ExtractFilePath("/a/b/c.txt"), "/a/b/");
     EXPECT_EQ(ExtractFileDir("/a/b/c.txt"), "/a/b");
     EXPECT_EQ(ExtractFileDir("/c.txt"), "/");
@@ -200,7 +200,7 @@ TEST(PathTest, PartsOfNames) {
     EXPECT_EQ(ExpandFileName("x/y"), IncludeTrailingPathDelimiter(GetCurrentDir()) + "x/y");
 }
 
-TEST(PathTest, FolderAndFileOperations) {
+TEST(FilePathTest, FolderAndFileOperations) {
     TempDir tmp;
     std::string deep = tmp.file("one/two/three");
     EXPECT_FALSE(DirectoryExists(deep));
@@ -224,7 +224,7 @@ TEST(PathTest, FolderAndFileOperations) {
     EXPECT_EQ(FileSize(tmp.file("none")), -1);
 }
 
-TEST(PathTest, ListingMatchesMasksAndAttributes) {
+TEST(FilePathTest, ListingMatchesMasksAndAttributes) {
     TempDir tmp;
     tmp.write("lang/English.lan", "x");
     tmp.write("lang/German.LAN", "xy");

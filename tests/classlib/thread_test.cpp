@@ -75,7 +75,8 @@ TEST(ThreadTest, SuspendedThreadWaitsForStartAndTerminateStopsIt) {
     EXPECT_EQ(loops, 0);
     t->Start();
     EXPECT_THROW(t->Start(), EThread);
-    while (loops == 0) std::this_thread::yield();
+    while (loops == 0)
+        std::this_thread::yield();
     // Destroying a running thread asks it to stop and waits for it.
     delete t;
     int after = loops;
@@ -121,7 +122,8 @@ TEST(ThreadTest, SelfFreeingThreadRunsOnTerminateOnMainThenFreesItselfOnItsOwnTh
         t->Start();
         EXPECT_THROW(t->WaitFor(), EThread);
         // From here on only the thread itself touches t (ASan watches).
-        while (g_destroyed.load() == i) CheckSynchronize(10);
+        while (g_destroyed.load() == i)
+            CheckSynchronize(10);
         EXPECT_TRUE(terminated);
         EXPECT_EQ(terminateOn, mainId);
         EXPECT_NE(g_destroyedOn.load(), mainId);

@@ -38,13 +38,16 @@ struct ShortTimeouts {
 };
 
 // Answers "/gate/<name>" with the body set for <name>, but only once the
-// test opens that gate; every gate opens when the server stops.
+// test opens that gate; every gate opens when the server stops. A request
+// whose agent is not the queue's default waits at "<name>.<agent>" instead.
 class GatedServer {
 public:
     GatedServer() {
         server.Server().Get(
             R"(/gate/(\w+))", [this](const httplib::Request& req, httplib::Response& res) {
-                const std::string name = req.matches[1];
+                std::string name = req.matches[1];
+                const std::string agent = req.get_header_value("User-Agent");
+                if (!agent.empty() && agent != "MultiDownloader") name += "." + agent;
                 std::unique_lock<std::mutex> lock(mutex_);
                 ++requests_[name];
                 changed_.notify_all();

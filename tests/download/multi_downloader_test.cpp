@@ -217,25 +217,29 @@ TEST_F(QueueTest, AbortResetAndReDownloadEvents) {
 TEST_F(QueueTest, EventsReachTheItemThatRaisedThem) {
     const std::string url = gate.Url("same");
     gate.SetBody("same", std::string(5000, 's'));
+    gate.SetBody("same.two", std::string(7000, 't'));
     ASSERT_TRUE(Add("first", url));
     ASSERT_TRUE(Add("second", url));
     ASSERT_TRUE(Add("other", gate.Url("other")));
+    queue->DownloadList()->Items(1)->Agent = "two"; // its own gate on the server
     rec.Bind(*queue);
-    queue->DownloadList()->Items(0)->SetDownloadState(KFinished);
-    queue->DownloadList()->Items(0)->ReDownload();
     queue->Resume();
     ASSERT_TRUE(WaitStates("BBB"));
-    gate.Open("same");
-    ASSERT_TRUE(PumpUntil([&] { return rec.finished.size() == 1; }));
+    // The second item with the same address finishes first.
+    gate.Open("same.two");
+    ASSERT_TRUE(WaitStates("BFB"));
     gate.Open("same");
     gate.Open("other");
     ASSERT_TRUE(WaitStates("FFF"));
     ASSERT_EQ(rec.finished.size(), 3u);
     for (const auto& [index, file] : rec.finished)
         EXPECT_EQ(file, folder.File(queue->DownloadList()->Items(index)->Caption + ".mtd"));
-    EXPECT_EQ(rec.events["first"], "FRBDF");
+    for (const auto& [index, total] : rec.progress)
+        EXPECT_EQ(total, index == 0 ? 5000 : index == 1 ? 7000 : 10);
+    EXPECT_EQ(rec.events["first"], "BDF");
     EXPECT_EQ(rec.events["second"], "BDF");
     EXPECT_EQ(queue->DownloadList()->Items(1)->ProgressPercent, 100);
+    EXPECT_EQ(ReadWholeFile(folder.File("second.mtd")), std::string(7000, 't'));
 }
 
 TEST_F(QueueTest, FailedTransfersKeepWhatWasThere) {
@@ -269,6 +273,24 @@ TEST_F(QueueTest, FailedTransfersKeepWhatWasThere) {
         EXPECT_FALSE(std::filesystem::exists(
             std::filesystem::symlink_status(folder.File(name + ".mtd.part"))));
     }
+}
+
+TEST_F(QueueTest, SecureAddressesAndPorts) {
+    httptest::TestHttpServer secure(true);
+    secure.Server().Get("/media", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content("secure media", "application/octet-stream");
+    });
+    secure.Start();
+    InternetSetCertificateFile(httptest::TestHttpServer::CertificateFile());
+    ASSERT_TRUE(Add("secure", secure.Url("/media")));
+    ASSERT_TRUE(Add("wrongport", "http://127.0.0.1:" + std::to_string(secure.Port()) + "/media"));
+    queue->Resume();
+    ASSERT_TRUE(PumpUntil([&] { return States(*queue) == "FX" || States(*queue) == "XX"; }));
+    InternetSetCertificateFile("");
+    EXPECT_EQ(States(*queue), "FX");
+    EXPECT_EQ(ReadWholeFile(folder.File("secure.mtd")), "secure media");
+    queue.reset();
+    EXPECT_TRUE(DrainThreads());
 }
 
 TEST_F(QueueTest, RemovingAndDestroyingRunningItemsIsSilent) {

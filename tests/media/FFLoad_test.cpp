@@ -1,6 +1,8 @@
 #include "media/FFLoad.h"
 
 #include "media/FFLog.h"
+#include "platform/os/clock.h"
+#include "platform/os/process.h"
 #include "platform/win/queue.h"
 #include "support/tempdir.h"
 
@@ -224,7 +226,9 @@ TEST_F(LoaderTest, InterruptCallbackAbandonsABlockingOpen) {
     AVFormatContext* Ctx = FF().avformat_alloc_context();
     Ctx->interrupt_callback = FFInterruptCB();
     // Waits for a connection that never comes unless interrupted.
-    int Result = FF().avformat_open_input(&Ctx, "tcp://127.0.0.1:1?listen=1", nullptr, nullptr);
+    const std::string Url =
+        "tcp://127.0.0.1:" + std::to_string(40000 + os::CurrentProcessId() % 20000) + "?listen=1";
+    int Result = FF().avformat_open_input(&Ctx, Url.c_str(), nullptr, nullptr);
     InterruptList().Remove(std::this_thread::get_id(), &Sender, Yes);
     EXPECT_EQ(Result, AVERROR_EXIT);
     EXPECT_EQ(Ctx, nullptr);
@@ -266,6 +270,17 @@ TEST(MyUtilsTest, GetFileSize64) {
     EXPECT_EQ(MyUtils::GetFileSize64(Dir.file("missing")), -1);
 }
 
+TEST(MyUtilsTest, UnixTimesBecomeLocalDateTimes) {
+    os::ManualClock Clock(1000, 0, 2 * 3600); // two hours east of UTC
+    os::SetClock(&Clock);
+    EXPECT_DOUBLE_EQ(MyUtils::LocalTimeOffset(), 2.0 / 24);
+    EXPECT_DOUBLE_EQ(MyUtils::UnixToDateTime(0), 25569 + 2.0 / 24);
+    EXPECT_DOUBLE_EQ(MyUtils::UnixToDateTime(86400 + 1800), 25570 + 2.5 / 24);
+    EXPECT_EQ(MyUtils::FormatDateTimeText("yyyy-mm-dd hh:nn", MyUtils::UnixToDateTime(0)),
+              "1970-01-01 02:00");
+    os::SetClock(nullptr);
+}
+
 TEST(MyUtilsTest, PumpingGivesWMQuitBackToTheLoop) {
     MSG Msg{};
     while (PeekMessage(&Msg, 0, 0, 0, PM_REMOVE)) {
@@ -283,6 +298,8 @@ TEST(MyUtilsTest, CallInMainThreadRunsThereAndWaits) {
     ASSERT_TRUE(IsMainThread());
     std::atomic<bool> Done{false};
     bool RanOnMain = false;
+    MSG Msg{};
+    PeekMessage(&Msg, 0, 0, 0, PM_NOREMOVE); // the main thread's queue exists from here
     std::thread Worker([&] {
         MyUtils::CallInMainThread([&] { RanOnMain = IsMainThread(); });
         Done = true;

@@ -144,6 +144,8 @@ TEST_F(LogTest, WorkerMessagesReachTheHandlerOnTheMainThread) {
     Logger.OnLog = [&](TObject*, uint32_t, TLogLevel, const std::string&) {
         OnMain = IsMainThread();
     };
+    MSG Msg{};
+    PeekMessage(&Msg, 0, 0, 0, PM_NOREMOVE); // the main thread's queue exists from here
     std::atomic<bool> Done{false};
     std::thread Worker([&] {
         Logger.Log(nullptr, llError, "from worker");

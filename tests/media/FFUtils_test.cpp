@@ -143,7 +143,7 @@ TEST(FormatConverterTest, BitsPixel) {
     C.SetBitsPixel(15);
     EXPECT_EQ(C.BitsPixel(), 16);
     EXPECT_EQ(C.BMPPixFmt(), bmp15bit);
-    EXPECT_EQ(C.AVPixFmt(), AV_PIX_FMT_BGR555LE);
+    EXPECT_EQ(C.AVPixFmt(), AV_PIX_FMT_RGB555LE);
     C.SetBitsPixel(32);
     EXPECT_EQ(C.AVPixFmt(), AV_PIX_FMT_BGRA);
     try {

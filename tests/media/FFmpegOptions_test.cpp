@@ -90,6 +90,16 @@ TEST_F(FFmpegOptions, ErrorsCarryTheirTexts) {
     EXPECT_NO_THROW(e.SetExtOption("nosuchoption", "1"));
 }
 
+TEST_F(FFmpegOptions, WithoutTheLibrariesOptionsAreRefused) {
+    FFLoader().Unload(ConverterLibraries);
+    {
+        TCustomFFmpeg e(2);
+        EXPECT_THROW(e.SetExtOption("ab", "128000"), FFmpegException);
+        EXPECT_THROW(e.OpenInputFile("x.wav"), FFmpegException);
+    }
+    ASSERT_TRUE(FFLoader().Load(ConverterLibraries)) << FFLoader().LastErrMsg();
+}
+
 TEST_F(FFmpegOptions, ValuesReachTheEngine) {
     TCustomFFmpeg e(2);
     e.SetExtOption("t", "0");

@@ -217,6 +217,7 @@ TEST_F(FFmpegEngine, RecordingTimeLimitsTheOutput) {
         SCOPED_TRACE(c.t);
         std::string o = out.file(std::string("t") + c.t + ".mp3");
         int64_t total = -2;
+        LogCapture log;
         auto e = std::make_unique<TCustomFFmpeg>(4);
         ASSERT_TRUE(e->OpenInputFile(In("a44.wav")));
         e->SetExtOption("t", c.t);
@@ -236,6 +237,9 @@ TEST_F(FFmpegEngine, RecordingTimeLimitsTheOutput) {
             EXPECT_TRUE(out.exists(std::string("t0.mp3")));
             double d = std::atof(p["format.duration"].c_str());
             EXPECT_LT(d, 0.05);
+            // Nothing encoded: no overhead, not a division by zero.
+            EXPECT_TRUE(log.Has("video:0kB audio:0kB global headers:0kB muxing overhead "
+                                "0.000000%\r\n"));
         }
     }
 }
@@ -418,17 +422,25 @@ TEST_F(FFmpegEngine, PauseAndStopFromAnotherThread) {
     TConvertThread* t = e->StartConvert(true);
     ASSERT_NE(t, nullptr);
     t->Resume();
-    while (reports < 2)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    auto waitFor = [&](int count) {
+        auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (reports < count && std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return reports >= count;
+    };
+    ASSERT_TRUE(waitFor(2));
     e->Pause();
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    int during = reports;
+    // The packet in progress may still report; after that nothing moves.
+    int during;
+    do {
+        during = reports;
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    } while (reports != during);
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     EXPECT_EQ(reports, during);
     EXPECT_TRUE(e->Converting());
     e->Resume();
-    while (reports < during + 2)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_TRUE(waitFor(during + 2));
     e->Pause();
     e->Stop(true); // ends a paused run too
     EXPECT_FALSE(e->FatalException()) << e->FatalMessage();
@@ -447,8 +459,50 @@ TEST_F(FFmpegEngine, StartWithoutFilesTerminatesOnce) {
     EXPECT_EQ(terminations, 1);
     EXPECT_TRUE(e->FatalException());
     EXPECT_EQ(e->FatalMessage(), "At least one output file must be specified");
+    // An engine that never ran still reports its end once, from a thread of its own.
+    auto idle = std::make_unique<TCustomFFmpeg>(1);
+    std::atomic<int> idleTerms{0};
+    std::thread::id where;
+    idle->OnTerminate = [&](TObject*) {
+        ++idleTerms;
+        where = std::this_thread::get_id();
+    };
+    idle->StopOrTerminate(true);
+    idle->StopOrTerminate(true);
+    EXPECT_EQ(idleTerms, 1);
+    EXPECT_NE(where, std::this_thread::get_id());
+    EXPECT_TRUE(idle->Terminated());
     EXPECT_THROW(TCustomFFmpeg(0), FFmpegException);
     EXPECT_THROW(TCustomFFmpeg(513), FFmpegException);
+}
+
+TEST_F(FFmpegEngine, BadStreamMapsEndTheRun) {
+    struct Case {
+        const char* input;
+        std::vector<std::string> maps;
+        std::string message;
+    } cases[] = {
+        {"two.mka", {"0:0", "0:1"}, "Number of stream maps must match number of output streams"},
+        {"two.mka", {"0:5"}, "Could not find input stream #0.5"},
+        {"two.mka", {"0:0:1:0"}, "Could not find sync stream #1.0"},
+        {"clip.mkv", {"0:0"}, "Codec type mismatch for mapping #0.0 (Video) -> #0.0 (Audio)"},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.message);
+        auto e = std::make_unique<TCustomFFmpeg>(2);
+        ASSERT_TRUE(e->OpenInputFile(In(c.input)));
+        for (auto& m : c.maps)
+            e->SetExtOption("map", m);
+        std::string o = out.file("map" + std::to_string(n++) + ".mp3");
+        ASSERT_EQ(e->OpenOutputFile(o), 1);
+        e->OnTerminate = [&](TObject*) { ++terminations; };
+        e->StartConvert(false);
+        EXPECT_TRUE(e->FatalException());
+        EXPECT_EQ(e->FatalMessage(), c.message);
+        EXPECT_FALSE(e->Finished());
+    }
+    EXPECT_EQ(terminations, 4);
 }
 
 TEST_F(FFmpegEngine, OutputWithoutStreamsIsRemoved) {

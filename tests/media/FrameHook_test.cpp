@@ -6,6 +6,8 @@
 #include <string>
 
 #include "MediaTestFiles.h"
+#include "media/FFLoad.h"
+#include "media/FFmpeg.h"
 #include "platform/os/dynlib.h"
 #include "support/tempdir.h"
 
@@ -48,27 +50,28 @@ bool FrameHook::compiled = true;
 TEST_F(FrameHook, ModulesProcessInOrderAndShareOneHandle) {
     TFrameHookEntry* list = nullptr;
     std::string module = dir->file("framehook.so");
-    int before = LoadedFrameHookModules();
     ASSERT_EQ(Load(&list, {module}), 0);
+    int once = LoadedFrameHookModules();
     ASSERT_EQ(Load(&list, {module, "arg"}), 0);
-    EXPECT_EQ(LoadedFrameHookModules(), before + 1);
+    EXPECT_EQ(LoadedFrameHookModules(), once); // the same file is one module
     ASSERT_NE(list, nullptr);
     ASSERT_NE(list->next, nullptr);
     EXPECT_EQ(list->next->next, nullptr);
-
-    uint8_t pixels[16] = {0x0F};
-    TFrameHookPicture pict = {{pixels, nullptr, nullptr, nullptr}, {16, 0, 0, 0}};
-    ProcessFrameHooks(list, &pict, 0, 4, 4, 0);
-    EXPECT_EQ(pixels[0], 0x0F); // inverted twice
 
     auto lib = os::LoadLibrary(module);
     auto calls = reinterpret_cast<int (*)()>(os::GetProcAddress(lib, "HookCalls"));
     auto released = reinterpret_cast<int (*)()>(os::GetProcAddress(lib, "HookReleased"));
     ASSERT_TRUE(calls && released);
-    EXPECT_EQ(calls(), 2);
+    int calls0 = calls(), released0 = released();
+
+    uint8_t pixels[16] = {0x0F};
+    TFrameHookPicture pict = {{pixels, nullptr, nullptr, nullptr}, {16, 0, 0, 0}};
+    ProcessFrameHooks(list, &pict, 0, 4, 4, 0);
+    EXPECT_EQ(pixels[0], 0x0F); // inverted twice
+    EXPECT_EQ(calls() - calls0, 2);
     ReleaseFrameHooks(&list);
     EXPECT_EQ(list, nullptr);
-    EXPECT_EQ(released(), 2);
+    EXPECT_EQ(released() - released0, 2);
     os::FreeLibrary(lib);
 }
 
@@ -79,6 +82,43 @@ TEST_F(FrameHook, FailuresAnswerTheirNumbers) {
     EXPECT_EQ(Load(&list, {dir->file("noprocess.so")}), -2);
     EXPECT_EQ(Load(&list, {dir->file("framehook.so"), "fail"}), -22);
     EXPECT_EQ(list, nullptr);
+}
+
+TEST_F(FrameHook, TheVhookOptionRunsModulesOnDecodedPictures) {
+    ASSERT_TRUE(FFLoader().Load(ConverterLibraries)) << FFLoader().LastErrMsg();
+    int status = -1;
+    RunCommand("ffmpeg -nostdin -v error -y -f lavfi -i testsrc=size=32x32:rate=10:duration=1 "
+               "-c:v mpeg4 " +
+                   ShellQuote(dir->file("clip.mkv")),
+               &status);
+    ASSERT_EQ(status, 0);
+    {
+        TCustomFFmpeg e(2);
+        std::string bad = dir->file("noprocess.so");
+        try {
+            e.SetExtOption("vhook", bad);
+            ADD_FAILURE() << "no exception";
+        } catch (const FFmpegException& x) {
+            EXPECT_EQ(x.Message, "Failed to add video hook function: " + bad);
+        }
+    }
+    std::string module = dir->file("framehook.so");
+    auto lib = os::LoadLibrary(module);
+    auto calls = reinterpret_cast<int (*)()>(os::GetProcAddress(lib, "HookCalls"));
+    ASSERT_NE(calls, nullptr);
+    int before = calls();
+    {
+        TCustomFFmpeg e(2);
+        ASSERT_TRUE(e.OpenInputFile(dir->file("clip.mkv")));
+        e.SetExtOption("vhook", module + "|some argument");
+        e.SetExtOption("vcodec", "mpeg4");
+        ASSERT_EQ(e.OpenOutputFile(dir->file("hooked.mkv")), 1) << e.LastErrMsg();
+        e.StartConvert(false);
+        EXPECT_FALSE(e.FatalException()) << e.FatalMessage();
+    }
+    EXPECT_EQ(calls() - before, 10);
+    EXPECT_TRUE(DecodesCleanly(dir->file("hooked.mkv")));
+    os::FreeLibrary(lib);
 }
 
 } // namespace

@@ -29,9 +29,10 @@ TEST_F(UnicodeNames, OnlyNamesTheCodePageCannotCarryUseTheProtocol) {
     };
     for (auto& C : Cases) {
         EXPECT_EQ(NameForLibraries(C.Name), C.ForLibraries) << C.Name;
-        if (C.Name.find("://") == std::string::npos)
+        if (C.Name.find("://") == std::string::npos) {
             EXPECT_EQ(NameFromLibraries(NameForLibraries(C.Name)),
                       C.Name.rfind("unicode:", 0) == 0 ? C.Name.substr(13) : C.Name);
+        }
     }
     EXPECT_EQ(NameFromLibraries("/music/caf\xe9.mp3"), "/music/caf\xc3\xa9.mp3");
 }

@@ -1,5 +1,6 @@
 #include "platform/os/codepage.h"
 
+#include <cstdlib>
 #include <gtest/gtest.h>
 
 namespace {
@@ -22,6 +23,20 @@ TEST(CodePageTest, SettingAndRestoring) {
     EXPECT_EQ(AnsiCodePage(), "WINDOWS-1252");
     EXPECT_TRUE(SetAnsiCodePage(""));
     EXPECT_EQ(AnsiCodePage(), locale);
+}
+
+TEST(CodePageTest, AsciiOnlyLocalesReadAsUtf8) {
+    const char* old = std::getenv("LC_ALL");
+    std::string saved = old ? old : "";
+    setenv("LC_ALL", "C", 1);
+    EXPECT_EQ(AnsiCodePage(), "UTF-8");
+    EXPECT_EQ(Utf8ToAnsi("\xE4\xB8\xAD"), "\xE4\xB8\xAD"); // nothing lost
+    setenv("LC_ALL", "no_SUCH.locale", 1);
+    EXPECT_EQ(AnsiCodePage(), "UTF-8");
+    if (old)
+        setenv("LC_ALL", saved.c_str(), 1);
+    else
+        unsetenv("LC_ALL");
 }
 
 TEST(CodePageTest, SingleByteConversions) {

@@ -54,7 +54,8 @@ TEST(InstancePeer, Serve) {
     HWND h = CreateWindowEx(0, "TInstancePeer", "peer", 0, 0, 0, 1, 1, 0, 0, nullptr, nullptr);
     ASSERT_TRUE(winipc::Publish());
     MSG msg;
-    while (GetMessage(&msg, 0, 0, 0)) DispatchMessage(&msg);
+    while (GetMessage(&msg, 0, 0, 0))
+        DispatchMessage(&msg);
     DestroyWindow(h);
 }
 

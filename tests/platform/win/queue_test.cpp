@@ -34,7 +34,8 @@ HWND MakeWindow() {
 
 void Drain() {
     MSG msg;
-    while (PeekMessage(&msg, 0, 0, 0, PM_REMOVE)) DispatchMessage(&msg);
+    while (PeekMessage(&msg, 0, 0, 0, PM_REMOVE))
+        DispatchMessage(&msg);
 }
 
 class QueueTest : public ::testing::Test {
@@ -63,7 +64,8 @@ TEST_F(QueueTest, PostedMessagesKeepOrderAndQuitEndsGetMessage) {
     ASSERT_TRUE(PeekMessage(&msg, 0, 0, 0, PM_NOREMOVE));
     EXPECT_EQ(msg.message, WM_USER + 1);
     std::vector<UINT> got;
-    while (GetMessage(&msg, 0, 0, 0)) got.push_back(msg.message);
+    while (GetMessage(&msg, 0, 0, 0))
+        got.push_back(msg.message);
     // WM_QUIT comes after what was posted, whenever it was asked for.
     EXPECT_EQ(got, (std::vector<UINT>{WM_USER + 1, WM_USER + 3}));
     EXPECT_EQ(msg.message, WM_QUIT);
@@ -94,9 +96,11 @@ TEST_F(QueueTest, ThreadsSendingToEachOtherDoNotLockUp) {
     std::thread worker([&] {
         RunThreadCalls(0); // makes the queue
         workerId = GetCurrentThreadId();
-        while (!stop) RunThreadCalls(10);
+        while (!stop)
+            RunThreadCalls(10);
     });
-    while (!workerId) std::this_thread::yield();
+    while (!workerId)
+        std::this_thread::yield();
     bool ranOnMain = false;
     // Main waits for the worker, which meanwhile calls back into main.
     ASSERT_TRUE(SendThreadCall(workerId, [&] {
@@ -113,10 +117,12 @@ TEST_F(QueueTest, SendTimeoutGivesUpOnABusyThread) {
     std::atomic<HWND> made{0};
     std::thread worker([&] {
         made = MakeWindow();
-        while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        while (!release)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
         DestroyWindow(made);
     });
-    while (!(other = made)) std::this_thread::yield();
+    while (!(other = made))
+        std::this_thread::yield();
     LRESULT r = -1;
     EXPECT_EQ(SendMessageTimeout(other, WM_USER + 8, 1, 0, SMTO_NORMAL, 50, &r), 0);
     EXPECT_EQ(r, -1);
@@ -155,7 +161,9 @@ protected:
 };
 
 std::vector<UINT_PTR> g_procTicks;
-void TickProc(HWND, UINT, UINT_PTR id, DWORD) { g_procTicks.push_back(id); }
+void TickProc(HWND, UINT, UINT_PTR id, DWORD) {
+    g_procTicks.push_back(id);
+}
 
 TEST_F(TimerTest, TimersFireWhenTheClockReachesThemAndNotInBursts) {
     SetTimer(hwnd, 1, 100, nullptr);

@@ -28,8 +28,8 @@ const char* Class(const char* name) {
 }
 
 HWND Make(const char* cls, HWND parent = 0, DWORD style = 0) {
-    return CreateWindowEx(0, Class(cls), "", style | (parent ? WS_CHILD : 0), 0, 0, 10, 10,
-                          parent, 0, nullptr, nullptr);
+    return CreateWindowEx(0, Class(cls), "", style | (parent ? WS_CHILD : 0), 0, 0, 10, 10, parent,
+                          0, nullptr, nullptr);
 }
 
 std::vector<UINT> MessagesOf(HWND h, std::initializer_list<UINT> only) {
@@ -59,9 +59,9 @@ TEST_F(WindowTest, DestroySendsDestroyParentFirstAndNcDestroyChildFirst) {
     PostMessage(top, WM_USER, 0, 0);
     ASSERT_TRUE(DestroyWindow(top));
 
-    std::vector<std::pair<HWND, UINT>> expected = {
-        {owned, WM_DESTROY}, {owned, WM_NCDESTROY}, {top, WM_DESTROY},
-        {child, WM_DESTROY}, {child, WM_NCDESTROY}, {top, WM_NCDESTROY}};
+    std::vector<std::pair<HWND, UINT>> expected = {{owned, WM_DESTROY},   {owned, WM_NCDESTROY},
+                                                   {top, WM_DESTROY},     {child, WM_DESTROY},
+                                                   {child, WM_NCDESTROY}, {top, WM_NCDESTROY}};
     std::vector<std::pair<HWND, UINT>> got;
     for (auto& e : g_log)
         if (e.second == WM_DESTROY || e.second == WM_NCDESTROY) got.push_back(e);
@@ -150,7 +150,8 @@ TEST_F(WindowTest, FindWindowExWalksWindowsOfAClassInOrder) {
     HWND c = Make("TFindA", b);
     EXPECT_EQ(FindWindowEx(b, 0, "TFindA", nullptr), c);
     EXPECT_EQ(FindWindowEx(0, a, "TFindA", nullptr), a2); // children are not top-level
-    for (HWND h : {a, b, a2}) DestroyWindow(h);
+    for (HWND h : {a, b, a2})
+        DestroyWindow(h);
     EXPECT_EQ(FindWindow("TFindA", nullptr), 0u);
 }
 
@@ -162,7 +163,8 @@ TEST_F(WindowTest, ActivationTellsBothWindows) {
     ShowWindow(b, SW_SHOW);
     EXPECT_EQ(GetActiveWindow(), b);
     MSG msg;
-    while (PeekMessage(&msg, 0, 0, 0, PM_REMOVE)) DispatchMessage(&msg);
+    while (PeekMessage(&msg, 0, 0, 0, PM_REMOVE))
+        DispatchMessage(&msg);
     EXPECT_EQ(MessagesOf(a, {WM_ACTIVATE}).size(), 1u);
     EXPECT_EQ(MessagesOf(b, {WM_ACTIVATE}).size(), 1u);
     DestroyWindow(a);
