@@ -11,7 +11,8 @@ struct TMenuRegistration {
     TMenuRegistration() {
         auto item = [](TObject* o) { return static_cast<TMenuItem*>(o); };
         RegisterPublished<TMenuItem, TComponent>(
-            {ObjectProp("Action", "TBasicAction", [=](TObject* o) -> TObject* { return item(o)->Action(); }),
+            {ObjectProp("Action", "TBasicAction",
+                        [=](TObject* o) -> TObject* { return item(o)->Action(); }),
              TextProp(
                  "Caption", "TCaption", [=](TObject* o) { return item(o)->Caption; },
                  [=](TObject* o, const std::string& v) { item(o)->Caption = v; }),
@@ -43,7 +44,9 @@ TMenuItem* TMenuItem::Items(int Index) const {
     return FItems[size_t(Index)];
 }
 
-void TMenuItem::Add(TMenuItem* Item) { Insert(Count(), Item); }
+void TMenuItem::Add(TMenuItem* Item) {
+    Insert(Count(), Item);
+}
 
 void TMenuItem::Add(const std::vector<TMenuItem*>& AItems) {
     for (TMenuItem* item : AItems)
@@ -68,7 +71,9 @@ void TMenuItem::Remove(TMenuItem* Item) {
     Item->FParent = nullptr;
 }
 
-void TMenuItem::Delete(int Index) { Remove(Items(Index)); }
+void TMenuItem::Delete(int Index) {
+    Remove(Items(Index));
+}
 
 void TMenuItem::Clear() {
     while (!FItems.empty()) {
@@ -98,4 +103,6 @@ void TMenuItem::Notification(TComponent* AComponent, TOperation Operation) {
 
 TMenu::TMenu(TComponent* AOwner) : TComponent(AOwner), FItems(new TMenuItem(nullptr)) {}
 
-TMenu::~TMenu() { delete FItems; }
+TMenu::~TMenu() {
+    delete FItems;
+}

@@ -30,8 +30,8 @@ int DepthOf(TRegistry& r, TPublishedClass& c, int guard = 0) {
     if (c.Depth >= 0) return c.Depth;
     auto parent = r.Classes.find(c.Parent);
     // An unregistered parent (TObject) is the root.
-    c.Depth = (parent == r.Classes.end() || guard > 64) ? 1
-                                                       : DepthOf(r, parent->second, guard + 1) + 1;
+    c.Depth =
+        (parent == r.Classes.end() || guard > 64) ? 1 : DepthOf(r, parent->second, guard + 1) + 1;
     return c.Depth;
 }
 
@@ -47,7 +47,8 @@ TPropInfo& Checked(const TPropInfo* p, const std::string& name, TPropKind kind) 
 struct TCoreRegistration {
     TCoreRegistration() {
         RegisterPublished<TComponent, TObject>({TextProp(
-            "Name", "TComponentName", [](TObject* o) { return static_cast<TComponent*>(o)->Name(); },
+            "Name", "TComponentName",
+            [](TObject* o) { return static_cast<TComponent*>(o)->Name(); },
             [](TObject* o, const std::string& v) { static_cast<TComponent*>(o)->SetName(v); })});
         RegisterPublished<TControl, TComponent>({TextProp(
             "Caption", "TCaption", [](TObject* o) { return static_cast<TControl*>(o)->Caption(); },
@@ -60,11 +61,16 @@ struct TCoreRegistration {
 bool TPropInfo::HasReader() const {
     switch (Kind) {
     case TPropKind::String:
-    case TPropKind::WideString: return bool(GetText);
-    case TPropKind::Strings: return bool(GetStrings);
-    case TPropKind::Collection: return ItemCount && GetItem;
-    case TPropKind::Object: return bool(GetObject);
-    case TPropKind::Other: return false;
+    case TPropKind::WideString:
+        return bool(GetText);
+    case TPropKind::Strings:
+        return bool(GetStrings);
+    case TPropKind::Collection:
+        return ItemCount && GetItem;
+    case TPropKind::Object:
+        return bool(GetObject);
+    case TPropKind::Other:
+        return false;
     }
     return false;
 }
@@ -72,12 +78,16 @@ bool TPropInfo::HasReader() const {
 bool TPropInfo::HasWriter() const {
     switch (Kind) {
     case TPropKind::String:
-    case TPropKind::WideString: return bool(SetText);
+    case TPropKind::WideString:
+        return bool(SetText);
     // Lists and collections are changed in place through their reader.
-    case TPropKind::Strings: return bool(GetStrings);
-    case TPropKind::Collection: return ItemCount && GetItem;
+    case TPropKind::Strings:
+        return bool(GetStrings);
+    case TPropKind::Collection:
+        return ItemCount && GetItem;
     case TPropKind::Object:
-    case TPropKind::Other: return false;
+    case TPropKind::Other:
+        return false;
     }
     return false;
 }
@@ -87,9 +97,9 @@ void RegisterPublishedProperties(const std::type_info& Class, const std::type_in
                                  std::vector<TPropInfo> Properties) {
     TRegistry& r = Registry();
     std::lock_guard<std::mutex> g(r.Lock);
-    r.Classes.insert_or_assign(std::type_index(Class),
-                               TPublishedClass{std::type_index(Parent), std::move(IsInstance),
-                                               std::move(Properties), -1});
+    r.Classes.insert_or_assign(
+        std::type_index(Class),
+        TPublishedClass{std::type_index(Parent), std::move(IsInstance), std::move(Properties), -1});
     for (auto& [type, c] : r.Classes)
         c.Depth = -1;
 }
@@ -128,8 +138,7 @@ const TPropInfo* GetPropInfo(const TObject* Instance, const std::string& PropNam
     return nullptr;
 }
 
-TPropInfo TextProp(std::string Name, std::string TypeName,
-                   std::function<std::string(TObject*)> Get,
+TPropInfo TextProp(std::string Name, std::string TypeName, std::function<std::string(TObject*)> Get,
                    std::function<void(TObject*, const std::string&)> Set) {
     TPropInfo p;
     p.Name = std::move(Name);
@@ -156,8 +165,7 @@ TPropInfo StringsProp(std::string Name, std::function<TStrings*(TObject*)> Get) 
     return p;
 }
 
-TPropInfo CollectionProp(std::string Name, std::string TypeName,
-                         std::function<int(TObject*)> Count,
+TPropInfo CollectionProp(std::string Name, std::string TypeName, std::function<int(TObject*)> Count,
                          std::function<TObject*(TObject*, int)> Item) {
     TPropInfo p;
     p.Name = std::move(Name);

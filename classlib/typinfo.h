@@ -63,17 +63,14 @@ std::vector<const TPropInfo*> GetPropList(const TObject* Instance);
 const TPropInfo* GetPropInfo(const TObject* Instance, const std::string& PropName);
 
 // Helpers for building registrations.
-TPropInfo TextProp(std::string Name, std::string TypeName,
-                   std::function<std::string(TObject*)> Get,
+TPropInfo TextProp(std::string Name, std::string TypeName, std::function<std::string(TObject*)> Get,
                    std::function<void(TObject*, const std::string&)> Set);
 TPropInfo WideTextProp(std::string Name, std::function<std::string(TObject*)> Get,
                        std::function<void(TObject*, const std::string&)> Set);
 TPropInfo StringsProp(std::string Name, std::function<TStrings*(TObject*)> Get);
-TPropInfo CollectionProp(std::string Name, std::string TypeName,
-                         std::function<int(TObject*)> Count,
+TPropInfo CollectionProp(std::string Name, std::string TypeName, std::function<int(TObject*)> Count,
                          std::function<TObject*(TObject*, int)> Item);
-TPropInfo ObjectProp(std::string Name, std::string TypeName,
-                     std::function<TObject*(TObject*)> Get);
+TPropInfo ObjectProp(std::string Name, std::string TypeName, std::function<TObject*(TObject*)> Get);
 
 // Typed access by name. EPropertyError when the property is missing or of
 // another kind.

@@ -17,6 +17,9 @@ pkg_check_modules(FFMPEG REQUIRED IMPORTED_TARGET
 add_library(ffmpeg_headers INTERFACE)
 target_include_directories(ffmpeg_headers INTERFACE ${FFMPEG_INCLUDE_DIRS})
 
+# Local HTTP servers of the tests, the benchmarks and the stand-in site.
+pkg_check_modules(HTTPLIB REQUIRED IMPORTED_TARGET cpp-httplib)
+
 if(LANTROVE_TESTS)
   find_package(GTest REQUIRED)
 endif()

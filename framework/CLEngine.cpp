@@ -18,7 +18,9 @@ namespace {
 
 TCLEngine* g_engine = nullptr;
 
-TCLSettings* Settings() { return SettingsInstance(); }
+TCLSettings* Settings() {
+    return SettingsInstance();
+}
 
 // The Windows language identifier of the locale the system runs in
 // ("de_DE.UTF-8" gives 1031); English (United States) when it names none.
@@ -58,11 +60,15 @@ uint32_t SystemLanguageId() {
     return 0x0409;
 }
 
-std::string Encode(const std::string& Value) { return FormEncode(Value, TFormBytes::Ansi); }
+std::string Encode(const std::string& Value) {
+    return FormEncode(Value, TFormBytes::Ansi);
+}
 
 } // namespace
 
-TCLEngine* EngineInstance() { return g_engine; }
+TCLEngine* EngineInstance() {
+    return g_engine;
+}
 
 TCLEngine::TCLEngine(TComponent* AOwner) : TComponent(AOwner) {
     FTitleIncludeVer = true;
@@ -406,9 +412,9 @@ std::string TCLEngine::GetURLParam() {
     os::QueryWindowsVersion(v);
     out += "&WVER=" + Encode(IntToStr(v.major) + "_" + IntToStr(v.minor) + "_" + v.servicePack);
     out += "&WLANG=" + Encode(IntToStr(SystemLanguageId()));
-    std::string channel = RegReadString(os::RegRoot::LocalMachine,
-                                        "Software\\" + s->GetSettingString("App.RegPath"), "CHL",
-                                        "unknow");
+    std::string channel =
+        RegReadString(os::RegRoot::LocalMachine, "Software\\" + s->GetSettingString("App.RegPath"),
+                      "CHL", "unknow");
     channel.erase(std::remove(channel.begin(), channel.end(), '"'), channel.end());
     size_t sep = channel.find_last_of("\\/");
     if (sep != std::string::npos) channel.erase(0, sep + 1);
@@ -416,15 +422,16 @@ std::string TCLEngine::GetURLParam() {
     return out;
 }
 
-void TCLEngine::ShowPage(const std::string& strPage) { ShowPageByURL(GetURL(strPage, true)); }
+void TCLEngine::ShowPage(const std::string& strPage) {
+    ShowPageByURL(GetURL(strPage, true));
+}
 
 void TCLEngine::ShowPageByURL(const std::string& strURL) {
     OpenURLInBrowser(Application ? Application->Handle() : 0, strURL);
 }
 
-void TCLEngine::WebBeforeNavigate2(TObject*, void*, const std::string& URL, int,
-                                   const std::string&, const std::string&, const std::string&,
-                                   bool& Cancel) {
+void TCLEngine::WebBeforeNavigate2(TObject*, void*, const std::string& URL, int, const std::string&,
+                                   const std::string&, const std::string&, bool& Cancel) {
     if (!StartsText("zint:", URL)) return;
     TStringList params;
     ParseQueryParams(URL, &params, true);
@@ -458,7 +465,8 @@ void TCLEngine::DownloadtoCache(const std::string& strURL, const std::string& st
 void TCLEngine::DownloadtoCacheCancel(const std::string& strURL) {
     if (!FDownloadCacheList) return;
     for (int i = 0; i < FDownloadCacheList->Count() && i < int(FDownloaderList.size()); ++i)
-        if (SameText((*FDownloadCacheList)[i], strURL)) FDownloaderList[size_t(i)]->OnDoneFile = nullptr;
+        if (SameText((*FDownloadCacheList)[i], strURL))
+            FDownloaderList[size_t(i)]->OnDoneFile = nullptr;
 }
 
 // ---------------------------------------------------------------------------
@@ -503,8 +511,8 @@ TspSkinMessage* TCLEngine::MessageDlg() {
 }
 
 int TCLEngine::ShowMessageEx(const std::string& strMsg, const std::vector<std::string>& Params,
-                             int iNumber, TMsgDlgType DlgType, TMsgDlgButtons Buttons,
-                             int iDefault, bool bLib) {
+                             int iNumber, TMsgDlgType DlgType, TMsgDlgButtons Buttons, int iDefault,
+                             bool bLib) {
     std::string text = FormatParams(GetLangString(strMsg, bLib), Params);
     TspSkinMessage* dlg = MessageDlg();
     TCLSettings* s = Settings();

@@ -5,19 +5,32 @@
 namespace {
 
 const char* const kDefaultExcludeProps[] = {
-    "TWebBrowser:",       ":TComponentName",
-    ".SkinDataName",      "TspResourceStrData:",
-    "TShockwaveFlash:",   "TspSkinNotebook:",
-    "TEmbeddedBrowser:",  "TspCompressedStoredSkin:",
-    "TspSkinMessage:",    "TCLEngine:",
-    "TspSkinData:",       ".Text",
-    "TIEDownload:",       ":TComponentName",
-    ".SkinDataName",      ".EditSkinDataName",
-    ".LabelSkinDataName", ".ButtonSkinDataName",
-    ".BothSkinDataName",  ".MessageLabelSkinDataName",
-    ".Category",          ".CompressedFileName",
-    ".TrackBarSkinDataName", ".TabWidths",
-    ".HeaderSkinDataName", ".LVHeaderSkinDataName",
+    "TWebBrowser:",
+    ":TComponentName",
+    ".SkinDataName",
+    "TspResourceStrData:",
+    "TShockwaveFlash:",
+    "TspSkinNotebook:",
+    "TEmbeddedBrowser:",
+    "TspCompressedStoredSkin:",
+    "TspSkinMessage:",
+    "TCLEngine:",
+    "TspSkinData:",
+    ".Text",
+    "TIEDownload:",
+    ":TComponentName",
+    ".SkinDataName",
+    ".EditSkinDataName",
+    ".LabelSkinDataName",
+    ".ButtonSkinDataName",
+    ".BothSkinDataName",
+    ".MessageLabelSkinDataName",
+    ".Category",
+    ".CompressedFileName",
+    ".TrackBarSkinDataName",
+    ".TabWidths",
+    ".HeaderSkinDataName",
+    ".LVHeaderSkinDataName",
 };
 
 bool IsTextKind(const TPropInfo* p) {
@@ -102,7 +115,9 @@ void TCLMultiLangData::ClearCurrentAll() {
     GetAppName();
 }
 
-void TCLMultiLangData::ClearCurrentAllForm() { FLangCurrentData->ClearAllForm(); }
+void TCLMultiLangData::ClearCurrentAllForm() {
+    FLangCurrentData->ClearAllForm();
+}
 
 void TCLMultiLangData::CurrentToDefault() {
     FLangCurrentData->UpdateData();
@@ -122,7 +137,9 @@ void TCLMultiLangData::ClearForm(const std::string& strForm) {
     FLangCurrentData->ClearForm(strForm);
 }
 
-void TCLMultiLangData::UpdateData() { FLangCurrentData->UpdateData(); }
+void TCLMultiLangData::UpdateData() {
+    FLangCurrentData->UpdateData();
+}
 
 std::string TCLMultiLangData::GetAppName() {
     if (FAppName.empty()) {
@@ -140,15 +157,23 @@ std::string TCLMultiLangData::InfoValue(const std::string& Name) {
     return value;
 }
 
-std::string TCLMultiLangData::InfoLanguage() { return InfoValue("Language"); }
-std::string TCLMultiLangData::InfoTranslator() { return InfoValue("Translator"); }
-std::string TCLMultiLangData::InfoVersion() { return InfoValue("Version"); }
+std::string TCLMultiLangData::InfoLanguage() {
+    return InfoValue("Language");
+}
+std::string TCLMultiLangData::InfoTranslator() {
+    return InfoValue("Translator");
+}
+std::string TCLMultiLangData::InfoVersion() {
+    return InfoValue("Version");
+}
 
 void TCLMultiLangData::AddClient(TCLMultiLang* pClient) {
     if (pClient && FClients.IndexOf(pClient) < 0) FClients.Add(pClient);
 }
 
-void TCLMultiLangData::RemoveClient(TCLMultiLang* pClient) { FClients.Remove(pClient); }
+void TCLMultiLangData::RemoveClient(TCLMultiLang* pClient) {
+    FClients.Remove(pClient);
+}
 
 void TCLMultiLangData::ApplyClients() {
     // A copy: a translator's handler may open or close windows.
@@ -189,8 +214,8 @@ void TCLMultiLangData::SetDefaultData(const TStrings* Value) {
     FAppName.clear();
 }
 
-bool TCLMultiLangData::IsExcluded(const std::string& N, const std::string& C,
-                                  const std::string& P, const std::string& T) const {
+bool TCLMultiLangData::IsExcluded(const std::string& N, const std::string& C, const std::string& P,
+                                  const std::string& T) const {
     const std::string patterns[] = {C + ":." + P, C + ":", ":" + T, N + ".." + P, N + ".", "." + P};
     for (const std::string& p : patterns)
         for (int i = 0; i < FExcludeProps->Count(); ++i)
@@ -203,7 +228,9 @@ bool TCLMultiLangData::IsExcluded(const std::string& N, const std::string& C,
 
 TCLMultiLang::TCLMultiLang(TComponent* AOwner) : TComponent(AOwner) {}
 
-TCLMultiLang::~TCLMultiLang() { SetLanguageData(nullptr); }
+TCLMultiLang::~TCLMultiLang() {
+    SetLanguageData(nullptr);
+}
 
 void TCLMultiLang::Loaded() {
     TComponent::Loaded();
@@ -231,7 +258,9 @@ void TCLMultiLang::SetLanguageData(TCLMultiLangData* Value) {
     }
 }
 
-std::string TCLMultiLang::FormSection() const { return Owner() ? Owner()->ClassName() : ""; }
+std::string TCLMultiLang::FormSection() const {
+    return Owner() ? Owner()->ClassName() : "";
+}
 
 bool TCLMultiLang::Translates(TComponent* c) const {
     return !c->Name().empty() && !dynamic_cast<TCLMultiLang*>(c) &&
@@ -284,8 +313,7 @@ void TCLMultiLang::CollectProp(TComponent* TCom, const std::string& strSection) 
             SameText(action->TypeName, "TBasicAction") && action->GetObject(TCom))
             return;
     }
-    if (data->ExcludeNumberEndProps() && !name.empty() && name.back() >= '0' &&
-        name.back() <= '9')
+    if (data->ExcludeNumberEndProps() && !name.empty() && name.back() >= '0' && name.back() <= '9')
         return;
     std::string cls = TCom->ClassName();
     bool skipEmpty = data->ExcludeEmptyProp();
@@ -325,7 +353,8 @@ void TCLMultiLang::CollectProp(TComponent* TCom, const std::string& strSection) 
                 }
                 break;
             }
-            default: break;
+            default:
+                break;
             }
         } catch (const std::exception&) {
             // A property that cannot be read is passed over.
@@ -354,7 +383,9 @@ bool TCLMultiLang::GetProp(const std::string& strForm, const std::string& strCom
     return FLanguageData && FLanguageData->GetProp(strForm, strComp, strProp, strValue);
 }
 
-std::string TCLMultiLang::Language() { return FLanguageData ? FLanguageData->InfoLanguage() : ""; }
+std::string TCLMultiLang::Language() {
+    return FLanguageData ? FLanguageData->InfoLanguage() : "";
+}
 
 std::string TCLMultiLang::GetResString(const std::string& strName) {
     std::string value;

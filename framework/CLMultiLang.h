@@ -22,10 +22,10 @@ public:
     // Current document, then defaults; "{AppName}" is filled in (except in
     // "AppName" of "AppRes" itself). False and strValue unchanged when
     // neither document has the key.
-    bool GetProp(const std::string& strForm, const std::string& strComp,
-                 const std::string& strProp, std::string& strValue);
-    void SetProp(const std::string& strForm, const std::string& strComp,
-                 const std::string& strProp, const std::string& strValue);
+    bool GetProp(const std::string& strForm, const std::string& strComp, const std::string& strProp,
+                 std::string& strValue);
+    void SetProp(const std::string& strForm, const std::string& strComp, const std::string& strProp,
+                 const std::string& strValue);
     void GetSectionStrings(const std::string& strSection, TStrings* sl);
 
     void LoadCurrentFromFile(const std::string& fn);
@@ -103,8 +103,8 @@ public:
     void ApplyProp(TComponent* TCom, const std::string& strParentComp);
     void UpdateData();
     void ClearData();
-    bool GetProp(const std::string& strForm, const std::string& strComp,
-                 const std::string& strProp, std::string& strValue);
+    bool GetProp(const std::string& strForm, const std::string& strComp, const std::string& strProp,
+                 std::string& strValue);
     std::string Language();
     std::string GetResString(const std::string& strName);
     void GetSectionStrings(const std::string& strSection, TStrings* sl);

@@ -206,13 +206,15 @@ void TCLMultiLangLan::SortData() {
         for (int i = 0; i < lines.Count(); ++i)
             entries.push_back(lines[i]);
         if (!SameText(section, "Info"))
-            std::stable_sort(entries.begin(), entries.end(),
-                             [](const std::string& a, const std::string& b) {
-                                 return CompareText(a, b) < 0;
-                             });
+            std::stable_sort(
+                entries.begin(), entries.end(),
+                [](const std::string& a, const std::string& b) { return CompareText(a, b) < 0; });
         for (const std::string& line : entries) {
             size_t eq = line.find('=');
-            sorted.WriteString(section, line.substr(0, eq), line.substr(eq + 1));
+            std::string name = line.substr(0, eq);
+            // A name given twice keeps the value that lookups answer: the first.
+            if (sorted.ValueExists(section, name)) continue;
+            sorted.WriteString(section, name, FIniData->ReadString(section, name, ""));
         }
     }
     FIniData->SetText(sorted.GetText());

@@ -25,10 +25,10 @@ public:
     void SaveToFile(const std::string& fn);
     void ClearAll();
 
-    bool GetProp(const std::string& strForm, const std::string& strComp,
-                 const std::string& strProp, std::string& strValue);
-    void SetProp(const std::string& strForm, const std::string& strComp,
-                 const std::string& strProp, const std::string& strValue);
+    bool GetProp(const std::string& strForm, const std::string& strComp, const std::string& strProp,
+                 std::string& strValue);
+    void SetProp(const std::string& strForm, const std::string& strComp, const std::string& strProp,
+                 const std::string& strValue);
     void ClearForm(const std::string& strForm);
     // Drops every window section, keeping "Info", "AppRes", "SkinRes",
     // "LibRes" and "BasicRes".

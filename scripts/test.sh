@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Installs what is needed, builds with AddressSanitizer and UndefinedBehaviorSanitizer,
-# and runs every test (headless, gui under Xvfb, e2e, and the format check).
+# Installs what is needed, runs the fuzz targets for a while, builds with
+# AddressSanitizer and UndefinedBehaviorSanitizer, and runs every test (headless,
+# gui under Xvfb, e2e, and the format check).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install.sh
+scripts/fuzz.sh
 BUILD=${LANTROVE_TEST_BUILD:-build-test}
 cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DLANTROVE_SANITIZE=ON -DLANTROVE_TESTS=ON

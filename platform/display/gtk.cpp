@@ -9,6 +9,7 @@
 #include "platform/win/input.h"
 #include "platform/win/layered.h"
 #include "platform/win/metrics.h"
+#include "platform/win/nonclient.h"
 #include "platform/win/paint.h"
 #include "platform/win/queue.h"
 #include "platform/win/region.h"
@@ -101,9 +102,11 @@ public:
         SetSurfacePresenter([this](HWND top, const RECT& r) { queueDraw(top, &r); });
         SetWindowRegionListener([this](HWND h) { applyShape(h); });
         SetLayeredListener([this](HWND h) { applyLayered(h); });
+        SetCursorPresenter([this](HCURSOR c) { showCursor(c); });
     }
     ~GtkBackend() override {
         SetSurfacePresenter(nullptr);
+        SetCursorPresenter(nullptr);
         SetWindowRegionListener(nullptr);
         SetLayeredListener(nullptr);
         for (auto& [h, w] : windows_)
@@ -335,6 +338,39 @@ private:
     static gboolean onDelete(GtkWidget*, GdkEvent*, gpointer data) {
         PostMessage(reinterpret_cast<HWND>(data), WM_CLOSE, 0, 0);
         return TRUE;
+    }
+
+    // The pointer shape over all our windows (only the one under the pointer shows it).
+    void showCursor(HCURSOR c) {
+        const char* name = "default";
+        switch (CursorShapeOf(c)) {
+        case CursorShape::SizeWE:
+            name = "ew-resize";
+            break;
+        case CursorShape::SizeNS:
+            name = "ns-resize";
+            break;
+        case CursorShape::SizeNWSE:
+            name = "nwse-resize";
+            break;
+        case CursorShape::SizeNESW:
+            name = "nesw-resize";
+            break;
+        case CursorShape::Hand:
+            name = "pointer";
+            break;
+        case CursorShape::IBeam:
+            name = "text";
+            break;
+        case CursorShape::Arrow:
+            break;
+        }
+        GdkDisplay* display = gdk_display_get_default();
+        if (!display) return;
+        GdkCursor* cursor = gdk_cursor_new_from_name(display, name);
+        for (auto& [h, w] : windows_)
+            if (GdkWindow* gw = gtk_widget_get_window(w.window)) gdk_window_set_cursor(gw, cursor);
+        if (cursor) g_object_unref(cursor);
     }
 
     std::map<HWND, Win> windows_;

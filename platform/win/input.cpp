@@ -37,6 +37,12 @@ bool contains(HWND h, POINT screen) {
 }
 
 HWND deepest(HWND h, POINT screen) {
+    // Children live in the client area; the frame belongs to the window.
+    POINT p = screen;
+    RECT client{};
+    ScreenToClient(h, &p);
+    GetClientRect(h, &client);
+    if (!PtInRect(&client, p)) return h;
     for (HWND c = GetWindow(h, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
         if (contains(c, screen)) return deepest(c, screen);
     return h;
@@ -75,6 +81,18 @@ HWND DeliverMouse(UINT msg, POINT screen, WPARAM keys, int wheelDelta) {
     bool captured = target != 0;
     if (!target) target = WindowFromPoint(screen);
     if (!target) return 0;
+    // Where the pointer is on the window decides its shape and whether the
+    // message is a non-client one.
+    LRESULT hit = HTCLIENT;
+    if (!captured && msg != WM_MOUSEWHEEL) {
+        hit = SendMessage(target, WM_NCHITTEST, 0, MAKELPARAM(screen.x, screen.y));
+        SendMessage(target, WM_SETCURSOR, WPARAM(target), MAKELPARAM(uint16_t(int16_t(hit)), msg));
+    }
+    bool nonClient = hit != HTCLIENT && hit != HTNOWHERE && hit != HTTRANSPARENT;
+    if (nonClient && msg == WM_MOUSEMOVE) {
+        PostMessage(target, WM_NCMOUSEMOVE, WPARAM(hit), MAKELPARAM(screen.x, screen.y));
+        return target;
+    }
     bool press = msg == WM_LBUTTONDOWN || msg == WM_RBUTTONDOWN || msg == WM_MBUTTONDOWN ||
                  msg == WM_LBUTTONDBLCLK || msg == WM_RBUTTONDBLCLK;
     if (press && !captured) {
@@ -84,7 +102,8 @@ HWND DeliverMouse(UINT msg, POINT screen, WPARAM keys, int wheelDelta) {
         // The window may refuse activation and may eat the click (WM_MOUSEACTIVATE).
         LRESULT ma = MA_ACTIVATE;
         if (GetActiveWindow() != top)
-            ma = SendMessage(target, WM_MOUSEACTIVATE, WPARAM(top), MAKELPARAM(HTCLIENT, msg));
+            ma = SendMessage(target, WM_MOUSEACTIVATE, WPARAM(top),
+                             MAKELPARAM(uint16_t(int16_t(hit)), msg));
         bool activate = ma != MA_NOACTIVATE && ma != MA_NOACTIVATEANDEAT &&
                         !(DWORD(GetWindowLongPtr(top, GWL_EXSTYLE)) & WS_EX_NOACTIVATE);
         if (activate && GetActiveWindow() != top) SetActiveWindow(top);
@@ -98,15 +117,16 @@ HWND DeliverMouse(UINT msg, POINT screen, WPARAM keys, int wheelDelta) {
                     MAKELPARAM(screen.x, screen.y));
         return target;
     }
-    // A press on a top-level window's frame goes to its non-client handling.
-    if (!captured && (msg == WM_LBUTTONDOWN || msg == WM_LBUTTONDBLCLK) &&
-        !(DWORD(GetWindowLongPtr(target, GWL_STYLE)) & WS_CHILD)) {
-        LRESULT hit = SendMessage(target, WM_NCHITTEST, 0, MAKELPARAM(screen.x, screen.y));
-        if (hit != HTCLIENT && hit != HTNOWHERE && hit != HTTRANSPARENT) {
-            PostMessage(target, msg == WM_LBUTTONDOWN ? WM_NCLBUTTONDOWN : WM_NCLBUTTONDBLCLK,
-                        WPARAM(hit), MAKELPARAM(screen.x, screen.y));
-            return target;
-        }
+    // Buttons on the frame go to the non-client handling.
+    if (nonClient) {
+        UINT ncMsg = msg == WM_LBUTTONDOWN     ? WM_NCLBUTTONDOWN
+                     : msg == WM_LBUTTONDBLCLK ? WM_NCLBUTTONDBLCLK
+                     : msg == WM_LBUTTONUP     ? WM_NCLBUTTONUP
+                     : msg == WM_RBUTTONDOWN   ? WM_NCRBUTTONDOWN
+                     : msg == WM_MBUTTONDOWN   ? WM_NCMBUTTONDOWN
+                                               : 0;
+        if (ncMsg) PostMessage(target, ncMsg, WPARAM(hit), MAKELPARAM(screen.x, screen.y));
+        return target;
     }
     POINT client = screen;
     ScreenToClient(target, &client);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <map>
+#include <mutex>
 
 #include "platform/win/input.h"
 #include "platform/win/metrics.h"
@@ -13,11 +15,93 @@ namespace {
 
 std::atomic<int64_t> g_cursor{0};
 
+struct FrameState {
+    RECT insets{};
+    bool dirty = false;
+    bool active = false;
+    bool activeKnown = false;
+};
+
+// Never held while calling into the window state: GetWindowRect reads the
+// insets under that state's lock.
+struct NonClient {
+    std::mutex m;
+    std::map<HWND, FrameState> frames;
+    HCURSOR cursor = nullptr;
+    std::function<void(HCURSOR)> presenter;
+};
+
+NonClient& nc() {
+    static NonClient n;
+    return n;
+}
+
+constexpr CursorShape kShapes[] = {CursorShape::Arrow,    CursorShape::SizeWE,
+                                   CursorShape::SizeNS,   CursorShape::SizeNWSE,
+                                   CursorShape::SizeNESW, CursorShape::Hand,
+                                   CursorShape::IBeam};
+
 DWORD styleOf(HWND h) {
     return DWORD(GetWindowLongPtr(h, GWL_STYLE));
 }
 bool framed(HWND h) {
     return !(styleOf(h) & WS_CHILD) && (styleOf(h) & WS_CAPTION) == WS_CAPTION;
+}
+bool bordered(HWND h) {
+    return !framed(h) && (styleOf(h) & (WS_BORDER | WS_THICKFRAME));
+}
+
+bool isActive(HWND h) {
+    {
+        std::lock_guard lock(nc().m);
+        auto it = nc().frames.find(h);
+        if (it != nc().frames.end() && it->second.activeKnown) return it->second.active;
+    }
+    return GetActiveWindow() == h;
+}
+
+HCURSOR cursorForHit(HWND hwnd, LRESULT hit) {
+    switch (hit) {
+    case HTLEFT:
+    case HTRIGHT:
+        return StockCursor(CursorShape::SizeWE);
+    case HTTOP:
+    case HTBOTTOM:
+        return StockCursor(CursorShape::SizeNS);
+    case HTTOPLEFT:
+    case HTBOTTOMRIGHT:
+        return StockCursor(CursorShape::SizeNWSE);
+    case HTTOPRIGHT:
+    case HTBOTTOMLEFT:
+        return StockCursor(CursorShape::SizeNESW);
+    case HTCLIENT: {
+        WNDCLASS wc;
+        std::string name = GetClassName(hwnd);
+        if (!name.empty() && GetClassInfo(nullptr, name.c_str(), &wc) && wc.hCursor)
+            return wc.hCursor;
+        return StockCursor(CursorShape::Arrow);
+    }
+    default:
+        return StockCursor(CursorShape::Arrow);
+    }
+}
+
+void paintFrame(HWND hwnd) {
+    RECT in = winimpl::ClientInsets(hwnd);
+    if (!in.left && !in.top && !in.right && !in.bottom) return;
+    HDC dc = GetWindowDC(hwnd);
+    if (!dc) return;
+    RECT w{};
+    GetWindowRect(hwnd, &w);
+    int width = w.right - w.left, height = w.bottom - w.top;
+    ExcludeClipRect(dc, in.left, in.top, width - in.right, height - in.bottom);
+    if (framed(hwnd)) {
+        DrawDefaultFrame(hwnd, dc, isActive(hwnd));
+    } else {
+        RECT all{0, 0, width, height};
+        FillRect(dc, &all, GetSysColorBrush(COLOR_WINDOWFRAME));
+    }
+    ReleaseDC(hwnd, dc);
 }
 
 int16_t sx(LPARAM l) {
@@ -39,8 +123,9 @@ void trackLoop(HWND hwnd, LRESULT hit, POINT origin) {
     SendMessage(hwnd, WM_ENTERSIZEMOVE, 0, 0);
     MSG m;
     while (GetCapture() == hwnd && GetMessage(&m, 0, 0, 0)) {
-        if (m.message == WM_LBUTTONUP) break;
-        if (m.message != WM_MOUSEMOVE) {
+        // Input queued before the capture was taken may still name the frame.
+        if (m.message == WM_LBUTTONUP || m.message == WM_NCLBUTTONUP) break;
+        if (m.message != WM_MOUSEMOVE && m.message != WM_NCMOUSEMOVE) {
             DispatchMessage(&m);
             continue;
         }
@@ -133,9 +218,11 @@ RECT DefaultCloseBoxRect(HWND hwnd) {
 LRESULT DefaultHitTest(HWND hwnd, POINT screen) {
     RECT w{};
     if (!GetWindowRect(hwnd, &w) || !PtInRect(&w, screen)) return HTNOWHERE;
-    if (!framed(hwnd)) return HTCLIENT;
     POINT p{screen.x - w.left, screen.y - w.top};
     int width = w.right - w.left, height = w.bottom - w.top;
+    RECT in = winimpl::ClientInsets(hwnd);
+    RECT client{in.left, in.top, width - in.right, height - in.bottom};
+    if (!framed(hwnd)) return PtInRect(&client, p) ? HTCLIENT : HTBORDER;
     if (styleOf(hwnd) & WS_THICKFRAME) {
         int b = GetSystemMetrics(SM_CXFRAME), corner = b * 4;
         bool left = p.x < b, right = p.x >= width - b, top = p.y < b, bottom = p.y >= height - b;
@@ -154,7 +241,92 @@ LRESULT DefaultHitTest(HWND hwnd, POINT screen) {
     if ((styleOf(hwnd) & WS_SYSMENU) && PtInRect(&close, p)) return HTCLOSE;
     RECT caption = DefaultCaptionRect(hwnd);
     if (PtInRect(&caption, p)) return HTCAPTION;
-    return HTCLIENT;
+    return PtInRect(&client, p) || IsRectEmpty(&client) ? HTCLIENT : HTBORDER;
+}
+
+RECT DefaultFrameInsets(HWND hwnd) {
+    if (framed(hwnd)) {
+        int b = (styleOf(hwnd) & WS_THICKFRAME) ? GetSystemMetrics(SM_CXFRAME) : 1;
+        return RECT{b, b + GetSystemMetrics(SM_CYCAPTION), b, b};
+    }
+    if (bordered(hwnd)) return RECT{1, 1, 1, 1};
+    return RECT{0, 0, 0, 0};
+}
+
+HCURSOR StockCursor(CursorShape shape) {
+    for (const CursorShape& s : kShapes)
+        if (s == shape) return const_cast<CursorShape*>(&s);
+    return const_cast<CursorShape*>(&kShapes[0]);
+}
+
+CursorShape CursorShapeOf(HCURSOR cursor) {
+    for (const CursorShape& s : kShapes)
+        if (&s == cursor) return s;
+    return CursorShape::Arrow;
+}
+
+HCURSOR SetCursor(HCURSOR cursor) {
+    std::function<void(HCURSOR)> show;
+    HCURSOR old;
+    {
+        std::lock_guard lock(nc().m);
+        old = nc().cursor;
+        nc().cursor = cursor;
+        if (old != cursor) show = nc().presenter;
+    }
+    if (show) show(cursor);
+    return old;
+}
+
+HCURSOR GetCursor() {
+    std::lock_guard lock(nc().m);
+    return nc().cursor;
+}
+
+void SetCursorPresenter(std::function<void(HCURSOR)> presenter) {
+    std::lock_guard lock(nc().m);
+    nc().presenter = std::move(presenter);
+}
+
+void winimpl::RecalcNonClient(HWND hwnd) {
+    RECT w{};
+    if (!GetWindowRect(hwnd, &w)) return;
+    RECT c = w;
+    SendMessage(hwnd, WM_NCCALCSIZE, 0, reinterpret_cast<LPARAM>(&c));
+    // A client area outside the window, or turned inside out, is cut back to it.
+    c.left = std::clamp(c.left, w.left, w.right);
+    c.right = std::clamp(c.right, c.left, w.right);
+    c.top = std::clamp(c.top, w.top, w.bottom);
+    c.bottom = std::clamp(c.bottom, c.top, w.bottom);
+    std::lock_guard lock(nc().m);
+    FrameState& f = nc().frames[hwnd];
+    f.insets = RECT{c.left - w.left, c.top - w.top, w.right - c.right, w.bottom - c.bottom};
+    f.dirty = true;
+}
+
+RECT winimpl::ClientInsets(HWND hwnd) {
+    std::lock_guard lock(nc().m);
+    auto it = nc().frames.find(hwnd);
+    return it == nc().frames.end() ? RECT{0, 0, 0, 0} : it->second.insets;
+}
+
+bool winimpl::TakeFrameDirty(HWND hwnd) {
+    std::lock_guard lock(nc().m);
+    auto it = nc().frames.find(hwnd);
+    if (it == nc().frames.end() || !it->second.dirty) return false;
+    it->second.dirty = false;
+    return true;
+}
+
+void winimpl::MarkFrameDirty(HWND hwnd) {
+    std::lock_guard lock(nc().m);
+    auto it = nc().frames.find(hwnd);
+    if (it != nc().frames.end()) it->second.dirty = true;
+}
+
+void winimpl::ForgetNonClient(HWND hwnd) {
+    std::lock_guard lock(nc().m);
+    nc().frames.erase(hwnd);
 }
 
 void DrawDefaultFrame(HWND hwnd, HDC dc, bool active) {
@@ -204,6 +376,39 @@ LRESULT DefNonClientProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             trackLoop(hwnd, LRESULT(wParam), POINT{sx(lParam), sy(lParam)});
         }
         return 0;
+    case WM_NCCALCSIZE: {
+        auto* r = reinterpret_cast<RECT*>(lParam);
+        if (!r) return 0;
+        RECT in = DefaultFrameInsets(hwnd);
+        r->left += in.left;
+        r->top += in.top;
+        r->right = std::max(r->left, r->right - in.right);
+        r->bottom = std::max(r->top, r->bottom - in.bottom);
+        return 0;
+    }
+    case WM_NCPAINT:
+        if (IsWindowVisible(hwnd)) paintFrame(hwnd);
+        return 0;
+    case WM_NCACTIVATE: {
+        {
+            std::lock_guard lock(nc().m);
+            FrameState& f = nc().frames[hwnd];
+            f.active = wParam != 0;
+            f.activeKnown = true;
+        }
+        if (IsWindowVisible(hwnd)) SendMessage(hwnd, WM_NCPAINT, 1, 0);
+        return 1;
+    }
+    case WM_SETCURSOR: {
+        // A parent may choose the shape for its children.
+        if (styleOf(hwnd) & WS_CHILD) {
+            HWND parent = GetParent(hwnd);
+            if (parent && SendMessage(parent, WM_SETCURSOR, wParam, lParam)) return 1;
+        }
+        LRESULT hit = int16_t(LOWORD(uintptr_t(lParam)));
+        SetCursor(cursorForHit(hwnd, hit));
+        return 0;
+    }
     case WM_SYSCOMMAND:
         if ((wParam & 0xFFF0) == SC_CLOSE)
             SendMessage(hwnd, WM_CLOSE, 0, 0);

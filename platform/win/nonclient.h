@@ -2,6 +2,8 @@
 // borders, its drawing, and our own move and size loops.
 #pragma once
 
+#include <functional>
+
 #include "platform/gdi/gdi.h"
 #include "platform/win/types.h"
 
@@ -57,8 +59,38 @@ LRESULT DefaultHitTest(HWND hwnd, POINT screen);
 // Draws the default frame into a device context of the whole window.
 void DrawDefaultFrame(HWND hwnd, HDC dc, bool active);
 // The default handling of WM_NCHITTEST, WM_NCLBUTTONDOWN (move and size
-// loops, the close box), WM_SYSCOMMAND and WM_GETMINMAXINFO.
+// loops, the close box), WM_SYSCOMMAND, WM_NCCALCSIZE (lParam: a RECT*, the
+// window rectangle in, the client rectangle out), WM_NCPAINT, WM_NCACTIVATE
+// and WM_SETCURSOR.
 LRESULT DefNonClientProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+// Thickness of the default frame on each side (caption included at the top):
+// a caption or sizing style gives a frame, a plain border one pixel, child
+// windows and popups without either nothing.
+RECT DefaultFrameInsets(HWND hwnd);
+
+// Pointer shapes. A window's shape is chosen on WM_SETCURSOR: the default
+// picks a sizing shape over the borders and the class cursor (or the arrow)
+// elsewhere.
+enum class CursorShape { Arrow, SizeWE, SizeNS, SizeNWSE, SizeNESW, Hand, IBeam };
+HCURSOR StockCursor(CursorShape shape);
+HCURSOR SetCursor(HCURSOR cursor); // returns the previous one
+HCURSOR GetCursor();
+// The shape of a stock cursor (Arrow for any other handle).
+CursorShape CursorShapeOf(HCURSOR cursor);
+// Called when the cursor changes; the display backend shows it.
+void SetCursorPresenter(std::function<void(HCURSOR)> presenter);
 // The last pointer position a backend reported, in screen coordinates.
 BOOL GetCursorPos(POINT* p);
 void SetCursorPosFromBackend(POINT p);
+
+namespace winimpl {
+// Asks the window for its client area (WM_NCCALCSIZE) and keeps the answer as
+// insets from the window's edges; marks the frame for painting.
+void RecalcNonClient(HWND hwnd);
+// The kept insets (left, top, right, bottom); zero until the first recalc.
+RECT ClientInsets(HWND hwnd);
+// Whether the frame waits for WM_NCPAINT; taking it clears the mark.
+bool TakeFrameDirty(HWND hwnd);
+void MarkFrameDirty(HWND hwnd);
+void ForgetNonClient(HWND hwnd);
+} // namespace winimpl

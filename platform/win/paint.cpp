@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "platform/win/internal.h"
+#include "platform/win/nonclient.h"
 #include "platform/win/queue.h"
 #include "platform/win/window.h"
 
@@ -37,6 +38,7 @@ struct PaintState {
     std::map<HWND, Pending> pending;
     std::map<HWND, SurfaceRef> surfaces;
     std::function<void(HWND, const RECT&)> presenter;
+    std::map<HDC, HWND> windowDCs; // from GetWindowDC, until released
 };
 
 PaintState& state() {
@@ -121,6 +123,26 @@ HDC makeDC(HWND h, const std::vector<RECT>* clientClip) {
     std::vector<RECT> vis = visibleInTop(h);
     if (clientClip) vis = gdi::Combine(vis, gdi::Offset(*clientClip, o.x, o.y), RGN_AND);
     return CreateSurfaceDC(surface, o, vis);
+}
+
+// A device context of the whole window (frame included): origin at the
+// window's top-left corner, clipped to what of it shows inside its parents.
+HDC makeWindowDC(HWND h) {
+    HWND top = topOf(h);
+    HBITMAP surface = ensureSurface(top);
+    if (!surface) return nullptr;
+    RECT wr{}, tr{};
+    GetWindowRect(h, &wr);
+    GetWindowRect(top, &tr);
+    RECT whole{wr.left - tr.left, wr.top - tr.top, wr.right - tr.left, wr.bottom - tr.top};
+    std::vector<RECT> vis;
+    if (IsWindowVisible(h)) vis.push_back(whole);
+    for (HWND p = h; isChildWindow(p);) {
+        p = GetParent(p);
+        if (!p) break;
+        vis = gdi::Combine(vis, {clientInTop(p)}, RGN_AND);
+    }
+    return CreateSurfaceDC(surface, POINT{whole.left, whole.top}, vis);
 }
 
 void present(HWND h, RECT clientRect) {
@@ -253,6 +275,7 @@ int GetUpdateRgn(HWND hwnd, HRGN rgn, BOOL) {
 
 BOOL UpdateWindow(HWND hwnd) {
     if (!IsWindow(hwnd)) return 0;
+    if (IsWindowVisible(hwnd) && winimpl::TakeFrameDirty(hwnd)) SendMessage(hwnd, WM_NCPAINT, 1, 0);
     if (IsWindowVisible(hwnd) && !updateOf(hwnd, nullptr).empty())
         SendMessage(hwnd, WM_PAINT, 0, 0);
     return 1;
@@ -266,7 +289,7 @@ BOOL RedrawWindow(HWND hwnd, const RECT* rect, HRGN rgn, UINT flags) {
             InvalidateRgn(hwnd, rgn, (flags & RDW_ERASE) != 0);
         else
             InvalidateRect(hwnd, rect, (flags & RDW_ERASE) != 0);
-        if (flags & RDW_FRAME) SendMessage(hwnd, WM_NCPAINT, 1, 0);
+        if (flags & RDW_FRAME) winimpl::MarkFrameDirty(hwnd);
     } else if (flags & RDW_VALIDATE) {
         if (rgn)
             ValidateRgn(hwnd, rgn);
@@ -285,6 +308,7 @@ BOOL RedrawWindow(HWND hwnd, const RECT* rect, HRGN rgn, UINT flags) {
 HDC BeginPaint(HWND hwnd, PAINTSTRUCT* ps) {
     if (!ps || !IsWindow(hwnd)) return nullptr;
     bool erase = false;
+    if (IsWindowVisible(hwnd) && winimpl::TakeFrameDirty(hwnd)) SendMessage(hwnd, WM_NCPAINT, 1, 0);
     std::vector<RECT> update = updateOf(hwnd, &erase);
     removeUpdate(hwnd, nullptr);
     HDC dc = makeDC(hwnd, &update);
@@ -310,7 +334,14 @@ HDC GetDC(HWND hwnd) {
 }
 
 HDC GetWindowDC(HWND hwnd) {
-    return GetDC(hwnd);
+    if (!hwnd) return GetScreenDC();
+    if (!IsWindow(hwnd)) return nullptr;
+    HDC dc = makeWindowDC(hwnd);
+    if (dc) {
+        std::lock_guard lock(state().m);
+        state().windowDCs[dc] = hwnd;
+    }
+    return dc;
 }
 
 int ReleaseDC(HWND hwnd, HDC dc) {
@@ -319,9 +350,20 @@ int ReleaseDC(HWND hwnd, HDC dc) {
         ReleaseScreenDC(dc);
         return 1;
     }
+    bool whole;
+    {
+        std::lock_guard lock(state().m);
+        whole = state().windowDCs.erase(dc) > 0;
+    }
     DeleteDC(dc);
-    RECT client{};
-    if (hwnd && GetClientRect(hwnd, &client)) present(hwnd, client);
+    RECT area{};
+    if (!hwnd || !GetClientRect(hwnd, &area)) return 1;
+    if (whole) {
+        // The frame too: the client origin sits inside it by the insets.
+        RECT in = winimpl::ClientInsets(hwnd);
+        area = RECT{-in.left, -in.top, area.right + in.right, area.bottom + in.bottom};
+    }
+    present(hwnd, area);
     return 1;
 }
 
@@ -353,7 +395,7 @@ HBITMAP RenderWindowToBitmap(HWND hwnd) {
     if (!IsWindow(hwnd)) return nullptr;
     HWND top = topOf(hwnd);
     RedrawWindow(top, nullptr, nullptr,
-                 RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+                 RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
     HBITMAP surface = ensureSurface(top);
     if (!surface) return nullptr;
     RECT wr{}, tr{};
@@ -404,6 +446,7 @@ HWND winimpl::PaintPendingFor(DWORD threadId, HWND filter) {
 }
 
 void winimpl::ForgetPaintState(HWND hwnd) {
+    winimpl::ForgetNonClient(hwnd);
     std::lock_guard lock(state().m);
     state().pending.erase(hwnd);
     state().surfaces.erase(hwnd);

@@ -134,8 +134,12 @@ HWND CreateWindowEx(DWORD exStyle, const char* className, const char* windowName
     cs.dwExStyle = exStyle;
     cs.lpszName = windowName;
     cs.lpszClass = className;
-    if (!SendMessage(hwnd, WM_NCCREATE, 0, reinterpret_cast<LPARAM>(&cs)) ||
-        SendMessage(hwnd, WM_CREATE, 0, reinterpret_cast<LPARAM>(&cs)) == -1) {
+    bool created = SendMessage(hwnd, WM_NCCREATE, 0, reinterpret_cast<LPARAM>(&cs)) != 0;
+    if (created && IsWindow(hwnd)) {
+        winimpl::RecalcNonClient(hwnd);
+        created = SendMessage(hwnd, WM_CREATE, 0, reinterpret_cast<LPARAM>(&cs)) != -1;
+    }
+    if (!created) {
         DestroyWindow(hwnd);
         return 0;
     }
@@ -278,6 +282,10 @@ LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_NCHITTEST:
     case WM_NCLBUTTONDOWN:
     case WM_SYSCOMMAND:
+    case WM_NCCALCSIZE:
+    case WM_NCPAINT:
+    case WM_NCACTIVATE:
+    case WM_SETCURSOR:
         return DefNonClientProc(hwnd, msg, wParam, lParam);
     default:
         return 0;
@@ -561,8 +569,14 @@ void SetForegroundLocal(HWND hwnd) {
         s.foreground = hwnd;
     }
     display::Current().WindowActivated(hwnd);
-    if (old && IsWindow(old)) PostMessage(old, WM_ACTIVATE, WA_INACTIVE, LPARAM(hwnd));
-    if (hwnd) SendMessage(hwnd, WM_ACTIVATE, WA_ACTIVE, LPARAM(old));
+    if (old && IsWindow(old)) {
+        PostMessage(old, WM_NCACTIVATE, 0, LPARAM(hwnd));
+        PostMessage(old, WM_ACTIVATE, WA_INACTIVE, LPARAM(hwnd));
+    }
+    if (hwnd) {
+        SendMessage(hwnd, WM_NCACTIVATE, 1, LPARAM(old));
+        SendMessage(hwnd, WM_ACTIVATE, WA_ACTIVE, LPARAM(old));
+    }
 }
 
 } // namespace
@@ -690,10 +704,11 @@ BOOL GetWindowRect(HWND hwnd, RECT* rect) {
         auto p = s.windows.find(w->parent);
         if (p == s.windows.end()) break;
         w = p->second;
-        r.left += w->bounds.left;
-        r.right += w->bounds.left;
-        r.top += w->bounds.top;
-        r.bottom += w->bounds.top;
+        RECT in = winimpl::ClientInsets(w->handle);
+        r.left += w->bounds.left + in.left;
+        r.right += w->bounds.left + in.left;
+        r.top += w->bounds.top + in.top;
+        r.bottom += w->bounds.top + in.top;
     }
     *rect = r;
     return 1;
@@ -704,7 +719,10 @@ BOOL GetClientRect(HWND hwnd, RECT* rect) {
     if (!w || !rect) return 0;
     State& s = GetState();
     std::lock_guard<std::mutex> g(s.m);
-    *rect = RECT{0, 0, w->bounds.right - w->bounds.left, w->bounds.bottom - w->bounds.top};
+    RECT in = winimpl::ClientInsets(hwnd);
+    *rect = RECT{0, 0,
+                 std::max(0, int(w->bounds.right - w->bounds.left - in.left - in.right)),
+                 std::max(0, int(w->bounds.bottom - w->bounds.top - in.top - in.bottom))};
     return 1;
 }
 
@@ -753,6 +771,9 @@ BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UIN
             }
         }
     }
+    bool resized =
+        old.right - old.left != now.right - now.left || old.bottom - old.top != now.bottom - now.top;
+    if (resized || (flags & SWP_FRAMECHANGED)) winimpl::RecalcNonClient(hwnd);
     if (old.left != now.left || old.top != now.top)
         SendMessage(hwnd, WM_MOVE, 0, MAKELPARAM(now.left, now.top));
     if (old.right - old.left != now.right - now.left ||
@@ -768,16 +789,18 @@ BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UIN
 BOOL ClientToScreen(HWND hwnd, POINT* point) {
     RECT r;
     if (!point || !GetWindowRect(hwnd, &r)) return 0;
-    point->x += r.left;
-    point->y += r.top;
+    RECT in = winimpl::ClientInsets(hwnd);
+    point->x += r.left + in.left;
+    point->y += r.top + in.top;
     return 1;
 }
 
 BOOL ScreenToClient(HWND hwnd, POINT* point) {
     RECT r;
     if (!point || !GetWindowRect(hwnd, &r)) return 0;
-    point->x -= r.left;
-    point->y -= r.top;
+    RECT in = winimpl::ClientInsets(hwnd);
+    point->x -= r.left + in.left;
+    point->y -= r.top + in.top;
     return 1;
 }
 

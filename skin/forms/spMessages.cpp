@@ -85,58 +85,91 @@ void PaintPart(HWND hwnd, const std::string& text, TPaintKind kind, bool checked
 
 } // namespace
 
-void SetMessageDialogHook(TspMessageDialogHook Hook_) { Hook() = std::move(Hook_); }
+void SetMessageDialogHook(TspMessageDialogHook Hook_) {
+    Hook() = std::move(Hook_);
+}
 
 std::string MsgDlgButtonCaption(TMsgDlgBtn Button) {
     switch (Button) {
-    case mbYes: return "&Yes";
-    case mbNo: return "&No";
-    case mbOK: return "OK";
-    case mbCancel: return "Cancel";
-    case mbAbort: return "&Abort";
-    case mbRetry: return "&Retry";
-    case mbIgnore: return "&Ignore";
-    case mbAll: return "&All";
-    case mbNoToAll: return "N&oToAll";
-    case mbYesToAll: return "&YesToAll";
-    case mbHelp: return "&Help";
-    case mbClose: return "Close";
+    case mbYes:
+        return "&Yes";
+    case mbNo:
+        return "&No";
+    case mbOK:
+        return "OK";
+    case mbCancel:
+        return "Cancel";
+    case mbAbort:
+        return "&Abort";
+    case mbRetry:
+        return "&Retry";
+    case mbIgnore:
+        return "&Ignore";
+    case mbAll:
+        return "&All";
+    case mbNoToAll:
+        return "N&oToAll";
+    case mbYesToAll:
+        return "&YesToAll";
+    case mbHelp:
+        return "&Help";
+    case mbClose:
+        return "Close";
     }
     return "";
 }
 
 TModalResult MsgDlgButtonResult(TMsgDlgBtn Button) {
     switch (Button) {
-    case mbYes: return mrYes;
-    case mbNo: return mrNo;
-    case mbOK: return mrOk;
-    case mbCancel: return mrCancel;
-    case mbAbort: return mrAbort;
-    case mbRetry: return mrRetry;
-    case mbIgnore: return mrIgnore;
-    case mbAll: return mrAll;
-    case mbNoToAll: return mrNoToAll;
-    case mbYesToAll: return mrYesToAll;
-    case mbHelp: return mrNone;
-    case mbClose: return mrClose;
+    case mbYes:
+        return mrYes;
+    case mbNo:
+        return mrNo;
+    case mbOK:
+        return mrOk;
+    case mbCancel:
+        return mrCancel;
+    case mbAbort:
+        return mrAbort;
+    case mbRetry:
+        return mrRetry;
+    case mbIgnore:
+        return mrIgnore;
+    case mbAll:
+        return mrAll;
+    case mbNoToAll:
+        return mrNoToAll;
+    case mbYesToAll:
+        return mrYesToAll;
+    case mbHelp:
+        return mrNone;
+    case mbClose:
+        return mrClose;
     }
     return mrNone;
 }
 
 std::string MsgDlgTypeCaption(TMsgDlgType DlgType) {
     switch (DlgType) {
-    case mtWarning: return "Warning";
-    case mtError: return "Error";
-    case mtInformation: return "Information";
-    case mtConfirmation: return "Confirm";
-    case mtCustom: break;
+    case mtWarning:
+        return "Warning";
+    case mtError:
+        return "Error";
+    case mtInformation:
+        return "Information";
+    case mtConfirmation:
+        return "Confirm";
+    case mtCustom:
+        break;
     }
     return Application ? Application->Title : "";
 }
 
 // ---------------------------------------------------------------------------
 
-TspMessageForm::TspMessageForm(TComponent* AOwner) : TForm(AOwner) { BorderStyle = bsDialog; }
+TspMessageForm::TspMessageForm(TComponent* AOwner) : TForm(AOwner) {
+    BorderStyle = bsDialog;
+}
 
 TspMessageButton* TspMessageForm::FindButton(TModalResult Result) const {
     for (TspMessageButton* b : Buttons)
@@ -187,7 +220,9 @@ void TspMessageButton::WndProc(TMessage& Message) {
         PaintPart(Handle(), Caption(), TPaintKind::Button);
         Message.Result = 0;
         return;
-    case WM_LBUTTONUP: Click(); return;
+    case WM_LBUTTONUP:
+        Click();
+        return;
     case WM_KEYDOWN:
         if (Message.WParam == VK_SPACE) {
             Click();
@@ -196,7 +231,8 @@ void TspMessageButton::WndProc(TMessage& Message) {
         // Return and Escape belong to the dialog.
         if (Parent()) Parent()->Perform(Message.Msg, Message.WParam, Message.LParam);
         return;
-    default: break;
+    default:
+        break;
     }
     TWinControl::WndProc(Message);
 }
@@ -216,7 +252,9 @@ void TspMessageCheckBox::WndProc(TMessage& Message) {
         PaintPart(Handle(), Caption(), TPaintKind::Check, Checked);
         Message.Result = 0;
         return;
-    case WM_LBUTTONUP: Toggle(); return;
+    case WM_LBUTTONUP:
+        Toggle();
+        return;
     case WM_KEYDOWN:
         if (Message.WParam == VK_SPACE) {
             Toggle();
@@ -224,7 +262,8 @@ void TspMessageCheckBox::WndProc(TMessage& Message) {
         }
         if (Parent()) Parent()->Perform(Message.Msg, Message.WParam, Message.LParam);
         return;
-    default: break;
+    default:
+        break;
     }
     TWinControl::WndProc(Message);
 }
@@ -246,8 +285,7 @@ int TspSkinMessage::MessageDlg2(const std::string& Msg, const std::string& ACapt
         if (Buttons.Contains(TMsgDlgBtn(b))) ++buttonCount;
     int buttonsWidth = buttonCount * kButtonWidth + std::max(0, buttonCount - 1) * kButtonGap;
     int checkWidth = FShowAgainFlag ? int(MeasureText(kShowAgainCaption, 400).cx) + 20 : 0;
-    int clientWidth =
-        std::max({int(text.cx), buttonsWidth, checkWidth, 160}) + 2 * kMargin;
+    int clientWidth = std::max({int(text.cx), buttonsWidth, checkWidth, 160}) + 2 * kMargin;
     int y = kMargin + std::max(int(text.cy), 16) + kMargin;
 
     if (FShowAgainFlag) {

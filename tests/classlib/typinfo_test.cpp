@@ -29,7 +29,8 @@ struct TProbeRegistration {
             {TextProp(
                  "Title", "string", [=](TObject* o) { return base(o)->Title; },
                  [=](TObject* o, const std::string& v) { base(o)->Title = v; }),
-             TextProp("Note", "string", [=](TObject* o) { return base(o)->Note; }, nullptr)});
+             TextProp(
+                 "Note", "string", [=](TObject* o) { return base(o)->Note; }, nullptr)});
         // The descendant publishes Title again, upper-cased on the way in.
         RegisterPublished<TProbe, TProbeBase>(
             {TextProp(

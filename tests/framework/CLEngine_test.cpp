@@ -18,8 +18,8 @@
 
 #include <atomic>
 #include <chrono>
-#include <memory>
 #include <cstdlib>
+#include <memory>
 #include <thread>
 
 namespace {
@@ -141,10 +141,10 @@ TEST_F(EngineTest, ClientParametersComeInOrderAndEncoded) {
     ASSERT_TRUE(os::RegWriteValue(os::RegRoot::LocalMachine, "Software\\Lantrove", "CHL",
                                   "\"c:\\dl\\ch01\""));
     Settings()->SetSettingstring("Language", "Français");
-    std::string want = "07089&PID=lantrove&LANG=Fran%E7ais&DAY=" +
-                       IntToStr(Settings()->GetRunDays()) +
-                       "&RUNTIME=" + IntToStr(Settings()->RunTimes()) +
-                       "&VER=02060108&SVER=3&WVER=0_0_&WLANG=1031&CHL=63683031";
+    std::string want =
+        "07089&PID=lantrove&LANG=Fran%E7ais&DAY=" + IntToStr(Settings()->GetRunDays()) +
+        "&RUNTIME=" + IntToStr(Settings()->RunTimes()) +
+        "&VER=02060108&SVER=3&WVER=0_0_&WLANG=1031&CHL=63683031";
     std::string got = engine->GetURLParam();
     SetAnsiCodePage("");
     EXPECT_EQ(got, want);
@@ -185,8 +185,8 @@ TEST_F(EngineTest, PagesOpenInTheBrowserAndZintLinksAreAnsweredHere) {
 }
 
 TEST_F(EngineTest, SkinsAreListedOnceAndSelectedByTheirFiles) {
-    for (const char* f : {"Blue.skn", "Blue.nsf.skn", "Dark.Red.skn", "Green.nsf.skn",
-                          "default.skn", "notes.txt"})
+    for (const char* f :
+         {"Blue.skn", "Blue.nsf.skn", "Dark.Red.skn", "Green.nsf.skn", "default.skn", "notes.txt"})
         dir.write(std::string("prog/skins/") + f, "x");
     TStrings* list = engine->SkinList();
     EXPECT_EQ(list->Text(), "Default\r\nBlue\r\nDark.Red\r\nGreen\r\n");
@@ -321,21 +321,21 @@ TEST_F(EngineTest, RememberedAnswersStopTheBoxFromShowing) {
 
     // Asked, not ticked: asked again.
     tick = false;
-    EXPECT_EQ(engine->ShowMessageEx("MsgBox.RemoveAll", {}, 19, mtConfirmation, {mbOK, mbCancel},
-                                    0, false),
+    EXPECT_EQ(engine->ShowMessageEx("MsgBox.RemoveAll", {}, 19, mtConfirmation, {mbOK, mbCancel}, 0,
+                                    false),
               mrOk);
     EXPECT_TRUE(hadBox);
     EXPECT_EQ(shown, 2);
     tick = true;
-    EXPECT_EQ(engine->ShowMessageEx("MsgBox.RemoveAll", {}, 19, mtConfirmation, {mbOK, mbCancel},
-                                    0, false),
+    EXPECT_EQ(engine->ShowMessageEx("MsgBox.RemoveAll", {}, 19, mtConfirmation, {mbOK, mbCancel}, 0,
+                                    false),
               mrOk);
     EXPECT_EQ(shown, 3);
-    EXPECT_EQ(engine->ShowMessageEx("MsgBox.RemoveAll", {}, 19, mtConfirmation, {mbOK, mbCancel},
-                                    0, false),
+    EXPECT_EQ(engine->ShowMessageEx("MsgBox.RemoveAll", {}, 19, mtConfirmation, {mbOK, mbCancel}, 0,
+                                    false),
               mrOk);
-    EXPECT_EQ(engine->ShowMessageEx("MsgBox.RemoveAll", {}, 19, mtConfirmation, {mbOK, mbCancel},
-                                    7, false),
+    EXPECT_EQ(engine->ShowMessageEx("MsgBox.RemoveAll", {}, 19, mtConfirmation, {mbOK, mbCancel}, 7,
+                                    false),
               7);
     EXPECT_EQ(shown, 3);
 

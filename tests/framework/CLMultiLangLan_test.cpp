@@ -92,7 +92,7 @@ TEST(CLMultiLangLan, SavingSortsSectionsAndEntries) {
                        "[AppRes]\nStatus.Ready=Ready\nAppName=Lantrove\n"
                        "[Empty]\n"
                        "[Info]\nVersion=1\nLanguage=Deutsch\n"
-                       "[LibRes]\nk=v\n");
+                       "[LibRes]\nk=v\nK=second\n");
     doc.SaveToFile(dir.file("s.lan"));
     EXPECT_EQ(dir.read("s.lan"), "\xEF\xBB\xBF"
                                  "[Info]\r\nVersion=1\r\nLanguage=Deutsch\r\n\r\n"

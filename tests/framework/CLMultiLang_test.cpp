@@ -179,13 +179,18 @@ TEST_F(MultiLangTest, CollectingHonoursTheExclusions) {
         std::vector<std::string> present, absent;
     };
     const Case cases[] = {
-        {"all", false, false, false,
-         {"frmProbe.Caption=Probe", "lblTitle.Caption=Title:", "lblTitle.Hint=",
-          "lbl1.Caption=numbered", "miSep.Caption=-", "ilList.PngImages[1].Name=b",
-          "lblTitle.WideCaption="},
-         {"lblTitle.Text", "lblTitle.SkinDataName", "lblTitle.Name", "CLMultiLang1",
-          "unnamed"}},
-        {"empty", true, false, false,
+        {"all",
+         false,
+         false,
+         false,
+         {"frmProbe.Caption=Probe",
+          "lblTitle.Caption=Title:", "lblTitle.Hint=", "lbl1.Caption=numbered", "miSep.Caption=-",
+          "ilList.PngImages[1].Name=b", "lblTitle.WideCaption="},
+         {"lblTitle.Text", "lblTitle.SkinDataName", "lblTitle.Name", "CLMultiLang1", "unnamed"}},
+        {"empty",
+         true,
+         false,
+         false,
          {"lblTitle.Caption=Title:"},
          {"lblTitle.Hint", "miSep.Caption", "lblTitle.Items", "lblTitle.WideCaption"}},
         {"numbered", false, true, false, {"lblTitle.Caption=Title:"}, {"lbl1."}},
@@ -270,14 +275,28 @@ TEST_F(MultiLangTest, TheEnglishDefaultsHoldEveryApplicationKey) {
     TCLMultiLangData data(nullptr);
     LoadEnglishDefaults(&data);
     std::string v;
-    for (const char* key : {"Tpl.ResultFile", "Text.BlankKeyWord", "Text.ClearRecent",
-                            "Text.AdvanceSearch", "MsgBox.NoEnterKeyword", "MsgBox.TaskExists",
-                            "MsgBox.DirNotExists", "MsgBox.TerminateDown",
-                            "MsgBox.ContinueLastTask", "MsgBox.AVLibLoadFailed",
-                            "MsgBox.NoEnterAdvKeywords", "MsgBox.InfoGetting",
-                            "MsgBox.RemoveTask", "MsgBox.RemoveAll", "Status.Ready",
-                            "Status.Connecting", "Status.Downloading", "Status.Finished",
-                            "Status.Failed", "Info.NoTask", "Info.OneTask", "Info.MultiTask"})
+    for (const char* key : {"Tpl.ResultFile",
+                            "Text.BlankKeyWord",
+                            "Text.ClearRecent",
+                            "Text.AdvanceSearch",
+                            "MsgBox.NoEnterKeyword",
+                            "MsgBox.TaskExists",
+                            "MsgBox.DirNotExists",
+                            "MsgBox.TerminateDown",
+                            "MsgBox.ContinueLastTask",
+                            "MsgBox.AVLibLoadFailed",
+                            "MsgBox.NoEnterAdvKeywords",
+                            "MsgBox.InfoGetting",
+                            "MsgBox.RemoveTask",
+                            "MsgBox.RemoveAll",
+                            "Status.Ready",
+                            "Status.Connecting",
+                            "Status.Downloading",
+                            "Status.Finished",
+                            "Status.Failed",
+                            "Info.NoTask",
+                            "Info.OneTask",
+                            "Info.MultiTask"})
         EXPECT_TRUE(data.GetProp("AppRes", "", key, v) && !v.empty()) << key;
     ASSERT_TRUE(data.GetProp("LibRes", "", "Update.NetError", v));
     EXPECT_EQ(v.find("{AppName}"), std::string::npos);

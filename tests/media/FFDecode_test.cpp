@@ -135,11 +135,14 @@ TEST_F(Decoder, AudioIsResampledToTheWantedFormat) {
     ASSERT_TRUE(D.LoadFile(In("av.mkv"), ""));
     std::vector<uint8_t> Buf(4096);
     int64_t Total = 0;
-    int N;
-    while ((N = D.ReadAudio(Buf.data(), int(Buf.size()), -1)) > 0)
+    int N = D.ReadAudio(Buf.data(), int(Buf.size()), -1);
+    ASSERT_GT(N, 0) << D.LastErrMsg();
+    const TWaveInfo W = D.WaveInfo();
+    do
         Total += N;
+    while ((N = D.ReadAudio(Buf.data(), int(Buf.size()), -1)) > 0);
     EXPECT_EQ(N, -1);
-    const TWaveInfo& W = D.WaveInfo();
+    EXPECT_EQ(D.LastErrMsg(), "stream eof reached.");
     EXPECT_EQ(W.Channels, 2);
     EXPECT_EQ(W.SampleRate, 44100);
     EXPECT_EQ(W.BytesPerSecond, 176400);

@@ -1,0 +1,174 @@
+// A form with plain controls in a real window: the X screen shows what the
+// headless renderer draws for it, and pointer and keys sent to the X server
+// reach its controls as messages.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "classlib/forms.h"
+#include "classlib/stdctrls.h"
+#include "platform/display/gtk.h"
+#include "platform/gdi/gdi.h"
+#include "platform/win/input.h"
+#include "platform/win/nonclient.h"
+#include "platform/win/paint.h"
+#include "support/tempdir.h"
+
+namespace {
+
+void pumpFor(int ms) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < end) {
+        MSG m;
+        while (PeekMessage(&m, 0, 0, 0, PM_REMOVE))
+            DispatchMessage(&m);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
+int run(const std::string& cmd) {
+    return std::system((cmd + " >/dev/null 2>&1").c_str());
+}
+
+struct Screenshot {
+    int w = 0, h = 0;
+    std::vector<uint8_t> rgb;
+    COLORREF at(int x, int y) const {
+        const uint8_t* p = &rgb[(size_t(y) * w + x) * 3];
+        return RGB(p[0], p[1], p[2]);
+    }
+};
+
+// The whole X screen, through the capture tool, as a binary PPM.
+bool captureScreen(Screenshot& s) {
+    TempDir dir;
+    std::string path = dir.file("screen.ppm");
+    if (run("import -window root -depth 8 ppm:" + path) != 0) return false;
+    std::ifstream f(path, std::ios::binary);
+    std::string magic;
+    int maxv = 0;
+    if (!(f >> magic >> s.w >> s.h >> maxv) || magic != "P6" || maxv != 255) return false;
+    f.get();
+    s.rgb.resize(size_t(s.w) * s.h * 3);
+    return bool(f.read(reinterpret_cast<char*>(s.rgb.data()), std::streamsize(s.rgb.size())));
+}
+
+struct Recorded {
+    HWND hwnd;
+    UINT msg;
+    WPARAM wParam;
+};
+
+} // namespace
+
+TEST(FormOnScreen, ShowsTheHeadlessPixelsAndTakesInput) {
+    auto backend = display::CreateGtkBackend();
+    if (!backend) GTEST_SKIP() << "no display";
+    display::Install(std::move(backend));
+    {
+        auto form = std::make_unique<TForm>(nullptr);
+        form->SetBounds(40, 30, 320, 200);
+        form->SetCaption("Plain form");
+        HWND fh = form->Handle();
+        RECT client{};
+        GetClientRect(fh, &client);
+        ASSERT_LT(client.right, 320); // the frame takes its share
+
+        auto* back = new TPanel(form.get());
+        back->SetBounds(0, 0, client.right, client.bottom);
+        back->SetParent(form.get());
+        auto* label = new TPanel(form.get());
+        label->SetCaption("Status: ready");
+        label->SetBounds(10, 10, 200, 30);
+        label->SetParent(back);
+        auto* button = new TButton(form.get());
+        button->SetCaption("&OK");
+        button->SetBounds(10, 60, 90, 28);
+        button->SetParent(back);
+
+        std::vector<Recorded> seen;
+        int clicks = 0;
+        button->OnClick = [&](TObject*) { ++clicks; };
+        TWndMethod buttonProc = button->WindowProc;
+        button->WindowProc = [&](TMessage& m) {
+            if (m.Msg == WM_LBUTTONDOWN || m.Msg == WM_KEYDOWN || m.Msg == WM_CHAR)
+                seen.push_back(Recorded{button->Handle(), m.Msg, m.WParam});
+            buttonProc(m);
+        };
+        TWndMethod formProc = form->WindowProc;
+        form->WindowProc = [&](TMessage& m) {
+            if (m.Msg == WM_NCMOUSEMOVE) seen.push_back(Recorded{fh, m.Msg, m.WParam});
+            formProc(m);
+        };
+
+        form->Show();
+        pumpFor(800);
+        std::unique_ptr<GdiBitmap, BOOL (*)(HGDIOBJ)> headless(RenderWindowToBitmap(fh),
+                                                                DeleteObject);
+        ASSERT_NE(headless, nullptr);
+        pumpFor(300);
+        Screenshot shot;
+        ASSERT_TRUE(captureScreen(shot));
+        ASSERT_GE(shot.w, 360);
+        int mismatches = 0;
+        for (int y = 0; y < 200; ++y)
+            for (int x = 0; x < 320; ++x)
+                if (shot.at(40 + x, 30 + y) != headless->getPixel(x, y)) ++mismatches;
+        EXPECT_EQ(mismatches, 0);
+        // The frame and the controls are really there, not a blank window.
+        int f = GetSystemMetrics(SM_CXFRAME);
+        EXPECT_EQ(headless->getPixel(f + 2, f + 2), GetSysColor(COLOR_ACTIVECAPTION));
+        POINT face{10 + 45, 60 + 3};
+        ClientToScreen(back->Handle(), &face);
+        EXPECT_EQ(shot.at(face.x, face.y), GetSysColor(COLOR_BTNFACE));
+
+        // A click on the button, then keys while it has the focus.
+        POINT centre{45, 14};
+        ClientToScreen(button->Handle(), &centre);
+        ASSERT_EQ(run("xdotool mousemove " + std::to_string(centre.x) + " " +
+                      std::to_string(centre.y) + " click 1"),
+                  0);
+        pumpFor(300);
+        EXPECT_EQ(clicks, 1);
+        ASSERT_EQ(run("xdotool key space key a"), 0);
+        pumpFor(300);
+        EXPECT_EQ(clicks, 2);
+        bool down = false, key = false, chr = false;
+        for (const Recorded& r : seen) {
+            down |= r.msg == WM_LBUTTONDOWN;
+            key |= r.msg == WM_KEYDOWN && r.wParam == 'A';
+            chr |= r.msg == WM_CHAR && r.wParam == 'a';
+        }
+        EXPECT_TRUE(down);
+        EXPECT_TRUE(key);
+        EXPECT_TRUE(chr);
+
+        // The pointer over the caption is a non-client move of the form.
+        seen.clear();
+        ASSERT_EQ(run("xdotool mousemove 200 " + std::to_string(30 + f + 4)), 0);
+        pumpFor(300);
+        bool caption = false;
+        for (const Recorded& r : seen)
+            caption |= r.msg == WM_NCMOUSEMOVE && LRESULT(r.wParam) == HTCAPTION;
+        EXPECT_TRUE(caption);
+
+        // Dragging the caption moves the window on the screen.
+        ASSERT_EQ(run("xdotool mousedown 1 sleep 0.2 mousemove 260 " + std::to_string(80 + f + 4) +
+                      " sleep 0.2 mouseup 1"),
+                  0);
+        pumpFor(400);
+        RECT moved{};
+        GetWindowRect(fh, &moved);
+        EXPECT_EQ(moved.left, 100);
+        EXPECT_EQ(moved.top, 80);
+
+        form.reset();
+        pumpFor(50);
+    }
+    display::Install(nullptr);
+}
