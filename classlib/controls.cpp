@@ -7,7 +7,7 @@
 namespace {
 
 constexpr const char* kControlProp = "TWinControl";
-constexpr const char* kUtilityClass = "TPUtilWindow";
+constexpr const char* kUtilityClass = "TUtilityWindow";
 
 struct UtilityWindows {
     std::mutex m;

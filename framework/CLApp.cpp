@@ -62,8 +62,8 @@ InstanceMutexHolder& InstanceMutexes() {
 }
 
 // True when this is the only instance: the mutex is now held by this process.
-// Windows' named mutex lives while its holder lives; here a mutex left locked
-// by a process that is gone counts as free and is made afresh.
+// The mutex stands for a live instance: one left locked by a process that is
+// gone counts as free and is made afresh.
 bool CreateAppInstanceMutex(const std::string& Name) {
     auto m = os::NamedMutex::Create(Name);
     if (!m) return true; // nothing to test against: run

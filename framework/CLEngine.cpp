@@ -182,7 +182,9 @@ void TCLEngine::WndProc(TMessage& Message) {
         return;
     }
     if (m == FWM_CL_CLOSE_APP) {
-        Application->Terminate();
+        // The normal close path, from the loop: what a close saves is saved,
+        // and the sender is not kept waiting on a question.
+        PostMessage(FForm->Handle(), WM_CLOSE, 0, 0);
         Message.Result = 0;
         return;
     }

@@ -10,6 +10,7 @@
 #include "platform/os/ipc.h"
 #include "platform/os/process.h"
 #include "platform/os/shell.h"
+#include "platform/win/window.h"
 
 #include <memory>
 #include <mutex>
@@ -68,10 +69,22 @@ std::string BrowseForFolder(HWND, const std::string&, const std::string&) {
     return "";
 }
 
-void SetWindowTopMost(HWND, bool) {}
+void SetWindowTopMost(HWND Wnd, bool OnTop) {
+    SetWindowPos(Wnd, OnTop ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOOWNERZORDER);
+}
 
-bool ForceForegroundWindow(HWND) {
-    return false;
+// Our window system has no foreground lock, so bringing the window up and
+// asking for the foreground is all it takes, for our own windows and another
+// instance's alike.
+bool ForceForegroundWindow(HWND Wnd) {
+    if (!IsWindow(Wnd)) return false;
+    if (IsIconic(Wnd)) ShowWindow(Wnd, SW_RESTORE);
+    ShowWindow(Wnd, SW_SHOW);
+    if (GetForegroundWindow() == Wnd) return true;
+    BringWindowToTop(Wnd);
+    SetForegroundWindow(Wnd);
+    return GetForegroundWindow() == Wnd;
 }
 
 bool CreateSingleInstanceMutex(const std::string& Name) {

@@ -822,12 +822,11 @@ bool TFFDecoder::Decode(int AStreamIndex) {
             Report(llDebug,
                    Format("pkt.st_idx=%d, dts=%d, pts=%d, flags=%d, pict_type=%d", Index,
                           FFrame->pkt_dts, FFrame->pts, FFrame->flags, int(FFrame->pict_type)));
-            if (FDeinterlace) {
-                // The picture library of this generation has no deinterlacer.
+            StorePicture(FFrame, IOPos);
+            if (FDeinterlace && !DeinterlacePicture()) {
                 Report(llError, "deinterlacing failed.");
                 FDeinterlace = false;
             }
-            StorePicture(FFrame, IOPos);
             FF().av_frame_unref(FFrame);
             return true;
         }
@@ -841,6 +840,48 @@ bool TFFDecoder::Decode(int AStreamIndex) {
         // Errors of single packets are skipped: the next one may decode.
         FF().avcodec_send_packet(FCodec, Got ? FPacket : nullptr);
     }
+}
+
+bool TFFDecoder::DeinterlacePicture() {
+    // A vertical [1 2 1] low-pass over the 8-bit planes of the planar formats.
+    const AVPixelFormat Fmt = AVPixelFormat(FPicture.PixFmt);
+    switch (Fmt) {
+    case AV_PIX_FMT_YUV420P:
+    case AV_PIX_FMT_YUV422P:
+    case AV_PIX_FMT_YUV444P:
+    case AV_PIX_FMT_YUV411P:
+    case AV_PIX_FMT_YUVJ420P:
+    case AV_PIX_FMT_YUVJ422P:
+    case AV_PIX_FMT_YUVJ444P:
+    case AV_PIX_FMT_GRAY8:
+        break;
+    default:
+        return false;
+    }
+    int ShiftW = 0, ShiftH = 0;
+    FF().av_pix_fmt_get_chroma_sub_sample(Fmt, &ShiftW, &ShiftH);
+    const int Planes = Fmt == AV_PIX_FMT_GRAY8 ? 1 : 3;
+    for (int P = 0; P < Planes; ++P) {
+        const int W = P ? -((-FPicture.Width) >> ShiftW) : FPicture.Width;
+        const int H = P ? -((-FPicture.Height) >> ShiftH) : FPicture.Height;
+        const int Stride = FPicture.Picture.linesize[P];
+        uint8_t* Plane = FPicture.Picture.data[P];
+        const size_t Need = size_t(W) * size_t(H);
+        if (FDeintBuf.size() < Need) FDeintBuf.resize(Need);
+        FDeintSize = int(FDeintBuf.size());
+        for (int Y = 0; Y < H; ++Y)
+            memcpy(FDeintBuf.data() + size_t(Y) * W, Plane + size_t(Y) * Stride, size_t(W));
+        auto Row = [&](int Y) { return FDeintBuf.data() + size_t(std::clamp(Y, 0, H - 1)) * W; };
+        for (int Y = 0; Y < H; ++Y) {
+            // Each line meets half of its two neighbours: the comb of two
+            // fields taken at different times evens out.
+            const uint8_t *B = Row(Y - 1), *C = Row(Y), *D = Row(Y + 1);
+            uint8_t* Out = Plane + size_t(Y) * Stride;
+            for (int X = 0; X < W; ++X)
+                Out[X] = uint8_t((B[X] + 2 * C[X] + D[X] + 2) >> 2);
+        }
+    }
+    return true;
 }
 
 int64_t TFFDecoder::FrameStep(int AStreamIndex) {

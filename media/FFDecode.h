@@ -200,6 +200,8 @@ private:
     // The resampler or format converter for the frame, made on first use.
     SwrContext* ConvertAudio(const AVFrame* AFrame);
     int64_t FrameStep(int AStreamIndex);
+    // Filters the stored picture in place; false for a format it cannot.
+    bool DeinterlacePicture();
 
     AVCodecContext* FCodec = nullptr;
     std::unique_ptr<TFormatConverter> FFormatConv;
@@ -208,7 +210,7 @@ private:
     int FDecodeIndex = -1;
     bool FDeinterlace = false;
     int FDeintSize = 0;
-    uint8_t* FDeintBuf = nullptr;
+    std::vector<uint8_t> FDeintBuf;
     bool FEOF = false;
     bool FEOFpkt = false;
     TFrameInfo FPicture;

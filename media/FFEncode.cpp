@@ -499,8 +499,8 @@ bool TCustomEncoder::SetOutputFile(int ATaskIndex, const std::string& AFileName,
             if (O.AudioHook)
                 T->OnAudioHook = [this, T](TObject*, int64_t APTS, uint8_t* ASample, int ASize,
                                            int ARate, int AChannels, int AFormat) {
-                    if (!OnAudioHook) return;
                     std::lock_guard<std::recursive_mutex> G(FAudioHookLock);
+                    if (!OnAudioHook) return;
                     OnAudioHook(this, GetTaskIndex(T), APTS, ASample, ASize, ARate, AChannels,
                                 AFormat);
                 };

@@ -36,10 +36,9 @@ NonClient& nc() {
     return n;
 }
 
-constexpr CursorShape kShapes[] = {CursorShape::Arrow,    CursorShape::SizeWE,
-                                   CursorShape::SizeNS,   CursorShape::SizeNWSE,
-                                   CursorShape::SizeNESW, CursorShape::Hand,
-                                   CursorShape::IBeam};
+constexpr CursorShape kShapes[] = {
+    CursorShape::Arrow,    CursorShape::SizeWE, CursorShape::SizeNS, CursorShape::SizeNWSE,
+    CursorShape::SizeNESW, CursorShape::Hand,   CursorShape::IBeam};
 
 DWORD styleOf(HWND h) {
     return DWORD(GetWindowLongPtr(h, GWL_STYLE));

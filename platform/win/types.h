@@ -6,8 +6,8 @@
 
 #include <cstdint>
 
-// Window handles are process-local numbers; 0 is no window. Windows of other
-// instances get local numbers too (see platform/win/ipc.h).
+// Window handles are process-local numbers; 0 is no window. Other instances'
+// windows get local numbers too (see platform/win/ipc.h).
 using HWND = std::uintptr_t;
 using WPARAM = std::uintptr_t;
 using LPARAM = std::intptr_t;

@@ -720,8 +720,7 @@ BOOL GetClientRect(HWND hwnd, RECT* rect) {
     State& s = GetState();
     std::lock_guard<std::mutex> g(s.m);
     RECT in = winimpl::ClientInsets(hwnd);
-    *rect = RECT{0, 0,
-                 std::max(0, int(w->bounds.right - w->bounds.left - in.left - in.right)),
+    *rect = RECT{0, 0, std::max(0, int(w->bounds.right - w->bounds.left - in.left - in.right)),
                  std::max(0, int(w->bounds.bottom - w->bounds.top - in.top - in.bottom))};
     return 1;
 }
@@ -771,8 +770,8 @@ BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UIN
             }
         }
     }
-    bool resized =
-        old.right - old.left != now.right - now.left || old.bottom - old.top != now.bottom - now.top;
+    bool resized = old.right - old.left != now.right - now.left ||
+                   old.bottom - old.top != now.bottom - now.top;
     if (resized || (flags & SWP_FRAMECHANGED)) winimpl::RecalcNonClient(hwnd);
     if (old.left != now.left || old.top != now.top)
         SendMessage(hwnd, WM_MOVE, 0, MAKELPARAM(now.left, now.top));

@@ -77,8 +77,8 @@ BOOL EnableWindow(HWND hwnd, BOOL enable); // returns whether it was disabled be
 BOOL IsWindowEnabled(HWND hwnd);
 
 // Bounds: top-level windows in screen coordinates, children relative to
-// their parent's client area. The client area is the whole window until a
-// non-client handler says otherwise (WM_NCCALCSIZE).
+// their parent's client area. The client area is what WM_NCCALCSIZE leaves
+// of the window (by default, the window less its default frame).
 BOOL GetWindowRect(HWND hwnd, RECT* rect); // screen coordinates
 BOOL GetClientRect(HWND hwnd, RECT* rect);
 BOOL MoveWindow(HWND hwnd, int x, int y, int width, int height, BOOL repaint);
@@ -90,6 +90,7 @@ constexpr UINT SWP_NOACTIVATE = 0x0010;
 constexpr UINT SWP_FRAMECHANGED = 0x0020;
 constexpr UINT SWP_SHOWWINDOW = 0x0040;
 constexpr UINT SWP_HIDEWINDOW = 0x0080;
+constexpr UINT SWP_NOOWNERZORDER = 0x0200;
 constexpr HWND HWND_TOP = 0;
 constexpr HWND HWND_BOTTOM = 1;
 constexpr HWND HWND_TOPMOST = HWND(-1);

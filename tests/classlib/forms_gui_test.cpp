@@ -15,6 +15,7 @@
 #include "platform/display/gtk.h"
 #include "platform/gdi/gdi.h"
 #include "platform/win/input.h"
+#include "platform/win/metrics.h"
 #include "platform/win/nonclient.h"
 #include "platform/win/paint.h"
 #include "support/tempdir.h"
@@ -109,7 +110,7 @@ TEST(FormOnScreen, ShowsTheHeadlessPixelsAndTakesInput) {
         form->Show();
         pumpFor(800);
         std::unique_ptr<GdiBitmap, BOOL (*)(HGDIOBJ)> headless(RenderWindowToBitmap(fh),
-                                                                DeleteObject);
+                                                               DeleteObject);
         ASSERT_NE(headless, nullptr);
         pumpFor(300);
         Screenshot shot;

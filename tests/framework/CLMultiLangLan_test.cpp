@@ -96,7 +96,7 @@ TEST(CLMultiLangLan, SavingSortsSectionsAndEntries) {
     doc.SaveToFile(dir.file("s.lan"));
     EXPECT_EQ(dir.read("s.lan"), "\xEF\xBB\xBF"
                                  "[Info]\r\nVersion=1\r\nLanguage=Deutsch\r\n\r\n"
-                                 "[LibRes]\r\nk=v\r\n\r\n"
+                                 "[LibRes]\r\nK=v\r\n\r\n" // the first of a twice-given name wins
                                  "[AppRes]\r\nAppName=Lantrove\r\nStatus.Ready=Ready\r\n\r\n"
                                  "[TfrmMain]\r\na.Caption=1\r\nb.Caption=2\r\n\r\n"
                                  "[Zeta]\r\nx=1\r\n\r\n");

@@ -33,6 +33,11 @@ protected:
                          "-c:a pcm_s16le " +
                          ShellQuote(Media->file("plain.wav"))));
         Media->write("text.txt", "this is not a media file\n");
+        // Alternate black and white lines: the comb of an interlaced picture.
+        ASSERT_TRUE(Make("-f lavfi -i " +
+                         ShellQuote("nullsrc=size=16x16:rate=5:duration=0.4,format=yuv420p,"
+                                    "geq=lum='255*mod(Y,2)':cb=128:cr=128") +
+                         " -c:v ffv1 " + ShellQuote(Media->file("comb.mkv"))));
     }
     static void TearDownTestSuite() {
         delete Media;
@@ -129,6 +134,10 @@ TEST_F(Decoder, SeekLandsOnTheKeyFrameBefore) {
     EXPECT_TRUE(D.FrameInfo().IsKeyFrame);
     ASSERT_TRUE(D.DecodeNextKeyFrame(-1));
     EXPECT_EQ(D.FrameInfo().PTS, 1200000);
+    ASSERT_TRUE(D.DecodePreviousKeyFrame(-1)) << D.LastErrMsg();
+    EXPECT_EQ(D.FrameInfo().PTS, 800000);
+    ASSERT_TRUE(D.DecodePreviousFrame(-1)) << D.LastErrMsg();
+    EXPECT_EQ(D.FrameInfo().PTS, 760000);
 }
 
 TEST_F(Decoder, AudioIsResampledToTheWantedFormat) {
@@ -171,6 +180,20 @@ TEST_F(Decoder, ReadAudioPeeksWithoutBufferAndForgetsOnSeek) {
     EXPECT_EQ(Fresh, D.WaveInfo().Size);
     EXPECT_EQ(D.WaveInfo().PTS, 0);
     EXPECT_EQ(0, memcmp(All.data(), First.data(), 200));
+}
+
+TEST_F(Decoder, DeinterlaceEvensOutTheComb) {
+    ASSERT_TRUE(D.LoadFile(In("comb.mkv"), ""));
+    ASSERT_TRUE(D.Decode(-1));
+    const TFrameInfo& F = D.FrameInfo();
+    ASSERT_EQ(F.PixFmt, AV_PIX_FMT_YUV420P);
+    EXPECT_EQ(F.Picture.data[0][F.Picture.linesize[0] * 3], 255);
+    D.SetDeinterlace(true);
+    ASSERT_TRUE(D.Decode(-1));
+    EXPECT_TRUE(D.Deinterlace());
+    // Inner lines of both fields end up mid-grey.
+    for (int Y = 1; Y < 15; ++Y)
+        EXPECT_NEAR(F.Picture.data[0][F.Picture.linesize[0] * Y + 5], 128, 1) << Y;
 }
 
 TEST_F(Decoder, SeekNeedsAFileOfItsOwn) {

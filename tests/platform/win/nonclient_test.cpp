@@ -155,11 +155,12 @@ TEST(NonClient, ClientAreaIsTheWindowLessTheFrame) {
     struct Case {
         DWORD style;
         RECT insets;
+        LRESULT leftEdge; // hit test on the window's left edge
     } cases[] = {
-        {WS_OVERLAPPEDWINDOW, {f, f + cap, f, f}},
-        {WS_POPUP | WS_CAPTION | WS_SYSMENU, {1, 1 + cap, 1, 1}},
-        {WS_POPUP | WS_BORDER, {1, 1, 1, 1}},
-        {WS_POPUP, {0, 0, 0, 0}},
+        {WS_OVERLAPPEDWINDOW, {f, f + cap, f, f}, HTLEFT},
+        {WS_POPUP | WS_CAPTION | WS_SYSMENU, {1, 1 + cap, 1, 1}, HTBORDER},
+        {WS_POPUP | WS_BORDER, {1, 1, 1, 1}, HTBORDER},
+        {WS_POPUP, {0, 0, 0, 0}, HTCLIENT},
     };
     for (const Case& c : cases) {
         HWND w = clientWindow(c.style, 100, 50, 300, 200);
@@ -173,6 +174,7 @@ TEST(NonClient, ClientAreaIsTheWindowLessTheFrame) {
         EXPECT_EQ(p, (POINT{100 + c.insets.left + 5, 50 + c.insets.top + 7}));
         ScreenToClient(w, &p);
         EXPECT_EQ(p, (POINT{5, 7}));
+        EXPECT_EQ(SendMessage(w, WM_NCHITTEST, 0, MAKELPARAM(100, 150)), c.leftEdge);
         // Children are placed in the client area.
         HWND child = clientWindow(WS_CHILD, 10, 20, 30, 40, w);
         RECT cr{};
