@@ -380,10 +380,16 @@ TEST_F(EngineTest, TheWindowProcedureAnswersOtherInstances) {
     EXPECT_EQ(files.back(), "Ünïcode.mp3");
     EXPECT_EQ(SendMessage(h, RegisterWindowMessage(kMsgBringToFront), 0, 0), 0);
 
-    EXPECT_FALSE(Application->Terminated());
+    // "CL CloseApp" closes through the form's normal close path.
+    bool asked = false;
+    bool closed = false;
+    form->OnCloseQuery = [&](TObject*, bool&) { asked = true; };
+    form->OnClose = [&](TObject*, TCloseAction&) { closed = true; };
     EXPECT_EQ(SendMessage(h, RegisterWindowMessage(kMsgCloseApp), 0, 0), 0);
+    EXPECT_FALSE(closed); // the sender is answered before the close runs
     Application->ProcessMessages();
-    EXPECT_TRUE(Application->Terminated());
+    EXPECT_TRUE(asked);
+    EXPECT_TRUE(closed);
 
     delete engine; // the form's own procedure is back
     engine = nullptr;
