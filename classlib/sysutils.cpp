@@ -1,6 +1,7 @@
 #include "classlib/sysutils.h"
 
 #include "platform/os/clock.h"
+#include "platform/os/codepage.h"
 #include "platform/os/file.h"
 
 #include <algorithm>
@@ -311,25 +312,6 @@ std::string FormatFloat(char type, double v, int precision, bool plus, bool spac
     return out;
 }
 
-void AppendUtf8Char(std::string& out, uint32_t cp) {
-    if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = 0xFFFD;
-    if (cp < 0x80) {
-        out += char(cp);
-    } else if (cp < 0x800) {
-        out += char(0xC0 | (cp >> 6));
-        out += char(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += char(0xE0 | (cp >> 12));
-        out += char(0x80 | ((cp >> 6) & 0x3F));
-        out += char(0x80 | (cp & 0x3F));
-    } else {
-        out += char(0xF0 | (cp >> 18));
-        out += char(0x80 | ((cp >> 12) & 0x3F));
-        out += char(0x80 | ((cp >> 6) & 0x3F));
-        out += char(0x80 | (cp & 0x3F));
-    }
-}
-
 } // namespace
 
 std::string FormatV(std::string_view format, const std::vector<TFormatArg>& args) {
@@ -487,7 +469,7 @@ std::string FormatV(std::string_view format, const std::vector<TFormatArg>& args
             if (a.kind() == TFormatArg::Kind::String)
                 body = a.asString().substr(0, 1);
             else
-                AppendUtf8Char(body, uint32_t(ArgAsUnsigned(a, format)));
+                AppendUtf8(body, char32_t(ArgAsUnsigned(a, format)));
             numeric = false;
             break;
         }
@@ -629,7 +611,7 @@ template <class F> std::string MapCodePoints(std::string_view s, F map) {
         if (broken)
             out += char(cp);
         else
-            AppendUtf8Char(out, map(cp));
+            AppendUtf8(out, char32_t(map(cp)));
     }
     return out;
 }

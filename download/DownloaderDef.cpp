@@ -1,8 +1,10 @@
 #include "download/DownloaderDef.h"
 
 #include "classlib/sysutils.h"
+#include "classlib/thread.h"
 #include "platform/inet/inet.h"
 #include "platform/os/codepage.h"
+#include "platform/win/queue.h"
 
 #include <atomic>
 #include <cstdio>
@@ -304,4 +306,22 @@ void THttpTransfer::RunSteps() {
     const std::string folder = ExtractFileDir(FileName);
     if (!folder.empty()) ForceDirectories(folder);
     Result = MoveFileIntoPlace(TempFileName, FileName, &ErrorText);
+}
+
+// Pumps the calling (main) thread's messages and synchronised calls once.
+void PumpOnce() {
+    MSG msg;
+    bool quit = false;
+    int quitCode = 0;
+    while (PeekMessage(&msg, 0, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            quit = true;
+            quitCode = static_cast<int>(msg.wParam);
+            break;
+        }
+        TranslateMessage(&msg);
+        DispatchMessage(&msg);
+    }
+    if (quit) PostQuitMessage(quitCode); // left for the loop that owns it
+    CheckSynchronize(10);
 }

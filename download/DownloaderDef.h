@@ -121,3 +121,8 @@ public:
     TThreadAliveMark(const TThreadAliveMark&) = delete;
     TThreadAliveMark& operator=(const TThreadAliveMark&) = delete;
 };
+
+// Runs the main thread's waiting messages and synchronised calls once, for
+// code that waits on the main thread for a worker to finish; a WM_QUIT met
+// on the way is left for the loop that owns it.
+void PumpOnce();

@@ -8,27 +8,6 @@
 #include <algorithm>
 #include <chrono>
 
-namespace {
-
-void PumpOnce() {
-    MSG msg;
-    bool quit = false;
-    int quitCode = 0;
-    while (PeekMessage(&msg, 0, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_QUIT) {
-            quit = true;
-            quitCode = static_cast<int>(msg.wParam);
-            break;
-        }
-        TranslateMessage(&msg);
-        DispatchMessage(&msg);
-    }
-    if (quit) PostQuitMessage(quitCode); // left for the loop that owns it
-    CheckSynchronize(10);
-}
-
-} // namespace
-
 // ---------------------------------------------------------------------------
 // Transfer thread
 

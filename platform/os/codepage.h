@@ -20,6 +20,8 @@ std::string Utf8ToAnsi(std::string_view Utf8);
 std::string AnsiToUtf8(std::string_view Ansi);
 std::u16string Utf8ToUtf16(std::string_view Utf8);
 std::string Utf16ToUtf8(std::u16string_view Utf16);
+// Appends one code point as UTF-8; surrogates and values past U+10FFFF become U+FFFD.
+void AppendUtf8(std::string& out, char32_t cp);
 // Replaces broken sequences of UTF-8 text by U+FFFD.
 std::string SanitizeUtf8(std::string_view Utf8);
 // Converts between any two iconv character sets, unmappable characters as "?".
