@@ -1,5 +1,7 @@
 #include "classlib/controls.h"
 
+#include "platform/gdi/gdi.h"
+
 #include <algorithm>
 #include <map>
 #include <mutex>
@@ -33,10 +35,11 @@ LRESULT UtilityProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     return m.Result;
 }
 
-void EnsureClass(const std::string& name, WNDPROC proc) {
+void EnsureClass(const std::string& name, WNDPROC proc, HBRUSH background = nullptr) {
     if (GetClassInfo(nullptr, name.c_str(), nullptr)) return;
     WNDCLASS wc;
     wc.lpfnWndProc = proc;
+    wc.hbrBackground = background;
     wc.lpszClassName = name.c_str();
     RegisterClass(wc);
 }
@@ -163,6 +166,7 @@ void TWinControl::CreateParams(TCreateParams& Params) {
     Params.Width = FWidth;
     Params.Height = FHeight;
     Params.WinClassName = ClassName();
+    Params.Background = GetSysColorBrush(COLOR_BTNFACE);
     if (FParent) {
         Params.Style = WS_CHILD | WS_CLIPSIBLINGS;
         Params.WndParent = FParent->Handle();
@@ -175,7 +179,7 @@ void TWinControl::CreateParams(TCreateParams& Params) {
 void TWinControl::CreateWnd() {
     TCreateParams p;
     CreateParams(p);
-    EnsureClass(p.WinClassName, InitWndProc);
+    EnsureClass(p.WinClassName, InitWndProc, p.Background);
     HWND h = CreateWindowEx(p.ExStyle, p.WinClassName.c_str(), p.Caption.c_str(), p.Style, p.X, p.Y,
                             p.Width, p.Height, p.WndParent, 0, nullptr, this);
     if (!h) throw EOSError("Error creating window of class " + p.WinClassName);

@@ -99,6 +99,8 @@ struct TCreateParams {
     int Height = 0;
     HWND WndParent = 0;
     std::string WinClassName;
+    // The class background, erased before painting.
+    HBRUSH Background = nullptr;
 };
 
 class TWinControl : public TControl {
