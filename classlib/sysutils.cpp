@@ -299,15 +299,15 @@ std::string GroupThousands(const std::string& fixed) {
 }
 
 std::string FormatFloat(char type, double v, int precision, bool plus, bool space, bool alt) {
-    std::string spec = "%";
-    if (plus) spec += '+';
-    if (space) spec += ' ';
-    if (alt) spec += '#';
-    if (precision >= 0) spec += "." + std::to_string(std::min(precision, 100));
-    spec += type;
-    int n = std::snprintf(nullptr, 0, spec.c_str(), v);
+    std::string pattern = "%";
+    if (plus) pattern += '+';
+    if (space) pattern += ' ';
+    if (alt) pattern += '#';
+    if (precision >= 0) pattern += "." + std::to_string(std::min(precision, 100));
+    pattern += type;
+    int n = std::snprintf(nullptr, 0, pattern.c_str(), v);
     std::string out(size_t(std::max(n, 0)), '\0');
-    std::snprintf(out.data(), out.size() + 1, spec.c_str(), v);
+    std::snprintf(out.data(), out.size() + 1, pattern.c_str(), v);
     if (g_decimalSeparator != '.') std::replace(out.begin(), out.end(), '.', g_decimalSeparator);
     return out;
 }
