@@ -7,6 +7,7 @@
 #include "platform/win/queue.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -324,4 +325,28 @@ void PumpOnce() {
     }
     if (quit) PostQuitMessage(quitCode); // left for the loop that owns it
     CheckSynchronize(10);
+}
+
+void RunReportingProgress(
+    THttpTransfer& Transfer, std::int64_t& BytesToRead, std::int64_t& BytesReaded,
+    const std::function<void(std::int64_t Total, std::int64_t Read)>& Report) {
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point lastReport{};
+    bool reportedFirst = false;
+    std::int64_t unreported = -1;
+    Transfer.OnBlock = [&](std::int64_t total, std::int64_t read) {
+        BytesToRead = read - BytesReaded;
+        BytesReaded = read;
+        const auto now = Clock::now();
+        if (!reportedFirst || now - lastReport >= std::chrono::milliseconds(50)) {
+            reportedFirst = true;
+            lastReport = now;
+            unreported = -1;
+            Report(total, read);
+        } else {
+            unreported = read;
+        }
+    };
+    Transfer.Run();
+    if (unreported >= 0 && !Transfer.Terminated()) Report(Transfer.FileSize, unreported);
 }

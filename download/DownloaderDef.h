@@ -126,3 +126,10 @@ public:
 // code that waits on the main thread for a worker to finish; a WM_QUIT met
 // on the way is left for the loop that owns it.
 void PumpOnce();
+
+// Runs a transfer on its worker thread, keeping BytesToRead and BytesReaded
+// up to date and passing progress on at most every 50 ms, and always for the
+// last block, so the main thread is not flooded.
+void RunReportingProgress(THttpTransfer& Transfer, std::int64_t& BytesToRead,
+                          std::int64_t& BytesReaded,
+                          const std::function<void(std::int64_t Total, std::int64_t Read)>& Report);

@@ -54,26 +54,8 @@ void THttpDownloadThread::Execute() {
     THttpTransfer& t = FTransfer;
     t.Terminated = [this] { return Terminated() || FLink->Cancelled(); };
     t.Log = [this](const std::string& line) { FLink->Log(line); };
-    // The main thread hears of progress at most every 50 ms, and of the last block.
-    using Clock = std::chrono::steady_clock;
-    Clock::time_point lastReport{};
-    bool reportedFirst = false;
-    std::int64_t unreported = -1;
-    t.OnBlock = [&](std::int64_t total, std::int64_t read) {
-        BytesToRead = read - BytesReaded;
-        BytesReaded = read;
-        const auto now = Clock::now();
-        if (!reportedFirst || now - lastReport >= std::chrono::milliseconds(50)) {
-            reportedFirst = true;
-            lastReport = now;
-            unreported = -1;
-            Progress(total, read);
-        } else {
-            unreported = read;
-        }
-    };
-    t.Run();
-    if (unreported >= 0 && !t.Terminated()) Progress(t.FileSize, unreported);
+    RunReportingProgress(t, BytesToRead, BytesReaded,
+                         [this](std::int64_t total, std::int64_t read) { Progress(total, read); });
     FTFileSize = t.FileSize;
     FTStringResult = std::move(t.StringResult);
     ErrorText = t.ErrorText;

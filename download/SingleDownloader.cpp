@@ -75,31 +75,14 @@ void TSingleDownloaderThread::Execute() {
     if (t.ToFile) t.TempFileName = MakeTempFileName();
     t.Terminated = [this] { return Terminated() || FLink->Cancelled(); };
     t.Log = [this](const std::string& line) { FLink->Log(line); };
-    // Progress goes to the main thread at most every 50 ms, and for the last block.
-    using Clock = std::chrono::steady_clock;
-    Clock::time_point lastReport{};
-    bool reportedFirst = false;
-    std::int64_t unreported = -1;
-    t.OnBlock = [&](std::int64_t total, std::int64_t read) {
-        BytesToRead = read - BytesReaded;
-        BytesReaded = read;
-        const auto now = Clock::now();
-        if (!reportedFirst || now - lastReport >= std::chrono::milliseconds(50)) {
-            reportedFirst = true;
-            lastReport = now;
-            unreported = -1;
-            ReportProgress(total, read);
-        } else {
-            unreported = read;
-        }
-    };
     if (t.ToFile && t.TempFileName.empty()) {
         FLink->Log("Cannot create a temporary file");
         FTResult = false;
         return;
     }
-    t.Run();
-    if (unreported >= 0 && !t.Terminated()) ReportProgress(t.FileSize, unreported);
+    RunReportingProgress(
+        t, BytesToRead, BytesReaded,
+        [this](std::int64_t total, std::int64_t read) { ReportProgress(total, read); });
     FTFileSize = t.FileSize;
     FTStringResult = std::move(t.StringResult);
     ErrorText = t.ErrorText;
