@@ -2129,8 +2129,13 @@ std::u16string TRegExEngine::Dump() {
         const char16_t* prog = programm.get();
         std::u16string result;
         char buf[96];
+        // A class may hold a literal U+0000 that reads as its end, so every
+        // step of the walk stays inside the program.
+        const char16_t* const end = prog + regsize;
+        auto fits = [&](const char16_t* p, size_t n) { return p >= prog && p + n <= end; };
         const char16_t* s = prog + 1;
         for (;;) {
+            if (!fits(s, NODE_SIZE)) break;
             const char16_t op = *s;
             std::string name;
             if (op < sizeof(names) / sizeof(names[0]) && names[op]) {
@@ -2161,29 +2166,35 @@ std::u16string TRegExEngine::Dump() {
             case OP_ANYOFCI:
             case OP_ANYBUTCI:
             case OP_EXACTLYCI: {
-                const size_t n = StrLen(opnd);
+                size_t n = 0;
+                while (fits(opnd, n + 1) && opnd[n])
+                    ++n;
                 result.append(opnd, n);
                 s = opnd + n + 1;
                 break;
             }
             case OP_ANYOFTINYSET:
             case OP_ANYBUTTINYSET:
+                if (!fits(opnd, 3)) break;
                 result.append(opnd, 3);
                 s = opnd + 3;
                 break;
             case OP_BSUBEXP:
             case OP_BSUBEXPCI:
+                if (!fits(opnd, 1)) break;
                 result += u" \\" + Ascii(std::to_string(opnd[0]).c_str());
                 s = opnd + 1;
                 break;
             case OP_BRACES:
             case OP_BRACESNG:
+                if (!fits(opnd, 4)) break;
                 std::snprintf(buf, sizeof buf, "{%d,%d}", ReadInt(opnd), ReadInt(opnd + 2));
                 result += Ascii(buf);
                 s = opnd + 4;
                 break;
             case OP_LOOP:
             case OP_LOOPNG: {
+                if (!fits(opnd, 6)) break;
                 const int body = static_cast<int>((s - NODE_SIZE) - prog) + ReadInt(opnd + 4);
                 std::snprintf(buf, sizeof buf, " -> (%d) {%d,%d}", body, ReadInt(opnd),
                               ReadInt(opnd + 2));

@@ -133,6 +133,20 @@ TEST(RegExEngineCompiler, DumpListsNodesAndHints) {
     EXPECT_NE(dump.find(u"anchored "), std::u16string::npos);
 }
 
+// A literal U+0000 in a class reads as the end of its set: the dump must not
+// walk past the program because of it (found by fuzzing).
+TEST(RegExEngineCompiler, DumpStaysInsideTheProgramWithANulInAClass) {
+    TRegExEngine re;
+    re.SetExpression(u"[+\\x00\\::+\n\x01+]");
+    std::u16string dump;
+    try {
+        dump = re.Dump();
+    } catch (const ERegExEngine&) {
+        return; // a program it cannot name is an error, not a crash
+    }
+    EXPECT_NE(dump.find(u"ANYOF"), std::u16string::npos) << Utf8(dump);
+}
+
 // --- Modifiers and properties -------------------------------------------------
 
 TEST(RegExEngineModifiers, ModifierStrReadsAndWrites) {
