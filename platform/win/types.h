@@ -65,6 +65,13 @@ struct CREATESTRUCT {
     const char* lpszClass = nullptr;
 };
 
+// The header every WM_NOTIFY record starts with.
+struct NMHDR {
+    HWND hwndFrom = 0;
+    UINT_PTR idFrom = 0;
+    UINT code = 0;
+};
+
 constexpr WORD LOWORD(std::uintptr_t v) {
     return WORD(v & 0xFFFF);
 }
