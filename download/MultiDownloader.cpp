@@ -27,7 +27,6 @@ THttpDownloadThread::THttpDownloadThread(const std::string& aAcceptTypes, const 
     t.Agent = aAgent;
     t.URL = aURL;
     t.FileName = aFileName;
-    t.TempFileName = aFileName + ".part";
     t.UserName = aUserName;
     t.Password = aPassword;
     t.PostQuery = aPostQuery;
@@ -54,6 +53,14 @@ void THttpDownloadThread::Execute() {
     THttpTransfer& t = FTransfer;
     t.Terminated = [this] { return Terminated() || FLink->Cancelled(); };
     t.Log = [this](const std::string& line) { FLink->Log(line); };
+    if (t.ToFile) {
+        t.TempFileName = MakeTransferTempName(t.FileName);
+        if (t.TempFileName.empty()) {
+            ErrorText = "Cannot create a temporary file beside " + t.FileName;
+            FTResult = false;
+            return;
+        }
+    }
     RunReportingProgress(t, BytesToRead, BytesReaded,
                          [this](std::int64_t total, std::int64_t read) { Progress(total, read); });
     FTFileSize = t.FileSize;
@@ -475,9 +482,10 @@ bool TMultiDownloader::Append(const std::string& aURL, const std::string& aSaveF
     item->RedirectOptions = TRedirOptions{aNeedRedirect, aRedirectTheme, aRedirectURL};
     item->OrgRedirectOptions = item->RedirectOptions;
     item->FLVGet()->OnBeforeGet = OnBeforeFlvGet;
+    // The list hands its handlers to the item, so they must be there first.
+    CopyEvents();
     const bool added = FList->Append(item.get());
     if (added) item.release();
-    CopyEvents();
     return added;
 }
 

@@ -65,7 +65,9 @@ std::string ReplaceAllText(const std::string& text, const std::string& from,
 
 TIdhttpDownloadThread::TIdhttpDownloadThread(const std::string& aURL) : TThread(true), FURL(aURL) {}
 
-TIdhttpDownloadThread::~TIdhttpDownloadThread() = default;
+TIdhttpDownloadThread::~TIdhttpDownloadThread() {
+    StopThread(); // Execute reads FURL and the events
+}
 
 void TIdhttpDownloadThread::Execute() {
     TThreadAliveMark alive;
@@ -102,14 +104,14 @@ TYoutubeFLVGet::~TYoutubeFLVGet() {
 }
 
 void TYoutubeFLVGet::ReleaseThreads(bool all) {
-    // Detached threads finish on their own; their answers go nowhere.
+    // Earlier fetches end on their own; their answers go nowhere.
     for (auto& thread : FThreads) {
         thread->FOnDoneString = nullptr;
         thread->FOnFailed = nullptr;
         thread->Terminate();
     }
     if (all) {
-        FThreads.clear(); // waits for each, running the main thread's calls
+        FThreads.clear(); // each joins its thread, running the main thread's calls
         return;
     }
     std::erase_if(FThreads, [](const auto& thread) { return thread->Finished(); });
