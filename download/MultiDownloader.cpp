@@ -98,7 +98,10 @@ void TDownloadItem::Download() {
         SetDownloadState(KFailed);
         return;
     }
-    if (FURLOrg.empty()) FURLOrg = URL;
+    if (FURLOrg.empty()) {
+        FURLOrg = URL;
+        if (FList) FList->ItemStarted(this);
+    }
     const std::string folder = ExtractFileDir(FileName);
     if (!folder.empty() && !DirectoryExists(folder)) ForceDirectories(folder);
     if (RedirectOptions.YesINeedRedirect) DownloadType = KString;
@@ -251,13 +254,15 @@ TDownloadList::~TDownloadList() {
 
 bool TDownloadList::Append(TDownloadItem* aItem) {
     if (!aItem) return false;
-    for (int i = 0; i < ItemCount(); ++i) {
-        const TDownloadItem* item = Items(i);
-        if (item->DownloadState() != KFinished && !item->URLOrg().empty() &&
-            item->URLOrg() == aItem->URL)
-            return false;
-    }
+    auto [first, last] = FByURLOrg.equal_range(aItem->URL);
+    for (auto it = first; it != last; ++it)
+        if (it->second->DownloadState() != KFinished) return false;
     if (IsSaveFileNameExists(aItem->FileName)) return false;
+    AddItem(aItem);
+    return true;
+}
+
+void TDownloadList::AddItem(TDownloadItem* aItem) {
     aItem->OnProgress = [this](TObject* s, const std::string& u, std::int64_t t, std::int64_t r) {
         ItemProgress(s, u, t, r);
     };
@@ -276,9 +281,27 @@ bool TDownloadList::Append(TDownloadItem* aItem) {
         aItem->FOnLog = FParent->OnLog;
         aItem->FLVGet()->OnBeforeGet = FParent->OnBeforeFlvGet;
     }
+    aItem->FList = this;
+    FByFileName.emplace(UpperCase(aItem->FileName), aItem);
+    if (!aItem->URLOrg().empty()) FByURLOrg.emplace(aItem->URLOrg(), aItem);
     FItems.AddObject(Trim(aItem->URL), aItem);
-    return true;
 }
+
+void TDownloadList::ItemStarted(TDownloadItem* aItem) {
+    FByURLOrg.emplace(aItem->URLOrg(), aItem);
+}
+
+namespace {
+void EraseFromIndex(std::unordered_multimap<std::string, TDownloadItem*>& index,
+                    const std::string& key, const TDownloadItem* item) {
+    auto [first, last] = index.equal_range(key);
+    for (auto it = first; it != last; ++it)
+        if (it->second == item) {
+            index.erase(it);
+            return;
+        }
+}
+} // namespace
 
 TDownloadItem* TDownloadList::Items(int aIndex) const {
     if (aIndex < 0 || aIndex >= ItemCount()) return nullptr;
@@ -307,9 +330,7 @@ int TDownloadList::GetIndexByORGURL(const std::string& aURL, bool aIncludeFinish
 }
 
 bool TDownloadList::IsSaveFileNameExists(const std::string& aFileName) const {
-    for (int i = 0; i < ItemCount(); ++i)
-        if (SameText(Items(i)->FileName, aFileName)) return true;
-    return false;
+    return FByFileName.count(UpperCase(aFileName)) != 0;
 }
 
 int TDownloadList::GetIdleIndex() const {
@@ -331,6 +352,9 @@ void TDownloadList::RemoveByIndex(int aIndex) {
     TDownloadItem* item = Items(aIndex);
     if (!item) return;
     FItems.Delete(aIndex);
+    EraseFromIndex(FByFileName, UpperCase(item->FileName), item);
+    if (!item->URLOrg().empty()) EraseFromIndex(FByURLOrg, item->URLOrg(), item);
+    item->FList = nullptr;
     delete item;
 }
 
