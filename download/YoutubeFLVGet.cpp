@@ -213,6 +213,20 @@ void TYoutubeFLVGet::StreamMapStep(const std::string& map) {
 }
 
 void TYoutubeFLVGet::PageReceived(const std::string& page) {
+    ParsePage(page);
+    if (!FYoutubeFLVURI.empty()) {
+        if (OnURIGot) OnURIGot(FYoutubeFLVURI, -1);
+        return;
+    }
+    if (Method == KFromWatch) {
+        Method = KFromGetInfo;
+        FetchGetInfo();
+        return;
+    }
+    if (!FBadResponseRaised) FinalBadResponse("");
+}
+
+void TYoutubeFLVGet::ParsePage(const std::string& page) {
     FYoutubeFLVURI.clear();
     FBadResponseRaised = false;
     const TYoutubeFLVGetMethod method = Method;
@@ -266,15 +280,4 @@ void TYoutubeFLVGet::PageReceived(const std::string& page) {
         // A page that breaks the parsing is a page without an address.
         FYoutubeFLVURI.clear();
     }
-
-    if (!FYoutubeFLVURI.empty()) {
-        if (OnURIGot) OnURIGot(FYoutubeFLVURI, -1);
-        return;
-    }
-    if (Method == KFromWatch) {
-        Method = KFromGetInfo;
-        FetchGetInfo();
-        return;
-    }
-    if (!FBadResponseRaised) FinalBadResponse("");
 }

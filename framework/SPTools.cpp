@@ -282,6 +282,10 @@ std::string RemoveInvalidFileNameChars(const std::string& Text) {
     std::string t = Trim(Text);
     std::string out;
     for (char c : t) {
+        if ((static_cast<unsigned char>(c) < 0x20 && c != '\r' && c != '\n') || c == 0x7F) {
+            out += '_'; // a control character cannot stand in a file name
+            continue;
+        }
         switch (c) {
         case '\\':
         case ':':
@@ -300,6 +304,15 @@ std::string RemoveInvalidFileNameChars(const std::string& Text) {
             out += c;
         }
     }
+    if (out.size() > MaxFileNameTextBytes) {
+        std::size_t keep = MaxFileNameTextBytes;
+        // Never cut a UTF-8 sequence in two.
+        while (keep > 0 && (static_cast<unsigned char>(out[keep]) & 0xC0) == 0x80)
+            --keep;
+        out = Trim(out.substr(0, keep));
+    }
+    // "." and ".." name folders, not files.
+    if (out.find_first_not_of('.') == std::string::npos) return {};
     return out;
 }
 

@@ -88,6 +88,22 @@ TEST(SPToolsTest, ParseQueryParams) {
 TEST(SPToolsTest, SmallTextRoutines) {
     EXPECT_EQ(RemoveInvalidFileNameChars("  What? A/B \"song\"\r\n<live>|*:\\' "),
               "What AB songlive");
+    std::string accented; // two bytes a letter
+    for (int i = 0; i < 200; ++i)
+        accented += "\xC3\xA9";
+    const struct {
+        std::string text, name;
+    } names[] = {
+        {std::string("a\0b\tc\x1b\x7f", 7), "a_b_c__"},
+        {"..", ""},
+        {" ... ", ""},
+        {"./..", ""},
+        {"..song..", "..song.."},
+        {std::string(300, 'x'), std::string(MaxFileNameTextBytes, 'x')},
+        {accented, accented.substr(0, MaxFileNameTextBytes - 1)},
+    };
+    for (const auto& n : names)
+        EXPECT_EQ(RemoveInvalidFileNameChars(n.text), n.name) << n.text;
     EXPECT_EQ(AddURLParams("", "a=1"), "a=1");
     EXPECT_EQ(AddURLParams("http://h/p", "a=1"), "http://h/p?a=1");
     EXPECT_EQ(AddURLParams("http://h/p?x=1", "a=1"), "http://h/p?x=1&a=1");
