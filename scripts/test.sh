@@ -10,11 +10,12 @@
 #  4. runs the ThreadSanitizer tests (scripts/tsan.sh) when that script exists,
 #     unless LANTROVE_SKIP_TSAN is set;
 #  5. runs every test in the checked build; its ctest summary closes the output.
-# The first step that fails ends the command. Arguments go to both ctest runs.
+# The first step that fails ends the command. Arguments go to both ctest runs;
+# LANTROVE_TEST_JOBS sets how many tests run at once (default: one per core).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install.sh
-jobs=$(nproc)
+jobs=${LANTROVE_TEST_JOBS:-$(nproc)}
 
 run_ctest() {
   export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
