@@ -9,6 +9,7 @@
 #include "platform/win/metrics.h"
 #include "platform/win/paint.h"
 #include "platform/win/queue.h"
+#include "platform/win/scrollbars.h"
 #include "platform/win/window.h"
 
 namespace {
@@ -100,6 +101,7 @@ void paintFrame(HWND hwnd) {
         RECT all{0, 0, width, height};
         FillRect(dc, &all, GetSysColorBrush(COLOR_WINDOWFRAME));
     }
+    winimpl::ScrollBarsPaint(hwnd, dc);
     ReleaseDC(hwnd, dc);
 }
 
@@ -365,10 +367,15 @@ void DrawDefaultFrame(HWND hwnd, HDC dc, bool active) {
 
 LRESULT DefNonClientProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
-    case WM_NCHITTEST:
+    case WM_NCHITTEST: {
+        LRESULT bar = winimpl::ScrollBarsHitTest(hwnd, POINT{sx(lParam), sy(lParam)});
+        if (bar != HTNOWHERE) return bar;
         return DefaultHitTest(hwnd, POINT{sx(lParam), sy(lParam)});
+    }
     case WM_NCLBUTTONDOWN:
-        if (wParam == HTCLOSE) {
+        if (LRESULT(wParam) == HTVSCROLL || LRESULT(wParam) == HTHSCROLL) {
+            winimpl::ScrollBarsTrack(hwnd, LRESULT(wParam), POINT{sx(lParam), sy(lParam)});
+        } else if (wParam == HTCLOSE) {
             PostMessage(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
         } else if (wParam == HTCAPTION || (wParam >= HTLEFT && wParam <= HTBOTTOMRIGHT)) {
             if (wParam != HTCAPTION && !(styleOf(hwnd) & WS_THICKFRAME)) return 0;
@@ -383,6 +390,7 @@ LRESULT DefNonClientProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         r->top += in.top;
         r->right = std::max(r->left, r->right - in.right);
         r->bottom = std::max(r->top, r->bottom - in.bottom);
+        winimpl::ScrollBarsCalcSize(hwnd, r);
         return 0;
     }
     case WM_NCPAINT:
