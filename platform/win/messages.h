@@ -88,12 +88,6 @@ constexpr UINT WM_CLEAR = 0x0303;
 constexpr UINT WM_UNDO = 0x0304;
 constexpr UINT WM_PRINT = 0x0317;
 constexpr UINT WM_PRINTCLIENT = 0x0318;
-// What WM_PRINT draws (lParam).
-constexpr LPARAM PRF_CHECKVISIBLE = 0x01;
-constexpr LPARAM PRF_NONCLIENT = 0x02;
-constexpr LPARAM PRF_CLIENT = 0x04;
-constexpr LPARAM PRF_ERASEBKGND = 0x08;
-constexpr LPARAM PRF_CHILDREN = 0x10;
 constexpr UINT WM_USER = 0x0400;
 constexpr UINT WM_APP = 0x8000;
 // RegisterWindowMessage hands out numbers from this range.

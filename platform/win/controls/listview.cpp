@@ -14,7 +14,7 @@
 #include "platform/win/nonclient.h"
 #include "platform/win/paint.h"
 #include "platform/win/queue.h"
-#include "platform/win/scrollbars.h"
+#include "platform/win/scroll.h"
 #include "platform/win/window.h"
 
 namespace {
@@ -378,33 +378,30 @@ void updateScrollBars(ListView& s) {
     s.updatingBars = true;
     HWND self = s.hwnd;
     // Showing one bar narrows the other's page: settle in a few rounds.
-    for (int round = 0; round < 3; ++round) {
+    for (int round = 0; round < 4; ++round) {
         ListView* p = get(self);
         if (!p) return;
+        DWORD before = styleOf(*p) & (WS_VSCROLL | WS_HSCROLL);
         clampScroll(*p);
-        int count = countOf(*p), page = perPage(*p);
         SCROLLINFO v;
-        v.mask = SIF_RANGE | SIF_PAGE | SIF_POS;
-        v.min = 0;
-        v.max = std::max(0, count - 1);
-        v.page = UINT(std::max(page, 0));
-        v.pos = p->top;
+        v.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+        v.nMin = 0;
+        v.nMax = std::max(0, countOf(*p) - 1);
+        v.nPage = UINT(std::max(perPage(*p), 0));
+        v.nPos = p->top;
         SetScrollInfo(self, SB_VERT, &v, 1);
-        RECT c = clientOf(*p);
-        int width = totalWidth(*p);
+        if (!(p = get(self))) return;
+        // Outside report view the rows take the width: nothing to scroll.
+        int width = report(*p) ? totalWidth(*p) : 0;
         SCROLLINFO h;
-        h.mask = SIF_RANGE | SIF_PAGE | SIF_POS;
-        h.min = 0;
-        h.max = std::max(0, width);
-        h.page = UINT(std::max(0, int(c.right)));
-        h.pos = p->xoff;
+        h.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+        h.nMin = 0;
+        h.nMax = std::max(0, width - 1);
+        h.nPage = UINT(std::max(0, int(clientOf(*p).right)));
+        h.nPos = p->xoff;
         SetScrollInfo(self, SB_HORZ, &h, 1);
-        bool needV = count > page, needH = report(*p) && width > c.right;
-        DWORD style = styleOf(*p);
-        bool hasV = style & WS_VSCROLL, hasH = style & WS_HSCROLL;
-        if (needV == hasV && needH == hasH) break;
-        if (needV != hasV) ShowScrollBar(self, SB_VERT, needV);
-        if (needH != hasH) ShowScrollBar(self, SB_HORZ, needH);
+        if (!(p = get(self))) return;
+        if ((styleOf(*p) & (WS_VSCROLL | WS_HSCROLL)) == before) break;
     }
     if (ListView* p = get(self)) {
         p->updatingBars = false;
@@ -1269,9 +1266,9 @@ void onScroll(ListView& s, bool vertical, WORD code, int thumb) {
         case SB_THUMBTRACK:
         case SB_THUMBPOSITION: {
             SCROLLINFO si;
-            si.mask = SIF_TRACKPOS | SIF_POS;
+            si.fMask = SIF_TRACKPOS | SIF_POS;
             GetScrollInfo(s.hwnd, SB_VERT, &si);
-            top = code == SB_THUMBTRACK ? si.trackPos : thumb;
+            top = code == SB_THUMBTRACK ? si.nTrackPos : thumb;
             break;
         }
         case SB_TOP:
@@ -1304,9 +1301,9 @@ void onScroll(ListView& s, bool vertical, WORD code, int thumb) {
     case SB_THUMBTRACK:
     case SB_THUMBPOSITION: {
         SCROLLINFO si;
-        si.mask = SIF_TRACKPOS;
+        si.fMask = SIF_TRACKPOS;
         GetScrollInfo(s.hwnd, SB_HORZ, &si);
-        x = code == SB_THUMBTRACK ? si.trackPos : thumb;
+        x = code == SB_THUMBTRACK ? si.nTrackPos : thumb;
         break;
     }
     case SB_LEFT:
@@ -1335,12 +1332,13 @@ void printNonClient(ListView& s, HDC dc) {
     RECT w{};
     GetWindowRect(s.hwnd, &w);
     RECT all{0, 0, w.right - w.left, w.bottom - w.top};
-    DWORD ex = DWORD(GetWindowLongPtr(s.hwnd, GWL_EXSTYLE));
-    winimpl::ScrollBarsPaint(s.hwnd, dc);
-    if (ex & WS_EX_CLIENTEDGE)
-        DrawEdge(dc, &all, EDGE_SUNKEN, BF_RECT);
-    else if (styleOf(s) & WS_BORDER)
+    if (styleOf(s) & WS_BORDER) {
         FrameRect(dc, &all, GetSysColorBrush(COLOR_WINDOWFRAME));
+        InflateRect(&all, -1, -1);
+    }
+    if (GetWindowLongPtr(s.hwnd, GWL_EXSTYLE) & WS_EX_CLIENTEDGE)
+        DrawEdge(dc, &all, EDGE_SUNKEN, BF_RECT);
+    DrawDefaultScrollBars(s.hwnd, dc);
 }
 
 } // namespace
@@ -1366,27 +1364,6 @@ LRESULT ListViewWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         RemoveProp(hwnd, kProp);
         delete s;
         return DefWindowProc(hwnd, msg, wParam, lParam);
-    case WM_NCCALCSIZE: {
-        auto* r = reinterpret_cast<RECT*>(lParam);
-        if (r && (GetWindowLongPtr(hwnd, GWL_EXSTYLE) & WS_EX_CLIENTEDGE)) {
-            r->left += 2;
-            r->top += 2;
-            r->right = std::max(r->left, r->right - 2);
-            r->bottom = std::max(r->top, r->bottom - 2);
-        }
-        return DefWindowProc(hwnd, msg, wParam, lParam);
-    }
-    case WM_NCPAINT: {
-        DefWindowProc(hwnd, msg, wParam, lParam);
-        if (GetWindowLongPtr(hwnd, GWL_EXSTYLE) & WS_EX_CLIENTEDGE) {
-            HDC dc = GetWindowDC(hwnd);
-            if (dc) {
-                printNonClient(*s, dc);
-                ReleaseDC(hwnd, dc);
-            }
-        }
-        return 0;
-    }
     case WM_ERASEBKGND:
         return 1; // the paint fills the background
     case WM_PAINT: {

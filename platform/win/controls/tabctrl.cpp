@@ -10,7 +10,7 @@
 #include "platform/win/input.h"
 #include "platform/win/paint.h"
 #include "platform/win/queue.h"
-#include "platform/win/scrollbars.h"
+#include "platform/win/scroll.h"
 #include "platform/win/window.h"
 
 namespace {

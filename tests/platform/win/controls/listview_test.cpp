@@ -9,7 +9,7 @@
 #include "ctlhost.h"
 #include "platform/win/controls/header.h"
 #include "platform/win/controls/listview.h"
-#include "platform/win/scrollbars.h"
+#include "platform/win/scroll.h"
 
 namespace {
 
@@ -314,8 +314,9 @@ TEST_F(ListFixture, ScrollsByBarsWheelAndPixelsAndShowsBarsOnlyWhenNeeded) {
     EXPECT_EQ(lo, 0);
     EXPECT_EQ(hi, 49);
     SCROLLINFO si;
+    si.fMask = SIF_ALL;
     GetScrollInfo(lv, SB_VERT, &si);
-    EXPECT_EQ(int(si.page), page);
+    EXPECT_EQ(int(si.nPage), page);
     struct Case {
         UINT msg;
         WPARAM w;

@@ -5,7 +5,7 @@
 #include "ctlhost.h"
 #include "platform/win/controls/tabctrl.h"
 #include "platform/win/controls/updown.h"
-#include "platform/win/scrollbars.h"
+#include "platform/win/scroll.h"
 
 namespace {
 

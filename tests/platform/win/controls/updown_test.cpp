@@ -3,7 +3,7 @@
 #include "ctlhost.h"
 #include "platform/os/clock.h"
 #include "platform/win/controls/updown.h"
-#include "platform/win/scrollbars.h"
+#include "platform/win/scroll.h"
 
 namespace {
 
