@@ -11,7 +11,10 @@
 #include "classlib/streams.h"
 #include "classlib/sysutils.h"
 #include "platform/os/cpu.h"
+#include "platform/win/input.h"
+#include "platform/win/layered.h"
 #include "platform/win/metrics.h"
+#include "skin/engine/speffbmp.h"
 
 // ---- Skin value codecs --------------------------------------------------------------
 
@@ -765,4 +768,113 @@ void DrawTrayGlyph(TCanvas* Canvas, int X, int Y, TColor Color) {
     Canvas->Brush()->SetStyle(bsSolid);
     Canvas->Brush()->SetColor(Color);
     Canvas->Rectangle(X + 2, Y + 2, X + 7, Y + 7);
+}
+
+// ---- Layered windows --------------------------------------------------------------------
+
+void UpdateLayeredFromBitmap(TspBitmap* Bitmap, uint8_t Alpha, TWinControl* Control) {
+    if (!Bitmap || Bitmap->Empty() || !Control) return;
+    POINT dst{Control->Left(), Control->Top()}, src{0, 0};
+    SIZE size{Bitmap->Width(), Bitmap->Height()};
+    BLENDFUNCTION blend;
+    blend.BlendOp = AC_SRC_OVER;
+    blend.BlendFlags = 0;
+    blend.SourceConstantAlpha = Alpha;
+    blend.AlphaFormat = AC_SRC_ALPHA;
+    UpdateLayeredWindow(Control->Handle(), nullptr, &dst, &size, Bitmap->DC(), &src, 0, &blend,
+                        ULW_ALPHA);
+}
+
+void SetLayeredAlpha(HWND Window, uint8_t Alpha) {
+    SetLayeredWindowAttributes(Window, 0, Alpha, LWA_ALPHA);
+}
+
+void BuildLayerBitmap(TBitmap* AImage, TBitmap* AImageMask, TspBitmap* Bitmap) {
+    if (!Bitmap) return;
+    Bitmap->Assign(AImage);
+    TspBitmap mask;
+    mask.Assign(AImageMask);
+    SetAlphaFromMask(Bitmap, &mask);
+}
+
+TspLayerWindow::TspLayerWindow(TComponent* AOwner) : TCustomControl(AOwner) {}
+
+void TspLayerWindow::CreateParams(TCreateParams& Params) {
+    TCustomControl::CreateParams(Params);
+    Params.Style = WS_POPUP;
+    Params.ExStyle = WS_EX_TOOLWINDOW;
+    Params.WindowClassStyle |= CS_SAVEBITS;
+    Params.WndParent = 0;
+}
+
+void TspLayerWindow::WndProc(TMessage& Message) {
+    // Clicking the layer never activates it.
+    if (Message.Msg == WM_MOUSEACTIVATE) {
+        Message.Result = MA_NOACTIVATE;
+        return;
+    }
+    TCustomControl::WndProc(Message);
+}
+
+TspLayerManager::TspLayerManager(TComponent* AOwner)
+    : TComponent(AOwner), Timer(std::make_unique<TTimer>(nullptr)) {
+    Timer->SetEnabled(false);
+    Timer->SetInterval(25);
+    Timer->SetOnTimer([this](TObject* Sender) { FadeStep(Sender); });
+}
+
+TspLayerManager::~TspLayerManager() {
+    Timer.reset();
+    LayerWindow.reset();
+    Bmp.reset();
+}
+
+void TspLayerManager::Show(int X, int Y, TBitmap* AImage, TBitmap* AImageMask,
+                           int AAlphaBlendValue) {
+    if (!IsWindows2000OrLater() || !AImage) return;
+    if (LayerWindow) Hide();
+    IsVisible = true;
+    LayerWindow = std::make_unique<TspLayerWindow>(nullptr);
+    LayerWindow->SetVisible(false);
+    LayerWindow->SetBounds(X, Y, AImage->Width(), AImage->Height());
+    HWND h = LayerWindow->Handle();
+    SetWindowLongPtr(h, GWL_EXSTYLE, GetWindowLongPtr(h, GWL_EXSTYLE) | WS_EX_LAYERED);
+    Bmp = std::make_unique<TspBitmap>();
+    BuildLayerBitmap(AImage, AImageMask, Bmp.get());
+    UpdateLayeredFromBitmap(Bmp.get(), 0, LayerWindow.get());
+    SetWindowPos(h, TopMostMode ? HWND_TOPMOST : HWND_NOTOPMOST, X, Y, 0, 0,
+                 SWP_SHOWWINDOW | SWP_NOACTIVATE | SWP_NOSIZE);
+    EndAlphaBlendValue = AAlphaBlendValue;
+    StepAlphaBlendValue = std::max(AAlphaBlendValue / 10, 1);
+    StartTimer();
+}
+
+void TspLayerManager::Hide() {
+    if (!IsWindows2000OrLater()) return;
+    StopTimer();
+    Bmp.reset();
+    IsVisible = false;
+    if (LayerWindow) {
+        if (LayerWindow->HandleAllocated())
+            SetWindowPos(LayerWindow->Handle(), 0, 0, 0, 0, 0,
+                         SWP_HIDEWINDOW | SWP_NOACTIVATE | SWP_NOZORDER | SWP_NOMOVE | SWP_NOSIZE);
+        LayerWindow.reset();
+    }
+}
+
+void TspLayerManager::StartTimer() {
+    BeginAlphaBlendValue = 0;
+    Timer->SetEnabled(true);
+}
+
+void TspLayerManager::StopTimer() {
+    Timer->SetEnabled(false);
+}
+
+void TspLayerManager::FadeStep(TObject*) {
+    if (!Bmp || !LayerWindow) return;
+    BeginAlphaBlendValue = std::min(BeginAlphaBlendValue + StepAlphaBlendValue, EndAlphaBlendValue);
+    UpdateLayeredFromBitmap(Bmp.get(), uint8_t(std::clamp(BeginAlphaBlendValue, 0, 255)),
+                            LayerWindow.get());
+    if (BeginAlphaBlendValue >= EndAlphaBlendValue) StopTimer();
 }

@@ -3,12 +3,15 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
+#include "classlib/controls.h"
 #include "classlib/graphics.h"
 #include "classlib/imglist.h"
 #include "classlib/inifiles.h"
 #include "classlib/strings.h"
+#include "classlib/timer.h"
 #include "classlib/types.h"
 #include "platform/win/types.h"
 
@@ -149,3 +152,52 @@ void DrawRestoreGlyph(TCanvas* Canvas, int X, int Y, TColor Color);
 void DrawRollDownGlyph(TCanvas* Canvas, int X, int Y, TColor Color);
 void DrawRollUpGlyph(TCanvas* Canvas, int X, int Y, TColor Color);
 void DrawTrayGlyph(TCanvas* Canvas, int X, int Y, TColor Color);
+
+// ---- Layered windows --------------------------------------------------------------------
+
+class TspBitmap;
+
+// Hands Bitmap (with its per-pixel alpha, under the constant Alpha) to the
+// control's window at the control's Left and Top.
+void UpdateLayeredFromBitmap(TspBitmap* Bitmap, uint8_t Alpha, TWinControl* Control);
+// Constant opacity of a window that carries WS_EX_LAYERED.
+void SetLayeredAlpha(HWND Window, uint8_t Alpha);
+// Bitmap takes AImage, with each pixel's alpha the grey level of AImageMask.
+void BuildLayerBitmap(TBitmap* AImage, TBitmap* AImageMask, TspBitmap* Bitmap);
+
+// A borderless tool window that never takes activation; its look comes from
+// UpdateLayeredFromBitmap.
+class TspLayerWindow : public TCustomControl {
+public:
+    explicit TspLayerWindow(TComponent* AOwner);
+    void WndProc(TMessage& Message) override;
+
+protected:
+    void CreateParams(TCreateParams& Params) override;
+};
+
+// Shows one picture as a layered popup window that fades in.
+class TspLayerManager : public TComponent {
+public:
+    explicit TspLayerManager(TComponent* AOwner);
+    ~TspLayerManager() override;
+
+    // Shows AImage at screen point (X, Y) with the alpha of AImageMask, fading
+    // in over ten ticks of 25 ms to the constant alpha AAlphaBlendValue.
+    void Show(int X, int Y, TBitmap* AImage, TBitmap* AImageMask, int AAlphaBlendValue);
+    void Hide();
+    void StartTimer();
+    void StopTimer();
+
+    std::unique_ptr<TspLayerWindow> LayerWindow;
+    std::unique_ptr<TspBitmap> Bmp;
+    std::unique_ptr<TTimer> Timer;
+    int EndAlphaBlendValue = 0;
+    int BeginAlphaBlendValue = 0;
+    int StepAlphaBlendValue = 0;
+    bool IsVisible = false;
+    bool TopMostMode = true;
+
+private:
+    void FadeStep(TObject* Sender);
+};
