@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "classlib/controls.h"
 #include "classlib/graphics.h"
@@ -201,3 +202,76 @@ public:
 private:
     void FadeStep(TObject* Sender);
 };
+
+// ---- Skin image building and regions ----------------------------------------------------
+
+// How the client part of a nine-part image is filled.
+enum TspStretchType { spstFull, spstHorz, spstVert };
+
+// A 24-bit top-down copy of a bitmap, for scanning masks.
+class TFBitmap {
+public:
+    explicit TFBitmap(HBITMAP Source);
+    ~TFBitmap();
+    TFBitmap(const TFBitmap&) = delete;
+    TFBitmap& operator=(const TFBitmap&) = delete;
+
+    uint8_t* Bits = nullptr;
+    std::vector<uint8_t*> Pixels; // row pointers
+    int Gap = 0;
+    int RowInc = 0;
+    int Size = 0;
+    int Width = 0;
+    int Height = 0;
+    HBITMAP Handle = nullptr;
+    HDC hDC = nullptr;
+    BITMAPINFO bmInfo{};
+    BITMAPINFOHEADER bmHeader{};
+};
+
+// Source coordinates are relative to R's top-left corner; the destination
+// takes the size W by H.
+void BuildSkinImage(TPoint LTPt, TPoint RTPt, TPoint LBPt, TPoint RBPt, TRect ClRect,
+                    TPoint NewLTPoint, TPoint NewRTPoint, TPoint NewLBPoint, TPoint NewRBPoint,
+                    TRect NewClRect, TBitmap* B, TBitmap* SB, TRect R, int W, int H,
+                    bool DrawClient, bool LeftStretch, bool TopStretch, bool RightStretch,
+                    bool BottomStretch, bool StretchEffect, TspStretchType StretchType);
+void BuildPopupSkinImage(TPoint LTPt, TPoint RTPt, TPoint LBPt, TPoint RBPt, TRect ClRect,
+                         TPoint NewLTPoint, TPoint NewRTPoint, TPoint NewLBPoint, TPoint NewRBPoint,
+                         TRect NewClRect, TBitmap* B, TBitmap* SB, TRect R, int W, int H,
+                         bool DrawClient, bool LeftStretch, bool TopStretch, bool RightStretch,
+                         bool BottomStretch, bool StretchEffect, TspStretchType StretchType);
+// The nine-part image without right side and right corners; RightStretch is ignored.
+void BuildSkinImageNoRight(TPoint LTPt, TPoint RTPt, TPoint LBPt, TPoint RBPt, TRect ClRect,
+                           TPoint NewLTPoint, TPoint NewRTPoint, TPoint NewLBPoint,
+                           TPoint NewRBPoint, TRect NewClRect, TBitmap* B, TBitmap* SB, TRect R,
+                           int W, int H, bool DrawClient, bool LeftStretch, bool TopStretch,
+                           bool RightStretch, bool BottomStretch, bool StretchEffect,
+                           TspStretchType StretchType);
+// B keeps its size; C is relative to R and gives the corners; everything stretches.
+void BuildStretchedSkinImage(TBitmap* B, TBitmap* SB, TRect R, TRect C, bool DrawClient);
+void BuildHorzSkinImage(int ALeftOffset, int ARightOffset, TBitmap* B, TBitmap* SB, TRect R,
+                        int AWidth, int AHeight, bool AStretch);
+void BuildHorzSkinImageNoRight(int ALeftOffset, int ARightOffset, TBitmap* B, TBitmap* SB, TRect R,
+                               int AWidth, int AHeight, bool AStretch);
+void BuildVertSkinImage(int ATopOffset, int ABottomOffset, TBitmap* B, TBitmap* SB, TRect R,
+                        int AWidth, int AHeight, bool AStretch);
+void BuildSkinBorderImages(TPoint LTPt, TPoint RTPt, TPoint LBPt, TPoint RBPt, TRect ClRect,
+                           TPoint NewLTPoint, TPoint NewRTPoint, TPoint NewLBPoint,
+                           TPoint NewRBPoint, TRect NewClRect, TBitmap* LeftB, TBitmap* TopB,
+                           TBitmap* RightB, TBitmap* BottomB, TBitmap* SB, TRect R, int W, int H,
+                           bool LeftStretch, bool TopStretch, bool RightStretch,
+                           bool BottomStretch);
+// Mask is the part's mask at its design size.
+void BuildSkinMaskSides(TPoint LTPt, TPoint RTPt, TPoint LBPt, TPoint RBPt, TRect ClRect,
+                        TPoint NewLTPoint, TPoint NewRTPoint, TPoint NewLBPoint, TPoint NewRBPoint,
+                        TRect NewClRect, TBitmap* Mask, TBitmap* TopB, TBitmap* LeftB,
+                        TBitmap* RightB, TBitmap* BottomB, int W, int H);
+// Rgn is null when the geometry leaves no client rectangle.
+void BuildSkinMaskRegion(HRGN& Rgn, TPoint LTPt, TPoint RTPt, TPoint LBPt, TPoint RBPt,
+                         TRect ClRect, TPoint NewLTPoint, TPoint NewRTPoint, TPoint NewLBPoint,
+                         TPoint NewRBPoint, TRect NewClRect, TBitmap* Mask, int W, int H);
+// The black pixels of Mask as row runs offset by (X, Y), in a region data
+// block; returns its size in bytes (0 and no block for an empty mask).
+int MaskToRegionData(TBitmap* Mask, int X, int Y, std::vector<uint8_t>& Data);
+void MaskToRegion(HRGN& Rgn, TBitmap* Mask);
