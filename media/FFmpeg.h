@@ -14,6 +14,8 @@
 
 #include "classlib/classes.h"
 #include "classlib/sysutils.h"
+#include "classlib/thread.h"
+#include "media/FFUtils.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -160,7 +162,8 @@ private:
 // The conversion thread: created suspended, started by Resume, joined by its engine.
 class TConvertThread {
 public:
-    explicit TConvertThread(TCustomFFmpeg* AOwner) : FOwner(AOwner) {}
+    TConvertThread(TCustomFFmpeg* AOwner, TThreadPriority APriority)
+        : FOwner(AOwner), FPriority(APriority) {}
     ~TConvertThread();
     void Resume(); // starts the run once
     bool Started() const { return FStarted; }
@@ -168,29 +171,25 @@ public:
 
 private:
     TCustomFFmpeg* FOwner;
+    TThreadPriority FPriority;
     std::thread FThread;
     std::atomic<bool> FStarted{false};
     std::mutex FStartLock;
 };
 
-// Pictures of the libraries to and from a 24-bit bitmap, for the video hooks.
+// Pictures of the libraries to and from a bitmap, for the video hooks.
 class TVideoHookConverter {
 public:
-    TVideoHookConverter();
-    ~TVideoHookConverter();
-    TVideoHookConverter(const TVideoHookConverter&) = delete;
-    TVideoHookConverter& operator=(const TVideoHookConverter&) = delete;
-    TBitmap* Bitmap() { return FBitmap.get(); }
+    TBitmap* Bitmap() { return FConverter.Bitmap(); }
+    // 8, 15, 16, 24 (the default) or 32; EConvertError for anything else.
+    void SetBitsPixel(int ABitsPixel) { FConverter.SetBitsPixel(ABitsPixel); }
+    int BitsPixel() const { return FConverter.BitsPixel(); }
     bool PictureToBitmap(const AVFrame* APicture);
     bool BitmapToPicture(AVFrame* APicture);
-    const std::string& LastErrMsg() const { return FLastErrMsg; }
+    const std::string& LastErrMsg() const { return FConverter.LastErrMsg(); }
 
 private:
-    std::unique_ptr<TBitmap> FBitmap;
-    std::vector<uint8_t> FBuffer;
-    SwsContext* FToRGB = nullptr;
-    SwsContext* FFromRGB = nullptr;
-    std::string FLastErrMsg;
+    TFormatConverter FConverter;
 };
 
 struct TPostHookContext {
@@ -235,7 +234,10 @@ public:
     void SetReadTimeout(int v) { FReadTimeout = v; }
 
     // lifecycle
-    TConvertThread* StartConvert(bool AUseThread, int APriority = 0);
+    TConvertThread* StartConvert(bool AUseThread, TThreadPriority APriority = tpNormal);
+    // Bits per pixel of the bitmaps both video hooks see (Part of the
+    // output options); a value the converters refuse is logged and ignored.
+    void SetVideoHookBitsPixel(int ABitsPixel);
     void Stop(bool AWaitForStop);
     void Pause();
     void Resume();
@@ -489,6 +491,7 @@ protected:
     std::vector<std::vector<TAVOutputStream*>> Foutput_streams_for_file;
     std::vector<int> Fnb_output_streams_for_file;
     int Fbit_buffer_size = 262144;
+    std::vector<uint8_t> Fsubtitle_out; // encoded subtitles
     TFFOptions FOptions;
     std::vector<TAVOutputStream*> FEncoderList;
     std::vector<TAVInputStream*> FDecoderList;

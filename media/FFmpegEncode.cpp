@@ -531,53 +531,31 @@ void TCustomFFmpeg::FlushEncoder(TAVOutputStream* ost) {
 
 // ---------------------------------------------------------------- video
 
-TVideoHookConverter::TVideoHookConverter() : FBitmap(std::make_unique<TBitmap>()) {
-    FBitmap->SetPixelFormat(pf24bit);
-}
-
-TVideoHookConverter::~TVideoHookConverter() {
-    if (FToRGB) FF().sws_freeContext(FToRGB);
-    if (FFromRGB) FF().sws_freeContext(FFromRGB);
-}
-
 bool TVideoHookConverter::PictureToBitmap(const AVFrame* APicture) {
-    int w = APicture->width, h = APicture->height;
-    FToRGB = FF().sws_getCachedContext(FToRGB, w, h, AVPixelFormat(APicture->format), w, h,
-                                       AV_PIX_FMT_BGR24, SWS_BICUBIC, nullptr, nullptr, nullptr);
-    if (!FToRGB) {
-        FLastErrMsg = "Cannot initialize the toRGB conversion context";
-        return false;
+    TAVPicture Source;
+    for (int i = 0; i < 4; ++i) {
+        Source.data[i] = APicture->data[i];
+        Source.linesize[i] = APicture->linesize[i];
     }
-    if (FBitmap->Width() != w || FBitmap->Height() != h) FBitmap->SetSize(w, h);
-    FBuffer.resize(size_t(w) * 3 * size_t(h));
-    uint8_t* dst[4] = {FBuffer.data(), nullptr, nullptr, nullptr};
-    int stride[4] = {w * 3, 0, 0, 0};
-    FF().sws_scale(FToRGB, APicture->data, APicture->linesize, 0, h, dst, stride);
-    for (int y = 0; y < h; ++y)
-        memcpy(FBitmap->ScanLine(y), FBuffer.data() + size_t(y) * size_t(w) * 3, size_t(w) * 3);
-    return true;
+    return FConverter.PictureToRGB(Source, AVPixelFormat(APicture->format), true, APicture->height,
+                                   APicture->width);
 }
 
 bool TVideoHookConverter::BitmapToPicture(AVFrame* APicture) {
-    int w = APicture->width, h = APicture->height;
-    if (FBitmap->Width() != w || FBitmap->Height() != h) {
-        FLastErrMsg = "The bitmap no longer has the picture's size";
-        return false;
+    if (!FConverter.RGBPictureRef()) return false;
+    TBitmap* B = FConverter.Bitmap();
+    if (B->Width() != APicture->width || B->Height() != APicture->height) return false;
+    FConverter.BitmapToRGB();
+    // A picture already in the bitmap's format was described, not copied: the
+    // bitmap's rows went straight into it.
+    if (FConverter.RGBPictureRef() != &FConverter.RGBPicture()) return true;
+    TAVPicture Target;
+    for (int i = 0; i < 4; ++i) {
+        Target.data[i] = APicture->data[i];
+        Target.linesize[i] = APicture->linesize[i];
     }
-    FFromRGB = FF().sws_getCachedContext(FFromRGB, w, h, AV_PIX_FMT_BGR24, w, h,
-                                         AVPixelFormat(APicture->format), SWS_BICUBIC, nullptr,
-                                         nullptr, nullptr);
-    if (!FFromRGB) {
-        FLastErrMsg = "Cannot initialize the fromRGB conversion context";
-        return false;
-    }
-    FBuffer.resize(size_t(w) * 3 * size_t(h));
-    for (int y = 0; y < h; ++y)
-        memcpy(FBuffer.data() + size_t(y) * size_t(w) * 3, FBitmap->ScanLine(y), size_t(w) * 3);
-    const uint8_t* src[4] = {FBuffer.data(), nullptr, nullptr, nullptr};
-    int stride[4] = {w * 3, 0, 0, 0};
-    FF().sws_scale(FFromRGB, src, stride, 0, h, APicture->data, APicture->linesize);
-    return true;
+    return FConverter.RGBToPicture(Target, AVPixelFormat(APicture->format), APicture->height,
+                                   APicture->width);
 }
 
 void TCustomFFmpeg::CallVideoHook(TVideoHookEvent& AEvent, TVideoHookConverter& AConverter,
@@ -792,12 +770,10 @@ void TCustomFFmpeg::EncodeSubtitle(TAVOutputStream* ost, TAVInputStream* ist, AV
         LogMsg(llError, "Subtitle packets must have a pts");
         return;
     }
-    static uint8_t* subtitle_out = nullptr;
+    // One buffer per engine: tasks run side by side.
     const int subtitle_out_max_size = 1024 * 1024;
-    if (!subtitle_out) {
-        subtitle_out = static_cast<uint8_t*>(FF().av_malloc(subtitle_out_max_size));
-        if (!subtitle_out) throw FFmpegException("av_malloc failed");
-    }
+    Fsubtitle_out.resize(size_t(subtitle_out_max_size));
+    uint8_t* subtitle_out = Fsubtitle_out.data();
     TAVOutputStream* e = EncOwner(ost);
     AVCodecContext* enc = e->enc;
     int nb = enc->codec_id == AV_CODEC_ID_DVB_SUBTITLE ? 2 : 1;
@@ -816,6 +792,9 @@ void TCustomFFmpeg::EncodeSubtitle(TAVOutputStream* ost, TAVInputStream* ist, AV
         memcpy(pkt->data, subtitle_out, size_t(size));
         pkt->stream_index = e->st->index;
         pkt->pts = FF().av_rescale_q(sub->pts, kTimeBaseQ, e->st->time_base);
+        // Text formats keep the end of each line from the packet's duration.
+        pkt->duration =
+            FF().av_rescale_q(sub->end_display_time, AVRational{1, 1000}, e->st->time_base);
         if (enc->codec_id == AV_CODEC_ID_DVB_SUBTITLE)
             pkt->pts += 90 * (i == 0 ? sub->start_display_time : sub->end_display_time);
         pkt->dts = pkt->pts;

@@ -387,6 +387,29 @@ TEST_F(FFmpegEngine, VideoHooksSeeEveryPictureUntilTheyStop) {
     }
 }
 
+TEST_F(FFmpegEngine, SubtitlesConvertBetweenFormats) {
+    media->write("lines.srt", "1\n00:00:00,500 --> 00:00:01,500\nHello there\n\n"
+                              "2\n00:00:02,000 --> 00:00:03,250\nSecond line\n\n");
+    struct Case {
+        std::string output;
+        std::vector<std::pair<std::string, std::string>> options;
+    } cases[] = {
+        {"same.srt", {}},
+        {"styled.ass", {}},
+        {"box.mkv", {{"scodec", "ass"}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.output);
+        Convert({In("lines.srt")}, c.options, out.file(c.output));
+        const std::string back = RunCommand("ffmpeg -nostdin -v error -i " +
+                                            ShellQuote(out.file(c.output)) + " -f srt -");
+        EXPECT_NE(back.find("00:00:00,500 --> 00:00:01,500\nHello there"), std::string::npos)
+            << back;
+        EXPECT_NE(back.find("00:00:02,000 --> 00:00:03,250\nSecond line"), std::string::npos)
+            << back;
+    }
+}
+
 TEST_F(FFmpegEngine, StopInsideProgressLeavesDecodableFile) {
     auto e = std::make_unique<TCustomFFmpeg>(4);
     ASSERT_TRUE(e->OpenInputFile(In("long.wav")));
