@@ -142,6 +142,11 @@ struct TAVOutputStream {
     bool encoder_drained = false;
     float quality = -1;
     int64_t last_pts = AV_NOPTS; // pts of the last written packet, stream time base
+    // The encoder's statistics of its last packet: picture type and squared
+    // error of each plane (with the PSNR flag), and the errors summed.
+    int pict_type = 0;
+    uint64_t error[3] = {};
+    uint64_t error_sum[3] = {};
 };
 
 // A manual-reset event.
@@ -209,6 +214,9 @@ const TOptionsPreset& OptionsPresetAt(size_t AIndex);
 
 // printf-style formatting for the engine's messages.
 std::string FmtStr(const char* AFormat, ...) __attribute__((format(printf, 1, 2)));
+// Peak signal-to-noise ratio in dB of a squared error already divided by
+// the samples and by 255 squared.
+double PeakSignalToNoise(double errorPerSample);
 
 // Called every 20 ms, after the pending synchronised calls, while the main
 // thread waits for a conversion thread to stop: the window layer pumps its
@@ -359,6 +367,7 @@ protected:
     void EncodeVideoFrame(TAVOutputStream* ost, TAVInputStream* ist, AVFrame* picture,
                           int& frame_size);
     void EncodeSubtitle(TAVOutputStream* ost, TAVInputStream* ist, AVSubtitle* sub, int64_t pts);
+    void ReadQualityStats(TAVOutputStream* e, const uint8_t* stats, size_t size);
     void ReceivePackets(TAVOutputStream* e, int64_t& ASizeCounter);
     void WritePacket(AVFormatContext* s, AVPacket* pkt, TAVOutputStream* ost);
     void WriteVideoStats(TAVOutputStream* ost, int frame_size);

@@ -498,9 +498,10 @@ void TCustomFFmpeg::ReceivePackets(TAVOutputStream* e, int64_t& ASizeCounter) {
         }
         ASizeCounter += pkt->size;
         if (enc->codec_type == AVMEDIA_TYPE_VIDEO) {
-            int64_t* q = reinterpret_cast<int64_t*>(
-                FF().av_packet_get_side_data(pkt, AV_PKT_DATA_QUALITY_STATS, nullptr));
-            if (q) e->quality = float(*reinterpret_cast<int32_t*>(q));
+            size_t statsSize = 0;
+            const uint8_t* stats =
+                FF().av_packet_get_side_data(pkt, AV_PKT_DATA_QUALITY_STATS, &statsSize);
+            if (stats) ReadQualityStats(e, stats, statsSize);
             if (e->logfile && enc->stats_out) fprintf(e->logfile, "%s", enc->stats_out);
         }
         FF().av_packet_rescale_ts(pkt, enc->time_base, e->st->time_base);
@@ -808,6 +809,56 @@ void TCustomFFmpeg::EncodeSubtitle(TAVOutputStream* ost, TAVInputStream* ist, AV
     }
 }
 
+void TCustomFFmpeg::ReadQualityStats(TAVOutputStream* e, const uint8_t* stats, size_t size) {
+    // Little-endian: quality (32 bits), picture type, error count, two
+    // reserved bytes, then one 64-bit squared error per plane.
+    auto le = [&](size_t at, int bytes) {
+        uint64_t v = 0;
+        for (int i = bytes - 1; i >= 0; --i)
+            v = v << 8 | stats[at + size_t(i)];
+        return v;
+    };
+    if (size < 4) return;
+    e->quality = float(int32_t(uint32_t(le(0, 4))));
+    if (size < 6) return;
+    e->pict_type = stats[4];
+    const int errors = stats[5];
+    for (int i = 0; i < 3; ++i) {
+        const size_t at = 8 + size_t(i) * 8;
+        e->error[i] = i < errors && at + 8 <= size ? le(at, 8) : 0;
+        e->error_sum[i] += e->error[i];
+    }
+}
+
+namespace {
+
+char PictureTypeChar(int type) {
+    switch (type) {
+    case AV_PICTURE_TYPE_I:
+        return 'I';
+    case AV_PICTURE_TYPE_P:
+        return 'P';
+    case AV_PICTURE_TYPE_B:
+        return 'B';
+    case AV_PICTURE_TYPE_S:
+        return 'S';
+    case AV_PICTURE_TYPE_SI:
+        return 'i';
+    case AV_PICTURE_TYPE_SP:
+        return 'p';
+    case AV_PICTURE_TYPE_BI:
+        return 'b';
+    default:
+        return '?';
+    }
+}
+
+} // namespace
+
+double PeakSignalToNoise(double errorPerSample) {
+    return -10.0 * std::log10(errorPerSample);
+}
+
 void TCustomFFmpeg::WriteVideoStats(TAVOutputStream* ost, int frame_size) {
     if (!Fvstats_file) {
         Fvstats_file = fopen(Fvstats_filename, "w");
@@ -817,6 +868,10 @@ void TCustomFFmpeg::WriteVideoStats(TAVOutputStream* ost, int frame_size) {
     AVCodecContext* enc = e->enc;
     if (enc->codec_type != AVMEDIA_TYPE_VIDEO) return;
     fprintf(Fvstats_file, "frame= %5d q= %2.1f ", e->frame_number, e->quality / FF_QP2LAMBDA);
+    if (enc->flags & AV_CODEC_FLAG_PSNR)
+        fprintf(Fvstats_file, "PSNR= %6.2f ",
+                PeakSignalToNoise(double(e->error[0]) /
+                                  (double(enc->width) * enc->height * 255.0 * 255.0)));
     fprintf(Fvstats_file, "f_size= %6d ", frame_size);
     double ti1 = std::max(0.01, double(e->sync_opts) * av_q2d(enc->time_base));
     double tb = av_q2d(enc->time_base);
@@ -824,7 +879,7 @@ void TCustomFFmpeg::WriteVideoStats(TAVOutputStream* ost, int frame_size) {
     double avg_br = double(Fvideo_size) * 8 / ti1 / 1000.0;
     fprintf(Fvstats_file, "s_size= %8.0fkB time= %0.3f br= %7.1fkbits/s avg_br= %7.1fkbits/s ",
             double(Fvideo_size) / 1024, ti1, br, avg_br);
-    fprintf(Fvstats_file, "type= %c\n", 'I');
+    fprintf(Fvstats_file, "type= %c\n", PictureTypeChar(e->pict_type));
 }
 
 void TCustomFFmpeg::WritePacket(AVFormatContext* s, AVPacket* pkt, TAVOutputStream* ost) {

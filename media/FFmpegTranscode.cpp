@@ -943,6 +943,21 @@ void TCustomFFmpeg::ReportProgress(bool is_last, int file_index) {
                 for (int j = 0; j < 32; ++j)
                     buf += FmtStr("%X", int(lrint(log2(qp_histogram[j] + 1))));
             }
+            if (!ost->stream_copy && (enc->flags & AV_CODEC_FLAG_PSNR)) {
+                // The last report gives the whole run: errors summed over every frame.
+                const double frames = is_last ? double(frame_number) : 1.0;
+                const double plane = double(enc->width) * enc->height * 255.0 * 255.0 * frames;
+                double error = 0, scale = 0;
+                buf += "PSNR=";
+                for (int j = 0; j < 3; ++j) {
+                    const double e = double(is_last ? eo->error_sum[j] : eo->error[j]);
+                    const double s = j == 0 ? plane : plane / 4;
+                    error += e;
+                    scale += s;
+                    buf += FmtStr("%c:%2.2f ", "YUV"[j], PeakSignalToNoise(e / s));
+                }
+                buf += FmtStr("*:%2.2f ", PeakSignalToNoise(error / scale));
+            }
             vid = true;
         }
         double pos;
