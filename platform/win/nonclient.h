@@ -67,6 +67,11 @@ LRESULT DefNonClientProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 // a caption or sizing style gives a frame, a plain border one pixel, child
 // windows and popups without either nothing.
 RECT DefaultFrameInsets(HWND hwnd);
+// The same without the standard scroll bars: frame, border and client edge
+// (WS_EX_CLIENTEDGE, two pixels a side).
+RECT DefaultBorderInsets(HWND hwnd);
+// Draws border, client edge and standard scroll bars into a DC of the whole window.
+void DrawDefaultNonClient(HWND hwnd, HDC dc);
 
 // Pointer shapes. A window's shape is chosen on WM_SETCURSOR: the default
 // picks a sizing shape over the borders and the class cursor (or the arrow)

@@ -72,7 +72,24 @@ namespace winimpl {
 HWND PaintPendingFor(DWORD threadId, HWND filter);
 } // namespace winimpl
 
+// WM_PRINT flags: what to draw into the DC in wParam.
+enum : LPARAM {
+    PRF_CHECKVISIBLE = 0x0001,
+    PRF_NONCLIENT = 0x0002,
+    PRF_CLIENT = 0x0004,
+    PRF_ERASEBKGND = 0x0008,
+    PRF_CHILDREN = 0x0010,
+    PRF_OWNED = 0x0020,
+};
+// Default WM_PRINT: the frame (PRF_NONCLIENT), WM_ERASEBKGND (PRF_ERASEBKGND)
+// and WM_PRINTCLIENT (PRF_CLIENT) with the origin moved to the client area,
+// then the visible children (PRF_CHILDREN), each at its place.
+LRESULT DefPrintProc(HWND hwnd, HDC dc, LPARAM flags);
+
 namespace winimpl {
+// WM_SETREDRAW: while off, invalidating the window does nothing.
+void SetRedraw(HWND hwnd, bool on);
+bool RedrawAllowed(HWND hwnd);
 // Drops the update region and surface of a window being destroyed.
 void ForgetPaintState(HWND hwnd);
 } // namespace winimpl
