@@ -58,6 +58,8 @@ struct MEASUREITEMSTRUCT {
     UINT itemWidth = 0;
     UINT itemHeight = 0;
     UINT_PTR itemData = 0;
+    // The control asking, so that a parent finds it without ids.
+    HWND hwndItem = 0;
 };
 
 // Makes the window classes "EDIT", "LISTBOX", "BUTTON", "STATIC" and

@@ -179,6 +179,7 @@ struct ListBox {
         mi.itemID = UINT(i);
         mi.itemHeight = UINT(std::max(1, itemHeight));
         mi.itemData = valid(i) ? items[size_t(i)].data : 0;
+        mi.hwndItem = hwnd;
         if (HWND parent = GetParent(hwnd))
             SendMessage(parent, WM_MEASUREITEM, mi.CtlID, LPARAM(&mi));
         if (variable() && valid(i))
