@@ -39,10 +39,11 @@ LRESULT UtilityProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     return m.Result;
 }
 
-void EnsureClass(const std::string& name, WNDPROC proc, HBRUSH background = nullptr,
+void EnsureClass(const std::string& name, WNDPROC proc, HBRUSH background = nullptr, UINT style = 0,
                  HCURSOR cursor = nullptr) {
     if (GetClassInfo(nullptr, name.c_str(), nullptr)) return;
     WNDCLASS wc;
+    wc.style = style;
     wc.lpfnWndProc = proc;
     wc.hbrBackground = background;
     wc.hCursor = cursor;
@@ -449,7 +450,7 @@ void TWinControl::CreateWnd() {
         FDefWndProc = native.lpfnWndProc;
         cursor = native.hCursor;
     }
-    EnsureClass(p.WinClassName, InitWndProc, p.Background, cursor);
+    EnsureClass(p.WinClassName, InitWndProc, p.Background, p.WindowClassStyle, cursor);
     HWND h = CreateWindowEx(p.ExStyle, p.WinClassName.c_str(), p.Caption.c_str(), p.Style, p.X, p.Y,
                             p.Width, p.Height, p.WndParent, 0, nullptr, this);
     if (!h) throw EOSError("Error creating window of class " + p.WinClassName);
@@ -908,4 +909,31 @@ void TWinControl::DefaultHandler(TMessage& Message) {
             CallWindowProc(FDefWndProc, FHandle, Message.Msg, Message.WParam, Message.LParam);
     else
         Message.Result = DefWindowProc(FHandle, Message.Msg, Message.WParam, Message.LParam);
+}
+
+// ---- TCustomControl ----
+
+TCustomControl::TCustomControl(TComponent* AOwner)
+    : TWinControl(AOwner), FCanvas(std::make_unique<TCanvas>()) {}
+
+TCustomControl::~TCustomControl() {
+    FCanvas->SetHandle(nullptr);
+}
+
+void TCustomControl::PaintWindow(HDC DC) {
+    FCanvas->SetHandle(DC);
+    Paint();
+    FCanvas->SetHandle(nullptr);
+}
+
+void TCustomControl::WndProc(TMessage& Message) {
+    if (Message.Msg == WM_PAINT && HandleAllocated()) {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(Handle(), &ps);
+        if (dc) PaintWindow(dc);
+        EndPaint(Handle(), &ps);
+        Message.Result = 0;
+        return;
+    }
+    TWinControl::WndProc(Message);
 }

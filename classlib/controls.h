@@ -12,6 +12,7 @@
 #include "platform/win/windows.h"
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -63,6 +64,8 @@ constexpr UINT CN_CTLCOLORSTATIC = CN_BASE + WM_CTLCOLORSTATIC;
 constexpr UINT CN_CTLCOLORSCROLLBAR = CN_BASE + 0x0137;
 
 enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
+enum TAlignment { taLeftJustify, taRightJustify, taCenter };
+enum TTextLayout { tlTop, tlCenter, tlBottom };
 enum TMouseButton { mbLeft, mbRight, mbMiddle };
 enum TShiftStateFlag : unsigned {
     ssShift = 0x01,
@@ -243,6 +246,8 @@ struct TCreateParams {
     // A window class of the window layer ("EDIT", "LISTBOX", ...) whose
     // procedure handles what the control leaves to the default.
     std::string SuperClass;
+    // Class styles (CS_...) of the window class.
+    UINT WindowClassStyle = 0;
 };
 
 class TWinControl : public TControl {
@@ -333,3 +338,20 @@ private:
 
 // The control under the mouse (for CM_MOUSEENTER / CM_MOUSELEAVE), null when none.
 TControl* MouseControl();
+// A windowed control that paints itself on its canvas.
+class TCustomControl : public TWinControl {
+public:
+    explicit TCustomControl(TComponent* AOwner);
+    ~TCustomControl() override;
+    // Draws on the window's device context while the control paints.
+    TCanvas* Canvas() { return FCanvas.get(); }
+    void WndProc(TMessage& Message) override;
+    // Paints the control into DC.
+    virtual void PaintWindow(HDC DC);
+
+protected:
+    virtual void Paint() {}
+
+private:
+    std::unique_ptr<TCanvas> FCanvas;
+};

@@ -299,6 +299,23 @@ void DrawDefaultNonClient(HWND hwnd, HDC dc) {
     }
 }
 
+void DrawDefaultScrollBars(HWND hwnd, HDC dc) {
+    bool enabled = IsWindowEnabled(hwnd);
+    for (int bar : {SB_VERT, SB_HORZ}) {
+        RECT r = winimpl::WindowScrollBarRect(hwnd, bar);
+        if (IsRectEmpty(&r)) continue;
+        winimpl::DrawScrollBar(
+            dc, winimpl::LayoutScrollBar(r, bar == SB_VERT, winimpl::GetScrollState(hwnd, bar)),
+            enabled);
+    }
+    RECT v = winimpl::WindowScrollBarRect(hwnd, SB_VERT),
+         h = winimpl::WindowScrollBarRect(hwnd, SB_HORZ);
+    if (!IsRectEmpty(&v) && !IsRectEmpty(&h)) {
+        RECT corner{v.left, h.top, v.right, h.bottom};
+        FillRect(dc, &corner, GetSysColorBrush(COLOR_BTNFACE));
+    }
+}
+
 HCURSOR StockCursor(CursorShape shape) {
     for (const CursorShape& s : kShapes)
         if (s == shape) return const_cast<CursorShape*>(&s);
@@ -412,20 +429,14 @@ void DrawDefaultFrame(HWND hwnd, HDC dc, bool active) {
 
 LRESULT DefNonClientProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
-    case WM_NCHITTEST:
+    case WM_NCHITTEST: {
+        LRESULT bar = winimpl::ScrollBarHitTest(hwnd, POINT{sx(lParam), sy(lParam)});
+        if (bar != HTNOWHERE) return bar;
         return DefaultHitTest(hwnd, POINT{sx(lParam), sy(lParam)});
+    }
     case WM_NCLBUTTONDOWN:
-        if (wParam == HTVSCROLL || wParam == HTHSCROLL) {
-            int bar = wParam == HTVSCROLL ? SB_VERT : SB_HORZ;
-            RECT w{};
-            GetWindowRect(hwnd, &w);
-            winimpl::ScrollGeometry g =
-                winimpl::LayoutScrollBar(winimpl::WindowScrollBarRect(hwnd, bar), bar == SB_VERT,
-                                         winimpl::GetScrollState(hwnd, bar));
-            if (IsWindowEnabled(hwnd))
-                winimpl::TrackScrollPress(hwnd, hwnd, 0, bar, g,
-                                          POINT{sx(lParam) - w.left, sy(lParam) - w.top},
-                                          POINT{w.left, w.top});
+        if (LRESULT(wParam) == HTVSCROLL || LRESULT(wParam) == HTHSCROLL) {
+            winimpl::TrackWindowScrollBar(hwnd, LRESULT(wParam), POINT{sx(lParam), sy(lParam)});
         } else if (wParam == HTCLOSE) {
             PostMessage(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
         } else if (wParam == HTCAPTION || (wParam >= HTLEFT && wParam <= HTBOTTOMRIGHT)) {

@@ -1,6 +1,8 @@
 // Scroll bars: the standard bars of a window (WS_HSCROLL, WS_VSCROLL) kept in
-// its non-client area, and the geometry, drawing and hit testing shared with
-// the "SCROLLBAR" control.
+// its non-client area: their range, page and position, where they lie, their
+// drawing and the mouse on them. A bar sends WM_VSCROLL / WM_HSCROLL to its
+// window with the request in the low word of wParam (the position in the high
+// word for the thumb requests) and lParam 0.
 #pragma once
 
 #include "platform/gdi/gdi.h"
@@ -48,8 +50,8 @@ constexpr WPARAM MAKEWPARAM(int lo, int hi) {
     return WPARAM(DWORD(WORD(lo)) | (DWORD(WORD(hi)) << 16));
 }
 
-// Bars of windows: SB_HORZ and SB_VERT. A bar whose range fits in its page is
-// hidden (its style bit cleared) unless SIF_DISABLENOSCROLL is given; the
+// Bars of windows: SB_HORZ and SB_VERT; SB_CTL is the state of a bar control. A bar whose range
+// fits in its page is hidden (its style bit cleared) unless SIF_DISABLENOSCROLL is given; the
 // position is kept within min..max - max(page - 1, 0). Returns the position.
 int SetScrollInfo(HWND hwnd, int bar, const SCROLLINFO* info, BOOL redraw);
 BOOL GetScrollInfo(HWND hwnd, int bar, SCROLLINFO* info);
@@ -70,7 +72,6 @@ struct ScrollState {
     int pos = 0;
     int trackPos = 0;
 };
-// The state of a window's bar (SB_HORZ, SB_VERT or SB_CTL).
 ScrollState GetScrollState(HWND hwnd, int bar);
 void SetScrollState(HWND hwnd, int bar, const ScrollState& s);
 void ForgetScroll(HWND hwnd);
@@ -84,18 +85,24 @@ struct ScrollGeometry {
     bool vertical = true;
 };
 ScrollGeometry LayoutScrollBar(const RECT& bar, bool vertical, const ScrollState& s);
-// The request a press at p starts: SB_LINEUP, SB_PAGEUP, SB_THUMBTRACK,
+void DrawScrollBar(HDC dc, const ScrollGeometry& g, bool enabled);
+// Where a window's standard bars lie, window coordinates; empty when not shown.
+RECT WindowScrollBarRect(HWND hwnd, int bar);
+// HTVSCROLL, HTHSCROLL or HTNOWHERE for a screen point.
+LRESULT ScrollBarHitTest(HWND hwnd, POINT screen);
+// A press on a window's bar: arrows and page areas step (and repeat while
+// held), the thumb follows the pointer until the button is released.
+void TrackWindowScrollBar(HWND hwnd, LRESULT hit, POINT screen);
+
+// For bars of their own (the "SCROLLBAR" class, state SB_CTL):
+// the request a press at p starts: SB_LINEUP, SB_PAGEUP, SB_THUMBTRACK,
 // SB_PAGEDOWN, SB_LINEDOWN, or -1 outside.
 int ScrollPartAt(const ScrollGeometry& g, POINT p);
 // The position a thumb dragged by delta pixels from its place at `from` gives.
 int ScrollPosForDrag(const ScrollGeometry& g, const ScrollState& s, int from, int delta);
-void DrawScrollBar(HDC dc, const ScrollGeometry& g, bool enabled);
-
-// Where a window's standard bars lie, window coordinates; empty when not shown.
-RECT WindowScrollBarRect(HWND hwnd, int bar);
-// Runs a press on a window's bar or a scroll-bar control until the button is
-// released, sending the scroll requests to `notify` with `barWindow` as lParam
-// (0 for a window's own bars). p is in the coordinates of `geometry`.
+// Runs a press at p (coordinates of the geometry, whose origin lies at
+// screenOrigin) until the button is released, sending the requests to
+// `notify` with barWindow as lParam.
 void TrackScrollPress(HWND capture, HWND notify, HWND barWindow, int bar, ScrollGeometry geometry,
                       POINT p, POINT screenOrigin);
 
