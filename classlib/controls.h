@@ -34,6 +34,13 @@ constexpr UINT CM_TEXTCHANGED = CM_BASE + 18;
 constexpr UINT CM_ENABLEDCHANGED = CM_BASE + 3;
 constexpr UINT CM_VISIBLECHANGED = CM_BASE + 5;
 
+// Messages a parent hands back to the control of ours that sent them: the
+// message number plus CN_BASE, the same parameters.
+constexpr UINT CN_BASE = 0xBC00;
+constexpr UINT CN_NOTIFY = CN_BASE + WM_NOTIFY;
+constexpr UINT CN_HSCROLL = CN_BASE + WM_HSCROLL;
+constexpr UINT CN_VSCROLL = CN_BASE + WM_VSCROLL;
+
 class TWinControl;
 
 class TControl : public TComponent {

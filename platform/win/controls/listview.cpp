@@ -652,6 +652,8 @@ void paintClient(ListView& s, HDC dc, RECT clip) {
 
 // ---- Selection --------------------------------------------------------------
 
+std::vector<int> selectedItems(const ListView& s);
+
 // Changes an item's state with the changing and changed notifications; false
 // when the parent refused or the list went away.
 bool changeState(HWND self, int i, UINT state, UINT mask) {
@@ -663,6 +665,13 @@ bool changeState(HWND self, int i, UINT state, UINT mask) {
     if (notifyList(*s, LVN_ITEMCHANGING, i, now, old, LVIF_STATE)) return false;
     s = get(self);
     if (!s || !valid(*s, i)) return false;
+    // A single-selection list lets one item go before another is selected.
+    if ((now & LVIS_SELECTED) && !(old & LVIS_SELECTED) && singleSel(*s)) {
+        for (int other : selectedItems(*s))
+            if (other != i && !changeState(self, other, 0, LVIS_SELECTED)) return false;
+        s = get(self);
+        if (!s || !valid(*s, i)) return false;
+    }
     // One focused item at most.
     if ((now & LVIS_FOCUSED) && s->focus != i) {
         int before = s->focus;
