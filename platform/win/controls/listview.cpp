@@ -77,6 +77,7 @@ struct ListView {
     int pressItem = -1;
     int pressSub = 0;
     bool updatingBars = false;
+    mutable int rowH = 0; // 0 until measured again
 };
 
 ListView* get(HWND h) {
@@ -135,11 +136,13 @@ RECT clientOf(const ListView& s) {
 }
 
 int rowHeight(const ListView& s) {
+    if (s.rowH > 0) return s.rowH;
     int h = ctlutil::FontHeight(s.font) + 4;
     if (s.small) h = std::max(h, s.small->Height() + 2);
     if (s.stateImages) h = std::max(h, s.stateImages->Height() + 2);
     if (s.exStyle & LVS_EX_CHECKBOXES) h = std::max(h, 16);
-    return std::max(h, 1);
+    s.rowH = std::max(h, 1);
+    return s.rowH;
 }
 
 bool headerShown(const ListView& s) {
@@ -1420,6 +1423,7 @@ LRESULT ListViewWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_SETFONT:
         s->font = reinterpret_cast<HFONT>(wParam);
+        s->rowH = 0;
         if (s->header) SendMessage(s->header, WM_SETFONT, wParam, lParam);
         if ((s = get(hwnd))) {
             layoutHeader(*s);
@@ -1544,6 +1548,7 @@ LRESULT ListViewWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         if (!slot) return 0;
         HIMAGELIST old = *slot;
         *slot = reinterpret_cast<HIMAGELIST>(lParam);
+        s->rowH = 0;
         if (wParam == LVSIL_SMALL && s->header) SendMessage(s->header, HDM_SETIMAGELIST, 0, lParam);
         if ((s = get(hwnd))) {
             updateScrollBars(*s);
@@ -1739,6 +1744,7 @@ LRESULT ListViewWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         DWORD old = s->exStyle;
         DWORD mask = wParam ? DWORD(wParam) : 0xFFFFFFFF;
         s->exStyle = (old & ~mask) | (DWORD(lParam) & mask);
+        s->rowH = 0;
         updateScrollBars(*s);
         if ((s = get(hwnd))) invalidateAll(*s);
         return LRESULT(old);
