@@ -62,6 +62,13 @@ HBITMAP GetWindowSurface(HWND topLevel);
 // bitmap of the window's size (the caller deletes it); null when the window
 // is unknown. Child windows are taken from their top-level window's surface.
 HBITMAP RenderWindowToBitmap(HWND hwnd);
+// The screen area as it shows: the visible top-level windows composed from
+// the bottom over black, each cut to its window region. Layered windows blend
+// by their constant alpha and, for pictures given with per-pixel alpha, by
+// each pixel's alpha (straight, not premultiplied); a layered window given
+// neither attributes nor a picture does not show. The caller deletes the
+// 32-bit result.
+HBITMAP RenderScreenToBitmap(const RECT& area);
 // Called with the top-level window and the changed rectangle (window
 // coordinates) after painting into its surface; the display backend shows it.
 void SetSurfacePresenter(std::function<void(HWND, const RECT&)> presenter);

@@ -31,6 +31,9 @@ struct MSG {
     POINT pt{};
 };
 
+// Class styles.
+constexpr UINT CS_VREDRAW = 0x0001, CS_HREDRAW = 0x0002, CS_DBLCLKS = 0x0008, CS_SAVEBITS = 0x0800;
+
 struct WNDCLASS {
     UINT style = 0;
     WNDPROC lpfnWndProc = nullptr;
