@@ -154,8 +154,16 @@ void TForm::WndProc(TMessage& Message) {
     case WM_ACTIVATE:
         if (LOWORD(Message.WParam) == WA_INACTIVE) {
             if (OnDeactivate) OnDeactivate(this);
-        } else if (OnActivate) {
-            OnActivate(this);
+        } else {
+            if (OnActivate) OnActivate(this);
+            // The focus goes back to the control that had it, else the first in tab order.
+            HWND focus = GetFocus();
+            if (HandleAllocated() && (focus == 0 || focus == Handle())) {
+                if (ActiveControl && ActiveControl->CanFocus() && ActiveControl->HandleAllocated())
+                    ::SetFocus(ActiveControl->Handle());
+                else if (TWinControl* first = FindNextControl(nullptr, true, true, false))
+                    ::SetFocus(first->Handle());
+            }
         }
         break;
     case WM_SHOWWINDOW:

@@ -51,6 +51,8 @@ public:
 
     TModalResult ModalResult = mrNone;
     bool Modal() const { return FModal; }
+    // The control that has (or gets back) the focus when the form is active.
+    TWinControl* ActiveControl = nullptr;
 
     TFormBorderStyle BorderStyle = bsSizeable;
 

@@ -1,5 +1,8 @@
 #include "classlib/stdctrls.h"
 
+#include "classlib/forms.h"
+#include "platform/win/controls/common.h"
+
 #include "platform/gdi/gdi.h"
 #include "platform/win/input.h"
 #include "platform/win/paint.h"
@@ -63,10 +66,14 @@ void TPanel::Paint(HDC dc, const RECT& client) {
 TButton::TButton(TComponent* AOwner) : TWinControl(AOwner) {
     FWidth = 75;
     FHeight = 25;
+    TabStop = true;
+    ControlStyle &= ~csClickEvents; // the button clicks itself
 }
 
 void TButton::Click() {
-    if (OnClick) OnClick(this);
+    if (ModalResult != 0)
+        if (TForm* form = GetParentForm()) form->ModalResult = ModalResult;
+    TWinControl::Click();
 }
 
 void TButton::SetPressed(bool Value) {
@@ -103,6 +110,25 @@ void TButton::WndProc(TMessage& Message) {
     }
     case WM_KEYDOWN:
         if ((Message.WParam == VK_SPACE || Message.WParam == VK_RETURN) && Enabled()) Click();
+        break;
+    case WM_GETDLGCODE:
+        Message.Result = DLGC_BUTTON | (Default ? DLGC_DEFPUSHBUTTON : DLGC_UNDEFPUSHBUTTON);
+        return;
+    case CM_DIALOGKEY:
+        if (((Message.WParam == VK_RETURN && Default) || (Message.WParam == VK_ESCAPE && Cancel)) &&
+            CanFocus()) {
+            Click();
+            Message.Result = 1;
+            return;
+        }
+        break;
+    case CM_DIALOGCHAR:
+        if (winctl::AcceleratorOf(Caption()) == char32_t(Message.WParam | 0x20) && CanFocus()) {
+            SetFocus();
+            Click();
+            Message.Result = 1;
+            return;
+        }
         break;
     case CM_TEXTCHANGED:
     case CM_ENABLEDCHANGED:

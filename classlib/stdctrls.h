@@ -19,11 +19,14 @@ public:
     explicit TButton(TComponent* AOwner);
     void WndProc(TMessage& Message) override;
     // Runs OnClick (a release of the left button over the button, or space
-    // or enter while it has the focus).
-    virtual void Click();
+    // or enter while it has the focus) and sets the form's ModalResult.
+    void Click() override;
     bool Pressed() const { return FPressed; }
 
-    TNotifyEvent OnClick;
+    // Enter anywhere on the form clicks the default button, Escape the cancel one.
+    bool Default = false;
+    bool Cancel = false;
+    int ModalResult = 0;
 
 protected:
     virtual void Paint(HDC dc, const RECT& client);
