@@ -361,7 +361,7 @@ void TListColumn::SetWidth(int Value) {
         lv->Send(LVM_SETCOLUMNWIDTH, WPARAM(Index()), FWidth);
 }
 
-void TListColumn::SetAlignment(TListAlignment Value) {
+void TListColumn::SetAlignment(TAlignment Value) {
     FAlignment = Value;
     Push(false);
 }
@@ -404,11 +404,10 @@ TCustomListView::TCustomListView(TComponent* AOwner)
     RegisterListAndTabControls();
     FWidth = 250;
     FHeight = 150;
-    FFont.OnChange = [this](TObject*) {
-        if (!HandleAllocated()) return;
-        Send(WM_SETFONT, reinterpret_cast<WPARAM>(FFont.Handle()), 1);
-        Send(LVM_SETTEXTCOLOR, 0, LPARAM(ColorToRGB(FFont.Color())));
-    };
+    FColor = clWindow;
+    TabStop = true;
+    // Clicks come from the list's own notifications.
+    ControlStyle &= ~(csClickEvents | csDoubleClicks);
 }
 
 TCustomListView::~TCustomListView() {
@@ -431,12 +430,12 @@ void TCustomListView::CreateParams(TCreateParams& Params) {
     if (!FColumnClick) Params.Style |= LVS_NOSORTHEADER;
     Params.ExStyle |= WS_EX_CLIENTEDGE;
     Params.Background = GetSysColorBrush(COLOR_WINDOW);
+    Params.SuperClass = WC_LISTVIEW;
 }
 
 void TCustomListView::CreateWnd() {
     TWinControl::CreateWnd();
     Send(WM_SETREDRAW, 0, 0);
-    Send(WM_SETFONT, reinterpret_cast<WPARAM>(FFont.Handle()), 0);
     Send(LVM_SETTEXTCOLOR, 0, LPARAM(ColorToRGB(FFont.Color())));
     Send(LVM_SETBKCOLOR, 0, LPARAM(ColorToRGB(FColor)));
     UpdateExStyle();
@@ -452,14 +451,6 @@ void TCustomListView::CreateWnd() {
     for (int i = 0; i < FItems->Count(); ++i)
         FItems->PushItem(i);
     Send(WM_SETREDRAW, 1, 0);
-}
-
-void TCustomListView::DefaultHandler(TMessage& Message) {
-    if (HandleAllocated())
-        Message.Result =
-            CallWindowProc(ListViewWndProc, Handle(), Message.Msg, Message.WParam, Message.LParam);
-    else
-        Message.Result = 0;
 }
 
 void TCustomListView::UpdateStyle() {
@@ -519,11 +510,6 @@ void TCustomListView::SetCheckboxes(bool Value) {
 void TCustomListView::SetGridLines(bool Value) {
     FGridLines = Value;
     UpdateExStyle();
-}
-
-void TCustomListView::SetColor(TColor Value) {
-    FColor = Value;
-    Send(LVM_SETBKCOLOR, 0, LPARAM(ColorToRGB(Value)));
 }
 
 void TCustomListView::SetImageList(TCustomImageList*& Slot, TCustomImageList* Value, WPARAM Kind) {
@@ -753,10 +739,10 @@ void TCustomListView::HandleNotify(TMessage& Message) {
         Message.Result = 1; // the items are ours; no word per item
         return;
     case NM_CLICK:
-        if (OnClick) OnClick(this);
+        Click();
         return;
     case NM_DBLCLK:
-        if (OnDblClick) OnDblClick(this);
+        DblClick();
         return;
     case NM_CUSTOMDRAW:
         Message.Result = CustomDraw(Message.LParam);
@@ -771,11 +757,17 @@ void TCustomListView::WndProc(TMessage& Message) {
     case CN_NOTIFY:
         HandleNotify(Message);
         return;
+    case CM_COLORCHANGED:
+        Send(LVM_SETBKCOLOR, 0, LPARAM(ColorToRGB(FColor)));
+        break;
+    case CM_FONTCHANGED:
+        Send(LVM_SETTEXTCOLOR, 0, LPARAM(ColorToRGB(FFont.Color())));
+        break;
     case WM_CONTEXTMENU:
         if (OnContextPopup) {
             POINT p{int16_t(LOWORD(uintptr_t(Message.LParam))),
                     int16_t(HIWORD(uintptr_t(Message.LParam)))};
-            if (HandleAllocated()) ScreenToClient(Handle(), &p);
+            if (HandleAllocated()) ::ScreenToClient(Handle(), &p);
             bool handled = false;
             OnContextPopup(this, TPoint{p.x, p.y}, handled);
             if (handled) {
@@ -857,11 +849,8 @@ TPageControl::TPageControl(TComponent* AOwner) : TWinControl(AOwner) {
     RegisterListAndTabControls();
     FWidth = 289;
     FHeight = 193;
-    FFont.OnChange = [this](TObject*) {
-        if (!HandleAllocated()) return;
-        SendMessage(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(FFont.Handle()), 1);
-        Realign();
-    };
+    TabStop = true;
+    ControlStyle &= ~(csClickEvents | csDoubleClicks);
 }
 
 TPageControl::~TPageControl() {
@@ -890,25 +879,17 @@ void TPageControl::CreateParams(TCreateParams& Params) {
     }
     if (FMultiLine) Params.Style |= TCS_MULTILINE;
     if (FStyle != tsTabs) Params.Style |= TCS_BUTTONS;
+    Params.SuperClass = WC_TABCONTROL;
 }
 
 void TPageControl::CreateWnd() {
     TWinControl::CreateWnd();
-    SendMessage(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(FFont.Handle()), 0);
     if (FImageSource)
         SendMessage(Handle(), TCM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(FImageSource.get()));
     if (FTabWidth > 0 || FTabHeight > 0)
         Perform(TCM_SETITEMSIZE, 0, MAKELPARAM(FTabWidth, FTabHeight));
     RebuildTabs();
     ShowActive();
-}
-
-void TPageControl::DefaultHandler(TMessage& Message) {
-    if (HandleAllocated())
-        Message.Result = CallWindowProc(TabControlWndProc, Handle(), Message.Msg, Message.WParam,
-                                        Message.LParam);
-    else
-        Message.Result = 0;
 }
 
 TTabSheet* TPageControl::Pages(int Index) const {
@@ -1030,7 +1011,8 @@ TRect TPageControl::DisplayRect() {
     return TRect(r);
 }
 
-void TPageControl::Realign() {
+void TPageControl::AlignControls(TControl* AControl, TRect& Rect) {
+    TWinControl::AlignControls(AControl, Rect);
     if (!HandleAllocated()) return;
     TRect r = DisplayRect();
     for (TTabSheet* p : FPages)
@@ -1119,7 +1101,7 @@ void TPageControl::WndProc(TMessage& Message) {
         return;
     }
     TWinControl::WndProc(Message);
-    if (Message.Msg == WM_SIZE) Realign();
+    if (Message.Msg == WM_SIZE || Message.Msg == CM_FONTCHANGED) Realign();
 }
 
 // ---- Up-down ------------------------------------------------------------------
@@ -1128,6 +1110,7 @@ TUpDown::TUpDown(TComponent* AOwner) : TWinControl(AOwner) {
     RegisterListAndTabControls();
     FWidth = 17;
     FHeight = 25;
+    ControlStyle &= ~(csClickEvents | csDoubleClicks);
 }
 
 void TUpDown::CreateParams(TCreateParams& Params) {
@@ -1137,6 +1120,7 @@ void TUpDown::CreateParams(TCreateParams& Params) {
     if (FArrowKeys) Params.Style |= UDS_ARROWKEYS;
     if (!FThousands) Params.Style |= UDS_NOTHOUSANDS;
     if (FAssociate) Params.Style |= UDS_SETBUDDYINT;
+    Params.SuperClass = UPDOWN_CLASS;
 }
 
 void TUpDown::CreateWnd() {
@@ -1144,14 +1128,6 @@ void TUpDown::CreateWnd() {
     SendMessage(Handle(), UDM_SETRANGE32, WPARAM(intptr_t(FMin)), FMax);
     SendMessage(Handle(), UDM_SETPOS32, 0, FPosition);
     if (FAssociate) SendMessage(Handle(), UDM_SETBUDDY, WPARAM(FAssociate->Handle()), 0);
-}
-
-void TUpDown::DefaultHandler(TMessage& Message) {
-    if (HandleAllocated())
-        Message.Result =
-            CallWindowProc(UpDownWndProc, Handle(), Message.Msg, Message.WParam, Message.LParam);
-    else
-        Message.Result = 0;
 }
 
 void TUpDown::Recreate() {

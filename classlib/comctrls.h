@@ -24,7 +24,6 @@ enum TViewStyle { vsIcon, vsSmallIcon, vsList, vsReport };
 enum TItemChange { ctText, ctImage, ctState };
 enum TDisplayCode { drBounds, drIcon, drLabel, drSelectBounds };
 enum TCustomDrawStage { cdPrePaint, cdPostPaint, cdPreErase, cdPostErase };
-enum TListAlignment { taLeftJustify, taRightJustify, taCenter };
 enum TUDOrientation { udHorizontal, udVertical };
 enum TUDBtnType { btNext, btPrev };
 enum TTabPosition { tpTop, tpBottom, tpLeft, tpRight };
@@ -130,8 +129,8 @@ public:
     // The width the user gave it by dragging counts.
     int Width() const;
     void SetWidth(int Value);
-    TListAlignment Alignment() const { return FAlignment; }
-    void SetAlignment(TListAlignment Value);
+    TAlignment Alignment() const { return FAlignment; }
+    void SetAlignment(TAlignment Value);
     int ImageIndex() const { return FImageIndex; }
     void SetImageIndex(int Value);
     int Index() const;
@@ -144,7 +143,7 @@ private:
     TListColumns* FOwner;
     std::string FCaption;
     int FWidth = 50;
-    TListAlignment FAlignment = taLeftJustify;
+    TAlignment FAlignment = taLeftJustify;
     int FImageIndex = -1;
 };
 
@@ -217,10 +216,6 @@ public:
     TCustomImageList* StateImages() const { return FStateImages; }
     void SetStateImages(TCustomImageList* Value);
 
-    TFont* Font() { return &FFont; }
-    void SetFont(TFont* Value) { FFont.Assign(Value); }
-    TColor Color() const { return FColor; }
-    void SetColor(TColor Value);
     // The canvas custom drawing paints on.
     TCanvas* Canvas() { return &FCanvas; }
 
@@ -246,8 +241,6 @@ public:
     TLVChangeEvent OnChange;
     TLVChangingEvent OnChanging;
     TLVSelectItemEvent OnSelectItem;
-    TNotifyEvent OnClick;
-    TNotifyEvent OnDblClick;
     TLVColumnClickEvent OnColumnClick;
     TLVCompareEvent OnCompare;
     TLVDeletedEvent OnDeletion;
@@ -261,7 +254,6 @@ public:
 protected:
     void CreateParams(TCreateParams& Params) override;
     void CreateWnd() override;
-    void DefaultHandler(TMessage& Message) override;
     // An item changed (Change tells what); fires OnChange.
     virtual void Change(TListItem* Item, int Change);
 
@@ -294,8 +286,6 @@ private:
     TCustomImageList* FLargeImages = nullptr;
     TCustomImageList* FStateImages = nullptr;
     std::vector<std::unique_ptr<ControlImages>> FImageSources;
-    TFont FFont;
-    TColor FColor = clWindow;
     TCanvas FCanvas;
 };
 
@@ -369,11 +359,8 @@ public:
     void SetHotTrack(bool Value) { FHotTrack = Value; }
     TCustomImageList* Images() const { return FImages; }
     void SetImages(TCustomImageList* Value);
-    TFont* Font() { return &FFont; }
     // The page area in client coordinates, as the window gives it.
     TRect DisplayRect();
-    // Lays the pages out in the page area again.
-    void Realign();
 
     TNotifyEvent OnChange;
     TTabChangingEvent OnChanging;
@@ -384,7 +371,8 @@ public:
 protected:
     void CreateParams(TCreateParams& Params) override;
     void CreateWnd() override;
-    void DefaultHandler(TMessage& Message) override;
+    // Places the pages in the page area.
+    void AlignControls(TControl* AControl, TRect& Rect) override;
     virtual void Change();
     virtual bool CanChange();
 
@@ -407,7 +395,6 @@ private:
     bool FHotTrack = false;
     TCustomImageList* FImages = nullptr;
     std::unique_ptr<ControlImages> FImageSource;
-    TFont FFont;
     bool FRebuilding = false;
 };
 
@@ -451,7 +438,6 @@ public:
 protected:
     void CreateParams(TCreateParams& Params) override;
     void CreateWnd() override;
-    void DefaultHandler(TMessage& Message) override;
 
 private:
     void Recreate();

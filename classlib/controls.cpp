@@ -880,21 +880,6 @@ void TWinControl::WndProc(TMessage& Message) {
         break;
     }
     switch (Message.Msg) {
-    case WM_NOTIFY:
-    case WM_HSCROLL:
-    case WM_VSCROLL: {
-        // Notifications of a control of ours go back to it.
-        HWND from =
-            Message.Msg == WM_NOTIFY
-                ? (Message.LParam ? reinterpret_cast<const NMHDR*>(Message.LParam)->hwndFrom : 0)
-                : HWND(Message.LParam);
-        TWinControl* child = FindControl(from);
-        if (child && child != this) {
-            Message.Result = child->Perform(CN_BASE + Message.Msg, Message.WParam, Message.LParam);
-            return;
-        }
-        break;
-    }
     case WM_MOVE:
         FLeft = int16_t(LOWORD(uintptr_t(Message.LParam)));
         FTop = int16_t(HIWORD(uintptr_t(Message.LParam)));

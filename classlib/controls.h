@@ -102,13 +102,6 @@ using TKeyPressEvent = std::function<void(TObject* Sender, char32_t& Key)>;
 using TMouseWheelEvent = std::function<void(TObject* Sender, TShiftState Shift, int WheelDelta,
                                             TPoint MousePos, bool& Handled)>;
 
-// Messages a parent hands back to the control of ours that sent them: the
-// message number plus CN_BASE, the same parameters.
-constexpr UINT CN_BASE = 0xBC00;
-constexpr UINT CN_NOTIFY = CN_BASE + WM_NOTIFY;
-constexpr UINT CN_HSCROLL = CN_BASE + WM_HSCROLL;
-constexpr UINT CN_VSCROLL = CN_BASE + WM_VSCROLL;
-
 class TWinControl;
 class TPopupMenu;
 

@@ -1341,16 +1341,7 @@ void createHeader(ListView& s) {
 }
 
 void printNonClient(ListView& s, HDC dc) {
-    RECT w{};
-    GetWindowRect(s.hwnd, &w);
-    RECT all{0, 0, w.right - w.left, w.bottom - w.top};
-    if (styleOf(s) & WS_BORDER) {
-        FrameRect(dc, &all, GetSysColorBrush(COLOR_WINDOWFRAME));
-        InflateRect(&all, -1, -1);
-    }
-    if (GetWindowLongPtr(s.hwnd, GWL_EXSTYLE) & WS_EX_CLIENTEDGE)
-        DrawEdge(dc, &all, EDGE_SUNKEN, BF_RECT);
-    DrawDefaultScrollBars(s.hwnd, dc);
+    DrawDefaultNonClient(s.hwnd, dc);
 }
 
 } // namespace
