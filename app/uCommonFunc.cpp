@@ -175,6 +175,20 @@ std::string FixFileName(const std::string& Path) {
     return candidate;
 }
 
+void CopyResolverSettings(TYoutubeFLVGet* Resolver) {
+    if (!Resolver) return;
+    // Every one of them, every time: a missing setting replaces the default too.
+    Resolver->YoutubeWatchPattern = Settings()->GetSettingString("WatchPattern");
+    Resolver->YoutubeWatchPattern2 = Settings()->GetSettingString("WatchPattern2");
+    Resolver->SplitStr = Settings()->GetSettingString("FLVSplitStr");
+    Resolver->NeedURLDecode = Settings()->GetSettingBool("FLVNeedDecode");
+    Resolver->YoutubeGetVideoURI = Settings()->GetSettingString("FLVGetVideoURI");
+    Resolver->YoutubeWatchURI = Settings()->GetSettingString("WatchURL");
+    Resolver->YoutubeGetInfoURI = Settings()->GetSettingString("GetInfoURL");
+    Resolver->Method = TYoutubeFLVGetMethod(Settings()->GetSettingInteger("GetMethod"));
+    Resolver->FLVURLFormat = Settings()->GetSettingString("FLVURLFormat");
+}
+
 void SearchKeyword(const std::string& Keyword, int Page) {
     TMainWindowSide& side = MainWindowSide();
     if (Keyword.empty() || Keyword == AppText("Text.BlankKeyWord")) {

@@ -15,6 +15,7 @@
 #include <string>
 
 class TMultiDownloader;
+class TYoutubeFLVGet;
 class TfrmCenterView;
 
 struct TMainWindowSide {
@@ -57,6 +58,10 @@ std::string FixFileName(const std::string& Path);
 // characters and characters files cannot hold become "_", "." and ".." and
 // names the file system reserves get a "_" in front.
 std::string SafeFileName(const std::string& Name);
+
+// Copies the resolver settings into a resolver before it resolves (the
+// player's and every queue item's).
+void CopyResolverSettings(TYoutubeFLVGet* Resolver);
 
 void SearchKeyword(const std::string& Keyword, int Page);
 bool DoUrlAction(const TUrlInfo& Info);

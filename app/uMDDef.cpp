@@ -306,6 +306,7 @@ bool ConvertFile(const std::string& InputFile, const std::string& OutputFile,
         AppMessage("MsgBox.AVLibLoadFailed", mtError, {mbOK});
         return false;
     }
+    ForceDirectories(ExtractFilePath(OutputFile));
     encoder->Decoder()->LoadFile(InputFile, "");
     TInputOptions input;
     InitInputOptions(input);
