@@ -6,8 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install.sh
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLANTROVE_TESTS=OFF
-cmake --build build --target lantrove lantrove-site
+scripts/plain-build.sh lantrove lantrove-site
 
 SITE_PORT=47812
 site_out=$(mktemp)
