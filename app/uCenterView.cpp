@@ -211,6 +211,29 @@ std::string TfrmCenterView::MakeResultHtml(TStringList* List) {
     return tpl.m_sHTML;
 }
 
+std::string TfrmCenterView::AdvancedSearchKeyword(const std::string& Artist,
+                                                  const std::string& Title,
+                                                  const std::string& Album, int EditionIndex,
+                                                  const std::string& EditionText) {
+    if (Artist.empty() && Title.empty() && Album.empty() && EditionIndex <= 0) return {};
+    std::string keyword = AppText("Text.AdvanceSearch");
+    for (const std::string* field : {&Artist, &Title, &Album})
+        if (!field->empty()) keyword += *field + " ";
+    if (EditionIndex > 0) keyword += EditionText + " ";
+    return keyword;
+}
+
+void TfrmCenterView::AdvancedSearch(const std::string& Artist, const std::string& Title,
+                                    const std::string& Album, int EditionIndex,
+                                    const std::string& EditionText) {
+    const std::string keyword =
+        AdvancedSearchKeyword(Artist, Title, Album, EditionIndex, EditionText);
+    if (keyword.empty())
+        AppMessageBox("MsgBox.NoEnterAdvKeywords", mtInformation, {mbOK});
+    else
+        SearchKeyword(keyword, 1);
+}
+
 std::string TfrmCenterView::TitleToUrlText(const std::string& Title) {
     TPcreRegex tags("<(\\S*?)[^>]*>");
     const std::string plain = tags.ReplaceAll(Title, "");

@@ -47,6 +47,17 @@ public:
     void sdYoutubeDoneString(TObject* Sender, const std::string& PageText);
     std::string MakeResultHtml(TStringList* List);
 
+    // The advanced search of the form's fields: artist, title, album and the
+    // edition list's chosen item (its index and text). Refused with a message
+    // when nothing was given.
+    void AdvancedSearch(const std::string& Artist, const std::string& Title,
+                        const std::string& Album, int EditionIndex, const std::string& EditionText);
+    // Its keyword: the "Text.AdvanceSearch" prefix, then every field given and
+    // a space each; empty when nothing was given.
+    static std::string AdvancedSearchKeyword(const std::string& Artist, const std::string& Title,
+                                             const std::string& Album, int EditionIndex,
+                                             const std::string& EditionText);
+
     static std::string TitleToUrlText(const std::string& Title);
     static std::string GetRuntimeLong(const std::string& Duration);
 

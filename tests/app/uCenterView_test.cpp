@@ -86,6 +86,32 @@ TEST_F(SearchTest, PagesAndRefusedSearches) {
     EXPECT_EQ(loaded.size(), shown);
 }
 
+TEST_F(SearchTest, AdvancedSearchBuildsItsKeyword) {
+    struct Case {
+        std::string artist, title, album;
+        int edition;
+        std::string keyword;
+    };
+    const Case cases[] = {
+        {"Ana", "", "Blue", 0, "Advance Search:Ana Blue "},
+        {"", "Song", "", 3, "Advance Search:Song remix edition "},
+        {"", "", "", 2, "Advance Search:remix edition "},
+        {"", "", "", 0, ""},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(TfrmCenterView::AdvancedSearchKeyword(c.artist, c.title, c.album, c.edition,
+                                                        "remix edition"),
+                  c.keyword);
+    view->AdvancedSearch("", "", "", 0, "search all editions");
+    EXPECT_EQ(messages, (std::vector<std::string>{"Please enter one of Artist, Title, Album or "
+                                                  "Edition sections at least."}));
+    view->AdvancedSearch("Ana", "Song", "", 0, "");
+    ASSERT_TRUE(Wait([&] { return !loaded.empty(); }));
+    // The prefix is kept among the recent keywords, not in the search.
+    EXPECT_EQ(view->SearchResult()->Values("SearchKey"), "Ana Song ");
+    EXPECT_EQ(SettingsInstance()->GetSettingString("keyword0"), "Advance Search:Ana Song ");
+}
+
 TEST_F(SearchTest, AnOlderAnswerArrivingLateIsDropped) {
     Switch("slow", "400");
     SearchKeyword("first", 1);
