@@ -78,6 +78,15 @@ TEST_F(SearchTest, PagesAndRefusedSearches) {
     Switch("layout", "2");
     EXPECT_EQ(Count(Search("rock"), "<tr id=\"row"), 0u);
 
+    // A title pattern that does not compile: the entries have ids only and
+    // none is shown, but the page still comes.
+    Switch("layout", "1");
+    SettingsInstance()->SetSettingstring("Pattern.title", "([");
+    const std::string broken = Search("rock");
+    EXPECT_EQ(Count(broken, "<tr id=\"row"), 0u);
+    EXPECT_EQ(view->SearchResult()->Values("VCOUNT"), "10");
+    EXPECT_NE(broken.find("<b>1</b>"), std::string::npos);
+
     const std::size_t shown = loaded.size();
     SearchKeyword("", 1);
     SearchKeyword("Title/Artist/Album", 1);
