@@ -90,6 +90,22 @@ bool AddDownloadTask(const TUrlInfo& Info) {
     return accepted;
 }
 
+void DownloadFinishedEvent(TObject*, int Index, const std::string& FileName, const std::string&,
+                           std::int64_t ResultLength) {
+    TMainWindowSide& side = MainWindowSide();
+    if (!side.Queue) return;
+    TDownloadList* list = side.Queue->DownloadList();
+    if (ResultLength > 0 && Index >= 0 && Index < list->ItemCount()) {
+        try {
+            ConvertDownloadedTask(side.Queue, list->Items(Index), FileName, side.ConvertFinished);
+        } catch (const Exception&) {
+            // A conversion that throws is a failed one; the queue goes on.
+        }
+    }
+    side.Queue->Resume();
+    UpdateTaskStatus();
+}
+
 bool IsSavePathQueued(const std::string& Path) {
     TDownloadList* list = QueueList();
     if (!list) return false;

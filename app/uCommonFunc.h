@@ -11,6 +11,7 @@
 #include "app/uMDDef.h"
 #include "skin/forms/spMessages.h"
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -33,6 +34,7 @@ struct TMainWindowSide {
     std::function<void(const std::string&)> SetFlashVar;   // player "callbackvar"
     std::function<void(const std::string&)> PlayVideoId;   // player resolves and plays
     std::function<void(const std::string&)> ExecScript;    // script in the result page
+    TOnConvertFinished ConvertFinished; // a task's MP3 is tagged (on the tagging thread)
 };
 TMainWindowSide& MainWindowSide();
 
@@ -42,6 +44,11 @@ std::string AppText(const std::string& Key);
 int AppMessageBox(const std::string& Key, TMsgDlgType Type, TMsgDlgButtons Buttons, int Number = 0);
 
 bool AddDownloadTask(const TUrlInfo& Info);
+// The queue's download-finished event: an arrived media file becomes the
+// task's tagged MP3 (or the task fails), then the queue goes on and the task
+// count is shown.
+void DownloadFinishedEvent(TObject* Sender, int Index, const std::string& FileName,
+                           const std::string& ResultString, std::int64_t ResultLength);
 bool IsSavePathQueued(const std::string& Path);
 void LoadDownloadList();
 std::string GetTempDir();

@@ -6,8 +6,10 @@
 #include "media/ID3v2.h"
 #include "media/MediaTestFiles.h"
 
+#include <algorithm>
 #include <cmath>
 #include <map>
+#include <mutex>
 
 using apptest::AppTest;
 
@@ -182,13 +184,16 @@ TEST_F(TaskTest, FinishedDownloadsBecomeTaggedMp3sOrFailedTasks) {
     queue->OnBeforeFlvGet = [](TObject* s) {
         CopyResolverSettings(static_cast<TYoutubeFLVGet*>(s));
     };
-    // What the main window does when a file has arrived.
-    queue->OnFinishedEvent = [&](TObject*, int index, const std::string& file, const std::string&,
-                                 std::int64_t length) {
-        if (length > 0)
-            ConvertDownloadedTask(queue, queue->DownloadList()->Items(index), file,
-                                  [&](const std::string& f) { converted.push_back(f); });
-        queue->Resume();
+    // The main window binds the queue's event to the shared routine.
+    queue->OnFinishedEvent = DownloadFinishedEvent;
+    std::mutex lock; // the event comes on the tagging thread
+    MainWindowSide().ConvertFinished = [&](const std::string& f) {
+        std::lock_guard<std::mutex> hold(lock);
+        converted.push_back(f);
+    };
+    auto convertedCount = [&] {
+        std::lock_guard<std::mutex> hold(lock);
+        return converted.size();
     };
     current.GetMDInfo();
     struct Task {
@@ -214,7 +219,7 @@ TEST_F(TaskTest, FinishedDownloadsBecomeTaggedMp3sOrFailedTasks) {
     TDownloadList* list = queue->DownloadList();
     auto ended = [&](int i) {
         const EDownloadState s = list->Items(i)->DownloadState();
-        return s == KFailed || (s == KFinished && i == 0 && converted.size() == 1);
+        return s == KFailed || (s == KFinished && i == 0 && convertedCount() == 1);
     };
     ASSERT_TRUE(Wait([&] { return ended(0) && ended(1); }, 60000));
     EXPECT_EQ(list->Items(0)->DownloadState(), KFinished);
@@ -222,7 +227,12 @@ TEST_F(TaskTest, FinishedDownloadsBecomeTaggedMp3sOrFailedTasks) {
     EXPECT_FALSE(FileExists(dir.file("music/" + tasks[1].id + ".mp3")));
 
     const std::string mp3 = dir.file("music/" + tasks[0].id + ".mp3");
-    ASSERT_EQ(converted, std::vector<std::string>{mp3});
+    ASSERT_EQ(convertedCount(), 1u);
+    EXPECT_EQ(converted[0], mp3);
+    // The task count was shown after each arrival.
+    EXPECT_EQ(std::count_if(calls.begin(), calls.end(),
+                            [](const std::string& c) { return c.rfind("status:", 0) == 0; }),
+              2);
     TID3v2 v2;
     ASSERT_TRUE(v2.ReadFromFile(mp3));
     EXPECT_EQ(v2.Title(), "中文歌曲 (Live)");
