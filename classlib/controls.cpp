@@ -1,6 +1,7 @@
 #include "classlib/controls.h"
 
 #include "platform/gdi/gdi.h"
+#include "platform/win/paint.h"
 
 #include <algorithm>
 #include <map>
@@ -35,9 +36,11 @@ LRESULT UtilityProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     return m.Result;
 }
 
-void EnsureClass(const std::string& name, WNDPROC proc, HBRUSH background = nullptr) {
+void EnsureClass(const std::string& name, WNDPROC proc, HBRUSH background = nullptr,
+                 UINT style = 0) {
     if (GetClassInfo(nullptr, name.c_str(), nullptr)) return;
     WNDCLASS wc;
+    wc.style = style;
     wc.lpfnWndProc = proc;
     wc.hbrBackground = background;
     wc.lpszClassName = name.c_str();
@@ -179,7 +182,7 @@ void TWinControl::CreateParams(TCreateParams& Params) {
 void TWinControl::CreateWnd() {
     TCreateParams p;
     CreateParams(p);
-    EnsureClass(p.WinClassName, InitWndProc, p.Background);
+    EnsureClass(p.WinClassName, InitWndProc, p.Background, p.WindowClassStyle);
     HWND h = CreateWindowEx(p.ExStyle, p.WinClassName.c_str(), p.Caption.c_str(), p.Style, p.X, p.Y,
                             p.Width, p.Height, p.WndParent, 0, nullptr, this);
     if (!h) throw EOSError("Error creating window of class " + p.WinClassName);
@@ -278,9 +281,46 @@ void TWinControl::WndProc(TMessage& Message) {
     TControl::WndProc(Message);
 }
 
+void TWinControl::Invalidate() {
+    if (FHandle) InvalidateRect(FHandle, nullptr, 1);
+}
+
+void TWinControl::Repaint() {
+    if (!FHandle) return;
+    Invalidate();
+    UpdateWindow(FHandle);
+}
+
 void TWinControl::DefaultHandler(TMessage& Message) {
     if (FHandle)
         Message.Result = DefWindowProc(FHandle, Message.Msg, Message.WParam, Message.LParam);
     else
         Message.Result = 0;
+}
+
+// ---- TCustomControl ----
+
+TCustomControl::TCustomControl(TComponent* AOwner)
+    : TWinControl(AOwner), FCanvas(std::make_unique<TCanvas>()) {}
+
+TCustomControl::~TCustomControl() {
+    FCanvas->SetHandle(nullptr);
+}
+
+void TCustomControl::PaintWindow(HDC DC) {
+    FCanvas->SetHandle(DC);
+    Paint();
+    FCanvas->SetHandle(nullptr);
+}
+
+void TCustomControl::WndProc(TMessage& Message) {
+    if (Message.Msg == WM_PAINT && HandleAllocated()) {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(Handle(), &ps);
+        if (dc) PaintWindow(dc);
+        EndPaint(Handle(), &ps);
+        Message.Result = 0;
+        return;
+    }
+    TWinControl::WndProc(Message);
 }

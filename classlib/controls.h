@@ -8,9 +8,11 @@
 #pragma once
 
 #include "classlib/classes.h"
+#include "classlib/graphics.h"
 #include "platform/win/windows.h"
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -101,6 +103,8 @@ struct TCreateParams {
     std::string WinClassName;
     // The class background, erased before painting.
     HBRUSH Background = nullptr;
+    // Class styles (CS_...) of the window class.
+    UINT WindowClassStyle = 0;
 };
 
 class TWinControl : public TControl {
@@ -128,6 +132,10 @@ public:
     // The control whose window is hwnd, null when it is none of ours.
     static TWinControl* FindControl(HWND hwnd);
 
+    // Marks the whole window for painting; Repaint paints it at once.
+    virtual void Invalidate();
+    void Repaint();
+
 protected:
     virtual void CreateParams(TCreateParams& Params);
     virtual void CreateWnd();
@@ -145,4 +153,22 @@ private:
     HWND FHandle = 0;
     bool FDestroyingHandle = false;
     std::vector<TControl*> FControls;
+};
+
+// A windowed control that paints itself on its canvas.
+class TCustomControl : public TWinControl {
+public:
+    explicit TCustomControl(TComponent* AOwner);
+    ~TCustomControl() override;
+    // Draws on the window's device context while the control paints.
+    TCanvas* Canvas() { return FCanvas.get(); }
+    void WndProc(TMessage& Message) override;
+    // Paints the control into DC.
+    virtual void PaintWindow(HDC DC);
+
+protected:
+    virtual void Paint() {}
+
+private:
+    std::unique_ptr<TCanvas> FCanvas;
 };

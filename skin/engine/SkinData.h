@@ -23,7 +23,7 @@ LANTROVE_EXCEPTION(ESkinDataError, Exception);
 
 // ---- Enumerations and messages ----------------------------------------------------------
 
-enum TspStretchType { spstFull, spstHorz, spstVert };
+// TspStretchType comes with the image routines (SPUtils.h).
 enum TMorphKind {
     mkDefault,
     mkGradient,
