@@ -32,7 +32,7 @@ TEST_F(SearchTest, KeywordBecomesAResultPageWithEscapedSiteTexts) {
     EXPECT_EQ(calls.front(), "box:café & co");
     // The search went to the site with the keyword form-encoded.
     EXPECT_EQ(view->SearchResult()->Values("SearchKeyURL"),
-              site.Base() + "/results?search_query=caf%C3%A9+%26+co");
+              site.Base() + "/search?q=caf%C3%A9+%26+co");
     EXPECT_EQ(navigated.front().second, "file://" + ProgramFolder() + "res/loading.html");
     EXPECT_EQ(pages.back(), tsResult);
 
