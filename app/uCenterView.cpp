@@ -237,7 +237,8 @@ void TfrmCenterView::AdvancedSearch(const std::string& Artist, const std::string
 std::string TfrmCenterView::TitleToUrlText(const std::string& Title) {
     TPcreRegex tags("<(\\S*?)[^>]*>");
     const std::string plain = tags.ReplaceAll(Title, "");
-    return StringReplace(FormEncode(plain, TFormBytes::Ansi), "%", "%25", rfReplaceAll);
+    // UTF-8 bytes, so a title in any script survives whatever the code page.
+    return StringReplace(FormEncode(plain, TFormBytes::UTF8), "%", "%25", rfReplaceAll);
 }
 
 std::string TfrmCenterView::GetRuntimeLong(const std::string& Duration) {
@@ -287,7 +288,8 @@ void TfrmCenterView::wbMainBeforeNavigate2(const std::string& URL, bool& Cancel)
     if (!params.Values("ID").empty()) info.Id = params.Values("ID");
     if (!params.Values("LONG").empty()) info.Long = StrToIntDef(params.Values("LONG"), 0);
     // The title is written twice encoded ("%" as "%25"): its second decoding.
-    info.Title = DecodedOrSame(params.Values("TITLE"));
+    const auto title = FormDecode(params.Values("TITLE"), TFormBytes::UTF8);
+    info.Title = title ? *title : params.Values("TITLE");
     if (!params.Values("PAGE").empty()) info.Page = StrToIntDef(params.Values("PAGE"), 0);
     info.PId = StrToIntDef(params.Values("PID"), 0);
     if (current) info.SC_Key = current->Keyword;

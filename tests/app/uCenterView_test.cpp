@@ -3,6 +3,7 @@
 #include "app_test_support.h"
 
 #include "classlib/sysutils.h"
+#include "platform/os/codepage.h"
 
 using apptest::AppTest;
 using apptest::Count;
@@ -31,7 +32,7 @@ TEST_F(SearchTest, KeywordBecomesAResultPageWithEscapedSiteTexts) {
     EXPECT_EQ(calls.front(), "box:café & co");
     // The search went to the site with the keyword form-encoded.
     EXPECT_EQ(view->SearchResult()->Values("SearchKeyURL"),
-              site.Base() + "/results?search_query=caf%C3%A9+%26+co");
+              site.Base() + "/search?q=caf%C3%A9+%26+co");
     EXPECT_EQ(navigated.front().second, "file://" + ProgramFolder() + "res/loading.html");
     EXPECT_EQ(pages.back(), tsResult);
 
@@ -189,6 +190,14 @@ TEST_F(SearchTest, LinksBecomeActions) {
 }
 
 TEST_F(SearchTest, TitlesSurviveTheLinkRoundTrip) {
+    // Under a single-byte code page too.
+    ASSERT_TRUE(SetAnsiCodePage("WINDOWS-1252"));
+    downloads.clear();
+    Click("xmd:ACTION=Download&ID=abc&TITLE=" + TfrmCenterView::TitleToUrlText("中文 Ελληνικά"));
+    SetAnsiCodePage("");
+    ASSERT_EQ(downloads.size(), 1u);
+    EXPECT_EQ(downloads[0].Title, "中文 Ελληνικά");
+
     for (const std::string title :
          {"100% Pure", "a+b=c&d", "Ελληνικά \"quoted\" 'single'", "%41 stays", "x <b>bold</b> y"}) {
         SCOPED_TRACE(title);

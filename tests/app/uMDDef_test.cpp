@@ -132,7 +132,7 @@ TEST_F(TaskTest, CommentSurvivesTheListFile) {
 
 TEST_F(TaskTest, SearchSettingsOfTheCurrentState) {
     ASSERT_TRUE(current.GetMDInfo());
-    EXPECT_EQ(current.MDInfo->Values("SearchKeyURL"), site.Base() + "/results?search_query=");
+    EXPECT_EQ(current.MDInfo->Values("SearchKeyURL"), site.Base() + "/search?q=");
     EXPECT_EQ(current.MDInfo->Values("DownloadURL"), site.Base() + "/watch?v=");
     SettingsInstance()->SetSettingstring("SearchKeyURL", "");
     EXPECT_FALSE(current.GetMDInfo());

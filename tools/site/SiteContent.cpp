@@ -61,8 +61,8 @@ std::string Page(const std::string& title, const std::string& body) {
 
 } // namespace
 
-const MediaSpec& SpecOf(MediaKind kind) {
-    static const std::map<MediaKind, MediaSpec> specs = {
+const MediaRecipe& RecipeOf(MediaKind kind) {
+    static const std::map<MediaKind, MediaRecipe> recipes = {
         {MediaKind::Short, {"short.flv", "flv", "libmp3lame", 440.0, 30, "video/x-flv"}},
         {MediaKind::Song, {"song.mp4", "mp4", "aac", 660.0, 205, "video/mp4"}},
         {MediaKind::FourMinutes, {"four.flv", "flv", "libmp3lame", 523.25, 240, "video/x-flv"}},
@@ -71,7 +71,7 @@ const MediaSpec& SpecOf(MediaKind kind) {
         // Serves the short file but stops sending part way.
         {MediaKind::Stall, {"short.flv", "flv", "libmp3lame", 440.0, 30, "video/x-flv"}},
     };
-    return specs.at(kind);
+    return recipes.at(kind);
 }
 
 bool IsVideoId(const std::string& id) {
@@ -195,20 +195,19 @@ std::string MediaToken(const std::string& id) {
 std::string ResultPage(const std::string& keyword, int page, int layout) {
     const std::string k = EscapeHtml(keyword);
     const std::string q = PercentEncode(keyword);
-    std::string body =
-        "<div id=\"masthead\"><form action=\"/results\"><input name=\"search_query\" "
-        "value=\"" +
-        k + "\"></form></div>\n<div id=\"results\">\n";
+    std::string body = "<div id=\"masthead\"><form action=\"/results\"><input name=\"q\" "
+                       "value=\"" +
+                       k + "\"></form></div>\n<div id=\"results\">\n";
     const std::vector<Video> videos = SearchResults(keyword, page);
     if (videos.empty())
         body += "<p class=\"no-results\">No videos found for &quot;" + k + "&quot;.</p>\n";
-    body += layout == 2 ? "<ul class=\"yt-lockup-list\">\n" : "<ol class=\"result-list\">\n";
+    body += layout == 2 ? "<ul class=\"card-list\">\n" : "<ol class=\"result-list\">\n";
     for (const Video& v : videos) {
-        const std::string time = FormatDuration(SpecOf(v.Kind).Seconds);
+        const std::string time = FormatDuration(RecipeOf(v.Kind).Seconds);
         if (layout == 2) {
-            body += "<li class=\"yt-lockup\" data-context-item-id=\"" + v.Id +
-                    "\">\n  <h3 class=\"yt-lockup-title\"><a href=\"/v/" + v.Id + "\">" +
-                    v.TitleHtml + "</a></h3>\n  <div class=\"lockup-meta\">" + time + " &middot; " +
+            body += "<li class=\"card\" data-video=\"" + v.Id +
+                    "\">\n  <h3 class=\"card-title\"><a href=\"/v/" + v.Id + "\">" + v.TitleHtml +
+                    "</a></h3>\n  <div class=\"card-meta\">" + time + " &middot; " +
                     (v.Views >= 0 ? WithCommas(v.Views) : std::string("-")) + "</div>\n</li>\n";
             continue;
         }
@@ -232,11 +231,11 @@ std::string ResultPage(const std::string& keyword, int page, int layout) {
             else if (p == page)
                 body += "<span class=\"pager-item current\">" + n + "</span> ";
             else
-                body += "<a class=\"pager-item\" href=\"/results?search_query=" + q +
-                        "&amp;page=" + n + "\">" + n + "</a> ";
+                body += "<a class=\"pager-item\" href=\"/search?q=" + q + "&amp;page=" + n + "\">" +
+                        n + "</a> ";
         }
         if (page < pages && layout != 2)
-            body += "<a class=\"pager-next\" href=\"/results?search_query=" + q +
+            body += "<a class=\"pager-next\" href=\"/search?q=" + q +
                     "&amp;page=" + std::to_string(page + 1) + "\">Next &raquo;</a>";
         body += "</div>\n";
     }
@@ -245,9 +244,9 @@ std::string ResultPage(const std::string& keyword, int page, int layout) {
 }
 
 std::string WatchPage(const std::string& base, const Video& video, int layout) {
-    const MediaSpec& spec = SpecOf(video.Kind);
+    const MediaRecipe& recipe = RecipeOf(video.Kind);
     const std::string token = MediaToken(video.Id);
-    const std::string seconds = std::to_string(spec.Seconds);
+    const std::string seconds = std::to_string(recipe.Seconds);
     std::string body = "<h1 id=\"watch-title\">" + video.TitleHtml + "</h1>\n";
     if (layout == 2) {
         body += "<div id=\"player\" data-video=\"" + video.Id + "\"></div>\n";
@@ -255,17 +254,17 @@ std::string WatchPage(const std::string& base, const Video& video, int layout) {
     }
     // The player settings twice: flash variables in the embed code, and the
     // format map of the newer player configuration.
-    const std::string media = base + "/videoplayback?id=" + video.Id + "&sig=" + token;
+    const std::string media = base + "/media?id=" + video.Id + "&sig=" + token;
     const std::string map = "5|" + media + "&itag=5," + "18|" + media + "&itag=18";
     body += "<div id=\"watch-player\"></div>\n<script type=\"text/javascript\">\n"
             "var isIE = false;\n"
             "var swfHTML = (isIE) ? \"<object width=\\\"480\\\" height=\\\"385\\\"><param "
             "name=\\\"movie\\\" value=\\\"/player.swf\\\"></object>\" : \"<embed "
             "src=\\\"/player.swf\\\" flashvars=\\\"video_id=" +
-            video.Id + "&l=" + seconds + "&t=" + PercentEncode(token) +
-            "&sk=lq&fmt_map=34\\\" width=\\\"480\\\" height=\\\"385\\\"></embed>\";\n"
-            "yt.setConfig({'PLAYER_CONFIG': {fmt_stream_map=" +
-            PercentEncode(map) + "&length_seconds=" + seconds + "&video_id=" + video.Id +
+            video.Id + "&len=" + seconds + "&t=" + PercentEncode(token) +
+            "&quality=low\\\" width=\\\"480\\\" height=\\\"385\\\"></embed>\";\n"
+            "player.configure({'PLAYER_CONFIG': {fmt_stream_map=" +
+            PercentEncode(map) + "&seconds=" + seconds + "&video_id=" + video.Id +
             "}});\n</script>\n";
     return Page(video.TitleHtml, body);
 }
@@ -276,12 +275,12 @@ std::string NotFoundWatchPage() {
 
 std::string GetInfoAnswer(const Video& video) {
     return "status=ok&title=" + PercentEncode(video.TitleHtml) +
-           "&length_seconds=" + std::to_string(SpecOf(video.Kind).Seconds) +
+           "&seconds=" + std::to_string(RecipeOf(video.Kind).Seconds) +
            "&token=" + PercentEncode(MediaToken(video.Id)) + "&video_id=" + video.Id;
 }
 
 std::string GetInfoFailure() {
-    return "status=fail&errorcode=100&reason=Video+not+found";
+    return "status=fail&reason=Video+not+found";
 }
 
 std::vector<std::string> CategoryNames() {
@@ -378,7 +377,7 @@ std::string UpdateText(const std::string& base, const UpdateAnswer& answer) {
 
 std::vector<std::pair<std::string, std::string>> SiteSettings(const std::string& base) {
     std::vector<std::pair<std::string, std::string>> s = {
-        {"SearchKeyURL", base + "/results?search_query="},
+        {"SearchKeyURL", base + "/search?q="},
         {"DownloadURL", base + "/watch?v="},
         {"Pattern.entry", "<li class=\"video-entry\">(.*)</li>"},
         {"Pattern.id", "href=\"/watch\\?v=([A-Za-z0-9_-]+)\""},

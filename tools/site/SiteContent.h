@@ -14,7 +14,7 @@ namespace site {
 // The media file a video leads to.
 enum class MediaKind { Short, Song, FourMinutes, Long, Broken, Stall };
 
-struct MediaSpec {
+struct MediaRecipe {
     std::string FileName; // in the media cache
     std::string Container;
     std::string Codec;
@@ -22,7 +22,7 @@ struct MediaSpec {
     int Seconds;             // length of the audio track (and of the shown duration)
     std::string ContentType; // as served
 };
-const MediaSpec& SpecOf(MediaKind kind);
+const MediaRecipe& RecipeOf(MediaKind kind);
 
 struct Video {
     std::string Id;

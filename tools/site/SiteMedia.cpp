@@ -162,24 +162,24 @@ MediaStore::MediaStore(std::string folder) : FFolder(std::move(folder)) {
 }
 
 std::string MediaStore::File(MediaKind kind, std::string* error) {
-    const MediaSpec& spec = SpecOf(kind);
+    const MediaRecipe& recipe = RecipeOf(kind);
     std::shared_ptr<std::mutex> fileLock;
     {
         std::lock_guard<std::mutex> lock(FLock);
-        auto& slot = FFileLocks[spec.FileName];
+        auto& slot = FFileLocks[recipe.FileName];
         if (!slot) slot = std::make_shared<std::mutex>();
         fileLock = slot;
     }
     std::lock_guard<std::mutex> lock(*fileLock);
-    const std::string name = FFolder + spec.FileName;
+    const std::string name = FFolder + recipe.FileName;
     std::error_code ec;
     if (fs::exists(name, ec)) return name;
     // Made under a name of its own, then moved in, so another process
     // sharing the folder never sees half a file.
     const std::string temp = name + ".part" + std::to_string(std::random_device{}());
     const bool ok = kind == MediaKind::Broken ? WriteBrokenFile(temp, error)
-                                              : WriteToneFile(temp, spec.Container, spec.Codec,
-                                                              spec.ToneHz, spec.Seconds, error);
+                                              : WriteToneFile(temp, recipe.Container, recipe.Codec,
+                                                              recipe.ToneHz, recipe.Seconds, error);
     if (!ok) {
         fs::remove(temp, ec);
         return {};

@@ -201,9 +201,9 @@ void SiteServer::Route() {
         html(res, PlainPage("Video site", "A local stand-in of the video site."));
     });
 
-    FServer->Get("/results", [this, html](const Request& req, Response& res) {
-        html(res, ResultPage(req.get_param_value("search_query"), IntParam(req, "page", 1),
-                             GetSwitches().Layout));
+    FServer->Get("/search", [this, html](const Request& req, Response& res) {
+        html(res,
+             ResultPage(req.get_param_value("q"), IntParam(req, "page", 1), GetSwitches().Layout));
     });
 
     FServer->Get("/watch", [this, html, baseOf](const Request& req, Response& res) {
@@ -241,7 +241,7 @@ void SiteServer::Route() {
         const std::size_t size = static_cast<std::size_t>(in->tellg());
         const bool stall = video.Kind == MediaKind::Stall;
         const int stallMs = GetSwitches().StallMs;
-        res.set_content_provider(size, SpecOf(video.Kind).ContentType,
+        res.set_content_provider(size, RecipeOf(video.Kind).ContentType,
                                  [this, in, stall, stallMs](std::size_t offset, std::size_t length,
                                                             httplib::DataSink& sink) {
                                      if (stall && offset >= kStallAfter) {
@@ -260,7 +260,7 @@ void SiteServer::Route() {
     FServer->Get("/get_video", [media](const Request& req, Response& res) {
         media(RawParam(req, "video_id"), RawParam(req, "t"), res);
     });
-    FServer->Get("/videoplayback", [media](const Request& req, Response& res) {
+    FServer->Get("/media", [media](const Request& req, Response& res) {
         media(RawParam(req, "id"), RawParam(req, "sig"), res);
     });
 
