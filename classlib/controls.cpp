@@ -65,6 +65,7 @@ void setMouseControl(TControl* c) {
     if (g_mouseControl == c) return;
     TControl* old = g_mouseControl;
     g_mouseControl = c;
+    if (Application) Application->HintMouseMessage(c);
     if (old) old->Perform(CM_MOUSELEAVE, 0, 0);
     if (c && g_mouseControl == c) c->Perform(CM_MOUSEENTER, 0, 0);
 }
@@ -124,6 +125,7 @@ TControl::TControl(TComponent* AOwner) : TComponent(AOwner) {
 
 TControl::~TControl() {
     if (g_mouseControl == this) g_mouseControl = nullptr;
+    if (Application && Application->HintControl() == this) Application->HintMouseMessage(nullptr);
     DestroyComponents(); // while the control's members still exist
     if (FParent) FParent->RemoveControl(this);
 }
@@ -936,4 +938,61 @@ void TCustomControl::WndProc(TMessage& Message) {
         return;
     }
     TWinControl::WndProc(Message);
+}
+
+// ---------------------------------------------------------------------------
+
+THintWindow::THintWindow(TComponent* AOwner) : TCustomControl(AOwner) {
+    FVisible = false;
+    FColor = clInfoBk;
+    FFont.SetColor(clInfoText);
+}
+
+void THintWindow::CreateParams(TCreateParams& Params) {
+    TCustomControl::CreateParams(Params);
+    Params.Style = WS_POPUP | WS_BORDER;
+    Params.ExStyle = WS_EX_TOOLWINDOW | WS_EX_TOPMOST | WS_EX_NOACTIVATE;
+    Params.WndParent = 0;
+    Params.Background = nullptr;
+}
+
+TRect THintWindow::CalcHintRect(int MaxWidth, const std::string& AHint, void*) {
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, FFont.Handle());
+    RECT r{0, 0, std::max(1, MaxWidth), 0};
+    DrawText(dc, AHint, &r, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_LEFT);
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    // Room for the border and a little space around the text.
+    return TRect(0, 0, r.right + 6, r.bottom + 4);
+}
+
+void THintWindow::ActivateHint(const TRect& Rect, const std::string& AHint) {
+    SetCaption(AHint);
+    FVisible = true;
+    SetWindowPos(Handle(), HWND_TOPMOST, Rect.Left, Rect.Top, Rect.Right - Rect.Left,
+                 Rect.Bottom - Rect.Top, SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    Invalidate();
+}
+
+void THintWindow::ReleaseHandle() {
+    FVisible = false;
+    if (HandleAllocated()) ShowWindow(Handle(), SW_HIDE);
+}
+
+bool THintWindow::IsShowing() const {
+    return HandleAllocated() && IsWindowVisible(const_cast<THintWindow*>(this)->Handle());
+}
+
+void THintWindow::Paint() {
+    TRect r = ClientRect();
+    Canvas()->Brush()->SetColor(FColor);
+    Canvas()->FillRect(r);
+    HDC dc = Canvas()->Handle();
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, ColorToRGB(FFont.Color()));
+    HGDIOBJ old = SelectObject(dc, FFont.Handle());
+    RECT t{r.Left + 2, r.Top + 1, r.Right - 2, r.Bottom - 1};
+    DrawText(dc, Caption(), &t, DT_WORDBREAK | DT_NOPREFIX | DT_LEFT);
+    SelectObject(dc, old);
 }

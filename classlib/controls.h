@@ -142,6 +142,7 @@ public:
     virtual void SetEnabled(bool Value);
 
     std::string Caption() const { return GetText(); }
+    std::string Text() const { return GetText(); }
     void SetCaption(const std::string& Value) { SetText(Value); }
     virtual std::string GetText() const { return FText; }
     virtual void SetText(const std::string& Value);
@@ -357,4 +358,22 @@ protected:
 
 private:
     std::unique_ptr<TCanvas> FCanvas;
+};
+
+// The small window that shows a control's hint; the application makes one of
+// the class its HintWindowClass names.
+class THintWindow : public TCustomControl {
+public:
+    explicit THintWindow(TComponent* AOwner);
+    // Shows AHint in Rect (screen coordinates) without taking the activation.
+    virtual void ActivateHint(const TRect& Rect, const std::string& AHint);
+    // The rectangle (at 0, 0) the hint needs, wrapped at MaxWidth.
+    virtual TRect CalcHintRect(int MaxWidth, const std::string& AHint, void* AData);
+    // Hides the window.
+    virtual void ReleaseHandle();
+    bool IsShowing() const;
+
+protected:
+    void CreateParams(TCreateParams& Params) override;
+    void Paint() override;
 };
