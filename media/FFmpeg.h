@@ -24,6 +24,7 @@ extern "C" {
 #include <libavformat/avformat.h>
 #include <libavutil/audio_fifo.h>
 #include <libavutil/rational.h>
+#include <libavutil/video_enc_params.h>
 #include <libswresample/swresample.h>
 #include <libswscale/swscale.h>
 }
@@ -368,6 +369,7 @@ protected:
                           int& frame_size);
     void EncodeSubtitle(TAVOutputStream* ost, TAVInputStream* ist, AVSubtitle* sub, int64_t pts);
     void ReadQualityStats(TAVOutputStream* e, const uint8_t* stats, size_t size);
+    AVRational CopiedStreamTimeBase(TAVInputStream* ist);
     void ReceivePackets(TAVOutputStream* e, int64_t& ASizeCounter);
     void WritePacket(AVFormatContext* s, AVPacket* pkt, TAVOutputStream* ost);
     void WriteVideoStats(TAVOutputStream* ost, int frame_size);

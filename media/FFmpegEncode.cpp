@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <cmath>
+
 #include <cstring>
 #include <thread>
 
@@ -156,6 +157,15 @@ int TCustomFFmpeg::DecodePacket(TAVInputStream* ist, int ist_index, AVPacket* pk
         }
         ist->pts = ist->next_pts;
         AVFrame* frame = ist->frame;
+        if (Fsame_quality && dec->codec_type == AVMEDIA_TYPE_VIDEO) {
+            ist->quality = float(frame->quality);
+            const AVFrameSideData* side =
+                FF().av_frame_get_side_data(frame, AV_FRAME_DATA_VIDEO_ENC_PARAMS);
+            if (ist->quality <= 0 && side && side->size >= sizeof(AVVideoEncParams)) {
+                const auto* params = reinterpret_cast<const AVVideoEncParams*>(side->data);
+                ist->quality = float(params->qp * FF_QP2LAMBDA);
+            }
+        }
         if (dec->codec_type == AVMEDIA_TYPE_AUDIO) {
             int rate = frame->sample_rate > 0 ? frame->sample_rate : dec->sample_rate;
             if (rate > 0) ist->next_pts += int64_t(1000000) * frame->nb_samples / rate;
@@ -729,14 +739,16 @@ void TCustomFFmpeg::EncodeVideoFrame(TAVOutputStream* ost, TAVInputStream* ist, 
             if (FF().av_frame_ref(f, src) < 0) throw FFmpegException("Video encoding failed");
             f->interlaced_frame = picture->interlaced_frame;
             if (Ftop_field_first != -1) f->top_field_first = Ftop_field_first;
-            f->pict_type = AV_PICTURE_TYPE_NONE;
+            // With a motion threshold the input's picture types are kept (the
+            // threshold itself has no counterpart in these libraries).
+            f->pict_type = Fme_threshold ? picture->pict_type : AV_PICTURE_TYPE_NONE;
             f->pts = e->sync_opts;
             if (e->forced_kf_index < e->forced_kf_count &&
                 f->pts >= e->forced_kf_pts[size_t(e->forced_kf_index)]) {
                 f->pict_type = AV_PICTURE_TYPE_I;
                 e->forced_kf_index++;
             }
-            if (Fsame_quality) f->quality = int(ist->quality);
+            if (Fsame_quality && ist->quality > 0) f->quality = int(ist->quality);
             int64_t hook_time = FF().av_rescale_q(f->pts, enc->time_base, kTimeBaseQ);
             bool converted = false;
             if (OnOutputVideoHook || FPostHooks) {

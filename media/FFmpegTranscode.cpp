@@ -1,6 +1,8 @@
 // Set-up of a run, the packet loop, decoding, join mode and the progress report.
 #include "media/FFmpeg.h"
 
+#include <algorithm>
+
 #include <chrono>
 #include <cmath>
 #include <cstring>
@@ -90,6 +92,23 @@ void TCustomFFmpeg::OpenEncoder(TAVOutputStream* ost) {
         ost->enc_frame = FF().av_frame_alloc();
         if (!ost->fifo || !ost->enc_frame) throw FFmpegException("av_fifo_alloc fail");
     }
+}
+
+AVRational TCustomFFmpeg::CopiedStreamTimeBase(TAVInputStream* ist) {
+    const AVRational in = ist->st->time_base;
+    if (Fcopy_tb || ist->dec->codec_type != AVMEDIA_TYPE_VIDEO) return in;
+    // The time of one frame, from the stream's frame rate: decoders of this
+    // generation keep no time base of their own.
+    const AVRational rate =
+        ist->st->avg_frame_rate.num > 0 ? ist->st->avg_frame_rate : ist->st->r_frame_rate;
+    if (rate.num <= 0 || rate.den <= 0) return in;
+    const AVRational frame{rate.den, rate.num};
+    if (av_q2d(frame) > av_q2d(in) && av_q2d(in) < 1.0 / 1000) {
+        AVRational reduced;
+        FF().av_reduce(&reduced.num, &reduced.den, frame.num, frame.den, 2147483647);
+        return reduced;
+    }
+    return in;
 }
 
 void TCustomFFmpeg::SetupStreams() {
@@ -259,7 +278,7 @@ void TCustomFFmpeg::SetupStreams() {
                 st->codecpar->codec_tag = itag;
             else
                 st->codecpar->codec_tag = 0;
-            st->time_base = ist->st->time_base;
+            st->time_base = CopiedStreamTimeBase(ist);
             if (st->codecpar->codec_type == AVMEDIA_TYPE_AUDIO &&
                 ((st->codecpar->block_align == 1 && st->codecpar->codec_id == AV_CODEC_ID_MP3) ||
                  st->codecpar->codec_id == AV_CODEC_ID_AC3))
@@ -365,6 +384,9 @@ void TCustomFFmpeg::SetupStreams() {
             LogMsg(llError, msg);
             throw FFmpegException(msg);
         }
+        // "sameq" encodes each picture at the quantiser it was decoded with.
+        if (Fsame_quality && ist->dec->codec_type == AVMEDIA_TYPE_VIDEO)
+            ist->dec->export_side_data |= AV_CODEC_EXPORT_DATA_VIDEO_ENC_PARAMS;
         int err;
         {
             TCodecLock lock;
@@ -508,7 +530,16 @@ void TCustomFFmpeg::SetupStreams() {
     for (int i = 0; i < Fnb_output_files; ++i) {
         if (FJoinMode && i > 0) break;
         AVFormatContext* os = Foutput_files[size_t(i)];
-        if (FF().avformat_write_header(os, nullptr) < 0) {
+        // The muxer's own options exist only once the header is written:
+        // the preload of the muxers that have one goes in with it.
+        AVDictionary* muxerOptions = nullptr;
+        if (os->oformat->priv_class &&
+            FF().av_opt_find(const_cast<AVClass**>(&os->oformat->priv_class), "preload", nullptr, 0,
+                             AV_OPT_SEARCH_FAKE_OBJ))
+            FF().av_dict_set_int(&muxerOptions, "preload", llround(Fmux_preload * 1000000.0), 0);
+        const int headerResult = FF().avformat_write_header(os, &muxerOptions);
+        FF().av_dict_free(&muxerOptions);
+        if (headerResult < 0) {
             LogStreamMapping();
             std::string msg = FmtStr(
                 "Could not write header for output file #%d (incorrect codec parameters ?)", i);
