@@ -19,7 +19,6 @@
 class TStream;
 class TControl;
 
-
 // ---- Skin value codecs --------------------------------------------------------
 
 // Numeric parts split by ","; digits kept, a "-" before a part's first digit
