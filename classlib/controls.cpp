@@ -284,3 +284,22 @@ void TWinControl::DefaultHandler(TMessage& Message) {
     else
         Message.Result = 0;
 }
+
+TShiftState KeyDataToShiftState(LPARAM KeyData) {
+    TShiftState s = 0;
+    if (GetKeyState(VK_SHIFT) < 0) s |= ssShift;
+    if (GetKeyState(VK_CONTROL) < 0) s |= ssCtrl;
+    if (GetKeyState(VK_MENU) < 0 || (KeyData & (LPARAM(1) << 29))) s |= ssAlt;
+    return s;
+}
+
+TShiftState KeysToShiftState(WPARAM Keys) {
+    TShiftState s = 0;
+    if (Keys & 0x0004) s |= ssShift;
+    if (Keys & 0x0008) s |= ssCtrl;
+    if (Keys & 0x0001) s |= ssLeft;
+    if (Keys & 0x0002) s |= ssRight;
+    if (Keys & 0x0010) s |= ssMiddle;
+    if (GetKeyState(VK_MENU) < 0) s |= ssAlt;
+    return s;
+}

@@ -23,6 +23,26 @@ struct TMessage {
 
 using TWndMethod = std::function<void(TMessage&)>;
 
+// Keys and mouse buttons held during input.
+enum TShiftStateFlag : uint16_t {
+    ssShift = 0x01,
+    ssAlt = 0x02,
+    ssCtrl = 0x04,
+    ssLeft = 0x08,
+    ssRight = 0x10,
+    ssMiddle = 0x20,
+    ssDouble = 0x40
+};
+using TShiftState = uint16_t;
+enum TMouseButton { mbLeft, mbRight, mbMiddle };
+using TMouseEvent =
+    std::function<void(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y)>;
+// The shift state of a key message: the modifier keys as they are now (Alt
+// also from the message's context bit 29).
+TShiftState KeyDataToShiftState(LPARAM KeyData);
+// The shift state of a mouse message's key bits (MK_*).
+TShiftState KeysToShiftState(WPARAM Keys);
+
 // A hidden window whose messages go to Method. Free it with DeallocateHWnd.
 HWND AllocateHWnd(TWndMethod Method);
 void DeallocateHWnd(HWND Wnd);

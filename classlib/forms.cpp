@@ -184,9 +184,24 @@ void TApplication::Initialize() {
 
 HWND TApplication::Handle() {
     if (!FHandle)
-        FHandle = AllocateHWnd(
-            [](TMessage& m) { m.Result = DefWindowProc(0, m.Msg, m.WParam, m.LParam); });
+        FHandle = AllocateHWnd([this](TMessage& m) {
+            // A copy: a hook may unhook itself (or others) while it runs.
+            auto hooks = FWindowHooks;
+            for (auto it = hooks.rbegin(); it != hooks.rend(); ++it)
+                if (it->second(m)) return;
+            m.Result = DefWindowProc(0, m.Msg, m.WParam, m.LParam);
+        });
     return FHandle;
+}
+
+int TApplication::HookMainWindow(TWindowHook Hook) {
+    int id = FNextHookId++;
+    FWindowHooks.emplace_back(id, std::move(Hook));
+    return id;
+}
+
+void TApplication::UnhookMainWindow(int Id) {
+    std::erase_if(FWindowHooks, [&](const auto& h) { return h.first == Id; });
 }
 
 void TApplication::CreateForm(const TFormClass& FormClass, TForm** Reference) {

@@ -130,6 +130,11 @@ public:
     void HandleMessage();
 
     HWND Handle();
+    // Procedures that see the application window's messages first; one that
+    // answers true has handled the message. Hooks run newest first.
+    using TWindowHook = std::function<bool(TMessage& Message)>;
+    int HookMainWindow(TWindowHook Hook); // returns an id for UnhookMainWindow
+    void UnhookMainWindow(int Id);
     TForm* MainForm() const { return FMainForm; }
     void SetMainForm(TForm* Form) { FMainForm = Form; }
     bool ShowMainForm = true;
@@ -149,6 +154,8 @@ private:
     TForm* FMainForm = nullptr;
     bool FTerminated = false;
     HWND FHandle = 0;
+    std::vector<std::pair<int, TWindowHook>> FWindowHooks;
+    int FNextHookId = 1;
 };
 
 class TScreen : public TComponent {
