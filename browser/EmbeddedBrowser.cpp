@@ -440,6 +440,13 @@ void TEmbeddedBrowser::removeDialogHook() {
     g_hookingBrowser = nullptr;
 }
 
+HRESULT TEmbeddedBrowser::GetHostInfo(TDOCHOSTUIINFO& pInfo) {
+    HRESULT r = TCustomEmbeddedBrowser::GetHostInfo(pInfo);
+    if (!pInfo.pchHostCss && !HostCSS.empty()) pInfo.pchHostCss = HostCSS;
+    if (!pInfo.pchHostNS && !HostNS.empty()) pInfo.pchHostNS = HostNS;
+    return r;
+}
+
 bool TEmbeddedBrowser::HooksOwner() const {
     for (auto& [h, hook] : dialogHooks())
         if (hook.browser == this) return true;

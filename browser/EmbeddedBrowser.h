@@ -220,6 +220,9 @@ public:
     // Proxy.
     bool RefreshProxy();
 
+    // The base answer plus the host's style sheet and namespaces.
+    HRESULT GetHostInfo(TDOCHOSTUIINFO& pInfo) override;
+
     // The dialog handler of the owner-form hook (run on WM_ACTIVATE).
     void HandleDialog(HWND Dialog);
     // Whether this browser's hook sits on its owner form now.

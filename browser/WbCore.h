@@ -421,7 +421,7 @@ public:
     // called directly as well.
     HRESULT ShowContextMenu(uint32_t dwID, const POINT* ppt, void* CommandTarget,
                             TWebDocument* Context);
-    HRESULT GetHostInfo(TDOCHOSTUIINFO& pInfo);
+    virtual HRESULT GetHostInfo(TDOCHOSTUIINFO& pInfo);
     HRESULT ShowUI(uint32_t dwID);
     HRESULT HideUI();
     HRESULT UpdateUI();

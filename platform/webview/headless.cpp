@@ -116,11 +116,12 @@ void HeadlessView::setState(ReadyState s) {
 
 bool HeadlessView::Navigate(const Navigation& nav) {
     if (trim(nav.url).empty() || schemeOf(nav.url).empty()) return false;
-    post([this, nav] {
+    uint64_t serial = ++serial_;
+    post([this, nav, serial] {
         Navigation n = nav;
         bool cancel = false;
         if (OnBeforeNavigate) OnBeforeNavigate(n, cancel);
-        if (!cancel) begin(n, true);
+        if (!cancel) begin(n, true, serial);
     });
     return true;
 }
@@ -172,9 +173,10 @@ bool HeadlessView::resolve(const std::string& url, std::string& html, std::strin
     return false;
 }
 
-void HeadlessView::begin(const Navigation& nav, bool pushHistory) {
+void HeadlessView::begin(const Navigation& nav, bool pushHistory, uint64_t serial) {
     navigations_.push_back(nav);
-    uint64_t serial = ++serial_;
+    // A load asked for after this one has replaced it.
+    if (serial != serial_) return;
     std::string html, error;
     if (!resolve(nav.url, html, error)) {
         if (OnNavigateError) OnNavigateError(nav.url, error);
@@ -230,7 +232,8 @@ bool HeadlessView::GoBack() {
     --historyPos_;
     Navigation nav;
     nav.url = history_[historyPos_];
-    post([this, nav] { begin(nav, false); });
+    uint64_t serial = ++serial_;
+    post([this, nav, serial] { begin(nav, false, serial); });
     return true;
 }
 
@@ -239,7 +242,8 @@ bool HeadlessView::GoForward() {
     ++historyPos_;
     Navigation nav;
     nav.url = history_[historyPos_];
-    post([this, nav] { begin(nav, false); });
+    uint64_t serial = ++serial_;
+    post([this, nav, serial] { begin(nav, false, serial); });
     return true;
 }
 
@@ -253,7 +257,8 @@ void HeadlessView::Reload(bool) {
     if (url_.empty()) return;
     Navigation nav;
     nav.url = url_;
-    post([this, nav] { begin(nav, false); });
+    uint64_t serial = ++serial_;
+    post([this, nav, serial] { begin(nav, false, serial); });
 }
 
 ScriptResult HeadlessView::Evaluate(const std::string& script, unsigned) {
@@ -293,7 +298,8 @@ ScriptResult HeadlessView::Evaluate(const std::string& script, unsigned) {
         HtmlNode* e = doc_.ById(m[2].str());
         if (!e) return fail("TypeError: null is not an object");
         std::string prop = m[3].str();
-        if (prop == "innerText" || prop == "textContent") return okValue(HtmlDocument::TextOf(*e));
+        if (prop == "innerText") return okValue(HtmlDocument::FoldedText(*e));
+        if (prop == "textContent") return okValue(HtmlDocument::TextOf(*e));
         if (prop == "innerHTML") {
             std::string out;
             for (auto& c : e->children)
@@ -483,7 +489,8 @@ bool HeadlessView::ClickLink(size_t index, int x, int y, WPARAM keys) {
     nav.url = resolveHref(url_, anchors[index]->Attr("href"));
     nav.target = anchors[index]->Attr("target");
     nav.userInitiated = true;
-    post([this, nav]() mutable {
+    uint64_t serial = ++serial_;
+    post([this, nav, serial]() mutable {
         if (lowerOf(nav.target) == "_blank") {
             bool cancel = false;
             if (OnNewWindow) OnNewWindow(nav, cancel);
@@ -492,7 +499,7 @@ bool HeadlessView::ClickLink(size_t index, int x, int y, WPARAM keys) {
         }
         bool cancel = false;
         if (OnBeforeNavigate) OnBeforeNavigate(nav, cancel);
-        if (!cancel) begin(nav, true);
+        if (!cancel) begin(nav, true, serial);
     });
     return true;
 }

@@ -95,7 +95,7 @@ public:
 
 private:
     void post(std::function<void()> call);
-    void begin(const Navigation& nav, bool pushHistory);
+    void begin(const Navigation& nav, bool pushHistory, uint64_t serial);
     void finish(const std::string& url, std::string html, const std::string& charset,
                 uint64_t serial);
     void setState(ReadyState s);

@@ -11,6 +11,10 @@ namespace {
 
 const std::set<std::string> kVoid = {"AREA",  "BASE", "BR",   "COL",   "EMBED",  "HR",    "IMG",
                                      "INPUT", "LINK", "META", "PARAM", "SOURCE", "TRACK", "WBR"};
+// Elements whose text stands apart from what comes before and after it.
+const std::set<std::string> kBlock = {"P",  "DIV", "LI",         "TR",   "TD",   "TH",    "H1",
+                                      "H2", "H3",  "H4",         "H5",   "H6",   "TABLE", "UL",
+                                      "OL", "PRE", "BLOCKQUOTE", "FORM", "BODY", "TITLE"};
 const std::set<std::string> kRaw = {"SCRIPT", "STYLE", "TEXTAREA", "TITLE"};
 // Deep trees from hostile markup must not exhaust the stack of the walkers.
 constexpr size_t kMaxDepth = 512;
@@ -89,7 +93,7 @@ std::string DecodeEntities(const std::string& s) {
             continue;
         }
         size_t semi = s.find(';', i);
-        if (semi == std::string::npos || semi - i > 10) {
+        if (semi == std::string::npos || semi - i > 32) {
             out += '&';
             continue;
         }
@@ -306,7 +310,7 @@ std::string HtmlDocument::TextOf(const HtmlNode& node) {
         stack.pop_back();
         if (cur->tag.empty()) out += cur->text;
         if (cur->tag == "SCRIPT" || cur->tag == "STYLE") continue;
-        if (cur->tag == "BR") out += '\n';
+        if (cur->tag == "BR" || kBlock.count(cur->tag)) out += '\n';
         for (auto it = cur->children.rbegin(); it != cur->children.rend(); ++it)
             stack.push_back(it->get());
     }
@@ -318,7 +322,11 @@ std::string HtmlDocument::Text() const {
     walk(const_cast<HtmlNode&>(root_), [&](HtmlNode& n) {
         if (!body && n.tag == "BODY") body = &n;
     });
-    std::string raw = TextOf(body ? *body : root_);
+    return FoldedText(body ? *body : root_);
+}
+
+std::string HtmlDocument::FoldedText(const HtmlNode& node) {
+    std::string raw = TextOf(node);
     std::string out;
     bool space = false;
     for (char c : raw) {

@@ -42,6 +42,8 @@ public:
     std::string MetaCharset();
 
     static std::string TextOf(const HtmlNode& node);
+    // TextOf with white space folded as a browser shows it.
+    static std::string FoldedText(const HtmlNode& node);
     static std::string Serialize(const HtmlNode& node);
 
 private:
