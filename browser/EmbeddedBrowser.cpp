@@ -19,13 +19,10 @@
 
 namespace {
 
-constexpr UINT CN_BASE = 0xBC00;
 constexpr UINT CN_KEYDOWN = CN_BASE + WM_KEYDOWN;
 constexpr UINT CN_KEYUP = CN_BASE + WM_KEYUP;
 constexpr UINT CN_SYSKEYDOWN = CN_BASE + WM_SYSKEYDOWN;
 constexpr UINT CN_SYSKEYUP = CN_BASE + WM_SYSKEYUP;
-// The class library's dialog-character notice, dropped while the hook is on.
-constexpr UINT CM_DIALOGCHAR = CM_BASE + 6;
 
 const char* const kAbout = "Embedded browser component of Lantrove";
 const char* const kUAKey =
@@ -229,6 +226,9 @@ TEmbeddedBrowser::~TEmbeddedBrowser() {
     // bases' teardown do not reach this class's procedure.
     if (HandleAllocated()) DestroyHandle();
     WindowProc = [this](TMessage& m) { TWinControl::WndProc(m); };
+    // Leaves the parent while still a windowed control, so the parent's tab
+    // order forgets it too.
+    SetParent(nullptr);
 }
 
 HWND TEmbeddedBrowser::HWND_() {
@@ -328,7 +328,7 @@ void TEmbeddedBrowser::browserWndProc(TMessage& M) {
         if (handler) {
             uint16_t key = uint16_t(M.WParam);
             handler(this, key, uint16_t((uintptr_t(M.LParam) >> 16) & 0xFF),
-                    KeyDataToShiftState(M.LParam));
+                    KeyShiftState(M.LParam));
             if (key == 0) {
                 passOn = false;
                 M.Result = 1;
@@ -346,27 +346,23 @@ void TEmbeddedBrowser::browserWndProc(TMessage& M) {
     if ((M.WParam == WM_LBUTTONDOWN || M.WParam == WM_RBUTTONDOWN) && OnClick &&
         M.Msg == WM_PARENTNOTIFY) {
         // The shift state is the one of the click itself.
-        OnClick(this, M.WParam == WM_LBUTTONDOWN ? mbLeft : mbRight, KeysToShiftState(FClickKeys),
+        OnClick(this, M.WParam == WM_LBUTTONDOWN ? mbLeft : mbRight, MouseShiftState(FClickKeys),
                 int16_t(LOWORD(uintptr_t(M.LParam))), int16_t(HIWORD(uintptr_t(M.LParam))));
     }
     if (M.Msg == WM_SIZE) FResizing = !FWinXPSP2orLater;
     if (M.Msg == WM_GETDLGCODE) M.Result = 0x80;
 }
 
-bool TEmbeddedBrowser::CanFocus() {
-    if (!HandleAllocated()) return false;
-    for (TControl* c = this; c; c = c->Parent())
-        if (!c->Visible() || !c->Enabled()) return false;
-    return IsWindowVisible(Handle()) != 0;
-}
-
 void TEmbeddedBrowser::SetFocus() {
-    if (CanFocus()) ::SetFocus(Handle());
+    if (CanFocus()) TCustomEmbeddedBrowser::SetFocus();
 }
 
 void TEmbeddedBrowser::focusStep() {
     TForm* f = topFormOf(this);
-    if (f && CanFocus()) SetFocusToDoc();
+    if (f && CanFocus()) {
+        f->ActiveControl = this;
+        SetFocusToDoc();
+    }
 }
 
 HWND TEmbeddedBrowser::GetIEHandle(TEmbeddedBrowser* WebBrowser, const std::string& ClassName) {

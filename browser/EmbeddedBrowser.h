@@ -182,8 +182,7 @@ public:
     static uint32_t& UnboundedWaitLimitMs();
 
     // Focus.
-    void SetFocus();
-    bool CanFocus();
+    void SetFocus() override;
     static HWND GetIEHandle(TEmbeddedBrowser* WebBrowser, const std::string& ClassName);
 
     // Editing commands and document state.

@@ -49,7 +49,7 @@ public:
     void SetActive(bool Value);
     bool ActiveFormOnly() const { return FActiveFormOnly; }
     void SetActiveFormOnly(bool Value);
-    TMouseWheelEvent OnMouseWheel;
+    WbMouseHook::TMouseWheelEvent OnMouseWheel;
     TWBMouseHook* Hook() const { return FHook; }
 
 private:
@@ -77,7 +77,7 @@ public:
     void Loaded() override;
     TMouseWheelFix* MouseWheelFix() const { return FMouseWheelFix.get(); }
     TFocusControl* FocusControl() const { return FFocusControl.get(); }
-    TMouseWheelEvent OnMouseWheel;
+    WbMouseHook::TMouseWheelEvent OnMouseWheel;
     const TInternetFeatures& InternetFeatures() const { return FInternetFeatures; }
     void SetInternetFeatures(const TInternetFeatures& Value);
 

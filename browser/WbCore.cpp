@@ -10,7 +10,6 @@
 namespace {
 
 // Key notifications the class library reflects to a control.
-constexpr UINT CN_BASE = 0xBC00;
 constexpr UINT CN_KEYDOWN = CN_BASE + WM_KEYDOWN;
 constexpr UINT CN_KEYUP = CN_BASE + WM_KEYUP;
 constexpr UINT CN_SYSKEYDOWN = CN_BASE + WM_SYSKEYDOWN;
@@ -57,6 +56,12 @@ bool anyOf(const OleVariant& v, int& out) {
 } // namespace
 
 // ---------------------------------------------------------------------------
+
+TShiftState KeyShiftState(LPARAM KeyData) {
+    TShiftState s = KeyboardShiftState() & (ssShift | ssAlt | ssCtrl);
+    if (KeyData & (LPARAM(1) << 29)) s |= ssAlt;
+    return s;
+}
 
 uint32_t UserInterfaceFlag(TUserInterfaceOption Option) {
     int n = int(Option);
@@ -429,7 +434,7 @@ void TCustomEmbeddedBrowser::BindView(webview::View& View) {
     };
     View.OnContextMenu = [this](int kind, int x, int y) {
         POINT pt{x, y};
-        ClientToScreen(ServerWindow(), &pt);
+        ::ClientToScreen(ServerWindow(), &pt);
         return ShowContextMenu(uint32_t(kind), &pt, nullptr, Document()) == S_OK;
     };
     View.OnKey = [this](const webview::KeyInput& k) {
@@ -563,7 +568,7 @@ HRESULT TCustomEmbeddedBrowser::ResizeBorder(const RECT* prcBorder, bool fRameWi
 
 bool TCustomEmbeddedBrowser::IsMaskedCtrlShortcut(const TMsg& Msg) {
     if (DisableCtrlShortcuts.empty() || Msg.message != WM_KEYDOWN) return false;
-    TShiftState s = KeyDataToShiftState(Msg.lParam);
+    TShiftState s = KeyShiftState(Msg.lParam);
     if ((s & (ssShift | ssAlt | ssCtrl)) != ssCtrl) return false;
     return Msg.wParam < 256 && DisableCtrlShortcuts.find(char(Msg.wParam)) != std::string::npos;
 }
@@ -1107,6 +1112,10 @@ void TCustomEmbeddedBrowser::SetFocusToDoc() {
     CanGrabFocus = true;
     if (ServerWindow()) ::SetFocus(ServerWindow());
     FView->Focus();
+    TForm* f = nullptr;
+    for (TControl* p = this; p; p = p->Parent())
+        if (auto* form = dynamic_cast<TForm*>(p)) f = form;
+    if (f && CanFocus()) f->ActiveControl = this;
     CanGrabFocus = saved;
 }
 

@@ -152,6 +152,10 @@ struct TDOCHOSTUIINFO {
 // A key message as the accelerator test sees it.
 using TMsg = MSG;
 
+// The shift state of a key message: the modifier keys held now, Alt also
+// from the message's context bit (29).
+TShiftState KeyShiftState(LPARAM KeyData);
+
 class TCustomEmbeddedBrowser;
 
 // The page's document as the host reaches it. It exists while the view has

@@ -4,43 +4,14 @@
 #include "platform/win/queue.h"
 #include "platform/win/window.h"
 
-#include <map>
-
 namespace {
 TWBFocusControl* g_focus = nullptr;
 TAppHookWindow* g_hookWindow = nullptr;
-constexpr UINT CM_ACTIVATE = CM_BASE + 0;
 constexpr UINT WM_WB_FOCUSDOC = 0x444;
 } // namespace
 
-namespace {
-std::map<TForm*, TWinControl*>& remembered() {
-    static std::map<TForm*, TWinControl*> m;
-    return m;
-}
-} // namespace
-
-void RememberActiveControl(TForm* Form, TWinControl* Control) {
-    if (!Form) return;
-    if (Control)
-        remembered()[Form] = Control;
-    else
-        remembered().erase(Form);
-}
-
 TWinControl* ActiveControlOf(TForm* Form) {
-    if (!Form) return nullptr;
-    for (HWND h = GetFocus(); h; h = GetParent(h)) {
-        TWinControl* c = TWinControl::FindControl(h);
-        if (c && c != Form && c->Parent()) {
-            // The outermost control below the form that holds the focus window
-            // is not wanted: the nearest object of ours is.
-            return c;
-        }
-        if (!(DWORD(GetWindowLongPtr(h, GWL_STYLE)) & WS_CHILD)) break;
-    }
-    auto it = remembered().find(Form);
-    return it == remembered().end() ? nullptr : it->second;
+    return Form ? Form->ActiveControl : nullptr;
 }
 
 TAppHookWindow::TAppHookWindow(TComponent* AOwner) : TWinControl(AOwner) {}

@@ -6,11 +6,8 @@
 
 class TForm;
 
-// The control a form has active: the one holding the keyboard focus, else
-// the last browser that held it on that form (forms keep no active control
-// of their own here).
+// The control a form has active.
 TWinControl* ActiveControlOf(TForm* Form);
-void RememberActiveControl(TForm* Form, TWinControl* Control);
 
 class TAppHookWindow : public TWinControl {
 public:

@@ -8,8 +8,11 @@
 
 #include <functional>
 
+// The wheel event of this unit (another than the class library's).
+namespace WbMouseHook {
 using TMouseWheelEvent =
     std::function<void(const POINT& Point, HWND hwndFromPoint, LPARAM lp, bool& Handled)>;
+}
 
 class TWBMouseHook {
 public:
@@ -23,7 +26,7 @@ public:
     void Deactivate();
     bool Active() const { return FHook != nullptr; }
 
-    TMouseWheelEvent OnMouseWheel;
+    WbMouseHook::TMouseWheelEvent OnMouseWheel;
     bool ActiveFormOnly = false;
 
     // The hook procedure (public so tests can feed it).

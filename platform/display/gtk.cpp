@@ -2,8 +2,10 @@
 
 #include <gtk/gtk.h>
 
+#include <algorithm>
 #include <chrono>
 #include <map>
+#include <vector>
 
 #include "platform/os/clock.h"
 #include "platform/win/input.h"
@@ -83,7 +85,9 @@ WPARAM keysOf(guint state) {
 class GtkBackend : public Backend {
 public:
     GtkBackend() {
+        self_ = this;
         GdkDisplay* d = gdk_display_get_default();
+        composited_ = gdk_screen_is_composited(gdk_display_get_default_screen(d));
         std::vector<MonitorDesc> mons;
         int n = gdk_display_get_n_monitors(d);
         for (int i = 0; i < n; ++i) {
@@ -113,8 +117,11 @@ public:
             unplace(widget, v);
             g_object_unref(widget);
         }
-        for (auto& [h, w] : windows_)
+        for (auto& [h, w] : windows_) {
+            dropUnder(w);
             gtk_widget_destroy(w.window);
+        }
+        self_ = nullptr;
     }
 
     const char* Name() const override { return "gtk"; }
@@ -152,8 +159,7 @@ public:
         gtk_window_set_decorated(GTK_WINDOW(w.window), FALSE);
         gtk_widget_set_app_paintable(w.window, TRUE);
         GdkScreen* screen = gtk_widget_get_screen(w.window);
-        if (GdkVisual* rgba = gdk_screen_get_rgba_visual(screen);
-            rgba && gdk_screen_is_composited(screen))
+        if (GdkVisual* rgba = gdk_screen_get_rgba_visual(screen); rgba && composited_)
             gtk_widget_set_visual(w.window, rgba);
         w.area = gtk_drawing_area_new();
         gtk_widget_set_can_focus(w.area, TRUE);
@@ -184,25 +190,12 @@ public:
             if (v.top == hwnd) unplace(widget, v);
         auto it = windows_.find(hwnd);
         if (it == windows_.end()) return;
+        dropUnder(it->second);
         gtk_widget_destroy(it->second.window);
         windows_.erase(it);
     }
 
-    void WindowShown(HWND hwnd, bool visible) override {
-        auto it = windows_.find(hwnd);
-        if (it == windows_.end()) return;
-        if (visible) {
-            place(hwnd);
-            gtk_window_set_keep_above(
-                GTK_WINDOW(it->second.window),
-                (DWORD(GetWindowLongPtr(hwnd, GWL_EXSTYLE)) & WS_EX_TOPMOST) != 0);
-            gtk_widget_show_all(it->second.window);
-            applyShape(hwnd);
-            applyLayered(hwnd);
-        } else {
-            gtk_widget_hide(it->second.window);
-        }
-    }
+    void WindowShown(HWND hwnd, bool) override { syncMapped(hwnd); }
 
     void WindowMoved(HWND hwnd, const RECT&) override { place(hwnd); }
 
@@ -240,11 +233,100 @@ public:
 
     void SyncNativeViews() override { syncViews(); }
 
+    void SetClipboardText(const std::string& text) override {
+        GtkClipboard* c = gtk_clipboard_get(GDK_SELECTION_CLIPBOARD);
+        gtk_clipboard_set_text(c, text.data(), gint(text.size()));
+        gtk_clipboard_store(c);
+    }
+
+    std::optional<std::string> GetClipboardText() override {
+        GtkClipboard* c = gtk_clipboard_get(GDK_SELECTION_CLIPBOARD);
+        gchar* t = gtk_clipboard_wait_for_text(c);
+        if (!t) return std::nullopt;
+        std::string out(t);
+        g_free(t);
+        return out;
+    }
+
+    std::optional<std::string> RunFileDialog(const FileDialogRequest& r) override {
+        GtkFileChooserAction action =
+            r.kind == FileDialogRequest::ChooseFolder ? GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER
+            : r.kind == FileDialogRequest::SaveFile   ? GTK_FILE_CHOOSER_ACTION_SAVE
+                                                      : GTK_FILE_CHOOSER_ACTION_OPEN;
+        const char* accept = r.kind == FileDialogRequest::ChooseFolder ? "_Select"
+                             : r.kind == FileDialogRequest::SaveFile   ? "_Save"
+                                                                       : "_Open";
+        GtkWindow* parent = nullptr;
+        HWND top = r.owner;
+        while (top && (DWORD(GetWindowLongPtr(top, GWL_STYLE)) & WS_CHILD))
+            top = GetParent(top);
+        if (auto it = windows_.find(top); it != windows_.end())
+            parent = GTK_WINDOW(it->second.window);
+        GtkWidget* dlg =
+            gtk_file_chooser_dialog_new(r.title.c_str(), parent, action, "_Cancel",
+                                        GTK_RESPONSE_CANCEL, accept, GTK_RESPONSE_ACCEPT, nullptr);
+        GtkFileChooser* fc = GTK_FILE_CHOOSER(dlg);
+        gtk_dialog_set_default_response(GTK_DIALOG(dlg), GTK_RESPONSE_ACCEPT);
+        gtk_file_chooser_set_local_only(fc, TRUE);
+        for (const auto& [name, patterns] : r.filters) {
+            GtkFileFilter* f = gtk_file_filter_new();
+            gtk_file_filter_set_name(f, name.c_str());
+            size_t start = 0;
+            while (start <= patterns.size()) {
+                size_t end = patterns.find(';', start);
+                if (end == std::string::npos) end = patterns.size();
+                std::string p = patterns.substr(start, end - start);
+                p.erase(0, p.find_first_not_of(' '));
+                p.erase(p.find_last_not_of(' ') + 1);
+                if (!p.empty()) gtk_file_filter_add_pattern(f, p.c_str());
+                start = end + 1;
+            }
+            gtk_file_chooser_add_filter(fc, f);
+        }
+        if (r.filterIndex > 0) {
+            GSList* list = gtk_file_chooser_list_filters(fc);
+            if (auto* f = g_slist_nth_data(list, guint(r.filterIndex)))
+                gtk_file_chooser_set_filter(fc, GTK_FILE_FILTER(f));
+            g_slist_free(list);
+        }
+        if (!r.initial.empty()) {
+            if (r.kind == FileDialogRequest::SaveFile) {
+                std::string folder = r.initial, name = r.initial;
+                size_t slash = r.initial.rfind('/');
+                if (slash != std::string::npos) {
+                    folder = r.initial.substr(0, slash ? slash : 1);
+                    name = r.initial.substr(slash + 1);
+                    gtk_file_chooser_set_current_folder(fc, folder.c_str());
+                }
+                gtk_file_chooser_set_current_name(fc, name.c_str());
+            } else if (g_file_test(r.initial.c_str(), G_FILE_TEST_EXISTS)) {
+                // Shows the item selected inside its folder.
+                gtk_file_chooser_set_filename(fc, r.initial.c_str());
+            }
+        }
+        gtk_file_chooser_set_do_overwrite_confirmation(fc, r.confirmOverwrite);
+        gint response = gtk_dialog_run(GTK_DIALOG(dlg));
+        std::optional<std::string> chosen;
+        if (response == GTK_RESPONSE_ACCEPT) {
+            if (gchar* name = gtk_file_chooser_get_filename(fc)) {
+                chosen = std::string(name);
+                g_free(name);
+            }
+        }
+        gtk_widget_destroy(dlg);
+        pump();
+        return chosen;
+    }
+
 private:
     struct Win {
         GtkWidget* window = nullptr;
         GtkWidget* overlay = nullptr;
         GtkWidget* area = nullptr;
+        bool mapped = false;
+        // Without a compositor: the screen under a layered window, taken
+        // before it shows, that its pixels are blended over.
+        cairo_surface_t* under = nullptr;
     };
     struct NativeView {
         HWND host = 0;
@@ -254,10 +336,52 @@ private:
         bool visible = false;
     };
 
-    void pump() {
+    static void dropUnder(Win& w) {
+        if (w.under) cairo_surface_destroy(w.under);
+        w.under = nullptr;
+    }
+
+    static bool isLayered(HWND hwnd) {
+        return (DWORD(GetWindowLongPtr(hwnd, GWL_EXSTYLE)) & WS_EX_LAYERED) != 0;
+    }
+
+    // A window shows while visible; a layered one only once it was given
+    // attributes or a picture.
+    void syncMapped(HWND hwnd) {
+        auto it = windows_.find(hwnd);
+        if (it == windows_.end()) return;
+        Win& w = it->second;
+        bool want = IsWindowVisible(hwnd) && (!isLayered(hwnd) || GetLayeredState(hwnd).layered);
+        if (want && !w.mapped) {
+            place(hwnd);
+            dropUnder(w);
+            if (!composited_ && isLayered(hwnd)) {
+                RECT r{};
+                GetWindowRect(hwnd, &r);
+                if (GdkPixbuf* pb = gdk_pixbuf_get_from_window(
+                        gdk_get_default_root_window(), r.left, r.top,
+                        std::max(1, int(r.right - r.left)), std::max(1, int(r.bottom - r.top)))) {
+                    w.under = gdk_cairo_surface_create_from_pixbuf(pb, 1, nullptr);
+                    g_object_unref(pb);
+                }
+            }
+            gtk_window_set_keep_above(
+                GTK_WINDOW(w.window),
+                (DWORD(GetWindowLongPtr(hwnd, GWL_EXSTYLE)) & WS_EX_TOPMOST) != 0);
+            gtk_widget_show_all(w.window);
+            w.mapped = true;
+            applyShape(hwnd);
+        } else if (!want && w.mapped) {
+            gtk_widget_hide(w.window);
+            w.mapped = false;
+            dropUnder(w);
+        }
+    }
+
+    static void pump() {
         for (int i = 0; i < 100 && g_main_context_iteration(nullptr, FALSE); ++i) {
         }
-        syncViews();
+        if (self_) self_->syncViews();
     }
 
     static HWND topOf(HWND hwnd) {
@@ -374,7 +498,10 @@ private:
         auto it = windows_.find(hwnd);
         if (it == windows_.end()) return;
         LayeredState s = GetLayeredState(hwnd);
-        gtk_widget_set_opacity(it->second.window, s.layered ? s.alpha / 255.0 : 1.0);
+        // Without a compositor the window blends itself over what was under it.
+        if (composited_)
+            gtk_widget_set_opacity(it->second.window, s.layered ? s.alpha / 255.0 : 1.0);
+        syncMapped(hwnd);
         gtk_widget_queue_draw(it->second.area);
     }
 
@@ -382,13 +509,46 @@ private:
         auto hwnd = reinterpret_cast<HWND>(data);
         HBITMAP surface = GetWindowSurface(hwnd);
         if (!surface) return FALSE;
-        bool perPixel = GetLayeredState(hwnd).perPixel;
-        cairo_surface_t* s = cairo_image_surface_create_for_data(
-            surface->data.get(), perPixel ? CAIRO_FORMAT_ARGB32 : CAIRO_FORMAT_RGB24,
-            surface->width, surface->height, surface->stride);
-        cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-        cairo_set_source_surface(cr, s, 0, 0);
-        cairo_paint(cr);
+        LayeredState ls = GetLayeredState(hwnd);
+        cairo_surface_t* s = nullptr;
+        std::vector<uint32_t> premultiplied;
+        if (ls.perPixel) {
+            // Our pictures carry straight alpha; cairo wants it premultiplied.
+            premultiplied.resize(size_t(surface->width) * size_t(surface->height));
+            for (int y = 0; y < surface->height; ++y) {
+                const auto* row = reinterpret_cast<const uint32_t*>(surface->row(y));
+                for (int x = 0; x < surface->width; ++x) {
+                    uint32_t p = row[x], a = p >> 24, out = a << 24;
+                    for (int sh = 0; sh < 24; sh += 8)
+                        out |= ((((p >> sh) & 0xFF) * a + 127) / 255) << sh;
+                    premultiplied[size_t(y) * size_t(surface->width) + size_t(x)] = out;
+                }
+            }
+            s = cairo_image_surface_create_for_data(
+                reinterpret_cast<unsigned char*>(premultiplied.data()), CAIRO_FORMAT_ARGB32,
+                surface->width, surface->height, surface->width * 4);
+        } else {
+            s = cairo_image_surface_create_for_data(surface->data.get(), CAIRO_FORMAT_RGB24,
+                                                    surface->width, surface->height,
+                                                    surface->stride);
+        }
+        cairo_surface_t* under = nullptr;
+        if (self_) {
+            auto it = self_->windows_.find(hwnd);
+            if (it != self_->windows_.end()) under = it->second.under;
+        }
+        if (under && ls.layered) {
+            cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+            cairo_set_source_surface(cr, under, 0, 0);
+            cairo_paint(cr);
+            cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
+            cairo_set_source_surface(cr, s, 0, 0);
+            cairo_paint_with_alpha(cr, ls.alpha / 255.0);
+        } else {
+            cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+            cairo_set_source_surface(cr, s, 0, 0);
+            cairo_paint(cr);
+        }
         cairo_surface_destroy(s);
         return TRUE;
     }
@@ -494,6 +654,8 @@ private:
     std::map<int, bool> keys_;
     std::map<GtkWidget*, NativeView> views_;
     bool syncing_ = false;
+    bool composited_ = false;
+    static inline GtkBackend* self_ = nullptr;
 };
 
 } // namespace

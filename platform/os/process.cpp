@@ -1,10 +1,10 @@
 #include "platform/os/process.h"
 
 #include <cerrno>
-
 #include <cstdlib>
 #include <mutex>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <thread>
@@ -135,6 +135,17 @@ int RunProcessAndWait(const std::vector<std::string>& argv, const std::string& f
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+int CurrentThreadNice() {
+    errno = 0;
+    const int nice = getpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)));
+    return errno ? 0 : nice;
+}
+
+bool SetCurrentThreadNice(int nice) {
+    // On Linux the priority of a thread id is that thread's own.
+    return setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), nice) == 0;
 }
 
 } // namespace os

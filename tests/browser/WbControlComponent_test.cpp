@@ -89,16 +89,16 @@ TEST_F(Wheel, ReactivationGivesTheBrowserItsFocusBack) {
         if (m.Msg == WM_WB_FOCUSDOC) seen.push_back(m.Msg);
     };
     SetActiveWindow(form->Handle());
-    RememberActiveControl(form.get(), browser);
     SetFocus(edit->Handle());
-    RememberActiveControl(form.get(), browser);
-    // The focus is in the panel: the panel is the active control.
-    SendMessage(Application->Handle(), CM_BASE, 0, 0);
+    // The panel is the active control: nothing to repair.
+    SendMessage(Application->Handle(), CM_ACTIVATE, 0, 0);
     pumpFor(20);
     EXPECT_TRUE(seen.empty());
-    // With the focus nowhere on the form, the remembered browser is repaired.
-    SetFocus(0);
-    SendMessage(Application->Handle(), CM_BASE, 0, 0);
+    // The browser is the active control but lost the keyboard focus.
+    form->ActiveControl = browser;
+    SetFocus(edit->Handle());
+    form->ActiveControl = browser;
+    SendMessage(Application->Handle(), CM_ACTIVATE, 0, 0);
     ASSERT_TRUE(pumpUntil([&] { return !seen.empty(); }));
     EXPECT_EQ(GetFocus(), server(browser));
     TWBFocusControl::Activate(false);
