@@ -51,6 +51,8 @@ public:
 
     TModalResult ModalResult = mrNone;
     bool Modal() const { return FModal; }
+    // The control that has (or gets back) the focus when the form is active.
+    TWinControl* ActiveControl = nullptr;
 
     TFormBorderStyle BorderStyle = bsSizeable;
 
@@ -130,10 +132,31 @@ public:
     void HandleMessage();
 
     HWND Handle();
+    // Procedures that see the application window's messages first; one that
+    // answers true has handled the message. Hooks run newest first.
+    using TWindowHook = std::function<bool(TMessage& Message)>;
+    int HookMainWindow(TWindowHook Hook); // returns an id for UnhookMainWindow
+    void UnhookMainWindow(int Id);
     TForm* MainForm() const { return FMainForm; }
     void SetMainForm(TForm* Form) { FMainForm = Form; }
     bool ShowMainForm = true;
     std::string Title;
+
+    // Hints: a control with ShowHint and a Hint shows it (the text before
+    // any "|") after HintPause ms of the mouse resting on it, for HintHidePause ms.
+    bool ShowHint() const { return FShowHint; }
+    // Turning hints off drops the hint window; the next one is of HintWindowClass.
+    void SetShowHint(bool Value);
+    int HintPause = 500;
+    int HintHidePause = 2500;
+    std::function<THintWindow*(TComponent* AOwner)> HintWindowClass;
+    // Called when the mouse comes onto a control (null: none of ours).
+    void HintMouseMessage(TControl* Control);
+    // Shows the hint of the control under the mouse now.
+    void ActivateHint(const TPoint& CursorPos);
+    void CancelHint();
+    THintWindow* HintWindow() const { return FHintWindow; }
+    TControl* HintControl() const { return FHintControl; }
 
     // Sees each message before it is dispatched; Handled true stops it.
     std::function<void(MSG& Msg, bool& Handled)> OnMessage;
@@ -149,6 +172,11 @@ private:
     TForm* FMainForm = nullptr;
     bool FTerminated = false;
     HWND FHandle = 0;
+    std::vector<std::pair<int, TWindowHook>> FWindowHooks;
+    int FNextHookId = 1;
+    bool FShowHint = true;
+    THintWindow* FHintWindow = nullptr;
+    TControl* FHintControl = nullptr;
 };
 
 class TScreen : public TComponent {

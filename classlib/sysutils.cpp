@@ -1,5 +1,8 @@
 #include "classlib/sysutils.h"
 
+#include <atomic>
+#include <chrono>
+
 #include "platform/os/clock.h"
 #include "platform/os/codepage.h"
 #include "platform/os/file.h"
@@ -1212,4 +1215,24 @@ int FindNext(TSearchRec& rec) {
 
 void FindClose(TSearchRec& rec) {
     rec.pending.clear();
+}
+
+namespace {
+std::atomic<uint32_t> randSeed{0};
+} // namespace
+
+int Random(int Range) {
+    if (Range <= 0) return 0;
+    // A linear congruential step; the high bits scaled to the range.
+    uint32_t s = randSeed.load(std::memory_order_relaxed) * 134775813u + 1u;
+    randSeed.store(s, std::memory_order_relaxed);
+    return int((uint64_t(s) * uint64_t(Range)) >> 32);
+}
+
+void SetRandSeed(uint32_t Seed) {
+    randSeed.store(Seed, std::memory_order_relaxed);
+}
+
+void Randomize() {
+    SetRandSeed(uint32_t(std::chrono::steady_clock::now().time_since_epoch().count()));
 }

@@ -287,3 +287,9 @@ void FindClose(TSearchRec& rec);
 
 // "*" and "?" match without regard to case.
 bool MatchesMask(std::string_view name, std::string_view mask);
+
+// The class library's pseudo-random generator: 0..Range - 1 (0 when Range is
+// not positive). One generator per process, seeded by RandSeed.
+int Random(int Range);
+void SetRandSeed(uint32_t Seed);
+void Randomize();

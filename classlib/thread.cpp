@@ -32,15 +32,25 @@ TThread::TThread(bool CreateSuspended) {
 }
 
 TThread::~TThread() {
-    if (FHandle.joinable()) {
-        if (FHandle.get_id() == std::this_thread::get_id()) {
-            FHandle.detach(); // freeing itself from its own thread
-        } else {
-            Terminate();
-            WaitFor();
-            FHandle.join();
+    if (FHandle.joinable() && FHandle.get_id() == std::this_thread::get_id())
+        FHandle.detach(); // freeing itself from its own thread
+    StopThread();
+}
+
+void TThread::StopThread() {
+    if (!FHandle.joinable() || FHandle.get_id() == std::this_thread::get_id()) return;
+    Terminate();
+    if (IsMainThread()) {
+        // The thread may be waiting in Synchronize.
+        for (;;) {
+            {
+                std::unique_lock<std::mutex> lock(FLock);
+                if (FFinished) break;
+            }
+            CheckSynchronize(10);
         }
     }
+    FHandle.join();
 }
 
 void TThread::Start() {
@@ -141,4 +151,10 @@ TThread* TThread::CurrentThread() {
 bool CheckSynchronize(int Timeout) {
     if (!IsMainThread()) return false;
     return RunThreadCalls(Timeout > 0 ? uint32_t(Timeout) : 0);
+}
+
+int ThreadPriorityNice(TThreadPriority Priority) {
+    static const int Nice[] = {19, 10, 5, 0, -5, -10, -20};
+    const int Index = static_cast<int>(Priority);
+    return Index >= 0 && Index < 7 ? Nice[Index] : 0;
 }

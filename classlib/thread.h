@@ -14,15 +14,29 @@
 
 using TThreadMethod = std::function<void()>;
 
+enum TThreadPriority {
+    tpIdle,
+    tpLowest,
+    tpLower,
+    tpNormal,
+    tpHigher,
+    tpHighest,
+    tpTimeCritical,
+};
+// The nice value that stands for a priority (19 for tpIdle to -20).
+int ThreadPriorityNice(TThreadPriority Priority);
+
 class TThread : public TObject {
 public:
     // A thread created suspended waits for Start; otherwise it starts at once,
     // before a derived class's constructor has run: a derived class whose
     // Execute needs its own members passes true and calls Start() last.
     explicit TThread(bool CreateSuspended);
-    // Terminates and waits for a thread that is still running. A thread that
-    // frees itself is destroyed on its own thread; never delete it yourself
-    // once it has started.
+    // Terminates and waits for a thread that is still running. By then the
+    // derived part is gone, so a derived class whose Execute uses its own
+    // members calls StopThread() first in its destructor. A thread that frees
+    // itself is destroyed on its own thread; never delete it yourself once it
+    // has started.
     ~TThread() override;
 
     // Starts a suspended thread. Raises EThread when it already started.
@@ -60,6 +74,10 @@ public:
 
 protected:
     virtual void Execute() = 0;
+    // Asks the thread to stop and joins it (running the main thread's calls
+    // meanwhile when called there); nothing when it never started, already
+    // ended or is the calling thread.
+    void StopThread();
     // Raises OnTerminate through Synchronize.
     virtual void DoTerminate();
 

@@ -10,6 +10,7 @@
 #include "platform/os/ipc.h"
 #include "platform/os/process.h"
 #include "platform/os/shell.h"
+#include "platform/win/filedialog.h"
 #include "platform/win/window.h"
 
 #include <memory>
@@ -65,11 +66,9 @@ bool ShellOpenFile(HWND, const std::string& FileName, const std::string& Params)
     return os::ShellOpen(path, Params, ExtractFilePath(path));
 }
 
-// The folder dialog and the window routines below belong to the window layer,
-// which supplies them; until it does they answer as "nothing chosen / nothing
-// changed".
-std::string BrowseForFolder(HWND, const std::string&, const std::string&) {
-    return "";
+std::string BrowseForFolder(HWND OwnerWnd, const std::string& InitialFolder,
+                            const std::string& Title) {
+    return ChooseFolderDialog(OwnerWnd, Title, InitialFolder);
 }
 
 void SetWindowTopMost(HWND Wnd, bool OnTop) {
@@ -287,6 +286,10 @@ std::string RemoveInvalidFileNameChars(const std::string& Text) {
     std::string t = Trim(Text);
     std::string out;
     for (char c : t) {
+        if ((static_cast<unsigned char>(c) < 0x20 && c != '\r' && c != '\n') || c == 0x7F) {
+            out += '_'; // a control character cannot stand in a file name
+            continue;
+        }
         switch (c) {
         case '\\':
         case ':':
@@ -305,6 +308,15 @@ std::string RemoveInvalidFileNameChars(const std::string& Text) {
             out += c;
         }
     }
+    if (out.size() > MaxFileNameTextBytes) {
+        std::size_t keep = MaxFileNameTextBytes;
+        // Never cut a UTF-8 sequence in two.
+        while (keep > 0 && (static_cast<unsigned char>(out[keep]) & 0xC0) == 0x80)
+            --keep;
+        out = Trim(out.substr(0, keep));
+    }
+    // "." and ".." name folders, not files.
+    if (out.find_first_not_of('.') == std::string::npos) return {};
     return out;
 }
 

@@ -100,6 +100,9 @@ bool TCustomFFmpeg::OpenInputFile(const std::string& AFileName) {
         FF().av_dict_set(&opts, "pixel_format",
                          FF().av_get_pix_fmt_name(AVPixelFormat(Fframe_pix_fmt)), 0);
     if (Fvideo_standard) FF().av_dict_set(&opts, "standard", Fvideo_standard, 0);
+    // The demuxers that can loop their input (pictures) take it as their own
+    // "loop" option; the others leave it unused in the dictionary.
+    if (Floop_input) FF().av_dict_set(&opts, "loop", "1", 0);
     FOptions.ApplyToFormat(ic, AV_OPT_FLAG_DECODING_PARAM);
 
     AVCodecID vid, aid, sid;

@@ -1,6 +1,8 @@
 // Set-up of a run, the packet loop, decoding, join mode and the progress report.
 #include "media/FFmpeg.h"
 
+#include <algorithm>
+
 #include <chrono>
 #include <cmath>
 #include <cstring>
@@ -56,6 +58,11 @@ void TCustomFFmpeg::OpenEncoder(TAVOutputStream* ost) {
                size_t(ist->dec->subtitle_header_size));
         enc->subtitle_header_size = ist->dec->subtitle_header_size;
     }
+    // Subtitle encoders refuse to open without a time base; their packets
+    // carry times in microseconds.
+    if (enc->codec_type == AVMEDIA_TYPE_SUBTITLE &&
+        (enc->time_base.num <= 0 || enc->time_base.den <= 0))
+        enc->time_base = AVRational{1, AV_TIME_BASE};
     ost->codec_id = enc->codec_id;
     int err;
     {
@@ -85,6 +92,23 @@ void TCustomFFmpeg::OpenEncoder(TAVOutputStream* ost) {
         ost->enc_frame = FF().av_frame_alloc();
         if (!ost->fifo || !ost->enc_frame) throw FFmpegException("av_fifo_alloc fail");
     }
+}
+
+AVRational TCustomFFmpeg::CopiedStreamTimeBase(TAVInputStream* ist) {
+    const AVRational in = ist->st->time_base;
+    if (Fcopy_tb || ist->dec->codec_type != AVMEDIA_TYPE_VIDEO) return in;
+    // The time of one frame, from the stream's frame rate: decoders of this
+    // generation keep no time base of their own.
+    const AVRational rate =
+        ist->st->avg_frame_rate.num > 0 ? ist->st->avg_frame_rate : ist->st->r_frame_rate;
+    if (rate.num <= 0 || rate.den <= 0) return in;
+    const AVRational frame{rate.den, rate.num};
+    if (av_q2d(frame) > av_q2d(in) && av_q2d(in) < 1.0 / 1000) {
+        AVRational reduced;
+        FF().av_reduce(&reduced.num, &reduced.den, frame.num, frame.den, 2147483647);
+        return reduced;
+    }
+    return in;
 }
 
 void TCustomFFmpeg::SetupStreams() {
@@ -254,7 +278,7 @@ void TCustomFFmpeg::SetupStreams() {
                 st->codecpar->codec_tag = itag;
             else
                 st->codecpar->codec_tag = 0;
-            st->time_base = ist->st->time_base;
+            st->time_base = CopiedStreamTimeBase(ist);
             if (st->codecpar->codec_type == AVMEDIA_TYPE_AUDIO &&
                 ((st->codecpar->block_align == 1 && st->codecpar->codec_id == AV_CODEC_ID_MP3) ||
                  st->codecpar->codec_id == AV_CODEC_ID_AC3))
@@ -344,13 +368,8 @@ void TCustomFFmpeg::SetupStreams() {
             Fbit_buffer_size = std::max(Fbit_buffer_size, 6 * enc->width * enc->height + 200);
     }
 
-    // 5. encoders
-    for (size_t i = 0; i < Fost_table.size(); ++i) {
-        TAVOutputStream* ost = Fost_table[i];
-        if (ost->encoding_needed && !ost->enc_owner) OpenEncoder(ost);
-    }
-
-    // 6. decoders
+    // 5. decoders, before the encoders: a subtitle decoder makes the header
+    // (styles, play resolution) that its encoder is opened with.
     for (size_t i = 0; i < Fist_table.size(); ++i) {
         TAVInputStream* ist = Fist_table[i];
         if (!ist->decoding_needed) continue;
@@ -365,6 +384,9 @@ void TCustomFFmpeg::SetupStreams() {
             LogMsg(llError, msg);
             throw FFmpegException(msg);
         }
+        // "sameq" encodes each picture at the quantiser it was decoded with.
+        if (Fsame_quality && ist->dec->codec_type == AVMEDIA_TYPE_VIDEO)
+            ist->dec->export_side_data |= AV_CODEC_EXPORT_DATA_VIDEO_ENC_PARAMS;
         int err;
         {
             TCodecLock lock;
@@ -380,6 +402,12 @@ void TCustomFFmpeg::SetupStreams() {
         }
         std::lock_guard<std::mutex> g(CodecListLock());
         FDecoderList.insert(FDecoderList.begin(), ist);
+    }
+
+    // 6. encoders
+    for (size_t i = 0; i < Fost_table.size(); ++i) {
+        TAVOutputStream* ost = Fost_table[i];
+        if (ost->encoding_needed && !ost->enc_owner) OpenEncoder(ost);
     }
 
     // 7. input timestamps
@@ -502,7 +530,16 @@ void TCustomFFmpeg::SetupStreams() {
     for (int i = 0; i < Fnb_output_files; ++i) {
         if (FJoinMode && i > 0) break;
         AVFormatContext* os = Foutput_files[size_t(i)];
-        if (FF().avformat_write_header(os, nullptr) < 0) {
+        // The muxer's own options exist only once the header is written:
+        // the preload of the muxers that have one goes in with it.
+        AVDictionary* muxerOptions = nullptr;
+        if (os->oformat->priv_class &&
+            FF().av_opt_find(const_cast<AVClass**>(&os->oformat->priv_class), "preload", nullptr, 0,
+                             AV_OPT_SEARCH_FAKE_OBJ))
+            FF().av_dict_set_int(&muxerOptions, "preload", llround(Fmux_preload * 1000000.0), 0);
+        const int headerResult = FF().avformat_write_header(os, &muxerOptions);
+        FF().av_dict_free(&muxerOptions);
+        if (headerResult < 0) {
             LogStreamMapping();
             std::string msg = FmtStr(
                 "Could not write header for output file #%d (incorrect codec parameters ?)", i);
@@ -936,6 +973,21 @@ void TCustomFFmpeg::ReportProgress(bool is_last, int file_index) {
                 if (qp >= 0 && qp < 52) qp_histogram[qp]++;
                 for (int j = 0; j < 32; ++j)
                     buf += FmtStr("%X", int(lrint(log2(qp_histogram[j] + 1))));
+            }
+            if (!ost->stream_copy && (enc->flags & AV_CODEC_FLAG_PSNR)) {
+                // The last report gives the whole run: errors summed over every frame.
+                const double frames = is_last ? double(frame_number) : 1.0;
+                const double plane = double(enc->width) * enc->height * 255.0 * 255.0 * frames;
+                double error = 0, scale = 0;
+                buf += "PSNR=";
+                for (int j = 0; j < 3; ++j) {
+                    const double e = double(is_last ? eo->error_sum[j] : eo->error[j]);
+                    const double s = j == 0 ? plane : plane / 4;
+                    error += e;
+                    scale += s;
+                    buf += FmtStr("%c:%2.2f ", "YUV"[j], PeakSignalToNoise(e / s));
+                }
+                buf += FmtStr("*:%2.2f ", PeakSignalToNoise(error / scale));
             }
             vid = true;
         }

@@ -13,10 +13,28 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace display {
 
 constexpr uint64_t kNoDeadline = UINT64_MAX;
+
+// A request for one of the standard file dialogs.
+struct FileDialogRequest {
+    enum Kind { ChooseFolder, OpenFile, SaveFile };
+    Kind kind = ChooseFolder;
+    HWND owner = 0;
+    std::string title;
+    // The folder (or file) shown selected at first; may be empty.
+    std::string initial;
+    // Name and patterns (";"-separated) of each file type offered.
+    std::vector<std::pair<std::string, std::string>> filters;
+    int filterIndex = 0;           // 0-based index of the type shown first
+    bool confirmOverwrite = false; // SaveFile: ask before replacing a file
+};
 
 class Backend {
 public:
@@ -50,6 +68,34 @@ public:
     virtual void WindowMoved(HWND, const RECT&) {}
     virtual void WindowTextChanged(HWND) {}
     virtual void WindowActivated(HWND) {}
+
+    // Native views (the web view) shown over the client area of a window of
+    // ours: nativeView is the backend's own widget. While attached, the
+    // backend keeps it at the host's place, shows it only while the host and
+    // its ancestors are visible, gives it the keyboard focus while the host
+    // has ours, and detaches it when the host is destroyed. inset shrinks it
+    // on every side (room for the host's border). False: the backend shows
+    // no native views.
+    virtual bool AttachNativeView(HWND /*host*/, void* /*nativeView*/, int /*inset*/ = 0) {
+        return false;
+    }
+    virtual void DetachNativeView(void* /*nativeView*/) {}
+    // Places every attached view now (the backend also does it while loops run).
+    virtual void SyncNativeViews() {}
+
+    // The clipboard's text; the base keeps it inside the process.
+    virtual void SetClipboardText(const std::string& text);
+    virtual std::optional<std::string> GetClipboardText();
+
+    // Runs a file dialog to its end; the chosen path, nothing when cancelled.
+    // The base answers cancelled.
+    virtual std::optional<std::string> RunFileDialog(const FileDialogRequest&) {
+        return std::nullopt;
+    }
+
+private:
+    std::mutex clipboardMutex_;
+    std::optional<std::string> clipboard_;
 };
 
 // The backend in force; the headless one unless another was installed.

@@ -2,8 +2,10 @@
 
 #include <gtk/gtk.h>
 
+#include <algorithm>
 #include <chrono>
 #include <map>
+#include <vector>
 
 #include "platform/os/clock.h"
 #include "platform/win/input.h"
@@ -83,7 +85,9 @@ WPARAM keysOf(guint state) {
 class GtkBackend : public Backend {
 public:
     GtkBackend() {
+        self_ = this;
         GdkDisplay* d = gdk_display_get_default();
+        composited_ = gdk_screen_is_composited(gdk_display_get_default_screen(d));
         std::vector<MonitorDesc> mons;
         int n = gdk_display_get_n_monitors(d);
         for (int i = 0; i < n; ++i) {
@@ -109,8 +113,15 @@ public:
         SetCursorPresenter(nullptr);
         SetWindowRegionListener(nullptr);
         SetLayeredListener(nullptr);
-        for (auto& [h, w] : windows_)
+        for (auto& [widget, v] : views_) {
+            unplace(widget, v);
+            g_object_unref(widget);
+        }
+        for (auto& [h, w] : windows_) {
+            dropUnder(w);
             gtk_widget_destroy(w.window);
+        }
+        self_ = nullptr;
     }
 
     const char* Name() const override { return "gtk"; }
@@ -148,12 +159,15 @@ public:
         gtk_window_set_decorated(GTK_WINDOW(w.window), FALSE);
         gtk_widget_set_app_paintable(w.window, TRUE);
         GdkScreen* screen = gtk_widget_get_screen(w.window);
-        if (GdkVisual* rgba = gdk_screen_get_rgba_visual(screen);
-            rgba && gdk_screen_is_composited(screen))
+        if (GdkVisual* rgba = gdk_screen_get_rgba_visual(screen); rgba && composited_)
             gtk_widget_set_visual(w.window, rgba);
         w.area = gtk_drawing_area_new();
         gtk_widget_set_can_focus(w.area, TRUE);
-        gtk_container_add(GTK_CONTAINER(w.window), w.area);
+        // Native views lie over the drawn surface, each at its host's place.
+        w.overlay = gtk_overlay_new();
+        gtk_container_add(GTK_CONTAINER(w.overlay), w.area);
+        gtk_container_add(GTK_CONTAINER(w.window), w.overlay);
+        g_signal_connect(w.overlay, "get-child-position", G_CALLBACK(onChildPosition), this);
         gtk_widget_add_events(w.area, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK |
                                           GDK_POINTER_MOTION_MASK | GDK_SCROLL_MASK |
                                           GDK_KEY_PRESS_MASK | GDK_KEY_RELEASE_MASK);
@@ -172,27 +186,16 @@ public:
     }
 
     void WindowDestroyed(HWND hwnd) override {
+        for (auto& [widget, v] : views_)
+            if (v.top == hwnd) unplace(widget, v);
         auto it = windows_.find(hwnd);
         if (it == windows_.end()) return;
+        dropUnder(it->second);
         gtk_widget_destroy(it->second.window);
         windows_.erase(it);
     }
 
-    void WindowShown(HWND hwnd, bool visible) override {
-        auto it = windows_.find(hwnd);
-        if (it == windows_.end()) return;
-        if (visible) {
-            place(hwnd);
-            gtk_window_set_keep_above(
-                GTK_WINDOW(it->second.window),
-                (DWORD(GetWindowLongPtr(hwnd, GWL_EXSTYLE)) & WS_EX_TOPMOST) != 0);
-            gtk_widget_show_all(it->second.window);
-            applyShape(hwnd);
-            applyLayered(hwnd);
-        } else {
-            gtk_widget_hide(it->second.window);
-        }
-    }
+    void WindowShown(HWND hwnd, bool) override { syncMapped(hwnd); }
 
     void WindowMoved(HWND hwnd, const RECT&) override { place(hwnd); }
 
@@ -208,15 +211,249 @@ public:
             gtk_window_present(GTK_WINDOW(it->second.window));
     }
 
+    bool AttachNativeView(HWND host, void* nativeView, int inset) override {
+        auto* widget = static_cast<GtkWidget*>(nativeView);
+        g_object_ref(widget);
+        NativeView v;
+        v.host = host;
+        v.inset = inset;
+        views_[widget] = v;
+        syncViews();
+        return true;
+    }
+
+    void DetachNativeView(void* nativeView) override {
+        auto* widget = static_cast<GtkWidget*>(nativeView);
+        auto it = views_.find(widget);
+        if (it == views_.end()) return;
+        unplace(widget, it->second);
+        views_.erase(it);
+        g_object_unref(widget);
+    }
+
+    void SyncNativeViews() override { syncViews(); }
+
+    void SetClipboardText(const std::string& text) override {
+        GtkClipboard* c = gtk_clipboard_get(GDK_SELECTION_CLIPBOARD);
+        gtk_clipboard_set_text(c, text.data(), gint(text.size()));
+        gtk_clipboard_store(c);
+    }
+
+    std::optional<std::string> GetClipboardText() override {
+        GtkClipboard* c = gtk_clipboard_get(GDK_SELECTION_CLIPBOARD);
+        gchar* t = gtk_clipboard_wait_for_text(c);
+        if (!t) return std::nullopt;
+        std::string out(t);
+        g_free(t);
+        return out;
+    }
+
+    std::optional<std::string> RunFileDialog(const FileDialogRequest& r) override {
+        GtkFileChooserAction action =
+            r.kind == FileDialogRequest::ChooseFolder ? GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER
+            : r.kind == FileDialogRequest::SaveFile   ? GTK_FILE_CHOOSER_ACTION_SAVE
+                                                      : GTK_FILE_CHOOSER_ACTION_OPEN;
+        const char* accept = r.kind == FileDialogRequest::ChooseFolder ? "_Select"
+                             : r.kind == FileDialogRequest::SaveFile   ? "_Save"
+                                                                       : "_Open";
+        GtkWindow* parent = nullptr;
+        HWND top = r.owner;
+        while (top && (DWORD(GetWindowLongPtr(top, GWL_STYLE)) & WS_CHILD))
+            top = GetParent(top);
+        if (auto it = windows_.find(top); it != windows_.end())
+            parent = GTK_WINDOW(it->second.window);
+        GtkWidget* dlg =
+            gtk_file_chooser_dialog_new(r.title.c_str(), parent, action, "_Cancel",
+                                        GTK_RESPONSE_CANCEL, accept, GTK_RESPONSE_ACCEPT, nullptr);
+        GtkFileChooser* fc = GTK_FILE_CHOOSER(dlg);
+        gtk_dialog_set_default_response(GTK_DIALOG(dlg), GTK_RESPONSE_ACCEPT);
+        gtk_file_chooser_set_local_only(fc, TRUE);
+        for (const auto& [name, patterns] : r.filters) {
+            GtkFileFilter* f = gtk_file_filter_new();
+            gtk_file_filter_set_name(f, name.c_str());
+            size_t start = 0;
+            while (start <= patterns.size()) {
+                size_t end = patterns.find(';', start);
+                if (end == std::string::npos) end = patterns.size();
+                std::string p = patterns.substr(start, end - start);
+                p.erase(0, p.find_first_not_of(' '));
+                p.erase(p.find_last_not_of(' ') + 1);
+                if (!p.empty()) gtk_file_filter_add_pattern(f, p.c_str());
+                start = end + 1;
+            }
+            gtk_file_chooser_add_filter(fc, f);
+        }
+        if (r.filterIndex > 0) {
+            GSList* list = gtk_file_chooser_list_filters(fc);
+            if (auto* f = g_slist_nth_data(list, guint(r.filterIndex)))
+                gtk_file_chooser_set_filter(fc, GTK_FILE_FILTER(f));
+            g_slist_free(list);
+        }
+        if (!r.initial.empty()) {
+            if (r.kind == FileDialogRequest::SaveFile) {
+                std::string folder = r.initial, name = r.initial;
+                size_t slash = r.initial.rfind('/');
+                if (slash != std::string::npos) {
+                    folder = r.initial.substr(0, slash ? slash : 1);
+                    name = r.initial.substr(slash + 1);
+                    gtk_file_chooser_set_current_folder(fc, folder.c_str());
+                }
+                gtk_file_chooser_set_current_name(fc, name.c_str());
+            } else if (g_file_test(r.initial.c_str(), G_FILE_TEST_EXISTS)) {
+                // Shows the item selected inside its folder.
+                gtk_file_chooser_set_filename(fc, r.initial.c_str());
+            }
+        }
+        gtk_file_chooser_set_do_overwrite_confirmation(fc, r.confirmOverwrite);
+        gint response = gtk_dialog_run(GTK_DIALOG(dlg));
+        std::optional<std::string> chosen;
+        if (response == GTK_RESPONSE_ACCEPT) {
+            if (gchar* name = gtk_file_chooser_get_filename(fc)) {
+                chosen = std::string(name);
+                g_free(name);
+            }
+        }
+        gtk_widget_destroy(dlg);
+        pump();
+        return chosen;
+    }
+
 private:
     struct Win {
         GtkWidget* window = nullptr;
+        GtkWidget* overlay = nullptr;
         GtkWidget* area = nullptr;
+        bool mapped = false;
+        // Without a compositor: the screen under a layered window, taken
+        // before it shows, that its pixels are blended over.
+        cairo_surface_t* under = nullptr;
     };
+    struct NativeView {
+        HWND host = 0;
+        HWND top = 0; // the window whose overlay holds the view, 0 when none
+        int inset = 0;
+        GdkRectangle place{0, 0, 1, 1};
+        bool visible = false;
+    };
+
+    static void dropUnder(Win& w) {
+        if (w.under) cairo_surface_destroy(w.under);
+        w.under = nullptr;
+    }
+
+    static bool isLayered(HWND hwnd) {
+        return (DWORD(GetWindowLongPtr(hwnd, GWL_EXSTYLE)) & WS_EX_LAYERED) != 0;
+    }
+
+    // A window shows while visible; a layered one only once it was given
+    // attributes or a picture.
+    void syncMapped(HWND hwnd) {
+        auto it = windows_.find(hwnd);
+        if (it == windows_.end()) return;
+        Win& w = it->second;
+        bool want = IsWindowVisible(hwnd) && (!isLayered(hwnd) || GetLayeredState(hwnd).layered);
+        if (want && !w.mapped) {
+            place(hwnd);
+            dropUnder(w);
+            if (!composited_ && isLayered(hwnd)) {
+                RECT r{};
+                GetWindowRect(hwnd, &r);
+                if (GdkPixbuf* pb = gdk_pixbuf_get_from_window(
+                        gdk_get_default_root_window(), r.left, r.top,
+                        std::max(1, int(r.right - r.left)), std::max(1, int(r.bottom - r.top)))) {
+                    w.under = gdk_cairo_surface_create_from_pixbuf(pb, 1, nullptr);
+                    g_object_unref(pb);
+                }
+            }
+            gtk_window_set_keep_above(
+                GTK_WINDOW(w.window),
+                (DWORD(GetWindowLongPtr(hwnd, GWL_EXSTYLE)) & WS_EX_TOPMOST) != 0);
+            gtk_widget_show_all(w.window);
+            w.mapped = true;
+            applyShape(hwnd);
+        } else if (!want && w.mapped) {
+            gtk_widget_hide(w.window);
+            w.mapped = false;
+            dropUnder(w);
+        }
+    }
 
     static void pump() {
         for (int i = 0; i < 100 && g_main_context_iteration(nullptr, FALSE); ++i) {
         }
+        if (self_) self_->syncViews();
+    }
+
+    static HWND topOf(HWND hwnd) {
+        while (hwnd && (DWORD(GetWindowLongPtr(hwnd, GWL_STYLE)) & WS_CHILD))
+            hwnd = GetParent(hwnd);
+        return hwnd;
+    }
+
+    void unplace(GtkWidget* widget, NativeView& v) {
+        if (GtkWidget* parent = gtk_widget_get_parent(widget))
+            gtk_container_remove(GTK_CONTAINER(parent), widget);
+        v.top = 0;
+        v.visible = false;
+    }
+
+    // Follows each host: its top-level window, place, visibility and focus.
+    void syncViews() {
+        if (syncing_) return;
+        syncing_ = true;
+        for (auto& [widget, v] : views_) {
+            if (!IsWindow(v.host)) {
+                unplace(widget, v);
+                continue;
+            }
+            HWND top = topOf(v.host);
+            auto win = windows_.find(top);
+            if (win == windows_.end()) {
+                unplace(widget, v);
+                continue;
+            }
+            if (v.top != top) {
+                unplace(widget, v);
+                gtk_overlay_add_overlay(GTK_OVERLAY(win->second.overlay), widget);
+                v.top = top;
+            }
+            RECT topRect{}, client{};
+            GetWindowRect(top, &topRect);
+            GetClientRect(v.host, &client);
+            POINT origin{0, 0};
+            ClientToScreen(v.host, &origin);
+            GdkRectangle place{int(origin.x - topRect.left) + v.inset,
+                               int(origin.y - topRect.top) + v.inset,
+                               std::max(1, int(client.right) - 2 * v.inset),
+                               std::max(1, int(client.bottom) - 2 * v.inset)};
+            bool visible = IsWindowVisible(v.host) && client.right > 2 * v.inset &&
+                           client.bottom > 2 * v.inset;
+            if (visible != v.visible) {
+                gtk_widget_set_visible(widget, visible);
+                v.visible = visible;
+            }
+            if (place.x != v.place.x || place.y != v.place.y || place.width != v.place.width ||
+                place.height != v.place.height) {
+                v.place = place;
+                gtk_widget_queue_resize(widget);
+            }
+            // Our focus decides the native focus inside the window.
+            bool want = visible && GetFocus() == v.host;
+            if (want && !gtk_widget_has_focus(widget))
+                gtk_widget_grab_focus(widget);
+            else if (!want && gtk_widget_has_focus(widget))
+                gtk_widget_grab_focus(win->second.area);
+        }
+        syncing_ = false;
+    }
+
+    static gboolean onChildPosition(GtkOverlay*, GtkWidget* widget, GdkRectangle* allocation,
+                                    gpointer self) {
+        auto* b = static_cast<GtkBackend*>(self);
+        auto it = b->views_.find(widget);
+        if (it == b->views_.end()) return FALSE;
+        *allocation = it->second.place;
+        return TRUE;
     }
 
     void place(HWND hwnd) {
@@ -261,7 +498,10 @@ private:
         auto it = windows_.find(hwnd);
         if (it == windows_.end()) return;
         LayeredState s = GetLayeredState(hwnd);
-        gtk_widget_set_opacity(it->second.window, s.layered ? s.alpha / 255.0 : 1.0);
+        // Without a compositor the window blends itself over what was under it.
+        if (composited_)
+            gtk_widget_set_opacity(it->second.window, s.layered ? s.alpha / 255.0 : 1.0);
+        syncMapped(hwnd);
         gtk_widget_queue_draw(it->second.area);
     }
 
@@ -269,13 +509,46 @@ private:
         auto hwnd = reinterpret_cast<HWND>(data);
         HBITMAP surface = GetWindowSurface(hwnd);
         if (!surface) return FALSE;
-        bool perPixel = GetLayeredState(hwnd).perPixel;
-        cairo_surface_t* s = cairo_image_surface_create_for_data(
-            surface->data.get(), perPixel ? CAIRO_FORMAT_ARGB32 : CAIRO_FORMAT_RGB24,
-            surface->width, surface->height, surface->stride);
-        cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-        cairo_set_source_surface(cr, s, 0, 0);
-        cairo_paint(cr);
+        LayeredState ls = GetLayeredState(hwnd);
+        cairo_surface_t* s = nullptr;
+        std::vector<uint32_t> premultiplied;
+        if (ls.perPixel) {
+            // Our pictures carry straight alpha; cairo wants it premultiplied.
+            premultiplied.resize(size_t(surface->width) * size_t(surface->height));
+            for (int y = 0; y < surface->height; ++y) {
+                const auto* row = reinterpret_cast<const uint32_t*>(surface->row(y));
+                for (int x = 0; x < surface->width; ++x) {
+                    uint32_t p = row[x], a = p >> 24, out = a << 24;
+                    for (int sh = 0; sh < 24; sh += 8)
+                        out |= ((((p >> sh) & 0xFF) * a + 127) / 255) << sh;
+                    premultiplied[size_t(y) * size_t(surface->width) + size_t(x)] = out;
+                }
+            }
+            s = cairo_image_surface_create_for_data(
+                reinterpret_cast<unsigned char*>(premultiplied.data()), CAIRO_FORMAT_ARGB32,
+                surface->width, surface->height, surface->width * 4);
+        } else {
+            s = cairo_image_surface_create_for_data(surface->data.get(), CAIRO_FORMAT_RGB24,
+                                                    surface->width, surface->height,
+                                                    surface->stride);
+        }
+        cairo_surface_t* under = nullptr;
+        if (self_) {
+            auto it = self_->windows_.find(hwnd);
+            if (it != self_->windows_.end()) under = it->second.under;
+        }
+        if (under && ls.layered) {
+            cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+            cairo_set_source_surface(cr, under, 0, 0);
+            cairo_paint(cr);
+            cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
+            cairo_set_source_surface(cr, s, 0, 0);
+            cairo_paint_with_alpha(cr, ls.alpha / 255.0);
+        } else {
+            cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+            cairo_set_source_surface(cr, s, 0, 0);
+            cairo_paint(cr);
+        }
         cairo_surface_destroy(s);
         return TRUE;
     }
@@ -325,11 +598,15 @@ private:
         return TRUE;
     }
 
-    static gboolean onKey(GtkWidget*, GdkEventKey* e, gpointer self) {
+    static gboolean onKey(GtkWidget* window, GdkEventKey* e, gpointer self) {
         auto* b = static_cast<GtkBackend*>(self);
+        // A native view with the focus takes its keys itself (it routes
+        // them to its host).
         int vk = virtualKeyOf(e->keyval);
         bool down = e->type == GDK_KEY_PRESS;
         if (vk) b->keys_[vk] = down;
+        GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(window));
+        if (focus && b->views_.count(focus)) return FALSE;
         if (vk || gdk_keyval_to_unicode(e->keyval))
             DeliverKey(down, vk, down ? char32_t(gdk_keyval_to_unicode(e->keyval)) : 0);
         return TRUE;
@@ -375,9 +652,17 @@ private:
 
     std::map<HWND, Win> windows_;
     std::map<int, bool> keys_;
+    std::map<GtkWidget*, NativeView> views_;
+    bool syncing_ = false;
+    bool composited_ = false;
+    static inline GtkBackend* self_ = nullptr;
 };
 
 } // namespace
+
+int VirtualKeyFromKeyval(unsigned keyval) {
+    return virtualKeyOf(keyval);
+}
 
 std::unique_ptr<Backend> CreateGtkBackend() {
     if (!gtk_init_check(nullptr, nullptr)) return nullptr;

@@ -1,6 +1,7 @@
 #include "platform/display/headless.h"
 
 #include "platform/os/clock.h"
+#include "platform/win/internal.h"
 
 #include <algorithm>
 #include <chrono>
@@ -31,8 +32,11 @@ int16_t Headless::KeyState(int virtualKey) {
 }
 
 void Headless::SetKeyDown(int virtualKey, bool down) {
-    std::lock_guard<std::mutex> g(m_);
-    keys_[virtualKey] = down;
+    {
+        std::lock_guard<std::mutex> g(m_);
+        keys_[virtualKey] = down;
+    }
+    winimpl::ForgetSyncKeyState(virtualKey);
 }
 
 void Headless::WindowCreated(HWND) {}
@@ -62,6 +66,20 @@ std::vector<HWND> Headless::VisibleWindows() {
 HWND Headless::LastActivated() {
     std::lock_guard<std::mutex> g(m_);
     return active_;
+}
+
+void Headless::SetFileDialogAnswer(FileDialogAnswer answer) {
+    std::lock_guard<std::mutex> g(m_);
+    dialogAnswer_ = std::move(answer);
+}
+
+std::optional<std::string> Headless::RunFileDialog(const FileDialogRequest& request) {
+    FileDialogAnswer answer;
+    {
+        std::lock_guard<std::mutex> g(m_);
+        answer = dialogAnswer_;
+    }
+    return answer ? answer(request) : std::nullopt;
 }
 
 } // namespace display

@@ -361,6 +361,16 @@ BOOL AlphaBlend(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, in
 BOOL TransparentBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, int sw, int sh,
                     UINT transparent);
 
+// Device-independent pictures held by the caller (24 or 32 bits, rows
+// aligned to 4 bytes, top-down when biHeight is negative). Source rows are
+// counted from the top of the picture.
+int GetDIBits(HDC dc, HBITMAP bitmap, UINT start, UINT lines, void* bits, BITMAPINFO* info,
+              UINT usage);
+int StretchDIBits(HDC dc, int x, int y, int w, int h, int sx, int sy, int sw, int sh,
+                  const void* bits, const BITMAPINFO* info, UINT usage, DWORD rop);
+int SetDIBitsToDevice(HDC dc, int x, int y, DWORD w, DWORD h, int sx, int sy, UINT startScan,
+                      UINT lines, const void* bits, const BITMAPINFO* info, UINT usage);
+
 // ---- Text (UTF-8; the W forms take UTF-16) --------------------------------
 
 BOOL TextOut(HDC dc, int x, int y, const std::string& text);

@@ -12,6 +12,12 @@ namespace os {
 int CurrentProcessId();
 uint32_t CurrentThreadId();
 
+// The scheduling nice value of the calling thread alone (-20 to 19, higher
+// runs less). Going below the current value needs privileges: false when the
+// system refuses.
+int CurrentThreadNice();
+bool SetCurrentThreadNice(int nice);
+
 // Splits a command line at blanks; double quotes group blanks into one
 // argument and two double quotes inside quotes give one.
 std::vector<std::string> SplitCommandLine(const std::string& commandLine);
@@ -24,6 +30,11 @@ std::string FindProgram(const std::string& name);
 // it is not empty. The child is reaped in the background. Returns its process
 // id, or 0 when it could not be started.
 int StartProcess(const std::vector<std::string>& argv, const std::string& folder = "");
+
+// Runs argv like StartProcess and waits for it to end; its exit code, or -1
+// when it could not be started or was ended by a signal. Under a launch hook
+// the answer is 0 when the hook accepts the start, else -1.
+int RunProcessAndWait(const std::vector<std::string>& argv, const std::string& folder = "");
 
 // Tests replace the starting of processes: the hook receives argv and folder
 // and answers whether the start succeeded. An empty hook restores the real one.

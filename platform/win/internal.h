@@ -105,6 +105,10 @@ void WakeAll();
 bool RunOn(const std::shared_ptr<ThreadQueue>& q, std::function<LRESULT()> work, bool wait,
            uint32_t timeoutMs, LRESULT* result);
 
+// Drops the key state noted from dispatched key messages, so that GetKeyState
+// answers the backend's again (a test that sets key states itself).
+void ForgetSyncKeyState(int virtualKey);
+
 // The loop clock in milliseconds.
 uint64_t NowMs();
 

@@ -15,7 +15,8 @@ BOOL SetLayeredWindowAttributes(HWND hwnd, COLORREF key, BYTE alpha, DWORD flags
 BOOL GetLayeredWindowAttributes(HWND hwnd, COLORREF* key, BYTE* alpha, DWORD* flags);
 // Moves and sizes the window (when pptDst, psize are given) and takes its
 // picture from hdcSrc at pptSrc, keeping the source's alpha (ULW_ALPHA) under
-// the blend's constant alpha.
+// the blend's constant alpha. The alpha is straight: colours are not
+// premultiplied. Such a window is no longer painted through WM_PAINT.
 BOOL UpdateLayeredWindow(HWND hwnd, HDC hdcDst, const POINT* pptDst, const SIZE* psize, HDC hdcSrc,
                          const POINT* pptSrc, COLORREF key, const BLENDFUNCTION* blend,
                          DWORD flags);

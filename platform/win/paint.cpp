@@ -1,14 +1,18 @@
 #include "platform/win/paint.h"
+#include "platform/win/scroll.h"
 
 #include <algorithm>
 #include <cstring>
 #include <map>
 #include <mutex>
 #include <optional>
+#include <set>
 
 #include "platform/win/internal.h"
+#include "platform/win/layered.h"
 #include "platform/win/nonclient.h"
 #include "platform/win/queue.h"
+#include "platform/win/region.h"
 #include "platform/win/window.h"
 
 namespace {
@@ -39,6 +43,7 @@ struct PaintState {
     std::map<HWND, SurfaceRef> surfaces;
     std::function<void(HWND, const RECT&)> presenter;
     std::map<HDC, HWND> windowDCs; // from GetWindowDC, until released
+    std::set<HWND> redrawOff;      // WM_SETREDRAW turned off
 };
 
 PaintState& state() {
@@ -162,8 +167,15 @@ void wakeThread(DWORD thread) {
 }
 
 void addUpdate(HWND hwnd, const std::vector<RECT>& area, bool erase) {
+    {
+        std::lock_guard lock(state().m);
+        if (state().redrawOff.count(hwnd)) return;
+    }
     RECT client{};
     if (!GetClientRect(hwnd, &client)) return;
+    // A picture given with its own alpha is the window's whole look: nothing
+    // paints over it.
+    if (GetLayeredState(topOf(hwnd)).perPixel) return;
     std::vector<RECT> r = gdi::Combine(area, {client}, RGN_AND);
     if (r.empty()) return;
     DWORD thread = GetWindowThreadProcessId(hwnd, nullptr);
@@ -415,6 +427,62 @@ HBITMAP RenderWindowToBitmap(HWND hwnd) {
     return out;
 }
 
+HBITMAP RenderScreenToBitmap(const RECT& area) {
+    int w = area.right - area.left, h = area.bottom - area.top;
+    HBITMAP out = AllocBitmap(std::max(w, 1), std::max(h, 1), 32, true);
+    if (!out) return nullptr;
+    for (int y = 0; y < out->height; ++y)
+        for (int x = 0; x < out->width; ++x)
+            reinterpret_cast<uint32_t*>(out->row(y))[x] = 0xFF000000u;
+    // Top-level windows from the top; top-most ones above the others.
+    std::vector<HWND> order;
+    for (HWND t = FindWindowEx(0, 0, nullptr, nullptr); t; t = FindWindowEx(0, t, nullptr, nullptr))
+        if (GetWindowThreadProcessId(t, nullptr) != 0) order.push_back(t);
+    std::stable_partition(order.begin(), order.end(), [](HWND t) {
+        return (DWORD(GetWindowLongPtr(t, GWL_EXSTYLE)) & WS_EX_TOPMOST) != 0;
+    });
+    for (auto it = order.rbegin(); it != order.rend(); ++it) {
+        HWND t = *it;
+        if (!IsWindowVisible(t)) continue;
+        LayeredState ls = GetLayeredState(t);
+        bool layeredStyle = (DWORD(GetWindowLongPtr(t, GWL_EXSTYLE)) & WS_EX_LAYERED) != 0;
+        // A layered window shows once it was given attributes or a picture.
+        if (layeredStyle && !ls.layered) continue;
+        if (!ls.perPixel) RedrawWindow(t, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+        HBITMAP surface = ensureSurface(t);
+        if (!surface) continue;
+        RECT wr{};
+        GetWindowRect(t, &wr);
+        std::vector<RECT> shape{RECT{0, 0, wr.right - wr.left, wr.bottom - wr.top}};
+        if (HasWindowRegion(t)) shape = gdi::Combine(shape, GetWindowRegionRects(t), RGN_AND);
+        bool keyed = ls.layered && !ls.perPixel && (ls.flags & LWA_COLORKEY);
+        uint32_t constant = layeredStyle ? ls.alpha : 255;
+        for (const RECT& r : shape)
+            for (int y = r.top; y < r.bottom; ++y) {
+                int oy = wr.top + y - area.top;
+                if (oy < 0 || oy >= h || y >= surface->height) continue;
+                const auto* src = reinterpret_cast<const uint32_t*>(surface->row(y));
+                auto* dst = reinterpret_cast<uint32_t*>(out->row(oy));
+                for (int x = r.left; x < r.right && x < surface->width; ++x) {
+                    int ox = wr.left + x - area.left;
+                    if (ox < 0 || ox >= w) continue;
+                    uint32_t s = src[x];
+                    if (keyed &&
+                        (RGB((s >> 16) & 0xFF, (s >> 8) & 0xFF, s & 0xFF) == (ls.key & 0xFFFFFF)))
+                        continue;
+                    uint32_t a = ls.perPixel ? (s >> 24) * constant / 255 : constant;
+                    uint32_t d = dst[ox], mixed = 0xFF000000u;
+                    for (int sh = 0; sh < 24; sh += 8) {
+                        uint32_t sc = (s >> sh) & 0xFF, dc = (d >> sh) & 0xFF;
+                        mixed |= ((sc * a + dc * (255 - a) + 127) / 255) << sh;
+                    }
+                    dst[ox] = mixed;
+                }
+            }
+    }
+    return out;
+}
+
 void SetSurfacePresenter(std::function<void(HWND, const RECT&)> presenter) {
     std::lock_guard lock(state().m);
     state().presenter = std::move(presenter);
@@ -445,9 +513,62 @@ HWND winimpl::PaintPendingFor(DWORD threadId, HWND filter) {
     return ordered.front().second;
 }
 
+void winimpl::SetRedraw(HWND hwnd, bool on) {
+    std::lock_guard lock(state().m);
+    if (on)
+        state().redrawOff.erase(hwnd);
+    else
+        state().redrawOff.insert(hwnd);
+}
+
+bool winimpl::RedrawAllowed(HWND hwnd) {
+    std::lock_guard lock(state().m);
+    return !state().redrawOff.count(hwnd);
+}
+
 void winimpl::ForgetPaintState(HWND hwnd) {
     winimpl::ForgetNonClient(hwnd);
+    winimpl::ForgetScroll(hwnd);
     std::lock_guard lock(state().m);
+    state().redrawOff.erase(hwnd);
     state().pending.erase(hwnd);
     state().surfaces.erase(hwnd);
+}
+
+LRESULT DefPrintProc(HWND hwnd, HDC dc, LPARAM flags) {
+    if (!dc || !IsWindow(hwnd)) return 0;
+    if ((flags & PRF_CHECKVISIBLE) && !IsWindowVisible(hwnd)) return 0;
+    RECT in = winimpl::ClientInsets(hwnd);
+    int saved = SaveDC(dc);
+    if (flags & PRF_NONCLIENT) {
+        RECT w{};
+        GetWindowRect(hwnd, &w);
+        int s2 = SaveDC(dc);
+        ExcludeClipRect(dc, in.left, in.top, w.right - w.left - in.right,
+                        w.bottom - w.top - in.bottom);
+        DrawDefaultNonClient(hwnd, dc);
+        RestoreDC(dc, s2);
+    }
+    OffsetViewportOrgEx(dc, in.left, in.top, nullptr);
+    RECT client{};
+    GetClientRect(hwnd, &client);
+    IntersectClipRect(dc, 0, 0, client.right, client.bottom);
+    if (flags & PRF_ERASEBKGND) SendMessage(hwnd, WM_ERASEBKGND, WPARAM(dc), 0);
+    if (flags & PRF_CLIENT) SendMessage(hwnd, WM_PRINTCLIENT, WPARAM(dc), flags);
+    if (flags & PRF_CHILDREN) {
+        for (HWND c = GetWindow(hwnd, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+            if (!IsWindowVisible(c)) continue;
+            RECT cr{};
+            GetWindowRect(c, &cr);
+            POINT at{cr.left, cr.top};
+            ScreenToClient(hwnd, &at);
+            int s3 = SaveDC(dc);
+            OffsetViewportOrgEx(dc, at.x, at.y, nullptr);
+            IntersectClipRect(dc, 0, 0, cr.right - cr.left, cr.bottom - cr.top);
+            SendMessage(c, WM_PRINT, WPARAM(dc), flags | PRF_NONCLIENT);
+            RestoreDC(dc, s3);
+        }
+    }
+    RestoreDC(dc, saved);
+    return 0;
 }

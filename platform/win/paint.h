@@ -62,6 +62,13 @@ HBITMAP GetWindowSurface(HWND topLevel);
 // bitmap of the window's size (the caller deletes it); null when the window
 // is unknown. Child windows are taken from their top-level window's surface.
 HBITMAP RenderWindowToBitmap(HWND hwnd);
+// The screen area as it shows: the visible top-level windows composed from
+// the bottom over black, each cut to its window region. Layered windows blend
+// by their constant alpha and, for pictures given with per-pixel alpha, by
+// each pixel's alpha (straight, not premultiplied); a layered window given
+// neither attributes nor a picture does not show. The caller deletes the
+// 32-bit result.
+HBITMAP RenderScreenToBitmap(const RECT& area);
 // Called with the top-level window and the changed rectangle (window
 // coordinates) after painting into its surface; the display backend shows it.
 void SetSurfacePresenter(std::function<void(HWND, const RECT&)> presenter);
@@ -72,7 +79,24 @@ namespace winimpl {
 HWND PaintPendingFor(DWORD threadId, HWND filter);
 } // namespace winimpl
 
+// WM_PRINT flags: what to draw into the DC in wParam.
+enum : LPARAM {
+    PRF_CHECKVISIBLE = 0x0001,
+    PRF_NONCLIENT = 0x0002,
+    PRF_CLIENT = 0x0004,
+    PRF_ERASEBKGND = 0x0008,
+    PRF_CHILDREN = 0x0010,
+    PRF_OWNED = 0x0020,
+};
+// Default WM_PRINT: the frame (PRF_NONCLIENT), WM_ERASEBKGND (PRF_ERASEBKGND)
+// and WM_PRINTCLIENT (PRF_CLIENT) with the origin moved to the client area,
+// then the visible children (PRF_CHILDREN), each at its place.
+LRESULT DefPrintProc(HWND hwnd, HDC dc, LPARAM flags);
+
 namespace winimpl {
+// WM_SETREDRAW: while off, invalidating the window does nothing.
+void SetRedraw(HWND hwnd, bool on);
+bool RedrawAllowed(HWND hwnd);
 // Drops the update region and surface of a window being destroyed.
 void ForgetPaintState(HWND hwnd);
 } // namespace winimpl

@@ -367,7 +367,38 @@ BOOL TranslateMessage(const MSG*) {
     return 0;
 }
 
+namespace {
+
+// Modifier states as of the key message being handled: a message handler
+// asks about Shift, Ctrl and Alt as they were when its key was pressed, not
+// as they are after the backend has read later input.
+struct SyncKeys {
+    std::mutex m;
+    std::map<int, bool> down;
+};
+SyncKeys& syncKeys() {
+    static SyncKeys* k = new SyncKeys;
+    return *k;
+}
+
+void noteKeyMessage(const MSG* msg) {
+    bool down = msg->message == WM_KEYDOWN || msg->message == WM_SYSKEYDOWN;
+    bool up = msg->message == WM_KEYUP || msg->message == WM_SYSKEYUP;
+    int vk = int(msg->wParam);
+    if ((!down && !up) || (vk != VK_SHIFT && vk != VK_CONTROL && vk != VK_MENU)) return;
+    std::lock_guard g(syncKeys().m);
+    syncKeys().down[vk] = down;
+}
+
+} // namespace
+
+void winimpl::ForgetSyncKeyState(int virtualKey) {
+    std::lock_guard g(syncKeys().m);
+    syncKeys().down.erase(virtualKey);
+}
+
 LRESULT DispatchMessage(const MSG* msg) {
+    noteKeyMessage(msg);
     if (msg->message == WM_TIMER && msg->lParam != 0) {
         auto proc = reinterpret_cast<TIMERPROC>(msg->lParam);
         proc(msg->hwnd, WM_TIMER, UINT_PTR(msg->wParam), msg->time);
@@ -451,5 +482,10 @@ bool RunThreadCalls(uint32_t timeoutMs) {
 }
 
 int16_t GetKeyState(int virtualKey) {
+    {
+        std::lock_guard g(syncKeys().m);
+        auto it = syncKeys().down.find(virtualKey);
+        if (it != syncKeys().down.end()) return it->second ? int16_t(0x8000) : int16_t(0);
+    }
     return display::Current().KeyState(virtualKey);
 }

@@ -31,6 +31,9 @@ struct MSG {
     POINT pt{};
 };
 
+// Class styles.
+constexpr UINT CS_VREDRAW = 0x0001, CS_HREDRAW = 0x0002, CS_DBLCLKS = 0x0008, CS_SAVEBITS = 0x0800;
+
 struct WNDCLASS {
     UINT style = 0;
     WNDPROC lpfnWndProc = nullptr;
@@ -63,6 +66,18 @@ struct CREATESTRUCT {
     DWORD dwExStyle = 0;
     const char* lpszName = nullptr;
     const char* lpszClass = nullptr;
+};
+
+// The record of WM_WINDOWPOSCHANGING and WM_WINDOWPOSCHANGED: where a window
+// goes; a handler of the first may change it.
+struct WINDOWPOS {
+    HWND hwnd = 0;
+    HWND hwndInsertAfter = 0;
+    int x = 0;
+    int y = 0;
+    int cx = 0;
+    int cy = 0;
+    UINT flags = 0;
 };
 
 // The header every WM_NOTIFY record starts with.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
 #if defined(__x86_64__) || defined(__i386__)
 #include <mmintrin.h>
 #endif
@@ -11,7 +12,10 @@
 #include "classlib/streams.h"
 #include "classlib/sysutils.h"
 #include "platform/os/cpu.h"
+#include "platform/win/input.h"
+#include "platform/win/layered.h"
 #include "platform/win/metrics.h"
+#include "skin/engine/speffbmp.h"
 
 // ---- Skin value codecs --------------------------------------------------------------
 
@@ -765,4 +769,553 @@ void DrawTrayGlyph(TCanvas* Canvas, int X, int Y, TColor Color) {
     Canvas->Brush()->SetStyle(bsSolid);
     Canvas->Brush()->SetColor(Color);
     Canvas->Rectangle(X + 2, Y + 2, X + 7, Y + 7);
+}
+
+// ---- Layered windows --------------------------------------------------------------------
+
+void UpdateLayeredFromBitmap(TspBitmap* Bitmap, uint8_t Alpha, TWinControl* Control) {
+    if (!Bitmap || Bitmap->Empty() || !Control) return;
+    POINT dst{Control->Left(), Control->Top()}, src{0, 0};
+    SIZE size{Bitmap->Width(), Bitmap->Height()};
+    BLENDFUNCTION blend;
+    blend.BlendOp = AC_SRC_OVER;
+    blend.BlendFlags = 0;
+    blend.SourceConstantAlpha = Alpha;
+    blend.AlphaFormat = AC_SRC_ALPHA;
+    UpdateLayeredWindow(Control->Handle(), nullptr, &dst, &size, Bitmap->DC(), &src, 0, &blend,
+                        ULW_ALPHA);
+}
+
+void SetLayeredAlpha(HWND Window, uint8_t Alpha) {
+    SetLayeredWindowAttributes(Window, 0, Alpha, LWA_ALPHA);
+}
+
+void BuildLayerBitmap(TBitmap* AImage, TBitmap* AImageMask, TspBitmap* Bitmap) {
+    if (!Bitmap) return;
+    Bitmap->Assign(AImage);
+    TspBitmap mask;
+    mask.Assign(AImageMask);
+    SetAlphaFromMask(Bitmap, &mask);
+}
+
+TspLayerWindow::TspLayerWindow(TComponent* AOwner) : TCustomControl(AOwner) {}
+
+void TspLayerWindow::CreateParams(TCreateParams& Params) {
+    TCustomControl::CreateParams(Params);
+    Params.Style = WS_POPUP;
+    Params.ExStyle = WS_EX_TOOLWINDOW;
+    Params.WindowClassStyle |= CS_SAVEBITS;
+    Params.WndParent = 0;
+}
+
+void TspLayerWindow::WndProc(TMessage& Message) {
+    // Clicking the layer never activates it.
+    if (Message.Msg == WM_MOUSEACTIVATE) {
+        Message.Result = MA_NOACTIVATE;
+        return;
+    }
+    TCustomControl::WndProc(Message);
+}
+
+TspLayerManager::TspLayerManager(TComponent* AOwner)
+    : TComponent(AOwner), Timer(std::make_unique<TTimer>(nullptr)) {
+    Timer->SetEnabled(false);
+    Timer->SetInterval(25);
+    Timer->SetOnTimer([this](TObject* Sender) { FadeStep(Sender); });
+}
+
+TspLayerManager::~TspLayerManager() {
+    Timer.reset();
+    LayerWindow.reset();
+    Bmp.reset();
+}
+
+void TspLayerManager::Show(int X, int Y, TBitmap* AImage, TBitmap* AImageMask,
+                           int AAlphaBlendValue) {
+    if (!IsWindows2000OrLater() || !AImage) return;
+    if (LayerWindow) Hide();
+    IsVisible = true;
+    LayerWindow = std::make_unique<TspLayerWindow>(nullptr);
+    LayerWindow->SetVisible(false);
+    LayerWindow->SetBounds(X, Y, AImage->Width(), AImage->Height());
+    HWND h = LayerWindow->Handle();
+    SetWindowLongPtr(h, GWL_EXSTYLE, GetWindowLongPtr(h, GWL_EXSTYLE) | WS_EX_LAYERED);
+    Bmp = std::make_unique<TspBitmap>();
+    BuildLayerBitmap(AImage, AImageMask, Bmp.get());
+    UpdateLayeredFromBitmap(Bmp.get(), 0, LayerWindow.get());
+    SetWindowPos(h, TopMostMode ? HWND_TOPMOST : HWND_NOTOPMOST, X, Y, 0, 0,
+                 SWP_SHOWWINDOW | SWP_NOACTIVATE | SWP_NOSIZE);
+    EndAlphaBlendValue = AAlphaBlendValue;
+    StepAlphaBlendValue = std::max(AAlphaBlendValue / 10, 1);
+    StartTimer();
+}
+
+void TspLayerManager::Hide() {
+    if (!IsWindows2000OrLater()) return;
+    StopTimer();
+    Bmp.reset();
+    IsVisible = false;
+    if (LayerWindow) {
+        if (LayerWindow->HandleAllocated())
+            SetWindowPos(LayerWindow->Handle(), 0, 0, 0, 0, 0,
+                         SWP_HIDEWINDOW | SWP_NOACTIVATE | SWP_NOZORDER | SWP_NOMOVE | SWP_NOSIZE);
+        LayerWindow.reset();
+    }
+}
+
+void TspLayerManager::StartTimer() {
+    BeginAlphaBlendValue = 0;
+    Timer->SetEnabled(true);
+}
+
+void TspLayerManager::StopTimer() {
+    Timer->SetEnabled(false);
+}
+
+void TspLayerManager::FadeStep(TObject*) {
+    if (!Bmp || !LayerWindow) return;
+    BeginAlphaBlendValue = std::min(BeginAlphaBlendValue + StepAlphaBlendValue, EndAlphaBlendValue);
+    UpdateLayeredFromBitmap(Bmp.get(), uint8_t(std::clamp(BeginAlphaBlendValue, 0, 255)),
+                            LayerWindow.get());
+    if (BeginAlphaBlendValue >= EndAlphaBlendValue) StopTimer();
+}
+
+// ---- Skin image building and regions ----------------------------------------------------
+
+TFBitmap::TFBitmap(HBITMAP Source) {
+    BITMAP bm;
+    if (!Source || !GetObject(Source, sizeof(BITMAP), &bm) || bm.bmWidth <= 0 || bm.bmHeight == 0)
+        return;
+    Width = bm.bmWidth;
+    Height = std::abs(bm.bmHeight);
+    Gap = Width % 4;
+    RowInc = 3 * Width + Gap;
+    Size = RowInc * Height;
+    bmHeader.biSize = 40;
+    bmHeader.biWidth = Width;
+    bmHeader.biHeight = -Height;
+    bmHeader.biPlanes = 1;
+    bmHeader.biBitCount = 24;
+    bmHeader.biCompression = BI_RGB;
+    bmInfo.bmiHeader = bmHeader;
+    void* bits = nullptr;
+    Handle = CreateDIBSection(nullptr, &bmInfo, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (!Handle) {
+        Width = Height = Size = 0;
+        return;
+    }
+    Bits = static_cast<uint8_t*>(bits);
+    HDC screen = GetScreenDC();
+    GetDIBits(screen, Source, 0, UINT(Height), Bits, &bmInfo, DIB_RGB_COLORS);
+    ReleaseScreenDC(screen);
+    for (int y = 0; y < Height; ++y)
+        Pixels.push_back(Bits + size_t(y) * size_t(RowInc));
+    hDC = CreateCompatibleDC(nullptr);
+    SelectObject(hDC, Handle);
+}
+
+TFBitmap::~TFBitmap() {
+    if (hDC) DeleteDC(hDC);
+    if (Handle) DeleteObject(Handle);
+}
+
+namespace {
+
+bool hasPixels(TBitmap* b) {
+    return b && !b->Empty();
+}
+
+// One-to-one copy of a piece of src (bitmap coordinates) to (dx, dy).
+void copyPiece(TBitmap* dst, int dx, int dy, TBitmap* src, int sx, int sy, int w, int h) {
+    if (w <= 0 || h <= 0 || !hasPixels(dst) || !hasPixels(src)) return;
+    BitBlt(dst->Canvas()->Handle(), dx, dy, w, h, src->Canvas()->Handle(), sx, sy, SRCCOPY);
+}
+
+// The piece S of src stretched over D of dst, through a bitmap of its own size.
+void stretchPiece(TBitmap* dst, const TRect& D, TBitmap* src, const TRect& S) {
+    if (S.Width() <= 0 || S.Height() <= 0 || D.Width() <= 0 || D.Height() <= 0) return;
+    if (!hasPixels(dst) || !hasPixels(src)) return;
+    TBitmap tmp(S.Width(), S.Height());
+    copyPiece(&tmp, 0, 0, src, S.Left, S.Top, S.Width(), S.Height());
+    StretchBlt(dst->Canvas()->Handle(), D.Left, D.Top, D.Width(), D.Height(),
+               tmp.Canvas()->Handle(), 0, 0, S.Width(), S.Height(), SRCCOPY);
+}
+
+// Pieces of length L laid from a to b along x, ((b - a) div L) + 1 times,
+// the last one cut where it passes b; a piece of length 0 is skipped.
+void tileX(TBitmap* dst, int a, int b, int dy, int h, TBitmap* src, int sx, int sy, int L) {
+    if (L <= 0 || h <= 0) return;
+    int n = (b - a) / L + 1;
+    for (int i = 0; i < n; ++i) {
+        int x = a + i * L;
+        copyPiece(dst, x, dy, src, sx, sy, std::min(L, b - x), h);
+    }
+}
+
+void tileY(TBitmap* dst, int a, int b, int dx, int w, TBitmap* src, int sx, int sy, int L) {
+    if (L <= 0 || w <= 0) return;
+    int n = (b - a) / L + 1;
+    for (int i = 0; i < n; ++i) {
+        int y = a + i * L;
+        copyPiece(dst, dx, y, src, sx, sy, w, std::min(L, b - y));
+    }
+}
+
+// A piece of src (S) over D: stretched, or tiled along the axis.
+void sidePiece(TBitmap* dst, const TRect& D, TBitmap* src, const TRect& S, bool stretch,
+               bool horizontal) {
+    if (stretch) {
+        stretchPiece(dst, D, src, S);
+    } else if (horizontal) {
+        tileX(dst, D.Left, D.Right, D.Top, std::min(S.Height(), D.Height()), src, S.Left, S.Top,
+              S.Width());
+    } else {
+        tileY(dst, D.Top, D.Bottom, D.Left, std::min(S.Width(), D.Width()), src, S.Left, S.Top,
+              S.Height());
+    }
+}
+
+// A corner piece copied one to one, cut to its destination.
+void cornerPiece(TBitmap* dst, const TRect& D, TBitmap* src, const TRect& S) {
+    copyPiece(dst, D.Left, D.Top, src, S.Left, S.Top, std::min(S.Width(), D.Width()),
+              std::min(S.Height(), D.Height()));
+}
+
+// The client part S filling Cl: stretched by StretchType or tiled.
+void clientPiece(TBitmap* dst, const TRect& Cl, TBitmap* src, const TRect& S, bool stretchEffect,
+                 TspStretchType type) {
+    int cw = S.Width(), ch = S.Height(), nw = Cl.Width(), nh = Cl.Height();
+    if (cw <= 0 || ch <= 0 || nw <= 0 || nh <= 0) return;
+    if (stretchEffect) {
+        if (type == spstFull) {
+            stretchPiece(dst, Cl, src, S);
+            return;
+        }
+        bool horz = type == spstHorz;
+        int pw = horz ? cw : nw, ph = horz ? nh : ch;
+        TBitmap piece(pw, ph);
+        stretchPiece(&piece, TRect(0, 0, pw, ph), src, S);
+        if (horz)
+            tileX(dst, Cl.Left, Cl.Right, Cl.Top, ph, &piece, 0, 0, pw);
+        else
+            tileY(dst, Cl.Top, Cl.Bottom, Cl.Left, pw, &piece, 0, 0, ph);
+        return;
+    }
+    for (int j = 0; j < nh / ch + 1; ++j) {
+        int y = Cl.Top + j * ch;
+        for (int i = 0; i < nw / cw + 1; ++i) {
+            int x = Cl.Left + i * cw;
+            copyPiece(dst, x, y, src, S.Left, S.Top, std::min(cw, Cl.Right - x),
+                      std::min(ch, Cl.Bottom - y));
+        }
+    }
+}
+
+TRect shifted(const TRect& r, const TRect& R) {
+    return TRect(r.Left + R.Left, r.Top + R.Top, r.Right + R.Left, r.Bottom + R.Top);
+}
+
+void buildNinePart(TPoint LTPt, TPoint RTPt, TPoint LBPt, TPoint RBPt, TRect ClRect,
+                   TPoint NewLTPoint, TPoint NewRTPoint, TPoint NewLBPoint, TPoint NewRBPoint,
+                   TRect NewClRect, TBitmap* B, TBitmap* SB, TRect R, int W, int H, bool DrawClient,
+                   bool LeftStretch, bool TopStretch, bool RightStretch, bool BottomStretch,
+                   bool StretchEffect, TspStretchType StretchType, bool NoRight) {
+    if (!B) return;
+    B->SetSize(std::max(W, 0), std::max(H, 0));
+    if (RBPt.X == LTPt.X || RBPt.Y == LTPt.Y || !hasPixels(SB) || B->Empty()) return;
+    int pw = R.Width(), ph = R.Height();
+    auto src = [&](int l, int t, int r, int b) { return shifted(TRect(l, t, r, b), R); };
+    int topRight = NoRight ? W : NewRTPoint.X, bottomRight = NoRight ? W : NewRBPoint.X;
+    sidePiece(B, TRect(NewLTPoint.X, 0, topRight, NewClRect.Top), SB,
+              src(LTPt.X, 0, RTPt.X, ClRect.Top), TopStretch, true);
+    sidePiece(B, TRect(NewLBPoint.X, NewClRect.Bottom, bottomRight, H), SB,
+              src(LBPt.X, ClRect.Bottom, RBPt.X, ph), BottomStretch, true);
+    sidePiece(B, TRect(0, NewLTPoint.Y, NewClRect.Left, NewLBPoint.Y), SB,
+              src(0, LTPt.Y, ClRect.Left, LBPt.Y), LeftStretch, false);
+    if (!NoRight)
+        sidePiece(B, TRect(NewClRect.Right, NewRTPoint.Y, W, NewRBPoint.Y), SB,
+                  src(ClRect.Right, RTPt.Y, pw, RBPt.Y), RightStretch, false);
+
+    cornerPiece(B, TRect(0, 0, NewLTPoint.X, NewClRect.Top), SB, src(0, 0, LTPt.X, ClRect.Top));
+    cornerPiece(B, TRect(0, NewClRect.Top, NewClRect.Left, NewLTPoint.Y), SB,
+                src(0, ClRect.Top, ClRect.Left, LTPt.Y));
+    if (!NoRight) {
+        cornerPiece(B, TRect(NewRTPoint.X, 0, W, NewClRect.Top), SB,
+                    src(RTPt.X, 0, pw, ClRect.Top));
+        cornerPiece(B, TRect(NewClRect.Right, NewClRect.Top, W, NewRTPoint.Y), SB,
+                    src(ClRect.Right, ClRect.Top, pw, RTPt.Y));
+    }
+    cornerPiece(B, TRect(0, NewLBPoint.Y, NewClRect.Left, H), SB, src(0, LBPt.Y, ClRect.Left, ph));
+    cornerPiece(B, TRect(NewClRect.Left, NewClRect.Bottom, NewLBPoint.X, H), SB,
+                src(ClRect.Left, ClRect.Bottom, LBPt.X, ph));
+    if (!NoRight) {
+        cornerPiece(B, TRect(NewRBPoint.X, NewClRect.Bottom, W, H), SB,
+                    src(RBPt.X, ClRect.Bottom, pw, ph));
+        cornerPiece(B, TRect(NewClRect.Right, NewRBPoint.Y, W, NewClRect.Bottom), SB,
+                    src(ClRect.Right, RBPt.Y, pw, ClRect.Bottom));
+    }
+    if (DrawClient) {
+        TRect cl = NewClRect;
+        if (NoRight) cl.Right = W;
+        clientPiece(B, cl, SB, shifted(ClRect, R), StretchEffect, StretchType);
+    }
+}
+
+} // namespace
+
+void BuildSkinImage(TPoint LTPt, TPoint RTPt, TPoint LBPt, TPoint RBPt, TRect ClRect,
+                    TPoint NewLTPoint, TPoint NewRTPoint, TPoint NewLBPoint, TPoint NewRBPoint,
+                    TRect NewClRect, TBitmap* B, TBitmap* SB, TRect R, int W, int H,
+                    bool DrawClient, bool LeftStretch, bool TopStretch, bool RightStretch,
+                    bool BottomStretch, bool StretchEffect, TspStretchType StretchType) {
+    buildNinePart(LTPt, RTPt, LBPt, RBPt, ClRect, NewLTPoint, NewRTPoint, NewLBPoint, NewRBPoint,
+                  NewClRect, B, SB, R, W, H, DrawClient, LeftStretch, TopStretch, RightStretch,
+                  BottomStretch, StretchEffect, StretchType, false);
+}
+
+void BuildPopupSkinImage(TPoint LTPt, TPoint RTPt, TPoint LBPt, TPoint RBPt, TRect ClRect,
+                         TPoint NewLTPoint, TPoint NewRTPoint, TPoint NewLBPoint, TPoint NewRBPoint,
+                         TRect NewClRect, TBitmap* B, TBitmap* SB, TRect R, int W, int H,
+                         bool DrawClient, bool LeftStretch, bool TopStretch, bool RightStretch,
+                         bool BottomStretch, bool StretchEffect, TspStretchType StretchType) {
+    buildNinePart(LTPt, RTPt, LBPt, RBPt, ClRect, NewLTPoint, NewRTPoint, NewLBPoint, NewRBPoint,
+                  NewClRect, B, SB, R, W, H, DrawClient, LeftStretch, TopStretch, RightStretch,
+                  BottomStretch, StretchEffect, StretchType, false);
+}
+
+void BuildSkinImageNoRight(TPoint LTPt, TPoint RTPt, TPoint LBPt, TPoint RBPt, TRect ClRect,
+                           TPoint NewLTPoint, TPoint NewRTPoint, TPoint NewLBPoint,
+                           TPoint NewRBPoint, TRect NewClRect, TBitmap* B, TBitmap* SB, TRect R,
+                           int W, int H, bool DrawClient, bool LeftStretch, bool TopStretch, bool,
+                           bool BottomStretch, bool StretchEffect, TspStretchType StretchType) {
+    buildNinePart(LTPt, RTPt, LBPt, RBPt, ClRect, NewLTPoint, NewRTPoint, NewLBPoint, NewRBPoint,
+                  NewClRect, B, SB, R, W, H, DrawClient, LeftStretch, TopStretch, false,
+                  BottomStretch, StretchEffect, StretchType, true);
+}
+
+void BuildStretchedSkinImage(TBitmap* B, TBitmap* SB, TRect R, TRect C, bool DrawClient) {
+    if (!B) return;
+    TPoint lt(C.Left, C.Top), rt(C.Right, C.Top), lb(C.Left, C.Bottom), rb(C.Right, C.Bottom);
+    TRect n = C;
+    n.Right += B->Width() - R.Width();
+    n.Bottom += B->Height() - R.Height();
+    buildNinePart(lt, rt, lb, rb, C, TPoint(n.Left, n.Top), TPoint(n.Right, n.Top),
+                  TPoint(n.Left, n.Bottom), TPoint(n.Right, n.Bottom), n, B, SB, R, B->Width(),
+                  B->Height(), DrawClient, true, true, true, true, true, spstFull, false);
+}
+
+namespace {
+
+void buildLine(int A, int Bend, TBitmap* B, TBitmap* SB, TRect R, int Len, bool Stretch,
+               bool Horizontal, bool NoEnd) {
+    if (!B) return;
+    int cross = Horizontal ? R.Height() : R.Width(), full = Horizontal ? R.Width() : R.Height();
+    if (Horizontal)
+        B->SetSize(std::max(Len, 0), std::max(cross, 0));
+    else
+        B->SetSize(std::max(cross, 0), std::max(Len, 0));
+    if (!hasPixels(SB) || B->Empty()) return;
+    auto along = [&](int from, int to) { // a span along the axis, across the whole width
+        return Horizontal ? TRect(from, 0, to, cross) : TRect(0, from, cross, to);
+    };
+    auto source = [&](int from, int to) { return shifted(along(from, to), R); };
+    if (A != 0) {
+        TRect s = source(0, A);
+        copyPiece(B, 0, 0, SB, s.Left, s.Top, s.Width(), s.Height());
+    }
+    if (Bend != 0 && !NoEnd) {
+        TRect s = source(full - Bend, full), d = along(Len - Bend, Len);
+        copyPiece(B, d.Left, d.Top, SB, s.Left, s.Top, s.Width(), s.Height());
+    }
+    int d = full - A - Bend;
+    if (d <= 0) return; // a middle of length 0 leaves the span blank
+    int spanEnd = NoEnd ? Len : Len - Bend;
+    TRect mid = source(A, A + d);
+    if (Stretch) {
+        stretchPiece(B, along(A, spanEnd), SB, mid);
+    } else if (spanEnd - A >= 0) {
+        if (Horizontal)
+            tileX(B, A, spanEnd, 0, cross, SB, mid.Left, mid.Top, d);
+        else
+            tileY(B, A, spanEnd, 0, cross, SB, mid.Left, mid.Top, d);
+    }
+}
+
+} // namespace
+
+void BuildHorzSkinImage(int ALeftOffset, int ARightOffset, TBitmap* B, TBitmap* SB, TRect R,
+                        int AWidth, int, bool AStretch) {
+    buildLine(ALeftOffset, ARightOffset, B, SB, R, AWidth, AStretch, true, false);
+}
+
+void BuildHorzSkinImageNoRight(int ALeftOffset, int ARightOffset, TBitmap* B, TBitmap* SB, TRect R,
+                               int AWidth, int, bool AStretch) {
+    buildLine(ALeftOffset, ARightOffset, B, SB, R, AWidth, AStretch, true, true);
+}
+
+void BuildVertSkinImage(int ATopOffset, int ABottomOffset, TBitmap* B, TBitmap* SB, TRect R, int,
+                        int AHeight, bool AStretch) {
+    buildLine(ATopOffset, ABottomOffset, B, SB, R, AHeight, AStretch, false, false);
+}
+
+void BuildSkinBorderImages(TPoint LTPt, TPoint RTPt, TPoint LBPt, TPoint RBPt, TRect ClRect,
+                           TPoint NewLTPoint, TPoint NewRTPoint, TPoint NewLBPoint,
+                           TPoint NewRBPoint, TRect NewClRect, TBitmap* LeftB, TBitmap* TopB,
+                           TBitmap* RightB, TBitmap* BottomB, TBitmap* SB, TRect R, int W, int H,
+                           bool LeftStretch, bool TopStretch, bool RightStretch,
+                           bool BottomStretch) {
+    if (!hasPixels(SB) || !LeftB || !TopB || !RightB || !BottomB) return;
+    int pw = R.Width(), ph = R.Height();
+    auto src = [&](int l, int t, int r, int b) { return shifted(TRect(l, t, r, b), R); };
+    // A strip of size w by h whose middle is src piece m, laid over [a, b)
+    // (stretched) or tiled from 0 across it, along x (horizontal) or y.
+    auto strip = [&](TBitmap* s, int w, int h, const TRect& m, int a, int b, bool stretch,
+                     bool horizontal) {
+        s->SetSize(w, h);
+        if (stretch)
+            stretchPiece(s, horizontal ? TRect(a, 0, b, h) : TRect(0, a, w, b), SB, m);
+        else if (horizontal)
+            tileX(s, 0, w, 0, std::min(m.Height(), h), SB, m.Left, m.Top, m.Width());
+        else
+            tileY(s, 0, h, 0, std::min(m.Width(), w), SB, m.Left, m.Top, m.Height());
+    };
+    int th = NewClRect.Top;
+    if (W > 0 && th > 0 && RTPt.X > LTPt.X) {
+        strip(TopB, W, th, src(LTPt.X, 0, RTPt.X, th), NewLTPoint.X, NewRTPoint.X, TopStretch,
+              true);
+        copyPiece(TopB, 0, 0, SB, R.Left, R.Top, std::min(LTPt.X, NewLTPoint.X), th);
+        copyPiece(TopB, NewRTPoint.X, 0, SB, R.Left + RTPt.X, R.Top,
+                  std::min(pw - RTPt.X, W - NewRTPoint.X), th);
+    }
+    int bh = H - NewClRect.Bottom;
+    if (W > 0 && bh > 0 && RBPt.X > LBPt.X) {
+        strip(BottomB, W, bh, src(LBPt.X, ph - bh, RBPt.X, ph), NewLBPoint.X, NewRBPoint.X,
+              BottomStretch, true);
+        copyPiece(BottomB, 0, 0, SB, R.Left, R.Top + ph - bh, std::min(LBPt.X, NewLBPoint.X), bh);
+        copyPiece(BottomB, NewRBPoint.X, 0, SB, R.Left + RBPt.X, R.Top + ph - bh,
+                  std::min(pw - RBPt.X, W - NewRBPoint.X), bh);
+    }
+    int sh = H - BottomB->Height() - TopB->Height();
+    // Side strips: middle rows of the side, then its fixed ends over them.
+    auto side = [&](TBitmap* s, int x0, int w, int topY, int bottomY, bool stretch) {
+        strip(s, w, sh, src(x0, topY, x0 + w, bottomY), topY - ClRect.Top,
+              sh + bottomY - ClRect.Bottom, stretch, false);
+        if (topY > ClRect.Top)
+            copyPiece(s, 0, 0, SB, R.Left + x0, R.Top + ClRect.Top, w, topY - ClRect.Top);
+        if (ClRect.Bottom > bottomY)
+            copyPiece(s, 0, sh - (ClRect.Bottom - bottomY), SB, R.Left + x0, R.Top + bottomY, w,
+                      ClRect.Bottom - bottomY);
+    };
+    if (NewClRect.Left > 0 && sh > 0 && LBPt.Y > LTPt.Y)
+        side(LeftB, 0, NewClRect.Left, LTPt.Y, LBPt.Y, LeftStretch);
+    if (W - NewClRect.Right >= 1 && sh >= 1 && RBPt.Y > RTPt.Y)
+        side(RightB, ClRect.Right, W - NewClRect.Right, RTPt.Y, RBPt.Y, RightStretch);
+}
+
+void BuildSkinMaskSides(TPoint LTPt, TPoint RTPt, TPoint LBPt, TPoint RBPt, TRect ClRect,
+                        TPoint NewLTPoint, TPoint NewRTPoint, TPoint NewLBPoint, TPoint NewRBPoint,
+                        TRect NewClRect, TBitmap* Mask, TBitmap* TopB, TBitmap* LeftB,
+                        TBitmap* RightB, TBitmap* BottomB, int W, int) {
+    if (!hasPixels(Mask) || !TopB || !LeftB || !RightB || !BottomB) return;
+    int mw = Mask->Width(), mh = Mask->Height(), nh = NewClRect.Height();
+    // Rows a..b of the mask's columns x0..x0 + w, repeated down a strip of
+    // height nh, then the fixed rows above and below them.
+    auto side = [&](TBitmap* s, int x0, int w, int a, int b) {
+        s->SetSize(w, nh);
+        if (b - a > 0) tileY(s, 0, nh, 0, w, Mask, x0, a, b - a);
+        if (a - ClRect.Top > 0) copyPiece(s, 0, 0, Mask, x0, ClRect.Top, w, a - ClRect.Top);
+        if (ClRect.Bottom - b > 0)
+            copyPiece(s, 0, nh - (ClRect.Bottom - b), Mask, x0, b, w, ClRect.Bottom - b);
+    };
+    if (ClRect.Left > 0 && nh > 0) side(LeftB, 0, ClRect.Left, LTPt.Y, LBPt.Y);
+    if (mw - ClRect.Right > 0 && nh > 0)
+        side(RightB, ClRect.Right, mw - ClRect.Right, RTPt.Y, RBPt.Y);
+    // Columns a..b repeated from na and cut at nb, then the fixed ends.
+    auto band = [&](TBitmap* s, int y0, int h, int a, int b, int na, int nb) {
+        s->SetSize(W, h);
+        int L = b - a;
+        if (L > 0)
+            for (int i = 0; i < W / L + 1; ++i) {
+                int x = na + i * L;
+                copyPiece(s, x, 0, Mask, a, y0, std::min(L, nb - x), h);
+            }
+        copyPiece(s, 0, 0, Mask, 0, y0, a, h);
+        copyPiece(s, nb, 0, Mask, b, y0, mw - b, h);
+    };
+    if (W > 0 && ClRect.Top > 0)
+        band(TopB, 0, ClRect.Top, LTPt.X, RTPt.X, NewLTPoint.X, NewRTPoint.X);
+    if (W >= 1 && mh - ClRect.Bottom >= 1)
+        band(BottomB, ClRect.Bottom, mh - ClRect.Bottom, LBPt.X, RBPt.X, NewLBPoint.X,
+             NewRBPoint.X);
+}
+
+int MaskToRegionData(TBitmap* Mask, int X, int Y, std::vector<uint8_t>& Data) {
+    Data.clear();
+    if (!hasPixels(Mask)) return 0;
+    TFBitmap m(Mask->Handle());
+    if (!m.Bits) return 0;
+    // The run list grows as the mask needs; no fixed buffer.
+    std::vector<RECT> runs;
+    for (int y = 0; y < m.Height; ++y) {
+        const uint8_t* row = m.Pixels[size_t(y)];
+        int x = 0;
+        while (x < m.Width) {
+            while (x < m.Width && (row[3 * x] | row[3 * x + 1] | row[3 * x + 2]) != 0)
+                ++x;
+            if (x >= m.Width) break;
+            int x0 = x;
+            while (x < m.Width && (row[3 * x] | row[3 * x + 1] | row[3 * x + 2]) == 0)
+                ++x;
+            runs.push_back(RECT{x0 + X, y + Y, x + X, y + Y + 1});
+        }
+    }
+    size_t size = sizeof(RGNDATAHEADER) + runs.size() * sizeof(RECT);
+    Data.assign(size, 0);
+    RGNDATAHEADER h;
+    h.dwSize = 32;
+    h.iType = RDH_RECTANGLES;
+    h.nCount = DWORD(runs.size());
+    h.nRgnSize = 0;
+    h.rcBound = RECT{X, Y, X + m.Width, Y + m.Height};
+    std::memcpy(Data.data(), &h, sizeof(h));
+    if (!runs.empty())
+        std::memcpy(Data.data() + sizeof(h), runs.data(), runs.size() * sizeof(RECT));
+    return int(size);
+}
+
+void MaskToRegion(HRGN& Rgn, TBitmap* Mask) {
+    Rgn = nullptr;
+    std::vector<uint8_t> data;
+    int size = MaskToRegionData(Mask, 0, 0, data);
+    if (size == 0) return;
+    Rgn = ExtCreateRegion(nullptr, DWORD(size), reinterpret_cast<const RGNDATA*>(data.data()));
+}
+
+void BuildSkinMaskRegion(HRGN& Rgn, TPoint LTPt, TPoint RTPt, TPoint LBPt, TPoint RBPt,
+                         TRect ClRect, TPoint NewLTPoint, TPoint NewRTPoint, TPoint NewLBPoint,
+                         TPoint NewRBPoint, TRect NewClRect, TBitmap* Mask, int W, int H) {
+    Rgn = nullptr;
+    if (NewRTPoint.X < NewLTPoint.X || NewLBPoint.Y < NewLTPoint.Y) return;
+    TBitmap top, left, right, bottom;
+    BuildSkinMaskSides(LTPt, RTPt, LBPt, RBPt, ClRect, NewLTPoint, NewRTPoint, NewLBPoint,
+                       NewRBPoint, NewClRect, Mask, &top, &left, &right, &bottom, W, H);
+    if (IsEmptyRect(NewClRect)) return;
+    Rgn = CreateRectRgn(NewClRect.Left, NewClRect.Top, NewClRect.Right, NewClRect.Bottom);
+    const std::pair<TBitmap*, TPoint> strips[] = {
+        {&top, TPoint(0, 0)},
+        {&bottom, TPoint(0, NewClRect.Bottom)},
+        {&left, TPoint(0, NewClRect.Top)},
+        {&right, TPoint(NewClRect.Right, NewClRect.Top)},
+    };
+    for (const auto& [b, at] : strips) {
+        if (b->Width() <= 0 || b->Height() <= 0) continue;
+        std::vector<uint8_t> data;
+        int size = MaskToRegionData(b, at.X, at.Y, data);
+        if (size == 0) continue;
+        HRGN part =
+            ExtCreateRegion(nullptr, DWORD(size), reinterpret_cast<const RGNDATA*>(data.data()));
+        if (!part) continue;
+        CombineRgn(Rgn, Rgn, part, RGN_OR);
+        DeleteObject(part);
+    }
 }

@@ -3,23 +3,21 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
+#include "classlib/controls.h"
 #include "classlib/graphics.h"
 #include "classlib/imglist.h"
 #include "classlib/inifiles.h"
 #include "classlib/strings.h"
+#include "classlib/timer.h"
 #include "classlib/types.h"
 #include "platform/win/types.h"
 
 class TStream;
 class TControl;
-
-// Text alignment of the class library.
-#ifndef LANTROVE_TALIGNMENT_DEFINED
-#define LANTROVE_TALIGNMENT_DEFINED
-enum TAlignment { taLeftJustify = 0, taRightJustify = 1, taCenter = 2 };
-#endif
 
 // ---- Skin value codecs --------------------------------------------------------
 
@@ -149,3 +147,125 @@ void DrawRestoreGlyph(TCanvas* Canvas, int X, int Y, TColor Color);
 void DrawRollDownGlyph(TCanvas* Canvas, int X, int Y, TColor Color);
 void DrawRollUpGlyph(TCanvas* Canvas, int X, int Y, TColor Color);
 void DrawTrayGlyph(TCanvas* Canvas, int X, int Y, TColor Color);
+
+// ---- Layered windows --------------------------------------------------------------------
+
+class TspBitmap;
+
+// Hands Bitmap (with its per-pixel alpha, under the constant Alpha) to the
+// control's window at the control's Left and Top.
+void UpdateLayeredFromBitmap(TspBitmap* Bitmap, uint8_t Alpha, TWinControl* Control);
+// Constant opacity of a window that carries WS_EX_LAYERED.
+void SetLayeredAlpha(HWND Window, uint8_t Alpha);
+// Bitmap takes AImage, with each pixel's alpha the grey level of AImageMask.
+void BuildLayerBitmap(TBitmap* AImage, TBitmap* AImageMask, TspBitmap* Bitmap);
+
+// A borderless tool window that never takes activation; its look comes from
+// UpdateLayeredFromBitmap.
+class TspLayerWindow : public TCustomControl {
+public:
+    explicit TspLayerWindow(TComponent* AOwner);
+    void WndProc(TMessage& Message) override;
+
+protected:
+    void CreateParams(TCreateParams& Params) override;
+};
+
+// Shows one picture as a layered popup window that fades in.
+class TspLayerManager : public TComponent {
+public:
+    explicit TspLayerManager(TComponent* AOwner);
+    ~TspLayerManager() override;
+
+    // Shows AImage at screen point (X, Y) with the alpha of AImageMask, fading
+    // in over ten ticks of 25 ms to the constant alpha AAlphaBlendValue.
+    void Show(int X, int Y, TBitmap* AImage, TBitmap* AImageMask, int AAlphaBlendValue);
+    void Hide();
+    void StartTimer();
+    void StopTimer();
+
+    std::unique_ptr<TspLayerWindow> LayerWindow;
+    std::unique_ptr<TspBitmap> Bmp;
+    std::unique_ptr<TTimer> Timer;
+    int EndAlphaBlendValue = 0;
+    int BeginAlphaBlendValue = 0;
+    int StepAlphaBlendValue = 0;
+    bool IsVisible = false;
+    bool TopMostMode = true;
+
+private:
+    void FadeStep(TObject* Sender);
+};
+
+// ---- Skin image building and regions ----------------------------------------------------
+
+// How the client part of a nine-part image is filled.
+enum TspStretchType { spstFull, spstHorz, spstVert };
+
+// A 24-bit top-down copy of a bitmap, for scanning masks.
+class TFBitmap {
+public:
+    explicit TFBitmap(HBITMAP Source);
+    ~TFBitmap();
+    TFBitmap(const TFBitmap&) = delete;
+    TFBitmap& operator=(const TFBitmap&) = delete;
+
+    uint8_t* Bits = nullptr;
+    std::vector<uint8_t*> Pixels; // row pointers
+    int Gap = 0;
+    int RowInc = 0;
+    int Size = 0;
+    int Width = 0;
+    int Height = 0;
+    HBITMAP Handle = nullptr;
+    HDC hDC = nullptr;
+    BITMAPINFO bmInfo{};
+    BITMAPINFOHEADER bmHeader{};
+};
+
+// Source coordinates are relative to R's top-left corner; the destination
+// takes the size W by H.
+void BuildSkinImage(TPoint LTPt, TPoint RTPt, TPoint LBPt, TPoint RBPt, TRect ClRect,
+                    TPoint NewLTPoint, TPoint NewRTPoint, TPoint NewLBPoint, TPoint NewRBPoint,
+                    TRect NewClRect, TBitmap* B, TBitmap* SB, TRect R, int W, int H,
+                    bool DrawClient, bool LeftStretch, bool TopStretch, bool RightStretch,
+                    bool BottomStretch, bool StretchEffect, TspStretchType StretchType);
+void BuildPopupSkinImage(TPoint LTPt, TPoint RTPt, TPoint LBPt, TPoint RBPt, TRect ClRect,
+                         TPoint NewLTPoint, TPoint NewRTPoint, TPoint NewLBPoint, TPoint NewRBPoint,
+                         TRect NewClRect, TBitmap* B, TBitmap* SB, TRect R, int W, int H,
+                         bool DrawClient, bool LeftStretch, bool TopStretch, bool RightStretch,
+                         bool BottomStretch, bool StretchEffect, TspStretchType StretchType);
+// The nine-part image without right side and right corners; RightStretch is ignored.
+void BuildSkinImageNoRight(TPoint LTPt, TPoint RTPt, TPoint LBPt, TPoint RBPt, TRect ClRect,
+                           TPoint NewLTPoint, TPoint NewRTPoint, TPoint NewLBPoint,
+                           TPoint NewRBPoint, TRect NewClRect, TBitmap* B, TBitmap* SB, TRect R,
+                           int W, int H, bool DrawClient, bool LeftStretch, bool TopStretch,
+                           bool RightStretch, bool BottomStretch, bool StretchEffect,
+                           TspStretchType StretchType);
+// B keeps its size; C is relative to R and gives the corners; everything stretches.
+void BuildStretchedSkinImage(TBitmap* B, TBitmap* SB, TRect R, TRect C, bool DrawClient);
+void BuildHorzSkinImage(int ALeftOffset, int ARightOffset, TBitmap* B, TBitmap* SB, TRect R,
+                        int AWidth, int AHeight, bool AStretch);
+void BuildHorzSkinImageNoRight(int ALeftOffset, int ARightOffset, TBitmap* B, TBitmap* SB, TRect R,
+                               int AWidth, int AHeight, bool AStretch);
+void BuildVertSkinImage(int ATopOffset, int ABottomOffset, TBitmap* B, TBitmap* SB, TRect R,
+                        int AWidth, int AHeight, bool AStretch);
+void BuildSkinBorderImages(TPoint LTPt, TPoint RTPt, TPoint LBPt, TPoint RBPt, TRect ClRect,
+                           TPoint NewLTPoint, TPoint NewRTPoint, TPoint NewLBPoint,
+                           TPoint NewRBPoint, TRect NewClRect, TBitmap* LeftB, TBitmap* TopB,
+                           TBitmap* RightB, TBitmap* BottomB, TBitmap* SB, TRect R, int W, int H,
+                           bool LeftStretch, bool TopStretch, bool RightStretch,
+                           bool BottomStretch);
+// Mask is the part's mask at its design size.
+void BuildSkinMaskSides(TPoint LTPt, TPoint RTPt, TPoint LBPt, TPoint RBPt, TRect ClRect,
+                        TPoint NewLTPoint, TPoint NewRTPoint, TPoint NewLBPoint, TPoint NewRBPoint,
+                        TRect NewClRect, TBitmap* Mask, TBitmap* TopB, TBitmap* LeftB,
+                        TBitmap* RightB, TBitmap* BottomB, int W, int H);
+// Rgn is null when the geometry leaves no client rectangle.
+void BuildSkinMaskRegion(HRGN& Rgn, TPoint LTPt, TPoint RTPt, TPoint LBPt, TPoint RBPt,
+                         TRect ClRect, TPoint NewLTPoint, TPoint NewRTPoint, TPoint NewLBPoint,
+                         TPoint NewRBPoint, TRect NewClRect, TBitmap* Mask, int W, int H);
+// The black pixels of Mask as row runs offset by (X, Y), in a region data
+// block; returns its size in bytes (0 and no block for an empty mask).
+int MaskToRegionData(TBitmap* Mask, int X, int Y, std::vector<uint8_t>& Data);
+void MaskToRegion(HRGN& Rgn, TBitmap* Mask);

@@ -116,6 +116,30 @@ public:
     // The registered bitmap whose device context is DC, or nil.
     static TspBitmap* FromDC(HDC DC);
 
+    // Whole-image colour operations on the pixels with alpha above 0.
+    // Channels and saturation stay within 0..255; the hue goes round.
+    void ChangeBitmapBrightness(int DeltaBrightness);
+    void SetBitmapHue(int Hue);
+    void ChangeBitmapHue(int DeltaHue);
+    void ChangeBitmapSat(int DeltaSat);
+    void FlipVert();
+    // The image flipped with its alpha fading out towards the middle, weaker
+    // by 3, 4 or 2.
+    void Reflection();
+    void Reflection2();
+    void Reflection3();
+
+    // The name, width, height (negative for rows stored bottom first) and
+    // 32-bit pixels. A size the stream cannot hold raises EReadError and
+    // leaves the bitmap as it was.
+    void LoadFromStream(TStream* Stream);
+    void SaveToStream(TStream* Stream);
+    // A PCX picture: files whose first byte is neither 10 nor 205 are
+    // ignored; a header or run-length data that does not fit raises EReadError.
+    void LoadFromPcxStream(TStream* Stream);
+    std::unique_ptr<class TspBitmapLink> GetBitmapLink(const TRect& Rect);
+    std::unique_ptr<class TspBitmapLink> GetBitmapLink(const std::string& Rect);
+
 protected:
     TspColor* FBits = nullptr;
     int FWidth = 0;
@@ -132,4 +156,138 @@ protected:
 private:
     void FreeSection();
     void DrawViaTemp(HDC DC, const TRect& DstRect, const TRect& SrcRect);
+};
+
+// A 24-bit picture (blue, green, red; rows top-down, each aligned to 4 bytes)
+// on which transitions and filters are computed. Every pixel computation
+// rounds halves to even and clamps to 0..255 unless it says otherwise.
+class TspEffectBmp {
+public:
+    TspEffectBmp(int cx, int cy);
+    // A 24-bit copy of a bitmap (despite the name, takes a bitmap handle).
+    static std::unique_ptr<TspEffectBmp> CreateFromhWnd(HBITMAP hBmp);
+    static std::unique_ptr<TspEffectBmp> CreateCopy(const TspEffectBmp& Other);
+    ~TspEffectBmp();
+    TspEffectBmp(const TspEffectBmp&) = delete;
+    TspEffectBmp& operator=(const TspEffectBmp&) = delete;
+
+    void GetScanLine(int y, uint8_t* Line) const;
+    void Draw(HDC hDC, int x, int y);
+    void Stretch(HDC hDC, int x, int y, int cx, int cy);
+    void DrawRect(HDC hDC, int hx, int hy, int x, int y, int cx, int cy);
+    void Resize(TspEffectBmp* Dst);
+
+    // Transitions toward BMP by the progress Kf (0..1).
+    void CopyRect(TspEffectBmp* BMP, const TRect& Rct, int StartX, int StartY);
+    void MorphRect(TspEffectBmp* BMP, double Kf, const TRect& Rct, int StartX, int StartY);
+    void Morph(TspEffectBmp* BMP, double Kf);
+    void MorphHGrad(TspEffectBmp* BMP, double Kf);
+    void MorphVGrad(TspEffectBmp* BMP, double Kf);
+    void MorphGrad(TspEffectBmp* BMP, double Kf);
+    void MorphLeftGrad(TspEffectBmp* BMP, double Kf);
+    void MorphRightGrad(TspEffectBmp* BMP, double Kf);
+    void MorphPush(TspEffectBmp* BMP, double Kf);
+    void MorphLeftSlide(TspEffectBmp* BMP, double Kf);
+    void MorphRightSlide(TspEffectBmp* BMP, double Kf);
+
+    // In-place filters.
+    void ChangeBrightness(double Kf);
+    void ChangeDarkness(double Kf);
+    void GrayScale();
+    void Invert();
+    void SplitBlur(int Amount);
+    void Mosaic(int ASize);
+    void AddMonoNoise(int Amount);
+    void AddColorNoise(int Amount);
+    void Wave(int XDIV, int YDIV, int RatioVal);
+
+    // Turned or flipped copies; Dst must have the matching size.
+    void Rotate90_1(TspEffectBmp* Dst);
+    void Rotate90_2(TspEffectBmp* Dst);
+    void FlipVert(TspEffectBmp* Dst);
+
+    // Filters limited to the pixels where Msk is not pure white.
+    void MaskBlur(TspEffectBmp* Msk, int Amount);
+    void MaskAntialiasing(TspEffectBmp* Msk, int Amount);
+    void MaskFillColor(TspEffectBmp* Msk, TColor C, double kf);
+
+    // Pixel (x, y) as 0x00RRGGBB; 0 outside the picture.
+    uint32_t Pixel(int x, int y) const;
+    void SetPixel(int x, int y, uint32_t rgb);
+    uint8_t* Row(int y) const { return Bits + size_t(y) * size_t(Stride()); }
+    int Stride() const { return 3 * Width + Width % 4; }
+
+    HBITMAP Handle = nullptr;
+    int Width = 0;
+    int Height = 0;
+    int Size = 0;
+    uint8_t* Bits = nullptr;
+    BITMAPINFOHEADER BmpHeader{};
+    BITMAPINFO BmpInfo{};
+
+private:
+    TspEffectBmp() = default;
+    void Allocate(int cx, int cy);
+    bool HasPixels() const { return Bits && Width > 0 && Height > 0; }
+    bool SameSize(const TspEffectBmp* B) const {
+        return B && B->HasPixels() && HasPixels() && B->Width == Width && B->Height == Height;
+    }
+    void DiagonalAverage(int Amount, const TspEffectBmp* Msk, bool EdgeOnly);
+};
+
+void StackBlur(TspBitmap* Bitmap, int Radius);
+void DrawSoftShadowText(TCanvas* Canvas, const TRect& Rect, const std::u16string& Text,
+                        int ShadowSize, TColor ShadowColor, int ShadowOffset, UINT Format);
+void DrawBoldGlowText(TCanvas* Canvas, const TRect& Rect, const std::u16string& Text, int GlowSize,
+                      TColor GlowColor, int Offset, UINT Format);
+void DrawVistaGlowText(TCanvas* Canvas, const TRect& Rect, const std::u16string& Text,
+                       TColor GlowColor, UINT Format);
+void DrawGlowText(TCanvas* Canvas, const TRect& Rect, const std::u16string& Text, int GlowSize,
+                  TColor GlowColor, int GlowOffset, UINT Format);
+void DrawReflectionText(TCanvas* Canvas, const TRect& Rect, const std::u16string& Text,
+                        TColor ReflectionColor, int ReflectionOffset, UINT Format);
+// Each pixel's alpha becomes the grey level of Mask's pixel at the same place.
+void SetAlphaFromMask(TspBitmap* Bitmap, TspBitmap* Mask);
+
+// A named rectangle of a bitmap (the bitmap is not owned).
+class TspBitmapLink : public TPersistent {
+public:
+    TspBitmapLink() = default;
+    void Assign(TPersistent* Source) override;
+
+    TspBitmap* Image() const { return FImage; }
+    void SetImage(TspBitmap* v) { FImage = v; }
+    const TRect& Rect() const { return FRect; }
+    void SetRect(const TRect& v) { FRect = v; }
+    const std::string& Name() const { return FName; }
+    void SetName(const std::string& v) { FName = v; }
+    int Left() const { return FRect.Left; }
+    int Top() const { return FRect.Top; }
+    int Right() const { return FRect.Right; }
+    int Bottom() const { return FRect.Bottom; }
+    bool MaskedBorder() const { return FMaskedBorder; }
+    bool MaskedAngles() const { return FMaskedAngles; }
+    bool Masked() const { return FMasked; }
+    // An image is set and the rectangle has an area.
+    bool Assigned() const;
+
+    // The length-prefixed name, then Left, Top, Right, Bottom.
+    void LoadFromStream(TStream* Stream);
+    void SaveToStream(TStream* Stream);
+    // The rectangle of the image at (X, Y) in its own size; nothing when the
+    // link is not usable.
+    void Draw(TspBitmap* Bitmap, int X, int Y);
+    void Draw(TCanvas* Canvas, int X, int Y);
+    // Which zones of the rectangle hold transparent pixels (the marker or
+    // an alpha below 255); with a margin of zeros only Masked is set.
+    void CheckingMasked(const TRect& Margin);
+    void CheckingMasked() { CheckingMasked(TRect()); }
+
+private:
+    TspBitmap* FImage = nullptr;
+    TRect FRect;
+    std::string FName;
+    bool FMaskedBorder = false;
+    bool FMaskedAngles = false;
+    bool FMasked = false;
 };

@@ -1,6 +1,7 @@
 #include "framework/SPTools.h"
 
 #include "classlib/strings.h"
+#include "platform/display/headless.h"
 #include "platform/os/ipc.h"
 #include "platform/os/process.h"
 #include "support/tempdir.h"
@@ -90,6 +91,22 @@ TEST(SPToolsTest, ParseQueryParams) {
 TEST(SPToolsTest, SmallTextRoutines) {
     EXPECT_EQ(RemoveInvalidFileNameChars("  What? A/B \"song\"\r\n<live>|*:\\' "),
               "What AB songlive");
+    std::string accented; // two bytes a letter
+    for (int i = 0; i < 200; ++i)
+        accented += "\xC3\xA9";
+    const struct {
+        std::string text, name;
+    } names[] = {
+        {std::string("a\0b\tc\x1b\x7f", 7), "a_b_c__"},
+        {"..", ""},
+        {" ... ", ""},
+        {"./..", ""},
+        {"..song..", "..song.."},
+        {std::string(300, 'x'), std::string(MaxFileNameTextBytes, 'x')},
+        {accented, accented.substr(0, MaxFileNameTextBytes - 1)},
+    };
+    for (const auto& n : names)
+        EXPECT_EQ(RemoveInvalidFileNameChars(n.text), n.name) << n.text;
     EXPECT_EQ(AddURLParams("", "a=1"), "a=1");
     EXPECT_EQ(AddURLParams("http://h/p", "a=1"), "http://h/p?a=1");
     EXPECT_EQ(AddURLParams("http://h/p?x=1", "a=1"), "http://h/p?x=1&a=1");
@@ -287,3 +304,21 @@ TEST(SPToolsInstanceTest, SingleInstanceMutexSeesAnotherHolder) {
 }
 
 } // namespace
+
+TEST(SPToolsDialogTest, BrowseForFolderAsksTheFolderDialog) {
+    auto* headless = display::CurrentHeadless();
+    ASSERT_NE(headless, nullptr);
+    display::FileDialogRequest seen;
+    headless->SetFileDialogAnswer([&](const display::FileDialogRequest& r) {
+        seen = r;
+        return std::optional<std::string>("/tmp/chosen");
+    });
+    EXPECT_EQ(BrowseForFolder(0, "/tmp/start", "Save to"), "/tmp/chosen");
+    EXPECT_EQ(seen.kind, display::FileDialogRequest::ChooseFolder);
+    EXPECT_EQ(seen.initial, "/tmp/start");
+    EXPECT_EQ(seen.title, "Save to");
+    // Cancelled: empty.
+    headless->SetFileDialogAnswer([](const display::FileDialogRequest&) { return std::nullopt; });
+    EXPECT_EQ(BrowseForFolder(0, "/tmp/start", "Save to"), "");
+    headless->SetFileDialogAnswer(nullptr);
+}

@@ -387,6 +387,194 @@ TEST_F(FFmpegEngine, VideoHooksSeeEveryPictureUntilTheyStop) {
     }
 }
 
+TEST_F(FFmpegEngine, SubtitlesConvertBetweenFormats) {
+    media->write("lines.srt", "1\n00:00:00,500 --> 00:00:01,500\nHello there\n\n"
+                              "2\n00:00:02,000 --> 00:00:03,250\nSecond line\n\n");
+    // Text formats are read back as they are; the container through a
+    // second conversion to text.
+    struct Case {
+        std::string output;
+        std::vector<std::pair<std::string, std::string>> options;
+        std::vector<std::string> expected;
+    } cases[] = {
+        {"same.srt",
+         {},
+         {"00:00:00,500 --> 00:00:01,500", "Hello there", "00:00:02,000 --> 00:00:03,250",
+          "Second line"}},
+        {"styled.ass",
+         {},
+         {"[Script Info]", "0:00:00.50,0:00:01.50", "Hello there", "0:00:02.00,0:00:03.25",
+          "Second line"}},
+        {"box.mkv",
+         {{"scodec", "ass"}},
+         {"00:00:00,500 --> 00:00:01,500", "Hello there", "00:00:02,000 --> 00:00:03,250",
+          "Second line"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.output);
+        Convert({In("lines.srt")}, c.options, out.file(c.output));
+        std::string back = out.read(c.output);
+        if (c.output == "box.mkv") {
+            Convert({out.file(c.output)}, {}, out.file("back.srt"));
+            back = out.read("back.srt");
+        }
+        size_t at = 0;
+        for (const std::string& part : c.expected) {
+            at = back.find(part, at);
+            EXPECT_NE(at, std::string::npos) << part << " in\n" << back;
+            if (at == std::string::npos) break;
+        }
+    }
+}
+
+// What the libraries read back from a written file.
+struct WrittenFile {
+    double StartSeconds = 0;
+    AVRational TimeBase{0, 1};
+    int Packets = 0;
+};
+
+WrittenFile ReadBack(const std::string& file) {
+    WrittenFile w;
+    AVFormatContext* c = nullptr;
+    if (FF().avformat_open_input(&c, file.c_str(), nullptr, nullptr) < 0) return w;
+    FF().avformat_find_stream_info(c, nullptr);
+    if (c->start_time != AV_NOPTS_VALUE) w.StartSeconds = double(c->start_time) / AV_TIME_BASE;
+    if (c->nb_streams > 0) w.TimeBase = c->streams[0]->time_base;
+    AVPacket* p = FF().av_packet_alloc();
+    while (FF().av_read_frame(c, p) >= 0) {
+        if (p->stream_index == 0) ++w.Packets;
+        FF().av_packet_unref(p);
+    }
+    FF().av_packet_free(&p);
+    FF().avformat_close_input(&c);
+    return w;
+}
+
+TEST_F(FFmpegEngine, OptionsOfTimingAndQualityTakeEffect) {
+    // Muxer preload: a program stream starts that much later.
+    for (const char* preload : {"0.2", "0.9"}) {
+        SCOPED_TRACE(preload);
+        const std::string file = out.file(std::string("preload") + preload + ".mpg");
+        Convert({In("clip.mkv")},
+                {{"vcodec", "mpeg1video"}, {"r", "25"}, {"acodec", "mp2"}, {"muxpreload", preload}},
+                file);
+        EXPECT_NEAR(ReadBack(file).StartSeconds, std::atof(preload), 0.05);
+    }
+
+    // A copied stream keeps a time base of its frames unless "copytb" says
+    // to keep the input's.
+    Convert({In("clip.mkv")}, {{"vcodec", "mpeg4"}, {"an", "1"}, {"f", "mpegts"}},
+            out.file("fine.ts"));
+    for (const char* copytb : {"0", "1"}) {
+        SCOPED_TRACE(copytb);
+        // This listing names the time base each stream was written in.
+        const std::string name = std::string("copied") + copytb + ".txt";
+        Convert({out.file("fine.ts")}, {{"vcodec", "copy"}, {"copytb", copytb}, {"f", "framecrc"}},
+                out.file(name));
+        EXPECT_NE(out.read(name).find(copytb[0] == '1' ? "#tb 0: 1/90000" : "#tb 0: 1/10"),
+                  std::string::npos)
+            << out.read(name);
+    }
+
+    // A looped picture fills the recording time; without the loop it gives one frame.
+    for (const char* loop : {"0", "1"}) {
+        SCOPED_TRACE(loop);
+        auto e = std::make_unique<TCustomFFmpeg>(2);
+        e->SetExtOption("f", "image2");
+        e->SetExtOption("loop_input", loop);
+        ASSERT_TRUE(e->OpenInputFile(LANTROVE_FIXTURES_DIR "/gdi/grey_trns.png"))
+            << e->LastErrMsg();
+        e->SetExtOption("vcodec", "mpeg4");
+        e->SetExtOption("t", "1");
+        const std::string file = out.file(std::string("loop") + loop + ".mkv");
+        ASSERT_EQ(e->OpenOutputFile(file), 1) << e->LastErrMsg();
+        e->StartConvert(false);
+        EXPECT_FALSE(e->FatalException()) << e->FatalMessage();
+        const int frames = ReadBack(file).Packets;
+        if (loop[0] == '1')
+            EXPECT_GE(frames, 20);
+        else
+            EXPECT_EQ(frames, 1);
+    }
+
+    // "sameq" encodes at the input's quantisers; "me_threshold" keeps its
+    // picture types.
+    Convert({In("clip.mkv")},
+            {{"vcodec", "libx264"}, {"an", "1"}, {"g", "4"}, {"vstats_file", out.file("in.log")}},
+            out.file("coarse.mkv"));
+    Convert({out.file("coarse.mkv")},
+            {{"vcodec", "mpeg4"},
+             {"g", "100"},
+             {"sameq", "1"},
+             {"me_threshold", "1"},
+             {"vstats_file", out.file("same.log")}},
+            out.file("same.mkv"));
+    auto read = [&](const std::string& name) {
+        const std::string text = out.read(name);
+        std::vector<std::pair<double, char>> frames; // quantiser, picture type
+        for (size_t at = text.find("frame="); at != std::string::npos;
+             at = text.find("frame=", at + 1)) {
+            const size_t q = text.find("q= ", at);
+            const size_t type = text.find("type= ", at);
+            if (q == std::string::npos || type == std::string::npos) break;
+            frames.emplace_back(std::atof(text.c_str() + q + 3), text[type + 6]);
+        }
+        return frames;
+    };
+    // The input's encoder logs only the pictures it gave out while running.
+    const auto in = read("in.log"), same = read("same.log");
+    ASSERT_FALSE(in.empty());
+    double low = 1e9, high = 0;
+    for (const auto& f : in) {
+        low = std::min(low, f.first);
+        high = std::max(high, f.first);
+    }
+    ASSERT_EQ(same.size(), 10u);
+    int intra = 0;
+    for (const auto& f : same) {
+        EXPECT_GE(f.first, low - 1);
+        EXPECT_LE(f.first, high + 1);
+        intra += f.second == 'I';
+    }
+    // Pictures 1, 5 and 9 were intra in the input.
+    EXPECT_EQ(intra, 3);
+}
+
+TEST_F(FFmpegEngine, VideoStatisticsCarryPictureTypesAndPsnr) {
+    LogCapture log;
+    const std::string stats = out.file("vstats.log");
+    Convert({In("clip.mkv")},
+            {{"vcodec", "mpeg4"}, {"an", "1"}, {"g", "4"}, {"psnr", "1"}, {"vstats_file", stats}},
+            out.file("psnr.mkv"));
+    const std::string text = out.read("vstats.log");
+    std::map<char, int> types;
+    int lines = 0;
+    for (size_t at = text.find("type= "); at != std::string::npos;
+         at = text.find("type= ", at + 1)) {
+        ++types[text[at + 6]];
+        ++lines;
+    }
+    EXPECT_EQ(lines, 10) << text;
+    EXPECT_GE(types['I'], 2) << text;
+    EXPECT_GE(types['P'], 2) << text;
+    // A faithful copy of the test picture: well above 20 dB on every line.
+    int psnrLines = 0;
+    for (size_t at = text.find("PSNR= "); at != std::string::npos;
+         at = text.find("PSNR= ", at + 1)) {
+        EXPECT_GT(std::atof(text.c_str() + at + 6), 20.0) << text;
+        ++psnrLines;
+    }
+    EXPECT_EQ(psnrLines, lines);
+    bool reported = false;
+    std::lock_guard<std::mutex> g(log.lock);
+    for (const std::string& l : log.lines)
+        if (l.find("frame=") != std::string::npos && l.find("PSNR=Y:") != std::string::npos &&
+            l.find(" U:") != std::string::npos && l.find(" *:") != std::string::npos)
+            reported = true;
+    EXPECT_TRUE(reported);
+}
+
 TEST_F(FFmpegEngine, StopInsideProgressLeavesDecodableFile) {
     auto e = std::make_unique<TCustomFFmpeg>(4);
     ASSERT_TRUE(e->OpenInputFile(In("long.wav")));

@@ -1,0 +1,219 @@
+// A form holding the standard controls in a real window: the X screen shows
+// what the headless renderer draws, and pointer and keys sent to the X server
+// edit, select and check through the controls.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "classlib/extctrls.h"
+#include "classlib/forms.h"
+#include "classlib/stdctrls.h"
+#include "platform/display/gtk.h"
+#include "platform/gdi/gdi.h"
+#include "platform/win/paint.h"
+#include "support/tempdir.h"
+
+namespace {
+
+void pumpFor(int ms) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < end) {
+        MSG m;
+        while (PeekMessage(&m, 0, 0, 0, PM_REMOVE))
+            DispatchMessage(&m);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
+template <class Pred> bool pumpUntil(Pred done) {
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        pumpFor(300);
+        if (done()) return true;
+    }
+    return false;
+}
+
+int run(const std::string& cmd) {
+    return std::system((cmd + " >/dev/null 2>&1").c_str());
+}
+
+struct Screenshot {
+    int w = 0, h = 0;
+    std::vector<uint8_t> rgb;
+    COLORREF at(int x, int y) const {
+        const uint8_t* p = &rgb[(size_t(y) * w + x) * 3];
+        return RGB(p[0], p[1], p[2]);
+    }
+};
+
+bool captureScreen(Screenshot& s) {
+    TempDir dir;
+    std::string path = dir.file("screen.ppm");
+    if (run("import -window root -depth 8 ppm:" + path) != 0) return false;
+    std::ifstream f(path, std::ios::binary);
+    std::string magic;
+    int maxv = 0;
+    if (!(f >> magic >> s.w >> s.h >> maxv) || magic != "P6" || maxv != 255) return false;
+    f.get();
+    s.rgb.resize(size_t(s.w) * s.h * 3);
+    return bool(f.read(reinterpret_cast<char*>(s.rgb.data()), std::streamsize(s.rgb.size())));
+}
+
+std::string at(TControl* c, int x, int y) {
+    TPoint p = c->ClientToScreen(TPoint{x, y});
+    return std::to_string(p.X) + " " + std::to_string(p.Y);
+}
+
+} // namespace
+
+TEST(StdCtrlsOnScreen, ShowsTheHeadlessPixelsAndTakesInput) {
+    auto backend = display::CreateGtkBackend();
+    if (!backend) GTEST_SKIP() << "no display";
+    display::Install(std::move(backend));
+    {
+        auto form = std::make_unique<TForm>(nullptr);
+        form->BorderStyle = bsDialog;
+        form->SetBounds(40, 30, 420, 320);
+        form->SetCaption("Controls");
+        auto* status = new TStatusBar(form.get());
+        status->SetParent(form.get());
+        status->AddPanel().Text = "Ready";
+        auto* label = new TLabel(form.get());
+        label->SetCaption("&Name:");
+        label->SetBounds(10, 12, 40, 16);
+        label->SetParent(form.get());
+        auto* edit = new TEdit(form.get());
+        edit->SetBounds(60, 10, 150, 22);
+        edit->SetParent(form.get());
+        label->FocusControl = edit;
+        auto* list = new TListBox(form.get());
+        list->SetBounds(10, 40, 200, 100);
+        list->SetParent(form.get());
+        for (int i = 0; i < 12; ++i)
+            list->Items()->Add("Row " + std::to_string(i));
+        auto* memo = new TMemo(form.get());
+        memo->SetBounds(220, 10, 190, 80);
+        memo->ScrollBars = ssVertical;
+        memo->SetParent(form.get());
+        memo->Lines()->Add("first line");
+        auto* check = new TCheckBox(form.get());
+        check->SetCaption("Check me");
+        check->SetBounds(10, 150, 120, 20);
+        check->SetParent(form.get());
+        auto* group = new TGroupBox(form.get());
+        group->SetCaption("Kind");
+        group->SetBounds(220, 100, 190, 80);
+        group->SetParent(form.get());
+        auto* r1 = new TRadioButton(form.get());
+        r1->SetCaption("One");
+        r1->SetBounds(10, 20, 80, 20);
+        r1->SetParent(group);
+        r1->SetChecked(true);
+        auto* r2 = new TRadioButton(form.get());
+        r2->SetCaption("Two");
+        r2->SetBounds(10, 45, 80, 20);
+        r2->SetParent(group);
+        auto* bar = new TScrollBar(form.get());
+        bar->SetBounds(10, 180, 200, 17);
+        bar->SetParent(form.get());
+        bar->SetParams(20, 0, 100);
+        auto* ok = new TButton(form.get());
+        ok->SetCaption("OK");
+        ok->Default = true;
+        ok->SetBounds(330, 200, 80, 26);
+        ok->SetParent(form.get());
+        int oks = 0;
+        ok->OnClick = [&](TObject*) { ++oks; };
+
+        form->Show();
+        pumpFor(800);
+        HWND fh = form->Handle();
+        std::unique_ptr<GdiBitmap, BOOL (*)(HGDIOBJ)> headless(RenderWindowToBitmap(fh),
+                                                               DeleteObject);
+        ASSERT_NE(headless, nullptr);
+        Screenshot shot;
+        int mismatches = -1;
+        pumpUntil([&] {
+            if (!captureScreen(shot) || shot.w < 460) return false;
+            mismatches = 0;
+            for (int y = 0; y < 320; ++y)
+                for (int x = 0; x < 420; ++x)
+                    if (shot.at(40 + x, 30 + y) != headless->getPixel(x, y)) ++mismatches;
+            return mismatches == 0;
+        });
+        ASSERT_GE(shot.w, 460);
+        EXPECT_EQ(mismatches, 0);
+        // The controls are really there: the list's white field, the checked radio.
+        TPoint field = list->ClientToScreen(TPoint{150, 90});
+        EXPECT_EQ(shot.at(field.X, field.Y), GetSysColor(COLOR_WINDOW));
+
+        // Click into the edit and type.
+        ASSERT_EQ(run("xdotool mousemove " + at(edit, 5, 10) + " click 1"), 0);
+        pumpUntil([&] { return edit->Focused(); });
+        ASSERT_TRUE(edit->Focused());
+        ASSERT_EQ(run("xdotool type --delay 50 'abc d'"), 0);
+        pumpUntil([&] { return edit->Text() == "abc d"; });
+        EXPECT_EQ(edit->Text(), "abc d");
+        // Shift+Home selects it, BackSpace removes it.
+        ASSERT_EQ(run("xdotool key shift+Home BackSpace"), 0);
+        pumpUntil([&] { return edit->Text().empty(); });
+        EXPECT_EQ(edit->Text(), "");
+
+        // A list row by click, then the next one by the arrow key.
+        TRect row = list->ItemRect(3);
+        ASSERT_EQ(run("xdotool mousemove " + at(list, 20, row.Top + 3) + " click 1"), 0);
+        pumpUntil([&] { return list->ItemIndex() == 3; });
+        EXPECT_EQ(list->ItemIndex(), 3);
+        ASSERT_EQ(run("xdotool key Down"), 0);
+        pumpUntil([&] { return list->ItemIndex() == 4; });
+        EXPECT_EQ(list->ItemIndex(), 4);
+        // The wheel scrolls it.
+        ASSERT_EQ(run("xdotool click 5"), 0);
+        pumpUntil([&] { return list->TopIndex() > 0; });
+        EXPECT_GT(list->TopIndex(), 0);
+
+        // Check box and radio button by click.
+        ASSERT_EQ(run("xdotool mousemove " + at(check, 5, 10) + " click 1"), 0);
+        pumpUntil([&] { return check->Checked(); });
+        EXPECT_TRUE(check->Checked());
+        ASSERT_EQ(run("xdotool mousemove " + at(r2, 5, 10) + " click 1"), 0);
+        pumpUntil([&] { return r2->Checked(); });
+        EXPECT_TRUE(r2->Checked());
+        EXPECT_FALSE(r1->Checked());
+
+        // The scroll bar's right arrow steps it.
+        ASSERT_EQ(run("xdotool mousemove " + at(bar, 195, 8) + " click 1"), 0);
+        pumpUntil([&] { return bar->Position() == 21; });
+        EXPECT_EQ(bar->Position(), 21);
+
+        // Alt+N focuses the edit through the label; Enter presses the default button.
+        ASSERT_EQ(run("xdotool key alt+n"), 0);
+        pumpUntil([&] { return edit->Focused(); });
+        EXPECT_TRUE(edit->Focused());
+        ASSERT_EQ(run("xdotool key Return"), 0);
+        pumpUntil([&] { return oks == 1; });
+        EXPECT_EQ(oks, 1);
+
+        // What the screen shows after all that still matches.
+        pumpFor(300);
+        headless.reset(RenderWindowToBitmap(fh));
+        pumpUntil([&] {
+            if (!captureScreen(shot)) return false;
+            mismatches = 0;
+            for (int y = 0; y < 320; ++y)
+                for (int x = 0; x < 420; ++x)
+                    if (shot.at(40 + x, 30 + y) != headless->getPixel(x, y)) ++mismatches;
+            return mismatches == 0;
+        });
+        EXPECT_EQ(mismatches, 0);
+
+        form.reset();
+        pumpFor(50);
+    }
+    display::Install(nullptr);
+}
