@@ -297,9 +297,10 @@ TEST_F(SettingsTest, HeldWritesReachTheDiskOnlyWhenReleased) {
         EXPECT_EQ(dir.read("user/" + word + "/UserFlag.ini").find("AllUsers=1") !=
                       std::string::npos,
                   release);
-        if (release)
+        if (release) {
             EXPECT_NE(dir.read("common/" + word + "/setting.dat").find("RunTimes=1"),
                       std::string::npos);
+        }
         FreeSettingsInstance();
     }
 }

@@ -261,7 +261,9 @@ TEST_F(SPToolsDesktopTest, LocalPagesOpenWhenTheFileExists) {
         EXPECT_EQ(OpenURLInBrowser(0, r.address), r.opens);
         ASSERT_EQ(launched.size(), r.opens ? 1u : 0u);
         // The desktop's handler gets the file as one argument.
-        if (r.opens) EXPECT_EQ(launched[0].back(), page);
+        if (r.opens) {
+            EXPECT_EQ(launched[0].back(), page);
+        }
     }
     // With a browser command the address goes in as it was given.
     RegWriteString(os::RegRoot::ClassesRoot, "http\\shell\\open\\command", "",
