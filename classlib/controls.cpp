@@ -89,6 +89,18 @@ void TControl::DefaultHandler(TMessage& Message) {
     Message.Result = 0;
 }
 
+void TControl::Invalidate() {
+    if (FParent && FParent->HandleAllocated() && FVisible) {
+        RECT r = BoundsRect();
+        InvalidateRect(FParent->Handle(), &r, 1);
+    }
+}
+
+void TControl::Repaint() {
+    Invalidate();
+    if (FParent && FParent->HandleAllocated()) UpdateWindow(FParent->Handle());
+}
+
 LRESULT TControl::Perform(UINT Msg, WPARAM WParam, LPARAM LParam) {
     TMessage m{Msg, WParam, LParam, 0};
     WindowProc(m);
@@ -264,6 +276,22 @@ void TWinControl::SetText(const std::string& Value) {
 
 void TWinControl::WndProc(TMessage& Message) {
     switch (Message.Msg) {
+    case WM_PAINT: {
+        bool graphic = std::any_of(FControls.begin(), FControls.end(),
+                                   [](TControl* c) { return !dynamic_cast<TWinControl*>(c); });
+        if (!graphic || !FHandle) break;
+        // Window-less children are drawn by their parent.
+        if (Message.WParam) {
+            PaintControls(reinterpret_cast<HDC>(Message.WParam));
+        } else {
+            PAINTSTRUCT ps;
+            HDC dc = BeginPaint(FHandle, &ps);
+            if (dc) PaintControls(dc);
+            EndPaint(FHandle, &ps);
+        }
+        Message.Result = 0;
+        return;
+    }
     case WM_MOVE:
         FLeft = int16_t(LOWORD(uintptr_t(Message.LParam)));
         FTop = int16_t(HIWORD(uintptr_t(Message.LParam)));
@@ -291,6 +319,17 @@ void TWinControl::Repaint() {
     UpdateWindow(FHandle);
 }
 
+void TWinControl::PaintControls(HDC DC) {
+    for (TControl* c : FControls) {
+        if (!c->Visible() || dynamic_cast<TWinControl*>(c)) continue;
+        int saved = SaveDC(DC);
+        OffsetViewportOrgEx(DC, c->Left(), c->Top(), nullptr);
+        IntersectClipRect(DC, 0, 0, c->Width(), c->Height());
+        c->Perform(WM_PAINT, reinterpret_cast<WPARAM>(DC), 0);
+        RestoreDC(DC, saved);
+    }
+}
+
 void TWinControl::DefaultHandler(TMessage& Message) {
     if (FHandle)
         Message.Result = DefWindowProc(FHandle, Message.Msg, Message.WParam, Message.LParam);
@@ -314,13 +353,43 @@ void TCustomControl::PaintWindow(HDC DC) {
 }
 
 void TCustomControl::WndProc(TMessage& Message) {
-    if (Message.Msg == WM_PAINT && HandleAllocated()) {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(Handle(), &ps);
-        if (dc) PaintWindow(dc);
-        EndPaint(Handle(), &ps);
+    if (Message.Msg == WM_PAINT && (Message.WParam || HandleAllocated())) {
+        if (Message.WParam) {
+            // Painting into a device context someone else gives.
+            auto dc = reinterpret_cast<HDC>(Message.WParam);
+            PaintWindow(dc);
+            PaintControls(dc);
+        } else {
+            PAINTSTRUCT ps;
+            HDC dc = BeginPaint(Handle(), &ps);
+            if (dc) {
+                PaintWindow(dc);
+                PaintControls(dc);
+            }
+            EndPaint(Handle(), &ps);
+        }
         Message.Result = 0;
         return;
     }
     TWinControl::WndProc(Message);
+}
+
+// ---- TGraphicControl ----
+
+TGraphicControl::TGraphicControl(TComponent* AOwner)
+    : TControl(AOwner), FCanvas(std::make_unique<TCanvas>()) {}
+
+TGraphicControl::~TGraphicControl() {
+    FCanvas->SetHandle(nullptr);
+}
+
+void TGraphicControl::WndProc(TMessage& Message) {
+    if (Message.Msg == WM_PAINT && Message.WParam) {
+        FCanvas->SetHandle(reinterpret_cast<HDC>(Message.WParam));
+        Paint();
+        FCanvas->SetHandle(nullptr);
+        Message.Result = 0;
+        return;
+    }
+    TControl::WndProc(Message);
 }

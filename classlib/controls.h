@@ -35,6 +35,12 @@ constexpr UINT CM_SHOWINGCHANGED = CM_BASE + 34;
 constexpr UINT CM_TEXTCHANGED = CM_BASE + 18;
 constexpr UINT CM_ENABLEDCHANGED = CM_BASE + 3;
 constexpr UINT CM_VISIBLECHANGED = CM_BASE + 5;
+constexpr UINT CM_MOUSEENTER = CM_BASE + 19;
+constexpr UINT CM_MOUSELEAVE = CM_BASE + 20;
+
+// Screen cursor numbers; 0 is the default cursor of the control's class.
+using TCursor = int;
+constexpr TCursor crDefault = 0;
 
 class TWinControl;
 
@@ -71,6 +77,13 @@ public:
     bool Enabled() const { return FEnabled; }
     virtual void SetEnabled(bool Value);
 
+    TCursor Cursor() const { return FCursor; }
+    void SetCursor(TCursor Value) { FCursor = Value; }
+
+    // Marks the control for painting; Repaint paints it at once.
+    virtual void Invalidate();
+    virtual void Repaint();
+
     std::string Caption() const { return GetText(); }
     void SetCaption(const std::string& Value) { SetText(Value); }
     virtual std::string GetText() const { return FText; }
@@ -89,6 +102,7 @@ protected:
     bool FVisible = true;
     bool FEnabled = true;
     std::string FText;
+    TCursor FCursor = crDefault;
 };
 
 struct TCreateParams {
@@ -132,9 +146,10 @@ public:
     // The control whose window is hwnd, null when it is none of ours.
     static TWinControl* FindControl(HWND hwnd);
 
-    // Marks the whole window for painting; Repaint paints it at once.
-    virtual void Invalidate();
-    void Repaint();
+    void Invalidate() override;
+    void Repaint() override;
+    // Paints the visible window-less children into DC (client coordinates).
+    void PaintControls(HDC DC);
 
 protected:
     virtual void CreateParams(TCreateParams& Params);
@@ -153,6 +168,22 @@ private:
     HWND FHandle = 0;
     bool FDestroyingHandle = false;
     std::vector<TControl*> FControls;
+};
+
+// A control without a window of its own, painted by its parent.
+class TGraphicControl : public TControl {
+public:
+    explicit TGraphicControl(TComponent* AOwner);
+    ~TGraphicControl() override;
+    TCanvas* Canvas() { return FCanvas.get(); }
+    // WM_PAINT carries the device context to draw on, origin at the control.
+    void WndProc(TMessage& Message) override;
+
+protected:
+    virtual void Paint() {}
+
+private:
+    std::unique_ptr<TCanvas> FCanvas;
 };
 
 // A windowed control that paints itself on its canvas.
