@@ -279,16 +279,12 @@ void TWinControl::WndProc(TMessage& Message) {
     case WM_PAINT: {
         bool graphic = std::any_of(FControls.begin(), FControls.end(),
                                    [](TControl* c) { return !dynamic_cast<TWinControl*>(c); });
-        if (!graphic || !FHandle) break;
-        // Window-less children are drawn by their parent.
-        if (Message.WParam) {
-            PaintControls(reinterpret_cast<HDC>(Message.WParam));
-        } else {
-            PAINTSTRUCT ps;
-            HDC dc = BeginPaint(FHandle, &ps);
-            if (dc) PaintControls(dc);
-            EndPaint(FHandle, &ps);
-        }
+        // Window-less children are drawn by their parent in its own painting.
+        if (!graphic || !FHandle || Message.WParam) break;
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(FHandle, &ps);
+        if (dc) PaintControls(dc);
+        EndPaint(FHandle, &ps);
         Message.Result = 0;
         return;
     }
@@ -355,10 +351,9 @@ void TCustomControl::PaintWindow(HDC DC) {
 void TCustomControl::WndProc(TMessage& Message) {
     if (Message.Msg == WM_PAINT && (Message.WParam || HandleAllocated())) {
         if (Message.WParam) {
-            // Painting into a device context someone else gives.
-            auto dc = reinterpret_cast<HDC>(Message.WParam);
-            PaintWindow(dc);
-            PaintControls(dc);
+            // Someone else's device context (a child drawing what lies under
+            // it): the control's own look only.
+            PaintWindow(reinterpret_cast<HDC>(Message.WParam));
         } else {
             PAINTSTRUCT ps;
             HDC dc = BeginPaint(Handle(), &ps);
@@ -385,9 +380,13 @@ TGraphicControl::~TGraphicControl() {
 
 void TGraphicControl::WndProc(TMessage& Message) {
     if (Message.Msg == WM_PAINT && Message.WParam) {
+        // A control drawing what lies under it may reach itself again.
+        if (FPainting) return;
+        FPainting = true;
         FCanvas->SetHandle(reinterpret_cast<HDC>(Message.WParam));
         Paint();
         FCanvas->SetHandle(nullptr);
+        FPainting = false;
         Message.Result = 0;
         return;
     }

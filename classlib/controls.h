@@ -184,6 +184,7 @@ protected:
 
 private:
     std::unique_ptr<TCanvas> FCanvas;
+    bool FPainting = false;
 };
 
 // A windowed control that paints itself on its canvas.

@@ -359,3 +359,18 @@ TEST(SkinControlBases, WindowlessControlsPaintThroughTheirParentAndIgnoreStretch
     g.ChangeSkinData();
     EXPECT_EQ(pixelOf(host.Handle(), 5, 5), ColorToRGB(clBtnFace));
 }
+
+TEST(SkinControlBases, WindowlessAlphaBlendDrawsItsParentUnderneathOnce) {
+    Host host;
+    Skin skin;
+    skin.add("label");
+    TspGraphicSkinCustomControl g(nullptr);
+    g.SetParent(&host);
+    g.SetSkinDataName("label");
+    g.SetSkinData(&skin.sd);
+    g.SetBounds(3, 3, 6, 6);
+    g.SetAlphaBlendValue(0);
+    g.SetAlphaBlend(true);
+    // Only what lies under it shows, and painting comes back.
+    EXPECT_EQ(pixelOf(host.Handle(), 4, 4), RGB(0, 0, 200));
+}
