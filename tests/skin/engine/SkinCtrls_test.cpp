@@ -374,3 +374,28 @@ TEST(SkinControlBases, WindowlessAlphaBlendDrawsItsParentUnderneathOnce) {
     // Only what lies under it shows, and painting comes back.
     EXPECT_EQ(pixelOf(host.Handle(), 4, 4), RGB(0, 0, 200));
 }
+
+TEST(SkinControlBases, ForcedBackgroundPaintsBorderStripsAndTheClient) {
+    Host host;
+    Skin skin;
+    skin.add("panel");
+    TspSkinCustomControl c(nullptr);
+    c.SetParent(&host);
+    c.SetForceBackground(true);
+    c.SetSkinDataName("panel");
+    c.SetSkinData(&skin.sd);
+    c.SetBounds(1, 1, 9, 8);
+    TBitmap expected;
+    BuildSkinImage(TPoint(2, 2), TPoint(4, 2), TPoint(2, 4), TPoint(4, 4), TRect(2, 2, 4, 4),
+                   TPoint(2, 2), TPoint(7, 2), TPoint(2, 6), TPoint(7, 6), TRect(2, 2, 7, 6),
+                   &expected, skin.sd.FActivePictures[0].get(), skin.R, 9, 8, true, false, false,
+                   false, false, false, spstFull);
+    HBITMAP shot = RenderWindowToBitmap(host.Handle());
+    int mismatches = 0;
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 9; ++x)
+            if (shot->getPixel(1 + x, 1 + y) != ColorToRGB(expected.Canvas()->Pixels(x, y)))
+                ++mismatches;
+    EXPECT_EQ(mismatches, 0);
+    DeleteObject(shot);
+}
