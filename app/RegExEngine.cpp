@@ -54,15 +54,15 @@ enum : char16_t {
     OP_CLOSE = 54,
 };
 
-constexpr char16_t MAGIC = 216;
+constexpr char16_t PROGRAM_MARK = 216;
 constexpr int NODE_SIZE = 3; // opcode and a two-unit link
 constexpr int32_t BRACE_MAX = 0x7FFFFFFE;
 constexpr int32_t REPEAT_MAX = 0x7FFFFFFF;
 
 // Parse flags.
-constexpr int FLAG_HASWIDTH = 1;
+constexpr int FLAG_HAS_WIDTH = 1;
 constexpr int FLAG_SIMPLE = 2;
-constexpr int FLAG_SPSTART = 4;
+constexpr int FLAG_STARTS_WITH_REPEAT = 4;
 
 // Modifier bits.
 constexpr int MOD_I = 1;
@@ -80,10 +80,10 @@ constexpr int ERR_RECURSION = 1016;
 // Thrown after RaiseError returned without raising: the operation is abandoned.
 struct TAbandon {};
 
-const char16_t META[] = u"^$.[()|?+*\\{";
+const char16_t META_UNITS[] = u"^$.[()|?+*\\{";
 
 bool IsMeta(char16_t Ch) {
-    for (const char16_t* p = META; *p; ++p)
+    for (const char16_t* p = META_UNITS; *p; ++p)
         if (*p == Ch) return true;
     return false;
 }
@@ -122,6 +122,18 @@ void WriteInt(char16_t* p, int32_t v) {
     uint32_t u = static_cast<uint32_t>(v);
     p[0] = static_cast<char16_t>(u & 0xFFFF);
     p[1] = static_cast<char16_t>(u >> 16);
+}
+
+// A class operand is a two-unit count and then the members; a member may be
+// U+0000, so the count, never a terminator, says where the set ends.
+constexpr int CLASS_COUNT_SIZE = 2;
+
+int32_t ClassSize(const char16_t* node) {
+    return ReadInt(node + NODE_SIZE);
+}
+
+const char16_t* ClassUnits(const char16_t* node) {
+    return node + NODE_SIZE + CLASS_COUNT_SIZE;
 }
 
 size_t StrLen(const char16_t* s) {
@@ -561,7 +573,7 @@ void TRegExEngine::SetInputString(const std::u16string& AInputString) {
 
 int TRegExEngine::SubExprMatchCount() const {
     if (!fHasInput) return -1;
-    for (int n = NSUBEXP - 1; n >= 1; --n)
+    for (int n = GroupCount - 1; n >= 1; --n)
         if (startp[n] && endp[n]) return n;
     return 0;
 }
@@ -627,13 +639,13 @@ void TRegExEngine::SetInvertCase(TRegExEngineInvertCaseFunction A) {
 }
 
 int TRegExEngine::GroupPos(int n) const {
-    if (n < 0 || n >= NSUBEXP || !fHasInput || !startp[n] || !endp[n] || endp[n] < startp[n])
+    if (n < 0 || n >= GroupCount || !fHasInput || !startp[n] || !endp[n] || endp[n] < startp[n])
         return -1;
     return static_cast<int>(startp[n] - fInputString.c_str()) + 1;
 }
 
 int TRegExEngine::GroupLen(int n) const {
-    if (n < 0 || n >= NSUBEXP || !fHasInput || !startp[n] || !endp[n] || endp[n] < startp[n])
+    if (n < 0 || n >= GroupCount || !fHasInput || !startp[n] || !endp[n] || endp[n] < startp[n])
         return -1;
     return static_cast<int>(endp[n] - startp[n]);
 }
@@ -665,12 +677,12 @@ void TRegExEngine::DiscardProgram() {
 void TRegExEngine::Compile() {
     try {
         if (!fHasExpression) Fail(1003);
-        CompileRegExpr(fExpression.c_str());
+        CompileProgram(fExpression.c_str());
     } catch (const TAbandon&) {
     }
 }
 
-void TRegExEngine::CompileRegExpr(const char16_t* AExpression) {
+void TRegExEngine::CompileProgram(const char16_t* AExpression) {
     if (!AExpression || !*AExpression) Fail(100);
     DiscardProgram();
     ClearGroups();
@@ -684,8 +696,8 @@ void TRegExEngine::CompileRegExpr(const char16_t* AExpression) {
         regnpar = 1;
         regsize = 0;
         regcode = &regdummy;
-        EmitC(MAGIC);
-        ParseReg(0, flags);
+        AppendUnit(PROGRAM_MARK);
+        ParseAlternation(0, flags);
 
         // Writing pass.
         programm.reset(new char16_t[regsize]());
@@ -693,25 +705,25 @@ void TRegExEngine::CompileRegExpr(const char16_t* AExpression) {
         regparse = AExpression;
         regnpar = 1;
         regcode = programm.get();
-        EmitC(MAGIC);
-        ParseReg(0, flags);
+        AppendUnit(PROGRAM_MARK);
+        ParseAlternation(0, flags);
 
         regstart = 0;
         reganch = 0;
         regmust = nullptr;
         regmlen = 0;
         const char16_t* scan = programm.get() + 1;
-        const char16_t* next = RegNext(scan);
+        const char16_t* next = NextNode(scan);
         if (next && *next == OP_END) {
             scan += NODE_SIZE;
             if (*scan == OP_EXACTLY)
                 regstart = scan[NODE_SIZE];
             else if (*scan == OP_BOL)
                 ++reganch;
-            if (flags & FLAG_SPSTART) {
+            if (flags & FLAG_STARTS_WITH_REPEAT) {
                 const char16_t* longest = nullptr;
                 size_t len = 0;
-                for (; scan; scan = RegNext(scan)) {
+                for (; scan; scan = NextNode(scan)) {
                     if (*scan != OP_EXACTLY) continue;
                     size_t l = StrLen(scan + NODE_SIZE);
                     if (l > 0 && l >= len) {
@@ -735,17 +747,17 @@ void TRegExEngine::CompileRegExpr(const char16_t* AExpression) {
     }
 }
 
-void TRegExEngine::Reserve(int n) {
+void TRegExEngine::EnsureRoom(int n) {
     if (regcode + n > programm.get() + regsize) Fail(101);
 }
 
-char16_t* TRegExEngine::EmitNode(int op) {
+char16_t* TRegExEngine::AppendNode(int op) {
     char16_t* ret = regcode;
     if (IsSizing()) {
         regsize += NODE_SIZE;
         return ret;
     }
-    Reserve(NODE_SIZE);
+    EnsureRoom(NODE_SIZE);
     regcode[0] = static_cast<char16_t>(op);
     regcode[1] = 0;
     regcode[2] = 0;
@@ -753,39 +765,39 @@ char16_t* TRegExEngine::EmitNode(int op) {
     return ret;
 }
 
-void TRegExEngine::EmitC(char16_t b) {
+void TRegExEngine::AppendUnit(char16_t b) {
     if (IsSizing()) {
         ++regsize;
         return;
     }
-    Reserve(1);
+    EnsureRoom(1);
     *regcode++ = b;
 }
 
-void TRegExEngine::EmitInt(int32_t v) {
+void TRegExEngine::AppendCount(int32_t v) {
     if (IsSizing()) {
         regsize += 2;
         return;
     }
-    Reserve(2);
+    EnsureRoom(2);
     WriteInt(regcode, v);
     regcode += 2;
 }
 
-void TRegExEngine::InsertOperator(int op, char16_t* opnd, int sz) {
+void TRegExEngine::InsertNodeBefore(int op, char16_t* operand, int sz) {
     if (IsSizing()) {
         regsize += sz;
         return;
     }
-    Reserve(sz);
-    std::memmove(opnd + sz, opnd, (regcode - opnd) * sizeof(char16_t));
+    EnsureRoom(sz);
+    std::memmove(operand + sz, operand, (regcode - operand) * sizeof(char16_t));
     regcode += sz;
-    opnd[0] = static_cast<char16_t>(op);
+    operand[0] = static_cast<char16_t>(op);
     for (int i = 1; i < sz; ++i)
-        opnd[i] = 0;
+        operand[i] = 0;
 }
 
-void TRegExEngine::Tail(char16_t* p, char16_t* val) {
+void TRegExEngine::LinkChainTo(char16_t* p, char16_t* val) {
     if (IsSizing() || p == &regdummy) return;
     char16_t* scan = p;
     for (;;) {
@@ -796,41 +808,41 @@ void TRegExEngine::Tail(char16_t* p, char16_t* val) {
     WriteInt(scan + 1, static_cast<int32_t>(val - scan));
 }
 
-void TRegExEngine::OpTail(char16_t* p, char16_t* val) {
+void TRegExEngine::LinkAlternativeTo(char16_t* p, char16_t* val) {
     if (IsSizing() || p == &regdummy || *p != OP_BRANCH) return;
-    Tail(p + NODE_SIZE, val);
+    LinkChainTo(p + NODE_SIZE, val);
 }
 
-char16_t* TRegExEngine::ParseReg(int paren, int& flagp) {
+char16_t* TRegExEngine::ParseAlternation(int paren, int& outFlags) {
     const int savedModifiers = fCompModifiers;
-    flagp = FLAG_HASWIDTH;
+    outFlags = FLAG_HAS_WIDTH;
     char16_t* ret = nullptr;
     int parno = 0;
     if (paren) {
-        if (regnpar >= NSUBEXP) Fail(102);
+        if (regnpar >= GroupCount) Fail(102);
         parno = regnpar++;
-        ret = EmitNode(OP_OPEN + parno);
+        ret = AppendNode(OP_OPEN + parno);
     }
     int flags = 0;
-    char16_t* br = ParseBranch(flags);
+    char16_t* br = ParseSequence(flags);
     if (ret)
-        Tail(ret, br);
+        LinkChainTo(ret, br);
     else
         ret = br;
-    if (!(flags & FLAG_HASWIDTH)) flagp &= ~FLAG_HASWIDTH;
-    flagp |= flags & FLAG_SPSTART;
+    if (!(flags & FLAG_HAS_WIDTH)) outFlags &= ~FLAG_HAS_WIDTH;
+    outFlags |= flags & FLAG_STARTS_WITH_REPEAT;
     while (*regparse == '|') {
         ++regparse;
-        br = ParseBranch(flags);
-        Tail(ret, br);
-        if (!(flags & FLAG_HASWIDTH)) flagp &= ~FLAG_HASWIDTH;
-        flagp |= flags & FLAG_SPSTART;
+        br = ParseSequence(flags);
+        LinkChainTo(ret, br);
+        if (!(flags & FLAG_HAS_WIDTH)) outFlags &= ~FLAG_HAS_WIDTH;
+        outFlags |= flags & FLAG_STARTS_WITH_REPEAT;
     }
-    char16_t* ender = EmitNode(paren ? OP_CLOSE + parno : OP_END);
-    Tail(ret, ender);
+    char16_t* closer = AppendNode(paren ? OP_CLOSE + parno : OP_END);
+    LinkChainTo(ret, closer);
     if (!IsSizing()) {
-        for (char16_t* b = ret; b; b = const_cast<char16_t*>(RegNext(b)))
-            OpTail(b, ender);
+        for (char16_t* b = ret; b; b = const_cast<char16_t*>(NextNode(b)))
+            LinkAlternativeTo(b, closer);
     }
     if (paren) {
         if (*regparse != ')') Fail(103);
@@ -842,103 +854,103 @@ char16_t* TRegExEngine::ParseReg(int paren, int& flagp) {
     return ret;
 }
 
-char16_t* TRegExEngine::ParseBranch(int& flagp) {
-    flagp = 0;
-    char16_t* ret = EmitNode(OP_BRANCH);
+char16_t* TRegExEngine::ParseSequence(int& outFlags) {
+    outFlags = 0;
+    char16_t* ret = AppendNode(OP_BRANCH);
     char16_t* chain = nullptr;
     while (*regparse != 0 && *regparse != '|' && *regparse != ')') {
         int flags = 0;
-        char16_t* latest = ParsePiece(flags);
-        flagp |= flags & FLAG_HASWIDTH;
+        char16_t* latest = ParseQuantified(flags);
+        outFlags |= flags & FLAG_HAS_WIDTH;
         if (!chain)
-            flagp |= flags & FLAG_SPSTART;
+            outFlags |= flags & FLAG_STARTS_WITH_REPEAT;
         else
-            Tail(chain, latest);
+            LinkChainTo(chain, latest);
         chain = latest;
     }
-    if (!chain) EmitNode(OP_NOTHING);
+    if (!chain) AppendNode(OP_NOTHING);
     return ret;
 }
 
-void TRegExEngine::EmitComplexBraces(char16_t* ret, int32_t AMin, int32_t AMax, bool ANonGreedy) {
-    InsertOperator(OP_LOOPENTRY, ret, NODE_SIZE);
-    char16_t* loop = EmitNode(ANonGreedy ? OP_LOOPNG : OP_LOOP);
-    EmitInt(AMin);
-    EmitInt(AMax);
-    EmitInt(IsSizing() ? 0 : static_cast<int32_t>((ret + NODE_SIZE) - loop));
-    Tail(ret, loop);
-    if (!IsSizing()) Tail(ret + NODE_SIZE, loop);
+void TRegExEngine::BuildCountedLoop(char16_t* ret, int32_t AMin, int32_t AMax, bool ANonGreedy) {
+    InsertNodeBefore(OP_LOOPENTRY, ret, NODE_SIZE);
+    char16_t* loop = AppendNode(ANonGreedy ? OP_LOOPNG : OP_LOOP);
+    AppendCount(AMin);
+    AppendCount(AMax);
+    AppendCount(IsSizing() ? 0 : static_cast<int32_t>((ret + NODE_SIZE) - loop));
+    LinkChainTo(ret, loop);
+    if (!IsSizing()) LinkChainTo(ret + NODE_SIZE, loop);
 }
 
-char16_t* TRegExEngine::ParsePiece(int& flagp) {
+char16_t* TRegExEngine::ParseQuantified(int& outFlags) {
     int flags = 0;
-    char16_t* ret = ParseAtom(flags);
+    char16_t* ret = ParseSingle(flags);
     char16_t op = *regparse;
     if (!IsQuantifier(op)) {
-        flagp = flags;
+        outFlags = flags;
         return ret;
     }
-    if (!(flags & FLAG_HASWIDTH) && op != '?') Fail(106);
+    if (!(flags & FLAG_HAS_WIDTH) && op != '?') Fail(106);
     const bool simple = (flags & FLAG_SIMPLE) != 0;
     bool nonGreedyOp = false;
     switch (op) {
     case '*': {
-        flagp = FLAG_SPSTART;
+        outFlags = FLAG_STARTS_WITH_REPEAT;
         nonGreedyOp = regparse[1] == '?';
         bool nonGreedy = nonGreedyOp || !(fCompModifiers & MOD_G);
         if (simple) {
-            InsertOperator(nonGreedy ? OP_STARNG : OP_STAR, ret, NODE_SIZE);
+            InsertNodeBefore(nonGreedy ? OP_STARNG : OP_STAR, ret, NODE_SIZE);
         } else if (nonGreedy) {
-            EmitComplexBraces(ret, 0, BRACE_MAX, true);
+            BuildCountedLoop(ret, 0, BRACE_MAX, true);
         } else {
             // x* as (x&|), with the & looping back to the branch
-            InsertOperator(OP_BRANCH, ret, NODE_SIZE);
-            OpTail(ret, EmitNode(OP_BACK));
-            OpTail(ret, ret);
-            Tail(ret, EmitNode(OP_BRANCH));
-            Tail(ret, EmitNode(OP_NOTHING));
+            InsertNodeBefore(OP_BRANCH, ret, NODE_SIZE);
+            LinkAlternativeTo(ret, AppendNode(OP_BACK));
+            LinkAlternativeTo(ret, ret);
+            LinkChainTo(ret, AppendNode(OP_BRANCH));
+            LinkChainTo(ret, AppendNode(OP_NOTHING));
         }
         break;
     }
     case '+': {
-        flagp = FLAG_HASWIDTH | FLAG_SPSTART;
+        outFlags = FLAG_HAS_WIDTH | FLAG_STARTS_WITH_REPEAT;
         nonGreedyOp = regparse[1] == '?';
         bool nonGreedy = nonGreedyOp || !(fCompModifiers & MOD_G);
         if (simple) {
-            InsertOperator(nonGreedy ? OP_PLUSNG : OP_PLUS, ret, NODE_SIZE);
+            InsertNodeBefore(nonGreedy ? OP_PLUSNG : OP_PLUS, ret, NODE_SIZE);
         } else if (nonGreedy) {
-            EmitComplexBraces(ret, 1, BRACE_MAX, true);
+            BuildCountedLoop(ret, 1, BRACE_MAX, true);
         } else {
             // x+ as x(&|), with the & looping back to x
-            char16_t* next = EmitNode(OP_BRANCH);
-            Tail(ret, next);
-            Tail(EmitNode(OP_BACK), ret);
-            Tail(next, EmitNode(OP_BRANCH));
-            Tail(ret, EmitNode(OP_NOTHING));
+            char16_t* next = AppendNode(OP_BRANCH);
+            LinkChainTo(ret, next);
+            LinkChainTo(AppendNode(OP_BACK), ret);
+            LinkChainTo(next, AppendNode(OP_BRANCH));
+            LinkChainTo(ret, AppendNode(OP_NOTHING));
         }
         break;
     }
     case '?': {
-        flagp = 0;
+        outFlags = 0;
         nonGreedyOp = regparse[1] == '?';
         bool nonGreedy = nonGreedyOp || !(fCompModifiers & MOD_G);
         if (nonGreedy) {
             if (simple) {
-                InsertOperator(OP_BRACESNG, ret, NODE_SIZE + 4);
+                InsertNodeBefore(OP_BRACESNG, ret, NODE_SIZE + 4);
                 if (!IsSizing()) {
                     WriteInt(ret + NODE_SIZE, 0);
                     WriteInt(ret + NODE_SIZE + 2, 1);
                 }
             } else {
-                EmitComplexBraces(ret, 0, 1, true);
+                BuildCountedLoop(ret, 0, 1, true);
             }
         } else {
             // x? as (x|)
-            InsertOperator(OP_BRANCH, ret, NODE_SIZE);
-            Tail(ret, EmitNode(OP_BRANCH));
-            char16_t* next = EmitNode(OP_NOTHING);
-            Tail(ret, next);
-            OpTail(ret, next);
+            InsertNodeBefore(OP_BRANCH, ret, NODE_SIZE);
+            LinkChainTo(ret, AppendNode(OP_BRANCH));
+            char16_t* next = AppendNode(OP_NOTHING);
+            LinkChainTo(ret, next);
+            LinkAlternativeTo(ret, next);
         }
         break;
     }
@@ -948,7 +960,7 @@ char16_t* TRegExEngine::ParsePiece(int& flagp) {
         while (*p >= '0' && *p <= '9')
             ++p;
         if (p == digits || (*p != '}' && *p != ',')) {
-            flagp = flags;
+            outFlags = flags;
             return ret;
         }
         auto number = [&](const char16_t* b, const char16_t* e) {
@@ -969,7 +981,7 @@ char16_t* TRegExEngine::ParsePiece(int& flagp) {
             while (*p >= '0' && *p <= '9')
                 ++p;
             if (*p != '}') {
-                flagp = flags;
+                outFlags = flags;
                 return ret;
             }
             bmin = number(digits, minEnd);
@@ -980,17 +992,17 @@ char16_t* TRegExEngine::ParsePiece(int& flagp) {
         }
         regparse = p; // at the closing brace
         if (bmin > bmax) Fail(124);
-        flagp = bmax > 0 ? FLAG_HASWIDTH | FLAG_SPSTART : 0;
+        outFlags = bmax > 0 ? FLAG_HAS_WIDTH | FLAG_STARTS_WITH_REPEAT : 0;
         nonGreedyOp = regparse[1] == '?';
         bool nonGreedy = nonGreedyOp || !(fCompModifiers & MOD_G);
         if (simple) {
-            InsertOperator(nonGreedy ? OP_BRACESNG : OP_BRACES, ret, NODE_SIZE + 4);
+            InsertNodeBefore(nonGreedy ? OP_BRACESNG : OP_BRACES, ret, NODE_SIZE + 4);
             if (!IsSizing()) {
                 WriteInt(ret + NODE_SIZE, bmin);
                 WriteInt(ret + NODE_SIZE + 2, bmax);
             }
         } else {
-            EmitComplexBraces(ret, bmin, bmax, nonGreedy);
+            BuildCountedLoop(ret, bmin, bmax, nonGreedy);
         }
         break;
     }
@@ -1001,7 +1013,7 @@ char16_t* TRegExEngine::ParsePiece(int& flagp) {
     return ret;
 }
 
-char16_t TRegExEngine::UnQuoteChar() {
+char16_t TRegExEngine::ReadEscapedUnit() {
     switch (*regparse) {
     case 'a':
         return 7;
@@ -1045,8 +1057,8 @@ char16_t TRegExEngine::UnQuoteChar() {
     }
 }
 
-char16_t* TRegExEngine::ParseAtom(int& flagp) {
-    flagp = 0;
+char16_t* TRegExEngine::ParseSingle(int& outFlags) {
+    outFlags = 0;
     const bool ci = (fCompModifiers & MOD_I) != 0;
     const bool multiLine =
         (fCompModifiers & MOD_M) && (!fLineSeparators.empty() || fLinePairedSeparatorAssigned);
@@ -1064,7 +1076,7 @@ char16_t* TRegExEngine::ParseAtom(int& flagp) {
             while (IsExtendedSpace(*regparse))
                 ++regparse;
         }
-        return EmitNode(OP_COMMENT);
+        return AppendNode(OP_COMMENT);
     }
 
     switch (c) {
@@ -1075,30 +1087,32 @@ char16_t* TRegExEngine::ParseAtom(int& flagp) {
         break;
     case '^':
         ++regparse;
-        return EmitNode(multiLine ? OP_BOLML : OP_BOL);
+        return AppendNode(multiLine ? OP_BOLML : OP_BOL);
     case '$':
         ++regparse;
-        return EmitNode(multiLine ? OP_EOLML : OP_EOL);
+        return AppendNode(multiLine ? OP_EOLML : OP_EOL);
     case '.':
         ++regparse;
         if (fCompModifiers & MOD_S) {
-            flagp = FLAG_HASWIDTH | FLAG_SIMPLE;
-            return EmitNode(OP_ANY);
+            outFlags = FLAG_HAS_WIDTH | FLAG_SIMPLE;
+            return AppendNode(OP_ANY);
         }
-        flagp = FLAG_HASWIDTH;
-        return EmitNode(OP_ANYML);
+        outFlags = FLAG_HAS_WIDTH;
+        return AppendNode(OP_ANYML);
     case '[': {
         ++regparse;
         if (*regparse == '^') {
-            ret = EmitNode(ci ? OP_ANYBUTCI : OP_ANYBUT);
+            ret = AppendNode(ci ? OP_ANYBUTCI : OP_ANYBUT);
             ++regparse;
         } else {
-            ret = EmitNode(ci ? OP_ANYOFCI : OP_ANYOF);
+            ret = AppendNode(ci ? OP_ANYOFCI : OP_ANYOF);
         }
+        char16_t* const countAt = regcode;
+        AppendCount(0);
         bool canBeRange = false;
         char16_t rangeBeg = 0;
         if (*regparse == ']') {
-            EmitC(']');
+            AppendUnit(']');
             rangeBeg = ']';
             canBeRange = true;
             ++regparse;
@@ -1109,7 +1123,7 @@ char16_t* TRegExEngine::ParseAtom(int& flagp) {
                     std::u16string_view(u"dDsSwW").find(regparse[2]) != std::u16string_view::npos &&
                     regparse[2] != 0) {
                     // "-" before a class escape is a member itself
-                    EmitC('-');
+                    AppendUnit('-');
                     ++regparse;
                     canBeRange = false;
                     continue;
@@ -1119,30 +1133,30 @@ char16_t* TRegExEngine::ParseAtom(int& flagp) {
                 if (*regparse == '\\') {
                     ++regparse;
                     if (*regparse == 0) Fail(110);
-                    rangeEnd = UnQuoteChar();
+                    rangeEnd = ReadEscapedUnit();
                 } else {
                     rangeEnd = *regparse;
                 }
                 const bool russian = (fCompModifiers & MOD_R) != 0;
                 if (russian && rangeBeg == 0x430 && rangeEnd == 0x44F) {
                     for (char16_t u = 0x431; u <= 0x44F; ++u)
-                        EmitC(u);
-                    EmitC(0x451);
+                        AppendUnit(u);
+                    AppendUnit(0x451);
                 } else if (russian && rangeBeg == 0x410 && rangeEnd == 0x42F) {
                     for (char16_t u = 0x411; u <= 0x42F; ++u)
-                        EmitC(u);
-                    EmitC(0x401);
+                        AppendUnit(u);
+                    AppendUnit(0x401);
                 } else if (russian && rangeBeg == 0x430 && rangeEnd == 0x42F) {
                     for (char16_t u = 0x431; u <= 0x44F; ++u)
-                        EmitC(u);
-                    EmitC(0x451);
+                        AppendUnit(u);
+                    AppendUnit(0x451);
                     for (char16_t u = 0x410; u <= 0x42F; ++u)
-                        EmitC(u);
-                    EmitC(0x401);
+                        AppendUnit(u);
+                    AppendUnit(0x401);
                 } else {
                     if (rangeEnd < rangeBeg) Fail(109);
                     for (int u = rangeBeg + 1; u <= rangeEnd; ++u)
-                        EmitC(static_cast<char16_t>(u));
+                        AppendUnit(static_cast<char16_t>(u));
                 }
                 ++regparse;
                 canBeRange = false;
@@ -1153,32 +1167,33 @@ char16_t* TRegExEngine::ParseAtom(int& flagp) {
                 if (*regparse == 0) Fail(110);
                 if (*regparse == 'd') {
                     for (char16_t u = '0'; u <= '9'; ++u)
-                        EmitC(u);
+                        AppendUnit(u);
                     canBeRange = false;
                 } else if (*regparse == 's') {
                     for (char16_t u : fSpaceChars)
-                        EmitC(u);
+                        AppendUnit(u);
                     canBeRange = false;
                 } else if (*regparse == 'w') {
                     for (char16_t u : fWordChars)
-                        EmitC(u);
+                        AppendUnit(u);
                     canBeRange = false;
                 } else {
-                    rangeBeg = UnQuoteChar();
-                    EmitC(rangeBeg);
+                    rangeBeg = ReadEscapedUnit();
+                    AppendUnit(rangeBeg);
                     canBeRange = true;
                 }
             } else {
                 rangeBeg = *regparse;
-                EmitC(rangeBeg);
+                AppendUnit(rangeBeg);
                 canBeRange = true;
             }
             ++regparse;
         }
-        EmitC(0);
+        if (!IsSizing())
+            WriteInt(countAt, static_cast<int32_t>(regcode - (countAt + CLASS_COUNT_SIZE)));
         if (*regparse != ']') Fail(113);
         ++regparse;
-        flagp = FLAG_HASWIDTH | FLAG_SIMPLE;
+        outFlags = FLAG_HAS_WIDTH | FLAG_SIMPLE;
         return ret;
     }
     case '(': {
@@ -1192,7 +1207,7 @@ char16_t* TRegExEngine::ParseAtom(int& flagp) {
                     Fail(125);
                 }
                 regparse = p + 1;
-                return EmitNode(OP_COMMENT);
+                return AppendNode(OP_COMMENT);
             }
             const char16_t* p = regparse + 2;
             while (*p && *p != ')')
@@ -1204,12 +1219,12 @@ char16_t* TRegExEngine::ParseAtom(int& flagp) {
             }
             fCompModifiers = mods;
             regparse = p + 1;
-            return EmitNode(OP_COMMENT);
+            return AppendNode(OP_COMMENT);
         }
         ++regparse;
         int flags = 0;
-        ret = ParseReg(1, flags);
-        flagp = flags & (FLAG_HASWIDTH | FLAG_SPSTART);
+        ret = ParseAlternation(1, flags);
+        outFlags = flags & (FLAG_HAS_WIDTH | FLAG_STARTS_WITH_REPEAT);
         return ret;
     }
     case '*':
@@ -1223,51 +1238,56 @@ char16_t* TRegExEngine::ParseAtom(int& flagp) {
         if (e == 0) Fail(116);
         switch (e) {
         case 'd':
-            ret = EmitNode(OP_ANYDIGIT);
-            flagp = FLAG_HASWIDTH | FLAG_SIMPLE;
+            ret = AppendNode(OP_ANYDIGIT);
+            outFlags = FLAG_HAS_WIDTH | FLAG_SIMPLE;
             break;
         case 'D':
-            ret = EmitNode(OP_NOTDIGIT);
-            flagp = FLAG_HASWIDTH | FLAG_SIMPLE;
+            ret = AppendNode(OP_NOTDIGIT);
+            outFlags = FLAG_HAS_WIDTH | FLAG_SIMPLE;
             break;
         case 'w':
-            ret = EmitNode(OP_ANYLETTER);
-            flagp = FLAG_HASWIDTH | FLAG_SIMPLE;
+            ret = AppendNode(OP_ANYLETTER);
+            outFlags = FLAG_HAS_WIDTH | FLAG_SIMPLE;
             break;
         case 'W':
-            ret = EmitNode(OP_NOTLETTER);
-            flagp = FLAG_HASWIDTH | FLAG_SIMPLE;
+            ret = AppendNode(OP_NOTLETTER);
+            outFlags = FLAG_HAS_WIDTH | FLAG_SIMPLE;
             break;
         case 's':
-            ret = EmitNode(OP_ANYSPACE);
-            flagp = FLAG_HASWIDTH | FLAG_SIMPLE;
+            ret = AppendNode(OP_ANYSPACE);
+            outFlags = FLAG_HAS_WIDTH | FLAG_SIMPLE;
             break;
         case 'S':
-            ret = EmitNode(OP_NOTSPACE);
-            flagp = FLAG_HASWIDTH | FLAG_SIMPLE;
+            ret = AppendNode(OP_NOTSPACE);
+            outFlags = FLAG_HAS_WIDTH | FLAG_SIMPLE;
             break;
         case 'A':
-            ret = EmitNode(OP_BOL);
+            ret = AppendNode(OP_BOL);
             break;
         case 'Z':
-            ret = EmitNode(OP_EOL);
+            ret = AppendNode(OP_EOL);
             break;
         case 'b':
-            ret = EmitNode(OP_BOUND);
+            ret = AppendNode(OP_BOUND);
             break;
         case 'B':
-            ret = EmitNode(OP_NOTBOUND);
+            ret = AppendNode(OP_NOTBOUND);
             break;
         default:
             if (e >= '1' && e <= '9') {
-                ret = EmitNode(ci ? OP_BSUBEXPCI : OP_BSUBEXP);
-                EmitC(static_cast<char16_t>(e - '0'));
+                ret = AppendNode(ci ? OP_BSUBEXPCI : OP_BSUBEXP);
+                AppendUnit(static_cast<char16_t>(e - '0'));
+            } else if (const char16_t unit = ReadEscapedUnit(); unit == 0) {
+                // U+0000 ends every text, so it can never be matched; a
+                // literal could not even hold it. An empty set says so.
+                ret = AppendNode(OP_ANYOF);
+                AppendCount(0);
             } else {
-                ret = EmitNode(ci ? OP_EXACTLYCI : OP_EXACTLY);
-                EmitC(UnQuoteChar());
-                EmitC(0);
+                ret = AppendNode(ci ? OP_EXACTLYCI : OP_EXACTLY);
+                AppendUnit(unit);
+                AppendUnit(0);
             }
-            flagp = FLAG_HASWIDTH | FLAG_SIMPLE;
+            outFlags = FLAG_HAS_WIDTH | FLAG_SIMPLE;
             break;
         }
         ++regparse;
@@ -1282,13 +1302,13 @@ char16_t* TRegExEngine::ParseAtom(int& flagp) {
         int len = static_cast<int>(p - regparse);
         if (len <= 0) Fail(119);
         if (len > 1 && IsQuantifier(*p)) --len; // the quantifier takes the last unit
-        flagp = FLAG_HASWIDTH | (len == 1 ? FLAG_SIMPLE : 0);
-        ret = EmitNode(ci ? OP_EXACTLYCI : OP_EXACTLY);
+        outFlags = FLAG_HAS_WIDTH | (len == 1 ? FLAG_SIMPLE : 0);
+        ret = AppendNode(ci ? OP_EXACTLYCI : OP_EXACTLY);
         for (int i = 0; i < len; ++i) {
             if (extended && IsExtendedSpace(regparse[i])) continue;
-            EmitC(regparse[i]);
+            AppendUnit(regparse[i]);
         }
-        EmitC(0);
+        AppendUnit(0);
         regparse += len;
         return ret;
     }
@@ -1307,7 +1327,7 @@ bool TRegExEngine::BuildFirstSet(const char16_t* scan, int ADepth, std::vector<u
     while (scan) {
         if (ADepth > 64) return false;
         const char16_t op = *scan;
-        const char16_t* next = RegNext(scan);
+        const char16_t* next = NextNode(scan);
         switch (op) {
         case OP_BOL:
         case OP_EOL:
@@ -1328,10 +1348,12 @@ bool TRegExEngine::BuildFirstSet(const char16_t* scan, int ADepth, std::vector<u
             AddToSet(ASet, scan[NODE_SIZE]);
             AddToSet(ASet, InvertCaseOf(scan[NODE_SIZE]));
             return true;
-        case OP_ANYOF:
-            for (const char16_t* m = scan + NODE_SIZE; *m; ++m)
-                AddToSet(ASet, *m);
+        case OP_ANYOF: {
+            const char16_t* m = ClassUnits(scan);
+            for (int32_t i = 0, n = ClassSize(scan); i < n; ++i)
+                AddToSet(ASet, m[i]);
             return true;
+        }
         case OP_ANYDIGIT:
             for (char16_t u = '0'; u <= '9'; ++u)
                 AddToSet(ASet, u);
@@ -1349,7 +1371,7 @@ bool TRegExEngine::BuildFirstSet(const char16_t* scan, int ADepth, std::vector<u
                 scan += NODE_SIZE;
                 continue;
             }
-            for (const char16_t* b = scan; b && *b == OP_BRANCH; b = RegNext(b))
+            for (const char16_t* b = scan; b && *b == OP_BRANCH; b = NextNode(b))
                 if (!BuildFirstSet(b + NODE_SIZE, ADepth + 1, ASet)) return false;
             return true;
         case OP_STAR:
@@ -1367,11 +1389,11 @@ bool TRegExEngine::BuildFirstSet(const char16_t* scan, int ADepth, std::vector<u
             scan = next;
             continue;
         default:
-            if (op > OP_OPEN && op < OP_OPEN + NSUBEXP) {
+            if (op > OP_OPEN && op < OP_OPEN + GroupCount) {
                 scan = next;
                 continue;
             }
-            if (op > OP_CLOSE && op < OP_CLOSE + NSUBEXP) {
+            if (op > OP_CLOSE && op < OP_CLOSE + GroupCount) {
                 scan = next;
                 continue;
             }
@@ -1397,7 +1419,7 @@ void TRegExEngine::AnalyseProgram() {
     while (s < end) {
         const char16_t op = *s;
         const int at = static_cast<int>(s - prog);
-        const char16_t* opnd = s + NODE_SIZE;
+        const char16_t* operand = s + NODE_SIZE;
         switch (op) {
         case OP_ANYOF:
         case OP_ANYBUT:
@@ -1408,8 +1430,9 @@ void TRegExEngine::AnalyseProgram() {
                 // Members as a set of all units, then the first 256 units looked up
                 // directly and, case-insensitively, by their inversion.
                 std::fill(members.begin(), members.end(), 0);
-                for (const char16_t* m = opnd; *m; ++m)
-                    AddToSet(members, *m);
+                const char16_t* m = ClassUnits(s);
+                for (int32_t i = 0, n = ClassSize(s); i < n; ++i)
+                    AddToSet(members, m[i]);
                 auto isMember = [&](char16_t u) { return (members[u >> 6] >> (u & 63)) & 1; };
                 std::array<uint64_t, 4> bits{};
                 for (int u = 0; u < 256; ++u) {
@@ -1420,52 +1443,52 @@ void TRegExEngine::AnalyseProgram() {
                 fClassIndex[at] = static_cast<int32_t>(fClassBits.size());
                 fClassBits.push_back(bits);
             }
-            s = opnd + StrLen(opnd) + 1;
+            s = ClassUnits(s) + ClassSize(s);
             break;
         }
         case OP_EXACTLY:
         case OP_EXACTLYCI:
-            s = opnd + StrLen(opnd) + 1;
+            s = operand + StrLen(operand) + 1;
             break;
         case OP_BRACES:
         case OP_BRACESNG:
-            s = opnd + 4;
+            s = operand + 4;
             break;
         case OP_LOOP:
         case OP_LOOPNG:
-            s = opnd + 6;
+            s = operand + 6;
             break;
         case OP_BSUBEXP:
         case OP_BSUBEXPCI:
-            s = opnd + 1;
+            s = operand + 1;
             break;
         case OP_ANYOFTINYSET:
         case OP_ANYBUTTINYSET:
-            s = opnd + 3;
+            s = operand + 3;
             break;
         case OP_BACK: {
             // A branch that loops back through this node must not be entered
             // again at the same position by its own loop.
-            const char16_t* target = RegNext(s);
+            const char16_t* target = NextNode(s);
             if (target && *target == OP_BRANCH && !fLoopBranch[target - prog]) {
                 fLoopBranch[target - prog] = 1;
                 fLoopBranchNodes.push_back(static_cast<int>(target - prog));
             }
-            s = opnd;
+            s = operand;
             break;
         }
         case OP_BRANCH:
-            if (*opnd == OP_BACK && !fLoopBranch[at]) {
+            if (*operand == OP_BACK && !fLoopBranch[at]) {
                 fLoopBranch[at] = 1;
                 fLoopBranchNodes.push_back(at);
             }
-            s = opnd;
+            s = operand;
             break;
         case OP_END:
             s = end;
             break;
         default:
-            s = opnd;
+            s = operand;
             break;
         }
     }
@@ -1494,11 +1517,13 @@ void TRegExEngine::AnalyseProgram() {
     }
 }
 
-bool TRegExEngine::IsProgrammOk() {
+bool TRegExEngine::MakeProgramReady() {
     if (fModifiers != fProgModifiers) DiscardProgram();
-    if (!programm) Compile();
+    // The automatic compile is the compile step itself: no pattern is error
+    // 100 there, not the 1003 of an explicit Compile.
+    if (!programm) CompileProgram(fHasExpression ? fExpression.c_str() : nullptr);
     if (!programm) return false;
-    if (programm[0] != MAGIC) Fail(1004);
+    if (programm[0] != PROGRAM_MARK) Fail(1004);
     if (fSideTablesStale) AnalyseProgram();
     return true;
 }
@@ -1506,23 +1531,24 @@ bool TRegExEngine::IsProgrammOk() {
 // ---------------------------------------------------------------------------
 // Matcher
 
-const char16_t* TRegExEngine::RegNext(const char16_t* p) {
+const char16_t* TRegExEngine::NextNode(const char16_t* p) {
     int32_t off = ReadInt(p + 1);
     return off ? p + off : nullptr;
 }
 
-bool TRegExEngine::MatchClass(const char16_t* p, char16_t Ch) const {
+bool TRegExEngine::InClassSet(const char16_t* p, char16_t Ch) const {
     const int idx = fClassIndex[p - programm.get()];
     if (Ch < 256 && idx >= 0) return (fClassBits[idx][Ch >> 6] >> (Ch & 63)) & 1;
     const bool ci = *p == OP_ANYOFCI || *p == OP_ANYBUTCI;
     const char16_t inv = ci ? InvertCaseOf(Ch) : Ch;
-    for (const char16_t* m = p + NODE_SIZE; *m; ++m)
-        if (*m == Ch || *m == inv) return true;
+    const char16_t* m = ClassUnits(p);
+    for (int32_t i = 0, n = ClassSize(p); i < n; ++i)
+        if (m[i] == Ch || m[i] == inv) return true;
     return false;
 }
 
 // The single-unit test of a node; never accepts the terminating NUL.
-bool TRegExEngine::MatchOne(const char16_t* p, char16_t Ch) const {
+bool TRegExEngine::UnitPasses(const char16_t* p, char16_t Ch) const {
     switch (*p) {
     case OP_ANY:
         return Ch != 0;
@@ -1544,10 +1570,10 @@ bool TRegExEngine::MatchOne(const char16_t* p, char16_t Ch) const {
         return Ch != 0 && !fSpaceSet.Contains(Ch);
     case OP_ANYOF:
     case OP_ANYOFCI:
-        return Ch != 0 && MatchClass(p, Ch);
+        return Ch != 0 && InClassSet(p, Ch);
     case OP_ANYBUT:
     case OP_ANYBUTCI:
-        return Ch != 0 && !MatchClass(p, Ch);
+        return Ch != 0 && !InClassSet(p, Ch);
     case OP_ANYOFTINYSET:
         return Ch != 0 && (Ch == p[NODE_SIZE] || Ch == p[NODE_SIZE + 1] || Ch == p[NODE_SIZE + 2]);
     case OP_ANYBUTTINYSET:
@@ -1557,7 +1583,7 @@ bool TRegExEngine::MatchOne(const char16_t* p, char16_t Ch) const {
     }
 }
 
-int TRegExEngine::RegRepeat(const char16_t* p, int32_t AMax) {
+int TRegExEngine::CountRepeats(const char16_t* p, int32_t AMax) {
     const char16_t* scan = reginput;
     int32_t result = 0;
     const char16_t op = *p;
@@ -1614,11 +1640,11 @@ int TRegExEngine::RegRepeat(const char16_t* p, int32_t AMax) {
             const auto& bits = fClassBits[idx];
             for (; result < limit; ++result) {
                 const char16_t c = scan[result];
-                if (c < 256 ? !((bits[c >> 6] >> (c & 63)) & 1) : !MatchClass(p, c)) break;
+                if (c < 256 ? !((bits[c >> 6] >> (c & 63)) & 1) : !InClassSet(p, c)) break;
             }
             break;
         }
-        while (result < limit && MatchOne(p, scan[result]))
+        while (result < limit && UnitPasses(p, scan[result]))
             ++result;
         break;
     }
@@ -1630,7 +1656,7 @@ int TRegExEngine::RegRepeat(const char16_t* p, int32_t AMax) {
     case OP_ANYBUTCI:
     case OP_ANYOFTINYSET:
     case OP_ANYBUTTINYSET:
-        while (result < limit && MatchOne(p, scan[result]))
+        while (result < limit && UnitPasses(p, scan[result]))
             ++result;
         break;
     default:
@@ -1640,56 +1666,56 @@ int TRegExEngine::RegRepeat(const char16_t* p, int32_t AMax) {
     return result;
 }
 
-bool TRegExEngine::MatchRepeat(const char16_t* scan, const char16_t* opnd, int32_t AMin,
-                               int32_t AMax, bool AGreedy, const char16_t* next) {
+bool TRegExEngine::MatchCompactRepeat(const char16_t* scan, const char16_t* operand, int32_t AMin,
+                                      int32_t AMax, bool AGreedy, const char16_t* next) {
     (void)scan;
     if (!next) Fail(1002);
     // The unit the successor must begin with, when it is a plain literal.
-    char16_t nextch = 0;
-    if (*next == OP_EXACTLY) nextch = next[NODE_SIZE];
+    char16_t lookAhead = 0;
+    if (*next == OP_EXACTLY) lookAhead = next[NODE_SIZE];
     const char16_t* start = reginput;
     ptrdiff_t step = 1;
-    if (*opnd == OP_BSUBEXP || *opnd == OP_BSUBEXPCI) {
-        const int no = opnd[NODE_SIZE];
+    if (*operand == OP_BSUBEXP || *operand == OP_BSUBEXPCI) {
+        const int no = operand[NODE_SIZE];
         if (startp[no] && endp[no] && endp[no] == startp[no]) {
             // Repetitions of an empty capture all end where they start.
             reginput = start;
-            return (nextch == 0 || *start == nextch) && MatchPrim(next);
+            return (lookAhead == 0 || *start == lookAhead) && RunFrom(next);
         }
         step = startp[no] && endp[no] && endp[no] > startp[no] ? endp[no] - startp[no] : 1;
     }
     if (AGreedy) {
-        int32_t no = RegRepeat(opnd, AMax);
+        int32_t no = CountRepeats(operand, AMax);
         for (int32_t n = no; n >= AMin; --n) {
             const char16_t* pos = start + n * step;
-            if (nextch == 0 || *pos == nextch) {
+            if (lookAhead == 0 || *pos == lookAhead) {
                 reginput = pos;
-                if (MatchPrim(next)) return true;
+                if (RunFrom(next)) return true;
             }
         }
         return false;
     }
-    int32_t n = AMin > 0 ? RegRepeat(opnd, AMin) : 0;
+    int32_t n = AMin > 0 ? CountRepeats(operand, AMin) : 0;
     if (n < AMin) return false;
     for (;;) {
         const char16_t* pos = start + n * step;
-        if (nextch == 0 || *pos == nextch) {
+        if (lookAhead == 0 || *pos == lookAhead) {
             reginput = pos;
-            if (MatchPrim(next)) return true;
+            if (RunFrom(next)) return true;
         }
         if (n >= AMax) return false;
         reginput = pos;
-        if (RegRepeat(opnd, 1) != 1) return false;
+        if (CountRepeats(operand, 1) != 1) return false;
         ++n;
     }
 }
 
-bool TRegExEngine::MatchPrim(const char16_t* prog) {
+bool TRegExEngine::RunFrom(const char16_t* prog) {
     if (fStackBase - reinterpret_cast<uintptr_t>(__builtin_frame_address(0)) > STACK_BUDGET)
         Fail(ERR_RECURSION);
     const char16_t* scan = prog;
     while (scan) {
-        const char16_t* next = RegNext(scan);
+        const char16_t* next = NextNode(scan);
         const char16_t op = *scan;
         switch (op) {
         case OP_BOL:
@@ -1747,19 +1773,19 @@ bool TRegExEngine::MatchPrim(const char16_t* prog) {
             break;
         }
         case OP_EXACTLY: {
-            const char16_t* opnd = scan + NODE_SIZE;
-            if (*opnd != *reginput) return false;
+            const char16_t* operand = scan + NODE_SIZE;
+            if (*operand != *reginput) return false;
             const char16_t* in = reginput + 1;
-            for (++opnd; *opnd; ++opnd, ++in)
-                if (*opnd != *in) return false;
+            for (++operand; *operand; ++operand, ++in)
+                if (*operand != *in) return false;
             reginput = in;
             break;
         }
         case OP_EXACTLYCI: {
-            const char16_t* opnd = scan + NODE_SIZE;
+            const char16_t* operand = scan + NODE_SIZE;
             const char16_t* in = reginput;
-            for (; *opnd; ++opnd, ++in)
-                if (*in != *opnd && *in != InvertCaseOf(*opnd)) return false;
+            for (; *operand; ++operand, ++in)
+                if (*in != *operand && *in != InvertCaseOf(*operand)) return false;
             reginput = in;
             break;
         }
@@ -1775,7 +1801,7 @@ bool TRegExEngine::MatchPrim(const char16_t* prog) {
         case OP_ANYBUTCI:
         case OP_ANYOFTINYSET:
         case OP_ANYBUTTINYSET:
-            if (!MatchOne(scan, *reginput)) return false;
+            if (!UnitPasses(scan, *reginput)) return false;
             ++reginput;
             break;
         case OP_NOTHING:
@@ -1811,35 +1837,35 @@ bool TRegExEngine::MatchPrim(const char16_t* prog) {
                 fLoopEntry[at] = reginput;
             }
             const char16_t* save = reginput;
-            for (const char16_t* b = scan; b && *b == OP_BRANCH; b = RegNext(b)) {
-                if (MatchPrim(b + NODE_SIZE)) return true;
+            for (const char16_t* b = scan; b && *b == OP_BRANCH; b = NextNode(b)) {
+                if (RunFrom(b + NODE_SIZE)) return true;
                 reginput = save;
             }
             if (fLoopBranch[at]) fLoopEntry[at] = entered;
             return false;
         }
         case OP_STAR:
-            return MatchRepeat(scan, scan + NODE_SIZE, 0, REPEAT_MAX, true, next);
+            return MatchCompactRepeat(scan, scan + NODE_SIZE, 0, REPEAT_MAX, true, next);
         case OP_PLUS:
-            return MatchRepeat(scan, scan + NODE_SIZE, 1, REPEAT_MAX, true, next);
+            return MatchCompactRepeat(scan, scan + NODE_SIZE, 1, REPEAT_MAX, true, next);
         case OP_STARNG:
-            return MatchRepeat(scan, scan + NODE_SIZE, 0, REPEAT_MAX, false, next);
+            return MatchCompactRepeat(scan, scan + NODE_SIZE, 0, REPEAT_MAX, false, next);
         case OP_PLUSNG:
-            return MatchRepeat(scan, scan + NODE_SIZE, 1, REPEAT_MAX, false, next);
+            return MatchCompactRepeat(scan, scan + NODE_SIZE, 1, REPEAT_MAX, false, next);
         case OP_BRACES:
         case OP_BRACESNG:
-            return MatchRepeat(scan, scan + NODE_SIZE + 4, ReadInt(scan + NODE_SIZE),
-                               ReadInt(scan + NODE_SIZE + 2), op == OP_BRACES, next);
+            return MatchCompactRepeat(scan, scan + NODE_SIZE + 4, ReadInt(scan + NODE_SIZE),
+                                      ReadInt(scan + NODE_SIZE + 2), op == OP_BRACES, next);
         case OP_LOOPENTRY: {
             const int before = LoopStackIdx;
-            if (LoopStackIdx + 1 > LoopStackMax) Fail(1014);
+            if (LoopStackIdx + 1 > MaxOpenLoops) Fail(1014);
             const int idx = ++LoopStackIdx;
             const int oldCounter = LoopStack[idx];
             const char16_t* oldStart = fLoopIterStart[idx];
             const char16_t* save = reginput;
             LoopStack[idx] = 0;
             fLoopIterStart[idx] = nullptr;
-            const bool result = MatchPrim(next);
+            const bool result = RunFrom(next);
             LoopStackIdx = before;
             if (!result) {
                 reginput = save;
@@ -1864,7 +1890,7 @@ bool TRegExEngine::MatchPrim(const char16_t* prog) {
             auto iterate = [&]() {
                 LoopStack[idx] = counter + 1;
                 fLoopIterStart[idx] = reginput;
-                const bool ok = MatchPrim(body);
+                const bool ok = RunFrom(body);
                 LoopStackIdx = idx;
                 if (!ok) {
                     LoopStack[idx] = counter;
@@ -1876,7 +1902,7 @@ bool TRegExEngine::MatchPrim(const char16_t* prog) {
             auto leave = [&]() {
                 LoopStackIdx = idx - 1;
                 if (!next) Fail(1002);
-                const bool ok = MatchPrim(next);
+                const bool ok = RunFrom(next);
                 if (!ok) {
                     LoopStackIdx = idx;
                     LoopStack[idx] = counter;
@@ -1896,21 +1922,21 @@ bool TRegExEngine::MatchPrim(const char16_t* prog) {
         case OP_END:
             return true;
         default:
-            if (op > OP_OPEN && op < OP_OPEN + NSUBEXP) {
+            if (op > OP_OPEN && op < OP_OPEN + GroupCount) {
                 const int no = op - OP_OPEN;
                 const char16_t* save = startp[no];
                 startp[no] = reginput;
                 if (!next) Fail(1002);
-                if (MatchPrim(next)) return true;
+                if (RunFrom(next)) return true;
                 startp[no] = save;
                 return false;
             }
-            if (op > OP_CLOSE && op < OP_CLOSE + NSUBEXP) {
+            if (op > OP_CLOSE && op < OP_CLOSE + GroupCount) {
                 const int no = op - OP_CLOSE;
                 const char16_t* save = endp[no];
                 endp[no] = reginput;
                 if (!next) Fail(1002);
-                if (MatchPrim(next)) return true;
+                if (RunFrom(next)) return true;
                 endp[no] = save;
                 return false;
             }
@@ -1923,9 +1949,9 @@ bool TRegExEngine::MatchPrim(const char16_t* prog) {
     return false;
 }
 
-bool TRegExEngine::MatchAt(const char16_t* APos) {
+bool TRegExEngine::AttemptAt(const char16_t* APos) {
     reginput = APos;
-    if (MatchPrim(programm.get() + 1)) {
+    if (RunFrom(programm.get() + 1)) {
         startp[0] = APos;
         endp[0] = reginput;
         return true;
@@ -1941,7 +1967,7 @@ bool TRegExEngine::Exec(const std::u16string& AInputString) {
 bool TRegExEngine::ExecPos(int AOffset) {
     try {
         ClearGroups();
-        if (!IsProgrammOk()) return false;
+        if (!MakeProgramReady()) return false;
         if (!fHasInput) Fail(1005);
         if (AOffset < 1) Fail(1006);
         if (AOffset > fInputLength + 1) return false;
@@ -1969,14 +1995,14 @@ bool TRegExEngine::ExecPos(int AOffset) {
         for (int at : fLoopBranchNodes)
             fLoopEntry[at] = nullptr;
 
-        if (reganch) return MatchAt(s);
+        if (reganch) return AttemptAt(s);
 
         if (regstart) {
             const char16_t first = regstart;
             for (const char16_t* p = s;; ++p) {
                 p = FindUnit(p, end, first, first);
                 if (p >= end) return false;
-                if (MatchAt(p)) return true;
+                if (AttemptAt(p)) return true;
             }
         }
 
@@ -1984,7 +2010,7 @@ bool TRegExEngine::ExecPos(int AOffset) {
             for (const char16_t* p = s;; ++p) {
                 p = FindUnit(p, end, fFirstUnits[0], fFirstUnits[1]);
                 if (p >= end) return false;
-                if (MatchAt(p)) return true;
+                if (AttemptAt(p)) return true;
             }
         }
 
@@ -1993,13 +2019,13 @@ bool TRegExEngine::ExecPos(int AOffset) {
             for (const char16_t* p = s; p < end; ++p) {
                 const char16_t c = *p;
                 if (!((set[c >> 6] >> (c & 63)) & 1)) continue;
-                if (MatchAt(p)) return true;
+                if (AttemptAt(p)) return true;
             }
             return false;
         }
 
         for (const char16_t* p = s; p <= end; ++p)
-            if (MatchAt(p)) return true;
+            if (AttemptAt(p)) return true;
         return false;
     } catch (const TAbandon&) {
         return false;
@@ -2022,7 +2048,7 @@ bool TRegExEngine::ExecNext() {
 
 std::u16string TRegExEngine::Substitute(const std::u16string& ATemplate) {
     try {
-        if (!IsProgrammOk()) return {};
+        if (!MakeProgramReady()) return {};
         if (!fHasInput) Fail(1005);
         if (ATemplate.empty()) return {};
         std::u16string result;
@@ -2071,7 +2097,7 @@ std::u16string TRegExEngine::Substitute(const std::u16string& ATemplate) {
                 }
             }
             t = p;
-            if (group < NSUBEXP) result += GroupText(static_cast<int>(group));
+            if (group < GroupCount) result += GroupText(static_cast<int>(group));
         }
         return result;
     } catch (const TAbandon&) {
@@ -2117,7 +2143,7 @@ std::u16string TRegExEngine::ReplaceEx(const std::u16string& AInputStr,
 
 std::u16string TRegExEngine::Dump() {
     try {
-        if (!IsProgrammOk()) return {};
+        if (!MakeProgramReady()) return {};
         static const char* const names[] = {
             "END",      "BOL",          "EOL",           "ANY",       "ANYOF",     "ANYBUT",
             "BRANCH",   "BACK",         "EXACTLY",       "NOTHING",   "STAR",      "PLUS",
@@ -2129,8 +2155,8 @@ std::u16string TRegExEngine::Dump() {
         const char16_t* prog = programm.get();
         std::u16string result;
         char buf[96];
-        // A class may hold a literal U+0000 that reads as its end, so every
-        // step of the walk stays inside the program.
+        // Every step of the walk stays inside the program, whatever a
+        // damaged operand says.
         const char16_t* const end = prog + regsize;
         auto fits = [&](const char16_t* p, size_t n) { return p >= prog && p + n <= end; };
         const char16_t* s = prog + 1;
@@ -2140,10 +2166,10 @@ std::u16string TRegExEngine::Dump() {
             std::string name;
             if (op < sizeof(names) / sizeof(names[0]) && names[op]) {
                 name = names[op];
-            } else if (op > OP_OPEN && op < OP_OPEN + NSUBEXP) {
+            } else if (op > OP_OPEN && op < OP_OPEN + GroupCount) {
                 std::snprintf(buf, sizeof buf, "OPEN[%d]", op - OP_OPEN);
                 name = buf;
-            } else if (op > OP_CLOSE && op < OP_CLOSE + NSUBEXP) {
+            } else if (op > OP_CLOSE && op < OP_CLOSE + GroupCount) {
                 std::snprintf(buf, sizeof buf, "CLOSE[%d]", op - OP_CLOSE);
                 name = buf;
             } else {
@@ -2151,55 +2177,63 @@ std::u16string TRegExEngine::Dump() {
             }
             std::snprintf(buf, sizeof buf, "%2d%s", static_cast<int>(s - prog), ":");
             result += Ascii(buf) + Ascii(name.c_str());
-            const char16_t* next = RegNext(s);
+            const char16_t* next = NextNode(s);
             if (next)
                 std::snprintf(buf, sizeof buf, " (%d) ", static_cast<int>(next - prog));
             else
                 std::snprintf(buf, sizeof buf, " (0)");
             result += Ascii(buf);
-            const char16_t* opnd = s + NODE_SIZE;
-            s = opnd;
+            const char16_t* operand = s + NODE_SIZE;
+            s = operand;
             switch (op) {
             case OP_ANYOF:
             case OP_ANYBUT:
-            case OP_EXACTLY:
             case OP_ANYOFCI:
-            case OP_ANYBUTCI:
+            case OP_ANYBUTCI: {
+                if (!fits(operand, CLASS_COUNT_SIZE)) break;
+                const int32_t n = ClassSize(s - NODE_SIZE);
+                const char16_t* units = ClassUnits(s - NODE_SIZE);
+                if (n < 0 || !fits(units, size_t(n))) break;
+                result.append(units, size_t(n));
+                s = units + n;
+                break;
+            }
+            case OP_EXACTLY:
             case OP_EXACTLYCI: {
                 size_t n = 0;
-                while (fits(opnd, n + 1) && opnd[n])
+                while (fits(operand, n + 1) && operand[n])
                     ++n;
-                result.append(opnd, n);
-                s = opnd + n + 1;
+                result.append(operand, n);
+                s = operand + n + 1;
                 break;
             }
             case OP_ANYOFTINYSET:
             case OP_ANYBUTTINYSET:
-                if (!fits(opnd, 3)) break;
-                result.append(opnd, 3);
-                s = opnd + 3;
+                if (!fits(operand, 3)) break;
+                result.append(operand, 3);
+                s = operand + 3;
                 break;
             case OP_BSUBEXP:
             case OP_BSUBEXPCI:
-                if (!fits(opnd, 1)) break;
-                result += u" \\" + Ascii(std::to_string(opnd[0]).c_str());
-                s = opnd + 1;
+                if (!fits(operand, 1)) break;
+                result += u" \\" + Ascii(std::to_string(operand[0]).c_str());
+                s = operand + 1;
                 break;
             case OP_BRACES:
             case OP_BRACESNG:
-                if (!fits(opnd, 4)) break;
-                std::snprintf(buf, sizeof buf, "{%d,%d}", ReadInt(opnd), ReadInt(opnd + 2));
+                if (!fits(operand, 4)) break;
+                std::snprintf(buf, sizeof buf, "{%d,%d}", ReadInt(operand), ReadInt(operand + 2));
                 result += Ascii(buf);
-                s = opnd + 4;
+                s = operand + 4;
                 break;
             case OP_LOOP:
             case OP_LOOPNG: {
-                if (!fits(opnd, 6)) break;
-                const int body = static_cast<int>((s - NODE_SIZE) - prog) + ReadInt(opnd + 4);
-                std::snprintf(buf, sizeof buf, " -> (%d) {%d,%d}", body, ReadInt(opnd),
-                              ReadInt(opnd + 2));
+                if (!fits(operand, 6)) break;
+                const int body = static_cast<int>((s - NODE_SIZE) - prog) + ReadInt(operand + 4);
+                std::snprintf(buf, sizeof buf, " -> (%d) {%d,%d}", body, ReadInt(operand),
+                              ReadInt(operand + 2));
                 result += Ascii(buf);
-                s = opnd + 6;
+                s = operand + 6;
                 break;
             }
             default:

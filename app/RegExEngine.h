@@ -30,8 +30,8 @@ using TRegExEngineReplaceFunction = std::function<std::u16string(TRegExEngine& A
 
 class TRegExEngine : public TObject {
 public:
-    static constexpr int NSUBEXP = 15;
-    static constexpr int LoopStackMax = 10;
+    static constexpr int GroupCount = 15;
+    static constexpr int MaxOpenLoops = 10;
 
     TRegExEngine();
     ~TRegExEngine() override;
@@ -103,9 +103,9 @@ protected:
     // makes the engine abandon the operation with a nil, false or empty result.
     virtual void RaiseError(int AErrorID);
 
-    const char16_t* startp[NSUBEXP] = {};
-    const char16_t* endp[NSUBEXP] = {};
-    int LoopStack[LoopStackMax + 1] = {}; // indices 1 to 10
+    const char16_t* startp[GroupCount] = {};
+    const char16_t* endp[GroupCount] = {};
+    int LoopStack[MaxOpenLoops + 1] = {}; // indices 1 to 10
     int LoopStackIdx = 0;
     char16_t regstart = 0;
     char16_t reganch = 0;
@@ -156,8 +156,8 @@ private:
     [[noreturn]] void Fail(int AErrorID);
     void DiscardProgram();
     void ClearGroups();
-    bool IsProgrammOk();
-    void CompileRegExpr(const char16_t* AExpression);
+    bool MakeProgramReady();
+    void CompileProgram(const char16_t* AExpression);
     void AnalyseProgram();
     bool BuildFirstSet(const char16_t* scan, int ADepth, std::vector<uint64_t>& ASet);
     void AddToSet(std::vector<uint64_t>& ASet, char16_t Ch);
@@ -166,32 +166,32 @@ private:
     }
 
     // Compiler
-    char16_t* ParseReg(int paren, int& flagp);
-    char16_t* ParseBranch(int& flagp);
-    char16_t* ParsePiece(int& flagp);
-    char16_t* ParseAtom(int& flagp);
-    char16_t UnQuoteChar();
-    char16_t* EmitNode(int op);
-    void EmitC(char16_t b);
-    void EmitInt(int32_t v);
-    void InsertOperator(int op, char16_t* opnd, int sz);
-    void Tail(char16_t* p, char16_t* val);
-    void OpTail(char16_t* p, char16_t* val);
-    void EmitComplexBraces(char16_t* ret, int32_t AMin, int32_t AMax, bool ANonGreedy);
-    void Reserve(int n);
+    char16_t* ParseAlternation(int paren, int& outFlags);
+    char16_t* ParseSequence(int& outFlags);
+    char16_t* ParseQuantified(int& outFlags);
+    char16_t* ParseSingle(int& outFlags);
+    char16_t ReadEscapedUnit();
+    char16_t* AppendNode(int op);
+    void AppendUnit(char16_t b);
+    void AppendCount(int32_t v);
+    void InsertNodeBefore(int op, char16_t* operand, int sz);
+    void LinkChainTo(char16_t* p, char16_t* val);
+    void LinkAlternativeTo(char16_t* p, char16_t* val);
+    void BuildCountedLoop(char16_t* ret, int32_t AMin, int32_t AMax, bool ANonGreedy);
+    void EnsureRoom(int n);
     bool IsSizing() const { return regcode == &regdummy; }
 
     // Matcher
-    bool MatchAt(const char16_t* APos);
-    bool MatchPrim(const char16_t* prog);
-    bool MatchRepeat(const char16_t* scan, const char16_t* opnd, int32_t AMin, int32_t AMax,
-                     bool AGreedy, const char16_t* next);
-    int RegRepeat(const char16_t* p, int32_t AMax);
-    bool MatchOne(const char16_t* p, char16_t Ch) const;
-    bool MatchClass(const char16_t* p, char16_t Ch) const;
+    bool AttemptAt(const char16_t* APos);
+    bool RunFrom(const char16_t* prog);
+    bool MatchCompactRepeat(const char16_t* scan, const char16_t* operand, int32_t AMin,
+                            int32_t AMax, bool AGreedy, const char16_t* next);
+    int CountRepeats(const char16_t* p, int32_t AMax);
+    bool UnitPasses(const char16_t* p, char16_t Ch) const;
+    bool InClassSet(const char16_t* p, char16_t Ch) const;
     bool IsLineSeparator(char16_t Ch) const { return fLineSepSet.Contains(Ch); }
     bool IsWordChar(char16_t Ch) const { return fWordSet.Contains(Ch); }
-    static const char16_t* RegNext(const char16_t* p);
+    static const char16_t* NextNode(const char16_t* p);
 
     bool fDefaultInvertCase = true;
     int fInputLength = 0;
@@ -212,6 +212,6 @@ private:
     int fFirstUnitCount = 0;
     char16_t fFirstUnits[2] = {};
     bool fSideTablesStale = true;
-    const char16_t* fLoopIterStart[LoopStackMax + 1] = {};
+    const char16_t* fLoopIterStart[MaxOpenLoops + 1] = {};
     uintptr_t fStackBase = 0;
 };

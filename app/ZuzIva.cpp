@@ -1,10 +1,14 @@
 #include "app/ZuzIva.h"
 
 #include "app/RegExEngine.h"
+#include "classlib/streams.h"
 #include "classlib/sysutils.h"
 #include "platform/os/codepage.h"
 
 namespace {
+
+// Far above any real page template; a larger file is refused, not read.
+constexpr int64_t MaxTemplateFileSize = 16ll << 20;
 
 const char16_t MarkerPattern[] = u"\\{([a-z]+[a-z0-9_]*)\\}|"
                                  u"<!-- begin block ([A-Za-z0-9_]+) -->|"
@@ -34,7 +38,7 @@ TZuzIva::TZuzIva() = default;
 TZuzIva::~TZuzIva() = default;
 
 void TZuzIva::LoadTpl(const std::string& aFileName) {
-    m_sTplString.LoadFromFile(aFileName);
+    m_sTplString.SetText(DecodeTextBytes(ReadFileBytes(aFileName, MaxTemplateFileSize)));
 }
 
 void TZuzIva::BeginBlock(const std::string& inBlockToken) {

@@ -104,15 +104,19 @@ void TMemIniFile::LoadValues() {
 }
 
 TMemIniFile::Section* TMemIniFile::FindSection(const std::string& Name) {
-    for (Section& s : FSections)
-        if (SameText(s.Name, Name)) return &s;
-    return nullptr;
+    auto it = FSectionIndex.find(UpperCase(Name));
+    return it == FSectionIndex.end() ? nullptr : &FSections[it->second];
 }
 
 const TMemIniFile::Section* TMemIniFile::FindSection(const std::string& Name) const {
-    for (const Section& s : FSections)
-        if (SameText(s.Name, Name)) return &s;
-    return nullptr;
+    auto it = FSectionIndex.find(UpperCase(Name));
+    return it == FSectionIndex.end() ? nullptr : &FSections[it->second];
+}
+
+void TMemIniFile::IndexSections() {
+    FSectionIndex.clear();
+    for (size_t i = 0; i < FSections.size(); ++i)
+        FSectionIndex.try_emplace(UpperCase(FSections[i].Name), i);
 }
 
 TMemIniFile::Entry* TMemIniFile::FindEntry(Section& S, const std::string& Ident) {
@@ -123,13 +127,13 @@ TMemIniFile::Entry* TMemIniFile::FindEntry(Section& S, const std::string& Ident)
 
 void TMemIniFile::Clear() {
     FSections.clear();
+    FSectionIndex.clear();
     FModified = true;
 }
 
 void TMemIniFile::SetText(std::string_view Text) {
     FSections.clear();
-    // Sections by upper-case name, so a file of many sections loads in linear time.
-    std::unordered_map<std::string, size_t> index;
+    FSectionIndex.clear();
     Section* current = nullptr;
     size_t pos = 0;
     const size_t n = Text.size();
@@ -144,7 +148,7 @@ void TMemIniFile::SetText(std::string_view Text) {
             std::string name =
                 Trim(close == std::string::npos || close == 0 ? line.substr(1)
                                                               : line.substr(1, close - 1));
-            auto [it, added] = index.try_emplace(UpperCase(name), FSections.size());
+            auto [it, added] = FSectionIndex.try_emplace(UpperCase(name), FSections.size());
             if (added) FSections.push_back(Section{name, {}});
             current = &FSections[it->second];
             continue;
@@ -200,6 +204,7 @@ void TMemIniFile::WriteString(const std::string& Section, const std::string& Ide
                               const std::string& Value) {
     struct Section* s = FindSection(Section);
     if (!s) {
+        FSectionIndex.emplace(UpperCase(Section), FSections.size());
         FSections.push_back({Section, {}});
         s = &FSections.back();
     }
@@ -245,6 +250,7 @@ void TMemIniFile::EraseSection(const std::string& Section) {
         std::remove_if(FSections.begin(), FSections.end(),
                        [&](const struct Section& s) { return SameText(s.Name, Section); }),
         FSections.end());
+    IndexSections();
     FModified = true;
 }
 

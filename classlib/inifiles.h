@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 class TCustomIniFile : public TObject {
@@ -117,7 +118,11 @@ protected:
     static Entry* FindEntry(Section& S, const std::string& Ident);
     void LoadValues();
 
+    void IndexSections();
+
     std::vector<Section> FSections;
+    // Position in FSections by upper-case section name.
+    std::unordered_map<std::string, size_t> FSectionIndex;
     bool FModified = false;
     bool FQuoteValues = true;
 };

@@ -199,10 +199,10 @@ std::string TStringStream::ReadString(int64_t Count) {
 
 // ---------------------------------------------------------------------------
 
-std::string ReadFileBytes(const std::string& FileName) {
+std::string ReadFileBytes(const std::string& FileName, int64_t MaxSize) {
     std::string bytes;
     int err = 0;
-    if (!os::ReadWholeFile(FileName, bytes, INT64_MAX, &err))
+    if (!os::ReadWholeFile(FileName, bytes, MaxSize, &err))
         throw EFOpenError("Cannot open file \"" + FileName + "\". " + os::ErrorText(err));
     return bytes;
 }

@@ -111,7 +111,8 @@ public:
 };
 
 // Whole-file helpers used by the text readers and writers.
-std::string ReadFileBytes(const std::string& FileName);                     // EFOpenError
+// Only regular files are read; one larger than MaxSize raises EFOpenError too.
+std::string ReadFileBytes(const std::string& FileName, int64_t MaxSize = INT64_MAX); // EFOpenError
 void WriteFileBytes(const std::string& FileName, const std::string& Bytes); // EFCreateError
 // Writes a sibling temporary file and puts it in place of FileName in one
 // step, so the old file stays whole if the write fails. EFCreateError.

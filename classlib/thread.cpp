@@ -32,15 +32,25 @@ TThread::TThread(bool CreateSuspended) {
 }
 
 TThread::~TThread() {
-    if (FHandle.joinable()) {
-        if (FHandle.get_id() == std::this_thread::get_id()) {
-            FHandle.detach(); // freeing itself from its own thread
-        } else {
-            Terminate();
-            WaitFor();
-            FHandle.join();
+    if (FHandle.joinable() && FHandle.get_id() == std::this_thread::get_id())
+        FHandle.detach(); // freeing itself from its own thread
+    StopThread();
+}
+
+void TThread::StopThread() {
+    if (!FHandle.joinable() || FHandle.get_id() == std::this_thread::get_id()) return;
+    Terminate();
+    if (IsMainThread()) {
+        // The thread may be waiting in Synchronize.
+        for (;;) {
+            {
+                std::unique_lock<std::mutex> lock(FLock);
+                if (FFinished) break;
+            }
+            CheckSynchronize(10);
         }
     }
+    FHandle.join();
 }
 
 void TThread::Start() {

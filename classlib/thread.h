@@ -20,9 +20,11 @@ public:
     // before a derived class's constructor has run: a derived class whose
     // Execute needs its own members passes true and calls Start() last.
     explicit TThread(bool CreateSuspended);
-    // Terminates and waits for a thread that is still running. A thread that
-    // frees itself is destroyed on its own thread; never delete it yourself
-    // once it has started.
+    // Terminates and waits for a thread that is still running. By then the
+    // derived part is gone, so a derived class whose Execute uses its own
+    // members calls StopThread() first in its destructor. A thread that frees
+    // itself is destroyed on its own thread; never delete it yourself once it
+    // has started.
     ~TThread() override;
 
     // Starts a suspended thread. Raises EThread when it already started.
@@ -60,6 +62,10 @@ public:
 
 protected:
     virtual void Execute() = 0;
+    // Asks the thread to stop and joins it (running the main thread's calls
+    // meanwhile when called there); nothing when it never started, already
+    // ended or is the calling thread.
+    void StopThread();
     // Raises OnTerminate through Synchronize.
     virtual void DoTerminate();
 

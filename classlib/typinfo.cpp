@@ -1,6 +1,7 @@
 #include "classlib/typinfo.h"
 
 #include "classlib/controls.h"
+#include "classlib/sysutils.h"
 
 #include <algorithm>
 #include <map>
@@ -46,10 +47,13 @@ TPropInfo& Checked(const TPropInfo* p, const std::string& name, TPropKind kind) 
 // The classes of the core that publish texts.
 struct TCoreRegistration {
     TCoreRegistration() {
-        RegisterPublished<TComponent, TObject>({TextProp(
-            "Name", "TComponentName",
-            [](TObject* o) { return static_cast<TComponent*>(o)->Name(); },
-            [](TObject* o, const std::string& v) { static_cast<TComponent*>(o)->SetName(v); })});
+        RegisterPublished<TComponent, TObject>(
+            {TextProp(
+                 "Name", "TComponentName",
+                 [](TObject* o) { return static_cast<TComponent*>(o)->Name(); },
+                 [](TObject* o, const std::string& v) { static_cast<TComponent*>(o)->SetName(v); }),
+             ValueProp("Tag", "Integer",
+                       [](TObject* o) { return IntToStr(static_cast<TComponent*>(o)->Tag); })});
         RegisterPublished<TControl, TComponent>({TextProp(
             "Caption", "TCaption", [](TObject* o) { return static_cast<TControl*>(o)->Caption(); },
             [](TObject* o, const std::string& v) { static_cast<TControl*>(o)->SetCaption(v); })});
@@ -70,7 +74,7 @@ bool TPropInfo::HasReader() const {
     case TPropKind::Object:
         return bool(GetObject);
     case TPropKind::Other:
-        return false;
+        return bool(GetText);
     }
     return false;
 }
@@ -183,6 +187,16 @@ TPropInfo ObjectProp(std::string Name, std::string TypeName,
     p.TypeName = std::move(TypeName);
     p.Kind = TPropKind::Object;
     p.GetObject = std::move(Get);
+    return p;
+}
+
+TPropInfo ValueProp(std::string Name, std::string TypeName,
+                    std::function<std::string(TObject*)> Get) {
+    TPropInfo p;
+    p.Name = std::move(Name);
+    p.TypeName = std::move(TypeName);
+    p.Kind = TPropKind::Other;
+    p.GetText = std::move(Get);
     return p;
 }
 

@@ -20,7 +20,7 @@ enum class TPropKind {
     Strings,    // a list of lines (type "TStrings")
     Collection, // a list of items with properties of their own
     Object,     // a reference to another object ("Action" and the like)
-    Other,      // anything else: numbers, sets, events
+    Other,      // anything else: numbers, sets, events; readable as text when it has GetText
 };
 
 struct TPropInfo {
@@ -28,7 +28,8 @@ struct TPropInfo {
     std::string TypeName; // "string", "TCaption", "WideString", "TStrings", "TComponentName" ...
     TPropKind Kind = TPropKind::Other;
 
-    // Texts (String, WideString). A property without a setter is read-only.
+    // Texts (String, WideString), and the text form of any other value
+    // (Other). A property without a setter is read-only.
     std::function<std::string(TObject*)> GetText;
     std::function<void(TObject*, const std::string&)> SetText;
     // Lists of lines: the object's own list, changed in place.
@@ -71,6 +72,9 @@ TPropInfo StringsProp(std::string Name, std::function<TStrings*(TObject*)> Get);
 TPropInfo CollectionProp(std::string Name, std::string TypeName, std::function<int(TObject*)> Count,
                          std::function<TObject*(TObject*, int)> Item);
 TPropInfo ObjectProp(std::string Name, std::string TypeName, std::function<TObject*(TObject*)> Get);
+// A value that is not text (a number, a set), read as its text form.
+TPropInfo ValueProp(std::string Name, std::string TypeName,
+                    std::function<std::string(TObject*)> Get);
 
 // Typed access by name. EPropertyError when the property is missing or of
 // another kind.

@@ -7,10 +7,12 @@
 #include "platform/win/queue.h"
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <random>
 #include <system_error>
 #include <vector>
 
@@ -105,6 +107,39 @@ bool SplitHttpAddress(const std::string& url, THttpAddress& address) {
 std::string PostBodyBytes(const std::string& postQuery) {
     if (SanitizeUtf8(postQuery) == postQuery) return Utf8ToAnsi(postQuery);
     return postQuery;
+}
+
+std::string MakeTransferTempName(const std::string& FileName) {
+    static std::mutex lock;
+    static std::mt19937 gen{std::random_device{}()};
+    const fs::path target(FileName);
+    const std::string folder = target.parent_path().string();
+    std::string name = target.filename().string();
+    constexpr std::size_t MaxName = 255;
+    constexpr std::size_t Suffix = 14; // ".xxxxxxxx.part"
+    if (name.size() + Suffix > MaxName) {
+        std::size_t keep = MaxName - Suffix;
+        // Never cut a UTF-8 sequence in two.
+        while (keep > 0 && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80)
+            --keep;
+        name.resize(keep);
+    }
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::uint32_t n;
+        {
+            std::lock_guard<std::mutex> g(lock);
+            n = gen();
+        }
+        char suffix[16];
+        std::snprintf(suffix, sizeof suffix, ".%08x.part", n);
+        const std::string path = (folder.empty() ? std::string() : folder + "/") + name + suffix;
+        if (std::FILE* f = std::fopen(path.c_str(), "wbx")) {
+            std::fclose(f);
+            return path;
+        }
+        if (errno != EEXIST) return {};
+    }
+    return {};
 }
 
 bool MoveFileIntoPlace(const std::string& tempFile, const std::string& target,
@@ -237,6 +272,10 @@ void THttpTransfer::RunSteps() {
         }
         FileSize = length;
     }
+    if (!ToFile && FileSize > MaxTextBodyBytes) {
+        ErrorText = "The answer is too long: " + std::to_string(FileSize) + " bytes";
+        return;
+    }
 
     std::unique_ptr<std::FILE, FileCloser> file;
     std::vector<char> fileBuffer;
@@ -280,6 +319,11 @@ void THttpTransfer::RunSteps() {
                 return;
             }
         } else {
+            if (static_cast<std::int64_t>(buffer.size() + got) > MaxTextBodyBytes) {
+                ErrorText =
+                    "The answer is longer than " + std::to_string(MaxTextBodyBytes) + " bytes";
+                return;
+            }
             buffer.append(block, got);
         }
         BytesReaded += static_cast<std::int64_t>(got);
@@ -287,6 +331,13 @@ void THttpTransfer::RunSteps() {
     }
 
     if (!ToFile) {
+        // A page that broke off is no page.
+        if (readFailed) return;
+        if (hasLength && BytesReaded != FileSize) {
+            ErrorText = "Incomplete answer: " + std::to_string(BytesReaded) + " of " +
+                        std::to_string(FileSize) + " bytes";
+            return;
+        }
         StringResult = HttpBodyToText(buffer, Charset);
         Result = !buffer.empty();
         return;

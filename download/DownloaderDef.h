@@ -39,10 +39,15 @@ struct THttpAddress {
 // false when the host is empty or the port is not a number from 1 to 65535.
 bool SplitHttpAddress(const std::string& url, THttpAddress& address);
 
+// The largest body a text fetch takes: far above any real page, far below
+// what would exhaust memory.
+constexpr std::int64_t MaxTextBodyBytes = 8 * 1024 * 1024;
+
 // One HTTP request, run on the calling (worker) thread. A file transfer
 // writes the body to TempFileName and moves it over FileName only when the
 // whole announced body arrived with a success status; the temporary file is
-// removed in every case.
+// removed in every case. A text fetch fails when its body breaks off, falls
+// short of the announced length or grows beyond MaxTextBodyBytes.
 struct THttpTransfer {
     std::string AcceptTypes;
     std::string Agent;
@@ -84,6 +89,12 @@ private:
 // The post body as sent: text that is valid UTF-8 in the ANSI code page,
 // anything else (a multipart body with file bytes) as it is.
 std::string PostBodyBytes(const std::string& postQuery);
+
+// Creates a new empty temporary file beside FileName, "<name>.<hex>.part",
+// of its own so that two transfers to one target never share it; the name
+// part is shortened so the whole name stays within 255 bytes. Empty when
+// none can be created.
+std::string MakeTransferTempName(const std::string& FileName);
 
 // Moves a finished temporary file over the target, replacing it in one step
 // (copying through a sibling when the two lie on different file systems).

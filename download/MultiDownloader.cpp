@@ -27,7 +27,6 @@ THttpDownloadThread::THttpDownloadThread(const std::string& aAcceptTypes, const 
     t.Agent = aAgent;
     t.URL = aURL;
     t.FileName = aFileName;
-    t.TempFileName = aFileName + ".part";
     t.UserName = aUserName;
     t.Password = aPassword;
     t.PostQuery = aPostQuery;
@@ -54,6 +53,14 @@ void THttpDownloadThread::Execute() {
     THttpTransfer& t = FTransfer;
     t.Terminated = [this] { return Terminated() || FLink->Cancelled(); };
     t.Log = [this](const std::string& line) { FLink->Log(line); };
+    if (t.ToFile) {
+        t.TempFileName = MakeTransferTempName(t.FileName);
+        if (t.TempFileName.empty()) {
+            ErrorText = "Cannot create a temporary file beside " + t.FileName;
+            FTResult = false;
+            return;
+        }
+    }
     RunReportingProgress(t, BytesToRead, BytesReaded,
                          [this](std::int64_t total, std::int64_t read) { Progress(total, read); });
     FTFileSize = t.FileSize;
@@ -91,7 +98,10 @@ void TDownloadItem::Download() {
         SetDownloadState(KFailed);
         return;
     }
-    if (FURLOrg.empty()) FURLOrg = URL;
+    if (FURLOrg.empty()) {
+        FURLOrg = URL;
+        if (FList) FList->ItemStarted(this);
+    }
     const std::string folder = ExtractFileDir(FileName);
     if (!folder.empty() && !DirectoryExists(folder)) ForceDirectories(folder);
     if (RedirectOptions.YesINeedRedirect) DownloadType = KString;
@@ -244,13 +254,15 @@ TDownloadList::~TDownloadList() {
 
 bool TDownloadList::Append(TDownloadItem* aItem) {
     if (!aItem) return false;
-    for (int i = 0; i < ItemCount(); ++i) {
-        const TDownloadItem* item = Items(i);
-        if (item->DownloadState() != KFinished && !item->URLOrg().empty() &&
-            item->URLOrg() == aItem->URL)
-            return false;
-    }
+    auto [first, last] = FByURLOrg.equal_range(aItem->URL);
+    for (auto it = first; it != last; ++it)
+        if (it->second->DownloadState() != KFinished) return false;
     if (IsSaveFileNameExists(aItem->FileName)) return false;
+    AddItem(aItem);
+    return true;
+}
+
+void TDownloadList::AddItem(TDownloadItem* aItem) {
     aItem->OnProgress = [this](TObject* s, const std::string& u, std::int64_t t, std::int64_t r) {
         ItemProgress(s, u, t, r);
     };
@@ -269,9 +281,27 @@ bool TDownloadList::Append(TDownloadItem* aItem) {
         aItem->FOnLog = FParent->OnLog;
         aItem->FLVGet()->OnBeforeGet = FParent->OnBeforeFlvGet;
     }
+    aItem->FList = this;
+    FByFileName.emplace(UpperCase(aItem->FileName), aItem);
+    if (!aItem->URLOrg().empty()) FByURLOrg.emplace(aItem->URLOrg(), aItem);
     FItems.AddObject(Trim(aItem->URL), aItem);
-    return true;
 }
+
+void TDownloadList::ItemStarted(TDownloadItem* aItem) {
+    FByURLOrg.emplace(aItem->URLOrg(), aItem);
+}
+
+namespace {
+void EraseFromIndex(std::unordered_multimap<std::string, TDownloadItem*>& index,
+                    const std::string& key, const TDownloadItem* item) {
+    auto [first, last] = index.equal_range(key);
+    for (auto it = first; it != last; ++it)
+        if (it->second == item) {
+            index.erase(it);
+            return;
+        }
+}
+} // namespace
 
 TDownloadItem* TDownloadList::Items(int aIndex) const {
     if (aIndex < 0 || aIndex >= ItemCount()) return nullptr;
@@ -300,9 +330,7 @@ int TDownloadList::GetIndexByORGURL(const std::string& aURL, bool aIncludeFinish
 }
 
 bool TDownloadList::IsSaveFileNameExists(const std::string& aFileName) const {
-    for (int i = 0; i < ItemCount(); ++i)
-        if (SameText(Items(i)->FileName, aFileName)) return true;
-    return false;
+    return FByFileName.count(UpperCase(aFileName)) != 0;
 }
 
 int TDownloadList::GetIdleIndex() const {
@@ -324,6 +352,9 @@ void TDownloadList::RemoveByIndex(int aIndex) {
     TDownloadItem* item = Items(aIndex);
     if (!item) return;
     FItems.Delete(aIndex);
+    EraseFromIndex(FByFileName, UpperCase(item->FileName), item);
+    if (!item->URLOrg().empty()) EraseFromIndex(FByURLOrg, item->URLOrg(), item);
+    item->FList = nullptr;
     delete item;
 }
 
@@ -475,9 +506,10 @@ bool TMultiDownloader::Append(const std::string& aURL, const std::string& aSaveF
     item->RedirectOptions = TRedirOptions{aNeedRedirect, aRedirectTheme, aRedirectURL};
     item->OrgRedirectOptions = item->RedirectOptions;
     item->FLVGet()->OnBeforeGet = OnBeforeFlvGet;
+    // The list hands its handlers to the item, so they must be there first.
+    CopyEvents();
     const bool added = FList->Append(item.get());
     if (added) item.release();
-    CopyEvents();
     return added;
 }
 

@@ -13,6 +13,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <unordered_map>
 
 enum EDownloadState : std::uint8_t {
     KNone = 0,
@@ -172,6 +173,7 @@ private:
     TOnLog FOnLog;
     THttpCharset FHttpCharset = KAnsi;
     TOnGetYouTubeInfo FOnGetYouTubeInfo;
+    TDownloadList* FList = nullptr; // the list holding the item
 };
 
 class TDownloadList : public TObject {
@@ -221,8 +223,17 @@ private:
     void ItemDoneString(TObject* Sender, const std::string& URL, const std::string& Result);
     void ItemStateChanged(TObject* Sender, const std::string& URL, EDownloadState aState);
 
+    friend class TDownloadItem;
+    // Appends without the checks, which the caller has made.
+    void AddItem(TDownloadItem* aItem);
+    void ItemStarted(TDownloadItem* aItem);
+
     TStringList FItems; // trimmed address -> item
     TMultiDownloader* FParent;
+    // Indexes for the checks of Append: items by upper-case file name (file
+    // names do not change once an item is listed) and by starting address.
+    std::unordered_multimap<std::string, TDownloadItem*> FByFileName;
+    std::unordered_multimap<std::string, TDownloadItem*> FByURLOrg;
 };
 
 class TMultiDownloader : public TComponent {

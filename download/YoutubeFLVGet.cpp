@@ -65,7 +65,9 @@ std::string ReplaceAllText(const std::string& text, const std::string& from,
 
 TIdhttpDownloadThread::TIdhttpDownloadThread(const std::string& aURL) : TThread(true), FURL(aURL) {}
 
-TIdhttpDownloadThread::~TIdhttpDownloadThread() = default;
+TIdhttpDownloadThread::~TIdhttpDownloadThread() {
+    StopThread(); // Execute reads FURL and the events
+}
 
 void TIdhttpDownloadThread::Execute() {
     TThreadAliveMark alive;
@@ -102,14 +104,14 @@ TYoutubeFLVGet::~TYoutubeFLVGet() {
 }
 
 void TYoutubeFLVGet::ReleaseThreads(bool all) {
-    // Detached threads finish on their own; their answers go nowhere.
+    // Earlier fetches end on their own; their answers go nowhere.
     for (auto& thread : FThreads) {
         thread->FOnDoneString = nullptr;
         thread->FOnFailed = nullptr;
         thread->Terminate();
     }
     if (all) {
-        FThreads.clear(); // waits for each, running the main thread's calls
+        FThreads.clear(); // each joins its thread, running the main thread's calls
         return;
     }
     std::erase_if(FThreads, [](const auto& thread) { return thread->Finished(); });
@@ -211,6 +213,20 @@ void TYoutubeFLVGet::StreamMapStep(const std::string& map) {
 }
 
 void TYoutubeFLVGet::PageReceived(const std::string& page) {
+    ParsePage(page);
+    if (!FYoutubeFLVURI.empty()) {
+        if (OnURIGot) OnURIGot(FYoutubeFLVURI, -1);
+        return;
+    }
+    if (Method == KFromWatch) {
+        Method = KFromGetInfo;
+        FetchGetInfo();
+        return;
+    }
+    if (!FBadResponseRaised) FinalBadResponse("");
+}
+
+void TYoutubeFLVGet::ParsePage(const std::string& page) {
     FYoutubeFLVURI.clear();
     FBadResponseRaised = false;
     const TYoutubeFLVGetMethod method = Method;
@@ -264,15 +280,4 @@ void TYoutubeFLVGet::PageReceived(const std::string& page) {
         // A page that breaks the parsing is a page without an address.
         FYoutubeFLVURI.clear();
     }
-
-    if (!FYoutubeFLVURI.empty()) {
-        if (OnURIGot) OnURIGot(FYoutubeFLVURI, -1);
-        return;
-    }
-    if (Method == KFromWatch) {
-        Method = KFromGetInfo;
-        FetchGetInfo();
-        return;
-    }
-    if (!FBadResponseRaised) FinalBadResponse("");
 }

@@ -70,6 +70,10 @@ public:
 
     // The page handler: parses a fetched page by the method in force.
     void PageReceived(const std::string& page);
+    // Its parsing step alone: MediaURL() is the address found, empty when
+    // none; raises OnBadResponse for a page without a token, never fetches.
+    void ParsePage(const std::string& page);
+    const std::string& MediaURL() const { return FYoutubeFLVURI; }
 
     // True only while OnBadResponse is raised for an answer that a retry follows.
     bool RetryPending() const { return FRetryPending; }

@@ -3,7 +3,6 @@
 #include "framework/CLSettings.h"
 #include "framework/OxDebug.h"
 #include "framework/SPTools.h"
-#include "platform/os/clock.h"
 #include "platform/os/codepage.h"
 #include "platform/os/ipc.h"
 #include "platform/win/windows.h"
@@ -11,7 +10,6 @@
 #include <atomic>
 #include <cctype>
 #include <chrono>
-#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <mutex>
@@ -43,6 +41,13 @@ std::vector<std::string> ProcessParams() {
 
 TCLSettings* Settings() {
     return SettingsInstance("");
+}
+
+// The store of a run that only talked to the running instance goes unwritten;
+// a later use reads the files afresh.
+void DropHeldSettings() {
+    FreeSettingsInstance();
+    ReleaseSettingsWrites();
 }
 
 // The single-instance mutex, held until the process ends. Released before it
@@ -176,79 +181,6 @@ void SendCmdParam(const std::string& ClassName, const std::u16string& Text) {
 }
 
 // ---------------------------------------------------------------------------
-// Receiving side
-
-TCLInstanceReceiver::TCLInstanceReceiver(TForm* AOwner) : TComponent(AOwner), FForm(AOwner) {
-    if (!AOwner) throw EInvalidCast("Form only");
-    FWM_CL_GET_APPID = RegisterWindowMessage(kMsgGetAppID);
-    FWM_CL_CLOSE_APP = RegisterWindowMessage(kMsgCloseApp);
-    FWM_CL_INITPOST = RegisterWindowMessage(kMsgInitPost);
-    FWM_CL_CMDPARAM = RegisterWindowMessage(kMsgCmdParam);
-    FWM_CL_IF_BUSY = RegisterWindowMessage(kMsgIfBusy);
-    FWM_CL_BRING_TO_FRONT = RegisterWindowMessage(kMsgBringToFront);
-    FOrigWndProc = FForm->WindowProc;
-    FForm->WindowProc = [this](TMessage& m) { WndProc(m); };
-    PostMessage(FForm->Handle(), FWM_CL_INITPOST, 0, 0);
-}
-
-TCLInstanceReceiver::~TCLInstanceReceiver() {
-    if (FOrigWndProc) FForm->WindowProc = FOrigWndProc;
-}
-
-void TCLInstanceReceiver::PostCmdLineFile() {
-    const auto& params = AppParams();
-    if (params.empty() || !IsCmdLineFileParam(params[0])) return;
-    FParamFile = params[0];
-    PostMessage(FForm->Handle(), FWM_CL_CMDPARAM, 0, 0);
-}
-
-void TCLInstanceReceiver::WndProc(TMessage& Message) {
-    UINT m = Message.Msg;
-    if (m == FWM_CL_GET_APPID) {
-        Message.Result = Settings()->GetSettingInteger("App.ID");
-        return;
-    }
-    if (m == FWM_CL_CLOSE_APP) {
-        // The normal close path, from the loop: what a close saves is saved,
-        // and the sender is not kept waiting on a question.
-        PostMessage(FForm->Handle(), WM_CLOSE, 0, 0);
-        Message.Result = 0;
-        return;
-    }
-    if (m == FWM_CL_INITPOST) {
-        PostCmdLineFile();
-        FInInited = false;
-        Message.Result = 0;
-        return;
-    }
-    if (m == FWM_CL_IF_BUSY) {
-        Message.Result = FInInited ? 1 : 0;
-        return;
-    }
-    if (m == FWM_CL_BRING_TO_FRONT) {
-        Message.Result = OnBringToFront && OnBringToFront() ? 1 : 0;
-        return;
-    }
-    if (m == WM_COPYDATA && Message.LParam != 0) {
-        const auto* cds = reinterpret_cast<const COPYDATASTRUCT*>(Message.LParam);
-        size_t units = cds->lpData ? cds->cbData / 2 : 0;
-        std::u16string text(units, u'\0');
-        if (units) std::memcpy(text.data(), cds->lpData, units * 2);
-        FParamFile = Utf16ToUtf8(text);
-        PostMessage(FForm->Handle(), FWM_CL_CMDPARAM, 0, 0);
-        Message.Result = 0;
-        return;
-    }
-    if (m == FWM_CL_CMDPARAM && OnCmdFile) {
-        OnCmdFile(FParamFile);
-        Message.Result = 0;
-        return;
-    }
-    if (m == WM_QUERYENDSESSION) FQueryEndSessionTime = os::GetTickCount();
-    FOrigWndProc(Message);
-}
-
-// ---------------------------------------------------------------------------
 // The run routine
 
 void AppRun(const TFormClass& FormClass, TForm** FormReference, TAppStartCallback StartCallback) {
@@ -258,9 +190,13 @@ void AppRun(const TFormClass& FormClass, TForm** FormReference, TAppStartCallbac
     debugger->SetAutoStart(false);
 
     if (FindCmdLineSwitch('i') || FindCmdLineSwitch('u')) return;
+    // Nothing is written until this run is known to be one of its own: an
+    // instance that only talks to the running one leaves the files alone.
+    HoldSettingsWrites();
     const std::string& className = FormClass.ClassName;
     if (FindCmdLineSwitch('s')) {
         SendCloseApp(className);
+        DropHeldSettings();
         return;
     }
     if (FindCmdLineSwitch('r')) {
@@ -275,8 +211,14 @@ void AppRun(const TFormClass& FormClass, TForm** FormReference, TAppStartCallbac
     debugger->SetAutoStart(DebugMode);
     if (DebugMode) debugger->LogMsgWithType("Enter Debug Mode...", cmtInformation);
 
-    if (FindCmdLineSwitch('a') && !Settings()->GetSettingBool("App.Autorun")) return;
-    if (StartCallback && !StartCallback()) return;
+    if (FindCmdLineSwitch('a') && !Settings()->GetSettingBool("App.Autorun")) {
+        ReleaseSettingsWrites();
+        return;
+    }
+    if (StartCallback && !StartCallback()) {
+        ReleaseSettingsWrites();
+        return;
+    }
 
     if (!Settings()->GetSettingBool("App.Multiple")) {
         if (!CreateAppInstanceMutex("Global\\" + Settings()->GetSettingString("App.GUID"))) {
@@ -284,9 +226,11 @@ void AppRun(const TFormClass& FormClass, TForm** FormReference, TAppStartCallbac
             const auto& params = AppParams();
             if (!params.empty() && IsCmdLineFileParam(params[0]))
                 SendCmdParam(className, Utf8ToUtf16(params[0]));
+            DropHeldSettings();
             return;
         }
     }
+    ReleaseSettingsWrites();
 
     Application->Initialize();
     winipc::Publish();

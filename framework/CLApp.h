@@ -59,38 +59,3 @@ void SendCmdParam(const std::string& ClassName, const std::u16string& Text);
 // every floating-point exception stays masked, so library arithmetic never traps.
 void Set8087CW(uint16_t ControlWord);
 uint16_t Get8087CW();
-
-// The receiving side of the instance messages, put in front of a main form's
-// WindowProc, for a main window that has no engine component. It answers as
-// the engine does: busy from its creation until its post-initialization (the
-// "CL InitPost" it posts to the form on creation), the stored parameter raised
-// through OnCmdFile.
-class TCLInstanceReceiver : public TComponent {
-public:
-    explicit TCLInstanceReceiver(TForm* AOwner);
-    ~TCLInstanceReceiver() override;
-
-    void WndProc(TMessage& Message);
-    // Stores the first parameter when it is a file parameter and posts
-    // "CL CmdParam" to the form.
-    void PostCmdLineFile();
-
-    std::string FParamFile;
-    bool FInInited = true;
-    uint32_t FQueryEndSessionTime = 0;
-    std::function<void(const std::string& FileName)> OnCmdFile;
-    // "CL BringtoFront": true when it brought the window forward itself (as a
-    // tray icon's restore does); false leaves it to the sender.
-    std::function<bool()> OnBringToFront;
-
-    UINT FWM_CL_GET_APPID = 0;
-    UINT FWM_CL_CLOSE_APP = 0;
-    UINT FWM_CL_INITPOST = 0;
-    UINT FWM_CL_CMDPARAM = 0;
-    UINT FWM_CL_IF_BUSY = 0;
-    UINT FWM_CL_BRING_TO_FRONT = 0;
-
-private:
-    TForm* FForm;
-    TWndMethod FOrigWndProc;
-};

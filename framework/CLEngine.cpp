@@ -6,6 +6,9 @@
 #include "framework/CLMultiLang.h"
 #include "framework/CLSettings.h"
 #include "framework/SPTools.h"
+#include "framework/OxDebug.h"
+#include "framework/jex_WinVersion.h"
+#include "skin/engine/SkinData.h"
 #include "platform/os/clock.h"
 #include "platform/os/codepage.h"
 #include "platform/os/version.h"
@@ -110,6 +113,8 @@ void TCLEngine::Notification(TComponent* AComponent, TOperation Operation) {
     TComponent::Notification(AComponent, Operation);
     if (Operation != opRemove) return;
     if (AComponent == FMessageDlg) FMessageDlg = nullptr;
+    if (AComponent == FSkinData) FSkinData = nullptr;
+    if (AComponent == FDefaultSkin) FDefaultSkin = nullptr;
     if (AComponent == FLanguageData) FLanguageData = nullptr;
     if (AComponent == FSkinMenuItem) {
         FSkinMenuItem = nullptr;
@@ -119,6 +124,12 @@ void TCLEngine::Notification(TComponent* AComponent, TOperation Operation) {
         FLanguageMenuItem = nullptr;
         FLanguageMenuItems.clear();
     }
+}
+
+void TCLEngine::SetSkinData(TspSkinData* Value) {
+    if (FSkinData) RemoveFreeNotification(FSkinData);
+    FSkinData = Value;
+    if (Value) FreeNotification(Value);
 }
 
 void TCLEngine::SetSkinMenuItem(TMenuItem* Value) {
@@ -238,29 +249,78 @@ std::string TCLEngine::FolderOf(const std::string& SettingName) {
 }
 
 void TCLEngine::SkinStartup() {
+    if (FSkinData) {
+        FDefaultSkin = FSkinData->CompressedStoredSkin();
+        if (FDefaultSkin) FreeNotification(FDefaultSkin);
+        FDefaultSkinForm = FSkinData->SkinnableForm();
+    }
     SetSkin(Settings()->GetSettingString("Skin"));
     if (FSkinMenuItem) BuildMenu(FSkinMenuItem, SkinList(), FSkin, FSkinMenuItems, true);
+}
+
+// The skin file of a name: "<name>.skn" skins forms too, "<name>.nsf.skn"
+// only the controls. Empty when neither exists.
+static std::string SkinFileOf(const std::string& folder, const std::string& name, bool& skinnable) {
+    skinnable = true;
+    std::string file = folder + name + ".skn";
+    if (FileExists(file)) return file;
+    skinnable = false;
+    file = folder + name + ".nsf.skn";
+    return FileExists(file) ? file : std::string();
+}
+
+bool TCLEngine::LoadSkinFile(const std::string& File, bool Skinnable) {
+    try {
+        FSkinData->SetCompressedStoredSkin(nullptr);
+        FSkinData->LoadFromCompressedFile(File);
+    } catch (const std::exception& e) {
+        // A damaged skin file: the skin in use stays, as if the file were missing.
+        if (DebugMode && DebuggerInstance())
+            DebuggerInstance()->LogMsgWithTag("Skin " + File + ": " + e.what(), "CLEngine");
+        return false;
+    }
+    if (FSkinData->Empty) return false;
+    FSkinData->SetSkinnableForm(Skinnable);
+    return true;
+}
+
+void TCLEngine::RestoreDefaultSkin() {
+    if (FDefaultSkin) {
+        FSkinData->SetCompressedStoredSkin(FDefaultSkin);
+        FSkinData->SetSkinnableForm(FDefaultSkinForm);
+        return;
+    }
+    // Without a built-in skin the default is the "Default" skin file, and
+    // without that the controls' own drawing.
+    bool skinnable = true;
+    std::string file = SkinFileOf(FolderOf("Path.Skins"), "Default", skinnable);
+    if (file.empty() || !LoadSkinFile(file, skinnable)) {
+        FSkinData->ClearSkin();
+        FSkinData->SetSkinnableForm(FDefaultSkinForm);
+    }
+    FSkinFileName = file;
 }
 
 void TCLEngine::SetSkin(const std::string& Value) {
     std::string name = Value.empty() ? "Default" : Value;
     if (name == FSkin) return;
-    std::string folder = FolderOf("Path.Skins");
-    std::string file = folder + name + ".skn";
     bool skinnable = true;
-    if (!FileExists(file)) {
-        file = folder + name + ".nsf.skn";
-        skinnable = false;
-    }
-    if (FileExists(file)) {
+    std::string file = SkinFileOf(FolderOf("Path.Skins"), name, skinnable);
+    bool selected = !file.empty();
+    if (selected && FSkinData) selected = LoadSkinFile(file, skinnable);
+    if (selected) {
         FSkinFileName = file;
         FSkinnableForm = skinnable;
         FSkin = name;
     } else {
-        // The built-in look, whether or not a skin was selected before.
-        FSkinFileName.clear();
-        FSkinnableForm = false;
+        if (FSkinData && !FSkin.empty()) RestoreDefaultSkin();
+        if (!FSkinData) FSkinFileName.clear();
+        FSkinnableForm = FSkinData ? FSkinData->SkinnableForm() : false;
         FSkin = "Default";
+    }
+    if (FSkinData && IsWindowsVista64()) {
+        FSkinData->SetShowButtonGlowFrames(false);
+        FSkinData->SetShowCaptionButtonGlowFrames(false);
     }
     Settings()->SetSettingstring("Skin", FSkin);
     CheckMenu(FSkinMenuItems, FSkin);
@@ -312,6 +372,8 @@ void TCLEngine::SetLanguage(const std::string& Value) {
     FLanguageTranslator = FLanguageData->InfoTranslator();
     Settings()->SetSettingstring("Language", FLanguage);
     CheckMenu(FLanguageMenuItems, FLanguage);
+    if (FSkinData && FSkinData->ResourceStrData())
+        FLanguageData->GetSectionStrings("SkinRes", FSkinData->ResourceStrData()->ResStrings());
     if (!FInLoaded && OnLanguageChanged) OnLanguageChanged(this);
     UpdateTitle();
 }

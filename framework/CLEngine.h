@@ -20,6 +20,7 @@
 class TCLMultiLangData;
 class TSingleDownloader;
 class TspSkinData;
+class TspCompressedStoredSkin;
 class TspSkinnedForm;
 
 using TOnCmdFile = std::function<void(const std::string& FileName)>;
@@ -35,8 +36,9 @@ public:
     void WndProc(TMessage& Message);
     void Notification(TComponent* AComponent, TOperation Operation) override;
 
-    // Skins. Until skin data is loaded from files, a skin is its file: the
-    // name is chosen by the file that exists, and SkinFileName tells which.
+    // Skins: a skin is its file in the skins folder; SkinFileName tells
+    // which. With skin data set the file is loaded into it; a missing or
+    // damaged file gives the default skin back under the name "Default".
     const std::string& Skin() const { return FSkin; }
     void SetSkin(const std::string& Value);
     TStrings* SkinList();
@@ -92,7 +94,7 @@ public:
     TStrings* SettingDefault() const { return FSettingDefault.get(); }
     HWND ParentHWND = 0;
     TspSkinData* SkinData() const { return FSkinData; }
-    void SetSkinData(TspSkinData* Value) { FSkinData = Value; }
+    void SetSkinData(TspSkinData* Value);
     TspSkinnedForm* SkinForm() const { return FSkinForm; }
     void SetSkinForm(TspSkinnedForm* Value) { FSkinForm = Value; }
     TMenuItem* SkinMenuItem() const { return FSkinMenuItem; }
@@ -127,6 +129,8 @@ private:
     void UpdateTitle();
     void PostCmdLineFile();
     std::string FolderOf(const std::string& SettingName);
+    bool LoadSkinFile(const std::string& File, bool Skinnable);
+    void RestoreDefaultSkin();
 
     TForm* FForm = nullptr;
     TWndMethod FOrigWndProc;
@@ -143,6 +147,9 @@ private:
     bool FSkinnableForm = false;
     TspSkinData* FSkinData = nullptr;
     TspSkinnedForm* FSkinForm = nullptr;
+    // The skin the skin data held when the engine started, and its flag.
+    TspCompressedStoredSkin* FDefaultSkin = nullptr;
+    bool FDefaultSkinForm = true;
     std::unique_ptr<TStringList> FSkinList;
     TMenuItem* FSkinMenuItem = nullptr;
     std::vector<TMenuItem*> FSkinMenuItems;

@@ -6,6 +6,9 @@
 
 namespace {
 
+// Far above any real language file; a larger file is refused, not read.
+constexpr int64_t kMaxLanguageFileSize = 16ll << 20;
+
 const char* const kFixedSections[] = {"Info", "BasicRes", "SkinRes", "LibRes", "AppRes"};
 
 bool IsFixedSection(const std::string& Name) {
@@ -83,7 +86,7 @@ std::string TCLMultiLangLan::UnescapeValue(const std::string& Value) {
 }
 
 void TCLMultiLangLan::LoadFromFile(const std::string& fn) {
-    LoadFromString(DecodeTextBytes(ReadFileBytes(fn)));
+    LoadFromString(DecodeTextBytes(ReadFileBytes(fn, kMaxLanguageFileSize)));
 }
 
 void TCLMultiLangLan::LoadFromString(const std::string& str) {

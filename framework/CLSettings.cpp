@@ -6,6 +6,7 @@
 #include "framework/SPTools.h"
 #include "platform/os/access.h"
 #include "platform/os/clock.h"
+#include "platform/os/codepage.h"
 #include "platform/os/file.h"
 #include "platform/os/folders.h"
 
@@ -46,8 +47,40 @@ void LogSettings(const std::string& text) {
 }
 
 std::unique_ptr<TCLSettings> g_instance;
+bool g_writesHeld = false;
+
+bool HasByteOrderMark(std::string_view bytes) {
+    return bytes.starts_with("\xEF\xBB\xBF") || bytes.starts_with("\xFF\xFE") ||
+           bytes.starts_with("\xFE\xFF");
+}
+
+// The file made at the first start holds a blank only: nothing to keep.
+bool HoldsOnlyBlanks(std::string_view bytes) {
+    if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
+    for (char c : bytes)
+        if (static_cast<unsigned char>(c) > ' ') return false;
+    return true;
+}
 
 } // namespace
+
+std::string DecodeSettingBytes(const std::string& Bytes) {
+    if (HasByteOrderMark(Bytes)) return DecodeTextBytes(Bytes);
+    return IsValidUtf8(Bytes) ? Bytes : SingleByteFallbackToUtf8(Bytes);
+}
+
+void HoldSettingsWrites() {
+    g_writesHeld = true;
+}
+
+void ReleaseSettingsWrites() {
+    g_writesHeld = false;
+    if (g_instance) g_instance->WriteHeldChanges();
+}
+
+bool SettingsWritesHeld() {
+    return g_writesHeld;
+}
 
 void SetSettingsEngineLists(TStrings* SettingOverwrite, TStrings* SettingDefault) {
     std::lock_guard<std::mutex> g(g_engineLock);
@@ -86,12 +119,19 @@ TCLSettings::TCLSettings(const std::string& strSettingFile) {
     if (SafeStrToInt(GetSettingString("Setting.NoAllUser"), 0) != 0) {
         SetAllUser(false);
     } else {
+        // The flag as stored now; it may not be on disk yet while writes are held.
+        bool allUsers;
         if (IsAllUserFlagExists()) {
-            if (GetAllUserFlag() && !IsAllUserPathWriteable()) SetAllUserFlag(false);
+            allUsers = GetAllUserFlag();
+            if (allUsers && !IsAllUserPathWriteable()) {
+                allUsers = false;
+                SetAllUserFlag(false);
+            }
         } else {
-            SetAllUserFlag(IsAllUserPathWriteable());
+            allUsers = IsAllUserPathWriteable();
+            SetAllUserFlag(allUsers);
         }
-        SetAllUser(GetAllUserFlag());
+        SetAllUser(allUsers);
     }
 
     FRunTimes = GetSettingInteger("RunTimes");
@@ -108,11 +148,35 @@ void TCLSettings::SetAllUser(bool Value) {
     FUserDataPath = IncludeTrailingBackslashEx(GetLongPath(FUserDataPath));
     FSettingIni.reset();
     std::string file = FUserDataPath + FSettingFilename;
-    if (!os::PathExists(file)) WriteStringToFile(" ", file);
-    FSettingIni = std::make_unique<TMemIniFile>(file);
+    if (!os::PathExists(file)) {
+        if (g_writesHeld)
+            FSavePending = true;
+        else
+            WriteStringToFile(" ", file);
+    }
+    LoadSettingFile(file);
+}
+
+void TCLSettings::LoadSettingFile(const std::string& FileName) {
+    FSettingIni = std::make_unique<TMemIniFile>();
+    FKeepFile = false;
+    FBackupDue = false;
+    FForeignBytes.clear();
     std::string bytes;
-    FKeepFile = !os::ReadWholeFile(file, bytes, kMaxSettingFileSize);
-    if (FKeepFile) LogSettings("Cannot read " + file + "; changes stay in memory");
+    if (os::PathExists(FileName)) {
+        if (!os::ReadWholeFile(FileName, bytes, kMaxSettingFileSize)) {
+            FKeepFile = true;
+            LogSettings("Cannot read " + FileName + "; changes stay in memory");
+        } else {
+            FSettingIni->SetText(DecodeSettingBytes(bytes));
+            // What would be lost by writing the document back: anything
+            // that does not read back byte for byte.
+            FBackupDue = !HoldsOnlyBlanks(bytes) &&
+                         EncodeTextBytes(FSettingIni->GetText(), TTextEncoding::UTF8BOM) != bytes;
+            if (FBackupDue) FForeignBytes = std::move(bytes);
+        }
+    }
+    FSettingIni->Rename(FileName, false);
 }
 
 bool TCLSettings::LookUp(const std::string& strName, std::string* Value) {
@@ -121,11 +185,7 @@ bool TCLSettings::LookUp(const std::string& strName, std::string* Value) {
         if (EngineValue(g_overwrite, strName, Value)) return true;
     }
     if (FSettingIni) {
-        if (FNoCache) {
-            std::string file = FSettingIni->FileName();
-            FSettingIni.reset();
-            FSettingIni = std::make_unique<TMemIniFile>(file);
-        }
+        if (FNoCache) LoadSettingFile(std::string(FSettingIni->FileName()));
         if (IniValue(FSettingIni.get(), strName, Value)) return true;
     }
     if (IniValue(FOemValueIni.get(), strName, Value) ||
@@ -197,13 +257,40 @@ void TCLSettings::EndUpdate() {
 
 void TCLSettings::UpdateSettingINI() {
     if (!FSettingIni || FKeepFile) return;
+    if (g_writesHeld) {
+        FSavePending = true;
+        return;
+    }
+    const std::string& file = FSettingIni->FileName();
+    if (os::IsReadOnlyFile(file)) {
+        LogSettings(file + " is read-only; changes stay in memory");
+        return;
+    }
     // A data folder that cannot be written must not stop the program: the
     // settings stay in memory and the failure goes to the debug channel.
+    if (FBackupDue) {
+        std::string error;
+        if (!os::WriteFileAtomic(file + ".bak", FForeignBytes, &error)) {
+            LogSettings("Cannot keep " + file + ".bak: " + error);
+            return;
+        }
+        FBackupDue = false;
+        FForeignBytes.clear();
+    }
     try {
         FSettingIni->UpdateFile();
+        FSavePending = false;
     } catch (const Exception& e) {
-        LogSettings("Cannot save " + FSettingIni->FileName() + ": " + e.Message);
+        LogSettings("Cannot save " + file + ": " + e.Message);
     }
+}
+
+void TCLSettings::WriteHeldChanges() {
+    if (FPendingFlagFile) {
+        auto flags = std::move(FPendingFlagFile);
+        SaveFlagFile(*flags);
+    }
+    if (FSavePending) UpdateSettingINI();
 }
 
 bool TCLSettings::GetMessageShowAgainFlag(int32_t iNumber) {
@@ -253,6 +340,12 @@ void TCLSettings::SetAllUserFlag(bool bValue) {
 }
 
 void TCLSettings::SaveFlagFile(TMemIniFile& Ini) {
+    if (g_writesHeld) {
+        FPendingFlagFile = std::make_unique<TMemIniFile>();
+        FPendingFlagFile->SetText(Ini.GetText());
+        FPendingFlagFile->Rename(Ini.FileName(), false);
+        return;
+    }
     try {
         Ini.UpdateFile();
     } catch (const Exception& e) {

@@ -28,8 +28,11 @@ public:
     bool GetSettingExists(const std::string& strName);
 
     // Writes go to section "setting" of "setting.dat" and reach the disk at
-    // once unless an update is open. A file that cannot be written is logged
-    // and the value is kept in memory.
+    // once unless an update is open or writes are held. A file that cannot be
+    // written, or is marked read-only, is logged and left as it is; the value
+    // is kept in memory. A file whose content this program did not write
+    // (comments, lines that do not parse, another encoding) is first kept as
+    // "setting.dat.bak".
     void SetSettingstring(const std::string& strName, const std::string& strValue);
     void SetSettingInteger(const std::string& strName, int32_t iValue);
     void SetSettingBool(const std::string& strName, bool ibValue);
@@ -78,11 +81,20 @@ public:
     std::string FSettingFilename;
     bool FNoCache = false;
 
+    // Writes what waited while writes were held.
+    void WriteHeldChanges();
+
 private:
     bool LookUp(const std::string& strName, std::string* Value);
+    void LoadSettingFile(const std::string& FileName);
     // Set when "setting.dat" exists but could not be read: saving over it
     // would lose what it holds.
     bool FKeepFile = false;
+    // The bytes read, kept until they are saved as the backup.
+    std::string FForeignBytes;
+    bool FBackupDue = false;
+    bool FSavePending = false;
+    std::unique_ptr<TMemIniFile> FPendingFlagFile;
     void SaveFlagFile(TMemIniFile& Ini);
     uint8_t KeyUnit(size_t Position) const;
 };
@@ -91,6 +103,19 @@ private:
 // created and clears them when it goes. Overrides win over every file;
 // defaults are used only when no file holds the key.
 void SetSettingsEngineLists(TStrings* SettingOverwrite, TStrings* SettingDefault);
+
+// The text of "setting.dat": a byte-order mark decides; without one, UTF-8
+// when the bytes are valid UTF-8, else Windows-1252, so the letters of a
+// file in a single-byte code page survive.
+std::string DecodeSettingBytes(const std::string& Bytes);
+
+// While held, the store keeps every change in memory and writes no file;
+// releasing writes what waited. The run routine holds writes until it knows
+// that this instance runs, so one that only hands over to a running instance
+// writes nothing.
+void HoldSettingsWrites();
+void ReleaseSettingsWrites();
+bool SettingsWritesHeld();
 
 // The process-wide store, created with the file name on first use.
 TCLSettings* SettingsInstance(const std::string& FileName = "");

@@ -1,6 +1,7 @@
 #include "framework/OxDebug.h"
 
 #include "classlib/sysutils.h"
+#include "classlib/typinfo.h"
 #include "framework/SPTools.h"
 #include "platform/os/clock.h"
 #include "platform/os/codepage.h"
@@ -21,7 +22,7 @@ const char* const OxStartEventName = "Global\\OxDebugStartEvent";
 
 namespace {
 
-constexpr char kMagic[8] = {'C', 'N', 'D', 'E', 'B', 'U', 'G', '\0'};
+constexpr char kMagic[8] = {'O', 'X', 'D', 'E', 'B', 'U', 'G', '\0'};
 constexpr int kOffMark = 8, kOffMapSize = 12, kOffQueueOffset = 16, kOffFront = 20, kOffTail = 24,
               kOffFilterChanged = 28, kOffFilterEnabled = 32, kOffFilterLevel = 36,
               kOffFilterTag = 40, kOffFilterTypes = 48;
@@ -661,14 +662,76 @@ void TOxDebugger::LogVirtualKeyWithTag(int Key, const std::string& ATag) {
     LogMsgWithTag(Format("VirtualKey: %d($%2.2x), %s", Key, Key, VirtualKeyName(Key)), ATag);
 }
 
+namespace {
+
+// A text as the form-resource text form writes it: between apostrophes,
+// an apostrophe doubled.
+std::string QuotedText(const std::string& Text) {
+    std::string out = "'";
+    for (char c : Text) {
+        out += c;
+        if (c == '\'') out += '\'';
+    }
+    return out + "'";
+}
+
+// The published properties of an object, one per line, from the class
+// library's registry. Collections list their items with their own
+// properties; a reference names the component it points to. Owned
+// components are not followed here.
+void ListProperties(TObject* Object, const std::string& Indent, std::string& Out, int Depth = 0) {
+    if (!Object || Depth > 8) return;
+    for (const TPropInfo* p : GetPropList(Object)) {
+        if (!p->HasReader()) continue;
+        switch (p->Kind) {
+        case TPropKind::String:
+        case TPropKind::WideString:
+            Out += Indent + p->Name + " = " + QuotedText(p->GetText(Object)) + "\r\n";
+            break;
+        case TPropKind::Other:
+            Out += Indent + p->Name + " = " + p->GetText(Object) + "\r\n";
+            break;
+        case TPropKind::Strings: {
+            TStrings* lines = p->GetStrings(Object);
+            Out += Indent + p->Name + ".Strings = (";
+            for (int i = 0; lines && i < lines->Count(); ++i)
+                Out += "\r\n" + Indent + "  " + QuotedText((*lines)[i]);
+            Out += ")\r\n";
+            break;
+        }
+        case TPropKind::Collection: {
+            int n = p->ItemCount(Object);
+            Out += Indent + p->Name + " = <";
+            for (int i = 0; i < n; ++i) {
+                Out += "\r\n" + Indent + "  item\r\n";
+                ListProperties(p->GetItem(Object, i), Indent + "    ", Out, Depth + 1);
+                Out += Indent + "  end";
+            }
+            Out += ">\r\n";
+            break;
+        }
+        case TPropKind::Object: {
+            TObject* target = p->GetObject(Object);
+            if (!target) break;
+            auto* c = dynamic_cast<TComponent*>(target);
+            Out += Indent + p->Name + " = " +
+                   (c && !c->Name().empty() ? c->Name() : "$" + HexAddress(target)) + "\r\n";
+            break;
+        }
+        }
+    }
+}
+
+} // namespace
+
 void TOxDebugger::ObjectListing(const TObject* AObject, const std::string& ATag,
                                 const char* Prefix) {
     std::string text = std::string(Prefix) + HexAddress(AObject) + "\r\n";
     try {
         if (AObject) {
-            text += "  ClassName = " + AObject->ClassName() + "\r\n";
-            if (auto* c = dynamic_cast<const TComponent*>(AObject))
-                text += "  Name = " + c->Name() + "\r\n";
+            std::string props;
+            ListProperties(const_cast<TObject*>(AObject), "  ", props);
+            text += "  ClassName = " + AObject->ClassName() + "\r\n" + props;
         }
     } catch (...) {
         text += "*** Exception ***";
@@ -686,14 +749,19 @@ void TOxDebugger::TraceObject(const TObject* AObject, const std::string& ATag) {
 
 void TOxDebugger::LogCollection(const TList* ACollection, const std::string& ATag) {
     std::string text = "Collection: $" + HexAddress(ACollection) + "\r\n";
-    int n = ACollection ? ACollection->Count() : 0;
-    text += "  Count = " + IntToStr(n) + "\r\n";
-    for (int i = 0; i < n; ++i) {
-        text += "  object: $" + HexAddress(ACollection->Items(i)) + "\r\n";
-        text += "    Index = " + IntToStr(i) + "\r\n";
-        text += "  end\r\n";
+    try {
+        int n = ACollection ? ACollection->Count() : 0;
+        text += "  Count = " + IntToStr(n) + "\r\n";
+        for (int i = 0; i < n; ++i) {
+            text += "  object: \r\n";
+            text += "    Index = " + IntToStr(i) + "\r\n";
+            ListProperties(static_cast<TObject*>(ACollection->Items(i)), "    ", text);
+            text += "  end\r\n";
+        }
+        text += "end";
+    } catch (...) {
+        text += "*** Exception ***";
     }
-    text += "end";
     LogFull(text, ATag, OxDefaultLevel, cmtObject);
 }
 
@@ -702,16 +770,29 @@ void TOxDebugger::LogComponent(const TComponent* AComponent, const std::string& 
         LogFull("Component is nil.", ATag, OxDefaultLevel, cmtComponent);
         return;
     }
-    std::function<void(const TComponent*, const std::string&, std::string&)> write =
-        [&](const TComponent* c, const std::string& indent, std::string& out) {
+    // The text form of a form resource: the component's class, its
+    // properties (its name stands in the heading) and the components it owns.
+    std::function<void(TComponent*, const std::string&, std::string&)> write =
+        [&](TComponent* c, const std::string& indent, std::string& out) {
             out += indent + "object " + c->Name() + ": " + c->ClassName() + "\r\n";
-            if (c->Tag != 0) out += indent + "  Tag = " + IntToStr(c->Tag) + "\r\n";
+            std::string props;
+            ListProperties(c, indent + "  ", props);
+            for (size_t start = 0; start < props.size();) {
+                size_t end = props.find("\r\n", start);
+                std::string line = props.substr(start, end - start);
+                if (line.rfind(indent + "  Name = ", 0) != 0) out += line + "\r\n";
+                start = end == std::string::npos ? props.size() : end + 2;
+            }
             for (int i = 0; i < c->ComponentCount(); ++i)
                 write(c->Components(i), indent + "  ", out);
             out += indent + "end\r\n";
         };
     std::string text;
-    write(AComponent, "", text);
+    try {
+        write(const_cast<TComponent*>(AComponent), "", text);
+    } catch (...) {
+        text += "*** Exception ***";
+    }
     LogFull(text, ATag, OxDefaultLevel, cmtComponent);
 }
 

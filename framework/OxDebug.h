@@ -210,6 +210,8 @@ public:
     void LogObjectWithTag(const TObject* AObject, const std::string& ATag) {
         LogObject(AObject, ATag);
     }
+    // The list's items are objects (TObject*); each is listed with its
+    // published properties.
     void LogCollection(const TList* ACollection, const std::string& ATag = "");
     void LogCollectionWithTag(const TList* ACollection, const std::string& ATag) {
         LogCollection(ACollection, ATag);

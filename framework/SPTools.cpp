@@ -37,12 +37,15 @@ std::string ReplaceNoCase(const std::string& s, const std::string& what, const s
 // Shell, browser and windows
 
 bool OpenURLInBrowser(HWND, const std::string& URL) {
-    // Only web addresses go to the browser; anything else could start a
-    // program or open a local file.
-    if (!os::IsWebAddress(URL)) return false;
+    // Web addresses, and local pages (the program's own, made from
+    // "%exepath%") when the file exists; anything else could start a
+    // program or open what nobody asked for.
+    const bool web = os::IsWebAddress(URL);
+    const std::string local = web ? std::string() : os::LocalPathOfAddress(URL);
+    if (!web && (local.empty() || !os::IsFile(local))) return false;
     std::string command =
         RegReadString(os::RegRoot::ClassesRoot, "http\\shell\\open\\command", "", "");
-    if (Trim(command).empty()) return os::OpenWebAddress(URL);
+    if (Trim(command).empty()) return web ? os::OpenWebAddress(URL) : os::OpenDocument(local);
     // The command is split first and the address put in as one argument, so
     // nothing in the address can add arguments of its own.
     std::vector<std::string> argv = os::SplitCommandLine(command);
@@ -164,8 +167,10 @@ std::string CombinePath(const std::string& Base, const std::string& Path) {
     std::string p = BackslashesToSlashes(Path);
     // An absolute path stays as it is, whatever the base.
     if (!p.empty() && p.front() == '/') return p;
-    if (Base.empty()) return p;
-    return IncludeTrailingBackslashEx(Base) + p;
+    // Only an absolute base gives a place to join to.
+    std::string base = BackslashesToSlashes(Base);
+    if (base.empty() || base.front() != '/') return Path;
+    return IncludeTrailingBackslashEx(base) + p;
 }
 
 std::string ExpandRelativePath(const std::string& FileName, const std::string& Path) {
@@ -282,6 +287,10 @@ std::string RemoveInvalidFileNameChars(const std::string& Text) {
     std::string t = Trim(Text);
     std::string out;
     for (char c : t) {
+        if ((static_cast<unsigned char>(c) < 0x20 && c != '\r' && c != '\n') || c == 0x7F) {
+            out += '_'; // a control character cannot stand in a file name
+            continue;
+        }
         switch (c) {
         case '\\':
         case ':':
@@ -300,6 +309,15 @@ std::string RemoveInvalidFileNameChars(const std::string& Text) {
             out += c;
         }
     }
+    if (out.size() > MaxFileNameTextBytes) {
+        std::size_t keep = MaxFileNameTextBytes;
+        // Never cut a UTF-8 sequence in two.
+        while (keep > 0 && (static_cast<unsigned char>(out[keep]) & 0xC0) == 0x80)
+            --keep;
+        out = Trim(out.substr(0, keep));
+    }
+    // "." and ".." name folders, not files.
+    if (out.find_first_not_of('.') == std::string::npos) return {};
     return out;
 }
 

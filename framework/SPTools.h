@@ -12,6 +12,7 @@
 #include "platform/os/registry.h"
 #include "platform/win/types.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -64,6 +65,11 @@ TDateTime FileTimeToDateTime(TFileTime Time);
 int32_t SafeStrToInt(const std::string& Text, int32_t Default);
 bool TextBeginsWith(const std::string& Text, const std::string& Prefix);
 std::string FormatParams(const std::string& Text, const std::vector<std::string>& Params);
+// The longest name RemoveInvalidFileNameChars gives: with an extension and a
+// temporary suffix it stays within the 255 bytes a file name may have.
+constexpr std::size_t MaxFileNameTextBytes = 223;
+// Also replaces control characters by "_", gives an empty text for a name of
+// dots only, and shortens the name to MaxFileNameTextBytes.
 std::string RemoveInvalidFileNameChars(const std::string& Text);
 void SplitText(const std::string& Text, char Delim, TStrings* List);
 void SplitTextQuoted(const std::string& Text, char Delim, char Quote, TStrings* List);

@@ -1,4 +1,5 @@
 #include "media/FFDecode.h"
+#include "media/MyUtils.h"
 
 #include "media/UnicodeProtocol.h"
 

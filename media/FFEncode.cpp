@@ -1,4 +1,5 @@
 #include "media/FFEncode.h"
+#include "media/MyUtils.h"
 
 #include <chrono>
 #include <cmath>

@@ -1,4 +1,5 @@
 #include "media/FFLog.h"
+#include "media/MyUtils.h"
 
 #include "media/FFLoad.h"
 #include "platform/os/process.h"

@@ -1,5 +1,6 @@
 // Conversion engine: lifecycle, threads, stop and pause, interrupt checks.
 #include "media/FFmpeg.h"
+#include "media/MyUtils.h"
 
 #include <cstdarg>
 #include <cstdio>

@@ -1,17 +1,40 @@
 #!/usr/bin/env bash
-# Installs what is needed, runs the fuzz targets for a while, builds with
-# AddressSanitizer and UndefinedBehaviorSanitizer, and runs every test (headless,
-# gui under Xvfb, e2e, and the format check).
+# The test command. In order:
+#  1. installs what is needed (scripts/install.sh);
+#  2. builds the checked build (build-check/: clang, AddressSanitizer and
+#     UndefinedBehaviorSanitizer; tests and fuzz targets from one
+#     configuration) and runs each fuzz target for a while (scripts/fuzz.sh);
+#  3. builds the plain RelWithDebInfo build that scripts/run.sh uses (build/)
+#     and runs every test there, since the sanitizers cannot see faults inside
+#     the uninstrumented FFmpeg and WebKit libraries;
+#  4. runs the ThreadSanitizer tests (scripts/tsan.sh) when that script exists,
+#     unless LANTROVE_SKIP_TSAN is set;
+#  5. runs every test in the checked build; its ctest summary closes the output.
+# The first step that fails ends the command. Arguments go to both ctest runs;
+# LANTROVE_TEST_JOBS sets how many tests run at once (default: one per core).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install.sh
+jobs=${LANTROVE_TEST_JOBS:-$(nproc)}
+
+run_ctest() {
+  export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
+  export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+  export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$PWD/tests/lsan.supp}
+  xvfb-run -a -s "-screen 0 1280x1024x24" \
+    ctest --test-dir "$1" --output-on-failure -j"$jobs" "${@:2}"
+}
+
+scripts/check-build.sh
 scripts/fuzz.sh
-BUILD=${LANTROVE_TEST_BUILD:-build-test}
-cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DLANTROVE_SANITIZE=ON -DLANTROVE_TESTS=ON
-cmake --build "$BUILD"
-export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
-export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
-export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$PWD/tests/lsan.supp}
-xvfb-run -a -s "-screen 0 1280x1024x24" \
-  ctest --test-dir "$BUILD" --output-on-failure -j"$(nproc)" "$@"
+
+scripts/plain-build.sh
+echo "tests in the plain build (build/)"
+run_ctest build "$@"
+
+if [ -x scripts/tsan.sh ] && [ -z "${LANTROVE_SKIP_TSAN:-}" ]; then
+  scripts/tsan.sh
+fi
+
+echo "tests in the checked build (build-check/)"
+run_ctest build-check "$@"

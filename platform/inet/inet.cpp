@@ -125,6 +125,10 @@ struct Request : InternetHandle {
     CURLcode result = CURLE_OK;
     std::string errorBuffer = std::string(CURL_ERROR_SIZE + 1, '\0');
 
+    static constexpr size_t kMaxHeaderBytes = 256 * 1024; // all answers, redirects included
+    size_t headerBytes = 0;
+    std::string abortReason;
+
     std::vector<char> buffer;
     size_t bufferPos = 0;
     Clock::time_point lastActivity;
@@ -140,6 +144,13 @@ struct Request : InternetHandle {
         auto* r = static_cast<Request*>(user);
         const size_t n = size * count;
         r->lastActivity = Clock::now();
+        // A server that never ends its headers is stopped, not stored.
+        r->headerBytes += n;
+        if (r->headerBytes > kMaxHeaderBytes) {
+            r->abortReason = "The answer's headers are longer than " +
+                             std::to_string(kMaxHeaderBytes) + " bytes";
+            return 0;
+        }
         std::string line(data, n);
         if (line.rfind("HTTP/", 0) == 0) {
             r->headers.clear();
@@ -189,6 +200,10 @@ struct Request : InternetHandle {
             if (ready()) return true;
             if (finished) {
                 if (result != CURLE_OK) {
+                    if (!abortReason.empty()) {
+                        SetError(abortReason);
+                        return false;
+                    }
                     SetError(errorBuffer[0] ? std::string(errorBuffer.c_str())
                                             : std::string(curl_easy_strerror(result)));
                     return false;

@@ -15,6 +15,12 @@ bool CheckAccess(const std::string& path, uint32_t genericMask) {
     return faccessat(AT_FDCWD, path.c_str(), mode, AT_EACCESS) == 0;
 }
 
+bool IsReadOnlyFile(const std::string& path) {
+    struct stat st {};
+    if (path.empty() || stat(path.c_str(), &st) != 0) return false;
+    return (st.st_mode & S_IWUSR) == 0 || faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0;
+}
+
 bool IsFolderWritable(const std::string& folder) {
     struct stat st {};
     if (folder.empty() || stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;

@@ -16,6 +16,10 @@ constexpr uint32_t kGenericAll = 0x10000000u;
 // process's effective user; false for a missing path or a mask asking for nothing.
 bool CheckAccess(const std::string& path, uint32_t genericMask);
 
+// True when the file exists and is marked read-only: its owner has no write
+// permission (whatever this process may do as a privileged user).
+bool IsReadOnlyFile(const std::string& path);
+
 // A folder is writable when new entries can be made in it.
 bool IsFolderWritable(const std::string& folder);
 

@@ -198,6 +198,28 @@ std::string SanitizeUtf8(std::string_view Utf8) {
     return out;
 }
 
+bool IsValidUtf8(std::string_view Bytes) {
+    for (size_t i = 0; i < Bytes.size();) {
+        size_t len = Utf8SequenceLength(Bytes, i, nullptr);
+        if (len == 0) return false;
+        i += len;
+    }
+    return true;
+}
+
+std::string SingleByteFallbackToUtf8(std::string_view Bytes) {
+    // Code points of the bytes 0x80 to 0x9F; the rest match their byte value.
+    static constexpr char16_t kHigh[32] = {
+        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+    std::string out;
+    out.reserve(Bytes.size() * 2);
+    for (unsigned char b : Bytes)
+        AppendUtf8(out, b >= 0x80 && b < 0xA0 ? char32_t(kHigh[b - 0x80]) : char32_t(b));
+    return out;
+}
+
 std::string Utf8ToAnsi(std::string_view Utf8) {
     std::string cp = AnsiCodePage();
     if (cp == "UTF-8") return SanitizeUtf8(Utf8);

@@ -24,5 +24,11 @@ std::string Utf16ToUtf8(std::u16string_view Utf16);
 void AppendUtf8(std::string& out, char32_t cp);
 // Replaces broken sequences of UTF-8 text by U+FFFD.
 std::string SanitizeUtf8(std::string_view Utf8);
+// True when the bytes are UTF-8 without a broken sequence.
+bool IsValidUtf8(std::string_view Bytes);
+// The single-byte fallback for text that is neither marked nor valid UTF-8:
+// the bytes read as Windows-1252, one character per byte. The five bytes that
+// set leaves unassigned keep their own code points, so no byte is lost.
+std::string SingleByteFallbackToUtf8(std::string_view Bytes);
 // Converts between any two iconv character sets, unmappable characters as "?".
 std::string ConvertCharset(std::string_view Text, const std::string& From, const std::string& To);

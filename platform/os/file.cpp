@@ -118,10 +118,25 @@ std::string ErrorText(int error) {
 
 bool ReadWholeFile(const std::string& path, std::string& bytes, int64_t maxSize, int* error) {
     bytes.clear();
-    int fd = FileOpen(path, FileAccess::Read, error);
-    if (fd < 0) return false;
+    // A FIFO or a device would block the open or never end: only regular
+    // files are read. The open does not wait, and the type is checked on
+    // what was opened, so a file swapped in between is caught too.
     struct stat st {};
-    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > maxSize) {
+    if (stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        SetError(error, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+        return false;
+    }
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        SetError(error, errno);
+        return false;
+    }
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        SetError(error, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+        return false;
+    }
+    if (st.st_size > maxSize) {
         close(fd);
         SetError(error, EFBIG);
         return false;

@@ -38,6 +38,36 @@ bool OpenWebAddress(const std::string& url) {
     return OpenWithDesktop(url, "");
 }
 
+std::string LocalPathOfAddress(const std::string& url) {
+    if (!url.empty() && url.front() == '/') return url;
+    if (!StartsWithNoCase(url, "file://")) return "";
+    std::string rest = url.substr(7);
+    // Only the local host: "file:///p" or "file://localhost/p".
+    if (StartsWithNoCase(rest, "localhost/")) rest.erase(0, 9);
+    if (rest.empty() || rest.front() != '/') return "";
+    std::string path;
+    for (size_t i = 0; i < rest.size(); ++i) {
+        if (rest[i] == '%' && i + 2 < rest.size() &&
+            std::isxdigit(static_cast<unsigned char>(rest[i + 1])) &&
+            std::isxdigit(static_cast<unsigned char>(rest[i + 2]))) {
+            path += static_cast<char>(std::stoi(rest.substr(i + 1, 2), nullptr, 16));
+            i += 2;
+        } else {
+            path += rest[i];
+        }
+    }
+    // A NUL would cut the path short of what was asked for.
+    if (path.find('\0') != std::string::npos) return "";
+    return path;
+}
+
+bool OpenDocument(const std::string& path) {
+    struct stat st {};
+    if (path.empty() || path.front() != '/' || stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    return OpenWithDesktop(path, "");
+}
+
 bool ShellOpen(const std::string& target, const std::string& params, const std::string& folder) {
     if (target.empty()) return false;
     if (IsWebAddress(target)) return OpenWebAddress(target);

@@ -9,6 +9,7 @@
 #include "platform/win/metrics.h"
 #include "platform/win/paint.h"
 #include "platform/win/queue.h"
+#include "platform/win/scroll.h"
 #include "platform/win/window.h"
 
 namespace {
@@ -94,12 +95,16 @@ void paintFrame(HWND hwnd) {
     GetWindowRect(hwnd, &w);
     int width = w.right - w.left, height = w.bottom - w.top;
     ExcludeClipRect(dc, in.left, in.top, width - in.right, height - in.bottom);
+    RECT all{0, 0, width, height};
     if (framed(hwnd)) {
         DrawDefaultFrame(hwnd, dc, isActive(hwnd));
-    } else {
-        RECT all{0, 0, width, height};
-        FillRect(dc, &all, GetSysColorBrush(COLOR_WINDOWFRAME));
+    } else if (bordered(hwnd)) {
+        FrameRect(dc, &all, GetSysColorBrush(COLOR_WINDOWFRAME));
+        InflateRect(&all, -1, -1);
     }
+    if (!framed(hwnd) && (DWORD(GetWindowLongPtr(hwnd, GWL_EXSTYLE)) & WS_EX_CLIENTEDGE))
+        DrawEdge(dc, &all, EDGE_SUNKEN, BF_RECT);
+    DrawDefaultScrollBars(hwnd, dc);
     ReleaseDC(hwnd, dc);
 }
 
@@ -248,8 +253,29 @@ RECT DefaultFrameInsets(HWND hwnd) {
         int b = (styleOf(hwnd) & WS_THICKFRAME) ? GetSystemMetrics(SM_CXFRAME) : 1;
         return RECT{b, b + GetSystemMetrics(SM_CYCAPTION), b, b};
     }
-    if (bordered(hwnd)) return RECT{1, 1, 1, 1};
-    return RECT{0, 0, 0, 0};
+    RECT r{0, 0, 0, 0};
+    if (bordered(hwnd)) r = RECT{1, 1, 1, 1};
+    if (DWORD(GetWindowLongPtr(hwnd, GWL_EXSTYLE)) & WS_EX_CLIENTEDGE) InflateRect(&r, 2, 2);
+    if (styleOf(hwnd) & WS_VSCROLL) r.right += GetSystemMetrics(SM_CXVSCROLL);
+    if (styleOf(hwnd) & WS_HSCROLL) r.bottom += GetSystemMetrics(SM_CYHSCROLL);
+    return r;
+}
+
+void DrawDefaultScrollBars(HWND hwnd, HDC dc) {
+    bool enabled = IsWindowEnabled(hwnd);
+    for (int bar : {SB_VERT, SB_HORZ}) {
+        RECT r = winimpl::WindowScrollBarRect(hwnd, bar);
+        if (IsRectEmpty(&r)) continue;
+        winimpl::DrawScrollBar(
+            dc, winimpl::LayoutScrollBar(r, bar == SB_VERT, winimpl::GetScrollState(hwnd, bar)),
+            enabled);
+    }
+    RECT v = winimpl::WindowScrollBarRect(hwnd, SB_VERT),
+         h = winimpl::WindowScrollBarRect(hwnd, SB_HORZ);
+    if (!IsRectEmpty(&v) && !IsRectEmpty(&h)) {
+        RECT corner{v.left, h.top, v.right, h.bottom};
+        FillRect(dc, &corner, GetSysColorBrush(COLOR_BTNFACE));
+    }
 }
 
 HCURSOR StockCursor(CursorShape shape) {
@@ -365,10 +391,15 @@ void DrawDefaultFrame(HWND hwnd, HDC dc, bool active) {
 
 LRESULT DefNonClientProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
-    case WM_NCHITTEST:
+    case WM_NCHITTEST: {
+        LRESULT bar = winimpl::ScrollBarHitTest(hwnd, POINT{sx(lParam), sy(lParam)});
+        if (bar != HTNOWHERE) return bar;
         return DefaultHitTest(hwnd, POINT{sx(lParam), sy(lParam)});
+    }
     case WM_NCLBUTTONDOWN:
-        if (wParam == HTCLOSE) {
+        if (LRESULT(wParam) == HTVSCROLL || LRESULT(wParam) == HTHSCROLL) {
+            winimpl::TrackWindowScrollBar(hwnd, LRESULT(wParam), POINT{sx(lParam), sy(lParam)});
+        } else if (wParam == HTCLOSE) {
             PostMessage(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
         } else if (wParam == HTCAPTION || (wParam >= HTLEFT && wParam <= HTBOTTOMRIGHT)) {
             if (wParam != HTCAPTION && !(styleOf(hwnd) & WS_THICKFRAME)) return 0;

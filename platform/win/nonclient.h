@@ -66,7 +66,11 @@ LRESULT DefNonClientProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 // Thickness of the default frame on each side (caption included at the top):
 // a caption or sizing style gives a frame, a plain border one pixel, child
 // windows and popups without either nothing.
+// A sunken client edge (WS_EX_CLIENTEDGE) adds two pixels on each side, the
+// standard scroll bars their width at the right and bottom.
 RECT DefaultFrameInsets(HWND hwnd);
+// Draws the shown standard scroll bars into a device context of the whole window.
+void DrawDefaultScrollBars(HWND hwnd, HDC dc);
 
 // Pointer shapes. A window's shape is chosen on WM_SETCURSOR: the default
 // picks a sizing shape over the borders and the class cursor (or the arrow)

@@ -1,4 +1,5 @@
 #include "platform/win/paint.h"
+#include "platform/win/scroll.h"
 
 #include <algorithm>
 #include <cstring>
@@ -508,6 +509,7 @@ HWND winimpl::PaintPendingFor(DWORD threadId, HWND filter) {
 
 void winimpl::ForgetPaintState(HWND hwnd) {
     winimpl::ForgetNonClient(hwnd);
+    winimpl::ForgetScroll(hwnd);
     std::lock_guard lock(state().m);
     state().pending.erase(hwnd);
     state().surfaces.erase(hwnd);

@@ -79,6 +79,16 @@ namespace winimpl {
 HWND PaintPendingFor(DWORD threadId, HWND filter);
 } // namespace winimpl
 
+// WM_PRINT flags: what to draw into the DC in wParam.
+enum : LPARAM {
+    PRF_CHECKVISIBLE = 0x0001,
+    PRF_NONCLIENT = 0x0002,
+    PRF_CLIENT = 0x0004,
+    PRF_ERASEBKGND = 0x0008,
+    PRF_CHILDREN = 0x0010,
+    PRF_OWNED = 0x0020,
+};
+
 namespace winimpl {
 // Drops the update region and surface of a window being destroyed.
 void ForgetPaintState(HWND hwnd);

@@ -68,6 +68,18 @@ struct CREATESTRUCT {
     const char* lpszClass = nullptr;
 };
 
+// The record of WM_WINDOWPOSCHANGING and WM_WINDOWPOSCHANGED: where a window
+// goes; a handler of the first may change it.
+struct WINDOWPOS {
+    HWND hwnd = 0;
+    HWND hwndInsertAfter = 0;
+    int x = 0;
+    int y = 0;
+    int cx = 0;
+    int cy = 0;
+    UINT flags = 0;
+};
+
 // The header every WM_NOTIFY record starts with.
 struct NMHDR {
     HWND hwndFrom = 0;

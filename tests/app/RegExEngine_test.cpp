@@ -147,6 +147,33 @@ TEST(RegExEngineCompiler, DumpStaysInsideTheProgramWithANulInAClass) {
     EXPECT_NE(dump.find(u"ANYOF"), std::u16string::npos) << Utf8(dump);
 }
 
+// A class holding U+0000 keeps every member after it, and nothing reads past
+// the program (found by fuzzing); a lone escaped U+0000 never matches.
+TEST(RegExEngineCompiler, ClassesHoldALiteralNul) {
+    TRegExEngine re;
+    re.SetExpression(std::u16string(u"[\\x00") + u'\x07' + u"a]");
+    EXPECT_FALSE(re.Exec(u"zzz"));
+    ASSERT_TRUE(re.Exec(std::u16string(u"z") + u'\x07'));
+    EXPECT_EQ(re.GroupPos(0), 2);
+    ASSERT_TRUE(re.Exec(u"zza"));
+    EXPECT_EQ(re.GroupPos(0), 3);
+    re.SetModifierI(true);
+    EXPECT_TRUE(re.Exec(u"zzA"));
+    re.SetModifierI(false);
+    re.SetExpression(u"[\\x00a]");
+    EXPECT_EQ(re.Dump(), std::u16string(u" 1:BRANCH (11) \r\n 4:ANYOF (11) ") + u'\0' +
+                             u"a\r\n11:END (0)\r\n\r\n");
+    re.SetExpression(u"[^\\x{0}b]+");
+    ASSERT_TRUE(re.Exec(u"bxyb"));
+    EXPECT_EQ(re.GroupText(0), u"xy");
+    re.SetExpression(u"x\\x00|y");
+    ASSERT_TRUE(re.Exec(u"xy"));
+    EXPECT_EQ(re.GroupPos(0), 2);
+    re.SetExpression(u"(\\x00)*z");
+    ASSERT_TRUE(re.Exec(u"az"));
+    EXPECT_EQ(re.GroupPos(0), 2);
+}
+
 // --- Modifiers and properties -------------------------------------------------
 
 TEST(RegExEngineModifiers, ModifierStrReadsAndWrites) {
@@ -431,6 +458,21 @@ TEST(RegExEngineMatcher, UsageErrors) {
     re.SetExpression(u"");
     EXPECT_EQ(re.Expression(), u"");
     EXPECT_EQ(ErrorCodeOf([&] { re.Compile(); }), 1003);
+}
+
+// Matching, substituting or dumping without a pattern compiles on its own;
+// that compile step reports the missing pattern as 100.
+TEST(RegExEngineMatcher, AutomaticCompileWithoutPatternIsNullArgument) {
+    TRegExEngine re;
+    re.SetInputString(u"abc");
+    std::string message;
+    EXPECT_EQ(ErrorCodeOf([&] { re.ExecPos(1); }, &message), 100);
+    EXPECT_EQ(message, "TRegExEngine(comp): Null Argument (pos 0)");
+    EXPECT_EQ(ErrorCodeOf([&] { re.Exec(u"abc"); }), 100);
+    EXPECT_EQ(ErrorCodeOf([&] { re.Substitute(u"$0"); }), 100);
+    EXPECT_EQ(ErrorCodeOf([&] { re.Dump(); }), 100);
+    re.SetExpression(u"b");
+    EXPECT_TRUE(re.Exec(u"abc"));
 }
 
 TEST(RegExEngineMatcher, ElevenNestedComplexLoopsExceedTheLoopStack) {

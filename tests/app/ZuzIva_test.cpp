@@ -3,6 +3,7 @@
 #include "classlib/sysutils.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -182,6 +183,15 @@ TEST(ZuzIva, LoadsTemplateFilesByTheirEncoding) {
     std::filesystem::remove(path);
     EXPECT_EQ(z.m_sHTML, "<p>\xD0\xAF\xC3\xA9</p>\r\n<b>\xD0\xAF</b>");
     EXPECT_THROW(z.LoadTpl(path.string()), EFOpenError);
+
+    // Neither a FIFO (it would block) nor a file far larger than any template.
+    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    EXPECT_THROW(z.LoadTpl(path.string()), EFOpenError);
+    std::filesystem::remove(path);
+    { std::ofstream f(path, std::ios::binary); }
+    std::filesystem::resize_file(path, (16u << 20) + 1);
+    EXPECT_THROW(z.LoadTpl(path.string()), EFOpenError);
+    std::filesystem::remove(path);
 }
 
 } // namespace

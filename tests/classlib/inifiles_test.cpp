@@ -266,6 +266,16 @@ TEST(IniEditTest, EraseDeleteRenameAndImmediateWrites) {
     mem.Clear();
     mem.GetStrings(&sl);
     EXPECT_EQ(sl.Count(), 0);
+    EXPECT_FALSE(mem.SectionExists("b"));
+
+    // Sections behind an erased one are still found, and it can come back.
+    for (const char* name : {"a", "b", "c"})
+        mem.WriteString(name, "k", name);
+    mem.EraseSection("A");
+    EXPECT_EQ(mem.ReadString("C", "k", ""), "c");
+    EXPECT_EQ(mem.ReadString("a", "k", "gone"), "gone");
+    mem.WriteString("a", "k", "again");
+    EXPECT_EQ(mem.ReadString("A", "K", ""), "again");
 }
 
 TEST(IniEditTest, StringsInAndOut) {

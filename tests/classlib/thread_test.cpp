@@ -17,6 +17,7 @@ namespace {
 class TStepThread : public TThread {
 public:
     explicit TStepThread(std::function<void(TStepThread*)> body) : TThread(true), Body(body) {}
+    ~TStepThread() override { StopThread(); }
     using TThread::Queue;
     using TThread::Synchronize;
     std::function<void(TStepThread*)> Body;

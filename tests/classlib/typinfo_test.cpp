@@ -49,12 +49,20 @@ std::vector<std::string> Names(const TObject* o) {
 
 TEST(TypInfo, PropertiesComeByNameWithInheritedOnesAndDescendantsWinning) {
     TProbe probe(nullptr);
-    EXPECT_EQ(Names(&probe), (std::vector<std::string>{"Lines", "Name", "Note", "Title"}));
+    EXPECT_EQ(Names(&probe), (std::vector<std::string>{"Lines", "Name", "Note", "Tag", "Title"}));
     SetStrProp(&probe, "title", "changed");
     EXPECT_EQ(probe.Title, "CHANGED");
 
     TProbeBase base(nullptr);
-    EXPECT_EQ(Names(&base), (std::vector<std::string>{"Name", "Note", "Title"}));
+    EXPECT_EQ(Names(&base), (std::vector<std::string>{"Name", "Note", "Tag", "Title"}));
+    // A value that is no text reads as its text form and is not a text.
+    const TPropInfo* tag = GetPropInfo(&base, "tag");
+    ASSERT_NE(tag, nullptr);
+    base.Tag = -5;
+    EXPECT_EQ(tag->GetText(&base), "-5");
+    EXPECT_TRUE(tag->HasReader());
+    EXPECT_FALSE(tag->HasWriter());
+    EXPECT_THROW(GetStrProp(&base, "Tag"), EPropertyError);
     SetStrProp(&base, "Title", "changed");
     EXPECT_EQ(base.Title, "changed");
 }

@@ -1,8 +1,11 @@
 #include "download/DownloaderDef.h"
 
 #include "platform/os/codepage.h"
+#include "support/httpserver.h"
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 namespace {
 
@@ -56,6 +59,30 @@ TEST(HttpBodyToTextTest, EachCharset) {
     EXPECT_EQ(PostBodyBytes("q=caf\xC3\xA9"), "q=caf\xE9");
     EXPECT_EQ(PostBodyBytes(std::string("\xFF\xD8\0", 3)), std::string("\xFF\xD8\0", 3));
     SetAnsiCodePage("");
+}
+
+TEST(TransferTempNameTest, EachTransferGetsANewFileWithinTheNameLimit) {
+    httptest::TempFolder folder;
+    std::string accented; // two bytes per letter, so a cut can fall inside one
+    for (int i = 0; i < 125; ++i)
+        accented += "\xC3\xA9";
+    for (const std::string name : {std::string("song.mtd"), std::string(254, 'n'), accented}) {
+        SCOPED_TRACE(name.size());
+        const std::string target = folder.File(name);
+        const std::string first = MakeTransferTempName(target);
+        const std::string second = MakeTransferTempName(target);
+        ASSERT_FALSE(first.empty());
+        EXPECT_NE(first, second);
+        for (const std::string& temp : {first, second}) {
+            const std::filesystem::path path(temp);
+            EXPECT_TRUE(std::filesystem::exists(path));
+            EXPECT_EQ(path.parent_path().string() + "/", folder.Path());
+            EXPECT_LE(path.filename().string().size(), 255u);
+            EXPECT_EQ(path.extension(), ".part");
+            EXPECT_EQ(SanitizeUtf8(temp), temp);
+        }
+    }
+    EXPECT_EQ(MakeTransferTempName(folder.File("missing/song.mtd")), "");
 }
 
 } // namespace

@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <atomic>
+#include <csignal>
 #include <filesystem>
 #include <vector>
 
@@ -15,6 +19,34 @@ using httptest::TempFolder;
 using httptest::WriteWholeFile;
 
 namespace {
+
+// Writes beyond Bytes fail in this process (as on a full disk) while it lives.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t Bytes) {
+        FOldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &FOld);
+        rlimit limit = FOld;
+        limit.rlim_cur = Bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &FOld);
+        std::signal(SIGXFSZ, FOldHandler);
+    }
+
+private:
+    rlimit FOld{};
+    void (*FOldHandler)(int) = nullptr;
+};
+
+// Temporary transfer files left in the folder.
+int PartFiles(const TempFolder& folder) {
+    int count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder.Path()))
+        if (entry.path().extension() == ".part") ++count;
+    return count;
+}
 
 // One letter per state: None Ready redirecting Before Downloading Finished Abort failed(X).
 char Letter(EDownloadState s) {
@@ -263,54 +295,48 @@ TEST_F(QueueTest, FailedTransfersKeepWhatWasThere) {
     queue->DownloadList()->Items(4)->URL = "";
     for (const std::string name : {"dropped", "full", "empty", "nohost"})
         WriteWholeFile(folder.File(name + ".mtd"), "kept");
-    // The disk is full for this one.
-    std::filesystem::create_symlink("/dev/full", folder.File("full.mtd.part"));
-    queue->Resume();
-    ASSERT_TRUE(WaitStates("XXXXX"));
+    {
+        // The disk is full for the large one: files cannot grow past 100 kB.
+        FileSizeLimit limit(100000);
+        queue->Resume();
+        ASSERT_TRUE(WaitStates("XXXXX"));
+    }
     for (const std::string name : {"dropped", "full", "empty", "nohost"}) {
         SCOPED_TRACE(name);
         EXPECT_EQ(ReadWholeFile(folder.File(name + ".mtd")), "kept");
-        EXPECT_FALSE(std::filesystem::exists(
-            std::filesystem::symlink_status(folder.File(name + ".mtd.part"))));
     }
+    EXPECT_EQ(PartFiles(folder), 0);
 }
 
-TEST_F(QueueTest, SecureAddressesAndPorts) {
-    httptest::TestHttpServer secure(true);
-    secure.Server().Get("/media", [](const httplib::Request&, httplib::Response& res) {
-        res.set_content("secure media", "application/octet-stream");
+TEST_F(QueueTest, AnItemStoppedAndRestartedAtOnceFinishes) {
+    // Half the body at once, the rest when the test lets it go.
+    std::atomic<bool> release{false};
+    gate.server.Server().Get("/half", [&](const httplib::Request&, httplib::Response& res) {
+        res.set_content_provider(20000, "application/octet-stream",
+                                 [&](size_t offset, size_t, httplib::DataSink& sink) {
+                                     if (offset == 0)
+                                         return sink.write(std::string(10000, 'h').data(), 10000);
+                                     while (!release && !gate.server.WaitWhileRunning(5)) {
+                                     }
+                                     return sink.write(std::string(10000, 'h').data(), 10000);
+                                 });
     });
-    secure.Start();
-    InternetSetCertificateFile(httptest::TestHttpServer::CertificateFile());
-    ASSERT_TRUE(Add("secure", secure.Url("/media")));
-    ASSERT_TRUE(Add("wrongport", "http://127.0.0.1:" + std::to_string(secure.Port()) + "/media"));
+    ASSERT_TRUE(Add("song", gate.server.Url("/half")));
+    TDownloadItem* item = queue->DownloadList()->Items(0);
+    for (int round = 0; round < 5; ++round) {
+        SCOPED_TRACE(round);
+        queue->Resume();
+        ASSERT_TRUE(WaitStates("D"));
+        item->Reset();
+    }
     queue->Resume();
-    ASSERT_TRUE(PumpUntil([&] { return States(*queue) == "FX" || States(*queue) == "XX"; }));
-    InternetSetCertificateFile("");
-    EXPECT_EQ(States(*queue), "FX");
-    EXPECT_EQ(ReadWholeFile(folder.File("secure.mtd")), "secure media");
-    queue.reset();
-    EXPECT_TRUE(DrainThreads());
-}
-
-TEST_F(QueueTest, RemovingAndDestroyingRunningItemsIsSilent) {
-    queue->SetMaxTasks(3);
-    std::vector<std::string> logs;
-    for (const std::string name : {"a", "b", "c"})
-        ASSERT_TRUE(Add(name, gate.Url(name)));
-    rec.Bind(*queue);
-    queue->Resume();
-    ASSERT_TRUE(WaitStates("BBB"));
-    queue->DownloadList()->RemoveByIndex(1);
-    queue->DownloadList()->RemoveByIndex(7); // out of range: ignored
-    EXPECT_EQ(States(*queue), "BB");
-    gate.Open("b");
-    queue.reset(); // a and c still in flight
-    gate.Open("a");
-    gate.Open("c");
-    EXPECT_TRUE(DrainThreads());
-    EXPECT_TRUE(rec.finished.empty());
-    EXPECT_EQ(rec.events["b"], "B");
+    ASSERT_TRUE(WaitStates("D"));
+    // The stopped transfers end meanwhile; none may take the new one's file.
+    PumpUntil([] { return DownloadThreadsAlive() <= 1; });
+    release = true;
+    ASSERT_TRUE(WaitStates("F"));
+    EXPECT_EQ(ReadWholeFile(folder.File("song.mtd")), std::string(20000, 'h'));
+    EXPECT_EQ(PartFiles(folder), 0);
 }
 
 // The resolver's pages and the media file on one server.
@@ -399,6 +425,69 @@ TEST_F(RedirectQueueTest, DirectAndCustomRedirects) {
     direct->ReDownload();
     EXPECT_EQ(direct->URL, gate.Url("page"));
     EXPECT_TRUE(direct->RedirectOptions.YesINeedRedirect);
+}
+
+TEST_F(RedirectQueueTest, TheFirstItemTakesTheQueueHandlers) {
+    int errors = 0;
+    auto bind = [&] {
+        queue->OnErrorEvent = [&](TObject*) { ++errors; };
+        queue->OnRedirectEvent = [](TObject*, const std::string& content, std::string& url,
+                                    TRedirOptions& options) {
+            url = content.substr(6);
+            options = TRedirOptions{true, KDirect, url};
+        };
+    };
+    bind();
+    ASSERT_TRUE(Add("custom", gate.Url("page"), true, KCustom));
+    gate.SetBody("page", "media=" + gate.server.Url("/media?video_id=c&t=2"));
+    gate.Open("page");
+    queue->Resume();
+    ASSERT_TRUE(WaitStates("F"));
+    EXPECT_EQ(ReadWholeFile(folder.File("custom.mtd")), "media of c 2");
+
+    queue = std::make_unique<TMultiDownloader>(nullptr);
+    bind();
+    ASSERT_TRUE(Add("missing", gate.server.Url("/nothing")));
+    queue->Resume();
+    EXPECT_TRUE(PumpUntil([&] { return errors == 1; }));
+}
+
+TEST_F(QueueTest, SecureAddressesAndPorts) {
+    httptest::TestHttpServer secure(true);
+    secure.Server().Get("/media", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content("secure media", "application/octet-stream");
+    });
+    secure.Start();
+    InternetSetCertificateFile(httptest::TestHttpServer::CertificateFile());
+    ASSERT_TRUE(Add("secure", secure.Url("/media")));
+    ASSERT_TRUE(Add("wrongport", "http://127.0.0.1:" + std::to_string(secure.Port()) + "/media"));
+    queue->Resume();
+    ASSERT_TRUE(PumpUntil([&] { return States(*queue) == "FX" || States(*queue) == "XX"; }));
+    InternetSetCertificateFile("");
+    EXPECT_EQ(States(*queue), "FX");
+    EXPECT_EQ(ReadWholeFile(folder.File("secure.mtd")), "secure media");
+    queue.reset();
+    EXPECT_TRUE(DrainThreads());
+}
+
+TEST_F(QueueTest, RemovingAndDestroyingRunningItemsIsSilent) {
+    queue->SetMaxTasks(3);
+    std::vector<std::string> logs;
+    for (const std::string name : {"a", "b", "c"})
+        ASSERT_TRUE(Add(name, gate.Url(name)));
+    rec.Bind(*queue);
+    queue->Resume();
+    ASSERT_TRUE(WaitStates("BBB"));
+    queue->DownloadList()->RemoveByIndex(1);
+    queue->DownloadList()->RemoveByIndex(7); // out of range: ignored
+    EXPECT_EQ(States(*queue), "BB");
+    gate.Open("b");
+    queue.reset(); // a and c still in flight
+    gate.Open("a");
+    gate.Open("c");
+    EXPECT_TRUE(DrainThreads());
+    EXPECT_TRUE(rec.finished.empty());
+    EXPECT_EQ(rec.events["b"], "B");
 }
 
 } // namespace

@@ -158,17 +158,19 @@ TEST_F(ResolverTest, PagesParsedDirectly) {
 
 TEST_F(ResolverTest, DestroyedWithFetchesInFlightStaysSilent) {
     int answers = 0;
-    for (const TYoutubeFLVGetMethod method : {KFromWatch, KFromWatch2, KFromGetInfo}) {
-        auto r = std::make_unique<TYoutubeFLVGet>(nullptr);
-        Configure(*r);
-        r->Method = method;
-        r->OnURIGot = [&](const std::string&, int) { ++answers; };
-        r->OnBadResponse = [&](const std::string&) { ++answers; };
-        r->YoutubeID = "stall~stall";
-        r->Get();
-        PumpUntil([] { return false; }, 50);
-        r.reset();
-    }
+    // At once, while the fetch thread still takes its address, and later.
+    for (const int waitMs : {0, 50})
+        for (const TYoutubeFLVGetMethod method : {KFromWatch, KFromWatch2, KFromGetInfo}) {
+            auto r = std::make_unique<TYoutubeFLVGet>(nullptr);
+            Configure(*r);
+            r->Method = method;
+            r->OnURIGot = [&](const std::string&, int) { ++answers; };
+            r->OnBadResponse = [&](const std::string&) { ++answers; };
+            r->YoutubeID = "stall~stall";
+            r->Get();
+            if (waitMs) PumpUntil([] { return false; }, waitMs);
+            r.reset();
+        }
     EXPECT_TRUE(DrainThreads());
     EXPECT_EQ(answers, 0);
 }

@@ -3,6 +3,7 @@
 // the role of the instance that already runs).
 #include "framework/CLApp.h"
 
+#include "framework/CLEngine.h"
 #include "framework/CLSettings.h"
 #include "framework/OxDebug.h"
 #include "platform/display/headless.h"
@@ -33,7 +34,6 @@ namespace fs = std::filesystem;
 
 constexpr const char* kRoleVar = "LANTROVE_APP_PEER_ARGS";
 constexpr const char* kLogVar = "LANTROVE_APP_PEER_LOG";
-constexpr const char* kTrayVar = "LANTROVE_APP_PEER_TRAY";
 constexpr const char* kProgramVar = "LANTROVE_APP_TEST_PROGRAM";
 
 bool g_isPeer = false;
@@ -54,25 +54,20 @@ struct Seen {
 };
 Seen g_seen;
 bool g_closeWhenReady = true;
-bool g_tray = false;
 
-// A plain main window: answers the other instances through the receiver and,
-// in this process, closes itself once its loop runs.
+// A plain main window with the engine component: the engine answers the
+// other instances; in this process the window closes itself once its loop runs.
 class TfrmInstanceMain : public TForm {
 public:
     explicit TfrmInstanceMain(TComponent* AOwner) : TForm(AOwner) {
         ++g_seen.created;
-        auto* receiver = new TCLInstanceReceiver(this);
-        receiver->OnCmdFile = [](const std::string& file) {
+        auto* engine = new TCLEngine(this);
+        engine->OnCmdFile = [](const std::string& file) {
             g_seen.files.push_back(file);
             Log("cmd:" + file);
         };
-        if (g_tray)
-            receiver->OnBringToFront = [this] {
-                Show();
-                Log("front");
-                return true;
-            };
+        // What reading the form resource does: the engine posts "CL InitPost".
+        engine->Loaded();
         UINT busy = RegisterWindowMessage(kMsgIfBusy);
         UINT bring = RegisterWindowMessage(kMsgBringToFront);
         UINT close = RegisterWindowMessage(kMsgCloseApp);
@@ -90,7 +85,7 @@ public:
             inner(m);
         };
         OnClose = [](TObject*, TCloseAction&) { Log("closed"); };
-        // Handled after the receiver's own start-up message.
+        // Handled after the engine's own start-up message.
         PostMessage(Handle(), WM_USER + 50, 0, 0);
     }
 };
@@ -112,7 +107,6 @@ TEST(AppRunPeer, Run) {
         if (!p.empty()) params.push_back(p);
     SetAppParams(params);
     g_closeWhenReady = false;
-    g_tray = std::getenv(kTrayVar) != nullptr;
     TfrmInstanceMain* frmMain = nullptr;
     AppRun(frmMain);
     Log("ended");
@@ -136,7 +130,6 @@ protected:
             [](const std::vector<std::string>&, const std::string&) { return false; });
         g_seen = Seen{};
         g_closeWhenReady = true;
-        g_tray = false;
         DebugMode = false;
     }
     void TearDown() override {
@@ -176,6 +169,17 @@ protected:
         return false;
     }
 
+    // Every settings file of both data folders, with its name.
+    std::string SettingsFiles() {
+        std::string all;
+        for (const char* root : {"user", "common"})
+            for (const char* name : {"setting.dat", "setting.dat.bak", "UserFlag.ini"}) {
+                std::string rel = std::string(root) + "/lantrove-test/" + name;
+                if (dir.exists(rel)) all += rel + ":" + dir.read(rel) + "\n";
+            }
+        return all;
+    }
+
     // Runs AppRun here with these parameters; the callback counts its calls.
     void RunHere(std::vector<std::string> params, bool callbackAnswer = true) {
         SetAppParams(std::move(params));
@@ -187,18 +191,16 @@ protected:
         EXPECT_EQ(frmMain, nullptr); // freed by the end of the run
     }
 
-    void StartPeer(const std::vector<std::string>& params, bool tray = false) {
+    void StartPeer(const std::vector<std::string>& params) {
         std::string joined = "\n";
         for (auto& p : params)
             joined += p + "\n";
         setenv(kRoleVar, joined.c_str(), 1);
-        if (tray) setenv(kTrayVar, "1", 1);
         std::string self = "/proc/self/exe";
         std::string filter = "--gtest_filter=AppRunPeer.Run";
         char* argv[] = {self.data(), filter.data(), nullptr};
         ASSERT_EQ(posix_spawn(&pid, self.c_str(), nullptr, nullptr, argv, environ), 0);
         unsetenv(kRoleVar);
-        unsetenv(kTrayVar);
     }
 
     std::string PeerLog() { return dir.read("peer.log"); }
@@ -340,15 +342,17 @@ TEST_F(AppRunTest, ControlWordIsRecordedAllMasked) {
 // Two instances
 
 TEST_F(AppRunTest, SecondInstanceBringsTheFirstForwardAndHandsOverItsFileAsUtf16) {
-    g_tray = false;
-    StartPeer({"-h"}, /*tray=*/true);
+    StartPeer({"-h"});
     ASSERT_TRUE(WaitForLog("ready:hidden"));
 
+    const std::string before = SettingsFiles();
     RunHere({"/tmp/Ünïcode ♫ song.mp3", "-d"});
-    EXPECT_EQ(g_seen.created, 0); // handed over, no window here
+    EXPECT_EQ(g_seen.created, 0);       // handed over, no window here
+    EXPECT_EQ(SettingsFiles(), before); // and no settings written
     ASSERT_TRUE(WaitForLog("cmd:"));
     std::string log = PeerLog();
-    EXPECT_NE(log.find("ifbusy\nbring\nfront\n"), std::string::npos) << log;
+    // Without a tray icon the engine leaves bringing it forward to the sender.
+    EXPECT_NE(log.find("ifbusy\nbring\n"), std::string::npos) << log;
     EXPECT_NE(log.find("cmd:/tmp/Ünïcode ♫ song.mp3\n"), std::string::npos) << log;
     HWND peer = FindAppWindow("TfrmInstanceMain");
     ASSERT_NE(peer, 0u);

@@ -4,6 +4,9 @@
 #include "support/tempdir.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
 
 namespace {
 
@@ -82,6 +85,19 @@ TEST(CLMultiLangLan, ReadsByteOrderMarksAndTheAnsiCodePage) {
     EXPECT_EQ(Value(utf16, "A", "", "k"), "é");
     TCLMultiLangLan missing;
     EXPECT_THROW(missing.LoadFromFile(dir.file("none.lan")), EFOpenError);
+}
+
+// A FIFO in place of a language file would block the reader; a huge file is
+// not a language file.
+TEST(CLMultiLangLan, RefusesWhatIsNoLanguageFile) {
+    TempDir dir;
+    ASSERT_EQ(mkfifo(dir.file("fifo.lan").c_str(), 0600), 0);
+    const std::string big = dir.write("big.lan", "[AppRes]\r\nName=x\r\n");
+    std::filesystem::resize_file(big, (16u << 20) + 1); // sparse, so cheap
+    for (const std::string name : {"fifo.lan", "big.lan"}) {
+        TCLMultiLangLan doc;
+        EXPECT_THROW(doc.LoadFromFile(dir.file(name)), EFOpenError) << name;
+    }
 }
 
 TEST(CLMultiLangLan, SavingSortsSectionsAndEntries) {

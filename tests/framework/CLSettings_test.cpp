@@ -10,9 +10,15 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <chrono>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <future>
+#include <unistd.h>
 
 namespace {
 
@@ -213,6 +219,89 @@ TEST_F(SettingsTest, OversizeSettingsFileIsNeverOverwritten) {
     std::string first;
     std::getline(in, first);
     EXPECT_EQ(first, "[setting]");
+}
+
+TEST_F(SettingsTest, FifosInPlaceOfTheFilesNeitherBlockNorGetReplaced) {
+    const std::string fifos[] = {"prog/const.dat", "common/" + word + "/setting.dat"};
+    for (const std::string& name : fifos) {
+        std::filesystem::create_directories(std::filesystem::path(dir.file(name)).parent_path());
+        std::filesystem::remove(dir.file(name));
+        ASSERT_EQ(mkfifo(dir.file(name).c_str(), 0600), 0);
+    }
+    auto made = std::async(std::launch::async, [] {
+        TCLSettings* s = SettingsInstance();
+        s->SetSettingstring("After", "fifo");
+        return s->GetSettingString("After");
+    });
+    if (made.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+        // Free the blocked reader so the test can end.
+        for (const std::string& name : fifos)
+            close(open(dir.file(name).c_str(), O_WRONLY | O_NONBLOCK));
+        FAIL() << "reading a FIFO blocked";
+    }
+    EXPECT_EQ(made.get(), "fifo");
+    struct stat st {};
+    ASSERT_EQ(stat(dir.file("common/" + word + "/setting.dat").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}
+
+// What the program did not write itself survives: another encoding, comments,
+// lines that do not parse, a file marked read-only.
+TEST_F(SettingsTest, ForeignContentIsKeptAndReadOnlyFilesAreLeftAlone) {
+    const std::string file = "common/" + word + "/setting.dat";
+    const std::string single = "; written by hand\r\n[setting]\r\nArtist=Caf\xE9 M\xFCller \x80\r\n"
+                               "not an entry\r\n";
+    dir.write(file, single);
+    TCLSettings* s = SettingsInstance();
+    EXPECT_EQ(s->GetSettingString("Artist"), "Café Müller €");
+    EXPECT_EQ(dir.read(file + ".bak"), single); // kept before the run count was written
+    EXPECT_NE(dir.read(file).find("Artist=Café Müller €"), std::string::npos);
+    FreeSettingsInstance();
+
+    // The program's own file is replaced without a copy.
+    std::filesystem::remove(dir.file(file + ".bak"));
+    SettingsInstance()->SetSettingstring("Own", "1");
+    EXPECT_FALSE(dir.exists(file + ".bak"));
+    FreeSettingsInstance();
+
+    // Valid UTF-8 without a mark stays UTF-8.
+    dir.write(file, "[setting]\nArtist=Café\n");
+    EXPECT_EQ(SettingsInstance()->GetSettingString("Artist"), "Café");
+    FreeSettingsInstance();
+    std::filesystem::remove(dir.file(file + ".bak"));
+
+    dir.write(file, "[setting]\nLocked=1\n");
+    std::filesystem::permissions(dir.file(file), std::filesystem::perms::owner_read |
+                                                     std::filesystem::perms::group_read);
+    s = SettingsInstance();
+    s->SetSettingstring("Locked", "2");
+    EXPECT_EQ(s->GetSettingString("Locked"), "2");
+    EXPECT_EQ(dir.read(file), "[setting]\nLocked=1\n");
+    EXPECT_FALSE(dir.exists(file + ".bak"));
+}
+
+TEST_F(SettingsTest, HeldWritesReachTheDiskOnlyWhenReleased) {
+    for (bool release : {false, true}) {
+        SCOPED_TRACE(release);
+        std::filesystem::remove_all(dir.file("common"));
+        std::filesystem::remove_all(dir.file("user"));
+        HoldSettingsWrites();
+        TCLSettings* s = SettingsInstance();
+        s->SetSettingstring("Held", "yes");
+        EXPECT_EQ(s->GetSettingString("Held"), "yes");
+        EXPECT_FALSE(dir.exists("common/" + word + "/setting.dat"));
+        EXPECT_FALSE(dir.exists("user/" + word + "/UserFlag.ini"));
+        if (!release) FreeSettingsInstance();
+        ReleaseSettingsWrites();
+        EXPECT_EQ(dir.exists("common/" + word + "/setting.dat"), release);
+        EXPECT_EQ(dir.read("user/" + word + "/UserFlag.ini").find("AllUsers=1") !=
+                      std::string::npos,
+                  release);
+        if (release)
+            EXPECT_NE(dir.read("common/" + word + "/setting.dat").find("RunTimes=1"),
+                      std::string::npos);
+        FreeSettingsInstance();
+    }
 }
 
 TEST_F(SettingsTest, BeginUpdateHoldsWritesAndNoCacheRereads) {

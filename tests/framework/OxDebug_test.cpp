@@ -1,5 +1,6 @@
 #include "framework/OxDebug.h"
 
+#include "classlib/typinfo.h"
 #include "platform/os/ipc.h"
 #include "platform/os/process.h"
 #include "support/tempdir.h"
@@ -20,7 +21,7 @@ public:
         mutex_ = os::NamedMutex::Create(OxQueueMutexName);
         event_ = os::NamedEvent::Create(OxQueueEventName, false, false);
         uint8_t* h = map_->Data();
-        std::memcpy(h, "CNDEBUG", 8);
+        std::memcpy(h, "OXDEBUG", 8);
         Put(8, OxMapValidMark);
         Put(12, queueOffset + queueSize);
         Put(16, queueOffset);
@@ -205,7 +206,7 @@ TEST_F(DebugChannelTest, FullQueueDropsOldestWholePacketsAndWraps) {
         }
     }
     // The header before the queue area was never touched by the writer.
-    EXPECT_EQ(std::memcmp(viewer.Header(), "CNDEBUG", 8), 0);
+    EXPECT_EQ(std::memcmp(viewer.Header(), "OXDEBUG", 8), 0);
     EXPECT_EQ(viewer.Get(16), 64u);
 }
 
@@ -228,6 +229,7 @@ TEST_F(DebugChannelTest, BrokenBlockCountsAsNoViewer) {
         uint32_t value;
     } damages[] = {
         {"mark", 8, 0},
+        {"another magic", 0, 0x45444E43}, // "CNDE"
         {"size beyond the mapping", 12, 1u << 30},
         {"queue offset inside the header", 16, 4},
         {"queue offset past the end", 16, 5000},
@@ -359,6 +361,85 @@ TEST_F(DebugChannelTest, MessageFamilyTexts) {
                          0),
               0u);
     EXPECT_EQ(Packet(packets[13]).U32(28), uint32_t(cmtSeparator));
+}
+
+// A component publishing one property of each kind.
+class TListingProbe : public TComponent {
+public:
+    using TComponent::TComponent;
+    std::string Title = "it's";
+    TStringList Lines;
+    std::vector<TComponent*> Items;
+    TComponent* Buddy = nullptr;
+};
+
+struct TListingProbeRegistration {
+    TListingProbeRegistration() {
+        auto probe = [](TObject* o) { return static_cast<TListingProbe*>(o); };
+        RegisterPublished<TListingProbe, TComponent>(
+            {TextProp(
+                 "Title", "string", [=](TObject* o) { return probe(o)->Title; },
+                 [=](TObject* o, const std::string& v) { probe(o)->Title = v; }),
+             StringsProp("Lines", [=](TObject* o) -> TStrings* { return &probe(o)->Lines; }),
+             CollectionProp(
+                 "Items", "TCollection", [=](TObject* o) { return int(probe(o)->Items.size()); },
+                 [=](TObject* o, int i) -> TObject* { return probe(o)->Items[size_t(i)]; }),
+             ObjectProp("Buddy", "TComponent",
+                        [=](TObject* o) -> TObject* { return probe(o)->Buddy; })});
+    }
+} g_listingProbeRegistration;
+
+TEST_F(DebugChannelTest, ListingsShowThePublishedProperties) {
+    TestViewer viewer(1 << 16);
+    TListingProbe probe(nullptr);
+    probe.SetName("probe");
+    probe.Tag = 7;
+    probe.Lines.Add("a");
+    probe.Lines.Add("b");
+    auto* child = new TComponent(&probe);
+    child->SetName("child");
+    child->Tag = 3;
+    TComponent first(nullptr);
+    first.SetName("first");
+    first.Tag = 1;
+    probe.Items.push_back(&first);
+    probe.Buddy = child;
+
+    dbg->LogObject(&probe);
+    TList list;
+    list.Add(&first);
+    list.Add(child);
+    dbg->LogCollection(&list);
+    dbg->LogComponent(&probe);
+    auto packets = viewer.Take();
+    ASSERT_EQ(packets.size(), 3u);
+
+    const std::string object = Packet(packets[0]).Content();
+    EXPECT_EQ(object.rfind("Object: $", 0), 0u);
+    for (const char* line :
+         {"  Buddy = child\r\n", "  Lines.Strings = (\r\n    'a'\r\n    'b')\r\n",
+          "  Items = <\r\n    item\r\n      Name = 'first'\r\n      Tag = 1\r\n    end>\r\n",
+          "  Name = 'probe'\r\n", "  Tag = 7\r\n", "  Title = 'it''s'\r\n"})
+        EXPECT_NE(object.find(line), std::string::npos) << line << "\nin\n" << object;
+    EXPECT_EQ(Packet(packets[0]).U32(28), uint32_t(cmtObject));
+
+    const std::string collection = Packet(packets[1]).Content();
+    EXPECT_NE(collection.find("  Count = 2\r\n  object: \r\n    Index = 0\r\n    Name = 'first'\r\n"
+                              "    Tag = 1\r\n  end\r\n  object: \r\n    Index = 1\r\n"
+                              "    Name = 'child'\r\n    Tag = 3\r\n  end\r\nend"),
+              std::string::npos)
+        << collection;
+
+    const std::string component = Packet(packets[2]).Content();
+    EXPECT_EQ(component.rfind("object probe: ", 0), 0u) << component;
+    EXPECT_NE(component.find("  Title = 'it''s'\r\n"), std::string::npos) << component;
+    EXPECT_NE(component.find("  object child: TComponent\r\n    Tag = 3\r\n  end\r\nend\r\n"),
+              std::string::npos)
+        << component;
+    // The names stand in the headings.
+    EXPECT_EQ(component.find("Name = 'probe'"), std::string::npos) << component;
+    EXPECT_EQ(component.find("Name = 'child'"), std::string::npos) << component;
+    EXPECT_EQ(Packet(packets[2]).U32(28), uint32_t(cmtComponent));
 }
 
 TEST_F(DebugChannelTest, TimeMarksReportTheirCycles) {

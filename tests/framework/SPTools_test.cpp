@@ -34,6 +34,8 @@ TEST(SPToolsTest, CombinePath) {
         {"/opt/app/", "res\\images\\about.png", "/opt/app/res/images/about.png"},
         {"/opt/app", "/etc/abs", "/etc/abs"}, // absolute stays absolute
         {"relative", "\\rooted", "/rooted"},
+        {"relative", "res\\x.htm", "res\\x.htm"}, // no absolute base: unchanged
+        {"c:\\app", "x.htm", "x.htm"},
         {"", "x.txt", "x.txt"},
         {"/opt/app", "", "/opt/app/"},
     };
@@ -88,6 +90,22 @@ TEST(SPToolsTest, ParseQueryParams) {
 TEST(SPToolsTest, SmallTextRoutines) {
     EXPECT_EQ(RemoveInvalidFileNameChars("  What? A/B \"song\"\r\n<live>|*:\\' "),
               "What AB songlive");
+    std::string accented; // two bytes a letter
+    for (int i = 0; i < 200; ++i)
+        accented += "\xC3\xA9";
+    const struct {
+        std::string text, name;
+    } names[] = {
+        {std::string("a\0b\tc\x1b\x7f", 7), "a_b_c__"},
+        {"..", ""},
+        {" ... ", ""},
+        {"./..", ""},
+        {"..song..", "..song.."},
+        {std::string(300, 'x'), std::string(MaxFileNameTextBytes, 'x')},
+        {accented, accented.substr(0, MaxFileNameTextBytes - 1)},
+    };
+    for (const auto& n : names)
+        EXPECT_EQ(RemoveInvalidFileNameChars(n.text), n.name) << n.text;
     EXPECT_EQ(AddURLParams("", "a=1"), "a=1");
     EXPECT_EQ(AddURLParams("http://h/p", "a=1"), "http://h/p?a=1");
     EXPECT_EQ(AddURLParams("http://h/p?x=1", "a=1"), "http://h/p?x=1&a=1");
@@ -215,9 +233,42 @@ TEST_F(SPToolsDesktopTest, BrowserCommandGetsTheAddressAsOneArgument) {
     ASSERT_TRUE(OpenURLInBrowser(0, url));
     EXPECT_EQ(launched[2], (V{"/usr/bin/web", url}));
 
-    for (const char* bad : {"file:///etc/passwd", "xmd:ACTION=Play", "-x", ""})
+    for (const char* bad : {"xmd:ACTION=Play", "-x", "", "ftp://example.test/"})
         EXPECT_FALSE(OpenURLInBrowser(0, bad)) << bad;
     EXPECT_EQ(launched.size(), 3u);
+}
+
+TEST_F(SPToolsDesktopTest, LocalPagesOpenWhenTheFileExists) {
+    const std::string page = dir.write("res/my page.htm", "<html></html>");
+    dir.write("res/folder.htm/inner", "");
+    struct {
+        std::string address;
+        bool opens;
+    } rows[] = {
+        {page, true},
+        {"file://" + dir.file("res/my%20page.htm"), true},
+        {"FILE://localhost" + page, true},
+        {dir.file("res/missing.htm"), false},
+        {"file://" + dir.file("res/missing.htm"), false},
+        {dir.file("res/folder.htm"), false},
+        {"file://otherhost" + page, false},
+        {"res/my page.htm", false}, // relative: no telling where it is
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.address);
+        launched.clear();
+        EXPECT_EQ(OpenURLInBrowser(0, r.address), r.opens);
+        ASSERT_EQ(launched.size(), r.opens ? 1u : 0u);
+        // The desktop's handler gets the file as one argument.
+        if (r.opens) EXPECT_EQ(launched[0].back(), page);
+    }
+    // With a browser command the address goes in as it was given.
+    RegWriteString(os::RegRoot::ClassesRoot, "http\\shell\\open\\command", "",
+                   "/usr/bin/web \"%1\"");
+    launched.clear();
+    const std::string address = "file://" + dir.file("res/my%20page.htm");
+    ASSERT_TRUE(OpenURLInBrowser(0, address));
+    EXPECT_EQ(launched[0], (V{"/usr/bin/web", address}));
 }
 
 TEST_F(SPToolsDesktopTest, ShellFoldersAndRegistryStrings) {

@@ -67,7 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     try {
         re.SetExpression(pattern);
         if (re.Exec(subject)) {
-            for (int n = 0; n < TRegExEngine::NSUBEXP; ++n)
+            for (int n = 0; n < TRegExEngine::GroupCount; ++n)
                 re.GroupText(n);
             re.Substitute(u"$0|${1}|$2\\$3$&${14}$");
             int guard = 0;

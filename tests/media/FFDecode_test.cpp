@@ -1,5 +1,6 @@
 // The decoder against small generated files.
 #include "media/FFDecode.h"
+#include "media/MyUtils.h"
 
 #include <gtest/gtest.h>
 

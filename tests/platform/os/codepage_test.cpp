@@ -67,6 +67,22 @@ TEST(CodePageTest, SingleByteConversions) {
     EXPECT_EQ(AnsiToUtf8("\x81z"), kReplacement + "z");
 }
 
+// Text that is neither marked nor UTF-8 reads as Windows-1252 whatever the
+// ANSI code page, one character per byte, so nothing is lost.
+TEST(CodePageTest, SingleByteFallback) {
+    EXPECT_TRUE(IsValidUtf8("plain \xC3\xA9 \xE2\x82\xAC"));
+    EXPECT_TRUE(IsValidUtf8(""));
+    EXPECT_FALSE(IsValidUtf8("caf\xE9"));
+    EXPECT_FALSE(IsValidUtf8("\xC3"));
+    EXPECT_FALSE(IsValidUtf8("\xED\xA0\x80")); // a surrogate
+    EXPECT_EQ(SingleByteFallbackToUtf8("Caf\xE9 \x80\x9F\xFF"),
+              "Caf\xC3\xA9 \xE2\x82\xAC\xC5\xB8\xC3\xBF");
+    // The bytes Windows-1252 leaves unassigned keep their own code points.
+    EXPECT_EQ(SingleByteFallbackToUtf8("\x81\x8D\x8F\x90\x9D"),
+              "\xC2\x81\xC2\x8D\xC2\x8F\xC2\x90\xC2\x9D");
+    EXPECT_EQ(SingleByteFallbackToUtf8(std::string("a\0b", 3)), std::string("a\0b", 3));
+}
+
 TEST(CodePageTest, Utf8CodePagePassesTextButMendsBrokenBytes) {
     ForcedCodePage cp("UTF-8");
     EXPECT_TRUE(AnsiCodePageIsUtf8());

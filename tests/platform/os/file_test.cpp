@@ -43,6 +43,21 @@ TEST(OsFileTest, ReadWholeFileHonoursTheLimit) {
     EXPECT_FALSE(os::ReadWholeFile(tmp.file("none"), bytes, 100));
 }
 
+// A FIFO would block the open and a device might never end: neither is read.
+TEST(OsFileTest, ReadWholeFileRefusesWhatIsNotARegularFile) {
+    TempDir tmp;
+    ASSERT_EQ(mkfifo(tmp.file("fifo").c_str(), 0600), 0);
+    std::string bytes = "old";
+    int err = 0;
+    EXPECT_FALSE(os::ReadWholeFile(tmp.file("fifo"), bytes, 100, &err));
+    EXPECT_EQ(err, EINVAL);
+    EXPECT_TRUE(bytes.empty());
+    EXPECT_FALSE(os::ReadWholeFile("/dev/zero", bytes, 100, &err));
+    EXPECT_EQ(err, EINVAL);
+    EXPECT_FALSE(os::ReadWholeFile(tmp.path(), bytes, 100, &err));
+    EXPECT_EQ(err, EISDIR);
+}
+
 TEST(OsFileTest, AtomicWriteKeepsModeFollowsLinksAndLeavesNoTemporaries) {
     TempDir tmp;
     std::string target = tmp.write("real.dat", "old");

@@ -1,6 +1,8 @@
 #include "platform/os/process.h"
 #include "platform/os/shell.h"
 
+#include "support/tempdir.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -33,6 +35,34 @@ TEST_F(ShellTest, OtherSchemesAreRefused) {
                             "xmd:ACTION=Play", "", "http://a\nb"})
         EXPECT_FALSE(os::OpenWebAddress(url)) << url;
     EXPECT_TRUE(launched.empty());
+}
+
+TEST(ShellPathTest, LocalPathOfFileAddresses) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"/opt/app/res/a b.htm", "/opt/app/res/a b.htm"},
+        {"file:///opt/app/a%20b.htm", "/opt/app/a b.htm"},
+        {"File://LocalHost/x%2fy", "/x/y"},
+        {"file://elsewhere/x", ""},
+        {"file:///x%00y", ""}, // a NUL would cut the path
+        {"file:x", ""},
+        {"res/a.htm", ""},
+        {"http://example.test/", ""},
+        {"", ""},
+    };
+    for (const auto& [address, path] : cases)
+        EXPECT_EQ(os::LocalPathOfAddress(address), path) << address;
+}
+
+TEST_F(ShellTest, DocumentsOpenOnlyAsExistingRegularFiles) {
+    TempDir dir;
+    const std::string page = dir.write("page.htm", "<p>");
+    EXPECT_TRUE(os::OpenDocument(page));
+    ASSERT_EQ(launched.size(), 1u);
+    EXPECT_EQ(launched[0].back(), page);
+    EXPECT_FALSE(os::OpenDocument(dir.path()));
+    EXPECT_FALSE(os::OpenDocument(dir.file("missing.htm")));
+    EXPECT_FALSE(os::OpenDocument("page.htm"));
+    EXPECT_EQ(launched.size(), 1u);
 }
 
 TEST(ProcessTest, CommandLinesSplitLikeTheShellQuotesThem) {

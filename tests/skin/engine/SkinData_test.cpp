@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace {
@@ -662,6 +663,109 @@ TEST(SkinZlibStreams, InflatingPastTheLimitIsRefused) {
     CompressStream(&src, &packed);
     TMemoryStream out;
     EXPECT_THROW(DecompressStream(&packed, &out, 1000), EDecompressionError);
+}
+
+// ---- The shipped skins
+// ----------------------------------------------------------------------------
+
+TEST(ShippedSkins, FolderTextAndCompressedSkinReadBackEqual) {
+    for (const char* name : {"Default", "Graphite"}) {
+        TspSkinData folder(nullptr), packed(nullptr);
+        folder.LoadFromFile(std::string(LANTROVE_BINARY_DIR) + "/skins-src/" + name + "/skin.ini");
+        packed.LoadFromCompressedFile(std::string(LANTROVE_PROGRAM_DIR) + "/skins/" + name +
+                                      ".skn");
+        ASSERT_FALSE(folder.Empty) << name;
+        ASSERT_FALSE(packed.Empty) << name;
+        EXPECT_EQ(packed.SkinName, name);
+        EXPECT_TRUE(snapshot(folder) == snapshot(packed)) << name;
+    }
+}
+
+TEST(ShippedSkins, EveryElementTheFormsAndControlsLookUpIsThere) {
+    TspSkinData d(nullptr);
+    d.LoadFromCompressedFile(std::string(LANTROVE_PROGRAM_DIR) + "/skins/Default.skn");
+    struct Case {
+        const char* Name;
+        bool Object;
+        std::function<bool(TObject*)> IsKind;
+    };
+    auto is = [](auto* probe) {
+        using T = std::remove_pointer_t<decltype(probe)>;
+        return [](TObject* o) { return dynamic_cast<T*>(o) != nullptr; };
+    };
+    const Case cases[] = {
+        {"caption", true, is((TspDataSkinCaption*)nullptr)},
+        {"closebutton", true, is((TspDataSkinStdButton*)nullptr)},
+        {"maxbutton", true, is((TspDataSkinStdButton*)nullptr)},
+        {"minbutton", true, is((TspDataSkinStdButton*)nullptr)},
+        {"MENUITEM", true, is((TspDataSkinMenuItem*)nullptr)},
+        {"menuitem", true, is((TspDataSkinMenuItem*)nullptr)},
+        {"MAINMENUITEM", true, is((TspDataSkinMainMenuItem*)nullptr)},
+        {"mainmenubaritem", true, is((TspDataSkinMainMenuBarItem*)nullptr)},
+        {"mbclose", true, is((TspDataSkinMainMenuBarButton*)nullptr)},
+        {"button", false, is((TspDataSkinButtonControl*)nullptr)},
+        {"resizebutton", false, is((TspDataSkinButtonControl*)nullptr)},
+        {"toolbutton", false, is((TspDataSkinButtonControl*)nullptr)},
+        {"resizetoolbutton", false, is((TspDataSkinButtonControl*)nullptr)},
+        {"bigtoolbutton", false, is((TspDataSkinButtonControl*)nullptr)},
+        {"menuitembutton", false, is((TspDataSkinButtonControl*)nullptr)},
+        {"combobutton", false, is((TspDataSkinButtonControl*)nullptr)},
+        {"editbutton", false, is((TspDataSkinButtonControl*)nullptr)},
+        {"toolmenubutton", false, is((TspDataSkinMenuButtonControl*)nullptr)},
+        {"checkbox", false, is((TspDataSkinCheckRadioControl*)nullptr)},
+        {"radiobox", false, is((TspDataSkinCheckRadioControl*)nullptr)},
+        {"edit", false, is((TspDataSkinEditControl*)nullptr)},
+        {"buttonedit", false, is((TspDataSkinEditControl*)nullptr)},
+        {"memo", false, is((TspDataSkinMemoControl*)nullptr)},
+        {"spinedit", false, is((TspDataSkinSpinEditControl*)nullptr)},
+        {"combobox", false, is((TspDataSkinComboBox*)nullptr)},
+        {"listbox", false, is((TspDataSkinListBox*)nullptr)},
+        {"checklistbox", false, is((TspDataSkinCheckListBox*)nullptr)},
+        {"hscrollbar", false, is((TspDataSkinScrollBarControl*)nullptr)},
+        {"vscrollbar", false, is((TspDataSkinScrollBarControl*)nullptr)},
+        {"bothhscrollbar", false, is((TspDataSkinScrollBarControl*)nullptr)},
+        {"listview", false, is((TspDataSkinListView*)nullptr)},
+        {"treeview", false, is((TspDataSkinTreeView*)nullptr)},
+        {"tab", false, is((TspDataSkinTabControl*)nullptr)},
+        {"hupdown", false, is((TspDataSkinUpDownControl*)nullptr)},
+        {"vupdown", false, is((TspDataSkinUpDownControl*)nullptr)},
+        {"stdlabel", false, is((TspDataSkinStdLabelControl*)nullptr)},
+        {"label", false, is((TspDataSkinLabelControl*)nullptr)},
+        {"menuheader", false, is((TspDataSkinLabelControl*)nullptr)},
+        {"panel", false, is((TspDataSkinPanelControl*)nullptr)},
+        {"statusbar", false, is((TspDataSkinPanelControl*)nullptr)},
+        {"bevel", false, is((TspDataSkinBevel*)nullptr)},
+        {"hsplitter", false, is((TspDataSkinSplitterControl*)nullptr)},
+        {"vsplitter", false, is((TspDataSkinSplitterControl*)nullptr)},
+        {"gauge", false, is((TspDataSkinGaugeControl*)nullptr)},
+        {"vgauge", false, is((TspDataSkinGaugeControl*)nullptr)},
+        {"trackbar", false, is((TspDataSkinTrackBarControl*)nullptr)},
+        {"mainmenubar", false, is((TspDataSkinMainMenuBar*)nullptr)},
+    };
+    const int pictures = int(d.FActivePictures.size());
+    for (const Case& c : cases) {
+        int i = c.Object ? d.GetIndex(c.Name) : d.GetControlIndex(c.Name);
+        ASSERT_GE(i, 0) << c.Name;
+        TObject* e = c.Object ? static_cast<TObject*>(d.ObjectList[size_t(i)].get())
+                              : static_cast<TObject*>(d.CtrlList[size_t(i)].get());
+        EXPECT_TRUE(c.IsKind(e)) << c.Name;
+        if (!c.Object) {
+            // A control's picture number names a picture the skin has, and its
+            // image lies inside that picture.
+            auto* ctl = static_cast<TspDataSkinControl*>(e);
+            if (ctl->PictureIndex < 0) continue;
+            ASSERT_LT(ctl->PictureIndex, pictures) << c.Name;
+            TBitmap* pic = d.FActivePictures[size_t(ctl->PictureIndex)].get();
+            EXPECT_FALSE(IsEmptyRect(ctl->SkinRect)) << c.Name;
+            EXPECT_LE(ctl->SkinRect.Right, pic->Width()) << c.Name;
+            EXPECT_LE(ctl->SkinRect.Bottom, pic->Height()) << c.Name;
+        }
+    }
+    EXPECT_EQ(d.StatusBarName, "statusbar");
+    EXPECT_FALSE(d.FPicture->Empty());
+    EXPECT_NE(d.PopupWindow->WindowPictureIndex, -1);
+    EXPECT_NE(d.HintWindow->WindowPictureIndex, -1);
+    EXPECT_EQ(d.LayerFrame->PictureIndex, -1);
 }
 
 } // namespace
