@@ -2,6 +2,7 @@
 
 #include "classlib/thread.h"
 #include "platform/display/backend.h"
+#include "platform/win/nonclient.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -154,8 +155,16 @@ void TForm::WndProc(TMessage& Message) {
     case WM_ACTIVATE:
         if (LOWORD(Message.WParam) == WA_INACTIVE) {
             if (OnDeactivate) OnDeactivate(this);
-        } else if (OnActivate) {
-            OnActivate(this);
+        } else {
+            if (OnActivate) OnActivate(this);
+            // The focus goes back to the control that had it, else the first in tab order.
+            HWND focus = GetFocus();
+            if (HandleAllocated() && (focus == 0 || focus == Handle())) {
+                if (ActiveControl && ActiveControl->CanFocus() && ActiveControl->HandleAllocated())
+                    ::SetFocus(ActiveControl->Handle());
+                else if (TWinControl* first = FindNextControl(nullptr, true, true, false))
+                    ::SetFocus(first->Handle());
+            }
         }
         break;
     case WM_SHOWWINDOW:
@@ -182,11 +191,68 @@ void TApplication::Initialize() {
     Handle();
 }
 
+namespace {
+constexpr UINT_PTR kHintShowTimer = 1;
+constexpr UINT_PTR kHintHideTimer = 2;
+} // namespace
+
 HWND TApplication::Handle() {
     if (!FHandle)
-        FHandle = AllocateHWnd(
-            [](TMessage& m) { m.Result = DefWindowProc(0, m.Msg, m.WParam, m.LParam); });
+        FHandle = AllocateHWnd([this](TMessage& m) {
+            if (m.Msg == WM_TIMER && (m.WParam == kHintShowTimer || m.WParam == kHintHideTimer)) {
+                KillTimer(FHandle, m.WParam);
+                if (m.WParam == kHintShowTimer) {
+                    POINT p{};
+                    GetCursorPos(&p);
+                    ActivateHint(TPoint{p.x, p.y});
+                } else {
+                    CancelHint();
+                }
+                m.Result = 0;
+                return;
+            }
+            m.Result = DefWindowProc(0, m.Msg, m.WParam, m.LParam);
+        });
     return FHandle;
+}
+
+void TApplication::SetShowHint(bool Value) {
+    if (FShowHint == Value) return;
+    FShowHint = Value;
+    CancelHint();
+    if (!Value && FHintWindow) {
+        delete FHintWindow;
+        FHintWindow = nullptr;
+    }
+}
+
+void TApplication::HintMouseMessage(TControl* Control) {
+    if (Control == FHintControl) return;
+    CancelHint();
+    FHintControl = Control;
+    if (Control && FShowHint && Control->ShowHint && !Control->Hint.empty())
+        SetTimer(Handle(), kHintShowTimer, UINT(std::max(1, HintPause)), nullptr);
+}
+
+void TApplication::ActivateHint(const TPoint& CursorPos) {
+    if (!FShowHint || !FHintControl || FHintControl->Hint.empty()) return;
+    std::string text = FHintControl->Hint.substr(0, FHintControl->Hint.find('|'));
+    if (!FHintWindow) FHintWindow = HintWindowClass ? HintWindowClass(this) : new THintWindow(this);
+    TRect r = FHintWindow->CalcHintRect(300, text, nullptr);
+    // Below the pointer, kept on the screen.
+    int x = std::clamp(CursorPos.X, 0, std::max(0, Screen->Width() - r.Right));
+    int y = CursorPos.Y + 20;
+    if (y + r.Bottom > Screen->Height()) y = CursorPos.Y - r.Bottom - 2;
+    FHintWindow->ActivateHint(TRect(x, y, x + r.Right, y + r.Bottom), text);
+    if (HintHidePause > 0) SetTimer(Handle(), kHintHideTimer, UINT(HintHidePause), nullptr);
+}
+
+void TApplication::CancelHint() {
+    if (FHandle) {
+        KillTimer(FHandle, kHintShowTimer);
+        KillTimer(FHandle, kHintHideTimer);
+    }
+    if (FHintWindow) FHintWindow->ReleaseHandle();
 }
 
 void TApplication::CreateForm(const TFormClass& FormClass, TForm** Reference) {
@@ -198,6 +264,7 @@ void TApplication::CreateForm(const TFormClass& FormClass, TForm** Reference) {
 
 void TApplication::Notification(TComponent* AComponent, TOperation Operation) {
     TComponent::Notification(AComponent, Operation);
+    if (Operation == opRemove && AComponent == FHintWindow) FHintWindow = nullptr;
     if (Operation == opRemove && AComponent == FMainForm) FMainForm = nullptr;
 }
 

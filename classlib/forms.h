@@ -51,6 +51,8 @@ public:
 
     TModalResult ModalResult = mrNone;
     bool Modal() const { return FModal; }
+    // The control that has (or gets back) the focus when the form is active.
+    TWinControl* ActiveControl = nullptr;
 
     TFormBorderStyle BorderStyle = bsSizeable;
 
@@ -135,6 +137,22 @@ public:
     bool ShowMainForm = true;
     std::string Title;
 
+    // Hints: a control with ShowHint and a Hint shows it (the text before
+    // any "|") after HintPause ms of the mouse resting on it, for HintHidePause ms.
+    bool ShowHint() const { return FShowHint; }
+    // Turning hints off drops the hint window; the next one is of HintWindowClass.
+    void SetShowHint(bool Value);
+    int HintPause = 500;
+    int HintHidePause = 2500;
+    std::function<THintWindow*(TComponent* AOwner)> HintWindowClass;
+    // Called when the mouse comes onto a control (null: none of ours).
+    void HintMouseMessage(TControl* Control);
+    // Shows the hint of the control under the mouse now.
+    void ActivateHint(const TPoint& CursorPos);
+    void CancelHint();
+    THintWindow* HintWindow() const { return FHintWindow; }
+    TControl* HintControl() const { return FHintControl; }
+
     // Sees each message before it is dispatched; Handled true stops it.
     std::function<void(MSG& Msg, bool& Handled)> OnMessage;
     // Receives exceptions that reach the loop (default: written to stderr).
@@ -149,6 +167,9 @@ private:
     TForm* FMainForm = nullptr;
     bool FTerminated = false;
     HWND FHandle = 0;
+    bool FShowHint = true;
+    THintWindow* FHintWindow = nullptr;
+    TControl* FHintControl = nullptr;
 };
 
 class TScreen : public TComponent {

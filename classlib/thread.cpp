@@ -152,3 +152,9 @@ bool CheckSynchronize(int Timeout) {
     if (!IsMainThread()) return false;
     return RunThreadCalls(Timeout > 0 ? uint32_t(Timeout) : 0);
 }
+
+int ThreadPriorityNice(TThreadPriority Priority) {
+    static const int Nice[] = {19, 10, 5, 0, -5, -10, -20};
+    const int Index = static_cast<int>(Priority);
+    return Index >= 0 && Index < 7 ? Nice[Index] : 0;
+}

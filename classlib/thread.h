@@ -14,6 +14,18 @@
 
 using TThreadMethod = std::function<void()>;
 
+enum TThreadPriority {
+    tpIdle,
+    tpLowest,
+    tpLower,
+    tpNormal,
+    tpHigher,
+    tpHighest,
+    tpTimeCritical,
+};
+// The nice value that stands for a priority (19 for tpIdle to -20).
+int ThreadPriorityNice(TThreadPriority Priority);
+
 class TThread : public TObject {
 public:
     // A thread created suspended waits for Start; otherwise it starts at once,

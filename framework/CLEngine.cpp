@@ -5,13 +5,13 @@
 #include "framework/CLApp.h"
 #include "framework/CLMultiLang.h"
 #include "framework/CLSettings.h"
-#include "framework/SPTools.h"
 #include "framework/OxDebug.h"
+#include "framework/SPTools.h"
 #include "framework/jex_WinVersion.h"
-#include "skin/engine/SkinData.h"
 #include "platform/os/clock.h"
 #include "platform/os/codepage.h"
 #include "platform/os/version.h"
+#include "skin/engine/SkinData.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -140,7 +140,7 @@ Status.Finished=Finished
 Status.Failed=Failed
 Info.NoTask=No task.
 Info.OneTask=1 task is running.
-Info.MultiTask=tasks are running.
+Info.MultiTask={1} tasks are running.
 
 [TfrmMain]
 pnlCMain.Caption=pnlCMain

@@ -10,6 +10,7 @@
 #include "platform/os/ipc.h"
 #include "platform/os/process.h"
 #include "platform/os/shell.h"
+#include "platform/win/filedialog.h"
 #include "platform/win/window.h"
 
 #include <memory>
@@ -65,11 +66,9 @@ bool ShellOpenFile(HWND, const std::string& FileName, const std::string& Params)
     return os::ShellOpen(path, Params, ExtractFilePath(path));
 }
 
-// The folder dialog and the window routines below belong to the window layer,
-// which supplies them; until it does they answer as "nothing chosen / nothing
-// changed".
-std::string BrowseForFolder(HWND, const std::string&, const std::string&) {
-    return "";
+std::string BrowseForFolder(HWND OwnerWnd, const std::string& InitialFolder,
+                            const std::string& Title) {
+    return ChooseFolderDialog(OwnerWnd, Title, InitialFolder);
 }
 
 void SetWindowTopMost(HWND Wnd, bool OnTop) {

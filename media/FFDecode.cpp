@@ -769,8 +769,9 @@ int TFFDecoder::ReadPacket(int AStreamIndex) {
 
 void TFFDecoder::StorePicture(AVFrame* F, int64_t AIOPos) {
     AVStream* St = FFileHandle->streams[FDecodeIndex];
-    int Size = FF().av_image_get_buffer_size(AVPixelFormat(F->format), F->width, F->height, 1);
-    if (Size > 0 && size_t(Size) > FPictureBuffer.size()) FPictureBuffer.resize(size_t(Size));
+    // The picture goes on to the converters: aligned rows, padded end.
+    int Size = AlignedPictureSize(AVPixelFormat(F->format), F->width, F->height);
+    if (Size > 0 && !FPictureBuffer.Reserve(size_t(Size))) Size = -1;
     int64_t PrevPTS = FPicture.PTS;
     int64_t PrevPos = FPicture.Position;
     FPicture.PixFmt = F->format;
@@ -796,11 +797,15 @@ void TFFDecoder::StorePicture(AVFrame* F, int64_t AIOPos) {
     FPicture.StreamIndex = FDecodeIndex;
     if (PrevPos >= 0) FLastPos = PrevPos;
     FPicture.Position = AIOPos;
-    FPicture.Buffer = FPictureBuffer.data();
+    FPicture.Buffer = FPictureBuffer.Data();
     FPicture.Size = Size;
     FPicture.Picture = TAVPicture();
+    if (Size <= 0) {
+        FPicture.Ready = false;
+        return;
+    }
     FF().av_image_fill_arrays(FPicture.Picture.data, FPicture.Picture.linesize, FPicture.Buffer,
-                              AVPixelFormat(F->format), F->width, F->height, 1);
+                              AVPixelFormat(F->format), F->width, F->height, PictureAlign);
     FF().av_image_copy(FPicture.Picture.data, FPicture.Picture.linesize,
                        const_cast<const uint8_t**>(F->data), F->linesize, AVPixelFormat(F->format),
                        F->width, F->height);

@@ -222,7 +222,7 @@ private:
     int FDesireAudioSampleFormat = AV_SAMPLE_FMT_S16;
     int FDesireAudioIndex = -1;
     AVCodecContext* FAudioCodec = nullptr;
-    std::vector<uint8_t> FPictureBuffer;
+    TLibraryBuffer FPictureBuffer;
     std::vector<uint8_t> FDecodedAudioBuffer;
     int FDecodedAudioSize = 0;
     std::vector<uint8_t> FResampledAudioBuffer;

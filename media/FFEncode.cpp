@@ -505,6 +505,7 @@ bool TCustomEncoder::SetOutputFile(int ATaskIndex, const std::string& AFileName,
                     OnAudioHook(this, GetTaskIndex(T), APTS, ASample, ASize, ARate, AChannels,
                                 AFormat);
                 };
+            T->SetVideoHookBitsPixel(O.VideoHookBitsPixel);
             if (O.VideoInputHook)
                 T->OnInputVideoHook = [this, T](TObject*, TBitmap* B, int F, int64_t P, bool& U,
                                                 bool& S) { DoVideoInputHook(T, B, F, P, U, S); };

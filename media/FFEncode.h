@@ -264,8 +264,8 @@ public:
     void SetProgressInterval(int Value) { FProgressInterval = Value < 100 ? 100 : Value; }
     int ReadTimeout() const { return FReadTimeout; }
     void SetReadTimeout(int Value) { FReadTimeout = Value; }
-    int ThreadPriority() const { return FThreadPriority; }
-    void SetThreadPriority(int Value) { FThreadPriority = Value; }
+    TThreadPriority ThreadPriority() const { return FThreadPriority; }
+    void SetThreadPriority(TThreadPriority Value) { FThreadPriority = Value; }
     bool TriggerEventInMainThread() const { return FTriggerEventInMainThread; }
     void SetTriggerEventInMainThread(bool Value) { FTriggerEventInMainThread = Value; }
     int Verbose() const { return FVerbose; }
@@ -316,7 +316,7 @@ private:
     bool FPreviewBitmap = false;
     int FProgressInterval = 500;
     int FReadTimeout = 10000;
-    int FThreadPriority = 0;
+    TThreadPriority FThreadPriority = tpNormal;
     bool FTriggerEventInMainThread = true;
     int FVerbose = 1;
     TProgressInfo FProgressInfo;

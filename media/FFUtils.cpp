@@ -2,6 +2,7 @@
 
 #include "media/FFLog.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -459,6 +460,31 @@ std::string MediaTypeName(int Type) {
 }
 
 // ---------------------------------------------------------------------------
+// Buffers of the libraries
+
+int AlignedPictureSize(AVPixelFormat Format, int Width, int Height) {
+    return FF().av_image_get_buffer_size(Format, Width, Height, PictureAlign);
+}
+
+TLibraryBuffer::~TLibraryBuffer() {
+    if (FData) FF().av_free(FData);
+}
+
+bool TLibraryBuffer::Reserve(size_t Size, size_t Keep) {
+    if (FData && Size <= FCapacity) return true;
+    auto* Data = static_cast<uint8_t*>(FF().av_malloc(Size + LibraryBufferPadding));
+    if (!Data) return false;
+    if (FData) {
+        std::memcpy(Data, FData, std::min(Keep, FCapacity));
+        FF().av_free(FData);
+    }
+    std::memset(Data + Size, 0, LibraryBufferPadding);
+    FData = Data;
+    FCapacity = Size;
+    return true;
+}
+
+// ---------------------------------------------------------------------------
 // Format converter
 
 namespace {
@@ -490,7 +516,6 @@ TFormatConverter::TFormatConverter() : FBitmap(std::make_unique<TBitmap>()) {
 }
 
 TFormatConverter::~TFormatConverter() {
-    if (FRGBBuffer) FF().av_free(FRGBBuffer);
     for (SwsContext* C :
          {FtoRGB_convert_ctx, FfromRGB_convert_ctx, FtoBitmap_convert_ctx, FfromBitmap_convert_ctx})
         if (C) FF().sws_freeContext(C);
@@ -542,21 +567,19 @@ bool TFormatConverter::PictureToRGB(const TAVPicture& Source, AVPixelFormat Sour
     const bool Direct = SourceFormat == FAVPixFmt && Width % 2 == 0 && Height % 2 == 0 &&
                         Source.linesize[0] == DIBLineSize;
     if (!Direct) {
-        int Size = FF().av_image_get_buffer_size(FAVPixFmt, Width, Height, 1);
+        int Size = AlignedPictureSize(FAVPixFmt, Width, Height);
         if (Size < 0) {
             FLastErrMsg = "Cannot initialize the toRGB conversion context";
             FRGBPictureRef = nullptr;
             return false;
         }
-        if (!FRGBBuffer || FRGBBufSize < Size) {
-            auto* Buffer = static_cast<uint8_t*>(FF().av_malloc(size_t(Size)));
-            if (!Buffer) return false;
-            if (FRGBBuffer) FF().av_free(FRGBBuffer);
-            FRGBBuffer = Buffer;
-            FRGBBufSize = Size;
+        if (!FRGBBuffer.Reserve(size_t(Size))) {
+            FLastErrMsg = "Out of memory";
+            FRGBPictureRef = nullptr;
+            return false;
         }
-        FF().av_image_fill_arrays(FRGBPicture.data, FRGBPicture.linesize, FRGBBuffer, FAVPixFmt,
-                                  Width, Height, 1);
+        FF().av_image_fill_arrays(FRGBPicture.data, FRGBPicture.linesize, FRGBBuffer.Data(),
+                                  FAVPixFmt, Width, Height, PictureAlign);
         FtoRGB_convert_ctx =
             FF().sws_getCachedContext(FtoRGB_convert_ctx, Width, Height, SourceFormat, Width,
                                       Height, FAVPixFmt, BicubicFlag, nullptr, nullptr, nullptr);
@@ -602,13 +625,14 @@ void TFormatConverter::RGBToBitmap() {
                                   BitmapRowFormat(Bpp), BicubicFlag, nullptr, nullptr, nullptr);
     if (!FtoBitmap_convert_ctx) return;
     const int Row = W * (Bpp / 8);
-    std::vector<uint8_t> Rows(size_t(Row) * size_t(H) + 64);
-    uint8_t* Dst[4] = {Rows.data()};
-    int DstLines[4] = {Row};
+    const int Stride = (Row + PictureAlign - 1) / PictureAlign * PictureAlign;
+    if (!FRows.Reserve(size_t(Stride) * size_t(H))) return;
+    uint8_t* Dst[4] = {FRows.Data()};
+    int DstLines[4] = {Stride};
     FF().sws_scale(FtoBitmap_convert_ctx, FRGBPictureRef->data, FRGBPictureRef->linesize, 0, H, Dst,
                    DstLines);
     for (int Y = 0; Y < H; ++Y)
-        std::memcpy(FBitmap->ScanLine(Y), Rows.data() + size_t(Y) * size_t(Row), size_t(Row));
+        std::memcpy(FBitmap->ScanLine(Y), FRows.Data() + size_t(Y) * size_t(Stride), size_t(Row));
 }
 
 void TFormatConverter::BitmapToRGB() {
@@ -629,11 +653,12 @@ void TFormatConverter::BitmapToRGB() {
                                   FAVPixFmt, BicubicFlag, nullptr, nullptr, nullptr);
     if (!FfromBitmap_convert_ctx) return;
     const int Row = W * (Bpp / 8);
-    std::vector<uint8_t> Rows(size_t(Row) * size_t(H) + 64);
+    const int Stride = (Row + PictureAlign - 1) / PictureAlign * PictureAlign;
+    if (!FRows.Reserve(size_t(Stride) * size_t(H))) return;
     for (int Y = 0; Y < H; ++Y)
-        std::memcpy(Rows.data() + size_t(Y) * size_t(Row), FBitmap->ScanLine(Y), size_t(Row));
-    const uint8_t* Src[4] = {Rows.data()};
-    int SrcLines[4] = {Row};
+        std::memcpy(FRows.Data() + size_t(Y) * size_t(Stride), FBitmap->ScanLine(Y), size_t(Row));
+    const uint8_t* Src[4] = {FRows.Data()};
+    int SrcLines[4] = {Stride};
     FF().sws_scale(FfromBitmap_convert_ctx, Src, SrcLines, 0, H, FRGBPictureRef->data,
                    FRGBPictureRef->linesize);
 }

@@ -67,6 +67,35 @@ std::string CodecNameText(const AVCodecContext* Context, bool Encoder);
 // "Video", "Audio", "Data", "Subtitle", "Attachment", else "Unknown".
 std::string MediaTypeName(int Type);
 
+// Buffers handed to the libraries: their vector code reads and writes in
+// whole blocks, past the last pixel of a row and past the last byte of a
+// buffer, so rows start aligned and every buffer ends in padding.
+constexpr int PictureAlign = 64;
+constexpr size_t LibraryBufferPadding = 64;
+
+// Bytes of a picture with rows aligned to PictureAlign; negative when the
+// libraries refuse the format or size.
+int AlignedPictureSize(AVPixelFormat Format, int Width, int Height);
+
+// A buffer from the libraries' allocator (aligned for their vector code)
+// with LibraryBufferPadding zero bytes behind its size.
+class TLibraryBuffer {
+public:
+    TLibraryBuffer() = default;
+    ~TLibraryBuffer();
+    TLibraryBuffer(const TLibraryBuffer&) = delete;
+    TLibraryBuffer& operator=(const TLibraryBuffer&) = delete;
+    // Makes room for Size bytes, keeping the first Keep bytes; false when
+    // out of memory (the old contents stay).
+    bool Reserve(size_t Size, size_t Keep = 0);
+    uint8_t* Data() const { return FData; }
+    size_t Capacity() const { return FCapacity; }
+
+private:
+    uint8_t* FData = nullptr;
+    size_t FCapacity = 0;
+};
+
 // The bitmap formats of the converter.
 enum TBMPPixelFormat { bmp8bit, bmp15bit, bmp16bit, bmp24bit, bmp32bit };
 
@@ -113,8 +142,8 @@ private:
     TBMPPixelFormat FBMPPixFmt = bmp24bit;
     std::unique_ptr<TBitmap> FBitmap;
     BITMAP FDIB;
-    uint8_t* FRGBBuffer = nullptr;
-    int FRGBBufSize = 0;
+    TLibraryBuffer FRGBBuffer;
+    TLibraryBuffer FRows; // bitmap rows on their way to or from the libraries
     TAVPicture FRGBPicture;
     const TAVPicture* FRGBPictureRef = nullptr;
     TAVPicture FSourceRef;

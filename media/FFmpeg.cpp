@@ -1,6 +1,8 @@
 // Conversion engine: lifecycle, threads, stop and pause, interrupt checks.
 #include "media/FFmpeg.h"
+
 #include "media/MyUtils.h"
+#include "platform/os/process.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -99,6 +101,8 @@ void TConvertThread::Resume() {
     FStarted = true;
     FThread = std::thread([this] {
         TCustomFFmpeg* owner = FOwner;
+        // Refused when the system allows no higher priority: the run goes on.
+        if (FPriority != tpNormal) os::SetCurrentThreadNice(ThreadPriorityNice(FPriority));
         try {
             owner->DoConvert();
         } catch (...) {
@@ -363,7 +367,16 @@ void TCustomFFmpeg::DoTerminate() {
     if (OnTerminate) OnTerminate(this);
 }
 
-TConvertThread* TCustomFFmpeg::StartConvert(bool AUseThread, int /*APriority*/) {
+void TCustomFFmpeg::SetVideoHookBitsPixel(int ABitsPixel) {
+    try {
+        FInputVideoHook->SetBitsPixel(ABitsPixel);
+        FOutputVideoHook.Converter->SetBitsPixel(ABitsPixel);
+    } catch (const EConvertError& e) {
+        LogMsg(llError, e.Message);
+    }
+}
+
+TConvertThread* TCustomFFmpeg::StartConvert(bool AUseThread, TThreadPriority APriority) {
     if (FConverting || FTerminated) return nullptr;
     try {
         if (Fnb_output_files <= 0) {
@@ -391,7 +404,7 @@ TConvertThread* TCustomFFmpeg::StartConvert(bool AUseThread, int /*APriority*/) 
     }
     // Reset before the thread exists, so a stop right after the start waits for it.
     FStopEvent.Reset();
-    FThread = std::make_unique<TConvertThread>(this);
+    FThread = std::make_unique<TConvertThread>(this, APriority);
     return FThread.get();
 }
 

@@ -14,6 +14,8 @@
 
 #include "classlib/classes.h"
 #include "classlib/sysutils.h"
+#include "classlib/thread.h"
+#include "media/FFUtils.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -140,6 +142,11 @@ struct TAVOutputStream {
     bool encoder_drained = false;
     float quality = -1;
     int64_t last_pts = AV_NOPTS; // pts of the last written packet, stream time base
+    // The encoder's statistics of its last packet: picture type and squared
+    // error of each plane (with the PSNR flag), and the errors summed.
+    int pict_type = 0;
+    uint64_t error[3] = {};
+    uint64_t error_sum[3] = {};
 };
 
 // A manual-reset event.
@@ -160,7 +167,8 @@ private:
 // The conversion thread: created suspended, started by Resume, joined by its engine.
 class TConvertThread {
 public:
-    explicit TConvertThread(TCustomFFmpeg* AOwner) : FOwner(AOwner) {}
+    TConvertThread(TCustomFFmpeg* AOwner, TThreadPriority APriority)
+        : FOwner(AOwner), FPriority(APriority) {}
     ~TConvertThread();
     void Resume(); // starts the run once
     bool Started() const { return FStarted; }
@@ -168,29 +176,25 @@ public:
 
 private:
     TCustomFFmpeg* FOwner;
+    TThreadPriority FPriority;
     std::thread FThread;
     std::atomic<bool> FStarted{false};
     std::mutex FStartLock;
 };
 
-// Pictures of the libraries to and from a 24-bit bitmap, for the video hooks.
+// Pictures of the libraries to and from a bitmap, for the video hooks.
 class TVideoHookConverter {
 public:
-    TVideoHookConverter();
-    ~TVideoHookConverter();
-    TVideoHookConverter(const TVideoHookConverter&) = delete;
-    TVideoHookConverter& operator=(const TVideoHookConverter&) = delete;
-    TBitmap* Bitmap() { return FBitmap.get(); }
+    TBitmap* Bitmap() { return FConverter.Bitmap(); }
+    // 8, 15, 16, 24 (the default) or 32; EConvertError for anything else.
+    void SetBitsPixel(int ABitsPixel) { FConverter.SetBitsPixel(ABitsPixel); }
+    int BitsPixel() const { return FConverter.BitsPixel(); }
     bool PictureToBitmap(const AVFrame* APicture);
     bool BitmapToPicture(AVFrame* APicture);
-    const std::string& LastErrMsg() const { return FLastErrMsg; }
+    const std::string& LastErrMsg() const { return FConverter.LastErrMsg(); }
 
 private:
-    std::unique_ptr<TBitmap> FBitmap;
-    std::vector<uint8_t> FBuffer;
-    SwsContext* FToRGB = nullptr;
-    SwsContext* FFromRGB = nullptr;
-    std::string FLastErrMsg;
+    TFormatConverter FConverter;
 };
 
 struct TPostHookContext {
@@ -210,6 +214,9 @@ const TOptionsPreset& OptionsPresetAt(size_t AIndex);
 
 // printf-style formatting for the engine's messages.
 std::string FmtStr(const char* AFormat, ...) __attribute__((format(printf, 1, 2)));
+// Peak signal-to-noise ratio in dB of a squared error already divided by
+// the samples and by 255 squared.
+double PeakSignalToNoise(double errorPerSample);
 
 // Called every 20 ms, after the pending synchronised calls, while the main
 // thread waits for a conversion thread to stop: the window layer pumps its
@@ -235,7 +242,10 @@ public:
     void SetReadTimeout(int v) { FReadTimeout = v; }
 
     // lifecycle
-    TConvertThread* StartConvert(bool AUseThread, int APriority = 0);
+    TConvertThread* StartConvert(bool AUseThread, TThreadPriority APriority = tpNormal);
+    // Bits per pixel of the bitmaps both video hooks see (Part of the
+    // output options); a value the converters refuse is logged and ignored.
+    void SetVideoHookBitsPixel(int ABitsPixel);
     void Stop(bool AWaitForStop);
     void Pause();
     void Resume();
@@ -357,6 +367,7 @@ protected:
     void EncodeVideoFrame(TAVOutputStream* ost, TAVInputStream* ist, AVFrame* picture,
                           int& frame_size);
     void EncodeSubtitle(TAVOutputStream* ost, TAVInputStream* ist, AVSubtitle* sub, int64_t pts);
+    void ReadQualityStats(TAVOutputStream* e, const uint8_t* stats, size_t size);
     void ReceivePackets(TAVOutputStream* e, int64_t& ASizeCounter);
     void WritePacket(AVFormatContext* s, AVPacket* pkt, TAVOutputStream* ost);
     void WriteVideoStats(TAVOutputStream* ost, int frame_size);
@@ -489,6 +500,7 @@ protected:
     std::vector<std::vector<TAVOutputStream*>> Foutput_streams_for_file;
     std::vector<int> Fnb_output_streams_for_file;
     int Fbit_buffer_size = 262144;
+    std::vector<uint8_t> Fsubtitle_out; // encoded subtitles
     TFFOptions FOptions;
     std::vector<TAVOutputStream*> FEncoderList;
     std::vector<TAVInputStream*> FDecoderList;

@@ -498,9 +498,10 @@ void TCustomFFmpeg::ReceivePackets(TAVOutputStream* e, int64_t& ASizeCounter) {
         }
         ASizeCounter += pkt->size;
         if (enc->codec_type == AVMEDIA_TYPE_VIDEO) {
-            int64_t* q = reinterpret_cast<int64_t*>(
-                FF().av_packet_get_side_data(pkt, AV_PKT_DATA_QUALITY_STATS, nullptr));
-            if (q) e->quality = float(*reinterpret_cast<int32_t*>(q));
+            size_t statsSize = 0;
+            const uint8_t* stats =
+                FF().av_packet_get_side_data(pkt, AV_PKT_DATA_QUALITY_STATS, &statsSize);
+            if (stats) ReadQualityStats(e, stats, statsSize);
             if (e->logfile && enc->stats_out) fprintf(e->logfile, "%s", enc->stats_out);
         }
         FF().av_packet_rescale_ts(pkt, enc->time_base, e->st->time_base);
@@ -531,53 +532,31 @@ void TCustomFFmpeg::FlushEncoder(TAVOutputStream* ost) {
 
 // ---------------------------------------------------------------- video
 
-TVideoHookConverter::TVideoHookConverter() : FBitmap(std::make_unique<TBitmap>()) {
-    FBitmap->SetPixelFormat(pf24bit);
-}
-
-TVideoHookConverter::~TVideoHookConverter() {
-    if (FToRGB) FF().sws_freeContext(FToRGB);
-    if (FFromRGB) FF().sws_freeContext(FFromRGB);
-}
-
 bool TVideoHookConverter::PictureToBitmap(const AVFrame* APicture) {
-    int w = APicture->width, h = APicture->height;
-    FToRGB = FF().sws_getCachedContext(FToRGB, w, h, AVPixelFormat(APicture->format), w, h,
-                                       AV_PIX_FMT_BGR24, SWS_BICUBIC, nullptr, nullptr, nullptr);
-    if (!FToRGB) {
-        FLastErrMsg = "Cannot initialize the toRGB conversion context";
-        return false;
+    TAVPicture Source;
+    for (int i = 0; i < 4; ++i) {
+        Source.data[i] = APicture->data[i];
+        Source.linesize[i] = APicture->linesize[i];
     }
-    if (FBitmap->Width() != w || FBitmap->Height() != h) FBitmap->SetSize(w, h);
-    FBuffer.resize(size_t(w) * 3 * size_t(h));
-    uint8_t* dst[4] = {FBuffer.data(), nullptr, nullptr, nullptr};
-    int stride[4] = {w * 3, 0, 0, 0};
-    FF().sws_scale(FToRGB, APicture->data, APicture->linesize, 0, h, dst, stride);
-    for (int y = 0; y < h; ++y)
-        memcpy(FBitmap->ScanLine(y), FBuffer.data() + size_t(y) * size_t(w) * 3, size_t(w) * 3);
-    return true;
+    return FConverter.PictureToRGB(Source, AVPixelFormat(APicture->format), true, APicture->height,
+                                   APicture->width);
 }
 
 bool TVideoHookConverter::BitmapToPicture(AVFrame* APicture) {
-    int w = APicture->width, h = APicture->height;
-    if (FBitmap->Width() != w || FBitmap->Height() != h) {
-        FLastErrMsg = "The bitmap no longer has the picture's size";
-        return false;
+    if (!FConverter.RGBPictureRef()) return false;
+    TBitmap* B = FConverter.Bitmap();
+    if (B->Width() != APicture->width || B->Height() != APicture->height) return false;
+    FConverter.BitmapToRGB();
+    // A picture already in the bitmap's format was described, not copied: the
+    // bitmap's rows went straight into it.
+    if (FConverter.RGBPictureRef() != &FConverter.RGBPicture()) return true;
+    TAVPicture Target;
+    for (int i = 0; i < 4; ++i) {
+        Target.data[i] = APicture->data[i];
+        Target.linesize[i] = APicture->linesize[i];
     }
-    FFromRGB = FF().sws_getCachedContext(FFromRGB, w, h, AV_PIX_FMT_BGR24, w, h,
-                                         AVPixelFormat(APicture->format), SWS_BICUBIC, nullptr,
-                                         nullptr, nullptr);
-    if (!FFromRGB) {
-        FLastErrMsg = "Cannot initialize the fromRGB conversion context";
-        return false;
-    }
-    FBuffer.resize(size_t(w) * 3 * size_t(h));
-    for (int y = 0; y < h; ++y)
-        memcpy(FBuffer.data() + size_t(y) * size_t(w) * 3, FBitmap->ScanLine(y), size_t(w) * 3);
-    const uint8_t* src[4] = {FBuffer.data(), nullptr, nullptr, nullptr};
-    int stride[4] = {w * 3, 0, 0, 0};
-    FF().sws_scale(FFromRGB, src, stride, 0, h, APicture->data, APicture->linesize);
-    return true;
+    return FConverter.RGBToPicture(Target, AVPixelFormat(APicture->format), APicture->height,
+                                   APicture->width);
 }
 
 void TCustomFFmpeg::CallVideoHook(TVideoHookEvent& AEvent, TVideoHookConverter& AConverter,
@@ -792,12 +771,10 @@ void TCustomFFmpeg::EncodeSubtitle(TAVOutputStream* ost, TAVInputStream* ist, AV
         LogMsg(llError, "Subtitle packets must have a pts");
         return;
     }
-    static uint8_t* subtitle_out = nullptr;
+    // One buffer per engine: tasks run side by side.
     const int subtitle_out_max_size = 1024 * 1024;
-    if (!subtitle_out) {
-        subtitle_out = static_cast<uint8_t*>(FF().av_malloc(subtitle_out_max_size));
-        if (!subtitle_out) throw FFmpegException("av_malloc failed");
-    }
+    Fsubtitle_out.resize(size_t(subtitle_out_max_size));
+    uint8_t* subtitle_out = Fsubtitle_out.data();
     TAVOutputStream* e = EncOwner(ost);
     AVCodecContext* enc = e->enc;
     int nb = enc->codec_id == AV_CODEC_ID_DVB_SUBTITLE ? 2 : 1;
@@ -816,6 +793,9 @@ void TCustomFFmpeg::EncodeSubtitle(TAVOutputStream* ost, TAVInputStream* ist, AV
         memcpy(pkt->data, subtitle_out, size_t(size));
         pkt->stream_index = e->st->index;
         pkt->pts = FF().av_rescale_q(sub->pts, kTimeBaseQ, e->st->time_base);
+        // Text formats keep the end of each line from the packet's duration.
+        pkt->duration =
+            FF().av_rescale_q(sub->end_display_time, AVRational{1, 1000}, e->st->time_base);
         if (enc->codec_id == AV_CODEC_ID_DVB_SUBTITLE)
             pkt->pts += 90 * (i == 0 ? sub->start_display_time : sub->end_display_time);
         pkt->dts = pkt->pts;
@@ -829,6 +809,56 @@ void TCustomFFmpeg::EncodeSubtitle(TAVOutputStream* ost, TAVInputStream* ist, AV
     }
 }
 
+void TCustomFFmpeg::ReadQualityStats(TAVOutputStream* e, const uint8_t* stats, size_t size) {
+    // Little-endian: quality (32 bits), picture type, error count, two
+    // reserved bytes, then one 64-bit squared error per plane.
+    auto le = [&](size_t at, int bytes) {
+        uint64_t v = 0;
+        for (int i = bytes - 1; i >= 0; --i)
+            v = v << 8 | stats[at + size_t(i)];
+        return v;
+    };
+    if (size < 4) return;
+    e->quality = float(int32_t(uint32_t(le(0, 4))));
+    if (size < 6) return;
+    e->pict_type = stats[4];
+    const int errors = stats[5];
+    for (int i = 0; i < 3; ++i) {
+        const size_t at = 8 + size_t(i) * 8;
+        e->error[i] = i < errors && at + 8 <= size ? le(at, 8) : 0;
+        e->error_sum[i] += e->error[i];
+    }
+}
+
+namespace {
+
+char PictureTypeChar(int type) {
+    switch (type) {
+    case AV_PICTURE_TYPE_I:
+        return 'I';
+    case AV_PICTURE_TYPE_P:
+        return 'P';
+    case AV_PICTURE_TYPE_B:
+        return 'B';
+    case AV_PICTURE_TYPE_S:
+        return 'S';
+    case AV_PICTURE_TYPE_SI:
+        return 'i';
+    case AV_PICTURE_TYPE_SP:
+        return 'p';
+    case AV_PICTURE_TYPE_BI:
+        return 'b';
+    default:
+        return '?';
+    }
+}
+
+} // namespace
+
+double PeakSignalToNoise(double errorPerSample) {
+    return -10.0 * std::log10(errorPerSample);
+}
+
 void TCustomFFmpeg::WriteVideoStats(TAVOutputStream* ost, int frame_size) {
     if (!Fvstats_file) {
         Fvstats_file = fopen(Fvstats_filename, "w");
@@ -838,6 +868,10 @@ void TCustomFFmpeg::WriteVideoStats(TAVOutputStream* ost, int frame_size) {
     AVCodecContext* enc = e->enc;
     if (enc->codec_type != AVMEDIA_TYPE_VIDEO) return;
     fprintf(Fvstats_file, "frame= %5d q= %2.1f ", e->frame_number, e->quality / FF_QP2LAMBDA);
+    if (enc->flags & AV_CODEC_FLAG_PSNR)
+        fprintf(Fvstats_file, "PSNR= %6.2f ",
+                PeakSignalToNoise(double(e->error[0]) /
+                                  (double(enc->width) * enc->height * 255.0 * 255.0)));
     fprintf(Fvstats_file, "f_size= %6d ", frame_size);
     double ti1 = std::max(0.01, double(e->sync_opts) * av_q2d(enc->time_base));
     double tb = av_q2d(enc->time_base);
@@ -845,7 +879,7 @@ void TCustomFFmpeg::WriteVideoStats(TAVOutputStream* ost, int frame_size) {
     double avg_br = double(Fvideo_size) * 8 / ti1 / 1000.0;
     fprintf(Fvstats_file, "s_size= %8.0fkB time= %0.3f br= %7.1fkbits/s avg_br= %7.1fkbits/s ",
             double(Fvideo_size) / 1024, ti1, br, avg_br);
-    fprintf(Fvstats_file, "type= %c\n", 'I');
+    fprintf(Fvstats_file, "type= %c\n", PictureTypeChar(e->pict_type));
 }
 
 void TCustomFFmpeg::WritePacket(AVFormatContext* s, AVPacket* pkt, TAVOutputStream* ost) {

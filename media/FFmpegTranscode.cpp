@@ -56,6 +56,11 @@ void TCustomFFmpeg::OpenEncoder(TAVOutputStream* ost) {
                size_t(ist->dec->subtitle_header_size));
         enc->subtitle_header_size = ist->dec->subtitle_header_size;
     }
+    // Subtitle encoders refuse to open without a time base; their packets
+    // carry times in microseconds.
+    if (enc->codec_type == AVMEDIA_TYPE_SUBTITLE &&
+        (enc->time_base.num <= 0 || enc->time_base.den <= 0))
+        enc->time_base = AVRational{1, AV_TIME_BASE};
     ost->codec_id = enc->codec_id;
     int err;
     {
@@ -344,13 +349,8 @@ void TCustomFFmpeg::SetupStreams() {
             Fbit_buffer_size = std::max(Fbit_buffer_size, 6 * enc->width * enc->height + 200);
     }
 
-    // 5. encoders
-    for (size_t i = 0; i < Fost_table.size(); ++i) {
-        TAVOutputStream* ost = Fost_table[i];
-        if (ost->encoding_needed && !ost->enc_owner) OpenEncoder(ost);
-    }
-
-    // 6. decoders
+    // 5. decoders, before the encoders: a subtitle decoder makes the header
+    // (styles, play resolution) that its encoder is opened with.
     for (size_t i = 0; i < Fist_table.size(); ++i) {
         TAVInputStream* ist = Fist_table[i];
         if (!ist->decoding_needed) continue;
@@ -380,6 +380,12 @@ void TCustomFFmpeg::SetupStreams() {
         }
         std::lock_guard<std::mutex> g(CodecListLock());
         FDecoderList.insert(FDecoderList.begin(), ist);
+    }
+
+    // 6. encoders
+    for (size_t i = 0; i < Fost_table.size(); ++i) {
+        TAVOutputStream* ost = Fost_table[i];
+        if (ost->encoding_needed && !ost->enc_owner) OpenEncoder(ost);
     }
 
     // 7. input timestamps
@@ -936,6 +942,21 @@ void TCustomFFmpeg::ReportProgress(bool is_last, int file_index) {
                 if (qp >= 0 && qp < 52) qp_histogram[qp]++;
                 for (int j = 0; j < 32; ++j)
                     buf += FmtStr("%X", int(lrint(log2(qp_histogram[j] + 1))));
+            }
+            if (!ost->stream_copy && (enc->flags & AV_CODEC_FLAG_PSNR)) {
+                // The last report gives the whole run: errors summed over every frame.
+                const double frames = is_last ? double(frame_number) : 1.0;
+                const double plane = double(enc->width) * enc->height * 255.0 * 255.0 * frames;
+                double error = 0, scale = 0;
+                buf += "PSNR=";
+                for (int j = 0; j < 3; ++j) {
+                    const double e = double(is_last ? eo->error_sum[j] : eo->error[j]);
+                    const double s = j == 0 ? plane : plane / 4;
+                    error += e;
+                    scale += s;
+                    buf += FmtStr("%c:%2.2f ", "YUV"[j], PeakSignalToNoise(e / s));
+                }
+                buf += FmtStr("*:%2.2f ", PeakSignalToNoise(error / scale));
             }
             vid = true;
         }

@@ -11,6 +11,7 @@
 #include "framework/CLApp.h"
 #include "framework/CLEngine.h"
 #include "platform/display/gtk.h"
+#include "skin/engine/SkinData.h"
 
 namespace {
 
@@ -18,13 +19,18 @@ class TfrmMain : public TForm {
 public:
     explicit TfrmMain(TComponent* AOwner) : TForm(AOwner) {
         SetBounds(120, 120, 640, 420);
+        // The skin data as the main window's resource sets it up.
+        FSkinData = new TspSkinData(this);
+        FSkinData->SetAnimationForAllWindows(false);
         FEngine = new TCLEngine(this);
+        FEngine->SetSkinData(FSkinData);
         FEngine->OnTitleChange = [this](TObject*) { SetCaption(FEngine->AppTitle()); };
         FEngine->Loaded();
     }
 
 private:
     TCLEngine* FEngine = nullptr;
+    TspSkinData* FSkinData = nullptr;
 };
 
 } // namespace

@@ -19,6 +19,16 @@ Holder& GetHolder() {
 
 } // namespace
 
+void Backend::SetClipboardText(const std::string& text) {
+    std::lock_guard<std::mutex> g(clipboardMutex_);
+    clipboard_ = text;
+}
+
+std::optional<std::string> Backend::GetClipboardText() {
+    std::lock_guard<std::mutex> g(clipboardMutex_);
+    return clipboard_;
+}
+
 Backend& Current() {
     Holder& h = GetHolder();
     Backend* b = h.current.load(std::memory_order_acquire);

@@ -13,10 +13,28 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace display {
 
 constexpr uint64_t kNoDeadline = UINT64_MAX;
+
+// A request for one of the standard file dialogs.
+struct FileDialogRequest {
+    enum Kind { ChooseFolder, OpenFile, SaveFile };
+    Kind kind = ChooseFolder;
+    HWND owner = 0;
+    std::string title;
+    // The folder (or file) shown selected at first; may be empty.
+    std::string initial;
+    // Name and patterns (";"-separated) of each file type offered.
+    std::vector<std::pair<std::string, std::string>> filters;
+    int filterIndex = 0;           // 0-based index of the type shown first
+    bool confirmOverwrite = false; // SaveFile: ask before replacing a file
+};
 
 class Backend {
 public:
@@ -50,6 +68,20 @@ public:
     virtual void WindowMoved(HWND, const RECT&) {}
     virtual void WindowTextChanged(HWND) {}
     virtual void WindowActivated(HWND) {}
+
+    // The clipboard's text; the base keeps it inside the process.
+    virtual void SetClipboardText(const std::string& text);
+    virtual std::optional<std::string> GetClipboardText();
+
+    // Runs a file dialog to its end; the chosen path, nothing when cancelled.
+    // The base answers cancelled.
+    virtual std::optional<std::string> RunFileDialog(const FileDialogRequest&) {
+        return std::nullopt;
+    }
+
+private:
+    std::mutex clipboardMutex_;
+    std::optional<std::string> clipboard_;
 };
 
 // The backend in force; the headless one unless another was installed.

@@ -201,6 +201,91 @@ public:
             gtk_window_present(GTK_WINDOW(it->second.window));
     }
 
+    void SetClipboardText(const std::string& text) override {
+        GtkClipboard* c = gtk_clipboard_get(GDK_SELECTION_CLIPBOARD);
+        gtk_clipboard_set_text(c, text.data(), gint(text.size()));
+        gtk_clipboard_store(c);
+    }
+
+    std::optional<std::string> GetClipboardText() override {
+        GtkClipboard* c = gtk_clipboard_get(GDK_SELECTION_CLIPBOARD);
+        gchar* t = gtk_clipboard_wait_for_text(c);
+        if (!t) return std::nullopt;
+        std::string out(t);
+        g_free(t);
+        return out;
+    }
+
+    std::optional<std::string> RunFileDialog(const FileDialogRequest& r) override {
+        GtkFileChooserAction action =
+            r.kind == FileDialogRequest::ChooseFolder ? GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER
+            : r.kind == FileDialogRequest::SaveFile   ? GTK_FILE_CHOOSER_ACTION_SAVE
+                                                      : GTK_FILE_CHOOSER_ACTION_OPEN;
+        const char* accept = r.kind == FileDialogRequest::ChooseFolder ? "_Select"
+                             : r.kind == FileDialogRequest::SaveFile   ? "_Save"
+                                                                       : "_Open";
+        GtkWindow* parent = nullptr;
+        HWND top = r.owner;
+        while (top && (DWORD(GetWindowLongPtr(top, GWL_STYLE)) & WS_CHILD))
+            top = GetParent(top);
+        if (auto it = windows_.find(top); it != windows_.end())
+            parent = GTK_WINDOW(it->second.window);
+        GtkWidget* dlg =
+            gtk_file_chooser_dialog_new(r.title.c_str(), parent, action, "_Cancel",
+                                        GTK_RESPONSE_CANCEL, accept, GTK_RESPONSE_ACCEPT, nullptr);
+        GtkFileChooser* fc = GTK_FILE_CHOOSER(dlg);
+        gtk_dialog_set_default_response(GTK_DIALOG(dlg), GTK_RESPONSE_ACCEPT);
+        gtk_file_chooser_set_local_only(fc, TRUE);
+        for (const auto& [name, patterns] : r.filters) {
+            GtkFileFilter* f = gtk_file_filter_new();
+            gtk_file_filter_set_name(f, name.c_str());
+            size_t start = 0;
+            while (start <= patterns.size()) {
+                size_t end = patterns.find(';', start);
+                if (end == std::string::npos) end = patterns.size();
+                std::string p = patterns.substr(start, end - start);
+                p.erase(0, p.find_first_not_of(' '));
+                p.erase(p.find_last_not_of(' ') + 1);
+                if (!p.empty()) gtk_file_filter_add_pattern(f, p.c_str());
+                start = end + 1;
+            }
+            gtk_file_chooser_add_filter(fc, f);
+        }
+        if (r.filterIndex > 0) {
+            GSList* list = gtk_file_chooser_list_filters(fc);
+            if (auto* f = g_slist_nth_data(list, guint(r.filterIndex)))
+                gtk_file_chooser_set_filter(fc, GTK_FILE_FILTER(f));
+            g_slist_free(list);
+        }
+        if (!r.initial.empty()) {
+            if (r.kind == FileDialogRequest::SaveFile) {
+                std::string folder = r.initial, name = r.initial;
+                size_t slash = r.initial.rfind('/');
+                if (slash != std::string::npos) {
+                    folder = r.initial.substr(0, slash ? slash : 1);
+                    name = r.initial.substr(slash + 1);
+                    gtk_file_chooser_set_current_folder(fc, folder.c_str());
+                }
+                gtk_file_chooser_set_current_name(fc, name.c_str());
+            } else if (g_file_test(r.initial.c_str(), G_FILE_TEST_EXISTS)) {
+                // Shows the item selected inside its folder.
+                gtk_file_chooser_set_filename(fc, r.initial.c_str());
+            }
+        }
+        gtk_file_chooser_set_do_overwrite_confirmation(fc, r.confirmOverwrite);
+        gint response = gtk_dialog_run(GTK_DIALOG(dlg));
+        std::optional<std::string> chosen;
+        if (response == GTK_RESPONSE_ACCEPT) {
+            if (gchar* name = gtk_file_chooser_get_filename(fc)) {
+                chosen = std::string(name);
+                g_free(name);
+            }
+        }
+        gtk_widget_destroy(dlg);
+        pump();
+        return chosen;
+    }
+
 private:
     struct Win {
         GtkWidget* window = nullptr;

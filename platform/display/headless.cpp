@@ -64,4 +64,18 @@ HWND Headless::LastActivated() {
     return active_;
 }
 
+void Headless::SetFileDialogAnswer(FileDialogAnswer answer) {
+    std::lock_guard<std::mutex> g(m_);
+    dialogAnswer_ = std::move(answer);
+}
+
+std::optional<std::string> Headless::RunFileDialog(const FileDialogRequest& request) {
+    FileDialogAnswer answer;
+    {
+        std::lock_guard<std::mutex> g(m_);
+        answer = dialogAnswer_;
+    }
+    return answer ? answer(request) : std::nullopt;
+}
+
 } // namespace display

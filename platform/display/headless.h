@@ -5,6 +5,7 @@
 
 #include "platform/display/backend.h"
 
+#include <functional>
 #include <map>
 #include <vector>
 
@@ -27,11 +28,18 @@ public:
     std::vector<HWND> VisibleWindows();
     HWND LastActivated();
 
+    // Stands in for the user of a file dialog: answers each request (nothing
+    // for cancel). Without one every dialog is cancelled.
+    using FileDialogAnswer = std::function<std::optional<std::string>(const FileDialogRequest&)>;
+    void SetFileDialogAnswer(FileDialogAnswer answer);
+    std::optional<std::string> RunFileDialog(const FileDialogRequest& request) override;
+
 private:
     std::mutex m_;
     std::map<int, bool> keys_;
     std::vector<HWND> visible_;
     HWND active_ = 0;
+    FileDialogAnswer dialogAnswer_;
 };
 
 // The headless backend when it is the one in force, else null.

@@ -1,8 +1,10 @@
 #include "platform/os/process.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <mutex>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <thread>
@@ -108,6 +110,17 @@ int StartProcess(const std::vector<std::string>& argv, const std::string& folder
         waitpid(pid, &status, 0);
     }).detach();
     return int(pid);
+}
+
+int CurrentThreadNice() {
+    errno = 0;
+    const int nice = getpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)));
+    return errno ? 0 : nice;
+}
+
+bool SetCurrentThreadNice(int nice) {
+    // On Linux the priority of a thread id is that thread's own.
+    return setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), nice) == 0;
 }
 
 } // namespace os

@@ -12,6 +12,12 @@ namespace os {
 int CurrentProcessId();
 uint32_t CurrentThreadId();
 
+// The scheduling nice value of the calling thread alone (-20 to 19, higher
+// runs less). Going below the current value needs privileges: false when the
+// system refuses.
+int CurrentThreadNice();
+bool SetCurrentThreadNice(int nice);
+
 // Splits a command line at blanks; double quotes group blanks into one
 // argument and two double quotes inside quotes give one.
 std::vector<std::string> SplitCommandLine(const std::string& commandLine);

@@ -86,6 +86,12 @@ HWND DeliverMouse(UINT msg, POINT screen, WPARAM keys, int wheelDelta) {
     LRESULT hit = HTCLIENT;
     if (!captured && msg != WM_MOUSEWHEEL) {
         hit = SendMessage(target, WM_NCHITTEST, 0, MAKELPARAM(screen.x, screen.y));
+        // A child that is transparent to the pointer hands it to its parent.
+        while (hit == HTTRANSPARENT && (DWORD(GetWindowLongPtr(target, GWL_STYLE)) & WS_CHILD) &&
+               GetParent(target)) {
+            target = GetParent(target);
+            hit = SendMessage(target, WM_NCHITTEST, 0, MAKELPARAM(screen.x, screen.y));
+        }
         SendMessage(target, WM_SETCURSOR, WPARAM(target), MAKELPARAM(uint16_t(int16_t(hit)), msg));
     }
     bool nonClient = hit != HTCLIENT && hit != HTNOWHERE && hit != HTTRANSPARENT;
@@ -138,9 +144,15 @@ HWND DeliverKey(bool down, int virtualKey, char32_t character) {
     HWND target = GetFocus();
     if (!target) target = GetActiveWindow();
     if (!target) return 0;
-    PostMessage(target, down ? WM_KEYDOWN : WM_KEYUP, WPARAM(virtualKey), 1);
-    if (down && character >= 0x20 && character != 0x7F)
-        PostMessage(target, WM_CHAR, WPARAM(character), 1);
+    bool alt = GetKeyState(VK_MENU) < 0, ctrl = GetKeyState(VK_CONTROL) < 0;
+    PostMessage(target, down ? (alt ? WM_SYSKEYDOWN : WM_KEYDOWN) : (alt ? WM_SYSKEYUP : WM_KEYUP),
+                WPARAM(virtualKey), 1);
+    // Ctrl with a letter types its control character (Ctrl+C is 3).
+    char32_t lower = character | 0x20;
+    if (down && ctrl && !alt && lower >= 'a' && lower <= 'z')
+        PostMessage(target, WM_CHAR, WPARAM(lower - 'a' + 1), 1);
+    else if (down && character >= 0x20 && character != 0x7F)
+        PostMessage(target, alt ? WM_SYSCHAR : WM_CHAR, WPARAM(character), 1);
     else if (down && (virtualKey == VK_RETURN || virtualKey == VK_BACK || virtualKey == VK_ESCAPE ||
                       virtualKey == VK_TAB))
         PostMessage(target, WM_CHAR, WPARAM(virtualKey), 1);

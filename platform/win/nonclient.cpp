@@ -95,16 +95,7 @@ void paintFrame(HWND hwnd) {
     GetWindowRect(hwnd, &w);
     int width = w.right - w.left, height = w.bottom - w.top;
     ExcludeClipRect(dc, in.left, in.top, width - in.right, height - in.bottom);
-    RECT all{0, 0, width, height};
-    if (framed(hwnd)) {
-        DrawDefaultFrame(hwnd, dc, isActive(hwnd));
-    } else if (bordered(hwnd)) {
-        FrameRect(dc, &all, GetSysColorBrush(COLOR_WINDOWFRAME));
-        InflateRect(&all, -1, -1);
-    }
-    if (!framed(hwnd) && (DWORD(GetWindowLongPtr(hwnd, GWL_EXSTYLE)) & WS_EX_CLIENTEDGE))
-        DrawEdge(dc, &all, EDGE_SUNKEN, BF_RECT);
-    DrawDefaultScrollBars(hwnd, dc);
+    DrawDefaultNonClient(hwnd, dc);
     ReleaseDC(hwnd, dc);
 }
 
@@ -226,6 +217,10 @@ LRESULT DefaultHitTest(HWND hwnd, POINT screen) {
     int width = w.right - w.left, height = w.bottom - w.top;
     RECT in = winimpl::ClientInsets(hwnd);
     RECT client{in.left, in.top, width - in.right, height - in.bottom};
+    for (int bar : {SB_VERT, SB_HORZ}) {
+        RECT sb = winimpl::WindowScrollBarRect(hwnd, bar);
+        if (PtInRect(&sb, p)) return bar == SB_VERT ? HTVSCROLL : HTHSCROLL;
+    }
     if (!framed(hwnd)) return PtInRect(&client, p) ? HTCLIENT : HTBORDER;
     if (styleOf(hwnd) & WS_THICKFRAME) {
         int b = GetSystemMetrics(SM_CXFRAME), corner = b * 4;
@@ -248,17 +243,60 @@ LRESULT DefaultHitTest(HWND hwnd, POINT screen) {
     return PtInRect(&client, p) || IsRectEmpty(&client) ? HTCLIENT : HTBORDER;
 }
 
-RECT DefaultFrameInsets(HWND hwnd) {
+RECT DefaultBorderInsets(HWND hwnd) {
+    RECT r{0, 0, 0, 0};
     if (framed(hwnd)) {
         int b = (styleOf(hwnd) & WS_THICKFRAME) ? GetSystemMetrics(SM_CXFRAME) : 1;
-        return RECT{b, b + GetSystemMetrics(SM_CYCAPTION), b, b};
+        r = RECT{b, b + GetSystemMetrics(SM_CYCAPTION), b, b};
+    } else if (bordered(hwnd)) {
+        r = RECT{1, 1, 1, 1};
     }
-    RECT r{0, 0, 0, 0};
-    if (bordered(hwnd)) r = RECT{1, 1, 1, 1};
     if (DWORD(GetWindowLongPtr(hwnd, GWL_EXSTYLE)) & WS_EX_CLIENTEDGE) InflateRect(&r, 2, 2);
+    return r;
+}
+
+RECT DefaultFrameInsets(HWND hwnd) {
+    RECT r = DefaultBorderInsets(hwnd);
     if (styleOf(hwnd) & WS_VSCROLL) r.right += GetSystemMetrics(SM_CXVSCROLL);
     if (styleOf(hwnd) & WS_HSCROLL) r.bottom += GetSystemMetrics(SM_CYHSCROLL);
     return r;
+}
+
+void DrawDefaultNonClient(HWND hwnd, HDC dc) {
+    if (!dc) return;
+    RECT w{};
+    GetWindowRect(hwnd, &w);
+    int width = w.right - w.left, height = w.bottom - w.top;
+    RECT all{0, 0, width, height};
+    if (framed(hwnd)) {
+        DrawDefaultFrame(hwnd, dc, isActive(hwnd));
+    } else if (bordered(hwnd)) {
+        FrameRect(dc, &all, GetSysColorBrush(COLOR_WINDOWFRAME));
+        InflateRect(&all, -1, -1);
+    }
+    if (DWORD(GetWindowLongPtr(hwnd, GWL_EXSTYLE)) & WS_EX_CLIENTEDGE) {
+        RECT edge = framed(hwnd) ? RECT{} : all;
+        if (framed(hwnd)) {
+            RECT b = DefaultBorderInsets(hwnd);
+            edge = RECT{b.left - 2, b.top - 2, width - b.right + 2, height - b.bottom + 2};
+        }
+        DrawEdge(dc, &edge, EDGE_SUNKEN, BF_RECT);
+    }
+    bool enabled = IsWindowEnabled(hwnd);
+    for (int bar : {SB_VERT, SB_HORZ}) {
+        RECT sb = winimpl::WindowScrollBarRect(hwnd, bar);
+        if (IsRectEmpty(&sb)) continue;
+        winimpl::DrawScrollBar(
+            dc, winimpl::LayoutScrollBar(sb, bar == SB_VERT, winimpl::GetScrollState(hwnd, bar)),
+            enabled);
+    }
+    // The corner between two bars.
+    RECT v = winimpl::WindowScrollBarRect(hwnd, SB_VERT);
+    RECT h = winimpl::WindowScrollBarRect(hwnd, SB_HORZ);
+    if (!IsRectEmpty(&v) && !IsRectEmpty(&h)) {
+        RECT corner{v.left, h.top, v.right, h.bottom};
+        FillRect(dc, &corner, GetSysColorBrush(COLOR_BTNFACE));
+    }
 }
 
 void DrawDefaultScrollBars(HWND hwnd, HDC dc) {

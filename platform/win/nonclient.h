@@ -69,6 +69,11 @@ LRESULT DefNonClientProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 // A sunken client edge (WS_EX_CLIENTEDGE) adds two pixels on each side, the
 // standard scroll bars their width at the right and bottom.
 RECT DefaultFrameInsets(HWND hwnd);
+// The same without the standard scroll bars: frame, border and client edge
+// (WS_EX_CLIENTEDGE, two pixels a side).
+RECT DefaultBorderInsets(HWND hwnd);
+// Draws border, client edge and standard scroll bars into a DC of the whole window.
+void DrawDefaultNonClient(HWND hwnd, HDC dc);
 // Draws the shown standard scroll bars into a device context of the whole window.
 void DrawDefaultScrollBars(HWND hwnd, HDC dc);
 

@@ -6,6 +6,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <set>
 
 #include "platform/win/internal.h"
 #include "platform/win/layered.h"
@@ -42,6 +43,7 @@ struct PaintState {
     std::map<HWND, SurfaceRef> surfaces;
     std::function<void(HWND, const RECT&)> presenter;
     std::map<HDC, HWND> windowDCs; // from GetWindowDC, until released
+    std::set<HWND> redrawOff;      // WM_SETREDRAW turned off
 };
 
 PaintState& state() {
@@ -165,6 +167,10 @@ void wakeThread(DWORD thread) {
 }
 
 void addUpdate(HWND hwnd, const std::vector<RECT>& area, bool erase) {
+    {
+        std::lock_guard lock(state().m);
+        if (state().redrawOff.count(hwnd)) return;
+    }
     RECT client{};
     if (!GetClientRect(hwnd, &client)) return;
     // A picture given with its own alpha is the window's whole look: nothing
@@ -507,10 +513,62 @@ HWND winimpl::PaintPendingFor(DWORD threadId, HWND filter) {
     return ordered.front().second;
 }
 
+void winimpl::SetRedraw(HWND hwnd, bool on) {
+    std::lock_guard lock(state().m);
+    if (on)
+        state().redrawOff.erase(hwnd);
+    else
+        state().redrawOff.insert(hwnd);
+}
+
+bool winimpl::RedrawAllowed(HWND hwnd) {
+    std::lock_guard lock(state().m);
+    return !state().redrawOff.count(hwnd);
+}
+
 void winimpl::ForgetPaintState(HWND hwnd) {
     winimpl::ForgetNonClient(hwnd);
     winimpl::ForgetScroll(hwnd);
     std::lock_guard lock(state().m);
+    state().redrawOff.erase(hwnd);
     state().pending.erase(hwnd);
     state().surfaces.erase(hwnd);
+}
+
+LRESULT DefPrintProc(HWND hwnd, HDC dc, LPARAM flags) {
+    if (!dc || !IsWindow(hwnd)) return 0;
+    if ((flags & PRF_CHECKVISIBLE) && !IsWindowVisible(hwnd)) return 0;
+    RECT in = winimpl::ClientInsets(hwnd);
+    int saved = SaveDC(dc);
+    if (flags & PRF_NONCLIENT) {
+        RECT w{};
+        GetWindowRect(hwnd, &w);
+        int s2 = SaveDC(dc);
+        ExcludeClipRect(dc, in.left, in.top, w.right - w.left - in.right,
+                        w.bottom - w.top - in.bottom);
+        DrawDefaultNonClient(hwnd, dc);
+        RestoreDC(dc, s2);
+    }
+    OffsetViewportOrgEx(dc, in.left, in.top, nullptr);
+    RECT client{};
+    GetClientRect(hwnd, &client);
+    IntersectClipRect(dc, 0, 0, client.right, client.bottom);
+    if (flags & PRF_ERASEBKGND) SendMessage(hwnd, WM_ERASEBKGND, WPARAM(dc), 0);
+    if (flags & PRF_CLIENT) SendMessage(hwnd, WM_PRINTCLIENT, WPARAM(dc), flags);
+    if (flags & PRF_CHILDREN) {
+        for (HWND c = GetWindow(hwnd, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+            if (!IsWindowVisible(c)) continue;
+            RECT cr{};
+            GetWindowRect(c, &cr);
+            POINT at{cr.left, cr.top};
+            ScreenToClient(hwnd, &at);
+            int s3 = SaveDC(dc);
+            OffsetViewportOrgEx(dc, at.x, at.y, nullptr);
+            IntersectClipRect(dc, 0, 0, cr.right - cr.left, cr.bottom - cr.top);
+            SendMessage(c, WM_PRINT, WPARAM(dc), flags | PRF_NONCLIENT);
+            RestoreDC(dc, s3);
+        }
+    }
+    RestoreDC(dc, saved);
+    return 0;
 }

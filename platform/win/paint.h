@@ -88,8 +88,15 @@ enum : LPARAM {
     PRF_CHILDREN = 0x0010,
     PRF_OWNED = 0x0020,
 };
+// Default WM_PRINT: the frame (PRF_NONCLIENT), WM_ERASEBKGND (PRF_ERASEBKGND)
+// and WM_PRINTCLIENT (PRF_CLIENT) with the origin moved to the client area,
+// then the visible children (PRF_CHILDREN), each at its place.
+LRESULT DefPrintProc(HWND hwnd, HDC dc, LPARAM flags);
 
 namespace winimpl {
+// WM_SETREDRAW: while off, invalidating the window does nothing.
+void SetRedraw(HWND hwnd, bool on);
+bool RedrawAllowed(HWND hwnd);
 // Drops the update region and surface of a window being destroyed.
 void ForgetPaintState(HWND hwnd);
 } // namespace winimpl

@@ -18,7 +18,7 @@ namespace winimpl {
 namespace {
 
 struct Bars {
-    ScrollState bar[2]; // SB_HORZ, SB_VERT
+    ScrollState bar[3]; // SB_HORZ, SB_VERT, SB_CTL
 };
 
 struct Store {
@@ -68,14 +68,14 @@ void drawArrow(HDC dc, const RECT& r, bool vertical, bool first, bool enabled) {
 } // namespace
 
 ScrollState GetScrollState(HWND hwnd, int bar) {
-    if (bar != SB_HORZ && bar != SB_VERT) return ScrollState{};
+    if (bar != SB_HORZ && bar != SB_VERT && bar != SB_CTL) return ScrollState{};
     std::lock_guard lock(store().m);
     auto it = store().windows.find(hwnd);
     return it == store().windows.end() ? ScrollState{} : it->second.bar[bar];
 }
 
 void SetScrollState(HWND hwnd, int bar, const ScrollState& s) {
-    if (bar != SB_HORZ && bar != SB_VERT) return;
+    if (bar != SB_HORZ && bar != SB_VERT && bar != SB_CTL) return;
     std::lock_guard lock(store().m);
     store().windows[hwnd].bar[bar] = s;
 }
@@ -251,6 +251,68 @@ void TrackWindowScrollBar(HWND hwnd, LRESULT hit, POINT screen) {
     sendScroll(hwnd, bar, SB_ENDSCROLL, 0);
 }
 
+int ScrollPartAt(const ScrollGeometry& g, POINT p) {
+    if (!PtInRect(&g.bar, p)) return -1;
+    if (PtInRect(&g.arrow1, p)) return SB_LINEUP;
+    if (PtInRect(&g.arrow2, p)) return SB_LINEDOWN;
+    if (IsRectEmpty(&g.thumb)) return -1;
+    if (PtInRect(&g.thumb, p)) return SB_THUMBTRACK;
+    int v = g.vertical ? p.y : p.x;
+    int t = g.vertical ? g.thumb.top : g.thumb.left;
+    return v < t ? SB_PAGEUP : SB_PAGEDOWN;
+}
+
+int ScrollPosForDrag(const ScrollGeometry& g, const ScrollState& s, int from, int delta) {
+    int len = g.vertical ? g.bar.bottom - g.bar.top : g.bar.right - g.bar.left;
+    int arrow = g.vertical ? g.arrow1.bottom - g.arrow1.top : g.arrow1.right - g.arrow1.left;
+    int thumb = g.vertical ? g.thumb.bottom - g.thumb.top : g.thumb.right - g.thumb.left;
+    int free = len - 2 * arrow - thumb;
+    int span = maxPos(s) - s.min;
+    if (free <= 0 || span <= 0) return s.pos;
+    int fromPx = int((long long)free * (from - s.min) / span);
+    int px = std::clamp(fromPx + delta, 0, free);
+    return s.min + int(((long long)px * span + free / 2) / free);
+}
+
+void TrackScrollPress(HWND capture, HWND notify, HWND barWindow, int bar, ScrollGeometry geometry,
+                      POINT p, POINT screenOrigin) {
+    int part = ScrollPartAt(geometry, p);
+    if (part < 0 || !notify) return;
+    UINT msg = geometry.vertical ? WM_VSCROLL : WM_HSCROLL;
+    LPARAM l = LPARAM(barWindow);
+    HWND owner = barWindow ? barWindow : capture;
+    ScrollState start = GetScrollState(owner, bar);
+    if (part != SB_THUMBTRACK) SendMessage(notify, msg, MAKEWPARAM(part, 0), l);
+    SetCapture(capture);
+    int last = start.pos;
+    MSG m;
+    while (IsWindow(capture) && GetCapture() == capture && GetMessage(&m, 0, 0, 0)) {
+        if (m.message == WM_LBUTTONUP || m.message == WM_NCLBUTTONUP) break;
+        if (m.message != WM_MOUSEMOVE && m.message != WM_NCMOUSEMOVE) {
+            DispatchMessage(&m);
+            continue;
+        }
+        if (part != SB_THUMBTRACK) continue;
+        // Where the pointer is, in the coordinates of the geometry.
+        POINT now{int16_t(LOWORD(uintptr_t(m.lParam))), int16_t(HIWORD(uintptr_t(m.lParam)))};
+        if (m.message == WM_MOUSEMOVE) ClientToScreen(m.hwnd, &now);
+        int delta = geometry.vertical ? now.y - screenOrigin.y - p.y : now.x - screenOrigin.x - p.x;
+        int pos = ScrollPosForDrag(geometry, start, start.pos, delta);
+        if (pos != last) {
+            last = pos;
+            ScrollState s = GetScrollState(owner, bar);
+            s.trackPos = pos;
+            SetScrollState(owner, bar, s);
+            SendMessage(notify, msg, MAKEWPARAM(SB_THUMBTRACK, pos), l);
+        }
+    }
+    if (IsWindow(capture) && GetCapture() == capture) ReleaseCapture();
+    if (!IsWindow(notify)) return;
+    if (part == SB_THUMBTRACK && last != start.pos)
+        SendMessage(notify, msg, MAKEWPARAM(SB_THUMBPOSITION, last), l);
+    SendMessage(notify, msg, MAKEWPARAM(SB_ENDSCROLL, 0), l);
+}
+
 } // namespace winimpl
 
 using winimpl::ScrollState;
@@ -276,7 +338,7 @@ void setStyleBit(HWND hwnd, DWORD bit, bool on) {
 } // namespace
 
 int SetScrollInfo(HWND hwnd, int bar, const SCROLLINFO* info, BOOL redraw) {
-    if (!info || (bar != SB_HORZ && bar != SB_VERT) || !IsWindow(hwnd)) return 0;
+    if (!info || (bar != SB_HORZ && bar != SB_VERT && bar != SB_CTL) || !IsWindow(hwnd)) return 0;
     ScrollState b = winimpl::GetScrollState(hwnd, bar);
     if (info->fMask & SIF_RANGE) {
         b.min = info->nMin;
@@ -289,6 +351,10 @@ int SetScrollInfo(HWND hwnd, int bar, const SCROLLINFO* info, BOOL redraw) {
         std::max(b.min, int(std::max<int64_t>(b.min, int64_t(b.max) - std::max(page - 1, 0))));
     b.pos = std::clamp(b.pos, b.min, top);
     winimpl::SetScrollState(hwnd, bar, b);
+    if (bar == SB_CTL) {
+        if (redraw) InvalidateRect(hwnd, nullptr, 1);
+        return b.pos;
+    }
     if (info->fMask & (SIF_RANGE | SIF_PAGE)) {
         bool fits = b.max <= b.min || (b.page && int64_t(b.page) > int64_t(b.max) - b.min);
         if (!(info->fMask & SIF_DISABLENOSCROLL))
@@ -300,7 +366,7 @@ int SetScrollInfo(HWND hwnd, int bar, const SCROLLINFO* info, BOOL redraw) {
 }
 
 BOOL GetScrollInfo(HWND hwnd, int bar, SCROLLINFO* info) {
-    if (!info || (bar != SB_HORZ && bar != SB_VERT) || !IsWindow(hwnd)) return 0;
+    if (!info || (bar != SB_HORZ && bar != SB_VERT && bar != SB_CTL) || !IsWindow(hwnd)) return 0;
     ScrollState b = winimpl::GetScrollState(hwnd, bar);
     if (info->fMask & SIF_RANGE) {
         info->nMin = b.min;

@@ -50,8 +50,8 @@ constexpr WPARAM MAKEWPARAM(int lo, int hi) {
     return WPARAM(DWORD(WORD(lo)) | (DWORD(WORD(hi)) << 16));
 }
 
-// Bars of windows: SB_HORZ and SB_VERT. A bar whose range fits in its page is
-// hidden (its style bit cleared) unless SIF_DISABLENOSCROLL is given; the
+// Bars of windows: SB_HORZ and SB_VERT; SB_CTL is the state of a bar control. A bar whose range
+// fits in its page is hidden (its style bit cleared) unless SIF_DISABLENOSCROLL is given; the
 // position is kept within min..max - max(page - 1, 0). Returns the position.
 int SetScrollInfo(HWND hwnd, int bar, const SCROLLINFO* info, BOOL redraw);
 BOOL GetScrollInfo(HWND hwnd, int bar, SCROLLINFO* info);
@@ -93,5 +93,17 @@ LRESULT ScrollBarHitTest(HWND hwnd, POINT screen);
 // A press on a window's bar: arrows and page areas step (and repeat while
 // held), the thumb follows the pointer until the button is released.
 void TrackWindowScrollBar(HWND hwnd, LRESULT hit, POINT screen);
+
+// For bars of their own (the "SCROLLBAR" class, state SB_CTL):
+// the request a press at p starts: SB_LINEUP, SB_PAGEUP, SB_THUMBTRACK,
+// SB_PAGEDOWN, SB_LINEDOWN, or -1 outside.
+int ScrollPartAt(const ScrollGeometry& g, POINT p);
+// The position a thumb dragged by delta pixels from its place at `from` gives.
+int ScrollPosForDrag(const ScrollGeometry& g, const ScrollState& s, int from, int delta);
+// Runs a press at p (coordinates of the geometry, whose origin lies at
+// screenOrigin) until the button is released, sending the requests to
+// `notify` with barWindow as lParam.
+void TrackScrollPress(HWND capture, HWND notify, HWND barWindow, int bar, ScrollGeometry geometry,
+                      POINT p, POINT screenOrigin);
 
 } // namespace winimpl

@@ -276,6 +276,28 @@ LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     }
     case WM_QUERYENDSESSION:
         return 1;
+    case WM_SETREDRAW:
+        winimpl::SetRedraw(hwnd, wParam != 0);
+        return 0;
+    case WM_PRINT:
+        return DefPrintProc(hwnd, reinterpret_cast<HDC>(wParam), lParam);
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN: {
+        // Controls ask their parent for colours; by default the system's.
+        HDC dc = reinterpret_cast<HDC>(wParam);
+        bool field = msg == WM_CTLCOLOREDIT || msg == WM_CTLCOLORLISTBOX;
+        SetTextColor(dc, GetSysColor(field ? COLOR_WINDOWTEXT : COLOR_BTNTEXT));
+        SetBkColor(dc, GetSysColor(field ? COLOR_WINDOW : COLOR_BTNFACE));
+        return LRESULT(GetSysColorBrush(field ? COLOR_WINDOW : COLOR_BTNFACE));
+    }
+    case WM_MOUSEWHEEL:
+        // Unhandled wheel turns go up to the parent.
+        if (HWND parent = GetParent(hwnd);
+            parent && (DWORD(GetWindowLongPtr(hwnd, GWL_STYLE)) & WS_CHILD))
+            return SendMessage(parent, msg, wParam, lParam);
+        return 0;
     case WM_PAINT:
     case WM_ERASEBKGND:
         return DefPaintProc(hwnd, msg, wParam, lParam);

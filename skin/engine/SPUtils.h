@@ -19,11 +19,7 @@
 class TStream;
 class TControl;
 
-// Text alignment of the class library.
-#ifndef LANTROVE_TALIGNMENT_DEFINED
-#define LANTROVE_TALIGNMENT_DEFINED
-enum TAlignment { taLeftJustify = 0, taRightJustify = 1, taCenter = 2 };
-#endif
+// TAlignment comes from classlib/controls.h.
 
 // ---- Skin value codecs --------------------------------------------------------
 

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <vector>
 
+#include "classlib/streams.h"
 #include "classlib/sysutils.h"
 #include "skin/engine/SPUtils.h"
 
@@ -1361,4 +1362,348 @@ void SetAlphaFromMask(TspBitmap* Bitmap, TspBitmap* Mask) {
             d[x] = (d[x] & 0xFFFFFF) | g << 24;
         }
     }
+}
+
+// ---- Colour operations, reflections, stream form and loaders ------------------------------
+
+namespace {
+
+struct Hsl {
+    double H, S, L;
+};
+
+double hueToChannel(double p, double q, double t) {
+    if (t < 0) t += 1;
+    if (t > 1) t -= 1;
+    if (t < 1.0 / 6) return p + (q - p) * 6 * t;
+    if (t < 0.5) return q;
+    if (t < 2.0 / 3) return p + (q - p) * (2.0 / 3 - t) * 6;
+    return p;
+}
+
+Hsl toHsl(TspColor c) {
+    double r = ((c >> 16) & 0xFF) / 255.0, g = ((c >> 8) & 0xFF) / 255.0, b = (c & 0xFF) / 255.0;
+    double mx = std::max({r, g, b}), mn = std::min({r, g, b});
+    Hsl o{0, 0, (mx + mn) / 2};
+    if (mx == mn) return o;
+    double d = mx - mn;
+    o.S = o.L < 0.5 ? d / (mx + mn) : d / (2 - mx - mn);
+    if (mx == r)
+        o.H = (g - b) / d;
+    else if (mx == g)
+        o.H = 2 + (b - r) / d;
+    else
+        o.H = 4 + (r - g) / d;
+    o.H /= 6;
+    if (o.H < 0) o.H += 1;
+    return o;
+}
+
+// Rounds to nearest, halves to even, as an integer.
+int roundHalfEven(double v) {
+    return int(std::nearbyint(v));
+}
+
+TspColor fromHsl(const Hsl& c, TspColor alphaFrom) {
+    int r, g, b;
+    if (c.S == 0) {
+        r = g = b = roundHalfEven(c.L * 255);
+    } else {
+        double q = c.L <= 0.5 ? c.L * (1 + c.S) : c.L + c.S - c.L * c.S;
+        double p = 2 * c.L - q;
+        r = roundHalfEven(hueToChannel(p, q, c.H + 1.0 / 3) * 255);
+        g = roundHalfEven(hueToChannel(p, q, c.H) * 255);
+        b = roundHalfEven(hueToChannel(p, q, c.H - 1.0 / 3) * 255);
+    }
+    ClampChannels(r, g, b);
+    return (alphaFrom & 0xFF000000u) | TspColor(r) << 16 | TspColor(g) << 8 | TspColor(b);
+}
+
+template <class Fn> void forEachVisible(TspBitmap& B, Fn fn) {
+    if (B.Empty()) return;
+    TspColor* p = B.Bits();
+    size_t n = size_t(B.Width()) * size_t(B.Height());
+    for (size_t i = 0; i < n; ++i)
+        if (p[i] >> 24) p[i] = fn(p[i]);
+}
+
+void readExact(TStream* S, void* Buffer, int64_t Count) {
+    S->ReadBuffer(Buffer, Count);
+}
+
+int32_t readI32(TStream* S) {
+    uint8_t b[4];
+    readExact(S, b, 4);
+    return int32_t(uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 |
+                   uint32_t(b[3]) << 24);
+}
+
+void writeI32(TStream* S, int32_t V) {
+    uint8_t b[4] = {uint8_t(V), uint8_t(V >> 8), uint8_t(V >> 16), uint8_t(uint32_t(V) >> 24)};
+    S->WriteBuffer(b, 4);
+}
+
+// The 16 colours of the system palette, as red, green, blue.
+const uint8_t kSystemPalette16[16][3] = {
+    {0, 0, 0},     {128, 0, 0},     {0, 128, 0},     {128, 128, 0},  {0, 0, 128}, {128, 0, 128},
+    {0, 128, 128}, {192, 192, 192}, {128, 128, 128}, {255, 0, 0},    {0, 255, 0}, {255, 255, 0},
+    {0, 0, 255},   {255, 0, 255},   {0, 255, 255},   {255, 255, 255}};
+
+} // namespace
+
+void TspBitmap::ChangeBitmapBrightness(int DeltaBrightness) {
+    if (DeltaBrightness == 0) return;
+    forEachVisible(*this, [&](TspColor c) {
+        int r = int((c >> 16) & 0xFF) + DeltaBrightness, g = int((c >> 8) & 0xFF) + DeltaBrightness,
+            b = int(c & 0xFF) + DeltaBrightness;
+        ClampChannels(r, g, b);
+        return (c & 0xFF000000u) | TspColor(r) << 16 | TspColor(g) << 8 | TspColor(b);
+    });
+}
+
+void TspBitmap::SetBitmapHue(int Hue) {
+    Hue = std::clamp(Hue, 0, 255);
+    forEachVisible(*this, [&](TspColor c) {
+        Hsl h = toHsl(c);
+        h.H = Hue / 255.0;
+        return fromHsl(h, c);
+    });
+}
+
+void TspBitmap::ChangeBitmapHue(int DeltaHue) {
+    if (DeltaHue == 0) return;
+    forEachVisible(*this, [&](TspColor c) {
+        Hsl h = toHsl(c);
+        int v = roundHalfEven(h.H * 255) + DeltaHue;
+        if (v >= 256) v -= 255;
+        if (v < 0) v += 255;
+        h.H = std::clamp(v, 0, 255) / 255.0;
+        return fromHsl(h, c);
+    });
+}
+
+void TspBitmap::ChangeBitmapSat(int DeltaSat) {
+    if (DeltaSat == 0) return;
+    forEachVisible(*this, [&](TspColor c) {
+        Hsl h = toHsl(c);
+        // Saturation is not circular: it stops at grey and at full colour.
+        h.S = std::clamp(roundHalfEven(h.S * 255) + DeltaSat, 0, 255) / 255.0;
+        return fromHsl(h, c);
+    });
+}
+
+void TspBitmap::FlipVert() {
+    if (Empty()) return;
+    std::vector<TspColor> tmp(static_cast<size_t>(FWidth));
+    for (int i = 0; i < FHeight / 2; ++i) {
+        TspColor* a = RowAddress(i);
+        TspColor* b = RowAddress(FHeight - 1 - i);
+        std::memcpy(tmp.data(), a, tmp.size() * 4);
+        std::memcpy(a, b, tmp.size() * 4);
+        std::memcpy(b, tmp.data(), tmp.size() * 4);
+    }
+}
+
+namespace {
+
+void reflect(TspBitmap& B, int K) {
+    if (B.Empty()) return;
+    B.FlipVert();
+    double step = 2.0 / B.Height();
+    for (int i = 0; i < B.Height(); ++i) {
+        double f = 1 - i * step;
+        TspColor* row = B.RowAddress(i);
+        for (int x = 0; x < B.Width(); ++x) {
+            int a = int(row[x] >> 24);
+            if (a == 0) continue;
+            int na = std::max(0, int(std::trunc(double(roundHalfEven(f * a)) / K)));
+            row[x] = (row[x] & 0x00FFFFFFu) | TspColor(std::min(na, 255)) << 24;
+        }
+    }
+}
+
+} // namespace
+
+void TspBitmap::Reflection() {
+    reflect(*this, 3);
+}
+void TspBitmap::Reflection2() {
+    reflect(*this, 4);
+}
+void TspBitmap::Reflection3() {
+    reflect(*this, 2);
+}
+
+void TspBitmap::SaveToStream(TStream* Stream) {
+    WriteStreamString(Stream, FName);
+    writeI32(Stream, FWidth);
+    writeI32(Stream, FHeight);
+    for (int y = 0; y < FHeight; ++y)
+        Stream->WriteBuffer(RowAddress(y), int64_t(FWidth) * 4);
+}
+
+void TspBitmap::LoadFromStream(TStream* Stream) {
+    std::string name;
+    ReadStreamString(Stream, name);
+    int32_t w = readI32(Stream), h = readI32(Stream);
+    int64_t left = Stream->Size() - Stream->Position();
+    if (w < 0 || h == INT32_MIN || int64_t(w) * std::abs(int64_t(h)) * 4 > left)
+        throw EReadError("Bitmap stream is damaged");
+    FName = name;
+    int ah = std::abs(h);
+    if (w == 0 || ah == 0) return;
+    SetSize(w, ah);
+    if (FWidth != w || FHeight != ah) return;
+    for (int y = 0; y < ah; ++y)
+        readExact(Stream, RowAddress(y), int64_t(w) * 4);
+    if (h <= 0) FlipVert();
+}
+
+void TspBitmap::LoadFromPcxStream(TStream* Stream) {
+    uint8_t hdr[128];
+    int64_t start = Stream->Position();
+    int64_t total = Stream->Size() - start;
+    if (total < 1) return;
+    uint8_t first;
+    readExact(Stream, &first, 1);
+    if (first != 10 && first != 205) return;
+    if (total < 128) throw EReadError("PCX header is damaged");
+    hdr[0] = first;
+    readExact(Stream, hdr + 1, 127);
+    auto u16 = [&](int o) { return int(hdr[o] | hdr[o + 1] << 8); };
+    int version = hdr[1], encoding = hdr[2];
+    int w = u16(8) - u16(4) + 1, h = u16(10) - u16(6) + 1;
+    int planes = hdr[65], bytesPerLine = u16(66);
+    int64_t row = int64_t(planes) * bytesPerLine;
+    if (w <= 0 || h <= 0 || row < w) throw EReadError("PCX header is damaged");
+    std::string rest = Stream->ReadAll();
+    // The 256-colour palette ends the stream, after a marker byte.
+    uint8_t palette[256][3] = {};
+    if (version == 3) {
+        std::memcpy(palette, kSystemPalette16, sizeof kSystemPalette16);
+    } else {
+        if (rest.size() < 769) throw EReadError("PCX palette is missing");
+        std::memcpy(palette, rest.data() + rest.size() - 768, 768);
+    }
+    int64_t need = row * h;
+    // Run-length data can expand at most 63 times.
+    if (need > int64_t(rest.size()) * (encoding == 1 ? 63 : 1))
+        throw EReadError("PCX data is damaged");
+    std::vector<uint8_t> data(size_t(need), 0);
+    if (encoding == 1) {
+        size_t in = 0;
+        int64_t out = 0;
+        while (out < need && in < rest.size()) {
+            uint8_t b = uint8_t(rest[in++]);
+            if (b < 192) {
+                data[size_t(out++)] = b;
+                continue;
+            }
+            if (in >= rest.size()) break;
+            uint8_t v = uint8_t(rest[in++]);
+            for (int n = b & 63; n > 0 && out < need; --n)
+                data[size_t(out++)] = v;
+        }
+    } else {
+        std::memcpy(data.data(), rest.data(),
+                    size_t(std::min<int64_t>(need, int64_t(rest.size()))));
+    }
+    SetSize(w, h);
+    for (int y = 0; y < h; ++y) {
+        TspColor* dst = RowAddress(y);
+        const uint8_t* src = data.data() + size_t(y) * size_t(row);
+        for (int x = 0; x < w; ++x) {
+            const uint8_t* c = palette[src[x]];
+            dst[x] = 0xFF000000u | TspColor(c[0]) << 16 | TspColor(c[1]) << 8 | TspColor(c[2]);
+        }
+    }
+}
+
+std::unique_ptr<TspBitmapLink> TspBitmap::GetBitmapLink(const TRect& Rect) {
+    auto l = std::make_unique<TspBitmapLink>();
+    l->SetImage(this);
+    l->SetName(FName);
+    l->SetRect(Rect);
+    return l;
+}
+
+std::unique_ptr<TspBitmapLink> TspBitmap::GetBitmapLink(const std::string& Rect) {
+    TRect r;
+    TokensToRect(Rect, r);
+    return GetBitmapLink(r);
+}
+
+void TspBitmapLink::Assign(TPersistent* Source) {
+    if (auto* l = dynamic_cast<TspBitmapLink*>(Source)) {
+        FImage = l->FImage;
+        FRect = l->FRect;
+        FName = l->FName;
+        FMaskedBorder = l->FMaskedBorder;
+        FMaskedAngles = l->FMaskedAngles;
+        FMasked = l->FMasked;
+        return;
+    }
+    TPersistent::Assign(Source);
+}
+
+bool TspBitmapLink::Assigned() const {
+    return FImage && !FImage->Empty() && int64_t(FRect.Width()) * FRect.Height() > 0 &&
+           FRect.Width() > 0;
+}
+
+void TspBitmapLink::LoadFromStream(TStream* Stream) {
+    std::string name;
+    ReadStreamString(Stream, name);
+    TRect r;
+    r.Left = readI32(Stream);
+    r.Top = readI32(Stream);
+    r.Right = readI32(Stream);
+    r.Bottom = readI32(Stream);
+    FName = name;
+    FRect = r;
+}
+
+void TspBitmapLink::SaveToStream(TStream* Stream) {
+    WriteStreamString(Stream, FName);
+    for (int32_t v : {FRect.Left, FRect.Top, FRect.Right, FRect.Bottom})
+        writeI32(Stream, v);
+}
+
+void TspBitmapLink::Draw(TspBitmap* Bitmap, int X, int Y) {
+    if (!Assigned() || !Bitmap) return;
+    FImage->Draw(Bitmap, X, Y, FRect);
+}
+
+void TspBitmapLink::Draw(TCanvas* Canvas, int X, int Y) {
+    if (!Assigned() || !Canvas) return;
+    FImage->Draw(Canvas, X, Y, FRect);
+}
+
+void TspBitmapLink::CheckingMasked(const TRect& M) {
+    FMaskedBorder = FMaskedAngles = FMasked = false;
+    if (!FImage) return;
+    bool noMargin = M == TRect();
+    const int R = FRect.Width(), B = FRect.Height();
+    auto in = [](int x, int y, int l, int t, int r, int b) {
+        return x >= l && x < r && y >= t && y < b;
+    };
+    for (int y = 0; y < B; ++y)
+        for (int x = 0; x < R; ++x) {
+            TspColor c = FImage->Pixel(FRect.Left + x, FRect.Top + y);
+            bool counts = c != 0x33333333u && (c == spTransparentMarker || (c >> 24) != 255);
+            if (!counts) continue;
+            if (noMargin) {
+                FMasked = true;
+                return;
+            }
+            if (in(x, y, 0, 0, M.Left, M.Top) || in(x, y, R - M.Right, 0, R, M.Top) ||
+                in(x, y, R - M.Right, B - M.Bottom, R, B) || in(x, y, 0, B - M.Bottom, M.Left, B))
+                FMaskedAngles = true;
+            if (in(x, y, M.Left, 0, R - M.Right, M.Top) ||
+                in(x, y, M.Left, B - M.Bottom, R - M.Right, B) ||
+                in(x, y, 0, M.Top, M.Left, B - M.Bottom) ||
+                in(x, y, R - M.Right, M.Top, R, B - M.Bottom))
+                FMaskedBorder = true;
+            if (in(x, y, M.Left, M.Top, R - M.Right, B - M.Bottom)) FMasked = true;
+        }
 }

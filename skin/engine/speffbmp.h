@@ -116,6 +116,30 @@ public:
     // The registered bitmap whose device context is DC, or nil.
     static TspBitmap* FromDC(HDC DC);
 
+    // Whole-image colour operations on the pixels with alpha above 0.
+    // Channels and saturation stay within 0..255; the hue goes round.
+    void ChangeBitmapBrightness(int DeltaBrightness);
+    void SetBitmapHue(int Hue);
+    void ChangeBitmapHue(int DeltaHue);
+    void ChangeBitmapSat(int DeltaSat);
+    void FlipVert();
+    // The image flipped with its alpha fading out towards the middle, weaker
+    // by 3, 4 or 2.
+    void Reflection();
+    void Reflection2();
+    void Reflection3();
+
+    // The name, width, height (negative for rows stored bottom first) and
+    // 32-bit pixels. A size the stream cannot hold raises EReadError and
+    // leaves the bitmap as it was.
+    void LoadFromStream(TStream* Stream);
+    void SaveToStream(TStream* Stream);
+    // A PCX picture: files whose first byte is neither 10 nor 205 are
+    // ignored; a header or run-length data that does not fit raises EReadError.
+    void LoadFromPcxStream(TStream* Stream);
+    std::unique_ptr<class TspBitmapLink> GetBitmapLink(const TRect& Rect);
+    std::unique_ptr<class TspBitmapLink> GetBitmapLink(const std::string& Rect);
+
 protected:
     TspColor* FBits = nullptr;
     int FWidth = 0;
@@ -224,3 +248,46 @@ void DrawReflectionText(TCanvas* Canvas, const TRect& Rect, const std::u16string
                         TColor ReflectionColor, int ReflectionOffset, UINT Format);
 // Each pixel's alpha becomes the grey level of Mask's pixel at the same place.
 void SetAlphaFromMask(TspBitmap* Bitmap, TspBitmap* Mask);
+
+// A named rectangle of a bitmap (the bitmap is not owned).
+class TspBitmapLink : public TPersistent {
+public:
+    TspBitmapLink() = default;
+    void Assign(TPersistent* Source) override;
+
+    TspBitmap* Image() const { return FImage; }
+    void SetImage(TspBitmap* v) { FImage = v; }
+    const TRect& Rect() const { return FRect; }
+    void SetRect(const TRect& v) { FRect = v; }
+    const std::string& Name() const { return FName; }
+    void SetName(const std::string& v) { FName = v; }
+    int Left() const { return FRect.Left; }
+    int Top() const { return FRect.Top; }
+    int Right() const { return FRect.Right; }
+    int Bottom() const { return FRect.Bottom; }
+    bool MaskedBorder() const { return FMaskedBorder; }
+    bool MaskedAngles() const { return FMaskedAngles; }
+    bool Masked() const { return FMasked; }
+    // An image is set and the rectangle has an area.
+    bool Assigned() const;
+
+    // The length-prefixed name, then Left, Top, Right, Bottom.
+    void LoadFromStream(TStream* Stream);
+    void SaveToStream(TStream* Stream);
+    // The rectangle of the image at (X, Y) in its own size; nothing when the
+    // link is not usable.
+    void Draw(TspBitmap* Bitmap, int X, int Y);
+    void Draw(TCanvas* Canvas, int X, int Y);
+    // Which zones of the rectangle hold transparent pixels (the marker or
+    // an alpha below 255); with a margin of zeros only Masked is set.
+    void CheckingMasked(const TRect& Margin);
+    void CheckingMasked() { CheckingMasked(TRect()); }
+
+private:
+    TspBitmap* FImage = nullptr;
+    TRect FRect;
+    std::string FName;
+    bool FMaskedBorder = false;
+    bool FMaskedAngles = false;
+    bool FMasked = false;
+};

@@ -1,6 +1,7 @@
 #include "framework/SPTools.h"
 
 #include "classlib/strings.h"
+#include "platform/display/headless.h"
 #include "platform/os/ipc.h"
 #include "platform/os/process.h"
 #include "support/tempdir.h"
@@ -301,3 +302,21 @@ TEST(SPToolsInstanceTest, SingleInstanceMutexSeesAnotherHolder) {
 }
 
 } // namespace
+
+TEST(SPToolsDialogTest, BrowseForFolderAsksTheFolderDialog) {
+    auto* headless = display::CurrentHeadless();
+    ASSERT_NE(headless, nullptr);
+    display::FileDialogRequest seen;
+    headless->SetFileDialogAnswer([&](const display::FileDialogRequest& r) {
+        seen = r;
+        return std::optional<std::string>("/tmp/chosen");
+    });
+    EXPECT_EQ(BrowseForFolder(0, "/tmp/start", "Save to"), "/tmp/chosen");
+    EXPECT_EQ(seen.kind, display::FileDialogRequest::ChooseFolder);
+    EXPECT_EQ(seen.initial, "/tmp/start");
+    EXPECT_EQ(seen.title, "Save to");
+    // Cancelled: empty.
+    headless->SetFileDialogAnswer([](const display::FileDialogRequest&) { return std::nullopt; });
+    EXPECT_EQ(BrowseForFolder(0, "/tmp/start", "Save to"), "");
+    headless->SetFileDialogAnswer(nullptr);
+}

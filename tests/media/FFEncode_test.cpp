@@ -1,6 +1,8 @@
 // The encoder driving whole conversions, checked with ffprobe.
 #include "media/FFEncode.h"
 
+#include "platform/os/process.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -254,6 +256,32 @@ TEST_F(Encoder, FreeingDuringAThreadedRunIsSafe) {
     E->Start(1);
     E.reset();
     SUCCEED();
+}
+
+TEST_F(Encoder, HookBitmapsAndTheTaskThreadFollowTheSettings) {
+    TFFEncoder E(nullptr);
+    Record(E);
+    E.SetTriggerEventInMainThread(false);
+    E.SetThreadPriority(tpLowest);
+    std::atomic<int> Bits{0}, Nice{-100}, Pictures{0};
+    E.OnVideoInputHook = [&](TObject*, PHookInfo Info) {
+        Bits = Info->Bitmap->BitsPerPixel();
+        Nice = os::CurrentThreadNice();
+        ++Pictures;
+    };
+    ASSERT_EQ(E.AddTask(In("clip.mkv"), std::string()), 0) << E.LastErrMsg();
+    ASSERT_TRUE(E.SetOutputFile(0, Out.file("hooked.mkv"),
+                                "vcodec=mpeg4\r\nan=1\r\nVideoInputHook=1\r\n"
+                                "VideoHookBitsPixel=32\r\nTimeLength=400000"))
+        << E.LastErrMsg();
+    E.Start(1);
+    ASSERT_TRUE(WaitForEnd());
+    EXPECT_GT(Pictures, 0);
+    EXPECT_EQ(Bits, 32);
+    EXPECT_EQ(Nice, ThreadPriorityNice(tpLowest));
+    std::lock_guard<std::mutex> G(Lock);
+    ASSERT_FALSE(Events.empty());
+    EXPECT_TRUE(Events[0].Finished) << Events[0].Msg;
 }
 
 TEST_F(Encoder, OptionsReachTheTask) {

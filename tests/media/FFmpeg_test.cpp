@@ -387,6 +387,63 @@ TEST_F(FFmpegEngine, VideoHooksSeeEveryPictureUntilTheyStop) {
     }
 }
 
+TEST_F(FFmpegEngine, SubtitlesConvertBetweenFormats) {
+    media->write("lines.srt", "1\n00:00:00,500 --> 00:00:01,500\nHello there\n\n"
+                              "2\n00:00:02,000 --> 00:00:03,250\nSecond line\n\n");
+    struct Case {
+        std::string output;
+        std::vector<std::pair<std::string, std::string>> options;
+    } cases[] = {
+        {"same.srt", {}},
+        {"styled.ass", {}},
+        {"box.mkv", {{"scodec", "ass"}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.output);
+        Convert({In("lines.srt")}, c.options, out.file(c.output));
+        const std::string back = RunCommand("ffmpeg -nostdin -v error -i " +
+                                            ShellQuote(out.file(c.output)) + " -f srt -");
+        EXPECT_NE(back.find("00:00:00,500 --> 00:00:01,500\nHello there"), std::string::npos)
+            << back;
+        EXPECT_NE(back.find("00:00:02,000 --> 00:00:03,250\nSecond line"), std::string::npos)
+            << back;
+    }
+}
+
+TEST_F(FFmpegEngine, VideoStatisticsCarryPictureTypesAndPsnr) {
+    LogCapture log;
+    const std::string stats = out.file("vstats.log");
+    Convert({In("clip.mkv")},
+            {{"vcodec", "mpeg4"}, {"an", "1"}, {"g", "4"}, {"psnr", "1"}, {"vstats_file", stats}},
+            out.file("psnr.mkv"));
+    const std::string text = out.read("vstats.log");
+    std::map<char, int> types;
+    int lines = 0;
+    for (size_t at = text.find("type= "); at != std::string::npos;
+         at = text.find("type= ", at + 1)) {
+        ++types[text[at + 6]];
+        ++lines;
+    }
+    EXPECT_EQ(lines, 10) << text;
+    EXPECT_GE(types['I'], 2) << text;
+    EXPECT_GE(types['P'], 2) << text;
+    // A faithful copy of the test picture: well above 20 dB on every line.
+    int psnrLines = 0;
+    for (size_t at = text.find("PSNR= "); at != std::string::npos;
+         at = text.find("PSNR= ", at + 1)) {
+        EXPECT_GT(std::atof(text.c_str() + at + 6), 20.0) << text;
+        ++psnrLines;
+    }
+    EXPECT_EQ(psnrLines, lines);
+    bool reported = false;
+    std::lock_guard<std::mutex> g(log.lock);
+    for (const std::string& l : log.lines)
+        if (l.find("frame=") != std::string::npos && l.find("PSNR=Y:") != std::string::npos &&
+            l.find(" U:") != std::string::npos && l.find(" *:") != std::string::npos)
+            reported = true;
+    EXPECT_TRUE(reported);
+}
+
 TEST_F(FFmpegEngine, StopInsideProgressLeavesDecodableFile) {
     auto e = std::make_unique<TCustomFFmpeg>(4);
     ASSERT_TRUE(e->OpenInputFile(In("long.wav")));

@@ -918,7 +918,7 @@ void buildSkin(const Palette& P, const std::string& folderRoot, const std::strin
     std::string folder = IncludeTrailingPathDelimiter(folderRoot) + P.Name + "/";
     ForceDirectories(folder);
     d.StoreToDisk(folder);
-    b.A.SavePng(folder + "preview_controls.png");
+    b.A.SavePng(folder + "preview_controls.png", 2);
     b.FrameActive->SavePng(folder + "preview_frame.png");
     TspCompressedStoredSkin stored(nullptr);
     stored.LoadFromIniFile(folder + "skin.ini");

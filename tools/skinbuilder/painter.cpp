@@ -106,13 +106,13 @@ std::unique_ptr<TBitmap> Pixmap::ToBitmap() const {
     return b;
 }
 
-void Pixmap::SavePng(const std::string& FileName) const {
+void Pixmap::SavePng(const std::string& FileName, int Scale) const {
     TPngImage png;
-    png.CreateBlank(COLOR_RGB, FW, FH);
-    for (int y = 0; y < FH; ++y) {
+    png.CreateBlank(COLOR_RGB, FW * Scale, FH * Scale);
+    for (int y = 0; y < FH * Scale; ++y) {
         uint8_t* row = png.Scanline(y);
-        for (int x = 0; x < FW; ++x) {
-            uint32_t c = At(x, y);
+        for (int x = 0; x < FW * Scale; ++x) {
+            uint32_t c = At(x / Scale, y / Scale);
             row[x * 3] = uint8_t(c), row[x * 3 + 1] = uint8_t(c >> 8),
                     row[x * 3 + 2] = uint8_t(c >> 16);
         }

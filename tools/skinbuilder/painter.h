@@ -35,7 +35,8 @@ public:
 
     // A 24-bit bitmap of the pixels.
     std::unique_ptr<TBitmap> ToBitmap() const;
-    void SavePng(const std::string& FileName) const;
+    // Each pixel as a Scale x Scale block, for looking at the pieces.
+    void SavePng(const std::string& FileName, int Scale = 1) const;
 
 private:
     template <class Dist> void Shape(const TRect& Bounds, Dist D, uint32_t C);

@@ -77,6 +77,7 @@ struct ListView {
     int pressItem = -1;
     int pressSub = 0;
     bool updatingBars = false;
+    mutable int rowH = 0; // 0 until measured again
 };
 
 ListView* get(HWND h) {
@@ -135,11 +136,13 @@ RECT clientOf(const ListView& s) {
 }
 
 int rowHeight(const ListView& s) {
+    if (s.rowH > 0) return s.rowH;
     int h = ctlutil::FontHeight(s.font) + 4;
     if (s.small) h = std::max(h, s.small->Height() + 2);
     if (s.stateImages) h = std::max(h, s.stateImages->Height() + 2);
     if (s.exStyle & LVS_EX_CHECKBOXES) h = std::max(h, 16);
-    return std::max(h, 1);
+    s.rowH = std::max(h, 1);
+    return s.rowH;
 }
 
 bool headerShown(const ListView& s) {
@@ -652,6 +655,8 @@ void paintClient(ListView& s, HDC dc, RECT clip) {
 
 // ---- Selection --------------------------------------------------------------
 
+std::vector<int> selectedItems(const ListView& s);
+
 // Changes an item's state with the changing and changed notifications; false
 // when the parent refused or the list went away.
 bool changeState(HWND self, int i, UINT state, UINT mask) {
@@ -663,6 +668,13 @@ bool changeState(HWND self, int i, UINT state, UINT mask) {
     if (notifyList(*s, LVN_ITEMCHANGING, i, now, old, LVIF_STATE)) return false;
     s = get(self);
     if (!s || !valid(*s, i)) return false;
+    // A single-selection list lets one item go before another is selected.
+    if ((now & LVIS_SELECTED) && !(old & LVIS_SELECTED) && singleSel(*s)) {
+        for (int other : selectedItems(*s))
+            if (other != i && !changeState(self, other, 0, LVIS_SELECTED)) return false;
+        s = get(self);
+        if (!s || !valid(*s, i)) return false;
+    }
     // One focused item at most.
     if ((now & LVIS_FOCUSED) && s->focus != i) {
         int before = s->focus;
@@ -1329,16 +1341,7 @@ void createHeader(ListView& s) {
 }
 
 void printNonClient(ListView& s, HDC dc) {
-    RECT w{};
-    GetWindowRect(s.hwnd, &w);
-    RECT all{0, 0, w.right - w.left, w.bottom - w.top};
-    if (styleOf(s) & WS_BORDER) {
-        FrameRect(dc, &all, GetSysColorBrush(COLOR_WINDOWFRAME));
-        InflateRect(&all, -1, -1);
-    }
-    if (GetWindowLongPtr(s.hwnd, GWL_EXSTYLE) & WS_EX_CLIENTEDGE)
-        DrawEdge(dc, &all, EDGE_SUNKEN, BF_RECT);
-    DrawDefaultScrollBars(s.hwnd, dc);
+    DrawDefaultNonClient(s.hwnd, dc);
 }
 
 } // namespace
@@ -1411,6 +1414,7 @@ LRESULT ListViewWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_SETFONT:
         s->font = reinterpret_cast<HFONT>(wParam);
+        s->rowH = 0;
         if (s->header) SendMessage(s->header, WM_SETFONT, wParam, lParam);
         if ((s = get(hwnd))) {
             layoutHeader(*s);
@@ -1535,6 +1539,7 @@ LRESULT ListViewWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         if (!slot) return 0;
         HIMAGELIST old = *slot;
         *slot = reinterpret_cast<HIMAGELIST>(lParam);
+        s->rowH = 0;
         if (wParam == LVSIL_SMALL && s->header) SendMessage(s->header, HDM_SETIMAGELIST, 0, lParam);
         if ((s = get(hwnd))) {
             updateScrollBars(*s);
@@ -1730,6 +1735,7 @@ LRESULT ListViewWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         DWORD old = s->exStyle;
         DWORD mask = wParam ? DWORD(wParam) : 0xFFFFFFFF;
         s->exStyle = (old & ~mask) | (DWORD(lParam) & mask);
+        s->rowH = 0;
         updateScrollBars(*s);
         if ((s = get(hwnd))) invalidateAll(*s);
         return LRESULT(old);

@@ -582,6 +582,11 @@ LRESULT TabControlWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case TCM_SETCURSEL: {
         int old = s->cur;
         int i = int(intptr_t(wParam));
+        if (i == -1) { // no tab selected
+            s->cur = -1;
+            invalidate(*s);
+            return old;
+        }
         if (!valid(*s, i)) return -1;
         s->cur = s->focusTab = i;
         ensureTabVisible(*s, i);

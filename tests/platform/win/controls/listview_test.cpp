@@ -562,3 +562,37 @@ TEST_F(ListFixture, DestroyedListsAndListsDestroyedMidNotificationStayQuiet) {
     EXPECT_EQ(SendMessage(lv, WM_PAINT, 0, 0), 0);
     CtlHost::Pump();
 }
+
+namespace {
+
+WNDPROC g_listProc = nullptr;
+
+// As a skinned list does: no frame and no bars of its own.
+LRESULT framelessList(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_NCCALCSIZE || msg == WM_NCPAINT) return 0;
+    return CallWindowProc(g_listProc, hwnd, msg, wParam, lParam);
+}
+
+} // namespace
+
+TEST_F(ListFixture, ASubclassCanTakeTheFrameAndBarsAwayWhileRangesStay) {
+    SetWindowLongPtr(lv, GWL_EXSTYLE, WS_EX_CLIENTEDGE);
+    g_listProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtr(lv, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(framelessList)));
+    fill(50);
+    SetWindowPos(lv, 0, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
+    RECT c{};
+    GetClientRect(lv, &c);
+    EXPECT_EQ(c, (RECT{0, 0, 240, 160})); // the whole window is client
+    int lo = -1, hi = -1;
+    GetScrollRange(lv, SB_VERT, &lo, &hi);
+    EXPECT_EQ(hi, 49);
+    SendMessage(lv, WM_VSCROLL, SB_PAGEDOWN, 0);
+    EXPECT_EQ(GetScrollPos(lv, SB_VERT), top());
+    EXPECT_GT(top(), 0);
+    // Rows reach the right edge where the bar would be.
+    HBITMAP shot = RenderWindowToBitmap(lv);
+    POINT row = rowPoint(top() + 1, 235);
+    EXPECT_EQ(asColorref(pixel(shot, row.x, row.y)), GetSysColor(COLOR_WINDOW));
+    DeleteObject(shot);
+}

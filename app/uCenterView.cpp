@@ -1,0 +1,434 @@
+#include "app/uCenterView.h"
+
+#include "app/ZuzIva.h"
+#include "app/uCommonFunc.h"
+#include "classlib/sysutils.h"
+#include "classlib/urlencode.h"
+#include "download/PcreRegex.h"
+#include "download/SingleDownloader.h"
+#include "framework/CLEngine.h"
+#include "framework/CLSettings.h"
+#include "framework/SPTools.h"
+
+#include <cmath>
+#include <cstdint>
+#include <random>
+
+namespace {
+
+std::string Setting(const std::string& Key) {
+    return SettingsInstance()->GetSettingString(Key);
+}
+
+// A template file named by a text key, or its English default.
+std::string TemplateFile(const std::string& Key, const std::string& Default) {
+    const std::string name = AppText(Key);
+    return ProgramFile(name.empty() ? Default : name);
+}
+
+std::string PageAddress(const std::string& Page) {
+    if (TCLEngine* engine = EngineInstance()) return engine->GetURL(Page, false);
+    return Setting("URL." + Page);
+}
+
+// "Popularity": 3 log2 of the view count, within 10..100.
+std::string PopularityOf(const std::string& Views) {
+    std::string digits;
+    for (char c : Views)
+        if (c != ',' && c != ' ') digits += c;
+    const std::int32_t n = StrToIntDef(digits, 0);
+    if (n <= 0) return "10";
+    const int p = int(std::floor(3.0 * std::log2(double(n))));
+    return IntToStr(std::min(100, std::max(10, p)));
+}
+
+std::string DecodedOrSame(const std::string& Text) {
+    const auto decoded = FormDecode(Text, TFormBytes::Ansi);
+    return decoded ? *decoded : Text;
+}
+
+} // namespace
+
+std::string ProgramFile(const std::string& RelativePath) {
+    return GetAppFolder() + StringReplace(RelativePath, "\\", "/", rfReplaceAll);
+}
+
+std::string AppPathForPages() {
+    return IncludeTrailingPathDelimiter(GetAppFolder());
+}
+
+TfrmCenterView::TfrmCenterView(TComponent* AOwner)
+    : TComponent(AOwner), FSearchResult(std::make_unique<TStringList>()),
+      FYoutube(std::make_unique<TSingleDownloader>(nullptr)),
+      FYoutubeCategory(std::make_unique<TSingleDownloader>(nullptr)) {
+    FYoutube->AcceptTypes = "*/*";
+    FYoutube->HttpCharset = KUTF8;
+    FYoutube->OnDoneString = [this](TObject* s, const std::string& t) {
+        sdYoutubeDoneString(s, t);
+    };
+    FYoutubeCategory->AcceptTypes = "*/*";
+    FYoutubeCategory->HttpCharset = KUTF8;
+    FYoutubeCategory->OnDoneString = [this](TObject* s, const std::string& t) {
+        sdYouTubeCategoryDoneString(s, t);
+    };
+}
+
+TfrmCenterView::~TfrmCenterView() {
+    FYoutube->Abort();
+    FYoutubeCategory->Abort();
+}
+
+void TfrmCenterView::SetActivePage(TCenterPage Page) {
+    if (OnActivatePage) OnActivatePage(Page);
+}
+
+void TfrmCenterView::ShowLoading(TCenterBrowser Browser) {
+    if (OnNavigate) OnNavigate(Browser, "file://" + ProgramFile("res\\loading.html"));
+}
+
+void TfrmCenterView::ShowSearch(const std::string& Keyword, int Page) {
+    if (OnSearchEvent) OnSearchEvent(this);
+    ShowLoading(cbMain);
+    TCurrentInfo* current = MainWindowSide().CurrentInfo;
+    if (!current || current->MDInfo->Count() == 0) return;
+    TStringList list;
+    list.Assign(*current->MDInfo);
+    list.SetValues("SearchKeyURL",
+                   list.Values("SearchKeyURL") + FormEncode(Keyword, TFormBytes::UTF8));
+    list.SetValues("Page", IntToStr(Page <= 0 ? 1 : Page));
+    list.SetValues("SearchKey", Keyword);
+    StartSearch(list.Text());
+}
+
+void TfrmCenterView::StartSearch(const std::string& SearchListText) {
+    FSearchResult->Clear();
+    FSearchResult->SetText(SearchListText);
+    const std::string url = FSearchResult->Values("SearchKeyURL");
+    if (url.empty()) return;
+    // A newer search replaces the one still running: its answer never arrives.
+    FYoutube->Abort();
+    FYoutube->URL = url + "&page=" + FSearchResult->Values("Page");
+    FYoutube->GetString();
+}
+
+void TfrmCenterView::ParseEntry(const std::string& EntryText, int Index, TStringList* List) {
+    const std::string i = IntToStr(Index);
+    std::string group;
+    try {
+        if (!TPcreRegex::FirstGroup(Setting("Pattern.id"), EntryText, group)) return;
+        List->Add("ID" + i + "=" + group);
+        if (!TPcreRegex::FirstGroup(Setting("Pattern.title"), EntryText, group)) return;
+        // Decoded here, once; later steps take the title as it is.
+        List->Add("TITLE" + i + "=" + ReplaceHtmlEntities(group));
+        if (!TPcreRegex::FirstGroup(Setting("Pattern.duration"), EntryText, group)) return;
+        List->Add("DURATION" + i + "=" + group);
+        if (TPcreRegex::FirstGroup(Setting("Pattern.popularity2"), EntryText, group)) {
+            List->Add("POPULARITY" + i + "=" + PopularityOf(group));
+        } else {
+            static std::mt19937 random(std::random_device{}());
+            List->Add("POPULARITY" + i + "=4." + IntToStr(random() % 9));
+        }
+    } catch (const Exception&) {
+        // A pattern that does not compile leaves its fields out.
+    }
+}
+
+void TfrmCenterView::sdYoutubeDoneString(TObject*, const std::string& PageText) {
+    TCurrentInfo* current = MainWindowSide().CurrentInfo;
+    if (!current || !current->GetMDInfo()) {
+        AppMessageBox("MsgBox.InfoGetting", mtInformation, {mbOK});
+        return;
+    }
+    try {
+        TPcreRegex re(Setting("Pattern.entry"), TPcreRegex::SingleLine | TPcreRegex::Ungreedy);
+        re.SetSubject(PageText);
+        int i = 0;
+        for (bool ok = re.Match(); ok; ok = re.MatchAgain())
+            ParseEntry(re.Group(1), i++, FSearchResult.get());
+        re.SetPattern(Setting("Pattern.pages"));
+        int k = 0;
+        for (bool ok = re.Match(); ok; ok = re.MatchAgain())
+            FSearchResult->Add("PAGE" + IntToStr(k++) + "=" + re.Group(1));
+    } catch (const Exception&) {
+        // The page shows what was found.
+    }
+    const std::string html = MakeResultHtml(FSearchResult.get());
+    if (OnLoadHtml) OnLoadHtml(cbMain, html);
+}
+
+std::string TfrmCenterView::MakeResultHtml(TStringList* List) {
+    TZuzIva tpl;
+    try {
+        tpl.LoadTpl(TemplateFile("Tpl.ResultFile", "res\\result_en.html"));
+    } catch (const Exception&) {
+        return {};
+    }
+    const std::string appPath = AppPathForPages();
+    tpl.SetVar("SC_KEY", HtmlEscape(List->Values("SearchKey")));
+    tpl.SetVar("APP_PATH", appPath);
+    int j = 0;
+    bool white = true;
+    for (;; ++j) {
+        const std::string n = IntToStr(j);
+        const std::string id = List->Values("ID" + n);
+        if (id.empty()) break;
+        const std::string title = List->Values("TITLE" + n);
+        const std::string duration = List->Values("DURATION" + n);
+        // Site texts go into a page of "xmd:" links: escaped, and the id only
+        // when it looks like one.
+        if (title.empty() || duration.empty() || !IsValidVideoId(id)) continue;
+        tpl.BeginBlock("youtube");
+        tpl.SetVar("APP_PATH", appPath);
+        tpl.SetVar("YT_TITLE", HtmlEscape(title));
+        tpl.SetVar("YT_TITLE_URL", TitleToUrlText(title));
+        tpl.SetVar("YT_ID", id);
+        tpl.SetVar("RUN_TIME", HtmlEscape(duration));
+        tpl.SetVar("YT_LONG", GetRuntimeLong(duration));
+        tpl.SetVar("POPULARITY", HtmlEscape(StringReplace(List->Values("POPULARITY" + n), ".", "",
+                                                          rfReplaceAll)));
+        tpl.SetVar("ID", n);
+        tpl.SetVar("DOWNLOADTAB_CLASS", white ? "downloadtab_white" : "downloadtab_gray");
+        white = !white;
+        tpl.EndBlock("youtube");
+    }
+    List->SetValues("SCOUNT", "0");
+    List->SetValues("VCOUNT", IntToStr(j));
+    TCurrentInfo* current = MainWindowSide().CurrentInfo;
+    const int currentPage = current ? current->Page : 0;
+    for (int k = 0;; ++k) {
+        const std::string label = List->Values("PAGE" + IntToStr(k));
+        if (label.empty()) break;
+        tpl.BeginBlock("pages");
+        if (StrToIntDef(label, -1) != currentPage) {
+            tpl.SetVar("PAGE", HtmlEscape(label));
+            tpl.SetVar("PAGE_ID", HtmlEscape(label));
+        } else {
+            tpl.SetVar("CURRENTPAGE", IntToStr(currentPage));
+        }
+        tpl.EndBlock("pages");
+    }
+    tpl.MakeHtml();
+    return tpl.m_sHTML;
+}
+
+std::string TfrmCenterView::AdvancedSearchKeyword(const std::string& Artist,
+                                                  const std::string& Title,
+                                                  const std::string& Album, int EditionIndex,
+                                                  const std::string& EditionText) {
+    if (Artist.empty() && Title.empty() && Album.empty() && EditionIndex <= 0) return {};
+    std::string keyword = AppText("Text.AdvanceSearch");
+    for (const std::string* field : {&Artist, &Title, &Album})
+        if (!field->empty()) keyword += *field + " ";
+    if (EditionIndex > 0) keyword += EditionText + " ";
+    return keyword;
+}
+
+void TfrmCenterView::AdvancedSearch(const std::string& Artist, const std::string& Title,
+                                    const std::string& Album, int EditionIndex,
+                                    const std::string& EditionText) {
+    const std::string keyword =
+        AdvancedSearchKeyword(Artist, Title, Album, EditionIndex, EditionText);
+    if (keyword.empty())
+        AppMessageBox("MsgBox.NoEnterAdvKeywords", mtInformation, {mbOK});
+    else
+        SearchKeyword(keyword, 1);
+}
+
+std::string TfrmCenterView::TitleToUrlText(const std::string& Title) {
+    TPcreRegex tags("<(\\S*?)[^>]*>");
+    const std::string plain = tags.ReplaceAll(Title, "");
+    return StringReplace(FormEncode(plain, TFormBytes::Ansi), "%", "%25", rfReplaceAll);
+}
+
+std::string TfrmCenterView::GetRuntimeLong(const std::string& Duration) {
+    if (Duration.empty()) return {};
+    std::string text = Duration;
+    const std::size_t gt = text.find('>');
+    if (gt != std::string::npos) text = text.substr(gt + 1);
+    const std::size_t lt = text.find('<');
+    if (lt != std::string::npos) text = text.substr(0, lt);
+    TStringList parts;
+    SplitText(text, ':', &parts);
+    // m:ss, h:mm:ss, or a bare number of seconds.
+    int seconds = 0;
+    for (int i = 0; i < parts.Count() && i < 3; ++i)
+        seconds = seconds * 60 + StrToIntDef(Trim(parts[i]), 0);
+    return IntToStr(seconds);
+}
+
+void TfrmCenterView::wbMainBeforeNavigate2(const std::string& URL, bool& Cancel) {
+    if (!StartsText("xmd:", URL)) return;
+    TStringList params;
+    ParseQueryParams(URL, &params, true);
+    const std::string action = params.Values("ACTION");
+    TCurrentInfo* current = MainWindowSide().CurrentInfo;
+    TUrlInfo info;
+    if (SameText(action, "Play")) {
+        info.Action = UA_PLAY;
+        if (current) current->PID = StrToIntDef(params.Values("PID"), 0);
+    } else if (SameText(action, "Download")) {
+        info.Action = UA_DOWNLOAD;
+    } else if (SameText(action, "FlipPage")) {
+        info.Action = UA_FLIPPAGE;
+    } else if (SameText(action, "Search")) {
+        info.Action = UA_SEARCH;
+        if (current) current->Keyword = params.Values("KEYWORD");
+    } else if (SameText(action, "Categories")) {
+        ShowLoading(cbCategory);
+        const std::string page = params.Values("CATEGORYPAGE");
+        FetchCategory(params.Values("CATEGORYID"), page.empty() ? 1 : StrToIntDef(page, 1));
+        Cancel = true;
+        return;
+    } else if (SameText(action, "Category")) {
+        ShowCategory();
+        Cancel = true;
+        return;
+    }
+    if (!params.Values("ID").empty()) info.Id = params.Values("ID");
+    if (!params.Values("LONG").empty()) info.Long = StrToIntDef(params.Values("LONG"), 0);
+    // The title is written twice encoded ("%" as "%25"): its second decoding.
+    info.Title = DecodedOrSame(params.Values("TITLE"));
+    if (!params.Values("PAGE").empty()) info.Page = StrToIntDef(params.Values("PAGE"), 0);
+    info.PId = StrToIntDef(params.Values("PID"), 0);
+    if (current) info.SC_Key = current->Keyword;
+    if (DoUrlAction(info)) Cancel = true;
+}
+
+void TfrmCenterView::ShowCategory() {
+    LoadCategories();
+}
+
+void TfrmCenterView::LoadCategories() {
+    FCategoryResult = std::make_unique<TStringList>();
+    FCategoryResult->SetValues("pattern", Setting("c_pattern"));
+    FCategoryResult->SetValues("categories_count", Setting("categories_count"));
+    const int count = SettingsInstance()->GetSettingInteger("categories_count");
+    for (int i = 0; i < count; ++i) {
+        const std::string n = IntToStr(i);
+        FCategoryResult->SetValues(n + "_name", Setting("c_" + n + "_name"));
+        FCategoryResult->SetValues(n + "_url", Setting("c_" + n + "_url"));
+    }
+    const std::string html = MakeCategoriesHtml();
+    if (OnLoadHtml) OnLoadHtml(cbCategory, html);
+    SetActivePage(tsCategory);
+}
+
+std::string TfrmCenterView::MakeCategoriesHtml() {
+    TZuzIva tpl;
+    try {
+        tpl.LoadTpl(TemplateFile("Tpl.CategoryFile", "res\\categories_en.html"));
+    } catch (const Exception&) {
+        return {};
+    }
+    const std::string appPath = AppPathForPages();
+    const int count = SettingsInstance()->GetSettingInteger("categories_count");
+    int more = 0;
+    for (int i = 0; i < count; ++i) {
+        const std::string name =
+            StringReplace(FCategoryResult ? FCategoryResult->Values(IntToStr(i) + "_name") : "",
+                          "/", " & ", rfReplaceAll);
+        if (name == "More & Other") {
+            more = i;
+            continue;
+        }
+        tpl.BeginBlock("categories");
+        tpl.SetVar("APP_PATH", appPath);
+        tpl.SetVar("CATEGORY_NAME", HtmlEscape(DecodedOrSame(name)));
+        tpl.SetVar("ID", IntToStr(i));
+        tpl.EndBlock("categories");
+    }
+    tpl.BeginBlock("categories");
+    tpl.SetVar("APP_PATH", appPath);
+    tpl.SetVar("CATEGORY_NAME", HtmlEscape("More & Other"));
+    tpl.SetVar("ID", IntToStr(more));
+    tpl.EndBlock("categories");
+    tpl.MakeHtml();
+    return tpl.m_sHTML;
+}
+
+void TfrmCenterView::FetchCategory(const std::string& CategoryId, int Page) {
+    FCategoryID = StrToIntDef(CategoryId, -1);
+    FCategoryPage = Page;
+    const std::string url =
+        FCategoryResult ? FCategoryResult->Values(CategoryId + "_url") : std::string();
+    if (url.empty()) return;
+    // A newer page replaces the one still loading.
+    FYoutubeCategory->Abort();
+    FYoutubeCategory->URL = url + "&p=" + IntToStr(Page);
+    FYoutubeCategory->GetString();
+}
+
+void TfrmCenterView::sdYouTubeCategoryDoneString(TObject*, const std::string& PageText) {
+    if (!FCategoryResult) return;
+    int n = 0;
+    try {
+        TPcreRegex re(Setting("c_pattern_entry"), TPcreRegex::SingleLine | TPcreRegex::Ungreedy);
+        re.SetSubject(PageText);
+        for (bool ok = re.Match(); ok; ok = re.MatchAgain()) {
+            std::string title, artist;
+            if (!TPcreRegex::FirstGroup(Setting("c_pattern_title"), re.Group(1), title)) continue;
+            title = ReplaceHtmlEntities(title);
+            if (title == "__title__") continue;
+            if (TPcreRegex::FirstGroup(Setting("c_pattern_artist"), re.Group(1), artist))
+                artist = ReplaceHtmlEntities(artist);
+            if (title.empty() || artist.empty()) continue;
+            FCategoryResult->SetValues("KEYWORD_" + IntToStr(n++),
+                                       artist == " " ? title : title + " - " + artist);
+        }
+    } catch (const Exception&) {
+        // What was found is listed.
+    }
+    FCategoryResult->SetValues("KEYWORD_COUNT", IntToStr(n));
+    const std::string html = MakeKeywordListHtml();
+    if (OnLoadHtml) OnLoadHtml(cbCategory, html);
+}
+
+std::string TfrmCenterView::MakeKeywordListHtml() {
+    TZuzIva tpl;
+    try {
+        tpl.LoadTpl(TemplateFile("Tpl.KeywordListFile", "res\\keywordlist_en.html"));
+    } catch (const Exception&) {
+        return {};
+    }
+    const int count =
+        FCategoryResult ? StrToIntDef(FCategoryResult->Values("KEYWORD_COUNT"), 0) : 0;
+    for (int n = 0; n < count; ++n) {
+        const std::string keyword = FCategoryResult->Values("KEYWORD_" + IntToStr(n));
+        tpl.BeginBlock("keywords");
+        tpl.SetVar("KEYWORD", FormEncode(keyword, TFormBytes::UTF8));
+        tpl.SetVar("KEYWORDTITLE", HtmlEscape(keyword));
+        tpl.EndBlock("keywords");
+    }
+    const int pages = SettingsInstance()->GetSettingInteger("c_pages");
+    if (pages >= 2) {
+        for (int p = 1; p <= pages; ++p) {
+            const std::string num = IntToStr(p);
+            tpl.BeginBlock("pages");
+            if (p == FCategoryPage)
+                tpl.SetVar("PAGE", "<b>" + num + "</b>");
+            else
+                tpl.SetVar("PAGE",
+                           "<a href=\"xmd:ACTION=Categories&CATEGORYID=" + IntToStr(FCategoryID) +
+                               "&CATEGORYPAGE=" + num + "\">" + num + "</a>");
+            tpl.EndBlock("pages");
+        }
+    }
+    const std::string name =
+        FCategoryResult ? FCategoryResult->Values(IntToStr(FCategoryID) + "_name") : "";
+    tpl.SetVar("TITLE", HtmlEscape(DecodedOrSame(name) + Setting("c_pagetitle")));
+    tpl.SetVar("APP_PATH", AppPathForPages());
+    tpl.MakeHtml();
+    return tpl.m_sHTML;
+}
+
+void TfrmCenterView::ShowHotSongs() {
+    SetActivePage(tsHome);
+    if (OnNavigate) OnNavigate(cbHome, PageAddress("HomeURL") + "#" + PageAddress("InfoURL"));
+}
+
+void TfrmCenterView::ShowWelcome() {
+    SetActivePage(tsResult);
+    if (OnNavigate)
+        OnNavigate(cbMain,
+                   "file://" + ProgramFile("res\\welcome.html") + "?" + PageAddress("InfoURL"));
+}

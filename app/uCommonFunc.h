@@ -1,0 +1,81 @@
+// Routines the application's windows share: queuing a task, the download list
+// at start, the temporary folder, the task count, unique file names, the
+// keyword search and the link actions.
+//
+// They reach the main window through MainWindowSide(): its queue, current
+// state and centre view, and the window-side steps (status line, download
+// list, player, prepare-download dialog, page scripts) as events the main
+// window binds when it is built. Headless, tests bind them.
+#pragma once
+
+#include "app/uMDDef.h"
+#include "skin/forms/spMessages.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+class TMultiDownloader;
+class TYoutubeFLVGet;
+class TfrmCenterView;
+
+struct TMainWindowSide {
+    TMultiDownloader* Queue = nullptr;
+    TCurrentInfo* CurrentInfo = nullptr;
+    TfrmCenterView* CenterView = nullptr;
+
+    std::function<void(const std::string&)> SetStatusInfo; // status frame
+    std::function<void()> RefreshDownloadList;             // download-list frame
+    std::function<void()> CheckListActions;                // its actions
+    std::function<void(bool)> ShowDownloadList;
+    std::function<void(const TUrlInfo&)> Download;         // prepare-download dialog, then queue
+    std::function<void(const std::string&)> SetSearchText; // search box
+    std::function<void()> ReloadKeywords;                  // search box list
+    std::function<void(const std::string&)> SetFlashVar;   // player "callbackvar"
+    std::function<void(const std::string&)> PlayVideoId;   // player resolves and plays
+    std::function<void(const std::string&)> ExecScript;    // script in the result page
+    TOnConvertFinished ConvertFinished; // a task's MP3 is tagged (on the tagging thread)
+};
+TMainWindowSide& MainWindowSide();
+
+// A text of the language data ("AppRes"); empty without an engine.
+std::string AppText(const std::string& Key);
+// A message box by text key; OK without an engine.
+int AppMessageBox(const std::string& Key, TMsgDlgType Type, TMsgDlgButtons Buttons, int Number = 0);
+
+bool AddDownloadTask(const TUrlInfo& Info);
+// The queue's download-finished event: an arrived media file becomes the
+// task's tagged MP3 (or the task fails), then the queue goes on and the task
+// count is shown.
+void DownloadFinishedEvent(TObject* Sender, int Index, const std::string& FileName,
+                           const std::string& ResultString, std::int64_t ResultLength);
+bool IsSavePathQueued(const std::string& Path);
+void LoadDownloadList();
+std::string GetTempDir();
+void ClearTempDir();
+void UpdateTaskStatus();
+// The task-count text of the status line.
+std::string TaskStatusText(int RunningTasks);
+
+// A path no existing file, no queued task's output and no temporary ".mtd"
+// file uses: "(n)" is put before the file name. The name is made safe first,
+// so a title never leads outside the folder.
+std::string FixFileName(const std::string& Path);
+// A file name (no folder) made from a title: path separators, control
+// characters and characters files cannot hold become "_", "." and ".." and
+// names the file system reserves get a "_" in front.
+std::string SafeFileName(const std::string& Name);
+
+// Copies the resolver settings into a resolver before it resolves (the
+// player's and every queue item's).
+void CopyResolverSettings(TYoutubeFLVGet* Resolver);
+
+void SearchKeyword(const std::string& Keyword, int Page);
+bool DoUrlAction(const TUrlInfo& Info);
+void ExecPageScript(const std::string& Script);
+void PlayVideoId(const std::string& Id);
+
+// Recent keywords of the search box, newest first.
+void LoadKeywords(TStrings* List);
+void SaveKeyword(const std::string& Keyword);
+void ClearKeyword();
