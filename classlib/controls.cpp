@@ -280,6 +280,20 @@ TGraphicControl::~TGraphicControl() {
 
 void TGraphicControl::WndProc(TMessage& Message) {
     switch (Message.Msg) {
+    case WM_PAINT:
+        // A device context with its origin already at the control (a sibling
+        // drawing what lies under it).
+        if (Message.WParam && !FPainting) {
+            FPainting = true;
+            FCanvas.SetHandle(reinterpret_cast<HDC>(Message.WParam));
+            FCanvas.Font()->Assign(Font());
+            Paint();
+            FCanvas.SetHandle(nullptr);
+            FPainting = false;
+            Message.Result = 0;
+            return;
+        }
+        break;
     case CM_TEXTCHANGED:
     case CM_FONTCHANGED:
     case CM_ENABLEDCHANGED:
@@ -300,6 +314,8 @@ void TGraphicControl::WndProc(TMessage& Message) {
 }
 
 void TGraphicControl::PaintTo(HDC dc) {
+    if (FPainting) return;
+    FPainting = true;
     int saved = SaveDC(dc);
     OffsetViewportOrgEx(dc, FLeft, FTop, nullptr);
     IntersectClipRect(dc, 0, 0, FWidth, FHeight);
@@ -310,10 +326,12 @@ void TGraphicControl::PaintTo(HDC dc) {
     } catch (...) {
         FCanvas.SetHandle(nullptr);
         RestoreDC(dc, saved);
+        FPainting = false;
         throw;
     }
     FCanvas.SetHandle(nullptr);
     RestoreDC(dc, saved);
+    FPainting = false;
 }
 
 void TGraphicControl::Paint() {}
@@ -929,6 +947,13 @@ void TCustomControl::PaintWindow(HDC DC) {
 }
 
 void TCustomControl::WndProc(TMessage& Message) {
+    if (Message.Msg == WM_PAINT && Message.WParam) {
+        // Someone else's device context (a child drawing what lies under
+        // it): the control's own look only.
+        PaintWindow(reinterpret_cast<HDC>(Message.WParam));
+        Message.Result = 0;
+        return;
+    }
     if (Message.Msg == WM_PAINT && HandleAllocated()) {
         PAINTSTRUCT ps;
         HDC dc = BeginPaint(Handle(), &ps);

@@ -42,6 +42,10 @@ constexpr UINT CM_DIALOGCHAR = CM_BASE + 6 + 0x100; // wParam character, answer 
 constexpr UINT CM_FOCUSCHANGED = CM_BASE + 7 + 0x100;
 constexpr UINT CM_COLORCHANGED = CM_BASE + 11;
 constexpr UINT CM_FONTCHANGED = CM_BASE + 12;
+// Screen cursor numbers; 0 is the default cursor of the control's class.
+using TCursor = int;
+constexpr TCursor crDefault = 0;
+
 constexpr UINT CM_MOUSEENTER = CM_BASE + 19;
 constexpr UINT CM_MOUSELEAVE = CM_BASE + 20;
 constexpr UINT CM_ENTER = CM_BASE + 21 + 0x100;
@@ -154,6 +158,8 @@ public:
     TColor Color() const { return FColor; }
     void SetColor(TColor Value);
     TControlStyle ControlStyle = csCaptureMouse | csClickEvents | csSetCaption | csDoubleClicks;
+    TCursor Cursor() const { return FCursor; }
+    void SetCursor(TCursor Value) { FCursor = Value; }
     std::string Hint;
     bool ShowHint = false;
     TPopupMenu* PopupMenu = nullptr;
@@ -214,6 +220,7 @@ protected:
     bool FVisible = true;
     bool FEnabled = true;
     std::string FText;
+    TCursor FCursor = crDefault;
 };
 
 // A control without a window of its own: its parent paints it (Paint on
@@ -233,6 +240,8 @@ protected:
 
 private:
     TCanvas FCanvas;
+    // A control drawing what lies under it may reach itself again.
+    bool FPainting = false;
 };
 
 struct TCreateParams {
