@@ -64,7 +64,10 @@ constexpr UINT CN_CTLCOLORSTATIC = CN_BASE + WM_CTLCOLORSTATIC;
 constexpr UINT CN_CTLCOLORSCROLLBAR = CN_BASE + 0x0137;
 
 enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
+#ifndef LANTROVE_TALIGNMENT_DEFINED
+#define LANTROVE_TALIGNMENT_DEFINED
 enum TAlignment { taLeftJustify, taRightJustify, taCenter };
+#endif
 enum TTextLayout { tlTop, tlCenter, tlBottom };
 enum TMouseButton { mbLeft, mbRight, mbMiddle };
 enum TShiftStateFlag : unsigned {
