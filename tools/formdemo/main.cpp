@@ -1,5 +1,7 @@
-// Shows a form with the plain default frame in a real window: drag the
-// caption to move it, the borders to size it, the close box to close it.
+// Shows a skinned form with the Default skin in a real window: drag the
+// caption to move it (it snaps to the screen edges), the borders to size it;
+// the caption buttons minimize, maximize and close it, a double click on the
+// caption maximizes it and a right click opens the system menu's items.
 #include <algorithm>
 #include <cstdio>
 #include <string>
@@ -7,6 +9,8 @@
 #include "classlib/forms.h"
 #include "classlib/stdctrls.h"
 #include "platform/display/gtk.h"
+#include "platform/os/folders.h"
+#include "skin/forms/SkinnedForm.h"
 
 namespace {
 
@@ -15,10 +19,19 @@ public:
     explicit TDemoForm(TComponent* AOwner) : TForm(AOwner) {
         SetBounds(100, 100, 420, 260);
         SetCaption("Lantrove form demo");
+        FSkin = new TspSkinData(this);
+        try {
+            FSkin->LoadFromCompressedFile(os::ProgramFolder() + "skins/Default.skn");
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "formdemo: %s\n", e.what());
+        }
+        FSkinned = new TspSkinnedForm(this);
+        FSkinned->Magnetic = true;
+        FSkinned->SetSkinData(FSkin);
         FBack = new TPanel(this);
         FBack->SetParent(this);
         FStatus = new TPanel(FBack);
-        FStatus->SetCaption("Drag the caption or the borders; the close box closes.");
+        FStatus->SetCaption("Drag the caption or the borders; try the caption buttons.");
         FStatus->SetParent(FBack);
         FButton = new TButton(FBack);
         FButton->SetCaption("&Count");
@@ -51,6 +64,8 @@ private:
         FButton->SetBounds(12, 56, 96, 28);
     }
 
+    TspSkinData* FSkin = nullptr;
+    TspSkinnedForm* FSkinned = nullptr;
     TPanel* FBack = nullptr;
     TPanel* FStatus = nullptr;
     TButton* FButton = nullptr;

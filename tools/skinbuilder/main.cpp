@@ -225,10 +225,15 @@ private:
         D->LeftStretch = D->TopStretch = D->RightStretch = D->BottomStretch = true;
         D->StretchEffect = true;
         D->StretchType = spstFull;
-        D->CaptionRect = {34, 1, W - 140, 31};
+        D->CaptionRect = {33, 1, W - 140, 31}; // starts in the left corner part: it stretches
         D->ButtonsRect = {W - 133, 1, W - 1, 32};
         D->IconRect = {10, 8, 26, 24};
         D->BorderW = 4;
+        // Corners of the resize band: 8 pixels from each corner of the frame.
+        D->HitTestLTPoint = {8, 8};
+        D->HitTestRTPoint = {W - 8, 8};
+        D->HitTestLBPoint = {8, H - 8};
+        D->HitTestRBPoint = {W - 8, H - 8};
         D->FormMinWidth = 240;
         D->InActiveEffect = ieBrightness;
         D->StatusBarName = "statusbar";
@@ -258,10 +263,10 @@ private:
             o->Hint = b.Hint;
             o->Command = b.Cmd;
             o->SkinRectInAPicture = true;
-            o->SkinRect = {b.Left, 1, b.Left + 44, 32};
+            o->SkinRect = {b.Left, 1, b.Left + 44, 31}; // above the caption's bottom line
             bool close = b.Cmd == cmClose;
             auto state = [&](uint32_t bg, uint32_t fg, int glyph) {
-                TRect r = Piece(44, 31, bg);
+                TRect r = Piece(44, 30, bg);
                 CaptionGlyph(A, r, glyph, fg);
                 return r;
             };

@@ -1,0 +1,389 @@
+// The skinned form component: takes over a form's window procedure and draws
+// its frame (caption, caption buttons, borders, window region) and background
+// from the bound skin, or a plain default frame without one; moves, sizes,
+// maximizes, rolls up and minimizes the form itself. Also the frame objects
+// the form holds.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "classlib/classes.h"
+#include "classlib/controls.h"
+#include "classlib/forms.h"
+#include "classlib/graphics.h"
+#include "classlib/menus.h"
+#include "classlib/timer.h"
+#include "skin/engine/SkinData.h"
+
+constexpr LRESULT HTOBJECT = 19;
+
+constexpr UINT WM_SKIN_CLOSEMENU = 1228;
+constexpr UINT WM_SKIN_MDICLIENTRESIZED = 1230;
+constexpr UINT WM_SKIN_MDICHILDMAXIMIZED = 1231;
+constexpr UINT WM_SKIN_MDICHILDRESTORED = 1232;
+constexpr UINT WM_SKIN_LAYERSHOWDONE = 1426;
+constexpr UINT WM_SKIN_GETSKINSTATE = 0xB1B2;
+constexpr UINT WM_SKIN_PAINTNCTODC = 0xB1C9;
+constexpr UINT WM_SKIN_PRINTNC = 0xBC4B;
+// lParam that marks WM_SKIN_PRINTNC as ours.
+constexpr LPARAM kPrintNCMark = 16802;
+constexpr UINT SC_KEYMENU = 0xF100;
+
+enum TspBorderIcon : unsigned {
+    biSystemMenu = 0x01,
+    biMinimize = 0x02,
+    biMaximize = 0x04,
+    biRollUp = 0x08,
+    biMinimizeToTray = 0x10,
+};
+using TspBorderIcons = unsigned;
+
+enum TspClientInActiveEffect { spieSemiTransparent, spieBlur };
+enum TspPositionInMonitor { sppDefault, sppScreenCenter, sppDesktopCenter };
+
+class TspSkinnedForm;
+
+// A window-less frame object bound to one object element of the skin.
+class TspActiveSkinObject {
+public:
+    TspActiveSkinObject(TspSkinnedForm* AParent, TspDataSkinObject* AData);
+    virtual ~TspActiveSkinObject() = default;
+
+    TspSkinnedForm* Parent;
+    TspSkinData* SD;
+    TspDataSkinObject* Data; // null for the default caption buttons
+    std::string IDName;
+    std::string Hint;
+    bool Enabled = true;
+    bool Visible = true;
+    bool SkinRectInAPicture = false;
+    bool RollUp = false;
+    bool Active = false;
+    bool FMouseIn = false;
+    int CursorIndex = -1;
+    TRect SkinRect, ActiveSkinRect, InActiveSkinRect, ObjectRect;
+
+    // Local point test; objects without a mask take the whole rectangle.
+    virtual bool InObject(int, int) { return true; }
+    virtual void Draw(TCanvas* Cnvs, bool UpdateState);
+    virtual void DblClick() {}
+    virtual void MouseDown(int X, int Y, TMouseButton Button);
+    virtual void MouseUp(int X, int Y, TMouseButton Button);
+    virtual void MouseMove(int X, int Y);
+    virtual void MouseEnter();
+    virtual void MouseLeave();
+    void Redraw();
+
+protected:
+    // The picture an element's state rectangles lie in.
+    TBitmap* ActivePicture() const;
+};
+
+// A caption button: a standard command of the frame.
+class TspSkinStdButtonObject : public TspActiveSkinObject {
+public:
+    TspSkinStdButtonObject(TspSkinnedForm* AParent, TspDataSkinStdButton* AData);
+    TStdCommand Command = cmDefault;
+    TRect DownRect, RestoreRect, RestoreActiveRect, RestoreDownRect, RestoreInActiveRect;
+    std::string FTempHint, RestoreHint;
+    bool FDown = false;
+
+    void Draw(TCanvas* Cnvs, bool UpdateState) override;
+    void MouseDown(int X, int Y, TMouseButton Button) override;
+    void MouseUp(int X, int Y, TMouseButton Button) override;
+    void MouseEnter() override;
+    void MouseLeave() override;
+    // Runs Command unless the form's OnObjectCommand cancels it.
+    void DoCommand();
+
+private:
+    bool RestoreMode() const;
+    void DrawDefault(TCanvas* Cnvs);
+};
+
+// The caption: the form's caption text in the skin's caption font.
+class TspSkinCaptionObject : public TspActiveSkinObject {
+public:
+    TspSkinCaptionObject(TspSkinnedForm* AParent, TspDataSkinCaption* AData);
+    bool DefaultCaption = false;
+    std::string TextValue;
+    void Draw(TCanvas* Cnvs, bool UpdateState) override;
+};
+
+using TspCaptionPaintEvent = std::function<void(TCanvas* Cnvs, TRect R, bool AActive)>;
+using TChangeClientRectEvent = std::function<void(TRect NewClientRect)>;
+using TObjectCommandEvent = std::function<void(TStdCommand Command, bool& bCancel)>;
+using TspActivateCustomObjectEvent = std::function<void(const std::string& IDName, bool& Visible)>;
+using TSetRollStateEvent = std::function<void(bool bValue)>;
+using TspObjectMouseEvent = std::function<void(const std::string& IDName, int X, int Y,
+                                               TRect ObjectRect, TMouseButton Button)>;
+using TspObjectMoveEvent =
+    std::function<void(const std::string& IDName, int X, int Y, TRect ObjectRect)>;
+using TspObjectNameEvent = std::function<void(const std::string& IDName)>;
+// Shows a menu's items at a screen rectangle; the skinned menu engine plugs in here.
+using TspMenuPresenter = std::function<void(TMenuItem* Items, TRect R)>;
+
+class TspSkinnedForm : public TComponent {
+public:
+    // AOwner must be a form (ETypeCastError otherwise).
+    explicit TspSkinnedForm(TComponent* AOwner);
+    ~TspSkinnedForm() override;
+    void Notification(TComponent* AComponent, TOperation Operation) override;
+
+    // ---- Properties
+    bool UseRibbon() const { return FUseRibbon; }
+    void SetUseRibbon(bool Value);
+    bool ClientInActiveEffect = false;
+    TspClientInActiveEffect ClientInActiveEffectType = spieSemiTransparent;
+    bool DisableSystemMenu = false;
+    TspPositionInMonitor PositionInMonitor = sppDefault;
+    bool UseFormCursorInNCArea = false;
+    int ClientWidth = 0, ClientHeight = 0;
+    bool HideCaptionButtons = false;
+    bool AlwaysShowInTray = false;
+    TBitmap* LogoBitMap() { return FLogoBitMap.get(); }
+    void SetLogoBitMap(TBitmap* Value);
+    bool LogoBitMapTransparent = false;
+    bool AlwaysMinimizeToTray = false;
+    bool ShowIcon() const { return FShowIcon; }
+    void SetShowIcon(bool Value);
+    bool MaximizeOnFullScreen = false;
+    bool ShowObjectHint = false;
+    bool UseDefaultObjectHint = true;
+    bool UseSkinCursors = false;
+    TFont* DefCaptionFont() { return FDefCaptionFont.get(); }
+    TFont* DefInActiveCaptionFont() { return FDefInActiveCaptionFont.get(); }
+    void SetDefCaptionFont(TFont* Value);
+    void SetDefInActiveCaptionFont(TFont* Value);
+    bool UseDefaultSysMenu = true;
+    bool SupportNCArea() const { return FSupportNCArea; }
+    void SetSupportNCArea(bool Value) { FSupportNCArea = Value; }
+    bool AlphaBlendAnimation = false;
+    bool AlphaBlend() const { return FAlphaBlend; }
+    void SetAlphaBlend(bool Value);
+    uint8_t AlphaBlendValue() const { return FAlphaBlendValue; }
+    void SetAlphaBlendValue(uint8_t Value);
+    TMainMenu* MainMenu() const { return FMainMenu; }
+    void SetMainMenu(TMainMenu* Value);
+    TPopupMenu* SystemMenu() const { return FSystemMenu; }
+    void SetSystemMenu(TPopupMenu* Value);
+    TspSkinData* SkinData() const { return FSD; }
+    void SetSkinData(TspSkinData* Value);
+    TspSkinData* MenusSkinData() const { return FMSD; }
+    void SetMenusSkinData(TspSkinData* Value);
+    int MinHeight = 0, MinWidth = 0, MaxHeight = 0, MaxWidth = 0;
+    bool Sizeable = true;
+    bool DraggAble = false;
+    bool Magnetic = false;
+    uint8_t MagneticSize = 10;
+    TspBorderIcons BorderIcons() const { return FBorderIcons; }
+    void SetBorderIcons(TspBorderIcons Value);
+
+    bool RollUpState() const { return FRollUpState; }
+    void SetRollUpState(bool Value);
+    TWindowState WindowState() const { return FWindowState; }
+    void SetWindowState(TWindowState Value);
+    int RealHeight() const { return FRollUpState ? OldHeight : FFormHeight; }
+    bool MinimizeDefault = false;
+    bool SkinnableForm() const { return FSkinnableForm; }
+    void SetSkinnableForm(bool Value);
+
+    // ---- Events
+    TspCaptionPaintEvent OnCaptionPaint;
+    TChangeClientRectEvent OnChangeClientRect;
+    TNotifyEvent OnChangeSkinData;
+    TspObjectMouseEvent OnMouseUpEvent, OnMouseDownEvent;
+    TspObjectMoveEvent OnMouseMoveEvent;
+    TspObjectNameEvent OnMouseEnterEvent, OnMouseLeaveEvent;
+    TNotifyEvent OnActivate, OnDeActivate;
+    TNotifyEvent OnSkinMenuOpen, OnSkinMenuClose;
+    TNotifyEvent OnChangeRollUpState;
+    TNotifyEvent OnMinimizeToTray, OnRestoreFromTray;
+    TspActivateCustomObjectEvent OnActivateCustomObject;
+    TNotifyEvent OnMinimize, OnRestore, OnMaximize;
+    TSetRollStateEvent OnSetRollUpState;
+    TObjectCommandEvent OnObjectCommand;
+
+    // Where menus are shown until the skinned menu engine takes over; without
+    // one a menu is built but not shown.
+    TspMenuPresenter MenuPresenter;
+
+    // ---- Small public operations
+    bool IsSizeAble() const;
+    bool GetFormActive() const;
+    std::string GetProductVersion() const { return "10.47"; }
+    void SetFormBorderStyle(TFormBorderStyle BS);
+    TPoint GetPositionInMonitor(int AX, int AY, int AW, int AH) const;
+    void ApplyPositionInMonitor();
+    TForm* Form() const { return FForm; }
+
+    // ---- Skin binding (frame rebuild)
+    void ApplySkinData();
+    void CreateSkinObjects();
+    void CreateDefaultButtons();
+    void ClearObjects();
+    void CheckObjects();
+    void UpdateMainMenu(bool ARedraw);
+
+    // ---- Painting
+    void PaintNCSkin(HDC ADC, bool AUseExternalDC);
+    void PaintNCDefault(HDC ADC, bool AUseExternalDC);
+    void DrawSkinObject(TspActiveSkinObject* AObject);
+    void UpdateDefaultCaptionText();
+    void PaintBG(HDC DC);
+    void PaintBG2(HDC DC);
+    void PaintBGDefault(HDC DC);
+    void Paint(HDC DC);
+
+    // ---- Hit testing, size limits, regions (frame coordinates)
+    LRESULT HitTestSkin(TPoint P);
+    LRESULT HitTestDefault(TPoint P);
+    LRESULT HitTestClientSkin(TPoint P);
+    bool PointInSkinMask(TPoint P);
+    int GetMinWidth() const;
+    int GetMinHeight() const;
+    int GetMaxWidth() const;
+    int GetMaxHeight() const;
+    void SetSkinRegion(bool AUpdate);
+    bool CanPaintNCSkin() const;
+
+    // ---- Frame layout
+    void CalcSkinRects();
+    bool IsStretchableSkin() const;
+    TRect MapSkinRect(TRect R) const;
+    void CalcObjectRects();
+    void CalcDefRects();
+    void UpdateFrameLayout(bool AUpdateObjects);
+    void RefreshBounds();
+    void FitClientToSkin();
+
+    // ---- Window states, snapping, dragging
+    void GetMinimizedPosition(TPoint& P);
+    void CaptionDblClick();
+    void MagneticMove(int& ALeft, int& ATop, int AWidth, int AHeight);
+    void BeginFormDrag(int X, int Y);
+    void EndFormDrag() { FIsDragging = false; }
+
+    // ---- Menus
+    void MinimizeToTray();
+    void RestoreFromTray();
+    void SkinMenuOpen();
+    void SkinMenuClose();
+    // The system menu's items for the form's state (the user's SystemMenu
+    // completed with the standard items, or the built-in menu).
+    TMenuItem* GetSystemMenuItems();
+    void PopupSystemMenuAt(int X, int Y);
+    void PopupSystemMenuAtRect(TRect R);
+    void PopupSystemMenuFromButton();
+    void UpdateObjectHints();
+    TPopupMenu* SysTrayMenu() const { return FSysTrayMenu.get(); }
+
+    // ---- Frame-object tracking
+    void ScreenToFramePoint(TPoint& P) const;
+    void TestActiveObject(int X, int Y, bool AActive);
+    void ObjectsMouseMove(int X, int Y);
+    void ObjectsMouseDown(TMouseButton Button, int X, int Y);
+    void ObjectsMouseUp(TMouseButton Button, int X, int Y);
+    void ObjectsDblClick();
+    void UpdateActiveState(bool AUpdate);
+    void ResetObjectStates();
+    void UpdateSkinCursor();
+    bool IsObjectVisibleInState(bool ARollUp) const;
+    void MouseTimerProc();
+    TTimer* MouseTimer() const { return FMouseTimer.get(); }
+
+    // Called by the frame objects.
+    void DoObjectMouseDown(const std::string& ID, int X, int Y, TRect R, TMouseButton B);
+    void DoObjectMouseUp(const std::string& ID, int X, int Y, TRect R, TMouseButton B);
+    void DoObjectMouseMove(const std::string& ID, int X, int Y, TRect R);
+    void DoObjectMouseEnter(const std::string& ID);
+    void DoObjectMouseLeave(const std::string& ID);
+
+    // ---- Frame state (read by the objects and the tests)
+    std::vector<std::unique_ptr<TspActiveSkinObject>> ObjectList;
+    int ActiveObject = -1, OldActiveObject = -1, MouseCaptureObject = -1;
+    bool MouseIn = false;
+    int FFormWidth = 0, FFormHeight = 0;
+    TPoint NewLTPoint, NewRTPoint, NewLBPoint, NewRBPoint;
+    TRect NewClRect, NewCaptionRect, NewButtonsRect, NewMaskRectArea, NewDefCaptionRect,
+        NewMainMenuRect, NewIconRect, FSizeGripArea;
+    int NewButtonsOffset = 0;
+    bool NewButtonsInLeft = false;
+    TPoint NewHitTestLTPoint, NewHitTestRTPoint, NewHitTestLBPoint, NewHitTestRBPoint;
+    TRect OldBoundsRect;
+    bool MaxRollUpState = false;
+    bool FSizeMove = false;
+    bool FFormActive = false;
+    bool FStopPainting = false;
+    bool FSkinSupport = false;
+    int OldHeight = 0;
+    // Caption bar height of the default look.
+    int DefCaptionHeight() const;
+
+private:
+    void FormWndProc(TMessage& Message);
+    void CallOld(TMessage& Message);
+    void CheckMenuCloseMessage(UINT Msg);
+    bool Framed() const;
+    bool NCMode() const { return FSupportNCArea; }
+    bool HasSkin() const { return FSD && !FSD->Empty; }
+    void HandleNCCalcSize(TMessage& Message);
+    void HandleNCActivate(TMessage& Message);
+    void HandleShowWindow(TMessage& Message);
+    void HandleTimer1();
+    void AfterOld(TMessage& Message);
+    void DoMinimize();
+    void DoMaximize();
+    void DoNormal();
+    void FillBackground(HDC DC, TBitmap* S, bool Stretch, TspStretchType Type);
+    void DrawLogo(TCanvas* C);
+    void CreateDefaultSystemMenu();
+    void UpdateUserSystemMenu();
+    TMenuItem* NewSysItem(TComponent* Owner, const char* Name, const char* Key, const char* Caption,
+                          std::function<void()> Click);
+    std::string ResString(const char* Key, const char* Builtin) const;
+    bool CaptionObjectAt(TPoint P) const;
+    bool OnBorder(TPoint P);
+    LRESULT BorderZone(TPoint P) const;
+    void ApplyLayered();
+    void ReleaseRegion();
+
+    TForm* FForm;
+    TWndMethod OldWindowProc;
+    // Cleared when the component goes, so loops that process messages can tell.
+    std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
+    TspSkinData* FSD = nullptr;
+    TspSkinData* FMSD = nullptr;
+    TMainMenu* FMainMenu = nullptr;
+    TPopupMenu* FSystemMenu = nullptr;
+    bool FUseRibbon = false;
+    bool FSkinnableForm = true;
+    bool FSupportNCArea = true;
+    bool FInChangeSkinData = false;
+    bool FShowIcon = false;
+    bool FAlphaBlend = false;
+    uint8_t FAlphaBlendValue = 200;
+    TspBorderIcons FBorderIcons = biSystemMenu | biMinimize | biMaximize | biRollUp;
+    std::unique_ptr<TBitmap> FLogoBitMap;
+    std::unique_ptr<TFont> FDefCaptionFont, FDefInActiveCaptionFont;
+    std::unique_ptr<TBitmap> RMTop, RMBottom, RMLeft, RMRight;
+    HRGN FRgn = nullptr;
+    TWindowState FWindowState = wsNormal;
+    bool FRollUpState = false;
+    bool FRollUpBeforeMaximize = false;
+    bool FStartShow = true;
+    bool FSizing = false;
+    bool FFullDrag = true;
+    bool FIsDragging = false;
+    int FOldX = 0, FOldY = 0;
+    bool HMagnetized = false, VMagnetized = false, HMagnetized2 = false, VMagnetized2 = false;
+    TPoint FOnMouseDownCoord{-1, -1};
+    TPoint FMagnet2Coord{-1, -1};
+    bool InMenu = false;
+    std::unique_ptr<TPopupMenu> FSysMenu;
+    std::unique_ptr<TPopupMenu> FSysTrayMenu;
+    std::unique_ptr<TTimer> FMouseTimer, FMorphTimer, FAnimateTimer;
+};

@@ -1,0 +1,100 @@
+// A skinned form in a real window: shown from the Default skin, dragged by
+// its caption, sized by its border and worked by its caption buttons through
+// pointer input sent to the X server.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "classlib/forms.h"
+#include "platform/display/gtk.h"
+#include "platform/win/queue.h"
+#include "platform/win/window.h"
+#include "skin/forms/SkinnedForm.h"
+
+namespace {
+
+void pumpFor(int ms) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < end) {
+        MSG m;
+        while (PeekMessage(&m, 0, 0, 0, PM_REMOVE))
+            DispatchMessage(&m);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
+template <class Pred> bool pumpUntil(Pred done) {
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        pumpFor(300);
+        if (done()) return true;
+    }
+    return false;
+}
+
+// Runs the pointer tool in the background so the loop keeps pumping while it works.
+void xdo(const std::string& args) {
+    std::string cmd = "xdotool " + args + " >/dev/null 2>&1 &";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+}
+
+} // namespace
+
+TEST(SkinnedFormOnScreen, DragsSizesAndTakesItsCaptionButtons) {
+    auto backend = display::CreateGtkBackend();
+    if (!backend) GTEST_SKIP() << "no display";
+    display::Install(std::move(backend));
+    {
+        TspSkinData skin(nullptr);
+        skin.LoadFromCompressedFile(std::string(LANTROVE_PROGRAM_DIR) + "/skins/Default.skn");
+        ASSERT_FALSE(skin.Empty);
+        auto form = std::make_unique<TForm>(nullptr);
+        form->SetBounds(100, 100, 500, 300);
+        form->SetCaption("Skinned");
+        auto* sf = new TspSkinnedForm(form.get());
+        sf->SetSkinData(&skin);
+        bool closed = false;
+        form->OnClose = [&](TObject*, TCloseAction& a) {
+            closed = true;
+            a = caHide;
+        };
+        form->Show();
+        SetActiveWindow(form->Handle());
+        pumpFor(800);
+
+        // Drag by the caption.
+        xdo("mousemove 300 115 sleep 0.3 mousedown 1 sleep 0.2 mousemove 340 135 sleep 0.2 "
+            "mousemove 380 155 sleep 0.3 mouseup 1");
+        EXPECT_TRUE(pumpUntil([&] { return form->Left() == 180 && form->Top() == 140; }))
+            << form->Left() << "," << form->Top();
+
+        // Size by the right border.
+        int rx = form->Left() + form->Width() - 1, ry = form->Top() + 150;
+        xdo("mousemove " + std::to_string(rx) + " " + std::to_string(ry) +
+            " sleep 0.3 mousedown 1 sleep 0.2 mousemove " + std::to_string(rx + 30) + " " +
+            std::to_string(ry) + " sleep 0.2 mousemove " + std::to_string(rx + 60) + " " +
+            std::to_string(ry) + " sleep 0.3 mouseup 1");
+        EXPECT_TRUE(pumpUntil([&] { return form->Width() == 560; })) << form->Width();
+        EXPECT_EQ(form->Left(), 180);
+
+        // Maximize (second button from the right, 44 wide each), then restore.
+        auto clickButton = [&](int fromRight) {
+            int x = form->Left() + form->Width() - 1 - 44 * fromRight - 22;
+            int y = form->Top() + 15;
+            xdo("mousemove " + std::to_string(x) + " " + std::to_string(y) + " sleep 0.3 click 1");
+        };
+        const TRect normal = form->BoundsRect();
+        clickButton(1);
+        EXPECT_TRUE(pumpUntil([&] { return sf->WindowState() == wsMaximized; }));
+        clickButton(1);
+        EXPECT_TRUE(pumpUntil([&] { return sf->WindowState() == wsNormal; }));
+        EXPECT_EQ(form->BoundsRect(), normal);
+
+        clickButton(0);
+        EXPECT_TRUE(pumpUntil([&] { return closed; }));
+    }
+    display::Install(nullptr);
+}

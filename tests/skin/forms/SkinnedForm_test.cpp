@@ -1,0 +1,456 @@
+// The skinned form on the headless display: its frame from the Default skin
+// and in the default look, hit testing, size limits, window states, snapping
+// and the messages other windows send it.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "classlib/forms.h"
+#include "classlib/streams.h"
+#include "platform/display/headless.h"
+#include "platform/win/input.h"
+#include "platform/win/metrics.h"
+#include "platform/win/nonclient.h"
+#include "platform/win/paint.h"
+#include "platform/win/queue.h"
+#include "platform/win/region.h"
+#include "platform/win/window.h"
+#include "skin/forms/SkinnedForm.h"
+
+namespace {
+
+void pump() {
+    MSG m;
+    while (PeekMessage(&m, 0, 0, 0, PM_REMOVE))
+        DispatchMessage(&m);
+}
+
+std::string FixturePath(const std::string& name) {
+    return std::string(LANTROVE_FIXTURES_DIR) + "/skin/forms/" + name + ".png";
+}
+
+// Compares a rendering with its kept picture; LANTROVE_WRITE_FIXTURES=1 writes it instead.
+void ExpectMatchesFixture(HBITMAP shot, const std::string& name) {
+    ASSERT_NE(shot, nullptr);
+    int w = shot->width, h = shot->height;
+    if (std::getenv("LANTROVE_WRITE_FIXTURES")) {
+        TPngImage png;
+        png.CreateBlank(2, w, h);
+        for (int y = 0; y < h; ++y) {
+            auto* row = reinterpret_cast<const uint32_t*>(shot->row(y));
+            uint8_t* out = png.Scanline(y);
+            for (int x = 0; x < w; ++x) {
+                out[x * 3] = uint8_t(row[x]);
+                out[x * 3 + 1] = uint8_t(row[x] >> 8);
+                out[x * 3 + 2] = uint8_t(row[x] >> 16);
+            }
+        }
+        TFileStream fs(FixturePath(name), fmCreate);
+        png.SaveToStream(&fs);
+        return;
+    }
+    TPngImage png;
+    TFileStream fs(FixturePath(name), fmOpenRead);
+    png.LoadFromStream(&fs);
+    ASSERT_EQ(png.Width(), w) << name;
+    ASSERT_EQ(png.Height(), h) << name;
+    int differing = 0, firstX = -1, firstY = -1;
+    for (int y = 0; y < h; ++y) {
+        auto* row = reinterpret_cast<const uint32_t*>(shot->row(y));
+        const uint8_t* in = png.Scanline(y);
+        for (int x = 0; x < w; ++x) {
+            uint32_t want =
+                uint32_t(in[x * 3]) | uint32_t(in[x * 3 + 1]) << 8 | uint32_t(in[x * 3 + 2]) << 16;
+            if ((row[x] & 0xFFFFFF) != want) {
+                if (!differing) firstX = x, firstY = y;
+                ++differing;
+            }
+        }
+    }
+    EXPECT_EQ(differing, 0) << name << ": first difference at " << firstX << "," << firstY;
+}
+
+uint32_t Pixel(HBITMAP b, int x, int y) {
+    return reinterpret_cast<const uint32_t*>(b->row(y))[x] & 0xFFFFFF;
+}
+
+class SkinnedFormTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SetMonitors({MonitorDesc{RECT{0, 0, 1280, 1024}, RECT{0, 0, 1280, 1000}}});
+        skin = std::make_unique<TspSkinData>(nullptr);
+        skin->LoadFromCompressedFile(std::string(LANTROVE_PROGRAM_DIR) + "/skins/Default.skn");
+        ASSERT_FALSE(skin->Empty);
+    }
+    void TearDown() override {
+        delete form;
+        form = nullptr;
+        pump();
+        skin.reset();
+        SetMonitors({});
+    }
+    // A shown, active form of the given size, with the skin bound when asked.
+    void MakeForm(int w, int h, bool withSkin = true) {
+        form = new TForm(nullptr);
+        form->SetCaption("Lantrove");
+        form->SetBounds(100, 80, w, h);
+        sf = new TspSkinnedForm(form);
+        if (withSkin) sf->SetSkinData(skin.get());
+        form->Show();
+        SetActiveWindow(form->Handle());
+        pump();
+    }
+    LRESULT Hit(int fx, int fy) {
+        return SendMessage(form->Handle(), WM_NCHITTEST, 0,
+                           MAKELPARAM(form->Left() + fx, form->Top() + fy));
+    }
+
+    std::unique_ptr<TspSkinData> skin;
+    TForm* form = nullptr;
+    TspSkinnedForm* sf = nullptr;
+};
+
+TEST_F(SkinnedFormTest, FramePicturesMatchAtSizesAndStates) {
+    struct Case {
+        const char* Name;
+        int W, H;
+        bool Skin, Active, RolledUp;
+    };
+    const Case cases[] = {
+        {"default_skin_300x160", 300, 160, true, true, false},
+        {"default_skin_520x240", 520, 240, true, true, false},
+        {"default_skin_inactive_300x160", 300, 160, true, false, false},
+        {"default_skin_rolledup_300x160", 300, 160, true, true, true},
+        {"plain_frame_300x120", 300, 120, false, true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        MakeForm(c.W, c.H, c.Skin);
+        TForm other(nullptr);
+        if (!c.Active) {
+            other.SetBounds(900, 700, 100, 100);
+            other.Show();
+            SetActiveWindow(other.Handle());
+        }
+        if (c.RolledUp) sf->SetRollUpState(true);
+        pump();
+        HBITMAP shot = RenderWindowToBitmap(form->Handle());
+        ExpectMatchesFixture(shot, c.Name);
+        DeleteObject(shot);
+        delete form;
+        form = nullptr;
+        pump();
+    }
+}
+
+TEST_F(SkinnedFormTest, ClientAreaIsTheSkinsClientRectangle) {
+    MakeForm(400, 200);
+    RECT cr{};
+    GetClientRect(form->Handle(), &cr);
+    // Default skin: 420 x 120 picture, client (1, 32, 419, 119).
+    EXPECT_EQ(cr.right, 400 - 2);
+    EXPECT_EQ(cr.bottom, 200 - 33);
+    delete form;
+    form = nullptr;
+    MakeForm(300, 120, false);
+    GetClientRect(form->Handle(), &cr);
+    EXPECT_EQ(cr.right, 300 - 6);
+    EXPECT_EQ(cr.bottom, 120 - 19 - 6);
+}
+
+TEST_F(SkinnedFormTest, HitTestAcrossTheSkinnedFrame) {
+    MakeForm(500, 300);
+    struct Case {
+        int X, Y;
+        LRESULT Code;
+    };
+    const Case cases[] = {
+        {250, 100, HTCLIENT},      {200, 15, HTCAPTION},     {0, 150, HTLEFT},
+        {499, 150, HTRIGHT},       {250, 0, HTTOP},          {250, 299, HTBOTTOM},
+        {0, 0, HTTOPLEFT},         {499, 0, HTTOPRIGHT},     {0, 299, HTBOTTOMLEFT},
+        {499, 299, HTBOTTOMRIGHT}, {500 - 20, 15, HTOBJECT}, {20, 15, HTOBJECT},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Hit(c.X, c.Y), c.Code) << c.X << "," << c.Y;
+
+    // Maximized: no resize codes anywhere.
+    sf->SetWindowState(wsMaximized);
+    pump();
+    for (POINT p : {POINT{0, 150}, POINT{0, 0}, POINT{form->Width() - 1, form->Height() - 1}}) {
+        LRESULT code = Hit(p.x, p.y);
+        EXPECT_TRUE(code == HTCLIENT || code == HTCAPTION || code == HTOBJECT) << code;
+    }
+}
+
+TEST_F(SkinnedFormTest, HitTestAcrossThePlainFrame) {
+    MakeForm(300, 120, false);
+    struct Case {
+        int X, Y;
+        LRESULT Code;
+    };
+    // Buttons: close 280-297, maximize 263-280 ... tray 212-229; sysmenu 3-20.
+    const Case cases[] = {
+        {150, 60, HTCLIENT}, {150, 10, HTCAPTION}, {1, 60, HTLEFT},   {299, 60, HTRIGHT},
+        {150, 1, HTTOP},     {150, 119, HTBOTTOM}, {1, 1, HTTOPLEFT}, {299, 119, HTBOTTOMRIGHT},
+        {285, 10, HTOBJECT}, {10, 10, HTOBJECT},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Hit(c.X, c.Y), c.Code) << c.X << "," << c.Y;
+    sf->CalcDefRects();
+    auto byName = [&](const std::string& n) -> TRect {
+        for (auto& o : sf->ObjectList)
+            if (o->IDName == n) return o->ObjectRect;
+        return TRect();
+    };
+    EXPECT_EQ(byName("closebutton"), TRect(280, 4, 297, 21));
+    EXPECT_EQ(byName("maxbutton"), TRect(263, 4, 280, 21));
+    EXPECT_EQ(byName("minbutton"), TRect(246, 4, 263, 21));
+    EXPECT_EQ(byName("rollupbutton"), TRect(229, 4, 246, 21));
+}
+
+TEST_F(SkinnedFormTest, SizeLimits) {
+    MakeForm(300, 120, false);
+    EXPECT_EQ(sf->GetMinWidth(), 130);
+    EXPECT_EQ(sf->GetMinHeight(), 25);
+    MINMAXINFO mmi{};
+    SendMessage(form->Handle(), WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&mmi));
+    EXPECT_EQ(mmi.ptMinTrackSize.x, 130);
+    EXPECT_EQ(mmi.ptMaxTrackSize.y, 1000);
+    delete form;
+    form = nullptr;
+    MakeForm(500, 300);
+    EXPECT_EQ(sf->GetMinWidth(), 240); // the skin's FormMinWidth
+    sf->MinWidth = 600;
+    EXPECT_EQ(sf->GetMinWidth(), 600);
+    EXPECT_EQ(sf->GetMinHeight(), 120 - 87);
+    sf->MaxWidth = 800;
+    EXPECT_EQ(sf->GetMaxWidth(), 800);
+}
+
+TEST_F(SkinnedFormTest, MaximizeAndRollUpRestoreTheirBounds) {
+    MakeForm(500, 300);
+    const TRect start = form->BoundsRect();
+    sf->SetWindowState(wsMaximized);
+    pump();
+    EXPECT_EQ(form->BoundsRect(), TRect(0, 0, 1280, 1000));
+    // A maximized form cannot be moved.
+    RECT moving{10, 10, 1290, 1010};
+    SendMessage(form->Handle(), WM_MOVING, 0, reinterpret_cast<LPARAM>(&moving));
+    EXPECT_EQ(moving.left, 0);
+    sf->SetWindowState(wsNormal);
+    pump();
+    EXPECT_EQ(form->BoundsRect(), start);
+
+    sf->SetRollUpState(true);
+    pump();
+    EXPECT_EQ(form->Height(), sf->GetMinHeight());
+    EXPECT_EQ(sf->RealHeight(), 300);
+    sf->SetRollUpState(false);
+    pump();
+    EXPECT_EQ(form->BoundsRect(), start);
+
+    // Without the roll-up icon nothing rolls.
+    sf->SetBorderIcons(biSystemMenu | biMinimize);
+    sf->SetRollUpState(true);
+    EXPECT_FALSE(sf->RollUpState());
+
+    // A secondary form minimizes to the bottom-left slot of the work area at its minimum size.
+    sf->SetWindowState(wsMinimized);
+    EXPECT_EQ(form->BoundsRect(),
+              Bounds(0, 1000 - sf->GetMinHeight(), sf->GetMinWidth(), sf->GetMinHeight()));
+    sf->SetWindowState(wsNormal);
+    EXPECT_EQ(form->BoundsRect(), start);
+}
+
+TEST_F(SkinnedFormTest, CaptionButtonsRunTheirCommands) {
+    MakeForm(500, 300);
+    // Right of the frame: close, maximize, minimize, each 44 wide.
+    auto click = [&](int fx, int fy) {
+        POINT p{form->Left() + fx, form->Top() + fy};
+        SetCursorPosFromBackend(p);
+        LRESULT hit = Hit(fx, fy);
+        SendMessage(form->Handle(), WM_NCLBUTTONDOWN, WPARAM(hit), MAKELPARAM(p.x, p.y));
+        SendMessage(form->Handle(), WM_NCLBUTTONUP, WPARAM(hit), MAKELPARAM(p.x, p.y));
+        pump();
+    };
+    bool cancelled = false;
+    sf->OnObjectCommand = [&](TStdCommand c, bool& cancel) {
+        if (c == cmMinimize) cancel = cancelled = true;
+    };
+    click(500 - 1 - 44 - 22, 15); // maximize
+    EXPECT_EQ(sf->WindowState(), wsMaximized);
+    click(form->Width() - 1 - 44 - 22, 15); // restore
+    EXPECT_EQ(sf->WindowState(), wsNormal);
+    click(500 - 1 - 88 - 22, 15); // minimize, cancelled by the handler
+    EXPECT_TRUE(cancelled);
+    EXPECT_EQ(sf->WindowState(), wsNormal);
+    bool closed = false;
+    form->OnClose = [&](TObject*, TCloseAction& a) {
+        closed = true;
+        a = caHide;
+    };
+    click(500 - 1 - 22, 15);
+    EXPECT_TRUE(closed);
+}
+
+TEST_F(SkinnedFormTest, MagneticMoveSnapsToWorkAreaEdgesAndBreaksFree) {
+    MakeForm(400, 200);
+    sf->Magnetic = true;
+    // Through WM_MOVING the proposed rectangle snaps to the right edge.
+    RECT r{1280 - 400 - 3, 300, 1280 - 3, 500};
+    SetCursorPosFromBackend(POINT{600, 600});
+    SendMessage(form->Handle(), WM_MOVING, 0, reinterpret_cast<LPARAM>(&r));
+    EXPECT_EQ(r.left, 880);
+    EXPECT_EQ(r.right, 1280);
+    // Leaving the edge again (a size clears every catch).
+    form->SetBounds(300, 300, 410, 200);
+    SetCursorPosFromBackend(POINT{300, 300});
+    int l = 9, t = 500;
+    sf->MagneticMove(l, t, 400, 200);
+    EXPECT_EQ(l, 0); // caught by the left edge
+    SetCursorPosFromBackend(POINT{308, 300});
+    l = 8, t = 500;
+    sf->MagneticMove(l, t, 400, 200);
+    EXPECT_EQ(l, 0); // still held: the cursor moved less than 10
+    SetCursorPosFromBackend(POINT{315, 300});
+    l = 15, t = 500;
+    sf->MagneticMove(l, t, 400, 200);
+    EXPECT_EQ(l, 15); // broke free
+    // Right and bottom edges of the work area (1280 x 1000).
+    l = 1280 - 400 - 5, t = 1000 - 200 + 4;
+    sf->MagneticMove(l, t, 400, 200);
+    EXPECT_EQ(l, 880);
+    EXPECT_EQ(t, 800);
+}
+
+TEST_F(SkinnedFormTest, AnswersTheQueriesOfOtherWindows) {
+    MakeForm(300, 160);
+    HWND h = form->Handle();
+    EXPECT_EQ(SendMessage(h, WM_SKIN_GETSKINSTATE, 0, 0), 12853);
+    HBITMAP target = CreateCompatibleBitmap(nullptr, 300, 160);
+    HDC dc = CreateCompatibleDC(nullptr);
+    SelectObject(dc, target);
+    EXPECT_EQ(SendMessage(h, WM_SKIN_PAINTNCTODC, WPARAM(dc), 0), 12851);
+    HBITMAP shot = RenderWindowToBitmap(h);
+    EXPECT_EQ(Pixel(target, 150, 10), Pixel(shot, 150, 10)); // the caption went to the DC
+    EXPECT_EQ(SendMessage(h, WM_SKIN_PRINTNC, WPARAM(dc), kPrintNCMark), kPrintNCMark);
+    // Another lParam goes on to the form's own procedure.
+    EXPECT_EQ(SendMessage(h, WM_SKIN_PRINTNC, WPARAM(dc), 1), 0);
+    DeleteObject(shot);
+    DeleteDC(dc);
+    DeleteObject(target);
+}
+
+TEST_F(SkinnedFormTest, KeyMenuCommandStopsAtTheHookRestoreGoesOn) {
+    MakeForm(300, 160);
+    int restores = 0;
+    sf->OnRestore = [&](TObject*) { ++restores; };
+    bool minimized = false;
+    SendMessage(form->Handle(), WM_SYSCOMMAND, SC_KEYMENU, 0);
+    SendMessage(form->Handle(), WM_SYSCOMMAND, SC_RESTORE, 0);
+    EXPECT_EQ(restores, 1);
+    EXPECT_FALSE(minimized);
+}
+
+TEST_F(SkinnedFormTest, SystemMenuFollowsTheWindowState) {
+    MakeForm(300, 160);
+    auto names = [&] {
+        std::string s;
+        TMenuItem* items = sf->GetSystemMenuItems();
+        for (int i = 0; i < items->Count(); ++i)
+            s += (items->Items(i)->Name().empty() ? items->Items(i)->Caption
+                                                  : items->Items(i)->Name()) +
+                 " ";
+        return s;
+    };
+    EXPECT_EQ(names(), "DSF_MINITEM DSF_MAXITEM DSF_ROLLUP - DSF_CLOSE ");
+    sf->SetWindowState(wsMaximized);
+    EXPECT_EQ(names(), "DSF_MINITEM DSF_RESTORE DSF_ROLLUP - DSF_CLOSE ");
+    sf->SetWindowState(wsNormal);
+
+    // A user menu keeps its items between the standard ones, once.
+    TPopupMenu user(nullptr);
+    auto* mine = new TMenuItem(&user);
+    mine->Caption = "About";
+    user.Items()->Add(mine);
+    sf->SetSystemMenu(&user);
+    sf->SetBorderIcons(biSystemMenu | biMinimize);
+    names();
+    EXPECT_EQ(names(), "DSF_MINITEM About DSF_CLOSE ");
+    sf->SetSystemMenu(nullptr);
+
+    // A right click on the caption opens it at the cursor.
+    TRect shownAt;
+    sf->MenuPresenter = [&](TMenuItem*, TRect R) { shownAt = R; };
+    POINT p{form->Left() + 150, form->Top() + 15};
+    SetCursorPosFromBackend(p);
+    SendMessage(form->Handle(), WM_NCRBUTTONDOWN, HTCAPTION, MAKELPARAM(p.x, p.y));
+    EXPECT_EQ(shownAt, TRect(p.x, p.y, p.x, p.y));
+}
+
+TEST_F(SkinnedFormTest, SkinChangeRebuildsTheFrameAndTurningSkinningOffDropsTheRegion) {
+    MakeForm(400, 200);
+    EXPECT_FALSE(sf->ObjectList.empty());
+    skin->SendSkinDataMessage(WM_SKIN_BEGINCHANGE);
+    EXPECT_TRUE(sf->ObjectList.empty());
+    EXPECT_FALSE(sf->FSkinSupport);
+    skin->SendSkinDataMessage(WM_SKIN_APPLYCHANGE);
+    EXPECT_TRUE(sf->FSkinSupport);
+    EXPECT_EQ(sf->ObjectList.size(), 4u); // caption and three buttons
+    HRGN r = CreateRectRgn(0, 0, 0, 0);
+    EXPECT_NE(GetWindowRgn(form->Handle(), r), RGN_ERROR);
+    sf->SetSkinnableForm(false);
+    EXPECT_EQ(GetWindowRgn(form->Handle(), r), RGN_ERROR);
+    DeleteObject(r);
+}
+
+// The fade-in processes pending messages once; a message that frees the
+// component must leave the fade without touching it, and the form visible.
+TEST_F(SkinnedFormTest, ComponentFreedDuringFadeInIsLeftAlone) {
+    form = new TForm(nullptr);
+    form->SetBounds(100, 80, 300, 160);
+    sf = new TspSkinnedForm(form);
+    sf->SetSkinData(skin.get());
+    sf->AlphaBlendAnimation = true;
+    form->Show();
+    HWND h = form->Handle();
+    EXPECT_NE(GetWindowLongPtr(h, GWL_EXSTYLE) & WS_EX_LAYERED, 0);
+    HWND killer = AllocateHWnd([&](TMessage& m) {
+        if (m.Msg == WM_USER + 7) {
+            delete sf;
+            sf = nullptr;
+        }
+    });
+    PostMessage(killer, WM_USER + 7, 0, 0);
+    SendMessage(h, WM_TIMER, 1, 0);
+    EXPECT_EQ(sf, nullptr);
+    EXPECT_EQ(GetWindowLongPtr(h, GWL_EXSTYLE) & WS_EX_LAYERED, 0);
+    pump();
+    DeallocateHWnd(killer);
+}
+
+// A background picture without pixels draws nothing rather than dividing by its size.
+TEST_F(SkinnedFormTest, EmptyBackgroundPictureDrawsNothing) {
+    skin->FActivePictures.push_back(std::make_unique<TBitmap>());
+    skin->BGPictureIndex = int(skin->FActivePictures.size()) - 1;
+    for (bool stretch : {false, true})
+        for (TspStretchType t : {spstFull, spstHorz, spstVert}) {
+            skin->StretchEffect = stretch;
+            skin->StretchType = t;
+            MakeForm(300, 160);
+            HBITMAP shot = RenderWindowToBitmap(form->Handle());
+            EXPECT_NE(shot, nullptr);
+            DeleteObject(shot);
+            delete form;
+            form = nullptr;
+        }
+}
+
+TEST(SkinnedFormOwner, NeedsAForm) {
+    TComponent owner(nullptr);
+    EXPECT_THROW(TspSkinnedForm sf(&owner), EInvalidCast);
+}
+
+} // namespace
