@@ -199,6 +199,10 @@ constexpr UINT_PTR kHintHideTimer = 2;
 HWND TApplication::Handle() {
     if (!FHandle)
         FHandle = AllocateHWnd([this](TMessage& m) {
+            // A copy: a hook may unhook itself (or others) while it runs.
+            auto hooks = FWindowHooks;
+            for (auto it = hooks.rbegin(); it != hooks.rend(); ++it)
+                if (it->second(m)) return;
             if (m.Msg == WM_TIMER && (m.WParam == kHintShowTimer || m.WParam == kHintHideTimer)) {
                 KillTimer(FHandle, m.WParam);
                 if (m.WParam == kHintShowTimer) {
@@ -214,6 +218,16 @@ HWND TApplication::Handle() {
             m.Result = DefWindowProc(0, m.Msg, m.WParam, m.LParam);
         });
     return FHandle;
+}
+
+int TApplication::HookMainWindow(TWindowHook Hook) {
+    int id = FNextHookId++;
+    FWindowHooks.emplace_back(id, std::move(Hook));
+    return id;
+}
+
+void TApplication::UnhookMainWindow(int Id) {
+    std::erase_if(FWindowHooks, [&](const auto& h) { return h.first == Id; });
 }
 
 void TApplication::SetShowHint(bool Value) {

@@ -132,6 +132,11 @@ public:
     void HandleMessage();
 
     HWND Handle();
+    // Procedures that see the application window's messages first; one that
+    // answers true has handled the message. Hooks run newest first.
+    using TWindowHook = std::function<bool(TMessage& Message)>;
+    int HookMainWindow(TWindowHook Hook); // returns an id for UnhookMainWindow
+    void UnhookMainWindow(int Id);
     TForm* MainForm() const { return FMainForm; }
     void SetMainForm(TForm* Form) { FMainForm = Form; }
     bool ShowMainForm = true;
@@ -167,6 +172,8 @@ private:
     TForm* FMainForm = nullptr;
     bool FTerminated = false;
     HWND FHandle = 0;
+    std::vector<std::pair<int, TWindowHook>> FWindowHooks;
+    int FNextHookId = 1;
     bool FShowHint = true;
     THintWindow* FHintWindow = nullptr;
     TControl* FHintControl = nullptr;

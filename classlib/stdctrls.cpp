@@ -149,7 +149,8 @@ void TButton::WndProc(TMessage& Message) {
         }
         break;
     case CM_DIALOGCHAR:
-        if (winctl::AcceleratorOf(Caption()) == char32_t(Message.WParam | 0x20) && CanFocus()) {
+        if (winctl::AcceleratorOf(Caption()) == winctl::AcceleratorKey(Message.WParam) &&
+            CanFocus()) {
             SetFocus();
             Click();
             Message.Result = 1;
@@ -202,7 +203,7 @@ void TGroupBox::WndProc(TMessage& Message) {
         break;
     case CM_DIALOGCHAR:
         // The accelerator of the caption focuses the first control inside.
-        if (winctl::AcceleratorOf(Caption()) == char32_t(Message.WParam | 0x20)) {
+        if (winctl::AcceleratorOf(Caption()) == winctl::AcceleratorKey(Message.WParam)) {
             if (TWinControl* first = FindNextControl(nullptr, true, true, false)) {
                 first->SetFocus();
                 Message.Result = 1;
@@ -290,7 +291,8 @@ void TButtonControl::WndProc(TMessage& Message) {
     case CN_CTLCOLORBTN:
         break;
     case CM_DIALOGCHAR:
-        if (winctl::AcceleratorOf(Caption()) == char32_t(Message.WParam | 0x20) && CanFocus()) {
+        if (winctl::AcceleratorOf(Caption()) == winctl::AcceleratorKey(Message.WParam) &&
+            CanFocus()) {
             SetFocus();
             Toggle();
             Message.Result = 1;
@@ -364,7 +366,7 @@ void TCustomLabel::WndProc(TMessage& Message) {
         break;
     case CM_DIALOGCHAR:
         if (ShowAccelChar && FocusControl && FocusControl->CanFocus() &&
-            winctl::AcceleratorOf(GetLabelText()) == char32_t(Message.WParam | 0x20)) {
+            winctl::AcceleratorOf(GetLabelText()) == winctl::AcceleratorKey(Message.WParam)) {
             FocusControl->SetFocus();
             Message.Result = 1;
             return;

@@ -69,6 +69,20 @@ public:
     virtual void WindowTextChanged(HWND) {}
     virtual void WindowActivated(HWND) {}
 
+    // Native views (the web view) shown over the client area of a window of
+    // ours: nativeView is the backend's own widget. While attached, the
+    // backend keeps it at the host's place, shows it only while the host and
+    // its ancestors are visible, gives it the keyboard focus while the host
+    // has ours, and detaches it when the host is destroyed. inset shrinks it
+    // on every side (room for the host's border). False: the backend shows
+    // no native views.
+    virtual bool AttachNativeView(HWND /*host*/, void* /*nativeView*/, int /*inset*/ = 0) {
+        return false;
+    }
+    virtual void DetachNativeView(void* /*nativeView*/) {}
+    // Places every attached view now (the backend also does it while loops run).
+    virtual void SyncNativeViews() {}
+
     // The clipboard's text; the base keeps it inside the process.
     virtual void SetClipboardText(const std::string& text);
     virtual std::optional<std::string> GetClipboardText();

@@ -113,6 +113,10 @@ public:
         SetCursorPresenter(nullptr);
         SetWindowRegionListener(nullptr);
         SetLayeredListener(nullptr);
+        for (auto& [widget, v] : views_) {
+            unplace(widget, v);
+            g_object_unref(widget);
+        }
         for (auto& [h, w] : windows_) {
             dropUnder(w);
             gtk_widget_destroy(w.window);
@@ -159,7 +163,11 @@ public:
             gtk_widget_set_visual(w.window, rgba);
         w.area = gtk_drawing_area_new();
         gtk_widget_set_can_focus(w.area, TRUE);
-        gtk_container_add(GTK_CONTAINER(w.window), w.area);
+        // Native views lie over the drawn surface, each at its host's place.
+        w.overlay = gtk_overlay_new();
+        gtk_container_add(GTK_CONTAINER(w.overlay), w.area);
+        gtk_container_add(GTK_CONTAINER(w.window), w.overlay);
+        g_signal_connect(w.overlay, "get-child-position", G_CALLBACK(onChildPosition), this);
         gtk_widget_add_events(w.area, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK |
                                           GDK_POINTER_MOTION_MASK | GDK_SCROLL_MASK |
                                           GDK_KEY_PRESS_MASK | GDK_KEY_RELEASE_MASK);
@@ -178,6 +186,8 @@ public:
     }
 
     void WindowDestroyed(HWND hwnd) override {
+        for (auto& [widget, v] : views_)
+            if (v.top == hwnd) unplace(widget, v);
         auto it = windows_.find(hwnd);
         if (it == windows_.end()) return;
         dropUnder(it->second);
@@ -200,6 +210,28 @@ public:
         if (it != windows_.end() && gtk_widget_get_visible(it->second.window))
             gtk_window_present(GTK_WINDOW(it->second.window));
     }
+
+    bool AttachNativeView(HWND host, void* nativeView, int inset) override {
+        auto* widget = static_cast<GtkWidget*>(nativeView);
+        g_object_ref(widget);
+        NativeView v;
+        v.host = host;
+        v.inset = inset;
+        views_[widget] = v;
+        syncViews();
+        return true;
+    }
+
+    void DetachNativeView(void* nativeView) override {
+        auto* widget = static_cast<GtkWidget*>(nativeView);
+        auto it = views_.find(widget);
+        if (it == views_.end()) return;
+        unplace(widget, it->second);
+        views_.erase(it);
+        g_object_unref(widget);
+    }
+
+    void SyncNativeViews() override { syncViews(); }
 
     void SetClipboardText(const std::string& text) override {
         GtkClipboard* c = gtk_clipboard_get(GDK_SELECTION_CLIPBOARD);
@@ -289,11 +321,19 @@ public:
 private:
     struct Win {
         GtkWidget* window = nullptr;
+        GtkWidget* overlay = nullptr;
         GtkWidget* area = nullptr;
         bool mapped = false;
         // Without a compositor: the screen under a layered window, taken
         // before it shows, that its pixels are blended over.
         cairo_surface_t* under = nullptr;
+    };
+    struct NativeView {
+        HWND host = 0;
+        HWND top = 0; // the window whose overlay holds the view, 0 when none
+        int inset = 0;
+        GdkRectangle place{0, 0, 1, 1};
+        bool visible = false;
     };
 
     static void dropUnder(Win& w) {
@@ -341,6 +381,79 @@ private:
     static void pump() {
         for (int i = 0; i < 100 && g_main_context_iteration(nullptr, FALSE); ++i) {
         }
+        if (self_) self_->syncViews();
+    }
+
+    static HWND topOf(HWND hwnd) {
+        while (hwnd && (DWORD(GetWindowLongPtr(hwnd, GWL_STYLE)) & WS_CHILD))
+            hwnd = GetParent(hwnd);
+        return hwnd;
+    }
+
+    void unplace(GtkWidget* widget, NativeView& v) {
+        if (GtkWidget* parent = gtk_widget_get_parent(widget))
+            gtk_container_remove(GTK_CONTAINER(parent), widget);
+        v.top = 0;
+        v.visible = false;
+    }
+
+    // Follows each host: its top-level window, place, visibility and focus.
+    void syncViews() {
+        if (syncing_) return;
+        syncing_ = true;
+        for (auto& [widget, v] : views_) {
+            if (!IsWindow(v.host)) {
+                unplace(widget, v);
+                continue;
+            }
+            HWND top = topOf(v.host);
+            auto win = windows_.find(top);
+            if (win == windows_.end()) {
+                unplace(widget, v);
+                continue;
+            }
+            if (v.top != top) {
+                unplace(widget, v);
+                gtk_overlay_add_overlay(GTK_OVERLAY(win->second.overlay), widget);
+                v.top = top;
+            }
+            RECT topRect{}, client{};
+            GetWindowRect(top, &topRect);
+            GetClientRect(v.host, &client);
+            POINT origin{0, 0};
+            ClientToScreen(v.host, &origin);
+            GdkRectangle place{int(origin.x - topRect.left) + v.inset,
+                               int(origin.y - topRect.top) + v.inset,
+                               std::max(1, int(client.right) - 2 * v.inset),
+                               std::max(1, int(client.bottom) - 2 * v.inset)};
+            bool visible = IsWindowVisible(v.host) && client.right > 2 * v.inset &&
+                           client.bottom > 2 * v.inset;
+            if (visible != v.visible) {
+                gtk_widget_set_visible(widget, visible);
+                v.visible = visible;
+            }
+            if (place.x != v.place.x || place.y != v.place.y || place.width != v.place.width ||
+                place.height != v.place.height) {
+                v.place = place;
+                gtk_widget_queue_resize(widget);
+            }
+            // Our focus decides the native focus inside the window.
+            bool want = visible && GetFocus() == v.host;
+            if (want && !gtk_widget_has_focus(widget))
+                gtk_widget_grab_focus(widget);
+            else if (!want && gtk_widget_has_focus(widget))
+                gtk_widget_grab_focus(win->second.area);
+        }
+        syncing_ = false;
+    }
+
+    static gboolean onChildPosition(GtkOverlay*, GtkWidget* widget, GdkRectangle* allocation,
+                                    gpointer self) {
+        auto* b = static_cast<GtkBackend*>(self);
+        auto it = b->views_.find(widget);
+        if (it == b->views_.end()) return FALSE;
+        *allocation = it->second.place;
+        return TRUE;
     }
 
     void place(HWND hwnd) {
@@ -485,11 +598,15 @@ private:
         return TRUE;
     }
 
-    static gboolean onKey(GtkWidget*, GdkEventKey* e, gpointer self) {
+    static gboolean onKey(GtkWidget* window, GdkEventKey* e, gpointer self) {
         auto* b = static_cast<GtkBackend*>(self);
+        // A native view with the focus takes its keys itself (it routes
+        // them to its host).
         int vk = virtualKeyOf(e->keyval);
         bool down = e->type == GDK_KEY_PRESS;
         if (vk) b->keys_[vk] = down;
+        GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(window));
+        if (focus && b->views_.count(focus)) return FALSE;
         if (vk || gdk_keyval_to_unicode(e->keyval))
             DeliverKey(down, vk, down ? char32_t(gdk_keyval_to_unicode(e->keyval)) : 0);
         return TRUE;
@@ -535,11 +652,17 @@ private:
 
     std::map<HWND, Win> windows_;
     std::map<int, bool> keys_;
+    std::map<GtkWidget*, NativeView> views_;
+    bool syncing_ = false;
     bool composited_ = false;
     static inline GtkBackend* self_ = nullptr;
 };
 
 } // namespace
+
+int VirtualKeyFromKeyval(unsigned keyval) {
+    return virtualKeyOf(keyval);
+}
 
 std::unique_ptr<Backend> CreateGtkBackend() {
     if (!gtk_init_check(nullptr, nullptr)) return nullptr;

@@ -8,6 +8,9 @@
 
 namespace display {
 
+// The virtual-key code of a GDK key value, 0 when it has none.
+int VirtualKeyFromKeyval(unsigned keyval);
+
 // Null when no display can be opened.
 std::unique_ptr<Backend> CreateGtkBackend();
 

@@ -112,6 +112,31 @@ int StartProcess(const std::vector<std::string>& argv, const std::string& folder
     return int(pid);
 }
 
+int RunProcessAndWait(const std::vector<std::string>& argv, const std::string& folder) {
+    if (argv.empty() || argv[0].empty()) return -1;
+    {
+        std::lock_guard<std::mutex> g(g_hookLock);
+        if (g_hook) return g_hook(argv, folder) ? 0 : -1;
+    }
+    std::string program = FindProgram(argv[0]);
+    if (program.empty()) return -1;
+    std::vector<char*> args;
+    for (const auto& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (!folder.empty()) posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
+    pid_t pid = 0;
+    int r = posix_spawn(&pid, program.c_str(), &actions, nullptr, args.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (r != 0) return -1;
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
 int CurrentThreadNice() {
     errno = 0;
     const int nice = getpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)));

@@ -31,6 +31,11 @@ std::string FindProgram(const std::string& name);
 // id, or 0 when it could not be started.
 int StartProcess(const std::vector<std::string>& argv, const std::string& folder = "");
 
+// Runs argv like StartProcess and waits for it to end; its exit code, or -1
+// when it could not be started or was ended by a signal. Under a launch hook
+// the answer is 0 when the hook accepts the start, else -1.
+int RunProcessAndWait(const std::vector<std::string>& argv, const std::string& folder = "");
+
 // Tests replace the starting of processes: the hook receives argv and folder
 // and answers whether the start succeeded. An empty hook restores the real one.
 using LaunchHook =

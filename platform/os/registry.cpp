@@ -231,4 +231,71 @@ bool RegDeleteValue(RegRoot root, const std::string& key, const std::string& nam
     return Save(file, store);
 }
 
+namespace {
+
+bool underKey(const std::string& k, const std::string& lkey) {
+    return k == lkey || (k.size() > lkey.size() && k.compare(0, lkey.size(), lkey) == 0 &&
+                         k[lkey.size()] == '\\');
+}
+
+} // namespace
+
+bool RegDeleteKey(RegRoot root, const std::string& key) {
+    std::string lkey = Lower(NormalizeKey(key));
+    if (lkey.empty()) return false;
+    std::lock_guard<std::mutex> g(g_lock);
+    std::string file = RegistryFileName(root);
+    Store store = Load(file);
+    bool any = false;
+    for (auto it = store.begin(); it != store.end();) {
+        if (underKey(it->first, lkey)) {
+            any = true;
+            it = store.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    return any && Save(file, store);
+}
+
+std::vector<std::string> RegValueNames(RegRoot root, const std::string& key) {
+    std::vector<std::string> out;
+    std::lock_guard<std::mutex> g(g_lock);
+    Store store = Load(RegistryFileName(root));
+    auto it = store.find(Lower(NormalizeKey(key)));
+    if (it != store.end())
+        for (const auto& [n, v] : it->second.values)
+            out.push_back(n);
+    return out;
+}
+
+bool RegMoveKey(RegRoot root, const std::string& from, const std::string& to) {
+    std::string lfrom = Lower(NormalizeKey(from)), nto = NormalizeKey(to);
+    std::string lto = Lower(nto);
+    if (lfrom.empty() || lto.empty() || lfrom == lto) return false;
+    std::lock_guard<std::mutex> g(g_lock);
+    std::string file = RegistryFileName(root);
+    Store store = Load(file);
+    Store moved;
+    for (auto it = store.begin(); it != store.end();) {
+        if (underKey(it->first, lfrom)) {
+            Key k = it->second;
+            std::string rest = k.name.size() >= from.size()
+                                   ? NormalizeKey(k.name).substr(NormalizeKey(from).size())
+                                   : "";
+            k.name = nto + rest;
+            moved[lto + it->first.substr(lfrom.size())] = k;
+            it = store.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    if (moved.empty()) return false;
+    for (auto it = store.begin(); it != store.end();)
+        it = underKey(it->first, lto) ? store.erase(it) : std::next(it);
+    for (auto& [k, v] : moved)
+        store[k] = v;
+    return Save(file, store);
+}
+
 } // namespace os

@@ -25,5 +25,12 @@ bool RegReadValue(RegRoot root, const std::string& key, const std::string& name,
 bool RegWriteValue(RegRoot root, const std::string& key, const std::string& name,
                    const std::string& value);
 bool RegDeleteValue(RegRoot root, const std::string& key, const std::string& name);
+// Deletes the key with all its values and subkeys; false when there was none.
+bool RegDeleteKey(RegRoot root, const std::string& key);
+// Names of the values the key holds, in the order they were written.
+std::vector<std::string> RegValueNames(RegRoot root, const std::string& key);
+// Moves the key with its subkeys to a new name (an existing key of that
+// name is replaced); false when there is nothing to move.
+bool RegMoveKey(RegRoot root, const std::string& from, const std::string& to);
 
 } // namespace os

@@ -1,5 +1,7 @@
 #include "platform/win/input.h"
 
+#include "platform/win/hooks.h"
+
 #include "platform/gdi/gdi.h"
 #include "platform/win/internal.h"
 #include "platform/win/nonclient.h"
@@ -77,6 +79,8 @@ HWND ChildWindowFromPoint(HWND parent, POINT client) {
 
 HWND DeliverMouse(UINT msg, POINT screen, WPARAM keys, int wheelDelta) {
     SetCursorPosFromBackend(screen);
+    // The thread's mouse hooks see the message first and may drop it.
+    if (RunMouseHooks(msg, screen, WindowFromPoint(screen))) return 0;
     HWND target = GetCapture();
     bool captured = target != 0;
     if (!target) target = WindowFromPoint(screen);

@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "classlib/comctrls.h"
 #include "classlib/extctrls.h"
 #include "classlib/forms.h"
 #include "classlib/stdctrls.h"
@@ -78,7 +79,7 @@ TEST(StdCtrlsOnScreen, ShowsTheHeadlessPixelsAndTakesInput) {
     {
         auto form = std::make_unique<TForm>(nullptr);
         form->BorderStyle = bsDialog;
-        form->SetBounds(40, 30, 420, 320);
+        form->SetBounds(40, 30, 640, 320);
         form->SetCaption("Controls");
         auto* status = new TStatusBar(form.get());
         status->SetParent(form.get());
@@ -129,6 +130,31 @@ TEST(StdCtrlsOnScreen, ShowsTheHeadlessPixelsAndTakesInput) {
         ok->SetParent(form.get());
         int oks = 0;
         ok->OnClick = [&](TObject*) { ++oks; };
+        // The common controls beside them.
+        auto* view = new TListView(form.get());
+        view->SetBounds(420, 10, 210, 130);
+        view->SetViewStyle(vsReport);
+        view->SetParent(form.get());
+        view->Columns()->Add()->SetCaption("Title");
+        view->Columns()->Add()->SetCaption("Size");
+        for (int i = 0; i < 4; ++i) {
+            TListItem* item = view->Items()->Add();
+            item->SetCaption("Song " + std::to_string(i));
+            item->SubItems()->Add(std::to_string(i + 3) + " MB");
+        }
+        auto* pages = new TPageControl(form.get());
+        pages->SetBounds(420, 150, 210, 100);
+        pages->SetParent(form.get());
+        for (const char* name : {"One", "Two"}) {
+            auto* sheet = new TTabSheet(form.get());
+            sheet->SetCaption(name);
+            sheet->SetPageControl(pages);
+        }
+        auto* updown = new TUpDown(form.get());
+        updown->SetBounds(220, 190, 17, 24);
+        updown->SetParent(form.get());
+        updown->SetMin(0);
+        updown->SetMax(10);
 
         form->Show();
         pumpFor(800);
@@ -139,14 +165,14 @@ TEST(StdCtrlsOnScreen, ShowsTheHeadlessPixelsAndTakesInput) {
         Screenshot shot;
         int mismatches = -1;
         pumpUntil([&] {
-            if (!captureScreen(shot) || shot.w < 460) return false;
+            if (!captureScreen(shot) || shot.w < 680) return false;
             mismatches = 0;
             for (int y = 0; y < 320; ++y)
-                for (int x = 0; x < 420; ++x)
+                for (int x = 0; x < 640; ++x)
                     if (shot.at(40 + x, 30 + y) != headless->getPixel(x, y)) ++mismatches;
             return mismatches == 0;
         });
-        ASSERT_GE(shot.w, 460);
+        ASSERT_GE(shot.w, 680);
         EXPECT_EQ(mismatches, 0);
         // The controls are really there: the list's white field, the checked radio.
         TPoint field = list->ClientToScreen(TPoint{150, 90});
@@ -191,6 +217,11 @@ TEST(StdCtrlsOnScreen, ShowsTheHeadlessPixelsAndTakesInput) {
         pumpUntil([&] { return bar->Position() == 21; });
         EXPECT_EQ(bar->Position(), 21);
 
+        // The up-down's upper half steps it up.
+        ASSERT_EQ(run("xdotool mousemove " + at(updown, 8, 4) + " click 1"), 0);
+        pumpUntil([&] { return updown->Position() == 1; });
+        EXPECT_EQ(updown->Position(), 1);
+
         // Alt+N focuses the edit through the label; Enter presses the default button.
         ASSERT_EQ(run("xdotool key alt+n"), 0);
         pumpUntil([&] { return edit->Focused(); });
@@ -206,7 +237,7 @@ TEST(StdCtrlsOnScreen, ShowsTheHeadlessPixelsAndTakesInput) {
             if (!captureScreen(shot)) return false;
             mismatches = 0;
             for (int y = 0; y < 320; ++y)
-                for (int x = 0; x < 420; ++x)
+                for (int x = 0; x < 640; ++x)
                     if (shot.at(40 + x, 30 + y) != headless->getPixel(x, y)) ++mismatches;
             return mismatches == 0;
         });

@@ -280,6 +280,17 @@ TEST_F(StdCtrls, TabOrderDefaultCancelAndAccelerators) {
     display::CurrentHeadless()->SetKeyDown(VK_MENU, false);
     EXPECT_EQ(oks, 2);
     EXPECT_TRUE(ok->Focused());
+    // Accelerators that are not letters match as typed.
+    auto* at = add<TButton>(200, 100, 75, 25);
+    at->SetCaption("Mail &@");
+    int ats = 0;
+    at->OnClick = [&](TObject*) { ++ats; };
+    display::CurrentHeadless()->SetKeyDown(VK_MENU, true);
+    key('2', U'`');
+    EXPECT_EQ(ats, 0);
+    key('2', U'@');
+    display::CurrentHeadless()->SetKeyDown(VK_MENU, false);
+    EXPECT_EQ(ats, 1);
 }
 
 TEST_F(StdCtrls, LabelsAndImagesArePaintedByTheirParent) {

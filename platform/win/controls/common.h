@@ -87,6 +87,10 @@ int LineHeight(HWND hwnd);
 // The accelerator character of a caption ('&' before it; "&&" is a plain
 // '&'), lower-cased; 0 when none.
 char32_t AcceleratorOf(const std::string& caption);
+// A typed character as AcceleratorOf gives it (ASCII letters lower-cased).
+constexpr char32_t AcceleratorKey(WPARAM ch) {
+    return ch >= 'A' && ch <= 'Z' ? char32_t(ch + 32) : char32_t(ch);
+}
 // Painting through WM_PAINT or into the DC of WM_PRINTCLIENT.
 template <class F> void PaintOrPrint(HWND hwnd, UINT msg, WPARAM wParam, F paint);
 int16_t LoX(LPARAM l);

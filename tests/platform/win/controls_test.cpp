@@ -324,7 +324,7 @@ TEST_F(Controls, EditBadInput) {
     SetWindowText(e, odd);
     EXPECT_EQ(GetWindowText(e), odd);
     EXPECT_EQ(GetWindowTextLength(e), int(odd.size()));
-    RenderWindowToBitmap(e); // draws replacement marks, no crash
+    DeleteObject(RenderWindowToBitmap(e)); // draws replacement marks, no crash
     // Selections out of range are clamped.
     SendMessage(e, EM_SETSEL, 100, 200);
     EXPECT_EQ(sel(e), std::make_pair(6, 6));

@@ -1,0 +1,163 @@
+// The browser's tool routines: system and connection settings (versions,
+// navigation sounds, proxy, connection state, settings kept in the registry,
+// zones, cache, history, favourites, host address, mail and shell helpers)
+// and page operations (addresses, scrolling, frames, source and text, links,
+// pictures of the page, search, forms, scripts).
+//
+// Settings this platform has no place for are kept in our registry file,
+// under the same keys and value names, so callers get the same answers:
+// "\Software\Microsoft\Windows\CurrentVersion\Internet Settings" holds
+// "ProxyEnable", "ProxyServer", "ProxyOverride", "AutoConfigURL" and
+// "GlobalUserOffline" (the proxy also goes to the web engine).
+#pragma once
+
+#include "browser/WbCore.h"
+#include "classlib/strings.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+class TEmbeddedBrowser;
+class TForm;
+enum TMeasure : int;
+
+// Message boxes of the routines (errors and results); tests replace it.
+extern std::function<void(const std::string& Caption, const std::string& Text)> WbMessageBox;
+
+// --- Versions and sounds -------------------------------------------------
+// This platform counts as a system later than the one the test asks for.
+bool CheckXPSP2OrLater();
+// The web engine's version text ("2.50.6"), empty when unknown.
+std::string ReadIEVersion();
+int ReadIEMajorVersion(); // -1 when unknown
+int MajorVersionOf(const std::string& VersionText);
+// Moves "AppEvents\Schemes\Apps\Explorer\Navigating\.Current" to "Old_Current"
+// (Disable) and back. The engine makes no navigation sounds: the keys are the
+// record of the setting.
+void SwitchNavigationSound(bool Disable);
+// The measurement system of the user's locale (metric unless the locale
+// measures in inches).
+TMeasure LocaleMeasureSystem();
+
+// --- Proxy and connection --------------------------------------------------
+bool WbSetProxy(const std::string& UserAgent, const std::string& Address);
+// The host of Address must resolve; UserName, Port and Password only serve
+// that check, the proxy server is Address alone.
+bool WbSetProxy(const std::string& UserAgent, const std::string& Address,
+                const std::string& UserName, int Port, const std::string& Password);
+bool WbSetProxyFromPAC(const std::string& UserAgent, const std::string& PACFile);
+bool ResetProxy();
+bool CheckOnlineStatus();
+bool IsGlobalOffline();
+void WorkOfflineMode();
+void WorkOnlineMode();
+
+// --- Settings kept in the registry -----------------------------------------
+void SetNewHomePage(const std::string& URL);
+bool GetLastVisitedPage(std::string& LastVisitedPage);
+bool SaveLastVisitedPage(const std::string& URL);
+void RestoreApplicationFormSize(TForm* Form);
+void SaveApplicationFormSize(TForm* Form);
+void ClearTypedUrls();
+std::string GetDefaultBrowserFromRegistry();
+bool OpenClient(const std::string& Client);
+std::string GetFavoritesPath();
+std::string GetCookiesPath();
+std::string GetHistoryPath();
+std::string GetSpecialFolderPath(HWND CallerHandle, int CSIDL);
+
+// --- Zones and certificates --------------------------------------------------
+bool CheckIfInTrustedList(const std::string& Host, bool SecureSite);
+bool CheckIfInRestricredList(const std::string& Host, bool SecureSite);
+bool AddToTrustedSiteList(const std::string& URL);
+bool AddToRestrictedSiteList(const std::string& URL);
+bool GetSSLStatus(TEmbeddedBrowser* Browser, const std::string& URL, std::string& SSLName,
+                  std::string& SSLDescription);
+// No certificate stores here: false.
+bool ImportCertFile(const std::string& FileName, const std::string& StoreType);
+
+// --- Cache, history and favourites ---------------------------------------------
+bool ClearCache();
+bool ClearHistory();
+// The engine keeps no file per address: always empty.
+std::string GetCachedFileFromURL(const std::string& URL);
+std::string URLFromFavorites(const std::string& FileName);
+// Writes "<Title>.url" (an InternetShortcut file) into the favourites folder.
+bool AddToFavorites(const std::string& URL, const std::string& Title);
+
+// --- Host address, mail and shell ---------------------------------------------
+bool GetIPAndHostName(std::string& HostName, std::string& IPaddr, std::string& WSAErr);
+bool CreateNewMail();
+bool SendURLInMail(const std::string& Subject, const std::string& Body);
+bool SendPageInMailAsAttachment(TEmbeddedBrowser* Browser, TComponent* aOwner,
+                                const std::string& FileName, const std::string& Subject,
+                                const std::string& Body);
+bool ExploreFolder(const std::string& Path);
+void OpenIEBrowserWithAddress(TEmbeddedBrowser* Browser);
+void ShowIEVersionInfo(TEmbeddedBrowser* Browser);
+void CreateDesktopShortcut(TEmbeddedBrowser* Browser);
+
+// --- Address text -----------------------------------------------------------
+std::string EncodeUrl(const std::string& InputStr, bool bQueryStr);
+// EConvertError "Invalid HEX digit in URL" on a broken escape.
+std::string DecodeUrl(const std::string& InputStr);
+bool IsValidProtocol(const std::string& URL);
+
+// --- Navigation shortcuts -----------------------------------------------------
+bool AddHtmlToAboutBlank(TEmbeddedBrowser* Browser, const std::string& StringToHtml);
+void GoAboutBlank(TEmbeddedBrowser* Browser);
+void GoSearchInGoogle(TEmbeddedBrowser* Browser, const std::string& Text);
+void GoSearchInMSN(TEmbeddedBrowser* Browser, const std::string& Text);
+void GoSearchInYahoo(TEmbeddedBrowser* Browser, const std::string& Text);
+void GoWithQueryDetails(TEmbeddedBrowser* Browser, const std::string& Url,
+                        const std::string& Query);
+void GoNoHistory(TEmbeddedBrowser* Browser, const std::string& Url);
+void GoDownloadFile(TEmbeddedBrowser* Browser, const std::string& URL);
+
+// --- Scrolling ------------------------------------------------------------------
+void ScrollToTop(TEmbeddedBrowser* Browser);
+void ScrollToPosition(TEmbeddedBrowser* Browser, int X, int Y);
+void ScrollToBottom(TEmbeddedBrowser* Browser);
+bool ScrollToIDEx(TEmbeddedBrowser* Browser, const std::string& ID);
+bool ScrollToID(TEmbeddedBrowser* Browser, int ID);
+bool HScrollBarVisible(TEmbeddedBrowser* Browser);
+bool VScrollBarVisible(TEmbeddedBrowser* Browser);
+int HScrollBarPosition(TEmbeddedBrowser* Browser);
+int VScrollBarPosition(TEmbeddedBrowser* Browser);
+std::string GetWordAtCursor(TEmbeddedBrowser* Browser, int X, int Y);
+
+// --- Frames, source and text -------------------------------------------------------
+int FrameCount(TEmbeddedBrowser* Browser);
+std::string DocumentSource(TEmbeddedBrowser* Browser);
+std::string DocumentSourceText(TEmbeddedBrowser* Browser);
+void ViewPageSourceHtmlToStrings(TEmbeddedBrowser* Browser, TStrings* HtmlList);
+void ViewPageSourceTextToStrings(TEmbeddedBrowser* Browser, TStrings* TextList);
+void ViewPageLinksToStrings(TEmbeddedBrowser* Browser, TStrings* LinksList);
+bool SetCharartersSet(TEmbeddedBrowser* Browser, const std::string& ACharactersSet, bool Refresh);
+
+// --- Pictures of the page ------------------------------------------------------------
+bool GetBmpFromBrowser(TEmbeddedBrowser* Browser, const std::string& FileName);
+bool GetJpegFromBrowser(TEmbeddedBrowser* Browser, const std::string& FileName, int SourceHeight,
+                        int SourceWidth, int TargetHeight, int TargetWidth);
+
+// --- Search and highlight ----------------------------------------------------------------
+bool SearchString(TEmbeddedBrowser* Browser, const std::string& strText);
+// Finds Value from the start of the page (iPos > 0 skips that many matches).
+bool SearchText(TEmbeddedBrowser* Browser, const std::string& Value, int iPos);
+// Flags: 2 whole word, 4 match case. Colours as CSS colour texts (empty: unchanged).
+int SearchAndHighlight(TEmbeddedBrowser* Browser, const std::string& aText, int Flags,
+                       const std::string& cbackColor, const std::string& cForeColor,
+                       int ScrollIntoView);
+
+// --- Forms and scripts ------------------------------------------------------------------------
+bool FillForm(TEmbeddedBrowser* Browser, const std::string& FieldName, const std::string& Value,
+              int ElementNr);
+std::string GetFieldValue(TEmbeddedBrowser* Browser, const std::string& FieldName);
+void ExecScript(TEmbeddedBrowser* Browser, const std::string& sExpression,
+                const std::string& sLanguage);
+// Calls a function of the page's script with arguments (int, bool, double,
+// std::string, const char*); raises Exception on an unknown kind of argument
+// or a failed call. The call's answer as text.
+std::string ExecScriptEx(TEmbeddedBrowser* Browser, const std::string& MethodName,
+                         const std::vector<OleVariant>& Args);

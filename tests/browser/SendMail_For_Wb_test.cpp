@@ -1,0 +1,100 @@
+// The mail sender: the exact argument vector handed to the desktop's mail
+// program, and the results, messages and files of a send.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "browser/SendMail_For_Wb.h"
+#include "classlib/forms.h"
+#include "classlib/thread.h"
+#include "platform/os/file.h"
+#include "platform/os/process.h"
+#include "support/tempdir.h"
+
+namespace {
+
+TEST(MailCommand, RecipientsSubjectBodyAndAttachmentsBecomeSeparateArguments) {
+    TempDir dir;
+    std::string a = dir.write("report one.pdf", "%PDF");
+    std::string b = dir.write("notes.txt", "n");
+    TWbMapiMail mail(nullptr);
+    mail.Subject = "Say \"hi\" & go";
+    mail.Body = "Line 1\nЗдравствуйте; $(rm -rf /)";
+    mail.Recipients()->Add("to@example.org");
+    mail.Recipients()->Add("cc:copy@example.org");
+    mail.Recipients()->Add("bcc:hidden@example.org");
+    mail.Recipients()->Add("Ömer <o@example.org>");
+    mail.Attachments()->Add(a);
+    mail.Attachments()->Add(b);
+    mail.AttachmentNames()->Add("Bericht \"März\".pdf");
+    std::string staging = dir.file("stage");
+    std::vector<std::string> argv = mail.MailCommand(staging);
+    std::string renamed = staging + "/0/Bericht \"März\".pdf";
+    std::vector<std::string> want{"xdg-email",      "--utf8",
+                                  "--cc",           "copy@example.org",
+                                  "--bcc",          "hidden@example.org",
+                                  "--subject",      "Say \"hi\" & go",
+                                  "--body",         "Line 1\nЗдравствуйте; $(rm -rf /)",
+                                  "--attach",       renamed,
+                                  "--attach",       b,
+                                  "to@example.org", "Ömer <o@example.org>"};
+    EXPECT_EQ(argv, want);
+    std::string copy;
+    ASSERT_TRUE(os::ReadWholeFile(renamed, copy, 100));
+    EXPECT_EQ(copy, "%PDF");
+}
+
+TEST(MailSend, ResultsFollowTheMailProgram) {
+    TempDir dir;
+    std::vector<std::vector<std::string>> started;
+    bool accept = true;
+    os::SetLaunchHook([&](const std::vector<std::string>& argv, const std::string&) {
+        started.push_back(argv);
+        return accept;
+    });
+    TWbMapiMail mail(nullptr);
+    mail.Recipients()->Add("to@example.org");
+    EXPECT_EQ(mail.SendNow(), MAPI_SUCCESS);
+    ASSERT_EQ(started.size(), 1u);
+    EXPECT_EQ(started[0][0], "xdg-email");
+    // No mail program: the general failure.
+    accept = false;
+    EXPECT_EQ(mail.SendNow(), MAPI_E_FAILURE);
+    // A missing attachment is found before anything starts.
+    mail.Attachments()->Add(dir.file("gone.pdf"));
+    EXPECT_EQ(mail.SendNow(), MAPI_E_ATTACHMENT_NOT_FOUND);
+    EXPECT_EQ(started.size(), 2u);
+    os::SetLaunchHook(nullptr);
+    EXPECT_EQ(MapiErrorText(2), "General MAPI failure");
+    EXPECT_EQ(MapiErrorText(7), "Unknown Error Code: 7");
+}
+
+TEST(MailSend, TheThreadDeletesAttachmentsAndReportsFailureToTheOwner) {
+    TempDir dir;
+    os::SetLaunchHook([](const std::vector<std::string>&, const std::string&) { return false; });
+    TForm owner(nullptr);
+    HWND ownerWindow = owner.Handle();
+    int failures = 0;
+    TWndMethod old = owner.WindowProc;
+    owner.WindowProc = [&](TMessage& m) {
+        if (m.Msg == WM_MAIL_FAILED) ++failures;
+        old(m);
+    };
+    auto* mail = new TWbMapiMail(&owner);
+    std::string file = dir.write("page.html", "<html></html>");
+    mail->Attachments()->Add(file);
+    EXPECT_TRUE(mail->Send());
+    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while ((failures == 0 || os::IsFile(file)) && std::chrono::steady_clock::now() < end) {
+        CheckSynchronize(10);
+        Application->ProcessMessages();
+    }
+    EXPECT_EQ(failures, 1);
+    EXPECT_FALSE(os::IsFile(file));
+    EXPECT_EQ(owner.ComponentCount(), 0);
+    (void)ownerWindow;
+    os::SetLaunchHook(nullptr);
+}
+
+} // namespace

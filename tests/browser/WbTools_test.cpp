@@ -1,0 +1,288 @@
+// The tool routines: address text, versions, the settings kept in our
+// registry, zones, favourites, and the page routines on the headless view.
+#include "browser_test_support.h"
+
+#include "browser/WbTools.h"
+#include "platform/os/registry.h"
+
+namespace {
+
+using os::RegRoot;
+
+TEST(AddressText, EncodesDecodesAndRecognisesProtocols) {
+    EXPECT_EQ(EncodeUrl("a b", true), "a+b");
+    EXPECT_EQ(EncodeUrl("a b", false), "a%20b");
+    EXPECT_EQ(EncodeUrl("\xC3\xA4", true), "%E4");
+    EXPECT_EQ(EncodeUrl("x-y.z_1/?", false), "x-y.z_1%2F%3F");
+    EXPECT_EQ(EncodeUrl("\xE2\x98\x83", false), "%2603");
+    EXPECT_EQ(DecodeUrl("a+b%21"), "a b!");
+    EXPECT_EQ(DecodeUrl("%E4"), "\xC3\xA4");
+    for (const char* bad : {"%4", "%", "ab%zz", "%G1x"})
+        EXPECT_THROW(DecodeUrl(bad), EConvertError) << bad;
+    try {
+        DecodeUrl("%4");
+    } catch (const EConvertError& e) {
+        EXPECT_STREQ(e.what(), "Invalid HEX digit in URL");
+    }
+    EXPECT_FALSE(IsValidProtocol("xmd:Play"));
+    EXPECT_TRUE(IsValidProtocol("HTTP://x"));
+    EXPECT_TRUE(IsValidProtocol("see mailto:someone"));
+}
+
+TEST(Versions, MajorVersionFromTheText) {
+    EXPECT_EQ(MajorVersionOf("no dots"), -1);
+    EXPECT_EQ(MajorVersionOf("6.0.2900.5512"), 6);
+    EXPECT_EQ(MajorVersionOf("11.00.9600.16428"), 11);
+    EXPECT_EQ(MajorVersionOf("x.1"), -1);
+    EXPECT_EQ(MajorVersionOf(""), -1);
+    EXPECT_GE(ReadIEMajorVersion(), 2); // the engine's own
+    EXPECT_TRUE(CheckXPSP2OrLater());
+}
+
+using Settings = BrowserFixture;
+
+TEST_F(Settings, NavigationSoundKeysMoveAndComeBack) {
+    const std::string base = "AppEvents\\Schemes\\Apps\\Explorer\\Navigating\\";
+    SwitchNavigationSound(true); // nothing there: nothing changes
+    EXPECT_FALSE(os::RegKeyExists(RegRoot::CurrentUser, base + "Old_Current"));
+    SwitchNavigationSound(false);
+    EXPECT_FALSE(os::RegKeyExists(RegRoot::CurrentUser, base + ".Current"));
+    ASSERT_TRUE(os::RegWriteValue(RegRoot::CurrentUser, base + ".Current", "", "click.wav"));
+    SwitchNavigationSound(true);
+    EXPECT_FALSE(os::RegKeyExists(RegRoot::CurrentUser, base + ".Current"));
+    std::string v;
+    EXPECT_TRUE(os::RegReadValue(RegRoot::CurrentUser, base + "Old_Current", "", v));
+    EXPECT_EQ(v, "click.wav");
+    SwitchNavigationSound(false);
+    EXPECT_TRUE(os::RegReadValue(RegRoot::CurrentUser, base + ".Current", "", v));
+    EXPECT_FALSE(os::RegKeyExists(RegRoot::CurrentUser, base + "Old_Current"));
+}
+
+TEST_F(Settings, ProxyAndConnectionStateRoundTrip) {
+    const std::string key = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+    std::string v;
+    // A host that does not resolve changes nothing.
+    EXPECT_FALSE(WbSetProxy("ua", "no-such-host.invalid", "user", 8080, "pw"));
+    EXPECT_FALSE(os::RegReadValue(RegRoot::CurrentUser, key, "ProxyServer", v));
+    EXPECT_TRUE(WbSetProxy("ua", "127.0.0.1", "user", 8080, "pw"));
+    EXPECT_TRUE(WbSetProxy("ua", "proxy.local:3128"));
+    ASSERT_TRUE(os::RegReadValue(RegRoot::CurrentUser, key, "ProxyServer", v));
+    EXPECT_EQ(v, "proxy.local:3128");
+    ASSERT_TRUE(os::RegReadValue(RegRoot::CurrentUser, key, "ProxyOverride", v));
+    EXPECT_EQ(v, "<local>");
+    EXPECT_TRUE(WbSetProxyFromPAC("ua", "http://127.0.0.1/proxy.pac"));
+    ASSERT_TRUE(os::RegReadValue(RegRoot::CurrentUser, key, "AutoConfigURL", v));
+    EXPECT_EQ(v, "http://127.0.0.1/proxy.pac");
+    EXPECT_TRUE(ResetProxy());
+    ASSERT_TRUE(os::RegReadValue(RegRoot::CurrentUser, key, "ProxyServer", v));
+    EXPECT_EQ(v, "");
+    ASSERT_TRUE(os::RegReadValue(RegRoot::CurrentUser, key, "ProxyEnable", v));
+    EXPECT_EQ(v, "0");
+    // The component's settings and the unit flag.
+    browser->ProxySettings()->Address = "proxy.local";
+    browser->ProxySettings()->Port = 8081;
+    ProxyChangedFlag() = false;
+    EXPECT_TRUE(browser->RefreshProxy());
+    EXPECT_TRUE(ProxyChangedFlag());
+    ASSERT_TRUE(os::RegReadValue(RegRoot::CurrentUser, key, "ProxyServer", v));
+    EXPECT_EQ(v, "proxy.local:8081");
+    ProxyChangedFlag() = false;
+
+    EXPECT_FALSE(IsGlobalOffline());
+    EXPECT_TRUE(CheckOnlineStatus());
+    WorkOnlineMode(); // paired with the states as the routine always did
+    EXPECT_TRUE(IsGlobalOffline());
+    WorkOfflineMode();
+    EXPECT_FALSE(IsGlobalOffline());
+}
+
+TEST_F(Settings, RegistryBackedSettings) {
+    std::string page;
+    EXPECT_FALSE(GetLastVisitedPage(page));
+    ASSERT_TRUE(SaveLastVisitedPage("nodots"));
+    EXPECT_FALSE(GetLastVisitedPage(page));
+    EXPECT_EQ(page, "nodots");
+    ASSERT_TRUE(SaveLastVisitedPage("http://127.0.0.1/x.html"));
+    EXPECT_TRUE(GetLastVisitedPage(page));
+    EXPECT_EQ(page, "http://127.0.0.1/x.html");
+
+    SetNewHomePage("http://home.local/");
+    EXPECT_EQ(browser->GetIEHomePage(), "http://home.local/");
+    EXPECT_EQ(GetDefaultBrowserFromRegistry(), "No default browser found.");
+
+    ASSERT_TRUE(os::RegWriteValue(
+        RegRoot::CurrentUser, "Software\\Microsoft\\Internet Explorer\\TypedURLs", "url1", "a"));
+    ClearTypedUrls();
+    EXPECT_FALSE(os::RegKeyExists(RegRoot::CurrentUser,
+                                  "Software\\Microsoft\\Internet Explorer\\TypedURLs"));
+
+    form->SetBounds(33, 44, 321, 234);
+    SaveApplicationFormSize(form.get());
+    form->SetBounds(0, 0, 100, 100);
+    RestoreApplicationFormSize(form.get());
+    EXPECT_EQ(form->Left(), 33);
+    EXPECT_EQ(form->Top(), 44);
+    EXPECT_EQ(form->Width(), 321);
+    EXPECT_EQ(form->Height(), 234);
+}
+
+TEST_F(Settings, ZonesAndFavourites) {
+    std::vector<std::string> messages;
+    auto saved = WbMessageBox;
+    WbMessageBox = [&](const std::string&, const std::string& text) { messages.push_back(text); };
+    EXPECT_FALSE(AddToTrustedSiteList("http://plain.example.org"));
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].find("https://"), std::string::npos);
+    WbMessageBox = saved;
+
+    // Domain and subdomain as the zone list keeps them.
+    const std::string domains =
+        "\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\ZoneMap\\Domains\\";
+    ASSERT_TRUE(
+        os::RegWriteValue(RegRoot::CurrentUser, domains + "example.org\\www", "https", "2"));
+    ASSERT_TRUE(os::RegWriteValue(RegRoot::CurrentUser, domains + "bad.net\\ads", "http", "4"));
+    EXPECT_TRUE(CheckIfInTrustedList("www.example.org", true));
+    EXPECT_FALSE(CheckIfInTrustedList("www.example.org", false));
+    EXPECT_TRUE(CheckIfInRestricredList("ads.bad.net", false));
+    EXPECT_FALSE(CheckIfInRestricredList("www.example.org", true));
+
+    EXPECT_TRUE(AddToRestrictedSiteList("http://www.spam.org"));
+    std::string v;
+    EXPECT_TRUE(os::RegReadValue(RegRoot::CurrentUser, domains + "spam.org", "*", v));
+    EXPECT_EQ(v, "4");
+
+    EXPECT_FALSE(AddToFavorites(" ", "title"));
+    ASSERT_TRUE(AddToFavorites("http://127.0.0.1/fav", "My page"));
+    std::string folder = GetFavoritesPath();
+    if (folder.empty()) folder = dir.file("user") + "/lantrove/Favorites";
+    EXPECT_EQ(URLFromFavorites(folder + "/My page.url"), "http://127.0.0.1/fav");
+    EXPECT_EQ(URLFromFavorites(dir.file("missing.url")), "");
+}
+
+TEST_F(Settings, HostAddressAndSecureStatus) {
+    std::string host, ip, err;
+    if (GetIPAndHostName(host, ip, err)) {
+        EXPECT_FALSE(host.empty());
+        EXPECT_NE(ip.find('.'), std::string::npos);
+    } else {
+        EXPECT_FALSE(err.empty());
+    }
+    std::string name, description;
+    EXPECT_TRUE(GetSSLStatus(browser, "http://x/", name, description));
+    EXPECT_EQ(name, "None");
+    EXPECT_EQ(description, "The page is not secured.");
+    EXPECT_FALSE(GetSSLStatus(browser, "https://x/", name, description));
+    EXPECT_FALSE(ImportCertFile(dir.file("none.cer"), "ROOT"));
+}
+
+using PageRoutines = BrowserFixture;
+
+TEST_F(PageRoutines, NothingWithoutADocument) {
+    TStringList links;
+    links.Add("old");
+    ViewPageLinksToStrings(browser, &links);
+    EXPECT_EQ(links.Count(), 0);
+    EXPECT_EQ(DocumentSource(browser), "");
+    EXPECT_EQ(VScrollBarPosition(browser), -1);
+    EXPECT_FALSE(FillForm(browser, "q", "x", -1));
+    EXPECT_EQ(SearchAndHighlight(browser, "x", 0, "", "", 0), 0);
+    EXPECT_EQ(FrameCount(browser), 0);
+}
+
+TEST_F(PageRoutines, SourceLinksFormsAndSearch) {
+    ASSERT_TRUE(show("<html><head><title>P</title></head><body>"
+                     "<a href=\"http://127.0.0.1:9/only\">only</a>"
+                     "<form><input name=\"q\" value=\"old\"><textarea name=\"t\">x</textarea>"
+                     "<input name=\"q\" value=\"two\"></form>"
+                     "<p id=\"12\">Needle needle NEEDLE</p><iframe src=\"about:blank\"></iframe>"
+                     "</body></html>"));
+    TStringList links;
+    ViewPageLinksToStrings(browser, &links);
+    ASSERT_EQ(links.Count(), 1);
+    EXPECT_EQ(links.Strings(0), "http://127.0.0.1:9/only");
+
+    EXPECT_NE(DocumentSource(browser).find("<title>P</title>"), std::string::npos);
+    EXPECT_NE(DocumentSourceText(browser).find("Needle needle"), std::string::npos);
+    TStringList text;
+    ViewPageSourceTextToStrings(browser, &text);
+    EXPECT_GE(text.Count(), 1);
+
+    EXPECT_EQ(GetFieldValue(browser, "q"), "old");
+    EXPECT_TRUE(FillForm(browser, "q", "new", 1));
+    EXPECT_EQ(GetFieldValue(browser, "q"), "old");
+    EXPECT_TRUE(FillForm(browser, "q", "all", -1));
+    EXPECT_EQ(GetFieldValue(browser, "q"), "all");
+    EXPECT_FALSE(FillForm(browser, "missing", "v", -1));
+
+    EXPECT_EQ(SearchAndHighlight(browser, "needle", 0, "yellow", "", 1), 3);
+    EXPECT_EQ(SearchAndHighlight(browser, "Needle", 4, "", "", 0), 1);
+    EXPECT_TRUE(SearchString(browser, "needle"));
+    EXPECT_FALSE(SearchString(browser, "haystack"));
+    EXPECT_TRUE(ScrollToID(browser, 12));
+    EXPECT_FALSE(ScrollToIDEx(browser, "nope"));
+    ScrollToPosition(browser, 5, 40);
+    EXPECT_EQ(HScrollBarPosition(browser), 5);
+    EXPECT_EQ(VScrollBarPosition(browser), 40);
+    ScrollToTop(browser);
+    EXPECT_EQ(VScrollBarPosition(browser), 0);
+    EXPECT_EQ(FrameCount(browser), 1);
+}
+
+TEST_F(PageRoutines, ScriptCallsReportTheirErrors) {
+    ASSERT_TRUE(show("<html><body>x</body></html>"));
+    view()->ScriptHandler = [](const std::string& s) -> std::optional<webview::ScriptResult> {
+        if (s.find("typeof window[\"Add\"]") != std::string::npos)
+            return webview::ScriptResult{true, "function", ""};
+        if (s == "window[\"Add\"](2,\"x\\\"y\",true)") return webview::ScriptResult{true, "ok", ""};
+        if (s.find("window[\"Add\"](") == 0) return webview::ScriptResult{false, "", "TypeError"};
+        return std::nullopt;
+    };
+    EXPECT_EQ(ExecScriptEx(browser, "Add", {2, std::string("x\"y"), true}), "ok");
+    EXPECT_THROW(ExecScriptEx(browser, "Missing", {}), Exception);
+    try {
+        ExecScriptEx(browser, "Add", {1, 2.5f});
+        FAIL();
+    } catch (const Exception& e) {
+        EXPECT_EQ(std::string(e.what()), "Unsupported type for Parameter with Index 1");
+    }
+    try {
+        ExecScriptEx(browser, "Add", {1});
+        FAIL();
+    } catch (const Exception& e) {
+        EXPECT_EQ(std::string(e.what()), "Method call unsuccessful. TypeError (Add).");
+    }
+    ExecScript(browser, "throw 'ignored'", "JScript"); // errors are ignored
+}
+
+TEST_F(PageRoutines, NavigationShortcutsBuildTheirAddresses) {
+    ASSERT_TRUE(show("<html><body>x</body></html>"));
+    size_t n = view()->Navigations().size();
+    AddHtmlToAboutBlank(browser, "<b>hi</b>");
+    GoWithQueryDetails(browser, "http://127.0.0.1:9/form", "?a=1");
+    GoNoHistory(browser, "http://127.0.0.1:9/nohist");
+    ASSERT_TRUE(pumpUntil([&] { return view()->Navigations().size() >= n + 3; }));
+    const auto& navs = view()->Navigations();
+    EXPECT_EQ(navs[n].url, "about:<b>hi</b>");
+    EXPECT_EQ(navs[n + 1].url, "http://127.0.0.1:9/form?a=1");
+    EXPECT_EQ(navs[n + 1].postData, "version=current&name=myname\r\n");
+    EXPECT_EQ(navs[n + 1].headers, "Content-Type:application/x-www-form-urlencoded\r\n");
+    EXPECT_EQ(navs[n + 2].flags, 2);
+}
+
+TEST_F(PageRoutines, SavingAndPrintingNeedADocument) {
+    EXPECT_EQ(browser->SaveToFile(dir.file("none.html")), S_FALSE);
+    EXPECT_FALSE(browser->Print());
+    ASSERT_TRUE(show("<html><body><p>saved text</p></body></html>"));
+    EXPECT_EQ(browser->SaveToFile(dir.file("page.html")), S_OK);
+    EXPECT_NE(dir.read("page.html").find("saved text"), std::string::npos);
+    TStringList lines;
+    EXPECT_EQ(browser->SaveToStrings(&lines), S_OK);
+    EXPECT_NE(lines.Text().find("saved text"), std::string::npos);
+    EXPECT_TRUE(browser->Print());
+    EXPECT_EQ(view()->PrintCount(), 1);
+    EXPECT_TRUE(browser->ViewPageSourceHtml());
+    ASSERT_TRUE(pumpUntil([&] { return browser->ReadyState() == 4; }));
+    EXPECT_NE(view()->DocumentText().find("<p>saved text</p>"), std::string::npos);
+}
+
+} // namespace
