@@ -1,0 +1,237 @@
+#include "app/uFrames.h"
+
+#include "app/uCenterView.h"
+#include "app/uCommonFunc.h"
+#include "app/uMain.h"
+#include "classlib/sysutils.h"
+#include "download/MultiDownloader.h"
+
+#include <cstdio>
+
+TfrmStatus::TfrmStatus(TComponent* AOwner) : TPanel(AOwner) {
+    lblStatus = new TLabel(this);
+    lblStatus->SetParent(this);
+    lblStatus->SetAlign(alClient);
+}
+
+void TfrmStatus::Show(const std::string& Text) {
+    lblStatus->SetCaption(Text);
+    if (StatusInfoChange) StatusInfoChange(this);
+}
+
+void TfrmStatus::SetStatusInfo(const std::string& Text) {
+    FBackInfo = FStatusInfo;
+    FStatusInfo = Text;
+    Show(Text);
+}
+
+void TfrmStatus::SetBackInfo() {
+    FStatusInfo = FBackInfo;
+    Show(FStatusInfo);
+}
+
+TfrmSearchFrame::TfrmSearchFrame(TComponent* AOwner) : TPanel(AOwner) {
+    cbKeyword = new TEdit(this);
+    cbKeyword->SetParent(this);
+    cbKeyword->SetAlign(alClient);
+    cbKeyword->OnKeyDown = [this](TObject* s, WORD& k, TShiftState sh) { KeyDown(s, k, sh); };
+    LoadKeywords();
+}
+
+std::string TfrmSearchFrame::Keyword() const {
+    return cbKeyword->Text();
+}
+
+void TfrmSearchFrame::SetKeyword(const std::string& Text) {
+    cbKeyword->SetText(Text);
+}
+
+void TfrmSearchFrame::LoadKeywords() {
+    ::LoadKeywords(&FRecent);
+    const std::string clear = AppText("Text.ClearRecent");
+    if (!clear.empty()) FRecent.Add(clear);
+}
+
+void TfrmSearchFrame::ClearKeyword() {
+    ::ClearKeyword();
+    LoadKeywords();
+    SetKeyword("");
+}
+
+void TfrmSearchFrame::ChooseRecent(int Index) {
+    if (Index < 0 || Index >= FRecent.Count()) return;
+    // The clearing item is always the last one.
+    if (Index == FRecent.Count() - 1 && FRecent.Strings(Index) == AppText("Text.ClearRecent")) {
+        ClearKeyword();
+        return;
+    }
+    SetKeyword(FRecent.Strings(Index));
+}
+
+void TfrmSearchFrame::KeyDown(TObject*, WORD& Key, TShiftState) {
+    if (Key == 13) {
+        SearchKeyword(Keyword(), 1);
+        LoadKeywords();
+    }
+}
+
+TfrmPlayerFrame::TfrmPlayerFrame(TComponent* AOwner, TfrmMain* Main)
+    : TPanel(AOwner), FMain(Main) {}
+
+void TfrmPlayerFrame::SetFlashVar(const std::string& Name, const std::string& Value) {
+    if (OnFlashVar) OnFlashVar(Name, Value);
+}
+
+void TfrmPlayerFrame::PlayFlv(const std::string& Address) {
+    SetFlashVar("callbackvar", "Play," + Address);
+}
+
+void TfrmPlayerFrame::SetRepeatMode(int Mode) {
+    SetFlashVar("callbackvar", "RepeatMode," + std::to_string(Mode));
+}
+
+void TfrmPlayerFrame::Stop() {
+    SetFlashVar("callbackvar", "Stop");
+}
+
+void TfrmPlayerFrame::Play(int Index, int) {
+    TfrmCenterView* view = FMain->frmCenterView;
+    TStringList* list = view ? view->SearchResult() : nullptr;
+    if (!list) return;
+    const int count = StrToIntDef(list->Values("VCOUNT"), 0);
+    if (Index < 0 || Index >= count) Index = 0;
+    const std::string n = std::to_string(Index);
+    TUrlInfo info;
+    info.Id = list->Values("ID" + n);
+    // The search list holds titles decoded once already.
+    info.Title = list->Values("TITLE" + n);
+    info.Long = StrToIntDef(TfrmCenterView::GetRuntimeLong(list->Values("DURATION" + n)), 0);
+    info.Action = UA_PLAY;
+    info.PId = Index;
+    FMain->CurrentInfo()->PID = Index;
+    CurrentPlayingURLInfo = info;
+    DoUrlAction(info);
+}
+
+void TfrmPlayerFrame::FSCommand(const std::string& Command, const std::string& Args) {
+    TCurrentInfo* cur = FMain->CurrentInfo();
+    TfrmCenterView* view = FMain->frmCenterView;
+    const bool hasList = view && view->SearchResult() && view->SearchResult()->Count() > 0;
+    const int count = hasList ? StrToIntDef(view->SearchResult()->Values("VCOUNT"), 0) : 0;
+    auto next = [&] {
+        if (cur->PID < 0) {
+            if (hasList) Play(0, 0);
+        } else {
+            Play(cur->PID + 1, 0);
+        }
+    };
+    if (Command == "DOWNLOAD" && Args == "CURRENT") {
+        if (!CurrentPlayingURLInfo.Id.empty()) FMain->Download(CurrentPlayingURLInfo);
+    } else if (Command == "REPEATMODE") {
+        if (Args == "1") FMain->actRepeatOff->Execute();
+        if (Args == "2") FMain->actRepeatOne->Execute();
+        if (Args == "3") FMain->actRepeatAll->Execute();
+    } else if (Command == "PLAY") {
+        if (Args == "NEXT") {
+            next();
+        } else if (Args == "NEXTTOEND") {
+            if (cur->PID + 1 >= count)
+                Stop();
+            else
+                next();
+        } else if (Args == "PREV") {
+            if (cur->PID > 0) Play(cur->PID - 1, 1);
+        } else if (Args == "PLAYNOW") {
+            if (cur->PID < 0 && hasList) Play(0, 0);
+        }
+    } else if (Command == "DOWNLOADLIST") {
+        FMain->actDownloadList->Execute();
+    }
+}
+
+TfrmDownloadList::TfrmDownloadList(TComponent* AOwner, TfrmMain* Main)
+    : TPanel(AOwner), FMain(Main) {
+    lvDL = new TListView(this);
+    lvDL->SetParent(this);
+    lvDL->SetAlign(alClient);
+    lvDL->SetViewStyle(vsReport);
+    lvDL->SetRowSelect(true);
+    for (const char* caption : {"Title", "Save Location", "Length", "Status"}) {
+        TListColumn* c = lvDL->Columns()->Add();
+        c->SetCaption(caption);
+        c->SetWidth(150);
+    }
+    lvDL->OnSelectItem = [this](TObject*, TListItem*, bool) { CheckAct(); };
+    lvDL->OnDblClick = [this](TObject*) { FMain->actOpenFile->Execute(); };
+}
+
+void TfrmDownloadList::StateText(int State, std::string& Text, int& Image) {
+    switch (State) {
+    case KReady:
+        Text = AppText("Status.Ready"), Image = 1;
+        break;
+    case KBeforeConnecting:
+        Text = AppText("Status.Connecting"), Image = 0;
+        break;
+    case KDownloading:
+        Text = AppText("Status.Downloading"), Image = 0;
+        break;
+    case KFinished:
+        Text = AppText("Status.Finished"), Image = 2;
+        break;
+    case KFailed:
+        Text = AppText("Status.Failed"), Image = 1;
+        break;
+    default:
+        Text.clear();
+        break;
+    }
+}
+
+std::string TfrmDownloadList::LengthText(int Seconds) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.2d:%.2d", Seconds / 60, Seconds % 60);
+    return buf;
+}
+
+void TfrmDownloadList::RefreshList() {
+    lvDL->Items()->BeginUpdate();
+    lvDL->Clear();
+    TDownloadList* list = FMain->mdDownloader()->DownloadList();
+    for (int i = 0; i < list->ItemCount(); ++i) {
+        TDownloadItem* item = list->Items(i);
+        const TUrlInfo info = ReadTaskComment(item->Comment());
+        TListItem* row = lvDL->Items()->Add();
+        row->SetCaption(item->Comment()->Values("Title"));
+        row->SubItems()->Add(item->Comment()->Values("SavePath"));
+        row->SubItems()->Add(LengthText(info.Long));
+        std::string text;
+        int image = -1;
+        StateText(item->DownloadState(), text, image);
+        row->SubItems()->Add(text);
+        row->SetImageIndex(image);
+    }
+    lvDL->Items()->EndUpdate();
+    CheckAct();
+}
+
+void TfrmDownloadList::CheckAct() {
+    TListItem* sel = lvDL->Selected();
+    const int rows = lvDL->Items()->Count();
+    FMain->actOpenFile->Enabled = sel && sel->ImageIndex() == 2;
+    FMain->actRemoveTask->Enabled = sel != nullptr;
+    FMain->actOpenContainingFolder->Enabled = sel != nullptr;
+    FMain->actMoveUp->Enabled = sel && rows >= 2 && sel->Index() > 0;
+    FMain->actMoveDown->Enabled = sel && rows >= 2 && sel->Index() < rows - 1;
+    FMain->actRestart->Enabled = sel && sel->SubItems()->Count() > 2 &&
+                                 sel->SubItems()->Strings(2) == AppText("Status.Failed");
+    FMain->actClearAll->Enabled = rows > 0;
+    FMain->actClearFinishedTask->Enabled = rows > FMain->mdDownloader()->UnfinishedTasksCount();
+}
+
+int TfrmDownloadList::GetIdxBySavePath(const std::string& File) const {
+    TDownloadList* list = FMain->mdDownloader()->DownloadList();
+    for (int i = 0; i < list->ItemCount(); ++i)
+        if (list->Items(i)->Comment()->Values("SavePath") == File) return i;
+    return -1;
+}

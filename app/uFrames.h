@@ -1,0 +1,85 @@
+// The frames docked into the main window: status line, keyword box with the
+// recent keywords, player and download list. Built from the class library's
+// plain controls of the same role.
+#pragma once
+
+#include "app/uMDDef.h"
+#include "classlib/comctrls.h"
+#include "classlib/stdctrls.h"
+
+#include <functional>
+#include <string>
+
+class TfrmMain;
+
+// One status text with one step of undo.
+class TfrmStatus : public TPanel {
+public:
+    explicit TfrmStatus(TComponent* AOwner);
+    void SetStatusInfo(const std::string& Text);
+    void SetBackInfo();
+    const std::string& StatusInfo() const { return FStatusInfo; }
+    const std::string& BackInfo() const { return FBackInfo; }
+    TNotifyEvent StatusInfoChange;
+    TLabel* lblStatus;
+
+private:
+    void Show(const std::string& Text);
+    std::string FStatusInfo;
+    std::string FBackInfo;
+};
+
+// The keyword box; Enter searches, the recent keywords newest first.
+class TfrmSearchFrame : public TPanel {
+public:
+    explicit TfrmSearchFrame(TComponent* AOwner);
+    std::string Keyword() const;
+    void SetKeyword(const std::string& Text);
+    void LoadKeywords();
+    void ClearKeyword();
+    // The recent keywords as the list shows them, with the clearing item last.
+    TStringList* Recent() { return &FRecent; }
+    // A recent keyword chosen from the list (the clearing item clears them).
+    void ChooseRecent(int Index);
+    TEdit* cbKeyword;
+
+private:
+    void KeyDown(TObject* Sender, WORD& Key, TShiftState Shift);
+    TStringList FRecent;
+};
+
+// Previews results. The movie is replaced by a player page of our own: its
+// instructions go out through OnFlashVar and its commands come back through
+// FSCommand.
+class TfrmPlayerFrame : public TPanel {
+public:
+    TfrmPlayerFrame(TComponent* AOwner, TfrmMain* Main);
+    void SetFlashVar(const std::string& Name, const std::string& Value);
+    void PlayFlv(const std::string& Address);
+    void SetRepeatMode(int Mode);
+    void Stop();
+    void Play(int Index, int Direction);
+    // A command of the player page.
+    void FSCommand(const std::string& Command, const std::string& Args);
+    std::function<void(const std::string& Name, const std::string& Value)> OnFlashVar;
+    TUrlInfo CurrentPlayingURLInfo;
+
+private:
+    TfrmMain* FMain;
+};
+
+// The queue as a list view: title, save location, length, status.
+class TfrmDownloadList : public TPanel {
+public:
+    TfrmDownloadList(TComponent* AOwner, TfrmMain* Main);
+    void RefreshList();
+    void CheckAct();
+    int GetIdxBySavePath(const std::string& File) const;
+    // A row's status text and image for a task state.
+    static void StateText(int State, std::string& Text, int& Image);
+    static std::string LengthText(int Seconds);
+    TListView* lvDL;
+
+private:
+    TfrmMain* FMain;
+};
