@@ -13,10 +13,10 @@
 
 namespace {
 
-bool Make(const std::string& Args) {
-    int Status = -1;
-    RunCommand("ffmpeg -nostdin -v error -y " + Args, &Status);
-    return Status == 0;
+bool Make(const std::string& FileName, const MediaSpec& Spec) {
+    std::string Error;
+    EXPECT_TRUE(WriteMedia(FileName, Spec, &Error)) << Error;
+    return Error.empty();
 }
 
 class Decoder : public ::testing::Test {
@@ -25,20 +25,23 @@ protected:
         ASSERT_TRUE(FFLoader().Load(DecoderLibraries)) << FFLoader().LastErrMsg();
         Media = new TempDir;
         // 2 s of 64x48 video at 25 fps (a key frame every 10) with 22050 Hz mono audio.
-        ASSERT_TRUE(Make("-f lavfi -i testsrc=size=64x48:rate=25:duration=2 -f lavfi -i "
-                         "sine=frequency=440:sample_rate=22050:duration=2 -c:v mpeg4 -g 10 "
-                         "-bf 0 -c:a pcm_s16le -ac 1 -metadata TPE1=Someone " +
-                         ShellQuote(Media->file("av.mkv"))));
+        ASSERT_TRUE(
+            Make(Media->file("av.mkv"),
+                 MediaSpec{.Video =
+                               PictureSpec{
+                                   .Width = 64, .Height = 48, .Rate = 25, .Seconds = 2, .Gop = 10},
+                           .Audio = {ToneSpec{.SampleRate = 22050, .Seconds = 2}},
+                           .Tags = {{"TPE1", "Someone"}}}));
         // Already in the wanted format: 44100 Hz, 2 channels, 16-bit.
-        ASSERT_TRUE(Make("-f lavfi -i sine=frequency=440:sample_rate=44100:duration=1 -ac 2 "
-                         "-c:a pcm_s16le " +
-                         ShellQuote(Media->file("plain.wav"))));
+        ASSERT_TRUE(WriteToneWav(Media->file("plain.wav"), ToneSpec{.Channels = 2}));
         Media->write("text.txt", "this is not a media file\n");
         // Alternate black and white lines: the comb of an interlaced picture.
-        ASSERT_TRUE(Make("-f lavfi -i " +
-                         ShellQuote("nullsrc=size=16x16:rate=5:duration=0.4,format=yuv420p,"
-                                    "geq=lum='255*mod(Y,2)':cb=128:cr=128") +
-                         " -c:v ffv1 " + ShellQuote(Media->file("comb.mkv"))));
+        ASSERT_TRUE(Make(Media->file("comb.mkv"), MediaSpec{.Video = PictureSpec{.Width = 16,
+                                                                                 .Height = 16,
+                                                                                 .Rate = 5,
+                                                                                 .Seconds = 0.4,
+                                                                                 .Codec = "ffv1",
+                                                                                 .Comb = true}}));
     }
     static void TearDownTestSuite() {
         delete Media;

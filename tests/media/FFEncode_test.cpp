@@ -16,10 +16,10 @@
 
 namespace {
 
-bool Make(const std::string& Args) {
-    int Status = -1;
-    RunCommand("ffmpeg -nostdin -v error -y " + Args, &Status);
-    return Status == 0;
+bool Make(const std::string& FileName, const MediaSpec& Spec) {
+    std::string Error;
+    EXPECT_TRUE(WriteMedia(FileName, Spec, &Error)) << Error;
+    return Error.empty();
 }
 
 // ffprobe's values, keyed "stream.N.key" and "format.key".
@@ -58,10 +58,10 @@ protected:
     static void SetUpTestSuite() {
         ASSERT_TRUE(FFLoader().Load(ConverterLibraries)) << FFLoader().LastErrMsg();
         Media = new TempDir;
-        ASSERT_TRUE(Make("-f lavfi -i testsrc=size=64x48:rate=25:duration=2 -f lavfi -i "
-                         "sine=frequency=440:sample_rate=22050:duration=2 -c:v mpeg4 "
-                         "-c:a pcm_s16le -ac 1 " +
-                         ShellQuote(Media->file("clip.mkv"))));
+        ASSERT_TRUE(Make(
+            Media->file("clip.mkv"),
+            MediaSpec{.Video = PictureSpec{.Width = 64, .Height = 48, .Rate = 25, .Seconds = 2},
+                      .Audio = {ToneSpec{.SampleRate = 22050, .Seconds = 2}}}));
     }
     static void TearDownTestSuite() {
         delete Media;

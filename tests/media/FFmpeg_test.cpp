@@ -50,16 +50,14 @@ double ProbeDuration(const std::string& file) {
     return p.count("format.duration") ? std::atof(p["format.duration"].c_str()) : -1;
 }
 
-bool Make(const std::string& args) {
-    int status = -1;
-    RunCommand("ffmpeg -nostdin -v error -y " + args, &status);
-    return status == 0;
+bool Make(const std::string& file, const MediaSpec& spec) {
+    std::string error;
+    EXPECT_TRUE(WriteMedia(file, spec, &error)) << error;
+    return error.empty();
 }
 
-std::string Sine(double seconds, int rate, int freq = 440) {
-    return "-f lavfi -i " + ShellQuote("sine=frequency=" + std::to_string(freq) +
-                                       ":sample_rate=" + std::to_string(rate) +
-                                       ":duration=" + std::to_string(seconds));
+ToneSpec Sine(double seconds, int rate, int channels = 1) {
+    return ToneSpec{.SampleRate = rate, .Channels = channels, .Seconds = seconds};
 }
 
 // The 16-bit samples of a plain PCM WAV file.
@@ -108,28 +106,29 @@ protected:
         ASSERT_TRUE(FFLoader().Load(ConverterLibraries)) << FFLoader().LastErrMsg();
         media = new TempDir;
         const std::string& d = media->path();
-        ASSERT_TRUE(Make(Sine(2, 44100) + " -ac 2 " + ShellQuote(d + "/a44.wav")));
-        ASSERT_TRUE(Make(Sine(1, 48000) + " -ac 2 " + ShellQuote(d + "/a48.wav")));
-        ASSERT_TRUE(Make(Sine(1, 44100) + " -ac 1 " + ShellQuote(d + "/mono.wav")));
-        ASSERT_TRUE(Make(Sine(30, 44100) + " -ac 2 " + ShellQuote(d + "/long.wav")));
+        ASSERT_TRUE(WriteToneWav(d + "/a44.wav", Sine(2, 44100, 2)));
+        ASSERT_TRUE(WriteToneWav(d + "/a48.wav", Sine(1, 48000, 2)));
+        ASSERT_TRUE(WriteToneWav(d + "/mono.wav", Sine(1, 44100)));
+        ASSERT_TRUE(WriteToneWav(d + "/long.wav", Sine(30, 44100, 2)));
         // 20000 and -3 as exact 16-bit sample values.
-        ASSERT_TRUE(Make("-f lavfi -i aevalsrc=0.6103515625:s=44100:d=0.2 -c:a pcm_s16le " +
-                         ShellQuote(d + "/loud.wav")));
-        ASSERT_TRUE(Make("-f lavfi -i aevalsrc=-3/32768:s=44100:d=0.2 -c:a pcm_s16le " +
-                         ShellQuote(d + "/quiet.wav")));
+        ASSERT_TRUE(WriteConstantWav(d + "/loud.wav", 20000, 44100, 0.2));
+        ASSERT_TRUE(WriteConstantWav(d + "/quiet.wav", -3, 44100, 0.2));
         // Two audio streams and two chapters.
-        media->write("chapters.txt", ";FFMETADATA1\n[CHAPTER]\nTIMEBASE=1/1000\nSTART=0\nEND="
-                                     "1000\ntitle=One\n[CHAPTER]\nTIMEBASE=1/1000\nSTART=1000\n"
-                                     "END=2000\ntitle=Two\n");
-        ASSERT_TRUE(Make(Sine(2, 44100) + " " + Sine(1, 22050, 880) + " -i " +
-                         ShellQuote(d + "/chapters.txt") +
-                         " -map 0 -map 1 -map_chapters 2 -c:a flac " + ShellQuote(d + "/two.mka")));
+        ToneSpec high = Sine(1, 22050);
+        high.Frequency = 880;
+        MediaSpec two{.Audio = {Sine(2, 44100), high}, .Chapters = {{0, 1, "One"}, {1, 2, "Two"}}};
+        for (ToneSpec& t : two.Audio)
+            t.Codec = "flac";
+        ASSERT_TRUE(Make(d + "/two.mka", two));
         // Video with audio, and video whose audio starts 2 s late.
-        ASSERT_TRUE(Make("-f lavfi -i testsrc=size=96x64:rate=10:duration=1 " + Sine(1, 44100) +
-                         " -c:v mpeg4 -c:a pcm_s16le " + ShellQuote(d + "/clip.mkv")));
-        ASSERT_TRUE(Make("-f lavfi -i testsrc=size=32x32:rate=5:duration=3 -itsoffset 2 " +
-                         Sine(1, 44100) + " -c:v mpeg4 -c:a pcm_s16le " +
-                         ShellQuote(d + "/late.mkv")));
+        MediaSpec clip{.Video = PictureSpec{.Width = 96, .Height = 64, .Rate = 10},
+                       .Audio = {Sine(1, 44100)}};
+        ASSERT_TRUE(Make(d + "/clip.mkv", clip));
+        ToneSpec late = Sine(1, 44100);
+        late.Offset = 2;
+        MediaSpec lateClip{.Video = PictureSpec{.Width = 32, .Height = 32, .Rate = 5, .Seconds = 3},
+                           .Audio = {late}};
+        ASSERT_TRUE(Make(d + "/late.mkv", lateClip));
         media->write("text.wav", "this is not a media file at all\n");
         std::string wav = media->read("a44.wav");
         media->write("truncated.wav", wav.substr(0, 30));
@@ -635,9 +634,9 @@ TEST_F(FFmpegEngine, PauseAndStopFromAnotherThread) {
     EXPECT_EQ(terms, 1);
     EXPECT_FALSE(e->Converting());
     EXPECT_FALSE(e->Finished());
-    EXPECT_TRUE(DecodesCleanly(out.file("threaded.mp3")))
-        << RunCommand("ffmpeg -v error -i " + ShellQuote(out.file("threaded.mp3")) +
-                      " -f null -; ls -l " + ShellQuote(out.file("threaded.mp3")));
+    std::string decodeError;
+    EXPECT_TRUE(DecodesWithoutError(out.file("threaded.mp3"), &decodeError))
+        << decodeError << RunCommand("ls -l " + ShellQuote(out.file("threaded.mp3")));
 }
 
 TEST_F(FFmpegEngine, StartWithoutFilesTerminatesOnce) {

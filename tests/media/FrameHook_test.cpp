@@ -86,12 +86,11 @@ TEST_F(FrameHook, FailuresAnswerTheirNumbers) {
 
 TEST_F(FrameHook, TheVhookOptionRunsModulesOnDecodedPictures) {
     ASSERT_TRUE(FFLoader().Load(ConverterLibraries)) << FFLoader().LastErrMsg();
-    int status = -1;
-    RunCommand("ffmpeg -nostdin -v error -y -f lavfi -i testsrc=size=32x32:rate=10:duration=1 "
-               "-c:v mpeg4 " +
-                   ShellQuote(dir->file("clip.mkv")),
-               &status);
-    ASSERT_EQ(status, 0);
+    std::string error;
+    ASSERT_TRUE(WriteMedia(dir->file("clip.mkv"),
+                           MediaSpec{.Video = PictureSpec{.Width = 32, .Height = 32, .Rate = 10}},
+                           &error))
+        << error;
     {
         TCustomFFmpeg e(2);
         std::string bad = dir->file("noprocess.so");

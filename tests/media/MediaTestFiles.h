@@ -1,7 +1,8 @@
-// Media files for the tests, made with the ffmpeg command, and the tags
+// Media files for the tests, written through the media libraries, and the tags
 // ffprobe reads from them.
 #pragma once
 
+#include "support/mediagen.h"
 #include "support/tempdir.h"
 
 #include <cstdlib>
@@ -26,15 +27,17 @@ inline std::string RunCommand(const std::string& CommandLine, int* Status = null
     return Dir.read("out.txt");
 }
 
-// Writes a short MP3 without tags; false when ffmpeg fails.
+// The spec of a short 64 kbit/s MP3 of a 440 Hz tone, without tags.
+inline MediaSpec Mp3Spec(double Seconds = 0.5) {
+    MediaSpec Spec;
+    Spec.Audio.push_back(ToneSpec{.Seconds = Seconds, .Codec = "libmp3lame", .BitRate = 64000});
+    Spec.MuxerOptions = {{"id3v2_version", "0"}, {"write_id3v1", "0"}};
+    return Spec;
+}
+
+// Writes a short MP3 without tags; false when writing fails.
 inline bool MakeMp3(const std::string& FileName, double Seconds = 0.5) {
-    int Status = -1;
-    RunCommand("ffmpeg -nostdin -v error -y -f lavfi -i " +
-                   ShellQuote("sine=frequency=440:duration=" + std::to_string(Seconds)) +
-                   " -c:a libmp3lame -b:a 64k -id3v2_version 0 -write_id3v1 0 " +
-                   ShellQuote(FileName),
-               &Status);
-    return Status == 0;
+    return WriteMedia(FileName, Mp3Spec(Seconds));
 }
 
 // The container tags as ffprobe reads them, keys in lower case.
@@ -61,8 +64,5 @@ inline std::map<std::string, std::string> ProbeTags(const std::string& FileName)
 
 // Whether the file decodes from start to end without an error.
 inline bool DecodesCleanly(const std::string& FileName) {
-    int Status = -1;
-    std::string Errors =
-        RunCommand("ffmpeg -nostdin -v error -i " + ShellQuote(FileName) + " -f null -", &Status);
-    return Status == 0 && Errors.empty();
+    return DecodesWithoutError(FileName);
 }
