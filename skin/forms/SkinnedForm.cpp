@@ -236,7 +236,6 @@ void TspSkinStdButtonObject::MouseDown(int X, int Y, TMouseButton Button) {
 void TspSkinStdButtonObject::MouseUp(int X, int Y, TMouseButton Button) {
     bool run = Button == mbLeft && FDown && PtIn(ObjectRect, TPoint(X, Y));
     if (Button == mbLeft) FDown = false;
-    std::weak_ptr<bool> guard;
     Redraw();
     TspActiveSkinObject::MouseUp(X, Y, Button);
     if (run && Command != cmSysMenu) DoCommand();
@@ -272,10 +271,7 @@ void TspSkinStdButtonObject::DoCommand() {
         p->SetRollUpState(!p->RollUpState());
         break;
     case cmSysMenu: {
-        TRect r = ObjectRect;
-        TPoint tl = r.TopLeft();
-        p->PopupSystemMenuAtRect(Offset(r, p->Form()->Left(), p->Form()->Top()));
-        (void)tl;
+        p->PopupSystemMenuAtRect(Offset(ObjectRect, p->Form()->Left(), p->Form()->Top()));
         break;
     }
     case cmMinimizeToTray:
@@ -2328,9 +2324,7 @@ void TspSkinnedForm::ObjectsMouseDown(TMouseButton Button, int X, int Y) {
         auto* o = ObjectList[size_t(ActiveObject)].get();
         if (!dynamic_cast<TspSkinCaptionObject*>(o)) SetCapture(FForm->Handle());
         MouseCaptureObject = ActiveObject;
-        std::weak_ptr<bool> alive = FAlive;
         o->MouseDown(X, Y, Button);
-        (void)alive;
     } else {
         FIsDragging = false;
         TestActiveObject(X, Y, true);
