@@ -1,36 +1,38 @@
-// Program entry: initialises the units and hands over to the run routine.
-//
-// The main window of the music search is not built yet; until then the main
-// window is a plain form carrying the engine, so start-up, the settings, the
-// languages and the messages between instances all run as they will.
+// Program entry: initialises the units and hands over to the run routine,
+// which creates the main window of the music search.
 #include <cstdio>
 #include <string>
 #include <vector>
 
-#include "classlib/forms.h"
+#include "app/uMain.h"
 #include "framework/CLApp.h"
 #include "framework/CLEngine.h"
+#include "framework/CLEnglishDefaults.h"
+#include "framework/CLMultiLang.h"
 #include "platform/display/gtk.h"
 #include "skin/engine/SkinData.h"
 
 namespace {
 
-class TfrmMain : public TForm {
-public:
-    explicit TfrmMain(TComponent* AOwner) : TForm(AOwner) {
-        SetBounds(120, 120, 640, 420);
-        // The skin data as the main window's resource sets it up.
-        FSkinData = new TspSkinData(this);
-        FSkinData->SetAnimationForAllWindows(false);
-        FEngine = new TCLEngine(this);
-        FEngine->SetSkinData(FSkinData);
-        FEngine->OnTitleChange = [this](TObject*) { SetCaption(FEngine->AppTitle()); };
-        FEngine->Loaded();
-    }
+// The engine, skin and language data that the main window's resource
+// creates with it.
+TCLEngine* CreateEngine(TComponent* Owner) {
+    auto* skinData = new TspSkinData(Owner);
+    skinData->SetAnimationForAllWindows(false);
+    auto* engine = new TCLEngine(Owner);
+    engine->SetSkinData(skinData);
+    auto* language = new TCLMultiLangData(Owner);
+    LoadEnglishDefaults(language);
+    engine->SetLanguageData(language);
+    engine->Loaded();
+    return engine;
+}
 
-private:
-    TCLEngine* FEngine = nullptr;
-    TspSkinData* FSkinData = nullptr;
+class TfrmProgramMain : public TfrmMain {
+public:
+    explicit TfrmProgramMain(TComponent* AOwner) : TfrmMain(AOwner, CreateEngine(AOwner)) {
+        SetCaption("Lantrove");
+    }
 };
 
 } // namespace
@@ -43,8 +45,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     display::Install(std::move(backend));
-    TfrmMain* frmMain = nullptr;
-    AppRun(frmMain);
+    TfrmProgramMain* frmProgramMain = nullptr;
+    AppRun(frmProgramMain);
     display::Install(nullptr);
     return 0;
 }
