@@ -519,8 +519,10 @@ void TWinControl::RemoveControl(TControl* AControl) {
     if (g_mouseControl == AControl) g_mouseControl = nullptr;
     if (!dynamic_cast<TWinControl*>(AControl)) AControl->Invalidate();
     std::erase(FControls, AControl);
+    // By address: a windowed control removed from its own destructor no
+    // longer casts to TWinControl but is still in the tab list.
+    std::erase_if(FTabList, [&](TWinControl* t) { return static_cast<TControl*>(t) == AControl; });
     auto* w = dynamic_cast<TWinControl*>(AControl);
-    if (w) std::erase(FTabList, w);
     if (w && w->FHandle) w->DestroyHandle();
     if (AControl->Align() != alNone) Realign();
 }

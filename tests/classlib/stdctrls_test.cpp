@@ -293,6 +293,17 @@ TEST_F(StdCtrls, TabOrderDefaultCancelAndAccelerators) {
     EXPECT_EQ(ats, 1);
 }
 
+TEST_F(StdCtrls, AWindowedControlFreedOnItsOwnLeavesTheTabOrder) {
+    auto* a = add<TEdit>(10, 10, 100, 22);
+    auto* gone = add<TEdit>(10, 40, 100, 22);
+    auto* b = add<TEdit>(10, 70, 100, 22);
+    delete gone;
+    EXPECT_EQ(b->TabOrder(), 1);
+    a->SetFocus();
+    key(VK_TAB, 9); // walks the tab list: the freed field is not in it
+    EXPECT_TRUE(b->Focused());
+}
+
 TEST_F(StdCtrls, LabelsAndImagesArePaintedByTheirParent) {
     auto* panel = add<TPanel>(0, 0, 400, 300);
     panel->BevelOuter = bvNone;
