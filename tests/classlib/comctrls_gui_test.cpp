@@ -17,54 +17,16 @@
 #include "platform/gdi/gdi.h"
 #include "platform/win/controls/tabctrl.h"
 #include "platform/win/paint.h"
+#include "support/screen.h"
 #include "support/tempdir.h"
 
 namespace {
 
-void pumpFor(int ms) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (std::chrono::steady_clock::now() < end) {
-        MSG m;
-        while (PeekMessage(&m, 0, 0, 0, PM_REMOVE))
-            DispatchMessage(&m);
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-}
-
-// Pumps until the condition holds or about six seconds pass.
-template <class Pred> bool pumpUntil(Pred done) {
-    for (int attempt = 0; attempt < 20; ++attempt) {
-        pumpFor(300);
-        if (done()) return true;
-    }
-    return false;
-}
-
-int run(const std::string& cmd) {
-    return std::system((cmd + " >/dev/null 2>&1").c_str());
-}
-
-struct Screenshot {
-    int w = 0, h = 0;
-    std::vector<uint8_t> rgb;
-    COLORREF at(int x, int y) const {
-        const uint8_t* p = &rgb[(size_t(y) * w + x) * 3];
-        return RGB(p[0], p[1], p[2]);
-    }
-};
-
-bool captureScreen(Screenshot& s) {
-    TempDir dir;
-    std::string path = dir.file("screen.ppm");
-    if (run("import -window root -depth 8 ppm:" + path) != 0) return false;
-    std::ifstream f(path, std::ios::binary);
-    std::string magic;
-    int maxv = 0;
-    if (!(f >> magic >> s.w >> s.h >> maxv) || magic != "P6" || maxv != 255) return false;
-    f.get();
-    s.rgb.resize(size_t(s.w) * s.h * 3);
-    return bool(f.read(reinterpret_cast<char*>(s.rgb.data()), std::streamsize(s.rgb.size())));
-}
+using guitest::captureScreen;
+using guitest::pumpFor;
+using guitest::pumpUntil;
+using guitest::run;
+using guitest::Screenshot;
 
 void clickAt(HWND h, POINT p) {
     ClientToScreen(h, &p);

@@ -14,26 +14,12 @@
 #include "platform/win/queue.h"
 #include "platform/win/window.h"
 #include "skin/forms/SkinnedForm.h"
+#include "support/screen.h"
 
 namespace {
 
-void pumpFor(int ms) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (std::chrono::steady_clock::now() < end) {
-        MSG m;
-        while (PeekMessage(&m, 0, 0, 0, PM_REMOVE))
-            DispatchMessage(&m);
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-}
-
-template <class Pred> bool pumpUntil(Pred done) {
-    for (int attempt = 0; attempt < 20; ++attempt) {
-        pumpFor(300);
-        if (done()) return true;
-    }
-    return false;
-}
+using guitest::pumpFor;
+using guitest::pumpUntil;
 
 // Runs the pointer tool in the background so the loop keeps pumping while it works.
 void xdo(const std::string& args) {
