@@ -90,6 +90,12 @@ private:
     void RepeatMode(int Mode);
     void OpenPage(const std::string& Name);
 
+protected:
+    // The engine must be owned by the form itself, so a form that makes its
+    // own engine hands it over once constructed.
+    void SetEngine(TCLEngine* Engine) { FEngine = Engine; }
+
+private:
     TCLEngine* FEngine;
     std::unique_ptr<TCurrentInfo> FCurrentInfo;
     TMultiDownloader* FDownloader;

@@ -15,7 +15,7 @@
 namespace {
 
 // The engine, skin and language data that the main window's resource
-// creates with it.
+// creates with it; the engine needs the form as its owner.
 TCLEngine* CreateEngine(TComponent* Owner) {
     auto* skinData = new TspSkinData(Owner);
     skinData->SetAnimationForAllWindows(false);
@@ -30,7 +30,8 @@ TCLEngine* CreateEngine(TComponent* Owner) {
 
 class TfrmProgramMain : public TfrmMain {
 public:
-    explicit TfrmProgramMain(TComponent* AOwner) : TfrmMain(AOwner, CreateEngine(AOwner)) {
+    explicit TfrmProgramMain(TComponent* AOwner) : TfrmMain(AOwner, nullptr) {
+        SetEngine(CreateEngine(this));
         SetCaption("Lantrove");
     }
 };
