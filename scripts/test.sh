@@ -7,9 +7,8 @@
 #  3. builds the plain RelWithDebInfo build that scripts/run.sh uses (build/)
 #     and runs every test there, since the sanitizers cannot see faults inside
 #     the uninstrumented FFmpeg and WebKit libraries;
-#  4. runs the ThreadSanitizer tests (scripts/tsan.sh) when that script exists
-#     and the time allows (below), unless LANTROVE_SKIP_TSAN is set;
-#  5. runs every test in the checked build; its ctest summary closes the output.
+#  4. runs every test in the checked build; its ctest summary closes the output.
+# The ThreadSanitizer tests run on their own: scripts/tsan.sh.
 # The first step that fails ends the command. Arguments go to both ctest runs;
 # LANTROVE_TEST_JOBS sets how many tests run at once (default: two per core).
 set -euo pipefail
@@ -33,17 +32,6 @@ scripts/fuzz.sh
 scripts/plain-build.sh
 echo "tests in the plain build (build/)"
 run_ctest build "$@"
-
-# The ThreadSanitizer tests need a build of their own: they run only while the
-# command has taken less than LANTROVE_TSAN_BEFORE_MINUTES (default 25), so the
-# whole stays within 45 minutes on a 2-core machine.
-if [ -x scripts/tsan.sh ] && [ -z "${LANTROVE_SKIP_TSAN:-}" ]; then
-  if ((SECONDS < ${LANTROVE_TSAN_BEFORE_MINUTES:-25} * 60)); then
-    scripts/tsan.sh
-  else
-    echo "no time left for the ThreadSanitizer tests: run scripts/tsan.sh on its own"
-  fi
-fi
 
 echo "tests in the checked build (build-check/)"
 run_ctest build-check "$@"
