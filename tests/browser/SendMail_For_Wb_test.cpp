@@ -95,6 +95,8 @@ TEST(MailSend, TheThreadDeletesAttachmentsAndReportsFailureToTheOwner) {
     EXPECT_EQ(owner.ComponentCount(), 0);
     (void)ownerWindow;
     os::SetLaunchHook(nullptr);
+    // The hook refers to locals that go before the form does.
+    owner.WindowProc = old;
 }
 
 } // namespace
