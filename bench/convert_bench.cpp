@@ -17,7 +17,7 @@ const std::string& Folder() {
         std::string d =
             (std::filesystem::temp_directory_path() / "lantrove-convert-bench").string();
         std::filesystem::create_directories(d);
-        WriteToneWav(d + "/in.wav", ToneSpec{.Channels = 2, .Seconds = 180});
+        WriteToneWav(d + "/in.wav", ToneRecipe{.Channels = 2, .Seconds = 180});
         return d;
     }();
     return dir;

@@ -13,9 +13,9 @@
 
 namespace {
 
-bool Make(const std::string& FileName, const MediaSpec& Spec) {
+bool Make(const std::string& FileName, const MediaRecipe& Recipe) {
     std::string Error;
-    EXPECT_TRUE(WriteMedia(FileName, Spec, &Error)) << Error;
+    EXPECT_TRUE(WriteMedia(FileName, Recipe, &Error)) << Error;
     return Error.empty();
 }
 
@@ -25,23 +25,24 @@ protected:
         ASSERT_TRUE(FFLoader().Load(DecoderLibraries)) << FFLoader().LastErrMsg();
         Media = new TempDir;
         // 2 s of 64x48 video at 25 fps (a key frame every 10) with 22050 Hz mono audio.
-        ASSERT_TRUE(
-            Make(Media->file("av.mkv"),
-                 MediaSpec{.Video =
-                               PictureSpec{
-                                   .Width = 64, .Height = 48, .Rate = 25, .Seconds = 2, .Gop = 10},
-                           .Audio = {ToneSpec{.SampleRate = 22050, .Seconds = 2}},
-                           .Tags = {{"TPE1", "Someone"}}}));
+        ASSERT_TRUE(Make(
+            Media->file("av.mkv"),
+            MediaRecipe{
+                .Video =
+                    PictureRecipe{.Width = 64, .Height = 48, .Rate = 25, .Seconds = 2, .Gop = 10},
+                .Audio = {ToneRecipe{.SampleRate = 22050, .Seconds = 2}},
+                .Tags = {{"TPE1", "Someone"}}}));
         // Already in the wanted format: 44100 Hz, 2 channels, 16-bit.
-        ASSERT_TRUE(WriteToneWav(Media->file("plain.wav"), ToneSpec{.Channels = 2}));
+        ASSERT_TRUE(WriteToneWav(Media->file("plain.wav"), ToneRecipe{.Channels = 2}));
         Media->write("text.txt", "this is not a media file\n");
         // Alternate black and white lines: the comb of an interlaced picture.
-        ASSERT_TRUE(Make(Media->file("comb.mkv"), MediaSpec{.Video = PictureSpec{.Width = 16,
-                                                                                 .Height = 16,
-                                                                                 .Rate = 5,
-                                                                                 .Seconds = 0.4,
-                                                                                 .Codec = "ffv1",
-                                                                                 .Comb = true}}));
+        ASSERT_TRUE(
+            Make(Media->file("comb.mkv"), MediaRecipe{.Video = PictureRecipe{.Width = 16,
+                                                                             .Height = 16,
+                                                                             .Rate = 5,
+                                                                             .Seconds = 0.4,
+                                                                             .Codec = "ffv1",
+                                                                             .Comb = true}}));
     }
     static void TearDownTestSuite() {
         delete Media;

@@ -16,9 +16,9 @@
 
 namespace {
 
-bool Make(const std::string& FileName, const MediaSpec& Spec) {
+bool Make(const std::string& FileName, const MediaRecipe& Recipe) {
     std::string Error;
-    EXPECT_TRUE(WriteMedia(FileName, Spec, &Error)) << Error;
+    EXPECT_TRUE(WriteMedia(FileName, Recipe, &Error)) << Error;
     return Error.empty();
 }
 
@@ -60,8 +60,8 @@ protected:
         Media = new TempDir;
         ASSERT_TRUE(Make(
             Media->file("clip.mkv"),
-            MediaSpec{.Video = PictureSpec{.Width = 64, .Height = 48, .Rate = 25, .Seconds = 2},
-                      .Audio = {ToneSpec{.SampleRate = 22050, .Seconds = 2}}}));
+            MediaRecipe{.Video = PictureRecipe{.Width = 64, .Height = 48, .Rate = 25, .Seconds = 2},
+                        .Audio = {ToneRecipe{.SampleRate = 22050, .Seconds = 2}}}));
     }
     static void TearDownTestSuite() {
         delete Media;

@@ -50,14 +50,14 @@ double ProbeDuration(const std::string& file) {
     return p.count("format.duration") ? std::atof(p["format.duration"].c_str()) : -1;
 }
 
-bool Make(const std::string& file, const MediaSpec& spec) {
+bool Make(const std::string& file, const MediaRecipe& recipe) {
     std::string error;
-    EXPECT_TRUE(WriteMedia(file, spec, &error)) << error;
+    EXPECT_TRUE(WriteMedia(file, recipe, &error)) << error;
     return error.empty();
 }
 
-ToneSpec Sine(double seconds, int rate, int channels = 1) {
-    return ToneSpec{.SampleRate = rate, .Channels = channels, .Seconds = seconds};
+ToneRecipe Sine(double seconds, int rate, int channels = 1) {
+    return ToneRecipe{.SampleRate = rate, .Channels = channels, .Seconds = seconds};
 }
 
 // The 16-bit samples of a plain PCM WAV file.
@@ -114,20 +114,22 @@ protected:
         ASSERT_TRUE(WriteConstantWav(d + "/loud.wav", 20000, 44100, 0.2));
         ASSERT_TRUE(WriteConstantWav(d + "/quiet.wav", -3, 44100, 0.2));
         // Two audio streams and two chapters.
-        ToneSpec high = Sine(1, 22050);
+        ToneRecipe high = Sine(1, 22050);
         high.Frequency = 880;
-        MediaSpec two{.Audio = {Sine(2, 44100), high}, .Chapters = {{0, 1, "One"}, {1, 2, "Two"}}};
-        for (ToneSpec& t : two.Audio)
+        MediaRecipe two{.Audio = {Sine(2, 44100), high},
+                        .Chapters = {{0, 1, "One"}, {1, 2, "Two"}}};
+        for (ToneRecipe& t : two.Audio)
             t.Codec = "flac";
         ASSERT_TRUE(Make(d + "/two.mka", two));
         // Video with audio, and video whose audio starts 2 s late.
-        MediaSpec clip{.Video = PictureSpec{.Width = 96, .Height = 64, .Rate = 10},
-                       .Audio = {Sine(1, 44100)}};
+        MediaRecipe clip{.Video = PictureRecipe{.Width = 96, .Height = 64, .Rate = 10},
+                         .Audio = {Sine(1, 44100)}};
         ASSERT_TRUE(Make(d + "/clip.mkv", clip));
-        ToneSpec late = Sine(1, 44100);
+        ToneRecipe late = Sine(1, 44100);
         late.Offset = 2;
-        MediaSpec lateClip{.Video = PictureSpec{.Width = 32, .Height = 32, .Rate = 5, .Seconds = 3},
-                           .Audio = {late}};
+        MediaRecipe lateClip{.Video =
+                                 PictureRecipe{.Width = 32, .Height = 32, .Rate = 5, .Seconds = 3},
+                             .Audio = {late}};
         ASSERT_TRUE(Make(d + "/late.mkv", lateClip));
         media->write("text.wav", "this is not a media file at all\n");
         std::string wav = media->read("a44.wav");

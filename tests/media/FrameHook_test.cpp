@@ -87,9 +87,9 @@ TEST_F(FrameHook, FailuresAnswerTheirNumbers) {
 TEST_F(FrameHook, TheVhookOptionRunsModulesOnDecodedPictures) {
     ASSERT_TRUE(FFLoader().Load(ConverterLibraries)) << FFLoader().LastErrMsg();
     std::string error;
-    ASSERT_TRUE(WriteMedia(dir->file("clip.mkv"),
-                           MediaSpec{.Video = PictureSpec{.Width = 32, .Height = 32, .Rate = 10}},
-                           &error))
+    ASSERT_TRUE(WriteMedia(
+        dir->file("clip.mkv"),
+        MediaRecipe{.Video = PictureRecipe{.Width = 32, .Height = 32, .Rate = 10}}, &error))
         << error;
     {
         TCustomFFmpeg e(2);

@@ -206,12 +206,12 @@ TEST_F(ID3v1Interop, WeReadWhatTheMediaLibrariesWrite) {
     const std::string Base = Dir.file("base.mp3");
     const std::string File = Dir.file("tagged.mp3");
     ASSERT_TRUE(MakeMp3(Base));
-    MediaSpec Spec = Mp3Spec();
-    Spec.MuxerOptions = {{"id3v2_version", "4"}, {"write_id3v1", "1"}};
-    Spec.Tags = {{"title", "A title"}, {"artist", "An artist"}, {"album", "An album"},
-                 {"date", "2005"},     {"track", "9"},          {"comment", "Short"}};
+    MediaRecipe Recipe = Mp3Recipe();
+    Recipe.MuxerOptions = {{"id3v2_version", "4"}, {"write_id3v1", "1"}};
+    Recipe.Tags = {{"title", "A title"}, {"artist", "An artist"}, {"album", "An album"},
+                   {"date", "2005"},     {"track", "9"},          {"comment", "Short"}};
     std::string Error;
-    ASSERT_TRUE(WriteMedia(File, Spec, &Error)) << Error;
+    ASSERT_TRUE(WriteMedia(File, Recipe, &Error)) << Error;
     TID3v1 Tag;
     ASSERT_TRUE(Tag.ReadFromFile(File));
     ASSERT_TRUE(Tag.Exists());

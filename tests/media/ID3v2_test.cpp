@@ -258,12 +258,12 @@ TEST_F(ID3v2Interop, WeReadWhatTheMediaLibrariesWrite) {
     const std::string File = Dir.file("tagged.mp3");
     ASSERT_TRUE(MakeMp3(Base));
     const std::string Title = "H\xc3\xa9llo \xd0\x9f\xd1\x80\xd0\xb8\xd0\xb2\xd0\xb5\xd1\x82";
-    MediaSpec Spec = Mp3Spec();
-    Spec.MuxerOptions["id3v2_version"] = "3";
-    Spec.Tags = {{"title", Title},  {"artist", "Caf\xc3\xa9"}, {"album", "An album"},
-                 {"track", "5/10"}, {"date", "2001"},          {"genre", "Pop"}};
+    MediaRecipe Recipe = Mp3Recipe();
+    Recipe.MuxerOptions["id3v2_version"] = "3";
+    Recipe.Tags = {{"title", Title},  {"artist", "Caf\xc3\xa9"}, {"album", "An album"},
+                   {"track", "5/10"}, {"date", "2001"},          {"genre", "Pop"}};
     std::string Error;
-    ASSERT_TRUE(WriteMedia(File, Spec, &Error)) << Error;
+    ASSERT_TRUE(WriteMedia(File, Recipe, &Error)) << Error;
     TID3v2 T;
     ASSERT_TRUE(T.ReadFromFile(File));
     ASSERT_TRUE(T.Exists());

@@ -27,17 +27,17 @@ inline std::string RunCommand(const std::string& CommandLine, int* Status = null
     return Dir.read("out.txt");
 }
 
-// The spec of a short 64 kbit/s MP3 of a 440 Hz tone, without tags.
-inline MediaSpec Mp3Spec(double Seconds = 0.5) {
-    MediaSpec Spec;
-    Spec.Audio.push_back(ToneSpec{.Seconds = Seconds, .Codec = "libmp3lame", .BitRate = 64000});
-    Spec.MuxerOptions = {{"id3v2_version", "0"}, {"write_id3v1", "0"}};
-    return Spec;
+// The recipe of a short 64 kbit/s MP3 of a 440 Hz tone, without tags.
+inline MediaRecipe Mp3Recipe(double Seconds = 0.5) {
+    MediaRecipe Recipe;
+    Recipe.Audio.push_back(ToneRecipe{.Seconds = Seconds, .Codec = "libmp3lame", .BitRate = 64000});
+    Recipe.MuxerOptions = {{"id3v2_version", "0"}, {"write_id3v1", "0"}};
+    return Recipe;
 }
 
 // Writes a short MP3 without tags; false when writing fails.
 inline bool MakeMp3(const std::string& FileName, double Seconds = 0.5) {
-    return WriteMedia(FileName, Mp3Spec(Seconds));
+    return WriteMedia(FileName, Mp3Recipe(Seconds));
 }
 
 // The container tags as ffprobe reads them, keys in lower case.

@@ -58,7 +58,7 @@ protected:
 
 TEST_F(UnicodeFiles, InputsAreOpenedThroughTheProtocol) {
     const std::string Path = Dir.file("\xd1\x82\xd0\xbe\xd0\xbd.wav");
-    ASSERT_TRUE(WriteToneWav(Path, ToneSpec{.SampleRate = 22050, .Seconds = 0.2}));
+    ASSERT_TRUE(WriteToneWav(Path, ToneRecipe{.SampleRate = 22050, .Seconds = 0.2}));
     ASSERT_TRUE(FileExists(Path));
     EXPECT_TRUE(UnicodeProtocolRegistered());
 

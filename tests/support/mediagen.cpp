@@ -25,8 +25,8 @@ struct Track {
     AVStream* Stream = nullptr;
     AVCodecContext* Ctx = nullptr;
     AVFrame* Frame = nullptr;
-    const ToneSpec* Tone = nullptr;
-    const PictureSpec* Picture = nullptr;
+    const ToneRecipe* Tone = nullptr;
+    const PictureRecipe* Picture = nullptr;
     int64_t Next = 0;  // next frame's pts in the codec time base
     int64_t Total = 0; // frames (video) or samples (audio) to write
     bool Flushed = false;
@@ -39,7 +39,7 @@ void FreeTracks(std::vector<Track>& Tracks) {
     }
 }
 
-double ToneSample(const ToneSpec& Tone, int64_t Index) {
+double ToneSample(const ToneRecipe& Tone, int64_t Index) {
     return 0.125 * std::sin(2 * M_PI * Tone.Frequency * double(Index) / Tone.SampleRate);
 }
 
@@ -77,7 +77,7 @@ void FillAudio(Track& T, int Count) {
 
 void FillPicture(Track& T) {
     AVFrame* F = T.Frame;
-    const PictureSpec& P = *T.Picture;
+    const PictureRecipe& P = *T.Picture;
     const int N = int(T.Next);
     for (int Y = 0; Y < P.Height; ++Y)
         for (int X = 0; X < P.Width; ++X)
@@ -161,11 +161,11 @@ int OpenTrack(AVFormatContext* Out, Track& T, std::string& Why) {
     return av_frame_get_buffer(T.Frame, 0);
 }
 
-int AddChapters(AVFormatContext* Out, const std::vector<ChapterSpec>& Chapters) {
+int AddChapters(AVFormatContext* Out, const std::vector<ChapterRecipe>& Chapters) {
     if (Chapters.empty()) return 0;
     Out->chapters = static_cast<AVChapter**>(av_calloc(Chapters.size(), sizeof(AVChapter*)));
     if (!Out->chapters) return AVERROR(ENOMEM);
-    for (const ChapterSpec& C : Chapters) {
+    for (const ChapterRecipe& C : Chapters) {
         auto* Ch = static_cast<AVChapter*>(av_mallocz(sizeof(AVChapter)));
         if (!Ch) return AVERROR(ENOMEM);
         Out->chapters[Out->nb_chapters] = Ch;
@@ -180,21 +180,21 @@ int AddChapters(AVFormatContext* Out, const std::vector<ChapterSpec>& Chapters) 
 }
 
 int Write(AVFormatContext* Out, std::vector<Track>& Tracks, const std::string& FileName,
-          const MediaSpec& Spec, std::string& Why) {
+          const MediaRecipe& Recipe, std::string& Why) {
     for (Track& T : Tracks) {
         int R = OpenTrack(Out, T, Why);
         if (R < 0) return R;
     }
-    for (const auto& [Key, Value] : Spec.Tags)
+    for (const auto& [Key, Value] : Recipe.Tags)
         av_dict_set(&Out->metadata, Key.c_str(), Value.c_str(), 0);
-    int R = AddChapters(Out, Spec.Chapters);
+    int R = AddChapters(Out, Recipe.Chapters);
     if (R < 0) return R;
     if (!(Out->oformat->flags & AVFMT_NOFILE)) {
         R = avio_open(&Out->pb, FileName.c_str(), AVIO_FLAG_WRITE);
         if (R < 0) return R;
     }
     AVDictionary* Options = nullptr;
-    for (const auto& [Key, Value] : Spec.MuxerOptions)
+    for (const auto& [Key, Value] : Recipe.MuxerOptions)
         av_dict_set(&Options, Key.c_str(), Value.c_str(), 0);
     R = avformat_write_header(Out, &Options);
     av_dict_free(&Options);
@@ -237,22 +237,22 @@ int Write(AVFormatContext* Out, std::vector<Track>& Tracks, const std::string& F
 
 } // namespace
 
-bool WriteMedia(const std::string& FileName, const MediaSpec& Spec, std::string* Error) {
+bool WriteMedia(const std::string& FileName, const MediaRecipe& Recipe, std::string* Error) {
     AVFormatContext* Out = nullptr;
     int R = avformat_alloc_output_context2(
-        &Out, nullptr, Spec.Format.empty() ? nullptr : Spec.Format.c_str(), FileName.c_str());
+        &Out, nullptr, Recipe.Format.empty() ? nullptr : Recipe.Format.c_str(), FileName.c_str());
     std::string Why;
     std::vector<Track> Tracks;
     if (R >= 0) {
-        if (Spec.Video) {
+        if (Recipe.Video) {
             Tracks.emplace_back();
-            Tracks.back().Picture = &*Spec.Video;
+            Tracks.back().Picture = &*Recipe.Video;
         }
-        for (const ToneSpec& Tone : Spec.Audio) {
+        for (const ToneRecipe& Tone : Recipe.Audio) {
             Tracks.emplace_back();
             Tracks.back().Tone = &Tone;
         }
-        R = Write(Out, Tracks, FileName, Spec, Why);
+        R = Write(Out, Tracks, FileName, Recipe, Why);
     }
     FreeTracks(Tracks);
     if (Out) {
@@ -294,7 +294,7 @@ bool WriteWav(const std::string& FileName, int SampleRate, int Channels,
 
 } // namespace
 
-bool WriteToneWav(const std::string& FileName, const ToneSpec& Tone) {
+bool WriteToneWav(const std::string& FileName, const ToneRecipe& Tone) {
     const int64_t Count = std::llround(Tone.Seconds * Tone.SampleRate);
     std::vector<int16_t> Samples;
     Samples.reserve(size_t(Count * Tone.Channels));

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-struct ToneSpec {
+struct ToneRecipe {
     int Frequency = 440;
     int SampleRate = 44100;
     int Channels = 1;
@@ -18,7 +18,7 @@ struct ToneSpec {
     int BitRate = 0;
 };
 
-struct PictureSpec {
+struct PictureRecipe {
     int Width = 32;
     int Height = 32;
     int Rate = 10;
@@ -28,26 +28,27 @@ struct PictureSpec {
     bool Comb = false; // alternate black and white lines instead of the moving pattern
 };
 
-struct ChapterSpec {
+struct ChapterRecipe {
     double Start = 0;
     double End = 0;
     std::string Title;
 };
 
-struct MediaSpec {
-    std::optional<PictureSpec> Video;
-    std::vector<ToneSpec> Audio;
+struct MediaRecipe {
+    std::optional<PictureRecipe> Video;
+    std::vector<ToneRecipe> Audio;
     std::map<std::string, std::string> Tags;
-    std::vector<ChapterSpec> Chapters;
+    std::vector<ChapterRecipe> Chapters;
     std::map<std::string, std::string> MuxerOptions;
     std::string Format; // empty: chosen from the file name
 };
 
 // Writes the file; on failure returns false with the reason in *Error.
-bool WriteMedia(const std::string& FileName, const MediaSpec& Spec, std::string* Error = nullptr);
+bool WriteMedia(const std::string& FileName, const MediaRecipe& Recipe,
+                std::string* Error = nullptr);
 
 // A plain 16-bit PCM WAV of a sine tone.
-bool WriteToneWav(const std::string& FileName, const ToneSpec& Tone);
+bool WriteToneWav(const std::string& FileName, const ToneRecipe& Tone);
 
 // A plain 16-bit PCM WAV holding one sample value throughout.
 bool WriteConstantWav(const std::string& FileName, int16_t Value, int SampleRate, double Seconds);
