@@ -320,3 +320,117 @@ class TspSkinEdit : public TspSkinCustomEdit {
 public:
     explicit TspSkinEdit(TComponent* AOwner) : TspSkinCustomEdit(AOwner) {}
 };
+
+// ---- Spin edit -----------------------------------------------------------------------------
+
+enum TspValueType { vtInteger, vtFloat };
+
+// A number field with up and down buttons: the value is kept within its
+// bounds, stepped by the buttons (with repeat), the arrow keys and the wheel,
+// and read back from what is typed.
+class TspSkinSpinEdit : public TspSkinCustomControl {
+public:
+    explicit TspSkinSpinEdit(TComponent* AOwner);
+    ~TspSkinSpinEdit() override;
+
+    TspValueType ValueType() const { return FValueType; }
+    void SetValueType(TspValueType Value);
+    uint8_t Decimal() const { return FDecimal; }
+    void SetDecimal(uint8_t Value) { FDecimal = Value; }
+    double MinValue() const { return FMinValue; }
+    void SetMinValue(double Value);
+    double MaxValue() const { return FMaxValue; }
+    void SetMaxValue(double Value);
+    double Value() const { return FValue; }
+    void SetValue(double AValue);
+    double Increment() const { return FIncrement; }
+    void SetIncrement(double Value) { FIncrement = Value; }
+    bool EditorEnabled() const { return FEdit->FEditorEnabled; }
+    void SetEditorEnabled(bool Value) { FEdit->FEditorEnabled = Value; }
+    int MaxLength() const { return FEdit->MaxLength(); }
+    void SetMaxLength(int Value) { FEdit->SetMaxLength(Value); }
+    TColor DefaultColor() const { return FDefaultColor; }
+    void SetDefaultColor(TColor Value);
+    bool UseSkinSize = true;
+
+    bool IsNumText(const std::string& AText);
+    void SimpleSetValue(double AValue);
+    // Steps by Increment, as the buttons do.
+    void StepUp();
+    void StepDown();
+    TspSkinNumEdit* Edit() const { return FEdit; }
+
+    TNotifyEvent OnChange;
+    TNotifyEvent OnUpButtonClick;
+    TNotifyEvent OnDownButtonClick;
+    TKeyEvent OnEditKeyDown;
+    TKeyEvent OnEditKeyUp;
+    TKeyPressEvent OnEditKeyPress;
+    TNotifyEvent OnEditEnter;
+    TNotifyEvent OnEditExit;
+
+    virtual void EditKeyDown(TObject* Sender, WORD& Key, TShiftState Shift);
+    virtual void EditKeyUp(TObject* Sender, WORD& Key, TShiftState Shift);
+    virtual void EditKeyPress(TObject* Sender, char32_t& Key);
+    virtual void EditEnter(TObject* Sender);
+    virtual void EditExit(TObject* Sender);
+    virtual void Change();
+
+    void Invalidate() override;
+    void GetSkinData() override;
+    void DrawDefaultImage(TBitmap* B) override;
+    void DrawSkinImage(TBitmap* B) override;
+    void ChangeSkinData() override;
+    void DefaultFontChanged() override;
+    void FitSkinSize(int& W, int& H) override;
+    void UpdateSkinRegion() override;
+    void WndProc(TMessage& Message) override;
+    void CalcRects();
+
+    TspCBButtonX Buttons[2]; // 0 up, 1 down
+    bool FMouseIn = false, FEditFocused = false;
+
+protected:
+    void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    void MouseMove(TShiftState Shift, int X, int Y) override;
+
+private:
+    double CheckValue(double X) const;
+    std::string ValueText(double V) const;
+    void WriteEditText(const std::string& T);
+    void TextChanged();
+    void EditChange(TObject* Sender);
+    void EditMouseEnter(TObject* Sender);
+    void EditMouseLeave(TObject* Sender);
+    void TestActive(int X, int Y);
+    void ButtonDown(int I);
+    void ButtonUp(int I);
+    void ButtonEnter(int I);
+    void ButtonLeave(int I);
+    void DrawButton(TCanvas* C, int I);
+    void DrawResizeButton(TCanvas* C, int I);
+    void FitEditHeight();
+    void ApplyFontColor();
+
+    TspSkinNumEdit* FEdit = nullptr;
+    double FValue = 0, FMinValue = 0, FMaxValue = 0, FIncrement = 1;
+    uint8_t FDecimal = 2;
+    TspValueType FValueType = vtInteger;
+    TColor FDefaultColor = clWindow;
+    bool StopCheck = false, FromEdit = false;
+    int ActiveButton = -1, OldActiveButton = -1, CaptureButton = -1;
+    int TimerMode = 0;
+    bool WaitMode = false;
+    bool FTimerOn = false;
+
+    TRect ActiveSkinRect;
+    std::string FontName;
+    TFontStyles FontStyle;
+    int FontHeight = 0;
+    TColor FontColor = 0, ActiveFontColor = 0, DisabledFontColor = 0;
+    TRect UpButtonRect, ActiveUpButtonRect, DownUpButtonRect, DownButtonRect, ActiveDownButtonRect,
+        DownDownButtonRect;
+    int LOffset = 0, ROffset = 0;
+    bool FElement = false;
+};
