@@ -434,3 +434,217 @@ private:
     int LOffset = 0, ROffset = 0;
     bool FElement = false;
 };
+
+// ---- List boxes ----------------------------------------------------------------------------
+
+class TspSkinCustomListBox;
+
+using TspDrawSkinItemEvent = std::function<void(
+    TCanvas* Cnvs, int Index, int ItemWidth, int ItemHeight, TRect TxtRect, TOwnerDrawState State)>;
+using TspGetItemImageIndexEvent =
+    std::function<void(TObject* Sender, int ItemIndex, int& ImageIndex)>;
+
+// The owner-drawn list inside a skinned list box: its look and its input
+// belong to the owner.
+class TspListBox : public TListBox {
+public:
+    explicit TspListBox(TComponent* AOwner);
+    ~TspListBox() override;
+
+    TspSkinCustomListBox* SkinListBox = nullptr;
+    int FHorizontalExtentValue = 0;
+
+    void SetBounds(int ALeft, int ATop, int AWidth, int AHeight) override;
+    void WndProc(TMessage& Message) override;
+    void Click() override;
+    void PaintWindow(HDC DC);
+
+protected:
+    void CreateParams(TCreateParams& Params) override;
+    void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    void MouseMove(TShiftState Shift, int X, int Y) override;
+    void KeyDown(WORD& Key, TShiftState Shift) override;
+    void KeyUp(WORD& Key, TShiftState Shift) override;
+    void KeyPress(char32_t& Key) override;
+
+private:
+    bool HasElement();
+    void FillClient(TCanvas* C, int X, int Y, int W, int H);
+    void EraseBackground(HDC DC);
+    void DrawItemOf(HDC DC, int Index, const TRect& R, TOwnerDrawState State);
+    void DrawDefaultItem(TCanvas* C, int Index, const TRect& R, TOwnerDrawState State);
+    void DrawSkinItem(TCanvas* C, int Index, const TRect& R, TOwnerDrawState State);
+    void DrawStretchedSkinItem(TCanvas* C, int Index, const TRect& R, TOwnerDrawState State);
+    void DrawContent(TCanvas* C, int Index, TRect TR, TOwnerDrawState State, int W, int H,
+                     const TRect& EventTR);
+    TOwnerDrawState StateOf(int Index);
+};
+
+// A list of strings in a skinned frame, with skinned scroll bars that come
+// and go as the items need them, and an optional caption line with buttons.
+class TspSkinCustomListBox : public TspSkinCustomControl {
+public:
+    explicit TspSkinCustomListBox(TComponent* AOwner);
+    ~TspSkinCustomListBox() override;
+
+    TStrings* Items() { return ListBox->Items(); }
+    void SetItems(TStrings* Value);
+    int ItemIndex() const { return ListBox->ItemIndex(); }
+    void SetItemIndex(int Value) { ListBox->SetItemIndex(Value); }
+    bool Sorted() const { return ListBox->Sorted; }
+    void SetSorted(bool Value);
+    bool MultiSelect() const { return ListBox->MultiSelect; }
+    void SetMultiSelect(bool Value);
+    int TopIndex() const { return ListBox->TopIndex(); }
+    void SetTopIndex(int Value) { ListBox->SetTopIndex(Value); }
+    int SelCount() const { return ListBox->SelCount(); }
+    TCanvas* ListBoxCanvas() { return ListBox->Canvas(); }
+    bool UseSkinItemHeight = true;
+    int DefaultItemHeight() const { return FDefaultItemHeight; }
+    void SetDefaultItemHeight(int Value);
+    int RowCount() const { return FRowCount; }
+    void SetRowCount(int Value);
+    bool HorizontalExtent() const { return FHorizontalExtent; }
+    void SetHorizontalExtent(bool Value);
+    TStrings* TabWidths() { return FTabWidths.get(); }
+    void SetTabWidths(TStrings* Value);
+    TCustomImageList* Images() const { return FImages; }
+    void SetImages(TCustomImageList* Value);
+    int ImageIndex() const { return FImageIndex; }
+    void SetImageIndex(int Value);
+
+    // Caption line.
+    bool CaptionMode() const { return FCaptionMode; }
+    void SetCaptionMode(bool Value);
+    int DefaultCaptionHeight() const { return FDefaultCaptionHeight; }
+    void SetDefaultCaptionHeight(int Value);
+    TFont* DefaultCaptionFont() { return FDefaultCaptionFont.get(); }
+    TAlignment Alignment() const { return FAlignment; }
+    void SetAlignment(TAlignment Value);
+    bool ShowCaptionButtons() const { return FShowCaptionButtons; }
+    void SetShowCaptionButtons(bool Value);
+    TBitmap* Glyph() { return FGlyph.get(); }
+    int NumGlyphs() const { return FNumGlyphs; }
+    void SetNumGlyphs(int Value);
+    int Spacing() const { return FSpacing; }
+    void SetSpacing(int Value);
+
+    TspDrawSkinItemEvent OnDrawItem;
+    TspGetItemImageIndexEvent OnGetItemImageIndex;
+    TNotifyEvent OnListBoxClick;
+    TNotifyEvent OnListBoxDblClick;
+    TMouseEvent OnListBoxMouseDown;
+    TMouseEvent OnListBoxMouseUp;
+    TMouseMoveEvent OnListBoxMouseMove;
+    TKeyEvent OnListBoxKeyDown;
+    TKeyEvent OnListBoxKeyUp;
+    TKeyPressEvent OnListBoxKeyPress;
+    TNotifyEvent OnUpButtonClick;
+    TNotifyEvent OnDownButtonClick;
+    TNotifyEvent OnCheckButtonClick;
+
+    int ItemAtPos(const TPoint& Pos, bool Existing);
+    TRect ItemRect(int Item) { return ListBox->ItemRect(Item); }
+    void Clear();
+    int CalcHeight(int AItemsCount);
+    void UpDateScrollBar();
+    void CalcListRect();
+
+    virtual int ItemTextWidth(int Index, TCanvas* Canvas);
+    virtual void ListBoxMouseDown(TMouseButton Button, TShiftState Shift, int X, int Y);
+    virtual void ListBoxMouseMove(TShiftState Shift, int X, int Y);
+    virtual void ListBoxMouseUp(TMouseButton Button, TShiftState Shift, int X, int Y);
+    virtual void ListBoxClick();
+    virtual void ListBoxDblClick();
+    virtual void ListBoxKeyDown(WORD& Key, TShiftState Shift);
+    virtual void ListBoxKeyUp(WORD& Key, TShiftState Shift);
+    virtual void ListBoxKeyPress(char32_t& Key);
+    virtual void ListBoxEnter() {}
+    virtual void ListBoxExit() {}
+    virtual void ListBoxWProc(TMessage& Message, bool& DoDefault);
+    virtual void ListBoxCreateWnd() {}
+
+    void GetSkinData() override;
+    void DrawDefaultImage(TBitmap* B) override;
+    void DrawSkinImage(TBitmap* B) override;
+    void ChangeSkinData() override;
+    void DefaultFontChanged() override;
+    void SetBounds(int ALeft, int ATop, int AWidth, int AHeight) override;
+    void WndProc(TMessage& Message) override;
+    void Notification(TComponent* AComponent, TOperation Operation) override;
+
+    std::unique_ptr<TspListBox> ListBox;
+    std::unique_ptr<TspSkinScrollBar> ScrollBar;
+    std::unique_ptr<TspSkinScrollBar> HScrollBar;
+    bool FStopUpDateHScrollBar = false;
+    TRect ListRect;
+    TspCBButtonX Buttons[3]; // up, down, check
+
+    // Values of the element.
+    std::string FontName;
+    TFontStyles FontStyle;
+    int FontHeight = 0;
+    TRect SItemRect, ActiveItemRect, FocusItemRect;
+    int ItemLeftOffset = 0, ItemRightOffset = 0;
+    TRect ItemTextRect;
+    TColor FontColor = 0, ActiveFontColor = 0, FocusFontColor = 0;
+    TRect CaptionRect;
+    std::string CaptionFontName;
+    TFontStyles CaptionFontStyle;
+    int CaptionFontHeight = 0;
+    TColor CaptionFontColor = 0;
+    TRect UpButtonRect, ActiveUpButtonRect, DownUpButtonRect, DownButtonRect, ActiveDownButtonRect,
+        DownDownButtonRect, CheckButtonRect, ActiveCheckButtonRect, DownCheckButtonRect;
+    std::string VScrollBarName, HScrollBarName, BothScrollBarName;
+    bool ShowFocus = false;
+    TRect DisabledButtonsRect, ButtonsArea;
+    TRect NewCaptionRect;
+
+protected:
+    void CreateParams(TCreateParams& Params) override;
+    void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    void MouseMove(TShiftState Shift, int X, int Y) override;
+
+private:
+    void ShowVScrollBar();
+    void ShowHScrollBar();
+    void HideVScrollBar();
+    void HideHScrollBar();
+    void SBChange(TObject* Sender);
+    void HSBChange(TObject* Sender);
+    void DrawButton(TCanvas* C, int I);
+    void DrawCaptionText(TCanvas* C, const TRect& R, int X, int Y);
+    int CaptionWidth(TCanvas* C);
+    void TestActive(int X, int Y);
+    void ButtonDown(int I);
+    void ButtonUp(int I);
+    void ButtonEnter(int I);
+    void ButtonLeave(int I);
+    void StepSelection(int Mode);
+    bool FElement = false;
+    int FDefaultItemHeight = 20;
+    int FRowCount = 0;
+    bool FHorizontalExtent = false;
+    std::unique_ptr<TStringList> FTabWidths;
+    TCustomImageList* FImages = nullptr;
+    int FImageIndex = -1;
+    bool FCaptionMode = false;
+    int FDefaultCaptionHeight = 20;
+    std::unique_ptr<TFont> FDefaultCaptionFont;
+    TAlignment FAlignment = taLeftJustify;
+    bool FShowCaptionButtons = true;
+    std::unique_ptr<TBitmap> FGlyph;
+    int FNumGlyphs = 1;
+    int FSpacing = 2;
+    int ActiveButton = -1, OldActiveButton = -1, CaptureButton = -1;
+    int TimerMode = 0;
+    bool WaitMode = false;
+    bool FTimerOn = false;
+};
+
+class TspSkinListBox : public TspSkinCustomListBox {
+public:
+    explicit TspSkinListBox(TComponent* AOwner) : TspSkinCustomListBox(AOwner) {}
+};
