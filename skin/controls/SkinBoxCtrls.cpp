@@ -3,6 +3,24 @@
 #include <algorithm>
 #include <cmath>
 
+#include "classlib/forms.h"
+#include "classlib/sysutils.h"
+#include "platform/os/clock.h"
+#include "platform/win/clipboard.h"
+#include "platform/win/controls/common.h"
+#include "platform/win/controls/edit.h"
+#include "platform/win/controls/listbox.h"
+#include "platform/win/controls/text.h"
+#include "platform/win/input.h"
+#include "platform/win/messages.h"
+#include "platform/win/nonclient.h"
+#include "platform/win/paint.h"
+#include "platform/win/scroll.h"
+#include "platform/win/timers.h"
+#include "platform/win/window.h"
+#include "skin/engine/speffbmp.h"
+#include "skin/forms/SkinnedForm.h"
+
 namespace {
 
 int roundInt(double v) {
@@ -11,6 +29,53 @@ int roundInt(double v) {
 
 TRect moved(TRect R, int dx, int dy) {
     return TRect(R.Left + dx, R.Top + dy, R.Right + dx, R.Bottom + dy);
+}
+
+constexpr TColor kNavy = TColor(0x800000);
+constexpr TColor kHotFill = TColor(0xD2BDB6);
+constexpr TColor kDownFill = TColor(0xB59385);
+constexpr UINT_PTR kRepeatTimer = 1;
+
+bool holds(const TRect& R, int X, int Y) {
+    return X >= R.Left && X < R.Right && Y >= R.Top && Y < R.Bottom;
+}
+
+TRect inset(const TRect& R, int d) {
+    return TRect(R.Left + d, R.Top + d, R.Right - d, R.Bottom - d);
+}
+
+// The default look of a part: idle, hot or pressed frame and fill.
+void drawDefaultButton(TCanvas* C, const TRect& R, bool pressed, bool hot, bool idleFrame = true) {
+    TColor frame = clBtnShadow, fill = clBtnFace;
+    if (pressed) {
+        frame = kNavy;
+        fill = kDownFill;
+    } else if (hot) {
+        frame = kNavy;
+        fill = kHotFill;
+    } else if (!idleFrame) {
+        frame = clBtnFace;
+    }
+    C->Brush()->SetStyle(bsSolid);
+    C->Brush()->SetColor(frame);
+    C->FrameRect(R);
+    C->Brush()->SetColor(fill);
+    C->FillRect(inset(R, 1));
+}
+
+void copyFromPicture(TCanvas* C, TBitmap* Picture, const TRect& dst, const TRect& src) {
+    if (!Picture || IsEmptyRect(src) || IsEmptyRect(dst)) return;
+    C->CopyRect(dst, Picture->Canvas(), src);
+}
+
+template <class T> T* elementOf(TspSkinData* sd, int index) {
+    if (!sd || index < 0 || size_t(index) >= sd->CtrlList.size()) return nullptr;
+    return dynamic_cast<T*>(sd->CtrlList[size_t(index)].get());
+}
+
+TBitmap* pictureOf(TspSkinData* sd, int index) {
+    if (!sd || index < 0 || size_t(index) >= sd->FActivePictures.size()) return nullptr;
+    return sd->FActivePictures[size_t(index)].get();
 }
 
 } // namespace
@@ -131,4 +196,2102 @@ int TspScrollBarLayout::CalcValue(int Delta, int OldBOffset) {
     // A page larger than the range leaves nothing to drag over.
     const int room = PageSize != 0 ? std::max(0, Max - Min - PageSize + 1) : Max - Min;
     return Min + roundInt(room * k);
+}
+
+// ---- TspSkinScrollBar ----------------------------------------------------------------------
+
+TspSkinScrollBar::TspSkinScrollBar(TComponent* AOwner) : TspSkinCustomControl(AOwner) {
+    FSkinDataName = "hscrollbar";
+    FDefaultHeight = 19;
+    SetBounds(0, 0, 200, 19);
+}
+
+TspSkinScrollBar::~TspSkinScrollBar() {
+    StopTimer();
+}
+
+void TspSkinScrollBar::SetKind(TScrollBarKind Value) {
+    if (FKind == Value) return;
+    FKind = Value;
+    Repaint();
+}
+
+void TspSkinScrollBar::SetMin(int Value) {
+    FMin = Value;
+    if (FPosition < FMin) FPosition = FMin;
+    Repaint();
+}
+
+void TspSkinScrollBar::SetMax(int Value) {
+    FMax = Value;
+    if (FPageSize != 0) {
+        if (FMax - FMin < FPageSize + FPosition) FPosition = FMax - FMin - FPageSize + 1;
+        if (FPosition < FMin) FPosition = FMin;
+    } else if (FPosition > FMax) {
+        FPosition = FMax;
+    }
+    Repaint();
+}
+
+void TspSkinScrollBar::SetPosition(int Value) {
+    const int v = Layout().ClampPosition(Value);
+    if (v == FPosition) return;
+    FPosition = v;
+    Repaint();
+    if (OnChange) OnChange(this);
+}
+
+void TspSkinScrollBar::SetPageSize(int Value) {
+    if (FPosition + Value <= FMax - FMin + 1) FPageSize = Value;
+    Repaint();
+}
+
+void TspSkinScrollBar::SetSmallChange(int Value) {
+    FSmallChange = Value;
+    Repaint();
+}
+
+void TspSkinScrollBar::SetLargeChange(int Value) {
+    FLargeChange = Value;
+    Repaint();
+}
+
+void TspSkinScrollBar::SetCanFocused(bool Value) {
+    FCanFocused = Value;
+    TabStop = Value;
+}
+
+void TspSkinScrollBar::SetBoth(bool Value) {
+    if (FBoth == Value) return;
+    FBoth = Value;
+    if (Value) {
+        FNormalSkinDataName = FSkinDataName;
+        FSkinDataName = BothSkinDataName;
+    } else if (!FNormalSkinDataName.empty()) {
+        FSkinDataName = FNormalSkinDataName;
+    }
+    if (FIndex == -1)
+        Repaint();
+    else
+        ChangeSkinData();
+}
+
+void TspSkinScrollBar::SetBothMarkerWidth(int Value) {
+    if (Value < 0) return;
+    FBothMarkerWidth = Value;
+    if (FIndex == -1) Repaint();
+}
+
+void TspSkinScrollBar::SetRange(int AMin, int AMax, int APosition, int APageSize) {
+    FMin = AMin;
+    FMax = AMax;
+    FPageSize = APageSize;
+    FPosition = Layout().ClampPosition(APosition);
+    Repaint();
+}
+
+void TspSkinScrollBar::SimplySetPosition(int AValue) {
+    FPosition = Layout().ClampPosition(AValue);
+    Repaint();
+}
+
+TspScrollBarLayout TspSkinScrollBar::Layout() const {
+    TspScrollBarLayout l;
+    l.Kind = FKind;
+    l.Min = FMin;
+    l.Max = FMax;
+    l.Position = FPosition;
+    l.PageSize = FPageSize;
+    l.Both = FBoth;
+    l.BothMarkerWidth = FBothMarkerWidth;
+    l.Skinned = FIndex != -1 && FElement;
+    l.SkinRect = SkinRect;
+    l.TrackArea = TrackArea;
+    l.UpButtonRect = UpButtonRect;
+    l.DownButtonRect = DownButtonRect;
+    l.ThumbRect = ThumbRect;
+    l.LBPoint = LBPt;
+    l.RTPoint = RTPt;
+    l.ThumbMinSize = ThumbMinSize;
+    l.ThumbMinPageSize = ThumbMinPageSize;
+    return l;
+}
+
+void TspSkinScrollBar::GetSkinData() {
+    TspSkinCustomControl::GetSkinData();
+    auto* el = elementOf<TspDataSkinScrollBarControl>(FSD, FIndex);
+    FElement = el != nullptr;
+    if (!el) return;
+    auto orElse = [](const TRect& r, const TRect& other) { return IsEmptyRect(r) ? other : r; };
+    TrackArea = el->TrackArea;
+    UpButtonRect = el->UpButtonRect;
+    ActiveUpButtonRect = el->ActiveUpButtonRect;
+    DownUpButtonRect = orElse(el->DownUpButtonRect, ActiveUpButtonRect);
+    DownButtonRect = el->DownButtonRect;
+    ActiveDownButtonRect = el->ActiveDownButtonRect;
+    DownDownButtonRect = orElse(el->DownDownButtonRect, ActiveDownButtonRect);
+    ThumbRect = el->ThumbRect;
+    ActiveThumbRect = orElse(el->ActiveThumbRect, ThumbRect);
+    DownThumbRect = orElse(el->DownThumbRect, ActiveThumbRect);
+    GlyphRect = el->GlyphRect;
+    ActiveGlyphRect = orElse(el->ActiveGlyphRect, GlyphRect);
+    DownGlyphRect = orElse(el->DownGlyphRect, ActiveGlyphRect);
+    ThumbOffset1 = el->ThumbOffset1;
+    ThumbOffset2 = el->ThumbOffset2;
+    ThumbMinSize = el->ThumbMinSize;
+    ThumbMinPageSize = el->ThumbMinPageSize;
+    GlyphTransparent = el->GlyphTransparent;
+    GlyphTransparentColor = el->GlyphTransparentColor;
+    ThumbTransparent = el->ThumbTransparent;
+    ThumbTransparentColor = el->ThumbTransparentColor;
+    ThumbStretchEffect = el->ThumbStretchEffect;
+}
+
+void TspSkinScrollBar::FitSkinSize(int& W, int& H) {
+    TspSkinCustomControl::FitSkinSize(W, H);
+    CalcRects();
+}
+
+void TspSkinScrollBar::CalcRects() {
+    TspScrollBarLayout l = Layout();
+    l.CalcRects(Width(), Height());
+    Buttons[THUMB].R = l.Thumb;
+    Buttons[UPBUTTON].R = l.UpButton;
+    Buttons[DOWNBUTTON].R = l.DownButton;
+    NewTrackArea = l.NewTrackArea;
+    Offset1 = l.Offset1;
+    Offset2 = l.Offset2;
+    BOffset = l.BOffset;
+}
+
+void TspSkinScrollBar::DrawDefaultPart(TCanvas* C, int I, bool Pressed) {
+    drawDefaultButton(C, Buttons[I].R, Pressed, Buttons[I].MouseIn);
+}
+
+void TspSkinScrollBar::DrawDefaultImage(TBitmap* B) {
+    CalcRects();
+    TCanvas* C = B->Canvas();
+    C->Brush()->SetStyle(bsSolid);
+    C->Brush()->SetColor(clBtnFace);
+    C->FillRect(TRect(0, 0, B->Width(), B->Height()));
+    for (int i : {UPBUTTON, DOWNBUTTON})
+        DrawDefaultPart(C, i, Buttons[i].Down && Buttons[i].MouseIn);
+    if (Enabled())
+        DrawDefaultPart(C, THUMB,
+                        (Buttons[THUMB].Down && Buttons[THUMB].MouseIn) || FDown ||
+                            (FCanFocused && Focused()));
+    const bool vert = FKind == sbVertical;
+    const TColor arrow = Enabled() ? clBlack : clBtnShadow;
+    DrawArrow(C, Buttons[UPBUTTON].R, arrow, vert ? 4 : 2);
+    DrawArrow(C, Buttons[DOWNBUTTON].R, arrow, vert ? 3 : 1);
+}
+
+void TspSkinScrollBar::DrawSkinImage(TBitmap* B) {
+    TspSkinCustomControl::DrawSkinImage(B);
+    CalcRects();
+    if (!FElement || !Picture) return;
+    TCanvas* C = B->Canvas();
+    const TspCBButtonX& up = Buttons[UPBUTTON];
+    const TspCBButtonX& dn = Buttons[DOWNBUTTON];
+    if (up.Down && up.MouseIn)
+        copyFromPicture(C, Picture, up.R, DownUpButtonRect);
+    else if (up.MouseIn)
+        copyFromPicture(C, Picture, up.R, ActiveUpButtonRect);
+    if (dn.Down && dn.MouseIn)
+        copyFromPicture(C, Picture, dn.R, DownDownButtonRect);
+    else if (dn.MouseIn)
+        copyFromPicture(C, Picture, dn.R, ActiveDownButtonRect);
+    if (!Enabled()) return;
+    const TspCBButtonX& th = Buttons[THUMB];
+    const bool pressed = FDown || (FCanFocused && Focused());
+    const TRect src = pressed ? DownThumbRect : th.MouseIn ? ActiveThumbRect : ThumbRect;
+    const TRect glyph = pressed ? DownGlyphRect : th.MouseIn ? ActiveGlyphRect : GlyphRect;
+    const int w = RectWidth(th.R), h = RectHeight(th.R);
+    if (w <= 0 || h <= 0 || IsEmptyRect(src)) return;
+    TBitmap tb(w, h);
+    if (FPageSize != 0 || ThumbMinPageSize != 0) {
+        if (FKind == sbVertical)
+            BuildVertSkinImage(ThumbOffset1, ThumbOffset2, &tb, Picture, src, w, h,
+                               ThumbStretchEffect);
+        else
+            BuildHorzSkinImage(ThumbOffset1, ThumbOffset2, &tb, Picture, src, w, h,
+                               ThumbStretchEffect);
+    } else {
+        tb.Canvas()->CopyRect(TRect(0, 0, w, h), Picture->Canvas(), src);
+    }
+    if (!IsEmptyRect(glyph)) {
+        const int gw = RectWidth(glyph), gh = RectHeight(glyph);
+        const TRect dst = Bounds(w / 2 - gw / 2, h / 2 - gh / 2, gw, gh);
+        if (GlyphTransparent)
+            tb.Canvas()->BrushCopy(dst, Picture, glyph, GlyphTransparentColor);
+        else
+            tb.Canvas()->CopyRect(dst, Picture->Canvas(), glyph);
+    }
+    if (FAlphaBlend) {
+        TBitmap under(w, h);
+        under.Canvas()->CopyRect(TRect(0, 0, w, h), C, th.R);
+        auto own = TspEffectBmp::CreateFromhWnd(tb.Handle());
+        auto back = TspEffectBmp::CreateFromhWnd(under.Handle());
+        own->Morph(back.get(), 1 - FAlphaBlendValue / 255.0);
+        own->Draw(tb.Canvas()->Handle(), 0, 0);
+    }
+    if (ThumbTransparent) {
+        tb.SetTransparentMode(tmFixed);
+        tb.SetTransparentColor(ThumbTransparentColor);
+        tb.SetTransparent(true);
+    }
+    C->Draw(th.R.Left, th.R.Top, &tb);
+}
+
+bool TspSkinScrollBar::BeforeThumb(int X, int Y) const {
+    const TRect& t = Buttons[THUMB].R;
+    return FKind == sbVertical ? Y < t.Top : X < t.Left;
+}
+
+bool TspSkinScrollBar::AfterThumb(int X, int Y) const {
+    const TRect& t = Buttons[THUMB].R;
+    return FKind == sbVertical ? Y >= t.Bottom : X >= t.Right;
+}
+
+void TspSkinScrollBar::TestActive(int X, int Y) {
+    OldActiveButton = ActiveButton;
+    ActiveButton = -1;
+    for (int i = 0; i < 3; ++i)
+        if (holds(Buttons[i].R, X, Y)) {
+            ActiveButton = i;
+            break;
+        }
+    if (CaptureButton != -1 && ActiveButton != CaptureButton) ActiveButton = -1;
+    if (ActiveButton == OldActiveButton) return;
+    if (OldActiveButton != -1) ButtonLeave(OldActiveButton);
+    if (ActiveButton != -1) ButtonEnter(ActiveButton);
+}
+
+void TspSkinScrollBar::ButtonEnter(int I) {
+    Buttons[I].MouseIn = true;
+    Repaint();
+    if (I != THUMB && Buttons[I].Down && TimerMode != 0) StartTimer(50);
+}
+
+void TspSkinScrollBar::ButtonLeave(int I) {
+    Buttons[I].MouseIn = false;
+    Repaint();
+    if (I != THUMB && Buttons[I].Down) StopTimer();
+}
+
+void TspSkinScrollBar::StepUp() {
+    if (OnUpButtonClick)
+        OnUpButtonClick(this);
+    else
+        SetPosition(FPosition + FSmallChange);
+}
+
+void TspSkinScrollBar::StepDown() {
+    if (OnDownButtonClick)
+        OnDownButtonClick(this);
+    else
+        SetPosition(FPosition - FSmallChange);
+}
+
+void TspSkinScrollBar::ButtonDown(int I, int X, int Y) {
+    Buttons[I].Down = true;
+    Repaint();
+    if (I == UPBUTTON) {
+        StepUp();
+        TimerMode = 2;
+        StartTimer(500);
+    } else if (I == DOWNBUTTON) {
+        StepDown();
+        TimerMode = 1;
+        StartTimer(500);
+    } else {
+        OMPos = FKind == sbVertical ? Y : X;
+        OldBOffset = BOffset;
+        FDown = true;
+        Repaint();
+    }
+}
+
+void TspSkinScrollBar::ButtonUp(int I) {
+    Buttons[I].Down = false;
+    if (ActiveButton != I) Buttons[I].MouseIn = false;
+    if (I == THUMB) {
+        FDown = false;
+    } else {
+        StopTimer();
+        TimerMode = 0;
+    }
+    Repaint();
+}
+
+void TspSkinScrollBar::StartTimer(UINT Ms) {
+    if (!HandleAllocated()) return;
+    SetTimer(Handle(), kRepeatTimer, Ms, nullptr);
+    FTimerOn = true;
+}
+
+void TspSkinScrollBar::StopTimer() {
+    if (FTimerOn && HandleAllocated()) KillTimer(Handle(), kRepeatTimer);
+    FTimerOn = false;
+}
+
+void TspSkinScrollBar::TimerTick() {
+    if (WaitMode) {
+        WaitMode = false;
+        StartTimer(50);
+        return;
+    }
+    switch (TimerMode) {
+    case 1:
+        StepDown();
+        return;
+    case 2:
+        StepUp();
+        return;
+    case 3:
+    case 4:
+        TestActive(MX, MY);
+        if (TimerMode == 3 && BeforeThumb(MX, MY)) {
+            SetPosition(FPosition - FLargeChange);
+            if (OnPageUp) OnPageUp(this);
+            return;
+        }
+        if (TimerMode == 4 && AfterThumb(MX, MY)) {
+            SetPosition(FPosition + FLargeChange);
+            if (OnPageDown) OnPageDown(this);
+            return;
+        }
+        break;
+    default:
+        break;
+    }
+    StopTimer();
+    TimerMode = 0;
+}
+
+void TspSkinScrollBar::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
+    TspSkinCustomControl::MouseDown(Button, Shift, X, Y);
+    if (Button != mbLeft) return;
+    MouseD = true;
+    MX = X;
+    MY = Y;
+    CalcRects();
+    TimerMode = 0;
+    WaitMode = true;
+    // The bar keeps the pointer while a part or a page repeat is held.
+    if (HandleAllocated()) SetCapture(Handle());
+    for (int i : {THUMB, UPBUTTON, DOWNBUTTON})
+        if (holds(Buttons[i].R, X, Y)) {
+            CaptureButton = i;
+            ActiveButton = i;
+            Buttons[i].MouseIn = true;
+            ButtonDown(i, X, Y);
+            return;
+        }
+    if (!holds(NewTrackArea, X, Y)) return;
+    if (BeforeThumb(X, Y)) {
+        SetPosition(FPosition - FLargeChange);
+        TimerMode = 3;
+        StartTimer(500);
+        if (OnPageUp) OnPageUp(this);
+    } else {
+        SetPosition(FPosition + FLargeChange);
+        TimerMode = 4;
+        StartTimer(500);
+        if (OnPageDown) OnPageDown(this);
+    }
+}
+
+void TspSkinScrollBar::MouseMove(TShiftState Shift, int X, int Y) {
+    MX = X;
+    MY = Y;
+    if (FDown) {
+        TspScrollBarLayout l = Layout();
+        l.CalcRects(Width(), Height());
+        const int d = (FKind == sbVertical ? Y : X) - OMPos;
+        SetPosition(l.CalcValue(d, OldBOffset));
+    }
+    TestActive(X, Y);
+    TspSkinCustomControl::MouseMove(Shift, X, Y);
+}
+
+void TspSkinScrollBar::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
+    TspSkinCustomControl::MouseUp(Button, Shift, X, Y);
+    MouseD = false;
+    if (HandleAllocated() && GetCapture() == Handle()) ReleaseCapture();
+    if (TimerMode == 3 || TimerMode == 4) {
+        StopTimer();
+        TimerMode = 0;
+    }
+    const int captured = CaptureButton;
+    if (captured != -1) ButtonUp(captured);
+    CaptureButton = -1;
+    if (Button == mbLeft && captured == THUMB && OnLastChange) OnLastChange(this);
+}
+
+void TspSkinScrollBar::KeyDown(WORD& Key, TShiftState Shift) {
+    TspSkinCustomControl::KeyDown(Key, Shift);
+    if (!FCanFocused) return;
+    if (Key == VK_LEFT || Key == VK_UP)
+        SetPosition(FPosition - FSmallChange);
+    else if (Key == VK_RIGHT || Key == VK_DOWN)
+        SetPosition(FPosition + FSmallChange);
+}
+
+void TspSkinScrollBar::WndProc(TMessage& Message) {
+    switch (Message.Msg) {
+    case WM_ERASEBKGND:
+        if (!FFromWMPaint) PaintWindow(reinterpret_cast<HDC>(Message.WParam));
+        Message.Result = 1;
+        return;
+    case WM_GETDLGCODE:
+        Message.Result = FCanFocused ? DLGC_WANTARROWS : 0;
+        return;
+    case WM_TIMER:
+        TspSkinCustomControl::WndProc(Message);
+        if (Message.WParam == kRepeatTimer) TimerTick();
+        return;
+    case WM_MOUSEWHEEL:
+        if (FCanFocused && Focused()) {
+            const int delta = int16_t(HIWORD(Message.WParam));
+            SetPosition(delta > 0 ? FPosition - FSmallChange : FPosition + FSmallChange);
+        }
+        Message.Result = 0;
+        return;
+    case CM_ENABLEDCHANGED:
+        TspSkinCustomControl::WndProc(Message);
+        Repaint();
+        return;
+    case CM_MOUSELEAVE:
+        TspSkinCustomControl::WndProc(Message);
+        if (ActiveButton != -1 && CaptureButton == -1 && !FDown) {
+            Buttons[ActiveButton].MouseIn = false;
+            ActiveButton = -1;
+            Repaint();
+        }
+        if (MouseD && TimerMode == 4) {
+            StopTimer();
+            TimerMode = 0;
+        }
+        return;
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+        if (FCanFocused && !Focused() && HandleAllocated()) {
+            FClicksDisabled = true;
+            ::SetFocus(Handle());
+            FClicksDisabled = false;
+            if (!Focused()) return;
+        }
+        break;
+    case CN_COMMAND:
+        if (FClicksDisabled) return;
+        break;
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+        TspSkinCustomControl::WndProc(Message);
+        if (FCanFocused) Repaint();
+        return;
+    default:
+        break;
+    }
+    TspSkinCustomControl::WndProc(Message);
+}
+
+// ---- TspCustomEdit -------------------------------------------------------------------------
+
+TspEditMenuPresenter EditMenuPresenter;
+
+namespace {
+// The menu engine's word that a command of a control's menu has run.
+constexpr UINT kAfterMenuCommand = 1229;
+} // namespace
+
+namespace {
+
+// Rebuilds a control's window with its current parameters, keeping its text.
+void recreateWindow(TWinControl* c) {
+    if (!c->HandleAllocated()) return;
+    const std::string text = c->Text();
+    const bool focused = c->Focused();
+    c->DestroyHandle();
+    c->HandleNeeded();
+    c->SetText(text);
+    if (focused) c->SetFocus();
+}
+
+TForm* parentFormOf(const TControl* c) {
+    return c->GetParentForm();
+}
+
+// The skinned form component among a form's components, null when none.
+TspSkinData* formSkinData(TForm* f) {
+    if (!f) return nullptr;
+    for (int i = 0; i < f->ComponentCount(); ++i)
+        if (auto* sf = dynamic_cast<TspSkinnedForm*>(f->Components(i))) return sf->SkinData();
+    return nullptr;
+}
+
+} // namespace
+
+TspCustomEdit::TspCustomEdit(TComponent* AOwner) : TCustomMaskEdit(AOwner) {
+    ControlStyle |= csOpaque;
+}
+
+TspCustomEdit::~TspCustomEdit() = default;
+
+void TspCustomEdit::SetEditTransparent(bool Value) {
+    FEditTransparent = Value;
+    recreateWindow(this);
+}
+
+void TspCustomEdit::CreateParams(TCreateParams& Params) {
+    TCustomMaskEdit::CreateParams(Params);
+    Params.Style &= ~DWORD(WS_BORDER);
+    Params.ExStyle &= ~DWORD(WS_EX_CLIENTEDGE);
+    if (FEditTransparent) Params.ExStyle |= WS_EX_TRANSPARENT;
+    if (FPasswordChar)
+        Params.Style |= ES_PASSWORD;
+    else
+        Params.Style |= ES_MULTILINE;
+}
+
+void TspCustomEdit::Invalidate() {
+    if (!FEditTransparent) {
+        TCustomMaskEdit::Invalidate();
+        return;
+    }
+    if (!Parent() || !HandleAllocated() || !Parent()->HandleAllocated()) return;
+    RECT r{Left(), Top(), Left() + Width(), Top() + Height()};
+    InvalidateRect(Parent()->Handle(), &r, 1);
+    RedrawWindow(Handle(), nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE);
+}
+
+void TspCustomEdit::Change() {
+    TCustomMaskEdit::Change();
+    if (FEditTransparent) Invalidate();
+}
+
+void TspCustomEdit::PasteText() {
+    std::string text = GetClipboardText();
+    const size_t cut = text.find_first_of("\r\n");
+    if (cut != std::string::npos) text.erase(cut);
+    if (FMaxLength > 0) {
+        // The field's limit counts characters.
+        std::u32string all = winctl::DecodeText(text);
+        const int room = FMaxLength - int(winctl::DecodeText(GetText()).size()) + SelLength();
+        if (int(all.size()) > room)
+            text = winctl::EncodeText(all.substr(0, size_t(std::max(0, room))));
+    }
+    SetSelText(text);
+}
+
+void TspCustomEdit::CreateSysPopupMenu(int X, int Y) {
+    FSysPopupMenu.reset();
+    TForm* form = parentFormOf(this);
+    TspSkinData* sd = formSkinData(form);
+    TspResourceStrData* res = sd ? sd->ResourceStrData() : nullptr;
+    auto text = [&](const char* key, const char* fallback) {
+        std::string s = res ? res->GetResStr(key) : std::string();
+        return s.empty() ? std::string(fallback) : s;
+    };
+    int s = 0, e = 0;
+    GetSel(s, e);
+    const bool sel = s < e;
+    const bool clip = !GetClipboardText().empty();
+    const int len = int(winctl::DecodeText(GetText()).size());
+    auto items = std::make_unique<TspEditMenuItems>();
+    items->push_back({text("EDIT_UNDO", "Undo"), CanUndo(), [this] { Undo(); }});
+    items->push_back({"-", false, nullptr});
+    items->push_back({text("EDIT_CUT", "Cut"), sel && !FReadOnly, [this] { CutToClipboard(); }});
+    items->push_back({text("EDIT_COPY", "Copy"), sel, [this] { CopyToClipboard(); }});
+    items->push_back(
+        {text("EDIT_PASTE", "Paste"), clip && !FReadOnly, [this] { PasteFromClipboard(); }});
+    items->push_back(
+        {text("EDIT_DELETE", "Delete"), sel && !FReadOnly, [this] { ClearSelection(); }});
+    items->push_back({"-", false, nullptr});
+    items->push_back(
+        {text("EDIT_SELECTALL", "Select All"), !(s == 0 && e == len), [this] { SelectAll(); }});
+    FSysPopupMenu = std::move(items);
+    if (X < 0 || Y < 0) {
+        const TPoint p = ClientToScreen(TPoint{0, 0});
+        X = p.X + Width() / 2;
+        Y = p.Y + Height() / 2;
+    }
+    if (EditMenuPresenter) EditMenuPresenter(this, *FSysPopupMenu, X, Y);
+}
+
+void TspCustomEdit::WndProc(TMessage& Message) {
+    switch (Message.Msg) {
+    case WM_SETFONT:
+        TCustomMaskEdit::WndProc(Message);
+        if (HandleAllocated())
+            SendMessage(Handle(), EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELPARAM(2, 0));
+        return;
+    case CN_CTLCOLOREDIT:
+    case CN_CTLCOLORSTATIC:
+        if (FEditTransparent) {
+            HDC dc = reinterpret_cast<HDC>(Message.WParam);
+            SetBkMode(dc, TRANSPARENT);
+            SetTextColor(dc, ColorToRGB(Font()->Color()));
+            Message.Result = LRESULT(GetStockObject(NULL_BRUSH));
+            return;
+        }
+        break;
+    case WM_ERASEBKGND:
+        if (FEditTransparent) {
+            // The parent has painted what lies under the field.
+            Message.Result = 1;
+            return;
+        }
+        break;
+    case WM_LBUTTONDOWN:
+        TCustomMaskEdit::WndProc(Message);
+        FDown = true;
+        if (FEditTransparent) Invalidate();
+        return;
+    case WM_LBUTTONUP:
+        TCustomMaskEdit::WndProc(Message);
+        FDown = false;
+        return;
+    case WM_MOUSEMOVE:
+        TCustomMaskEdit::WndProc(Message);
+        if (FEditTransparent && FDown) Invalidate();
+        return;
+    case WM_SETFOCUS:
+        TCustomMaskEdit::WndProc(Message);
+        if (FEditTransparent) Invalidate();
+        return;
+    case WM_KILLFOCUS:
+        TCustomMaskEdit::WndProc(Message);
+        if (FEditTransparent) Invalidate();
+        return;
+    case WM_CHAR: {
+        const char32_t ch = char32_t(Message.WParam);
+        if (ch == 27 || ch == 13) {
+            // Enter and Escape belong to the form's default and cancel buttons.
+            char32_t k = ch;
+            if (OnKeyPress) OnKeyPress(this, k);
+            if (TForm* f = parentFormOf(this)) f->Perform(CM_DIALOGKEY, WPARAM(ch), Message.LParam);
+            Message.Result = 0;
+            return;
+        }
+        if (FReadOnly) {
+            Message.Result = 0;
+            return;
+        }
+        if (ch == 22 && !FPasswordChar) {
+            // Ctrl+V: one line only, as in any single-line field.
+            char32_t k = ch;
+            if (OnKeyPress) OnKeyPress(this, k);
+            if (k == 0) return;
+            PasteText();
+            if (FEditTransparent) Invalidate();
+            return;
+        }
+        break;
+    }
+    case WM_KEYDOWN:
+        if (FReadOnly && Message.WParam == WPARAM(VK_DELETE)) {
+            Message.Result = 0;
+            return;
+        }
+        TCustomMaskEdit::WndProc(Message);
+        if (FEditTransparent) Invalidate();
+        return;
+    case WM_CUT:
+    case WM_CLEAR:
+    case WM_UNDO:
+        if (FReadOnly) {
+            Message.Result = 0;
+            return;
+        }
+        TCustomMaskEdit::WndProc(Message);
+        if (FEditTransparent) Invalidate();
+        return;
+    case WM_PASTE:
+        if (FReadOnly) {
+            Message.Result = 0;
+            return;
+        }
+        PasteText();
+        if (FEditTransparent) Invalidate();
+        return;
+    case WM_SETTEXT:
+    case WM_MOVE:
+        TCustomMaskEdit::WndProc(Message);
+        if (FEditTransparent) Invalidate();
+        return;
+    case CM_CANCELMODE:
+        TCustomMaskEdit::WndProc(Message);
+        if (FOnEditCancelMode) FOnEditCancelMode(reinterpret_cast<TControl*>(Message.LParam));
+        return;
+    case WM_CONTEXTMENU:
+        if (!PopupMenu) {
+            CreateSysPopupMenu(int16_t(LOWORD(Message.LParam)), int16_t(HIWORD(Message.LParam)));
+            Message.Result = 0;
+            return;
+        }
+        break;
+    case kAfterMenuCommand:
+        FSysPopupMenu.reset();
+        Message.Result = 0;
+        return;
+    default:
+        break;
+    }
+    TCustomMaskEdit::WndProc(Message);
+}
+
+// ---- TspSkinNumEdit ------------------------------------------------------------------------
+
+TspSkinNumEdit::TspSkinNumEdit(TComponent* AOwner) : TspCustomEdit(AOwner) {}
+
+bool TspSkinNumEdit::IsValidChar(char32_t C) {
+    const char32_t sep = char32_t(DecimalSeparator());
+    bool ok = C == '-' || (C >= '0' && C <= '9') || (C < 32 && C != 13);
+    if (Float && C == sep) ok = true;
+    if (C > 255) ok = false;
+    if (ok && !FEditorEnabled && (C >= 32 || C == 8)) ok = false;
+    const std::string t = Text();
+    if (ok && Float && C == sep && t.find(char(sep)) != std::string::npos) ok = false;
+    if (ok && C == '-' && t.find('-') != std::string::npos) ok = false;
+    return ok;
+}
+
+void TspSkinNumEdit::KeyDown(WORD& Key, TShiftState Shift) {
+    if (Key == VK_UP) {
+        if (FOnUpClick) FOnUpClick(this);
+        Key = 0;
+        return;
+    }
+    if (Key == VK_DOWN) {
+        if (FOnDownClick) FOnDownClick(this);
+        Key = 0;
+        return;
+    }
+    TspCustomEdit::KeyDown(Key, Shift);
+}
+
+void TspSkinNumEdit::KeyPress(char32_t& Key) {
+    if (!IsValidChar(Key)) Key = 0;
+    if (Key != 0) TspCustomEdit::KeyPress(Key);
+}
+
+void TspSkinNumEdit::WndProc(TMessage& Message) {
+    switch (Message.Msg) {
+    case WM_MOUSEWHEEL:
+        if (int32_t(Message.WParam) > 0) {
+            if (FOnDownClick) FOnDownClick(this);
+        } else if (FOnUpClick) {
+            FOnUpClick(this);
+        }
+        Message.Result = 0;
+        return;
+    case CM_MOUSEENTER:
+        TspCustomEdit::WndProc(Message);
+        if (FOnMouseEnter) FOnMouseEnter(this);
+        return;
+    case CM_MOUSELEAVE:
+        TspCustomEdit::WndProc(Message);
+        if (FOnMouseLeave) FOnMouseLeave(this);
+        return;
+    default:
+        break;
+    }
+    TspCustomEdit::WndProc(Message);
+}
+
+// ---- TspSkinCustomEdit ---------------------------------------------------------------------
+
+namespace {
+
+constexpr LPARAM kPrintNcMagic = 16802;
+constexpr LRESULT kLeftImageHit = 104, kRightImageHit = 105;
+
+// Mixes B over what lies under it: AlphaValue / 255 of B.
+void blendOver(TBitmap* B, TBitmap* under, uint8_t alphaValue) {
+    auto own = TspEffectBmp::CreateFromhWnd(B->Handle());
+    auto back = TspEffectBmp::CreateFromhWnd(under->Handle());
+    own->Morph(back.get(), 1 - alphaValue / 255.0);
+    own->Draw(B->Canvas()->Handle(), 0, 0);
+}
+
+// A button element ("editbutton", else "resizebutton") built to the size of R.
+void paintResizeButton(TspSkinData* sd, TCanvas* C, const TRect& R, bool down, bool hot,
+                       TColor* arrowColor = nullptr) {
+    if (!sd || sd->Empty) return;
+    int i = sd->GetControlIndex("editbutton");
+    if (i < 0) i = sd->GetControlIndex("resizebutton");
+    auto* el = elementOf<TspDataSkinButtonControl>(sd, i);
+    TBitmap* pic = el ? pictureOf(sd, el->PictureIndex) : nullptr;
+    if (!el || !pic || IsEmptyRect(R)) return;
+    TRect active = IsEmptyRect(el->ActiveSkinRect) ? el->SkinRect : el->ActiveSkinRect;
+    TRect downR = IsEmptyRect(el->DownSkinRect) ? active : el->DownSkinRect;
+    const TRect src = down && hot ? downR : hot ? active : el->SkinRect;
+    if (arrowColor)
+        *arrowColor = down && hot ? el->DownFontColor : hot ? el->ActiveFontColor : el->FontColor;
+    const int dw = RectWidth(R) - RectWidth(el->SkinRect);
+    const int dh = RectHeight(R) - RectHeight(el->SkinRect);
+    TBitmap b(RectWidth(R), RectHeight(R));
+    TRect cl = el->ClRect;
+    cl.Right += dw;
+    cl.Bottom += dh;
+    BuildSkinImage(el->LTPoint, el->RTPoint, el->LBPoint, el->RBPoint, el->ClRect, el->LTPoint,
+                   TPoint{el->RTPoint.X + dw, el->RTPoint.Y},
+                   TPoint{el->LBPoint.X, el->LBPoint.Y + dh},
+                   TPoint{el->RBPoint.X + dw, el->RBPoint.Y + dh}, cl, &b, pic, src, RectWidth(R),
+                   RectHeight(R), true, el->LeftStretch, el->TopStretch, el->RightStretch,
+                   el->BottomStretch, el->StretchEffect, el->StretchType);
+    C->Draw(R.Left, R.Top, &b);
+}
+
+TFontCharset charsetOf(TspSkinData* sd, TFont* fallback) {
+    return sd && sd->ResourceStrData() ? sd->ResourceStrData()->CharSet() : fallback->Charset();
+}
+
+} // namespace
+
+TspSkinCustomEdit::TspSkinCustomEdit(TComponent* AOwner)
+    : TspCustomEdit(AOwner), FDefaultFont(std::make_unique<TFont>()) {
+    ControlStyle |= csOpaque;
+    FHeight = 20;
+    BorderStyle = bsNoBorder;
+    FEditTransparent = true;
+    FDefaultFont->SetName("Arial");
+    FDefaultFont->SetHeight(14);
+    FDefaultFont->SetColor(clBlack);
+    Font()->Assign(FDefaultFont.get());
+    FDefaultFont->OnChange = [this](TObject*) {
+        if (FIndex == -1) Font()->Assign(FDefaultFont.get());
+    };
+}
+
+TspSkinCustomEdit::~TspSkinCustomEdit() {
+    if (FSD) FSD->RemoveFreeNotification(this);
+}
+
+void TspSkinCustomEdit::Notification(TComponent* AComponent, TOperation Operation) {
+    TspCustomEdit::Notification(AComponent, Operation);
+    if (Operation == opRemove && AComponent == FSD) FSD = nullptr;
+    if (Operation == opRemove && AComponent == FImages) FImages = nullptr;
+}
+
+TFontCharset TspSkinCustomEdit::SkinCharset() {
+    return charsetOf(FSD, FDefaultFont.get());
+}
+
+void TspSkinCustomEdit::GetSkinData() {
+    FIndex = !FSD || FSD->Empty ? -1 : FSD->GetControlIndex(SkinDataName);
+    auto* el = elementOf<TspDataSkinEditControl>(FSD, FIndex);
+    if (!el) {
+        // An element of another kind is no element for the edit.
+        FIndex = -1;
+        return;
+    }
+    Picture = pictureOf(FSD, el->PictureIndex);
+    SkinRect = el->SkinRect;
+    ActiveSkinRect = IsEmptyRect(el->ActiveSkinRect) ? SkinRect : el->ActiveSkinRect;
+    LOffset = el->LTPoint.X;
+    ROffset = RectWidth(SkinRect) - el->RTPoint.X;
+    ClRect = el->ClRect;
+    FontName = el->FontName;
+    FontStyle = el->FontStyle;
+    FontHeight = el->FontHeight;
+    FontColor = el->FontColor;
+    DisabledFontColor = el->DisabledFontColor;
+    ActiveFontColor = el->ActiveFontColor;
+    ButtonRect = el->ButtonRect;
+    ActiveButtonRect = el->ActiveButtonRect;
+    DownButtonRect = IsEmptyRect(el->DownButtonRect) ? ActiveButtonRect : el->DownButtonRect;
+    UnEnabledButtonRect = el->UnEnabledButtonRect;
+    StretchEffect = el->StretchEffect;
+}
+
+void TspSkinCustomEdit::CalcRects() {
+    const int W = Width(), H = Height();
+    if (FIndex == -1) {
+        if (FButtonMode) {
+            FButtonRect = TRect(W - H, 0, W, H);
+            FEditRect = TRect(2, 2, FButtonRect.Left - 2, H - 2);
+        } else {
+            FEditRect = TRect(2, 2, W - 2, H - 2);
+        }
+        return;
+    }
+    const int dw = W - RectWidth(SkinRect);
+    FEditRect = ClRect;
+    FEditRect.Right += dw;
+    FButtonRect = ButtonRect;
+    if (ButtonRect.Left >= RectWidth(SkinRect) - ROffset) FButtonRect = moved(FButtonRect, dw, 0);
+    if (!UseSkinFont) {
+        const int dh = H - RectHeight(SkinRect);
+        FEditRect.Bottom += dh;
+        FButtonRect.Bottom += dh;
+    }
+}
+
+int TspSkinCustomEdit::TextHeight() {
+    HDC dc = GetDC(0);
+    HGDIOBJ old = SelectObject(dc, Font()->Handle());
+    TEXTMETRIC tm{};
+    GetTextMetrics(dc, &tm);
+    SelectObject(dc, old);
+    ReleaseDC(0, dc);
+    return tm.tmHeight;
+}
+
+void TspSkinCustomEdit::FitHeight() {
+    GetSkinData();
+    const int h =
+        FIndex == -1 ? TextHeight() + 4 : TextHeight() + RectHeight(SkinRect) - RectHeight(ClRect);
+    TCustomMaskEdit::SetBounds(Left(), Top(), Width(), h);
+}
+
+void TspSkinCustomEdit::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
+    GetSkinData();
+    const bool sizeChanged = AWidth != Width() || AHeight != Height();
+    if (sizeChanged && !(FIndex == -1 && UseSkinFont)) {
+        if (!UseSkinFont)
+            AHeight = FIndex == -1 ? TextHeight() + 4
+                                   : TextHeight() + RectHeight(SkinRect) - RectHeight(ClRect);
+        else if (FIndex != -1)
+            AHeight = RectHeight(SkinRect);
+    }
+    TspCustomEdit::SetBounds(ALeft, ATop, AWidth, AHeight);
+    if (HandleAllocated()) {
+        Invalidate();
+        RepaintFrame();
+    }
+}
+
+void TspSkinCustomEdit::CreateParams(TCreateParams& Params) {
+    TspCustomEdit::CreateParams(Params);
+    Params.ExStyle &= ~DWORD(WS_EX_TRANSPARENT);
+    Params.Style &= ~DWORD(WS_BORDER | ES_LEFT | ES_RIGHT | ES_CENTER);
+    Params.Style |= FAlignment == taRightJustify ? ES_RIGHT
+                    : FAlignment == taCenter     ? ES_CENTER
+                                                 : ES_LEFT;
+}
+
+void TspSkinCustomEdit::Invalidate() {
+    if (!Parent() || !HandleAllocated()) return;
+    FStopDraw = false;
+    RedrawWindow(Handle(), nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE);
+}
+
+void TspSkinCustomEdit::RepaintFrame() {
+    if (Parent() && HandleAllocated()) SendMessage(Handle(), WM_NCPAINT, 1, 0);
+}
+
+void TspSkinCustomEdit::SetParentImage() {
+    if (!ParentImage) return;
+    ParentImage->SetSize(Width(), Height());
+    DrawParentBackground(this, ParentImage->Canvas());
+}
+
+void TspSkinCustomEdit::SetDefaultColor(TColor Value) {
+    FDefaultColor = Value;
+    if (FIndex == -1) Invalidate();
+}
+
+void TspSkinCustomEdit::SetDefaultFont(TFont* Value) {
+    FDefaultFont->Assign(Value);
+    if (FIndex == -1) Font()->Assign(Value);
+}
+
+void TspSkinCustomEdit::SetDefaultWidth(int Value) {
+    FDefaultWidth = Value;
+    if (FIndex == -1 && Value > 0) SetWidth(Value);
+}
+
+void TspSkinCustomEdit::SetDefaultHeight(int Value) {
+    FDefaultHeight = Value;
+    if (FIndex == -1 && Value > 0 && UseSkinFont)
+        SetHeight(Value);
+    else
+        FitHeight();
+}
+
+void TspSkinCustomEdit::SetButtonMode(bool Value) {
+    FButtonMode = Value;
+    recreateWindow(this);
+}
+
+void TspSkinCustomEdit::SetSkinData(TspSkinData* Value) {
+    if (FSD && FSD != Value) FSD->RemoveFreeNotification(this);
+    FSD = Value;
+    if (!Value) return;
+    Value->FreeNotification(this);
+    if (!Value->Empty && !HasState(csDesigning)) ChangeSkinData();
+}
+
+void TspSkinCustomEdit::SetAlphaBlend(bool Value) {
+    if (FAlphaBlend == Value) return;
+    FAlphaBlend = Value;
+    RepaintFrame();
+    Invalidate();
+}
+
+void TspSkinCustomEdit::SetAlphaBlendValue(uint8_t Value) {
+    FAlphaBlendValue = Value;
+    if (FAlphaBlend) {
+        RepaintFrame();
+        Invalidate();
+    }
+}
+
+void TspSkinCustomEdit::SetAlignment(TAlignment Value) {
+    if (FAlignment == Value) return;
+    FAlignment = Value;
+    recreateWindow(this);
+}
+
+void TspSkinCustomEdit::SetImages(TCustomImageList* Value) {
+    if (FImages == Value) return;
+    if (FImages) FImages->RemoveFreeNotification(this);
+    FImages = Value;
+    if (Value) Value->FreeNotification(this);
+    CalcImageButtons(true);
+}
+
+void TspSkinCustomEdit::SetLeftImageIndex(int Value) {
+    FLeftImageIndex = Value;
+    CalcImageButtons(true);
+}
+
+void TspSkinCustomEdit::SetRightImageIndex(int Value) {
+    FRightImageIndex = Value;
+    CalcImageButtons(true);
+}
+
+void TspSkinCustomEdit::CalcImageButtons(bool ASetRect) {
+    if (!FImages) return;
+    LeftButton.R = TRect();
+    RightButton.R = TRect();
+    TRect R = ClientRect();
+    if (FLeftImageIndex >= 0) {
+        LeftButton.R = TRect(R.Left, R.Top, R.Left + FImages->Width(), R.Bottom);
+        R.Left += FImages->Width() + 2;
+    }
+    if (FRightImageIndex >= 0) {
+        RightButton.R = TRect(R.Right - FImages->Width(), R.Top, R.Right, R.Bottom);
+        R.Right -= FImages->Width() + 2;
+    }
+    if (ASetRect && HandleAllocated()) {
+        RECT r{R.Left, R.Top, R.Right, R.Bottom};
+        SendMessage(Handle(), EM_SETRECTNP, 0, LPARAM(&r));
+    }
+}
+
+void TspSkinCustomEdit::OutputFrame(HDC DC, TBitmap* B) {
+    if (FAlphaBlend && ParentImage) blendOver(B, ParentImage.get(), FAlphaBlendValue);
+    BitBlt(DC, 0, 0, B->Width(), B->Height(), B->Canvas()->Handle(), 0, 0, SRCCOPY);
+}
+
+void TspSkinCustomEdit::PaintFrame(HDC DC) {
+    const int W = Width(), H = Height();
+    if (W < 1 || H < 1) return;
+    GetSkinData();
+    CalcRects();
+    TBitmap B(W, H);
+    TCanvas* C = B.Canvas();
+    if (FIndex == -1) {
+        const int a = FButtonMode ? W - FButtonRect.Left : 0;
+        C->Brush()->SetColor(clBtnShadow);
+        C->FrameRect(TRect(0, 0, W - a, H));
+        C->Brush()->SetColor(clBtnFace);
+        C->FrameRect(TRect(1, 1, W - a - 1, H - 1));
+        if (FButtonMode)
+            drawDefaultButton(C, FButtonRect, FButtonDown && FButtonActive, FButtonActive);
+    } else if (Picture) {
+        const TRect R = FMouseIn || Focused() ? ActiveSkinRect : SkinRect;
+        BuildHorzSkinImage(LOffset, ROffset, &B, Picture, R, W, RectHeight(R), StretchEffect);
+        if (FButtonMode) {
+            TRect src;
+            if (!Enabled() && !IsEmptyRect(UnEnabledButtonRect))
+                src = UnEnabledButtonRect;
+            else if (FButtonDown && FButtonActive)
+                src = DownButtonRect;
+            else if (FButtonActive)
+                src = ActiveButtonRect;
+            copyFromPicture(B.Canvas(), Picture, FButtonRect, src);
+        }
+    }
+    OutputFrame(DC, &B);
+}
+
+void TspSkinCustomEdit::PaintStretchedFrame(HDC DC) {
+    const int W = Width(), H = Height();
+    if (W < 1 || H < 1) return;
+    GetSkinData();
+    CalcRects();
+    TBitmap B(W, H);
+    const TRect R = FMouseIn || Focused() ? ActiveSkinRect : SkinRect;
+    if (Picture) BuildStretchedSkinImage(&B, Picture, R, ClRect, false);
+    if (FButtonMode) PaintEditButton(B.Canvas());
+    OutputFrame(DC, &B);
+}
+
+void TspSkinCustomEdit::PaintEditButton(TCanvas* C) {
+    paintResizeButton(FSD, C, FButtonRect, FButtonDown, FButtonActive);
+}
+
+void TspSkinCustomEdit::PaintClientBackground(HDC DC) {
+    const int w = RectWidth(FEditRect), h = RectHeight(FEditRect);
+    if (w <= 0 || h <= 0) return;
+    GetSkinData();
+    TBitmap A(w, h);
+    if (FIndex == -1 || !Picture) {
+        A.Canvas()->Brush()->SetColor(FDefaultColor);
+        A.Canvas()->FillRect(TRect(0, 0, w, h));
+    } else {
+        const TRect R = FMouseIn || Focused() ? ActiveSkinRect : SkinRect;
+        const TRect part =
+            Bounds(R.Left + ClRect.Left, R.Top + ClRect.Top, RectWidth(ClRect), RectHeight(ClRect));
+        const int lo = std::max(0, LOffset - ClRect.Left);
+        const int ro = std::max(0, ClRect.Right + ROffset - RectWidth(SkinRect));
+        TBitmap built(w, RectHeight(part));
+        BuildHorzSkinImage(lo, ro, &built, Picture, part, w, RectHeight(part), StretchEffect);
+        if (!UseSkinFont)
+            A.Canvas()->StretchDraw(TRect(0, 0, w, h), &built);
+        else
+            A.Canvas()->Draw(0, 0, &built);
+    }
+    if (FAlphaBlend) {
+        ParentImage = std::make_unique<TBitmap>();
+        SetParentImage();
+        TBitmap under(w, h);
+        under.Canvas()->Draw(-FEditRect.Left, -FEditRect.Top, ParentImage.get());
+        blendOver(&A, &under, FAlphaBlendValue);
+        ParentImage.reset();
+    }
+    BitBlt(DC, 0, 0, w, h, A.Canvas()->Handle(), 0, 0, SRCCOPY);
+}
+
+void TspSkinCustomEdit::PaintImageButtons(HDC DC) {
+    if (!FImages) return;
+    CalcImageButtons(false);
+    TCanvas C;
+    C.SetHandle(DC);
+    auto draw = [&](TspCBButtonX& b, int normal, int hot, int down) {
+        const int n = FImages->Count();
+        if (normal < 0 || normal >= n) return;
+        int i = normal;
+        if (b.Down && b.MouseIn && down >= 0 && down < n)
+            i = down;
+        else if (b.MouseIn && hot >= 0 && hot < n)
+            i = hot;
+        const int y = std::max(b.R.Top, (b.R.Top + b.R.Bottom) / 2 - FImages->Height() / 2);
+        FImages->Draw(&C, b.R.Left, y, i, Enabled());
+    };
+    draw(LeftButton, FLeftImageIndex, LeftImageHotIndex, LeftImageDownIndex);
+    draw(RightButton, FRightImageIndex, RightImageHotIndex, RightImageDownIndex);
+    C.SetHandle(nullptr);
+}
+
+void TspSkinCustomEdit::PaintDisabledText(HDC DC) {
+    TCanvas C;
+    C.SetHandle(DC);
+    if (FIndex != -1 && UseSkinFont) {
+        C.Font()->SetName(FontName);
+        C.Font()->SetHeight(FontHeight);
+        C.Font()->SetStyle(FontStyle);
+        C.Font()->SetColor(DisabledFontColor);
+    } else {
+        C.Font()->Assign(FDefaultFont.get());
+        C.Font()->SetColor(FIndex == -1 ? clGrayText : DisabledFontColor);
+    }
+    C.Font()->SetCharset(SkinCharset());
+    const TRect R(0, 0, RectWidth(FEditRect), RectHeight(FEditRect));
+    const std::string t = Text();
+    const int tw = C.TextWidth(t);
+    const int x = FAlignment == taRightJustify ? R.Right - tw - 1
+                  : FAlignment == taCenter     ? RectWidth(R) / 2 - tw / 2
+                                               : 2;
+    C.Brush()->SetStyle(bsClear);
+    C.TextRect(R, x, 0, t);
+    C.SetHandle(nullptr);
+}
+
+void TspSkinCustomEdit::ApplyEnabledColor() {
+    if (Enabled())
+        Font()->SetColor(FIndex == -1 ? FDefaultFont->Color() : FontColor);
+    else
+        Font()->SetColor(FIndex == -1 ? clGrayText : DisabledFontColor);
+}
+
+void TspSkinCustomEdit::ChangeSkinData() {
+    GetSkinData();
+    if (FIndex == -1) {
+        Font()->Assign(FDefaultFont.get());
+        if (FDefaultWidth > 0) SetWidth(FDefaultWidth);
+        if (FDefaultHeight > 0) SetHeight(FDefaultHeight);
+    } else if (UseSkinFont) {
+        Font()->SetName(FontName);
+        Font()->SetStyle(FontStyle);
+        TCustomMaskEdit::SetBounds(Left(), Top(), Width(), RectHeight(SkinRect));
+        Font()->SetHeight(FontHeight);
+    } else {
+        Font()->Assign(FDefaultFont.get());
+    }
+    if (FIndex != -1) Font()->SetColor(Focused() ? ActiveFontColor : FontColor);
+    Font()->SetCharset(SkinCharset());
+    recreateWindow(this);
+    ApplyEnabledColor();
+    if (Enabled() && FIndex != -1 && Focused()) Font()->SetColor(ActiveFontColor);
+    if (!UseSkinFont) FitHeight();
+    if (FImages) {
+        CalcImageButtons(true);
+        Invalidate();
+    }
+}
+
+void TspSkinCustomEdit::NCHitTest(TMessage& Message) {
+    POINT p{int16_t(LOWORD(Message.LParam)), int16_t(HIWORD(Message.LParam))};
+    ::ScreenToClient(Handle(), &p);
+    if (FImages) {
+        auto hit = [&](TspCBButtonX& b, int index, LRESULT code) {
+            if (index >= 0 && holds(b.R, p.x, p.y)) {
+                if (!b.MouseIn) {
+                    b.MouseIn = true;
+                    Invalidate();
+                }
+                Message.Result = code;
+                return true;
+            }
+            return false;
+        };
+        CalcImageButtons(false);
+        if (hit(LeftButton, FLeftImageIndex, kLeftImageHit) ||
+            hit(RightButton, FRightImageIndex, kRightImageHit))
+            return;
+        if (LeftButton.MouseIn || RightButton.MouseIn) {
+            LeftButton.MouseIn = RightButton.MouseIn = false;
+            Invalidate();
+        }
+    }
+    if (FButtonMode) {
+        GetSkinData();
+        CalcRects();
+        const int wx = p.x + (FIndex == -1 ? 2 : ClRect.Left);
+        const int wy = p.y + (FIndex == -1 ? 2 : ClRect.Top);
+        if (holds(FButtonRect, wx, wy)) {
+            Message.Result = HTHSCROLL;
+            return;
+        }
+        if (!holds(FEditRect, wx, wy)) {
+            Message.Result = HTVSCROLL;
+            return;
+        }
+    }
+    TspCustomEdit::WndProc(Message);
+}
+
+void TspSkinCustomEdit::WndProc(TMessage& Message) {
+    switch (Message.Msg) {
+    case WM_NCCALCSIZE: {
+        auto* r = reinterpret_cast<RECT*>(Message.LParam);
+        if (!r) break;
+        GetSkinData();
+        if (FIndex == -1) {
+            r->left += 2;
+            r->top += 2;
+            r->bottom -= 2;
+            r->right -= FButtonMode ? Height() + 2 : 2;
+        } else {
+            r->left += ClRect.Left;
+            r->top += ClRect.Top;
+            r->right += ClRect.Right - RectWidth(SkinRect);
+            r->bottom += ClRect.Bottom - RectHeight(SkinRect);
+        }
+        Message.Result = 0;
+        return;
+    }
+    case WM_NCPAINT: {
+        if (!HandleAllocated()) return;
+        GetSkinData();
+        CalcRects();
+        if (FAlphaBlend) {
+            ParentImage = std::make_unique<TBitmap>();
+            SetParentImage();
+        }
+        HDC dc = GetWindowDC(Handle());
+        ExcludeClipRect(dc, FEditRect.Left, FEditRect.Top, FEditRect.Right, FEditRect.Bottom);
+        if (UseSkinFont || FIndex == -1)
+            PaintFrame(dc);
+        else
+            PaintStretchedFrame(dc);
+        ReleaseDC(Handle(), dc);
+        ParentImage.reset();
+        Message.Result = 0;
+        return;
+    }
+    case WM_SKIN_PAINTNCTODC:
+    case WM_SKIN_PRINTNC: {
+        if (Message.Msg == WM_SKIN_PRINTNC && Message.LParam != kPrintNcMagic) break;
+        HDC dc = reinterpret_cast<HDC>(Message.WParam);
+        GetSkinData();
+        CalcRects();
+        if (FAlphaBlend) {
+            ParentImage = std::make_unique<TBitmap>();
+            SetParentImage();
+        }
+        int saved = SaveDC(dc);
+        if (Message.Msg == WM_SKIN_PRINTNC)
+            ExcludeClipRect(dc, FEditRect.Left, FEditRect.Top, FEditRect.Right, FEditRect.Bottom);
+        if (UseSkinFont || FIndex == -1)
+            PaintFrame(dc);
+        else
+            PaintStretchedFrame(dc);
+        RestoreDC(dc, saved);
+        ParentImage.reset();
+        Message.Result = Message.Msg == WM_SKIN_PRINTNC ? kPrintNcMagic : 12851;
+        return;
+    }
+    case WM_ERASEBKGND: {
+        HDC dc = reinterpret_cast<HDC>(Message.WParam);
+        GetSkinData();
+        CalcRects();
+        PaintClientBackground(dc);
+        PaintImageButtons(dc);
+        if (!FInPaint) {
+            // The edit writes its text over the background in the same DC; the
+            // paint that follows only validates.
+            TMessage paint{WM_PAINT, Message.WParam, 0, 0};
+            DefaultHandler(paint);
+            FStopDraw = true;
+        }
+        Message.Result = 1;
+        return;
+    }
+    case WM_PAINT:
+        if (FStopDraw) {
+            if (!Message.WParam) {
+                PAINTSTRUCT ps;
+                BeginPaint(Handle(), &ps);
+                EndPaint(Handle(), &ps);
+            }
+            FStopDraw = false;
+            Message.Result = 0;
+            return;
+        }
+        GetSkinData();
+        CalcRects();
+        if (Enabled()) {
+            FInPaint = true;
+            if (Message.WParam) {
+                HDC dc = reinterpret_cast<HDC>(Message.WParam);
+                PaintClientBackground(dc);
+                PaintImageButtons(dc);
+            } else {
+                // The background is painted in the erase step of every paint.
+                InvalidateRect(Handle(), nullptr, 1);
+            }
+            TspCustomEdit::WndProc(Message);
+            FInPaint = false;
+        } else {
+            PAINTSTRUCT ps;
+            HDC dc = reinterpret_cast<HDC>(Message.WParam);
+            if (!dc) dc = BeginPaint(Handle(), &ps);
+            PaintClientBackground(dc);
+            PaintDisabledText(dc);
+            if (!Message.WParam) EndPaint(Handle(), &ps);
+            Message.Result = 0;
+        }
+        return;
+    case WM_NCHITTEST:
+        NCHitTest(Message);
+        return;
+    case WM_NCMOUSEMOVE:
+        if (Message.WParam == WPARAM(HTHSCROLL)) {
+            if (!FButtonActive) {
+                FButtonActive = true;
+                RepaintFrame();
+                Invalidate();
+            }
+        } else if (FButtonActive) {
+            FButtonActive = false;
+            RepaintFrame();
+            Invalidate();
+        }
+        break;
+    case WM_MOUSEMOVE:
+        if (FButtonActive) {
+            FButtonActive = false;
+            RepaintFrame();
+        }
+        break;
+    case WM_NCLBUTTONDOWN:
+    case WM_NCLBUTTONDBLCLK:
+        if (Message.WParam == WPARAM(HTHSCROLL)) {
+            FButtonDown = true;
+            RepaintFrame();
+            Message.Result = 0;
+            return;
+        }
+        if (Message.WParam == WPARAM(kLeftImageHit) || Message.WParam == WPARAM(kRightImageHit)) {
+            TspCBButtonX& b = Message.WParam == WPARAM(kLeftImageHit) ? LeftButton : RightButton;
+            b.Down = true;
+            if (!Focused()) SetFocus();
+            Invalidate();
+            if (Message.Msg == WM_NCLBUTTONDBLCLK) UpdateWindow(Handle());
+            Message.Result = 0;
+            return;
+        }
+        break;
+    case WM_NCLBUTTONUP:
+        if (Message.WParam == WPARAM(HTHSCROLL)) {
+            FButtonDown = false;
+            RepaintFrame();
+            if (!Focused()) SetFocus();
+            if (OnButtonClick) OnButtonClick(this);
+            Message.Result = 0;
+            return;
+        }
+        if (Message.WParam == WPARAM(kLeftImageHit) || Message.WParam == WPARAM(kRightImageHit)) {
+            const bool left = Message.WParam == WPARAM(kLeftImageHit);
+            TspCBButtonX& b = left ? LeftButton : RightButton;
+            if (b.Down) {
+                b.Down = false;
+                Invalidate();
+                if (left && OnLeftButtonClick) OnLeftButtonClick(this);
+                if (!left && OnRightButtonClick) OnRightButtonClick(this);
+            }
+            Message.Result = 0;
+            return;
+        }
+        break;
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS: {
+        const bool got = Message.Msg == WM_SETFOCUS;
+        TspCustomEdit::WndProc(Message);
+        RepaintFrame();
+        Invalidate();
+        if (FIndex != -1 && !FMouseIn) Font()->SetColor(got ? ActiveFontColor : FontColor);
+        if (FImages) CalcImageButtons(true);
+        if (got && AutoSelect) SelectAll();
+        return;
+    }
+    case CM_MOUSEENTER:
+    case CM_MOUSELEAVE: {
+        const bool enter = Message.Msg == CM_MOUSEENTER;
+        TspCustomEdit::WndProc(Message);
+        FMouseIn = enter;
+        if (!Focused() && FIndex != -1) {
+            Font()->SetColor(enter ? ActiveFontColor : FontColor);
+            if (FImages) CalcImageButtons(true);
+            RepaintFrame();
+            Invalidate();
+        }
+        if (!enter) {
+            if (FButtonDown || FButtonActive) {
+                FButtonDown = FButtonActive = false;
+                RepaintFrame();
+                Invalidate();
+            }
+            LeftButton.MouseIn = RightButton.MouseIn = false;
+        }
+        return;
+    }
+    case CM_ENABLEDCHANGED:
+        TspCustomEdit::WndProc(Message);
+        GetSkinData();
+        ApplyEnabledColor();
+        Invalidate();
+        return;
+    case CM_FONTCHANGED:
+        TspCustomEdit::WndProc(Message);
+        if (!UseSkinFont) {
+            FitHeight();
+            if (FIndex == -1) recreateWindow(this);
+        }
+        return;
+    case WM_SIZE:
+        TspCustomEdit::WndProc(Message);
+        CalcImageButtons(true);
+        RepaintFrame();
+        return;
+    default:
+        break;
+    }
+    TspCustomEdit::WndProc(Message);
+}
+
+// ---- TspSkinSpinEdit -----------------------------------------------------------------------
+
+TspSkinSpinEdit::TspSkinSpinEdit(TComponent* AOwner) : TspSkinCustomControl(AOwner) {
+    ControlStyle = csAcceptsControls | csCaptureMouse | csOpaque | csDoubleClicks;
+    FEdit = new TspSkinNumEdit(this);
+    FEdit->SetParent(this);
+    FEdit->SetColor(FDefaultColor);
+    FEdit->Font()->Assign(DefaultFont());
+    FEdit->BorderStyle = bsNoBorder;
+    FEdit->OnChange = [this](TObject* s) { EditChange(s); };
+    FEdit->FOnUpClick = [this](TObject*) {
+        StepUp();
+        if (OnUpButtonClick) OnUpButtonClick(this);
+    };
+    FEdit->FOnDownClick = [this](TObject*) {
+        StepDown();
+        if (OnDownButtonClick) OnDownButtonClick(this);
+    };
+    FEdit->OnKeyDown = [this](TObject* s, WORD& k, TShiftState sh) { EditKeyDown(s, k, sh); };
+    FEdit->OnKeyUp = [this](TObject* s, WORD& k, TShiftState sh) { EditKeyUp(s, k, sh); };
+    FEdit->OnKeyPress = [this](TObject* s, char32_t& k) { EditKeyPress(s, k); };
+    FEdit->OnEnter = [this](TObject* s) { EditEnter(s); };
+    FEdit->OnExit = [this](TObject* s) { EditExit(s); };
+    FEdit->FOnMouseEnter = [this](TObject* s) { EditMouseEnter(s); };
+    FEdit->FOnMouseLeave = [this](TObject* s) { EditMouseLeave(s); };
+    StopCheck = true;
+    SetText("0");
+    StopCheck = false;
+    FSkinDataName = "spinedit";
+    SetBounds(0, 0, 120, 20);
+}
+
+TspSkinSpinEdit::~TspSkinSpinEdit() {
+    if (FTimerOn && HandleAllocated()) KillTimer(Handle(), kRepeatTimer);
+}
+
+double TspSkinSpinEdit::CheckValue(double X) const {
+    if (FMaxValue == 0 && FMinValue == 0) return X;
+    // With one bound given and the other left at 0 on the wrong side of it,
+    // the zero is no bound: 5..0 means from 5 up, 0..-5 up to -5.
+    const bool inverted = FMaxValue < FMinValue;
+    const bool useMin = !(inverted && FMinValue == 0);
+    const bool useMax = !(inverted && FMaxValue == 0);
+    if (useMin && X < FMinValue) return FMinValue;
+    if (useMax && X > FMaxValue) return FMaxValue;
+    return X;
+}
+
+std::string TspSkinSpinEdit::ValueText(double V) const {
+    if (FValueType == vtFloat) return FloatToStrF(V, FDecimal);
+    return std::to_string(int64_t(std::nearbyint(V)));
+}
+
+void TspSkinSpinEdit::WriteEditText(const std::string& T) {
+    const bool old = StopCheck;
+    StopCheck = true;
+    FEdit->SetText(T);
+    StopCheck = old;
+}
+
+void TspSkinSpinEdit::SetValueType(TspValueType Value) {
+    if (FValueType == Value) return;
+    FValueType = Value;
+    if (Value == vtInteger) {
+        FIncrement = std::nearbyint(FIncrement);
+        if (FIncrement == 0) FIncrement = 1;
+    }
+    FEdit->Float = Value == vtFloat;
+}
+
+void TspSkinSpinEdit::SetMinValue(double Value) {
+    FMinValue = Value;
+    if (FValue < FMinValue) SetValue(FMinValue);
+}
+
+void TspSkinSpinEdit::SetMaxValue(double Value) {
+    FMaxValue = Value;
+    if (FValue > FMaxValue) SetValue(FMaxValue);
+}
+
+void TspSkinSpinEdit::SetValue(double AValue) {
+    FValue = CheckValue(AValue);
+    if (StopCheck) {
+        FEdit->SetText(ValueText(FValue));
+        StopCheck = false;
+        return;
+    }
+    StopCheck = true;
+    SetText(ValueText(FValue));
+    StopCheck = false;
+    Change();
+}
+
+void TspSkinSpinEdit::SimpleSetValue(double AValue) {
+    FValue = CheckValue(AValue);
+    WriteEditText(ValueText(FValue));
+}
+
+void TspSkinSpinEdit::StepUp() {
+    SetValue(FValue + FIncrement);
+}
+
+void TspSkinSpinEdit::StepDown() {
+    SetValue(FValue - FIncrement);
+}
+
+void TspSkinSpinEdit::Change() {
+    StopCheck = true;
+    if (OnChange) OnChange(this);
+    StopCheck = false;
+}
+
+void TspSkinSpinEdit::SetDefaultColor(TColor Value) {
+    FDefaultColor = Value;
+    if (FIndex == -1) FEdit->SetColor(Value);
+}
+
+bool TspSkinSpinEdit::IsNumText(const std::string& AText) {
+    std::string allowed = "01234567890-";
+    const char sep = DecimalSeparator();
+    if (FValueType == vtFloat) allowed += sep;
+    const std::string t = Text();
+    if (t.empty() || t == "-") return false;
+    if (t.find_first_not_of(allowed) != std::string::npos) return false;
+    const size_t minus = AText.find('-');
+    if (minus != std::string::npos &&
+        (minus != 0 || AText.find('-', minus + 1) != std::string::npos))
+        return false;
+    if (FValueType == vtFloat) {
+        const size_t s = AText.find(sep);
+        if (s == 0) return false;
+        if (s != std::string::npos && AText.find(sep, s + 1) != std::string::npos) return false;
+    }
+    return true;
+}
+
+void TspSkinSpinEdit::TextChanged() {
+    if (!FromEdit) {
+        FromEdit = true; // the edit's change must not come back here
+        FEdit->SetText(Text());
+        FromEdit = false;
+    }
+    if (StopCheck) return;
+    const std::string t = FEdit->Text();
+    if (!IsNumText(t)) return;
+    double P = 0;
+    if (FValueType == vtFloat) {
+        if (!TryStrToFloat(t, P)) return;
+    } else {
+        int64_t i = 0;
+        if (!TryStrToInt64(t, i)) return;
+        P = double(i);
+    }
+    const double V = CheckValue(P);
+    if (V != FValue) {
+        FValue = V;
+        Change();
+    }
+    const bool rewrite = (V < P && !(V < 0 && P < 0)) || (V > P && V < 0 && P < 0) ||
+                         (FMinValue > 0 && P < 0) || (FMaxValue < 0 && P > 0);
+    if (rewrite) WriteEditText(ValueText(V));
+}
+
+void TspSkinSpinEdit::EditChange(TObject*) {
+    if (FromEdit) return;
+    FromEdit = true;
+    SetText(FEdit->Text());
+    FromEdit = false;
+}
+
+void TspSkinSpinEdit::EditKeyDown(TObject*, WORD& Key, TShiftState Shift) {
+    if (OnEditKeyDown) OnEditKeyDown(this, Key, Shift);
+}
+void TspSkinSpinEdit::EditKeyUp(TObject*, WORD& Key, TShiftState Shift) {
+    if (OnEditKeyUp) OnEditKeyUp(this, Key, Shift);
+}
+void TspSkinSpinEdit::EditKeyPress(TObject*, char32_t& Key) {
+    if (OnEditKeyPress) OnEditKeyPress(this, Key);
+}
+
+void TspSkinSpinEdit::EditEnter(TObject*) {
+    if (OnEditEnter) OnEditEnter(this);
+    FEditFocused = true;
+    if (FElement && !IsEmptyRect(ActiveSkinRect)) Repaint();
+    if (FElement && ActiveFontColor != FontColor) FEdit->Font()->SetColor(ActiveFontColor);
+}
+
+void TspSkinSpinEdit::EditExit(TObject*) {
+    if (OnEditExit) OnEditExit(this);
+    FEditFocused = false;
+    if (FElement && !IsEmptyRect(ActiveSkinRect)) Repaint();
+    if (FElement && !FMouseIn) FEdit->Font()->SetColor(FontColor);
+    // An unfinished entry gives way to the value.
+    WriteEditText(ValueText(FValue));
+}
+
+void TspSkinSpinEdit::EditMouseEnter(TObject*) {
+    FMouseIn = true;
+    if (FElement && !IsEmptyRect(ActiveSkinRect) && !FEditFocused) Repaint();
+    if (FElement && ActiveFontColor != FontColor && !FEditFocused)
+        FEdit->Font()->SetColor(ActiveFontColor);
+}
+
+void TspSkinSpinEdit::EditMouseLeave(TObject*) {
+    FMouseIn = false;
+    if (FElement && !IsEmptyRect(ActiveSkinRect) && !FEditFocused) Repaint();
+    if (FElement && ActiveFontColor != FontColor && !FEditFocused)
+        FEdit->Font()->SetColor(FontColor);
+}
+
+void TspSkinSpinEdit::GetSkinData() {
+    TspSkinCustomControl::GetSkinData();
+    auto* el = elementOf<TspDataSkinSpinEditControl>(FSD, FIndex);
+    FElement = el != nullptr;
+    if (!el) {
+        FIndex = -1;
+        return;
+    }
+    ActiveSkinRect = el->ActiveSkinRect;
+    FontName = el->FontName;
+    FontStyle = el->FontStyle;
+    FontHeight = el->FontHeight;
+    FontColor = el->FontColor;
+    ActiveFontColor = el->ActiveFontColor;
+    DisabledFontColor = el->DisabledFontColor;
+    UpButtonRect = el->UpButtonRect;
+    ActiveUpButtonRect = el->ActiveUpButtonRect;
+    DownUpButtonRect =
+        IsEmptyRect(el->DownUpButtonRect) ? ActiveUpButtonRect : el->DownUpButtonRect;
+    DownButtonRect = el->DownButtonRect;
+    ActiveDownButtonRect = el->ActiveDownButtonRect;
+    DownDownButtonRect =
+        IsEmptyRect(el->DownDownButtonRect) ? ActiveDownButtonRect : el->DownDownButtonRect;
+    LOffset = el->LTPoint.X;
+    ROffset = RectWidth(SkinRect) - el->RTPoint.X;
+}
+
+void TspSkinSpinEdit::FitEditHeight() {
+    HDC dc = GetDC(0);
+    HGDIOBJ old = SelectObject(dc, FEdit->Font()->Handle());
+    TEXTMETRIC tm{};
+    GetTextMetrics(dc, &tm);
+    SelectObject(dc, old);
+    ReleaseDC(0, dc);
+    FEdit->SetHeight(tm.tmHeight);
+}
+
+void TspSkinSpinEdit::CalcRects() {
+    GetSkinData();
+    const int W = Width(), H = Height();
+    if (FIndex == -1) {
+        Buttons[0].R = TRect(W - 17, 2, W - 2, H / 2);
+        Buttons[1].R = TRect(W - 17, H / 2, W - 2, H - 2);
+        FEdit->SetBounds(2, 2, W - 19, H - 4);
+        FitEditHeight();
+        FEdit->SetTop(H / 2 - FEdit->Height() / 2);
+        return;
+    }
+    const int dw = W - RectWidth(SkinRect), dh = H - RectHeight(SkinRect);
+    TRect up = UpButtonRect, down = DownButtonRect;
+    if (up.Left > RTPt.X) up = moved(up, dw, 0);
+    if (down.Left > RTPt.X) down = moved(down, dw, 0);
+    TRect E = ClRect;
+    E.Right += dw;
+    if (!UseSkinSize) {
+        E.Bottom += dh;
+        if (down.Bottom < up.Bottom) {
+            up.Bottom += dh;
+            down.Bottom += dh;
+        } else {
+            const TRect U(up.Left, up.Top, down.Right, down.Bottom + dh);
+            const int m = U.Top + RectHeight(U) / 2;
+            up = TRect(U.Left, U.Top, U.Right, m);
+            down = TRect(U.Left, m, U.Right, U.Bottom);
+        }
+    }
+    Buttons[0].R = up;
+    Buttons[1].R = down;
+    FEdit->SetBounds(E.Left, E.Top, RectWidth(E), FEdit->Height());
+    FitEditHeight();
+    FEdit->SetTop(E.Top + RectHeight(E) / 2 - FEdit->Height() / 2);
+}
+
+void TspSkinSpinEdit::FitSkinSize(int& W, int& H) {
+    if (UseSkinSize) {
+        TspSkinCustomControl::FitSkinSize(W, H);
+        return;
+    }
+    const int dw = W - RectWidth(SkinRect);
+    NewLTPoint = LTPt;
+    NewRTPoint = TPoint(RTPt.X + dw, RTPt.Y);
+    NewClRect = TRect(ClRect.Left, ClRect.Top, ClRect.Right + dw, ClRect.Bottom);
+}
+
+void TspSkinSpinEdit::UpdateSkinRegion() {
+    if (UseSkinSize) TspSkinCustomControl::UpdateSkinRegion();
+}
+
+void TspSkinSpinEdit::DrawButton(TCanvas* C, int I) {
+    TspCBButtonX& b = Buttons[I];
+    if (FIndex == -1) {
+        if (b.Down && b.MouseIn)
+            drawDefaultButton(C, b.R, true, true);
+        else if (b.MouseIn)
+            drawDefaultButton(C, b.R, false, true);
+        else {
+            C->Brush()->SetColor(clBtnFace);
+            C->FillRect(b.R);
+        }
+        DrawArrow(C, inset(b.R, 1), clBlack, I == 0 ? 3 : 4);
+        return;
+    }
+    TRect src;
+    if (b.Down && b.MouseIn)
+        src = I == 0 ? DownUpButtonRect : DownDownButtonRect;
+    else if (b.MouseIn)
+        src = I == 0 ? ActiveUpButtonRect : ActiveDownButtonRect;
+    copyFromPicture(C, Picture, b.R, src);
+}
+
+void TspSkinSpinEdit::DrawResizeButton(TCanvas* C, int I) {
+    TspCBButtonX& b = Buttons[I];
+    TColor arrow = clBlack;
+    if (!FSD ||
+        (FSD->GetControlIndex("editbutton") < 0 && FSD->GetControlIndex("resizebutton") < 0)) {
+        C->Brush()->SetColor(clBtnFace);
+        C->FillRect(b.R);
+        return;
+    }
+    paintResizeButton(FSD, C, b.R, b.Down, b.MouseIn, &arrow);
+    TRect r = b.R;
+    if (b.Down && b.MouseIn) r = moved(r, 2, 2);
+    DrawArrow(C, r, arrow, I == 0 ? 3 : 4);
+}
+
+void TspSkinSpinEdit::DrawDefaultImage(TBitmap* B) {
+    CalcRects();
+    TCanvas* C = B->Canvas();
+    const TRect all(0, 0, B->Width(), B->Height());
+    C->Brush()->SetColor(clBtnShadow);
+    C->FrameRect(all);
+    C->Brush()->SetColor(clBtnFace);
+    C->FrameRect(inset(all, 1));
+    DrawButton(C, 0);
+    DrawButton(C, 1);
+}
+
+void TspSkinSpinEdit::DrawSkinImage(TBitmap* B) {
+    CalcRects();
+    const bool hot = (FEditFocused || FMouseIn) && !IsEmptyRect(ActiveSkinRect);
+    if (!UseSkinSize) {
+        if (Picture)
+            BuildStretchedSkinImage(B, Picture, hot ? ActiveSkinRect : SkinRect, ClRect, true);
+        DrawResizeButton(B->Canvas(), 0);
+        DrawResizeButton(B->Canvas(), 1);
+        return;
+    }
+    if (!hot)
+        TspSkinCustomControl::DrawSkinImage(B);
+    else if (Picture)
+        BuildHorzSkinImage(LOffset, ROffset, B, Picture, ActiveSkinRect, Width(),
+                           RectHeight(ActiveSkinRect), StretchEffect);
+    DrawButton(B->Canvas(), 0);
+    DrawButton(B->Canvas(), 1);
+}
+
+void TspSkinSpinEdit::Invalidate() {
+    TspSkinCustomControl::Invalidate();
+    if (FIndex != -1) FEdit->Invalidate();
+}
+
+void TspSkinSpinEdit::ApplyFontColor() {
+    if (Enabled())
+        FEdit->Font()->SetColor(FIndex == -1                 ? DefaultFont()->Color()
+                                : (FMouseIn || FEditFocused) ? ActiveFontColor
+                                                             : FontColor);
+    else
+        FEdit->Font()->SetColor(FIndex == -1 ? clGrayText : DisabledFontColor);
+}
+
+void TspSkinSpinEdit::ChangeSkinData() {
+    TspSkinCustomControl::ChangeSkinData();
+    if (FIndex == -1) {
+        FEdit->Font()->Assign(DefaultFont());
+    } else if (FUseSkinFont) {
+        FEdit->Font()->SetStyle(FontStyle);
+        FEdit->Font()->SetColor(FontColor);
+        FEdit->Font()->SetHeight(FontHeight);
+        FEdit->Font()->SetName(FontName);
+    } else {
+        FEdit->Font()->Assign(DefaultFont());
+        FEdit->Font()->SetColor(FontColor);
+    }
+    FEdit->Font()->SetCharset(charsetOf(FSD, DefaultFont()));
+    if (FIndex == -1) {
+        FEdit->SetEditTransparent(false);
+        FEdit->SetColor(FDefaultColor);
+    } else {
+        FEdit->SetEditTransparent(true);
+        if (UseSkinSize) SetHeight(RectHeight(SkinRect));
+    }
+    CalcRects();
+    ApplyFontColor();
+    Repaint();
+}
+
+void TspSkinSpinEdit::DefaultFontChanged() {
+    if (FIndex != -1 && FUseSkinFont) return;
+    FEdit->Font()->Assign(DefaultFont());
+    FitEditHeight();
+}
+
+void TspSkinSpinEdit::TestActive(int X, int Y) {
+    OldActiveButton = ActiveButton;
+    ActiveButton = -1;
+    for (int i = 0; i < 2; ++i)
+        if (holds(Buttons[i].R, X, Y)) {
+            ActiveButton = i;
+            break;
+        }
+    if (CaptureButton != -1 && ActiveButton != CaptureButton) ActiveButton = -1;
+    if (ActiveButton == OldActiveButton) return;
+    if (OldActiveButton != -1) ButtonLeave(OldActiveButton);
+    if (ActiveButton != -1) ButtonEnter(ActiveButton);
+}
+
+void TspSkinSpinEdit::ButtonDown(int I) {
+    Buttons[I].MouseIn = true;
+    Buttons[I].Down = true;
+    Repaint();
+    TimerMode = I == 0 ? 2 : 1;
+    WaitMode = true;
+    if (HandleAllocated()) {
+        SetTimer(Handle(), kRepeatTimer, 500, nullptr);
+        FTimerOn = true;
+    }
+}
+
+void TspSkinSpinEdit::ButtonEnter(int I) {
+    Buttons[I].MouseIn = true;
+    Repaint();
+    if (Buttons[I].Down && HandleAllocated()) {
+        SetTimer(Handle(), kRepeatTimer, 50, nullptr);
+        FTimerOn = true;
+    }
+}
+
+void TspSkinSpinEdit::ButtonLeave(int I) {
+    Buttons[I].MouseIn = false;
+    Repaint();
+    if (Buttons[I].Down && FTimerOn) {
+        KillTimer(Handle(), kRepeatTimer);
+        FTimerOn = false;
+    }
+}
+
+void TspSkinSpinEdit::ButtonUp(int I) {
+    if (FTimerOn) KillTimer(Handle(), kRepeatTimer);
+    FTimerOn = false;
+    TimerMode = 0;
+    Buttons[I].Down = false;
+    if (ActiveButton != I) Buttons[I].MouseIn = false;
+    Repaint();
+    if (Buttons[I].MouseIn) {
+        if (I == 0) {
+            StepUp();
+            if (OnUpButtonClick) OnUpButtonClick(this);
+        } else {
+            StepDown();
+            if (OnDownButtonClick) OnDownButtonClick(this);
+        }
+    }
+}
+
+void TspSkinSpinEdit::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
+    TestActive(X, Y);
+    if (ActiveButton != -1) {
+        CaptureButton = ActiveButton;
+        if (HandleAllocated()) SetCapture(Handle());
+        ButtonDown(ActiveButton);
+    }
+    TspSkinCustomControl::MouseDown(Button, Shift, X, Y);
+}
+
+void TspSkinSpinEdit::MouseMove(TShiftState Shift, int X, int Y) {
+    TspSkinCustomControl::MouseMove(Shift, X, Y);
+    TestActive(X, Y);
+}
+
+void TspSkinSpinEdit::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
+    if (HandleAllocated() && GetCapture() == Handle()) ReleaseCapture();
+    if (CaptureButton != -1) ButtonUp(CaptureButton);
+    CaptureButton = -1;
+    TspSkinCustomControl::MouseUp(Button, Shift, X, Y);
+}
+
+void TspSkinSpinEdit::WndProc(TMessage& Message) {
+    switch (Message.Msg) {
+    case WM_TIMER:
+        TspSkinCustomControl::WndProc(Message);
+        if (Message.WParam != kRepeatTimer) return;
+        if (WaitMode) {
+            WaitMode = false;
+            SetTimer(Handle(), kRepeatTimer, 100, nullptr);
+            return;
+        }
+        if (TimerMode == 1)
+            StepDown();
+        else if (TimerMode == 2)
+            StepUp();
+        return;
+    case CM_TEXTCHANGED:
+        TspSkinCustomControl::WndProc(Message);
+        TextChanged();
+        return;
+    case WM_CREATE:
+    case WM_SIZE:
+        TspSkinCustomControl::WndProc(Message);
+        CalcRects();
+        return;
+    case WM_SETFOCUS:
+        TspSkinCustomControl::WndProc(Message);
+        if (FEdit->HandleAllocated()) FEdit->SetFocus();
+        return;
+    case CM_ENABLEDCHANGED:
+        TspSkinCustomControl::WndProc(Message);
+        FEdit->SetEnabled(Enabled());
+        GetSkinData();
+        ApplyFontColor();
+        Repaint();
+        return;
+    case CM_MOUSEENTER:
+        TspSkinCustomControl::WndProc(Message);
+        TestActive(-1, -1);
+        if (!FEditFocused && FElement && !IsEmptyRect(ActiveSkinRect)) {
+            FMouseIn = true;
+            Repaint();
+        }
+        if (!FEditFocused && FElement && ActiveFontColor != FontColor)
+            FEdit->Font()->SetColor(ActiveFontColor);
+        return;
+    case CM_MOUSELEAVE: {
+        TspSkinCustomControl::WndProc(Message);
+        for (auto& b : Buttons)
+            if (b.MouseIn) {
+                b.MouseIn = false;
+                Repaint();
+            }
+        ActiveButton = -1;
+        POINT p{};
+        GetCursorPos(&p);
+        const bool overEdit = FEdit->HandleAllocated() && WindowFromPoint(p) == FEdit->Handle();
+        if (!overEdit && !FEditFocused && FElement && !IsEmptyRect(ActiveSkinRect)) {
+            FMouseIn = false;
+            Repaint();
+        }
+        if (!overEdit && !FEditFocused && FElement) FEdit->Font()->SetColor(FontColor);
+        return;
+    }
+    case WM_ERASEBKGND:
+        if (!FFromWMPaint) {
+            HDC dc = reinterpret_cast<HDC>(Message.WParam);
+            PaintWindow(dc);
+            if (FEdit->HandleAllocated()) {
+                const int saved = SaveDC(dc);
+                SetViewportOrgEx(dc, FEdit->Left(), FEdit->Top(), nullptr);
+                IntersectClipRect(dc, 0, 0, FEdit->Width(), FEdit->Height());
+                SendMessage(FEdit->Handle(), WM_PAINT, WPARAM(dc), 0);
+                RestoreDC(dc, saved);
+            }
+        }
+        Message.Result = 1;
+        return;
+    default:
+        break;
+    }
+    TspSkinCustomControl::WndProc(Message);
 }

@@ -29,3 +29,408 @@ struct TspScrollBarLayout {
     // The position for a thumb dragged by Delta pixels from OldBOffset.
     int CalcValue(int Delta, int OldBOffset);
 };
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "skin/engine/SkinCtrls.h"
+
+// One part of a skinned control that reacts to the pointer on its own.
+struct TspCBButtonX {
+    TRect R;
+    bool MouseIn = false;
+    bool Down = false;
+};
+
+// A scroll bar that draws and hit-tests its own buttons, track and thumb and
+// repeats clicks with its own timer; list boxes and list views drive it.
+class TspSkinScrollBar : public TspSkinCustomControl {
+public:
+    explicit TspSkinScrollBar(TComponent* AOwner);
+    ~TspSkinScrollBar() override;
+
+    TScrollBarKind Kind() const { return FKind; }
+    void SetKind(TScrollBarKind Value);
+    int Min() const { return FMin; }
+    void SetMin(int Value);
+    int Max() const { return FMax; }
+    void SetMax(int Value);
+    int Position() const { return FPosition; }
+    void SetPosition(int Value);
+    int PageSize() const { return FPageSize; }
+    void SetPageSize(int Value);
+    int SmallChange() const { return FSmallChange; }
+    void SetSmallChange(int Value);
+    int LargeChange() const { return FLargeChange; }
+    void SetLargeChange(int Value);
+    bool CanFocused() const { return FCanFocused; }
+    void SetCanFocused(bool Value);
+    bool Both() const { return FBoth; }
+    void SetBoth(bool Value);
+    int BothMarkerWidth() const { return FBothMarkerWidth; }
+    void SetBothMarkerWidth(int Value);
+    std::string BothSkinDataName = "bothhscrollbar";
+
+    // Takes any page size and fires no event.
+    void SetRange(int AMin, int AMax, int APosition, int APageSize);
+    void SimplySetPosition(int AValue);
+
+    TNotifyEvent OnChange;
+    TNotifyEvent OnLastChange;
+    TNotifyEvent OnUpButtonClick;
+    TNotifyEvent OnDownButtonClick;
+    TNotifyEvent OnPageUp;
+    TNotifyEvent OnPageDown;
+
+    enum { THUMB = 0, UPBUTTON = 1, DOWNBUTTON = 2 };
+    // 0 thumb, 1 up button, 2 down button, in control coordinates.
+    TspCBButtonX Buttons[3];
+    TRect NewTrackArea;
+    // The corner flag set straight by a list box that shares the corner.
+    bool FBoth = false;
+    std::string FNormalSkinDataName;
+
+    void GetSkinData() override;
+    void DrawDefaultImage(TBitmap* B) override;
+    void DrawSkinImage(TBitmap* B) override;
+    void FitSkinSize(int& W, int& H) override;
+    void WndProc(TMessage& Message) override;
+    void CalcRects();
+
+protected:
+    void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    void MouseMove(TShiftState Shift, int X, int Y) override;
+    void KeyDown(WORD& Key, TShiftState Shift) override;
+
+private:
+    TspScrollBarLayout Layout() const;
+    void TestActive(int X, int Y);
+    void ButtonEnter(int I);
+    void ButtonLeave(int I);
+    void ButtonDown(int I, int X, int Y);
+    void ButtonUp(int I);
+    void StartTimer(UINT Ms);
+    void StopTimer();
+    void TimerTick();
+    void StepUp();
+    void StepDown();
+    bool BeforeThumb(int X, int Y) const;
+    bool AfterThumb(int X, int Y) const;
+    void DrawDefaultPart(TCanvas* C, int I, bool Pressed);
+
+    TScrollBarKind FKind = sbHorizontal;
+    int FMin = 0, FMax = 100, FPosition = 0, FPageSize = 0;
+    int FSmallChange = 1, FLargeChange = 1;
+    bool FCanFocused = false;
+    int FBothMarkerWidth = 0;
+
+    int Offset1 = 0, Offset2 = 0, BOffset = 0, OldBOffset = 0, OMPos = 0;
+    bool FDown = false, MouseD = false, WaitMode = false;
+    int TimerMode = 0;
+    int ActiveButton = -1, OldActiveButton = -1, CaptureButton = -1;
+    int MX = 0, MY = 0;
+    bool FClicksDisabled = false;
+    bool FTimerOn = false;
+    bool FElement = false;
+
+    TRect TrackArea, UpButtonRect, ActiveUpButtonRect, DownUpButtonRect, DownButtonRect,
+        ActiveDownButtonRect, DownDownButtonRect, ThumbRect, ActiveThumbRect, DownThumbRect;
+    TRect GlyphRect, ActiveGlyphRect, DownGlyphRect;
+    int ThumbOffset1 = 0, ThumbOffset2 = 0, ThumbMinSize = 0, ThumbMinPageSize = 0;
+    bool GlyphTransparent = false, ThumbTransparent = false, ThumbStretchEffect = false;
+    TColor GlyphTransparentColor = 0xFF00FF, ThumbTransparentColor = 0xFF00FF;
+};
+
+// ---- Edits ---------------------------------------------------------------------------------
+
+class TspCustomEdit;
+
+// One command of an edit's own context menu.
+struct TspEditMenuItem {
+    std::string Caption; // "-" for a separator
+    bool Enabled = false;
+    std::function<void()> Action;
+};
+using TspEditMenuItems = std::vector<TspEditMenuItem>;
+
+// Shows an edit's context menu at a screen point; the skinned menu engine
+// installs itself here. Without one no menu shows, as without a skinned form.
+using TspEditMenuPresenter =
+    std::function<void(TspCustomEdit* Edit, TspEditMenuItems& Items, int X, int Y)>;
+extern TspEditMenuPresenter EditMenuPresenter;
+
+using TspOnEditCancelMode = std::function<void(TControl* C)>;
+
+// The edit window under every skinned edit: no border of its own, an optional
+// transparent background, its own read-only flag, Enter and Escape handed to
+// the form, and a context menu with texts from the skin.
+class TspCustomEdit : public TCustomMaskEdit {
+public:
+    explicit TspCustomEdit(TComponent* AOwner);
+    ~TspCustomEdit() override;
+
+    bool EditTransparent() const { return FEditTransparent; }
+    void SetEditTransparent(bool Value);
+    bool ReadOnly() const { return FReadOnly; }
+    void SetReadOnly(bool Value) { FReadOnly = Value; }
+    void Invalidate() override;
+    void WndProc(TMessage& Message) override;
+
+    TspOnEditCancelMode FOnEditCancelMode;
+    // The context menu built by the last request, until a command ran.
+    std::unique_ptr<TspEditMenuItems> FSysPopupMenu;
+
+protected:
+    void CreateParams(TCreateParams& Params) override;
+    void Change() override;
+    // Builds and shows the context menu at a screen point.
+    void CreateSysPopupMenu(int X, int Y);
+    // A single-line field keeps the first line of what is pasted.
+    void PasteText();
+
+    bool FEditTransparent = false;
+    bool FReadOnly = false;
+    bool FDown = false;
+};
+
+// The number field inside the spin edit.
+class TspSkinNumEdit : public TspCustomEdit {
+public:
+    explicit TspSkinNumEdit(TComponent* AOwner);
+    void WndProc(TMessage& Message) override;
+    bool IsValidChar(char32_t C);
+
+    TNotifyEvent FOnUpClick;
+    TNotifyEvent FOnDownClick;
+    TNotifyEvent FOnMouseEnter;
+    TNotifyEvent FOnMouseLeave;
+    bool FEditorEnabled = true;
+    bool Float = false;
+
+protected:
+    void KeyDown(WORD& Key, TShiftState Shift) override;
+    void KeyPress(char32_t& Key) override;
+};
+
+// The skinned single-line text field: its frame painted from an "edit"
+// element in the non-client area, its background behind transparent text,
+// an optional button at the right end and two image buttons.
+class TspSkinCustomEdit : public TspCustomEdit {
+public:
+    explicit TspSkinCustomEdit(TComponent* AOwner);
+    ~TspSkinCustomEdit() override;
+
+    void ChangeSkinData();
+    void SetParentImage();
+    void GetSkinData();
+    void CalcRects();
+    void SetBounds(int ALeft, int ATop, int AWidth, int AHeight) override;
+    void Invalidate() override;
+    void WndProc(TMessage& Message) override;
+    void Notification(TComponent* AComponent, TOperation Operation) override;
+
+    TColor DefaultColor() const { return FDefaultColor; }
+    void SetDefaultColor(TColor Value);
+    TFont* DefaultFont() { return FDefaultFont.get(); }
+    void SetDefaultFont(TFont* Value);
+    bool UseSkinFont = true;
+    int DefaultWidth() const { return FDefaultWidth; }
+    void SetDefaultWidth(int Value);
+    int DefaultHeight() const { return FDefaultHeight; }
+    void SetDefaultHeight(int Value);
+    bool ButtonMode() const { return FButtonMode; }
+    void SetButtonMode(bool Value);
+    TspSkinData* SkinData() const { return FSD; }
+    void SetSkinData(TspSkinData* Value);
+    std::string SkinDataName = "edit";
+    bool AlphaBlend() const { return FAlphaBlend; }
+    void SetAlphaBlend(bool Value);
+    uint8_t AlphaBlendValue() const { return FAlphaBlendValue; }
+    void SetAlphaBlendValue(uint8_t Value);
+    TAlignment Alignment() const { return FAlignment; }
+    void SetAlignment(TAlignment Value);
+    TCustomImageList* Images() const { return FImages; }
+    void SetImages(TCustomImageList* Value);
+    int LeftImageIndex() const { return FLeftImageIndex; }
+    void SetLeftImageIndex(int Value);
+    int RightImageIndex() const { return FRightImageIndex; }
+    void SetRightImageIndex(int Value);
+    int LeftImageHotIndex = -1, LeftImageDownIndex = -1;
+    int RightImageHotIndex = -1, RightImageDownIndex = -1;
+    int Index() const { return FIndex; }
+
+    TNotifyEvent OnButtonClick;
+    TNotifyEvent OnLeftButtonClick;
+    TNotifyEvent OnRightButtonClick;
+
+    TspCBButtonX LeftButton, RightButton;
+    TRect FEditRect, FButtonRect;
+    bool FButtonActive = false, FButtonDown = false, FMouseIn = false, FStopDraw = false;
+    bool FInPaint = false;
+
+    // Values of the element.
+    TBitmap* Picture = nullptr;
+    TRect SkinRect, ActiveSkinRect, ClRect;
+    int LOffset = 0, ROffset = 0;
+    std::string FontName;
+    TFontStyles FontStyle;
+    int FontHeight = 0;
+    TColor FontColor = 0, DisabledFontColor = 0, ActiveFontColor = 0;
+    TRect ButtonRect, ActiveButtonRect, DownButtonRect, UnEnabledButtonRect;
+    bool StretchEffect = false;
+    std::unique_ptr<TBitmap> ParentImage;
+
+    void CalcImageButtons(bool ASetRect);
+    // Repaints the frame in the non-client area.
+    void RepaintFrame();
+
+protected:
+    void CreateParams(TCreateParams& Params) override;
+
+private:
+    void FitHeight();
+    int TextHeight();
+    TFontCharset SkinCharset();
+    void PaintFrame(HDC DC);
+    void PaintStretchedFrame(HDC DC);
+    void PaintEditButton(TCanvas* C);
+    void OutputFrame(HDC DC, TBitmap* B);
+    void PaintClientBackground(HDC DC);
+    void PaintImageButtons(HDC DC);
+    void PaintDisabledText(HDC DC);
+    void ApplyEnabledColor();
+    void NCHitTest(TMessage& Message);
+
+    TspSkinData* FSD = nullptr;
+    int FIndex = -1;
+    TColor FDefaultColor = clWindow;
+    std::unique_ptr<TFont> FDefaultFont;
+    int FDefaultWidth = 0, FDefaultHeight = 0;
+    bool FButtonMode = false;
+    bool FAlphaBlend = false;
+    uint8_t FAlphaBlendValue = 0;
+    TAlignment FAlignment = taLeftJustify;
+    TCustomImageList* FImages = nullptr;
+    int FLeftImageIndex = -1, FRightImageIndex = -1;
+};
+
+class TspSkinEdit : public TspSkinCustomEdit {
+public:
+    explicit TspSkinEdit(TComponent* AOwner) : TspSkinCustomEdit(AOwner) {}
+};
+
+// ---- Spin edit -----------------------------------------------------------------------------
+
+enum TspValueType { vtInteger, vtFloat };
+
+// A number field with up and down buttons: the value is kept within its
+// bounds, stepped by the buttons (with repeat), the arrow keys and the wheel,
+// and read back from what is typed.
+class TspSkinSpinEdit : public TspSkinCustomControl {
+public:
+    explicit TspSkinSpinEdit(TComponent* AOwner);
+    ~TspSkinSpinEdit() override;
+
+    TspValueType ValueType() const { return FValueType; }
+    void SetValueType(TspValueType Value);
+    uint8_t Decimal() const { return FDecimal; }
+    void SetDecimal(uint8_t Value) { FDecimal = Value; }
+    double MinValue() const { return FMinValue; }
+    void SetMinValue(double Value);
+    double MaxValue() const { return FMaxValue; }
+    void SetMaxValue(double Value);
+    double Value() const { return FValue; }
+    void SetValue(double AValue);
+    double Increment() const { return FIncrement; }
+    void SetIncrement(double Value) { FIncrement = Value; }
+    bool EditorEnabled() const { return FEdit->FEditorEnabled; }
+    void SetEditorEnabled(bool Value) { FEdit->FEditorEnabled = Value; }
+    int MaxLength() const { return FEdit->MaxLength(); }
+    void SetMaxLength(int Value) { FEdit->SetMaxLength(Value); }
+    TColor DefaultColor() const { return FDefaultColor; }
+    void SetDefaultColor(TColor Value);
+    bool UseSkinSize = true;
+
+    bool IsNumText(const std::string& AText);
+    void SimpleSetValue(double AValue);
+    // Steps by Increment, as the buttons do.
+    void StepUp();
+    void StepDown();
+    TspSkinNumEdit* Edit() const { return FEdit; }
+
+    TNotifyEvent OnChange;
+    TNotifyEvent OnUpButtonClick;
+    TNotifyEvent OnDownButtonClick;
+    TKeyEvent OnEditKeyDown;
+    TKeyEvent OnEditKeyUp;
+    TKeyPressEvent OnEditKeyPress;
+    TNotifyEvent OnEditEnter;
+    TNotifyEvent OnEditExit;
+
+    virtual void EditKeyDown(TObject* Sender, WORD& Key, TShiftState Shift);
+    virtual void EditKeyUp(TObject* Sender, WORD& Key, TShiftState Shift);
+    virtual void EditKeyPress(TObject* Sender, char32_t& Key);
+    virtual void EditEnter(TObject* Sender);
+    virtual void EditExit(TObject* Sender);
+    virtual void Change();
+
+    void Invalidate() override;
+    void GetSkinData() override;
+    void DrawDefaultImage(TBitmap* B) override;
+    void DrawSkinImage(TBitmap* B) override;
+    void ChangeSkinData() override;
+    void DefaultFontChanged() override;
+    void FitSkinSize(int& W, int& H) override;
+    void UpdateSkinRegion() override;
+    void WndProc(TMessage& Message) override;
+    void CalcRects();
+
+    TspCBButtonX Buttons[2]; // 0 up, 1 down
+    bool FMouseIn = false, FEditFocused = false;
+
+protected:
+    void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    void MouseMove(TShiftState Shift, int X, int Y) override;
+
+private:
+    double CheckValue(double X) const;
+    std::string ValueText(double V) const;
+    void WriteEditText(const std::string& T);
+    void TextChanged();
+    void EditChange(TObject* Sender);
+    void EditMouseEnter(TObject* Sender);
+    void EditMouseLeave(TObject* Sender);
+    void TestActive(int X, int Y);
+    void ButtonDown(int I);
+    void ButtonUp(int I);
+    void ButtonEnter(int I);
+    void ButtonLeave(int I);
+    void DrawButton(TCanvas* C, int I);
+    void DrawResizeButton(TCanvas* C, int I);
+    void FitEditHeight();
+    void ApplyFontColor();
+
+    TspSkinNumEdit* FEdit = nullptr;
+    double FValue = 0, FMinValue = 0, FMaxValue = 0, FIncrement = 1;
+    uint8_t FDecimal = 2;
+    TspValueType FValueType = vtInteger;
+    TColor FDefaultColor = clWindow;
+    bool StopCheck = false, FromEdit = false;
+    int ActiveButton = -1, OldActiveButton = -1, CaptureButton = -1;
+    int TimerMode = 0;
+    bool WaitMode = false;
+    bool FTimerOn = false;
+
+    TRect ActiveSkinRect;
+    std::string FontName;
+    TFontStyles FontStyle;
+    int FontHeight = 0;
+    TColor FontColor = 0, ActiveFontColor = 0, DisabledFontColor = 0;
+    TRect UpButtonRect, ActiveUpButtonRect, DownUpButtonRect, DownButtonRect, ActiveDownButtonRect,
+        DownDownButtonRect;
+    int LOffset = 0, ROffset = 0;
+    bool FElement = false;
+};
