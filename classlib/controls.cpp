@@ -827,7 +827,11 @@ void TWinControl::WndProc(TMessage& Message) {
         }
         break;
     case WM_SETFOCUS:
-        if (TForm* f = GetParentForm(); f && f != this) f->ActiveControl = this;
+        if (TForm* f = GetParentForm(); f && f != this) {
+            f->ActiveControl = this;
+            // Every control of the form hears where the focus went.
+            f->Perform(CM_FOCUSCHANGED, 0, reinterpret_cast<LPARAM>(this));
+        }
         Perform(CM_ENTER, 0, 0);
         if (OnEnter) OnEnter(this);
         break;
@@ -889,6 +893,11 @@ void TWinControl::WndProc(TMessage& Message) {
                 return;
             }
         }
+        Message.Result = 0;
+        return;
+    case CM_FOCUSCHANGED:
+        for (TControl* c : std::vector<TControl*>(FControls))
+            c->Perform(Message.Msg, Message.WParam, Message.LParam);
         Message.Result = 0;
         return;
     case CM_FONTCHANGED:

@@ -1,0 +1,674 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "classlib/forms.h"
+#include "platform/os/clock.h"
+#include "platform/win/input.h"
+#include "platform/win/paint.h"
+#include "skin/controls/SkinCtrls.h"
+
+namespace {
+
+TspSkinData* defaultSkin() {
+    static std::unique_ptr<TspSkinData> sd = [] {
+        auto d = std::make_unique<TspSkinData>(nullptr);
+        d->LoadFromCompressedFile(std::string(LANTROVE_PROGRAM_DIR) + "/skins/Default.skn");
+        return d;
+    }();
+    return sd.get();
+}
+
+template <class E> E* element(const std::string& name) {
+    TspSkinData* sd = defaultSkin();
+    int i = sd->GetControlIndex(name);
+    return i < 0 ? nullptr : dynamic_cast<E*>(sd->CtrlList[size_t(i)].get());
+}
+
+COLORREF skinPixel(int x, int y) {
+    return defaultSkin()->FActivePictures[0]->Canvas()->Pixels(x, y);
+}
+
+LPARAM at(int x, int y) {
+    return MAKELPARAM(x, y);
+}
+
+// A shown form on a manual clock: what the controls sit on.
+class ControlsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Application->Initialize();
+        os::SetClock(&clock);
+        ASSERT_FALSE(defaultSkin()->Empty);
+        form = std::make_unique<TForm>(nullptr);
+        form->BorderStyle = bsNone;
+        form->SetBounds(0, 0, 320, 240);
+        form->Show();
+    }
+    void TearDown() override {
+        form.reset();
+        Application->ProcessMessages();
+        os::SetClock(nullptr);
+    }
+    COLORREF pixel(TControl* c, int x, int y) {
+        HBITMAP shot = RenderWindowToBitmap(form->Handle());
+        TPoint o = c->ClientToScreen(TPoint(x, y));
+        TPoint f = form->ClientToScreen(TPoint(0, 0));
+        COLORREF p = shot->getPixel(o.X - f.X, o.Y - f.Y);
+        DeleteObject(shot);
+        return p;
+    }
+    // Pixels of the control counted by a test over the whole form at once.
+    int countColor(TControl* c, const TRect& r, TColor color) {
+        HBITMAP shot = RenderWindowToBitmap(form->Handle());
+        TPoint o = c->ClientToScreen(TPoint(0, 0)), f = form->ClientToScreen(TPoint(0, 0));
+        int n = 0;
+        for (int x = r.Left; x < r.Right; ++x)
+            for (int y = r.Top; y < r.Bottom; ++y)
+                n += shot->getPixel(o.X - f.X + x, o.Y - f.Y + y) == ColorToRGB(color);
+        DeleteObject(shot);
+        return n;
+    }
+    void tick(int ms) {
+        for (int i = 0; i < ms; i += 10) {
+            clock.Advance(10);
+            Application->ProcessMessages();
+        }
+    }
+    template <class T> T* make(int x, int y, int w, int h) {
+        auto* c = new T(form.get());
+        c->SetParent(form.get());
+        c->SetBounds(x, y, w, h);
+        return c;
+    }
+    os::ManualClock clock{1000};
+    std::unique_ptr<TForm> form;
+};
+
+} // namespace
+
+// ---- Push button --------------------------------------------------------------------
+
+TEST_F(ControlsTest, ButtonStartsWithItsDefaults) {
+    TspSkinButton b(nullptr);
+    EXPECT_EQ(b.SkinDataName(), "button");
+    EXPECT_EQ(b.Width(), 75);
+    EXPECT_EQ(b.Height(), 25);
+    EXPECT_TRUE(b.CanFocused());
+    EXPECT_FALSE(b.TabStop); // only assigning CanFocused or TabStop sets it
+    EXPECT_EQ(b.ImageIndex(), -1);
+    EXPECT_EQ(b.Margin(), -1);
+    EXPECT_EQ(b.Spacing(), 1);
+    EXPECT_EQ(b.RepeatInterval, 100);
+    b.SetMargin(-5);
+    EXPECT_EQ(b.Margin(), -1);
+    b.SetGroupIndex(2);
+    EXPECT_FALSE(b.CanFocused());
+}
+
+TEST_F(ControlsTest, ButtonDefaultLookFollowsItsState) {
+    struct Case {
+        const char* name;
+        bool hover, press;
+        TColor frame, fill;
+    };
+    const Case cases[] = {
+        {"idle", false, false, clBtnShadow, clBtnFace},
+        {"hot", true, false, 0x800000, 0xD2BDB6},
+        {"pressed", true, true, 0x800000, 0xB59385},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto* b = make<TspSkinButton>(10, 10, 75, 25);
+        b->SetCanFocused(false);
+        if (c.hover) b->Perform(CM_MOUSEENTER, 0, 0);
+        if (c.press) b->Perform(WM_LBUTTONDOWN, MK_LBUTTON, at(5, 5));
+        EXPECT_EQ(pixel(b, 0, 0), ColorToRGB(c.frame));
+        EXPECT_EQ(pixel(b, 3, 3), ColorToRGB(c.fill));
+        delete b;
+    }
+}
+
+TEST_F(ControlsTest, ButtonDrawsEachStateFromTheSkin) {
+    auto* e = element<TspDataSkinButtonControl>("button");
+    ASSERT_NE(e, nullptr);
+    struct Case {
+        const char* name;
+        TRect TspDataSkinButtonControl::*rect;
+        std::function<void(TspSkinButton*)> setUp;
+    };
+    const Case cases[] = {
+        {"normal", &TspDataSkinButtonControl::SkinRect, [](TspSkinButton*) {}},
+        {"hot", &TspDataSkinButtonControl::ActiveSkinRect,
+         [](TspSkinButton* b) { b->Perform(CM_MOUSEENTER, 0, 0); }},
+        {"pressed", &TspDataSkinButtonControl::DownSkinRect,
+         [](TspSkinButton* b) { b->Perform(WM_LBUTTONDOWN, MK_LBUTTON, at(5, 5)); }},
+        {"disabled", &TspDataSkinButtonControl::DisabledSkinRect,
+         [](TspSkinButton* b) { b->SetEnabled(false); }},
+        {"focused", &TspDataSkinButtonControl::FocusedSkinRect,
+         [](TspSkinButton* b) { b->SetFocus(); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto* b = make<TspSkinButton>(10, 10, 90, 30);
+        b->SetSkinData(defaultSkin());
+        EXPECT_EQ(b->Index(), defaultSkin()->GetControlIndex("button"));
+        c.setUp(b);
+        const TRect& r = e->*c.rect;
+        // Inside the face, away from the caption and the rounded corners.
+        EXPECT_EQ(pixel(b, 10, 3), skinPixel(r.Left + 10, r.Top + 3));
+        // The border follows the element's nine parts at any size.
+        EXPECT_EQ(pixel(b, 40, 0), skinPixel(r.Left + 30, r.Top));
+        delete b;
+    }
+}
+
+TEST_F(ControlsTest, ButtonElementFallBacksChangeOnlyTheButtonsCopies) {
+    auto* e = element<TspDataSkinButtonControl>("button");
+    TRect savedActive = e->ActiveSkinRect, savedDown = e->DownSkinRect;
+    TColor savedDisabled = e->DisabledFontColor;
+    e->ActiveSkinRect = TRect();
+    e->DownSkinRect = TRect();
+    e->DisabledFontColor = e->FontColor;
+    auto* b = make<TspSkinButton>(10, 10, 90, 30);
+    b->SetSkinData(defaultSkin());
+    EXPECT_EQ(b->ActiveSkinRect, e->SkinRect);
+    EXPECT_EQ(b->DownSkinRect, e->SkinRect);
+    EXPECT_EQ(b->DisabledFontColor, TColor(0x808080));
+    EXPECT_TRUE(IsEmptyRect(e->ActiveSkinRect));
+    b->Perform(WM_LBUTTONDOWN, MK_LBUTTON, at(5, 5));
+    EXPECT_EQ(pixel(b, 10, 3), skinPixel(e->SkinRect.Left + 10, e->SkinRect.Top + 3));
+    e->ActiveSkinRect = savedActive;
+    e->DownSkinRect = savedDown;
+    e->DisabledFontColor = savedDisabled;
+}
+
+TEST_F(ControlsTest, ButtonMorphsInFiveStepsAndBack) {
+    auto* e = element<TspDataSkinButtonControl>("button");
+    bool saved = e->Morphing;
+    e->Morphing = true;
+    auto* b = make<TspSkinButton>(10, 10, 90, 30);
+    b->SetSkinData(defaultSkin());
+    b->Perform(CM_MOUSEENTER, 0, 0);
+    std::vector<double> seen;
+    for (int i = 0; i < 6; ++i) {
+        clock.Advance(20);
+        Application->ProcessMessages();
+        seen.push_back(b->MorphKf());
+    }
+    ASSERT_EQ(seen.size(), 6u);
+    const double want[] = {0.2, 0.4, 0.6, 0.8, 1.0, 1.0};
+    for (size_t i = 0; i < 6; ++i)
+        EXPECT_NEAR(seen[i], want[i], 1e-9) << i;
+    EXPECT_EQ(b->MorphKf(), 1.0); // exactly
+    EXPECT_EQ(pixel(b, 10, 3), skinPixel(e->ActiveSkinRect.Left + 10, e->ActiveSkinRect.Top + 3));
+    b->Perform(CM_MOUSELEAVE, 0, 0);
+    tick(200);
+    EXPECT_EQ(b->MorphKf(), 0.0);
+    e->Morphing = saved;
+}
+
+TEST_F(ControlsTest, ButtonClicksOnReleaseOverIt) {
+    struct Case {
+        const char* name;
+        int upX;
+        int clicks;
+    };
+    const Case cases[] = {{"released over it", 20, 1}, {"released outside", 200, 0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto* b = make<TspSkinButton>(10, 10, 75, 25);
+        int clicks = 0;
+        b->OnClick = [&](TObject*) { ++clicks; };
+        b->Perform(WM_MOUSEMOVE, 0, at(5, 5));
+        b->Perform(WM_LBUTTONDOWN, MK_LBUTTON, at(5, 5));
+        EXPECT_TRUE(b->Down());
+        b->Perform(WM_MOUSEMOVE, MK_LBUTTON, at(c.upX, 5));
+        b->Perform(WM_LBUTTONUP, 0, at(c.upX, 5));
+        EXPECT_EQ(clicks, c.clicks);
+        EXPECT_FALSE(b->Down());
+        delete b;
+    }
+}
+
+TEST_F(ControlsTest, ButtonClickSetsTheFormsModalResultAndRunsTheAction) {
+    auto* b = make<TspSkinButton>(10, 10, 75, 25);
+    b->ModalResult = mrCancel;
+    b->ButtonClick();
+    EXPECT_EQ(form->ModalResult, mrCancel);
+    TAction action(nullptr);
+    action.Caption = "Go";
+    int ran = 0, clicked = 0;
+    action.OnExecute = [&](TObject*) { ++ran; };
+    b->SetAction(&action);
+    EXPECT_EQ(b->Caption(), "Go");
+    b->ButtonClick();
+    EXPECT_EQ(ran, 1);
+    b->OnClick = [&](TObject*) { ++clicked; };
+    b->ButtonClick();
+    EXPECT_EQ(ran, 1);
+    EXPECT_EQ(clicked, 1);
+    b->SetCanFocused(false);
+    form->ModalResult = mrNone;
+    b->ButtonClick();
+    EXPECT_EQ(form->ModalResult, mrNone);
+}
+
+TEST_F(ControlsTest, GroupButtonsClickOnPressAndReleaseEachOther) {
+    auto* a = make<TspSkinButton>(10, 10, 40, 25);
+    auto* b = make<TspSkinButton>(60, 10, 40, 25);
+    auto* other = make<TspSkinButton>(110, 10, 40, 25);
+    int clicks = 0;
+    for (auto* x : {a, b, other}) {
+        x->SetGroupIndex(1);
+        x->OnClick = [&](TObject*) { ++clicks; };
+    }
+    other->SetGroupIndex(2);
+    other->SetDown(true);
+    a->Perform(WM_LBUTTONDOWN, MK_LBUTTON, at(5, 5));
+    EXPECT_EQ(clicks, 1); // on press
+    a->Perform(WM_LBUTTONUP, 0, at(5, 5));
+    EXPECT_EQ(clicks, 1);
+    EXPECT_TRUE(a->Down());
+    b->Perform(WM_LBUTTONDOWN, MK_LBUTTON, at(5, 5));
+    b->Perform(WM_LBUTTONUP, 0, at(5, 5));
+    EXPECT_TRUE(b->Down());
+    EXPECT_FALSE(a->Down());
+    EXPECT_TRUE(other->Down()); // another group
+
+    // With AllowAllUp a second press and release over it raises it.
+    b->AllowAllUp = true;
+    b->Perform(CM_MOUSEENTER, 0, 0);
+    b->Perform(WM_LBUTTONDOWN, MK_LBUTTON, at(5, 5));
+    b->Perform(WM_LBUTTONUP, 0, at(5, 5));
+    EXPECT_FALSE(b->Down());
+    EXPECT_EQ(clicks, 3);
+}
+
+TEST_F(ControlsTest, HeldRepeatButtonClicksAfterHalfASecondThenEveryInterval) {
+    auto* b = make<TspSkinButton>(10, 10, 75, 25);
+    b->RepeatMode = true;
+    int clicks = 0;
+    b->OnClick = [&](TObject*) { ++clicks; };
+    b->Perform(CM_MOUSEENTER, 0, 0);
+    b->Perform(WM_LBUTTONDOWN, MK_LBUTTON, at(5, 5));
+    tick(490);
+    EXPECT_EQ(clicks, 0);
+    tick(510); // 1 s held: at 500, 600, ... 1000
+    EXPECT_GE(clicks, 5);
+    EXPECT_LE(clicks, 6);
+    int held = clicks;
+    b->Perform(WM_LBUTTONUP, 0, at(5, 5));
+    EXPECT_EQ(clicks, held + 1);
+    tick(300);
+    EXPECT_EQ(clicks, held + 1);
+}
+
+TEST_F(ControlsTest, ButtonKeysEnterSpaceEscapeAndAccelerator) {
+    auto* ok = make<TspSkinButton>(10, 10, 75, 25);
+    auto* cancel = make<TspSkinButton>(100, 10, 75, 25);
+    ok->SetCaption("&Go");
+    ok->ModalResult = mrOk;
+    cancel->Cancel = true;
+    cancel->ModalResult = mrCancel;
+    int okClicks = 0, cancelClicks = 0;
+    ok->OnClick = [&](TObject*) { ++okClicks; };
+    cancel->OnClick = [&](TObject*) { ++cancelClicks; };
+
+    ok->SetFocus();
+    DeliverKey(true, VK_RETURN, 0);
+    Application->ProcessMessages();
+    EXPECT_EQ(okClicks, 1);
+    DeliverKey(true, VK_SPACE, U' ');
+    Application->ProcessMessages();
+    EXPECT_TRUE(ok->Down());
+    DeliverKey(false, VK_SPACE, 0);
+    Application->ProcessMessages();
+    EXPECT_FALSE(ok->Down());
+    EXPECT_EQ(okClicks, 2);
+
+    DeliverKey(true, VK_ESCAPE, 0);
+    Application->ProcessMessages();
+    EXPECT_EQ(cancelClicks, 1);
+    EXPECT_EQ(form->ModalResult, mrCancel);
+    DeliverKey(true, VK_CONTROL, 0);
+    DeliverKey(true, VK_ESCAPE, 0);
+    Application->ProcessMessages();
+    DeliverKey(false, VK_CONTROL, 0);
+    Application->ProcessMessages();
+    EXPECT_EQ(cancelClicks, 1);
+
+    cancel->SetFocus();
+    EXPECT_EQ(form->Perform(CM_DIALOGCHAR, 'g', 0), 1);
+    EXPECT_EQ(okClicks, 3);
+    EXPECT_TRUE(ok->Focused());
+}
+
+TEST_F(ControlsTest, DefaultButtonLooksHotAndTakesEnterWhileAnEditHasTheFocus) {
+    auto* edit = make<TEdit>(10, 50, 100, 22);
+    auto* ok = make<TspSkinButton>(10, 10, 75, 25);
+    auto* other = make<TspSkinButton>(100, 10, 75, 25);
+    int okClicks = 0, otherClicks = 0;
+    ok->OnClick = [&](TObject*) { ++okClicks; };
+    other->OnClick = [&](TObject*) { ++otherClicks; };
+    ok->SetDefault(true);
+    edit->SetFocus();
+    EXPECT_TRUE(ok->MouseIn());
+    EXPECT_EQ(pixel(ok, 3, 3), ColorToRGB(TColor(0xD2BDB6)));
+    DeliverKey(true, VK_RETURN, 0);
+    Application->ProcessMessages();
+    EXPECT_EQ(okClicks, 1);
+    other->SetFocus();
+    EXPECT_FALSE(ok->MouseIn());
+    DeliverKey(true, VK_RETURN, 0);
+    Application->ProcessMessages();
+    EXPECT_EQ(okClicks, 1);
+    EXPECT_EQ(otherClicks, 1);
+}
+
+TEST_F(ControlsTest, ButtonModalResultClosesAModalForm) {
+    struct Case {
+        const char* name;
+        WPARAM key;
+        int result;
+    };
+    const Case cases[] = {{"enter on the default", VK_RETURN, mrOk},
+                          {"escape on cancel", VK_ESCAPE, mrCancel}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TForm dlg(nullptr);
+        dlg.SetBounds(20, 20, 200, 100);
+        auto* edit = new TEdit(&dlg);
+        edit->SetParent(&dlg);
+        auto* ok = new TspSkinButton(&dlg);
+        ok->SetParent(&dlg);
+        ok->SetDefault(true);
+        ok->ModalResult = mrOk;
+        auto* cancel = new TspSkinButton(&dlg);
+        cancel->SetParent(&dlg);
+        cancel->SetLeft(90);
+        cancel->Cancel = true;
+        cancel->ModalResult = mrCancel;
+        dlg.OnShow = [&](TObject*) {
+            edit->SetFocus();
+            PostMessage(edit->Handle(), WM_KEYDOWN, c.key, 0);
+        };
+        EXPECT_EQ(dlg.ShowModal(), c.result);
+    }
+}
+
+TEST_F(ControlsTest, ButtonPaintEventCanSuppressTheContent) {
+    auto* b = make<TspSkinButton>(10, 10, 75, 25);
+    b->SetCaption("WWWWWWW");
+    b->DefaultFont()->SetColor(clRed);
+    auto count = [&] { return countColor(b, TRect(2, 2, 73, 23), clRed); };
+    EXPECT_GT(count(), 0);
+    bool called = false;
+    b->OnPaint = [&](TObject*, TCanvas*, TRect, bool, bool, bool& dd) {
+        called = true;
+        dd = false;
+    };
+    b->Repaint();
+    EXPECT_EQ(count(), 0);
+    EXPECT_TRUE(called);
+}
+
+TEST_F(ControlsTest, GlyphCellFollowsStateAndCount) {
+    TspSkinButton b(nullptr);
+    struct Case {
+        int num;
+        bool enabled, down, in;
+        int cell;
+    };
+    const Case cases[] = {
+        {4, true, true, true, 3},    {4, true, false, true, 4}, {2, false, false, false, 2},
+        {1, false, false, false, 1}, {2, true, true, true, 1},  {3, true, false, true, 1},
+    };
+    struct Probe : TspSkinButton {
+        using TspSkinButton::GetGlyphNum;
+        using TspSkinButton::TspSkinButton;
+    };
+    for (const Case& c : cases) {
+        Probe p(nullptr);
+        p.SetNumGlyphs(c.num);
+        p.SetEnabled(c.enabled);
+        EXPECT_EQ(p.GetGlyphNum(c.down, c.in), c.cell) << c.num << c.down << c.in;
+    }
+}
+
+// ---- Check and radio box ---------------------------------------------------------------
+
+TEST_F(ControlsTest, CheckedSetterRepaintsAndFiresEveryTime) {
+    auto* box = make<TspSkinCheckRadioBox>(10, 10, 150, 25);
+    auto* radio = make<TspSkinCheckRadioBox>(10, 40, 150, 25);
+    radio->SetRadio(true);
+    int boxClicks = 0, radioClicks = 0;
+    box->OnClick = [&](TObject*) { ++boxClicks; };
+    radio->OnClick = [&](TObject*) { ++radioClicks; };
+    box->SetChecked(true);
+    box->SetChecked(true);
+    EXPECT_EQ(boxClicks, 2);
+    radio->SetChecked(false);
+    EXPECT_EQ(radioClicks, 0);
+    // A grayed box stays grayed when unchecked; grayed is not checked.
+    box->SetState(cbGrayed);
+    EXPECT_FALSE(box->Checked());
+    box->SetChecked(false);
+    EXPECT_EQ(box->State(), cbGrayed);
+}
+
+TEST_F(ControlsTest, CheckingABoxUnchecksItsGroupOnTheSameParent) {
+    auto* a = make<TspSkinCheckRadioBox>(10, 10, 100, 20);
+    auto* b = make<TspSkinCheckRadioBox>(10, 30, 100, 20);
+    auto* r = make<TspSkinCheckRadioBox>(10, 50, 100, 20);
+    auto* free = make<TspSkinCheckRadioBox>(10, 70, 100, 20);
+    r->SetRadio(true);
+    for (auto* x : {a, b, r})
+        x->SetGroupIndex(2);
+    std::vector<std::string> order;
+    a->OnClick = [&](TObject*) { order.push_back("a"); };
+    b->OnClick = [&](TObject*) { order.push_back("b"); };
+    r->OnClick = [&](TObject*) { order.push_back("r"); };
+    for (auto* x : {a, b, r})
+        x->SetGroupIndex(0);
+    b->SetChecked(true);
+    r->SetChecked(true);
+    free->SetChecked(true);
+    for (auto* x : {a, b, r})
+        x->SetGroupIndex(2);
+    order.clear();
+    a->SetChecked(true);
+    EXPECT_EQ(order, (std::vector<std::string>{"b", "a"})); // radio unchecked silently
+    EXPECT_FALSE(b->Checked());
+    EXPECT_FALSE(r->Checked());
+    EXPECT_TRUE(free->Checked());
+}
+
+TEST_F(ControlsTest, MouseAndKeysToggleBoxes) {
+    struct Case {
+        const char* name;
+        bool radio, allowGrayed, startChecked, canFocus;
+        std::vector<TCheckBoxState> states; // after each click
+        int clicks;
+    };
+    const Case cases[] = {
+        {"check box", false, false, false, true, {cbChecked, cbUnchecked}, 2},
+        {"grayed cycle", false, true, false, true, {cbGrayed, cbChecked, cbUnchecked}, 3},
+        {"checked radio stays", true, false, true, true, {cbChecked, cbChecked}, 0},
+        {"unfocusable box still toggles", false, false, false, false, {cbChecked}, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto* box = make<TspSkinCheckRadioBox>(10, 10, 150, 25);
+        box->SetRadio(c.radio);
+        box->SetAllowGrayed(c.allowGrayed);
+        box->SetCanFocused(c.canFocus);
+        if (c.startChecked) box->SetChecked(true);
+        int clicks = 0;
+        box->OnClick = [&](TObject*) { ++clicks; };
+        for (TCheckBoxState want : c.states) {
+            box->Perform(WM_MOUSEMOVE, 0, at(5, 5));
+            box->Perform(WM_LBUTTONDOWN, MK_LBUTTON, at(5, 5));
+            box->Perform(WM_LBUTTONUP, 0, at(5, 5));
+            EXPECT_EQ(box->State(), want);
+        }
+        EXPECT_EQ(clicks, c.clicks);
+        EXPECT_EQ(box->Focused(), c.canFocus);
+        delete box;
+    }
+    // Space on the focused box and its accelerator.
+    auto* box = make<TspSkinCheckRadioBox>(10, 10, 150, 25);
+    box->SetCaption("&Keep");
+    box->SetFocus();
+    DeliverKey(true, VK_SPACE, U' ');
+    DeliverKey(false, VK_SPACE, 0);
+    Application->ProcessMessages();
+    EXPECT_TRUE(box->Checked());
+    EXPECT_EQ(form->Perform(CM_DIALOGCHAR, 'k', 0), 1);
+    EXPECT_FALSE(box->Checked());
+}
+
+TEST_F(ControlsTest, FlatBoxWithoutSkinDrawsItsSquareAndMarks) {
+    auto* box = make<TspSkinCheckRadioBox>(10, 10, 150, 25);
+    // Box from y 5 to 19, framed in the shadow colour.
+    EXPECT_EQ(pixel(box, 3, 5), ColorToRGB(clBtnShadow));
+    EXPECT_EQ(pixel(box, 16, 18), ColorToRGB(clBtnShadow));
+    EXPECT_NE(pixel(box, 3, 19), ColorToRGB(clBtnShadow));
+    EXPECT_EQ(pixel(box, 7, 8 + 5), ColorToRGB(clBtnFace)); // no mark yet
+    box->SetChecked(true);
+    EXPECT_EQ(pixel(box, 7, 8 + 5), ColorToRGB(clBlack)); // the mark's first stroke
+    box->Perform(CM_MOUSEENTER, 0, 0);
+    EXPECT_EQ(pixel(box, 3, 5), ColorToRGB(TColor(0x800000)));
+    box->SetRadio(true);
+    box->Repaint();
+    EXPECT_EQ(pixel(box, 10, 12), ColorToRGB(clBlack)); // the radio square
+}
+
+TEST_F(ControlsTest, BoxesDrawTheirSkinCheckImages) {
+    auto* e = element<TspDataSkinCheckRadioControl>("checkbox");
+    ASSERT_NE(e, nullptr);
+    struct Case {
+        const char* name;
+        bool flat, checked, enabled;
+        TRect TspDataSkinCheckRadioControl::*image;
+    };
+    const Case cases[] = {
+        {"flat unchecked", true, false, true, &TspDataSkinCheckRadioControl::UnCheckImageRect},
+        {"flat checked", true, true, true, &TspDataSkinCheckRadioControl::CheckImageRect},
+        {"flat disabled", true, true, false,
+         &TspDataSkinCheckRadioControl::UnEnabledCheckImageRect},
+        {"full checked", false, true, true, &TspDataSkinCheckRadioControl::CheckImageRect},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto* box = make<TspSkinCheckRadioBox>(10, 10, 150, 25);
+        box->SetFlat(c.flat);
+        box->SetSkinData(defaultSkin());
+        box->SetChecked(c.checked);
+        box->SetEnabled(c.enabled);
+        const TRect& img = e->*c.image;
+        int x = c.flat ? 3 : box->CIRect.Left;
+        int y = c.flat ? box->Height() / 2 - img.Height() / 2
+                       : box->CIRect.Top + box->CIRect.Height() / 2 - img.Height() / 2;
+        // The image's centre pixel.
+        EXPECT_EQ(pixel(box, x + img.Width() / 2, y + img.Height() / 2),
+                  skinPixel(img.Left + img.Width() / 2, img.Top + img.Height() / 2));
+        delete box;
+    }
+}
+
+// ---- Labels and bevel ---------------------------------------------------------------------
+
+TEST_F(ControlsTest, StandardLabelTakesTheSkinFontAndShowsDisabledTextTwice) {
+    auto* l = make<TspSkinStdLabel>(10, 10, 100, 20);
+    l->SetCaption("WWW");
+    l->DefaultFont()->SetColor(clRed);
+    EXPECT_GT(countColor(l, TRect(0, 0, 40, 20), clRed), 0);
+    l->SetSkinData(defaultSkin());
+    auto* e = element<TspDataSkinStdLabelControl>("stdlabel");
+    EXPECT_GT(countColor(l, TRect(0, 0, 40, 20), e->FontColor), 0);
+    EXPECT_EQ(countColor(l, TRect(0, 0, 40, 20), clRed), 0);
+    l->SetSkinData(nullptr);
+    l->SetEnabled(false);
+    l->Repaint();
+    EXPECT_GT(countColor(l, TRect(0, 0, 40, 20), clBtnHighlight), 0);
+    EXPECT_GT(countColor(l, TRect(0, 0, 40, 20), clBtnShadow), 0);
+}
+
+TEST_F(ControlsTest, StandardLabelMeasuresEmptyTextAsOneLineAndShortensLongText) {
+    auto* l = make<TspSkinStdLabel>(10, 10, 100, 20);
+    l->SetCaption("x");
+    int oneLine = l->Height();
+    l->SetCaption("");
+    EXPECT_EQ(l->Height(), oneLine);
+    EXPECT_GT(l->Width(), 0);
+    l->SetCaption("&");
+    EXPECT_EQ(l->Height(), oneLine);
+
+    l->SetAutoSize(false);
+    l->SetCaption("A long caption that does not fit");
+    l->SetWidth(60);
+    l->DefaultFont()->SetColor(clRed);
+    int plain = countColor(l, TRect(45, 0, 60, l->Height()), clRed);
+    l->SetEllipsType(spetEndEllips);
+    l->Repaint();
+    int ellipsis = countColor(l, TRect(45, 0, 60, l->Height()), clRed);
+    EXPECT_NE(plain, ellipsis); // the end becomes "..."
+}
+
+TEST_F(ControlsTest, TextLabelLaysOutItsLines) {
+    auto* l = make<TspSkinTextLabel>(10, 10, 100, 100);
+    l->Lines()->Add("one");
+    l->Lines()->Add("two");
+    int twoLines = l->Height();
+    l->Lines()->Add("three");
+    EXPECT_GT(l->Height(), twoLines); // auto size follows the list
+    EXPECT_EQ(l->GetLabelText(), "one\r\ntwo\r\nthree\r\n");
+
+    // Right-justified auto size keeps the right edge.
+    l->SetAlignment(taRightJustify);
+    int right = l->Left() + l->Width();
+    l->Lines()->Add("a much longer fourth line");
+    EXPECT_EQ(l->Left() + l->Width(), right);
+}
+
+TEST_F(ControlsTest, TextLabelCentresItsLinesNotOneMore) {
+    auto* l = make<TspSkinTextLabel>(10, 10, 100, 100);
+    l->DefaultFont()->SetColor(clRed);
+    l->Lines()->Add("WW");
+    l->Lines()->Add("WW");
+    int textHeight = l->Height();
+    l->SetAutoSize(false);
+    l->SetBounds(10, 10, 100, 100);
+    l->SetLayout(tlCenter);
+    l->Repaint();
+    int top = -1, bottom = -1;
+    for (int y = 0; y < 100; ++y)
+        if (countColor(l, TRect(0, y, 40, y + 1), clBtnFace) < 40) {
+            if (top < 0) top = y;
+            bottom = y;
+        }
+    ASSERT_GE(top, 0) << textHeight;
+    // The inked band sits in the middle of the 100 pixels.
+    EXPECT_NEAR((top + bottom) / 2.0, 50, textHeight / 4.0 + 2);
+}
+
+TEST_F(ControlsTest, BevelDrawsWithTheSkinColoursAndItsDivider) {
+    auto* b = make<TspSkinBevel>(10, 10, 60, 10);
+    b->Shape = bsBottomLine;
+    b->SetDividerMode(true);
+    EXPECT_EQ(pixel(b, 10, 4), ColorToRGB(clBtnShadow));
+    EXPECT_EQ(pixel(b, 10, 5), ColorToRGB(clBtnHighlight));
+    EXPECT_NE(pixel(b, 1, 4), ColorToRGB(clBtnShadow)); // from x 2
+    b->SetSkinData(defaultSkin());
+    auto* e = element<TspDataSkinBevel>("bevel");
+    EXPECT_EQ(b->DarkColor, e->DarkColor);
+    EXPECT_EQ(pixel(b, 10, 4), ColorToRGB(e->DarkColor));
+    b->SetSkinData(nullptr);
+    EXPECT_EQ(b->DarkColor, clBtnShadow);
+    EXPECT_EQ(b->LightColor, clBtnHighlight);
+    b->SetDividerMode(false);
+    EXPECT_EQ(pixel(b, 10, 8), ColorToRGB(clBtnShadow));
+    EXPECT_EQ(pixel(b, 10, 9), ColorToRGB(clBtnHighlight));
+}
