@@ -145,6 +145,7 @@ constexpr int GWL_WNDPROC = GWLP_WNDPROC;
 constexpr int GWLP_HINSTANCE = -6;
 constexpr int GWLP_HWNDPARENT = -8;
 constexpr int GWL_STYLE = -16;
+constexpr int GCL_STYLE = -26;
 constexpr int GWL_EXSTYLE = -20;
 constexpr int GWLP_USERDATA = -21;
 constexpr int GWL_USERDATA = GWLP_USERDATA;

@@ -32,7 +32,8 @@ struct MSG {
 };
 
 // Class styles.
-constexpr UINT CS_VREDRAW = 0x0001, CS_HREDRAW = 0x0002, CS_DBLCLKS = 0x0008, CS_SAVEBITS = 0x0800;
+constexpr UINT CS_VREDRAW = 0x0001, CS_HREDRAW = 0x0002, CS_DBLCLKS = 0x0008, CS_SAVEBITS = 0x0800,
+               CS_DROPSHADOW = 0x20000;
 
 struct WNDCLASS {
     UINT style = 0;

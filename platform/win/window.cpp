@@ -318,6 +318,27 @@ LRESULT CallWindowProc(WNDPROC proc, HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
     return proc ? proc(hwnd, msg, wParam, lParam) : DefWindowProc(hwnd, msg, wParam, lParam);
 }
 
+LONG_PTR GetClassLongPtr(HWND hwnd, int index) {
+    auto w = Find(hwnd);
+    if (!w || index != GCL_STYLE) return 0;
+    State& s = GetState();
+    std::lock_guard<std::mutex> g(s.m);
+    auto it = s.classes.find(w->className);
+    return it == s.classes.end() ? 0 : LONG_PTR(it->second.wc.style);
+}
+
+LONG_PTR SetClassLongPtr(HWND hwnd, int index, LONG_PTR value) {
+    auto w = Find(hwnd);
+    if (!w || index != GCL_STYLE) return 0;
+    State& s = GetState();
+    std::lock_guard<std::mutex> g(s.m);
+    auto it = s.classes.find(w->className);
+    if (it == s.classes.end()) return 0;
+    LONG_PTR old = LONG_PTR(it->second.wc.style);
+    it->second.wc.style = UINT(value);
+    return old;
+}
+
 LONG_PTR GetWindowLongPtr(HWND hwnd, int index) {
     auto w = Find(hwnd);
     if (!w) return 0;

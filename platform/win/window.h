@@ -36,6 +36,9 @@ LRESULT CallWindowProc(WNDPROC proc, HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
 // GWLP_HWNDPARENT (the owner of a top-level window).
 LONG_PTR GetWindowLongPtr(HWND hwnd, int index);
 LONG_PTR SetWindowLongPtr(HWND hwnd, int index, LONG_PTR value);
+// GCL_STYLE of the window's class (shared by every window of that class).
+LONG_PTR GetClassLongPtr(HWND hwnd, int index);
+LONG_PTR SetClassLongPtr(HWND hwnd, int index, LONG_PTR value);
 
 // Named values attached to a window.
 BOOL SetProp(HWND hwnd, const char* name, void* data);

@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 
 #include "classlib/sysutils.h"
 #include "platform/gdi/gdi.h"
 #include "platform/os/clock.h"
+#include "platform/os/codepage.h"
 #include "platform/win/input.h"
 #include "platform/win/layered.h"
 #include "platform/win/messages.h"
@@ -82,6 +84,62 @@ void ApplyInActiveEffect(TBitmap* B, TspInActiveEffect E) {
 
 // ---- Frame objects ----------------------------------------------------------------------------
 
+namespace {
+
+TBitmap* PictureAt(TspSkinData* SD, int Index) {
+    if (!SD || Index < 0 || Index >= int(SD->FActivePictures.size())) return nullptr;
+    return SD->FActivePictures[size_t(Index)].get();
+}
+
+bool HasPart(TBitmap* P, const TRect& R) {
+    return P && P->Width() > 0 && P->Height() > 0 && !R.IsEmpty();
+}
+
+// P[Src] stretched into a new bitmap of W x H.
+void StretchPart(TBitmap* B, TBitmap* P, const TRect& Src, int W, int H) {
+    B->SetSize(W, H);
+    if (HasPart(P, Src)) B->Canvas()->CopyRect(TRect(0, 0, W, H), P->Canvas(), Src);
+}
+
+// Moves A toward B by Kf with the transition of Kind and draws the result.
+void DrawMorphed(TCanvas* Cnvs, int X, int Y, TBitmap* A, TBitmap* B, double Kf, TMorphKind Kind) {
+    if (A->Width() <= 0 || A->Height() <= 0) return;
+    auto ea = TspEffectBmp::CreateFromhWnd(A->Handle());
+    auto eb = TspEffectBmp::CreateFromhWnd(B->Handle());
+    if (!ea || !eb) return;
+    switch (Kind) {
+    case mkDefault:
+        ea->Morph(eb.get(), Kf);
+        break;
+    case mkGradient:
+        ea->MorphGrad(eb.get(), Kf);
+        break;
+    case mkLeftGradient:
+        ea->MorphLeftGrad(eb.get(), Kf);
+        break;
+    case mkRightGradient:
+        ea->MorphRightGrad(eb.get(), Kf);
+        break;
+    case mkLeftSlide:
+        ea->MorphLeftSlide(eb.get(), Kf);
+        break;
+    case mkRightSlide:
+        ea->MorphRightSlide(eb.get(), Kf);
+        break;
+    case mkPush:
+        ea->MorphPush(eb.get(), Kf);
+        break;
+    }
+    ea->Draw(Cnvs->Handle(), X, Y);
+}
+
+// Rounds halves to even.
+int RoundEven(double v) {
+    return int(std::nearbyint(v));
+}
+
+} // namespace
+
 TspActiveSkinObject::TspActiveSkinObject(TspSkinnedForm* AParent, TspDataSkinObject* AData)
     : Parent(AParent), SD(AParent->SkinData()), Data(AData) {
     if (AData) {
@@ -91,30 +149,136 @@ TspActiveSkinObject::TspActiveSkinObject(TspSkinnedForm* AParent, TspDataSkinObj
         SkinRect = AData->SkinRect;
         ActiveSkinRect = AData->ActiveSkinRect;
         InActiveSkinRect = AData->InActiveSkinRect;
+        Morphing = AData->Morphing;
+        MorphKind = AData->MorphKind;
         CursorIndex = AData->CursorIndex;
         RollUp = AData->RollUp;
+        GlowLayerPictureIndex = AData->GlowLayerPictureIndex;
+        GlowLayerMaskPictureIndex = AData->GlowLayerMaskPictureIndex;
+        GlowLayerOffsetX = AData->GlowLayerOffsetX;
+        GlowLayerOffsetY = AData->GlowLayerOffsetY;
+        GlowLayerAlphaBlendValue = AData->GlowLayerAlphaBlendValue;
+        ActivePicture = PictureAt(SD, AData->ActivePictureIndex);
+        ActiveMaskPicture = PictureAt(SD, AData->ActiveMaskPictureIndex);
+        if (!ActivePicture) {
+            AData->ActiveSkinRect = TRect();
+            ActiveSkinRect = TRect();
+        }
     }
+    if (SD) Picture = RollUp ? SD->FRollUpPicture.get() : SD->FPicture.get();
     ObjectRect = SkinRect;
 }
 
-TBitmap* TspActiveSkinObject::ActivePicture() const {
-    if (!SD || !Data) return nullptr;
-    int i = Data->ActivePictureIndex;
-    if (i >= 0 && i < int(SD->FActivePictures.size())) return SD->FActivePictures[size_t(i)].get();
-    return nullptr;
+bool TspActiveSkinObject::SkinReady() const {
+    return SD && !SD->Empty;
 }
 
-void TspActiveSkinObject::Draw(TCanvas* Cnvs, bool) {
-    TBitmap* pic = ActivePicture();
-    if (!pic || !Active || ActiveSkinRect.IsEmpty()) return;
-    Cnvs->CopyRect(ObjectRect, pic->Canvas(), ActiveSkinRect);
+bool TspActiveSkinObject::IsPointInObject(int X, int Y) {
+    if (!SkinReady() || !ActiveMaskPicture) return true;
+    if (X < 0 || Y < 0 || X >= ActiveMaskPicture->Width() || Y >= ActiveMaskPicture->Height())
+        return false;
+    return (ColorToRGB(ActiveMaskPicture->Canvas()->Pixels(X, Y)) & 0xFFFFFF) == 0;
+}
+
+bool TspActiveSkinObject::EnableMorphing() const {
+    return Morphing && Parent->SkinData() && Parent->SkinData()->EnableSkinEffects();
+}
+
+void TspActiveSkinObject::SetMorphKf(double Value) {
+    FMorphKf = std::clamp(Value, 0.0, 1.0);
+}
+
+bool TspActiveSkinObject::CanMorphing() {
+    return (Active && FMorphKf < 1) || (!Active && FMorphKf > 0);
+}
+
+void TspActiveSkinObject::StartRedraw() {
+    if (EnableMorphing())
+        Parent->MorphTimer()->SetEnabled(true);
+    else
+        Redraw();
+}
+
+void TspActiveSkinObject::DoMorphing() {
+    SetMorphKf(Active ? FMorphKf + 0.2 : FMorphKf - 0.2);
+    Redraw();
+}
+
+void TspActiveSkinObject::Redraw() {
+    Parent->DrawSkinObject(this);
+}
+
+TRect TspActiveSkinObject::ObjectRectToScreen() const {
+    TForm* f = Parent->Form();
+    return Offset(ObjectRect, f->Left(), f->Top());
+}
+
+void TspActiveSkinObject::CopyToObject(TCanvas* Cnvs, TBitmap* P, const TRect& Src) const {
+    if (HasPart(P, Src) && !ObjectRect.IsEmpty()) Cnvs->CopyRect(ObjectRect, P->Canvas(), Src);
+}
+
+void TspActiveSkinObject::DrawMorph(TCanvas* Cnvs, TBitmap* P1, const TRect& R1, TBitmap* P2,
+                                    const TRect& R2) const {
+    int w = ObjectRect.Width(), h = ObjectRect.Height();
+    if (w <= 0 || h <= 0) return;
+    TBitmap a, b;
+    StretchPart(&a, P1, R1, w, h);
+    StretchPart(&b, P2, R2, w, h);
+    DrawMorphed(Cnvs, ObjectRect.Left, ObjectRect.Top, &a, &b, FMorphKf, MorphKind);
+}
+
+void TspActiveSkinObject::ShowGlow(bool MenuLayer) {
+    if (!SkinReady() || GlowLayerPictureIndex == -1 || !IsWindows2000OrLater() ||
+        !SD->ShowCaptionButtonGlowFrames())
+        return;
+    TBitmap* img = PictureAt(SD, GlowLayerPictureIndex);
+    if (!img) return;
+    TRect r = ObjectRectToScreen();
+    TspLayerManager* m = MenuLayer ? Parent->MenuLayerManager() : Parent->LayerManager();
+    m->Show(r.Left - GlowLayerOffsetX, r.Top - GlowLayerOffsetY, img,
+            PictureAt(SD, GlowLayerMaskPictureIndex), GlowLayerAlphaBlendValue);
+}
+
+void TspActiveSkinObject::HideGlow(bool MenuLayer) {
+    if (!SkinReady() || GlowLayerPictureIndex == -1 || !IsWindows2000OrLater() ||
+        !SD->ShowCaptionButtonGlowFrames())
+        return;
+    TspLayerManager* m = MenuLayer ? Parent->MenuLayerManager() : Parent->LayerManager();
+    if (m->IsVisible) m->Hide();
+}
+
+void TspActiveSkinObject::ShowLayer() {
+    ShowGlow(false);
+}
+void TspActiveSkinObject::HideLayer() {
+    HideGlow(false);
+}
+
+void TspActiveSkinObject::Draw(TCanvas* Cnvs, bool UpDate) {
+    if (!SkinReady()) return;
+    TBitmap* normal = NormalPicture();
+    if (Enabled && !Parent->GetFormActive() && HasPart(ActivePicture, InActiveSkinRect)) {
+        CopyToObject(Cnvs, ActivePicture, InActiveSkinRect);
+        return;
+    }
+    bool hot = HasPart(ActivePicture, ActiveSkinRect);
+    if (EnableMorphing() && hot && ((Active && FMorphKf != 1) || (!Active && FMorphKf != 0))) {
+        DrawMorph(Cnvs, normal, SkinRect, ActivePicture, ActiveSkinRect);
+        return;
+    }
+    if (!Active || !hot) {
+        if (!UpDate && !SkinRectInAPicture) return;
+        CopyToObject(Cnvs, normal, SkinRect);
+        return;
+    }
+    CopyToObject(Cnvs, ActivePicture, ActiveSkinRect);
 }
 
 void TspActiveSkinObject::MouseDown(int X, int Y, TMouseButton Button) {
     Parent->DoObjectMouseDown(IDName, X, Y, ObjectRect, Button);
 }
 void TspActiveSkinObject::MouseUp(int X, int Y, TMouseButton Button) {
-    Parent->DoObjectMouseUp(IDName, X, Y, ObjectRect, Button);
+    if (FMouseIn) Parent->DoObjectMouseUp(IDName, X, Y, ObjectRect, Button);
 }
 void TspActiveSkinObject::MouseMove(int X, int Y) {
     Parent->DoObjectMouseMove(IDName, X, Y, ObjectRect);
@@ -122,209 +286,1445 @@ void TspActiveSkinObject::MouseMove(int X, int Y) {
 void TspActiveSkinObject::MouseEnter() {
     FMouseIn = true;
     Active = true;
-    Redraw();
+    if (!ActiveSkinRect.IsEmpty()) StartRedraw();
     Parent->DoObjectMouseEnter(IDName);
+    ShowLayer();
 }
 void TspActiveSkinObject::MouseLeave() {
     FMouseIn = false;
     Active = false;
-    Redraw();
+    if (!ActiveSkinRect.IsEmpty()) StartRedraw();
     Parent->DoObjectMouseLeave(IDName);
+    HideLayer();
 }
-void TspActiveSkinObject::Redraw() {
-    Parent->DrawSkinObject(this);
+
+void TspUserObject::Draw(TCanvas* Cnvs, bool) {
+    Parent->DoObjectPaint(IDName, Cnvs, ObjectRect);
+}
+
+// ---- Buttons
+
+TspSkinButtonObject::TspSkinButtonObject(TspSkinnedForm* AParent, TspDataSkinButton* AData)
+    : TspActiveSkinObject(AParent, AData) {
+    if (AData) {
+        GroupIndex = AData->GroupIndex;
+        DownRect = AData->DownRect;
+        DisableSkinRect = AData->DisableSkinRect;
+    }
+}
+
+void TspSkinButtonObject::ShowLayer() {
+    ShowGlow(MenuItem != nullptr);
+}
+void TspSkinButtonObject::HideLayer() {
+    HideGlow(MenuItem != nullptr);
+}
+
+bool TspSkinButtonObject::CanMorphing() {
+    return TspActiveSkinObject::CanMorphing() && !(MenuItem && FDown);
+}
+
+void TspSkinButtonObject::ReleaseGroup() {
+    if (GroupIndex == -1) return;
+    for (auto& o : Parent->ObjectList)
+        if (auto* b = dynamic_cast<TspSkinButtonObject*>(o.get());
+            b && b != this && b->IDName != IDName && b->GroupIndex == GroupIndex && b->FDown) {
+            b->SetDown(false);
+            return;
+        }
+}
+
+void TspSkinButtonObject::SetDown(bool Value) {
+    FDown = Value;
+    if (MenuItem && DownRect.IsEmpty()) {
+        if (Value) {
+            FMouseIn = Active = true;
+            if (EnableMorphing()) SetMorphKf(1);
+            Redraw();
+        } else {
+            Redraw();
+            if (EnableMorphing()) StartRedraw();
+        }
+    }
+    if (DownRect.IsEmpty()) {
+        if (Value) ReleaseGroup();
+        return;
+    }
+    if (Value) {
+        if (EnableMorphing()) SetMorphKf(1);
+        Redraw();
+        ReleaseGroup();
+        return;
+    }
+    if (GroupIndex != -1 || MenuItem) Active = false;
+    if (EnableMorphing()) Redraw();
+    StartRedraw();
+}
+
+void TspSkinButtonObject::TrackMenu() {
+    if (!MenuItem || MenuItem->Count() == 0) return;
+    if (Parent->LayerManager()->IsVisible) Parent->LayerManager()->Hide();
+    if (Parent->MenuLayerManager()->IsVisible) Parent->MenuLayerManager()->Hide();
+    if (FMouseIn) ShowLayer();
+    Parent->SkinMenuOpen();
+    Parent->PopupMenuItemsAt(MenuItem, ObjectRectToScreen(), FPopupUp);
+}
+
+void TspSkinButtonObject::Draw(TCanvas* Cnvs, bool UpDate) {
+    if (!SkinReady()) return;
+    if (!Enabled && HasPart(ActivePicture, DisableSkinRect)) {
+        CopyToObject(Cnvs, ActivePicture, DisableSkinRect);
+        return;
+    }
+    if (FDown && HasPart(ActivePicture, DownRect) && (GroupIndex != -1 || FMouseIn)) {
+        CopyToObject(Cnvs, ActivePicture, DownRect);
+        return;
+    }
+    TspActiveSkinObject::Draw(Cnvs, UpDate);
+}
+
+void TspSkinButtonObject::MouseDown(int X, int Y, TMouseButton Button) {
+    if (!Enabled) return;
+    if (Button == mbLeft && !FDown) {
+        SetDown(true);
+        TrackMenu();
+    }
+    TspActiveSkinObject::MouseDown(X, Y, Button);
+}
+
+void TspSkinButtonObject::MouseUp(int X, int Y, TMouseButton Button) {
+    if (!Enabled) return;
+    if (Button == mbLeft && !MenuItem && FDown && GroupIndex == -1) SetDown(false);
+    TspActiveSkinObject::MouseUp(X, Y, Button);
+}
+
+void TspSkinButtonObject::MouseEnter() {
+    FMouseIn = Active = true;
+    if (DownRect.IsEmpty() || !FDown) {
+        if (!ActiveSkinRect.IsEmpty()) StartRedraw();
+        if (MenuItem) ShowLayer();
+    } else if (GroupIndex == -1) {
+        Redraw();
+    }
+    Parent->DoObjectMouseEnter(IDName);
+    if (!MenuItem) ShowLayer();
+}
+
+void TspSkinButtonObject::MouseLeave() {
+    FMouseIn = false;
+    if (FDown && MenuItem && DownRect.IsEmpty()) {
+        Active = false;
+    } else if (!FDown || DownRect.IsEmpty() || (GroupIndex == -1 && !MenuItem)) {
+        Active = false;
+        if (EnableMorphing() && FDown) SetMorphKf(1);
+        if (!ActiveSkinRect.IsEmpty() || (!DownRect.IsEmpty() && GroupIndex == -1)) StartRedraw();
+        if (MenuItem) HideLayer();
+    }
+    Parent->DoObjectMouseLeave(IDName);
+    if (!MenuItem) HideLayer();
 }
 
 TspSkinStdButtonObject::TspSkinStdButtonObject(TspSkinnedForm* AParent, TspDataSkinStdButton* AData)
-    : TspActiveSkinObject(AParent, AData) {
+    : TspSkinButtonObject(AParent, AData) {
     if (AData) {
         Command = AData->Command;
-        DownRect = AData->DownRect;
         RestoreRect = AData->RestoreRect;
         RestoreActiveRect = AData->RestoreActiveRect;
         RestoreDownRect = AData->RestoreDownRect;
         RestoreInActiveRect = AData->RestoreInActiveRect;
         RestoreHint = AData->RestoreHint;
+        FTempHint = Hint;
+        FSkinSupport = true;
     }
 }
 
 bool TspSkinStdButtonObject::RestoreMode() const {
-    if (Command == cmMaximize) return Parent->WindowState() == wsMaximized;
-    if (Command == cmRollUp) return Parent->RollUpState();
-    return false;
+    bool r = (Command == cmMaximize && Parent->WindowState() == wsMaximized) ||
+             (Command == cmMinimize && Parent->WindowState() == wsMinimized) ||
+             (Command == cmRollUp && Parent->RollUpState());
+    if (Parent->OnGetObjectRestoreMode) Parent->OnGetObjectRestoreMode(Command, r);
+    return r;
 }
 
-void TspSkinStdButtonObject::Draw(TCanvas* Cnvs, bool) {
-    if (ObjectRect.IsEmpty()) return;
-    if (!Data) {
-        DrawDefault(Cnvs);
+bool TspSkinStdButtonObject::IconRule() const {
+    return Command == cmSysMenu && Parent->ShowIcon() && SkinRectInAPicture;
+}
+
+bool TspSkinStdButtonObject::IsPointInObject(int X, int Y) {
+    if (IconRule() && FSkinSupport) return true;
+    return TspSkinButtonObject::IsPointInObject(X, Y);
+}
+
+void TspSkinStdButtonObject::ShowLayer() {
+    if (!(IconRule() && FSkinSupport)) TspSkinButtonObject::ShowLayer();
+}
+void TspSkinStdButtonObject::HideLayer() {
+    if (!(IconRule() && FSkinSupport)) TspSkinButtonObject::HideLayer();
+}
+
+bool TspSkinStdButtonObject::CanMorphing() {
+    return !IconRule() && TspSkinButtonObject::CanMorphing();
+}
+
+void TspSkinStdButtonObject::Draw(TCanvas* Cnvs, bool UpDate) {
+    if (!FSkinSupport) {
+        DefaultDraw(Cnvs);
         return;
     }
-    TBitmap* pic = ActivePicture();
+    if (!SkinReady()) return;
     bool restore = RestoreMode();
-    TRect src;
-    if (FDown && FMouseIn)
-        src = restore && !RestoreDownRect.IsEmpty() ? RestoreDownRect : DownRect;
-    else if (Active)
-        src = restore && !RestoreActiveRect.IsEmpty() ? RestoreActiveRect : ActiveSkinRect;
-    else if (!Parent->GetFormActive())
-        src = restore && !RestoreInActiveRect.IsEmpty() ? RestoreInActiveRect : InActiveSkinRect;
-    else if (restore && !RestoreRect.IsEmpty())
-        src = RestoreRect;
-    if (pic && !src.IsEmpty()) {
-        Cnvs->CopyRect(ObjectRect, pic->Canvas(), src);
+    if (IconRule()) {
+        Parent->DrawFormIcon(Cnvs, ObjectRect.Left, ObjectRect.Top);
+        SetMorphKf(0);
         return;
     }
-    // The normal state is part of the frame picture; a separate picture is copied.
-    if (!SkinRectInAPicture && SD && SD->FPicture)
-        Cnvs->CopyRect(ObjectRect, SD->FPicture->Canvas(), SkinRect);
+    if (Enabled && restore && !RestoreRect.IsEmpty()) {
+        if (!Parent->GetFormActive() && HasPart(ActivePicture, RestoreInActiveRect))
+            CopyToObject(Cnvs, ActivePicture, RestoreInActiveRect);
+        else if (FDown && FMouseIn && HasPart(ActivePicture, RestoreDownRect))
+            CopyToObject(Cnvs, ActivePicture, RestoreDownRect);
+        else if (EnableMorphing() && ((Active && FMorphKf != 1) || (!Active && FMorphKf != 0)))
+            DrawMorph(Cnvs, ActivePicture, RestoreRect, ActivePicture, RestoreActiveRect);
+        else if (Active && !RestoreActiveRect.IsEmpty())
+            CopyToObject(Cnvs, ActivePicture, RestoreActiveRect);
+        else
+            CopyToObject(Cnvs, ActivePicture, RestoreRect);
+        return;
+    }
+    TspSkinButtonObject::Draw(Cnvs, UpDate);
 }
 
-void TspSkinStdButtonObject::DrawDefault(TCanvas* Cnvs) {
-    TRect R = ObjectRect;
-    Cnvs->Brush()->SetColor(clBtnFace);
-    Cnvs->FillRect(R);
-    RECT r{R.Left, R.Top, R.Right, R.Bottom};
+void TspSkinStdButtonObject::DefaultDraw(TCanvas* Cnvs) {
+    if (ObjectRect.IsEmpty()) return;
+    if (Command == cmSysMenu && Parent->ShowIcon()) {
+        Parent->DrawFormIcon(Cnvs, ObjectRect.Left, ObjectRect.Top);
+        return;
+    }
+    int w = ObjectRect.Width(), h = ObjectRect.Height();
+    TBitmap b(w, h);
+    TCanvas* c = b.Canvas();
     bool pressed = FDown && FMouseIn;
-    DrawEdge(Cnvs->Handle(), &r, pressed ? EDGE_SUNKEN : EDGE_RAISED, BF_RECT);
-    int x = R.Left + (R.Width() - 10) / 2 + (pressed ? 1 : 0);
-    int y = R.Top + (R.Height() - 10) / 2 + (pressed ? 1 : 0);
-    TColor c = Enabled ? (Active ? clHighlight : clBtnText) : clBtnShadow;
+    TRect r(0, 0, w, h);
+    if (FMouseIn) {
+        c->Brush()->SetColor(clNavy);
+        c->FillRect(r);
+        c->Brush()->SetColor(pressed ? TColor(0xB59385) : TColor(0xD2BDB6));
+        c->FillRect(TRect(1, 1, w - 1, h - 1));
+    } else {
+        c->Brush()->SetColor(clBtnFace);
+        c->FillRect(r);
+    }
+    int x = w / 2 - 5, y = h / 2 - 4;
+    if (pressed) ++x, ++y;
+    TColor col = Enabled ? clBtnText : clBtnShadow;
     switch (Command) {
     case cmClose:
-        DrawCloseGlyph(Cnvs, x, y, c);
+        DrawCloseGlyph(c, x, y, col);
         break;
     case cmMaximize:
-        if (RestoreMode())
-            DrawRestoreGlyph(Cnvs, x, y, c);
+        if (Parent->WindowState() == wsMaximized)
+            DrawRestoreGlyph(c, x, y, col);
         else
-            DrawMaximizeGlyph(Cnvs, x, y, c);
+            DrawMaximizeGlyph(c, x, y, col);
         break;
     case cmMinimize:
-        DrawMinimizeGlyph(Cnvs, x, y, c);
-        break;
-    case cmRollUp:
-        if (RestoreMode())
-            DrawRollDownGlyph(Cnvs, x, y, c);
+        if (Parent->WindowState() == wsMinimized)
+            DrawRestoreGlyph(c, x, y, col);
         else
-            DrawRollUpGlyph(Cnvs, x, y, c);
+            DrawMinimizeGlyph(c, x, y, col);
         break;
     case cmSysMenu:
-        DrawSysMenuGlyph(Cnvs, x, y, c);
+        DrawSysMenuGlyph(c, x, y, col);
+        break;
+    case cmRollUp:
+        if (Parent->RollUpState())
+            DrawRollDownGlyph(c, x, y, col);
+        else
+            DrawRollUpGlyph(c, x, y, col);
         break;
     case cmMinimizeToTray:
-        DrawTrayGlyph(Cnvs, x, y, c);
+        DrawTrayGlyph(c, x, y, col);
         break;
     case cmDefault:
         break;
     }
+    Cnvs->Draw(ObjectRect.Left, ObjectRect.Top, &b);
 }
 
-void TspSkinStdButtonObject::MouseDown(int X, int Y, TMouseButton Button) {
-    if (Button == mbLeft) {
-        FDown = true;
-        Redraw();
-        if (Command == cmSysMenu) {
-            FDown = false;
-            Redraw();
-            DoCommand();
-        }
-    }
-    TspActiveSkinObject::MouseDown(X, Y, Button);
+void TspSkinStdButtonObject::DblClick() {
+    if (Command == cmSysMenu) Parent->Form()->Close();
+}
+
+void TspSkinStdButtonObject::MouseDown(int, int, TMouseButton Button) {
+    if (!Enabled || Button != mbLeft || FDown) return;
+    if (Command == cmSysMenu) MenuItem = Parent->GetSystemMenuItems();
+    SetDown(true);
+    if (Command == cmSysMenu) TrackMenu();
 }
 
 void TspSkinStdButtonObject::MouseUp(int X, int Y, TMouseButton Button) {
-    bool run = Button == mbLeft && FDown && PtIn(ObjectRect, TPoint(X, Y));
-    if (Button == mbLeft) FDown = false;
-    Redraw();
-    TspActiveSkinObject::MouseUp(X, Y, Button);
-    if (run && Command != cmSysMenu) DoCommand();
+    bool run = Active && Button == mbLeft;
+    if (Command == cmClose) {
+        TspSkinButtonObject::MouseUp(X, Y, Button);
+        if (run) DoCommand();
+        return;
+    }
+    // The command may free this object (a skin change, a closed form).
+    std::weak_ptr<bool> alive = Parent->AliveToken();
+    if (run) DoCommand();
+    if (alive.expired() || !*alive.lock() || !Parent->OwnsObject(this)) return;
+    TspSkinButtonObject::MouseUp(X, Y, Button);
 }
 
 void TspSkinStdButtonObject::MouseEnter() {
-    TspActiveSkinObject::MouseEnter();
-}
-void TspSkinStdButtonObject::MouseLeave() {
-    TspActiveSkinObject::MouseLeave();
+    if (Command != cmDefault) {
+        bool restore = (Command == cmRollUp && Parent->RollUpState()) ||
+                       (Command == cmMinimize && Parent->WindowState() == wsMinimized) ||
+                       (Command == cmMaximize && Parent->WindowState() == wsMaximized);
+        Hint = !RestoreHint.empty() && restore ? RestoreHint : FTempHint;
+    }
+    TspSkinButtonObject::MouseEnter();
 }
 
 void TspSkinStdButtonObject::DoCommand() {
-    bool cancel = false;
-    if (Parent->OnObjectCommand) Parent->OnObjectCommand(Command, cancel);
-    if (cancel) return;
     TspSkinnedForm* p = Parent;
+    auto leave = [p] { p->TestActiveObject(-1, -1, false); };
+    bool cancel = false;
+    auto ask = [&] {
+        if (p->OnObjectCommand) p->OnObjectCommand(Command, cancel);
+        return !cancel;
+    };
     switch (Command) {
     case cmClose:
+        leave();
         // Closing may free the form and this object: post it.
-        PostMessage(p->Form()->Handle(), WM_CLOSE, 0, 0);
+        if (ask()) PostMessage(p->Form()->Handle(), WM_CLOSE, 0, 0);
         break;
     case cmMaximize:
-        p->SetWindowState(p->WindowState() == wsMaximized ? wsNormal : wsMaximized);
+        leave();
+        if (ask()) p->SetWindowState(p->WindowState() == wsMaximized ? wsNormal : wsMaximized);
         break;
     case cmMinimize:
+        leave();
+        if (!ask()) break;
         if (p->AlwaysMinimizeToTray)
             p->MinimizeToTray();
+        else if (p->SupportNCArea() && p->WindowState() == wsMinimized)
+            p->SetWindowState(wsNormal);
         else
             p->SetWindowState(wsMinimized);
         break;
     case cmRollUp:
-        p->SetRollUpState(!p->RollUpState());
+        if (ask()) p->SetRollUpState(!p->RollUpState());
         break;
-    case cmSysMenu: {
-        p->PopupSystemMenuAtRect(Offset(ObjectRect, p->Form()->Left(), p->Form()->Top()));
-        break;
-    }
     case cmMinimizeToTray:
-        p->MinimizeToTray();
+        leave();
+        if (ask()) p->MinimizeToTray();
         break;
+    case cmSysMenu:
     case cmDefault:
         break;
     }
 }
 
-TspSkinCaptionObject::TspSkinCaptionObject(TspSkinnedForm* AParent, TspDataSkinCaption* AData)
-    : TspActiveSkinObject(AParent, AData) {
-    if (AData) DefaultCaption = AData->DefaultCaption;
+// ---- Caption, label, bit label
+
+TspSkinCaptionObject::TspSkinCaptionObject(TspSkinnedForm* AParent, TspDataSkinCaption* d)
+    : TspActiveSkinObject(AParent, d) {
+    if (!d) return;
+    FontName = d->FontName;
+    FontStyle = d->FontStyle;
+    FontHeight = d->FontHeight;
+    FontColor = d->FontColor;
+    ActiveFontColor = d->ActiveFontColor;
+    ShadowColor = d->ShadowColor;
+    ActiveShadowColor = d->ActiveShadowColor;
+    Shadow = d->Shadow;
+    Alignment = d->Alignment;
+    TextRct = d->TextRct;
+    DefaultCaption = d->DefaultCaption;
+    FrameRect = d->FrameRect;
+    ActiveFrameRect = d->ActiveFrameRect;
+    FrameLeftOffset = d->FrameLeftOffset;
+    FrameRightOffset = d->FrameRightOffset;
+    FrameTextRect = d->FrameTextRect;
+    LightColor = d->LightColor;
+    ActiveLightColor = d->ActiveLightColor;
+    Light = d->Light;
+    StretchEffect = d->StretchEffect;
+    AnimateSkinRect = d->AnimateSkinRect;
+    FrameCount = d->FrameCount;
+    AnimateInterval = d->AnimateInterval;
+    InActiveAnimation = d->InActiveAnimation;
+    FullFrame = d->FullFrame;
+    VistaGlowEffect = d->VistaGlowEffect;
+    VistaGlowInActiveEffect = d->VistaGlowInActiveEffect;
+    GlowEffect = d->GlowEffect;
+    GlowInActiveEffect = d->GlowInActiveEffect;
+    GlowSize = d->GlowSize;
+    GlowColor = d->GlowColor;
+    GlowActiveColor = d->GlowActiveColor;
+    GlowOffset = d->GlowOffset;
+    ReflectionEffect = d->ReflectionEffect;
+    ReflectionColor = d->ReflectionColor;
+    ReflectionActiveColor = d->ReflectionActiveColor;
+    ReflectionOffset = d->ReflectionOffset;
 }
 
-void TspSkinCaptionObject::Draw(TCanvas* Cnvs, bool) {
-    auto* d = static_cast<TspDataSkinCaption*>(Data);
-    if (!d || ObjectRect.IsEmpty() || !SD || !SD->FPicture) return;
-    bool active = Parent->GetFormActive();
-    // Redraw the frame picture under the text (the caption part is stretchable).
-    TBitmap* src = SD->FPicture.get();
-    if (!active && SD->FInActivePicture && SD->FInActivePicture->Width() > 0)
-        src = SD->FInActivePicture.get();
-    if (SkinRect.Width() > 0 && SkinRect.Height() > 0) {
-        TBitmap part(ObjectRect.Width(), ObjectRect.Height());
-        if (d->StretchEffect)
-            part.Canvas()->CopyRect(TRect(0, 0, ObjectRect.Width(), ObjectRect.Height()),
-                                    src->Canvas(), SkinRect);
-        else
-            BuildHorzSkinImage(0, 0, &part, src, SkinRect, ObjectRect.Width(), ObjectRect.Height(),
-                               false);
-        Cnvs->Draw(ObjectRect.Left, ObjectRect.Top, &part);
+void TspSkinCaptionObject::SetTextValue(const std::string& Value) {
+    FTextValue = Value;
+    Redraw();
+}
+
+bool TspSkinCaptionObject::EnableAnimation() const {
+    TspSkinData* sd = Parent->SkinData();
+    return sd && !sd->Empty && sd->EnableSkinEffects() && !AnimateSkinRect.IsEmpty() &&
+           FrameCount > 0;
+}
+
+int TspSkinCaptionObject::EdgeKind() const {
+    if (ObjectRect.Width() == SkinRect.Width() && ObjectRect.Height() == SkinRect.Height())
+        return 0;
+    if (SkinRect.Top <= SD->LTPoint.Y && SkinRect.Bottom < SD->RTPoint.Y) return 1;
+    if (SkinRect.Top >= SD->LBPoint.Y && SkinRect.Bottom > SD->RBPoint.Y) return 2;
+    if (SkinRect.Top <= SD->LTPoint.Y && SkinRect.Bottom > SD->LBPoint.Y) return 3;
+    return 4;
+}
+
+void TspSkinCaptionObject::BuildImage(TBitmap* B, TBitmap* P, const TRect& S,
+                                      bool Horizontal) const {
+    int w = ObjectRect.Width(), h = ObjectRect.Height();
+    int edge = EdgeKind();
+    int a = 0, b = 0;
+    if (Horizontal) {
+        if (edge == 1) a = SD->LTPoint.X - SkinRect.Left, b = SkinRect.Right - SD->RTPoint.X;
+        if (edge == 2) a = SD->LBPoint.X - SkinRect.Left, b = SkinRect.Right - SD->RBPoint.X;
+    } else {
+        if (edge == 3) a = SD->LTPoint.Y - SkinRect.Top, b = SkinRect.Bottom - SD->LBPoint.Y;
+        if (edge == 4) a = SD->RTPoint.Y - SkinRect.Top, b = SkinRect.Bottom - SD->RBPoint.Y;
     }
-    std::string text = TextValue;
-    if (text.empty()) return;
-    Cnvs->Font()->SetName(d->FontName);
-    Cnvs->Font()->SetHeight(d->FontHeight);
-    Cnvs->Font()->SetStyle(d->FontStyle);
-    Cnvs->Font()->SetColor(active ? d->ActiveFontColor : d->FontColor);
-    TRect tr =
-        d->TextRct.IsEmpty() ? TRect(0, 0, ObjectRect.Width(), ObjectRect.Height()) : d->TextRct;
-    tr = TRect(ObjectRect.Left + tr.Left, ObjectRect.Top + tr.Top,
-               std::min(ObjectRect.Right,
-                        ObjectRect.Left + tr.Right + (ObjectRect.Width() - SkinRect.Width())),
-               ObjectRect.Top + tr.Bottom);
-    FitTextToWidth(Cnvs, text, std::max(0, tr.Width() - 4));
-    int tw = Cnvs->TextWidth(text), th = Cnvs->TextHeight(text);
-    int x = tr.Left + 2;
-    if (d->Alignment == taCenter) x = tr.Left + (tr.Width() - tw) / 2;
-    if (d->Alignment == taRightJustify) x = tr.Right - tw - 2;
-    Cnvs->Brush()->SetStyle(bsClear);
-    Cnvs->TextRect(tr, x, tr.Top + (tr.Height() - th) / 2, text);
-    Cnvs->Brush()->SetStyle(bsSolid);
+    a = std::max(a, 0);
+    b = std::max(b, 0);
+    if (!HasPart(P, S)) {
+        B->SetSize(w, h);
+        return;
+    }
+    if (a > 0 || b > 0) {
+        if (Horizontal)
+            BuildHorzSkinImage(a, b, B, P, S, w, h, StretchEffect);
+        else
+            BuildVertSkinImage(a, b, B, P, S, w, h, StretchEffect);
+    } else {
+        StretchPart(B, P, S, w, h);
+    }
+}
+
+void TspSkinCaptionObject::BuildByRule(TBitmap* B, TBitmap* P, const TRect& S) const {
+    if (Parent->IsStretchableSkin()) {
+        int edge = EdgeKind();
+        BuildImage(B, P, S, !(edge == 3 || edge == 4));
+    } else {
+        StretchPart(B, P, S, ObjectRect.Width(), ObjectRect.Height());
+    }
+}
+
+TRect TspSkinCaptionObject::AnimationFrame(int N) const {
+    TRect r = AnimateSkinRect;
+    if (FrameCount <= 0) return r;
+    if (r.Height() > SkinRect.Height()) {
+        int fh = r.Height() / FrameCount;
+        return TRect(r.Left, r.Top + fh * (N - 1), r.Right, r.Top + fh * N);
+    }
+    int fw = r.Width() / FrameCount;
+    return TRect(r.Left + fw * (N - 1), r.Top, r.Left + fw * N, r.Bottom);
+}
+
+void TspSkinCaptionObject::DrawText(TCanvas* C, int DX, int DY, bool ActiveLook) {
+    TForm* form = Parent->Form();
+    std::string text = form->Caption();
+    if (Parent->OnCaptionPaint) {
+        Parent->OnCaptionPaint(C, ObjectRect, ActiveLook);
+        return;
+    }
+    if (text.empty() || TextRct.IsEmpty()) return;
+    TRect TR = TextRct;
+    TR.Right += ObjectRect.Width() - SkinRect.Width();
+    if (!FrameRect.IsEmpty()) {
+        TR.Left += FrameTextRect.Left;
+        TR.Top += FrameTextRect.Top;
+        TR.Right += FrameTextRect.Right - FrameRect.Width();
+    }
+    TFont* f = C->Font();
+    f->SetName(FontName);
+    f->SetStyle(FontStyle);
+    f->SetHeight(FontHeight);
+    if (SD->ResourceStrData())
+        f->SetCharset(SD->ResourceStrData()->CharSet());
+    else
+        f->SetCharset(Parent->DefCaptionFont()->Charset());
+    std::u16string wt = Utf8ToUtf16(text);
+    FitWideTextToWidth(C, wt, std::max(0, TR.Width()));
+    text = Utf16ToUtf8(wt);
+    int tw = C->TextWidth(text), th = C->TextHeight(text);
+    int y = TR.Top + TR.Height() / 2 - th / 2;
+    int x = TR.Left;
+    if (Alignment == taRightJustify) x = TR.Right - tw;
+    if (Alignment == taCenter) x = TR.Left + TR.Width() / 2 - tw / 2;
+    x += DX;
+    y += DY;
+    C->Brush()->SetStyle(bsClear);
+    if (!FrameRect.IsEmpty()) {
+        TRect fr = ActiveLook && !ActiveFrameRect.IsEmpty() ? ActiveFrameRect : FrameRect;
+        if (FullFrame) {
+            int fw = ObjectRect.Width() - 2 * SD->ButtonsOffset;
+            if (fw > 0 && HasPart(ActivePicture, fr)) {
+                TBitmap strip;
+                BuildHorzSkinImage(FrameLeftOffset, FrameRightOffset, &strip, ActivePicture, fr, fw,
+                                   fr.Height(), false);
+                C->Draw(DX + SD->ButtonsOffset, y - FrameTextRect.Top, &strip);
+            }
+        } else {
+            int fw = FrameRect.Width() + tw - FrameTextRect.Width();
+            if (fw > 0 && HasPart(ActivePicture, fr)) {
+                TBitmap strip;
+                BuildHorzSkinImage(FrameLeftOffset, FrameRightOffset, &strip, ActivePicture, fr, fw,
+                                   fr.Height(), false);
+                C->Draw(x - FrameTextRect.Left, y - FrameTextRect.Top, &strip);
+            }
+        }
+        C->Brush()->SetStyle(bsClear);
+    }
+    if (Light) {
+        f->SetColor(ActiveLook ? ActiveLightColor : LightColor);
+        C->TextOut(x - 1, y - 1, text);
+    }
+    if (Shadow) {
+        f->SetColor(ActiveLook ? ActiveShadowColor : ShadowColor);
+        C->TextOut(x + 1, y + 1, text);
+    }
+    TColor color = ActiveLook ? ActiveFontColor : FontColor;
+    f->SetColor(color);
+    TRect r(x, y, x + tw, y + th);
+    std::u16string w16 = Utf8ToUtf16(text);
+    UINT fmt = DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX;
+    if (ReflectionEffect)
+        DrawReflectionText(C, r, w16, ActiveLook ? ReflectionActiveColor : ReflectionColor,
+                           ReflectionOffset, fmt);
+    else if (VistaGlowEffect && (ActiveLook || VistaGlowInActiveEffect))
+        DrawVistaGlowText(C, r, w16, ActiveLook ? GlowActiveColor : GlowColor, fmt);
+    else if (GlowEffect && (ActiveLook || GlowInActiveEffect))
+        DrawGlowText(C, r, w16, GlowSize, ActiveLook ? GlowActiveColor : GlowColor, GlowOffset,
+                     fmt);
+    else
+        C->TextOut(x, y, text);
+    C->Brush()->SetStyle(bsSolid);
+}
+
+void TspSkinCaptionObject::Draw(TCanvas* Cnvs, bool UpDate) {
+    if (!SkinReady()) return;
+    Active = Parent->GetFormActive();
+    int w = ObjectRect.Width(), h = ObjectRect.Height();
+    if (w <= 0 || h <= 0) return;
+    const bool nc = Parent->SupportNCArea();
+    auto drawImage = [&](TBitmap& img, bool activeLook) {
+        DrawText(img.Canvas(), 0, 0, activeLook);
+        Cnvs->Draw(ObjectRect.Left, ObjectRect.Top, &img);
+    };
+    if (EnableAnimation() && CurrentFrame >= 1 && CurrentFrame <= FrameCount) {
+        TBitmap img;
+        if (nc)
+            BuildImage(&img, ActivePicture, AnimationFrame(CurrentFrame), true);
+        else
+            BuildByRule(&img, ActivePicture, AnimationFrame(CurrentFrame));
+        // The text keeps the look of the state being left until the last frame.
+        drawImage(img, !Active);
+        return;
+    }
+    if (nc && ActiveSkinRect.IsEmpty()) {
+        DrawText(Cnvs, ObjectRect.Left, ObjectRect.Top, Active);
+        return;
+    }
+    if (!ActiveSkinRect.IsEmpty() && (Active || (EnableMorphing() && FMorphKf != 0))) {
+        TBitmap act;
+        BuildByRule(&act, ActivePicture, ActiveSkinRect);
+        DrawText(act.Canvas(), 0, 0, true);
+        if (Active && (FMorphKf == 1 || (FMorphKf == 0 && !EnableMorphing()))) {
+            Cnvs->Draw(ObjectRect.Left, ObjectRect.Top, &act);
+            return;
+        }
+        TBitmap norm;
+        BuildByRule(&norm, Picture, SkinRect);
+        DrawText(norm.Canvas(), 0, 0, false);
+        TBitmap out(w, h);
+        DrawMorphed(out.Canvas(), 0, 0, &norm, &act, FMorphKf, MorphKind);
+        if (!Active && SD->AutoRenderingInActiveImage)
+            ApplyInActiveEffect(&out, SD->InActiveEffect);
+        Cnvs->Draw(ObjectRect.Left, ObjectRect.Top, &out);
+        return;
+    }
+    if (UpDate) {
+        TBitmap norm;
+        BuildByRule(&norm, Picture, SkinRect);
+        DrawText(norm.Canvas(), 0, 0, Active);
+        if (!Active && SD->AutoRenderingInActiveImage)
+            ApplyInActiveEffect(&norm, SD->InActiveEffect);
+        Cnvs->Draw(ObjectRect.Left, ObjectRect.Top, &norm);
+        return;
+    }
+    DrawText(Cnvs, ObjectRect.Left, ObjectRect.Top, Active);
+}
+
+void TspSkinCaptionObject::MouseDown(int X, int Y, TMouseButton Button) {
+    if (!Parent->SupportNCArea() && Parent->WindowState() != wsMaximized)
+        Parent->BeginFormDrag(X, Y);
+    Parent->DoObjectMouseDown(IDName, X, Y, ObjectRect, Button);
+}
+
+void TspSkinCaptionObject::MouseUp(int X, int Y, TMouseButton Button) {
+    if (!Parent->SupportNCArea()) Parent->EndFormDrag();
+    Parent->DoObjectMouseUp(IDName, X, Y, ObjectRect, Button);
+}
+
+void TspSkinCaptionObject::MouseEnter() {
+    FMouseIn = true;
+    Parent->DoObjectMouseEnter(IDName);
+}
+
+void TspSkinCaptionObject::MouseLeave() {
+    FMouseIn = false;
+    Parent->DoObjectMouseLeave(IDName);
+}
+
+TspSkinLabelObject::TspSkinLabelObject(TspSkinnedForm* AParent, TspDataSkinLabel* d)
+    : TspActiveSkinObject(AParent, d) {
+    if (!d) return;
+    FTextValue = d->TextValue;
+    FontName = d->FontName;
+    FontStyle = d->FontStyle;
+    FontHeight = d->FontHeight;
+    FontColor = d->FontColor;
+    ActiveFontColor = d->ActiveFontColor;
+    Alignment = d->Alignment;
+}
+
+void TspSkinLabelObject::SetTextValue(const std::string& AValue, bool AUpDate) {
+    FTextValue = AValue;
+    if (AUpDate) Redraw();
+}
+
+void TspSkinLabelObject::DrawText(TBitmap* B, TColor Color) {
+    TCanvas* c = B->Canvas();
+    c->Font()->SetName(FontName);
+    c->Font()->SetStyle(FontStyle);
+    c->Font()->SetHeight(FontHeight);
+    if (SD->ResourceStrData()) c->Font()->SetCharset(SD->ResourceStrData()->CharSet());
+    c->Font()->SetColor(Color);
+    c->Brush()->SetStyle(bsClear);
+    int w = B->Width(), h = B->Height();
+    int tw = c->TextWidth(FTextValue), th = c->TextHeight(FTextValue);
+    int x = 0;
+    if (Alignment == taRightJustify) x = w - tw;
+    if (Alignment == taCenter) x = w / 2 - tw / 2;
+    c->TextRect(TRect(0, 0, w, h), x, h / 2 - th / 2, FTextValue);
+    c->Brush()->SetStyle(bsSolid);
+}
+
+void TspSkinLabelObject::Draw(TCanvas* Cnvs, bool) {
+    if (!SkinReady()) return;
+    int w = ObjectRect.Width(), h = ObjectRect.Height();
+    if (w <= 0 || h <= 0) return;
+    bool morph = EnableMorphing() && ((Active && FMorphKf != 1) || (!Active && FMorphKf != 0));
+    TBitmap img;
+    if (!morph) {
+        if (!Active) {
+            StretchPart(&img, Picture, SkinRect, w, h);
+            DrawText(&img, FontColor);
+        } else if (!HasPart(ActivePicture, ActiveSkinRect)) {
+            if (ActiveFontColor == FontColor) return;
+            StretchPart(&img, Picture, SkinRect, w, h);
+            DrawText(&img, ActiveFontColor);
+        } else {
+            StretchPart(&img, ActivePicture, ActiveSkinRect, w, h);
+            DrawText(&img, ActiveFontColor);
+        }
+    } else {
+        TBitmap norm, hot;
+        StretchPart(&norm, Picture, SkinRect, w, h);
+        DrawText(&norm, FontColor);
+        if (HasPart(ActivePicture, ActiveSkinRect))
+            StretchPart(&hot, ActivePicture, ActiveSkinRect, w, h);
+        else
+            StretchPart(&hot, Picture, SkinRect, w, h);
+        DrawText(&hot, ActiveFontColor);
+        img.SetSize(w, h);
+        DrawMorphed(img.Canvas(), 0, 0, &norm, &hot, FMorphKf, MorphKind);
+    }
+    Cnvs->Draw(ObjectRect.Left, ObjectRect.Top, &img);
+}
+
+void TspSkinLabelObject::MouseEnter() {
+    FMouseIn = Active = true;
+    if (!ActiveSkinRect.IsEmpty() || ActiveFontColor != FontColor) StartRedraw();
+    Parent->DoObjectMouseEnter(IDName);
+}
+
+void TspSkinLabelObject::MouseLeave() {
+    FMouseIn = Active = false;
+    if (!ActiveSkinRect.IsEmpty() || ActiveFontColor != FontColor) StartRedraw();
+    Parent->DoObjectMouseLeave(IDName);
+}
+
+TspSkinBitLabelObject::TspSkinBitLabelObject(TspSkinnedForm* AParent, TspDataSkinBitLabel* d)
+    : TspActiveSkinObject(AParent, d) {
+    if (!d) return;
+    FTextValue = d->TextValue;
+    SymbolWidth = d->SymbolWidth;
+    SymbolHeight = d->SymbolHeight;
+    Symbols = d->Symbols.get();
+    Transparent = d->Transparent;
+    TransparentColor = d->TransparentColor;
+}
+
+void TspSkinBitLabelObject::SetTextValue(const std::string& AValue, bool AUpDate) {
+    FTextValue = AValue;
+    if (AUpDate) Redraw();
+}
+
+void TspSkinBitLabelObject::Draw(TCanvas* Cnvs, bool) {
+    if (!SkinReady()) return;
+    int w = SkinRect.Width(), h = SkinRect.Height();
+    if (w <= 0 || h <= 0) return;
+    TBitmap img;
+    StretchPart(&img, Picture, SkinRect, w, h);
+    if (Symbols && SymbolWidth > 0 && SymbolHeight > 0 && ActivePicture) {
+        for (size_t i = 1; i <= FTextValue.size(); ++i) {
+            char ch = FTextValue[i - 1];
+            int cut = std::max(0, int(i) * SymbolWidth - w);
+            int row = -1, col = -1;
+            for (int r = 0; r < Symbols->Count(); ++r) {
+                size_t pos = Symbols->Strings(r).find(ch);
+                if (pos != std::string::npos) {
+                    row = r;
+                    col = int(pos);
+                    break;
+                }
+            }
+            if (row < 0) continue;
+            int sw = SymbolWidth - cut;
+            if (sw > 0) {
+                int sx = ActiveSkinRect.Left + col * SymbolWidth;
+                int sy = ActiveSkinRect.Top + row * SymbolHeight;
+                int dx = (int(i) - 1) * SymbolWidth;
+                img.Canvas()->CopyRect(TRect(dx, 0, dx + sw, SymbolHeight), ActivePicture->Canvas(),
+                                       TRect(sx, sy, sx + sw, sy + SymbolHeight));
+            }
+            if (cut > 0) break;
+        }
+    }
+    if (Transparent) {
+        TBitmap back;
+        StretchPart(&back, SD->FPicture.get(), SkinRect, w, h);
+        img.SetTransparentMode(tmFixed);
+        img.SetTransparentColor(TransparentColor);
+        img.SetTransparent(true);
+        back.Canvas()->Draw(0, 0, &img);
+        Cnvs->Draw(ObjectRect.Left, ObjectRect.Top, &back);
+    } else {
+        Cnvs->Draw(ObjectRect.Left, ObjectRect.Top, &img);
+    }
+}
+
+// ---- Gauge, track bar, switch
+
+TspSkinGaugeObject::TspSkinGaugeObject(TspSkinnedForm* AParent, TspDataSkinGauge* d)
+    : TspActiveSkinObject(AParent, d) {
+    if (d) {
+        MinValue = d->MinValue;
+        MaxValue = d->MaxValue;
+        Kind = d->Kind;
+    }
+    FValue = MinValue;
+    CalcProgressPos();
+}
+
+void TspSkinGaugeObject::CalcProgressPos() {
+    // An element without a range shows an empty gauge.
+    double f = MaxValue != MinValue ? double(FValue - MinValue) / (MaxValue - MinValue) : 0.0;
+    if (Kind == gkHorizontal)
+        FProgressPos = TPoint(RoundEven(f * SkinRect.Width()), 0);
+    else
+        FProgressPos = TPoint(0, RoundEven(SkinRect.Height() * (1 - f)));
+}
+
+void TspSkinGaugeObject::SimplySetValue(int AValue) {
+    if (AValue == FValue) return;
+    FValue = std::clamp(AValue, std::min(MinValue, MaxValue), std::max(MinValue, MaxValue));
+    FOldProgressPos = FProgressPos;
+    CalcProgressPos();
+}
+
+void TspSkinGaugeObject::SetValue(int AValue) {
+    SimplySetValue(AValue);
+    Redraw();
+}
+
+void TspSkinGaugeObject::Draw(TCanvas* Cnvs, bool UpDate) {
+    if (!SkinReady() || (FValue == MinValue && !UpDate)) return;
+    int w = ObjectRect.Width(), h = ObjectRect.Height();
+    if (w <= 0 || h <= 0 || SkinRect.IsEmpty()) return;
+    TBitmap img(w, h);
+    TCanvas* c = img.Canvas();
+    if (Kind == gkHorizontal) {
+        int x = std::clamp(FProgressPos.X, 0, SkinRect.Width());
+        if (HasPart(Picture, SkinRect) && x < SkinRect.Width())
+            c->CopyRect(TRect(x, 0, SkinRect.Width(), h), Picture->Canvas(),
+                        TRect(SkinRect.Left + x, SkinRect.Top, SkinRect.Right, SkinRect.Bottom));
+        if (HasPart(ActivePicture, ActiveSkinRect) && x > 0)
+            c->CopyRect(TRect(0, 0, x, h), ActivePicture->Canvas(),
+                        TRect(ActiveSkinRect.Left, ActiveSkinRect.Top, ActiveSkinRect.Left + x,
+                              ActiveSkinRect.Bottom));
+    } else {
+        int y = std::clamp(FProgressPos.Y, 0, SkinRect.Height());
+        if (HasPart(Picture, SkinRect) && y > 0)
+            c->CopyRect(TRect(0, 0, w, y), Picture->Canvas(),
+                        TRect(SkinRect.Left, SkinRect.Top, SkinRect.Right, SkinRect.Top + y));
+        if (HasPart(ActivePicture, ActiveSkinRect) && y < SkinRect.Height())
+            c->CopyRect(TRect(0, y, w, SkinRect.Height()), ActivePicture->Canvas(),
+                        TRect(ActiveSkinRect.Left, ActiveSkinRect.Top + y, ActiveSkinRect.Right,
+                              ActiveSkinRect.Bottom));
+    }
+    Cnvs->Draw(ObjectRect.Left, ObjectRect.Top, &img);
+}
+
+void TspSkinGaugeObject::MouseEnter() {
+    FMouseIn = Active = true;
+    Parent->DoObjectMouseEnter(IDName);
+}
+void TspSkinGaugeObject::MouseLeave() {
+    FMouseIn = Active = false;
+    Parent->DoObjectMouseLeave(IDName);
+}
+
+TspSkinTrackBarObject::TspSkinTrackBarObject(TspSkinnedForm* AParent, TspDataSkinTrackBar* d)
+    : TspActiveSkinObject(AParent, d) {
+    if (d) {
+        ButtonRect = d->ButtonRect;
+        ActiveButtonRect = d->ActiveButtonRect;
+        BeginPoint = d->BeginPoint;
+        EndPoint = d->EndPoint;
+        MinValue = d->MinValue;
+        MaxValue = d->MaxValue;
+        MouseDownChangeValue = d->MouseDownChangeValue;
+        ButtonTransparent = d->ButtonTransparent;
+        ButtonTransparentColor = d->ButtonTransparentColor;
+    }
+    TrackKind = std::abs(EndPoint.Y - BeginPoint.Y) >= std::abs(EndPoint.X - BeginPoint.X)
+                    ? tkVertical
+                    : tkHorizontal;
+    FValue = MinValue;
+    FButtonPos = ValueToPos(FValue);
+}
+
+TPoint TspSkinTrackBarObject::ValueToPos(int V) const {
+    double f = MaxValue != MinValue ? double(V - MinValue) / (MaxValue - MinValue) : 0.0;
+    if (TrackKind == tkHorizontal)
+        return TPoint(BeginPoint.X + RoundEven(f * (EndPoint.X - BeginPoint.X)), BeginPoint.Y);
+    return TPoint(BeginPoint.X, EndPoint.Y + RoundEven((1 - f) * (BeginPoint.Y - EndPoint.Y)));
+}
+
+int TspSkinTrackBarObject::PosToValue(TPoint P) const {
+    double f = 0;
+    // A track of no length stays at its minimum.
+    if (TrackKind == tkHorizontal) {
+        if (EndPoint.X != BeginPoint.X)
+            f = double(P.X - BeginPoint.X) / (EndPoint.X - BeginPoint.X);
+    } else if (BeginPoint.Y != EndPoint.Y) {
+        f = 1 - double(P.Y - EndPoint.Y) / (BeginPoint.Y - EndPoint.Y);
+    }
+    return MinValue + RoundEven((MaxValue - MinValue) * f);
+}
+
+TRect TspSkinTrackBarObject::ButtonAt(TPoint P) const {
+    int bw = ButtonRect.Width(), bh = ButtonRect.Height();
+    return Bounds(P.X - bw / 2, P.Y - bh / 2, bw, bh);
+}
+
+void TspSkinTrackBarObject::SimplySetValue(int AValue) {
+    FValue = std::clamp(AValue, std::min(MinValue, MaxValue), std::max(MinValue, MaxValue));
+    FOldButtonPos = FButtonPos;
+    FButtonPos = ValueToPos(FValue);
+    Parent->DoTrackBarChangeValue(IDName, FValue);
+}
+
+void TspSkinTrackBarObject::SetValue(int AValue) {
+    if (AValue == FValue) return;
+    FValue = std::clamp(AValue, std::min(MinValue, MaxValue), std::max(MinValue, MaxValue));
+    FOldButtonPos = FButtonPos;
+    FButtonPos = ValueToPos(FValue);
+    Redraw();
+    Parent->DoTrackBarChangeValue(IDName, FValue);
+}
+
+void TspSkinTrackBarObject::SetButtonPos(TPoint P) {
+    if (P == FButtonPos) return;
+    FOldButtonPos = FButtonPos;
+    FButtonPos = P;
+    FValue = PosToValue(P);
+    Redraw();
+    Parent->DoTrackBarChangeValue(IDName, FValue);
+}
+
+void TspSkinTrackBarObject::Draw(TCanvas* Cnvs, bool) {
+    if (!SkinReady()) return;
+    int w = SkinRect.Width(), h = SkinRect.Height();
+    if (w <= 0 || h <= 0) return;
+    TBitmap img(w, h);
+    TCanvas* c = img.Canvas();
+    if (!HasPart(ActivePicture, ActiveSkinRect)) {
+        if (HasPart(Picture, SkinRect)) c->CopyRect(TRect(0, 0, w, h), Picture->Canvas(), SkinRect);
+    } else if (TrackKind == tkHorizontal) {
+        int x = std::clamp(FButtonPos.X, 0, w);
+        if (x > 0)
+            c->CopyRect(TRect(0, 0, x, h), ActivePicture->Canvas(),
+                        TRect(ActiveSkinRect.Left, ActiveSkinRect.Top, ActiveSkinRect.Left + x,
+                              ActiveSkinRect.Bottom));
+        if (x < w && HasPart(Picture, SkinRect))
+            c->CopyRect(TRect(x, 0, w, h), Picture->Canvas(),
+                        TRect(SkinRect.Left + x, SkinRect.Top, SkinRect.Right, SkinRect.Bottom));
+    } else {
+        int y = std::clamp(FButtonPos.Y, 0, h);
+        if (y > 0 && HasPart(Picture, SkinRect))
+            c->CopyRect(TRect(0, 0, w, y), Picture->Canvas(),
+                        TRect(SkinRect.Left, SkinRect.Top, SkinRect.Right, SkinRect.Top + y));
+        if (y < h)
+            c->CopyRect(TRect(0, y, w, h), ActivePicture->Canvas(),
+                        TRect(ActiveSkinRect.Left, ActiveSkinRect.Top + y, ActiveSkinRect.Right,
+                              ActiveSkinRect.Bottom));
+    }
+    TRect src = MoveActive && !ActiveButtonRect.IsEmpty() ? ActiveButtonRect : ButtonRect;
+    TRect br = ButtonAt(FButtonPos);
+    if (HasPart(ActivePicture, src)) {
+        if (ButtonTransparent) {
+            TBitmap b;
+            StretchPart(&b, ActivePicture, src, src.Width(), src.Height());
+            b.SetTransparentMode(tmFixed);
+            b.SetTransparentColor(ButtonTransparentColor);
+            b.SetTransparent(true);
+            c->Draw(br.Left, br.Top, &b);
+        } else {
+            c->CopyRect(br, ActivePicture->Canvas(), src);
+        }
+    }
+    Cnvs->Draw(ObjectRect.Left, ObjectRect.Top, &img);
+}
+
+void TspSkinTrackBarObject::MouseDown(int X, int Y, TMouseButton Button) {
+    TPoint local(X - ObjectRect.Left, Y - ObjectRect.Top);
+    if (Button == mbLeft && PtIn(ButtonAt(FButtonPos), local)) {
+        MoveActive = true;
+        FOldMPoint = local;
+        if (!ActiveButtonRect.IsEmpty()) Redraw();
+    } else if (Button == mbLeft && MouseDownChangeValue) {
+        if (TrackKind == tkHorizontal)
+            SetButtonPos(TPoint(std::clamp(local.X, std::min(BeginPoint.X, EndPoint.X),
+                                           std::max(BeginPoint.X, EndPoint.X)),
+                                BeginPoint.Y));
+        else
+            SetButtonPos(
+                TPoint(BeginPoint.X, std::clamp(local.Y, std::min(EndPoint.Y, BeginPoint.Y),
+                                                std::max(EndPoint.Y, BeginPoint.Y))));
+    }
+    TspActiveSkinObject::MouseDown(X, Y, Button);
+}
+
+void TspSkinTrackBarObject::MouseUp(int X, int Y, TMouseButton Button) {
+    if (Button == mbLeft && MoveActive) {
+        MoveActive = false;
+        if (!ActiveButtonRect.IsEmpty()) Redraw();
+    }
+    TspActiveSkinObject::MouseUp(X, Y, Button);
+}
+
+void TspSkinTrackBarObject::MouseMove(int X, int Y) {
+    TPoint local(X - ObjectRect.Left, Y - ObjectRect.Top);
+    if (MoveActive) {
+        if (TrackKind == tkHorizontal) {
+            int nx = local.X + FButtonPos.X - FOldMPoint.X;
+            if (nx >= std::min(BeginPoint.X, EndPoint.X) &&
+                nx <= std::max(BeginPoint.X, EndPoint.X))
+                SetButtonPos(TPoint(nx, BeginPoint.Y));
+        } else {
+            int ny = local.Y + FButtonPos.Y - FOldMPoint.Y;
+            if (ny >= std::min(EndPoint.Y, BeginPoint.Y) &&
+                ny <= std::max(EndPoint.Y, BeginPoint.Y))
+                SetButtonPos(TPoint(BeginPoint.X, ny));
+        }
+        FOldMPoint = local;
+    }
+    TspActiveSkinObject::MouseMove(X, Y);
+}
+
+TspSkinSwitchObject::TspSkinSwitchObject(TspSkinnedForm* AParent, TspDataSkinSwitch* d)
+    : TspActiveSkinObject(AParent, d) {}
+
+void TspSkinSwitchObject::SetState(TSwitchState Value) {
+    FState = Value;
+    Active = Value == swsOn;
+    StartRedraw();
+    Parent->DoSwitchChangeState(IDName, FState);
+}
+
+void TspSkinSwitchObject::SimpleSetState(TSwitchState Value) {
+    FState = Value;
+    Active = Value == swsOn;
+    if (Value == swsOn) SetMorphKf(1);
+}
+
+void TspSkinSwitchObject::MouseDown(int X, int Y, TMouseButton Button) {
+    if (Button == mbLeft) SetState(FState == swsOn ? swsOff : swsOn);
+    TspActiveSkinObject::MouseDown(X, Y, Button);
+}
+
+void TspSkinSwitchObject::MouseEnter() {
+    FMouseIn = true;
+    Parent->DoObjectMouseEnter(IDName);
+}
+void TspSkinSwitchObject::MouseLeave() {
+    FMouseIn = false;
+    Parent->DoObjectMouseLeave(IDName);
+}
+
+// ---- Frame strips and animations
+
+TspSkinFrameObject::TspSkinFrameObject(TspSkinnedForm* AParent, TspDataSkinObject* AData)
+    : TspActiveSkinObject(AParent, AData) {}
+
+void TspSkinFrameObject::CalcFrameSize() {
+    if (CountFrames <= 0) return;
+    if (FramesPlacement == fpHorizontal) {
+        FrameW = ActiveSkinRect.Width() / CountFrames;
+        FrameH = ActiveSkinRect.Height();
+    } else {
+        FrameW = ActiveSkinRect.Width();
+        FrameH = ActiveSkinRect.Height() / CountFrames;
+    }
+}
+
+int TspSkinFrameObject::FrameOfValue(int Value, int Min, int Max) const {
+    if (CountFrames < 2) return 1;
+    int step = (Max - Min) / (CountFrames - 1);
+    if (step == 0) return 1;
+    // Ranges that are not a multiple of the steps stay on the strip.
+    return std::clamp(std::abs(Value - Min) / std::abs(step) + 1, 1, CountFrames);
+}
+
+void TspSkinFrameObject::SetFrame(int Value) {
+    FFrame = Value;
+    Redraw();
+}
+
+void TspSkinFrameObject::Draw(TCanvas* Cnvs, bool) {
+    if (!SkinReady() || FrameW <= 0 || FrameH <= 0 || !ActivePicture) return;
+    TRect src = FramesPlacement == fpHorizontal
+                    ? Bounds(ActiveSkinRect.Left + FrameW * (FFrame - 1), ActiveSkinRect.Top,
+                             FrameW, FrameH)
+                    : Bounds(ActiveSkinRect.Left, ActiveSkinRect.Top + FrameH * (FFrame - 1),
+                             FrameW, FrameH);
+    CopyToObject(Cnvs, ActivePicture, src);
+}
+
+TspSkinFrameGaugeObject::TspSkinFrameGaugeObject(TspSkinnedForm* AParent,
+                                                 TspDataSkinFrameGaugeObject* d)
+    : TspSkinFrameObject(AParent, d) {
+    if (d) {
+        MinValue = d->MinValue;
+        MaxValue = d->MaxValue;
+        CountFrames = d->CountFrames;
+        FramesPlacement = d->FramesPlacement;
+    }
+    CalcFrameSize();
+}
+
+void TspSkinFrameGaugeObject::SimplySetValue(int AValue) {
+    if (AValue != FValue && AValue >= MinValue && AValue <= MaxValue) FValue = AValue;
+}
+
+void TspSkinFrameGaugeObject::SetValue(int AValue) {
+    if (AValue == FValue || AValue < MinValue || AValue > MaxValue) return;
+    FValue = AValue;
+    Redraw();
+}
+
+void TspSkinFrameGaugeObject::Draw(TCanvas* Cnvs, bool UpDate) {
+    FFrame = FrameOfValue(FValue, MinValue, MaxValue);
+    TspSkinFrameObject::Draw(Cnvs, UpDate);
+}
+
+void TspSkinFrameGaugeObject::MouseEnter() {
+    FMouseIn = Active = true;
+    Parent->DoObjectMouseEnter(IDName);
+}
+void TspSkinFrameGaugeObject::MouseLeave() {
+    FMouseIn = Active = false;
+    Parent->DoObjectMouseLeave(IDName);
+}
+
+TspSkinFrameRegulatorObject::TspSkinFrameRegulatorObject(TspSkinnedForm* AParent,
+                                                         TspDataSkinFrameRegulatorObject* d)
+    : TspSkinFrameObject(AParent, d) {
+    if (d) {
+        MinValue = d->MinValue;
+        MaxValue = d->MaxValue;
+        CountFrames = d->CountFrames;
+        FramesPlacement = d->FramesPlacement;
+        Kind = d->Kind;
+    }
+    CalcFrameSize();
+    FValue = std::clamp(0, std::min(MinValue, MaxValue), std::max(MinValue, MaxValue));
+}
+
+void TspSkinFrameRegulatorObject::SimplySetValue(int AValue) {
+    if (AValue == FValue || AValue < MinValue || AValue > MaxValue) return;
+    FValue = AValue;
+    Parent->DoFrameRegulatorChangeValue(IDName, FValue);
+}
+
+void TspSkinFrameRegulatorObject::SetValue(int AValue) {
+    if (AValue == FValue || AValue < MinValue || AValue > MaxValue) return;
+    FValue = AValue;
+    Redraw();
+    Parent->DoFrameRegulatorChangeValue(IDName, FValue);
+}
+
+int TspSkinFrameRegulatorObject::CalcAngle(int X, int Y) const {
+    int w = ObjectRect.Width(), h = ObjectRect.Height();
+    X = std::clamp(X, 0, w);
+    Y = std::clamp(Y, 0, h);
+    int cx = w / 2, cy = h / 2;
+    double dx = cx - X, dy = cy - Y;
+    double d = std::sqrt(dx * dx + dy * dy);
+    // The centre itself points straight down.
+    if (d == 0) return 0;
+    constexpr double kDeg = 180.0 / 3.14159265358979323846;
+    double t;
+    if (X > cx && Y <= cy)
+        t = std::asin(std::abs(dy) / d) * kDeg;
+    else if (X <= cx && Y < cy)
+        t = 90 + std::asin(std::abs(dx) / d) * kDeg;
+    else if (X < cx && Y >= cy)
+        t = 180 + std::asin(std::abs(dy) / d) * kDeg;
+    else
+        t = 270 + std::asin(std::abs(dx) / d) * kDeg;
+    int r = 270 - RoundEven(t);
+    if (r < 0) r += 360;
+    return r;
+}
+
+void TspSkinFrameRegulatorObject::TrackStep() {
+    // Fewer than two frames give no steps to track.
+    int n = CountFrames - 1;
+    if (n < 1) return;
+    FValInc = std::max(1, (MaxValue - MinValue) / n);
+    int dist;
+    bool grow;
+    if (Kind == rkRound) {
+        FPixInc = std::max(1, 360 / n);
+        if (std::abs(CurV - OldCurV) <= 300) {
+            dist = std::abs(CurV - StartV);
+            grow = CurV >= StartV;
+        } else {
+            StartV = CurV;
+            grow = CurV < OldCurV;
+            dist = FPixInc;
+        }
+    } else {
+        int span = Kind == rkHorizontal ? FrameW : FrameH;
+        FPixInc = std::max(1, span / n);
+        dist = std::abs(CurV - StartV);
+        grow = CurV >= StartV;
+    }
+    if (dist < FPixInc) return;
+    TempValue += grow ? FValInc : -FValInc;
+    StartV = CurV;
+    TempValue = std::clamp(TempValue, MinValue, MaxValue);
+    SetValue(TempValue);
+}
+
+void TspSkinFrameRegulatorObject::MouseDown(int X, int Y, TMouseButton Button) {
+    int lx = X - ObjectRect.Left, ly = Y - ObjectRect.Top;
+    FDown = true;
+    TempValue = FValue;
+    if (Kind == rkRound)
+        StartV = OldCurV = CalcAngle(lx, ly);
+    else if (Kind == rkHorizontal)
+        StartV = lx;
+    else
+        StartV = -ly;
+    TspActiveSkinObject::MouseDown(X, Y, Button);
+}
+
+void TspSkinFrameRegulatorObject::MouseUp(int X, int Y, TMouseButton Button) {
+    FDown = false;
+    TspActiveSkinObject::MouseUp(X, Y, Button);
+}
+
+void TspSkinFrameRegulatorObject::MouseMove(int X, int Y) {
+    if (FDown) {
+        int lx = X - ObjectRect.Left, ly = Y - ObjectRect.Top;
+        CurV = Kind == rkRound ? CalcAngle(lx, ly) : Kind == rkHorizontal ? lx : -ly;
+        TrackStep();
+        OldCurV = CurV;
+    }
+    TspActiveSkinObject::MouseMove(X, Y);
+}
+
+void TspSkinFrameRegulatorObject::Draw(TCanvas* Cnvs, bool UpDate) {
+    FFrame = FrameOfValue(FValue, MinValue, MaxValue);
+    TspSkinFrameObject::Draw(Cnvs, UpDate);
+}
+
+TspSkinAnimateObject::TspSkinAnimateObject(TspSkinnedForm* AParent, TspDataSkinAnimate* d)
+    : TspActiveSkinObject(AParent, d) {
+    if (d) {
+        CountFrames = d->CountFrames;
+        Cycle = d->Cycle;
+        ButtonStyle = d->ButtonStyle;
+        TimerInterval = std::max(25, d->TimerInterval);
+        Command = d->Command;
+        DownSkinRect = d->DownSkinRect;
+        RestoreRect = d->RestoreRect;
+        RestoreActiveRect = d->RestoreActiveRect;
+        RestoreInActiveRect = d->RestoreInActiveRect;
+        RestoreDownRect = d->RestoreDownRect;
+        RestoreHint = d->RestoreHint;
+    }
+    FTempHint = Hint;
+}
+
+bool TspSkinAnimateObject::RestoreMode() const {
+    return (Command == cmMaximize && Parent->WindowState() == wsMaximized) ||
+           (Command == cmMinimize && Parent->WindowState() == wsMinimized) ||
+           (Command == cmRollUp && Parent->RollUpState());
+}
+
+void TspSkinAnimateObject::Start() {
+    FInc = 25;
+    FFrame = 1;
+    Active = true;
+    Parent->AnimateTimer()->SetEnabled(true);
+}
+
+void TspSkinAnimateObject::Stop() {
+    SetFrame(1);
+    Active = false;
+    FInc = 25;
+}
+
+void TspSkinAnimateObject::SetFrame(int Value) {
+    if (Increment)
+        FFrame = Value > CountFrames ? 1 : Value;
+    else
+        FFrame = Value <= 0 ? CountFrames : Value;
+    Redraw();
+}
+
+void TspSkinAnimateObject::ChangeFrame() {
+    if (FInc < TimerInterval) {
+        FInc += 25;
+        return;
+    }
+    if (Increment) {
+        SetFrame(FFrame + 1);
+        if (!Cycle && FFrame == CountFrames) Active = false;
+    } else {
+        SetFrame(FFrame - 1);
+        if (FFrame == 1) Active = false;
+    }
+    FInc = 25;
+}
+
+void TspSkinAnimateObject::ShowLayer() {
+    ShowGlow(MenuItem != nullptr);
+}
+void TspSkinAnimateObject::HideLayer() {
+    HideGlow(MenuItem != nullptr);
+}
+
+void TspSkinAnimateObject::Draw(TCanvas* Cnvs, bool) {
+    if (!SkinReady() || !ActivePicture) return;
+    bool restore = !RestoreRect.IsEmpty() && RestoreMode();
+    TRect first = restore ? RestoreRect : SkinRect;
+    TRect strip = restore ? RestoreActiveRect : ActiveSkinRect;
+    TRect down = restore ? RestoreDownRect : DownSkinRect;
+    TRect inactive = restore ? RestoreInActiveRect : InActiveSkinRect;
+    int w = first.Width(), h = first.Height();
+    auto frame = [&](int n) { return Bounds(strip.Left + w * (n - 1), strip.Top, w, h); };
+    TRect src;
+    if (FMenuTracking) {
+        if (!down.IsEmpty()) {
+            src = down;
+        } else {
+            FFrame = CountFrames;
+            src = frame(CountFrames);
+        }
+    } else if (!Parent->GetFormActive() && !inactive.IsEmpty()) {
+        src = inactive;
+    } else if (FDown && FMouseIn && !down.IsEmpty()) {
+        src = down;
+    } else {
+        src = frame(FFrame);
+    }
+    if (w > 0 && h > 0) CopyToObject(Cnvs, ActivePicture, src);
+}
+
+void TspSkinAnimateObject::OpenMenu() {
+    if (!MenuItem || MenuItem->Count() == 0) return;
+    FMenuTracking = true;
+    if (Parent->LayerManager()->IsVisible) Parent->LayerManager()->Hide();
+    if (Parent->MenuLayerManager()->IsVisible) Parent->MenuLayerManager()->Hide();
+    if (FMouseIn) ShowLayer();
+    Parent->SkinMenuOpen();
+    Parent->PopupMenuItemsAt(MenuItem, ObjectRectToScreen(), FPopupUp);
+}
+
+void TspSkinAnimateObject::DoCommand() {
+    TspSkinnedForm* p = Parent;
+    auto leave = [p] { p->TestActiveObject(-1, -1, false); };
+    switch (Command) {
+    case cmClose:
+        leave();
+        PostMessage(p->Form()->Handle(), WM_CLOSE, 0, 0);
+        break;
+    case cmMaximize:
+        leave();
+        p->SetWindowState(p->WindowState() == wsMaximized ? wsNormal : wsMaximized);
+        break;
+    case cmMinimize:
+        leave();
+        if (p->AlwaysMinimizeToTray)
+            p->MinimizeToTray();
+        else if (p->SupportNCArea() && p->WindowState() == wsMinimized)
+            p->SetWindowState(wsNormal);
+        else
+            p->SetWindowState(wsMinimized);
+        break;
+    case cmSysMenu:
+        MenuItem = p->GetSystemMenuItems();
+        OpenMenu();
+        break;
+    case cmDefault:
+        OpenMenu();
+        break;
+    case cmRollUp:
+        p->SetRollUpState(!p->RollUpState());
+        break;
+    case cmMinimizeToTray:
+        leave();
+        p->MinimizeToTray();
+        break;
+    }
+}
+
+void TspSkinAnimateObject::MouseEnter() {
+    if (Command != cmDefault)
+        Hint = !RestoreHint.empty() && RestoreMode() ? RestoreHint : FTempHint;
+    FMouseIn = true;
+    if (FMenuTracking) return;
+    if (ButtonStyle) {
+        Active = true;
+        Increment = true;
+        if (FDown && !DownSkinRect.IsEmpty())
+            Redraw();
+        else
+            Parent->AnimateTimer()->SetEnabled(true);
+    }
+    Parent->DoObjectMouseEnter(IDName);
+    ShowLayer();
+}
+
+void TspSkinAnimateObject::MouseLeave() {
+    if (!FMouseIn) return;
+    FMouseIn = false;
+    if (FMenuTracking) return;
+    if (ButtonStyle) {
+        Active = true;
+        Increment = false;
+        if (FDown && !DownSkinRect.IsEmpty())
+            Redraw();
+        else
+            Parent->AnimateTimer()->SetEnabled(true);
+    }
+    Parent->DoObjectMouseLeave(IDName);
+    HideLayer();
+}
+
+void TspSkinAnimateObject::MouseDown(int X, int Y, TMouseButton Button) {
+    TspActiveSkinObject::MouseDown(X, Y, Button);
+    if (Button == mbLeft && !DownSkinRect.IsEmpty()) {
+        FFrame = CountFrames;
+        FDown = true;
+        Redraw();
+    }
+    if (Command == cmSysMenu && FMouseIn && ButtonStyle && Button == mbLeft) DoCommand();
+}
+
+void TspSkinAnimateObject::MouseUp(int X, int Y, TMouseButton Button) {
+    TspActiveSkinObject::MouseUp(X, Y, Button);
+    if (FMenuTracking) return;
+    if (Button == mbLeft && !DownSkinRect.IsEmpty()) {
+        FDown = false;
+        Redraw();
+        Parent->AnimateTimer()->SetEnabled(true);
+    }
+    if (Command != cmSysMenu && FMouseIn && ButtonStyle && Button == mbLeft) DoCommand();
+}
+
+void TspSkinAnimateObject::DblClick() {
+    if (Command == cmSysMenu) Parent->Form()->Close();
+}
+
+// ---- Client inactive panel
+
+TspClientInActivePanel::TspClientInActivePanel(TComponent* AOwner) : TspSkinControl(AOwner) {
+    SetVisible(false);
+}
+
+TspClientInActivePanel::~TspClientInActivePanel() = default;
+
+void TspClientInActivePanel::Paint() {
+    if (Buffer) Buffer->Draw(Canvas(), 0, 0);
+}
+
+void TspClientInActivePanel::ShowPanel(TForm* AForm, TspClientInActiveEffect AEffect) {
+    if (!AForm || !AForm->Visible()) return;
+    int cw = AForm->ClientWidth(), ch = AForm->ClientHeight();
+    if (cw <= 0 || ch <= 0) return;
+    SetVisible(false);
+    SetParent(AForm);
+    SetBounds(0, 0, cw, ch);
+    Buffer = std::make_unique<TspBitmap>();
+    Buffer->SetSize(cw, ch);
+    HWND h = AForm->Handle();
+    // A plain window DC: the capture must not swallow pending paints.
+    HDC dc = GetDC(h);
+    if (dc) BitBlt(Buffer->DC(), 0, 0, cw, ch, dc, 0, 0, SRCCOPY);
+    ReleaseDC(h, dc);
+    if (AEffect == spieBlur) {
+        StackBlur(Buffer.get(), 3);
+    } else {
+        TspBitmap back;
+        back.SetSize(cw, ch);
+        SendMessage(h, WM_ERASEBKGND, WPARAM(back.DC()), 0);
+        back.SetAlphaBlend(true);
+        back.SetAlpha(170);
+        back.Draw(Buffer.get(), 0, 0);
+    }
+    SetVisible(true);
+}
+
+void TspClientInActivePanel::HidePanel() {
+    SetVisible(false);
+    Buffer.reset();
 }
 
 // ---- Component ----------------------------------------------------------------------------------
@@ -353,10 +1753,10 @@ TspSkinnedForm::TspSkinnedForm(TComponent* AOwner) : TComponent(AOwner) {
         return t;
     };
     FMouseTimer = timer(50, [this] { MouseTimerProc(); });
-    // Morphing and frame animation belong to objects that come later; the
-    // timers stop themselves when nothing moves.
-    FMorphTimer = timer(25, [this] { FMorphTimer->SetEnabled(false); });
-    FAnimateTimer = timer(25, [this] { FAnimateTimer->SetEnabled(false); });
+    FMorphTimer = timer(25, [this] { MorphTimerProc(); });
+    FAnimateTimer = timer(25, [this] { AnimateTimerProc(); });
+    FLayerManager = std::make_unique<TspLayerManager>(nullptr);
+    FMenuLayerManager = std::make_unique<TspLayerManager>(nullptr);
 
     FSysMenu = std::make_unique<TPopupMenu>(nullptr);
     FSysTrayMenu = std::make_unique<TPopupMenu>(nullptr);
@@ -382,6 +1782,7 @@ TspSkinnedForm::TspSkinnedForm(TComponent* AOwner) : TComponent(AOwner) {
 TspSkinnedForm::~TspSkinnedForm() {
     *FAlive = false;
     ClearObjects();
+    FInActivePanel.reset();
     if (!HasState(csDesigning) && OldWindowProc) FForm->WindowProc = OldWindowProc;
     if (FForm->HandleAllocated()) {
         HWND h = FForm->Handle();
@@ -491,6 +1892,7 @@ bool TspSkinnedForm::GetFormActive() const {
 
 void TspSkinnedForm::SetFormBorderStyle(TFormBorderStyle BS) {
     FForm->BorderStyle = BS;
+    DoChangeSkinData(nullptr, FForm);
 }
 
 TPoint TspSkinnedForm::GetPositionInMonitor(int AX, int AY, int AW, int AH) const {
@@ -590,7 +1992,7 @@ void TspSkinnedForm::FormWndProc(TMessage& Message) {
             if ((HasSkin() && NCMode()) || !HasSkin()) {
                 for (auto& o : ObjectList)
                     if (auto* c = dynamic_cast<TspSkinCaptionObject*>(o.get()))
-                        if (c->DefaultCaption) c->TextValue = FForm->Caption();
+                        if (c->DefaultCaption) c->SimpleSetTextValue(FForm->Caption());
                 SendMessage(h, WM_NCPAINT, 0, 0);
             } else {
                 UpdateDefaultCaptionText();
@@ -759,12 +2161,16 @@ void TspSkinnedForm::FormWndProc(TMessage& Message) {
             FMorphTimer->SetEnabled(false);
             FAnimateTimer->SetEnabled(false);
             ClearObjects();
+            DoBeforeChangeSkinData(FSD, FForm);
         }
         break;
-    case WM_SKIN_APPLYCHANGE:
+    case WM_SKIN_APPLYCHANGE: {
         FStopPainting = false;
-        if (reinterpret_cast<TspSkinData*>(Message.WParam) == FSD && FSD) ApplySkinData();
+        auto* sd = reinterpret_cast<TspSkinData*>(Message.WParam);
+        if (sd == FSD && FSD) ApplySkinData();
+        DoChangeSkinData(sd, FForm);
         break;
+    }
     case WM_SKIN_CLOSEMENU:
         SkinMenuClose();
         break;
@@ -840,6 +2246,8 @@ void TspSkinnedForm::HandleNCCalcSize(TMessage& Message) {
 }
 
 void TspSkinnedForm::HandleNCActivate(TMessage& Message) {
+    if (FLayerManager->IsVisible) FLayerManager->Hide();
+    if (FMenuLayerManager->IsVisible) FMenuLayerManager->Hide();
     FFormActive = Message.WParam != 0;
     if (!FFormActive) TestActiveObject(-1, -1, false);
     Message.Result = 1;
@@ -848,6 +2256,12 @@ void TspSkinnedForm::HandleNCActivate(TMessage& Message) {
     } else {
         SendMessage(FForm->Handle(), WM_NCPAINT, 0, 0);
         UpdateActiveState(true);
+    }
+    if (FForm->Visible() && ClientInActiveEffect) {
+        if (FFormActive)
+            HideClientInActiveEffect();
+        else
+            ShowClientInActiveEffect();
     }
 }
 
@@ -1048,16 +2462,23 @@ void TspSkinnedForm::SetSkinnableForm(bool Value) {
     FFormActive = GetFormActive();
     if (HasState(csDesigning)) return;
     bool remax = false;
+    bool shown = FForm->Visible();
     if (FWindowState == wsMaximized && FSkinnableForm) {
+        if (shown) FForm->Hide();
         SetWindowState(wsNormal);
         remax = true;
     }
     FSkinnableForm = Value && !FUseRibbon;
     ApplySkinData();
+    DoChangeSkinData(nullptr, FForm);
     if (FForm->HandleAllocated())
         SetWindowPos(FForm->Handle(), 0, 0, 0, 0, 0,
                      SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    if (remax) SetWindowState(wsMaximized);
+    if (remax) {
+        // Unskinned, the frame has no maximized state of its own; the bounds are kept.
+        if (FSkinnableForm) SetWindowState(wsMaximized);
+        if (shown) FForm->Show();
+    }
 }
 
 void TspSkinnedForm::ApplySkinData() {
@@ -1129,11 +2550,32 @@ void TspSkinnedForm::CreateSkinObjects() {
         if (dynamic_cast<TspDataSkinMainMenuItem*>(d) || dynamic_cast<TspDataSkinMenuItem*>(d) ||
             dynamic_cast<TspDataSkinMainMenuBarButton*>(d))
             continue;
-        // The other frame objects (gauges, labels, switches ...) come with their own classes.
-        if (auto* sb = dynamic_cast<TspDataSkinStdButton*>(d))
-            ObjectList.push_back(std::make_unique<TspSkinStdButtonObject>(this, sb));
+        std::unique_ptr<TspActiveSkinObject> o;
+        if (auto* g = dynamic_cast<TspDataSkinGauge*>(d))
+            o = std::make_unique<TspSkinGaugeObject>(this, g);
+        else if (auto* sb = dynamic_cast<TspDataSkinStdButton*>(d))
+            o = std::make_unique<TspSkinStdButtonObject>(this, sb);
+        else if (auto* b = dynamic_cast<TspDataSkinButton*>(d))
+            o = std::make_unique<TspSkinButtonObject>(this, b);
         else if (auto* c = dynamic_cast<TspDataSkinCaption*>(d))
-            ObjectList.push_back(std::make_unique<TspSkinCaptionObject>(this, c));
+            o = std::make_unique<TspSkinCaptionObject>(this, c);
+        else if (dynamic_cast<TspDataUserObject*>(d))
+            o = std::make_unique<TspUserObject>(this, d);
+        else if (auto* sw = dynamic_cast<TspDataSkinSwitch*>(d))
+            o = std::make_unique<TspSkinSwitchObject>(this, sw);
+        else if (auto* t = dynamic_cast<TspDataSkinTrackBar*>(d))
+            o = std::make_unique<TspSkinTrackBarObject>(this, t);
+        else if (auto* l = dynamic_cast<TspDataSkinLabel*>(d))
+            o = std::make_unique<TspSkinLabelObject>(this, l);
+        else if (auto* a = dynamic_cast<TspDataSkinAnimate*>(d))
+            o = std::make_unique<TspSkinAnimateObject>(this, a);
+        else if (auto* bl = dynamic_cast<TspDataSkinBitLabel*>(d))
+            o = std::make_unique<TspSkinBitLabelObject>(this, bl);
+        else if (auto* fr = dynamic_cast<TspDataSkinFrameRegulatorObject*>(d))
+            o = std::make_unique<TspSkinFrameRegulatorObject>(this, fr);
+        else if (auto* fg = dynamic_cast<TspDataSkinFrameGaugeObject*>(d))
+            o = std::make_unique<TspSkinFrameGaugeObject>(this, fg);
+        if (o) ObjectList.push_back(std::move(o));
     }
 }
 
@@ -1187,24 +2629,28 @@ void TspSkinnedForm::CheckObjects() {
     };
     if (HideCaptionButtons) {
         for (auto& o : ObjectList)
-            if (dynamic_cast<TspSkinStdButtonObject*>(o.get())) {
+            if (dynamic_cast<TspSkinStdButtonObject*>(o.get()) ||
+                dynamic_cast<TspSkinAnimateObject*>(o.get())) {
                 o->Enabled = false;
                 o->Visible = !o->SkinRectInAPicture;
             }
     } else {
         for (auto& o : ObjectList) {
-            if (auto* b = dynamic_cast<TspSkinStdButtonObject*>(o.get())) {
-                if (b->Command == cmDefault) {
+            auto* b = dynamic_cast<TspSkinStdButtonObject*>(o.get());
+            auto* a = dynamic_cast<TspSkinAnimateObject*>(o.get());
+            TStdCommand cmd = b ? b->Command : a ? a->Command : cmDefault;
+            if (b || (a && a->ButtonStyle && a->Command != cmDefault)) {
+                if (unsigned icon = iconOf(cmd)) {
+                    o->Enabled = (FBorderIcons & icon) != 0;
+                    if (cmd == cmSysMenu && DisableSystemMenu) o->Enabled = false;
+                    o->Visible = o->SkinRectInAPicture ? o->Enabled : true;
+                } else if (b && cmd == cmDefault) {
                     bool vis = false;
                     if (OnActivateCustomObject) OnActivateCustomObject(b->IDName, vis);
                     b->Visible = vis;
-                } else if (unsigned icon = iconOf(b->Command)) {
-                    b->Enabled = (FBorderIcons & icon) != 0;
-                    if (b->Command == cmSysMenu && DisableSystemMenu) b->Enabled = false;
-                    b->Visible = b->SkinRectInAPicture ? b->Enabled : true;
                 }
             } else if (auto* c = dynamic_cast<TspSkinCaptionObject*>(o.get())) {
-                if (c->DefaultCaption) c->TextValue = FForm->Caption();
+                if (c->DefaultCaption) c->SimpleSetTextValue(FForm->Caption());
             }
         }
     }
@@ -1216,7 +2662,7 @@ void TspSkinnedForm::CheckObjects() {
         for (auto& o : ObjectList)
             if (auto* c = dynamic_cast<TspSkinCaptionObject*>(o.get())) {
                 c->DefaultCaption = true;
-                c->TextValue = FForm->Caption();
+                c->SimpleSetTextValue(FForm->Caption());
                 break;
             }
     UpdateObjectHints();
@@ -1351,21 +2797,22 @@ void TspSkinnedForm::PaintNCDefault(HDC ADC, bool AUseExternalDC) {
 
 void TspSkinnedForm::DrawSkinObject(TspActiveSkinObject* AObject) {
     if (!IsObjectVisibleInState(AObject->RollUp) || !FForm->HandleAllocated()) return;
-    if (!IsWindowVisible(FForm->Handle())) return;
-    // The frame is composed as a whole so a redrawn object sits on its strip.
-    if (NCMode()) {
-        if (!Framed()) return;
-        SendMessage(FForm->Handle(), WM_NCPAINT, 0, 0);
-    } else {
-        FForm->Invalidate();
-    }
+    HWND h = FForm->Handle();
+    if (!IsWindowVisible(h) || FStopPainting) return;
+    if (NCMode() && !Framed()) return;
+    HDC dc = NCMode() ? GetWindowDC(h) : GetDC(h);
+    if (!dc) return;
+    TCanvas c;
+    c.SetHandle(dc);
+    AObject->Draw(&c, true);
+    c.SetHandle(nullptr);
+    ReleaseDC(h, dc);
 }
 
 void TspSkinnedForm::UpdateDefaultCaptionText() {
     for (auto& o : ObjectList)
         if (auto* c = dynamic_cast<TspSkinCaptionObject*>(o.get()); c && c->DefaultCaption) {
-            c->TextValue = FForm->Caption();
-            DrawSkinObject(c);
+            c->SetTextValue(FForm->Caption());
         }
 }
 
@@ -1463,8 +2910,16 @@ void TspSkinnedForm::Paint(HDC DC) {
     }
     TBitmap img;
     TBitmap* pic = FSD->FPicture.get();
+    TBitmap* rolled = FSD->FRollUpPicture.get();
     bool corners = FSD->LTPoint.X || FSD->LTPoint.Y || FSD->RBPoint.X || FSD->RBPoint.Y;
-    if (corners) {
+    if (FRollUpState && rolled && !rolled->Empty()) {
+        if (FSD->RollUpLeftPoint.X < FSD->RollUpRightPoint.X)
+            BuildHorzSkinImage(FSD->RollUpLeftPoint.X, rolled->Width() - FSD->RollUpRightPoint.X,
+                               &img, rolled, TRect(0, 0, rolled->Width(), rolled->Height()),
+                               FFormWidth, rolled->Height(), false);
+        else
+            img.Assign(rolled);
+    } else if (corners) {
         CalcSkinRects();
         BuildSkinImage(FSD->LTPoint, FSD->RTPoint, FSD->LBPoint, FSD->RBPoint, FSD->ClRect,
                        NewLTPoint, NewRTPoint, NewLBPoint, NewRBPoint, NewClRect, &img, pic,
@@ -1476,8 +2931,31 @@ void TspSkinnedForm::Paint(HDC DC) {
     }
     for (auto& o : ObjectList)
         if (o->Visible && o->RollUp == FRollUpState) o->Draw(img.Canvas(), false);
+    if (FWindowState == wsNormal) DrawSizeGrip(img.Canvas());
     c.Draw(0, 0, &img);
     c.SetHandle(nullptr);
+}
+
+void TspSkinnedForm::DrawSizeGrip(TCanvas* C) {
+    if (!HasSkin() || FSD->StatusBarName.empty() || FSizeGripArea.IsEmpty()) return;
+    int i = FSD->GetControlIndex(FSD->StatusBarName);
+    if (i < 0) return;
+    auto* d = dynamic_cast<TspDataSkinPanelControl*>(FSD->CtrlList[size_t(i)].get());
+    if (!d || d->GripperRect.IsEmpty()) return;
+    TBitmap* p = PictureAt(FSD, d->PictureIndex);
+    if (!p) return;
+    TBitmap g(d->GripperRect.Width(), d->GripperRect.Height());
+    g.Canvas()->CopyRect(TRect(0, 0, g.Width(), g.Height()), p->Canvas(), d->GripperRect);
+    if (d->GripperTransparent) {
+        g.SetTransparentMode(tmFixed);
+        g.SetTransparentColor(d->GripperTransparentColor);
+        g.SetTransparent(true);
+    }
+    C->Draw(FSizeGripArea.Left, FSizeGripArea.Top, &g);
+}
+
+void TspSkinnedForm::DrawFormIcon(TCanvas*, int, int) {
+    // The window layer keeps no icons: the icon cell stays as the frame draws it.
 }
 
 // ---- Hit testing, size limits, regions ---------------------------------------------------------
@@ -1677,6 +3155,28 @@ void TspSkinnedForm::SetSkinRegion(bool AUpdate) {
 
     FRgn = rgn;
     SetWindowRgn(h, FRgn, 1);
+}
+
+void TspSkinnedForm::SetRollUpRegion() {
+    if (!FForm->HandleAllocated()) return;
+    TBitmap* m = FSD ? FSD->FRollUpMask.get() : nullptr;
+    if (!m || m->Empty()) {
+        ReleaseRegion();
+        return;
+    }
+    TBitmap wide;
+    TBitmap* src = m;
+    if (FSD->RollUpLeftPoint.X < FSD->RollUpRightPoint.X && FForm->Width() > 0) {
+        int l = FSD->RollUpLeftPoint.X, r = m->Width() - FSD->RollUpRightPoint.X;
+        BuildHorzSkinImage(l, r, &wide, m, TRect(0, 0, m->Width(), m->Height()), FForm->Width(),
+                           m->Height(), false);
+        src = &wide;
+    }
+    HRGN rgn = nullptr;
+    MaskToRegion(rgn, src);
+    if (!rgn) return;
+    FRgn = rgn;
+    SetWindowRgn(FForm->Handle(), FRgn, 1);
 }
 
 bool TspSkinnedForm::CanPaintNCSkin() const {
@@ -2020,13 +3520,68 @@ void TspSkinnedForm::SetRollUpState(bool Value) {
         }
         if (Value) {
             OldHeight = FForm->Height();
-            FForm->SetHeight(FSD->FRollUpPicture->Height());
+            RollUpSkinForm();
         } else {
-            FForm->SetHeight(OldHeight);
+            RollDownSkinForm();
         }
     }
     if (FForm->HandleAllocated()) SendMessage(FForm->Handle(), WM_NCPAINT, 0, 0);
     if (OnChangeRollUpState) OnChangeRollUpState(this);
+}
+
+void TspSkinnedForm::RollUpSkinForm() {
+    if (!HasSkin() || !FSD->FRollUpPicture || FSD->FRollUpPicture->Empty()) return;
+    TBitmap* pic = FSD->FRollUpPicture.get();
+    int H = pic->Height();
+    bool stretch = FSD->RollUpLeftPoint.X < FSD->RollUpRightPoint.X;
+    int W = stretch ? FForm->Width() : pic->Width();
+    int d = stretch ? W - pic->Width() : 0;
+    if (stretch)
+        for (auto& o : ObjectList) {
+            if (!o->RollUp) continue;
+            TRect r = o->SkinRect;
+            if (r.Left >= FSD->RollUpRightPoint.X)
+                r = Offset(r, d, 0);
+            else if (r.Left > FSD->RollUpLeftPoint.X)
+                ;
+            else if (r.Right >= FSD->RollUpRightPoint.X)
+                r.Right += d;
+            o->ObjectRect = r;
+        }
+    TestActiveObject(-1, -1, true);
+    FMouseTimer->SetEnabled(false);
+    FMorphTimer->SetEnabled(false);
+    if (VisibleControls.empty())
+        for (int i = 0; i < FForm->ControlCount(); ++i)
+            if (TControl* c = FForm->Controls(i); c->Visible()) {
+                VisibleControls.push_back(c);
+                c->SetVisible(false);
+            }
+    if (stretch)
+        FForm->SetHeight(H);
+    else
+        FForm->SetBounds(FForm->Left(), FForm->Top(), W, H);
+    SetRollUpRegion();
+    FForm->Invalidate();
+    FMouseTimer->SetEnabled(true);
+    FMorphTimer->SetEnabled(true);
+}
+
+void TspSkinnedForm::RollDownSkinForm() {
+    TestActiveObject(-1, -1, true);
+    FMouseTimer->SetEnabled(false);
+    FMorphTimer->SetEnabled(false);
+    for (TControl* c : VisibleControls)
+        c->SetVisible(true);
+    VisibleControls.clear();
+    if (IsStretchableSkin()) FForm->SetHeight(OldHeight);
+    FitClientToSkin();
+    // The frame's own shape comes back with the full picture.
+    SetSkinRegion(true);
+    CalcObjectRects();
+    FForm->Invalidate();
+    FMouseTimer->SetEnabled(true);
+    FMorphTimer->SetEnabled(true);
 }
 
 void TspSkinnedForm::CaptionDblClick() {
@@ -2101,8 +3656,11 @@ void TspSkinnedForm::BeginFormDrag(int X, int Y) {
 
 // ---- Menus --------------------------------------------------------------------------------------
 
-std::string TspSkinnedForm::ResString(const char*, const char* Builtin) const {
-    // Resource strings of the skin data arrive with the skinned menu engine.
+std::string TspSkinnedForm::ResString(const char* Key, const char* Builtin) const {
+    if (FSD && FSD->ResourceStrData()) {
+        std::string s = FSD->ResourceStrData()->GetResStr(Key);
+        if (!s.empty()) return s;
+    }
     return Builtin;
 }
 
@@ -2201,17 +3759,23 @@ void TspSkinnedForm::PopupSystemMenuAt(int X, int Y) {
 void TspSkinnedForm::PopupSystemMenuAtRect(TRect R) {
     TMenuItem* items = GetSystemMenuItems();
     SkinMenuOpen();
-    if (MenuPresenter) MenuPresenter(items, R);
+    PopupMenuItemsAt(items, R, false);
+}
+
+void TspSkinnedForm::PopupMenuItemsAt(TMenuItem* Items, TRect R, bool) {
+    if (MenuPresenter) MenuPresenter(Items, R);
 }
 
 void TspSkinnedForm::PopupSystemMenuFromButton() {
     if (DisableSystemMenu) return;
-    for (auto& o : ObjectList)
-        if (auto* b = dynamic_cast<TspSkinStdButtonObject*>(o.get());
-            b && b->Command == cmSysMenu && b->Enabled) {
-            PopupSystemMenuAtRect(Offset(b->ObjectRect, FForm->Left(), FForm->Top()));
+    for (auto& o : ObjectList) {
+        auto* b = dynamic_cast<TspSkinStdButtonObject*>(o.get());
+        auto* a = dynamic_cast<TspSkinAnimateObject*>(o.get());
+        if (((b && b->Command == cmSysMenu) || (a && a->Command == cmSysMenu)) && o->Enabled) {
+            PopupSystemMenuAtRect(o->ObjectRectToScreen());
             return;
         }
+    }
 }
 
 void TspSkinnedForm::MinimizeToTray() {
@@ -2231,19 +3795,36 @@ void TspSkinnedForm::SkinMenuOpen() {
 }
 
 void TspSkinnedForm::SkinMenuClose() {
-    if (!InMenu) return;
+    if (FMenuLayerManager->IsVisible) FMenuLayerManager->Hide();
+    bool was = InMenu;
     InMenu = false;
-    if (OnSkinMenuClose) OnSkinMenuClose(this);
+    // The object that opened the menu comes back up.
+    for (auto& o : ObjectList) {
+        if (auto* b = dynamic_cast<TspSkinButtonObject*>(o.get()); b && b->MenuItem && b->FDown) {
+            b->SetDown(false);
+            break;
+        }
+        if (auto* a = dynamic_cast<TspSkinAnimateObject*>(o.get());
+            a && a->MenuItem && a->FMenuTracking) {
+            a->Active = true;
+            a->FFrame = a->CountFrames;
+            a->FDown = a->FMenuTracking = a->Increment = false;
+            FAnimateTimer->SetEnabled(true);
+            break;
+        }
+    }
+    if (was && OnSkinMenuClose) OnSkinMenuClose(this);
 }
 
 void TspSkinnedForm::UpdateObjectHints() {
     if (!UseDefaultObjectHint || !FSD) return;
     for (auto& o : ObjectList) {
         auto* b = dynamic_cast<TspSkinStdButtonObject*>(o.get());
-        if (!b) continue;
+        auto* a = dynamic_cast<TspSkinAnimateObject*>(o.get());
+        if (!b && !a) continue;
         const char* key = nullptr;
         const char* text = nullptr;
-        switch (b->Command) {
+        switch (b ? b->Command : a->Command) {
         case cmClose:
             key = "CLOSEBUTTON_HINT", text = "Close";
             break;
@@ -2265,8 +3846,14 @@ void TspSkinnedForm::UpdateObjectHints() {
         case cmDefault:
             continue;
         }
-        b->Hint = b->FTempHint = ResString(key, text);
-        b->RestoreHint = ResString("RESTORE_HINT", "Restore");
+        std::string hint = ResString(key, text), restore = ResString("RESTORE_HINT", "Restore");
+        if (b) {
+            b->Hint = b->FTempHint = hint;
+            b->RestoreHint = restore;
+        } else {
+            a->Hint = a->FTempHint = hint;
+            a->RestoreHint = restore;
+        }
     }
 }
 
@@ -2291,7 +3878,7 @@ void TspSkinnedForm::TestActiveObject(int X, int Y, bool AActive) {
         auto* o = ObjectList[i].get();
         if (!IsObjectVisibleInState(o->RollUp) || !o->Enabled || !o->Visible) continue;
         if (PtIn(o->ObjectRect, TPoint(X, Y)) &&
-            o->InObject(X - o->ObjectRect.Left, Y - o->ObjectRect.Top)) {
+            o->IsPointInObject(X - o->ObjectRect.Left, Y - o->ObjectRect.Top)) {
             hit = int(i);
             break;
         }
@@ -2363,10 +3950,21 @@ void TspSkinnedForm::ObjectsDblClick() {
 
 void TspSkinnedForm::UpdateActiveState(bool AUpdate) {
     bool A = GetFormActive();
-    if (AUpdate && !NCMode())
-        for (auto& o : ObjectList)
-            if (dynamic_cast<TspSkinCaptionObject*>(o.get()) && IsObjectVisibleInState(o->RollUp))
-                o->Active = A;
+    for (auto& o : ObjectList) {
+        auto* c = dynamic_cast<TspSkinCaptionObject*>(o.get());
+        if (!c) continue;
+        if (AUpdate && IsObjectVisibleInState(c->RollUp)) {
+            if (!NCMode()) c->Active = A;
+            if (c->EnableAnimation()) {
+                c->FIncTime = 25;
+                c->CurrentFrame = A ? 1 : c->InActiveAnimation ? c->FrameCount : 0;
+                FAnimateTimer->SetEnabled(true);
+            }
+            if (!NCMode() || !c->ActiveSkinRect.IsEmpty()) c->StartRedraw();
+        } else if (c->Morphing) {
+            c->SetMorphKf(A ? 1 : 0);
+        }
+    }
     if (A) {
         if (OnActivate) OnActivate(this);
     } else if (OnDeActivate) {
@@ -2375,15 +3973,70 @@ void TspSkinnedForm::UpdateActiveState(bool AUpdate) {
 }
 
 void TspSkinnedForm::ResetObjectStates() {
-    for (auto& o : ObjectList)
-        if (!dynamic_cast<TspSkinCaptionObject*>(o.get())) {
+    for (auto& o : ObjectList) {
+        if (auto* a = dynamic_cast<TspSkinAnimateObject*>(o.get())) {
+            a->FMouseIn = false;
+            a->Active = false;
+            a->FFrame = 1;
+        } else if (!dynamic_cast<TspSkinCaptionObject*>(o.get())) {
             o->Active = false;
             o->FMouseIn = false;
+            o->FMorphKf = 0;
         }
+    }
 }
 
 void TspSkinnedForm::UpdateSkinCursor() {
-    // Skin cursors come with the cursor list of the skin engine; the default cursor stays.
+    if (!HasSkin()) return;
+    int cursor = 0;
+    if (ActiveObject >= 0 && ActiveObject < int(ObjectList.size()) &&
+        ObjectList[size_t(ActiveObject)]->CursorIndex != -1)
+        cursor = ObjectList[size_t(ActiveObject)]->CursorIndex + FSD->StartCursorIndex;
+    else if (FSD->CursorIndex != -1)
+        cursor = FSD->CursorIndex + FSD->StartCursorIndex;
+    if (FForm->Cursor() != cursor) FForm->SetCursor(cursor);
+}
+
+void TspSkinnedForm::MorphTimerProc() {
+    bool any = false;
+    // A step redraws and may run application code: index, not iterate.
+    for (size_t i = 0; i < ObjectList.size(); ++i) {
+        TspActiveSkinObject* o = ObjectList[i].get();
+        if (o->EnableMorphing() && o->CanMorphing()) {
+            o->DoMorphing();
+            any = true;
+        }
+    }
+    if (!any) FMorphTimer->SetEnabled(false);
+}
+
+void TspSkinnedForm::AnimateTimerProc() {
+    bool any = false;
+    for (size_t i = 0; i < ObjectList.size(); ++i) {
+        TspActiveSkinObject* o = ObjectList[i].get();
+        if (auto* a = dynamic_cast<TspSkinAnimateObject*>(o)) {
+            if (a->Active && !(a->FDown && !a->DownSkinRect.IsEmpty())) {
+                a->ChangeFrame();
+                any = true;
+            }
+        } else if (auto* c = dynamic_cast<TspSkinCaptionObject*>(o); c && c->EnableAnimation()) {
+            if (c->FIncTime < c->AnimateInterval) {
+                c->FIncTime += 25;
+                any = true;
+            } else if (c->Active && c->CurrentFrame <= c->FrameCount) {
+                ++c->CurrentFrame;
+                DrawSkinObject(c);
+                c->FIncTime = 25;
+                any = true;
+            } else if (!c->Active && c->CurrentFrame > 0) {
+                --c->CurrentFrame;
+                DrawSkinObject(c);
+                c->FIncTime = 25;
+                any = true;
+            }
+        }
+    }
+    if (!any) FAnimateTimer->SetEnabled(false);
 }
 
 void TspSkinnedForm::MouseTimerProc() {
@@ -2417,6 +4070,7 @@ void TspSkinnedForm::MouseTimerProc() {
             MouseIn = false;
             FMouseTimer->SetEnabled(false);
         }
+        if (UseSkinCursors) UpdateSkinCursor();
     }
 }
 
@@ -2435,4 +4089,228 @@ void TspSkinnedForm::DoObjectMouseEnter(const std::string& ID) {
 }
 void TspSkinnedForm::DoObjectMouseLeave(const std::string& ID) {
     if (OnMouseLeaveEvent) OnMouseLeaveEvent(ID);
+}
+void TspSkinnedForm::DoObjectPaint(const std::string& ID, TCanvas* C, TRect R) {
+    if (OnPaintEvent) OnPaintEvent(ID, C, R);
+}
+void TspSkinnedForm::DoSwitchChangeState(const std::string& ID, TSwitchState State) {
+    if (OnSwitchChangeStateEvent) OnSwitchChangeStateEvent(ID, State);
+}
+void TspSkinnedForm::DoTrackBarChangeValue(const std::string& ID, int Value) {
+    if (OnTrackBarChangeValueEvent) OnTrackBarChangeValueEvent(ID, Value);
+}
+void TspSkinnedForm::DoFrameRegulatorChangeValue(const std::string& ID, int Value) {
+    if (OnFrameRegulatorChangeValueEvent) OnFrameRegulatorChangeValueEvent(ID, Value);
+}
+
+bool TspSkinnedForm::OwnsObject(const TspActiveSkinObject* O) const {
+    for (auto& o : ObjectList)
+        if (o.get() == O) return true;
+    return false;
+}
+
+// ---- Object operations --------------------------------------------------------------------------
+
+int TspSkinnedForm::GetIndex(const std::string& AIDName) const {
+    for (size_t i = 0; i < ObjectList.size(); ++i)
+        if (ObjectList[i]->IDName == AIDName) return int(i);
+    return -1;
+}
+
+template <class T> T* TspSkinnedForm::ObjectAs(const std::string& AIDName) const {
+    int i = GetIndex(AIDName);
+    return i < 0 ? nullptr : dynamic_cast<T*>(ObjectList[size_t(i)].get());
+}
+
+void TspSkinnedForm::SetEnabled(const std::string& AIDName, bool Value) {
+    if (int i = GetIndex(AIDName); i >= 0) ObjectList[size_t(i)]->Enabled = Value;
+}
+
+void TspSkinnedForm::UserObjectDraw(const std::string& AIDName) {
+    auto* o = ObjectAs<TspUserObject>(AIDName);
+    if (!o || !FForm->HandleAllocated()) return;
+    HWND h = FForm->Handle();
+    HDC dc = GetDC(h);
+    TCanvas c;
+    c.SetHandle(dc);
+    o->Draw(&c, true);
+    c.SetHandle(nullptr);
+    ReleaseDC(h, dc);
+}
+
+void TspSkinnedForm::AnimateStart(const std::string& AIDName) {
+    if (auto* o = ObjectAs<TspSkinAnimateObject>(AIDName)) o->Start();
+}
+
+void TspSkinnedForm::AnimateStop(const std::string& AIDName) {
+    if (auto* o = ObjectAs<TspSkinAnimateObject>(AIDName)) o->Stop();
+}
+
+int TspSkinnedForm::TrackBarGetValue(const std::string& AIDName) const {
+    auto* o = ObjectAs<TspSkinTrackBarObject>(AIDName);
+    return o ? o->Value() : 0;
+}
+
+void TspSkinnedForm::TrackBarSetValue(const std::string& AIDName, int AValue) {
+    auto* o = ObjectAs<TspSkinTrackBarObject>(AIDName);
+    if (!o) return;
+    if (FInChangeSkinData)
+        o->SimplySetValue(AValue);
+    else
+        o->SetValue(AValue);
+}
+
+void TspSkinnedForm::GaugeSetValue(const std::string& AIDName, int AValue) {
+    auto* o = ObjectAs<TspSkinGaugeObject>(AIDName);
+    if (!o) return;
+    if (FInChangeSkinData)
+        o->SimplySetValue(AValue);
+    else
+        o->SetValue(AValue);
+}
+
+void TspSkinnedForm::FrameGaugeSetValue(const std::string& AIDName, int AValue) {
+    auto* o = ObjectAs<TspSkinFrameGaugeObject>(AIDName);
+    if (!o) return;
+    if (FInChangeSkinData)
+        o->SimplySetValue(AValue);
+    else
+        o->SetValue(AValue);
+}
+
+int TspSkinnedForm::FrameRegulatorGetValue(const std::string& AIDName) const {
+    auto* o = ObjectAs<TspSkinFrameRegulatorObject>(AIDName);
+    return o ? o->Value() : 0;
+}
+
+void TspSkinnedForm::FrameRegulatorSetValue(const std::string& AIDName, int AValue) {
+    auto* o = ObjectAs<TspSkinFrameRegulatorObject>(AIDName);
+    if (!o) return;
+    if (FInChangeSkinData)
+        o->SimplySetValue(AValue);
+    else
+        o->SetValue(AValue);
+}
+
+TSwitchState TspSkinnedForm::SwitchGetState(const std::string& AIDName) const {
+    auto* o = ObjectAs<TspSkinSwitchObject>(AIDName);
+    return o ? o->State() : swsOff;
+}
+
+void TspSkinnedForm::SwitchSetState(const std::string& AIDName, TSwitchState AState) {
+    auto* o = ObjectAs<TspSkinSwitchObject>(AIDName);
+    if (!o) return;
+    if (FInChangeSkinData)
+        o->SimpleSetState(AState);
+    else
+        o->SetState(AState);
+}
+
+void TspSkinnedForm::LabelSetText(const std::string& AIDName, const std::string& ATextValue) {
+    if (auto* o = ObjectAs<TspSkinLabelObject>(AIDName))
+        o->SetTextValue(ATextValue, !FInChangeSkinData);
+}
+
+void TspSkinnedForm::BitLabelSetText(const std::string& AIDName, const std::string& AValue) {
+    if (auto* o = ObjectAs<TspSkinBitLabelObject>(AIDName))
+        o->SetTextValue(AValue, !FInChangeSkinData);
+}
+
+void TspSkinnedForm::CaptionSetText(const std::string& AIDName, const std::string& AText) {
+    auto* o = ObjectAs<TspSkinCaptionObject>(AIDName);
+    if (!o) return;
+    if (FInChangeSkinData)
+        o->SimpleSetTextValue(AText);
+    else
+        o->SetTextValue(AText);
+}
+
+bool TspSkinnedForm::ButtonGetDown(const std::string& AIDName) const {
+    auto* o = ObjectAs<TspSkinButtonObject>(AIDName);
+    return o && o->Down();
+}
+
+void TspSkinnedForm::ButtonSetDown(const std::string& AIDName, bool ADown) {
+    if (auto* o = ObjectAs<TspSkinButtonObject>(AIDName)) o->SetDown(ADown);
+}
+
+void TspSkinnedForm::LinkMenu(const std::string& AIDName, TMenu* AMenu, bool APopupUp) {
+    int i = GetIndex(AIDName);
+    if (i < 0 || !AMenu) return;
+    TspActiveSkinObject* o = ObjectList[size_t(i)].get();
+    if (auto* b = dynamic_cast<TspSkinButtonObject*>(o)) {
+        b->MenuItem = AMenu->Items();
+        b->FPopupUp = APopupUp;
+    } else if (auto* a = dynamic_cast<TspSkinAnimateObject*>(o); a && a->ButtonStyle) {
+        a->MenuItem = AMenu->Items();
+        a->FPopupUp = APopupUp;
+    }
+}
+
+TspSkinnedForm* GetSkinnedForm(TForm* Form) {
+    if (!Form) return nullptr;
+    for (int i = 0; i < Form->ComponentCount(); ++i)
+        if (auto* sf = dynamic_cast<TspSkinnedForm*>(Form->Components(i))) return sf;
+    return nullptr;
+}
+
+// ---- Skin-change walks --------------------------------------------------------------------------
+
+namespace {
+
+template <class F> void WalkControls(TControl* C, const F& Visit) {
+    if (!C) return;
+    Visit(C);
+    if (auto* w = dynamic_cast<TWinControl*>(C))
+        for (int i = 0; i < w->ControlCount(); ++i)
+            WalkControls(w->Controls(i), Visit);
+}
+
+} // namespace
+
+void TspSkinnedForm::DoBeforeChangeSkinData(TspSkinData* ASkinData, TControl* AControl) {
+    WalkControls(AControl, [ASkinData](TControl* c) {
+        if (auto* s = dynamic_cast<TspSkinControl*>(c)) {
+            if (!ASkinData || s->SkinData() == ASkinData) s->BeforeChangeSkinData();
+        } else if (auto* g = dynamic_cast<TspGraphicSkinControl*>(c)) {
+            if (!ASkinData || g->SkinData() == ASkinData) g->BeforeChangeSkinData();
+        }
+    });
+}
+
+void TspSkinnedForm::DoChangeSkinData(TspSkinData* ASkinData, TControl* AControl) {
+    WalkControls(AControl, [ASkinData](TControl* c) {
+        if (auto* g = dynamic_cast<TspGraphicSkinControl*>(c)) {
+            if (!ASkinData || g->SkinData() == ASkinData) g->ChangeSkinData();
+        } else if (auto* s = dynamic_cast<TspSkinControl*>(c)) {
+            if (!ASkinData || s->SkinData() == ASkinData) s->ChangeSkinData();
+        }
+    });
+}
+
+// ---- Inactive client, shadow --------------------------------------------------------------------
+
+void TspSkinnedForm::ShowClientInActiveEffect() {
+    if (FInActivePanel) HideClientInActiveEffect();
+    FInActivePanel = std::make_unique<TspClientInActivePanel>(nullptr);
+    FClientInActiveDraw = true;
+    FInActivePanel->ShowPanel(FForm, ClientInActiveEffectType);
+    FClientInActiveDraw = false;
+}
+
+void TspSkinnedForm::EnableShadow(bool AShowShadow, bool AHideFormBefore) {
+    if (!IsWindows2000OrLater() || AShowShadow == FHaveShadow) return;
+    FHaveShadow = AShowShadow;
+    if (AHideFormBefore) FForm->Hide();
+    HWND h = FForm->Handle();
+    LONG_PTR style = GetClassLongPtr(h, GCL_STYLE);
+    SetClassLongPtr(h, GCL_STYLE,
+                    AShowShadow ? style | CS_DROPSHADOW : style & ~LONG_PTR(CS_DROPSHADOW));
+    if (AHideFormBefore) FForm->Show();
+}
+
+void TspSkinnedForm::HideClientInActiveEffect() {
+    if (!FInActivePanel) return;
+    FInActivePanel->HidePanel();
+    FInActivePanel.reset();
 }

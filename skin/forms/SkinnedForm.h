@@ -16,7 +16,9 @@
 #include "classlib/graphics.h"
 #include "classlib/menus.h"
 #include "classlib/timer.h"
+#include "skin/engine/SkinCtrls.h"
 #include "skin/engine/SkinData.h"
+#include "skin/engine/speffbmp.h"
 
 constexpr LRESULT HTOBJECT = 19;
 
@@ -41,10 +43,14 @@ enum TspBorderIcon : unsigned {
 };
 using TspBorderIcons = unsigned;
 
-enum TspClientInActiveEffect { spieSemiTransparent, spieBlur };
 enum TspPositionInMonitor { sppDefault, sppScreenCenter, sppDesktopCenter };
 
+enum TspClientInActiveEffect { spieSemiTransparent, spieBlur };
+
 class TspSkinnedForm;
+
+enum TSwitchState { swsOn, swsOff };
+enum TTrackKind { tkHorizontal, tkVertical };
 
 // A window-less frame object bound to one object element of the skin.
 class TspActiveSkinObject {
@@ -53,64 +59,377 @@ public:
     virtual ~TspActiveSkinObject() = default;
 
     TspSkinnedForm* Parent;
+    double FMorphKf = 0;
+    bool FMouseIn = false;
+    TBitmap* Picture = nullptr;           // frame or roll-up picture of the skin
+    TBitmap* ActivePicture = nullptr;     // the element's own picture, may be null
+    TBitmap* ActiveMaskPicture = nullptr; // its hit mask, may be null
     TspSkinData* SD;
     TspDataSkinObject* Data; // null for the default caption buttons
     std::string IDName;
     std::string Hint;
+    TRect SkinRect, ActiveSkinRect, InActiveSkinRect;
+    bool Morphing = false;
+    TMorphKind MorphKind = mkDefault;
+    TRect ObjectRect;
+    bool Active = false;
     bool Enabled = true;
+    int CursorIndex = -1;
+    bool RollUp = false;
     bool Visible = true;
     bool SkinRectInAPicture = false;
-    bool RollUp = false;
-    bool Active = false;
-    bool FMouseIn = false;
-    int CursorIndex = -1;
-    TRect SkinRect, ActiveSkinRect, InActiveSkinRect, ObjectRect;
+    int GlowLayerPictureIndex = -1, GlowLayerMaskPictureIndex = -1;
+    int GlowLayerOffsetX = 0, GlowLayerOffsetY = 0, GlowLayerAlphaBlendValue = 255;
 
-    // Local point test; objects without a mask take the whole rectangle.
-    virtual bool InObject(int, int) { return true; }
-    virtual void Draw(TCanvas* Cnvs, bool UpdateState);
+    // X, Y relative to ObjectRect; black mask pixels are inside.
+    virtual bool IsPointInObject(int X, int Y);
+    virtual void ShowLayer();
+    virtual void HideLayer();
+    virtual void Draw(TCanvas* Cnvs, bool UpDate);
     virtual void DblClick() {}
     virtual void MouseDown(int X, int Y, TMouseButton Button);
     virtual void MouseUp(int X, int Y, TMouseButton Button);
     virtual void MouseMove(int X, int Y);
     virtual void MouseEnter();
     virtual void MouseLeave();
+    virtual bool CanMorphing();
+
+    bool EnableMorphing() const;
+    void StartRedraw();
+    void DoMorphing();
+    double MorphKf() const { return FMorphKf; }
+    void SetMorphKf(double Value);
+    // Draws the object alone where it lies (the form's DrawSkinObject).
     void Redraw();
+    // ObjectRect in screen coordinates.
+    TRect ObjectRectToScreen() const;
 
 protected:
-    // The picture an element's state rectangles lie in.
-    TBitmap* ActivePicture() const;
+    bool SkinReady() const;
+    TBitmap* NormalPicture() const { return SkinRectInAPicture ? ActivePicture : Picture; }
+    // Copies P[Src] stretched onto ObjectRect; nothing without a picture or part.
+    void CopyToObject(TCanvas* Cnvs, TBitmap* P, const TRect& Src) const;
+    // Draws the morph from P1[R1] toward P2[R2] by FMorphKf at ObjectRect.
+    void DrawMorph(TCanvas* Cnvs, TBitmap* P1, const TRect& R1, TBitmap* P2, const TRect& R2) const;
+    void ShowGlow(bool MenuLayer);
+    void HideGlow(bool MenuLayer);
 };
 
-// A caption button: a standard command of the frame.
-class TspSkinStdButtonObject : public TspActiveSkinObject {
+// The application paints it through the form's OnPaintEvent.
+class TspUserObject : public TspActiveSkinObject {
 public:
-    TspSkinStdButtonObject(TspSkinnedForm* AParent, TspDataSkinStdButton* AData);
-    TStdCommand Command = cmDefault;
-    TRect DownRect, RestoreRect, RestoreActiveRect, RestoreDownRect, RestoreInActiveRect;
-    std::string FTempHint, RestoreHint;
-    bool FDown = false;
+    using TspActiveSkinObject::TspActiveSkinObject;
+    void Draw(TCanvas* Cnvs, bool UpDate) override;
+};
 
-    void Draw(TCanvas* Cnvs, bool UpdateState) override;
+// A push, group or menu button of the frame.
+class TspSkinButtonObject : public TspActiveSkinObject {
+public:
+    TspSkinButtonObject(TspSkinnedForm* AParent, TspDataSkinButton* AData);
+    bool FDown = false;
+    bool FPopupUp = false;
+    TRect DownRect, DisableSkinRect;
+    int GroupIndex = -1;
+    TMenuItem* MenuItem = nullptr;
+
+    bool Down() const { return FDown; }
+    void SetDown(bool Value);
+    void TrackMenu();
+    void ShowLayer() override;
+    void HideLayer() override;
+    void Draw(TCanvas* Cnvs, bool UpDate) override;
     void MouseDown(int X, int Y, TMouseButton Button) override;
     void MouseUp(int X, int Y, TMouseButton Button) override;
     void MouseEnter() override;
     void MouseLeave() override;
+    bool CanMorphing() override;
+
+protected:
+    void ReleaseGroup();
+};
+
+// A caption button: a standard command of the frame.
+class TspSkinStdButtonObject : public TspSkinButtonObject {
+public:
+    TspSkinStdButtonObject(TspSkinnedForm* AParent, TspDataSkinStdButton* AData);
+    bool FSkinSupport = false;
+    TStdCommand Command = cmDefault;
+    TRect RestoreRect, RestoreActiveRect, RestoreDownRect, RestoreInActiveRect;
+    std::string RestoreHint, FTempHint;
+
+    bool IsPointInObject(int X, int Y) override;
+    void ShowLayer() override;
+    void HideLayer() override;
+    void Draw(TCanvas* Cnvs, bool UpDate) override;
+    void DblClick() override;
+    void MouseDown(int X, int Y, TMouseButton Button) override;
+    void MouseUp(int X, int Y, TMouseButton Button) override;
+    void MouseEnter() override;
+    bool CanMorphing() override;
+    void DefaultDraw(TCanvas* Cnvs);
     // Runs Command unless the form's OnObjectCommand cancels it.
     void DoCommand();
+    bool RestoreMode() const;
 
 private:
-    bool RestoreMode() const;
-    void DrawDefault(TCanvas* Cnvs);
+    bool IconRule() const;
 };
 
 // The caption: the form's caption text in the skin's caption font.
 class TspSkinCaptionObject : public TspActiveSkinObject {
 public:
     TspSkinCaptionObject(TspSkinnedForm* AParent, TspDataSkinCaption* AData);
+    std::string FTextValue;
+    std::string FontName;
+    TFontStyles FontStyle;
+    int FontHeight = 14;
+    TColor FontColor = 0, ActiveFontColor = 0, ShadowColor = 0, ActiveShadowColor = 0;
+    bool Shadow = false;
+    TAlignment Alignment = taLeftJustify;
+    TRect TextRct;
     bool DefaultCaption = false;
-    std::string TextValue;
-    void Draw(TCanvas* Cnvs, bool UpdateState) override;
+    TRect FrameRect, ActiveFrameRect;
+    int FrameLeftOffset = 0, FrameRightOffset = 0;
+    TRect FrameTextRect;
+    TColor LightColor = 0, ActiveLightColor = 0;
+    bool Light = false;
+    bool StretchEffect = false;
+    int FIncTime = 0;
+    TRect AnimateSkinRect;
+    int FrameCount = 0, AnimateInterval = 0;
+    int CurrentFrame = 0;
+    bool InActiveAnimation = false, FullFrame = false, VistaGlowEffect = false,
+         VistaGlowInActiveEffect = false, GlowEffect = false, GlowInActiveEffect = false;
+    int GlowSize = 0;
+    TColor GlowColor = 0, GlowActiveColor = 0;
+    int GlowOffset = 0;
+    bool ReflectionEffect = false;
+    TColor ReflectionColor = 0, ReflectionActiveColor = 0;
+    int ReflectionOffset = 0;
+
+    const std::string& TextValue() const { return FTextValue; }
+    void SetTextValue(const std::string& Value);
+    void SimpleSetTextValue(const std::string& Value) { FTextValue = Value; }
+    bool EnableAnimation() const;
+    void Draw(TCanvas* Cnvs, bool UpDate) override;
+    void MouseDown(int X, int Y, TMouseButton Button) override;
+    void MouseUp(int X, int Y, TMouseButton Button) override;
+    void MouseEnter() override;
+    void MouseLeave() override;
+
+private:
+    int EdgeKind() const;
+    void BuildImage(TBitmap* B, TBitmap* P, const TRect& S, bool Horizontal) const;
+    void BuildByRule(TBitmap* B, TBitmap* P, const TRect& S) const;
+    void DrawText(TCanvas* C, int DX, int DY, bool ActiveLook);
+    TRect AnimationFrame(int N) const;
+};
+
+// A line of text of its own in the skin's font, with a hot colour.
+class TspSkinLabelObject : public TspActiveSkinObject {
+public:
+    TspSkinLabelObject(TspSkinnedForm* AParent, TspDataSkinLabel* AData);
+    std::string FTextValue;
+    std::string FontName;
+    TFontStyles FontStyle;
+    int FontHeight = 14;
+    TColor FontColor = 0, ActiveFontColor = 0;
+    TAlignment Alignment = taLeftJustify;
+
+    void SetTextValue(const std::string& AValue, bool AUpDate);
+    void Draw(TCanvas* Cnvs, bool UpDate) override;
+    void MouseEnter() override;
+    void MouseLeave() override;
+
+private:
+    void DrawText(TBitmap* B, TColor Color);
+};
+
+// Text drawn from a bitmap font: one picture cell per character.
+class TspSkinBitLabelObject : public TspActiveSkinObject {
+public:
+    TspSkinBitLabelObject(TspSkinnedForm* AParent, TspDataSkinBitLabel* AData);
+    std::string FTextValue;
+    int SymbolWidth = 0, SymbolHeight = 0;
+    TStringList* Symbols = nullptr; // the element's, shared
+    bool Transparent = false;
+    TColor TransparentColor = 0;
+
+    void SetTextValue(const std::string& AValue, bool AUpDate);
+    void Draw(TCanvas* Cnvs, bool UpDate) override;
+};
+
+// A bar filled by a value.
+class TspSkinGaugeObject : public TspActiveSkinObject {
+public:
+    TspSkinGaugeObject(TspSkinnedForm* AParent, TspDataSkinGauge* AData);
+    TPoint FProgressPos, FOldProgressPos;
+    int FValue = 0;
+    int MinValue = 0, MaxValue = 0;
+    TGaugeKind Kind = gkHorizontal;
+
+    int Value() const { return FValue; }
+    void SetValue(int AValue);
+    void SimplySetValue(int AValue);
+    void Draw(TCanvas* Cnvs, bool UpDate) override;
+    void MouseEnter() override;
+    void MouseLeave() override;
+
+private:
+    void CalcProgressPos();
+};
+
+// A button dragged along a track between two points.
+class TspSkinTrackBarObject : public TspActiveSkinObject {
+public:
+    TspSkinTrackBarObject(TspSkinnedForm* AParent, TspDataSkinTrackBar* AData);
+    TPoint FButtonPos, FOldButtonPos;
+    int FValue = 0;
+    bool MoveActive = false;
+    TPoint FOldMPoint;
+    TTrackKind TrackKind = tkHorizontal;
+    TRect ButtonRect, ActiveButtonRect;
+    TPoint BeginPoint, EndPoint;
+    int MinValue = 0, MaxValue = 0;
+    bool MouseDownChangeValue = false, ButtonTransparent = false;
+    TColor ButtonTransparentColor = 0;
+
+    int Value() const { return FValue; }
+    void SetValue(int AValue);
+    void SimplySetValue(int AValue);
+    void SetButtonPos(TPoint P);
+    // Button rectangle at the current position, local coordinates.
+    TRect ButtonAt(TPoint P) const;
+    void Draw(TCanvas* Cnvs, bool UpDate) override;
+    void MouseDown(int X, int Y, TMouseButton Button) override;
+    void MouseUp(int X, int Y, TMouseButton Button) override;
+    void MouseMove(int X, int Y) override;
+
+private:
+    TPoint ValueToPos(int V) const;
+    int PosToValue(TPoint P) const;
+};
+
+// A two-state switch: on shows the hot image.
+class TspSkinSwitchObject : public TspActiveSkinObject {
+public:
+    TspSkinSwitchObject(TspSkinnedForm* AParent, TspDataSkinSwitch* AData);
+    TSwitchState FState = swsOff;
+
+    TSwitchState State() const { return FState; }
+    void SetState(TSwitchState Value);
+    void SimpleSetState(TSwitchState Value);
+    void MouseDown(int X, int Y, TMouseButton Button) override;
+    void MouseEnter() override;
+    void MouseLeave() override;
+};
+
+// One frame of a picture strip.
+class TspSkinFrameObject : public TspActiveSkinObject {
+public:
+    TspSkinFrameObject(TspSkinnedForm* AParent, TspDataSkinObject* AData);
+    int FFrame = 1;
+    int FrameW = 0, FrameH = 0;
+    int CountFrames = 0;
+    TFramesPlacement FramesPlacement = fpHorizontal;
+
+    int Frame() const { return FFrame; }
+    void SetFrame(int Value);
+    void Draw(TCanvas* Cnvs, bool UpDate) override;
+
+protected:
+    void CalcFrameSize();
+    // The frame a value picks in MinValue..MaxValue.
+    int FrameOfValue(int Value, int Min, int Max) const;
+};
+
+class TspSkinFrameGaugeObject : public TspSkinFrameObject {
+public:
+    TspSkinFrameGaugeObject(TspSkinnedForm* AParent, TspDataSkinFrameGaugeObject* AData);
+    int FValue = 0;
+    int MinValue = 0, MaxValue = 0;
+
+    int Value() const { return FValue; }
+    void SetValue(int AValue);
+    void SimplySetValue(int AValue);
+    void Draw(TCanvas* Cnvs, bool UpDate) override;
+    void MouseEnter() override;
+    void MouseLeave() override;
+};
+
+// A knob or slider that picks its frame by its value.
+class TspSkinFrameRegulatorObject : public TspSkinFrameObject {
+public:
+    TspSkinFrameRegulatorObject(TspSkinnedForm* AParent, TspDataSkinFrameRegulatorObject* AData);
+    int FPixInc = 0, FValInc = 0;
+    bool FDown = false;
+    int StartV = 0, CurV = 0, TempValue = 0, OldCurV = 0;
+    int FValue = 0;
+    int MinValue = 0, MaxValue = 0;
+    TRegulatorKind Kind = rkRound;
+
+    int Value() const { return FValue; }
+    void SetValue(int AValue);
+    void SimplySetValue(int AValue);
+    // Clockwise angle in whole degrees from straight down, for a local point.
+    int CalcAngle(int X, int Y) const;
+    void Draw(TCanvas* Cnvs, bool UpDate) override;
+    void MouseDown(int X, int Y, TMouseButton Button) override;
+    void MouseUp(int X, int Y, TMouseButton Button) override;
+    void MouseMove(int X, int Y) override;
+
+private:
+    void TrackStep();
+};
+
+// A frame animation; in button style also a caption or menu button.
+class TspSkinAnimateObject : public TspActiveSkinObject {
+public:
+    TspSkinAnimateObject(TspSkinnedForm* AParent, TspDataSkinAnimate* AData);
+    bool FMenuTracking = false;
+    int FFrame = 1;
+    int FInc = 25;
+    int TimerInterval = 25;
+    TMenuItem* MenuItem = nullptr;
+    bool FDown = false, FPopupUp = false;
+    int CountFrames = 0;
+    bool Cycle = false, ButtonStyle = false, Increment = true;
+    TStdCommand Command = cmDefault;
+    TRect DownSkinRect, RestoreRect, RestoreActiveRect, RestoreInActiveRect, RestoreDownRect;
+    std::string RestoreHint, FTempHint;
+
+    int Frame() const { return FFrame; }
+    void SetFrame(int Value);
+    void Start();
+    void Stop();
+    void ChangeFrame();
+    void DoCommand();
+    bool RestoreMode() const;
+    void ShowLayer() override;
+    void HideLayer() override;
+    void Draw(TCanvas* Cnvs, bool UpDate) override;
+    void DblClick() override;
+    void MouseDown(int X, int Y, TMouseButton Button) override;
+    void MouseUp(int X, int Y, TMouseButton Button) override;
+    void MouseEnter() override;
+    void MouseLeave() override;
+
+private:
+    void OpenMenu();
+};
+
+// Covers the client area of an inactive form with a frozen, dimmed or
+// blurred picture of it.
+class TspClientInActivePanel : public TspSkinControl {
+public:
+    explicit TspClientInActivePanel(TComponent* AOwner);
+    ~TspClientInActivePanel() override;
+    std::unique_ptr<TspBitmap> Buffer;
+    void ShowPanel(TForm* AForm, TspClientInActiveEffect AEffect);
+    void HidePanel();
+
+protected:
+    void Paint() override;
 };
 
 using TspCaptionPaintEvent = std::function<void(TCanvas* Cnvs, TRect R, bool AActive)>;
@@ -123,6 +442,11 @@ using TspObjectMouseEvent = std::function<void(const std::string& IDName, int X,
 using TspObjectMoveEvent =
     std::function<void(const std::string& IDName, int X, int Y, TRect ObjectRect)>;
 using TspObjectNameEvent = std::function<void(const std::string& IDName)>;
+using TspObjectPaintEvent =
+    std::function<void(const std::string& IDName, TCanvas* Canvas, TRect ObjectRect)>;
+using TSwitchChangeStateEvent = std::function<void(const std::string& IDName, TSwitchState State)>;
+using TspObjectValueEvent = std::function<void(const std::string& IDName, int Value)>;
+using TGetObjectRestoreModeEvent = std::function<void(TStdCommand Command, bool& bRestoreMode)>;
 // Shows a menu's items at a screen rectangle; the skinned menu engine plugs in here.
 using TspMenuPresenter = std::function<void(TMenuItem* Items, TRect R)>;
 
@@ -206,6 +530,10 @@ public:
     TNotifyEvent OnMinimize, OnRestore, OnMaximize;
     TSetRollStateEvent OnSetRollUpState;
     TObjectCommandEvent OnObjectCommand;
+    TspObjectPaintEvent OnPaintEvent;
+    TSwitchChangeStateEvent OnSwitchChangeStateEvent;
+    TspObjectValueEvent OnTrackBarChangeValueEvent, OnFrameRegulatorChangeValueEvent;
+    TGetObjectRestoreModeEvent OnGetObjectRestoreMode;
 
     // Where menus are shown until the skinned menu engine takes over; without
     // one a menu is built but not shown.
@@ -220,6 +548,28 @@ public:
     void ApplyPositionInMonitor();
     TForm* Form() const { return FForm; }
 
+    // ---- Object operations (by the object's IDName; the first match)
+    int GetIndex(const std::string& AIDName) const;
+    void SetEnabled(const std::string& AIDName, bool Value);
+    void UserObjectDraw(const std::string& AIDName);
+    void AnimateStart(const std::string& AIDName);
+    void AnimateStop(const std::string& AIDName);
+    int TrackBarGetValue(const std::string& AIDName) const;
+    void TrackBarSetValue(const std::string& AIDName, int AValue);
+    void GaugeSetValue(const std::string& AIDName, int AValue);
+    void FrameGaugeSetValue(const std::string& AIDName, int AValue);
+    int FrameRegulatorGetValue(const std::string& AIDName) const;
+    void FrameRegulatorSetValue(const std::string& AIDName, int AValue);
+    TSwitchState SwitchGetState(const std::string& AIDName) const;
+    void SwitchSetState(const std::string& AIDName, TSwitchState AState);
+    void LabelSetText(const std::string& AIDName, const std::string& ATextValue);
+    void BitLabelSetText(const std::string& AIDName, const std::string& AValue);
+    void CaptionSetText(const std::string& AIDName, const std::string& AText);
+    bool ButtonGetDown(const std::string& AIDName) const;
+    void ButtonSetDown(const std::string& AIDName, bool ADown);
+    // Attaches a menu to a button object or a button-style animate object.
+    void LinkMenu(const std::string& AIDName, TMenu* AMenu, bool APopupUp);
+
     // ---- Skin binding (frame rebuild)
     void ApplySkinData();
     void CreateSkinObjects();
@@ -227,6 +577,11 @@ public:
     void ClearObjects();
     void CheckObjects();
     void UpdateMainMenu(bool ARedraw);
+    // Skin-change walks over a control and everything below it; a nil
+    // skin data reaches every skinned control.
+    static void DoBeforeChangeSkinData(TspSkinData* ASkinData, TControl* AControl);
+    static void DoChangeSkinData(TspSkinData* ASkinData, TControl* AControl);
+    bool InChangeSkinData() const { return FInChangeSkinData; }
 
     // ---- Painting
     void PaintNCSkin(HDC ADC, bool AUseExternalDC);
@@ -237,6 +592,13 @@ public:
     void PaintBG2(HDC DC);
     void PaintBGDefault(HDC DC);
     void Paint(HDC DC);
+    void DrawFormIcon(TCanvas* C, int X, int Y);
+    void DrawSizeGrip(TCanvas* C);
+    void ShowClientInActiveEffect();
+    void HideClientInActiveEffect();
+    void EnableShadow(bool AShowShadow, bool AHideFormBefore);
+    bool HaveShadow() const { return FHaveShadow; }
+    TspClientInActivePanel* InActivePanel() const { return FInActivePanel.get(); }
 
     // ---- Hit testing, size limits, regions (frame coordinates)
     LRESULT HitTestSkin(TPoint P);
@@ -248,6 +610,7 @@ public:
     int GetMaxWidth() const;
     int GetMaxHeight() const;
     void SetSkinRegion(bool AUpdate);
+    void SetRollUpRegion();
     bool CanPaintNCSkin() const;
 
     // ---- Frame layout
@@ -264,6 +627,8 @@ public:
     void GetMinimizedPosition(TPoint& P);
     void CaptionDblClick();
     void MagneticMove(int& ALeft, int& ATop, int AWidth, int AHeight);
+    void RollUpSkinForm();
+    void RollDownSkinForm();
     void BeginFormDrag(int X, int Y);
     void EndFormDrag() { FIsDragging = false; }
 
@@ -279,6 +644,12 @@ public:
     void PopupSystemMenuAtRect(TRect R);
     void PopupSystemMenuFromButton();
     void UpdateObjectHints();
+    // Shows menu items next to a screen rectangle through the form's menus.
+    void PopupMenuItemsAt(TMenuItem* Items, TRect R, bool PopupUp);
+    // A text of the skin's resource strings, else the built-in one.
+    std::string ResString(const char* Key, const char* Builtin) const;
+    TspLayerManager* LayerManager() const { return FLayerManager.get(); }
+    TspLayerManager* MenuLayerManager() const { return FMenuLayerManager.get(); }
     TPopupMenu* SysTrayMenu() const { return FSysTrayMenu.get(); }
 
     // ---- Frame-object tracking
@@ -293,7 +664,11 @@ public:
     void UpdateSkinCursor();
     bool IsObjectVisibleInState(bool ARollUp) const;
     void MouseTimerProc();
+    void MorphTimerProc();
+    void AnimateTimerProc();
     TTimer* MouseTimer() const { return FMouseTimer.get(); }
+    TTimer* MorphTimer() const { return FMorphTimer.get(); }
+    TTimer* AnimateTimer() const { return FAnimateTimer.get(); }
 
     // Called by the frame objects.
     void DoObjectMouseDown(const std::string& ID, int X, int Y, TRect R, TMouseButton B);
@@ -301,6 +676,10 @@ public:
     void DoObjectMouseMove(const std::string& ID, int X, int Y, TRect R);
     void DoObjectMouseEnter(const std::string& ID);
     void DoObjectMouseLeave(const std::string& ID);
+    void DoObjectPaint(const std::string& ID, TCanvas* C, TRect R);
+    void DoSwitchChangeState(const std::string& ID, TSwitchState State);
+    void DoTrackBarChangeValue(const std::string& ID, int Value);
+    void DoFrameRegulatorChangeValue(const std::string& ID, int Value);
 
     // ---- Frame state (read by the objects and the tests)
     std::vector<std::unique_ptr<TspActiveSkinObject>> ObjectList;
@@ -322,6 +701,9 @@ public:
     int OldHeight = 0;
     // Caption bar height of the default look.
     int DefCaptionHeight() const;
+    // Expires when the component goes, so callers that may free it can tell.
+    std::weak_ptr<bool> AliveToken() const { return FAlive; }
+    bool OwnsObject(const TspActiveSkinObject* O) const;
 
 private:
     void FormWndProc(TMessage& Message);
@@ -344,7 +726,6 @@ private:
     void UpdateUserSystemMenu();
     TMenuItem* NewSysItem(TComponent* Owner, const char* Name, const char* Key, const char* Caption,
                           std::function<void()> Click);
-    std::string ResString(const char* Key, const char* Builtin) const;
     bool CaptionObjectAt(TPoint P) const;
     bool OnBorder(TPoint P);
     LRESULT BorderZone(TPoint P) const;
@@ -386,4 +767,14 @@ private:
     std::unique_ptr<TPopupMenu> FSysMenu;
     std::unique_ptr<TPopupMenu> FSysTrayMenu;
     std::unique_ptr<TTimer> FMouseTimer, FMorphTimer, FAnimateTimer;
+    std::unique_ptr<TspLayerManager> FLayerManager, FMenuLayerManager;
+    std::unique_ptr<TspClientInActivePanel> FInActivePanel;
+    bool FClientInActiveDraw = false;
+    bool FHaveShadow = false;
+    // Controls hidden while a client-area form is rolled up.
+    std::vector<TControl*> VisibleControls;
+    template <class T> T* ObjectAs(const std::string& AIDName) const;
 };
+
+// The first skinned-form component of a form; null when it has none.
+TspSkinnedForm* GetSkinnedForm(TForm* Form);

@@ -262,7 +262,9 @@ private:
             auto* o = Object<TspDataSkinStdButton>(b.Name);
             o->Hint = b.Hint;
             o->Command = b.Cmd;
-            o->SkinRectInAPicture = true;
+            // The normal look is drawn into the frame picture; the other states
+            // come from the controls picture.
+            o->SkinRectInAPicture = false;
             o->SkinRect = {b.Left, 1, b.Left + 44, 31}; // above the caption's bottom line
             bool close = b.Cmd == cmClose;
             auto state = [&](uint32_t bg, uint32_t fg, int glyph) {

@@ -155,6 +155,19 @@ TEST_F(WindowTest, FindWindowExWalksWindowsOfAClassInOrder) {
     EXPECT_EQ(FindWindow("TFindA", nullptr), 0u);
 }
 
+// The class style belongs to the class: a change shows in every window of it.
+TEST_F(WindowTest, ClassStyleIsSharedByTheWindowsOfTheClass) {
+    HWND a = Make("TStyleA");
+    HWND b = Make("TStyleA");
+    LONG_PTR before = GetClassLongPtr(a, GCL_STYLE);
+    EXPECT_EQ(SetClassLongPtr(a, GCL_STYLE, before | CS_DROPSHADOW), before);
+    EXPECT_EQ(GetClassLongPtr(b, GCL_STYLE), before | CS_DROPSHADOW);
+    EXPECT_EQ(GetClassLongPtr(a, GWL_STYLE), 0); // only the style is kept
+    EXPECT_EQ(GetClassLongPtr(HWND(0x7777777), GCL_STYLE), 0);
+    for (HWND h : {a, b})
+        DestroyWindow(h);
+}
+
 TEST_F(WindowTest, ActivationTellsBothWindows) {
     HWND a = Make("TTestWin");
     HWND b = Make("TTestWin");
