@@ -45,6 +45,8 @@ enum TspClientInActiveEffect { spieSemiTransparent, spieBlur };
 enum TspPositionInMonitor { sppDefault, sppScreenCenter, sppDesktopCenter };
 
 class TspSkinnedForm;
+class TspSkinMenu;
+class TspSkinPopupMenu;
 
 // A window-less frame object bound to one object element of the skin.
 class TspActiveSkinObject {
@@ -279,7 +281,11 @@ public:
     void PopupSystemMenuAtRect(TRect R);
     void PopupSystemMenuFromButton();
     void UpdateObjectHints();
-    TPopupMenu* SysTrayMenu() const { return FSysTrayMenu.get(); }
+    TPopupMenu* SysTrayMenu() const;
+    // The menu engine every skinned menu of this form opens through.
+    TspSkinMenu* SkinMenu() const { return FSkinMenu.get(); }
+    // Keys while a skinned menu is open (the application hook sends them here).
+    void SkinMenuKeyDown(int Key);
 
     // ---- Frame-object tracking
     void ScreenToFramePoint(TPoint& P) const;
@@ -384,6 +390,12 @@ private:
     TPoint FMagnet2Coord{-1, -1};
     bool InMenu = false;
     std::unique_ptr<TPopupMenu> FSysMenu;
-    std::unique_ptr<TPopupMenu> FSysTrayMenu;
+    std::unique_ptr<TspSkinPopupMenu> FSysTrayMenu;
+    std::unique_ptr<TspSkinMenu> FSkinMenu;
+    // The application's message handler while a skinned menu is open.
+    void HookApp();
+    void UnHookApp();
+    bool FInAppHook = false;
+    std::function<void(MSG&, bool&)> OldAppMessage;
     std::unique_ptr<TTimer> FMouseTimer, FMorphTimer, FAnimateTimer;
 };
