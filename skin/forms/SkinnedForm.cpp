@@ -1,4 +1,5 @@
 #include "skin/forms/SkinnedForm.h"
+#include "skin/forms/SkinMenus.h"
 
 #include <algorithm>
 #include <chrono>
@@ -1759,7 +1760,12 @@ TspSkinnedForm::TspSkinnedForm(TComponent* AOwner) : TComponent(AOwner) {
     FMenuLayerManager = std::make_unique<TspLayerManager>(nullptr);
 
     FSysMenu = std::make_unique<TPopupMenu>(nullptr);
-    FSysTrayMenu = std::make_unique<TPopupMenu>(nullptr);
+    FSkinMenu = std::make_unique<TspSkinMenu>(nullptr, FForm);
+    MenuPresenter = [this](TMenuItem* Items, TRect R) {
+        FSkinMenu->Popup(nullptr, FMSD ? FMSD : FSD, 0, R, Items, false);
+    };
+    FSysTrayMenu = std::make_unique<TspSkinPopupMenu>(nullptr);
+    FSysTrayMenu->FComponentForm = FForm;
     auto* items = FSysTrayMenu->Items();
     items->Add(NewSysItem(FSysTrayMenu.get(), "TRAY_DSF_RESTORE", nullptr, "&Restore",
                           [this] { RestoreFromTray(); }));
@@ -1781,6 +1787,9 @@ TspSkinnedForm::TspSkinnedForm(TComponent* AOwner) : TComponent(AOwner) {
 
 TspSkinnedForm::~TspSkinnedForm() {
     *FAlive = false;
+    // The application must not keep a handler of a component that is gone.
+    UnHookApp();
+    FSkinMenu.reset();
     ClearObjects();
     FInActivePanel.reset();
     if (!HasState(csDesigning) && OldWindowProc) FForm->WindowProc = OldWindowProc;
@@ -1938,7 +1947,10 @@ void TspSkinnedForm::CheckMenuCloseMessage(UINT Msg) {
     case WM_RBUTTONDOWN:
     case WM_MBUTTONDOWN:
     case WM_PARENTNOTIFY:
-        if (InMenu) SkinMenuClose();
+        if (FSkinMenu && FSkinMenu->FVisible)
+            FSkinMenu->Hide();
+        else if (InMenu)
+            SkinMenuClose();
         break;
     default:
         break;
@@ -3787,7 +3799,39 @@ void TspSkinnedForm::RestoreFromTray() {
     if (OnRestoreFromTray) OnRestoreFromTray(this);
 }
 
+TPopupMenu* TspSkinnedForm::SysTrayMenu() const {
+    return FSysTrayMenu.get();
+}
+
+void TspSkinnedForm::HookApp() {
+    if (FInAppHook || !Application) return;
+    FInAppHook = true;
+    OldAppMessage = Application->OnMessage;
+    Application->OnMessage = [this](MSG& Msg, bool& Handled) {
+        if (Msg.message == WM_KEYDOWN) {
+            SkinMenuKeyDown(int(Msg.wParam));
+            Handled = true;
+        } else if (Msg.message == WM_MOUSEWHEEL) {
+            Handled = true;
+        }
+    };
+}
+
+void TspSkinnedForm::UnHookApp() {
+    if (!FInAppHook) return;
+    FInAppHook = false;
+    if (Application) Application->OnMessage = std::move(OldAppMessage);
+    OldAppMessage = nullptr;
+}
+
+void TspSkinnedForm::SkinMenuKeyDown(int Key) {
+    TspSkinPopupWindow* last = FSkinMenu->LastWindow();
+    if (FSkinMenu->FVisible && last) last->PopupKeyDown(Key);
+    if (Key == VK_ESCAPE && !FSkinMenu->LastWindow()) SkinMenuClose();
+}
+
 void TspSkinnedForm::SkinMenuOpen() {
+    HookApp();
     if (!InMenu) {
         InMenu = true;
         if (OnSkinMenuOpen) OnSkinMenuOpen(this);
@@ -3795,6 +3839,9 @@ void TspSkinnedForm::SkinMenuOpen() {
 }
 
 void TspSkinnedForm::SkinMenuClose() {
+    UnHookApp();
+    // Whatever closes the menu state closes the windows too.
+    if (FSkinMenu && FSkinMenu->FVisible) FSkinMenu->CloseMenu(0);
     if (FMenuLayerManager->IsVisible) FMenuLayerManager->Hide();
     bool was = InMenu;
     InMenu = false;

@@ -48,6 +48,8 @@ enum TspPositionInMonitor { sppDefault, sppScreenCenter, sppDesktopCenter };
 enum TspClientInActiveEffect { spieSemiTransparent, spieBlur };
 
 class TspSkinnedForm;
+class TspSkinMenu;
+class TspSkinPopupMenu;
 
 enum TSwitchState { swsOn, swsOff };
 enum TTrackKind { tkHorizontal, tkVertical };
@@ -650,7 +652,11 @@ public:
     std::string ResString(const char* Key, const char* Builtin) const;
     TspLayerManager* LayerManager() const { return FLayerManager.get(); }
     TspLayerManager* MenuLayerManager() const { return FMenuLayerManager.get(); }
-    TPopupMenu* SysTrayMenu() const { return FSysTrayMenu.get(); }
+    TPopupMenu* SysTrayMenu() const;
+    // The menu engine every skinned menu of this form opens through.
+    TspSkinMenu* SkinMenu() const { return FSkinMenu.get(); }
+    // Keys while a skinned menu is open (the application hook sends them here).
+    void SkinMenuKeyDown(int Key);
 
     // ---- Frame-object tracking
     void ScreenToFramePoint(TPoint& P) const;
@@ -765,7 +771,13 @@ private:
     TPoint FMagnet2Coord{-1, -1};
     bool InMenu = false;
     std::unique_ptr<TPopupMenu> FSysMenu;
-    std::unique_ptr<TPopupMenu> FSysTrayMenu;
+    std::unique_ptr<TspSkinPopupMenu> FSysTrayMenu;
+    std::unique_ptr<TspSkinMenu> FSkinMenu;
+    // The application's message handler while a skinned menu is open.
+    void HookApp();
+    void UnHookApp();
+    bool FInAppHook = false;
+    std::function<void(MSG&, bool&)> OldAppMessage;
     std::unique_ptr<TTimer> FMouseTimer, FMorphTimer, FAnimateTimer;
     std::unique_ptr<TspLayerManager> FLayerManager, FMenuLayerManager;
     std::unique_ptr<TspClientInActivePanel> FInActivePanel;

@@ -93,9 +93,16 @@ public:
         A.CropHeight(Pk.Height());
         d.FActivePicturesNames->Add("controls.bmp");
         d.FActivePictures.push_back(A.ToBitmap());
+        TBitmap* all = d.FActivePictures.back().get();
+        auto popup = std::make_unique<TBitmap>(PopupPiece.Width(), PopupPiece.Height());
+        popup->Canvas()->CopyRect(TRect(0, 0, PopupPiece.Width(), PopupPiece.Height()),
+                                  all->Canvas(), PopupPiece);
+        d.FActivePicturesNames->Add("popup.bmp");
+        d.FActivePictures.push_back(std::move(popup));
         d.Empty = false;
     }
     Pixmap A; // the controls picture
+    TRect PopupPiece;
     std::unique_ptr<Pixmap> FrameActive, FrameInactive;
 
 private:
@@ -303,22 +310,19 @@ private:
     void Windows() {
         TRect pop = Piece(48, 48, P.Border);
         A.Fill(inset(pop, 1), P.Surface);
+        PopupPiece = pop;
         auto* w = D->PopupWindow.get();
-        w->WindowPictureIndex = 0;
+        // The popup frame is a picture of its own: its points are relative to it.
+        w->WindowPictureIndex = 1;
         w->LTPoint = {6, 6};
         w->RTPoint = {42, 6};
         w->LBPoint = {6, 42};
         w->RBPoint = {42, 42};
-        w->ItemsRect = {pop.Left + 4, pop.Top + 4, pop.Right - 4, pop.Bottom - 4};
+        w->ItemsRect = {4, 4, 44, 44};
         w->ScrollMarkerColor = tc(P.TextMuted);
         w->ScrollMarkerActiveColor = tc(P.Accent);
         w->TopStretch = w->LeftStretch = w->RightStretch = w->BottomStretch = true;
         w->StretchEffect = true;
-        // The popup's corner points are relative to its picture piece.
-        w->LTPoint = {pop.Left + 6, pop.Top + 6};
-        w->RTPoint = {pop.Right - 6, pop.Top + 6};
-        w->LBPoint = {pop.Left + 6, pop.Bottom - 6};
-        w->RBPoint = {pop.Right - 6, pop.Bottom - 6};
 
         TRect hint = Piece(32, 24, P.HintBg);
         auto* h = D->HintWindow.get();
