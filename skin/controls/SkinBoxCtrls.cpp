@@ -3753,6 +3753,16 @@ void TspSkinCustomComboBox::ListBoxMouseMove(TObject*, TShiftState, int X, int Y
 void TspSkinCustomComboBox::ListBoxWindowProc(TMessage& Message) {
     switch (Message.Msg) {
     case WM_LBUTTONUP:
+        // A release that reached the list before its press took the pointer
+        // for the combo box still ends that press, over the list.
+        if (FLBDown && WasInLB) {
+            if (GetCapture() == Handle()) ReleaseCapture();
+            FLBDown = false;
+            if (TimerMode != 0) StopTimer();
+            CloseUp(true);
+        }
+        Message.Result = 0;
+        return;
     case WM_RBUTTONDOWN:
     case WM_RBUTTONUP:
     case WM_MBUTTONDOWN:

@@ -102,6 +102,15 @@ TEST(SkinComboBox, DropsDownByMouseAndAcceptsTheRowReleasedOn) {
     EXPECT_FALSE(t.combo->IsPopupVisible());
     EXPECT_EQ(t.combo->ItemIndex(), 2);
     EXPECT_EQ(t.combo->Text(), "Blueberry");
+    // A click on a row whose release reaches the list itself still takes it.
+    t.combo->DropDown();
+    const TRect r3 = t.inner()->ItemRect(3);
+    SendMessage(t.inner()->Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(5, r3.Top + 2));
+    SendMessage(t.inner()->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, r3.Top + 2));
+    SendMessage(t.inner()->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(5, r3.Top + 2));
+    EXPECT_FALSE(t.combo->IsPopupVisible());
+    EXPECT_EQ(t.combo->Text(), "Cherry");
+    EXPECT_NE(GetCapture(), t.combo->Handle());
 }
 
 TEST(SkinComboBox, KeysStepOpenAcceptAndCancel) {
