@@ -713,6 +713,10 @@ public:
     int ImageIndex() const { return FListBox->ImageIndex(); }
     void SetImageIndex(int Value);
     TStrings* TabWidths() { return FListBox->TabWidths(); }
+    bool Sorted() const { return FListBox->Sorted(); }
+    void SetSorted(bool Value) { FListBox->SetSorted(Value); }
+    bool HorizontalExtent() const { return FListBox->HorizontalExtent(); }
+    void SetHorizontalExtent(bool Value) { FListBox->SetHorizontalExtent(Value); }
     int ListBoxWidth = 0;
     bool ListBoxAlphaBlend = false;
     bool ListBoxAlphaBlendAnimation = false;

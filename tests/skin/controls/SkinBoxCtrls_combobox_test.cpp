@@ -58,6 +58,10 @@ TEST(SkinComboBox, ItemIndexSetsTheTextAndReports) {
     t.combo->SetItemIndex(-1);
     EXPECT_EQ(t.combo->Text(), "Banana");
     EXPECT_EQ(t.combo->ItemIndex(), -1);
+    // A sorted list keeps the items in order.
+    t.combo->SetSorted(true);
+    t.combo->Items()->Add("Apricot");
+    EXPECT_EQ(t.combo->Items()->Get(1), "Apricot");
     // The same text again is no change.
     t.combo->SetItemIndex(1);
     t.log.clear();
