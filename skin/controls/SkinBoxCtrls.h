@@ -648,3 +648,181 @@ class TspSkinListBox : public TspSkinCustomListBox {
 public:
     explicit TspSkinListBox(TComponent* AOwner) : TspSkinCustomListBox(AOwner) {}
 };
+
+// ---- Combo box -----------------------------------------------------------------------------
+
+class TspSkinCustomComboBox;
+
+// The drop-down list of the skinned combo box: a skinned list box in a popup
+// window that never takes the activation.
+class TspPopupListBox : public TspSkinListBox {
+public:
+    explicit TspPopupListBox(TspSkinCustomComboBox* AComboBox);
+    void Show(const TPoint& Origin);
+    void Hide();
+    bool IsVisible() const { return FShown; }
+    void WndProc(TMessage& Message) override;
+
+    bool FOldAlphaBlend = false;
+    int FOldAlphaBlendValue = 0;
+
+protected:
+    void CreateParams(TCreateParams& Params) override;
+    void UpdateShowing() override;
+
+private:
+    TspSkinCustomComboBox* FComboBox;
+    bool FShown = false;
+};
+
+enum TspSkinCustomComboBoxStyle { spcbEditStyle, spcbFixedStyle };
+
+struct TspCBItem {
+    TRect R;
+    TOwnerDrawState State = 0;
+};
+
+// A combo box of skinned parts: the closed box with its item (or an inner
+// edit) and button, and a drop-down list in a popup window.
+class TspSkinCustomComboBox : public TspSkinCustomControl {
+public:
+    explicit TspSkinCustomComboBox(TComponent* AOwner);
+    ~TspSkinCustomComboBox() override;
+
+    TspSkinCustomComboBoxStyle Style() const { return FStyle; }
+    void SetStyle(TspSkinCustomComboBoxStyle Value);
+    TStrings* Items() { return FListBox->Items(); }
+    void SetItems(TStrings* Value) { FListBox->Items()->Assign(Value); }
+    int ItemIndex() const { return FListBox->ItemIndex(); }
+    void SetItemIndex(int Value);
+    int DropDownCount() const { return FDropDownCount; }
+    void SetDropDownCount(int Value) {
+        if (Value >= 1) FDropDownCount = Value;
+    }
+    bool AutoComplete = true;
+    bool UseSkinSize() const { return FUseSkinSize; }
+    void SetUseSkinSize(bool Value);
+    bool ToolButtonStyle() const { return FToolButtonStyle; }
+    void SetToolButtonStyle(bool Value);
+    bool HideSelection = true;
+    TEditCharCase CharCase = ecNormal;
+    TColor DefaultColor() const { return FDefaultColor; }
+    void SetDefaultColor(TColor Value);
+    TCustomImageList* Images() const { return FListBox->Images(); }
+    void SetImages(TCustomImageList* Value);
+    int ImageIndex() const { return FListBox->ImageIndex(); }
+    void SetImageIndex(int Value);
+    TStrings* TabWidths() { return FListBox->TabWidths(); }
+    bool Sorted() const { return FListBox->Sorted(); }
+    void SetSorted(bool Value) { FListBox->SetSorted(Value); }
+    bool HorizontalExtent() const { return FListBox->HorizontalExtent(); }
+    void SetHorizontalExtent(bool Value) { FListBox->SetHorizontalExtent(Value); }
+    int ListBoxWidth = 0;
+    bool ListBoxAlphaBlend = false;
+    bool ListBoxAlphaBlendAnimation = false;
+    uint8_t ListBoxAlphaBlendValue = 200;
+    // The drop-down list, for its own settings (caption, fonts, item height).
+    TspPopupListBox* ListBox() const { return FListBox.get(); }
+    TspCustomEdit* Edit() const { return FEdit.get(); }
+    int SelStart() const { return FEdit ? FEdit->SelStart() : 0; }
+    void SetSelStart(int Value) {
+        if (FEdit) FEdit->SetSelStart(Value);
+    }
+    int SelLength() const { return FEdit ? FEdit->SelLength() : 0; }
+    void SetSelLength(int Value) {
+        if (FEdit) FEdit->SetSelLength(Value);
+    }
+
+    TNotifyEvent OnChange;
+    TNotifyEvent OnCloseUp;
+    TNotifyEvent OnDropDown;
+    TspDrawSkinItemEvent OnComboBoxDrawItem;
+
+    void DropDown();
+    void CloseUp(bool Value);
+    bool IsPopupVisible() const { return FListBox->IsVisible(); }
+    bool CanCancelDropDown();
+    virtual void Change() {}
+    void CalcRects();
+    void Invalidate() override;
+
+    void GetSkinData() override;
+    void ChangeSkinData() override;
+    void DrawDefaultImage(TBitmap* B) override;
+    void DrawSkinImage(TBitmap* B) override;
+    void DefaultFontChanged() override;
+    void FitSkinSize(int& W, int& H) override;
+    void UpdateSkinRegion() override;
+    void WndProc(TMessage& Message) override;
+
+    TspCBItem CBItem;
+    TspCBButtonX Button;
+    bool FDropDown = false, FMouseIn = false, FLBDown = false, WasInLB = false;
+    int FOldItemIndex = -1;
+
+    // Values of the element.
+    TRect ActiveSkinRect, SItemRect, ActiveItemRect, FocusItemRect, ItemTextRect;
+    int ItemLeftOffset = 0, ItemRightOffset = 0;
+    std::string FontName;
+    TFontStyles FontStyle;
+    int FontHeight = 0;
+    TColor FontColor = 0, FocusFontColor = 0, ActiveFontColor = 0;
+    TRect ButtonRect, ActiveButtonRect, DownButtonRect, UnEnabledButtonRect;
+    std::string ListBoxName;
+    bool ItemStretchEffect = false, FocusItemStretchEffect = false, ShowFocus = false;
+
+protected:
+    void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    void MouseMove(TShiftState Shift, int X, int Y) override;
+    void KeyDown(WORD& Key, TShiftState Shift) override;
+    void KeyPress(char32_t& Key) override;
+
+private:
+    void CreateEditControl();
+    void EditWindowProc(TMessage& Message);
+    void ListBoxWindowProc(TMessage& Message);
+    void ListBoxMouseMove(TObject* Sender, TShiftState Shift, int X, int Y);
+    void EditChange(TObject* Sender);
+    void EditCancelMode(TControl* C);
+    void EditUp(bool Apply);
+    void EditDown(bool Apply);
+    void EditAutoComplete();
+    void ProcessListBox();
+    void StartTimer();
+    void StopTimer();
+    void SetListIndex(int Index);
+    void SetTextFromList(int Index);
+    void TextChanged();
+    bool ActiveLook();
+    TColor DisabledColor();
+    void ApplyEditFont();
+    void DrawButton(TCanvas* C);
+    void DrawButtonFromElement(TCanvas* C);
+    void DrawItemText(TCanvas* C, int Index, TRect TR, int W, int H);
+    void DrawDefaultItem(TCanvas* C);
+    void DrawSkinItem(TCanvas* C, bool Stretched);
+    void DrawDefaultToolImage(TBitmap* B);
+    void DrawSkinToolImage(TBitmap* B);
+    int ShownIndex();
+
+    std::unique_ptr<TspPopupListBox> FListBox;
+    std::unique_ptr<TspCustomEdit> FEdit;
+    TWndMethod FEditWindowProc, FListBoxWindowProc;
+    TspSkinCustomComboBoxStyle FStyle = spcbFixedStyle;
+    int FDropDownCount = 8;
+    bool FUseSkinSize = true;
+    bool FToolButtonStyle = false;
+    TColor FDefaultColor = clWindow;
+    int TimerMode = 0;
+    bool FTimerOn = false;
+    uint32_t FLastTime = 0;
+    std::string FFilter;
+    bool FromEdit = false;
+    bool FSettingText = false;
+};
+
+class TspSkinComboBox : public TspSkinCustomComboBox {
+public:
+    explicit TspSkinComboBox(TComponent* AOwner) : TspSkinCustomComboBox(AOwner) {}
+};
