@@ -249,3 +249,34 @@ TEST_F(SkinListView, CheckBoxesFromTheCheckListPicture) {
             << i;
     }
 }
+
+TEST_F(SkinListView, OwnerDrawnHeaderSections) {
+    fill(2);
+    std::vector<std::string> seen;
+    lv->OnDrawHeaderSection = [&](TCanvas* C, TListColumn* Column, bool, const TRect& R) {
+        seen.push_back(Column->Caption());
+        C->Brush()->SetColor(clBlue);
+        C->FillRect(R);
+    };
+    EXPECT_EQ(pixel(lv, 10, 5), RGB(0, 0, 255));
+    EXPECT_EQ(seen.size() % 4, 0u);
+    EXPECT_EQ(seen.front(), "Title");
+}
+
+TEST_F(SkinListView, HorizontalBarFollowsTheColumnsWidth) {
+    auto* h = new TspSkinScrollBar(form.get());
+    h->SetKind(sbHorizontal);
+    h->SetBounds(0, 200, 380, 19);
+    h->SetParent(form.get());
+    lv->SetHScrollBar(h);
+    fill(3);
+    lv->UpDateScrollBars();
+    EXPECT_FALSE(h->Visible()); // 360 pixels of columns in 380
+    lv->Columns()->Items(0)->SetWidth(300);
+    lv->UpDateScrollBars();
+    EXPECT_TRUE(h->Visible());
+    EXPECT_EQ(h->PageSize(), 380);
+    EXPECT_TRUE(bar->Visible() == false && !h->Both());
+    h->SetPosition(50);
+    EXPECT_EQ(GetScrollPos(lv->Handle(), SB_HORZ), 50);
+}

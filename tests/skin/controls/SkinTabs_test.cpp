@@ -546,3 +546,90 @@ TEST(SkinPageControl, SheetBackgroundFromWallpaperOrElement) {
     EXPECT_EQ(r.at(w - 1, h - 1), RGB(((w - 1) % 16) * 10, ((h - 1) % 16) * 10, 7));
     EXPECT_EQ(r.at(17, 2), RGB(10, 20, 7));
 }
+
+namespace {
+
+// A list of three 16 x 16 images in one colour.
+std::unique_ptr<TCustomImageList> solidImages(TColor colour) {
+    auto list = std::make_unique<TCustomImageList>(nullptr);
+    list->SetWidth(16);
+    list->SetHeight(16);
+    TBitmap b(16, 16);
+    b.Canvas()->Brush()->SetColor(colour);
+    b.Canvas()->FillRect(TRect(0, 0, 16, 16));
+    for (int i = 0; i < 3; ++i)
+        list->Add(&b, nullptr);
+    return list;
+}
+
+int countColour(HBITMAP b, const TRect& r, COLORREF c) {
+    int n = 0;
+    for (int y = r.Top; y < r.Bottom; ++y)
+        for (int x = r.Left; x < r.Right; ++x)
+            n += b->getPixel(x, y) == c;
+    return n;
+}
+
+} // namespace
+
+TEST(SkinPageControl, TabsKeepRoomForImageAndCloseButton) {
+    Pages p(2);
+    auto images = solidImages(clRed);
+    const int before = p.pc.GetTabRect(0).Width();
+    EXPECT_EQ(p.pc.ReservedTabRoom(), 1);
+    p.pc.SetImages(images.get());
+    EXPECT_EQ(p.pc.ReservedTabRoom(), 17);
+    EXPECT_EQ(p.pc.GetTabRect(0).Width(), before + 16);
+    p.pc.SetShowCloseButtons(true);
+    EXPECT_EQ(p.pc.ReservedTabRoom(), 31);
+    p.pc.SetSkinData(&defaultSkin()); // its element has no close picture: 14 stays
+    EXPECT_EQ(p.pc.CloseSize(), 14);
+    p.pc.SetImages(nullptr);
+    EXPECT_EQ(p.pc.ReservedTabRoom(), 15);
+    p.pc.SetShowCloseButtons(false);
+    EXPECT_EQ(p.pc.ReservedTabRoom(), 1);
+}
+
+TEST(SkinPageControl, TabImagesShowOnlyWhenTheListHoldsThem) {
+    Pages p(2);
+    auto images = solidImages(clRed);
+    p.pc.SetImages(images.get());
+    p.sheets[0]->SetImageIndex(1);
+    p.sheets[1]->SetImageIndex(5);
+    HBITMAP b = RenderWindowToBitmap(p.pc.Handle());
+    EXPECT_EQ(countColour(b, p.pc.GetTabRect(0), RGB(255, 0, 0)), 16 * 16);
+    EXPECT_EQ(countColour(b, p.pc.GetTabRect(1), RGB(255, 0, 0)), 0);
+    DeleteObject(b);
+}
+
+TEST(SkinPageControl, OwnerDrawnTabContent) {
+    Pages p(3);
+    p.pc.SetSkinData(&defaultSkin());
+    std::vector<std::pair<int, bool>> calls;
+    p.pc.OnDrawSkinTab = [&](int TabIndex, const TRect& R, bool Active, bool, TCanvas* C) {
+        calls.push_back({TabIndex, Active});
+        C->Brush()->SetStyle(bsSolid); // the tab hands its canvas over with a clear brush
+        C->Brush()->SetColor(clLime);
+        C->FillRect(TRect(R.Left + 4, R.Top + 4, R.Left + 8, R.Top + 8));
+    };
+    Render r(&p.pc);
+    TRect t = p.pc.GetTabRect(1);
+    EXPECT_EQ(r.at(t.Left + 5, t.Top + 5), RGB(0, 255, 0));
+    ASSERT_EQ(calls.size(), 3u);
+    EXPECT_EQ(calls.back(), std::make_pair(0, true)); // the selected tab comes last
+}
+
+TEST(SkinPageControl, WithoutPagesTheElementPaintsTheBackground) {
+    auto& sd = defaultSkin();
+    auto* el = element<TspDataSkinTabControl>(sd, "tab");
+    ASSERT_NE(el, nullptr);
+    Host host;
+    TspSkinPageControl pc(nullptr);
+    pc.SetParent(&host);
+    pc.SetBounds(0, 0, 200, 100);
+    pc.SetSkinData(&sd);
+    Render r(&pc);
+    EXPECT_EQ(r.at(100, 50),
+              picturePixel(sd, el->PictureIndex, el->SkinRect.Left + el->ClRect.Left + 20,
+                           el->SkinRect.Top + el->ClRect.Top + 20));
+}
