@@ -364,8 +364,12 @@ TEST(SkinPageControl, SkinnedUpDownScrollsOverflowingTabs) {
     EXPECT_NE(p.pc.SkinUpDown()->Index(), -1);
 }
 
-TEST(SkinPageControl, CloseButtonClosesItsOwnPage) {
+// Unskinned, and skinned with the close button built from the tool button element.
+class SkinPageControlClose : public ::testing::TestWithParam<bool> {};
+
+TEST_P(SkinPageControlClose, ClosesThePageWhoseButtonWasClicked) {
     Pages p(3);
+    if (GetParam()) p.pc.SetSkinData(&defaultSkin());
     p.pc.SetShowCloseButtons(true);
     p.pc.SetFreeOnClose(true);
     std::vector<std::string> events;
@@ -385,6 +389,7 @@ TEST(SkinPageControl, CloseButtonClosesItsOwnPage) {
         return TPoint(t.Left + (b.Left + b.Right) / 2, t.Top + (b.Top + b.Bottom) / 2);
     };
     ASSERT_FALSE(p.sheets[0]->ButtonRect.IsEmpty());
+    EXPECT_EQ(p.sheets[0]->ButtonRect.Width(), 14);
 
     allow = false;
     TPoint c = closeOf(0);
@@ -413,6 +418,8 @@ TEST(SkinPageControl, CloseButtonClosesItsOwnPage) {
     ASSERT_EQ(p.pc.PageCount(), 1);
     EXPECT_EQ(p.pc.Pages(0), p.sheets[1]);
 }
+
+INSTANTIATE_TEST_SUITE_P(Looks, SkinPageControlClose, ::testing::Bool());
 
 TEST(SkinPageControl, CentredTabsMoveAndTranslatePresses) {
     Pages p(3, 400);
@@ -632,4 +639,27 @@ TEST(SkinPageControl, WithoutPagesTheElementPaintsTheBackground) {
     EXPECT_EQ(r.at(100, 50),
               picturePixel(sd, el->PictureIndex, el->SkinRect.Left + el->ClRect.Left + 20,
                            el->SkinRect.Top + el->ClRect.Top + 20));
+}
+
+TEST(SkinPageControl, TallerSelectedTabReachesIntoTheBorder) {
+    TspSkinData sd(nullptr);
+    sd.LoadFromCompressedFile(std::string(LANTROVE_PROGRAM_DIR) + "/skins/Default.skn");
+    auto* el = element<TspDataSkinTabControl>(sd, "tab");
+    ASSERT_NE(el, nullptr);
+    el->ActiveTabRect.Top -= 3; // three rows more at the top
+    el->FocusTabRect = el->ActiveTabRect;
+    const TRect& a = el->ActiveTabRect;
+    Pages p(2);
+    p.pc.SetSkinData(&sd);
+    TRect t = p.pc.GetTabRect(0), o = p.pc.GetTabRect(1);
+    EXPECT_EQ(t.Height(), el->TabRect.Height());
+    Render r(&p.pc);
+    // The page area's top border row lies just under the tabs: the selected
+    // tab covers it with its own picture, the other tab leaves the border.
+    const int row = t.Bottom;
+    const COLORREF tabRow =
+        picturePixel(sd, el->PictureIndex, a.Left + a.Width() / 2, a.Top + (row - t.Top));
+    const COLORREF border = r.at(centre(o).X, row);
+    ASSERT_NE(tabRow, border);
+    EXPECT_EQ(r.at(centre(t).X, row), tabRow);
 }
