@@ -166,7 +166,9 @@ void wakeThread(DWORD thread) {
     if (auto q = winimpl::QueueOf(thread)) winimpl::Wake(*q);
 }
 
-void addUpdate(HWND hwnd, const std::vector<RECT>& area, bool erase) {
+// Covered: an ancestor that does not clip its children paints over this
+// window's whole subtree, so every descendant under the area paints again.
+void addUpdate(HWND hwnd, const std::vector<RECT>& area, bool erase, bool covered = false) {
     {
         std::lock_guard lock(state().m);
         if (state().redrawOff.count(hwnd)) return;
@@ -187,13 +189,13 @@ void addUpdate(HWND hwnd, const std::vector<RECT>& area, bool erase) {
         p.thread = thread;
     }
     // Children under the area are painted again, unless the window clips them.
-    if (!(DWORD(GetWindowLongPtr(hwnd, GWL_STYLE)) & WS_CLIPCHILDREN)) {
+    if (covered || !(DWORD(GetWindowLongPtr(hwnd, GWL_STYLE)) & WS_CLIPCHILDREN)) {
         POINT po{0, 0};
         ClientToScreen(hwnd, &po);
         for (HWND c = GetWindow(hwnd, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
             POINT co{0, 0};
             ClientToScreen(c, &co);
-            addUpdate(c, gdi::Offset(r, po.x - co.x, po.y - co.y), erase);
+            addUpdate(c, gdi::Offset(r, po.x - co.x, po.y - co.y), erase, true);
         }
     }
     wakeThread(thread);

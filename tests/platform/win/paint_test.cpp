@@ -89,3 +89,30 @@ TEST(WindowPaint, InvalidationGivesOneWmPaintUntilValidated) {
     EXPECT_FALSE(PeekMessage(&m, 0, WM_PAINT, WM_PAINT, PM_REMOVE));
     DestroyWindow(w);
 }
+
+TEST(WindowPaint, ParentWithoutClippingRepaintsGrandchildrenOfAClippingChild) {
+    registerOnce("PaintTop", CALLBACK_red, COLOR_WINDOW + 1);
+    registerOnce("PaintChild", CALLBACK_red, COLOR_BTNFACE + 1);
+    HWND top = CreateWindowEx(0, "PaintTop", "t", WS_POPUP | WS_VISIBLE, 0, 0, 60, 40, 0, 0,
+                              nullptr, nullptr);
+    HWND child = CreateWindowEx(0, "PaintChild", "", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 10,
+                                10, 40, 25, top, 0, nullptr, nullptr);
+    HWND grand = CreateWindowEx(0, "PaintChild", "", WS_CHILD | WS_VISIBLE, 2, 2, 20, 20, child, 0,
+                                nullptr, nullptr);
+    ASSERT_TRUE(top && child && grand);
+    MSG m;
+    while (PeekMessage(&m, 0, 0, 0, PM_REMOVE))
+        DispatchMessage(&m);
+    RECT u;
+    ASSERT_FALSE(GetUpdateRect(grand, &u, 0));
+    // The top window paints over the child and what the child holds.
+    InvalidateRect(top, nullptr, 1);
+    EXPECT_TRUE(GetUpdateRect(child, &u, 0));
+    EXPECT_TRUE(GetUpdateRect(grand, &u, 0));
+    // A clipping child invalidated on its own leaves its children alone.
+    while (PeekMessage(&m, 0, 0, 0, PM_REMOVE))
+        DispatchMessage(&m);
+    InvalidateRect(child, nullptr, 1);
+    EXPECT_FALSE(GetUpdateRect(grand, &u, 0));
+    DestroyWindow(top);
+}

@@ -364,8 +364,12 @@ TEST(SkinPageControl, SkinnedUpDownScrollsOverflowingTabs) {
     EXPECT_NE(p.pc.SkinUpDown()->Index(), -1);
 }
 
-TEST(SkinPageControl, CloseButtonClosesItsOwnPage) {
+// Unskinned, and skinned with the close button built from the tool button element.
+class SkinPageControlClose : public ::testing::TestWithParam<bool> {};
+
+TEST_P(SkinPageControlClose, ClosesThePageWhoseButtonWasClicked) {
     Pages p(3);
+    if (GetParam()) p.pc.SetSkinData(&defaultSkin());
     p.pc.SetShowCloseButtons(true);
     p.pc.SetFreeOnClose(true);
     std::vector<std::string> events;
@@ -385,6 +389,7 @@ TEST(SkinPageControl, CloseButtonClosesItsOwnPage) {
         return TPoint(t.Left + (b.Left + b.Right) / 2, t.Top + (b.Top + b.Bottom) / 2);
     };
     ASSERT_FALSE(p.sheets[0]->ButtonRect.IsEmpty());
+    EXPECT_EQ(p.sheets[0]->ButtonRect.Width(), 14);
 
     allow = false;
     TPoint c = closeOf(0);
@@ -413,6 +418,8 @@ TEST(SkinPageControl, CloseButtonClosesItsOwnPage) {
     ASSERT_EQ(p.pc.PageCount(), 1);
     EXPECT_EQ(p.pc.Pages(0), p.sheets[1]);
 }
+
+INSTANTIATE_TEST_SUITE_P(Looks, SkinPageControlClose, ::testing::Bool());
 
 TEST(SkinPageControl, CentredTabsMoveAndTranslatePresses) {
     Pages p(3, 400);
@@ -545,4 +552,114 @@ TEST(SkinPageControl, SheetBackgroundFromWallpaperOrElement) {
     ASSERT_GT(w, 16);
     EXPECT_EQ(r.at(w - 1, h - 1), RGB(((w - 1) % 16) * 10, ((h - 1) % 16) * 10, 7));
     EXPECT_EQ(r.at(17, 2), RGB(10, 20, 7));
+}
+
+namespace {
+
+// A list of three 16 x 16 images in one colour.
+std::unique_ptr<TCustomImageList> solidImages(TColor colour) {
+    auto list = std::make_unique<TCustomImageList>(nullptr);
+    list->SetWidth(16);
+    list->SetHeight(16);
+    TBitmap b(16, 16);
+    b.Canvas()->Brush()->SetColor(colour);
+    b.Canvas()->FillRect(TRect(0, 0, 16, 16));
+    for (int i = 0; i < 3; ++i)
+        list->Add(&b, nullptr);
+    return list;
+}
+
+int countColour(HBITMAP b, const TRect& r, COLORREF c) {
+    int n = 0;
+    for (int y = r.Top; y < r.Bottom; ++y)
+        for (int x = r.Left; x < r.Right; ++x)
+            n += b->getPixel(x, y) == c;
+    return n;
+}
+
+} // namespace
+
+TEST(SkinPageControl, TabsKeepRoomForImageAndCloseButton) {
+    Pages p(2);
+    auto images = solidImages(clRed);
+    const int before = p.pc.GetTabRect(0).Width();
+    EXPECT_EQ(p.pc.ReservedTabRoom(), 1);
+    p.pc.SetImages(images.get());
+    EXPECT_EQ(p.pc.ReservedTabRoom(), 17);
+    EXPECT_EQ(p.pc.GetTabRect(0).Width(), before + 16);
+    p.pc.SetShowCloseButtons(true);
+    EXPECT_EQ(p.pc.ReservedTabRoom(), 31);
+    p.pc.SetSkinData(&defaultSkin()); // its element has no close picture: 14 stays
+    EXPECT_EQ(p.pc.CloseSize(), 14);
+    p.pc.SetImages(nullptr);
+    EXPECT_EQ(p.pc.ReservedTabRoom(), 15);
+    p.pc.SetShowCloseButtons(false);
+    EXPECT_EQ(p.pc.ReservedTabRoom(), 1);
+}
+
+TEST(SkinPageControl, TabImagesShowOnlyWhenTheListHoldsThem) {
+    Pages p(2);
+    auto images = solidImages(clRed);
+    p.pc.SetImages(images.get());
+    p.sheets[0]->SetImageIndex(1);
+    p.sheets[1]->SetImageIndex(5);
+    HBITMAP b = RenderWindowToBitmap(p.pc.Handle());
+    EXPECT_EQ(countColour(b, p.pc.GetTabRect(0), RGB(255, 0, 0)), 16 * 16);
+    EXPECT_EQ(countColour(b, p.pc.GetTabRect(1), RGB(255, 0, 0)), 0);
+    DeleteObject(b);
+}
+
+TEST(SkinPageControl, OwnerDrawnTabContent) {
+    Pages p(3);
+    p.pc.SetSkinData(&defaultSkin());
+    std::vector<std::pair<int, bool>> calls;
+    p.pc.OnDrawSkinTab = [&](int TabIndex, const TRect& R, bool Active, bool, TCanvas* C) {
+        calls.push_back({TabIndex, Active});
+        C->Brush()->SetStyle(bsSolid); // the tab hands its canvas over with a clear brush
+        C->Brush()->SetColor(clLime);
+        C->FillRect(TRect(R.Left + 4, R.Top + 4, R.Left + 8, R.Top + 8));
+    };
+    Render r(&p.pc);
+    TRect t = p.pc.GetTabRect(1);
+    EXPECT_EQ(r.at(t.Left + 5, t.Top + 5), RGB(0, 255, 0));
+    ASSERT_EQ(calls.size(), 3u);
+    EXPECT_EQ(calls.back(), std::make_pair(0, true)); // the selected tab comes last
+}
+
+TEST(SkinPageControl, WithoutPagesTheElementPaintsTheBackground) {
+    auto& sd = defaultSkin();
+    auto* el = element<TspDataSkinTabControl>(sd, "tab");
+    ASSERT_NE(el, nullptr);
+    Host host;
+    TspSkinPageControl pc(nullptr);
+    pc.SetParent(&host);
+    pc.SetBounds(0, 0, 200, 100);
+    pc.SetSkinData(&sd);
+    Render r(&pc);
+    EXPECT_EQ(r.at(100, 50),
+              picturePixel(sd, el->PictureIndex, el->SkinRect.Left + el->ClRect.Left + 20,
+                           el->SkinRect.Top + el->ClRect.Top + 20));
+}
+
+TEST(SkinPageControl, TallerSelectedTabReachesIntoTheBorder) {
+    TspSkinData sd(nullptr);
+    sd.LoadFromCompressedFile(std::string(LANTROVE_PROGRAM_DIR) + "/skins/Default.skn");
+    auto* el = element<TspDataSkinTabControl>(sd, "tab");
+    ASSERT_NE(el, nullptr);
+    el->ActiveTabRect.Top -= 3; // three rows more at the top
+    el->FocusTabRect = el->ActiveTabRect;
+    const TRect& a = el->ActiveTabRect;
+    Pages p(2);
+    p.pc.SetSkinData(&sd);
+    TRect t = p.pc.GetTabRect(0), o = p.pc.GetTabRect(1);
+    EXPECT_EQ(t.Height(), el->TabRect.Height());
+    Render r(&p.pc);
+    // The page area's top border row lies just under the tabs: the selected
+    // tab covers it with its own picture, the other tab leaves the border.
+    const int row = t.Bottom;
+    const COLORREF tabRow =
+        picturePixel(sd, el->PictureIndex, a.Left + a.Width() / 2, a.Top + (row - t.Top));
+    const COLORREF border = r.at(centre(o).X, row);
+    ASSERT_NE(tabRow, border);
+    EXPECT_EQ(r.at(centre(t).X, row), tabRow);
 }
