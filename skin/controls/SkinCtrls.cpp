@@ -3541,3 +3541,15 @@ void TspSkinSpeedButton::WndProc(TMessage& Message) {
     }
     TspGraphicSkinCustomControl::WndProc(Message);
 }
+
+void TspSkinSpeedButton::DrawMenuMarker(TCanvas* C, const TRect& R, bool AFlat, bool ADown,
+                                        bool AActive) {
+    const TRect& src = ADown     ? MenuMarkerDownRect
+                       : AActive ? MenuMarkerActiveRect
+                       : AFlat   ? MenuMarkerFlatRect
+                                 : MenuMarkerRect;
+    if (IsEmptyRect(src)) return;
+    drawPartFixedTransparent(C, R.Left + R.Width() / 2 - src.Width() / 2,
+                             R.Top + R.Height() / 2 - src.Height() / 2, Picture, src,
+                             MenuMarkerTransparentColor);
+}

@@ -495,7 +495,7 @@ protected:
     void StartRepeat();
     void StopRepeat();
     void ReleaseGroup();
-    void DrawContent(TCanvas* C, const TRect& R, bool ImagePressed, bool GlyphPressed);
+    virtual void DrawContent(TCanvas* C, const TRect& R, bool ImagePressed, bool GlyphPressed);
     void DrawFull(TCanvas* Target);
     void SetElementFont(TCanvas* C);
 

@@ -1045,3 +1045,138 @@ TEST_F(ControlsTest, SpeedButtonGlyphWinsOverTheImageList) {
     EXPECT_GT(countColor(s, TRect(0, 0, 40, 40), clBlue), 0);
     s->SetImageList(nullptr);
 }
+
+// ---- Skin changes, sizes and the glow layer -----------------------------------------------
+
+TEST_F(ControlsTest, ButtonSizeFollowsUseSkinSize) {
+    auto* e = element<TspDataSkinButtonControl>("button");
+    TPoint lt = e->LTPoint, rt = e->RTPoint, lb = e->LBPoint, rb = e->RBPoint;
+    e->LTPoint = e->RTPoint = e->LBPoint = e->RBPoint = TPoint(0, 0); // a fixed-size element
+    auto* b = make<TspSkinButton>(10, 10, 200, 50);
+    b->SetSkinData(defaultSkin());
+    EXPECT_EQ(b->Width(), e->SkinRect.Width());
+    EXPECT_EQ(b->Height(), e->SkinRect.Height());
+    b->SetUseSkinSize(false);
+    b->SetBounds(10, 10, 200, 50);
+    EXPECT_EQ(b->Width(), 200);
+    EXPECT_EQ(b->Height(), 50);
+    // Stretched: the face's middle row shows the element's middle row.
+    EXPECT_EQ(pixel(b, 100, 25), skinPixel(e->SkinRect.Left + e->SkinRect.Width() / 2,
+                                           e->SkinRect.Top + e->SkinRect.Height() / 2));
+    e->LTPoint = lt, e->RTPoint = rt, e->LBPoint = lb, e->RBPoint = rb;
+}
+
+TEST_F(ControlsTest, SkinChangeKeepsTheHoverLookOnlyUnderThePointer) {
+    auto* e = element<TspDataSkinButtonControl>("button");
+    bool saved = e->Morphing;
+    e->Morphing = true;
+    auto* in = make<TspSkinButton>(10, 10, 90, 30);
+    auto* away = make<TspSkinButton>(110, 10, 90, 30);
+    for (auto* b : {in, away})
+        b->SetSkinData(defaultSkin());
+    in->Perform(CM_MOUSEENTER, 0, 0);
+    tick(40);
+    for (auto* b : {in, away}) {
+        b->BeforeChangeSkinData();
+        EXPECT_EQ(b->Index(), -1);
+        b->ChangeSkinData();
+    }
+    EXPECT_EQ(in->MorphKf(), 1.0);
+    EXPECT_EQ(away->MorphKf(), 0.0);
+    e->Morphing = saved;
+}
+
+TEST_F(ControlsTest, GlowLayerShowsOnEntryAndGoesOnLeave) {
+    TspSkinData* sd = defaultSkin();
+    auto* e = element<TspDataSkinButtonControl>("button");
+    const int W = e->SkinRect.Width() + 8, H = e->SkinRect.Height() + 8;
+    auto glow = std::make_unique<TBitmap>(W, H), mask = std::make_unique<TBitmap>(W, H);
+    mask->Canvas()->Brush()->SetColor(clWhite);
+    mask->Canvas()->FillRect(TRect(0, 0, W, H));
+    sd->FActivePictures.push_back(std::move(glow));
+    sd->FActivePictures.push_back(std::move(mask));
+    int n = int(sd->FActivePictures.size());
+    e->GlowLayerPictureIndex = n - 2;
+    e->GlowLayerMaskPictureIndex = n - 1;
+    e->GlowLayerOffsetLeft = e->GlowLayerOffsetRight = e->GlowLayerOffsetTop =
+        e->GlowLayerOffsetBottom = 6;
+    e->GlowLayerShowOffsetX = e->GlowLayerShowOffsetY = 4;
+    sd->SetShowButtonGlowFrames(false);
+
+    for (bool always : {false, true}) {
+        SCOPED_TRACE(always);
+        auto* b = make<TspSkinButton>(10, 10, 120, 30);
+        b->AlwaysShowLayeredFrame = always;
+        b->SetSkinData(sd);
+        b->Perform(CM_MOUSEENTER, 0, 0);
+        Application->ProcessMessages();
+        EXPECT_EQ(b->LayerManager()->IsVisible, always);
+        if (always) {
+            HWND layer = b->LayerManager()->LayerWindow->Handle();
+            RECT r;
+            GetWindowRect(layer, &r);
+            TPoint o = b->ClientToScreen(TPoint(0, 0));
+            EXPECT_EQ(r.left, o.X - 4);
+            EXPECT_EQ(r.right - r.left, 120 + 8); // grown with the button
+        }
+        b->Perform(CM_MOUSELEAVE, 0, 0);
+        Application->ProcessMessages();
+        EXPECT_FALSE(b->LayerManager()->IsVisible);
+        delete b;
+    }
+    e->GlowLayerPictureIndex = e->GlowLayerMaskPictureIndex = -1;
+    sd->FActivePictures.resize(size_t(n - 2));
+    sd->SetShowButtonGlowFrames(true);
+}
+
+TEST_F(ControlsTest, FullLookBoxMorphsTowardItsHoverImage) {
+    auto* e = element<TspDataSkinCheckRadioControl>("checkbox");
+    bool saved = e->Morphing;
+    e->Morphing = true;
+    auto* box = make<TspSkinCheckRadioBox>(10, 10, 150, 25);
+    box->SetFlat(false);
+    box->SetSkinData(defaultSkin());
+    box->Perform(CM_MOUSEENTER, 0, 0);
+    std::vector<double> seen;
+    for (int i = 0; i < 6; ++i) {
+        clock.Advance(20);
+        Application->ProcessMessages();
+        seen.push_back(box->MorphKf());
+    }
+    EXPECT_NEAR(seen[0], 0.2, 1e-9);
+    EXPECT_NEAR(seen[3], 0.8, 1e-9);
+    EXPECT_EQ(seen[5], 1.0);
+    box->Perform(CM_MOUSELEAVE, 0, 0);
+    tick(200);
+    EXPECT_EQ(box->MorphKf(), 0.0);
+    // The flat look never morphs.
+    box->SetFlat(true);
+    box->ChangeSkinData();
+    box->Perform(CM_MOUSEENTER, 0, 0);
+    tick(60);
+    EXPECT_EQ(box->MorphKf(), 0.0);
+    e->Morphing = saved;
+}
+
+TEST_F(ControlsTest, PaintPanelAndTransparentPanelShowWhatTheyAreGiven) {
+    auto* host = make<TspSkinPaintPanel>(10, 10, 200, 120);
+    host->SetBorderStyle(TspSkinBorderStyle::bvNone);
+    TRect given;
+    host->OnPanelPaint = [&](TCanvas* C, TRect R) {
+        given = R;
+        C->Brush()->SetColor(clRed);
+        C->FillRect(R);
+    };
+    host->Repaint();
+    EXPECT_EQ(given, TRect(0, 0, 200, 120));
+    EXPECT_EQ(pixel(host, 100, 60), ColorToRGB(clRed));
+
+    auto* glass = new TspSkinPanel(host);
+    glass->SetParent(host);
+    glass->SetBounds(20, 20, 100, 60);
+    glass->SetSkinData(defaultSkin());
+    glass->SetTransparentMode(true);
+    EXPECT_EQ(pixel(glass, 50, 30), ColorToRGB(clRed)); // the parent shows through
+    EXPECT_EQ(pixel(glass, 0, 30), ColorToRGB(defaultSkin()->SkinColors()->FcBtnShadow));
+    EXPECT_EQ(glass->GetSkinClientRect(), TRect(2, 2, 98, 58));
+}
