@@ -565,8 +565,8 @@ void TspSkinButton::StopAnimate() {
 void TspSkinButton::StartRepeat() {
     // The first click comes after 500 ms, then every RepeatInterval.
     runTimer(RepeatTimer, 500, [this](TObject*) {
-        runTimer(RepeatTimer, unsigned(std::max(1, RepeatInterval)),
-                 [this](TObject*) { ButtonClick(); });
+        // The handler stays while it runs; only the period changes.
+        RepeatTimer->SetInterval(unsigned(std::max(1, RepeatInterval)));
         ButtonClick();
     });
 }
@@ -3411,8 +3411,8 @@ void TspSkinSpeedButton::StopAnimate() {
 
 void TspSkinSpeedButton::StartRepeat() {
     runTimer(RepeatTimer, 500, [this](TObject*) {
-        runTimer(RepeatTimer, unsigned(std::max(1, RepeatInterval)),
-                 [this](TObject*) { ButtonClick(); });
+        // The handler stays while it runs; only the period changes.
+        RepeatTimer->SetInterval(unsigned(std::max(1, RepeatInterval)));
         ButtonClick();
     });
 }
