@@ -1180,3 +1180,16 @@ TEST_F(ControlsTest, PaintPanelAndTransparentPanelShowWhatTheyAreGiven) {
     EXPECT_EQ(pixel(glass, 0, 30), ColorToRGB(defaultSkin()->SkinColors()->FcBtnShadow));
     EXPECT_EQ(glass->GetSkinClientRect(), TRect(2, 2, 98, 58));
 }
+
+TEST_F(ControlsTest, FullLookBoxWithoutSkinFramesItselfUnderThePointer) {
+    auto* box = make<TspSkinCheckRadioBox>(10, 10, 150, 25);
+    box->SetFlat(false);
+    box->SetCanFocused(false);
+    EXPECT_EQ(pixel(box, 0, 0), ColorToRGB(clBtnFace));
+    EXPECT_EQ(pixel(box, 3, 5), ColorToRGB(clBtnShadow)); // the 14 x 14 box
+    box->Perform(CM_MOUSEENTER, 0, 0);
+    EXPECT_EQ(pixel(box, 0, 0), ColorToRGB(clBtnShadow));
+    EXPECT_EQ(pixel(box, 3, 5), ColorToRGB(TColor(0x800000)));
+    box->SetChecked(true);
+    EXPECT_EQ(pixel(box, 7, 13), ColorToRGB(clBlack));
+}
