@@ -565,8 +565,8 @@ void TspSkinButton::StopAnimate() {
 void TspSkinButton::StartRepeat() {
     // The first click comes after 500 ms, then every RepeatInterval.
     runTimer(RepeatTimer, 500, [this](TObject*) {
-        runTimer(RepeatTimer, unsigned(std::max(1, RepeatInterval)),
-                 [this](TObject*) { ButtonClick(); });
+        // The handler stays while it runs; only the period changes.
+        RepeatTimer->SetInterval(unsigned(std::max(1, RepeatInterval)));
         ButtonClick();
     });
 }
@@ -1925,8 +1925,9 @@ void TspSkinPanel::Paint() {
     }
     TRect client(SkinRect.Left + ClRect.Left, SkinRect.Top + ClRect.Top,
                  SkinRect.Left + ClRect.Right, SkinRect.Top + ClRect.Bottom);
+    // A frameless panel shows the client texture over its whole area.
     fillWithPart(B.Canvas(), Width(), Height(), Picture, client, StretchEffect, StretchType,
-                 NewClRect);
+                 TRect(0, 0, Width(), Height()));
     CustomPaint(B.Canvas());
     blit(Canvas(), B);
 }
@@ -2406,4 +2407,1149 @@ void TspSkinStatusBar::WndProc(TMessage& Message) {
         return;
     }
     TspSkinPanel::WndProc(Message);
+}
+
+// ---- TspSkinGauge ----
+
+TspSkinGauge::TspSkinGauge(TComponent* AOwner) : TspSkinCustomControl(AOwner) {
+    FSkinDataName = "gauge";
+    SetBounds(0, 0, 100, 20);
+}
+
+TspSkinGauge::~TspSkinGauge() {
+    FAnimationTimer.reset();
+    FAnimationPauseTimer.reset();
+}
+
+void TspSkinGauge::SetValue(int Value) {
+    if (Value > FMaxValue) Value = FMaxValue;
+    if (Value < FMinValue) Value = FMinValue;
+    if (Value == FValue) return;
+    FValue = Value;
+    Invalidate();
+}
+
+void TspSkinGauge::SetMinValue(int Value) {
+    FMinValue = Value;
+    if (FValue < Value) FValue = Value;
+    Repaint();
+}
+
+void TspSkinGauge::SetMaxValue(int Value) {
+    FMaxValue = Value;
+    if (FValue > Value) FValue = Value;
+    Repaint();
+}
+
+void TspSkinGauge::SetVertical(bool Value) {
+    FVertical = Value;
+    Repaint();
+    if (HasState(csDesigning) && !HasState(csLoading)) SetSkinDataName(Value ? "vgauge" : "gauge");
+}
+
+void TspSkinGauge::SetProgressText(const std::string& Value) {
+    FProgressText = Value;
+    Repaint();
+}
+
+void TspSkinGauge::SetShowProgressText(bool Value) {
+    FShowProgressText = Value;
+    Repaint();
+}
+
+void TspSkinGauge::SetShowPercent(bool Value) {
+    FShowPercent = Value;
+    Repaint();
+}
+
+void TspSkinGauge::SetTextAlphaBlend(bool Value) {
+    FTextAlphaBlend = Value;
+    if (FIndex != -1 && !GaugeText().empty()) Repaint();
+}
+
+void TspSkinGauge::SetTextAlphaBlendValue(uint8_t Value) {
+    FTextAlphaBlendValue = Value;
+    if (FIndex != -1 && FTextAlphaBlend && !GaugeText().empty()) Repaint();
+}
+
+void TspSkinGauge::SetProgressAnimationPause(int Value) {
+    if (Value >= 0) FProgressAnimationPause = Value;
+}
+
+// The filled fraction; nothing is filled when the limits meet or cross.
+static double gaugeFraction(int value, int min, int max) {
+    if (max <= min) return 0;
+    return std::clamp(double(value - min) / double(max - min), 0.0, 1.0);
+}
+
+TRect TspSkinGauge::CalcProgressRect(const TRect& R, bool AV) const {
+    double x = gaugeFraction(FValue, FMinValue, FMaxValue);
+    if (AV) return TRect(R.Left, R.Bottom - int(x * R.Height()), R.Right, R.Bottom);
+    return TRect(R.Left, R.Top, R.Left + int(x * R.Width()), R.Bottom);
+}
+
+int TspSkinGauge::Percent() const {
+    return int(gaugeFraction(FValue, FMinValue, FMaxValue) * 100);
+}
+
+std::string TspSkinGauge::GaugeText() const {
+    std::string t = FShowProgressText ? FProgressText : "";
+    if (FShowPercent) t += std::to_string(Percent()) + "%";
+    return t;
+}
+
+void TspSkinGauge::GetSkinData() {
+    TspSkinCustomControl::GetSkinData();
+    if (FIndex == -1) return;
+    auto* e = dynamic_cast<TspDataSkinGaugeControl*>(elementAt(FSD, FIndex));
+    if (!e) return;
+    if (!FUseSkinSize) MaskPicture = nullptr;
+    FVertical = e->Vertical;
+    ProgressRect = e->ProgressRect;
+    ProgressArea = e->ProgressArea;
+    BeginOffset = e->BeginOffset;
+    EndOffset = e->EndOffset;
+    FontName = e->FontName;
+    FontStyle = e->FontStyle;
+    FontHeight = e->FontHeight;
+    FontColor = e->FontColor;
+    ProgressTransparent = e->ProgressTransparent;
+    ProgressTransparentColor = e->ProgressTransparentColor;
+    ProgressStretch = e->ProgressStretch;
+    ProgressAnimationSkinRect = e->ProgressAnimationSkinRect;
+    ProgressAnimationCountFrames = e->ProgressAnimationCountFrames;
+    ProgressAnimationTimerInterval = e->ProgressAnimationTimerInterval;
+}
+
+void TspSkinGauge::FitSkinSize(int& W, int& H) {
+    int rw = W, rh = H;
+    TspSkinCustomControl::FitSkinSize(W, H);
+    NewProgressArea = ProgressArea;
+    if (FIndex != -1 && ResizeMode > 0) {
+        if (FVertical)
+            NewProgressArea.Bottom += H - SkinRect.Height();
+        else
+            NewProgressArea.Right += W - SkinRect.Width();
+    }
+    if (!FUseSkinSize) W = rw, H = rh;
+}
+
+void TspSkinGauge::ChangeSkinData() {
+    bool running = AnimationRunning();
+    StopProgressAnimation();
+    TspSkinCustomControl::ChangeSkinData();
+    if (running) StartProgressAnimation();
+}
+
+TRect TspSkinGauge::AnimationFrameRect(int F) const {
+    int n = std::max(1, ProgressAnimationCountFrames);
+    const TRect& A = ProgressAnimationSkinRect;
+    if (ProgressRect.Width() < A.Width()) {
+        int fw = A.Width() / n;
+        return TRect(A.Left + fw * (F - 1), A.Top, A.Left + fw * F, A.Bottom);
+    }
+    int fh = A.Height() / n;
+    return TRect(A.Left, A.Top + fh * (F - 1), A.Right, A.Top + fh * F);
+}
+
+void TspSkinGauge::DrawProgressText(TCanvas* C, int W, int H) {
+    std::string text = GaugeText();
+    if (text.empty()) return;
+    TFont* d = DefaultFont();
+    if (FIndex == -1) {
+        C->Font()->Assign(d);
+    } else {
+        if (FUseSkinFont)
+            setFont(C, FontName, FontStyle, FontHeight, FontColor, d->Charset());
+        else
+            C->Font()->Assign(d);
+        C->Font()->SetColor(FontColor);
+    }
+    C->Font()->SetCharset(charsetOf(FSD, d));
+    int tw = C->TextWidth(text), th = C->TextHeight(text);
+    C->Brush()->SetStyle(bsClear);
+    // Vertical bars keep the text horizontal, centred on the bar.
+    C->TextOut(W / 2 - tw / 2, H / 2 - th / 2, text);
+}
+
+void TspSkinGauge::DrawDefaultImage(TBitmap* B) {
+    TCanvas* C = B->Canvas();
+    int W = B->Width(), H = B->Height();
+    C->Brush()->SetStyle(bsSolid);
+    C->Brush()->SetColor(clWindow);
+    C->FillRect(TRect(0, 0, W, H));
+    C->Brush()->SetColor(clBtnShadow);
+    C->FrameRect(TRect(0, 0, W, H));
+    TRect R(1, 1, W - 1, H - 1);
+    TRect P = CalcProgressRect(R, FVertical);
+    if (OnGaugePaint) {
+        OnGaugePaint(C, R, P);
+        return;
+    }
+    if (!IsEmptyRect(P)) {
+        C->Brush()->SetColor(TColor(0xD2BDB6));
+        C->FillRect(P);
+    }
+    DrawProgressText(C, W, H);
+}
+
+void TspSkinGauge::DrawSkinImage(TBitmap* B) {
+    int W = B->Width(), H = B->Height();
+    int fw = W, fh = H;
+    TspSkinPartGeometry::FitSize(true, fw, fh);
+    NewProgressArea = ProgressArea;
+    if (ResizeMode > 0) {
+        if (FVertical)
+            NewProgressArea.Bottom += fh - SkinRect.Height();
+        else
+            NewProgressArea.Right += fw - SkinRect.Width();
+    }
+    BuildImage(B, Picture, SkinRect, W, H, false, StretchType);
+    TCanvas* C = B->Canvas();
+    TRect P = CalcProgressRect(NewProgressArea, FVertical);
+    if (OnGaugePaint) {
+        OnGaugePaint(C, NewProgressArea, P);
+        return;
+    }
+    if (!IsEmptyRect(P) && Picture) {
+        bool framed =
+            timerRuns(FAnimationTimer) && FAnimationFrame > 0 && ProgressAnimationCountFrames > 0;
+        TRect S = framed ? AnimationFrameRect(FAnimationFrame) : ProgressRect;
+        HDC src = Picture->Canvas()->Handle();
+        TBitmap bar(P.Width(), P.Height());
+        HDC dc = bar.Canvas()->Handle();
+        SetStretchBltMode(dc, COLORONCOLOR);
+        int len = FVertical ? P.Height() : P.Width();
+        int other = FVertical ? P.Width() : P.Height();
+        if (len > BeginOffset + EndOffset) {
+            int mid = len - BeginOffset - EndOffset;
+            int sl = (FVertical ? S.Top : S.Left) + BeginOffset;
+            int sLen = (FVertical ? S.Height() : S.Width()) - BeginOffset - EndOffset;
+            if (sLen <= 0) return; // no bar and no text
+            int sOther = FVertical ? S.Width() : S.Height();
+            auto put = [&](int at, int n, int from, int count) {
+                if (FVertical)
+                    StretchBlt(dc, 0, at, other, n, src, S.Left, from, sOther, count, SRCCOPY);
+                else
+                    StretchBlt(dc, at, 0, n, other, src, from, S.Top, count, sOther, SRCCOPY);
+            };
+            if (ProgressStretch || framed) {
+                put(BeginOffset, mid, sl, sLen);
+            } else if (FVertical) {
+                // Tiles from the bottom up; the topmost one is cut at its top.
+                for (int end = BeginOffset + mid; end > BeginOffset; end -= sLen) {
+                    int n = std::min(sLen, end - BeginOffset);
+                    put(end - n, n, sl + sLen - n, n);
+                }
+            } else {
+                for (int at = BeginOffset; at < BeginOffset + mid; at += sLen) {
+                    int n = std::min(sLen, BeginOffset + mid - at);
+                    put(at, n, sl, n);
+                }
+            }
+        }
+        const TRect& PR = ProgressRect;
+        if (FVertical) {
+            StretchBlt(dc, 0, 0, other, BeginOffset, src, PR.Left, PR.Top, PR.Width(), BeginOffset,
+                       SRCCOPY);
+            StretchBlt(dc, 0, len - EndOffset, other, EndOffset, src, PR.Left,
+                       PR.Bottom - EndOffset, PR.Width(), EndOffset, SRCCOPY);
+        } else {
+            StretchBlt(dc, 0, 0, BeginOffset, other, src, PR.Left, PR.Top, BeginOffset, PR.Height(),
+                       SRCCOPY);
+            StretchBlt(dc, len - EndOffset, 0, EndOffset, other, src, PR.Right - EndOffset, PR.Top,
+                       EndOffset, PR.Height(), SRCCOPY);
+        }
+        if (ProgressTransparent) {
+            bar.SetTransparentMode(tmFixed);
+            bar.SetTransparentColor(ProgressTransparentColor);
+            bar.SetTransparent(true);
+            C->Draw(P.Left, P.Top, &bar);
+        } else {
+            BitBlt(C->Handle(), P.Left, P.Top, P.Width(), P.Height(), dc, 0, 0, SRCCOPY);
+        }
+    }
+    if (!FUseSkinSize) return;
+    if (!FTextAlphaBlend || GaugeText().empty()) {
+        DrawProgressText(C, W, H);
+        return;
+    }
+    TBitmap kept;
+    kept.Assign(B);
+    DrawProgressText(C, W, H);
+    blendInto(B, &kept, mkDefault, 1 - FTextAlphaBlendValue / 255.0);
+}
+
+void TspSkinGauge::Paint() {
+    if (Width() <= 0 || Height() <= 0) return;
+    GetSkinData();
+    if (FUseSkinSize || FIndex == -1) {
+        TspSkinCustomControl::Paint();
+        return;
+    }
+    TBitmap skin(SkinRect.Width(), SkinRect.Height());
+    DrawSkinImage(&skin);
+    TBitmap B(Width(), Height());
+    SetStretchBltMode(B.Canvas()->Handle(), COLORONCOLOR);
+    StretchBlt(B.Canvas()->Handle(), 0, 0, Width(), Height(), skin.Canvas()->Handle(), 0, 0,
+               skin.Width(), skin.Height(), SRCCOPY);
+    DrawProgressText(B.Canvas(), Width(), Height());
+    PaintImage(&B);
+}
+
+void TspSkinGauge::StartProgressAnimation() {
+    GetSkinData();
+    if (FIndex == -1 || IsEmptyRect(ProgressAnimationSkinRect)) return;
+    FAnimationTimer.reset();
+    FAnimationPauseTimer.reset();
+    runTimer(FAnimationPauseTimer, unsigned(FProgressAnimationPause),
+             [this](TObject*) { StartInternalAnimation(); });
+    runTimer(FAnimationTimer, unsigned(std::max(1, ProgressAnimationTimerInterval)),
+             [this](TObject* s) { AnimationTick(s); });
+    StartInternalAnimation();
+}
+
+void TspSkinGauge::StartInternalAnimation() {
+    stopTimer(FAnimationPauseTimer);
+    FAnimationFrame = 0;
+    if (FAnimationTimer) FAnimationTimer->SetEnabled(true);
+    Repaint();
+}
+
+void TspSkinGauge::AnimationTick(TObject*) {
+    ++FAnimationFrame;
+    if (FAnimationFrame > ProgressAnimationCountFrames) StopInternalAnimation();
+    Repaint();
+}
+
+void TspSkinGauge::StopInternalAnimation() {
+    if (FAnimationPauseTimer) FAnimationPauseTimer->SetEnabled(true);
+    stopTimer(FAnimationTimer);
+    FAnimationFrame = 0;
+    Repaint();
+}
+
+void TspSkinGauge::StopProgressAnimation() {
+    FAnimationFrame = 0;
+    if (!FAnimationTimer) return;
+    FAnimationTimer.reset();
+    FAnimationPauseTimer.reset();
+}
+
+void TspSkinGauge::WndProc(TMessage& Message) {
+    if (Message.Msg == WM_ERASEBKGND) {
+        if (!FFromWMPaint && Message.WParam) PaintWindow(reinterpret_cast<HDC>(Message.WParam));
+        Message.Result = 1;
+        return;
+    }
+    TspSkinCustomControl::WndProc(Message);
+}
+
+// ---- TspSkinShadowLabel ----
+
+TspSkinShadowLabel::TspSkinShadowLabel(TComponent* AOwner) : TspGraphicSkinControl(AOwner) {
+    ControlStyle &= ~TControlStyle(csOpaque);
+    FWidth = 65;
+    FHeight = 17;
+}
+
+void TspSkinShadowLabel::SetShadowColor(TColor Value) {
+    if (FShadowColor == Value) return;
+    FShadowColor = Value;
+    Repaint();
+}
+
+void TspSkinShadowLabel::SetShadowSize(int Value) {
+    if (FShadowSize == Value || Value < 1 || Value > 10) return;
+    FShadowSize = Value;
+    Repaint();
+}
+
+void TspSkinShadowLabel::SetShadowOffset(int Value) {
+    if (FShadowOffset == Value || Value < 0 || Value > 100) return;
+    FShadowOffset = Value;
+    Repaint();
+}
+
+void TspSkinShadowLabel::SetAlignment(TAlignment Value) {
+    if (FAlignment == Value) return;
+    FAlignment = Value;
+    Repaint();
+}
+
+void TspSkinShadowLabel::SetShowAccelChar(bool Value) {
+    if (FShowAccelChar == Value) return;
+    FShowAccelChar = Value;
+    Repaint();
+}
+
+void TspSkinShadowLabel::SetLayout(TTextLayout Value) {
+    if (FLayout == Value) return;
+    FLayout = Value;
+    Repaint();
+}
+
+void TspSkinShadowLabel::SetAutoSize(bool Value) {
+    if (FAutoSize == Value) return;
+    FAutoSize = Value;
+    AdjustBounds();
+}
+
+void TspSkinShadowLabel::SetWordWrap(bool Value) {
+    if (FWordWrap == Value) return;
+    FWordWrap = Value;
+    AdjustBounds();
+    Repaint();
+}
+
+void TspSkinShadowLabel::SetDoubleBuffered(bool Value) {
+    if (FDoubleBuffered == Value) return;
+    FDoubleBuffered = Value;
+    if (Value)
+        ControlStyle |= csOpaque;
+    else
+        ControlStyle &= ~TControlStyle(csOpaque);
+}
+
+void TspSkinShadowLabel::SetFocusControl(TWinControl* Value) {
+    if (FFocusControl) FFocusControl->RemoveFreeNotification(this);
+    FFocusControl = Value;
+    if (Value) Value->FreeNotification(this);
+}
+
+void TspSkinShadowLabel::Notification(TComponent* AComponent, TOperation Operation) {
+    TspGraphicSkinControl::Notification(AComponent, Operation);
+    if (Operation == opRemove && AComponent == FFocusControl) FFocusControl = nullptr;
+}
+
+void TspSkinShadowLabel::ChangeSkinData() {
+    TspGraphicSkinControl::ChangeSkinData();
+    if (!skinOn(FSD)) return;
+    Font()->SetColor(FSD->SkinColors()->FcBtnText);
+    FShadowColor = DarkenColor(FSD->SkinColors()->FcBtnFace, 80);
+    Repaint();
+}
+
+void TspSkinShadowLabel::DoDrawText(TCanvas* C, TRect& Rect, UINT Flags) {
+    std::string text = GetLabelText();
+    if ((Flags & DT_CALCRECT) && (text.empty() || (FShowAccelChar && text == "&"))) text += " ";
+    if (!FShowAccelChar) Flags |= DT_NOPREFIX;
+    canvasText(C, text, Rect, Flags);
+}
+
+void TspSkinShadowLabel::Paint() {
+    TCanvas* C = Canvas();
+    C->Font()->Assign(Font());
+    int S = FShadowSize, O = FShadowOffset;
+    TRect R(std::max(0, S - O), std::max(0, S - O), Width() - S - O, Height() - S - O);
+    UINT format = DT_EXPANDTABS | (FWordWrap ? DT_WORDBREAK : 0) |
+                  (FAlignment == taRightJustify ? DT_RIGHT
+                   : FAlignment == taCenter     ? DT_CENTER
+                                                : DT_LEFT) |
+                  (FShowAccelChar ? 0 : DT_NOPREFIX);
+    std::u16string text = Utf8ToUtf16(GetLabelText());
+    if (!FDoubleBuffered) {
+        DrawSoftShadowText(C, R, text, S, FShadowColor, O, format);
+        return;
+    }
+    TBitmap B(Width(), Height());
+    DrawParentBackground(this, B.Canvas());
+    B.Canvas()->Font()->Assign(Font());
+    DrawSoftShadowText(B.Canvas(), R, text, S, FShadowColor, O, format);
+    BitBlt(C->Handle(), 0, 0, Width(), Height(), B.Canvas()->Handle(), 0, 0, SRCCOPY);
+}
+
+void TspSkinShadowLabel::AdjustBounds() {
+    if (HasState(csLoading) || !FAutoSize) return;
+    HDC dc = CreateCompatibleDC(nullptr);
+    TCanvas c;
+    c.SetHandle(dc);
+    c.Font()->Assign(Font());
+    TRect r = ClientRect();
+    DoDrawText(&c, r, DT_EXPANDTABS | DT_CALCRECT | (FWordWrap ? DT_WORDBREAK : 0));
+    c.SetHandle(nullptr);
+    DeleteDC(dc);
+    int x = Left();
+    int w = r.Right + FShadowOffset + 2 * FShadowSize + 8;
+    if (FAlignment == taRightJustify) x += Width() - w;
+    SetBounds(x, Top(), w, r.Bottom + FShadowOffset + 2 * FShadowSize + 8);
+}
+
+void TspSkinShadowLabel::WndProc(TMessage& Message) {
+    switch (Message.Msg) {
+    case CM_TEXTCHANGED:
+    case CM_FONTCHANGED:
+        TspGraphicSkinControl::WndProc(Message);
+        AdjustBounds();
+        Repaint();
+        return;
+    case WM_MOVE:
+        TspGraphicSkinControl::WndProc(Message);
+        if (FDoubleBuffered) Repaint();
+        return;
+    case CM_DIALOGCHAR:
+        if (FFocusControl && Enabled() && FShowAccelChar &&
+            accelMatches(GetLabelText(), Message.WParam) && FFocusControl->CanFocus()) {
+            FFocusControl->SetFocus();
+            Message.Result = 1;
+            return;
+        }
+        break;
+    default:
+        break;
+    }
+    TspGraphicSkinControl::WndProc(Message);
+}
+
+// ---- Link label and link image ----
+
+bool OpenLinkAddress(const std::string& URL) {
+    return os::IsWebAddress(URL) && os::OpenWebAddress(URL);
+}
+
+TspSkinLinkLabel::TspSkinLinkLabel(TComponent* AOwner)
+    : TCustomLabel(AOwner), FDefaultFont(std::make_unique<TFont>()) {
+    FDefaultFont->SetName("Arial");
+    FDefaultFont->SetHeight(14);
+    FDefaultFont->SetStyle(TFontStyles(fsUnderline));
+    Font()->Assign(FDefaultFont.get());
+    Transparent = true;
+    SetCursor(crHandPoint);
+}
+
+TspSkinLinkLabel::~TspSkinLinkLabel() {
+    if (FSD) FSD->RemoveFreeNotification(this);
+}
+
+void TspSkinLinkLabel::GetSkinData() {
+    FIndex = skinOn(FSD) ? FSD->GetControlIndex(FSkinDataName) : -1;
+    if (auto* e = dynamic_cast<TspDataSkinStdLabelControl*>(elementAt(FSD, FIndex))) {
+        FontName = e->FontName;
+        FontColor = e->FontColor;
+        FontStyle = e->FontStyle;
+        FontHeight = e->FontHeight;
+        ActiveFontColor = e->ActiveFontColor;
+    }
+}
+
+void TspSkinLinkLabel::ChangeSkinData() {
+    GetSkinData();
+    Repaint();
+}
+
+void TspSkinLinkLabel::SetSkinData(TspSkinData* Value) {
+    if (FSD) FSD->RemoveFreeNotification(this);
+    FSD = Value;
+    if (!Value) return;
+    Value->FreeNotification(this);
+    ChangeSkinData();
+}
+
+void TspSkinLinkLabel::Notification(TComponent* AComponent, TOperation Operation) {
+    TCustomLabel::Notification(AComponent, Operation);
+    if (Operation == opRemove && AComponent == FSD) FSD = nullptr;
+}
+
+void TspSkinLinkLabel::SetUseUnderLine(bool Value) {
+    if (FUseUnderLine == Value) return;
+    FUseUnderLine = Value;
+    Repaint();
+}
+
+void TspSkinLinkLabel::WndProc(TMessage& Message) {
+    if (Message.Msg == CM_MOUSEENTER || Message.Msg == CM_MOUSELEAVE) {
+        TCustomLabel::WndProc(Message);
+        if (HasState(csDesigning)) return;
+        FMouseIn = Message.Msg == CM_MOUSEENTER;
+        Repaint();
+        return;
+    }
+    TCustomLabel::WndProc(Message);
+}
+
+void TspSkinLinkLabel::Click() {
+    TCustomLabel::Click();
+    OpenLinkAddress(URL);
+}
+
+void TspSkinLinkLabel::DoDrawText(TRect& Rect, UINT Flags) {
+    GetSkinData();
+    std::string text = GetLabelText();
+    if ((Flags & DT_CALCRECT) && (text.empty() || (ShowAccelChar && text == "&"))) text += " ";
+    if (!ShowAccelChar) Flags |= DT_NOPREFIX;
+    TRect T = Rect;
+    if (GlowEffect) {
+        T.Top += GlowSize;
+        T.Bottom += GlowSize;
+    }
+    TCanvas* C = Canvas();
+    TFont* f = C->Font();
+    if (FIndex == -1) {
+        f->Assign(UseSkinFont ? FDefaultFont.get() : Font());
+        if (FMouseIn) f->SetColor(DefaultActiveFontColor);
+        f->SetStyle(f->Style() | fsUnderline);
+    } else {
+        if (UseSkinFont) {
+            f->SetName(FontName);
+            f->SetStyle(FontStyle);
+            f->SetHeight(FontHeight);
+        } else {
+            f->Assign(Font());
+        }
+        f->SetColor(FMouseIn && !GlowEffect ? ActiveFontColor : FontColor);
+    }
+    f->SetCharset(charsetOf(FSD, FDefaultFont.get()));
+    TColor glow = FIndex == -1 ? DefaultActiveFontColor : ActiveFontColor;
+    if (Enabled()) {
+        TFontStyles st = f->Style();
+        if (FUseUnderLine)
+            st |= fsUnderline;
+        else
+            st -= fsUnderline;
+        f->SetStyle(st);
+        if (FMouseIn && GlowEffect && !(Flags & DT_CALCRECT))
+            DrawBoldGlowText(C, T, Utf8ToUtf16(text), GlowSize, glow, 0, Flags);
+        else
+            canvasText(C, text, T, Flags);
+    } else {
+        drawLabelText(C, text, T, Flags, false, FIndex, FSD);
+    }
+    // The measure includes the glow's shift, so auto size makes room for it.
+    if (Flags & DT_CALCRECT) {
+        Rect.Right = T.Right;
+        Rect.Bottom = T.Bottom;
+    }
+}
+
+TspSkinLinkImage::TspSkinLinkImage(TComponent* AOwner) : TImage(AOwner) {
+    SetCursor(crHandPoint);
+}
+
+void TspSkinLinkImage::Click() {
+    TImage::Click();
+    OpenLinkAddress(URL);
+}
+
+// ---- TspSkinSpeedButton ----
+
+TspSkinSpeedButton::TspSkinSpeedButton(TComponent* AOwner) : TspGraphicSkinCustomControl(AOwner) {
+    FSkinDataName = "toolbutton";
+    ControlStyle = csCaptureMouse | csOpaque | csDoubleClicks;
+    FWidth = 25;
+    FHeight = 25;
+}
+
+TspSkinSpeedButton::~TspSkinSpeedButton() {
+    MorphTimer.reset();
+    AnimateTimer.reset();
+    RepeatTimer.reset();
+    if (FButtonImages) FButtonImages->RemoveFreeNotification(this);
+    if (FAction) FAction->RemoveFreeNotification(this);
+}
+
+void TspSkinSpeedButton::Notification(TComponent* AComponent, TOperation Operation) {
+    TspGraphicSkinCustomControl::Notification(AComponent, Operation);
+    if (Operation != opRemove) return;
+    if (AComponent == FButtonImages) FButtonImages = nullptr;
+    if (AComponent == FAction) FAction = nullptr;
+}
+
+bool TspSkinSpeedButton::CanMorphing() const {
+    return Morphing && skinOn(FSD) && FSD->EnableSkinEffects();
+}
+
+bool TspSkinSpeedButton::AnimationAllowed() const {
+    return FIndex != -1 && skinOn(FSD) && FSD->EnableSkinEffects() &&
+           !IsEmptyRect(AnimateSkinRect) && !FFlat;
+}
+
+int TspSkinSpeedButton::GetGlyphNum(bool ADown, bool AMouseIn) const {
+    if (ADown && AMouseIn && FNumGlyphs > 2) return 3;
+    if (AMouseIn && FNumGlyphs > 3) return 4;
+    if (!Enabled() && FNumGlyphs > 1) return 2;
+    return 1;
+}
+
+bool TspSkinSpeedButton::Pressed() const {
+    return FDown && ((FMouseIn && FGroupIndex == 0) || FGroupIndex != 0);
+}
+
+std::string TspSkinSpeedButton::CaptionText() const {
+    return FShowCaption ? Caption() : std::string();
+}
+
+void TspSkinSpeedButton::SetImageList(TCustomImageList* Value) {
+    if (FButtonImages) FButtonImages->RemoveFreeNotification(this);
+    FButtonImages = Value;
+    if (Value) Value->FreeNotification(this);
+    Repaint();
+}
+
+void TspSkinSpeedButton::SetImageIndex(int Value) {
+    FImageIndex = Value;
+    if (FButtonImages) Repaint();
+}
+
+void TspSkinSpeedButton::SetFlat(bool Value) {
+    FFlat = Value;
+    if (Value)
+        ControlStyle &= ~TControlStyle(csOpaque);
+    else
+        ControlStyle |= csOpaque;
+    Repaint();
+}
+
+void TspSkinSpeedButton::SetShowCaption(bool Value) {
+    if (FShowCaption == Value) return;
+    FShowCaption = Value;
+    if (WidthWithCaption > 0 && WidthWithoutCaption > 0)
+        SetWidth(Value ? WidthWithCaption : WidthWithoutCaption);
+    else
+        Repaint();
+}
+
+void TspSkinSpeedButton::SetDown(bool Value) {
+    FDown = Value;
+    if (CanMorphing()) {
+        FMorphKf = 1;
+        if (Value)
+            StopMorph();
+        else
+            StartMorph();
+    }
+    Repaint();
+    if (FGroupIndex != 0 && Value && !AllowAllUp) ReleaseGroup();
+}
+
+void TspSkinSpeedButton::ReleaseGroup() {
+    if (!Parent()) return;
+    for (int i = 0; i < Parent()->ControlCount(); ++i) {
+        auto* b = dynamic_cast<TspSkinSpeedButton*>(Parent()->Controls(i));
+        if (b && b != this && b->FGroupIndex == FGroupIndex && b->FDown) b->SetDown(false);
+    }
+}
+
+void TspSkinSpeedButton::SetGlyph(TBitmap* Value) {
+    FGlyph.Assign(Value);
+    Repaint();
+}
+
+void TspSkinSpeedButton::SetNumGlyphs(TspNumGlyphs Value) {
+    FNumGlyphs = std::clamp(Value, 1, 4);
+    Repaint();
+}
+
+void TspSkinSpeedButton::SetMargin(int Value) {
+    if (Value == FMargin || Value < -1) return;
+    FMargin = Value;
+    Repaint();
+}
+
+void TspSkinSpeedButton::SetSpacing(int Value) {
+    if (Value == FSpacing) return;
+    FSpacing = Value;
+    Repaint();
+}
+
+void TspSkinSpeedButton::SetLayout(TspButtonLayout Value) {
+    if (Value == FLayout) return;
+    FLayout = Value;
+    Repaint();
+}
+
+void TspSkinSpeedButton::SetAction(TBasicAction* Value) {
+    if (FAction) FAction->RemoveFreeNotification(this);
+    FAction = Value;
+    if (!Value) return;
+    Value->FreeNotification(this);
+    if (auto* a = dynamic_cast<TAction*>(Value)) {
+        SetCaption(a->Caption);
+        SetEnabled(a->Enabled);
+        Hint = a->Hint;
+        SetVisible(a->Visible);
+    }
+    Repaint();
+}
+
+void TspSkinSpeedButton::RefreshButton() {
+    FMouseIn = false;
+    FDown = false;
+    if (CanMorphing()) FMorphKf = 0;
+    StopAnimate();
+    Repaint();
+}
+
+void TspSkinSpeedButton::GetSkinData() {
+    TspGraphicSkinCustomControl::GetSkinData();
+    if (FIndex == -1) {
+        Morphing = false;
+        AnimateSkinRect = TRect();
+        return;
+    }
+    if (auto* e = dynamic_cast<TspDataSkinButtonControl*>(elementAt(FSD, FIndex))) {
+        Read(e, SkinRect);
+        if (FFlat) Morphing = false;
+    }
+    if (timerRuns(AnimateTimer) && CurrentFrame >= 1 && CurrentFrame <= FrameCount) {
+        TRect fr = FrameRect(CurrentFrame, SkinRect);
+        if (AnimateInc)
+            ActiveSkinRect = fr;
+        else
+            SkinRect = fr;
+    }
+}
+
+void TspSkinSpeedButton::FitSkinSize(int& W, int& H) {
+    if (FIndex == -1) return;
+    if (UseSkinSize || ResizeMode == 1) {
+        TspGraphicSkinCustomControl::FitSkinSize(W, H);
+        return;
+    }
+    NewClRect = TRect(ClRect.Left, ClRect.Top, ClRect.Right + W - SkinRect.Width(),
+                      ClRect.Bottom + H - SkinRect.Height());
+}
+
+void TspSkinSpeedButton::ChangeSkinData() {
+    StopAnimate();
+    StopMorph();
+    TspGraphicSkinCustomControl::ChangeSkinData();
+    FMorphKf = CanMorphing() && FIndex != -1 && FMouseIn ? 1 : 0;
+}
+
+void TspSkinSpeedButton::SetElementFont(TCanvas* C) {
+    TFont* d = DefaultFont();
+    if (FIndex != -1 && FUseSkinFont)
+        setFont(C, FontName, FontStyle, FontHeight, d->Color(), charsetOf(FSD, d));
+    else {
+        C->Font()->Assign(d);
+        C->Font()->SetCharset(charsetOf(FSD, d));
+    }
+}
+
+void TspSkinSpeedButton::DrawContent(TCanvas* C, const TRect& R, bool ImagePressed,
+                                     bool GlyphPressed) {
+    if (FGlyph.Empty() && FButtonImages) {
+        if (FImageIndex >= 0 && FImageIndex < FButtonImages->Count())
+            DrawImageAndText(C, R, FMargin, FSpacing, FLayout, CaptionText(), FImageIndex,
+                             FButtonImages, ImagePressed, Enabled(), DrawColorMarker,
+                             ColorMarkerValue);
+        else
+            DrawGlyphAndText(C, R, FMargin, FSpacing, FLayout, CaptionText(), nullptr, 1, 1,
+                             GlyphPressed, DrawColorMarker, ColorMarkerValue);
+        return;
+    }
+    DrawGlyphAndText(C, R, FMargin, FSpacing, FLayout, CaptionText(), &FGlyph, FNumGlyphs,
+                     GetGlyphNum(FDown, FMouseIn), GlyphPressed, DrawColorMarker, ColorMarkerValue);
+}
+
+void TspSkinSpeedButton::DrawButtonImage(TBitmap* B, const TRect& R, bool ADown, bool AMouseIn) {
+    TRect cr;
+    if (!UseSkinSize && ResizeMode != 1) {
+        if (Picture && ResizeMode == 0) {
+            SetStretchBltMode(B->Canvas()->Handle(), COLORONCOLOR);
+            StretchBlt(B->Canvas()->Handle(), 0, 0, B->Width(), B->Height(),
+                       Picture->Canvas()->Handle(), R.Left, R.Top, R.Width(), R.Height(), SRCCOPY);
+        } else if (Picture) {
+            BuildStretchedSkinImage(B, Picture, R, ClRect, true);
+        }
+        cr = TRect(ClRect.Left, ClRect.Top, ClRect.Right + B->Width() - R.Width(),
+                   ClRect.Bottom + B->Height() - R.Height());
+    } else {
+        BuildControlImage(B, Picture, R);
+        cr = NewClRect;
+    }
+    TCanvas* C = B->Canvas();
+    SetElementFont(C);
+    C->Font()->SetColor(!UseSkinFontColor && Enabled() ? DefaultFont()->Color()
+                        : !Enabled()                   ? DisabledFontColor
+                        : ADown && AMouseIn            ? DownFontColor
+                        : AMouseIn                     ? ActiveFontColor
+                                                       : FontColor);
+    bool drawDefault = true;
+    if (OnPaint) OnPaint(this, C, NewClRect, ADown, AMouseIn, drawDefault);
+    if (!drawDefault) return;
+    bool pressed = ADown && AMouseIn;
+    DrawContent(C, cr, pressed, pressed);
+}
+
+void TspSkinSpeedButton::DrawDefaultImage(TBitmap* B) {
+    TCanvas* C = B->Canvas();
+    TRect r(0, 0, Width(), Height());
+    C->Brush()->SetColor(clBtnFace);
+    C->FillRect(r);
+    if (Pressed())
+        frameAndFill(C, r, 0x800000, 0xB59385);
+    else if (FMouseIn)
+        frameAndFill(C, r, 0x800000, 0xD2BDB6);
+    else
+        frameAndFill(C, r, clBtnShadow, clBtnFace);
+    C->Font()->Assign(DefaultFont());
+    C->Font()->SetCharset(charsetOf(FSD, DefaultFont()));
+    bool drawDefault = true;
+    if (OnPaint) OnPaint(this, C, r, FDown, FMouseIn, drawDefault);
+    if (!drawDefault) return;
+    if (!Enabled()) C->Font()->SetColor(clBtnShadow);
+    DrawContent(C, r, FDown && FMouseIn, Pressed());
+}
+
+void TspSkinSpeedButton::DrawFull(TCanvas* Target) {
+    TBitmap B(Width(), Height());
+    if (CanMorphing() && FMorphKf > 0 && FMorphKf < 1 && Enabled()) {
+        DrawButtonImage(&B, SkinRect, false, false);
+        TBitmap hot(Width(), Height());
+        DrawButtonImage(&hot, ActiveSkinRect, false, true);
+        blendInto(&B, &hot, MorphKind, FMorphKf);
+    } else if (!Enabled() && !IsEmptyRect(DisabledSkinRect)) {
+        DrawButtonImage(&B, DisabledSkinRect, false, false);
+    } else if (Pressed()) {
+        DrawButtonImage(&B, DownSkinRect, true, true);
+    } else if (FMouseIn || (CanMorphing() && FMorphKf == 1)) {
+        DrawButtonImage(&B, ActiveSkinRect, false, true);
+    } else {
+        DrawButtonImage(&B, SkinRect, false, false);
+    }
+    if (!FAlphaBlend) {
+        BitBlt(Target->Handle(), 0, 0, Width(), Height(), B.Canvas()->Handle(), 0, 0, SRCCOPY);
+        return;
+    }
+    TBitmap under(Width(), Height());
+    DrawParentBackground(this, under.Canvas());
+    blendInto(&B, &under, mkDefault, 1 - FAlphaBlendValue / 255.0);
+    BitBlt(Target->Handle(), 0, 0, Width(), Height(), B.Canvas()->Handle(), 0, 0, SRCCOPY);
+}
+
+void TspSkinSpeedButton::Paint() {
+    if (Width() <= 0 || Height() <= 0) return;
+    GetSkinData();
+    TCanvas* C = Canvas();
+    if (FIndex == -1) {
+        if (Pressed() || FMouseIn || !FFlat) {
+            TspGraphicSkinCustomControl::Paint();
+            return;
+        }
+        C->Font()->Assign(DefaultFont());
+        C->Font()->SetCharset(charsetOf(FSD, DefaultFont()));
+        if (!Enabled()) C->Font()->SetColor(clBtnShadow);
+        bool drawDefault = true;
+        if (OnPaint) OnPaint(this, C, ClientRect(), FDown, FMouseIn, drawDefault);
+        if (drawDefault) DrawContent(C, ClientRect(), false, false);
+        return;
+    }
+    int w = Width(), h = Height();
+    FitSkinSize(w, h);
+    if (!FFlat || FMouseIn || (FDown && FGroupIndex != 0)) {
+        DrawFull(C);
+        return;
+    }
+    SetElementFont(C);
+    TColor text = skinColor(FSD, &TspSkinColors::FcBtnText, clBtnText);
+    C->Font()->SetColor(!Enabled() ? skinColor(FSD, &TspSkinColors::FcBtnShadow, clBtnShadow)
+                        : UseSkinFontColor ? text
+                                           : DefaultFont()->Color());
+    bool drawDefault = true;
+    if (OnPaint) OnPaint(this, C, NewClRect, FDown, FMouseIn, drawDefault);
+    if (drawDefault) DrawContent(C, NewClRect, false, false);
+}
+
+void TspSkinSpeedButton::StartMorph() {
+    if (timerRuns(MorphTimer)) return;
+    runTimer(MorphTimer, 20, [this](TObject*) {
+        if (FIndex == -1 || !CanMorphing()) {
+            FMorphKf = FMouseIn ? 1 : 0;
+            stopTimer(MorphTimer);
+            return;
+        }
+        if (FMouseIn && FMorphKf < 1) {
+            FMorphKf = std::min(1.0, FMorphKf + 0.2);
+        } else if (!FMouseIn && FMorphKf > 0) {
+            FMorphKf = std::max(0.0, FMorphKf - 0.2);
+        } else {
+            FMorphKf = FMouseIn ? 1 : 0;
+            stopTimer(MorphTimer);
+        }
+        Repaint();
+    });
+}
+
+void TspSkinSpeedButton::StopMorph() {
+    stopTimer(MorphTimer);
+}
+
+void TspSkinSpeedButton::UpdateHoverState() {
+    if (CanMorphing() && FIndex != -1)
+        StartMorph();
+    else
+        Repaint();
+}
+
+void TspSkinSpeedButton::StartAnimate(bool AInc) {
+    if (FFlat) return;
+    StopAnimate();
+    AnimateInc = AInc;
+    CurrentFrame = AInc ? 1 : FrameCount;
+    runTimer(AnimateTimer, unsigned(std::max(1, AnimateInterval)), [this](TObject*) {
+        if (AnimateInc) {
+            if (CurrentFrame <= FrameCount) {
+                ++CurrentFrame;
+                Repaint();
+            }
+            if (CurrentFrame > FrameCount) StopAnimate();
+        } else {
+            if (CurrentFrame >= 0) {
+                --CurrentFrame;
+                Repaint();
+            }
+            if (CurrentFrame <= 0) StopAnimate();
+        }
+    });
+}
+
+void TspSkinSpeedButton::StopAnimate() {
+    CurrentFrame = 0;
+    stopTimer(AnimateTimer);
+}
+
+void TspSkinSpeedButton::StartRepeat() {
+    runTimer(RepeatTimer, 500, [this](TObject*) {
+        // The handler stays while it runs; only the period changes.
+        RepeatTimer->SetInterval(unsigned(std::max(1, RepeatInterval)));
+        ButtonClick();
+    });
+}
+
+void TspSkinSpeedButton::StopRepeat() {
+    stopTimer(RepeatTimer);
+}
+
+void TspSkinSpeedButton::ButtonClick() {
+    if (OnClick && FAction) {
+        OnClick(this);
+        return;
+    }
+    if (FAction && !HasState(csDesigning)) {
+        FAction->Execute();
+        return;
+    }
+    if (OnClick) OnClick(this);
+}
+
+void TspSkinSpeedButton::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
+    TspGraphicSkinCustomControl::MouseDown(Button, Shift, X, Y);
+    if (Button != mbLeft) return;
+    if (AnimationAllowed()) StopAnimate();
+    FMouseDown = true;
+    if (!FDown) {
+        FMouseIn = true;
+        SetDown(true);
+        if (RepeatMode && FGroupIndex == 0)
+            StartRepeat();
+        else if (FGroupIndex != 0)
+            ButtonClick();
+        FAllowAllUpCheck = false;
+    } else if (FGroupIndex != 0) {
+        FAllowAllUpCheck = true;
+    }
+}
+
+void TspSkinSpeedButton::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
+    if (Button == mbLeft) {
+        FMouseDown = false;
+        bool wasDown = FDown;
+        if (FGroupIndex == 0 && FMouseIn) {
+            SetDown(false);
+            StopRepeat();
+            if (wasDown) ButtonClick();
+        } else if (FGroupIndex == 0) {
+            FDown = false;
+            StopRepeat();
+            Repaint();
+        } else if (wasDown && AllowAllUp && FAllowAllUpCheck && FMouseIn) {
+            SetDown(false);
+            ButtonClick();
+        }
+    }
+    TspGraphicSkinCustomControl::MouseUp(Button, Shift, X, Y);
+}
+
+void TspSkinSpeedButton::MouseEnter() {
+    FMouseIn = true;
+    if ((FGroupIndex != 0 && !FDown) || FGroupIndex == 0) {
+        if (Enabled()) {
+            if (FDown) {
+                if (CanMorphing()) FMorphKf = 1;
+                Repaint();
+            } else {
+                if (AnimationAllowed()) StartAnimate(true);
+                UpdateHoverState();
+            }
+        }
+    }
+    if (FDown && RepeatMode && FGroupIndex == 0) StartRepeat();
+}
+
+void TspSkinSpeedButton::MouseLeave() {
+    FMouseIn = false;
+    if (((FGroupIndex != 0 && !FDown) || FGroupIndex == 0) && Enabled()) {
+        if (AnimationAllowed()) StartAnimate(false);
+        UpdateHoverState();
+    }
+    if (FDown && RepeatMode && timerRuns(RepeatTimer) && FGroupIndex == 0) StopRepeat();
+}
+
+void TspSkinSpeedButton::WndProc(TMessage& Message) {
+    switch (Message.Msg) {
+    case WM_MOUSEMOVE: {
+        TspGraphicSkinCustomControl::WndProc(Message);
+        int x, y;
+        pointOf(Message.LParam, x, y);
+        bool inside = x >= 0 && y >= 0 && x < Width() && y < Height();
+        if (FMouseDown && inside != FMouseIn) Perform(inside ? CM_MOUSEENTER : CM_MOUSELEAVE, 0, 0);
+        return;
+    }
+    case CM_MOUSEENTER:
+    case CM_MOUSELEAVE:
+        TspGraphicSkinCustomControl::WndProc(Message);
+        if (HasState(csDesigning)) return;
+        if (Message.Msg == CM_MOUSEENTER)
+            MouseEnter();
+        else
+            MouseLeave();
+        return;
+    case CM_DIALOGCHAR:
+        if (accelMatches(Caption(), Message.WParam) && Enabled() && Visible() && Parent() &&
+            Parent()->Visible()) {
+            ButtonClick();
+            Message.Result = 1;
+            return;
+        }
+        break;
+    case CM_ENABLEDCHANGED:
+        TspGraphicSkinCustomControl::WndProc(Message);
+        if (CanMorphing()) {
+            StopMorph();
+            FMorphKf = 0;
+        }
+        FMouseIn = false;
+        Repaint();
+        return;
+    case CM_TEXTCHANGED:
+        TspGraphicSkinCustomControl::WndProc(Message);
+        Repaint();
+        return;
+    default:
+        break;
+    }
+    TspGraphicSkinCustomControl::WndProc(Message);
+}
+
+void TspSkinSpeedButton::DrawMenuMarker(TCanvas* C, const TRect& R, bool AFlat, bool ADown,
+                                        bool AActive) {
+    const TRect& src = ADown     ? MenuMarkerDownRect
+                       : AActive ? MenuMarkerActiveRect
+                       : AFlat   ? MenuMarkerFlatRect
+                                 : MenuMarkerRect;
+    if (IsEmptyRect(src)) return;
+    drawPartFixedTransparent(C, R.Left + R.Width() / 2 - src.Width() / 2,
+                             R.Top + R.Height() / 2 - src.Height() / 2, Picture, src,
+                             MenuMarkerTransparentColor);
 }

@@ -416,6 +416,197 @@ protected:
     TColor GripperTransparentColor = 0;
 };
 
+// ---- Speed button ----------------------------------------------------------------------
+
+class TspSkinSpeedButton : public TspGraphicSkinCustomControl, public TspButtonSkinCopy {
+public:
+    explicit TspSkinSpeedButton(TComponent* AOwner);
+    ~TspSkinSpeedButton() override;
+
+    virtual void DrawButtonImage(TBitmap* B, const TRect& R, bool ADown, bool AMouseIn);
+    virtual void ButtonClick();
+    void RefreshButton();
+    void DrawMenuMarker(TCanvas* C, const TRect& R, bool AFlat, bool ADown, bool AActive);
+
+    TCustomImageList* ImageList() const { return FButtonImages; }
+    void SetImageList(TCustomImageList* Value);
+    int ImageIndex() const { return FImageIndex; }
+    void SetImageIndex(int Value);
+    bool Flat() const { return FFlat; }
+    void SetFlat(bool Value);
+    bool ShowCaption() const { return FShowCaption; }
+    void SetShowCaption(bool Value);
+    bool Down() const { return FDown; }
+    void SetDown(bool Value);
+    int GroupIndex() const { return FGroupIndex; }
+    void SetGroupIndex(int Value) { FGroupIndex = Value; }
+    TBitmap* Glyph() { return &FGlyph; }
+    void SetGlyph(TBitmap* Value);
+    TspNumGlyphs NumGlyphs() const { return FNumGlyphs; }
+    void SetNumGlyphs(TspNumGlyphs Value);
+    int Margin() const { return FMargin; }
+    void SetMargin(int Value);
+    int Spacing() const { return FSpacing; }
+    void SetSpacing(int Value);
+    TspButtonLayout Layout() const { return FLayout; }
+    void SetLayout(TspButtonLayout Value);
+    TBasicAction* Action() const { return FAction; }
+    void SetAction(TBasicAction* Value);
+
+    bool UseSkinSize = true;
+    bool UseSkinFontColor = true;
+    int WidthWithCaption = 0;
+    int WidthWithoutCaption = 0;
+    bool RepeatMode = false;
+    int RepeatInterval = 100;
+    bool AllowAllUp = false;
+    bool DrawColorMarker = false;
+    TColor ColorMarkerValue = 0;
+    TspButtonPaintEvent OnPaint;
+
+    bool MouseIn() const { return FMouseIn; }
+    double MorphKf() const { return FMorphKf; }
+
+    void WndProc(TMessage& Message) override;
+    void Notification(TComponent* AComponent, TOperation Operation) override;
+    void GetSkinData() override;
+    void ChangeSkinData() override;
+    void FitSkinSize(int& W, int& H) override;
+    void DrawDefaultImage(TBitmap* B) override;
+    void DrawSkinImage(TBitmap*) override {}
+
+protected:
+    void Paint() override;
+    void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    virtual void MouseEnter();
+    virtual void MouseLeave();
+
+    bool CanMorphing() const;
+    bool AnimationAllowed() const;
+    int GetGlyphNum(bool ADown, bool AMouseIn) const;
+    bool Pressed() const;
+    std::string CaptionText() const;
+    void StartMorph();
+    void StopMorph();
+    void UpdateHoverState();
+    void StartAnimate(bool AInc);
+    void StopAnimate();
+    void StartRepeat();
+    void StopRepeat();
+    void ReleaseGroup();
+    virtual void DrawContent(TCanvas* C, const TRect& R, bool ImagePressed, bool GlyphPressed);
+    void DrawFull(TCanvas* Target);
+    void SetElementFont(TCanvas* C);
+
+    TCustomImageList* FButtonImages = nullptr;
+    int FImageIndex = 0;
+    bool FFlat = false;
+    bool FShowCaption = true;
+    bool FDown = false;
+    int FGroupIndex = 0;
+    TBitmap FGlyph;
+    TspNumGlyphs FNumGlyphs = 1;
+    int FMargin = -1;
+    int FSpacing = 1;
+    TspButtonLayout FLayout = blGlyphLeft;
+    TBasicAction* FAction = nullptr;
+
+    bool FMouseIn = false;
+    bool FMouseDown = false;
+    bool FAllowAllUpCheck = false;
+    double FMorphKf = 0;
+    std::unique_ptr<TTimer> MorphTimer;
+    std::unique_ptr<TTimer> AnimateTimer;
+    int CurrentFrame = 0;
+    bool AnimateInc = false;
+    std::unique_ptr<TTimer> RepeatTimer;
+};
+
+// ---- Gauge -------------------------------------------------------------------------------
+
+using TspGaugePaintEvent =
+    std::function<void(TCanvas* Cnvs, TRect AProgressArea, TRect AProgressRect)>;
+
+class TspSkinGauge : public TspSkinCustomControl {
+public:
+    explicit TspSkinGauge(TComponent* AOwner);
+    ~TspSkinGauge() override;
+
+    void StartProgressAnimation();
+    void StopProgressAnimation();
+    void StartInternalAnimation();
+    void StopInternalAnimation();
+    // The filled part of R; empty when both limits are equal.
+    TRect CalcProgressRect(const TRect& R, bool AV) const;
+    int Percent() const;
+
+    int MinValue() const { return FMinValue; }
+    void SetMinValue(int Value);
+    int MaxValue() const { return FMaxValue; }
+    void SetMaxValue(int Value);
+    int Value() const { return FValue; }
+    void SetValue(int Value);
+    bool Vertical() const { return FVertical; }
+    void SetVertical(bool Value);
+    bool UseSkinSize() const { return FUseSkinSize; }
+    void SetUseSkinSize(bool Value) { FUseSkinSize = Value; }
+    const std::string& ProgressText() const { return FProgressText; }
+    void SetProgressText(const std::string& Value);
+    bool ShowProgressText() const { return FShowProgressText; }
+    void SetShowProgressText(bool Value);
+    bool ShowPercent() const { return FShowPercent; }
+    void SetShowPercent(bool Value);
+    bool TextAlphaBlend() const { return FTextAlphaBlend; }
+    void SetTextAlphaBlend(bool Value);
+    uint8_t TextAlphaBlendValue() const { return FTextAlphaBlendValue; }
+    void SetTextAlphaBlendValue(uint8_t Value);
+    int ProgressAnimationPause() const { return FProgressAnimationPause; }
+    void SetProgressAnimationPause(int Value);
+    int AnimationFrame() const { return FAnimationFrame; }
+    bool AnimationRunning() const { return FAnimationTimer != nullptr; }
+
+    TspGaugePaintEvent OnGaugePaint;
+    TRect NewProgressArea;
+
+    void WndProc(TMessage& Message) override;
+    void GetSkinData() override;
+    void ChangeSkinData() override;
+    void FitSkinSize(int& W, int& H) override;
+    void DrawDefaultImage(TBitmap* B) override;
+    void DrawSkinImage(TBitmap* B) override;
+
+protected:
+    void Paint() override;
+    void DrawProgressText(TCanvas* C, int W, int H);
+    std::string GaugeText() const;
+    TRect AnimationFrameRect(int F) const;
+    void AnimationTick(TObject*);
+
+    int FAnimationFrame = 0;
+    std::unique_ptr<TTimer> FAnimationPauseTimer, FAnimationTimer;
+    int FProgressAnimationPause = 1000;
+    bool FUseSkinSize = true;
+    int FMinValue = 0, FMaxValue = 100, FValue = 50;
+    bool FVertical = false;
+    std::string FProgressText;
+    bool FShowPercent = false, FShowProgressText = false;
+    bool FTextAlphaBlend = false;
+    uint8_t FTextAlphaBlendValue = 200;
+
+    TRect ProgressRect, ProgressArea;
+    int BeginOffset = 0, EndOffset = 0;
+    std::string FontName = "Arial";
+    TFontStyles FontStyle;
+    int FontHeight = 14;
+    TColor FontColor = 0;
+    bool ProgressTransparent = false;
+    TColor ProgressTransparentColor = 0;
+    bool ProgressStretch = false;
+    TRect ProgressAnimationSkinRect;
+    int ProgressAnimationCountFrames = 0, ProgressAnimationTimerInterval = 0;
+};
+
 // ---- Labels and bevel ----------------------------------------------------------------------
 
 enum TspEllipsType { spetNone, spetEndEllips, spetPathEllips };
@@ -534,4 +725,107 @@ protected:
     std::string FSkinDataName = "bevel";
     int FIndex = -1;
     bool FDividerMode = false;
+};
+
+// ---- Shadow label, link label and link image --------------------------------------------
+
+class TspSkinShadowLabel : public TspGraphicSkinControl {
+public:
+    explicit TspSkinShadowLabel(TComponent* AOwner);
+
+    virtual std::string GetLabelText() const { return Caption(); }
+    void ChangeSkinData() override;
+
+    TColor ShadowColor() const { return FShadowColor; }
+    void SetShadowColor(TColor Value);
+    int ShadowSize() const { return FShadowSize; }
+    void SetShadowSize(int Value);
+    int ShadowOffset() const { return FShadowOffset; }
+    void SetShadowOffset(int Value);
+    TAlignment Alignment() const { return FAlignment; }
+    void SetAlignment(TAlignment Value);
+    bool ShowAccelChar() const { return FShowAccelChar; }
+    void SetShowAccelChar(bool Value);
+    TTextLayout Layout() const { return FLayout; }
+    void SetLayout(TTextLayout Value);
+    bool AutoSize() const { return FAutoSize; }
+    void SetAutoSize(bool Value);
+    bool WordWrap() const { return FWordWrap; }
+    void SetWordWrap(bool Value);
+    bool DoubleBuffered() const { return FDoubleBuffered; }
+    void SetDoubleBuffered(bool Value);
+    TWinControl* FocusControl() const { return FFocusControl; }
+    void SetFocusControl(TWinControl* Value);
+
+    void WndProc(TMessage& Message) override;
+    void Notification(TComponent* AComponent, TOperation Operation) override;
+
+protected:
+    void Paint() override;
+    virtual void AdjustBounds();
+    virtual void DoDrawText(TCanvas* C, TRect& Rect, UINT Flags);
+
+    bool FDoubleBuffered = false;
+    TWinControl* FFocusControl = nullptr;
+    TAlignment FAlignment = taLeftJustify;
+    bool FAutoSize = true;
+    TTextLayout FLayout = tlTop;
+    bool FWordWrap = false;
+    bool FShowAccelChar = true;
+    TColor FShadowColor = clBlack;
+    int FShadowSize = 2;
+    int FShadowOffset = 0;
+};
+
+// Opens a web address through the desktop's handler, passed as one argument;
+// anything else (local paths, other schemes) is refused.
+bool OpenLinkAddress(const std::string& URL);
+
+class TspSkinLinkLabel : public TCustomLabel {
+public:
+    explicit TspSkinLinkLabel(TComponent* AOwner);
+    ~TspSkinLinkLabel() override;
+
+    void GetSkinData();
+    void ChangeSkinData();
+    TspSkinData* SkinData() const { return FSD; }
+    void SetSkinData(TspSkinData* Value);
+    void SetSkinDataName(const std::string& V) { FSkinDataName = V; }
+    TFont* DefaultFont() const { return FDefaultFont.get(); }
+    void SetDefaultFont(TFont* Value) { FDefaultFont->Assign(Value); }
+    bool UseUnderLine() const { return FUseUnderLine; }
+    void SetUseUnderLine(bool Value);
+    bool MouseIn() const { return FMouseIn; }
+    int Index() const { return FIndex; }
+
+    bool GlowEffect = false;
+    int GlowSize = 7;
+    bool UseSkinFont = true;
+    TColor DefaultActiveFontColor = 0xFF0000;
+    std::string URL;
+
+    void Click() override;
+    void WndProc(TMessage& Message) override;
+    void Notification(TComponent* AComponent, TOperation Operation) override;
+
+protected:
+    void DoDrawText(TRect& Rect, UINT Flags) override;
+
+    bool FMouseIn = false;
+    int FIndex = -1;
+    TspSkinData* FSD = nullptr;
+    std::string FSkinDataName = "stdlabel";
+    std::unique_ptr<TFont> FDefaultFont;
+    bool FUseUnderLine = true;
+    std::string FontName;
+    TFontStyles FontStyle;
+    int FontHeight = 0;
+    TColor FontColor = 0, ActiveFontColor = 0;
+};
+
+class TspSkinLinkImage : public TImage {
+public:
+    explicit TspSkinLinkImage(TComponent* AOwner);
+    std::string URL;
+    void Click() override;
 };

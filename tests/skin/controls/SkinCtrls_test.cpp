@@ -5,7 +5,9 @@
 
 #include "classlib/forms.h"
 #include "platform/os/clock.h"
+#include "platform/os/process.h"
 #include "platform/win/input.h"
+#include "platform/win/nonclient.h"
 #include "platform/win/paint.h"
 #include "skin/controls/SkinCtrls.h"
 
@@ -671,4 +673,523 @@ TEST_F(ControlsTest, BevelDrawsWithTheSkinColoursAndItsDivider) {
     b->SetDividerMode(false);
     EXPECT_EQ(pixel(b, 10, 8), ColorToRGB(clBtnShadow));
     EXPECT_EQ(pixel(b, 10, 9), ColorToRGB(clBtnHighlight));
+}
+
+// ---- Panels and status bar ----------------------------------------------------------------
+
+TEST_F(ControlsTest, PanelGivesItsChildrenTheAreaInsideItsFrame) {
+    auto* e = element<TspDataSkinPanelControl>("panel");
+    ASSERT_NE(e, nullptr);
+    struct Case {
+        const char* name;
+        bool skinned;
+        TspSkinBorderStyle border;
+        bool caption;
+        TRect client; // for a 100 x 80 panel
+    };
+    const int dw = 100 - e->SkinRect.Width(), dh = 80 - e->SkinRect.Height();
+    const Case cases[] = {
+        {"no skin, frame", false, TspSkinBorderStyle::bvFrame, false, {1, 1, 99, 79}},
+        {"no skin, frame and caption", false, TspSkinBorderStyle::bvFrame, true, {1, 23, 99, 79}},
+        {"no skin, no border", false, TspSkinBorderStyle::bvNone, false, {0, 0, 100, 80}},
+        {"skin, frame",
+         true,
+         TspSkinBorderStyle::bvFrame,
+         false,
+         {e->ClRect.Left, e->ClRect.Top, e->ClRect.Right + dw, e->ClRect.Bottom + dh}},
+        {"skin, no border", true, TspSkinBorderStyle::bvNone, false, {0, 0, 100, 80}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto* p = make<TspSkinPanel>(10, 10, 100, 80);
+        p->SetBorderStyle(c.border);
+        p->SetCaptionMode(c.caption);
+        if (c.skinned) p->SetSkinData(defaultSkin());
+        auto* child = new TspSkinPanel(p);
+        child->SetParent(p);
+        child->SetAlign(alClient);
+        EXPECT_EQ(p->GetSkinClientRect(), c.client);
+        EXPECT_EQ(child->BoundsRect(), c.client);
+        delete p;
+    }
+}
+
+TEST_F(ControlsTest, PanelDrawsItsFrameWithAndWithoutSkin) {
+    auto* p = make<TspSkinPanel>(10, 10, 100, 80);
+    EXPECT_EQ(pixel(p, 0, 40), ColorToRGB(clBtnShadow));
+    EXPECT_EQ(pixel(p, 40, 40), ColorToRGB(clBtnFace));
+    p->SetBorderStyle(TspSkinBorderStyle::bvRaised);
+    EXPECT_EQ(pixel(p, 0, 40), ColorToRGB(clBtnHighlight));
+    EXPECT_EQ(pixel(p, 99, 40), ColorToRGB(clBtnShadow));
+    auto* e = element<TspDataSkinPanelControl>("panel");
+    p->SetSkinData(defaultSkin());
+    // Corners are copied from the element.
+    EXPECT_EQ(pixel(p, 1, 1), skinPixel(e->SkinRect.Left + 1, e->SkinRect.Top + 1));
+    EXPECT_EQ(pixel(p, 98, 78), skinPixel(e->SkinRect.Right - 2, e->SkinRect.Bottom - 2));
+}
+
+TEST_F(ControlsTest, PanelRollsUpAndDownAndTogglesItsCheck) {
+    auto* p = make<TspSkinPanel>(10, 10, 120, 90);
+    auto* a = new TspSkinPanel(p);
+    a->SetParent(p);
+    auto* hidden = new TspSkinPanel(p);
+    hidden->SetParent(p);
+    hidden->SetVisible(false);
+    p->SetCaptionMode(true);
+    p->SetRollUpMode(true);
+    p->SetCheckedMode(true);
+    int checkedEvents = 0, rollEvents = 0;
+    p->OnChecked = [&](TObject*) { ++checkedEvents; };
+    p->OnChangeRollUpState = [&](TObject*) { ++rollEvents; };
+    // One click on the caption bar toggles both.
+    p->Perform(WM_LBUTTONDOWN, MK_LBUTTON, at(50, 10));
+    p->Perform(WM_LBUTTONUP, 0, at(50, 10));
+    EXPECT_TRUE(p->Checked());
+    EXPECT_TRUE(p->RollUpState());
+    EXPECT_EQ(p->Height(), 23);
+    EXPECT_EQ(p->RealHeight(), 90);
+    EXPECT_FALSE(a->Visible());
+    p->SetRollUpState(false);
+    EXPECT_EQ(p->Height(), 90);
+    EXPECT_EQ(p->RealHeight(), -1);
+    EXPECT_TRUE(a->Visible());
+    EXPECT_TRUE(hidden->Visible());
+    EXPECT_EQ(checkedEvents, 1);
+    EXPECT_EQ(rollEvents, 2);
+    // Unchecking disables every child; the event fires outside check mode too.
+    p->SetChecked(false);
+    EXPECT_FALSE(a->Enabled());
+    p->SetCheckedMode(false);
+    p->SetChecked(true);
+    EXPECT_EQ(checkedEvents, 3);
+    EXPECT_FALSE(a->Enabled());
+}
+
+TEST_F(ControlsTest, StatusBarAnswersTheGripOnlyOverItsSquare) {
+    auto* bar = new TspSkinStatusBar(form.get());
+    bar->SetParent(form.get());
+    EXPECT_EQ(bar->Height(), 21);
+    EXPECT_EQ(bar->Align(), alBottom);
+    auto hit = [&](int x, int y) {
+        TPoint s = bar->ClientToScreen(TPoint(x, y));
+        return SendMessage(bar->Handle(), WM_NCHITTEST, 0, MAKELPARAM(s.X, s.Y));
+    };
+    EXPECT_EQ(hit(bar->Width() - 5, 10), LRESULT(HTCLIENT));
+    bar->SetSizeGrip(true);
+    TRect g = bar->GripRect();
+    EXPECT_EQ(g.Right, bar->Width());
+    EXPECT_EQ(hit(bar->Width() - 5, 10), LRESULT(HTBOTTOMRIGHT));
+    EXPECT_EQ(hit(bar->Width() / 2, 10), LRESULT(HTCLIENT));
+    bar->SetShowGrip(false);
+    EXPECT_EQ(hit(bar->Width() - 5, 10), LRESULT(HTCLIENT));
+    bar->SetShowGrip(true);
+    bar->SetSkinData(defaultSkin());
+    auto* e = element<TspDataSkinPanelControl>("statusbar");
+    EXPECT_EQ(bar->GripRect().Width(), e->GripperRect.Width());
+    EXPECT_EQ(hit(bar->Width() - 3, bar->Height() - 3), LRESULT(HTBOTTOMRIGHT));
+}
+
+// ---- Gauge ----------------------------------------------------------------------------------
+
+TEST_F(ControlsTest, GaugeLimitsItsValueAndFillsTheTruncatedFraction) {
+    auto* g = make<TspSkinGauge>(10, 10, 100, 20);
+    EXPECT_EQ(g->Value(), 50);
+    g->SetValue(150);
+    EXPECT_EQ(g->Value(), 100);
+    g->SetMaxValue(200);
+    EXPECT_EQ(g->Value(), 100);
+    g->SetMaxValue(60);
+    EXPECT_EQ(g->Value(), 60);
+    g->SetMinValue(0);
+    g->SetMaxValue(3);
+    g->SetValue(2);
+    EXPECT_EQ(g->Percent(), 66);
+    TRect area(1, 1, 99, 19);
+    EXPECT_EQ(g->CalcProgressRect(area, false), TRect(1, 1, 1 + 65, 19)); // trunc(2/3 * 98)
+    g->SetMaxValue(100);
+    g->SetValue(25);
+    EXPECT_EQ(g->CalcProgressRect(TRect(0, 0, 10, 100), true), TRect(0, 75, 10, 100));
+    // Default look: the filled part and the rest.
+    EXPECT_EQ(pixel(g, 10, 10), ColorToRGB(TColor(0xD2BDB6)));
+    EXPECT_EQ(pixel(g, 50, 10), ColorToRGB(clWindow));
+}
+
+TEST_F(ControlsTest, GaugeWithEqualLimitsDrawsEmpty) {
+    for (bool skinned : {false, true}) {
+        SCOPED_TRACE(skinned);
+        auto* g = make<TspSkinGauge>(10, 10, 100, 10);
+        if (skinned) g->SetSkinData(defaultSkin());
+        g->SetShowPercent(true);
+        g->SetMinValue(5);
+        g->SetMaxValue(5);
+        EXPECT_EQ(g->Value(), 5);
+        EXPECT_EQ(g->Percent(), 0);
+        EXPECT_TRUE(IsEmptyRect(g->CalcProgressRect(TRect(0, 0, 100, 10), false)));
+        EXPECT_TRUE(IsEmptyRect(g->CalcProgressRect(TRect(0, 0, 10, 100), true)));
+        // Crossed limits fill nothing either.
+        g->SetMinValue(9);
+        EXPECT_TRUE(IsEmptyRect(g->CalcProgressRect(TRect(0, 0, 100, 10), false)));
+        g->Repaint();
+        delete g;
+    }
+}
+
+TEST_F(ControlsTest, SkinnedGaugeFillsWithTheProgressPicture) {
+    auto* e = element<TspDataSkinGaugeControl>("gauge");
+    ASSERT_NE(e, nullptr);
+    auto* g = make<TspSkinGauge>(10, 10, 200, 10);
+    g->SetSkinData(defaultSkin());
+    EXPECT_EQ(g->Height(), e->SkinRect.Height());
+    g->SetValue(50);
+    const TRect& P = e->ProgressRect;
+    COLORREF bar = skinPixel(P.Left + P.Width() / 2, P.Top + P.Height() / 2);
+    EXPECT_EQ(pixel(g, 50, 5), bar);
+    EXPECT_NE(pixel(g, 150, 5), bar);
+    g->SetValue(0);
+    EXPECT_NE(pixel(g, 50, 5), bar);
+}
+
+TEST_F(ControlsTest, GaugeTextShowsWithItsOpacity) {
+    auto* g = make<TspSkinGauge>(10, 10, 200, 10);
+    g->SetSkinData(defaultSkin());
+    g->SetValue(0);
+    auto ink = [&] { return 200 * 10 - countColor(g, TRect(0, 0, 200, 10), pixel(g, 100, 1)); };
+    int plain = ink();
+    g->SetShowPercent(true);
+    int text = ink();
+    EXPECT_GT(text, plain);
+    g->SetTextAlphaBlend(true);
+    g->SetTextAlphaBlendValue(0);
+    EXPECT_EQ(ink(), plain);
+    g->SetTextAlphaBlendValue(255);
+    EXPECT_EQ(ink(), text);
+}
+
+TEST_F(ControlsTest, GaugeAnimationRunsFramesThenPauses) {
+    auto* e = element<TspDataSkinGaugeControl>("gauge");
+    TRect saved = e->ProgressAnimationSkinRect;
+    e->ProgressAnimationSkinRect = TRect(e->ProgressRect.Left, e->ProgressRect.Top,
+                                         e->ProgressRect.Left + 5 * 24, e->ProgressRect.Bottom);
+    e->ProgressAnimationCountFrames = 5;
+    e->ProgressAnimationTimerInterval = 50;
+    auto* g = make<TspSkinGauge>(10, 10, 200, 10);
+    g->SetSkinData(defaultSkin());
+    g->StartProgressAnimation();
+    std::vector<int> frames;
+    for (int t = 0; t < 1400; t += 50) {
+        clock.Advance(50);
+        Application->ProcessMessages();
+        frames.push_back(g->AnimationFrame());
+    }
+    // Frames 1 to 5, then the plain bar for the pause, then again.
+    std::vector<int> head(frames.begin(), frames.begin() + 7);
+    EXPECT_EQ(head, (std::vector<int>{1, 2, 3, 4, 5, 0, 0}));
+    EXPECT_EQ(frames[25], 0); // the run starts again on the plain bar
+    EXPECT_EQ(frames[26], 1);
+    g->StopProgressAnimation();
+    EXPECT_FALSE(g->AnimationRunning());
+    e->ProgressAnimationSkinRect = saved;
+    e->ProgressAnimationCountFrames = 0;
+}
+
+// ---- Shadow label, link label and link image -----------------------------------------------
+
+TEST_F(ControlsTest, ShadowLabelSizesToItsTextAndShadow) {
+    auto* l = make<TspSkinShadowLabel>(10, 10, 65, 17);
+    l->SetCaption("Advanced search");
+    TBitmap m(1, 1);
+    m.Canvas()->Font()->Assign(l->Font());
+    TRect r(0, 0, 0, 0);
+    RECT rr{0, 0, 0, 0};
+    m.Canvas()->RequiredState();
+    DrawText(m.Canvas()->Handle(), "Advanced search", &rr, DT_CALCRECT | DT_EXPANDTABS);
+    EXPECT_EQ(l->Width(), rr.right + 12);
+    EXPECT_EQ(l->Height(), rr.bottom + 12);
+    l->SetShadowSize(11);
+    l->SetShadowSize(0);
+    EXPECT_EQ(l->ShadowSize(), 2);
+    l->SetShadowOffset(101);
+    EXPECT_EQ(l->ShadowOffset(), 0);
+    l->SetSkinData(defaultSkin());
+    TspSkinColors* c = defaultSkin()->SkinColors();
+    EXPECT_EQ(l->Font()->Color(), c->FcBtnText);
+    EXPECT_EQ(l->ShadowColor(), DarkenColor(c->FcBtnFace, 80));
+}
+
+TEST_F(ControlsTest, LinksOpenTheirAddressAsOneArgument) {
+    std::vector<std::vector<std::string>> launched;
+    os::SetLaunchHook([&](const std::vector<std::string>& argv, const std::string&) {
+        launched.push_back(argv);
+        return true;
+    });
+    auto* link = make<TspSkinLinkLabel>(10, 10, 80, 20);
+    link->SetCaption("Home");
+    int clicks = 0;
+    link->OnClick = [&](TObject*) { ++clicks; };
+    link->Perform(WM_LBUTTONDOWN, MK_LBUTTON, at(2, 2));
+    link->Perform(WM_LBUTTONUP, 0, at(2, 2));
+    EXPECT_EQ(clicks, 1);
+    EXPECT_TRUE(launched.empty()); // no address: only the event
+
+    const std::string url = "https://example.test/a b?x=1;rm -rf ~&y=$(id)";
+    link->URL = url;
+    link->Click();
+    auto* image = make<TspSkinLinkImage>(100, 10, 20, 20);
+    image->URL = url;
+    image->Click();
+    ASSERT_EQ(launched.size(), 2u);
+    EXPECT_EQ(launched[0].back(), url);
+    EXPECT_EQ(launched[1].back(), url);
+    for (const char* bad :
+         {"javascript:alert(1)", "/bin/sh", "file:///bin/sh", "xmd:ACTION=Play", "-e x"}) {
+        link->URL = bad;
+        link->Click();
+    }
+    EXPECT_EQ(launched.size(), 2u);
+    EXPECT_EQ(link->Cursor(), crHandPoint);
+    os::SetLaunchHook(nullptr);
+}
+
+TEST_F(ControlsTest, LinkLabelHoverColourAndGlowShift) {
+    auto* link = make<TspSkinLinkLabel>(10, 10, 80, 20);
+    link->SetCaption("WWW");
+    link->DefaultFont()->SetColor(clGreen);
+    EXPECT_GT(countColor(link, TRect(0, 0, link->Width(), link->Height()), clGreen), 0);
+    link->Perform(CM_MOUSEENTER, 0, 0);
+    EXPECT_TRUE(link->MouseIn());
+    EXPECT_EQ(countColor(link, TRect(0, 0, link->Width(), link->Height()), clGreen), 0);
+    EXPECT_GT(countColor(link, TRect(0, 0, link->Width(), link->Height()), TColor(0xFF0000)), 0);
+    link->Perform(CM_MOUSELEAVE, 0, 0);
+    int plainHeight = link->Height();
+    link->GlowEffect = true;
+    link->SetCaption("WWW ");
+    EXPECT_EQ(link->Height(), plainHeight + link->GlowSize);
+    // With the skin element the colours come from "stdlabel".
+    link->GlowEffect = false;
+    link->SetSkinData(defaultSkin());
+    auto* e = element<TspDataSkinStdLabelControl>("stdlabel");
+    link->Perform(CM_MOUSEENTER, 0, 0);
+    EXPECT_GT(countColor(link, TRect(0, 0, link->Width(), link->Height()), e->ActiveFontColor), 0);
+}
+
+// ---- Speed button ----------------------------------------------------------------------------
+
+TEST_F(ControlsTest, FlatSpeedButtonShowsItsImageOnlyWhileHovered) {
+    auto* e = element<TspDataSkinButtonControl>("toolbutton");
+    bool saved = e->Morphing;
+    e->Morphing = true;
+    auto* panel = make<TspSkinPanel>(0, 0, 200, 100);
+    panel->SetBorderStyle(TspSkinBorderStyle::bvNone);
+    auto* s = new TspSkinSpeedButton(panel);
+    s->SetParent(panel);
+    s->SetBounds(10, 10, 60, 28);
+    s->SetFlat(true);
+    s->SetSkinData(defaultSkin());
+    EXPECT_FALSE(s->Morphing);
+    COLORREF under = pixel(panel, 5, 5);
+    EXPECT_EQ(pixel(s, 10, 3), under);
+    s->Perform(CM_MOUSEENTER, 0, 0);
+    EXPECT_EQ(pixel(s, 10, 3), skinPixel(e->ActiveSkinRect.Left + 10, e->ActiveSkinRect.Top + 3));
+    EXPECT_EQ(s->MorphKf(), 0.0); // no morph on a flat button
+    e->Morphing = saved;
+}
+
+TEST_F(ControlsTest, SpeedButtonClicksGroupsAndCaptionWidth) {
+    auto* a = make<TspSkinSpeedButton>(10, 10, 25, 25);
+    auto* b = make<TspSkinSpeedButton>(40, 10, 25, 25);
+    int clicks = 0;
+    a->OnClick = [&](TObject*) { ++clicks; };
+    // A click through the form reaches the window-less button once.
+    SendMessage(form->Handle(), WM_MOUSEMOVE, 0, at(15, 15));
+    SendMessage(form->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, at(15, 15));
+    SendMessage(form->Handle(), WM_LBUTTONUP, 0, at(15, 15));
+    EXPECT_EQ(clicks, 1);
+    a->SetGroupIndex(3);
+    b->SetGroupIndex(3);
+    a->Perform(WM_LBUTTONDOWN, MK_LBUTTON, at(5, 5));
+    a->Perform(WM_LBUTTONUP, 0, at(5, 5));
+    EXPECT_EQ(clicks, 2);
+    EXPECT_TRUE(a->Down());
+    a->Perform(CM_MOUSELEAVE, 0, 0);
+    EXPECT_EQ(pixel(a, 3, 3), ColorToRGB(TColor(0xB59385))); // still pressed
+    b->Perform(WM_LBUTTONDOWN, MK_LBUTTON, at(5, 5));
+    EXPECT_FALSE(a->Down());
+
+    a->WidthWithCaption = 80;
+    a->WidthWithoutCaption = 25;
+    a->SetShowCaption(false);
+    EXPECT_EQ(a->Width(), 25);
+    a->SetShowCaption(true);
+    EXPECT_EQ(a->Width(), 80);
+    b->WidthWithCaption = 0;
+    b->SetShowCaption(false);
+    EXPECT_EQ(b->Width(), 25);
+}
+
+TEST_F(ControlsTest, SpeedButtonGlyphWinsOverTheImageList) {
+    auto* s = make<TspSkinSpeedButton>(10, 10, 40, 40);
+    TImageList images(nullptr);
+    images.SetWidth(8);
+    images.SetHeight(8);
+    TBitmap red(8, 8), blue(8, 8);
+    red.Canvas()->Brush()->SetColor(clRed);
+    red.Canvas()->FillRect(TRect(0, 0, 8, 8));
+    blue.Canvas()->Brush()->SetColor(clBlue);
+    blue.Canvas()->FillRect(TRect(0, 0, 8, 8));
+    blue.Canvas()->SetPixel(0, 7, clWhite); // the glyph's transparent colour
+    images.Add(&red, nullptr);
+    s->SetImageList(&images);
+    EXPECT_GT(countColor(s, TRect(0, 0, 40, 40), clRed), 0);
+    s->SetGlyph(&blue);
+    EXPECT_EQ(countColor(s, TRect(0, 0, 40, 40), clRed), 0);
+    EXPECT_GT(countColor(s, TRect(0, 0, 40, 40), clBlue), 0);
+    s->SetImageList(nullptr);
+}
+
+// ---- Skin changes, sizes and the glow layer -----------------------------------------------
+
+TEST_F(ControlsTest, ButtonSizeFollowsUseSkinSize) {
+    auto* e = element<TspDataSkinButtonControl>("button");
+    TPoint lt = e->LTPoint, rt = e->RTPoint, lb = e->LBPoint, rb = e->RBPoint;
+    e->LTPoint = e->RTPoint = e->LBPoint = e->RBPoint = TPoint(0, 0); // a fixed-size element
+    auto* b = make<TspSkinButton>(10, 10, 200, 50);
+    b->SetSkinData(defaultSkin());
+    EXPECT_EQ(b->Width(), e->SkinRect.Width());
+    EXPECT_EQ(b->Height(), e->SkinRect.Height());
+    b->SetUseSkinSize(false);
+    b->SetBounds(10, 10, 200, 50);
+    EXPECT_EQ(b->Width(), 200);
+    EXPECT_EQ(b->Height(), 50);
+    // Stretched: the face's middle row shows the element's middle row.
+    EXPECT_EQ(pixel(b, 100, 25), skinPixel(e->SkinRect.Left + e->SkinRect.Width() / 2,
+                                           e->SkinRect.Top + e->SkinRect.Height() / 2));
+    e->LTPoint = lt, e->RTPoint = rt, e->LBPoint = lb, e->RBPoint = rb;
+}
+
+TEST_F(ControlsTest, SkinChangeKeepsTheHoverLookOnlyUnderThePointer) {
+    auto* e = element<TspDataSkinButtonControl>("button");
+    bool saved = e->Morphing;
+    e->Morphing = true;
+    auto* in = make<TspSkinButton>(10, 10, 90, 30);
+    auto* away = make<TspSkinButton>(110, 10, 90, 30);
+    for (auto* b : {in, away})
+        b->SetSkinData(defaultSkin());
+    in->Perform(CM_MOUSEENTER, 0, 0);
+    tick(40);
+    for (auto* b : {in, away}) {
+        b->BeforeChangeSkinData();
+        EXPECT_EQ(b->Index(), -1);
+        b->ChangeSkinData();
+    }
+    EXPECT_EQ(in->MorphKf(), 1.0);
+    EXPECT_EQ(away->MorphKf(), 0.0);
+    e->Morphing = saved;
+}
+
+TEST_F(ControlsTest, GlowLayerShowsOnEntryAndGoesOnLeave) {
+    TspSkinData* sd = defaultSkin();
+    auto* e = element<TspDataSkinButtonControl>("button");
+    const int W = e->SkinRect.Width() + 8, H = e->SkinRect.Height() + 8;
+    auto glow = std::make_unique<TBitmap>(W, H), mask = std::make_unique<TBitmap>(W, H);
+    mask->Canvas()->Brush()->SetColor(clWhite);
+    mask->Canvas()->FillRect(TRect(0, 0, W, H));
+    sd->FActivePictures.push_back(std::move(glow));
+    sd->FActivePictures.push_back(std::move(mask));
+    int n = int(sd->FActivePictures.size());
+    e->GlowLayerPictureIndex = n - 2;
+    e->GlowLayerMaskPictureIndex = n - 1;
+    e->GlowLayerOffsetLeft = e->GlowLayerOffsetRight = e->GlowLayerOffsetTop =
+        e->GlowLayerOffsetBottom = 6;
+    e->GlowLayerShowOffsetX = e->GlowLayerShowOffsetY = 4;
+    sd->SetShowButtonGlowFrames(false);
+
+    for (bool always : {false, true}) {
+        SCOPED_TRACE(always);
+        auto* b = make<TspSkinButton>(10, 10, 120, 30);
+        b->AlwaysShowLayeredFrame = always;
+        b->SetSkinData(sd);
+        b->Perform(CM_MOUSEENTER, 0, 0);
+        Application->ProcessMessages();
+        EXPECT_EQ(b->LayerManager()->IsVisible, always);
+        if (always) {
+            HWND layer = b->LayerManager()->LayerWindow->Handle();
+            RECT r;
+            GetWindowRect(layer, &r);
+            TPoint o = b->ClientToScreen(TPoint(0, 0));
+            EXPECT_EQ(r.left, o.X - 4);
+            EXPECT_EQ(r.right - r.left, 120 + 8); // grown with the button
+        }
+        b->Perform(CM_MOUSELEAVE, 0, 0);
+        Application->ProcessMessages();
+        EXPECT_FALSE(b->LayerManager()->IsVisible);
+        delete b;
+    }
+    e->GlowLayerPictureIndex = e->GlowLayerMaskPictureIndex = -1;
+    sd->FActivePictures.resize(size_t(n - 2));
+    sd->SetShowButtonGlowFrames(true);
+}
+
+TEST_F(ControlsTest, FullLookBoxMorphsTowardItsHoverImage) {
+    auto* e = element<TspDataSkinCheckRadioControl>("checkbox");
+    bool saved = e->Morphing;
+    e->Morphing = true;
+    auto* box = make<TspSkinCheckRadioBox>(10, 10, 150, 25);
+    box->SetFlat(false);
+    box->SetSkinData(defaultSkin());
+    box->Perform(CM_MOUSEENTER, 0, 0);
+    std::vector<double> seen;
+    for (int i = 0; i < 6; ++i) {
+        clock.Advance(20);
+        Application->ProcessMessages();
+        seen.push_back(box->MorphKf());
+    }
+    EXPECT_NEAR(seen[0], 0.2, 1e-9);
+    EXPECT_NEAR(seen[3], 0.8, 1e-9);
+    EXPECT_EQ(seen[5], 1.0);
+    box->Perform(CM_MOUSELEAVE, 0, 0);
+    tick(200);
+    EXPECT_EQ(box->MorphKf(), 0.0);
+    // The flat look never morphs.
+    box->SetFlat(true);
+    box->ChangeSkinData();
+    box->Perform(CM_MOUSEENTER, 0, 0);
+    tick(60);
+    EXPECT_EQ(box->MorphKf(), 0.0);
+    e->Morphing = saved;
+}
+
+TEST_F(ControlsTest, PaintPanelAndTransparentPanelShowWhatTheyAreGiven) {
+    auto* host = make<TspSkinPaintPanel>(10, 10, 200, 120);
+    host->SetBorderStyle(TspSkinBorderStyle::bvNone);
+    TRect given;
+    host->OnPanelPaint = [&](TCanvas* C, TRect R) {
+        given = R;
+        C->Brush()->SetColor(clRed);
+        C->FillRect(R);
+    };
+    host->Repaint();
+    EXPECT_EQ(given, TRect(0, 0, 200, 120));
+    EXPECT_EQ(pixel(host, 100, 60), ColorToRGB(clRed));
+
+    auto* glass = new TspSkinPanel(host);
+    glass->SetParent(host);
+    glass->SetBounds(20, 20, 100, 60);
+    glass->SetSkinData(defaultSkin());
+    glass->SetTransparentMode(true);
+    EXPECT_EQ(pixel(glass, 50, 30), ColorToRGB(clRed)); // the parent shows through
+    EXPECT_EQ(pixel(glass, 0, 30), ColorToRGB(defaultSkin()->SkinColors()->FcBtnShadow));
+    EXPECT_EQ(glass->GetSkinClientRect(), TRect(2, 2, 98, 58));
+}
+
+TEST_F(ControlsTest, FullLookBoxWithoutSkinFramesItselfUnderThePointer) {
+    auto* box = make<TspSkinCheckRadioBox>(10, 10, 150, 25);
+    box->SetFlat(false);
+    box->SetCanFocused(false);
+    EXPECT_EQ(pixel(box, 0, 0), ColorToRGB(clBtnFace));
+    EXPECT_EQ(pixel(box, 3, 5), ColorToRGB(clBtnShadow)); // the 14 x 14 box
+    box->Perform(CM_MOUSEENTER, 0, 0);
+    EXPECT_EQ(pixel(box, 0, 0), ColorToRGB(clBtnShadow));
+    EXPECT_EQ(pixel(box, 3, 5), ColorToRGB(TColor(0x800000)));
+    box->SetChecked(true);
+    EXPECT_EQ(pixel(box, 7, 13), ColorToRGB(clBlack));
 }
