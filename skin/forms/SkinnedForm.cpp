@@ -1802,6 +1802,13 @@ void TspSkinnedForm::Notification(TComponent* AComponent, TOperation Operation) 
     if (AComponent == FMSD) FMSD = nullptr;
     if (AComponent == FMainMenu) FMainMenu = nullptr;
     if (AComponent == FSystemMenu) FSystemMenu = nullptr;
+    // A control may be half destroyed here: compare addresses only.
+    auto same = [AComponent](TControl* c) { return static_cast<TComponent*>(c) == AComponent; };
+    AreaList.erase(std::remove_if(AreaList.begin(), AreaList.end(),
+                                  [&](const TspAreaLink& l) { return same(l.Control); }),
+                   AreaList.end());
+    VisibleControls.erase(std::remove_if(VisibleControls.begin(), VisibleControls.end(), same),
+                          VisibleControls.end());
 }
 
 void TspSkinnedForm::SetUseRibbon(bool Value) {
@@ -1972,6 +1979,10 @@ void TspSkinnedForm::FormWndProc(TMessage& Message) {
             SendMessage(h, WM_NCPAINT, 0, 0);
             SetSkinRegion(true);
         }
+        if (FAlphaBlend && FAlphaBlendValue != 255 && NCMode()) {
+            SendMessage(h, WM_NCPAINT, 0, 0);
+            FForm->Invalidate();
+        }
         if (NCMode() && !FLogoBitMap->Empty()) FForm->Invalidate();
         return;
     case WM_ACTIVATE:
@@ -2015,7 +2026,12 @@ void TspSkinnedForm::FormWndProc(TMessage& Message) {
         return;
     }
     case WM_SHOWWINDOW:
-        if (Message.WParam) HandleShowWindow(Message);
+        if (Message.WParam) {
+            HandleShowWindow(Message);
+        } else {
+            if (FLayerManager->IsVisible) FLayerManager->Hide();
+            if (FMenuLayerManager->IsVisible) FMenuLayerManager->Hide();
+        }
         break;
     case WM_SETCURSOR:
         if (NCMode() && UseFormCursorInNCArea && skinnable) {
@@ -2266,6 +2282,7 @@ void TspSkinnedForm::HandleNCActivate(TMessage& Message) {
 }
 
 void TspSkinnedForm::HandleShowWindow(TMessage&) {
+    const bool skinnableShow = FSkinnableForm;
     if (FStartShow) {
         FStartShow = false;
         if (PositionInMonitor != sppDefault && FWindowState == wsNormal) ApplyPositionInMonitor();
@@ -2278,7 +2295,10 @@ void TspSkinnedForm::HandleShowWindow(TMessage&) {
         SetLayeredWindowAttributes(h, 0, 0, LWA_ALPHA);
         SetTimer(h, kShowTimerId, 1, nullptr);
     }
-    if (NCMode()) RefreshBounds();
+    if (NCMode())
+        RefreshBounds();
+    else if (skinnableShow)
+        ArrangeLinkedControls();
 }
 
 void TspSkinnedForm::HandleTimer1() {
@@ -2485,6 +2505,8 @@ void TspSkinnedForm::ApplySkinData() {
     if (FUseRibbon) FSkinnableForm = false;
     OldActiveObject = ActiveObject = MouseCaptureObject = -1;
     FSkinSupport = HasSkin();
+    if (FLayerManager->IsVisible) FLayerManager->Hide();
+    if (FMenuLayerManager->IsVisible) FMenuLayerManager->Hide();
     if (NCMode()) {
         if (FSkinSupport && FSkinnableForm) {
             CreateSkinObjects();
@@ -2529,13 +2551,25 @@ void TspSkinnedForm::ApplySkinData() {
                 FForm->SetHeight(FForm->Height() - FForm->ClientHeight() + ClientHeight);
         }
     } else if (FSkinSupport) {
+        bool stretch = IsStretchableSkin();
+        bool unrolled = false;
+        if (FRollUpState && (!FSD->FRollUpPicture || FSD->FRollUpPicture->Empty())) {
+            FRollUpState = false;
+            RollDownSkinForm();
+            unrolled = true;
+        }
         if (!FRollUpState) FitClientToSkin();
         CreateSkinObjects();
         CheckObjects();
+        if (FRollUpState && !unrolled) RollUpSkinForm();
         FInChangeSkinData = true;
         if (OnChangeSkinData) OnChangeSkinData(this);
-        if (!FRollUpState && IsStretchableSkin()) UpdateFrameLayout(true);
+        if (!FRollUpState && (stretch || (FForm->ClientWidth() == FSD->FPicture->Width() &&
+                                          FForm->ClientHeight() == FSD->FPicture->Height())))
+            UpdateFrameLayout(stretch);
         CalcObjectRects();
+        LinkControlsToAreas();
+        ArrangeLinkedControls();
         UpdateActiveState(true);
         FInChangeSkinData = false;
         FMouseTimer->SetEnabled(true);
@@ -2606,6 +2640,7 @@ void TspSkinnedForm::CreateDefaultButtons() {
 
 void TspSkinnedForm::ClearObjects() {
     ObjectList.clear();
+    AreaList.clear();
     ActiveObject = OldActiveObject = MouseCaptureObject = -1;
 }
 
@@ -2743,6 +2778,7 @@ void TspSkinnedForm::PaintNCDefault(HDC ADC, bool AUseExternalDC) {
         }
     bool active = GetFormActive();
     c->Font()->Assign(active ? FDefCaptionFont.get() : FDefInActiveCaptionFont.get());
+    if (FSD && FSD->ResourceStrData()) c->Font()->SetCharset(FSD->ResourceStrData()->CharSet());
     std::string text = FForm->Caption();
     if (OnCaptionPaint) {
         OnCaptionPaint(c, TRect(L, 0, bw - Rm - 3, H), active);
@@ -3355,9 +3391,13 @@ void TspSkinnedForm::UpdateFrameLayout(bool AUpdateObjects) {
     if (!FForm->HandleAllocated()) return;
     if (NCMode()) {
         if (!FRgn && FSkinnableForm) SendMessage(FForm->Handle(), WM_NCPAINT, 0, 0);
-        if (FSD->StretchEffect) FForm->Invalidate();
+        if (FSD->StretchEffect) {
+            FForm->Invalidate();
+            UpdateChildrenBackground();
+        }
     } else {
         FForm->Invalidate();
+        ArrangeLinkedControls();
     }
 }
 
@@ -3370,6 +3410,59 @@ void TspSkinnedForm::RefreshBounds() {
         FForm->SetWidth(w - 1);
         FForm->SetWidth(w);
     }
+}
+
+void TspSkinnedForm::LinkControlToArea(const std::string& AreaName, TControl* Control) {
+    if (!Control || !HasSkin()) return;
+    int i = FSD->GetAreaIndex(AreaName);
+    if (i < 0) return;
+    TRect r = FSD->AreaList[size_t(i)]->AreaRect;
+    if (r.IsEmpty()) return;
+    Control->SetAlign(alNone);
+    Control->FreeNotification(this);
+    AreaList.push_back(TspAreaLink{Control, r});
+}
+
+void TspSkinnedForm::UnLinkControlFromArea(TControl* Control) {
+    for (auto it = AreaList.begin(); it != AreaList.end(); ++it)
+        if (it->Control == Control) {
+            AreaList.erase(it);
+            return;
+        }
+}
+
+TRect TspSkinnedForm::GetAreaRect(const std::string& AIDName) const {
+    if (!HasSkin()) return TRect();
+    TRect r;
+    for (auto& a : FSD->AreaList)
+        if (a->IDName == AIDName) r = a->AreaRect;
+    return r;
+}
+
+void TspSkinnedForm::LinkControlsToAreas() {
+    for (int i = 0; i < FForm->ControlCount(); ++i) {
+        TControl* c = FForm->Controls(i);
+        std::string area;
+        if (auto* s = dynamic_cast<TspSkinControl*>(c))
+            area = s->AreaName();
+        else if (auto* g = dynamic_cast<TspGraphicSkinControl*>(c))
+            area = g->AreaName();
+        if (!area.empty()) LinkControlToArea(area, c);
+    }
+}
+
+void TspSkinnedForm::ArrangeLinkedControls() {
+    for (auto& l : AreaList) {
+        TRect r = IsStretchableSkin() ? MapSkinRect(l.AreaRect) : l.AreaRect;
+        l.Control->SetBounds(r.Left, r.Top, r.Width(), r.Height());
+        if (auto* w = dynamic_cast<TWinControl*>(l.Control)) w->Realign();
+    }
+}
+
+void TspSkinnedForm::UpdateChildrenBackground() {
+    for (int i = 0; i < FForm->ControlCount(); ++i)
+        if (auto* w = dynamic_cast<TWinControl*>(FForm->Controls(i)); w && w->HandleAllocated())
+            SendMessage(w->Handle(), WM_SKIN_CHECKPARENTBG, 0, 0);
 }
 
 void TspSkinnedForm::FitClientToSkin() {
@@ -3737,8 +3830,12 @@ void TspSkinnedForm::UpdateUserSystemMenu() {
                               SetWindowState(wsNormal);
                       }));
     if (FWindowState != wsMinimized && (FBorderIcons & biMinimize))
-        items->Insert(0, NewSysItem(owner, "DSF_MINITEM", "MI_MINCAPTION", "Mi&nimize",
-                                    [this] { SetWindowState(wsMinimized); }));
+        items->Insert(0, NewSysItem(owner, "DSF_MINITEM", "MI_MINCAPTION", "Mi&nimize", [this] {
+                          if (AlwaysMinimizeToTray)
+                              MinimizeToTray();
+                          else
+                              SetWindowState(wsMinimized);
+                      }));
     items->Add(
         NewSysItem(owner, "DSF_CLOSE", "MI_CLOSECAPTION", "&Close", [this] { FForm->Close(); }));
 }

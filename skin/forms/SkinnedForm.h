@@ -622,6 +622,18 @@ public:
     void UpdateFrameLayout(bool AUpdateObjects);
     void RefreshBounds();
     void FitClientToSkin();
+    // Controls placed on named skin areas follow them as the frame is sized.
+    void LinkControlToArea(const std::string& AreaName, TControl* Control);
+    void UnLinkControlFromArea(TControl* Control);
+    TRect GetAreaRect(const std::string& AIDName) const;
+    void LinkControlsToAreas();
+    void ArrangeLinkedControls();
+    void UpdateChildrenBackground();
+    struct TspAreaLink {
+        TControl* Control;
+        TRect AreaRect;
+    };
+    std::vector<TspAreaLink> AreaList;
 
     // ---- Window states, snapping, dragging
     void GetMinimizedPosition(TPoint& P);

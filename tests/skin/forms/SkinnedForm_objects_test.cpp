@@ -362,7 +362,16 @@ TEST_F(FrameObjectsTest, FrameGaugeAndRegulatorPickTheirFrames) {
     round->ActiveSkinRect = kStrip;
     round->CountFrames = 4;
     round->MaxValue = 30;
+    auto* one = Add<TspDataSkinFrameRegulatorObject>("one", TRect(240, 5, 260, 15));
+    one->ActiveSkinRect = kStrip;
+    one->CountFrames = 1;
+    one->MinValue = one->MaxValue = 5; // one frame, no range: draws frame 1, drags do nothing
     MakeForm();
+    sf->ObjectsMouseDown(mbLeft, 242, 10);
+    sf->ObjectsMouseMove(259, 10);
+    sf->ObjectsMouseUp(mbLeft, 259, 10);
+    EXPECT_EQ(sf->FrameRegulatorGetValue("one"), 5);
+    EXPECT_EQ(At(241, 10), Rgb(clRed)); // the one frame is the whole strip
     EXPECT_EQ(At(160, 10), Rgb(clRed));
     sf->FrameGaugeSetValue("fgauge", 20);
     EXPECT_EQ(At(160, 10), Rgb(clBlue));
@@ -634,6 +643,51 @@ TEST_F(FrameObjectsTest, ClientAreaFormRollsUpToItsRollUpPicture) {
     skin->FRollUpPicture.reset();
     sf->SetRollUpState(true);
     EXPECT_FALSE(sf->RollUpState());
+}
+
+} // namespace
+
+namespace {
+
+// A skinned control that names the skin area it sits on.
+class AreaControl : public TspSkinControl {
+public:
+    using TspSkinControl::TspSkinControl;
+};
+
+TEST_F(FrameObjectsTest, ControlsOnSkinAreasFollowTheFrame) {
+    // Default skin: 420 x 120, stretchable; its top-right part is (280, 0) - (420, 32).
+    skin->AddSkinArea("corner", TRect(380, 5, 410, 20));
+    skin->AddSkinArea("corner", TRect(390, 5, 410, 20)); // the last of a name counts
+    form = new TForm(nullptr);
+    form->SetBounds(100, 80, 420, 120);
+    sf = new TspSkinnedForm(form);
+    sf->SetSupportNCArea(false);
+    auto* linked = new AreaControl(form);
+    linked->SetParent(form);
+    linked->SetAreaName("corner");
+    linked->SetAlign(alTop);
+    auto* stray = new TCustomControl(form);
+    stray->SetParent(form);
+    stray->SetAlign(alBottom);
+    sf->SetSkinData(skin.get());
+    form->Show();
+    pump();
+    EXPECT_EQ(sf->GetAreaRect("corner"), TRect(390, 5, 410, 20));
+    EXPECT_EQ(sf->GetAreaRect("none"), TRect());
+    ASSERT_EQ(sf->AreaList.size(), 1u);
+    EXPECT_EQ(linked->Align(), alNone);
+    EXPECT_EQ(linked->BoundsRect(), TRect(380, 5, 410, 20)); // linked by the first match
+    form->SetBounds(100, 80, 520, 170);
+    pump();
+    EXPECT_EQ(linked->BoundsRect(), TRect(480, 5, 510, 20));
+    sf->LinkControlToArea("missing", stray);
+    EXPECT_EQ(stray->Align(), alBottom);
+    EXPECT_EQ(sf->AreaList.size(), 1u);
+    delete linked; // a freed control leaves its link
+    EXPECT_TRUE(sf->AreaList.empty());
+    form->SetBounds(100, 80, 420, 120);
+    pump();
 }
 
 } // namespace
