@@ -1816,6 +1816,11 @@ void TspSkinnedForm::SetUseRibbon(bool Value) {
     if (Value && !HasState(csDesigning)) SetSkinnableForm(false);
 }
 
+void TspSkinnedForm::SetSupportNCArea(bool Value) {
+    FSupportNCArea = Value;
+    if (!Value && HasState(csDesigning)) FForm->BorderStyle = bsNone;
+}
+
 void TspSkinnedForm::SetLogoBitMap(TBitmap* Value) {
     FLogoBitMap->Assign(Value);
 }
@@ -1963,7 +1968,10 @@ void TspSkinnedForm::FormWndProc(TMessage& Message) {
         FAnimateTimer->SetEnabled(false);
         break;
     case WM_SIZE:
-        if (FSizeMove && FFullDrag) break;
+        if (FSizeMove && FFullDrag) {
+            if (NCMode() && !FLogoBitMap->Empty()) FForm->Invalidate();
+            break;
+        }
         CallOld(Message);
         FFormWidth = FForm->Width();
         FFormHeight = FForm->Height();
@@ -2295,9 +2303,10 @@ void TspSkinnedForm::HandleShowWindow(TMessage&) {
         SetLayeredWindowAttributes(h, 0, 0, LWA_ALPHA);
         SetTimer(h, kShowTimerId, 1, nullptr);
     }
+    if (!skinnableShow) return;
     if (NCMode())
         RefreshBounds();
-    else if (skinnableShow)
+    else
         ArrangeLinkedControls();
 }
 
@@ -2736,7 +2745,7 @@ void TspSkinnedForm::PaintNCSkin(HDC ADC, bool AUseExternalDC) {
             o->Draw(top.Canvas(), false);
         }
     }
-    if (!active && FSD->AutoRenderingInActiveImage && src == FSD->FPicture.get())
+    if (!active && FSD->AutoRenderingInActiveImage)
         for (TBitmap* b : {&left, &top, &right, &bottom})
             ApplyInActiveEffect(b, FSD->InActiveEffect);
     HWND h = FForm->Handle();
@@ -3857,6 +3866,25 @@ void TspSkinnedForm::PopupSystemMenuAtRect(TRect R) {
     TMenuItem* items = GetSystemMenuItems();
     SkinMenuOpen();
     PopupMenuItemsAt(items, R, false);
+}
+
+void TspSkinnedForm::DoPopupMenu(TPopupMenu* Menu, int X, int Y) {
+    if (!Menu) return;
+    SkinMenuClose();
+    SkinMenuOpen();
+    PopupMenuItemsAt(Menu->Items(), TRect(X, Y, X, Y), false);
+}
+
+void TspSkinnedForm::PopupSkinMenu(TMenu* Menu, TPoint P) {
+    if (!Menu) return;
+    SkinMenuOpen();
+    PopupMenuItemsAt(Menu->Items(), TRect(P.X, P.Y, P.X, P.Y), false);
+}
+
+void TspSkinnedForm::PopupSkinMenu1(TMenu* Menu, TRect R, bool PopupUp) {
+    if (!Menu) return;
+    SkinMenuOpen();
+    PopupMenuItemsAt(Menu->Items(), R, PopupUp);
 }
 
 void TspSkinnedForm::PopupMenuItemsAt(TMenuItem* Items, TRect R, bool) {

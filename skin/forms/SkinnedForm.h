@@ -484,7 +484,7 @@ public:
     void SetDefInActiveCaptionFont(TFont* Value);
     bool UseDefaultSysMenu = true;
     bool SupportNCArea() const { return FSupportNCArea; }
-    void SetSupportNCArea(bool Value) { FSupportNCArea = Value; }
+    void SetSupportNCArea(bool Value);
     bool AlphaBlendAnimation = false;
     bool AlphaBlend() const { return FAlphaBlend; }
     void SetAlphaBlend(bool Value);
@@ -656,6 +656,10 @@ public:
     void PopupSystemMenuAtRect(TRect R);
     void PopupSystemMenuFromButton();
     void UpdateObjectHints();
+    // A menu of the application shown through the form's skinned menus.
+    void DoPopupMenu(TPopupMenu* Menu, int X, int Y);
+    void PopupSkinMenu(TMenu* Menu, TPoint P);
+    void PopupSkinMenu1(TMenu* Menu, TRect R, bool PopupUp);
     // Shows menu items next to a screen rectangle through the form's menus.
     void PopupMenuItemsAt(TMenuItem* Items, TRect R, bool PopupUp);
     // A text of the skin's resource strings, else the built-in one.

@@ -691,3 +691,98 @@ TEST_F(FrameObjectsTest, ControlsOnSkinAreasFollowTheFrame) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(FrameObjectsTest, CaptionTextStaysInItsRectAndCanBePaintedByTheApplication) {
+    MakeForm();
+    HBITMAP before = RenderWindowToBitmap(form->Handle());
+    form->SetCaption(std::string(200, 'W'));
+    pump();
+    HBITMAP after = RenderWindowToBitmap(form->Handle());
+    // The buttons (from x 287) keep their look; the text reaches close to them.
+    int changedInButtons = 0, changedNearEnd = 0;
+    for (int y = 1; y < 31; ++y)
+        for (int x = 200; x < 420; ++x) {
+            uint32_t a = reinterpret_cast<const uint32_t*>(before->row(y))[x] & 0xFFFFFF;
+            uint32_t b = reinterpret_cast<const uint32_t*>(after->row(y))[x] & 0xFFFFFF;
+            if (a == b) continue;
+            if (x >= 287) ++changedInButtons;
+            if (x >= 250) ++changedNearEnd;
+        }
+    DeleteObject(before);
+    DeleteObject(after);
+    EXPECT_EQ(changedInButtons, 0);
+    EXPECT_GT(changedNearEnd, 0);
+
+    std::vector<TRect> painted;
+    sf->OnCaptionPaint = [&](TCanvas*, TRect r, bool active) {
+        EXPECT_TRUE(active);
+        painted.push_back(r);
+    };
+    form->SetCaption("Short");
+    pump();
+    const uint32_t captionBack = At(150, 16);
+    EXPECT_FALSE(painted.empty());
+    EXPECT_EQ(At(60, 16), captionBack); // no text of its own
+}
+
+TEST_F(FrameObjectsTest, CaptionAnimatesOnActivation) {
+    for (auto& e : skin->ObjectList)
+        if (auto* c = dynamic_cast<TspDataSkinCaption*>(e.get())) {
+            c->ActivePictureIndex = Pic;
+            c->AnimateSkinRect = TRect(0, 20, 80, 30);
+            c->FrameCount = 4;
+            c->AnimateInterval = 50;
+        }
+    MakeForm();
+    auto* cap = Obj<TspSkinCaptionObject>("caption");
+    ASSERT_NE(cap, nullptr);
+    sf->UpdateActiveState(true);
+    EXPECT_EQ(cap->CurrentFrame, 1);
+    EXPECT_TRUE(sf->AnimateTimer()->Enabled());
+    std::vector<int> frames;
+    for (int i = 0; i < 12 && sf->AnimateTimer()->Enabled(); ++i) {
+        sf->AnimateTimerProc();
+        frames.push_back(cap->CurrentFrame);
+    }
+    // 25 ms more before each step (50 ms a frame), up to past the last frame;
+    // the timer stops on the first tick with nothing left to count.
+    EXPECT_EQ(frames, (std::vector<int>{1, 2, 2, 3, 3, 4, 4, 5, 5, 5}));
+    EXPECT_FALSE(sf->AnimateTimer()->Enabled());
+}
+
+TEST_F(FrameObjectsTest, InactiveFrameIsFilteredWhenTheSkinAsks) {
+    skin->FInActivePicture = std::make_unique<TBitmap>();
+    skin->AutoRenderingInActiveImage = true;
+    skin->InActiveEffect = ieGrayScale;
+    MakeForm();
+    // The program's mark in the caption is an accent colour.
+    uint32_t mark = At(12, 12);
+    EXPECT_FALSE((mark >> 16 & 0xFF) == (mark & 0xFF));
+    TForm other(nullptr);
+    other.SetBounds(900, 700, 100, 100);
+    other.Show();
+    SetActiveWindow(other.Handle());
+    pump();
+    uint32_t grey = At(12, 12);
+    EXPECT_EQ(grey >> 16 & 0xFF, grey & 0xFF);
+    EXPECT_EQ(grey >> 8 & 0xFF, grey & 0xFF);
+}
+
+TEST_F(FrameObjectsTest, ShadowIsAClassStyleSwitchedOnce) {
+    MakeForm();
+    HWND h = form->Handle();
+    const LONG_PTR before = GetClassLongPtr(h, GCL_STYLE);
+    sf->EnableShadow(true, false);
+    EXPECT_TRUE(sf->HaveShadow());
+    EXPECT_NE(GetClassLongPtr(h, GCL_STYLE) & CS_DROPSHADOW, 0);
+    SetClassLongPtr(h, GCL_STYLE, before);
+    sf->EnableShadow(true, false); // the same again: nothing
+    EXPECT_EQ(GetClassLongPtr(h, GCL_STYLE), before);
+    sf->EnableShadow(false, true);
+    EXPECT_FALSE(sf->HaveShadow());
+    EXPECT_TRUE(form->Visible());
+}
+
+} // namespace
