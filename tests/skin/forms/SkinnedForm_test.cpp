@@ -448,6 +448,131 @@ TEST_F(SkinnedFormTest, EmptyBackgroundPictureDrawsNothing) {
         }
 }
 
+// A mask with its four corners cut off: the region follows it and the cut
+// corners are resize borders.
+TEST_F(SkinnedFormTest, MaskShapesTheWindowAndItsBorders) {
+    const int W = skin->FPicture->Width(), H = skin->FPicture->Height();
+    skin->FMask = std::make_unique<TBitmap>(W, H);
+    TCanvas* c = skin->FMask->Canvas();
+    c->Brush()->SetColor(clBlack);
+    c->FillRect(TRect(0, 0, W, H));
+    c->Brush()->SetColor(clWhite);
+    for (TRect r : {TRect(0, 0, 3, 3), TRect(W - 3, 0, W, 3), TRect(0, H - 3, 3, H),
+                    TRect(W - 3, H - 3, W, H)})
+        c->FillRect(r);
+    skin->MaskRectArea = TRect(4, 4, W - 4, H - 4);
+    MakeForm(500, 300);
+    HRGN r = CreateRectRgn(0, 0, 0, 0);
+    ASSERT_NE(GetWindowRgn(form->Handle(), r), RGN_ERROR);
+    struct Case {
+        int X, Y;
+        bool In;
+    };
+    for (Case k : {Case{0, 0, false}, Case{3, 3, true}, Case{250, 0, true}, Case{499, 299, false},
+                   Case{497, 297, false}, Case{496, 296, true}, Case{250, 150, true}})
+        EXPECT_EQ(PtInRegion(r, k.X, k.Y) != 0, k.In) << k.X << "," << k.Y;
+    DeleteObject(r);
+    EXPECT_FALSE(sf->PointInSkinMask(TPoint(1, 1)));
+    EXPECT_TRUE(sf->PointInSkinMask(TPoint(3, 150)));
+    // Points outside the solid part with a cut pixel within BorderW (4) resize.
+    SetCursorPosFromBackend(POINT{1200, 1000});
+    sf->TestActiveObject(-1, -1, false);
+    EXPECT_EQ(Hit(5, 2), HTTOPLEFT);
+    EXPECT_EQ(Hit(0, 150), HTLEFT);
+    EXPECT_EQ(Hit(250, 150), HTCLIENT);
+}
+
+TEST_F(SkinnedFormTest, CaptionButtonsFollowTheBorderIcons) {
+    struct Case {
+        bool Skin;
+        TspBorderIcons Icons;
+        bool Hide;
+        const char* Name;
+        bool Enabled, Visible;
+    };
+    const Case cases[] = {
+        // The Default skin's buttons are part of its frame picture: they stay in sight.
+        {true, biSystemMenu | biMinimize, false, "maxbutton", false, true},
+        {true, biSystemMenu | biMinimize, false, "minbutton", true, true},
+        {true, biSystemMenu | biMinimize, false, "closebutton", true, true},
+        // The default buttons are drawn by themselves: hidden when not allowed.
+        {false, biSystemMenu | biMinimize, false, "maxbutton", false, false},
+        {false, biSystemMenu | biMinimize, false, "rollupbutton", false, false},
+        {false, biSystemMenu | biMinimize, false, "minbutton", true, true},
+        {false, biSystemMenu | biMinimize | biMaximize | biRollUp, true, "closebutton", false,
+         false},
+        {false, biSystemMenu | biMinimize | biMaximize | biRollUp, true, "maxbutton", false, false},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(std::string(k.Name) + (k.Skin ? " skinned" : " plain"));
+        MakeForm(300, 160, k.Skin);
+        sf->HideCaptionButtons = k.Hide;
+        sf->SetBorderIcons(k.Icons);
+        pump();
+        TspActiveSkinObject* o = nullptr;
+        for (auto& x : sf->ObjectList)
+            if (x->IDName == k.Name) o = x.get();
+        ASSERT_NE(o, nullptr);
+        EXPECT_EQ(o->Enabled, k.Enabled);
+        EXPECT_EQ(o->Visible, k.Visible);
+        delete form;
+        form = nullptr;
+        pump();
+    }
+}
+
+// A caption button of its own command is shown only when the application asks.
+TEST_F(SkinnedFormTest, CustomCaptionButtonAsksTheApplication) {
+    auto e = std::make_unique<TspDataSkinStdButton>("help");
+    e->Command = cmDefault;
+    e->SkinRect = TRect(200, 5, 220, 25);
+    skin->ObjectList.push_back(std::move(e));
+    auto second = std::make_unique<TspDataSkinCaption>("caption2");
+    second->SkinRect = TRect(40, 5, 60, 25);
+    skin->ObjectList.push_back(std::move(second));
+    MakeForm(400, 200);
+    auto find = [&](const std::string& n) -> TspActiveSkinObject* {
+        for (auto& x : sf->ObjectList)
+            if (x->IDName == n) return x.get();
+        return nullptr;
+    };
+    EXPECT_FALSE(find("help")->Visible);
+    std::string asked;
+    sf->OnActivateCustomObject = [&](const std::string& id, bool& v) {
+        asked = id;
+        v = true;
+    };
+    sf->CheckObjects();
+    EXPECT_EQ(asked, "help");
+    EXPECT_TRUE(find("help")->Visible);
+    // Of two captions the one the skin marks, or else the first, shows the form's caption.
+    auto* first = dynamic_cast<TspSkinCaptionObject*>(find("caption"));
+    auto* other = dynamic_cast<TspSkinCaptionObject*>(find("caption2"));
+    ASSERT_TRUE(first && other);
+    EXPECT_TRUE(first->DefaultCaption);
+    EXPECT_FALSE(other->DefaultCaption);
+    EXPECT_EQ(first->TextValue(), "Lantrove");
+}
+
+TEST(SkinnedFormDefaults, FreshComponentAndForgottenReferences) {
+    TForm form(nullptr);
+    auto* sf = new TspSkinnedForm(&form);
+    EXPECT_EQ(sf->BorderIcons(), biSystemMenu | biMinimize | biMaximize | biRollUp);
+    EXPECT_EQ(sf->AlphaBlendValue(), 200);
+    EXPECT_EQ(sf->MagneticSize, 10);
+    EXPECT_TRUE(sf->SupportNCArea());
+    EXPECT_TRUE(sf->Sizeable);
+    EXPECT_EQ(sf->GetProductVersion(), "10.47");
+    auto* skin = new TspSkinData(nullptr);
+    sf->SetSkinData(skin);
+    sf->SetMenusSkinData(skin);
+    delete skin;
+    EXPECT_EQ(sf->SkinData(), nullptr);
+    EXPECT_EQ(sf->MenusSkinData(), nullptr);
+    EXPECT_EQ(GetSkinnedForm(&form), sf);
+    EXPECT_EQ(GetSkinnedForm(nullptr), nullptr);
+}
+
 TEST(SkinnedFormOwner, NeedsAForm) {
     TComponent owner(nullptr);
     EXPECT_THROW(TspSkinnedForm sf(&owner), EInvalidCast);
