@@ -232,11 +232,13 @@ void TspActiveSkinObject::ShowGlow(bool MenuLayer) {
         !SD->ShowCaptionButtonGlowFrames())
         return;
     TBitmap* img = PictureAt(SD, GlowLayerPictureIndex);
-    if (!img) return;
+    TBitmap* mask = PictureAt(SD, GlowLayerMaskPictureIndex);
+    // The glow's opacity comes from its mask: without one there is nothing to show.
+    if (!img || !mask) return;
     TRect r = ObjectRectToScreen();
     TspLayerManager* m = MenuLayer ? Parent->MenuLayerManager() : Parent->LayerManager();
-    m->Show(r.Left - GlowLayerOffsetX, r.Top - GlowLayerOffsetY, img,
-            PictureAt(SD, GlowLayerMaskPictureIndex), GlowLayerAlphaBlendValue);
+    m->Show(r.Left - GlowLayerOffsetX, r.Top - GlowLayerOffsetY, img, mask,
+            GlowLayerAlphaBlendValue);
 }
 
 void TspActiveSkinObject::HideGlow(bool MenuLayer) {

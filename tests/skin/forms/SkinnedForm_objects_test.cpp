@@ -596,6 +596,14 @@ TEST_F(FrameObjectsTest, InactiveClientIsCoveredByAFrozenPicture) {
         pump();
         EXPECT_EQ(sf->InActivePanel(), nullptr);
     }
+    // The form goes while its panel is shown.
+    TForm other(nullptr);
+    other.Show();
+    SetActiveWindow(other.Handle());
+    pump();
+    EXPECT_NE(sf->InActivePanel(), nullptr);
+    delete form;
+    form = nullptr;
 }
 
 TEST_F(FrameObjectsTest, CursorComesFromTheHotObjectOrTheSkin) {
@@ -783,6 +791,38 @@ TEST_F(FrameObjectsTest, ShadowIsAClassStyleSwitchedOnce) {
     sf->EnableShadow(false, true);
     EXPECT_FALSE(sf->HaveShadow());
     EXPECT_TRUE(form->Visible());
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(FrameObjectsTest, GlowLayerShowsAroundTheHotObject) {
+    auto* g = Add<TspDataSkinButton>("glow", TRect(150, 5, 170, 15));
+    g->GlowLayerPictureIndex = g->GlowLayerMaskPictureIndex = Pic;
+    // A glow without its mask picture shows nothing (and does not fail).
+    Add<TspDataSkinButton>("bare", TRect(180, 5, 200, 15))->GlowLayerPictureIndex = Pic;
+    g->GlowLayerOffsetX = 3;
+    g->GlowLayerOffsetY = 2;
+    g->GlowLayerAlphaBlendValue = 180;
+    MakeForm();
+    SetCursorPosFromBackend(POINT{1200, 1000});
+    sf->MouseTimer()->SetEnabled(false);
+    sf->TestActiveObject(160, 10, true);
+    ASSERT_TRUE(sf->LayerManager()->IsVisible);
+    // Form at (100, 80): the object's screen corner (250, 85) less the offsets.
+    EXPECT_EQ(sf->LayerManager()->LayerWindow->Left(), 247);
+    EXPECT_EQ(sf->LayerManager()->LayerWindow->Top(), 83);
+    EXPECT_EQ(sf->LayerManager()->EndAlphaBlendValue, 180);
+    sf->TestActiveObject(-1, -1, false);
+    EXPECT_FALSE(sf->LayerManager()->IsVisible);
+    sf->TestActiveObject(190, 10, true);
+    EXPECT_FALSE(sf->LayerManager()->IsVisible);
+    sf->TestActiveObject(-1, -1, false);
+    // Skins may turn glows off.
+    skin->SetShowCaptionButtonGlowFrames(false);
+    sf->TestActiveObject(160, 10, true);
+    EXPECT_FALSE(sf->LayerManager()->IsVisible);
 }
 
 } // namespace
