@@ -2293,9 +2293,12 @@ void TspSkinnedForm::HandleNCActivate(TMessage& Message) {
 
 void TspSkinnedForm::HandleShowWindow(TMessage&) {
     const bool skinnableShow = FSkinnableForm;
-    if (FStartShow) {
+    // A form first shown maximized keeps the mark: its first restore centres it.
+    if (FStartShow && PositionInMonitor == sppDefault) {
         FStartShow = false;
-        if (PositionInMonitor != sppDefault && FWindowState == wsNormal) ApplyPositionInMonitor();
+    } else if (FStartShow && FWindowState == wsNormal) {
+        FStartShow = false;
+        ApplyPositionInMonitor();
     }
     if (FSD && FSD->AnimationForAllWindows() && FAlphaBlendValue == 0) FAlphaBlendValue = 255;
     bool anim = FAlphaBlend || AlphaBlendAnimation || (FSD && FSD->AnimationForAllWindows());

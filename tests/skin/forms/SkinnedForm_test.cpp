@@ -554,6 +554,41 @@ TEST_F(SkinnedFormTest, CustomCaptionButtonAsksTheApplication) {
     EXPECT_EQ(first->TextValue(), "Lantrove");
 }
 
+TEST_F(SkinnedFormTest, MinimizedFormsTakeSlotsAlongTheBottom) {
+    MakeForm(400, 200);
+    TForm second(nullptr);
+    second.SetBounds(300, 300, 400, 200);
+    auto* sf2 = new TspSkinnedForm(&second);
+    sf2->SetSkinData(skin.get());
+    second.Show();
+    pump();
+    sf->SetWindowState(wsMinimized);
+    sf2->SetWindowState(wsMinimized);
+    const int w = sf->GetMinWidth(), h = sf->GetMinHeight();
+    EXPECT_EQ(form->BoundsRect(), Bounds(0, 1000 - h, w, h));
+    EXPECT_EQ(second.BoundsRect(), Bounds(w, 1000 - h, w, h));
+    sf2->SetWindowState(wsNormal);
+    EXPECT_EQ(second.BoundsRect(), Bounds(300, 300, 400, 200));
+}
+
+TEST_F(SkinnedFormTest, FormShownMaximizedRestoresCentredAtItsSize) {
+    form = new TForm(nullptr);
+    form->SetBounds(10, 10, 400, 200);
+    sf = new TspSkinnedForm(form);
+    sf->SetSkinData(skin.get());
+    sf->PositionInMonitor = sppScreenCenter;
+    sf->SetWindowState(wsMaximized);
+    form->Show();
+    pump();
+    EXPECT_EQ(form->BoundsRect(), TRect(0, 0, 1280, 1000));
+    sf->SetWindowState(wsNormal);
+    EXPECT_EQ(form->BoundsRect(), Bounds(640 - 200, 512 - 100, 400, 200));
+    // A later maximize and restore keeps the place it was restored to.
+    sf->SetWindowState(wsMaximized);
+    sf->SetWindowState(wsNormal);
+    EXPECT_EQ(form->BoundsRect(), Bounds(640 - 200, 512 - 100, 400, 200));
+}
+
 TEST(SkinnedFormDefaults, FreshComponentAndForgottenReferences) {
     TForm form(nullptr);
     auto* sf = new TspSkinnedForm(&form);
