@@ -11,6 +11,7 @@
 #include "classlib/streams.h"
 #include "platform/display/headless.h"
 #include "platform/win/input.h"
+#include "platform/win/layered.h"
 #include "platform/win/metrics.h"
 #include "platform/win/nonclient.h"
 #include "platform/win/paint.h"
@@ -587,6 +588,44 @@ TEST_F(SkinnedFormTest, FormShownMaximizedRestoresCentredAtItsSize) {
     sf->SetWindowState(wsMaximized);
     sf->SetWindowState(wsNormal);
     EXPECT_EQ(form->BoundsRect(), Bounds(640 - 200, 512 - 100, 400, 200));
+}
+
+TEST_F(SkinnedFormTest, ShowingFadesToTheFormsOpacity) {
+    struct Case {
+        bool Blend, Animate;
+        uint8_t Value;
+        bool Layered;
+        uint8_t Alpha;
+    };
+    const Case cases[] = {
+        {true, false, 200, true, 200},  // at once to 200
+        {false, true, 200, false, 255}, // fades to full, then plain
+        {true, true, 5, true, 5},       // steps of 1 up to 5, stays layered
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(int(c.Value));
+        form = new TForm(nullptr);
+        form->SetBounds(100, 80, 300, 160);
+        sf = new TspSkinnedForm(form);
+        sf->SetSkinData(skin.get());
+        sf->AlphaBlendAnimation = c.Animate;
+        sf->SetAlphaBlendValue(c.Value);
+        sf->SetAlphaBlend(c.Blend);
+        form->Show();
+        HWND h = form->Handle();
+        BYTE alpha = 1;
+        GetLayeredWindowAttributes(h, nullptr, &alpha, nullptr);
+        EXPECT_EQ(alpha, 0); // shown see-through until the transition ends
+        SendMessage(h, WM_TIMER, 1, 0);
+        EXPECT_EQ((GetWindowLongPtr(h, GWL_EXSTYLE) & WS_EX_LAYERED) != 0, c.Layered);
+        if (c.Layered) {
+            GetLayeredWindowAttributes(h, nullptr, &alpha, nullptr);
+            EXPECT_EQ(alpha, c.Alpha);
+        }
+        delete form;
+        form = nullptr;
+        pump();
+    }
 }
 
 TEST(SkinnedFormDefaults, FreshComponentAndForgottenReferences) {
