@@ -572,6 +572,18 @@ TEST_F(SkinnedFormTest, MinimizedFormsTakeSlotsAlongTheBottom) {
     EXPECT_EQ(second.BoundsRect(), Bounds(300, 300, 400, 200));
 }
 
+// A work area as large as the screen (a hidden taskbar) keeps a pixel free on every side.
+TEST_F(SkinnedFormTest, MaximizedFormLeavesAHiddenTaskbarReachable) {
+    SetMonitors({MonitorDesc{RECT{0, 0, 1280, 1024}, RECT{0, 0, 1280, 1024}}});
+    MakeForm(400, 200);
+    sf->SetWindowState(wsMaximized);
+    EXPECT_EQ(form->BoundsRect(), TRect(1, 1, 1279, 1023));
+    sf->SetWindowState(wsNormal);
+    sf->MaximizeOnFullScreen = true;
+    sf->SetWindowState(wsMaximized);
+    EXPECT_EQ(form->BoundsRect(), TRect(0, 0, 1280, 1024));
+}
+
 TEST_F(SkinnedFormTest, FormShownMaximizedRestoresCentredAtItsSize) {
     form = new TForm(nullptr);
     form->SetBounds(10, 10, 400, 200);
