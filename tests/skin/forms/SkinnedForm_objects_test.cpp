@@ -150,10 +150,12 @@ TEST_F(FrameObjectsTest, ButtonsShowTheirStatesAndGroupsReleaseEachOther) {
 
     // Pressed and dragged off: it looks released and the release is not a click.
     sf->ObjectsMouseDown(mbLeft, 160, 10);
-    sf->TestActiveObject(300, 10, true);
+    sf->TestActiveObject(190, 10, true); // over another button: none is hot while held
+    EXPECT_EQ(sf->ActiveObject, -1);
     EXPECT_EQ(At(160, 10), normal);
-    sf->ObjectsMouseUp(mbLeft, 300, 10);
+    sf->ObjectsMouseUp(mbLeft, 190, 10);
     EXPECT_EQ(ups.size(), 1u);
+    EXPECT_FALSE(sf->ButtonGetDown("g1"));
     EXPECT_FALSE(sf->ButtonGetDown("push"));
 
     sf->SetEnabled("push", false);

@@ -252,6 +252,14 @@ TEST_F(SkinnedFormTest, MaximizeAndRollUpRestoreTheirBounds) {
     pump();
     EXPECT_EQ(form->BoundsRect(), start);
 
+    // With a client height to keep, rolling down restores that.
+    sf->ClientHeight = 150;
+    sf->SetRollUpState(true);
+    sf->SetRollUpState(false);
+    EXPECT_EQ(form->ClientHeight(), 150);
+    sf->ClientHeight = 0;
+    form->SetBounds(start.Left, start.Top, start.Width(), start.Height());
+
     // Without the roll-up icon nothing rolls.
     sf->SetBorderIcons(biSystemMenu | biMinimize);
     sf->SetRollUpState(true);
