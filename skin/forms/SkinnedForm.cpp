@@ -233,11 +233,13 @@ void TspActiveSkinObject::ShowGlow(bool MenuLayer) {
         !SD->ShowCaptionButtonGlowFrames())
         return;
     TBitmap* img = PictureAt(SD, GlowLayerPictureIndex);
-    if (!img) return;
+    TBitmap* mask = PictureAt(SD, GlowLayerMaskPictureIndex);
+    // The glow's opacity comes from its mask: without one there is nothing to show.
+    if (!img || !mask) return;
     TRect r = ObjectRectToScreen();
     TspLayerManager* m = MenuLayer ? Parent->MenuLayerManager() : Parent->LayerManager();
-    m->Show(r.Left - GlowLayerOffsetX, r.Top - GlowLayerOffsetY, img,
-            PictureAt(SD, GlowLayerMaskPictureIndex), GlowLayerAlphaBlendValue);
+    m->Show(r.Left - GlowLayerOffsetX, r.Top - GlowLayerOffsetY, img, mask,
+            GlowLayerAlphaBlendValue);
 }
 
 void TspActiveSkinObject::HideGlow(bool MenuLayer) {
@@ -1811,11 +1813,23 @@ void TspSkinnedForm::Notification(TComponent* AComponent, TOperation Operation) 
     if (AComponent == FMSD) FMSD = nullptr;
     if (AComponent == FMainMenu) FMainMenu = nullptr;
     if (AComponent == FSystemMenu) FSystemMenu = nullptr;
+    // A control may be half destroyed here: compare addresses only.
+    auto same = [AComponent](TControl* c) { return static_cast<TComponent*>(c) == AComponent; };
+    AreaList.erase(std::remove_if(AreaList.begin(), AreaList.end(),
+                                  [&](const TspAreaLink& l) { return same(l.Control); }),
+                   AreaList.end());
+    VisibleControls.erase(std::remove_if(VisibleControls.begin(), VisibleControls.end(), same),
+                          VisibleControls.end());
 }
 
 void TspSkinnedForm::SetUseRibbon(bool Value) {
     FUseRibbon = Value;
     if (Value && !HasState(csDesigning)) SetSkinnableForm(false);
+}
+
+void TspSkinnedForm::SetSupportNCArea(bool Value) {
+    FSupportNCArea = Value;
+    if (!Value && HasState(csDesigning)) FForm->BorderStyle = bsNone;
 }
 
 void TspSkinnedForm::SetLogoBitMap(TBitmap* Value) {
@@ -1968,7 +1982,10 @@ void TspSkinnedForm::FormWndProc(TMessage& Message) {
         FAnimateTimer->SetEnabled(false);
         break;
     case WM_SIZE:
-        if (FSizeMove && FFullDrag) break;
+        if (FSizeMove && FFullDrag) {
+            if (NCMode() && !FLogoBitMap->Empty()) FForm->Invalidate();
+            break;
+        }
         CallOld(Message);
         FFormWidth = FForm->Width();
         FFormHeight = FForm->Height();
@@ -1983,6 +2000,10 @@ void TspSkinnedForm::FormWndProc(TMessage& Message) {
         else if (!HasSkin() && NCMode()) {
             SendMessage(h, WM_NCPAINT, 0, 0);
             SetSkinRegion(true);
+        }
+        if (FAlphaBlend && FAlphaBlendValue != 255 && NCMode()) {
+            SendMessage(h, WM_NCPAINT, 0, 0);
+            FForm->Invalidate();
         }
         if (NCMode() && !FLogoBitMap->Empty()) FForm->Invalidate();
         return;
@@ -2027,7 +2048,12 @@ void TspSkinnedForm::FormWndProc(TMessage& Message) {
         return;
     }
     case WM_SHOWWINDOW:
-        if (Message.WParam) HandleShowWindow(Message);
+        if (Message.WParam) {
+            HandleShowWindow(Message);
+        } else {
+            if (FLayerManager->IsVisible) FLayerManager->Hide();
+            if (FMenuLayerManager->IsVisible) FMenuLayerManager->Hide();
+        }
         break;
     case WM_SETCURSOR:
         if (NCMode() && UseFormCursorInNCArea && skinnable) {
@@ -2278,9 +2304,13 @@ void TspSkinnedForm::HandleNCActivate(TMessage& Message) {
 }
 
 void TspSkinnedForm::HandleShowWindow(TMessage&) {
-    if (FStartShow) {
+    const bool skinnableShow = FSkinnableForm;
+    // A form first shown maximized keeps the mark: its first restore centres it.
+    if (FStartShow && PositionInMonitor == sppDefault) {
         FStartShow = false;
-        if (PositionInMonitor != sppDefault && FWindowState == wsNormal) ApplyPositionInMonitor();
+    } else if (FStartShow && FWindowState == wsNormal) {
+        FStartShow = false;
+        ApplyPositionInMonitor();
     }
     if (FSD && FSD->AnimationForAllWindows() && FAlphaBlendValue == 0) FAlphaBlendValue = 255;
     bool anim = FAlphaBlend || AlphaBlendAnimation || (FSD && FSD->AnimationForAllWindows());
@@ -2290,7 +2320,11 @@ void TspSkinnedForm::HandleShowWindow(TMessage&) {
         SetLayeredWindowAttributes(h, 0, 0, LWA_ALPHA);
         SetTimer(h, kShowTimerId, 1, nullptr);
     }
-    if (NCMode()) RefreshBounds();
+    if (!skinnableShow) return;
+    if (NCMode())
+        RefreshBounds();
+    else
+        ArrangeLinkedControls();
 }
 
 void TspSkinnedForm::HandleTimer1() {
@@ -2497,6 +2531,8 @@ void TspSkinnedForm::ApplySkinData() {
     if (FUseRibbon) FSkinnableForm = false;
     OldActiveObject = ActiveObject = MouseCaptureObject = -1;
     FSkinSupport = HasSkin();
+    if (FLayerManager->IsVisible) FLayerManager->Hide();
+    if (FMenuLayerManager->IsVisible) FMenuLayerManager->Hide();
     if (NCMode()) {
         if (FSkinSupport && FSkinnableForm) {
             CreateSkinObjects();
@@ -2541,13 +2577,25 @@ void TspSkinnedForm::ApplySkinData() {
                 FForm->SetHeight(FForm->Height() - FForm->ClientHeight() + ClientHeight);
         }
     } else if (FSkinSupport) {
+        bool stretch = IsStretchableSkin();
+        bool unrolled = false;
+        if (FRollUpState && (!FSD->FRollUpPicture || FSD->FRollUpPicture->Empty())) {
+            FRollUpState = false;
+            RollDownSkinForm();
+            unrolled = true;
+        }
         if (!FRollUpState) FitClientToSkin();
         CreateSkinObjects();
         CheckObjects();
+        if (FRollUpState && !unrolled) RollUpSkinForm();
         FInChangeSkinData = true;
         if (OnChangeSkinData) OnChangeSkinData(this);
-        if (!FRollUpState && IsStretchableSkin()) UpdateFrameLayout(true);
+        if (!FRollUpState && (stretch || (FForm->ClientWidth() == FSD->FPicture->Width() &&
+                                          FForm->ClientHeight() == FSD->FPicture->Height())))
+            UpdateFrameLayout(stretch);
         CalcObjectRects();
+        LinkControlsToAreas();
+        ArrangeLinkedControls();
         UpdateActiveState(true);
         FInChangeSkinData = false;
         FMouseTimer->SetEnabled(true);
@@ -2618,6 +2666,7 @@ void TspSkinnedForm::CreateDefaultButtons() {
 
 void TspSkinnedForm::ClearObjects() {
     ObjectList.clear();
+    AreaList.clear();
     ActiveObject = OldActiveObject = MouseCaptureObject = -1;
 }
 
@@ -2713,7 +2762,7 @@ void TspSkinnedForm::PaintNCSkin(HDC ADC, bool AUseExternalDC) {
             o->Draw(top.Canvas(), false);
         }
     }
-    if (!active && FSD->AutoRenderingInActiveImage && src == FSD->FPicture.get())
+    if (!active && FSD->AutoRenderingInActiveImage)
         for (TBitmap* b : {&left, &top, &right, &bottom})
             ApplyInActiveEffect(b, FSD->InActiveEffect);
     HWND h = FForm->Handle();
@@ -2755,6 +2804,7 @@ void TspSkinnedForm::PaintNCDefault(HDC ADC, bool AUseExternalDC) {
         }
     bool active = GetFormActive();
     c->Font()->Assign(active ? FDefCaptionFont.get() : FDefInActiveCaptionFont.get());
+    if (FSD && FSD->ResourceStrData()) c->Font()->SetCharset(FSD->ResourceStrData()->CharSet());
     std::string text = FForm->Caption();
     if (OnCaptionPaint) {
         OnCaptionPaint(c, TRect(L, 0, bw - Rm - 3, H), active);
@@ -3367,9 +3417,13 @@ void TspSkinnedForm::UpdateFrameLayout(bool AUpdateObjects) {
     if (!FForm->HandleAllocated()) return;
     if (NCMode()) {
         if (!FRgn && FSkinnableForm) SendMessage(FForm->Handle(), WM_NCPAINT, 0, 0);
-        if (FSD->StretchEffect) FForm->Invalidate();
+        if (FSD->StretchEffect) {
+            FForm->Invalidate();
+            UpdateChildrenBackground();
+        }
     } else {
         FForm->Invalidate();
+        ArrangeLinkedControls();
     }
 }
 
@@ -3382,6 +3436,59 @@ void TspSkinnedForm::RefreshBounds() {
         FForm->SetWidth(w - 1);
         FForm->SetWidth(w);
     }
+}
+
+void TspSkinnedForm::LinkControlToArea(const std::string& AreaName, TControl* Control) {
+    if (!Control || !HasSkin()) return;
+    int i = FSD->GetAreaIndex(AreaName);
+    if (i < 0) return;
+    TRect r = FSD->AreaList[size_t(i)]->AreaRect;
+    if (r.IsEmpty()) return;
+    Control->SetAlign(alNone);
+    Control->FreeNotification(this);
+    AreaList.push_back(TspAreaLink{Control, r});
+}
+
+void TspSkinnedForm::UnLinkControlFromArea(TControl* Control) {
+    for (auto it = AreaList.begin(); it != AreaList.end(); ++it)
+        if (it->Control == Control) {
+            AreaList.erase(it);
+            return;
+        }
+}
+
+TRect TspSkinnedForm::GetAreaRect(const std::string& AIDName) const {
+    if (!HasSkin()) return TRect();
+    TRect r;
+    for (auto& a : FSD->AreaList)
+        if (a->IDName == AIDName) r = a->AreaRect;
+    return r;
+}
+
+void TspSkinnedForm::LinkControlsToAreas() {
+    for (int i = 0; i < FForm->ControlCount(); ++i) {
+        TControl* c = FForm->Controls(i);
+        std::string area;
+        if (auto* s = dynamic_cast<TspSkinControl*>(c))
+            area = s->AreaName();
+        else if (auto* g = dynamic_cast<TspGraphicSkinControl*>(c))
+            area = g->AreaName();
+        if (!area.empty()) LinkControlToArea(area, c);
+    }
+}
+
+void TspSkinnedForm::ArrangeLinkedControls() {
+    for (auto& l : AreaList) {
+        TRect r = IsStretchableSkin() ? MapSkinRect(l.AreaRect) : l.AreaRect;
+        l.Control->SetBounds(r.Left, r.Top, r.Width(), r.Height());
+        if (auto* w = dynamic_cast<TWinControl*>(l.Control)) w->Realign();
+    }
+}
+
+void TspSkinnedForm::UpdateChildrenBackground() {
+    for (int i = 0; i < FForm->ControlCount(); ++i)
+        if (auto* w = dynamic_cast<TWinControl*>(FForm->Controls(i)); w && w->HandleAllocated())
+            SendMessage(w->Handle(), WM_SKIN_CHECKPARENTBG, 0, 0);
 }
 
 void TspSkinnedForm::FitClientToSkin() {
@@ -3749,8 +3856,12 @@ void TspSkinnedForm::UpdateUserSystemMenu() {
                               SetWindowState(wsNormal);
                       }));
     if (FWindowState != wsMinimized && (FBorderIcons & biMinimize))
-        items->Insert(0, NewSysItem(owner, "DSF_MINITEM", "MI_MINCAPTION", "Mi&nimize",
-                                    [this] { SetWindowState(wsMinimized); }));
+        items->Insert(0, NewSysItem(owner, "DSF_MINITEM", "MI_MINCAPTION", "Mi&nimize", [this] {
+                          if (AlwaysMinimizeToTray)
+                              MinimizeToTray();
+                          else
+                              SetWindowState(wsMinimized);
+                      }));
     items->Add(
         NewSysItem(owner, "DSF_CLOSE", "MI_CLOSECAPTION", "&Close", [this] { FForm->Close(); }));
 }
@@ -3772,6 +3883,25 @@ void TspSkinnedForm::PopupSystemMenuAtRect(TRect R) {
     TMenuItem* items = GetSystemMenuItems();
     SkinMenuOpen();
     PopupMenuItemsAt(items, R, false);
+}
+
+void TspSkinnedForm::DoPopupMenu(TPopupMenu* Menu, int X, int Y) {
+    if (!Menu) return;
+    SkinMenuClose();
+    SkinMenuOpen();
+    PopupMenuItemsAt(Menu->Items(), TRect(X, Y, X, Y), false);
+}
+
+void TspSkinnedForm::PopupSkinMenu(TMenu* Menu, TPoint P) {
+    if (!Menu) return;
+    SkinMenuOpen();
+    PopupMenuItemsAt(Menu->Items(), TRect(P.X, P.Y, P.X, P.Y), false);
+}
+
+void TspSkinnedForm::PopupSkinMenu1(TMenu* Menu, TRect R, bool PopupUp) {
+    if (!Menu) return;
+    SkinMenuOpen();
+    PopupMenuItemsAt(Menu->Items(), R, PopupUp);
 }
 
 void TspSkinnedForm::PopupMenuItemsAt(TMenuItem* Items, TRect R, bool) {

@@ -486,7 +486,7 @@ public:
     void SetDefInActiveCaptionFont(TFont* Value);
     bool UseDefaultSysMenu = true;
     bool SupportNCArea() const { return FSupportNCArea; }
-    void SetSupportNCArea(bool Value) { FSupportNCArea = Value; }
+    void SetSupportNCArea(bool Value);
     bool AlphaBlendAnimation = false;
     bool AlphaBlend() const { return FAlphaBlend; }
     void SetAlphaBlend(bool Value);
@@ -624,6 +624,18 @@ public:
     void UpdateFrameLayout(bool AUpdateObjects);
     void RefreshBounds();
     void FitClientToSkin();
+    // Controls placed on named skin areas follow them as the frame is sized.
+    void LinkControlToArea(const std::string& AreaName, TControl* Control);
+    void UnLinkControlFromArea(TControl* Control);
+    TRect GetAreaRect(const std::string& AIDName) const;
+    void LinkControlsToAreas();
+    void ArrangeLinkedControls();
+    void UpdateChildrenBackground();
+    struct TspAreaLink {
+        TControl* Control;
+        TRect AreaRect;
+    };
+    std::vector<TspAreaLink> AreaList;
 
     // ---- Window states, snapping, dragging
     void GetMinimizedPosition(TPoint& P);
@@ -646,6 +658,10 @@ public:
     void PopupSystemMenuAtRect(TRect R);
     void PopupSystemMenuFromButton();
     void UpdateObjectHints();
+    // A menu of the application shown through the form's skinned menus.
+    void DoPopupMenu(TPopupMenu* Menu, int X, int Y);
+    void PopupSkinMenu(TMenu* Menu, TPoint P);
+    void PopupSkinMenu1(TMenu* Menu, TRect R, bool PopupUp);
     // Shows menu items next to a screen rectangle through the form's menus.
     void PopupMenuItemsAt(TMenuItem* Items, TRect R, bool PopupUp);
     // A text of the skin's resource strings, else the built-in one.

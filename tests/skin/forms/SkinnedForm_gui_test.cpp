@@ -79,6 +79,19 @@ TEST(SkinnedFormOnScreen, DragsSizesAndTakesItsCaptionButtons) {
         EXPECT_TRUE(pumpUntil([&] { return sf->WindowState() == wsNormal; }));
         EXPECT_EQ(form->BoundsRect(), normal);
 
+        // A double click on the caption maximizes, a second one restores.
+        auto doubleClickCaption = [&] {
+            xdo("mousemove " + std::to_string(form->Left() + 150) + " " +
+                std::to_string(form->Top() + 15) + " sleep 0.3 click --repeat 2 --delay 80 1");
+        };
+        doubleClickCaption();
+        EXPECT_TRUE(pumpUntil([&] { return sf->WindowState() == wsMaximized; }));
+        // Past the display's double-click time, so the next clicks are not a third one.
+        pumpFor(1000);
+        doubleClickCaption();
+        EXPECT_TRUE(pumpUntil([&] { return sf->WindowState() == wsNormal; }));
+        EXPECT_EQ(form->BoundsRect(), normal);
+
         clickButton(0);
         EXPECT_TRUE(pumpUntil([&] { return closed; }));
     }

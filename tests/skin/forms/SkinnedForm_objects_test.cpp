@@ -150,10 +150,12 @@ TEST_F(FrameObjectsTest, ButtonsShowTheirStatesAndGroupsReleaseEachOther) {
 
     // Pressed and dragged off: it looks released and the release is not a click.
     sf->ObjectsMouseDown(mbLeft, 160, 10);
-    sf->TestActiveObject(300, 10, true);
+    sf->TestActiveObject(190, 10, true); // over another button: none is hot while held
+    EXPECT_EQ(sf->ActiveObject, -1);
     EXPECT_EQ(At(160, 10), normal);
-    sf->ObjectsMouseUp(mbLeft, 300, 10);
+    sf->ObjectsMouseUp(mbLeft, 190, 10);
     EXPECT_EQ(ups.size(), 1u);
+    EXPECT_FALSE(sf->ButtonGetDown("g1"));
     EXPECT_FALSE(sf->ButtonGetDown("push"));
 
     sf->SetEnabled("push", false);
@@ -362,7 +364,16 @@ TEST_F(FrameObjectsTest, FrameGaugeAndRegulatorPickTheirFrames) {
     round->ActiveSkinRect = kStrip;
     round->CountFrames = 4;
     round->MaxValue = 30;
+    auto* one = Add<TspDataSkinFrameRegulatorObject>("one", TRect(240, 5, 260, 15));
+    one->ActiveSkinRect = kStrip;
+    one->CountFrames = 1;
+    one->MinValue = one->MaxValue = 5; // one frame, no range: draws frame 1, drags do nothing
     MakeForm();
+    sf->ObjectsMouseDown(mbLeft, 242, 10);
+    sf->ObjectsMouseMove(259, 10);
+    sf->ObjectsMouseUp(mbLeft, 259, 10);
+    EXPECT_EQ(sf->FrameRegulatorGetValue("one"), 5);
+    EXPECT_EQ(At(241, 10), Rgb(clRed)); // the one frame is the whole strip
     EXPECT_EQ(At(160, 10), Rgb(clRed));
     sf->FrameGaugeSetValue("fgauge", 20);
     EXPECT_EQ(At(160, 10), Rgb(clBlue));
@@ -587,6 +598,14 @@ TEST_F(FrameObjectsTest, InactiveClientIsCoveredByAFrozenPicture) {
         pump();
         EXPECT_EQ(sf->InActivePanel(), nullptr);
     }
+    // The form goes while its panel is shown.
+    TForm other(nullptr);
+    other.Show();
+    SetActiveWindow(other.Handle());
+    pump();
+    EXPECT_NE(sf->InActivePanel(), nullptr);
+    delete form;
+    form = nullptr;
 }
 
 TEST_F(FrameObjectsTest, CursorComesFromTheHotObjectOrTheSkin) {
@@ -634,6 +653,178 @@ TEST_F(FrameObjectsTest, ClientAreaFormRollsUpToItsRollUpPicture) {
     skin->FRollUpPicture.reset();
     sf->SetRollUpState(true);
     EXPECT_FALSE(sf->RollUpState());
+}
+
+} // namespace
+
+namespace {
+
+// A skinned control that names the skin area it sits on.
+class AreaControl : public TspSkinControl {
+public:
+    using TspSkinControl::TspSkinControl;
+};
+
+TEST_F(FrameObjectsTest, ControlsOnSkinAreasFollowTheFrame) {
+    // Default skin: 420 x 120, stretchable; its top-right part is (280, 0) - (420, 32).
+    skin->AddSkinArea("corner", TRect(380, 5, 410, 20));
+    skin->AddSkinArea("corner", TRect(390, 5, 410, 20)); // the last of a name counts
+    form = new TForm(nullptr);
+    form->SetBounds(100, 80, 420, 120);
+    sf = new TspSkinnedForm(form);
+    sf->SetSupportNCArea(false);
+    auto* linked = new AreaControl(form);
+    linked->SetParent(form);
+    linked->SetAreaName("corner");
+    linked->SetAlign(alTop);
+    auto* stray = new TCustomControl(form);
+    stray->SetParent(form);
+    stray->SetAlign(alBottom);
+    sf->SetSkinData(skin.get());
+    form->Show();
+    pump();
+    EXPECT_EQ(sf->GetAreaRect("corner"), TRect(390, 5, 410, 20));
+    EXPECT_EQ(sf->GetAreaRect("none"), TRect());
+    ASSERT_EQ(sf->AreaList.size(), 1u);
+    EXPECT_EQ(linked->Align(), alNone);
+    EXPECT_EQ(linked->BoundsRect(), TRect(380, 5, 410, 20)); // linked by the first match
+    form->SetBounds(100, 80, 520, 170);
+    pump();
+    EXPECT_EQ(linked->BoundsRect(), TRect(480, 5, 510, 20));
+    sf->LinkControlToArea("missing", stray);
+    EXPECT_EQ(stray->Align(), alBottom);
+    EXPECT_EQ(sf->AreaList.size(), 1u);
+    delete linked; // a freed control leaves its link
+    EXPECT_TRUE(sf->AreaList.empty());
+    form->SetBounds(100, 80, 420, 120);
+    pump();
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(FrameObjectsTest, CaptionTextStaysInItsRectAndCanBePaintedByTheApplication) {
+    MakeForm();
+    HBITMAP before = RenderWindowToBitmap(form->Handle());
+    form->SetCaption(std::string(200, 'W'));
+    pump();
+    HBITMAP after = RenderWindowToBitmap(form->Handle());
+    // The buttons (from x 287) keep their look; the text reaches close to them.
+    int changedInButtons = 0, changedNearEnd = 0;
+    for (int y = 1; y < 31; ++y)
+        for (int x = 200; x < 420; ++x) {
+            uint32_t a = reinterpret_cast<const uint32_t*>(before->row(y))[x] & 0xFFFFFF;
+            uint32_t b = reinterpret_cast<const uint32_t*>(after->row(y))[x] & 0xFFFFFF;
+            if (a == b) continue;
+            if (x >= 287) ++changedInButtons;
+            if (x >= 250) ++changedNearEnd;
+        }
+    DeleteObject(before);
+    DeleteObject(after);
+    EXPECT_EQ(changedInButtons, 0);
+    EXPECT_GT(changedNearEnd, 0);
+
+    std::vector<TRect> painted;
+    sf->OnCaptionPaint = [&](TCanvas*, TRect r, bool active) {
+        EXPECT_TRUE(active);
+        painted.push_back(r);
+    };
+    form->SetCaption("Short");
+    pump();
+    const uint32_t captionBack = At(150, 16);
+    EXPECT_FALSE(painted.empty());
+    EXPECT_EQ(At(60, 16), captionBack); // no text of its own
+}
+
+TEST_F(FrameObjectsTest, CaptionAnimatesOnActivation) {
+    for (auto& e : skin->ObjectList)
+        if (auto* c = dynamic_cast<TspDataSkinCaption*>(e.get())) {
+            c->ActivePictureIndex = Pic;
+            c->AnimateSkinRect = TRect(0, 20, 80, 30);
+            c->FrameCount = 4;
+            c->AnimateInterval = 50;
+        }
+    MakeForm();
+    auto* cap = Obj<TspSkinCaptionObject>("caption");
+    ASSERT_NE(cap, nullptr);
+    sf->UpdateActiveState(true);
+    EXPECT_EQ(cap->CurrentFrame, 1);
+    EXPECT_TRUE(sf->AnimateTimer()->Enabled());
+    std::vector<int> frames;
+    for (int i = 0; i < 12 && sf->AnimateTimer()->Enabled(); ++i) {
+        sf->AnimateTimerProc();
+        frames.push_back(cap->CurrentFrame);
+    }
+    // 25 ms more before each step (50 ms a frame), up to past the last frame;
+    // the timer stops on the first tick with nothing left to count.
+    EXPECT_EQ(frames, (std::vector<int>{1, 2, 2, 3, 3, 4, 4, 5, 5, 5}));
+    EXPECT_FALSE(sf->AnimateTimer()->Enabled());
+}
+
+TEST_F(FrameObjectsTest, InactiveFrameIsFilteredWhenTheSkinAsks) {
+    skin->FInActivePicture = std::make_unique<TBitmap>();
+    skin->AutoRenderingInActiveImage = true;
+    skin->InActiveEffect = ieGrayScale;
+    MakeForm();
+    // The program's mark in the caption is an accent colour.
+    uint32_t mark = At(12, 12);
+    EXPECT_FALSE((mark >> 16 & 0xFF) == (mark & 0xFF));
+    TForm other(nullptr);
+    other.SetBounds(900, 700, 100, 100);
+    other.Show();
+    SetActiveWindow(other.Handle());
+    pump();
+    uint32_t grey = At(12, 12);
+    EXPECT_EQ(grey >> 16 & 0xFF, grey & 0xFF);
+    EXPECT_EQ(grey >> 8 & 0xFF, grey & 0xFF);
+}
+
+TEST_F(FrameObjectsTest, ShadowIsAClassStyleSwitchedOnce) {
+    MakeForm();
+    HWND h = form->Handle();
+    const LONG_PTR before = GetClassLongPtr(h, GCL_STYLE);
+    sf->EnableShadow(true, false);
+    EXPECT_TRUE(sf->HaveShadow());
+    EXPECT_NE(GetClassLongPtr(h, GCL_STYLE) & CS_DROPSHADOW, 0);
+    SetClassLongPtr(h, GCL_STYLE, before);
+    sf->EnableShadow(true, false); // the same again: nothing
+    EXPECT_EQ(GetClassLongPtr(h, GCL_STYLE), before);
+    sf->EnableShadow(false, true);
+    EXPECT_FALSE(sf->HaveShadow());
+    EXPECT_TRUE(form->Visible());
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(FrameObjectsTest, GlowLayerShowsAroundTheHotObject) {
+    auto* g = Add<TspDataSkinButton>("glow", TRect(150, 5, 170, 15));
+    g->GlowLayerPictureIndex = g->GlowLayerMaskPictureIndex = Pic;
+    // A glow without its mask picture shows nothing (and does not fail).
+    Add<TspDataSkinButton>("bare", TRect(180, 5, 200, 15))->GlowLayerPictureIndex = Pic;
+    g->GlowLayerOffsetX = 3;
+    g->GlowLayerOffsetY = 2;
+    g->GlowLayerAlphaBlendValue = 180;
+    MakeForm();
+    SetCursorPosFromBackend(POINT{1200, 1000});
+    sf->MouseTimer()->SetEnabled(false);
+    sf->TestActiveObject(160, 10, true);
+    ASSERT_TRUE(sf->LayerManager()->IsVisible);
+    // Form at (100, 80): the object's screen corner (250, 85) less the offsets.
+    EXPECT_EQ(sf->LayerManager()->LayerWindow->Left(), 247);
+    EXPECT_EQ(sf->LayerManager()->LayerWindow->Top(), 83);
+    EXPECT_EQ(sf->LayerManager()->EndAlphaBlendValue, 180);
+    sf->TestActiveObject(-1, -1, false);
+    EXPECT_FALSE(sf->LayerManager()->IsVisible);
+    sf->TestActiveObject(190, 10, true);
+    EXPECT_FALSE(sf->LayerManager()->IsVisible);
+    sf->TestActiveObject(-1, -1, false);
+    // Skins may turn glows off.
+    skin->SetShowCaptionButtonGlowFrames(false);
+    sf->TestActiveObject(160, 10, true);
+    EXPECT_FALSE(sf->LayerManager()->IsVisible);
 }
 
 } // namespace

@@ -11,6 +11,7 @@
 #include "classlib/streams.h"
 #include "platform/display/headless.h"
 #include "platform/win/input.h"
+#include "platform/win/layered.h"
 #include "platform/win/metrics.h"
 #include "platform/win/nonclient.h"
 #include "platform/win/paint.h"
@@ -251,6 +252,14 @@ TEST_F(SkinnedFormTest, MaximizeAndRollUpRestoreTheirBounds) {
     pump();
     EXPECT_EQ(form->BoundsRect(), start);
 
+    // With a client height to keep, rolling down restores that.
+    sf->ClientHeight = 150;
+    sf->SetRollUpState(true);
+    sf->SetRollUpState(false);
+    EXPECT_EQ(form->ClientHeight(), 150);
+    sf->ClientHeight = 0;
+    form->SetBounds(start.Left, start.Top, start.Width(), start.Height());
+
     // Without the roll-up icon nothing rolls.
     sf->SetBorderIcons(biSystemMenu | biMinimize);
     sf->SetRollUpState(true);
@@ -446,6 +455,216 @@ TEST_F(SkinnedFormTest, EmptyBackgroundPictureDrawsNothing) {
             delete form;
             form = nullptr;
         }
+}
+
+// A mask with its four corners cut off: the region follows it and the cut
+// corners are resize borders.
+TEST_F(SkinnedFormTest, MaskShapesTheWindowAndItsBorders) {
+    const int W = skin->FPicture->Width(), H = skin->FPicture->Height();
+    skin->FMask = std::make_unique<TBitmap>(W, H);
+    TCanvas* c = skin->FMask->Canvas();
+    c->Brush()->SetColor(clBlack);
+    c->FillRect(TRect(0, 0, W, H));
+    c->Brush()->SetColor(clWhite);
+    for (TRect r : {TRect(0, 0, 3, 3), TRect(W - 3, 0, W, 3), TRect(0, H - 3, 3, H),
+                    TRect(W - 3, H - 3, W, H)})
+        c->FillRect(r);
+    skin->MaskRectArea = TRect(4, 4, W - 4, H - 4);
+    MakeForm(500, 300);
+    HRGN r = CreateRectRgn(0, 0, 0, 0);
+    ASSERT_NE(GetWindowRgn(form->Handle(), r), RGN_ERROR);
+    struct Case {
+        int X, Y;
+        bool In;
+    };
+    for (Case k : {Case{0, 0, false}, Case{3, 3, true}, Case{250, 0, true}, Case{499, 299, false},
+                   Case{497, 297, false}, Case{496, 296, true}, Case{250, 150, true}})
+        EXPECT_EQ(PtInRegion(r, k.X, k.Y) != 0, k.In) << k.X << "," << k.Y;
+    DeleteObject(r);
+    EXPECT_FALSE(sf->PointInSkinMask(TPoint(1, 1)));
+    EXPECT_TRUE(sf->PointInSkinMask(TPoint(3, 150)));
+    // Points outside the solid part with a cut pixel within BorderW (4) resize.
+    SetCursorPosFromBackend(POINT{1200, 1000});
+    sf->TestActiveObject(-1, -1, false);
+    EXPECT_EQ(Hit(5, 2), HTTOPLEFT);
+    EXPECT_EQ(Hit(0, 150), HTLEFT);
+    EXPECT_EQ(Hit(250, 150), HTCLIENT);
+}
+
+TEST_F(SkinnedFormTest, CaptionButtonsFollowTheBorderIcons) {
+    struct Case {
+        bool Skin;
+        TspBorderIcons Icons;
+        bool Hide;
+        const char* Name;
+        bool Enabled, Visible;
+    };
+    const Case cases[] = {
+        // The Default skin's buttons are part of its frame picture: they stay in sight.
+        {true, biSystemMenu | biMinimize, false, "maxbutton", false, true},
+        {true, biSystemMenu | biMinimize, false, "minbutton", true, true},
+        {true, biSystemMenu | biMinimize, false, "closebutton", true, true},
+        // The default buttons are drawn by themselves: hidden when not allowed.
+        {false, biSystemMenu | biMinimize, false, "maxbutton", false, false},
+        {false, biSystemMenu | biMinimize, false, "rollupbutton", false, false},
+        {false, biSystemMenu | biMinimize, false, "minbutton", true, true},
+        {false, biSystemMenu | biMinimize | biMaximize | biRollUp, true, "closebutton", false,
+         false},
+        {false, biSystemMenu | biMinimize | biMaximize | biRollUp, true, "maxbutton", false, false},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(std::string(k.Name) + (k.Skin ? " skinned" : " plain"));
+        MakeForm(300, 160, k.Skin);
+        sf->HideCaptionButtons = k.Hide;
+        sf->SetBorderIcons(k.Icons);
+        pump();
+        TspActiveSkinObject* o = nullptr;
+        for (auto& x : sf->ObjectList)
+            if (x->IDName == k.Name) o = x.get();
+        ASSERT_NE(o, nullptr);
+        EXPECT_EQ(o->Enabled, k.Enabled);
+        EXPECT_EQ(o->Visible, k.Visible);
+        delete form;
+        form = nullptr;
+        pump();
+    }
+}
+
+// A caption button of its own command is shown only when the application asks.
+TEST_F(SkinnedFormTest, CustomCaptionButtonAsksTheApplication) {
+    auto e = std::make_unique<TspDataSkinStdButton>("help");
+    e->Command = cmDefault;
+    e->SkinRect = TRect(200, 5, 220, 25);
+    skin->ObjectList.push_back(std::move(e));
+    auto second = std::make_unique<TspDataSkinCaption>("caption2");
+    second->SkinRect = TRect(40, 5, 60, 25);
+    skin->ObjectList.push_back(std::move(second));
+    MakeForm(400, 200);
+    auto find = [&](const std::string& n) -> TspActiveSkinObject* {
+        for (auto& x : sf->ObjectList)
+            if (x->IDName == n) return x.get();
+        return nullptr;
+    };
+    EXPECT_FALSE(find("help")->Visible);
+    std::string asked;
+    sf->OnActivateCustomObject = [&](const std::string& id, bool& v) {
+        asked = id;
+        v = true;
+    };
+    sf->CheckObjects();
+    EXPECT_EQ(asked, "help");
+    EXPECT_TRUE(find("help")->Visible);
+    // Of two captions the one the skin marks, or else the first, shows the form's caption.
+    auto* first = dynamic_cast<TspSkinCaptionObject*>(find("caption"));
+    auto* other = dynamic_cast<TspSkinCaptionObject*>(find("caption2"));
+    ASSERT_TRUE(first && other);
+    EXPECT_TRUE(first->DefaultCaption);
+    EXPECT_FALSE(other->DefaultCaption);
+    EXPECT_EQ(first->TextValue(), "Lantrove");
+}
+
+TEST_F(SkinnedFormTest, MinimizedFormsTakeSlotsAlongTheBottom) {
+    MakeForm(400, 200);
+    TForm second(nullptr);
+    second.SetBounds(300, 300, 400, 200);
+    auto* sf2 = new TspSkinnedForm(&second);
+    sf2->SetSkinData(skin.get());
+    second.Show();
+    pump();
+    sf->SetWindowState(wsMinimized);
+    sf2->SetWindowState(wsMinimized);
+    const int w = sf->GetMinWidth(), h = sf->GetMinHeight();
+    EXPECT_EQ(form->BoundsRect(), Bounds(0, 1000 - h, w, h));
+    EXPECT_EQ(second.BoundsRect(), Bounds(w, 1000 - h, w, h));
+    sf2->SetWindowState(wsNormal);
+    EXPECT_EQ(second.BoundsRect(), Bounds(300, 300, 400, 200));
+}
+
+// A work area as large as the screen (a hidden taskbar) keeps a pixel free on every side.
+TEST_F(SkinnedFormTest, MaximizedFormLeavesAHiddenTaskbarReachable) {
+    SetMonitors({MonitorDesc{RECT{0, 0, 1280, 1024}, RECT{0, 0, 1280, 1024}}});
+    MakeForm(400, 200);
+    sf->SetWindowState(wsMaximized);
+    EXPECT_EQ(form->BoundsRect(), TRect(1, 1, 1279, 1023));
+    sf->SetWindowState(wsNormal);
+    sf->MaximizeOnFullScreen = true;
+    sf->SetWindowState(wsMaximized);
+    EXPECT_EQ(form->BoundsRect(), TRect(0, 0, 1280, 1024));
+}
+
+TEST_F(SkinnedFormTest, FormShownMaximizedRestoresCentredAtItsSize) {
+    form = new TForm(nullptr);
+    form->SetBounds(10, 10, 400, 200);
+    sf = new TspSkinnedForm(form);
+    sf->SetSkinData(skin.get());
+    sf->PositionInMonitor = sppScreenCenter;
+    sf->SetWindowState(wsMaximized);
+    form->Show();
+    pump();
+    EXPECT_EQ(form->BoundsRect(), TRect(0, 0, 1280, 1000));
+    sf->SetWindowState(wsNormal);
+    EXPECT_EQ(form->BoundsRect(), Bounds(640 - 200, 512 - 100, 400, 200));
+    // A later maximize and restore keeps the place it was restored to.
+    sf->SetWindowState(wsMaximized);
+    sf->SetWindowState(wsNormal);
+    EXPECT_EQ(form->BoundsRect(), Bounds(640 - 200, 512 - 100, 400, 200));
+}
+
+TEST_F(SkinnedFormTest, ShowingFadesToTheFormsOpacity) {
+    struct Case {
+        bool Blend, Animate;
+        uint8_t Value;
+        bool Layered;
+        uint8_t Alpha;
+    };
+    const Case cases[] = {
+        {true, false, 200, true, 200},  // at once to 200
+        {false, true, 200, false, 255}, // fades to full, then plain
+        {true, true, 5, true, 5},       // steps of 1 up to 5, stays layered
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(int(c.Value));
+        form = new TForm(nullptr);
+        form->SetBounds(100, 80, 300, 160);
+        sf = new TspSkinnedForm(form);
+        sf->SetSkinData(skin.get());
+        sf->AlphaBlendAnimation = c.Animate;
+        sf->SetAlphaBlendValue(c.Value);
+        sf->SetAlphaBlend(c.Blend);
+        form->Show();
+        HWND h = form->Handle();
+        BYTE alpha = 1;
+        GetLayeredWindowAttributes(h, nullptr, &alpha, nullptr);
+        EXPECT_EQ(alpha, 0); // shown see-through until the transition ends
+        SendMessage(h, WM_TIMER, 1, 0);
+        EXPECT_EQ((GetWindowLongPtr(h, GWL_EXSTYLE) & WS_EX_LAYERED) != 0, c.Layered);
+        if (c.Layered) {
+            GetLayeredWindowAttributes(h, nullptr, &alpha, nullptr);
+            EXPECT_EQ(alpha, c.Alpha);
+        }
+        delete form;
+        form = nullptr;
+        pump();
+    }
+}
+
+TEST(SkinnedFormDefaults, FreshComponentAndForgottenReferences) {
+    TForm form(nullptr);
+    auto* sf = new TspSkinnedForm(&form);
+    EXPECT_EQ(sf->BorderIcons(), biSystemMenu | biMinimize | biMaximize | biRollUp);
+    EXPECT_EQ(sf->AlphaBlendValue(), 200);
+    EXPECT_EQ(sf->MagneticSize, 10);
+    EXPECT_TRUE(sf->SupportNCArea());
+    EXPECT_TRUE(sf->Sizeable);
+    EXPECT_EQ(sf->GetProductVersion(), "10.47");
+    auto* skin = new TspSkinData(nullptr);
+    sf->SetSkinData(skin);
+    sf->SetMenusSkinData(skin);
+    delete skin;
+    EXPECT_EQ(sf->SkinData(), nullptr);
+    EXPECT_EQ(sf->MenusSkinData(), nullptr);
+    EXPECT_EQ(GetSkinnedForm(&form), sf);
+    EXPECT_EQ(GetSkinnedForm(nullptr), nullptr);
 }
 
 TEST(SkinnedFormOwner, NeedsAForm) {
