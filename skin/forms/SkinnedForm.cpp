@@ -1,5 +1,6 @@
 #include "skin/forms/SkinnedForm.h"
 #include "skin/forms/SkinMenus.h"
+#include "skin/forms/spTrayIcon.h"
 
 #include <algorithm>
 #include <chrono>
@@ -410,6 +411,7 @@ void TspSkinnedForm::Notification(TComponent* AComponent, TOperation Operation) 
     if (AComponent == FMSD) FMSD = nullptr;
     if (AComponent == FMainMenu) FMainMenu = nullptr;
     if (AComponent == FSystemMenu) FSystemMenu = nullptr;
+    if (AComponent == FTrayIcon) FTrayIcon = nullptr;
 }
 
 void TspSkinnedForm::SetUseRibbon(bool Value) {
@@ -2226,12 +2228,35 @@ void TspSkinnedForm::PopupSystemMenuFromButton() {
         }
 }
 
+void TspSkinnedForm::SetTrayIcon(TspTrayIcon* Value) {
+    if (FTrayIcon) RemoveFreeNotification(FTrayIcon);
+    FTrayIcon = Value;
+    if (!FTrayIcon) {
+        if (HasState(csDesigning)) FBorderIcons &= ~unsigned(biMinimizeToTray);
+        return;
+    }
+    FreeNotification(FTrayIcon);
+    if (!AlwaysShowInTray) FTrayIcon->SetIconVisible(false);
+    if (HasState(csDesigning)) {
+        FBorderIcons |= biMinimizeToTray;
+        return;
+    }
+    if (!FTrayIcon->PopupMenu()) FTrayIcon->SetPopupMenu(FSysTrayMenu.get());
+    if (!FTrayIcon->OnDblClick) FTrayIcon->OnDblClick = [this](TObject*) { RestoreFromTray(); };
+}
+
 void TspSkinnedForm::MinimizeToTray() {
-    // The tray icon component brings the minimize-to-tray operation.
+    if (!FTrayIcon) return;
+    FTrayIcon->MinimizeToTray = true;
+    FTrayIcon->DoMinimizeToTray();
     if (OnMinimizeToTray) OnMinimizeToTray(this);
 }
 
 void TspSkinnedForm::RestoreFromTray() {
+    if (!FTrayIcon) return;
+    FTrayIcon->MinimizeToTray = false;
+    FTrayIcon->ShowMainForm();
+    if (!AlwaysShowInTray) FTrayIcon->SetIconVisible(false);
     if (OnRestoreFromTray) OnRestoreFromTray(this);
 }
 

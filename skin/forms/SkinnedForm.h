@@ -47,6 +47,7 @@ enum TspPositionInMonitor { sppDefault, sppScreenCenter, sppDesktopCenter };
 class TspSkinnedForm;
 class TspSkinMenu;
 class TspSkinPopupMenu;
+class TspTrayIcon;
 
 // A window-less frame object bound to one object element of the skin.
 class TspActiveSkinObject {
@@ -284,6 +285,9 @@ public:
     TPopupMenu* SysTrayMenu() const;
     // The menu engine every skinned menu of this form opens through.
     TspSkinMenu* SkinMenu() const { return FSkinMenu.get(); }
+    // The tray icon the form hides in and comes back from.
+    TspTrayIcon* TrayIcon() const { return FTrayIcon; }
+    void SetTrayIcon(TspTrayIcon* Value);
     // Keys while a skinned menu is open (the application hook sends them here).
     void SkinMenuKeyDown(int Key);
 
@@ -392,6 +396,7 @@ private:
     std::unique_ptr<TPopupMenu> FSysMenu;
     std::unique_ptr<TspSkinPopupMenu> FSysTrayMenu;
     std::unique_ptr<TspSkinMenu> FSkinMenu;
+    TspTrayIcon* FTrayIcon = nullptr;
     // The application's message handler while a skinned menu is open.
     void HookApp();
     void UnHookApp();
