@@ -50,6 +50,7 @@ class TspSkinMenu;
 class TspSkinPopupMenu;
 class TspTrayIcon;
 class TspSkinMainMenuBar;
+class TspFormLayerBorder;
 
 // A window-less frame object bound to one object element of the skin.
 class TspActiveSkinObject {
@@ -297,6 +298,9 @@ public:
     TNotifyEvent OnMainMenuEnter, OnMainMenuExit;
     void ExitMainMenu();
     void CloseMainMenuItem();
+    // The translucent border around the form, shown when the skin has one.
+    TspFormLayerBorder* LayerBorder() const { return FFormLayerBorder.get(); }
+    bool FBorderLayerChangeSize = false;
     // Alt alone or F10 (Char 0), or Alt with a character.
     void KeyMenu(int Char);
     // Keys while a skinned menu is open (the application hook sends them here).
@@ -409,6 +413,10 @@ private:
     std::unique_ptr<TspSkinMenu> FSkinMenu;
     TspTrayIcon* FTrayIcon = nullptr;
     TspSkinMainMenuBar* FMainMenuBar = nullptr;
+    std::unique_ptr<TspFormLayerBorder> FFormLayerBorder;
+    // The layered border follows the form's window messages.
+    bool LayerBorderUsed() const;
+    void LayerBorderFollow(const TMessage& Message);
     friend class TspSkinMainMenuBar;
     friend class TspSkinMainMenuBarItem;
     // The application's message handler while a skinned menu is open.
@@ -605,4 +613,95 @@ private:
     int FDefaultWidth = 0, FDefaultHeight = 22;
     TspSkinnedForm* FSkinnedForm = nullptr;
     TMainMenu* FMainMenu = nullptr;
+};
+
+// ---- Layered border windows ---------------------------------------------------------------------
+
+class TspBitmap;
+class TspFormLayerBorder;
+
+enum TspFormLayerBorderType { spflLeft, spflTop, spflRight, spflBottom };
+enum TspFormLayerBorderHit {
+    spflhNone,
+    spflhLeft,
+    spflhTop,
+    spflhRight,
+    spflhBottom,
+    spflhTopLeft,
+    spflhTopRight,
+    spflhBottomLeft,
+    spflhBottomRight
+};
+
+// One strip of the border: a borderless per-pixel-alpha window that never
+// takes the activation; its rim resizes the form when the skin allows it.
+class TspFormLayerWindow : public TForm {
+public:
+    TspFormLayerWindow(TComponent* AOwner, TForm* AForm);
+    void WndProc(TMessage& Message) override;
+    TspFormLayerBorderHit GetHitMode() const;
+
+    bool FDown = false;
+    TForm* FForm;
+    TspFormLayerBorder* FLayerBorder;
+    TPoint MousePos1, MousePos2;
+    TspFormLayerBorderHit FHitMode = spflhNone;
+    bool FInProcessMessages = false;
+    TspFormLayerBorderType BorderType = spflLeft;
+
+protected:
+    void CreateParams(TCreateParams& Params) override;
+    void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    void MouseMove(TShiftState Shift, int X, int Y) override;
+
+private:
+    bool CanResize() const;
+};
+
+// A translucent border (a soft shadow with a resize rim) around a skinned
+// form, cut from the skin's layer frame into four strips.
+class TspFormLayerBorder : public TComponent {
+public:
+    explicit TspFormLayerBorder(TComponent* AOwner);
+    ~TspFormLayerBorder() override;
+
+    void InitFrame(TspSkinData* ASkinData, TForm* AForm);
+    void Show(int X, int Y, int AWidth, int AHeight);
+    void Hide();
+    void SetBounds(int X, int Y, int AWidth, int AHeight);
+    void ShowWithForm();
+    void SetBoundsWithForm();
+    void SetBoundsWithForm2(int AW, int AH);
+    void SetBoundsWithForm3(int ALeft, int ATop, int AW, int AH);
+    void MoveWithForm();
+    void MoveWithForm2(int ALeft, int ATop);
+    void SetAlphaBlend();
+    void SetAlphaBlend2();
+    void CheckFormAlpha(int AFormAlpha, bool AUpdate);
+    void SetActive(bool AValue, bool AUpdate);
+    void Draw(TCanvas* C, int X, int Y, int AWidth, int AHeight);
+    // The border rectangle of a form at these bounds.
+    TRect BorderRectFor(int FL, int FT, int FW, int FH) const;
+
+    TspSkinnedForm* DSF;
+    TForm* FForm = nullptr;
+    bool FVisible = false;
+    TspSkinData* FSD = nullptr;
+    TspDataSkinLayerFrame* FData = nullptr;
+    std::unique_ptr<TspBitmap> FSourceBitmap, FSourceInActiveBitMap;
+    std::unique_ptr<TspBitmap> LeftImage, TopImage, RightImage, BottomImage;
+    std::unique_ptr<TspFormLayerWindow> LeftBorder, TopBorder, RightBorder, BottomBorder;
+    int FWidth = 0, FHeight = 0;
+    int LeftSize = 0, TopSize = 0, RightSize = 0, BottomSize = 0;
+    bool FActive = true;
+    int FCurrentAlphaBlendValue = -1, FCurrentInActiveAlphaBlendValue = -1;
+
+private:
+    void BuildImages(int AWidth, int AHeight);
+    int TopHeight() const;
+    int BottomHeight() const;
+    uint8_t CurrentAlpha() const;
+    void PlaceWindows(int X, int Y, bool Update);
+    int FX = 0, FY = 0;
 };
