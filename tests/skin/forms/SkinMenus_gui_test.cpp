@@ -125,3 +125,49 @@ TEST(SkinMenusOnScreen, TrayIconReachesTheNotificationArea) {
     display::InstallTray(nullptr);
     display::Install(nullptr);
 }
+
+TEST(SkinMenusOnScreen, MenuBarOpensItsMenusThroughRealInput) {
+    auto backend = display::CreateGtkBackend();
+    if (!backend) GTEST_SKIP() << "no display";
+    display::Install(std::move(backend));
+    {
+        Fixture f;
+        auto* mm = new TspSkinMainMenu(f.form.get());
+        std::string chosen;
+        auto add = [&](TMenuItem* parent, const char* caption) {
+            auto* i = new TMenuItem(mm);
+            i->Caption = caption;
+            i->OnClick = [&chosen, caption](TObject*) { chosen = caption; };
+            parent->Add(i);
+            return i;
+        };
+        TMenuItem* file = add(mm->Items(), "&File");
+        add(file, "&Open");
+        TMenuItem* view = add(mm->Items(), "&View");
+        add(view, "&Large");
+        add(view, "&Small");
+        auto* bar = new TspSkinMainMenuBar(f.form.get());
+        bar->SetParent(f.form.get());
+        bar->SetSkinData(&f.skin);
+        bar->SetSkinnedForm(f.sf);
+        bar->SetMainMenu(mm);
+        appPumpUntil([&] { return bar->Items().at(1)->ObjectRect.Right > 0; });
+        auto centre = [&](int i) {
+            TRect r = bar->Items().at(size_t(i))->ObjectRect;
+            return bar->ClientToScreen(TPoint((r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2));
+        };
+        TPoint p0 = centre(0), p1 = centre(1);
+        xdo("mousemove " + std::to_string(p0.X) + " " + std::to_string(p0.Y) +
+            " sleep 0.3 click 1");
+        EXPECT_TRUE(appPumpUntil([&] { return f.sf->SkinMenu()->FVisible; }));
+        // With a menu open, the next item takes it over under the pointer alone.
+        xdo("mousemove " + std::to_string(p1.X) + " " + std::to_string(p1.Y));
+        EXPECT_TRUE(appPumpUntil([&] { return bar->Items().at(1)->FDown; }));
+        // Keys: down to the second entry and choose it.
+        xdo("key Down sleep 0.2 key Return");
+        EXPECT_TRUE(appPumpUntil([&] { return chosen == "&Small"; })) << chosen;
+        EXPECT_FALSE(f.sf->SkinMenu()->FVisible);
+        EXPECT_FALSE(f.sf->InMainMenu);
+    }
+    display::Install(nullptr);
+}
