@@ -142,6 +142,8 @@ public:
     void SetMainForm(TForm* Form) { FMainForm = Form; }
     bool ShowMainForm = true;
     std::string Title;
+    // The program's icon (the tray shows it when given none).
+    TIcon Icon;
 
     // Hints: a control with ShowHint and a Hint shows it (the text before
     // any "|") after HintPause ms of the mouse resting on it, for HintHidePause ms.

@@ -9,6 +9,7 @@
 #include <png.h>
 
 #include "classlib/streams.h"
+#include "platform/win/shellnotify.h"
 
 COLORREF ColorToRGB(TColor c) {
     if (c == clNone || c == clDefault) return 0;
@@ -1032,4 +1033,58 @@ void TPicture::LoadFromFile(const std::string& file) {
 
 void TPicture::SaveToFile(const std::string& file) {
     if (FGraphic) FGraphic->SaveToFile(file);
+}
+
+// ---- TIcon ----
+
+TIcon::~TIcon() {
+    ReleaseHandle();
+}
+
+void TIcon::ReleaseHandle() {
+    if (FHandle) DestroyIcon(FHandle);
+    FHandle = nullptr;
+}
+
+void TIcon::Assign(TPersistent* Source) {
+    if (auto* i = dynamic_cast<TIcon*>(Source)) {
+        SetPixels(i->FWidth, i->FHeight, i->FPixels);
+        return;
+    }
+    TPersistent::Assign(Source);
+}
+
+void TIcon::SetPixels(int Width, int Height, std::vector<uint32_t> Argb) {
+    ReleaseHandle();
+    if (Width <= 0 || Height <= 0 || Argb.size() != size_t(Width) * size_t(Height)) {
+        FWidth = FHeight = 0;
+        FPixels.clear();
+        return;
+    }
+    FWidth = Width;
+    FHeight = Height;
+    FPixels = std::move(Argb);
+}
+
+void TIcon::AssignBitmap(TBitmap* Bitmap, TColor TransparentColor) {
+    if (!Bitmap || Bitmap->Empty()) {
+        SetPixels(0, 0, {});
+        return;
+    }
+    int w = Bitmap->Width(), h = Bitmap->Height();
+    std::vector<uint32_t> px(size_t(w) * size_t(h));
+    uint32_t clear = uint32_t(ColorToRGB(TransparentColor));
+    TCanvas* c = Bitmap->Canvas();
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            uint32_t bgr = uint32_t(c->Pixels(x, y)) & 0xFFFFFF;
+            uint32_t rgb = ((bgr & 0xFF) << 16) | (bgr & 0xFF00) | ((bgr >> 16) & 0xFF);
+            px[size_t(y * w + x)] = bgr == clear ? 0 : (0xFF000000u | rgb);
+        }
+    SetPixels(w, h, std::move(px));
+}
+
+HICON TIcon::Handle() {
+    if (!FHandle && !Empty()) FHandle = CreateIconFromPixels(FWidth, FHeight, FPixels.data());
+    return FHandle;
 }

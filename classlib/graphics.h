@@ -11,6 +11,7 @@
 #include "classlib/classes.h"
 #include "classlib/types.h"
 #include "platform/gdi/gdi.h"
+#include "platform/win/types.h"
 
 class TStream;
 
@@ -438,4 +439,33 @@ public:
 
 private:
     std::unique_ptr<TGraphic> FGraphic;
+};
+
+// ---- Icon ------------------------------------------------------------------------
+
+// An icon: a 32-bit picture with straight alpha and the handle the window
+// layer knows it by (made when asked for, freed with the icon).
+class TIcon : public TPersistent {
+public:
+    TIcon() = default;
+    ~TIcon() override;
+    TIcon(const TIcon&) = delete;
+    TIcon& operator=(const TIcon&) = delete;
+    void Assign(TPersistent* Source) override;
+    bool Empty() const { return FWidth == 0 || FHeight == 0; }
+    int Width() const { return FWidth; }
+    int Height() const { return FHeight; }
+    // The picture, top row first, 0xAARRGGBB.
+    const std::vector<uint32_t>& Pixels() const { return FPixels; }
+    void SetPixels(int Width, int Height, std::vector<uint32_t> Argb);
+    // Takes the picture of a bitmap; pixels of TransparentColor become clear.
+    void AssignBitmap(TBitmap* Bitmap, TColor TransparentColor);
+    // Null for an empty icon.
+    HICON Handle();
+
+private:
+    void ReleaseHandle();
+    int FWidth = 0, FHeight = 0;
+    std::vector<uint32_t> FPixels;
+    HICON FHandle = nullptr;
 };

@@ -12,6 +12,7 @@
 #include "platform/os/codepage.h"
 #include "platform/os/version.h"
 #include "skin/engine/SkinData.h"
+#include "skin/forms/SkinnedForm.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -209,9 +210,14 @@ void TCLEngine::WndProc(TMessage& Message) {
         return;
     }
     if (m == FWM_CL_BRING_TO_FRONT) {
-        // Restoring from the tray comes with the skinned form; without it the
+        // A window living in the tray comes back from it; otherwise the
         // sender brings the window forward itself.
-        Message.Result = 0;
+        if (FSkinForm && FSkinForm->TrayIcon()) {
+            FSkinForm->RestoreFromTray();
+            Message.Result = 1;
+        } else {
+            Message.Result = 0;
+        }
         return;
     }
     if (m == WM_COPYDATA && Message.LParam != 0) {

@@ -235,10 +235,44 @@ BOOL IsWindow(HWND hwnd) {
 
 // Default handling of messages. Handlers added by other parts of the layer
 // (painting, non-client area, input) hook in here, one case per message.
+namespace {
+// Alt pressed and released with no key between, or F10, or Alt with a
+// character: the top-level window is asked for its keyboard menu.
+constexpr WPARAM kScKeyMenu = 0xF100;
+constexpr int kVkMenu = 0x12, kVkF10 = 0x79;
+thread_local bool t_altAlone = false;
+
+HWND TopLevelOf(HWND hwnd) {
+    HWND top = hwnd;
+    while (top && (DWORD(GetWindowLongPtr(top, GWL_STYLE)) & WS_CHILD) && GetParent(top))
+        top = GetParent(top);
+    return top;
+}
+} // namespace
+
 LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
     case WM_NCCREATE:
         return 1;
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+        t_altAlone = int(wParam) == kVkMenu;
+        if (int(wParam) == kVkF10) {
+            SendMessage(TopLevelOf(hwnd), WM_SYSCOMMAND, kScKeyMenu, 0);
+            return 0;
+        }
+        return 0;
+    case WM_KEYUP:
+    case WM_SYSKEYUP:
+        if (int(wParam) == kVkMenu && t_altAlone) {
+            t_altAlone = false;
+            SendMessage(TopLevelOf(hwnd), WM_SYSCOMMAND, kScKeyMenu, 0);
+        }
+        return 0;
+    case WM_SYSCHAR:
+        t_altAlone = false;
+        SendMessage(TopLevelOf(hwnd), WM_SYSCOMMAND, kScKeyMenu, LPARAM(wParam));
+        return 0;
     case WM_CLOSE:
         DestroyWindow(hwnd);
         return 0;

@@ -1,5 +1,6 @@
 #include "skin/forms/SkinnedForm.h"
 #include "skin/forms/SkinMenus.h"
+#include "skin/forms/spTrayIcon.h"
 
 #include <algorithm>
 #include <chrono>
@@ -1763,6 +1764,7 @@ TspSkinnedForm::TspSkinnedForm(TComponent* AOwner) : TComponent(AOwner) {
 
     FSysMenu = std::make_unique<TPopupMenu>(nullptr);
     FSkinMenu = std::make_unique<TspSkinMenu>(nullptr, FForm);
+    FFormLayerBorder = std::make_unique<TspFormLayerBorder>(this);
     MenuPresenter = [this](TMenuItem* Items, TRect R) {
         FSkinMenu->Popup(nullptr, FMSD ? FMSD : FSD, 0, R, Items, false);
     };
@@ -1792,6 +1794,7 @@ TspSkinnedForm::~TspSkinnedForm() {
     // The application must not keep a handler of a component that is gone.
     UnHookApp();
     FSkinMenu.reset();
+    FFormLayerBorder.reset();
     ClearObjects();
     FInActivePanel.reset();
     if (!HasState(csDesigning) && OldWindowProc) FForm->WindowProc = OldWindowProc;
@@ -1820,6 +1823,8 @@ void TspSkinnedForm::Notification(TComponent* AComponent, TOperation Operation) 
                    AreaList.end());
     VisibleControls.erase(std::remove_if(VisibleControls.begin(), VisibleControls.end(), same),
                           VisibleControls.end());
+    if (AComponent == FTrayIcon) FTrayIcon = nullptr;
+    if (AComponent == FMainMenuBar) FMainMenuBar = nullptr;
 }
 
 void TspSkinnedForm::SetUseRibbon(bool Value) {
@@ -1973,6 +1978,7 @@ void TspSkinnedForm::CheckMenuCloseMessage(UINT Msg) {
 
 void TspSkinnedForm::FormWndProc(TMessage& Message) {
     CheckMenuCloseMessage(Message.Msg);
+    LayerBorderFollow(Message);
     const bool skinnable = FSkinnableForm;
     HWND h = FForm->Handle();
     switch (Message.Msg) {
@@ -2128,7 +2134,7 @@ void TspSkinnedForm::FormWndProc(TMessage& Message) {
             if (OnRestore) OnRestore(this);
         } else if ((Message.WParam & 0xFFF0) == SC_KEYMENU) {
             // Keyboard menu mode belongs to the skinned menu engine.
-            if (InMenu) SkinMenuClose();
+            KeyMenu(int(Message.LParam));
             return;
         }
         break;
@@ -3920,12 +3926,35 @@ void TspSkinnedForm::PopupSystemMenuFromButton() {
     }
 }
 
+void TspSkinnedForm::SetTrayIcon(TspTrayIcon* Value) {
+    if (FTrayIcon) RemoveFreeNotification(FTrayIcon);
+    FTrayIcon = Value;
+    if (!FTrayIcon) {
+        if (HasState(csDesigning)) FBorderIcons &= ~unsigned(biMinimizeToTray);
+        return;
+    }
+    FreeNotification(FTrayIcon);
+    if (!AlwaysShowInTray) FTrayIcon->SetIconVisible(false);
+    if (HasState(csDesigning)) {
+        FBorderIcons |= biMinimizeToTray;
+        return;
+    }
+    if (!FTrayIcon->PopupMenu()) FTrayIcon->SetPopupMenu(FSysTrayMenu.get());
+    if (!FTrayIcon->OnDblClick) FTrayIcon->OnDblClick = [this](TObject*) { RestoreFromTray(); };
+}
+
 void TspSkinnedForm::MinimizeToTray() {
-    // The tray icon component brings the minimize-to-tray operation.
+    if (!FTrayIcon) return;
+    FTrayIcon->MinimizeToTray = true;
+    FTrayIcon->DoMinimizeToTray();
     if (OnMinimizeToTray) OnMinimizeToTray(this);
 }
 
 void TspSkinnedForm::RestoreFromTray() {
+    if (!FTrayIcon) return;
+    FTrayIcon->MinimizeToTray = false;
+    FTrayIcon->ShowMainForm();
+    if (!AlwaysShowInTray) FTrayIcon->SetIconVisible(false);
     if (OnRestoreFromTray) OnRestoreFromTray(this);
 }
 
@@ -3955,13 +3984,79 @@ void TspSkinnedForm::UnHookApp() {
 }
 
 void TspSkinnedForm::SkinMenuKeyDown(int Key) {
-    TspSkinPopupWindow* last = FSkinMenu->LastWindow();
-    if (FSkinMenu->FVisible && last) last->PopupKeyDown(Key);
-    if (Key == VK_ESCAPE && !FSkinMenu->LastWindow()) SkinMenuClose();
+    TspSkinMenu* engine = FSkinMenu.get();
+    auto popups = [engine] { return int(engine->FPopupList.size()); };
+    if (InMainMenu && FMainMenuBar && FMainMenuBar->CheckMainMenuAccel(Key)) return;
+    if (Key == VK_ESCAPE && InMainMenu && popups() == 0) {
+        ExitMainMenu();
+        return;
+    }
+    if (InMainMenu && FMainMenuBar) {
+        TspSkinPopupWindow* last = engine->LastWindow();
+        bool lastHasSub = last && last->ActiveItem >= 0 &&
+                          last->ItemList[size_t(last->ActiveItem)]->MenuItem->Count() > 0;
+        if (Key == VK_LEFT && popups() <= 1) {
+            FMainMenuBar->PrevMainMenuItem();
+            return;
+        }
+        if (Key == VK_RIGHT && (popups() == 0 || !lastHasSub)) {
+            FMainMenuBar->NextMainMenuItem();
+            return;
+        }
+    }
+    if (Key == VK_RETURN || Key == VK_DOWN) {
+        if (FMainMenuBar && InMainMenu && FMainMenuBar->PressMainMenuItem()) return;
+        if (TspSkinPopupWindow* last = engine->LastWindow()) last->PopupKeyDown(Key);
+        return;
+    }
+    if (engine->FVisible)
+        if (TspSkinPopupWindow* last = engine->LastWindow()) last->PopupKeyDown(Key);
+    if (Key == VK_ESCAPE && popups() == 0) {
+        if (InMainMenu)
+            CloseMainMenuItem();
+        else
+            SkinMenuClose();
+    }
+}
+
+void TspSkinnedForm::KeyMenu(int Char) {
+    if (Char != 0) {
+        // Alt with a character: the main menu's accelerator.
+        int key = (Char >= 'a' && Char <= 'z') ? Char - 32 : Char;
+        if (FMainMenuBar) FMainMenuBar->CheckMainMenuAccel(key);
+        return;
+    }
+    if (!InMainMenu) {
+        SkinMenuClose();
+        if (FMainMenuBar) FMainMenuBar->EnterMainMenu();
+    } else {
+        ExitMainMenu();
+    }
+}
+
+void TspSkinnedForm::ExitMainMenu() {
+    InMainMenu = false;
+    if (FSkinMenu->FVisible) FSkinMenu->CloseMenu(0);
+    if (FMainMenuBar) FMainMenuBar->ExitMainMenu();
+    InMenu = false;
+    UnHookApp();
+    if (OnMainMenuExit) OnMainMenuExit(this);
+}
+
+void TspSkinnedForm::CloseMainMenuItem() {
+    InMenu = false;
+    if (FMainMenuBar) FMainMenuBar->CloseMainMenuItem();
+    if (OnSkinMenuClose) OnSkinMenuClose(this);
+}
+
+void TspSkinnedForm::SetMainMenuBar(TspSkinMainMenuBar* Value) {
+    if (FMainMenuBar) RemoveFreeNotification(FMainMenuBar);
+    FMainMenuBar = Value;
+    if (FMainMenuBar) FreeNotification(FMainMenuBar);
 }
 
 void TspSkinnedForm::SkinMenuOpen() {
-    HookApp();
+    if (!InMainMenu) HookApp();
     if (!InMenu) {
         InMenu = true;
         if (OnSkinMenuOpen) OnSkinMenuOpen(this);
@@ -3991,6 +4086,11 @@ void TspSkinnedForm::SkinMenuClose() {
         }
     }
     if (was && OnSkinMenuClose) OnSkinMenuClose(this);
+    if (InMainMenu) {
+        InMainMenu = false;
+        if (FMainMenuBar) FMainMenuBar->ExitMainMenu();
+        if (OnMainMenuExit) OnMainMenuExit(this);
+    }
 }
 
 void TspSkinnedForm::UpdateObjectHints() {
@@ -4490,4 +4590,1562 @@ void TspSkinnedForm::HideClientInActiveEffect() {
     if (!FInActivePanel) return;
     FInActivePanel->HidePanel();
     FInActivePanel.reset();
+}
+
+
+// ---- Main menu bar ------------------------------------------------------------------------------
+
+namespace {
+
+TBitmap* BarPictureOf(TspSkinData* SD, int Index) {
+    if (!SD || Index < 0 || Index >= int(SD->FActivePictures.size())) return nullptr;
+    return SD->FActivePictures[size_t(Index)].get();
+}
+
+void MorphBitmapInto(TBitmap* A, TBitmap* B, double Kf, TMorphKind MK) {
+    auto ea = TspEffectBmp::CreateFromhWnd(A->Handle());
+    auto eb = TspEffectBmp::CreateFromhWnd(B->Handle());
+    if (!ea || !eb) return;
+    switch (MK) {
+    case mkGradient:
+        ea->MorphGrad(eb.get(), Kf);
+        break;
+    case mkLeftGradient:
+        ea->MorphLeftGrad(eb.get(), Kf);
+        break;
+    case mkRightGradient:
+        ea->MorphRightGrad(eb.get(), Kf);
+        break;
+    case mkLeftSlide:
+        ea->MorphLeftSlide(eb.get(), Kf);
+        break;
+    case mkRightSlide:
+        ea->MorphRightSlide(eb.get(), Kf);
+        break;
+    case mkPush:
+        ea->MorphPush(eb.get(), Kf);
+        break;
+    default:
+        ea->Morph(eb.get(), Kf);
+        break;
+    }
+    ea->Draw(A->Canvas()->Handle(), 0, 0);
+}
+
+void FillRectColor(TCanvas* C, const TRect& R, TColor Color) {
+    C->Brush()->SetStyle(bsSolid);
+    C->Brush()->SetColor(Color);
+    C->FillRect(R);
+}
+
+} // namespace
+
+void TspSkinMainMenu::SetSkinData(TspSkinData* Value) {
+    if (FSD) RemoveFreeNotification(FSD);
+    FSD = Value;
+    if (FSD) FreeNotification(FSD);
+}
+
+void TspSkinMainMenu::Notification(TComponent* AComponent, TOperation Operation) {
+    TMainMenu::Notification(AComponent, Operation);
+    if (Operation == opRemove && AComponent == FSD) FSD = nullptr;
+}
+
+// ---- TspMenuBarObject
+
+TspMenuBarObject::TspMenuBarObject(TspSkinMainMenuBar* AParent, TspDataSkinObject* AData)
+    : Parent(AParent) {
+    if (!AData) return;
+    IDName = AData->IDName;
+    SkinRect = AData->SkinRect;
+    ActiveSkinRect = AData->ActiveSkinRect;
+    DownRect = AData->ActiveSkinRect;
+    Morphing = AData->Morphing;
+    MorphKind = AData->MorphKind;
+    ObjectRect = SkinRect;
+    Picture = BarPictureOf(AParent->SkinData(), AData->ActivePictureIndex);
+}
+
+void TspMenuBarObject::SetMorphKf(double Value) {
+    FMorphKf = std::clamp(Value, 0.0, 1.0);
+}
+
+bool TspMenuBarObject::EnableMorphing() const {
+    TspSkinData* sd = Parent->SkinData();
+    return Morphing && sd && sd->EnableSkinEffects();
+}
+
+void TspMenuBarObject::StartRedraw() {
+    if (EnableMorphing())
+        Parent->MorphTimer->SetEnabled(true);
+    else
+        Parent->DrawObject(this);
+}
+
+bool TspMenuBarObject::CanMorphing() {
+    if (FDown && !IsEmptyRect(DownRect)) return false;
+    return (Active && FMorphKf < 1) || (!Active && FMorphKf > 0);
+}
+
+void TspMenuBarObject::DoMorphing() {
+    SetMorphKf(FMorphKf + (Active ? 0.2 : -0.2));
+    if (FMorphKf > 0.999) FMorphKf = 1;
+    if (FMorphKf < 0.001) FMorphKf = 0;
+    Parent->DrawObject(this);
+}
+
+void TspMenuBarObject::MouseEnter() {
+    FMouseIn = true;
+    Active = true;
+    StartRedraw();
+}
+
+void TspMenuBarObject::MouseLeave() {
+    FMouseIn = false;
+    Active = false;
+    StartRedraw();
+}
+
+// ---- TspSkinMainMenuBarItem
+
+TspSkinMainMenuBarItem::TspSkinMainMenuBarItem(TspSkinMainMenuBar* AParent,
+                                               TspDataSkinMainMenuBarItem* AData)
+    : TspMenuBarObject(AParent, AData) {
+    if (AData) {
+        FSkinSupport = true;
+        ItemDownRect = AData->DownRect;
+        FontName = AData->FontName;
+        FontHeight = AData->FontHeight;
+        FontStyle = AData->FontStyle;
+        UnEnabledFontColor = AData->UnEnabledFontColor;
+        FontColor = AData->FontColor;
+        ActiveFontColor = AData->ActiveFontColor;
+        DownFontColor = AData->DownFontColor;
+        TextRct = AData->TextRct;
+        LO = AData->ItemLO;
+        RO = AData->ItemRO;
+        StretchEffect = AData->StretchEffect;
+        AnimateSkinRect = AData->AnimateSkinRect;
+        FrameCount = AData->FrameCount;
+        AnimateInterval = AData->AnimateInterval;
+        InActiveAnimation = AData->InActiveAnimation;
+        if (IsEmptyRect(ItemDownRect))
+            ItemDownRect = IsEmptyRect(ActiveSkinRect) ? SkinRect : ActiveSkinRect;
+        if (IsEmptyRect(ActiveSkinRect)) Morphing = false;
+    }
+    OldEnabled = Enabled;
+}
+
+bool TspSkinMainMenuBarItem::EnableAnimation() const {
+    TspSkinData* sd = Parent->SkinData();
+    return !IsEmptyRect(AnimateSkinRect) && sd && !sd->Empty && sd->EnableSkinEffects();
+}
+
+void TspSkinMainMenuBarItem::SetItemFont(TCanvas* C) {
+    TspSkinData* sd = Parent->SkinData();
+    if (FSkinSupport && Parent->UseSkinFont) {
+        C->Font()->SetName(FontName);
+        C->Font()->SetStyle(FontStyle);
+        C->Font()->SetHeight(FontHeight);
+    } else {
+        C->Font()->Assign(Parent->DefItemFont());
+    }
+    C->Font()->SetCharset(sd && sd->ResourceStrData() ? sd->ResourceStrData()->CharSet()
+                                                      : Parent->DefItemFont()->Charset());
+}
+
+void TspSkinMainMenuBarItem::Layout(TCanvas* Cnvs, int& TextWidth) {
+    TBitmap measure(1, 1);
+    SetItemFont(measure.Canvas());
+    TRect r(0, 0, 0, 0);
+    DrawWideText(measure.Canvas(), Utf8ToUtf16(MenuItem ? MenuItem->Caption : std::string()), r,
+                 DT_CALCRECT | DT_CENTER | DT_SINGLELINE);
+    TextWidth = RectWidth(r);
+    (void)Cnvs;
+    int left = 0;
+    auto items = Parent->Items();
+    for (size_t i = 0; i < items.size(); ++i)
+        if (items[i] == this) {
+            if (i > 0) left = items[i - 1]->ObjectRect.Right;
+            break;
+        }
+    if (left == 0) left = Parent->NewItemsRect.Left;
+    int top = Parent->NewItemsRect.Top;
+    if (FSkinSupport)
+        ObjectRect =
+            TRect(left, top, left + RectWidth(SkinRect) - RectWidth(TextRct) + TextWidth + 2,
+                  top + RectHeight(SkinRect));
+    else
+        ObjectRect = TRect(left, top, left + TextWidth + 12, Parent->NewItemsRect.Bottom);
+    int limit = Parent->NewItemsRect.Right - (Parent->ScrollMenu ? 5 : 0);
+    if (ObjectRect.Right > limit) {
+        Parent->Scroll = true;
+        if (ItemVisible) {
+            OldEnabled = Enabled;
+            Enabled = false;
+            ItemVisible = false;
+        }
+    } else if (!ItemVisible) {
+        ItemVisible = true;
+        Enabled = OldEnabled;
+    }
+}
+
+void TspSkinMainMenuBarItem::BuildImage(TBitmap* B, TCanvas* Under, const TRect& S, bool ActiveLook,
+                                        bool Frame) {
+    int w = RectWidth(ObjectRect), h = RectHeight(ObjectRect);
+    B->SetSize(w, h);
+    if (Parent->ItemTransparent && RectsEqual(S, SkinRect) && Under && !Frame)
+        B->Canvas()->CopyRect(TRect(0, 0, w, h), Under, ObjectRect);
+    else if (Picture && !IsEmptyRect(S))
+        BuildHorzSkinImage(LO, RO, B, Picture, S, w, h, ActiveLook && StretchEffect);
+    TCanvas* C = B->Canvas();
+    SetItemFont(C);
+    C->Brush()->SetStyle(bsClear);
+    TColor fc = FDown                           ? DownFontColor
+                : ActiveLook                    ? ActiveFontColor
+                : MenuItem && MenuItem->Enabled ? FontColor
+                                                : UnEnabledFontColor;
+    C->Font()->SetColor(SkinColorToColor(fc));
+    std::u16string text = Utf8ToUtf16(MenuItem ? MenuItem->Caption : std::string());
+    TRect tr(TextRct.Left, TextRct.Top, TextRct.Left, TextRct.Top);
+    DrawWideText(C, text, tr, DT_CALCRECT | DT_CENTER | DT_SINGLELINE);
+    tr.Right += 2;
+    if (MenuItem && MenuItem->OnDrawItem)
+        MenuItem->OnDrawItem(reinterpret_cast<TObject*>(this), C, tr, ActiveLook);
+    else
+        DrawWideText(C, text, tr, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+}
+
+void TspSkinMainMenuBarItem::Draw(TCanvas* Cnvs) {
+    if (!FSkinSupport) {
+        DefaultDraw(Cnvs);
+        return;
+    }
+    if (IsEmptyRect(SkinRect) || IsEmptyRect(TextRct)) return;
+    int tw = 0;
+    Layout(Cnvs, tw);
+    if (!ItemVisible) return;
+    TBitmap B;
+    bool morphing = EnableMorphing() && FMorphKf > 0 && FMorphKf < 1;
+    if (FDown) {
+        BuildImage(&B, Cnvs, ItemDownRect, true, false);
+    } else if (EnableAnimation() && CurrentFrame >= 1 && CurrentFrame <= FrameCount) {
+        TRect A = AnimateSkinRect;
+        int fc = std::max(1, FrameCount);
+        TRect f = RectHeight(A) > RectHeight(SkinRect)
+                      ? TRect(A.Left, A.Top + RectHeight(A) / fc * (CurrentFrame - 1), A.Right,
+                              A.Top + RectHeight(A) / fc * CurrentFrame)
+                      : TRect(A.Left + RectWidth(A) / fc * (CurrentFrame - 1), A.Top,
+                              A.Left + RectWidth(A) / fc * CurrentFrame, A.Bottom);
+        BuildImage(&B, Cnvs, f, true, true);
+    } else if (!morphing) {
+        if (Active)
+            BuildImage(&B, Cnvs, IsEmptyRect(ActiveSkinRect) ? SkinRect : ActiveSkinRect, true,
+                       false);
+        else
+            BuildImage(&B, Cnvs, SkinRect, false, false);
+    } else {
+        TBitmap A2;
+        BuildImage(&B, Cnvs, SkinRect, false, false);
+        BuildImage(&A2, Cnvs, ActiveSkinRect, true, false);
+        MorphBitmapInto(&B, &A2, FMorphKf, MorphKind);
+    }
+    Cnvs->Draw(ObjectRect.Left, ObjectRect.Top, &B);
+}
+
+void TspSkinMainMenuBarItem::DefaultDraw(TCanvas* Cnvs) {
+    int tw = 0;
+    Layout(Cnvs, tw);
+    if (!ItemVisible) return;
+    int w = RectWidth(ObjectRect), h = RectHeight(ObjectRect);
+    if (w <= 0 || h <= 0) return;
+    TBitmap B(w, h);
+    TCanvas* C = B.Canvas();
+    if (FDown) {
+        FillRectColor(C, TRect(0, 0, w, h), TColor(0xB59385));
+        C->Brush()->SetColor(clNavy);
+        C->FrameRect(TRect(0, 0, w, h));
+    } else if (FMouseIn || Active) {
+        FillRectColor(C, TRect(0, 0, w, h), TColor(0xD2BDB6));
+        C->Brush()->SetColor(clNavy);
+        C->FrameRect(TRect(0, 0, w, h));
+    } else {
+        FillRectColor(C, TRect(0, 0, w, h), clBtnFace);
+    }
+    SetItemFont(C);
+    C->Font()->SetColor(MenuItem && !MenuItem->Enabled ? clBtnShadow
+                                                       : Parent->DefItemFont()->Color());
+    C->Brush()->SetStyle(bsClear);
+    std::u16string text = Utf8ToUtf16(MenuItem ? MenuItem->Caption : std::string());
+    int th = WideTextHeight(C, text);
+    TRect tr(0, h / 2 - th / 2, w, h / 2 - th / 2 + th);
+    if (FDown) tr = Offset(tr, 1, 1);
+    if (MenuItem && MenuItem->OnDrawItem)
+        MenuItem->OnDrawItem(reinterpret_cast<TObject*>(this), C, tr, Active);
+    else
+        DrawWideText(C, text, tr, DT_CENTER | DT_SINGLELINE);
+    Cnvs->Draw(ObjectRect.Left, ObjectRect.Top, &B);
+}
+
+void TspSkinMainMenuBarItem::StartRedraw() {
+    if (EnableAnimation()) {
+        if (Parent->AnimateTimer->Interval() != unsigned(AnimateInterval))
+            Parent->AnimateTimer->SetInterval(AnimateInterval);
+        Parent->AnimateTimer->SetEnabled(true);
+        return;
+    }
+    TspMenuBarObject::StartRedraw();
+}
+
+bool TspSkinMainMenuBarItem::ReleaseOtherDownItem() {
+    for (auto* i : Parent->Items())
+        if (i != this && i->FDown) {
+            i->SetDown(false);
+            return true;
+        }
+    return false;
+}
+
+void TspSkinMainMenuBarItem::LeaveOtherActiveItem() {
+    for (auto* i : Parent->Items())
+        if (i != this && i->Active) {
+            i->MouseLeave();
+            return;
+        }
+}
+
+void TspSkinMainMenuBarItem::MouseEnter() {
+    if (ReleaseOtherDownItem()) {
+        Active = FMouseIn = true;
+        if (EnableMorphing()) FMorphKf = 1;
+        SetDown(true);
+        return;
+    }
+    LeaveOtherActiveItem();
+    FMouseIn = Active = true;
+    StartRedraw();
+    if (Parent->OnItemMouseEnter) Parent->OnItemMouseEnter(MenuItem);
+    if (MenuItem && Parent->Hint != MenuItem->Hint) Parent->Hint = MenuItem->Hint;
+}
+
+void TspSkinMainMenuBarItem::MouseLeave() {
+    Active = FMouseIn = false;
+    if (EnableAnimation() && !InActiveAnimation) {
+        CurrentFrame = 0;
+        Parent->DrawObject(this);
+    }
+    if (EnableMorphing() && FDown) FMorphKf = 0;
+    StartRedraw();
+    if (Parent->OnItemMouseLeave) Parent->OnItemMouseLeave(MenuItem);
+}
+
+void TspSkinMainMenuBarItem::MouseDown(int, int, TMouseButton Button) {
+    TspSkinnedForm* sf = Parent->SkinnedForm();
+    if (!Enabled || !sf || Button != mbLeft || !MenuItem) return;
+    if (Parent->OnMainMenuItemClick) Parent->OnMainMenuItemClick(IDName);
+    if (MenuItem->Count() > 0) {
+        Parent->MenuActive = true;
+        SetDown(true);
+        return;
+    }
+    if (sf->InMainMenu) sf->ExitMainMenu();
+    sf->InMenu = false;
+    if (EnableMorphing())
+        StartRedraw();
+    else
+        Parent->DrawObject(this);
+    TMenuItem* mi = MenuItem;
+    if (TMenu* pm = mi->GetParentMenu())
+        pm->DispatchCommand(mi->Command());
+    else
+        mi->Click();
+}
+
+void TspSkinMainMenuBarItem::SetDown(bool Value) {
+    FDown = Value;
+    if (Value) {
+        Parent->DrawObject(this);
+        TspSkinnedForm* sf = Parent->SkinnedForm();
+        if (sf && !sf->InMainMenu && sf->OnMainMenuEnter) sf->OnMainMenuEnter(Parent);
+        TrackMenu();
+        return;
+    }
+    Active = false;
+    if (EnableAnimation()) {
+        if (InActiveAnimation) {
+            CurrentFrame = FrameCount + 1;
+            StartRedraw();
+            return;
+        }
+        CurrentFrame = 0;
+    } else if (EnableMorphing()) {
+        FMorphKf = 1;
+        StartRedraw();
+        return;
+    }
+    Parent->DrawObject(this);
+}
+
+void TspSkinMainMenuBarItem::TrackMenu() {
+    TspSkinnedForm* sf = Parent->SkinnedForm();
+    if (!sf || !MenuItem) return;
+    TPoint p = Parent->ClientToScreen(ObjectRect.TopLeft());
+    TRect R(p.X, p.Y, p.X + RectWidth(ObjectRect), p.Y + RectHeight(ObjectRect));
+    sf->SkinMenuOpen();
+    sf->InMainMenu = true;
+    sf->HookApp();
+    sf->SkinMenu()->Popup(nullptr, Parent->SkinData(), 0, R, MenuItem, Parent->PopupToUp);
+}
+
+// ---- TspSkinMainMenuBarButton
+
+TspSkinMainMenuBarButton::TspSkinMainMenuBarButton(TspSkinMainMenuBar* AParent,
+                                                   TspDataSkinMainMenuBarButton* AData)
+    : TspMenuBarObject(AParent, AData) {
+    if (AData) {
+        FSkinSupport = true;
+        Command = AData->Command;
+        DownRect = AData->DownRect;
+    }
+}
+
+void TspSkinMainMenuBarButton::Draw(TCanvas* Cnvs) {
+    if (!FSkinSupport || !Picture) {
+        DefaultDraw(Cnvs);
+        return;
+    }
+    TRect src = SkinRect;
+    if (FDown && FMouseIn && !IsEmptyRect(DownRect))
+        src = DownRect;
+    else if (Active && !IsEmptyRect(ActiveSkinRect))
+        src = ActiveSkinRect;
+    Cnvs->CopyRect(ObjectRect, Picture->Canvas(), src);
+}
+
+void TspSkinMainMenuBarButton::DefaultDraw(TCanvas* Cnvs) {
+    TRect r = ObjectRect;
+    if (RectWidth(r) <= 0) return;
+    bool hot = Active || FMouseIn;
+    if (FDown && FMouseIn) {
+        FillRectColor(Cnvs, r, TColor(0xB59385));
+        Cnvs->Brush()->SetColor(clNavy);
+        Cnvs->FrameRect(r);
+    } else if (hot) {
+        FillRectColor(Cnvs, r, TColor(0xD2BDB6));
+        Cnvs->Brush()->SetColor(clNavy);
+        Cnvs->FrameRect(r);
+    } else {
+        FillRectColor(Cnvs, r, clBtnFace);
+    }
+    int x = r.Left + RectWidth(r) / 2 - 4, y = r.Top + RectHeight(r) / 2 - 4;
+    TColor c = Enabled ? clBlack : clBtnShadow;
+    switch (Command) {
+    case cmClose:
+        DrawCloseGlyph(Cnvs, x, y, c);
+        break;
+    case cmMaximize:
+        DrawRestoreGlyph(Cnvs, x, y, c);
+        break;
+    case cmMinimize:
+        DrawMinimizeGlyph(Cnvs, x, y, c);
+        break;
+    case cmSysMenu:
+        DrawSysMenuGlyph(Cnvs, x, y, c);
+        break;
+    default:
+        break;
+    }
+}
+
+void TspSkinMainMenuBarButton::DoCommand() {
+    // Child windows of a multi-document main form arrive with their own unit.
+}
+
+void TspSkinMainMenuBarButton::DblClick() {}
+
+void TspSkinMainMenuBarButton::MouseDown(int, int, TMouseButton Button) {
+    if (!Enabled || Button != mbLeft || FDown) return;
+    FDown = true;
+    if (EnableMorphing() && !IsEmptyRect(DownRect)) FMorphKf = 1;
+    Parent->DrawObject(this);
+    if (Command == cmSysMenu) DoCommand();
+}
+
+void TspSkinMainMenuBarButton::MouseUp(int, int, TMouseButton Button) {
+    if (!Enabled || Button != mbLeft) return;
+    if (Command == cmSysMenu) return;
+    FDown = false;
+    Parent->DrawObject(this);
+    if (EnableMorphing()) StartRedraw();
+    if (Active) DoCommand();
+}
+
+void TspSkinMainMenuBarButton::MouseEnter() {
+    if (FDown && Command == cmSysMenu) {
+        FMouseIn = Active = true;
+        return;
+    }
+    if (FDown && EnableMorphing()) {
+        FMouseIn = Active = true;
+        Parent->DrawObject(this);
+        return;
+    }
+    TspMenuBarObject::MouseEnter();
+}
+
+void TspSkinMainMenuBarButton::MouseLeave() {
+    if (FDown && Command == cmSysMenu) {
+        if (EnableMorphing()) FMorphKf = 1;
+        Active = FMouseIn = false;
+        return;
+    }
+    if (FDown && EnableMorphing()) {
+        FMouseIn = Active = false;
+        Parent->DrawObject(this);
+        return;
+    }
+    TspMenuBarObject::MouseLeave();
+}
+
+// ---- TspSkinMainMenuBar
+
+TspSkinMainMenuBar::TspSkinMainMenuBar(TComponent* AOwner) : TspSkinControl(AOwner) {
+    FDefItemFont = std::make_unique<TFont>();
+    FDefItemFont->SetName("Arial");
+    FDefItemFont->SetHeight(14);
+    FDefItemFont->SetStyle(TFontStyles());
+    FDefItemFont->SetColor(clBtnText);
+    auto timer = [this](unsigned ms, std::function<void()> proc) {
+        auto t = std::make_unique<TTimer>(nullptr);
+        t->SetEnabled(false);
+        t->SetInterval(ms);
+        t->SetOnTimer([proc](TObject*) { proc(); });
+        return t;
+    };
+    MorphTimer = timer(25, [this] { MorphTimerProc(); });
+    MouseTimer = timer(50, [this] { MouseTimerProc(); });
+    AnimateTimer = timer(25, [this] { AnimateTimerProc(); });
+    SetSkinDataName("mainmenubar");
+    SetAlign(alTop);
+    SetHeight(22);
+}
+
+TspSkinMainMenuBar::~TspSkinMainMenuBar() {
+    MorphTimer.reset();
+    MouseTimer.reset();
+    AnimateTimer.reset();
+    ObjectList.clear();
+}
+
+void TspSkinMainMenuBar::Notification(TComponent* AComponent, TOperation Operation) {
+    TspSkinControl::Notification(AComponent, Operation);
+    if (Operation != opRemove) return;
+    if (AComponent == FMainMenu) {
+        FMainMenu = nullptr;
+        ObjectList.clear();
+        ButtonsCount = 0;
+        ActiveObject = OldActiveObject = MouseCaptureObject = -1;
+    }
+    if (AComponent == FSkinnedForm) FSkinnedForm = nullptr;
+    if (AComponent == FMergeMenu) FMergeMenu = nullptr;
+}
+
+void TspSkinMainMenuBar::SetSkinnedForm(TspSkinnedForm* Value) {
+    if (FSkinnedForm) RemoveFreeNotification(FSkinnedForm);
+    FSkinnedForm = Value;
+    if (FSkinnedForm) {
+        FreeNotification(FSkinnedForm);
+        FSkinnedForm->SetMainMenuBar(this);
+    }
+}
+
+void TspSkinMainMenuBar::SetMainMenu(TMainMenu* Value) {
+    if (FMainMenu) RemoveFreeNotification(FMainMenu);
+    FMainMenu = Value;
+    if (FMainMenu) FreeNotification(FMainMenu);
+    CreateMenu();
+    Invalidate();
+}
+
+void TspSkinMainMenuBar::SetDefItemFont(TFont* Value) {
+    FDefItemFont->Assign(Value);
+    if (!FSkinSupport) Invalidate();
+}
+
+void TspSkinMainMenuBar::SetDefaultWidth(int Value) {
+    FDefaultWidth = Value;
+    if (!FSkinSupport && Value > 0) SetWidth(Value);
+}
+
+void TspSkinMainMenuBar::SetDefaultHeight(int Value) {
+    FDefaultHeight = Value;
+    if (!FSkinSupport && Value > 0) SetHeight(Value);
+}
+
+void TspSkinMainMenuBar::GetSkinData() {
+    TspSkinControl::GetSkinData();
+    FSkinSupport = false;
+    BarPicture = nullptr;
+    if (FIndex == -1 || !FSD) return;
+    auto* d = dynamic_cast<TspDataSkinMainMenuBar*>(FSD->CtrlList[size_t(FIndex)].get());
+    if (!d) return;
+    FSkinSupport = true;
+    BarSkinRect = d->SkinRect;
+    ItemsRect = d->ItemsRect;
+    MenuBarItem = d->MenuBarItem;
+    CloseButton = d->CloseButton;
+    MaxButton = d->MaxButton;
+    MinButton = d->MinButton;
+    SysMenuButton = d->SysMenuButton;
+    TrackMarkColor = d->TrackMarkColor;
+    TrackMarkActiveColor = d->TrackMarkActiveColor;
+    StretchEffect = d->StretchEffect;
+    ItemTransparent = d->ItemTransparent;
+    BarPicture = BarPictureOf(FSD, d->PictureIndex);
+}
+
+void TspSkinMainMenuBar::BeforeChangeSkinData() {
+    FSkinSupport = false;
+    TspSkinControl::BeforeChangeSkinData();
+    ObjectList.clear();
+    ButtonsCount = 0;
+    ActiveObject = OldActiveObject = MouseCaptureObject = -1;
+}
+
+void TspSkinMainMenuBar::ChangeSkinData() {
+    GetSkinData();
+    CreateMenu();
+    if (FSkinSupport)
+        SetHeight(RectHeight(BarSkinRect));
+    else if (FDefaultHeight > 0)
+        SetHeight(FDefaultHeight);
+    Invalidate();
+}
+
+void TspSkinMainMenuBar::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
+    GetSkinData();
+    if (FSkinSupport && RectHeight(BarSkinRect) > 0) AHeight = RectHeight(BarSkinRect);
+    TspSkinControl::SetBounds(ALeft, ATop, AWidth, AHeight);
+    Invalidate();
+}
+
+TMainMenu* TspSkinMainMenuBar::GetChildMainMenu() {
+    return FMergeMenu;
+}
+
+void TspSkinMainMenuBar::CreateMenu() {
+    ObjectList.clear();
+    ButtonsCount = 0;
+    ActiveObject = OldActiveObject = MouseCaptureObject = -1;
+    TMainMenu* child = FMergeMenu ? GetChildMainMenu() : nullptr;
+    if (!FMainMenu) return;
+    TspDataSkinMainMenuBarItem* data = nullptr;
+    if (FSD && !FSD->Empty && !MenuBarItem.empty()) {
+        int idx = FSD->GetIndex(MenuBarItem);
+        if (idx != -1)
+            data = dynamic_cast<TspDataSkinMainMenuBarItem*>(FSD->ObjectList[size_t(idx)].get());
+    }
+    ChildMenuIn = child != nullptr;
+    if (child) ScrollMenu = false;
+    std::vector<TMenuItem*> items;
+    TMenuItem* root = FMainMenu->Items();
+    if (!child) {
+        for (int i = 0; i < root->Count(); ++i)
+            items.push_back(root->Items(i));
+    } else {
+        TMenuItem* croot = child->Items();
+        for (int i = 0; i < root->Count(); ++i) {
+            bool replaced = false;
+            for (int j = 0; j < croot->Count(); ++j)
+                if (croot->Items(j)->GroupIndex == root->Items(i)->GroupIndex) replaced = true;
+            if (!replaced) items.push_back(root->Items(i));
+        }
+        for (int j = 0; j < croot->Count(); ++j)
+            items.push_back(croot->Items(j));
+        std::stable_sort(items.begin(), items.end(),
+                         [](TMenuItem* a, TMenuItem* b) { return a->GroupIndex < b->GroupIndex; });
+    }
+    for (TMenuItem* mi : items) {
+        if (!mi->Visible) continue;
+        auto o = std::make_unique<TspSkinMainMenuBarItem>(this, data);
+        o->IDName = mi->Name();
+        o->Enabled = o->OldEnabled = mi->Enabled;
+        o->MenuItem = mi;
+        ObjectList.push_back(std::move(o));
+    }
+}
+
+void TspSkinMainMenuBar::UpDateItems() {
+    CreateMenu();
+    Invalidate();
+    ActiveObject = -1;
+    MouseTimer->SetEnabled(true);
+}
+
+void TspSkinMainMenuBar::UpDateEnabledItems() {
+    for (auto* i : Items())
+        i->Enabled = i->MenuItem->Enabled;
+    Invalidate();
+}
+
+void TspSkinMainMenuBar::Merge(TMainMenu* Menu) {
+    FMergeMenu = Menu;
+    UpDateItems();
+}
+
+void TspSkinMainMenuBar::UnMerge() {
+    FMergeMenu = nullptr;
+    UpDateItems();
+}
+
+std::vector<TspSkinMainMenuBarItem*> TspSkinMainMenuBar::Items() const {
+    std::vector<TspSkinMainMenuBarItem*> r;
+    for (auto& o : ObjectList)
+        if (auto* i = dynamic_cast<TspSkinMainMenuBarItem*>(o.get())) r.push_back(i);
+    return r;
+}
+
+void TspSkinMainMenuBar::CalcItemsRect() {
+    if (FSkinSupport)
+        NewItemsRect = TRect(ItemsRect.Left, ItemsRect.Top,
+                             Width() + ItemsRect.Right - RectWidth(BarSkinRect), ItemsRect.Bottom);
+    else
+        NewItemsRect = TRect(2, 2, Width() - 2, Height() - 2);
+}
+
+TRect TspSkinMainMenuBar::MarkerRect() const {
+    return TRect(NewItemsRect.Right - 5, NewItemsRect.Top, NewItemsRect.Right, NewItemsRect.Bottom);
+}
+
+void TspSkinMainMenuBar::PaintBar(HDC DC) {
+    if (Width() <= 0 || Height() <= 0) return;
+    TBitmap B(Width(), Height());
+    TCanvas* C = B.Canvas();
+    if (!FSkinSupport) {
+        FillRectColor(C, TRect(0, 0, Width(), Height()), clBtnFace);
+    } else if (FSD->MainMenuBarTransparent) {
+        DrawParentBackground(this, C);
+    } else if (BarPicture) {
+        BuildHorzSkinImage(ItemsRect.Left, RectWidth(BarSkinRect) - ItemsRect.Right, &B, BarPicture,
+                           BarSkinRect, Width(), Height(), StretchEffect);
+    }
+    CalcItemsRect();
+    Scroll = false;
+    for (auto& o : ObjectList)
+        if (o->Visible) o->Draw(C);
+    if (Scroll && ScrollMenu) {
+        TColor c = FSkinSupport
+                       ? SkinColorToColor(MarkerActive ? TrackMarkActiveColor : TrackMarkColor)
+                       : (MarkerActive ? clBtnText : clBtnShadow);
+        DrawArrow(C, MarkerRect(), c, 2);
+    }
+    BitBlt(DC, 0, 0, B.Width(), B.Height(), C->Handle(), 0, 0, SRCCOPY);
+}
+
+void TspSkinMainMenuBar::Paint() {
+    PaintBar(Canvas()->Handle());
+}
+
+void TspSkinMainMenuBar::DrawObject(TspMenuBarObject*) {
+    // The bar is drawn whole: item backgrounds and the marker depend on it.
+    if (!HandleAllocated()) return;
+    HDC dc = GetDC(Handle());
+    PaintBar(dc);
+    ReleaseDC(Handle(), dc);
+}
+
+void TspSkinMainMenuBar::WndProc(TMessage& Message) {
+    switch (Message.Msg) {
+    case WM_SKIN_CLOSEMENU:
+        for (auto& o : ObjectList)
+            if (auto* b = dynamic_cast<TspSkinMainMenuBarButton*>(o.get());
+                b && b->Command == cmSysMenu && b->FDown) {
+                b->FDown = false;
+                b->Active = b->FMouseIn = false;
+                DrawObject(b);
+            }
+        Message.Result = 0;
+        return;
+    case CM_MOUSEENTER:
+        TspSkinControl::WndProc(Message);
+        if (!HasState(csDesigning)) MouseTimer->SetEnabled(true);
+        return;
+    case CM_MOUSELEAVE:
+        TspSkinControl::WndProc(Message);
+        if (!HasState(csDesigning)) {
+            MouseTimer->SetEnabled(false);
+            TestActiveObject(-1, -1);
+        }
+        return;
+    default:
+        TspSkinControl::WndProc(Message);
+    }
+}
+
+void TspSkinMainMenuBar::TestActiveObject(int X, int Y) {
+    if (ObjectList.empty()) return;
+    OldActiveObject = ActiveObject;
+    int hit = -1;
+    for (int i = 0; i < int(ObjectList.size()); ++i) {
+        auto& o = ObjectList[size_t(i)];
+        if (o->Enabled && o->Visible && RectContainsPoint(o->ObjectRect, TPoint(X, Y))) {
+            hit = i;
+            break;
+        }
+    }
+    if (hit == -1 && OldActiveObject != -1 && MenuActive &&
+        dynamic_cast<TspSkinMainMenuBarItem*>(ObjectList[size_t(OldActiveObject)].get()))
+        ActiveObject = OldActiveObject;
+    else
+        ActiveObject = hit;
+    if (MouseCaptureObject != -1 && ActiveObject != MouseCaptureObject) ActiveObject = -1;
+    if (ActiveObject >= int(ObjectList.size())) ActiveObject = -1;
+    if (ActiveObject != OldActiveObject) {
+        if (OldActiveObject != -1 && OldActiveObject < int(ObjectList.size()) &&
+            ObjectList[size_t(OldActiveObject)]->Enabled)
+            ObjectList[size_t(OldActiveObject)]->MouseLeave();
+        if (ActiveObject != -1 && ObjectList[size_t(ActiveObject)]->Enabled)
+            ObjectList[size_t(ActiveObject)]->MouseEnter();
+    }
+    if (Scroll && ScrollMenu) {
+        bool in = RectContainsPoint(MarkerRect(), TPoint(X, Y));
+        if (in != MarkerActive) {
+            MarkerActive = in;
+            DrawObject(nullptr);
+        }
+    }
+}
+
+void TspSkinMainMenuBar::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
+    TspSkinControl::MouseDown(Button, Shift, X, Y);
+    TestActiveObject(X, Y);
+    if (ActiveObject != -1) {
+        MouseCaptureObject = ActiveObject;
+        ObjectList[size_t(ActiveObject)]->MouseDown(X, Y, Button);
+    } else if (Scroll && ScrollMenu && RectContainsPoint(MarkerRect(), TPoint(X, Y))) {
+        PopupMarkerMenu();
+    }
+}
+
+void TspSkinMainMenuBar::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
+    if (MouseCaptureObject != -1 && MouseCaptureObject < int(ObjectList.size()))
+        ObjectList[size_t(MouseCaptureObject)]->MouseUp(X, Y, Button);
+    MouseCaptureObject = -1;
+    TspSkinControl::MouseUp(Button, Shift, X, Y);
+}
+
+void TspSkinMainMenuBar::MouseMove(TShiftState Shift, int X, int Y) {
+    TspSkinControl::MouseMove(Shift, X, Y);
+    MouseTimer->SetEnabled(true);
+}
+
+void TspSkinMainMenuBar::MouseTimerProc() {
+    POINT p{};
+    GetCursorPos(&p);
+    TPoint c = ScreenToClient(TPoint(p.x, p.y));
+    if (c.X < 0 || c.Y < 0 || c.X > Width() || c.Y > Height()) {
+        MouseTimer->SetEnabled(false);
+        TestActiveObject(-1, -1);
+        return;
+    }
+    TestActiveObject(c.X, c.Y);
+}
+
+void TspSkinMainMenuBar::MorphTimerProc() {
+    bool any = false;
+    for (auto& o : ObjectList)
+        if (o->EnableMorphing() && o->CanMorphing()) {
+            o->DoMorphing();
+            any = true;
+        }
+    if (!any) MorphTimer->SetEnabled(false);
+}
+
+void TspSkinMainMenuBar::AnimateTimerProc() {
+    bool any = false;
+    for (auto* i : Items()) {
+        if (!i->EnableAnimation()) continue;
+        if (i->Active && i->CurrentFrame <= i->FrameCount) {
+            ++i->CurrentFrame;
+            any = true;
+        } else if (!i->Active && i->CurrentFrame > 0) {
+            --i->CurrentFrame;
+            any = true;
+        }
+    }
+    if (any)
+        DrawObject(nullptr);
+    else
+        AnimateTimer->SetEnabled(false);
+}
+
+void TspSkinMainMenuBar::PopupMarkerMenu() {
+    if (!FSkinnedForm || !FMainMenu) return;
+    int n = 0;
+    for (auto* i : Items())
+        if (i->ItemVisible) ++n;
+    TRect m = MarkerRect();
+    TPoint p = ClientToScreen(m.TopLeft());
+    TRect R(p.X, p.Y, p.X + RectWidth(m), p.Y + RectHeight(m));
+    FSkinnedForm->SkinMenuOpen();
+    FSkinnedForm->SkinMenu()->Popup(nullptr, FSD, n, R, FMainMenu->Items(), false);
+}
+
+bool TspSkinMainMenuBar::CheckMainMenuAccel(int Key) {
+    if (!FSkinnedForm || !FSkinnedForm->Form()->Visible()) return false;
+    for (auto* i : Items())
+        if (i->Enabled && i->ItemVisible && IsAccel(unsigned(Key), i->MenuItem->Caption)) {
+            i->MouseEnter();
+            if (!(FSkinnedForm->SkinMenu()->FVisible && i->MenuItem->Count() > 0))
+                i->MouseDown(0, 0, mbLeft);
+            return true;
+        }
+    return false;
+}
+
+namespace {
+std::vector<TspSkinMainMenuBarItem*> Selectable(const std::vector<TspSkinMainMenuBarItem*>& all) {
+    std::vector<TspSkinMainMenuBarItem*> r;
+    for (auto* i : all)
+        if (i->Enabled && i->ItemVisible) r.push_back(i);
+    return r;
+}
+} // namespace
+
+void TspSkinMainMenuBar::NextMainMenuItem() {
+    auto items = Selectable(Items());
+    if (items.empty()) return;
+    for (size_t k = 0; k < items.size(); ++k)
+        if (items[k]->Active || items[k]->FDown) {
+            items[k]->MouseLeave();
+            items[(k + 1) % items.size()]->MouseEnter();
+            return;
+        }
+    items.front()->MouseEnter();
+}
+
+void TspSkinMainMenuBar::PrevMainMenuItem() {
+    auto items = Selectable(Items());
+    if (items.empty()) return;
+    for (size_t k = 0; k < items.size(); ++k)
+        if (items[k]->Active || items[k]->FDown) {
+            items[k]->MouseLeave();
+            items[(k + items.size() - 1) % items.size()]->MouseEnter();
+            return;
+        }
+    items.back()->MouseEnter();
+}
+
+bool TspSkinMainMenuBar::PressMainMenuItem() {
+    if (!FSkinnedForm) return false;
+    bool open = FSkinnedForm->SkinMenu()->FVisible;
+    for (auto* i : Items())
+        if ((i->FDown && i->MenuItem->Count() == 0) || (i->Active && !open)) {
+            i->Active = false;
+            i->MouseDown(0, 0, mbLeft);
+            return true;
+        }
+    return false;
+}
+
+void TspSkinMainMenuBar::EnterMainMenu() {
+    MenuActive = true;
+    auto items = Items();
+    TspSkinMainMenuBarItem* first = nullptr;
+    for (auto* i : items)
+        if (i->Active) {
+            first = i;
+            break;
+        }
+    if (!first && !items.empty()) first = items.front();
+    if (first) first->MouseEnter();
+    if (FSkinnedForm) {
+        FSkinnedForm->HookApp();
+        FSkinnedForm->InMainMenu = true;
+        if (FSkinnedForm->OnMainMenuEnter) FSkinnedForm->OnMainMenuEnter(this);
+    }
+}
+
+void TspSkinMainMenuBar::CloseMainMenuItem() {
+    for (auto* i : Items())
+        if (i->FDown) {
+            i->FDown = false;
+            i->Active = true;
+            if (i->EnableMorphing()) i->FMorphKf = 1;
+            DrawObject(i);
+            return;
+        }
+}
+
+void TspSkinMainMenuBar::ExitMainMenu() {
+    MenuActive = false;
+    for (auto* i : Items())
+        if (i->FDown || i->Active) {
+            i->Active = i->FMouseIn = i->FDown = false;
+            if (i->EnableMorphing()) i->FMorphKf = 1;
+            if (i->EnableAnimation() && !i->InActiveAnimation) {
+                i->CurrentFrame = 0;
+                DrawObject(i);
+            } else {
+                i->StartRedraw();
+            }
+            break;
+        }
+    ActiveObject = OldActiveObject = -1;
+}
+
+// ---- Layered border windows ---------------------------------------------------------------------
+
+namespace {
+
+TRect WindowBounds(TForm* F) {
+    RECT r{};
+    if (F && F->HandleAllocated())
+        GetWindowRect(F->Handle(), &r);
+    else if (F)
+        r = RECT{F->Left(), F->Top(), F->Left() + F->Width(), F->Top() + F->Height()};
+    return TRect(r.left, r.top, r.right, r.bottom);
+}
+
+// Copies Src's area S into Dst's area D, stretching by nearest pixels.
+void CopyPixels(TspBitmap* Dst, const TRect& D, TspBitmap* Src, const TRect& S) {
+    int dw = RectWidth(D), dh = RectHeight(D), sw = RectWidth(S), sh = RectHeight(S);
+    if (dw <= 0 || dh <= 0 || sw <= 0 || sh <= 0) return;
+    for (int y = 0; y < dh; ++y) {
+        int dy = D.Top + y, sy = S.Top + y * sh / dh;
+        if (dy < 0 || dy >= Dst->Height() || sy < 0 || sy >= Src->Height()) continue;
+        for (int x = 0; x < dw; ++x) {
+            int dx = D.Left + x, sx = S.Left + x * sw / dw;
+            if (dx < 0 || dx >= Dst->Width() || sx < 0 || sx >= Src->Width()) continue;
+            *Dst->PixelAddress(dx, dy) = *Src->PixelAddress(sx, sy);
+        }
+    }
+}
+
+// Tiles Src's area S down Dst from the top, the last tile cut.
+void TilePixelsDown(TspBitmap* Dst, TspBitmap* Src, const TRect& S) {
+    int h = RectHeight(S);
+    if (h <= 0) return;
+    for (int y = 0; y < Dst->Height(); y += h) {
+        int part = std::min(h, Dst->Height() - y);
+        CopyPixels(Dst, TRect(0, y, Dst->Width(), y + part), Src,
+                   TRect(S.Left, S.Top, S.Right, S.Top + part));
+    }
+}
+
+std::unique_ptr<TspBitmap> AlphaPicture(TspSkinData* SD, int Picture, int Mask) {
+    if (!SD || Picture < 0 || Picture >= int(SD->FActivePictures.size())) return nullptr;
+    TBitmap* pic = SD->FActivePictures[size_t(Picture)].get();
+    if (!pic) return nullptr;
+    auto b = std::make_unique<TspBitmap>();
+    TBitmap* mask = Mask >= 0 && Mask < int(SD->FActivePictures.size())
+                        ? SD->FActivePictures[size_t(Mask)].get()
+                        : nullptr;
+    if (mask) {
+        BuildLayerBitmap(pic, mask, b.get());
+    } else {
+        b->Assign(pic);
+        b->SetAlpha(255);
+    }
+    b->CheckingAlphaBlend();
+    return b;
+}
+
+} // namespace
+
+TspFormLayerWindow::TspFormLayerWindow(TComponent* AOwner, TForm* AForm)
+    : TForm(nullptr), FForm(AForm), FLayerBorder(static_cast<TspFormLayerBorder*>(AOwner)) {
+    BorderStyle = bsNone;
+    FVisible = false;
+}
+
+void TspFormLayerWindow::CreateParams(TCreateParams& Params) {
+    TForm::CreateParams(Params);
+    Params.Style = WS_POPUP;
+    Params.ExStyle = WS_EX_TOOLWINDOW | WS_EX_LAYERED;
+    TspDataSkinLayerFrame* d = FLayerBorder->FData;
+    if (!d || IsEmptyRect(d->BorderRect)) Params.ExStyle |= WS_EX_TRANSPARENT;
+    Params.WndParent = 0;
+}
+
+bool TspFormLayerWindow::CanResize() const {
+    TspSkinnedForm* sf = FLayerBorder->DSF;
+    return sf && sf->IsSizeAble() && !sf->RollUpState() && sf->WindowState() == wsNormal;
+}
+
+TspFormLayerBorderHit TspFormLayerWindow::GetHitMode() const {
+    POINT c{};
+    GetCursorPos(&c);
+    TPoint p(c.x, c.y);
+    TRect f = WindowBounds(FForm);
+    int FL = f.Left, FT = f.Top, FR = f.Right, FB = f.Bottom;
+    const TspFormLayerBorder* b = FLayerBorder;
+    auto in = [&](int l, int t, int r, int bb) { return RectContainsPoint(TRect(l, t, r, bb), p); };
+    auto sides = [&]() {
+        if (p.X >= FL - b->LeftSize && p.X < FL) return spflhLeft;
+        if (p.X > FR && p.X <= FR + b->RightSize) return spflhRight;
+        return spflhNone;
+    };
+    switch (BorderType) {
+    case spflLeft:
+        return p.X >= FL - b->LeftSize ? spflhLeft : spflhNone;
+    case spflRight:
+        return p.X <= FR + b->RightSize ? spflhRight : spflhNone;
+    case spflTop:
+        if (in(FL - b->LeftSize, FT - b->TopSize, FL + 3, FT + 3)) return spflhTopLeft;
+        if (in(FL, FT - b->TopSize, FR, FT)) return spflhTop;
+        if (in(FR - 3, FT - b->TopSize, FR + b->RightSize, FT + 3)) return spflhTopRight;
+        return p.Y > FT ? sides() : spflhNone;
+    case spflBottom:
+        if (in(FL - b->LeftSize, FB - 3, FL + 3, FB + b->BottomSize)) return spflhBottomLeft;
+        if (in(FL, FB, FR, FB + b->BottomSize)) return spflhBottom;
+        if (in(FR - 3, FB - 3, FR + b->RightSize, FB + b->BottomSize)) return spflhBottomRight;
+        return p.Y < FB ? sides() : spflhNone;
+    }
+    return spflhNone;
+}
+
+void TspFormLayerWindow::WndProc(TMessage& Message) {
+    if (Message.Msg == WM_MOUSEACTIVATE) {
+        Message.Result = MA_NOACTIVATE;
+        TspDataSkinLayerFrame* d = FLayerBorder->FData;
+        if (d && d->HitTestEnable) {
+            FHitMode = GetHitMode();
+            if (FHitMode != spflhNone && FForm->HandleAllocated() &&
+                GetActiveWindow() != FForm->Handle())
+                SetWindowPos(FForm->Handle(), HWND_TOP, 0, 0, 0, 0,
+                             SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
+        }
+        return;
+    }
+    TForm::WndProc(Message);
+}
+
+void TspFormLayerWindow::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
+    TForm::MouseDown(Button, Shift, X, Y);
+    TspDataSkinLayerFrame* d = FLayerBorder->FData;
+    if (!d || !d->HitTestEnable || !CanResize()) return;
+    FInProcessMessages = false;
+    FDown = GetHitMode() != spflhNone;
+    POINT c{};
+    GetCursorPos(&c);
+    MousePos1 = MousePos2 = TPoint(c.x, c.y);
+    if (FDown) SetCapture(Handle());
+}
+
+void TspFormLayerWindow::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
+    TForm::MouseUp(Button, Shift, X, Y);
+    TspDataSkinLayerFrame* d = FLayerBorder->FData;
+    if (!d || !d->HitTestEnable) return;
+    if (FLayerBorder->DSF) FLayerBorder->DSF->FBorderLayerChangeSize = false;
+    if (!CanResize()) return;
+    FDown = false;
+    FInProcessMessages = false;
+    if (GetCapture() == Handle()) ReleaseCapture();
+}
+
+void TspFormLayerWindow::MouseMove(TShiftState Shift, int X, int Y) {
+    TForm::MouseMove(Shift, X, Y);
+    TspDataSkinLayerFrame* d = FLayerBorder->FData;
+    TspSkinnedForm* sf = FLayerBorder->DSF;
+    if (!d || !d->HitTestEnable || !sf) return;
+    POINT c{};
+    GetCursorPos(&c);
+    if (FInProcessMessages) {
+        FInProcessMessages = false;
+        MousePos1 = TPoint(c.x, c.y);
+        return;
+    }
+    if (!CanResize()) {
+        ::SetCursor(StockCursor(CursorShape::Arrow));
+        return;
+    }
+    MousePos2 = TPoint(c.x, c.y);
+    int dX = MousePos2.X - MousePos1.X, dY = MousePos2.Y - MousePos1.Y;
+    if (!FDown) {
+        sf->FBorderLayerChangeSize = false;
+        FHitMode = GetHitMode();
+        CursorShape shape = CursorShape::Arrow;
+        switch (FHitMode) {
+        case spflhLeft:
+        case spflhRight:
+            shape = CursorShape::SizeWE;
+            break;
+        case spflhTop:
+        case spflhBottom:
+            shape = CursorShape::SizeNS;
+            break;
+        case spflhTopLeft:
+        case spflhBottomRight:
+            shape = CursorShape::SizeNWSE;
+            break;
+        case spflhTopRight:
+        case spflhBottomLeft:
+            shape = CursorShape::SizeNESW;
+            break;
+        case spflhNone:
+            break;
+        }
+        ::SetCursor(StockCursor(shape));
+        MousePos1 = MousePos2;
+        return;
+    }
+    sf->FBorderLayerChangeSize = true;
+    TRect f = WindowBounds(FForm);
+    int L = f.Left, T = f.Top, W = RectWidth(f), H = RectHeight(f);
+    auto clampW = [&](int w) {
+        int mx = sf->GetMaxWidth();
+        return std::max(sf->GetMinWidth(), mx > 0 ? std::min(w, mx) : w);
+    };
+    auto clampH = [&](int h) {
+        int mx = sf->GetMaxHeight();
+        return std::max(sf->GetMinHeight(), mx > 0 ? std::min(h, mx) : h);
+    };
+    bool left = FHitMode == spflhLeft || FHitMode == spflhTopLeft || FHitMode == spflhBottomLeft;
+    bool right =
+        FHitMode == spflhRight || FHitMode == spflhTopRight || FHitMode == spflhBottomRight;
+    bool top = FHitMode == spflhTop || FHitMode == spflhTopLeft || FHitMode == spflhTopRight;
+    bool bottom =
+        FHitMode == spflhBottom || FHitMode == spflhBottomLeft || FHitMode == spflhBottomRight;
+    int nW = W, nH = H, nL = L, nT = T;
+    if (left) {
+        int w = clampW(W - dX);
+        // The right edge stays put: a clamped width does not move the form.
+        if (w == W - dX) nW = w, nL = L + dX;
+    } else if (right) {
+        nW = clampW(W + dX);
+    }
+    if (top) {
+        int h = clampH(H - dY);
+        if (h == H - dY) nH = h, nT = T + dY;
+    } else if (bottom) {
+        nH = clampH(H + dY);
+    }
+    bool corner = (left || right) && (top || bottom);
+    bool changed = corner ? ((dX || dY) && (nW != W || nH != H))
+                          : ((left || right) ? (dX && nW != W) : (dY && nH != H));
+    if (changed) {
+        FForm->SetBounds(nL, nT, nW, nH);
+        MousePos1 = MousePos2;
+        FInProcessMessages = true;
+        Application->ProcessMessages();
+        FInProcessMessages = false;
+    }
+    MousePos1 = MousePos2;
+}
+
+TspFormLayerBorder::TspFormLayerBorder(TComponent* AOwner)
+    : TComponent(nullptr), DSF(static_cast<TspSkinnedForm*>(AOwner)) {}
+
+TspFormLayerBorder::~TspFormLayerBorder() {
+    LeftBorder.reset();
+    TopBorder.reset();
+    RightBorder.reset();
+    BottomBorder.reset();
+}
+
+void TspFormLayerBorder::InitFrame(TspSkinData* ASkinData, TForm* AForm) {
+    FForm = AForm;
+    FSD = ASkinData;
+    FData = nullptr;
+    if (!ASkinData || ASkinData->Empty || !ASkinData->LayerFrame ||
+        ASkinData->LayerFrame->PictureIndex == -1)
+        return;
+    TspDataSkinLayerFrame* d = ASkinData->LayerFrame.get();
+    FSourceBitmap = AlphaPicture(ASkinData, d->PictureIndex, d->MaskPictureIndex);
+    if (!FSourceBitmap) return;
+    FData = d;
+    FCurrentAlphaBlendValue = d->AlphaBlendValue;
+    FCurrentInActiveAlphaBlendValue = d->InActiveAlphaBlendValue;
+    FSourceInActiveBitMap =
+        d->InActivePictureIndex == -1
+            ? nullptr
+            : AlphaPicture(ASkinData, d->InActivePictureIndex, d->InActiveMaskPictureIndex);
+    if (IsEmptyRect(d->BorderRect)) {
+        LeftSize = TopSize = RightSize = BottomSize = 0;
+    } else {
+        LeftSize = d->ClRect.Left - d->BorderRect.Left;
+        TopSize = d->ClRect.Top - d->BorderRect.Top;
+        RightSize = d->BorderRect.Right - d->ClRect.Right;
+        BottomSize = d->BorderRect.Bottom - d->ClRect.Bottom;
+    }
+}
+
+int TspFormLayerBorder::TopHeight() const {
+    return std::max(FData->LTPoint.Y, FData->RTPoint.Y);
+}
+
+int TspFormLayerBorder::BottomHeight() const {
+    return FSourceBitmap->Height() - std::min(FData->LBPoint.Y, FData->RBPoint.Y);
+}
+
+uint8_t TspFormLayerBorder::CurrentAlpha() const {
+    return uint8_t(
+        std::clamp(FActive ? FCurrentAlphaBlendValue : FCurrentInActiveAlphaBlendValue, 0, 255));
+}
+
+TRect TspFormLayerBorder::BorderRectFor(int FL, int FT, int FW, int FH) const {
+    if (!FData || !FSourceBitmap) return TRect();
+    int X = FL - FData->ClRect.Left, Y = FT - FData->ClRect.Top;
+    int W = FW + FSourceBitmap->Width() - RectWidth(FData->ClRect);
+    int H = FH + FSourceBitmap->Height() - RectHeight(FData->ClRect);
+    return TRect(X, Y, X + W, Y + H);
+}
+
+void TspFormLayerBorder::BuildImages(int AWidth, int AHeight) {
+    TspBitmap* S =
+        !FActive && FSourceInActiveBitMap ? FSourceInActiveBitMap.get() : FSourceBitmap.get();
+    LeftImage.reset();
+    TopImage.reset();
+    RightImage.reset();
+    BottomImage.reset();
+    if (!S || !FData) return;
+    const TspDataSkinLayerFrame* d = FData;
+    int SW = S->Width(), SH = S->Height();
+    int TH = TopHeight(), BH = BottomHeight();
+    auto strip = [](int w, int h) {
+        auto b = std::make_unique<TspBitmap>();
+        if (w > 0 && h > 0) {
+            b->SetSize(w, h);
+            b->Clear(0);
+        }
+        return b;
+    };
+    TopImage = strip(AWidth, TH);
+    if (!TopImage->Empty()) {
+        CopyPixels(TopImage.get(), TRect(0, 0, d->LTPoint.X, TH), S, TRect(0, 0, d->LTPoint.X, TH));
+        CopyPixels(TopImage.get(), TRect(AWidth - (SW - d->RTPoint.X), 0, AWidth, TH), S,
+                   TRect(d->RTPoint.X, 0, SW, TH));
+        CopyPixels(TopImage.get(), TRect(d->LTPoint.X, 0, AWidth - (SW - d->RTPoint.X), TH), S,
+                   TRect(d->LTPoint.X, 0, d->RTPoint.X, TH));
+        TopImage->CheckingAlphaBlend();
+    }
+    BottomImage = strip(AWidth, BH);
+    if (!BottomImage->Empty()) {
+        int y0 = SH - BH;
+        CopyPixels(BottomImage.get(), TRect(0, 0, d->LBPoint.X, BH), S,
+                   TRect(0, y0, d->LBPoint.X, SH));
+        CopyPixels(BottomImage.get(), TRect(AWidth - (SW - d->RBPoint.X), 0, AWidth, BH), S,
+                   TRect(d->RBPoint.X, y0, SW, SH));
+        CopyPixels(BottomImage.get(), TRect(d->LBPoint.X, 0, AWidth - (SW - d->RBPoint.X), BH), S,
+                   TRect(d->LBPoint.X, y0, d->RBPoint.X, SH));
+        BottomImage->CheckingAlphaBlend();
+    }
+    int sideH = AHeight - TH - BH;
+    LeftImage = strip(sideH > 0 ? d->ClRect.Left : 0, sideH);
+    if (!LeftImage->Empty()) {
+        TilePixelsDown(LeftImage.get(), S, TRect(0, TH, d->ClRect.Left, SH - BH));
+        LeftImage->CheckingAlphaBlend();
+    }
+    RightImage = strip(sideH > 0 ? SW - d->ClRect.Right : 0, sideH);
+    if (!RightImage->Empty()) {
+        TilePixelsDown(RightImage.get(), S, TRect(d->ClRect.Right, TH, SW, SH - BH));
+        RightImage->CheckingAlphaBlend();
+    }
+}
+
+void TspFormLayerBorder::PlaceWindows(int X, int Y, bool Update) {
+    int TH = TopHeight(), BH = BottomHeight();
+    struct P {
+        TspFormLayerWindow* W;
+        TspBitmap* B;
+        int X, Y;
+    };
+    int rightW = RightImage ? RightImage->Width() : 0;
+    const P places[] = {
+        {TopBorder.get(), TopImage.get(), X, Y},
+        {BottomBorder.get(), BottomImage.get(), X, Y + FHeight - BH},
+        {LeftBorder.get(), LeftImage.get(), X, Y + TH},
+        {RightBorder.get(), RightImage.get(), X + FWidth - rightW, Y + TH},
+    };
+    for (const P& p : places) {
+        if (!p.W || !p.B || p.B->Empty()) continue;
+        p.W->SetBounds(p.X, p.Y, p.B->Width(), p.B->Height());
+        if (Update) UpdateLayeredFromBitmap(p.B, CurrentAlpha(), p.W);
+        SetWindowPos(p.W->Handle(), HWND_TOP, p.X, p.Y, 0, 0,
+                     SWP_SHOWWINDOW | SWP_NOACTIVATE | SWP_NOSIZE);
+    }
+}
+
+void TspFormLayerBorder::Show(int X, int Y, int AWidth, int AHeight) {
+    if (!FData) return;
+    FX = X;
+    FY = Y;
+    FWidth = AWidth;
+    FHeight = AHeight;
+    FVisible = true;
+    BuildImages(AWidth, AHeight);
+    LeftBorder.reset();
+    TopBorder.reset();
+    RightBorder.reset();
+    BottomBorder.reset();
+    auto make = [this](TspBitmap* B, TspFormLayerBorderType T) {
+        std::unique_ptr<TspFormLayerWindow> w;
+        if (!B || B->Empty()) return w;
+        w = std::make_unique<TspFormLayerWindow>(this, FForm);
+        w->BorderType = T;
+        return w;
+    };
+    TopBorder = make(TopImage.get(), spflTop);
+    BottomBorder = make(BottomImage.get(), spflBottom);
+    LeftBorder = make(LeftImage.get(), spflLeft);
+    RightBorder = make(RightImage.get(), spflRight);
+    PlaceWindows(X, Y, true);
+}
+
+void TspFormLayerBorder::Hide() {
+    FVisible = false;
+    LeftImage.reset();
+    TopImage.reset();
+    RightImage.reset();
+    BottomImage.reset();
+    LeftBorder.reset();
+    TopBorder.reset();
+    RightBorder.reset();
+    BottomBorder.reset();
+}
+
+void TspFormLayerBorder::SetBounds(int X, int Y, int AWidth, int AHeight) {
+    if (!FData || !FVisible) return;
+    FX = X;
+    FY = Y;
+    FWidth = AWidth;
+    FHeight = AHeight;
+    BuildImages(AWidth, AHeight);
+    PlaceWindows(X, Y, true);
+}
+
+void TspFormLayerBorder::ShowWithForm() {
+    TRect f = WindowBounds(FForm);
+    TRect b = BorderRectFor(f.Left, f.Top, RectWidth(f), RectHeight(f));
+    Show(b.Left, b.Top, RectWidth(b), RectHeight(b));
+}
+
+void TspFormLayerBorder::SetBoundsWithForm() {
+    TRect f = WindowBounds(FForm);
+    SetBoundsWithForm3(f.Left, f.Top, RectWidth(f), RectHeight(f));
+}
+
+void TspFormLayerBorder::SetBoundsWithForm2(int AW, int AH) {
+    TRect f = WindowBounds(FForm);
+    SetBoundsWithForm3(f.Left, f.Top, AW, AH);
+}
+
+void TspFormLayerBorder::SetBoundsWithForm3(int ALeft, int ATop, int AW, int AH) {
+    TRect b = BorderRectFor(ALeft, ATop, AW, AH);
+    SetBounds(b.Left, b.Top, RectWidth(b), RectHeight(b));
+}
+
+void TspFormLayerBorder::MoveWithForm() {
+    TRect f = WindowBounds(FForm);
+    MoveWithForm2(f.Left, f.Top);
+}
+
+void TspFormLayerBorder::MoveWithForm2(int ALeft, int ATop) {
+    if (!FData || !FVisible) return;
+    TRect f = WindowBounds(FForm);
+    TRect b = BorderRectFor(ALeft, ATop, RectWidth(f), RectHeight(f));
+    FX = b.Left;
+    FY = b.Top;
+    PlaceWindows(b.Left, b.Top, false);
+}
+
+void TspFormLayerBorder::SetAlphaBlend() {
+    if (!FData || !FVisible) return;
+    for (auto [w, b] : {std::pair{TopBorder.get(), TopImage.get()},
+                        std::pair{BottomBorder.get(), BottomImage.get()},
+                        std::pair{LeftBorder.get(), LeftImage.get()},
+                        std::pair{RightBorder.get(), RightImage.get()}})
+        if (w && b && !b->Empty()) UpdateLayeredFromBitmap(b, CurrentAlpha(), w);
+}
+
+void TspFormLayerBorder::SetAlphaBlend2() {
+    if (!FData || !FVisible) return;
+    SetAlphaBlend();
+    MoveWithForm();
+}
+
+void TspFormLayerBorder::CheckFormAlpha(int AFormAlpha, bool AUpdate) {
+    if (!FData) return;
+    FCurrentAlphaBlendValue = int(std::nearbyint(FData->AlphaBlendValue * AFormAlpha / 255.0));
+    FCurrentInActiveAlphaBlendValue =
+        int(std::nearbyint(FData->InActiveAlphaBlendValue * AFormAlpha / 255.0));
+    if (AUpdate) SetAlphaBlend();
+}
+
+void TspFormLayerBorder::SetActive(bool AValue, bool AUpdate) {
+    FActive = AValue;
+    if (FVisible && AUpdate) SetAlphaBlend2();
+}
+
+void TspFormLayerBorder::Draw(TCanvas* C, int X, int Y, int AWidth, int AHeight) {
+    if (!FData) return;
+    FWidth = AWidth;
+    FHeight = AHeight;
+    BuildImages(AWidth, AHeight);
+    int TH = TopHeight(), BH = BottomHeight();
+    int rightW = RightImage ? RightImage->Width() : 0;
+    auto put = [C](TspBitmap* b, int x, int y) {
+        if (b && !b->Empty()) b->Draw(C, x, y);
+    };
+    put(TopImage.get(), X, Y);
+    put(BottomImage.get(), X, Y + AHeight - BH);
+    put(LeftImage.get(), X, Y + TH);
+    put(RightImage.get(), X + AWidth - rightW, Y + TH);
+}
+
+// ---- The form's side of the border
+
+bool TspSkinnedForm::LayerBorderUsed() const {
+    return FFormLayerBorder && FSD && !FSD->Empty && FSD->ShowLayeredBorders() && FSD->LayerFrame &&
+           FSD->LayerFrame->PictureIndex != -1 && FSkinnableForm && FSupportNCArea &&
+           FWindowState == wsNormal && !FRollUpState && FForm->BorderStyle != bsNone;
+}
+
+void TspSkinnedForm::LayerBorderFollow(const TMessage& Message) {
+    if (!FFormLayerBorder) return;
+    TspFormLayerBorder* b = FFormLayerBorder.get();
+    switch (Message.Msg) {
+    case WM_SHOWWINDOW:
+        if (Message.WParam && LayerBorderUsed()) {
+            b->InitFrame(FSD, FForm);
+            b->SetActive(true, false);
+            b->ShowWithForm();
+        } else if (!Message.WParam) {
+            b->Hide();
+        }
+        break;
+    case WM_MOVE:
+    case WM_SIZE:
+    case WM_WINDOWPOSCHANGED:
+    case WM_SKIN_APPLYCHANGE:
+    case WM_SKIN_ENDCHANGE:
+    case WM_SKIN_LAYEREDBORDERSCHANGED: {
+        // While the window is being shown it may not count as visible yet;
+        // hiding is WM_SHOWWINDOW's business.
+        bool shown = FForm->HandleAllocated() && IsWindowVisible(FForm->Handle());
+        if (!LayerBorderUsed()) {
+            if (b->FVisible) b->Hide();
+        } else if (!shown) {
+        } else if (!b->FVisible || b->FSD != FSD ||
+                   (Message.Msg != WM_SIZE && Message.Msg != WM_WINDOWPOSCHANGED &&
+                    Message.Msg != WM_MOVE)) {
+            b->InitFrame(FSD, FForm);
+            b->SetActive(FFormActive, false);
+            b->ShowWithForm();
+        } else {
+            b->SetBoundsWithForm();
+        }
+        break;
+    }
+    case WM_ACTIVATE:
+        b->SetActive(LOWORD(Message.WParam) != 0, true);
+        break;
+    case WM_DESTROY:
+        b->Hide();
+        break;
+    default:
+        break;
+    }
 }

@@ -50,6 +50,9 @@ enum TspClientInActiveEffect { spieSemiTransparent, spieBlur };
 class TspSkinnedForm;
 class TspSkinMenu;
 class TspSkinPopupMenu;
+class TspTrayIcon;
+class TspSkinMainMenuBar;
+class TspFormLayerBorder;
 
 enum TSwitchState { swsOn, swsOff };
 enum TTrackKind { tkHorizontal, tkVertical };
@@ -671,6 +674,21 @@ public:
     TPopupMenu* SysTrayMenu() const;
     // The menu engine every skinned menu of this form opens through.
     TspSkinMenu* SkinMenu() const { return FSkinMenu.get(); }
+    // The tray icon the form hides in and comes back from.
+    TspTrayIcon* TrayIcon() const { return FTrayIcon; }
+    void SetTrayIcon(TspTrayIcon* Value);
+    // The menu bar the form's main-menu handling goes to.
+    TspSkinMainMenuBar* MainMenuBar() const { return FMainMenuBar; }
+    void SetMainMenuBar(TspSkinMainMenuBar* Value);
+    bool InMainMenu = false;
+    TNotifyEvent OnMainMenuEnter, OnMainMenuExit;
+    void ExitMainMenu();
+    void CloseMainMenuItem();
+    // The translucent border around the form, shown when the skin has one.
+    TspFormLayerBorder* LayerBorder() const { return FFormLayerBorder.get(); }
+    bool FBorderLayerChangeSize = false;
+    // Alt alone or F10 (Char 0), or Alt with a character.
+    void KeyMenu(int Char);
     // Keys while a skinned menu is open (the application hook sends them here).
     void SkinMenuKeyDown(int Key);
 
@@ -789,6 +807,14 @@ private:
     std::unique_ptr<TPopupMenu> FSysMenu;
     std::unique_ptr<TspSkinPopupMenu> FSysTrayMenu;
     std::unique_ptr<TspSkinMenu> FSkinMenu;
+    TspTrayIcon* FTrayIcon = nullptr;
+    TspSkinMainMenuBar* FMainMenuBar = nullptr;
+    std::unique_ptr<TspFormLayerBorder> FFormLayerBorder;
+    // The layered border follows the form's window messages.
+    bool LayerBorderUsed() const;
+    void LayerBorderFollow(const TMessage& Message);
+    friend class TspSkinMainMenuBar;
+    friend class TspSkinMainMenuBarItem;
     // The application's message handler while a skinned menu is open.
     void HookApp();
     void UnHookApp();
@@ -806,3 +832,281 @@ private:
 
 // The first skinned-form component of a form; null when it has none.
 TspSkinnedForm* GetSkinnedForm(TForm* Form);
+// ---- Main menu bar ----------------------------------------------------------------------------
+
+// The main menu component: a main menu with the skin its popups use.
+class TspSkinMainMenu : public TMainMenu {
+public:
+    using TMainMenu::TMainMenu;
+    TspSkinData* SkinData() const { return FSD; }
+    void SetSkinData(TspSkinData* Value);
+    void Notification(TComponent* AComponent, TOperation Operation) override;
+    TspSkinnedForm* DSF = nullptr;
+
+private:
+    TspSkinData* FSD = nullptr;
+};
+
+// An object drawn on the menu bar: a bar item or a child caption button.
+class TspMenuBarObject {
+public:
+    TspMenuBarObject(TspSkinMainMenuBar* AParent, TspDataSkinObject* AData);
+    virtual ~TspMenuBarObject() = default;
+
+    TspSkinMainMenuBar* Parent;
+    double FMorphKf = 0;
+    bool FMouseIn = false;
+    TBitmap* Picture = nullptr;
+    bool FDown = false;
+    std::string IDName;
+    TRect SkinRect, ActiveSkinRect, DownRect;
+    bool Morphing = false;
+    TMorphKind MorphKind = mkDefault;
+    TRect ObjectRect;
+    bool Active = false, Enabled = true, Visible = true;
+
+    double MorphKf() const { return FMorphKf; }
+    void SetMorphKf(double Value);
+    virtual void StartRedraw();
+    virtual void Draw(TCanvas*) {}
+    virtual void DblClick() {}
+    virtual void MouseDown(int, int, TMouseButton) {}
+    virtual void MouseUp(int, int, TMouseButton) {}
+    virtual void MouseEnter();
+    virtual void MouseLeave();
+    virtual bool CanMorphing();
+    bool EnableMorphing() const;
+    void DoMorphing();
+};
+
+class TspSkinMainMenuBarItem : public TspMenuBarObject {
+public:
+    TspSkinMainMenuBarItem(TspSkinMainMenuBar* AParent, TspDataSkinMainMenuBarItem* AData);
+    bool FSkinSupport = false;
+    TRect TempObjectRect;
+    bool OldEnabled = true;
+    bool ItemVisible = true; // shown, or hidden for lack of room
+    TMenuItem* MenuItem = nullptr;
+    std::string FontName = "Arial";
+    int FontHeight = 14;
+    TFontStyles FontStyle;
+    TColor UnEnabledFontColor = 0, FontColor = 0, ActiveFontColor = 0, DownFontColor = 0;
+    TRect TextRct, ItemDownRect;
+    int LO = 0, RO = 0;
+    bool StretchEffect = false;
+    TRect AnimateSkinRect;
+    int FrameCount = 0, AnimateInterval = 0, CurrentFrame = 0;
+    bool InActiveAnimation = false;
+
+    bool EnableAnimation() const;
+    void DefaultDraw(TCanvas* Cnvs);
+    void SetDown(bool Value);
+    void TrackMenu();
+    bool ReleaseOtherDownItem();
+    void LeaveOtherActiveItem();
+    void StartRedraw() override;
+    void Draw(TCanvas* Cnvs) override;
+    void MouseDown(int X, int Y, TMouseButton Button) override;
+    void MouseEnter() override;
+    void MouseLeave() override;
+
+private:
+    void Layout(TCanvas* Cnvs, int& TextWidth);
+    void SetItemFont(TCanvas* C);
+    void BuildImage(TBitmap* B, TCanvas* Under, const TRect& S, bool ActiveLook, bool Frame);
+};
+
+class TspSkinMainMenuBarButton : public TspMenuBarObject {
+public:
+    TspSkinMainMenuBarButton(TspSkinMainMenuBar* AParent, TspDataSkinMainMenuBarButton* AData);
+    bool FSkinSupport = false;
+    TStdCommand Command = cmDefault;
+    void DefaultDraw(TCanvas* Cnvs);
+    void DoCommand();
+    void Draw(TCanvas* Cnvs) override;
+    void DblClick() override;
+    void MouseDown(int X, int Y, TMouseButton Button) override;
+    void MouseUp(int X, int Y, TMouseButton Button) override;
+    void MouseEnter() override;
+    void MouseLeave() override;
+};
+
+using TMainMenuItemClick = std::function<void(const std::string& IDName)>;
+using TspItemEnterEvent = std::function<void(TMenuItem* MenuItem)>;
+
+// A main menu shown as a bar of items at the top of a form.
+class TspSkinMainMenuBar : public TspSkinControl {
+public:
+    explicit TspSkinMainMenuBar(TComponent* AOwner);
+    ~TspSkinMainMenuBar() override;
+    void Notification(TComponent* AComponent, TOperation Operation) override;
+    void SetBounds(int ALeft, int ATop, int AWidth, int AHeight) override;
+    void GetSkinData() override;
+    void ChangeSkinData() override;
+    void BeforeChangeSkinData() override;
+    void WndProc(TMessage& Message) override;
+
+    bool UseSkinFont = true;
+    bool ScrollMenu = true;
+    TFont* DefItemFont() { return FDefItemFont.get(); }
+    void SetDefItemFont(TFont* Value);
+    int DefaultWidth() const { return FDefaultWidth; }
+    void SetDefaultWidth(int Value);
+    int DefaultHeight() const { return FDefaultHeight; }
+    void SetDefaultHeight(int Value);
+    bool PopupToUp = false;
+    TspSkinnedForm* SkinnedForm() const { return FSkinnedForm; }
+    void SetSkinnedForm(TspSkinnedForm* Value);
+    TMainMenu* MainMenu() const { return FMainMenu; }
+    void SetMainMenu(TMainMenu* Value);
+    TMainMenuItemClick OnMainMenuItemClick;
+    TspItemEnterEvent OnItemMouseEnter, OnItemMouseLeave;
+
+    void CreateMenu();
+    void UpDateItems();
+    void UpDateEnabledItems();
+    void Merge(TMainMenu* Menu);
+    void UnMerge();
+    TMainMenu* GetChildMainMenu();
+    bool CheckMainMenuAccel(int Key);
+    void NextMainMenuItem();
+    void PrevMainMenuItem();
+    bool PressMainMenuItem();
+    void EnterMainMenu();
+    void CloseMainMenuItem();
+    void ExitMainMenu();
+    void MDIChildMaximize() {}
+    void MDIChildRestore() {}
+    void DrawObject(TspMenuBarObject* Object);
+    // The bar items shown (the caption buttons come first in ObjectList).
+    std::vector<TspSkinMainMenuBarItem*> Items() const;
+    void TestActiveObject(int X, int Y);
+    TRect MarkerRect() const;
+    void PopupMarkerMenu();
+
+    bool FSkinSupport = false;
+    int ButtonsCount = 0;
+    bool FMDIChildMax = false;
+    bool MenuActive = false;
+    bool Scroll = false;
+    bool MarkerActive = false;
+    std::unique_ptr<TTimer> MorphTimer, MouseTimer, AnimateTimer;
+    int ActiveObject = -1, OldActiveObject = -1, MouseCaptureObject = -1;
+    TRect NewItemsRect;
+    TMainMenu* FMergeMenu = nullptr;
+    TRect BarSkinRect, ItemsRect;
+    std::string MenuBarItem, MaxButton, MinButton, SysMenuButton, CloseButton;
+    TColor TrackMarkColor = 0, TrackMarkActiveColor = 0;
+    TBitmap* BarPicture = nullptr;
+    bool StretchEffect = false, ItemTransparent = false;
+    std::vector<std::unique_ptr<TspMenuBarObject>> ObjectList;
+    bool ChildMenuIn = false;
+
+protected:
+    void Paint() override;
+    void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    void MouseMove(TShiftState Shift, int X, int Y) override;
+
+private:
+    void CalcItemsRect();
+    void PaintBar(HDC DC);
+    void MorphTimerProc();
+    void MouseTimerProc();
+    void AnimateTimerProc();
+    std::unique_ptr<TFont> FDefItemFont;
+    int FDefaultWidth = 0, FDefaultHeight = 22;
+    TspSkinnedForm* FSkinnedForm = nullptr;
+    TMainMenu* FMainMenu = nullptr;
+};
+
+// ---- Layered border windows ---------------------------------------------------------------------
+
+class TspBitmap;
+class TspFormLayerBorder;
+
+enum TspFormLayerBorderType { spflLeft, spflTop, spflRight, spflBottom };
+enum TspFormLayerBorderHit {
+    spflhNone,
+    spflhLeft,
+    spflhTop,
+    spflhRight,
+    spflhBottom,
+    spflhTopLeft,
+    spflhTopRight,
+    spflhBottomLeft,
+    spflhBottomRight
+};
+
+// One strip of the border: a borderless per-pixel-alpha window that never
+// takes the activation; its rim resizes the form when the skin allows it.
+class TspFormLayerWindow : public TForm {
+public:
+    TspFormLayerWindow(TComponent* AOwner, TForm* AForm);
+    void WndProc(TMessage& Message) override;
+    TspFormLayerBorderHit GetHitMode() const;
+
+    bool FDown = false;
+    TForm* FForm;
+    TspFormLayerBorder* FLayerBorder;
+    TPoint MousePos1, MousePos2;
+    TspFormLayerBorderHit FHitMode = spflhNone;
+    bool FInProcessMessages = false;
+    TspFormLayerBorderType BorderType = spflLeft;
+
+protected:
+    void CreateParams(TCreateParams& Params) override;
+    void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    void MouseMove(TShiftState Shift, int X, int Y) override;
+
+private:
+    bool CanResize() const;
+};
+
+// A translucent border (a soft shadow with a resize rim) around a skinned
+// form, cut from the skin's layer frame into four strips.
+class TspFormLayerBorder : public TComponent {
+public:
+    explicit TspFormLayerBorder(TComponent* AOwner);
+    ~TspFormLayerBorder() override;
+
+    void InitFrame(TspSkinData* ASkinData, TForm* AForm);
+    void Show(int X, int Y, int AWidth, int AHeight);
+    void Hide();
+    void SetBounds(int X, int Y, int AWidth, int AHeight);
+    void ShowWithForm();
+    void SetBoundsWithForm();
+    void SetBoundsWithForm2(int AW, int AH);
+    void SetBoundsWithForm3(int ALeft, int ATop, int AW, int AH);
+    void MoveWithForm();
+    void MoveWithForm2(int ALeft, int ATop);
+    void SetAlphaBlend();
+    void SetAlphaBlend2();
+    void CheckFormAlpha(int AFormAlpha, bool AUpdate);
+    void SetActive(bool AValue, bool AUpdate);
+    void Draw(TCanvas* C, int X, int Y, int AWidth, int AHeight);
+    // The border rectangle of a form at these bounds.
+    TRect BorderRectFor(int FL, int FT, int FW, int FH) const;
+
+    TspSkinnedForm* DSF;
+    TForm* FForm = nullptr;
+    bool FVisible = false;
+    TspSkinData* FSD = nullptr;
+    TspDataSkinLayerFrame* FData = nullptr;
+    std::unique_ptr<TspBitmap> FSourceBitmap, FSourceInActiveBitMap;
+    std::unique_ptr<TspBitmap> LeftImage, TopImage, RightImage, BottomImage;
+    std::unique_ptr<TspFormLayerWindow> LeftBorder, TopBorder, RightBorder, BottomBorder;
+    int FWidth = 0, FHeight = 0;
+    int LeftSize = 0, TopSize = 0, RightSize = 0, BottomSize = 0;
+    bool FActive = true;
+    int FCurrentAlphaBlendValue = -1, FCurrentInActiveAlphaBlendValue = -1;
+
+private:
+    void BuildImages(int AWidth, int AHeight);
+    int TopHeight() const;
+    int BottomHeight() const;
+    uint8_t CurrentAlpha() const;
+    void PlaceWindows(int X, int Y, bool Update);
+    int FX = 0, FY = 0;
+};

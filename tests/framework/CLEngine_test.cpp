@@ -5,12 +5,15 @@
 #include "framework/CLMultiLang.h"
 #include "framework/CLSettings.h"
 #include "framework/OxDebug.h"
+#include "platform/display/tray.h"
 #include "platform/os/clock.h"
 #include "platform/os/codepage.h"
 #include "platform/os/folders.h"
 #include "platform/os/ipc.h"
 #include "platform/os/process.h"
 #include "platform/os/registry.h"
+#include "skin/forms/SkinnedForm.h"
+#include "skin/forms/spTrayIcon.h"
 #include "support/httpserver.h"
 #include "support/tempdir.h"
 
@@ -394,6 +397,26 @@ TEST_F(EngineTest, TheWindowProcedureAnswersOtherInstances) {
     delete engine; // the form's own procedure is back
     engine = nullptr;
     EXPECT_EQ(SendMessage(h, RegisterWindowMessage(kMsgGetAppID), 0, 0), 0);
+}
+
+TEST_F(EngineTest, BringToFrontRestoresAWindowHiddenInTheTray) {
+    display::InstallTray(std::make_unique<display::TrayStandIn>());
+    auto* sf = new TspSkinnedForm(form);
+    auto* tray = new TspTrayIcon(form);
+    engine->SetSkinForm(sf);
+    sf->SetTrayIcon(tray);
+    Application->SetMainForm(form);
+    form->Show();
+    sf->MinimizeToTray();
+    EXPECT_FALSE(form->Visible());
+    EXPECT_EQ(SendMessage(form->Handle(), RegisterWindowMessage(kMsgBringToFront), 0, 0), 1);
+    EXPECT_TRUE(form->Visible());
+    EXPECT_FALSE(display::CurrentTrayStandIn()->Find(tray->CallbackWindow(), 1));
+    Application->SetMainForm(nullptr);
+    engine->SetSkinForm(nullptr);
+    delete tray;
+    delete sf;
+    display::InstallTray(nullptr);
 }
 
 TEST_F(EngineTest, SessionEndsOnlyAfterTheSessionEndQuery) {

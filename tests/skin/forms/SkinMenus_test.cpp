@@ -492,3 +492,146 @@ TEST(MenuModelTest, ShortCutsAcceleratorsAndCloseMessages) {
 }
 
 } // namespace
+
+namespace {
+
+class ImagesMenuTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SetMonitors({MonitorDesc{RECT{0, 0, 1280, 1024}, RECT{0, 0, 1280, 1000}}});
+        for (int i = 0; i < 7; ++i) {
+            TBitmap b(16, 16);
+            b.Canvas()->Brush()->SetColor(TColor(0x102030 * (i + 1)));
+            b.Canvas()->FillRect(TRect(0, 0, 16, 16));
+            images.Add(&b, nullptr);
+        }
+        menu.SetImages(&images);
+        menu.OnItemClick = [this](TObject*) { events.push_back("item"); };
+        menu.OnChange = [this](TObject*) { events.push_back("change"); };
+        menu.OnMenuClose = [this](TObject*) { events.push_back("close"); };
+        menu.OnMenuPopup = [this](TObject*) { events.push_back("popup"); };
+    }
+    void TearDown() override {
+        menu.Hide();
+        Application->ProcessMessages();
+        SetMonitors({});
+    }
+    void AddImages(int n) {
+        for (int i = 0; i < n; ++i)
+            menu.ImagesItems()->Add()->ImageIndex = i;
+    }
+    TRect RectOf(int i) { return menu.ImagesItems()->Items(i)->ItemRect; }
+    void Key(int vk) {
+        MSG m{};
+        m.message = WM_KEYDOWN;
+        m.wParam = WPARAM(vk);
+        bool handled = false;
+        Application->OnMessage(m, handled);
+    }
+
+    TImageList images{nullptr};
+    TspSkinImagesMenu menu{nullptr};
+    std::vector<std::string> events;
+};
+
+TEST_F(ImagesMenuTest, GridOfCellsWithRowsButtonsAndHeaders) {
+    menu.SetColumnsCount(3);
+    AddImages(7);
+    menu.Popup(100, 100);
+    ASSERT_NE(menu.FPopupWindow, nullptr);
+    EXPECT_EQ(RectOf(0), TRect(5, 5, 31, 31));
+    EXPECT_EQ(RectOf(2), TRect(57, 5, 83, 31));
+    EXPECT_EQ(RectOf(3), TRect(5, 32, 31, 58));
+    EXPECT_EQ(RectOf(6), TRect(5, 59, 31, 85));
+    EXPECT_EQ(menu.FPopupWindow->Width(), 88);
+    EXPECT_EQ(menu.FPopupWindow->Top(), 100);
+    EXPECT_EQ(GetCapture(), menu.FPopupWindow->Handle());
+    menu.Hide();
+
+    // A header first adds no empty row; a button after two images starts a new one.
+    menu.ImagesItems()->Clear();
+    auto* h = menu.ImagesItems()->Add();
+    h->Header = true;
+    h->Caption = "Pick";
+    AddImages(2);
+    auto* b = menu.ImagesItems()->Add();
+    b->Button = true;
+    b->Caption = "More";
+    menu.Popup(100, 100);
+    EXPECT_EQ(RectOf(0).Top, 5);
+    EXPECT_EQ(RectOf(1).Top, 5 + 26 + 1);
+    EXPECT_EQ(RectOf(3), TRect(5, RectOf(1).Top + 27, 5 + 78, RectOf(1).Top + 27 + 26));
+
+    menu.SetColumnsCount(0);
+    menu.SetColumnsCount(51);
+    EXPECT_EQ(menu.ColumnsCount(), 3);
+}
+
+TEST_F(ImagesMenuTest, KeysChooseOrCloseWithTheRightEvents) {
+    AddImages(3);
+    menu.ItemIndex = 1;
+    menu.Popup(100, 100);
+    Key(VK_RETURN); // no hot item: the current one is clicked again, nothing changes
+    EXPECT_EQ(events, (std::vector<std::string>{"popup", "close", "item"}));
+    EXPECT_EQ(menu.FPopupWindow, nullptr);
+    EXPECT_EQ(GetCapture(), HWND(0));
+    EXPECT_FALSE(Application->OnMessage);
+
+    events.clear();
+    menu.Popup(100, 100);
+    Key(VK_ESCAPE);
+    EXPECT_EQ(events, (std::vector<std::string>{"popup", "close"}));
+
+    events.clear();
+    menu.Popup(100, 100);
+    Key(VK_DOWN);
+    Key(VK_DOWN);
+    Key(VK_RETURN);
+    EXPECT_EQ(menu.ItemIndex, 1);
+    events.clear();
+    menu.Popup(100, 100);
+    Key(VK_RIGHT);
+    Key(VK_RIGHT);
+    Key(VK_RIGHT);
+    Key(VK_SPACE);
+    EXPECT_EQ(menu.ItemIndex, 2);
+    EXPECT_EQ(events, (std::vector<std::string>{"popup", "close", "item", "change"}));
+}
+
+TEST_F(ImagesMenuTest, ClickChoosesAndAnOutsideClickCloses) {
+    AddImages(3);
+    menu.Popup(100, 100);
+    // One column: the second image lies below the first.
+    POINT p{100 + 5 + 13, 100 + 32 + 13};
+    SetCursorPosFromBackend(p);
+    DeliverMouse(WM_LBUTTONDOWN, p, MK_LBUTTON);
+    DeliverMouse(WM_LBUTTONUP, p, 0);
+    Application->ProcessMessages();
+    EXPECT_EQ(menu.ItemIndex, 1);
+    EXPECT_EQ(events, (std::vector<std::string>{"popup", "close", "item", "change"}));
+    Application->ProcessMessages();
+    EXPECT_EQ(menu.FPopupWindow, nullptr);
+    EXPECT_EQ(GetCapture(), HWND(0));
+
+    events.clear();
+    menu.Popup(100, 100);
+    POINT out{600, 600};
+    SetCursorPosFromBackend(out);
+    DeliverMouse(WM_LBUTTONDOWN, out, MK_LBUTTON);
+    Application->ProcessMessages();
+    EXPECT_EQ(menu.FPopupWindow, nullptr);
+    EXPECT_EQ(events, (std::vector<std::string>{"popup", "close"}));
+    EXPECT_EQ(GetCapture(), HWND(0));
+}
+
+TEST_F(ImagesMenuTest, WithoutImagesNothingOpensButThePopupEventFires) {
+    TImageList none(nullptr);
+    menu.SetImages(&none);
+    AddImages(2);
+    menu.Popup(10, 10);
+    EXPECT_EQ(menu.FPopupWindow, nullptr);
+    EXPECT_EQ(events, std::vector<std::string>{"popup"});
+    menu.SetImages(nullptr);
+}
+
+} // namespace

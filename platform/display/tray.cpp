@@ -1,0 +1,104 @@
+#include "platform/display/tray.h"
+
+#include "platform/display/headless.h"
+#include "platform/win/messages.h"
+#include "platform/win/queue.h"
+
+#include <cstdio>
+#include <mutex>
+
+namespace display {
+namespace {
+
+struct TrayHolder {
+    std::mutex lock;
+    std::unique_ptr<TrayHost> host;
+};
+
+TrayHolder& Holder() {
+    static TrayHolder h;
+    return h;
+}
+
+} // namespace
+
+bool TrayStandIn::Add(const TrayIconData& icon) {
+    auto key = std::make_pair(icon.owner, icon.id);
+    if (icons_.count(key)) return false;
+    icons_[key] = icon;
+    return true;
+}
+
+bool TrayStandIn::Modify(const TrayIconData& icon) {
+    auto it = icons_.find(std::make_pair(icon.owner, icon.id));
+    if (it == icons_.end()) return false;
+    it->second = icon;
+    return true;
+}
+
+bool TrayStandIn::Remove(HWND owner, UINT id) {
+    balloons_.erase(std::make_pair(owner, id));
+    return icons_.erase(std::make_pair(owner, id)) > 0;
+}
+
+bool TrayStandIn::ShowBalloon(HWND owner, UINT id, const TrayBalloon& balloon) {
+    auto key = std::make_pair(owner, id);
+    if (!icons_.count(key)) return false;
+    if (balloon.text.empty())
+        balloons_.erase(key);
+    else
+        balloons_[key] = balloon;
+    return true;
+}
+
+bool TrayStandIn::HideBalloon(HWND owner, UINT id) {
+    auto key = std::make_pair(owner, id);
+    if (!icons_.count(key)) return false;
+    balloons_.erase(key);
+    return true;
+}
+
+std::optional<TrayIconData> TrayStandIn::Find(HWND owner, UINT id) const {
+    auto it = icons_.find(std::make_pair(owner, id));
+    if (it == icons_.end()) return std::nullopt;
+    return it->second;
+}
+
+std::optional<TrayBalloon> TrayStandIn::Balloon(HWND owner, UINT id) const {
+    auto it = balloons_.find(std::make_pair(owner, id));
+    if (it == balloons_.end()) return std::nullopt;
+    return it->second;
+}
+
+void TrayStandIn::Click(HWND owner, UINT id, UINT mouseMessage) {
+    auto it = icons_.find(std::make_pair(owner, id));
+    if (it == icons_.end()) return;
+    PostMessage(owner, it->second.callbackMessage, WPARAM(id), LPARAM(mouseMessage));
+}
+
+TrayHost& CurrentTray() {
+    TrayHolder& h = Holder();
+    std::lock_guard<std::mutex> g(h.lock);
+    if (!h.host) {
+        if (!CurrentHeadless()) h.host = CreateDesktopTray();
+        if (h.host) {
+            std::fprintf(stderr, "lantrove: tray icons go to the %s\n", h.host->Name());
+        } else {
+            h.host = std::make_unique<TrayStandIn>();
+            std::fprintf(stderr, "lantrove: no notification area; tray icons go to a stand-in\n");
+        }
+    }
+    return *h.host;
+}
+
+TrayStandIn* CurrentTrayStandIn() {
+    return dynamic_cast<TrayStandIn*>(&CurrentTray());
+}
+
+void InstallTray(std::unique_ptr<TrayHost> host) {
+    TrayHolder& h = Holder();
+    std::lock_guard<std::mutex> g(h.lock);
+    h.host = std::move(host);
+}
+
+} // namespace display
