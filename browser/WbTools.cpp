@@ -738,14 +738,37 @@ bool ScrollToID(TEmbeddedBrowser* Browser, int ID) {
     return ScrollToIDEx(Browser, std::to_string(ID));
 }
 
-bool HScrollBarVisible(TEmbeddedBrowser* Browser) {
+namespace {
+
+// Scroll and client sizes of what scrolls the page: in standards mode the
+// document element, in quirks mode the body.
+bool scrollBars(TEmbeddedBrowser* Browser, bool& horizontal, bool& vertical) {
     auto* v = viewOf(Browser);
-    return v && v->ScrollSize().cx > v->ClientSize().cx;
+    if (!v) return false;
+    auto r = v->Evaluate("(function(){var e=document.scrollingElement||document.body;"
+                         "return e?[e.scrollWidth,e.clientWidth,e.scrollHeight,e.clientHeight]"
+                         ".join(','):''})()");
+    long sw = 0, cw = 0, sh = 0, ch = 0;
+    if (r.ok && std::sscanf(r.value.c_str(), "%ld,%ld,%ld,%ld", &sw, &cw, &sh, &ch) == 4) {
+        horizontal = sw > cw;
+        vertical = sh > ch;
+        return true;
+    }
+    horizontal = v->ScrollSize().cx > v->ClientSize().cx;
+    vertical = v->ScrollSize().cy > v->ClientSize().cy;
+    return true;
+}
+
+} // namespace
+
+bool HScrollBarVisible(TEmbeddedBrowser* Browser) {
+    bool h = false, v = false;
+    return scrollBars(Browser, h, v) && h;
 }
 
 bool VScrollBarVisible(TEmbeddedBrowser* Browser) {
-    auto* v = viewOf(Browser);
-    return v && v->ScrollSize().cy > v->ClientSize().cy;
+    bool h = false, v = false;
+    return scrollBars(Browser, h, v) && v;
 }
 
 int HScrollBarPosition(TEmbeddedBrowser* Browser) {
