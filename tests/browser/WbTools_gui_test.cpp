@@ -5,7 +5,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -15,6 +17,7 @@
 #include "classlib/forms.h"
 #include "platform/display/gtk.h"
 #include "platform/os/folders.h"
+#include "support/httpserver.h"
 #include "support/tempdir.h"
 
 namespace {
@@ -283,6 +286,35 @@ TEST_F(ToolsOnScreen, CharacterSetOfThePage) {
     ASSERT_TRUE(load("<html><body>text</body></html>"));
     EXPECT_TRUE(browser->SetCharartersSet("windows-1251", true));
     EXPECT_TRUE(pumpUntil([&] { return eval("document.characterSet") == "windows-1251"; }));
+}
+
+TEST_F(ToolsOnScreen, ProxyCacheAndDataGoToTheEngine) {
+    // The settings go to a registry file of this test's own.
+    setenv("XDG_CONFIG_HOME", dir.file("user").c_str(), 1);
+    httptest::TestHttpServer proxy;
+    std::mutex lock;
+    std::vector<std::string> hosts;
+    proxy.Server().set_pre_routing_handler([&](const httplib::Request& r, httplib::Response& a) {
+        std::lock_guard<std::mutex> g(lock);
+        hosts.push_back(r.get_header_value("Host"));
+        a.set_content("<html><body>via proxy</body></html>", "text/html");
+        return httplib::Server::HandlerResponse::Handled;
+    });
+    proxy.Start();
+    ASSERT_TRUE(WbSetProxy("ua", "127.0.0.1:" + std::to_string(proxy.Port())));
+    browser->Navigate("http://lantrove-proxy-test.invalid/page");
+    EXPECT_TRUE(pumpUntil([&] { return has(browser->DocumentSourceText(), "via proxy"); }));
+    {
+        std::lock_guard<std::mutex> g(lock);
+        ASSERT_FALSE(hosts.empty());
+        EXPECT_EQ(hosts[0], "lantrove-proxy-test.invalid");
+    }
+    EXPECT_TRUE(ResetProxy());
+    proxy.Stop();
+
+    EXPECT_TRUE(browser->ClearCache());
+    EXPECT_TRUE(browser->ClearHistory());
+    unsetenv("XDG_CONFIG_HOME");
 }
 
 } // namespace
