@@ -13,6 +13,7 @@
 #include "platform/os/file.h"
 #include "platform/os/folders.h"
 #include "platform/os/netinfo.h"
+#include "platform/os/process.h"
 #include "platform/os/registry.h"
 #include "platform/os/shell.h"
 #include "platform/webview/htmldoc.h"
@@ -576,7 +577,8 @@ bool GetIPAndHostName(std::string& HostName, std::string& IPaddr, std::string& W
 }
 
 bool CreateNewMail() {
-    return os::ShellOpen("mailto:?subject=&body=", "", "");
+    // An empty message goes to the desktop's mail composer as a mail address.
+    return os::StartProcess({"xdg-email", "mailto:?subject=&body="}) != 0;
 }
 
 bool SendURLInMail(const std::string& Subject, const std::string& Body) {

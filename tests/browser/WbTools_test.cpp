@@ -2,11 +2,14 @@
 // registry, zones, favourites, and the page routines on the headless view.
 #include "browser_test_support.h"
 
+#include <mutex>
+
 #include "browser/WbTools.h"
 #include "classlib/extctrls.h"
 #include "platform/display/headless.h"
 #include "platform/os/clock.h"
 #include "platform/os/file.h"
+#include "platform/os/process.h"
 #include "platform/os/registry.h"
 #include "platform/win/window.h"
 #include "support/httpserver.h"
@@ -543,6 +546,43 @@ TEST_F(PageRoutines, FramesNeedTheEngineAndBrowsersAreKnown) {
     EXPECT_EQ(all.back(), second);
     delete second;
     EXPECT_EQ(std::find(all.begin(), all.end(), second), all.end());
+}
+
+TEST_F(PageRoutines, MailOfThePageAndOfItsAddress) {
+    ASSERT_TRUE(show("<html><head><title>Mail me</title></head><body>page</body></html>"));
+    std::mutex lock;
+    std::vector<std::vector<std::string>> started;
+    os::SetLaunchHook([&](const std::vector<std::string>& argv, const std::string&) {
+        std::lock_guard<std::mutex> g(lock);
+        started.push_back(argv);
+        return true;
+    });
+    auto startedCount = [&] {
+        std::lock_guard<std::mutex> g(lock);
+        return started.size();
+    };
+    auto has = [](const std::vector<std::string>& argv, const std::string& option,
+                  const std::string& value) {
+        for (size_t i = 0; i + 1 < argv.size(); ++i)
+            if (argv[i] == option && argv[i + 1] == value) return true;
+        return false;
+    };
+
+    ASSERT_TRUE(browser->SendURLInMail());
+    ASSERT_TRUE(pumpUntil([&] { return startedCount() == 1; }));
+    EXPECT_TRUE(has(started[0], "--subject", "Mail me"));
+    EXPECT_TRUE(has(started[0], "--body", browser->LocationURL()));
+
+    std::string file = dir.file("page to send.html");
+    ASSERT_TRUE(browser->SendPageInMailAsAttachment(nullptr, file, "Subject", "Body"));
+    ASSERT_TRUE(pumpUntil([&] { return startedCount() == 2 && !os::IsFile(file); }));
+    EXPECT_TRUE(has(started[1], "--attach", file));
+    EXPECT_TRUE(has(started[1], "--subject", "Subject"));
+
+    EXPECT_TRUE(browser->CreateNewMail());
+    ASSERT_EQ(startedCount(), 3u);
+    EXPECT_EQ(started[2].back(), "mailto:?subject=&body=");
+    os::SetLaunchHook(nullptr);
 }
 
 } // namespace
