@@ -225,6 +225,19 @@ TEST_F(PageRoutines, SourceLinksFormsAndSearch) {
 
     EXPECT_EQ(SearchAndHighlight(browser, "needle", 0, "yellow", "", 1), 3);
     EXPECT_EQ(SearchAndHighlight(browser, "Needle", 4, "", "", 0), 1);
+    // The prompting form asks for the text first; nothing is searched without one.
+    std::string asked;
+    auto savedInput = WbInputBox;
+    WbInputBox = [&](const std::string& caption, const std::string& prompt, std::string& value) {
+        asked = caption + "|" + prompt;
+        value = "needle";
+        return true;
+    };
+    EXPECT_EQ(browser->SearchAndHighlight("Find", "Text:", 0, "", "", sivNoScroll), 3);
+    EXPECT_EQ(asked, "Find|Text:");
+    WbInputBox = [](const std::string&, const std::string&, std::string&) { return false; };
+    EXPECT_EQ(browser->SearchAndHighlight("Find", "Text:", 0, "", "", sivNoScroll), 0);
+    WbInputBox = savedInput;
     EXPECT_TRUE(SearchString(browser, "needle"));
     EXPECT_FALSE(SearchString(browser, "haystack"));
     EXPECT_TRUE(ScrollToID(browser, 12));
