@@ -8,7 +8,9 @@
 // under the same keys and value names, so callers get the same answers:
 // "\Software\Microsoft\Windows\CurrentVersion\Internet Settings" holds
 // "ProxyEnable", "ProxyServer", "ProxyOverride", "AutoConfigURL" and
-// "GlobalUserOffline" (the proxy also goes to the web engine).
+// "GlobalUserOffline" (the proxy also goes to the web engine); the zone lists
+// under "...\Internet Settings\ZoneMap\Domains" decide the zones. Cache and
+// history are cleared in the web engine's own data store.
 #pragma once
 
 #include "browser/WbCore.h"
