@@ -6,6 +6,7 @@
 #include "classlib/sysutils.h"
 #include "platform/os/clock.h"
 #include "platform/os/codepage.h"
+#include "platform/os/file.h"
 #include "platform/os/folders.h"
 #include "platform/os/registry.h"
 #include "platform/win/input.h"
@@ -102,6 +103,11 @@ std::string Base64Encode(const std::string& in) {
         out += '=';
     }
     return out;
+}
+
+std::vector<TEmbeddedBrowser*>& browserList() {
+    static std::vector<TEmbeddedBrowser*> all;
+    return all;
 }
 
 std::string formatMargin(double v) {
@@ -209,9 +215,12 @@ TEmbeddedBrowser::TEmbeddedBrowser(TComponent* AOwner) : TCustomEmbeddedBrowser(
     EnableMessageHandler = true;
     FUserAgentQuery = [this](std::string& ua) { return userAgentQuery(ua); };
     FChildWindowNotify = [this] { subclassChildren(); };
+    browserList().push_back(this);
 }
 
 TEmbeddedBrowser::~TEmbeddedBrowser() {
+    auto& all = browserList();
+    all.erase(std::remove(all.begin(), all.end(), this), all.end());
     *FAlive = false;
     FDestroying = true;
     FHTMLCode->OnChange = nullptr;
@@ -835,27 +844,23 @@ HRESULT TEmbeddedBrowser::SaveToStrings(TStrings* AStrings) {
 
 bool TEmbeddedBrowser::Print() {
     Wait(0);
-    OleVariant in, out;
-    return ExecWB(6, PrintOptions()->HideSetup ? 2 : 1, in, out) == S_OK;
+    TPrintOptions* o = PrintOptions();
+    if (o->Enabled) return WbPrint(this, o->HideSetup, false, "", "");
+    return WbPrint(this, o->HideSetup, true, o->Header, o->Footer);
 }
 
 bool TEmbeddedBrowser::PrintWithOptions() {
     Wait(0);
-    PageSetupPendingFlag() = true;
-    OleVariant in, out;
-    return ExecWB(6, PrintOptions()->HideSetup ? 2 : 1, in, out) == S_OK;
+    return WbPrintWithOptions(this, PrintOptions()->HideSetup, PrintOptions()->Enabled);
 }
 
 bool TEmbeddedBrowser::PrintPreview() {
-    OleVariant in, out;
-    return ExecWB(7, 2, in, out) == S_OK;
+    return WbPrintPreview(this);
 }
 
 bool TEmbeddedBrowser::PageSetup(bool UsePrintOptions) {
     Wait(0);
-    if (UsePrintOptions && PrintOptions()->Enabled) PageSetupPendingFlag() = true;
-    OleVariant in, out;
-    return ExecWB(8, 1, in, out) == S_OK;
+    return WbPageSetup(this, UsePrintOptions, PrintOptions()->Enabled);
 }
 
 bool TEmbeddedBrowser::ViewPageSourceHtml() {
@@ -938,4 +943,459 @@ void TEmbeddedBrowser::undoRegistryUserAgent() {
         FUserAgentRegistry.clear();
         FUserAgentWritten = false;
     }
+}
+
+// ---------------------------------------------------------------------------
+// Tool operations: most hand the call to the tool routines.
+
+const std::vector<TEmbeddedBrowser*>& TEmbeddedBrowser::Instances() {
+    return browserList();
+}
+
+void TEmbeddedBrowser::InvokeIEServerCommand(int Cmd) {
+    if (HandleAllocated()) SendMessage(Handle(), WM_COMMAND, WPARAM(Cmd), 0);
+}
+void TEmbeddedBrowser::ShowImportExportFavoritesAndCookies() {
+    InvokeIEServerCommand(374);
+}
+void TEmbeddedBrowser::ShowAboutBox() {
+    // The control has no about box of its own here.
+    if (HWND doc = DocObjectWindow()) SendMessage(doc, WM_COMMAND, 336, 0);
+}
+bool TEmbeddedBrowser::DownloadFile(const std::string& SourceFile, const std::string& DestFile) {
+    try {
+        return DownloadUrlToFile(SourceFile, DestFile);
+    } catch (...) {
+        return false;
+    }
+}
+
+TWebDocument* TEmbeddedBrowser::frameDoc(const std::vector<int>& Path) {
+    if (!FView) return nullptr;
+    auto& slot = FFrameDocs[Path];
+    if (!slot) slot = std::make_unique<TWebDocument>(FView.get(), Path);
+    return slot.get();
+}
+
+TWebDocument* TEmbeddedBrowser::GetFrameFromDocument(TWebDocument* SourceDoc, int FrameNo) {
+    if (!Document() || !SourceDoc || FrameNo < 0 || FrameNo >= ::FrameCountFromDocument(SourceDoc))
+        return nullptr;
+    std::vector<int> path = SourceDoc->FramePath();
+    path.push_back(FrameNo);
+    TWebDocument* d = frameDoc(path);
+    return d && d->Loaded() ? d : nullptr;
+}
+
+TWebDocument* TEmbeddedBrowser::GetFrame(int FrameNo) {
+    return GetFrameFromDocument(Document(), FrameNo);
+}
+
+TWebDocument* TEmbeddedBrowser::GetActiveFrame() {
+    return GetActiveFrame(Document());
+}
+
+TWebDocument* TEmbeddedBrowser::GetActiveFrame(TWebDocument* Doc) {
+    if (!Doc || !Doc->Loaded()) return Doc;
+    TWebDocument* at = Doc;
+    for (int depth = 0; depth < 32; ++depth) {
+        auto r = at->Evaluate("(function(){var a=document.activeElement;"
+                              "if(!a||!/^I?FRAME$/.test(a.tagName)||!a.contentDocument)return -1;"
+                              "for(var i=0;i<window.frames.length;i++)"
+                              "if(window.frames[i]===a.contentWindow)return i;return -1})()");
+        int index = r.ok ? std::atoi(r.value.c_str()) : -1;
+        if (index < 0) break;
+        std::vector<int> path = at->FramePath();
+        path.push_back(index);
+        TWebDocument* inner = frameDoc(path);
+        if (!inner->Loaded()) break;
+        at = inner;
+    }
+    return at;
+}
+
+void TEmbeddedBrowser::RefreshFrame(int FrameNo) {
+    Wait(0);
+    if (TWebDocument* f = GetFrame(FrameNo)) f->Evaluate("location.reload()");
+}
+
+TWebDocument* TEmbeddedBrowser::NavigateToFrame(const std::string& FrameList) {
+    TWebDocument* at = Document();
+    size_t start = 0;
+    while (at && start <= FrameList.size()) {
+        size_t comma = FrameList.find(',', start);
+        std::string item = trim(FrameList.substr(start, comma - start));
+        if (item.empty() || item.find_first_not_of("0123456789") != std::string::npos)
+            return nullptr;
+        at = GetFrameFromDocument(at, std::atoi(item.c_str()));
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+    }
+    return at;
+}
+
+int TEmbeddedBrowser::FrameCount() {
+    Wait(0);
+    return ::FrameCount(this);
+}
+int TEmbeddedBrowser::FrameCountFromDocument(TWebDocument* SourceDoc) {
+    return ::FrameCountFromDocument(SourceDoc);
+}
+
+HRESULT TEmbeddedBrowser::SaveFrameToStream(int FrameNo, TStream* AStream) {
+    Wait(0);
+    TWebDocument* f = GetFrame(FrameNo);
+    if (!f || !AStream) return S_FALSE;
+    AStream->WriteString("<!DOCTYPE html>\n" + f->outerHTML());
+    return S_OK;
+}
+HRESULT TEmbeddedBrowser::SaveFrameToFile(int FrameNo, const std::string& FName) {
+    TMemoryStream m;
+    HRESULT r = SaveFrameToStream(FrameNo, &m);
+    if (r != S_OK) return r;
+    m.SetPosition(0);
+    return os::WriteFileAtomic(FName, m.ReadAll(), nullptr) ? S_OK : E_FAIL;
+}
+HRESULT TEmbeddedBrowser::SaveFrameToStrings(int FrameNo, TStrings* AStrings) {
+    TMemoryStream m;
+    HRESULT r = SaveFrameToStream(FrameNo, &m);
+    if (r == S_OK && AStrings) {
+        m.SetPosition(0);
+        AStrings->SetText(m.ReadAll());
+    }
+    return r;
+}
+HRESULT TEmbeddedBrowser::LoadFrameFromStream(int FrameNo, TStream* AStream) {
+    try {
+        TWebDocument* f = GetFrame(FrameNo);
+        if (!f || !AStream) return S_FALSE;
+        AStream->SetPosition(0);
+        std::string html = AStream->ReadAll();
+        auto r = f->Evaluate("document.open();document.write(" + webview::JsString(html) +
+                             ");document.close();true");
+        return r.ok ? S_OK : S_FALSE;
+    } catch (...) {
+        return S_FALSE;
+    }
+}
+HRESULT TEmbeddedBrowser::LoadFrameFromStrings(int FrameNo, const TStrings* AStrings) {
+    if (!AStrings) return S_FALSE;
+    TMemoryStream m;
+    m.WriteString(AStrings->Text());
+    return LoadFrameFromStream(FrameNo, &m);
+}
+
+bool TEmbeddedBrowser::SearchText(const std::string& Value, int iPos) {
+    return ::SearchText(this, Value, iPos);
+}
+bool TEmbeddedBrowser::SearchString(const std::string& strText) {
+    return ::SearchString(this, strText);
+}
+int TEmbeddedBrowser::SearchAndHighlight(const std::string& aText, int Flags,
+                                         const std::string& cbackColor,
+                                         const std::string& cForeColor,
+                                         TScrollIntoView ScrollIntoView) {
+    Wait(0);
+    return ::SearchAndHighlight(this, aText, Flags, cbackColor, cForeColor, int(ScrollIntoView));
+}
+int TEmbeddedBrowser::SearchAndHighlight(const std::string& ACaption, const std::string& APrompt,
+                                         int Flags, const std::string& cbackColor,
+                                         const std::string& cForeColor,
+                                         TScrollIntoView ScrollIntoView) {
+    std::string text;
+    if (!WbInputBox || !WbInputBox(ACaption, APrompt, text) || text.empty()) return 0;
+    return SearchAndHighlight(text, Flags, cbackColor, cForeColor, ScrollIntoView);
+}
+std::string TEmbeddedBrowser::GetWordAtCursor(int X, int Y) {
+    return ::GetWordAtCursor(this, X, Y);
+}
+
+bool TEmbeddedBrowser::PrintPreviewExtended(int nCMDShow) {
+    return ::PrintPreviewExtended(this, nCMDShow);
+}
+bool TEmbeddedBrowser::PrintSetup() {
+    Wait(0);
+    return ::PrintSetup(this, PrintOptions()->HideSetup);
+}
+bool TEmbeddedBrowser::PrintPreviewFromTemplate(const std::string& TemplateFileName) {
+    return ::PrintPreviewFromTemplate(this, TemplateFileName);
+}
+
+bool TEmbeddedBrowser::OpenDialog() {
+    return ::OpenDialog(this);
+}
+bool TEmbeddedBrowser::SaveDialog() {
+    return ::SaveDialog(this);
+}
+std::string TEmbeddedBrowser::SaveDialogEx(const std::string& AFilter, const std::string& ATitle) {
+    return ::SaveDialogEx(this, AFilter, ATitle);
+}
+bool TEmbeddedBrowser::ShowInternetOptions() {
+    return ::ShowInternetOptions(this);
+}
+bool TEmbeddedBrowser::ShowPageProperties() {
+    return ::ShowPageProperties(this);
+}
+bool TEmbeddedBrowser::ShowOrganizeFavorites() {
+    return ::ShowOrganizeFavorites();
+}
+bool TEmbeddedBrowser::ShowFindDialog() {
+    return ::ShowFindDialog(this);
+}
+int TEmbeddedBrowser::SaveImagesDialog() {
+    return ::SaveImagesDialog(this);
+}
+bool TEmbeddedBrowser::SavePageTextDialog() {
+    return ::SavePageTextDialog(this);
+}
+void TEmbeddedBrowser::ShowIEVersionInfo() {
+    ::ShowIEVersionInfo(this);
+}
+void TEmbeddedBrowser::CreateDesktopShortcut() {
+    ::CreateDesktopShortcut(this);
+}
+void TEmbeddedBrowser::OpenIEBrowserWithAddress() {
+    ::OpenIEBrowserWithAddress(this);
+}
+bool TEmbeddedBrowser::ExploreFolder(const std::string& Path) {
+    return ::ExploreFolder(Path);
+}
+bool TEmbeddedBrowser::OpenClient(const std::string& Client) {
+    return ::OpenClient(Client);
+}
+
+std::string TEmbeddedBrowser::DocumentSource() {
+    return ::DocumentSource(this);
+}
+std::string TEmbeddedBrowser::DocumentSourceText() {
+    return ::DocumentSourceText(this);
+}
+void TEmbeddedBrowser::ViewPageSourceText() {
+    ::ViewPageSourceText(this);
+}
+void TEmbeddedBrowser::ViewPageSourceTextToStrings(TStrings* TextList) {
+    ::ViewPageSourceTextToStrings(this, TextList);
+}
+void TEmbeddedBrowser::ViewPageSourceHtmlToStrings(TStrings* HtmlList) {
+    ::ViewPageSourceHtmlToStrings(this, HtmlList);
+}
+void TEmbeddedBrowser::ViewPageLinksToStrings(TStrings* LinksList) {
+    ::ViewPageLinksToStrings(this, LinksList);
+}
+bool TEmbeddedBrowser::AddHtmlToAboutBlank(const std::string& StringToHtml) {
+    return ::AddHtmlToAboutBlank(this, StringToHtml);
+}
+
+void TEmbeddedBrowser::ScrollToTop() {
+    Wait(0);
+    ::ScrollToTop(this);
+}
+void TEmbeddedBrowser::ScrollToBottom() {
+    Wait(0);
+    ::ScrollToBottom(this);
+}
+void TEmbeddedBrowser::ScrollToPosition(int X, int Y) {
+    Wait(0);
+    ::ScrollToPosition(this, X, Y);
+}
+bool TEmbeddedBrowser::ScrollToID(int ID) {
+    return ::ScrollToID(this, ID);
+}
+bool TEmbeddedBrowser::ScrollToIDEx(const std::string& ID) {
+    return ::ScrollToIDEx(this, ID);
+}
+bool TEmbeddedBrowser::HScrollBarVisible() {
+    return ::HScrollBarVisible(this);
+}
+bool TEmbeddedBrowser::VScrollBarVisible() {
+    return ::VScrollBarVisible(this);
+}
+int TEmbeddedBrowser::HScrollBarPosition() {
+    return ::HScrollBarPosition(this);
+}
+int TEmbeddedBrowser::VScrollBarPosition() {
+    return ::VScrollBarPosition(this);
+}
+
+bool TEmbeddedBrowser::GetThumbnail(TImage* Image) {
+    return ::GetThumbnail(this, Image);
+}
+bool TEmbeddedBrowser::GetBmpFromBrowser(const std::string& FileName) {
+    return ::GetBmpFromBrowser(this, FileName);
+}
+bool TEmbeddedBrowser::GetJpegFromBrowser(const std::string& FileName, int SourceHeight,
+                                          int SourceWidth, int TargetHeight, int TargetWidth) {
+    return ::GetJpegFromBrowser(this, FileName, SourceHeight, SourceWidth, TargetHeight,
+                                TargetWidth);
+}
+bool TEmbeddedBrowser::SetCharartersSet(const std::string& ACharactersSet, bool Refresh) {
+    return ::SetCharartersSet(this, ACharactersSet, Refresh);
+}
+
+void TEmbeddedBrowser::GoSearchInGoogle(const std::string& SearchTerm) {
+    ::GoSearchInGoogle(this, SearchTerm);
+}
+void TEmbeddedBrowser::GoSearchInMSN(const std::string& SearchTerm) {
+    ::GoSearchInMSN(this, SearchTerm);
+}
+void TEmbeddedBrowser::GoSearchInYahoo(const std::string& SearchTerm) {
+    ::GoSearchInYahoo(this, SearchTerm);
+}
+void TEmbeddedBrowser::GoDownloadFile(const std::string& URL) {
+    ::GoDownloadFile(this, URL);
+}
+bool TEmbeddedBrowser::GoDownloadMaskedFile(const std::string& SourceFile,
+                                            const std::string& TargetFile, bool Notify) {
+    return ::GoDownloadMaskedFile(SourceFile, TargetFile, Notify);
+}
+void TEmbeddedBrowser::GoWithQueryDetails(const std::string& Url, const std::string& Query) {
+    ::GoWithQueryDetails(this, Url, Query);
+}
+void TEmbeddedBrowser::GoNoHistory(const std::string& URL) {
+    ::GoNoHistory(this, URL);
+}
+void TEmbeddedBrowser::GoAboutBlank() {
+    ::GoAboutBlank(this);
+}
+
+bool TEmbeddedBrowser::AddToRestrictedSiteList(const std::string& URL) {
+    return ::AddToRestrictedSiteList(URL);
+}
+bool TEmbeddedBrowser::AddToTrustedSiteList(const std::string& URL) {
+    return ::AddToTrustedSiteList(URL);
+}
+bool TEmbeddedBrowser::CheckIfInTrustedList(const std::string& Host, bool SecureSite) {
+    return ::CheckIfInTrustedList(Host, SecureSite);
+}
+bool TEmbeddedBrowser::CheckIfInRestricredList(const std::string& Host, bool SecureSite) {
+    return ::CheckIfInRestricredList(Host, SecureSite);
+}
+bool TEmbeddedBrowser::ImportCertFile(const std::string& FileName, const std::string& StoreType) {
+    return ::ImportCertFile(FileName, StoreType);
+}
+bool TEmbeddedBrowser::GetZoneIcon(const std::string& IconPath, TBitmap* Icon) {
+    return ::GetZoneIcon(IconPath, Icon);
+}
+bool TEmbeddedBrowser::GetZoneAttributes(const std::string& URL, TZoneAttributes& Attributes) {
+    return ::GetZoneAttributes(URL, Attributes);
+}
+bool TEmbeddedBrowser::GetZoneIconToForm() {
+    return ::GetZoneIconToForm(LocationURL());
+}
+bool TEmbeddedBrowser::GetSSLStatus(std::string& SSLName, std::string& SSLDescription) {
+    return ::GetSSLStatus(this, LocationURL(), SSLName, SSLDescription);
+}
+bool TEmbeddedBrowser::GetURLSecurityZone(std::string& ZoneName, std::string& ZoneDescription,
+                                          TBitmap* Icon) {
+    return ::GetURLSecurityZone(LocationURL(), ZoneName, ZoneDescription, Icon);
+}
+
+bool TEmbeddedBrowser::ClearCache() {
+    return ::ClearCache();
+}
+void TEmbeddedBrowser::ClearTypedUrls() {
+    ::ClearTypedUrls();
+}
+bool TEmbeddedBrowser::ClearHistory() {
+    return ::ClearHistory();
+}
+bool TEmbeddedBrowser::CheckOnlineStatus() {
+    return ::CheckOnlineStatus();
+}
+bool TEmbeddedBrowser::IsGlobalOffline() {
+    return ::IsGlobalOffline();
+}
+void TEmbeddedBrowser::WorkOnline() {
+    WorkOnlineMode();
+}
+void TEmbeddedBrowser::WorkOffline() {
+    WorkOfflineMode();
+}
+std::string TEmbeddedBrowser::GetCookiesPath() {
+    return ::GetCookiesPath();
+}
+std::string TEmbeddedBrowser::GetHistoryPath() {
+    return ::GetHistoryPath();
+}
+std::string TEmbeddedBrowser::GetFavoritesPath() {
+    return ::GetFavoritesPath();
+}
+std::string TEmbeddedBrowser::GetDefaultBrowserFromRegistry() {
+    return ::GetDefaultBrowserFromRegistry();
+}
+std::string TEmbeddedBrowser::GetSpecialFolderPath(HWND CallerHandle, int CSIDL) {
+    return ::GetSpecialFolderPath(CallerHandle, CSIDL);
+}
+std::string TEmbeddedBrowser::GetCachedFileFromURL(const std::string& ItemUrl) {
+    return ::GetCachedFileFromURL(ItemUrl);
+}
+std::string TEmbeddedBrowser::URLFromFavorites(const std::string& dotURL) {
+    return ::URLFromFavorites(dotURL);
+}
+std::string TEmbeddedBrowser::UrlFromHistory(const std::string& InfoTip) {
+    return ::UrlFromHistory(InfoTip);
+}
+bool TEmbeddedBrowser::GetIPAndHostName(std::string& HostName, std::string& IPaddr,
+                                        std::string& WSAErr) {
+    return ::GetIPAndHostName(HostName, IPaddr, WSAErr);
+}
+void TEmbeddedBrowser::SetNewHomePage(const std::string& HomePage) {
+    ::SetNewHomePage(HomePage);
+}
+bool TEmbeddedBrowser::GetLastVisitedPage(std::string& LastVisitedPage) {
+    return ::GetLastVisitedPage(LastVisitedPage);
+}
+bool TEmbeddedBrowser::SaveLastVisitedPage() {
+    return ::SaveLastVisitedPage(LocationURL());
+}
+bool TEmbeddedBrowser::AddToFavorites(const std::string& URL, const std::string& Title) {
+    return ::AddToFavorites(URL, Title);
+}
+void TEmbeddedBrowser::RestoreApplicationFormSize() {
+    ::RestoreApplicationFormSize(Application ? Application->MainForm() : nullptr);
+}
+void TEmbeddedBrowser::SaveApplicationFormSize() {
+    ::SaveApplicationFormSize(Application ? Application->MainForm() : nullptr);
+}
+std::string TEmbeddedBrowser::GetCookie() {
+    return Cookie();
+}
+
+bool TEmbeddedBrowser::SendPageInMailAsAttachment(TComponent* aOwner, const std::string& FileName,
+                                                  const std::string& Subject,
+                                                  const std::string& Body) {
+    return ::SendPageInMailAsAttachment(this, aOwner, FileName, Subject, Body);
+}
+bool TEmbeddedBrowser::CreateNewMail() {
+    return ::CreateNewMail();
+}
+bool TEmbeddedBrowser::SendURLInMail() {
+    return ::SendURLInMail(LocationName(), LocationURL());
+}
+
+void TEmbeddedBrowser::ExecScript(const std::string& sExpression, const std::string& sLanguage) {
+    ::ExecScript(this, sExpression, sLanguage);
+}
+std::string TEmbeddedBrowser::ExecScriptEx(const std::string& MethodName,
+                                           const std::vector<OleVariant>& Args) {
+    return ::ExecScriptEx(this, MethodName, Args);
+}
+bool TEmbeddedBrowser::FillForm(const std::string& FieldName, const std::string& Value,
+                                int ElementNr) {
+    return ::FillForm(this, FieldName, Value, ElementNr);
+}
+std::string TEmbeddedBrowser::GetFieldValue(const std::string& FieldName) {
+    return ::GetFieldValue(this, FieldName);
+}
+void TEmbeddedBrowser::FillFormAndExcecute() {
+    ::FillFormAndExcecute();
+}
+
+bool TEmbeddedBrowser::IsValidProtocol(const std::string& URL) {
+    return ::IsValidProtocol(URL);
+}
+std::string TEmbeddedBrowser::DecodeUrl(const std::string& InputStr) {
+    return ::DecodeUrl(InputStr);
+}
+std::string TEmbeddedBrowser::EncodeUrl(const std::string& InputStr, bool bQueryStr) {
+    return ::EncodeUrl(InputStr, bQueryStr);
 }

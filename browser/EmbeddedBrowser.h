@@ -10,12 +10,15 @@
 #include "classlib/streams.h"
 #include "classlib/strings.h"
 
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 class TEmbeddedBrowser;
 class TWbControl;
+class TImage;
+struct TZoneAttributes;
 
 enum TMeasure : int { mMetric, mUS, mUnknown };
 enum TUserAgentMode { uaDefault, uaInternal, uaRegistry };
@@ -230,6 +233,159 @@ public:
     // Navigation sounds on or off (the registry stand-in or the feature switch).
     void DisableNavSound(bool bDisable);
 
+    // Every browser alive in the program, oldest first.
+    static const std::vector<TEmbeddedBrowser*>& Instances();
+
+    // Commands to the control's window.
+    void InvokeIEServerCommand(int Cmd);
+    void ShowImportExportFavoritesAndCookies();
+    void ShowAboutBox();
+    // Fetches an address into a file without the page.
+    bool DownloadFile(const std::string& SourceFile, const std::string& DestFile);
+
+    // Frames: documents of the frames, numbered from 0 in document order.
+    // The documents stay owned by the browser and follow the frame at their
+    // place; each answers empty while no loaded document is there.
+    TWebDocument* GetFrame(int FrameNo);
+    TWebDocument* GetFrameFromDocument(TWebDocument* SourceDoc, int FrameNo);
+    TWebDocument* GetActiveFrame();
+    TWebDocument* GetActiveFrame(TWebDocument* Doc);
+    void RefreshFrame(int FrameNo);
+    // "0,1": frame 1 of frame 0; null when a step finds no loaded document.
+    TWebDocument* NavigateToFrame(const std::string& FrameList);
+    int FrameCount();
+    int FrameCountFromDocument(TWebDocument* SourceDoc);
+    HRESULT SaveFrameToFile(int FrameNo, const std::string& FName);
+    HRESULT SaveFrameToStream(int FrameNo, TStream* AStream);
+    HRESULT SaveFrameToStrings(int FrameNo, TStrings* AStrings);
+    HRESULT LoadFrameFromStrings(int FrameNo, const TStrings* AStrings);
+    HRESULT LoadFrameFromStream(int FrameNo, TStream* AStream);
+
+    // Search and highlight.
+    bool SearchText(const std::string& Value, int iPos);
+    bool SearchString(const std::string& strText);
+    int SearchAndHighlight(const std::string& aText, int Flags, const std::string& cbackColor,
+                           const std::string& cForeColor, TScrollIntoView ScrollIntoView);
+    // Asks for the text first; 0 when the user gives none.
+    int SearchAndHighlight(const std::string& ACaption, const std::string& APrompt, int Flags,
+                           const std::string& cbackColor, const std::string& cForeColor,
+                           TScrollIntoView ScrollIntoView);
+    std::string GetWordAtCursor(int X, int Y);
+
+    // Printing (continued).
+    bool PrintPreviewExtended(int nCMDShow);
+    bool PrintSetup();
+    bool PrintPreviewFromTemplate(const std::string& TemplateFileName);
+
+    // Dialogs and windows.
+    bool OpenDialog();
+    bool SaveDialog();
+    std::string SaveDialogEx(const std::string& AFilter, const std::string& ATitle);
+    bool ShowInternetOptions();
+    bool ShowPageProperties();
+    bool ShowOrganizeFavorites();
+    bool ShowFindDialog();
+    int SaveImagesDialog();
+    bool SavePageTextDialog();
+    void ShowIEVersionInfo();
+    void CreateDesktopShortcut();
+    void OpenIEBrowserWithAddress();
+    bool ExploreFolder(const std::string& Path);
+    bool OpenClient(const std::string& Client);
+
+    // Source and links.
+    std::string DocumentSource();
+    std::string DocumentSourceText();
+    void ViewPageSourceText();
+    void ViewPageSourceTextToStrings(TStrings* TextList);
+    void ViewPageSourceHtmlToStrings(TStrings* HtmlList);
+    void ViewPageLinksToStrings(TStrings* LinksList);
+    bool AddHtmlToAboutBlank(const std::string& StringToHtml);
+
+    // Scrolling.
+    void ScrollToTop();
+    void ScrollToBottom();
+    void ScrollToPosition(int X, int Y);
+    bool ScrollToID(int ID);
+    bool ScrollToIDEx(const std::string& ID);
+    bool HScrollBarVisible();
+    bool VScrollBarVisible();
+    int HScrollBarPosition();
+    int VScrollBarPosition();
+
+    // Pictures and character set.
+    bool GetThumbnail(TImage* Image);
+    bool GetBmpFromBrowser(const std::string& FileName);
+    bool GetJpegFromBrowser(const std::string& FileName, int SourceHeight, int SourceWidth,
+                            int TargetHeight, int TargetWidth);
+    bool SetCharartersSet(const std::string& ACharactersSet, bool Refresh);
+
+    // Navigation helpers.
+    void GoSearchInGoogle(const std::string& SearchTerm);
+    void GoSearchInMSN(const std::string& SearchTerm);
+    void GoSearchInYahoo(const std::string& SearchTerm);
+    void GoDownloadFile(const std::string& URL);
+    bool GoDownloadMaskedFile(const std::string& SourceFile, const std::string& TargetFile,
+                              bool Notify);
+    void GoWithQueryDetails(const std::string& Url, const std::string& Query);
+    void GoNoHistory(const std::string& URL);
+    void GoAboutBlank();
+
+    // Zones, security and certificates.
+    bool AddToRestrictedSiteList(const std::string& URL);
+    bool AddToTrustedSiteList(const std::string& URL);
+    bool CheckIfInTrustedList(const std::string& Host, bool SecureSite);
+    bool CheckIfInRestricredList(const std::string& Host, bool SecureSite);
+    bool ImportCertFile(const std::string& FileName, const std::string& StoreType);
+    bool GetZoneIcon(const std::string& IconPath, TBitmap* Icon);
+    bool GetZoneAttributes(const std::string& URL, TZoneAttributes& Attributes);
+    bool GetZoneIconToForm();
+    bool GetSSLStatus(std::string& SSLName, std::string& SSLDescription);
+    bool GetURLSecurityZone(std::string& ZoneName, std::string& ZoneDescription, TBitmap* Icon);
+
+    // Cache, history, folders and settings.
+    bool ClearCache();
+    void ClearTypedUrls();
+    bool ClearHistory();
+    bool CheckOnlineStatus();
+    bool IsGlobalOffline();
+    void WorkOnline();
+    void WorkOffline();
+    std::string GetCookiesPath();
+    std::string GetHistoryPath();
+    std::string GetFavoritesPath();
+    std::string GetDefaultBrowserFromRegistry();
+    std::string GetSpecialFolderPath(HWND CallerHandle, int CSIDL);
+    std::string GetCachedFileFromURL(const std::string& ItemUrl);
+    std::string URLFromFavorites(const std::string& dotURL);
+    std::string UrlFromHistory(const std::string& InfoTip);
+    bool GetIPAndHostName(std::string& HostName, std::string& IPaddr, std::string& WSAErr);
+    void SetNewHomePage(const std::string& HomePage);
+    bool GetLastVisitedPage(std::string& LastVisitedPage);
+    bool SaveLastVisitedPage();
+    bool AddToFavorites(const std::string& URL, const std::string& Title);
+    void RestoreApplicationFormSize();
+    void SaveApplicationFormSize();
+    std::string GetCookie();
+
+    // Mail.
+    bool SendPageInMailAsAttachment(TComponent* aOwner, const std::string& FileName,
+                                    const std::string& Subject, const std::string& Body);
+    bool CreateNewMail();
+    bool SendURLInMail();
+
+    // Script and forms.
+    void ExecScript(const std::string& sExpression, const std::string& sLanguage);
+    std::string ExecScriptEx(const std::string& MethodName, const std::vector<OleVariant>& Args);
+    bool FillForm(const std::string& FieldName, const std::string& Value, int ElementNr = -1);
+    std::string GetFieldValue(const std::string& FieldName);
+    void FillFormAndExcecute();
+
+    // Address helpers.
+    bool IsValidProtocol(const std::string& URL);
+    std::string DecodeUrl(const std::string& InputStr);
+    std::string EncodeUrl(const std::string& InputStr, bool bQueryStr);
+
 protected:
     void CreateWnd() override;
     void BindView(webview::View& View) override;
@@ -271,6 +427,8 @@ private:
     int FLastMatch = 0;
     std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
     std::vector<HWND> FSubclassed;
+    std::map<std::vector<int>, std::unique_ptr<TWebDocument>> FFrameDocs;
+    TWebDocument* frameDoc(const std::vector<int>& Path);
 };
 
 // The unit's start and stop: the floating-point word, the global hooks

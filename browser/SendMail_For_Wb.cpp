@@ -159,7 +159,16 @@ std::vector<std::string> TWbMapiMail::MailCommand(const std::string& StagingFold
 int TWbMapiMail::SendNow() {
     for (int i = 0; i < FAttachments->Count(); ++i)
         if (!os::IsFile(FAttachments->Strings(i))) return MAPI_E_ATTACHMENT_NOT_FOUND;
-    int code = os::RunProcessAndWait(MailCommand(stagingFolder()));
+    std::string staging = stagingFolder();
+    int code = os::RunProcessAndWait(MailCommand(staging));
+    // The copies made under other names go with the message.
+    for (int i = 0; i < FAttachments->Count(); ++i) {
+        std::string folder = staging + "/" + std::to_string(i);
+        if (!os::IsDirectory(folder)) continue;
+        os::RemoveFile(folder + "/" + FAttachmentNames->Strings(i));
+        os::RemoveDirectory(folder);
+    }
+    os::RemoveDirectory(staging);
     switch (code) {
     case 0:
         return MAPI_SUCCESS;

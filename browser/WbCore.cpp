@@ -2,6 +2,7 @@
 
 #include "browser/WbLazyLibs.h"
 #include "platform/os/clock.h"
+#include "platform/win/filedialog.h"
 #include "platform/win/input.h"
 #include "platform/win/window.h"
 
@@ -89,14 +90,35 @@ uint32_t DownloadControlFlags(const TDownloadControlOptions& Options) {
 
 // ---------------------------------------------------------------------------
 
+bool TWebDocument::Loaded() const {
+    if (!FView || !FView->HasDocument()) return false;
+    if (FFramePath.empty()) return true;
+    auto r = FView->Evaluate("(function(){try{return !!" + WindowExpr() +
+                             ".document.documentElement}catch(e){return false}})()");
+    return r.ok && r.value == "true";
+}
+std::string TWebDocument::WindowExpr() const {
+    std::string w = "window";
+    for (int i : FFramePath)
+        w += ".frames[" + std::to_string(i) + "]";
+    return w;
+}
+std::string TWebDocument::frameText(const std::string& Expr) const {
+    auto r = FView->Evaluate("(function(){try{var w=" + WindowExpr() + ",d=w.document;return " +
+                             Expr + "}catch(e){return ''}})()");
+    return r.ok ? r.value : std::string();
+}
 std::string TWebDocument::title() const {
-    return Loaded() ? FView->Title() : std::string();
+    if (!Loaded()) return {};
+    return FFramePath.empty() ? FView->Title() : frameText("d.title");
 }
 std::string TWebDocument::URL() const {
-    return Loaded() ? FView->Url() : std::string();
+    if (!Loaded()) return {};
+    return FFramePath.empty() ? FView->Url() : frameText("w.location.href");
 }
 std::string TWebDocument::readyState() const {
     if (!Loaded()) return "uninitialized";
+    if (!FFramePath.empty()) return frameText("d.readyState");
     switch (FView->State()) {
     case webview::ReadyState::Complete:
         return "complete";
@@ -111,32 +133,46 @@ std::string TWebDocument::readyState() const {
     }
 }
 std::string TWebDocument::charset() const {
-    return Loaded() ? FView->Charset() : std::string();
+    if (!Loaded()) return {};
+    return FFramePath.empty() ? FView->Charset() : frameText("d.characterSet");
 }
 std::string TWebDocument::designMode() const {
-    return Loaded() ? FView->DesignMode() : std::string();
+    if (!Loaded()) return {};
+    if (FFramePath.empty()) return FView->DesignMode();
+    return frameText("d.designMode") == "on" ? "On" : "Off";
 }
 void TWebDocument::setDesignMode(const std::string& Mode) {
-    if (Loaded()) FView->SetDesignMode(Mode);
+    if (!Loaded()) return;
+    if (FFramePath.empty())
+        FView->SetDesignMode(Mode);
+    else
+        frameText("(d.designMode=" + webview::JsString(Mode == "On" ? "on" : "off") + ")");
 }
 std::string TWebDocument::cookie() const {
-    return Loaded() ? FView->Cookie() : std::string();
+    if (!Loaded()) return {};
+    return FFramePath.empty() ? FView->Cookie() : frameText("d.cookie");
 }
 std::string TWebDocument::bodyText() const {
-    return Loaded() ? FView->DocumentText() : std::string();
+    if (!Loaded()) return {};
+    return FFramePath.empty() ? FView->DocumentText() : frameText("d.documentElement.innerText");
 }
 std::string TWebDocument::innerHTML() const {
-    return Loaded() ? FView->DocumentInnerHtml() : std::string();
+    if (!Loaded()) return {};
+    return FFramePath.empty() ? FView->DocumentInnerHtml()
+                              : frameText("d.documentElement.innerHTML");
 }
 std::string TWebDocument::outerHTML() const {
-    return Loaded() ? FView->DocumentHtml() : std::string();
+    if (!Loaded()) return {};
+    return FFramePath.empty() ? FView->DocumentHtml() : frameText("d.documentElement.outerHTML");
 }
 bool TWebDocument::execScript(const std::string& Code, const std::string&) {
-    return Loaded() && FView->Evaluate(Code).ok;
+    return Evaluate(Code).ok;
 }
 webview::ScriptResult TWebDocument::Evaluate(const std::string& Code, unsigned TimeoutMs) {
     if (!Loaded()) return webview::ScriptResult{false, {}, "no document"};
-    return FView->Evaluate(Code, TimeoutMs);
+    if (FFramePath.empty()) return FView->Evaluate(Code, TimeoutMs);
+    // Indirect eval runs the code in the frame's global scope.
+    return FView->Evaluate(WindowExpr() + ".eval(" + webview::JsString(Code) + ")", TimeoutMs);
 }
 
 // ---------------------------------------------------------------------------
@@ -298,6 +334,13 @@ HRESULT TWB::ExecWB(int CmdID, int CmdExecOpt, OleVariant& In, OleVariant& Out) 
     switch (CmdID) {
     case 6: // print; option 2 prints without asking
         return FView->Print(CmdExecOpt != 2) ? S_OK : E_FAIL;
+    case 4: { // save as: the save dialog, then the page's markup
+        std::string name;
+        if (!ChooseSaveFileDialog(Handle(), "Save As", "Web Page|*.htm;*.html|Any File|*", 1, true,
+                                  name))
+            return OLECMDERR_E_CANCELED;
+        return FView->SaveTo(name) ? S_OK : E_FAIL;
+    }
     case 7: // print preview: the print dialog shows the preview
     case 8: // page setup: the print dialog holds it
         return FView->Print(true) ? S_OK : E_FAIL;

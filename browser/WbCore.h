@@ -18,6 +18,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 using HRESULT = int32_t;
 constexpr HRESULT S_OK = 0;
@@ -27,6 +28,7 @@ constexpr HRESULT E_NOINTERFACE = HRESULT(0x80004002u);
 constexpr HRESULT E_FAIL = HRESULT(0x80004005u);
 constexpr HRESULT E_UNEXPECTED = HRESULT(0x8000FFFFu);
 constexpr HRESULT OLECMDERR_E_NOTSUPPORTED = HRESULT(0x80040100u);
+constexpr HRESULT OLECMDERR_E_CANCELED = HRESULT(0x80040103u);
 constexpr HRESULT DISP_E_MEMBERNOTFOUND = HRESULT(0x80020003u);
 constexpr HRESULT DISP_E_EXCEPTION = HRESULT(0x80020009u);
 constexpr HRESULT INET_E_USE_DEFAULT_PROTOCOLHANDLER = HRESULT(0x800C0011u);
@@ -163,7 +165,15 @@ class TCustomEmbeddedBrowser;
 class TWebDocument {
 public:
     explicit TWebDocument(webview::View* View) : FView(View) {}
-    bool Loaded() const { return FView && FView->HasDocument(); }
+    // The document of a frame: FramePath numbers the frame at each level.
+    // Its queries run as script in the frame (the stand-in runs none, so a
+    // frame document never counts as loaded there).
+    TWebDocument(webview::View* View, std::vector<int> FramePath)
+        : FView(View), FFramePath(std::move(FramePath)) {}
+    bool Loaded() const;
+    const std::vector<int>& FramePath() const { return FFramePath; }
+    // The frame's window as a script expression ("window" at the top).
+    std::string WindowExpr() const;
     std::string title() const;
     std::string URL() const;
     std::string readyState() const;
@@ -181,7 +191,9 @@ public:
     webview::View* View() const { return FView; }
 
 private:
+    std::string frameText(const std::string& Expr) const;
     webview::View* FView;
+    std::vector<int> FFramePath;
 };
 
 using TWBBeforeNavigate2 = std::function<void(

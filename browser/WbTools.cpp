@@ -2,17 +2,24 @@
 
 #include "browser/EmbeddedBrowser.h"
 #include "browser/SendMail_For_Wb.h"
+#include "classlib/extctrls.h"
 #include "classlib/forms.h"
 #include "classlib/graphics.h"
 #include "classlib/inifiles.h"
 #include "classlib/sysutils.h"
+#include "platform/inet/inet.h"
+#include "platform/os/clock.h"
 #include "platform/os/codepage.h"
 #include "platform/os/file.h"
 #include "platform/os/folders.h"
 #include "platform/os/netinfo.h"
+#include "platform/os/process.h"
 #include "platform/os/registry.h"
 #include "platform/os/shell.h"
+#include "platform/webview/htmldoc.h"
 #include "platform/webview/webkit.h"
+#include "platform/win/filedialog.h"
+#include "platform/win/messages.h"
 #include "platform/win/window.h"
 
 #include <chrono>
@@ -25,6 +32,8 @@ using os::RegRoot;
 
 std::function<void(const std::string& Caption, const std::string& Text)> WbMessageBox =
     [](const std::string&, const std::string&) {};
+std::function<bool(const std::string&, const std::string&, std::string&)> WbInputBox =
+    [](const std::string&, const std::string&, std::string&) { return false; };
 
 namespace {
 
@@ -368,6 +377,117 @@ bool AddToRestrictedSiteList(const std::string& URL) {
     return os::RegWriteValue(RegRoot::CurrentUser, std::string(kZoneDomains) + host, "*", "4");
 }
 
+namespace {
+
+struct ZoneText {
+    const char* name;
+    const char* description;
+};
+const ZoneText kZones[] = {
+    {"Computer", "Files on this computer and pages the program shows from memory."},
+    {"Local network", "Sites on the local network: hosts without a dot, loopback and private "
+                      "addresses."},
+    {"Trusted sites", "Sites you trust not to damage your computer or your files."},
+    {"Internet", "Sites on the internet that are in no other zone."},
+    {"Restricted sites", "Sites that might damage your computer or your files."}};
+
+bool privateAddress(const std::string& host) {
+    int a = 0, b = 0, c = 0, d = 0;
+    char tail = 0;
+    if (std::sscanf(host.c_str(), "%d.%d.%d.%d%c", &a, &b, &c, &d, &tail) != 4) return false;
+    return a == 127 || a == 10 || (a == 192 && b == 168) || (a == 172 && b >= 16 && b <= 31);
+}
+
+// The value a zone list gives host (or the address itself) for scheme, 0 when none.
+int listedZone(const std::string& url, const std::string& host, const std::string& scheme) {
+    std::vector<std::string> keys;
+    size_t last = host.rfind('.');
+    size_t second =
+        last == std::string::npos || last == 0 ? std::string::npos : host.rfind('.', last - 1);
+    if (second != std::string::npos) {
+        std::string domain = host.substr(second + 1);
+        keys.push_back(domain + "\\" + host.substr(0, second));
+        keys.push_back(domain);
+    }
+    keys.push_back(host);
+    keys.push_back(url);
+    for (const char* list : {kZoneDomains, kZoneEscDomains})
+        for (const std::string& k : keys)
+            for (const std::string& name : {scheme, std::string("*")}) {
+                std::string v;
+                if (!os::RegReadValue(RegRoot::CurrentUser, list + k, name, v)) continue;
+                int zone = std::atoi(v.c_str());
+                if (zone == 2 || zone == 4) return zone;
+            }
+    return 0;
+}
+
+int zoneOf(const std::string& url) {
+    std::string l = lower(trim(url));
+    size_t colon = l.find(':');
+    std::string scheme = colon == std::string::npos ? "" : l.substr(0, colon);
+    if (scheme.empty() || scheme.size() == 1 || scheme == "file" || scheme == "about") return 0;
+    std::string host = lower(hostOf(l));
+    if (int listed = listedZone(trim(url), host, scheme)) return listed;
+    if (host.empty() || host == "localhost" || host.find('.') == std::string::npos ||
+        privateAddress(host))
+        return 1;
+    return 3;
+}
+
+// The zone's picture: a disc in the zone's colour on a transparent ground.
+void drawZoneIcon(int zone, TBitmap* icon) {
+    static const uint32_t kColours[] = {0xFF808080, 0xFF2E7D32, 0xFF1565C0, 0xFF0277BD, 0xFFC62828};
+    icon->SetPixelFormat(pf32bit);
+    icon->SetSize(16, 16);
+    for (int y = 0; y < 16; ++y) {
+        auto* row = reinterpret_cast<uint32_t*>(icon->ScanLine(y));
+        for (int x = 0; x < 16; ++x) {
+            double dx = x - 7.5, dy = y - 7.5;
+            row[x] = dx * dx + dy * dy <= 7.0 * 7.0 ? kColours[zone] : 0;
+        }
+    }
+}
+
+} // namespace
+
+bool GetZoneAttributes(const std::string& URL, TZoneAttributes& Attributes) {
+    if (trim(URL).empty()) return false;
+    int zone = zoneOf(URL);
+    Attributes.Zone = zone;
+    Attributes.DisplayName = kZones[zone].name;
+    Attributes.Description = kZones[zone].description;
+    Attributes.IconPath = "lantrove#zone" + std::to_string(zone);
+    return true;
+}
+
+bool GetZoneIcon(const std::string& URL, TBitmap* Icon) {
+    TZoneAttributes a;
+    if (!Icon || !GetZoneAttributes(URL, a)) return false;
+    size_t hash = a.IconPath.find('#');
+    if (hash == std::string::npos) return false;
+    drawZoneIcon(std::atoi(a.IconPath.c_str() + hash + 5), Icon);
+    return true;
+}
+
+bool GetURLSecurityZone(const std::string& URL, std::string& ZoneName, std::string& ZoneDescription,
+                        TBitmap* Icon) {
+    TZoneAttributes a;
+    if (!GetZoneAttributes(URL, a) || !GetZoneIcon(URL, Icon)) return false;
+    ZoneName = a.DisplayName.substr(0, 260);
+    ZoneDescription = a.Description.substr(0, 200);
+    return true;
+}
+
+TBitmap& ApplicationZoneIcon() {
+    static TBitmap icon;
+    return icon;
+}
+
+bool GetZoneIconToForm(const std::string& URL) {
+    return GetZoneIcon(URL, &ApplicationZoneIcon());
+}
+
 bool GetSSLStatus(TEmbeddedBrowser* Browser, const std::string& URL, std::string& SSLName,
                   std::string& SSLDescription) {
     if (URL.find("https://") == std::string::npos) {
@@ -413,6 +533,18 @@ std::string URLFromFavorites(const std::string& FileName) {
     }
 }
 
+std::string UrlFromHistory(const std::string& InfoTip) {
+    size_t lf = InfoTip.find('\n');
+    return lf == std::string::npos ? std::string() : trim(InfoTip.substr(lf + 1));
+}
+
+bool ShowOrganizeFavorites() {
+    std::string folder = GetFavoritesPath();
+    if (folder.empty()) folder = os::SpecialFolder("AppData") + "/lantrove/Favorites";
+    os::MakeDirectories(folder);
+    return ExploreFolder(folder);
+}
+
 bool AddToFavorites(const std::string& URL, const std::string& Title) {
     if (trim(URL).empty() || trim(Title).empty()) return false;
     std::string folder = GetFavoritesPath();
@@ -445,7 +577,8 @@ bool GetIPAndHostName(std::string& HostName, std::string& IPaddr, std::string& W
 }
 
 bool CreateNewMail() {
-    return os::ShellOpen("mailto:?subject=&body=", "", "");
+    // An empty message goes to the desktop's mail composer as a mail address.
+    return os::StartProcess({"xdg-email", "mailto:?subject=&body="}) != 0;
 }
 
 bool SendURLInMail(const std::string& Subject, const std::string& Body) {
@@ -575,6 +708,8 @@ void GoWithQueryDetails(TEmbeddedBrowser* Browser, const std::string& Url,
 void GoNoHistory(TEmbeddedBrowser* Browser, const std::string& Url) {
     Browser->Navigate(Url, 2, "", "", "");
     Browser->Wait(0);
+    // The engine keeps no list of visited pages across views: there is no
+    // entry of Url to delete.
 }
 
 void GoDownloadFile(TEmbeddedBrowser* Browser, const std::string& URL) {
@@ -605,14 +740,37 @@ bool ScrollToID(TEmbeddedBrowser* Browser, int ID) {
     return ScrollToIDEx(Browser, std::to_string(ID));
 }
 
-bool HScrollBarVisible(TEmbeddedBrowser* Browser) {
+namespace {
+
+// Scroll and client sizes of what scrolls the page: in standards mode the
+// document element, in quirks mode the body.
+bool scrollBars(TEmbeddedBrowser* Browser, bool& horizontal, bool& vertical) {
     auto* v = viewOf(Browser);
-    return v && v->ScrollSize().cx > v->ClientSize().cx;
+    if (!v) return false;
+    auto r = v->Evaluate("(function(){var e=document.scrollingElement||document.body;"
+                         "return e?[e.scrollWidth,e.clientWidth,e.scrollHeight,e.clientHeight]"
+                         ".join(','):''})()");
+    long sw = 0, cw = 0, sh = 0, ch = 0;
+    if (r.ok && std::sscanf(r.value.c_str(), "%ld,%ld,%ld,%ld", &sw, &cw, &sh, &ch) == 4) {
+        horizontal = sw > cw;
+        vertical = sh > ch;
+        return true;
+    }
+    horizontal = v->ScrollSize().cx > v->ClientSize().cx;
+    vertical = v->ScrollSize().cy > v->ClientSize().cy;
+    return true;
+}
+
+} // namespace
+
+bool HScrollBarVisible(TEmbeddedBrowser* Browser) {
+    bool h = false, v = false;
+    return scrollBars(Browser, h, v) && h;
 }
 
 bool VScrollBarVisible(TEmbeddedBrowser* Browser) {
-    auto* v = viewOf(Browser);
-    return v && v->ScrollSize().cy > v->ClientSize().cy;
+    bool h = false, v = false;
+    return scrollBars(Browser, h, v) && v;
 }
 
 int HScrollBarPosition(TEmbeddedBrowser* Browser) {
@@ -679,9 +837,26 @@ void ViewPageLinksToStrings(TEmbeddedBrowser* Browser, TStrings* LinksList) {
     if (!LinksList) return;
     LinksList->Clear();
     Browser->Wait(0);
-    if (auto* v = viewOf(Browser))
+    auto* v = viewOf(Browser);
+    if (!v) return;
+    // A frame set has no links of its own; every frame's document is walked.
+    auto r = v->Evaluate("(function(){var out=[];function walk(w){try{var d=w.document;"
+                         "if(d.body&&d.body.tagName=='BODY')for(var i=0;i<d.links.length;i++)"
+                         "out.push(d.links[i].href.replace(/\\n/g,''));"
+                         "for(var f=0;f<w.frames.length;f++)walk(w.frames[f])}catch(e){}}"
+                         "walk(window);return out.join('\\n')})()");
+    if (!r.ok) {
         for (const std::string& l : v->Links())
             LinksList->Add(l);
+        return;
+    }
+    size_t start = 0;
+    while (start < r.value.size()) {
+        size_t lf = r.value.find('\n', start);
+        LinksList->Add(r.value.substr(start, lf - start));
+        if (lf == std::string::npos) break;
+        start = lf + 1;
+    }
 }
 
 bool SetCharartersSet(TEmbeddedBrowser* Browser, const std::string& ACharactersSet, bool) {
@@ -848,4 +1023,327 @@ std::string ExecScriptEx(TEmbeddedBrowser* Browser, const std::string& MethodNam
     auto r = v->Evaluate(call);
     if (!r.ok) throw Exception("Method call unsuccessful. " + r.error + " (" + MethodName + ").");
     return r.value;
+}
+
+// ---------------------------------------------------------------------------
+// Downloads.
+
+namespace {
+
+bool splitHttpUrl(const std::string& url, bool& secure, std::string& host, uint16_t& port,
+                  std::string& object) {
+    std::string l = lower(url);
+    if (l.rfind("http://", 0) == 0)
+        secure = false;
+    else if (l.rfind("https://", 0) == 0)
+        secure = true;
+    else
+        return false;
+    std::string rest = url.substr(secure ? 8 : 7);
+    size_t slash = rest.find_first_of("/?#");
+    std::string authority = rest.substr(0, slash);
+    object = slash == std::string::npos ? "/" : rest.substr(slash);
+    if (object[0] != '/') object = "/" + object;
+    size_t hashMark = object.find('#');
+    if (hashMark != std::string::npos) object.erase(hashMark);
+    size_t at = authority.rfind('@');
+    if (at != std::string::npos) authority = authority.substr(at + 1);
+    port = secure ? INTERNET_DEFAULT_HTTPS_PORT : INTERNET_DEFAULT_HTTP_PORT;
+    size_t colon = authority.rfind(':');
+    if (colon != std::string::npos && authority.find(']') == std::string::npos) {
+        int p = std::atoi(authority.c_str() + colon + 1);
+        if (p <= 0 || p > 65535) return false;
+        port = uint16_t(p);
+        authority.erase(colon);
+    }
+    host = authority;
+    return !host.empty();
+}
+
+std::string localPathOf(const std::string& url) {
+    if (lower(url).rfind("file://", 0) != 0) return url;
+    std::string path = url.substr(7);
+    if (path.rfind("localhost/", 0) == 0) path = path.substr(9);
+    try {
+        return DecodeUrl(path);
+    } catch (...) {
+        return {};
+    }
+}
+
+} // namespace
+
+bool DownloadUrlToFile(const std::string& SourceFile, const std::string& TargetFile) {
+    if (trim(SourceFile).empty() || trim(TargetFile).empty()) return false;
+    bool secure = false;
+    std::string host, object;
+    uint16_t port = 0;
+    std::string bytes;
+    if (!splitHttpUrl(SourceFile, secure, host, port, object)) {
+        // Local files are copied.
+        std::string path = localPathOf(SourceFile);
+        if (path.empty() || !os::IsFile(path) ||
+            !os::ReadWholeFile(path, bytes, int64_t(1) << 32, nullptr))
+            return false;
+        return os::WriteFileAtomic(TargetFile, bytes, nullptr);
+    }
+    HINTERNET session = InternetOpen("Lantrove", INTERNET_OPEN_TYPE_PRECONFIG);
+    HINTERNET connection =
+        session ? InternetConnect(session, host, port, "", "", INTERNET_SERVICE_HTTP) : nullptr;
+    HINTERNET request = connection ? HttpOpenRequest(connection, "GET", object, "HTTP/1.1", "",
+                                                     {"*/*"}, secure ? INTERNET_FLAG_SECURE : 0)
+                                   : nullptr;
+    bool ok = request && HttpSendRequest(request, "", nullptr, 0);
+    std::string status;
+    if (ok)
+        ok = HttpQueryInfo(request, HTTP_QUERY_STATUS_CODE, status) && status.size() == 3 &&
+             status[0] == '2';
+    char buffer[16384];
+    while (ok) {
+        size_t got = 0;
+        ok = InternetReadFile(request, buffer, sizeof buffer, got);
+        if (!ok || got == 0) break;
+        bytes.append(buffer, got);
+    }
+    for (HINTERNET h : {request, connection, session})
+        if (h) InternetCloseHandle(h);
+    return ok && os::WriteFileAtomic(TargetFile, bytes, nullptr);
+}
+
+bool GoDownloadMaskedFile(const std::string& SourceFile, const std::string& TargetFile,
+                          bool Notify) {
+    bool ok = DownloadUrlToFile(SourceFile, TargetFile);
+    if (Notify) {
+        if (ok)
+            WbMessageBox("Download successful.", "Downloading: " + SourceFile + "\n\rTo: " +
+                                                     TargetFile + "\n\rwas successfully finished.");
+        else
+            WbMessageBox("Downloading Error!!",
+                         "An error ocurred while downloading the file." + SourceFile);
+    }
+    return ok;
+}
+
+// ---------------------------------------------------------------------------
+// Frames, text and pictures (continued).
+
+namespace {
+
+// The frames' count of a document in the stand-in, which runs no script.
+int countFrameElements(const std::string& html) {
+    webview::HtmlDocument doc;
+    doc.Parse(html);
+    return int(doc.ByTag("IFRAME").size() + doc.ByTag("FRAME").size());
+}
+
+std::string saveFilter(const std::vector<std::pair<const char*, const char*>>& entries) {
+    std::string f;
+    for (auto& e : entries)
+        f += std::string(f.empty() ? "" : "|") + e.first + "|" + e.second;
+    return f;
+}
+
+HWND ownerOf(TEmbeddedBrowser* Browser) {
+    return Browser && Browser->HandleAllocated() ? Browser->Handle() : 0;
+}
+
+} // namespace
+
+int FrameCountFromDocument(TWebDocument* SourceDoc) {
+    if (!SourceDoc || !SourceDoc->Loaded()) return 0;
+    auto r = SourceDoc->Evaluate("Math.min(window.frames.length,100)");
+    if (r.ok) return std::atoi(r.value.c_str());
+    return std::min(100, countFrameElements(SourceDoc->outerHTML()));
+}
+
+void ViewPageSourceText(TEmbeddedBrowser* Browser) {
+    if (viewOf(Browser)) WbMessageBox("", DocumentSourceText(Browser));
+}
+
+bool SavePageTextDialog(TEmbeddedBrowser* Browser) {
+    Browser->Wait(0);
+    if (!viewOf(Browser)) return false;
+    std::string name = "WebSiteText.txt";
+    if (!ChooseSaveFileDialog(ownerOf(Browser), "Web Site Text", "Text file|*.txt|Word file|*.doc",
+                              1, true, name))
+        return false;
+    // The default extension.
+    size_t slash = name.find_last_of('/');
+    if (name.find('.', slash == std::string::npos ? 0 : slash) == std::string::npos) name += ".txt";
+    return os::WriteFileAtomic(name, DocumentSourceText(Browser), nullptr);
+}
+
+bool GetThumbnail(TEmbeddedBrowser* Browser, TImage* Image) {
+    if (!Image) return false;
+    try {
+        int w = Image->Width(), h = Image->Height();
+        TBitmap shot;
+        if (!snapshotBitmap(Browser, w, h, shot)) return false;
+        Image->Picture()->Bitmap()->Assign(&shot);
+        Image->Invalidate();
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Printing.
+
+bool WbPrint(TEmbeddedBrowser* Browser, bool HideSetup, bool WithHeaderFooter,
+             const std::string& Header, const std::string& Footer) {
+    try {
+        OleVariant in, out;
+        if (WithHeaderFooter) in = std::vector<std::string>{Header, Footer};
+        return Browser->ExecWB(6, HideSetup ? 2 : 1, in, out) == S_OK;
+    } catch (...) {
+        return false;
+    }
+}
+
+bool WbPrintWithOptions(TEmbeddedBrowser* Browser, bool HideSetup, bool Enabled) {
+    if (!Browser->Document()) return false;
+    // The dialog handler completes the page set-up from the print options.
+    PageSetupPendingFlag() = Enabled;
+    OleVariant in, out;
+    Browser->ExecWB(8, 1, in, out);
+    return WbPrint(Browser, HideSetup, false, "", "");
+}
+
+bool WbPrintPreview(TEmbeddedBrowser* Browser) {
+    OleVariant in, out;
+    return Browser->ExecWB(7, 2, in, out) == S_OK;
+}
+
+bool PrintPreviewExtended(TEmbeddedBrowser* Browser, int nCMDShow) {
+    WbPrintPreview(Browser);
+    uint32_t start = os::GetTickCount();
+    while (os::GetTickCount() - start < 7000) {
+        HWND front = GetForegroundWindow();
+        if (front && GetClassName(front) == "Internet Explorer_TridentDlgFrame") {
+            ShowWindow(front, nCMDShow);
+            return true;
+        }
+        if (Application) Application->ProcessMessages();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
+
+bool PrintPreviewFromTemplate(TEmbeddedBrowser* Browser, const std::string& TemplateFileName) {
+    OleVariant in = TemplateFileName, out;
+    return Browser->ExecWB(7, 1, in, out) == S_OK;
+}
+
+bool WbPageSetup(TEmbeddedBrowser* Browser, bool UsePrintOptions, bool Enabled) {
+    if (!Browser->Document()) return false;
+    if (UsePrintOptions && Enabled) PageSetupPendingFlag() = true;
+    OleVariant in, out;
+    return Browser->InvokeCommand(nullptr, 8, 1, in, out) == S_OK;
+}
+
+bool PrintSetup(TEmbeddedBrowser* Browser, bool HideSetup) {
+    OleVariant in, out;
+    return Browser->ExecWB(8, HideSetup ? 2 : 1, in, out) == S_OK;
+}
+
+// ---------------------------------------------------------------------------
+// Dialogs.
+
+bool OpenDialog(TEmbeddedBrowser* Browser) {
+    std::string filter =
+        saveFilter({{"Internet Files", "*.htm;*.html;*.url;*.mht;*.mhtml;*.php;*.asp"},
+                    {"Image Files", "*.gif;*.jpg;*.jpeg;*.png;*.bmp"},
+                    {"Text and Documents", "*.txt;*.doc;*.rtf"},
+                    {"Compressed Files", "*.zip;*.gz;*.tar"},
+                    {"XML Files", "*.xml"},
+                    {"Any File", "*"}});
+    std::string name;
+    if (!ChooseOpenFileDialog(ownerOf(Browser), "Browser - Open Dialog", filter, 1, name))
+        return false;
+    // The view takes addresses, not paths.
+    Browser->Go(webview::FileUrl(name));
+    return true;
+}
+
+std::string SaveDialogEx(TEmbeddedBrowser* Browser, const std::string& AFilter,
+                         const std::string& ATitle) {
+    std::string filter =
+        !AFilter.empty() ? AFilter
+                         : saveFilter({{"Internet Files", "*.htm;*.html;*.mht;*.mhtml;*.php;*.asp"},
+                                       {"Text and Documents", "*.txt;*.doc;*.rtf"},
+                                       {"XML Files", "*.xml"},
+                                       {"Any File", "*"}});
+    std::string name;
+    if (!ChooseSaveFileDialog(ownerOf(Browser), ATitle.empty() ? "Browser - Save Dialog" : ATitle,
+                              filter, 1, true, name))
+        return {};
+    Browser->SaveToFile(name);
+    return name;
+}
+
+bool SaveDialog(TEmbeddedBrowser* Browser) {
+    return Browser->InvokeCommand(nullptr, 4) == S_OK;
+}
+
+bool ShowInternetOptions(TEmbeddedBrowser* Browser) {
+    return Browser->InvokeCommand(&wbguid::CGID_BrowserCommands, 3) == S_OK;
+}
+
+bool ShowPageProperties(TEmbeddedBrowser* Browser) {
+    return Browser->InvokeCommand(nullptr, 10) == S_OK;
+}
+
+bool ShowFindDialog(TEmbeddedBrowser* Browser) {
+    return Browser->InvokeCommand(&wbguid::CGID_BrowserCommands, 1) == S_OK;
+}
+
+int SaveImagesDialog(TEmbeddedBrowser* Browser) {
+    auto* v = viewOf(Browser);
+    if (!v) return 0;
+    std::vector<std::string> sources;
+    auto r = v->Evaluate("Array.prototype.map.call(document.images,function(i){return i.src})"
+                         ".join('\\n')");
+    if (r.ok) {
+        size_t start = 0;
+        while (start < r.value.size()) {
+            size_t lf = r.value.find('\n', start);
+            sources.push_back(r.value.substr(start, lf - start));
+            if (lf == std::string::npos) break;
+            start = lf + 1;
+        }
+    } else {
+        webview::HtmlDocument doc;
+        doc.Parse(v->DocumentHtml());
+        for (auto* img : doc.ByTag("IMG"))
+            sources.push_back(img->Attr("src"));
+    }
+    std::string folder = ChooseFolderDialog(ownerOf(Browser), "Save Images", "");
+    if (folder.empty()) return 0;
+    folder += "/Images";
+    os::MakeDirectories(folder);
+    int saved = 0;
+    for (const std::string& src : sources) {
+        size_t dot = src.rfind('.');
+        std::string ext = dot == std::string::npos ? "" : upper(src.substr(dot + 1));
+        if (ext != "GIF" && ext != "JPG" && ext != "BMP" && ext != "PNG") continue;
+        std::string name = src.substr(src.rfind('/') + 1);
+        if (!name.empty() && DownloadUrlToFile(src, folder + "/" + name)) ++saved;
+    }
+    return saved;
+}
+
+// ---------------------------------------------------------------------------
+// Forms on every browser.
+
+void FillFormAndExcecute() {
+    for (TEmbeddedBrowser* b : TEmbeddedBrowser::Instances()) {
+        auto* v = viewOf(b);
+        if (!v) continue;
+        v->Evaluate("(function(){for(var f=0;f<document.forms.length;f++){"
+                    "var els=document.forms[f].getElementsByTagName('INPUT');"
+                    "for(var i=0;i<els.length;i++){try{var e=els[i],t=(e.type||'').toLowerCase();"
+                    "if(t=='text')e.value='FindWindow';"
+                    "else if(t=='submit'&&e.value=='Search')e.click()}catch(x){}}}})()");
+    }
 }

@@ -8,7 +8,9 @@
 // under the same keys and value names, so callers get the same answers:
 // "\Software\Microsoft\Windows\CurrentVersion\Internet Settings" holds
 // "ProxyEnable", "ProxyServer", "ProxyOverride", "AutoConfigURL" and
-// "GlobalUserOffline" (the proxy also goes to the web engine).
+// "GlobalUserOffline" (the proxy also goes to the web engine); the zone lists
+// under "...\Internet Settings\ZoneMap\Domains" decide the zones. Cache and
+// history are cleared in the web engine's own data store.
 #pragma once
 
 #include "browser/WbCore.h"
@@ -20,10 +22,18 @@
 
 class TEmbeddedBrowser;
 class TForm;
+class TImage;
+class TBitmap;
+class TWebDocument;
 enum TMeasure : int;
 
 // Message boxes of the routines (errors and results); tests replace it.
 extern std::function<void(const std::string& Caption, const std::string& Text)> WbMessageBox;
+// Asks the user for a text; false when cancelled. The program has no input
+// box of its own yet: by default nothing is asked and the answer is false.
+extern std::function<bool(const std::string& Caption, const std::string& Prompt,
+                          std::string& Value)>
+    WbInputBox;
 
 // --- Versions and sounds -------------------------------------------------
 // This platform counts as a system later than the one the test asks for.
@@ -72,6 +82,25 @@ bool CheckIfInTrustedList(const std::string& Host, bool SecureSite);
 bool CheckIfInRestricredList(const std::string& Host, bool SecureSite);
 bool AddToTrustedSiteList(const std::string& URL);
 bool AddToRestrictedSiteList(const std::string& URL);
+// A security zone as callers see it. The zone of an address comes from the
+// zone lists kept in our registry file: 0 this computer (local files and
+// pages from memory), 1 local network (hosts without a dot, loopback and
+// private addresses), 2 trusted, 3 internet, 4 restricted.
+struct TZoneAttributes {
+    int Zone = -1;
+    std::string DisplayName;
+    std::string Description;
+    // "<file>#<resource>"; the icons are drawn by this program.
+    std::string IconPath;
+};
+bool GetZoneAttributes(const std::string& URL, TZoneAttributes& Attributes);
+// Icon receives the zone's 16 x 16 picture.
+bool GetZoneIcon(const std::string& URL, TBitmap* Icon);
+bool GetURLSecurityZone(const std::string& URL, std::string& ZoneName, std::string& ZoneDescription,
+                        TBitmap* Icon);
+// The zone's picture becomes the program's icon (ApplicationZoneIcon).
+bool GetZoneIconToForm(const std::string& URL);
+TBitmap& ApplicationZoneIcon();
 bool GetSSLStatus(TEmbeddedBrowser* Browser, const std::string& URL, std::string& SSLName,
                   std::string& SSLDescription);
 // No certificate stores here: false.
@@ -83,6 +112,11 @@ bool ClearHistory();
 // The engine keeps no file per address: always empty.
 std::string GetCachedFileFromURL(const std::string& URL);
 std::string URLFromFavorites(const std::string& FileName);
+// The address in a history item's information tip: the text after its first
+// line feed, trimmed.
+std::string UrlFromHistory(const std::string& InfoTip);
+// Opens the favourites folder in the desktop's file manager.
+bool ShowOrganizeFavorites();
 // Writes "<Title>.url" (an InternetShortcut file) into the favourites folder.
 bool AddToFavorites(const std::string& URL, const std::string& Title);
 
@@ -114,6 +148,10 @@ void GoWithQueryDetails(TEmbeddedBrowser* Browser, const std::string& Url,
                         const std::string& Query);
 void GoNoHistory(TEmbeddedBrowser* Browser, const std::string& Url);
 void GoDownloadFile(TEmbeddedBrowser* Browser, const std::string& URL);
+// Fetches an address (http, https, file or a local path) into a file.
+bool DownloadUrlToFile(const std::string& SourceFile, const std::string& TargetFile);
+bool GoDownloadMaskedFile(const std::string& SourceFile, const std::string& TargetFile,
+                          bool Notify);
 
 // --- Scrolling ------------------------------------------------------------------
 void ScrollToTop(TEmbeddedBrowser* Browser);
@@ -129,17 +167,50 @@ std::string GetWordAtCursor(TEmbeddedBrowser* Browser, int X, int Y);
 
 // --- Frames, source and text -------------------------------------------------------
 int FrameCount(TEmbeddedBrowser* Browser);
+int FrameCountFromDocument(TWebDocument* SourceDoc);
 std::string DocumentSource(TEmbeddedBrowser* Browser);
 std::string DocumentSourceText(TEmbeddedBrowser* Browser);
 void ViewPageSourceHtmlToStrings(TEmbeddedBrowser* Browser, TStrings* HtmlList);
 void ViewPageSourceTextToStrings(TEmbeddedBrowser* Browser, TStrings* TextList);
+// Shows the page's text in a message box.
+void ViewPageSourceText(TEmbeddedBrowser* Browser);
+bool SavePageTextDialog(TEmbeddedBrowser* Browser);
 void ViewPageLinksToStrings(TEmbeddedBrowser* Browser, TStrings* LinksList);
 bool SetCharartersSet(TEmbeddedBrowser* Browser, const std::string& ACharactersSet, bool Refresh);
 
 // --- Pictures of the page ------------------------------------------------------------
+bool GetThumbnail(TEmbeddedBrowser* Browser, TImage* Image);
 bool GetBmpFromBrowser(TEmbeddedBrowser* Browser, const std::string& FileName);
 bool GetJpegFromBrowser(TEmbeddedBrowser* Browser, const std::string& FileName, int SourceHeight,
                         int SourceWidth, int TargetHeight, int TargetWidth);
+
+// --- Printing ------------------------------------------------------------------------------
+// The engine prints without page header and footer texts: they are handed
+// on with the command and go no further.
+bool WbPrint(TEmbeddedBrowser* Browser, bool HideSetup, bool WithHeaderFooter,
+             const std::string& Header, const std::string& Footer);
+bool WbPrintWithOptions(TEmbeddedBrowser* Browser, bool HideSetup, bool Enabled);
+bool WbPrintPreview(TEmbeddedBrowser* Browser);
+// After the preview, waits up to 7000 ms for the preview window (class
+// "Internet Explorer_TridentDlgFrame") to come to the front and shows it with
+// nCMDShow; true when it came.
+bool PrintPreviewExtended(TEmbeddedBrowser* Browser, int nCMDShow);
+bool PrintPreviewFromTemplate(TEmbeddedBrowser* Browser, const std::string& TemplateFileName);
+bool WbPageSetup(TEmbeddedBrowser* Browser, bool UsePrintOptions, bool Enabled);
+bool PrintSetup(TEmbeddedBrowser* Browser, bool HideSetup);
+
+// --- Dialogs ------------------------------------------------------------------------------
+bool OpenDialog(TEmbeddedBrowser* Browser);
+std::string SaveDialogEx(TEmbeddedBrowser* Browser, const std::string& AFilter,
+                         const std::string& ATitle);
+bool SaveDialog(TEmbeddedBrowser* Browser);
+// The engine has no options, properties or find dialog: these answer false.
+bool ShowInternetOptions(TEmbeddedBrowser* Browser);
+bool ShowPageProperties(TEmbeddedBrowser* Browser);
+bool ShowFindDialog(TEmbeddedBrowser* Browser);
+// Asks for a folder and saves the page's GIF, JPG, BMP and PNG pictures into
+// its "Images" folder; the number saved.
+int SaveImagesDialog(TEmbeddedBrowser* Browser);
 
 // --- Search and highlight ----------------------------------------------------------------
 bool SearchString(TEmbeddedBrowser* Browser, const std::string& strText);
@@ -154,6 +225,9 @@ int SearchAndHighlight(TEmbeddedBrowser* Browser, const std::string& aText, int 
 bool FillForm(TEmbeddedBrowser* Browser, const std::string& FieldName, const std::string& Value,
               int ElementNr);
 std::string GetFieldValue(TEmbeddedBrowser* Browser, const std::string& FieldName);
+// Every browser of the program showing a page: its text fields get
+// "FindWindow" and its "Search" submit buttons are clicked.
+void FillFormAndExcecute();
 void ExecScript(TEmbeddedBrowser* Browser, const std::string& sExpression,
                 const std::string& sLanguage);
 // Calls a function of the page's script with arguments (int, bool, double,

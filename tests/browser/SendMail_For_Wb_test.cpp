@@ -2,6 +2,7 @@
 // program, and the results, messages and files of a send.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -68,6 +69,31 @@ TEST(MailSend, ResultsFollowTheMailProgram) {
     os::SetLaunchHook(nullptr);
     EXPECT_EQ(MapiErrorText(2), "General MAPI failure");
     EXPECT_EQ(MapiErrorText(7), "Unknown Error Code: 7");
+}
+
+TEST(MailSend, CopiesUnderOtherNamesLastOnlyWhileTheMailProgramRuns) {
+    TempDir dir;
+    std::string file = dir.write("tmp123.html", "<html>page</html>");
+    std::string copy;
+    bool copyThere = false;
+    os::SetLaunchHook([&](const std::vector<std::string>& argv, const std::string&) {
+        auto at = std::find(argv.begin(), argv.end(), "--attach");
+        if (at != argv.end() && at + 1 != argv.end()) {
+            copy = *(at + 1);
+            copyThere = os::IsFile(copy);
+        }
+        return true;
+    });
+    TWbMapiMail mail(nullptr);
+    mail.Attachments()->Add(file);
+    mail.AttachmentNames()->Add("Страница 1.html");
+    EXPECT_EQ(mail.SendNow(), MAPI_SUCCESS);
+    os::SetLaunchHook(nullptr);
+    EXPECT_TRUE(copyThere);
+    EXPECT_NE(copy.find("/Страница 1.html"), std::string::npos);
+    EXPECT_FALSE(os::IsFile(copy));
+    EXPECT_FALSE(os::IsDirectory(copy.substr(0, copy.rfind('/'))));
+    EXPECT_TRUE(os::IsFile(file)); // the caller's file stays until the thread ends
 }
 
 TEST(MailSend, TheThreadDeletesAttachmentsAndReportsFailureToTheOwner) {

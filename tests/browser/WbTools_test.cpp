@@ -2,8 +2,17 @@
 // registry, zones, favourites, and the page routines on the headless view.
 #include "browser_test_support.h"
 
+#include <mutex>
+
 #include "browser/WbTools.h"
+#include "classlib/extctrls.h"
+#include "platform/display/headless.h"
+#include "platform/os/clock.h"
+#include "platform/os/file.h"
+#include "platform/os/process.h"
 #include "platform/os/registry.h"
+#include "platform/win/window.h"
+#include "support/httpserver.h"
 
 namespace {
 
@@ -216,6 +225,19 @@ TEST_F(PageRoutines, SourceLinksFormsAndSearch) {
 
     EXPECT_EQ(SearchAndHighlight(browser, "needle", 0, "yellow", "", 1), 3);
     EXPECT_EQ(SearchAndHighlight(browser, "Needle", 4, "", "", 0), 1);
+    // The prompting form asks for the text first; nothing is searched without one.
+    std::string asked;
+    auto savedInput = WbInputBox;
+    WbInputBox = [&](const std::string& caption, const std::string& prompt, std::string& value) {
+        asked = caption + "|" + prompt;
+        value = "needle";
+        return true;
+    };
+    EXPECT_EQ(browser->SearchAndHighlight("Find", "Text:", 0, "", "", sivNoScroll), 3);
+    EXPECT_EQ(asked, "Find|Text:");
+    WbInputBox = [](const std::string&, const std::string&, std::string&) { return false; };
+    EXPECT_EQ(browser->SearchAndHighlight("Find", "Text:", 0, "", "", sivNoScroll), 0);
+    WbInputBox = savedInput;
     EXPECT_TRUE(SearchString(browser, "needle"));
     EXPECT_FALSE(SearchString(browser, "haystack"));
     EXPECT_TRUE(ScrollToID(browser, 12));
@@ -283,6 +305,297 @@ TEST_F(PageRoutines, SavingAndPrintingNeedADocument) {
     EXPECT_TRUE(browser->ViewPageSourceHtml());
     ASSERT_TRUE(pumpUntil([&] { return browser->ReadyState() == 4; }));
     EXPECT_NE(view()->DocumentText().find("<p>saved text</p>"), std::string::npos);
+}
+
+TEST_F(Settings, ZonesOfAddressesFollowTheZoneLists) {
+    const std::string domains =
+        "\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\ZoneMap\\Domains\\";
+    ASSERT_TRUE(AddToTrustedSiteList("https://bank.example.com"));
+    ASSERT_TRUE(AddToRestrictedSiteList("http://www.spam.org"));
+    ASSERT_TRUE(os::RegWriteValue(RegRoot::CurrentUser, domains + "shop.net\\www", "https", "2"));
+    struct Case {
+        const char* url;
+        int zone;
+        const char* name;
+    } cases[] = {
+        {"file:///home/u/page.html", 0, "Computer"},
+        {"about:blank", 0, "Computer"},
+        {"/home/u/page.html", 0, "Computer"},
+        {"http://intranet/page", 1, "Local network"},
+        {"http://192.168.1.20/", 1, "Local network"},
+        {"http://127.0.0.1:8080/x", 1, "Local network"},
+        {"https://bank.example.com", 2, "Trusted sites"},
+        {"https://www.shop.net/cart", 2, "Trusted sites"},
+        {"http://www.shop.net/cart", 3, "Internet"},
+        {"http://ads.spam.org/x", 4, "Restricted sites"},
+        {"https://www.example.org/", 3, "Internet"},
+    };
+    for (const Case& c : cases) {
+        TZoneAttributes a;
+        ASSERT_TRUE(GetZoneAttributes(c.url, a)) << c.url;
+        EXPECT_EQ(a.Zone, c.zone) << c.url;
+        EXPECT_EQ(a.DisplayName, c.name) << c.url;
+    }
+    TZoneAttributes none;
+    EXPECT_FALSE(GetZoneAttributes("  ", none));
+
+    std::string name, description;
+    TBitmap icon;
+    ASSERT_TRUE(GetURLSecurityZone("http://ads.spam.org/", name, description, &icon));
+    EXPECT_EQ(name, "Restricted sites");
+    EXPECT_FALSE(description.empty());
+    ASSERT_EQ(icon.Width(), 16);
+    ASSERT_EQ(icon.Height(), 16);
+    auto pixel = [](TBitmap& b, int x, int y) {
+        return reinterpret_cast<uint32_t*>(b.ScanLine(y))[x];
+    };
+    EXPECT_EQ(pixel(icon, 0, 0) >> 24, 0u);    // the corner is transparent
+    EXPECT_EQ(pixel(icon, 8, 8) >> 24, 0xFFu); // the disc is not
+    uint32_t restricted = pixel(icon, 8, 8);
+    ASSERT_TRUE(GetZoneIconToForm("https://bank.example.com/"));
+    EXPECT_NE(pixel(ApplicationZoneIcon(), 8, 8), restricted);
+    EXPECT_FALSE(GetZoneIcon("", &icon));
+}
+
+TEST(History, UrlFromTheInformationTip) {
+    EXPECT_EQ(UrlFromHistory("Page title\n  http://127.0.0.1/a  "), "http://127.0.0.1/a");
+    EXPECT_EQ(UrlFromHistory("one line only"), "");
+    EXPECT_EQ(UrlFromHistory("t\nhttp://x/\nmore"), "http://x/\nmore");
+}
+
+using Downloads = BrowserFixture;
+
+TEST_F(Downloads, FetchesAddressesAndLocalFilesIntoFiles) {
+    httptest::TestHttpServer server;
+    server.Server().Get("/song.bin", [](const httplib::Request&, httplib::Response& r) {
+        r.set_content(std::string("ID3\0\1binary", 11), "application/octet-stream");
+    });
+    server.Server().Get("/gone", [](const httplib::Request&, httplib::Response& r) {
+        r.status = 404;
+        r.set_content("not here", "text/plain");
+    });
+    server.Start();
+    std::vector<std::pair<std::string, std::string>> boxes;
+    auto saved = WbMessageBox;
+    WbMessageBox = [&](const std::string& c, const std::string& t) { boxes.emplace_back(c, t); };
+
+    std::string target = dir.file("out dir/song.bin");
+    os::MakeDirectories(dir.file("out dir"));
+    ASSERT_TRUE(GoDownloadMaskedFile(server.Url("/song.bin"), target, true));
+    EXPECT_EQ(dir.read("out dir/song.bin"), std::string("ID3\0\1binary", 11));
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].first, "Download successful.");
+    EXPECT_EQ(boxes[0].second, "Downloading: " + server.Url("/song.bin") + "\n\rTo: " + target +
+                                   "\n\rwas successfully finished.");
+
+    // A missing page and an address that cannot be reached leave no file.
+    EXPECT_FALSE(GoDownloadMaskedFile(server.Url("/gone"), dir.file("gone.bin"), true));
+    EXPECT_FALSE(os::IsFile(dir.file("gone.bin")));
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[1].first, "Downloading Error!!");
+    EXPECT_EQ(boxes[1].second,
+              "An error ocurred while downloading the file." + server.Url("/gone"));
+    EXPECT_FALSE(browser->DownloadFile("http://127.0.0.1:1/x", dir.file("none.bin")));
+    EXPECT_FALSE(GoDownloadMaskedFile("", dir.file("empty.bin"), false));
+    EXPECT_EQ(boxes.size(), 2u);
+
+    // Local files, by path and by file address with escapes.
+    std::string local = dir.write("my page.html", "<p>local</p>");
+    EXPECT_TRUE(browser->DownloadFile(webview::FileUrl(local), dir.file("copy1.html")));
+    EXPECT_TRUE(browser->DownloadFile(local, dir.file("copy2.html")));
+    EXPECT_EQ(dir.read("copy1.html"), "<p>local</p>");
+    EXPECT_EQ(dir.read("copy2.html"), "<p>local</p>");
+    WbMessageBox = saved;
+}
+
+class PageDialogs : public BrowserFixture {
+protected:
+    void SetUp() override {
+        BrowserFixture::SetUp();
+        headless = display::CurrentHeadless();
+        ASSERT_NE(headless, nullptr);
+        headless->SetFileDialogAnswer([this](const display::FileDialogRequest& r) {
+            requests.push_back(r);
+            return answer;
+        });
+    }
+    void TearDown() override {
+        headless->SetFileDialogAnswer(nullptr);
+        BrowserFixture::TearDown();
+    }
+    display::Headless* headless = nullptr;
+    std::vector<display::FileDialogRequest> requests;
+    std::optional<std::string> answer;
+};
+
+TEST_F(PageDialogs, SaveAndOpenThroughTheFileDialogs) {
+    ASSERT_TRUE(show("<html><body><p>Some page text</p></body></html>"));
+
+    // Cancelled dialogs write nothing.
+    EXPECT_FALSE(browser->SavePageTextDialog());
+    EXPECT_EQ(browser->SaveDialogEx("", ""), "");
+    EXPECT_FALSE(browser->SaveDialog());
+    EXPECT_FALSE(browser->OpenDialog());
+    ASSERT_EQ(requests.size(), 4u);
+    EXPECT_EQ(requests[0].kind, display::FileDialogRequest::SaveFile);
+    EXPECT_EQ(requests[0].title, "Web Site Text");
+    EXPECT_EQ(requests[0].initial, "WebSiteText.txt");
+    ASSERT_EQ(requests[0].filters.size(), 2u);
+    EXPECT_EQ(requests[0].filters[1].first, "Word file");
+    EXPECT_EQ(requests[1].title, "Browser - Save Dialog");
+    EXPECT_EQ(requests[3].kind, display::FileDialogRequest::OpenFile);
+    EXPECT_EQ(requests[3].title, "Browser - Open Dialog");
+    EXPECT_EQ(requests[3].filters[0].first, "Internet Files");
+
+    // The page's text gets the default extension.
+    answer = dir.file("text");
+    ASSERT_TRUE(browser->SavePageTextDialog());
+    EXPECT_NE(dir.read("text.txt").find("Some page text"), std::string::npos);
+    EXPECT_EQ(dir.read("text.txt").find("<p>"), std::string::npos);
+
+    answer = dir.file("saved.html");
+    EXPECT_EQ(browser->SaveDialogEx("Pages|*.html", "Keep"), dir.file("saved.html"));
+    EXPECT_EQ(requests.back().title, "Keep");
+    EXPECT_NE(dir.read("saved.html").find("<p>Some page text</p>"), std::string::npos);
+    answer = dir.file("saved2.html");
+    EXPECT_TRUE(browser->SaveDialog());
+    EXPECT_NE(dir.read("saved2.html").find("<p>Some page text</p>"), std::string::npos);
+
+    answer = dir.write("open.html", "<html><body>opened file</body></html>");
+    ASSERT_TRUE(browser->OpenDialog());
+    ASSERT_TRUE(pumpUntil(
+        [&] { return browser->DocumentSourceText().find("opened file") != std::string::npos; }));
+
+    // The engine has no options, properties or find dialog.
+    EXPECT_FALSE(browser->ShowInternetOptions());
+    EXPECT_FALSE(browser->ShowPageProperties());
+    EXPECT_FALSE(browser->ShowFindDialog());
+}
+
+TEST_F(PageDialogs, SavesThePagesPicturesIntoAnImagesFolder) {
+    std::string png = dir.write("pics/a.png", "PNG");
+    std::string gif = dir.write("pics/b.GIF", "GIF");
+    std::string svg = dir.write("pics/c.svg", "SVG");
+    ASSERT_TRUE(show("<html><body><img src=\"" + webview::FileUrl(png) + "\"><img src=\"" +
+                     webview::FileUrl(gif) + "\"><img src=\"" + webview::FileUrl(svg) +
+                     "\"></body></html>"));
+    EXPECT_EQ(browser->SaveImagesDialog(), 0); // no folder chosen
+    answer = dir.file("target");
+    EXPECT_EQ(browser->SaveImagesDialog(), 2);
+    EXPECT_EQ(requests.back().kind, display::FileDialogRequest::ChooseFolder);
+    EXPECT_EQ(dir.read("target/Images/a.png"), "PNG");
+    EXPECT_EQ(dir.read("target/Images/b.GIF"), "GIF");
+    EXPECT_FALSE(os::IsFile(dir.file("target/Images/c.svg")));
+}
+
+// A clock that moves on by itself at every reading.
+class SteppingClock : public os::ManualClock {
+public:
+    uint64_t MonotonicMs() override {
+        Advance(250);
+        return os::ManualClock::MonotonicMs();
+    }
+};
+
+TEST_F(PageRoutines, PrintingCommandsAndThePreviewWindow) {
+    EXPECT_FALSE(browser->PrintPreview());
+    EXPECT_FALSE(browser->PrintWithOptions());
+    ASSERT_TRUE(show("<html><body>print me</body></html>"));
+    browser->PrintOptions()->Enabled = true;
+    PageSetupPendingFlag() = false;
+    EXPECT_TRUE(browser->PrintWithOptions());
+    EXPECT_TRUE(PageSetupPendingFlag());
+    PageSetupPendingFlag() = false;
+    int before = view()->PrintCount();
+    EXPECT_TRUE(browser->PrintSetup());
+    EXPECT_TRUE(browser->PrintPreviewFromTemplate(dir.file("template.htm")));
+    EXPECT_TRUE(browser->Print());
+    EXPECT_EQ(view()->PrintCount(), before + 3);
+
+    // No preview window comes: the wait ends after its 7 seconds.
+    SteppingClock clock;
+    os::SetClock(&clock);
+    uint64_t start = clock.os::ManualClock::MonotonicMs();
+    EXPECT_FALSE(browser->PrintPreviewExtended(SW_SHOWMAXIMIZED));
+    uint64_t waited = clock.os::ManualClock::MonotonicMs() - start;
+    EXPECT_GE(waited, 7000u);
+    EXPECT_LT(waited, 9000u);
+
+    // A preview window in front is shown as asked.
+    WNDCLASS wc{};
+    if (!GetClassInfo(nullptr, "Internet Explorer_TridentDlgFrame", &wc)) {
+        wc.lpfnWndProc = DefWindowProc;
+        wc.lpszClassName = "Internet Explorer_TridentDlgFrame";
+        RegisterClass(wc);
+    }
+    HWND preview = CreateWindowEx(0, "Internet Explorer_TridentDlgFrame", "Preview",
+                                  WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, 0, 0, nullptr, nullptr);
+    ShowWindow(preview, SW_SHOW);
+    SetForegroundWindow(preview);
+    EXPECT_TRUE(browser->PrintPreviewExtended(SW_SHOWMAXIMIZED));
+    EXPECT_TRUE(IsZoomed(preview));
+    os::SetClock(nullptr);
+    DestroyWindow(preview);
+}
+
+TEST_F(PageRoutines, FramesNeedTheEngineAndBrowsersAreKnown) {
+    ASSERT_TRUE(show("<html><body><iframe srcdoc=\"<p>in</p>\"></iframe></body></html>"));
+    EXPECT_EQ(browser->FrameCount(), 1);
+    EXPECT_EQ(browser->FrameCountFromDocument(browser->Document()), 1);
+    // The stand-in runs no script in a frame: no frame document is loaded.
+    EXPECT_EQ(browser->GetFrame(0), nullptr);
+    EXPECT_EQ(browser->GetFrame(5), nullptr);
+    EXPECT_EQ(browser->NavigateToFrame("0"), nullptr);
+    EXPECT_EQ(browser->NavigateToFrame("x"), nullptr);
+    EXPECT_EQ(browser->GetActiveFrame(), browser->Document());
+    EXPECT_EQ(browser->SaveFrameToFile(0, dir.file("f.html")), S_FALSE);
+    TStringList lines;
+    lines.Add("<p>new</p>");
+    EXPECT_EQ(browser->LoadFrameFromStrings(0, &lines), S_FALSE);
+
+    const auto& all = TEmbeddedBrowser::Instances();
+    EXPECT_NE(std::find(all.begin(), all.end(), browser), all.end());
+    auto* second = newBrowser(form.get());
+    EXPECT_EQ(all.back(), second);
+    delete second;
+    EXPECT_EQ(std::find(all.begin(), all.end(), second), all.end());
+}
+
+TEST_F(PageRoutines, MailOfThePageAndOfItsAddress) {
+    ASSERT_TRUE(show("<html><head><title>Mail me</title></head><body>page</body></html>"));
+    std::mutex lock;
+    std::vector<std::vector<std::string>> started;
+    os::SetLaunchHook([&](const std::vector<std::string>& argv, const std::string&) {
+        std::lock_guard<std::mutex> g(lock);
+        started.push_back(argv);
+        return true;
+    });
+    auto startedCount = [&] {
+        std::lock_guard<std::mutex> g(lock);
+        return started.size();
+    };
+    auto has = [](const std::vector<std::string>& argv, const std::string& option,
+                  const std::string& value) {
+        for (size_t i = 0; i + 1 < argv.size(); ++i)
+            if (argv[i] == option && argv[i + 1] == value) return true;
+        return false;
+    };
+
+    ASSERT_TRUE(browser->SendURLInMail());
+    ASSERT_TRUE(pumpUntil([&] { return startedCount() == 1; }));
+    EXPECT_TRUE(has(started[0], "--subject", "Mail me"));
+    EXPECT_TRUE(has(started[0], "--body", browser->LocationURL()));
+
+    std::string file = dir.file("page to send.html");
+    ASSERT_TRUE(browser->SendPageInMailAsAttachment(nullptr, file, "Subject", "Body"));
+    ASSERT_TRUE(pumpUntil([&] { return startedCount() == 2 && !os::IsFile(file); }));
+    EXPECT_TRUE(has(started[1], "--attach", file));
+    EXPECT_TRUE(has(started[1], "--subject", "Subject"));
+
+    EXPECT_TRUE(browser->CreateNewMail());
+    ASSERT_EQ(startedCount(), 3u);
+    EXPECT_EQ(started[2].back(), "mailto:?subject=&body=");
+    os::SetLaunchHook(nullptr);
 }
 
 } // namespace

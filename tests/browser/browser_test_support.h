@@ -41,6 +41,9 @@ protected:
         setenv("XDG_CONFIG_HOME", dir.file("user").c_str(), 1);
         setenv("LANTROVE_COMMON_APPDATA", dir.file("common").c_str(), 1);
         os::SetProgramFileNameOverride(dir.file("prog/lantrove"));
+        // A wait on a browser that shows nothing ends at this limit.
+        savedWaitLimit = TEmbeddedBrowser::UnboundedWaitLimitMs();
+        TEmbeddedBrowser::UnboundedWaitLimitMs() = 2000;
         form = std::make_unique<TForm>(nullptr);
         form->SetBounds(10, 10, 400, 300);
         form->HandleNeeded();
@@ -49,6 +52,7 @@ protected:
     }
     void TearDown() override {
         form.reset();
+        TEmbeddedBrowser::UnboundedWaitLimitMs() = savedWaitLimit;
         webview::HeadlessView::ClearResources();
         os::SetProgramFileNameOverride("");
         unsetenv("XDG_CONFIG_HOME");
@@ -74,4 +78,5 @@ protected:
     TempDir dir;
     std::unique_ptr<TForm> form;
     TEmbeddedBrowser* browser = nullptr;
+    uint32_t savedWaitLimit = 0;
 };

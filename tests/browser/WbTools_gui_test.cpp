@@ -1,0 +1,320 @@
+// The page and document routines on the real web engine under a display:
+// text, links and forms, scripts, scrolling, search and highlight, frames,
+// pictures of the page, and the form filler across every browser.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "browser/EmbeddedBrowser.h"
+#include "browser/WbTools.h"
+#include "classlib/extctrls.h"
+#include "classlib/forms.h"
+#include "platform/display/gtk.h"
+#include "platform/os/folders.h"
+#include "support/httpserver.h"
+#include "support/tempdir.h"
+
+namespace {
+
+template <class Pred> bool pumpUntil(Pred done, int ms = 15000) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < end) {
+        Application->ProcessMessages();
+        if (done()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return done();
+}
+
+bool has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+class ToolsOnScreen : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        auto backend = display::CreateGtkBackend();
+        if (!backend) return;
+        display::Install(std::move(backend));
+        haveDisplay = true;
+    }
+    static void TearDownTestSuite() {
+        if (haveDisplay) display::Install(nullptr);
+    }
+    void SetUp() override {
+        if (!haveDisplay) GTEST_SKIP() << "no display";
+        os::SetProgramFileNameOverride(dir.file("lantrove"));
+        form = std::make_unique<TForm>(nullptr);
+        form->SetBounds(50, 40, 420, 340);
+        browser = newBrowser(10, 10);
+        form->Show();
+    }
+    void TearDown() override {
+        form.reset();
+        os::SetProgramFileNameOverride("");
+    }
+    TEmbeddedBrowser* newBrowser(int x, int y) {
+        auto* b = new TEmbeddedBrowser(form.get());
+        b->SetBounds(x, y, 360, 260);
+        b->SetParent(form.get());
+        b->LoadSettings();
+        return b;
+    }
+    // Loads the page and waits until scripts see it: the first page of a
+    // process may complete while the engine still answers from the blank one.
+    bool load(std::string html, TEmbeddedBrowser* b = nullptr) {
+        b = b ? b : browser;
+        std::string mark = std::to_string(++loads);
+        html.replace(0, 5, "<html data-load=\"" + mark + "\"");
+        bool complete = false;
+        b->OnDocumentComplete = [&](TObject*, TWebDocument*, const std::string&) {
+            complete = true;
+        };
+        b->LoadFromWideString(std::u16string(html.begin(), html.end()));
+        bool ok = pumpUntil([&] {
+            return complete && b->ReadyState() == 4 &&
+                   eval("document.documentElement.getAttribute('data-load')", b) == mark;
+        });
+        b->OnDocumentComplete = nullptr;
+        return ok;
+    }
+    std::string eval(const std::string& script, TEmbeddedBrowser* b = nullptr) {
+        b = b ? b : browser;
+        return b->Document() ? b->Document()->Evaluate(script).value : "";
+    }
+
+    static bool haveDisplay;
+    TempDir dir;
+    std::unique_ptr<TForm> form;
+    TEmbeddedBrowser* browser = nullptr;
+    int loads = 0;
+};
+bool ToolsOnScreen::haveDisplay = false;
+
+TEST_F(ToolsOnScreen, TextFormsAndScripts) {
+    ASSERT_TRUE(load("<html><head><title>T</title><script>"
+                     "function addUp(a,b,c){return a+'|'+b+'|'+c}</script></head><body>"
+                     "<p>Visible words</p><form><input name=\"q\" value=\"old\">"
+                     "<textarea name=\"t\">x</textarea><input name=\"q\" value=\"two\"></form>"
+                     "</body></html>"));
+    EXPECT_TRUE(has(browser->DocumentSource(), "<title>T</title>"));
+    EXPECT_TRUE(has(browser->DocumentSourceText(), "Visible words"));
+    EXPECT_FALSE(has(browser->DocumentSourceText(), "<p>"));
+    TStringList lines;
+    browser->ViewPageSourceHtmlToStrings(&lines);
+    EXPECT_TRUE(has(lines.Text(), "<p>Visible words</p>"));
+
+    EXPECT_EQ(browser->GetFieldValue("q"), "old");
+    EXPECT_TRUE(browser->FillForm("q", "second", 1));
+    EXPECT_EQ(eval("document.getElementsByName('q')[1].value"), "second");
+    EXPECT_EQ(browser->GetFieldValue("q"), "old");
+    EXPECT_TRUE(browser->FillForm("t", "area"));
+    EXPECT_EQ(browser->GetFieldValue("t"), "area");
+    EXPECT_FALSE(browser->FillForm("none", "v"));
+
+    EXPECT_EQ(browser->ExecScriptEx("addUp", {2, std::string("x \"y\""), true}), "2|x \"y\"|true");
+    EXPECT_THROW(browser->ExecScriptEx("missing", {}), Exception);
+    browser->ExecScript("document.title='set by script'", "JavaScript");
+    EXPECT_EQ(eval("document.title"), "set by script");
+    browser->ExecScript("throw new Error('ignored')", "JavaScript");
+}
+
+TEST_F(ToolsOnScreen, ScrollingAndTheWordUnderThePoint) {
+    ASSERT_TRUE(load("<html><body style=\"margin:0\">"
+                     "<p style=\"margin:0;font:20px monospace;white-space:nowrap\">"
+                     "alpha beta gamma</p><div style=\"height:3000px;width:100px\"></div>"
+                     "<p id=\"12\">target</p></body></html>"));
+    // The view takes its final size a moment after the page completes.
+    ASSERT_TRUE(pumpUntil([&] { return browser->VScrollBarVisible(); }));
+    EXPECT_FALSE(browser->HScrollBarVisible());
+    // Each monospace letter is about 12 pixels wide: "beta" lies at 72..120.
+    EXPECT_EQ(browser->GetWordAtCursor(90, 10), "beta");
+    EXPECT_EQ(browser->GetWordAtCursor(20, 10), "alpha");
+
+    browser->ScrollToPosition(0, 300);
+    EXPECT_EQ(browser->VScrollBarPosition(), 300);
+    EXPECT_EQ(browser->HScrollBarPosition(), 0);
+    browser->ScrollToBottom();
+    EXPECT_GT(browser->VScrollBarPosition(), 2700);
+    browser->ScrollToTop();
+    EXPECT_EQ(browser->VScrollBarPosition(), 0);
+    EXPECT_TRUE(browser->ScrollToID(12));
+    EXPECT_GT(browser->VScrollBarPosition(), 2700);
+    browser->ScrollToTop();
+    EXPECT_TRUE(browser->ScrollToIDEx("12"));
+    EXPECT_GT(browser->VScrollBarPosition(), 2700);
+    EXPECT_FALSE(browser->ScrollToIDEx("nope"));
+}
+
+TEST_F(ToolsOnScreen, SearchAndHighlight) {
+    ASSERT_TRUE(load("<html><body><p>Needle needle NEEDLE needles</p>"
+                     "<iframe srcdoc=\"<p>needle in a frame</p>\"></iframe></body></html>"));
+    ASSERT_TRUE(pumpUntil([&] { return browser->GetFrame(0) != nullptr; }));
+    EXPECT_TRUE(browser->SearchString("needles"));
+    EXPECT_FALSE(browser->SearchString("haystack"));
+    EXPECT_TRUE(browser->SearchText("needle", 2));
+    struct Case {
+        const char* text;
+        int flags;
+        int count;
+    } cases[] = {{"xyz", 0, 0}, {"Needle", 4, 1}, {"needle", 2, 4}, {"needle", 0, 5}};
+    for (const Case& c : cases) {
+        ASSERT_TRUE(load("<html><body><p>Needle needle NEEDLE needles</p>"
+                         "<iframe srcdoc=\"<p>needle in a frame</p>\"></iframe></body></html>"));
+        ASSERT_TRUE(pumpUntil([&] { return browser->GetFrame(0) != nullptr; }));
+        EXPECT_EQ(browser->SearchAndHighlight(c.text, c.flags, "yellow", "", sivFirstMatch),
+                  c.count)
+            << c.text << " " << c.flags;
+    }
+    EXPECT_EQ(eval("document.querySelector('span').style.backgroundColor"), "yellow");
+    EXPECT_EQ(eval("document.querySelector('span').textContent"), "Needle");
+}
+
+TEST_F(ToolsOnScreen, FramesAreReachedSavedAndLoaded) {
+    ASSERT_TRUE(
+        load("<html><body><a href=\"http://127.0.0.1:9/top\">top</a>"
+             "<iframe srcdoc=\"<p>outer zero</p><iframe srcdoc='<p>inner zero</p>'></iframe>"
+             "<iframe srcdoc='<p>inner one</p><a href=&quot;http://127.0.0.1:9/deep&quot;>d</a>'>"
+             "</iframe>\"></iframe>"
+             "<iframe id=\"f1\" srcdoc=\"<p>frame one</p><input id=i>\"></iframe></body></html>"));
+    ASSERT_TRUE(pumpUntil([&] {
+        TWebDocument* d = browser->NavigateToFrame("0,1");
+        return browser->GetFrame(1) && d && has(d->bodyText(), "inner one");
+    }));
+    EXPECT_EQ(browser->FrameCount(), 2);
+    EXPECT_EQ(browser->FrameCountFromDocument(browser->GetFrame(0)), 2);
+    EXPECT_TRUE(has(browser->GetFrame(0)->bodyText(), "outer zero"));
+    EXPECT_EQ(browser->GetFrame(2), nullptr);
+    EXPECT_EQ(browser->NavigateToFrame("0,5"), nullptr);
+    EXPECT_EQ(browser->NavigateToFrame("1")->FramePath(), std::vector<int>{1});
+
+    TStringList links;
+    browser->ViewPageLinksToStrings(&links);
+    ASSERT_EQ(links.Count(), 2);
+    EXPECT_EQ(links.Strings(0), "http://127.0.0.1:9/top");
+    EXPECT_EQ(links.Strings(1), "http://127.0.0.1:9/deep");
+
+    // The focus inside frame 1 makes it the active frame.
+    EXPECT_EQ(browser->GetActiveFrame(), browser->Document());
+    eval("document.getElementById('f1').contentDocument.getElementById('i').focus()");
+    EXPECT_EQ(browser->GetActiveFrame()->FramePath(), std::vector<int>{1});
+
+    TStringList saved;
+    ASSERT_EQ(browser->SaveFrameToStrings(1, &saved), S_OK);
+    EXPECT_TRUE(has(saved.Text(), "<p>frame one</p>"));
+    ASSERT_EQ(browser->SaveFrameToFile(0, dir.file("frame0.html")), S_OK);
+    EXPECT_TRUE(has(dir.read("frame0.html"), "outer zero"));
+    EXPECT_EQ(browser->SaveFrameToStrings(7, &saved), S_FALSE);
+
+    // A refresh brings the frame's own document back.
+    eval("document.getElementById('f1').contentDocument.body.innerHTML='changed'");
+    ASSERT_TRUE(has(browser->GetFrame(1)->bodyText(), "changed"));
+    browser->RefreshFrame(1);
+    ASSERT_TRUE(pumpUntil([&] {
+        TWebDocument* f = browser->GetFrame(1);
+        return f && has(f->bodyText(), "frame one");
+    }));
+
+    TStringList replacement;
+    replacement.Add("<p>replaced</p>");
+    ASSERT_EQ(browser->LoadFrameFromStrings(1, &replacement), S_OK);
+    ASSERT_TRUE(pumpUntil([&] { return has(browser->GetFrame(1)->bodyText(), "replaced"); }));
+    EXPECT_TRUE(has(browser->DocumentSourceText(), "top")); // the page around stays
+    EXPECT_TRUE(has(browser->GetFrame(0)->bodyText(), "outer zero"));
+}
+
+TEST_F(ToolsOnScreen, PicturesOfThePage) {
+    ASSERT_TRUE(load("<html><body style=\"margin:0;background:#ff0000\"></body></html>"));
+    auto red = [](TGraphic* g, int x, int y) {
+        TBitmap b;
+        b.Assign(g);
+        b.SetPixelFormat(pf32bit);
+        uint32_t p = reinterpret_cast<uint32_t*>(b.ScanLine(y))[x];
+        int r = (p >> 16) & 0xFF, gr = (p >> 8) & 0xFF, bl = p & 0xFF;
+        return r > 200 && gr < 60 && bl < 60;
+    };
+    // The page is painted a moment after it completes.
+    TPicture bmp;
+    ASSERT_TRUE(pumpUntil([&] {
+        if (!browser->GetBmpFromBrowser(dir.file("page.bmp"))) return false;
+        bmp.LoadFromFile(dir.file("page.bmp"));
+        return red(bmp.Graphic(), 20, 20);
+    }));
+    EXPECT_EQ(bmp.Width(), browser->Width());
+    EXPECT_EQ(bmp.Height(), browser->Height());
+
+    ASSERT_TRUE(browser->GetJpegFromBrowser(dir.file("page.jpg"), 260, 360, 30, 40));
+    TPicture jpg;
+    jpg.LoadFromFile(dir.file("page.jpg"));
+    EXPECT_EQ(jpg.Width(), 40);
+    EXPECT_EQ(jpg.Height(), 30);
+    EXPECT_TRUE(red(jpg.Graphic(), 20, 15));
+
+    auto* image = new TImage(form.get());
+    image->SetBounds(0, 0, 80, 60);
+    image->SetParent(form.get());
+    ASSERT_TRUE(browser->GetThumbnail(image));
+    EXPECT_EQ(image->Picture()->Width(), 80);
+    EXPECT_EQ(image->Picture()->Height(), 60);
+    EXPECT_TRUE(red(image->Picture()->Graphic(), 40, 30));
+}
+
+TEST_F(ToolsOnScreen, FormsOfEveryBrowserAreFilledAndSent) {
+    auto* other = newBrowser(10, 10);
+    ASSERT_TRUE(load("<html><body><form onsubmit=\"document.title='sent:'+this.q.value;"
+                     "return false\"><input name=\"q\" type=\"text\">"
+                     "<input type=\"submit\" value=\"Search\"></form></body></html>"));
+    ASSERT_TRUE(load("<html><head><title>kept</title></head><body><form onsubmit=\""
+                     "document.title='wrong';return false\"><input name=\"q\">"
+                     "<input type=\"password\" name=\"p\"><input type=\"submit\" value=\"Go\">"
+                     "</form></body></html>",
+                     other));
+    browser->FillFormAndExcecute();
+    ASSERT_TRUE(pumpUntil([&] { return eval("document.title") == "sent:FindWindow"; }));
+    EXPECT_EQ(eval("document.getElementsByName('q')[0].value", other), "FindWindow");
+    EXPECT_EQ(eval("document.getElementsByName('p')[0].value", other), "");
+    EXPECT_EQ(eval("document.title", other), "kept");
+}
+
+TEST_F(ToolsOnScreen, CharacterSetOfThePage) {
+    ASSERT_TRUE(load("<html><body>text</body></html>"));
+    EXPECT_TRUE(browser->SetCharartersSet("windows-1251", true));
+    EXPECT_TRUE(pumpUntil([&] { return eval("document.characterSet") == "windows-1251"; }));
+}
+
+TEST_F(ToolsOnScreen, ProxyCacheAndDataGoToTheEngine) {
+    // The settings go to a registry file of this test's own.
+    setenv("XDG_CONFIG_HOME", dir.file("user").c_str(), 1);
+    httptest::TestHttpServer proxy;
+    std::mutex lock;
+    std::vector<std::string> hosts;
+    proxy.Server().set_pre_routing_handler([&](const httplib::Request& r, httplib::Response& a) {
+        std::lock_guard<std::mutex> g(lock);
+        hosts.push_back(r.get_header_value("Host"));
+        a.set_content("<html><body>via proxy</body></html>", "text/html");
+        return httplib::Server::HandlerResponse::Handled;
+    });
+    proxy.Start();
+    ASSERT_TRUE(WbSetProxy("ua", "127.0.0.1:" + std::to_string(proxy.Port())));
+    browser->Navigate("http://lantrove-proxy-test.invalid/page");
+    EXPECT_TRUE(pumpUntil([&] { return has(browser->DocumentSourceText(), "via proxy"); }));
+    {
+        std::lock_guard<std::mutex> g(lock);
+        ASSERT_FALSE(hosts.empty());
+        EXPECT_EQ(hosts[0], "lantrove-proxy-test.invalid");
+    }
+    EXPECT_TRUE(ResetProxy());
+    proxy.Stop();
+
+    EXPECT_TRUE(browser->ClearCache());
+    EXPECT_TRUE(browser->ClearHistory());
+    unsetenv("XDG_CONFIG_HOME");
+}
+
+} // namespace
