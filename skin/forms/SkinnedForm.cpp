@@ -4592,7 +4592,6 @@ void TspSkinnedForm::HideClientInActiveEffect() {
     FInActivePanel.reset();
 }
 
-
 // ---- Main menu bar ------------------------------------------------------------------------------
 
 namespace {
