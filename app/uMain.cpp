@@ -203,21 +203,14 @@ void TfrmMain::FormCreate() {
 
 void TfrmMain::PlaceWindow() {
     frmCenterView = new TfrmCenterView(this);
-    frmCenterView->OnLoadHtml = [this](TCenterBrowser b, const std::string& html) {
-        BrowserContent[b] = html;
-        if (OnBrowserHtml) OnBrowserHtml(b, html);
-    };
-    frmCenterView->OnNavigate = [this](TCenterBrowser b, const std::string& url) {
-        BrowserContent[b] = url;
-        if (OnBrowserNavigate) OnBrowserNavigate(b, url);
-    };
-    frmCenterView->OnActivatePage = [this](TCenterPage p) { ActivePage = p; };
+    PlaceCenterView();
 
     FCurrentInfo->FlashPlayerWidth = 800;
     FCurrentInfo->FlashPlayerHeight = 70;
     frmPlayerFrame = new TfrmPlayerFrame(pnlPlayerContainer, this);
     frmPlayerFrame->SetParent(pnlPlayerContainer);
     frmPlayerFrame->SetAlign(alClient);
+    frmPlayerFrame->LoadPlayer();
 
     frmDownloadList = new TfrmDownloadList(pnlDownloadList, this);
     frmDownloadList->SetParent(pnlDownloadList);
@@ -226,6 +219,7 @@ void TfrmMain::PlaceWindow() {
     frmSearchFrame = new TfrmSearchFrame(pnlSearch);
     frmSearchFrame->SetParent(pnlSearch);
     frmSearchFrame->SetAlign(alClient);
+    ActiveControl = frmSearchFrame->cbKeyword;
 
     frmStatus = new TfrmStatus(pnlStatusInfo);
     frmStatus->SetParent(pnlStatusInfo);
@@ -252,12 +246,11 @@ void TfrmMain::BindSide() {
     side.SetFlashVar = [this](const std::string& v) {
         frmPlayerFrame->SetFlashVar("callbackvar", v);
     };
-    side.PlayVideoId = [this](const std::string& id) {
-        frmPlayerFrame->CurrentPlayingURLInfo = FCurrentInfo->URLInfo;
-        frmPlayerFrame->PlayFlv(FCurrentInfo->MDInfo->Values("DownloadURL") + id);
-    };
+    side.PlayVideoId = [this](const std::string& id) { frmPlayerFrame->GetFlv(id); };
     side.ExecScript = [this](const std::string& s) {
         if (OnBrowserScript) OnBrowserScript(s);
+        // Errors of the page's scripts are the page's own.
+        if (TWebDocument* doc = wbMain->Document(); doc && doc->Loaded()) doc->execScript(s);
     };
     FDownloader->OnProgress = [this](TObject* s, int i, std::int64_t t, std::int64_t r) {
         mdDownloaderProgress(s, i, t, r);
@@ -317,11 +310,20 @@ void TfrmMain::SetAlwaysOnTop(bool Value) {
 }
 
 void TfrmMain::Download(const TUrlInfo& Source) {
+    TfrmPrepareDownload dialog(nullptr);
+    dialog.SetInfo(Source);
+    const int result = OnPrepareDownload ? OnPrepareDownload(dialog) : dialog.ShowModal();
+    if (result != mrOk) return;
     TUrlInfo info = Source;
-    if (!OnPrepareDownload || !OnPrepareDownload(info)) return;
-    info.SavePath = FixFileName(ChangeFileExt(info.SavePath, ".mp3"));
+    info.Title = dialog.edtTitle->Text();
+    info.Artist = dialog.cbArtist->Text();
+    info.Album = dialog.cbAlbum->Text();
+    info.SavePath = FixFileName(dialog.GetSaveToFullPath(".mp3"));
     info.ConvertType = ".mp3";
     info.TempPath = FixFileName(GetTempDir() + ExtractFileName(info.SavePath) + ".mtd");
+    static const int rates[] = {64, 128, 192, 320};
+    const int rate = dialog.cbbRate->ItemIndex();
+    if (rate >= 0 && rate < 4) info.Bitrate = rates[rate];
     AddDownloadTask(info);
     frmDownloadList->RefreshList();
     ExecPageScript("ShowDIcon(" + std::to_string(info.PId) + ");");
@@ -366,10 +368,10 @@ void TfrmMain::lstMenuSelect(int ItemIndex) {
     const int code = ItemIndex < 5 ? codes[ItemIndex] : 0;
     switch (code) {
     case 0:
-        frmCenterView->OnActivatePage(tsResult);
+        ShowCenterPage(tsResult);
         break;
     case 1:
-        frmCenterView->OnActivatePage(tsAdv);
+        ShowCenterPage(tsAdv);
         break;
     case 2:
         frmCenterView->ShowHotSongs();
@@ -429,4 +431,97 @@ void TfrmMain::RepeatMode(int Mode) {
 
 void TfrmMain::OpenPage(const std::string& Name) {
     if (FEngine) FEngine->ShowPage(Name);
+}
+
+TEmbeddedBrowser* TfrmMain::Browser(TCenterBrowser Which) const {
+    return Which == cbMain ? wbMain : Which == cbHome ? wbHome : wbCategory;
+}
+
+namespace {
+
+// The construction point of the centre view's browsers.
+TEmbeddedBrowser* NewBrowser(TWinControl* Parent) {
+    auto* b = new TEmbeddedBrowser(Parent);
+    b->SetParent(Parent);
+    b->SetAlign(alClient);
+    b->LoadSettings();
+    return b;
+}
+
+} // namespace
+
+void TfrmMain::PlaceCenterView() {
+    wbMain = NewBrowser(pnlCenterView);
+    wbHome = NewBrowser(pnlCenterView);
+    wbCategory = NewBrowser(pnlCenterView);
+    PlaceAdvancedSearch();
+    for (TEmbeddedBrowser* b : {wbMain, wbHome, wbCategory}) {
+        b->OnBeforeNavigate2 = [this](TObject*, TWebDocument*, OleVariant& URL, OleVariant&,
+                                      OleVariant&, OleVariant&, OleVariant&, bool& Cancel) {
+            const auto* url = std::any_cast<std::string>(&URL);
+            if (url) frmCenterView->wbMainBeforeNavigate2(*url, Cancel);
+        };
+        // No context menu in the pages.
+        if (webview::View* v = b->WebView()) {
+            webview::Settings settings = v->CurrentSettings();
+            settings.contextMenu = false;
+            settings.border3D = false;
+            v->Apply(settings);
+        }
+    }
+    frmCenterView->OnLoadHtml = [this](TCenterBrowser b, const std::string& html) {
+        BrowserContent[b] = html;
+        Browser(b)->LoadFromString(html);
+        if (OnBrowserHtml) OnBrowserHtml(b, html);
+    };
+    frmCenterView->OnNavigate = [this](TCenterBrowser b, const std::string& url) {
+        BrowserContent[b] = url;
+        Browser(b)->Navigate(url);
+        if (OnBrowserNavigate) OnBrowserNavigate(b, url);
+    };
+    frmCenterView->OnActivatePage = [this](TCenterPage p) { ShowCenterPage(p); };
+    ShowCenterPage(tsResult);
+}
+
+void TfrmMain::PlaceAdvancedSearch() {
+    tsAdvPage = NewPanel(pnlCenterView, alClient, 400);
+    auto field = [this](TEdit*& edit, const std::string& caption, int y) {
+        auto* l = new TLabel(tsAdvPage);
+        l->SetParent(tsAdvPage);
+        l->SetBounds(20, y + 3, 80, 18);
+        l->SetCaption(caption);
+        edit = new TEdit(tsAdvPage);
+        edit->SetParent(tsAdvPage);
+        edit->SetBounds(110, y, 300, 22);
+        edit->OnKeyDown = [this](TObject*, WORD& Key, TShiftState) {
+            if (Key == 13) btnAdvSearch->Click();
+        };
+    };
+    field(edtArtist, "Artist:", 20);
+    field(edtTitle, "Title:", 50);
+    field(edtAlbum, "Album:", 80);
+    cbbEdition = new TListBox(tsAdvPage);
+    cbbEdition->SetParent(tsAdvPage);
+    cbbEdition->SetBounds(110, 110, 300, 120);
+    for (const char* e : {"search all editions", "live edition", "unplugged edition",
+                          "remix edition", "cover edition", "piano edition", "guitar edition"})
+        cbbEdition->Items()->Add(e);
+    cbbEdition->SetItemIndex(0);
+    btnAdvSearch = new TButton(tsAdvPage);
+    btnAdvSearch->SetParent(tsAdvPage);
+    btnAdvSearch->SetBounds(110, 240, 120, 26);
+    btnAdvSearch->SetCaption("Search");
+    btnAdvSearch->OnClick = [this](TObject*) {
+        const int i = cbbEdition->ItemIndex();
+        frmCenterView->AdvancedSearch(edtArtist->Text(), edtTitle->Text(), edtAlbum->Text(), i,
+                                      i >= 0 ? cbbEdition->Items()->Strings(i) : "");
+    };
+}
+
+void TfrmMain::ShowCenterPage(TCenterPage Page) {
+    ActivePage = Page;
+    wbMain->SetVisible(Page == tsResult);
+    wbHome->SetVisible(Page == tsHome);
+    wbCategory->SetVisible(Page == tsCategory);
+    tsAdvPage->SetVisible(Page == tsAdv);
 }
