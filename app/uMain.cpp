@@ -7,6 +7,7 @@
 #include "framework/CLSettings.h"
 #include "framework/OxDebug.h"
 #include "framework/SPTools.h"
+#include "platform/win/queue.h"
 
 #include <filesystem>
 
@@ -39,6 +40,10 @@ TfrmMain::TfrmMain(TComponent* AOwner, TCLEngine* Engine) : TForm(AOwner), FEngi
         lstMenu->Items()->Add(item);
     lstMenu->OnClick = [this](TObject*) { lstMenuSelect(lstMenu->ItemIndex()); };
     lblDownloadList = new TLabel(left);
+    // A label that sized itself to its text would fight the alignment on
+    // every paint.
+    lblDownloadList->SetAutoSize(false);
+    lblDownloadList->SetBounds(0, 0, 150, 20);
     lblDownloadList->SetParent(left);
     lblDownloadList->SetAlign(alBottom);
     lblDownloadList->SetCaption("Download List");
@@ -68,8 +73,11 @@ TfrmMain::TfrmMain(TComponent* AOwner, TCLEngine* Engine) : TForm(AOwner), FEngi
     button(btnClearFinishedTask, actClearFinishedTask);
     button(btnClearAll, actClearAll);
     splBottom = new TSplitter(this);
-    splBottom->SetParent(this);
+    // Bottom-aligned before it has a parent: a splitter starts left-aligned,
+    // which would stretch it to the full height.
     splBottom->SetAlign(alBottom);
+    splBottom->SetBounds(0, 0, 4, 4);
+    splBottom->SetParent(this);
     pnlCenterView = NewPanel(this, alClient, 400);
     OnShow = [this](TObject*) { FormShow(); };
     OnCloseQuery = [this](TObject*, bool& CanClose) { CanClose = FormCloseQuery(); };
@@ -77,6 +85,7 @@ TfrmMain::TfrmMain(TComponent* AOwner, TCLEngine* Engine) : TForm(AOwner), FEngi
 }
 
 TfrmMain::~TfrmMain() {
+    *FAlive = false;
     FormDestroy();
     if (frmMain == this) frmMain = nullptr;
 }
@@ -451,15 +460,24 @@ TEmbeddedBrowser* NewBrowser(TWinControl* Parent) {
 } // namespace
 
 void TfrmMain::PlaceCenterView() {
-    wbMain = NewBrowser(pnlCenterView);
-    wbHome = NewBrowser(pnlCenterView);
-    wbCategory = NewBrowser(pnlCenterView);
+    wbMain = NewBrowser(NewPanel(pnlCenterView, alClient, 400));
+    wbHome = NewBrowser(NewPanel(pnlCenterView, alClient, 400));
+    wbCategory = NewBrowser(NewPanel(pnlCenterView, alClient, 400));
     PlaceAdvancedSearch();
     for (TEmbeddedBrowser* b : {wbMain, wbHome, wbCategory}) {
         b->OnBeforeNavigate2 = [this](TObject*, TWebDocument*, OleVariant& URL, OleVariant&,
                                       OleVariant&, OleVariant&, OleVariant&, bool& Cancel) {
             const auto* url = std::any_cast<std::string>(&URL);
-            if (url) frmCenterView->wbMainBeforeNavigate2(*url, Cancel);
+            if (!url || !StartsText("xmd:", *url)) return;
+            // The engine waits for this answer: the action runs once it has
+            // it, outside the engine's callback. The browser cannot open an
+            // "xmd:" address of any action anyway.
+            Cancel = true;
+            PostThreadCall(GetCurrentThreadId(), [this, alive = FAlive, link = *url] {
+                if (!*alive) return;
+                bool cancel = false;
+                frmCenterView->wbMainBeforeNavigate2(link, cancel);
+            });
         };
         // No context menu in the pages.
         if (webview::View* v = b->WebView()) {
@@ -471,6 +489,8 @@ void TfrmMain::PlaceCenterView() {
     }
     frmCenterView->OnLoadHtml = [this](TCenterBrowser b, const std::string& html) {
         BrowserContent[b] = html;
+        // The loading page may still be on its way: it must not replace this.
+        Browser(b)->Stop();
         Browser(b)->LoadFromString(html);
         if (OnBrowserHtml) OnBrowserHtml(b, html);
     };
@@ -520,8 +540,9 @@ void TfrmMain::PlaceAdvancedSearch() {
 
 void TfrmMain::ShowCenterPage(TCenterPage Page) {
     ActivePage = Page;
-    wbMain->SetVisible(Page == tsResult);
-    wbHome->SetVisible(Page == tsHome);
-    wbCategory->SetVisible(Page == tsCategory);
-    tsAdvPage->SetVisible(Page == tsAdv);
+    // The page (not the browser) is hidden, so its native view goes too.
+    wbMain->Parent()->SetVisible(Page == tsResult);
+    wbHome->Parent()->SetVisible(Page == tsHome);
+    wbCategory->Parent()->SetVisible(Page == tsCategory);
+    if (tsAdvPage) tsAdvPage->SetVisible(Page == tsAdv);
 }

@@ -11,6 +11,7 @@
 #include "classlib/extctrls.h"
 #include "classlib/forms.h"
 #include "classlib/menus.h"
+#include "classlib/timer.h"
 
 #include <array>
 #include <cstdint>
@@ -110,6 +111,7 @@ protected:
 
 private:
     TCLEngine* FEngine;
+    std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
     std::unique_ptr<TCurrentInfo> FCurrentInfo;
     TMultiDownloader* FDownloader;
     bool FTrueClose = false;

@@ -62,6 +62,8 @@ TRecentCombo::TRecentCombo(TComponent* AOwner) : TPanel(AOwner) {
     FButton->SetBounds(0, 0, 20, 22);
     FButton->SetAlign(alRight);
     FButton->SetCaption("v");
+    // The keyboard goes from box to box; the list opens by mouse.
+    FButton->TabStop = false;
     FButton->OnClick = [this](TObject*) {
         if (DroppedDown())
             FList->SetVisible(false);
@@ -153,8 +155,10 @@ TfrmPrepareDownload::TfrmPrepareDownload(TComponent* AOwner) : TForm(AOwner) {
     cbAutoRename->SetVisible(false);
     btnDownload = Place<TButton>(this, 270, 156, 80, 26);
     btnDownload->SetCaption("OK");
+    btnDownload->Default = true;
     btnCancel = Place<TButton>(this, 360, 156, 80, 26);
     btnCancel->SetCaption("Cancel");
+    btnCancel->Cancel = true;
     tmHint = new TTimer(this);
     tmHint->SetEnabled(false);
     tmHint->SetInterval(500);
