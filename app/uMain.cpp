@@ -28,6 +28,9 @@ TPanel* NewPanel(TWinControl* Parent, TAlign Align, int Size) {
 TfrmMain::TfrmMain(TComponent* AOwner, TCLEngine* Engine) : TForm(AOwner), FEngine(Engine) {
     frmMain = this;
     SetBounds(100, 80, 980, 680);
+    // The window first: a browser asking for its window before the form has
+    // one would make its parents' windows twice.
+    HandleNeeded();
     FDownloader = new TMultiDownloader(this);
     BuildActions();
     BuildMenus();

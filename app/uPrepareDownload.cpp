@@ -188,6 +188,11 @@ TfrmPrepareDownload::TfrmPrepareDownload(TComponent* AOwner) : TForm(AOwner) {
     for (TRecentCombo* box : {cbArtist, cbAlbum, cbSaveto})
         box->OnSelect = [this, box](TObject*) { ClearRecentChosen(box); };
     OnClose = [this](TObject*, TCloseAction&) { FormClose(); };
+    OnShow = [this](TObject*) {
+        // Opened from a click in a page, the keyboard would stay there.
+        SetForegroundWindow(Handle());
+        FocusIfShown(btnDownload);
+    };
     ActiveControl = btnDownload;
 
     // The fields' change events run from the first text set on.

@@ -1,8 +1,9 @@
 // The program itself on a display against the stand-in site, driven by real
 // input (pointer and keys through the X server): a keyword to its result
-// pages, a preview the player plays through the web engine, the Download
-// link opening the prepare-download dialog, and the category and hot-songs
-// pages. The site's request log shows what the program asked for.
+// pages, a preview the player plays through the web engine, a Download
+// through the prepare-download dialog to a tagged MP3, the saved download
+// list on the next start, and the category and hot-songs pages. The site's
+// request log shows what the program asked for.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -10,7 +11,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
@@ -18,6 +21,7 @@
 #include <unistd.h>
 
 #include "SiteServer.h"
+#include "support/screen.h"
 #include "support/tempdir.h"
 
 namespace {
@@ -93,6 +97,24 @@ bool FindWindow(const std::string& name, Window& win) {
     return true;
 }
 
+std::string Probe(const std::string& file, const std::string& entries) {
+    return Output("ffprobe -v error -show_entries " + entries +
+                  " -of default=noprint_wrappers=1 '" + file + "'");
+}
+
+// Dark pixels (text) in a screen rectangle.
+int DarkPixels(int x, int y, int w, int h) {
+    guitest::Screenshot shot;
+    if (!guitest::captureScreen(shot)) return -1;
+    int n = 0;
+    for (int j = y; j < y + h && j < shot.h; ++j)
+        for (int i = x; i < x + w && i < shot.w; ++i) {
+            const COLORREF c = shot.at(i, j);
+            if (GetRValue(c) + GetGValue(c) + GetBValue(c) < 3 * 100) ++n;
+        }
+    return n;
+}
+
 class ProgramE2E : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -141,13 +163,13 @@ protected:
         Shell("xdotool windowactivate --sync " + main.id);
         std::this_thread::sleep_for(std::chrono::milliseconds(800));
     }
-    // Ends the program: through its Exit action when graceful (the list is
-    // saved), otherwise at once.
+    // Ends the program: through the close button when graceful (the list
+    // is saved), otherwise at once.
     void Stop(bool graceful) {
         if (pid <= 0) return;
         if (graceful) {
-            // Alt+F4 reaches the window as a close request.
-            Shell("xdotool key --window " + main.id + " alt+F4");
+            // The caption's close button.
+            ClickAt(main.x + main.w - 15, main.y + 14);
             int status = 0;
             if (WaitFor([&] { return waitpid(pid, &status, WNOHANG) == pid; }, 20000)) {
                 pid = -1;
@@ -198,6 +220,15 @@ protected:
         std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     }
 
+    std::vector<std::string> Mp3s() {
+        std::vector<std::string> files;
+        for (const auto& e : fs::directory_iterator(out))
+            if (e.path().extension() == ".mp3") files.push_back(e.path().string());
+        return files;
+    }
+    // Text in the first row of the download list.
+    int FirstListRowInk() { return DarkPixels(main.x + 16, main.y + 454, 290, 15); }
+
     TempDir dir;
     site::SiteServer site;
     std::string out;
@@ -205,7 +236,7 @@ protected:
     Window main;
 };
 
-TEST_F(ProgramE2E, KeywordToResultPagesPreviewAndDownloadDialog) {
+TEST_F(ProgramE2E, KeywordToTaggedMp3AndTheListOnTheNextStart) {
     WriteSettings();
     Start();
     Search("rock");
@@ -231,10 +262,58 @@ TEST_F(ProgramE2E, KeywordToResultPagesPreviewAndDownloadDialog) {
         30000))
         << dir.read("program.log");
 
-    // Download asks first: the prepare-download dialog opens.
-    ClickRow(3, kDownloadX);
+    // Download asks first. In the dialog (OK has the focus) the album and
+    // artist are typed in, and Enter accepts.
+    EXPECT_EQ(FirstListRowInk(), 0);
+    ClickRow(0, kDownloadX);
     Window dlg;
-    EXPECT_TRUE(WaitFor([&] { return FindWindow("Download MP3", dlg); }, 15000));
+    ASSERT_TRUE(WaitFor([&] { return FindWindow("Download MP3", dlg); }, 15000));
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    Key("shift+Tab");
+    Type("Album One");
+    Key("shift+Tab");
+    Type("Artist One");
+    Key("Return");
+    ASSERT_TRUE(WaitFor([&] { return !FindWindow("Download MP3", dlg); }, 10000));
+    ASSERT_TRUE(WaitFor([&] { return Mp3s().size() == 1; }, 90000)) << dir.read("program.log");
+    // Tagged once converted.
+    std::this_thread::sleep_for(std::chrono::milliseconds(2000));
+    const std::string mp3 = Mp3s()[0];
+    // The file name: artist, "-", then the title tag (its first 30 characters).
+    EXPECT_NE(mp3.find("Artist One-Café del Mar — Ελληνικά"), std::string::npos) << mp3;
+    const std::string stream =
+        Probe(mp3, "stream=codec_name,sample_rate,channels,bit_rate:format=duration");
+    EXPECT_NE(stream.find("codec_name=mp3"), std::string::npos) << stream;
+    EXPECT_NE(stream.find("sample_rate=44100"), std::string::npos) << stream;
+    EXPECT_NE(stream.find("channels=2"), std::string::npos) << stream;
+    EXPECT_NE(stream.find("bit_rate=128000"), std::string::npos) << stream;
+    const auto d = stream.find("duration=");
+    ASSERT_NE(d, std::string::npos);
+    EXPECT_NEAR(std::atof(stream.c_str() + d + 9), 30.0, 1.0);
+    const std::string tags = Probe(mp3, "format_tags=title,artist,album");
+    EXPECT_NE(tags.find("title=Café del Mar — Ελληνικά & Русс"), std::string::npos) << tags;
+    EXPECT_NE(tags.find("artist=Artist One"), std::string::npos) << tags;
+    EXPECT_NE(tags.find("album=Album One"), std::string::npos) << tags;
+    // The ID3v1 tag at the end: title, artist and album fields of 30 bytes.
+    std::string bytes;
+    {
+        std::ifstream f(mp3, std::ios::binary);
+        bytes.assign(std::istreambuf_iterator<char>(f), {});
+    }
+    ASSERT_GT(bytes.size(), 128u);
+    const std::string v1 = bytes.substr(bytes.size() - 128);
+    EXPECT_EQ(v1.substr(0, 3), "TAG");
+    EXPECT_EQ(v1.substr(3, 4), "Caf\xC3");
+    EXPECT_EQ(v1.substr(33, 10), "Artist One");
+    EXPECT_EQ(v1.substr(63, 9), "Album One");
+    EXPECT_GT(FirstListRowInk(), 20);
+
+    // Closing saves the list; the next start shows it again.
+    Stop(true);
+    ASSERT_EQ(pid, -1) << "the program did not end through its close button";
+    Start();
+    std::this_thread::sleep_for(std::chrono::milliseconds(2000));
+    EXPECT_GT(FirstListRowInk(), 20);
     Stop(false);
 }
 
@@ -242,9 +321,9 @@ TEST_F(ProgramE2E, HotSongsAndCategoryPages) {
     WriteSettings();
     Start();
     // The left menu: Hot Songs, then Categories.
-    ClickAt(main.x + kFrame + 60, main.y + kPageTop + 2 + 16 * 2 + 8);
+    ClickAt(main.x + kFrame + 60, main.y + kPageTop + 15 * 2 + 8);
     EXPECT_TRUE(WaitRequest("/hot", 1)) << dir.read("program.log");
-    ClickAt(main.x + kFrame + 60, main.y + kPageTop + 2 + 16 * 3 + 8);
+    ClickAt(main.x + kFrame + 60, main.y + kPageTop + 15 * 3 + 8);
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     // The first category's keyword list comes from the site.
     ClickPage(22, 50);
