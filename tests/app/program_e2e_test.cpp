@@ -317,6 +317,35 @@ TEST_F(ProgramE2E, KeywordToTaggedMp3AndTheListOnTheNextStart) {
     Stop(false);
 }
 
+// Three downloads at once with a task limit of 2; the broken media file
+// ends as failed and leaves no MP3 behind, the other two finish.
+TEST_F(ProgramE2E, ThreeDownloadsWithALimitOfTwoAndABrokenFile) {
+    WriteSettings();
+    Start();
+    Search("pop");
+    for (int row : {0, 2, 6}) {
+        ClickRow(row, kDownloadX);
+        Window dlg;
+        ASSERT_TRUE(WaitFor([&] { return FindWindow("Download MP3", dlg); }, 15000)) << row;
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        Key("Return");
+        ASSERT_TRUE(WaitFor([&] { return !FindWindow("Download MP3", dlg); }, 10000)) << row;
+    }
+    ASSERT_TRUE(WaitFor([&] { return Mp3s().size() == 2; }, 90000)) << dir.read("program.log");
+    std::this_thread::sleep_for(std::chrono::milliseconds(3000));
+    EXPECT_EQ(Mp3s().size(), 2u);
+    for (const std::string& f : Mp3s())
+        EXPECT_EQ(f.find("Broken"), std::string::npos) << f;
+    // All three were asked of the site.
+    for (const char* id : {"Lt4pZ8xQw1A", "Zx3-Lm8vB0q", "Br0kEnF1le0"}) {
+        bool asked = false;
+        for (const std::string& r : site.Requests())
+            asked = asked || (r.rfind("/watch", 0) == 0 && r.find(id) != std::string::npos);
+        EXPECT_TRUE(asked) << id;
+    }
+    Stop(false);
+}
+
 TEST_F(ProgramE2E, HotSongsAndCategoryPages) {
     WriteSettings();
     Start();
