@@ -197,6 +197,9 @@ TfrmPrepareDownload::TfrmPrepareDownload(TComponent* AOwner) : TForm(AOwner) {
 
     // The fields' change events run from the first text set on.
     HandleNeeded();
+    // The boxes were sized after their parts were laid out.
+    for (TRecentCombo* box : {cbSaveto, cbArtist, cbAlbum})
+        box->Realign();
     Load();
     FFileNameModified = false;
 }
