@@ -5,6 +5,9 @@
 #include "app/uMain.h"
 #include "classlib/sysutils.h"
 #include "download/MultiDownloader.h"
+#include "download/YoutubeFLVGet.h"
+#include "framework/SPTools.h"
+#include "skin/forms/spMessages.h"
 
 #include <cstdio>
 
@@ -75,11 +78,77 @@ void TfrmSearchFrame::KeyDown(TObject*, WORD& Key, TShiftState) {
     }
 }
 
-TfrmPlayerFrame::TfrmPlayerFrame(TComponent* AOwner, TfrmMain* Main)
-    : TPanel(AOwner), FMain(Main) {}
+TfrmPlayerFrame::TfrmPlayerFrame(TComponent* AOwner, TfrmMain* Main) : TPanel(AOwner), FMain(Main) {
+    flv = new TYoutubeFLVGet(this);
+    flv->OnBeforeGet = [this](TObject* s) { flvBeforeGet(s); };
+    flv->OnURIGot = [this](const std::string& url, int) { flvURIGot(url); };
+    flv->OnBadResponse = [this](const std::string& m) { flvBadResponse(m); };
+    tmrFSCommand = new TTimer(this);
+    tmrFSCommand->SetEnabled(false);
+    tmrFSCommand->SetInterval(100);
+    tmrFSCommand->SetOnTimer([this](TObject* s) { tmrFSCommandTimer(s); });
+}
+
+TfrmPlayerFrame::~TfrmPlayerFrame() {
+    if (FPlayer) FPlayer->OnCommand = nullptr;
+    FPlayer.reset();
+}
+
+std::string TfrmPlayerFrame::PlayerFile() {
+    return ProgramFile("res\\player.html");
+}
+
+void TfrmPlayerFrame::LoadPlayer() {
+    if (FPlayer) return;
+    FPlayer = std::make_unique<player::PlayerView>(Handle(), PlayerFile());
+    FPlayer->OnCommand = [this](const std::string& c, const std::string& a) {
+        FlashPlayerFSCommand(c, a);
+    };
+    if (!FPlayer->Load()) {
+        // A plain message: the rest of the program works without the player.
+        TspSkinMessage message(nullptr);
+        message.MessageDlg2(PlayerFile() + " File Error!", "", mtError, {mbOK}, 0);
+    }
+}
 
 void TfrmPlayerFrame::SetFlashVar(const std::string& Name, const std::string& Value) {
+    if (FPlayer) FPlayer->SetVariable(Name, Value);
     if (OnFlashVar) OnFlashVar(Name, Value);
+}
+
+void TfrmPlayerFrame::GetFlv(const std::string& Id) {
+    CurrentPlayingURLInfo = FMain->CurrentInfo()->URLInfo;
+    // Get drops a resolution still running: the newer preview wins.
+    flv->YoutubeID = Id;
+    flv->Get();
+    FMain->frmStatus->SetStatusInfo(AppText("Status.ConnectingPlayOnline"));
+}
+
+void TfrmPlayerFrame::flvBeforeGet(TObject* Sender) {
+    CopyResolverSettings(dynamic_cast<TYoutubeFLVGet*>(Sender));
+}
+
+void TfrmPlayerFrame::flvURIGot(const std::string& Address) {
+    FMain->frmStatus->SetBackInfo();
+    if (Address.empty()) return;
+    FMain->CurrentInfo()->FlvURL = Address;
+    PlayFlv(Address);
+}
+
+void TfrmPlayerFrame::flvBadResponse(const std::string&) {
+    FMain->frmStatus->SetBackInfo();
+}
+
+void TfrmPlayerFrame::FlashPlayerFSCommand(const std::string& Command, const std::string& Args) {
+    FCommand = Command;
+    FArgs = Args;
+    tmrFSCommand->SetEnabled(false);
+    tmrFSCommand->SetEnabled(true);
+}
+
+void TfrmPlayerFrame::tmrFSCommandTimer(TObject*) {
+    tmrFSCommand->SetEnabled(false);
+    FSCommand(FCommand, FArgs);
 }
 
 void TfrmPlayerFrame::PlayFlv(const std::string& Address) {
@@ -126,7 +195,7 @@ void TfrmPlayerFrame::FSCommand(const std::string& Command, const std::string& A
         }
     };
     if (Command == "DOWNLOAD" && Args == "CURRENT") {
-        if (!CurrentPlayingURLInfo.Id.empty()) FMain->Download(CurrentPlayingURLInfo);
+        if (!flv->YoutubeID.empty()) FMain->Download(CurrentPlayingURLInfo);
     } else if (Command == "REPEATMODE") {
         if (Args == "1") FMain->actRepeatOff->Execute();
         if (Args == "2") FMain->actRepeatOne->Execute();

@@ -6,11 +6,15 @@
 #include "app/uMDDef.h"
 #include "classlib/comctrls.h"
 #include "classlib/stdctrls.h"
+#include "classlib/timer.h"
+#include "platform/player/player.h"
 
 #include <functional>
+#include <memory>
 #include <string>
 
 class TfrmMain;
+class TYoutubeFLVGet;
 
 // One status text with one step of undo.
 class TfrmStatus : public TPanel {
@@ -48,24 +52,42 @@ private:
     TStringList FRecent;
 };
 
-// Previews results. The movie is replaced by a player page of our own: its
-// instructions go out through OnFlashVar and its commands come back through
-// FSCommand.
+// Previews results in a player page of our own (in place of the movie): its
+// instructions go to the page's "callbackvar" (and OnFlashVar), its commands
+// come back through FlashPlayerFSCommand.
 class TfrmPlayerFrame : public TPanel {
 public:
     TfrmPlayerFrame(TComponent* AOwner, TfrmMain* Main);
+    ~TfrmPlayerFrame() override;
+    // Creates the player page in the frame; says so when the page is missing.
+    void LoadPlayer();
     void SetFlashVar(const std::string& Name, const std::string& Value);
+    void GetFlv(const std::string& Id);
     void PlayFlv(const std::string& Address);
     void SetRepeatMode(int Mode);
     void Stop();
     void Play(int Index, int Direction);
-    // A command of the player page.
+    void flvBeforeGet(TObject* Sender);
+    void flvURIGot(const std::string& Address);
+    void flvBadResponse(const std::string& Message);
+    // A command of the page: kept, and run 100 ms later unless another
+    // replaces it.
+    void FlashPlayerFSCommand(const std::string& Command, const std::string& Args);
+    void tmrFSCommandTimer(TObject* Sender);
+    // Runs a command at once.
     void FSCommand(const std::string& Command, const std::string& Args);
+    // The player page's file.
+    static std::string PlayerFile();
     std::function<void(const std::string& Name, const std::string& Value)> OnFlashVar;
     TUrlInfo CurrentPlayingURLInfo;
+    TYoutubeFLVGet* flv;
+    TTimer* tmrFSCommand;
+    player::PlayerView* Player() const { return FPlayer.get(); }
 
 private:
     TfrmMain* FMain;
+    std::unique_ptr<player::PlayerView> FPlayer;
+    std::string FCommand, FArgs;
 };
 
 // The queue as a list view: title, save location, length, status.

@@ -7,6 +7,7 @@
 #include "framework/CLSettings.h"
 #include "framework/OxDebug.h"
 #include "framework/SPTools.h"
+#include "platform/win/queue.h"
 
 #include <filesystem>
 
@@ -27,6 +28,9 @@ TPanel* NewPanel(TWinControl* Parent, TAlign Align, int Size) {
 TfrmMain::TfrmMain(TComponent* AOwner, TCLEngine* Engine) : TForm(AOwner), FEngine(Engine) {
     frmMain = this;
     SetBounds(100, 80, 980, 680);
+    // The window first: a browser asking for its window before the form has
+    // one would make its parents' windows twice.
+    HandleNeeded();
     FDownloader = new TMultiDownloader(this);
     BuildActions();
     BuildMenus();
@@ -39,6 +43,10 @@ TfrmMain::TfrmMain(TComponent* AOwner, TCLEngine* Engine) : TForm(AOwner), FEngi
         lstMenu->Items()->Add(item);
     lstMenu->OnClick = [this](TObject*) { lstMenuSelect(lstMenu->ItemIndex()); };
     lblDownloadList = new TLabel(left);
+    // A label that sized itself to its text would fight the alignment on
+    // every paint.
+    lblDownloadList->SetAutoSize(false);
+    lblDownloadList->SetBounds(0, 0, 150, 20);
     lblDownloadList->SetParent(left);
     lblDownloadList->SetAlign(alBottom);
     lblDownloadList->SetCaption("Download List");
@@ -68,8 +76,11 @@ TfrmMain::TfrmMain(TComponent* AOwner, TCLEngine* Engine) : TForm(AOwner), FEngi
     button(btnClearFinishedTask, actClearFinishedTask);
     button(btnClearAll, actClearAll);
     splBottom = new TSplitter(this);
-    splBottom->SetParent(this);
+    // Bottom-aligned before it has a parent: a splitter starts left-aligned,
+    // which would stretch it to the full height.
     splBottom->SetAlign(alBottom);
+    splBottom->SetBounds(0, 0, 4, 4);
+    splBottom->SetParent(this);
     pnlCenterView = NewPanel(this, alClient, 400);
     OnShow = [this](TObject*) { FormShow(); };
     OnCloseQuery = [this](TObject*, bool& CanClose) { CanClose = FormCloseQuery(); };
@@ -77,6 +88,7 @@ TfrmMain::TfrmMain(TComponent* AOwner, TCLEngine* Engine) : TForm(AOwner), FEngi
 }
 
 TfrmMain::~TfrmMain() {
+    *FAlive = false;
     FormDestroy();
     if (frmMain == this) frmMain = nullptr;
 }
@@ -203,21 +215,14 @@ void TfrmMain::FormCreate() {
 
 void TfrmMain::PlaceWindow() {
     frmCenterView = new TfrmCenterView(this);
-    frmCenterView->OnLoadHtml = [this](TCenterBrowser b, const std::string& html) {
-        BrowserContent[b] = html;
-        if (OnBrowserHtml) OnBrowserHtml(b, html);
-    };
-    frmCenterView->OnNavigate = [this](TCenterBrowser b, const std::string& url) {
-        BrowserContent[b] = url;
-        if (OnBrowserNavigate) OnBrowserNavigate(b, url);
-    };
-    frmCenterView->OnActivatePage = [this](TCenterPage p) { ActivePage = p; };
+    PlaceCenterView();
 
     FCurrentInfo->FlashPlayerWidth = 800;
     FCurrentInfo->FlashPlayerHeight = 70;
     frmPlayerFrame = new TfrmPlayerFrame(pnlPlayerContainer, this);
     frmPlayerFrame->SetParent(pnlPlayerContainer);
     frmPlayerFrame->SetAlign(alClient);
+    frmPlayerFrame->LoadPlayer();
 
     frmDownloadList = new TfrmDownloadList(pnlDownloadList, this);
     frmDownloadList->SetParent(pnlDownloadList);
@@ -226,6 +231,7 @@ void TfrmMain::PlaceWindow() {
     frmSearchFrame = new TfrmSearchFrame(pnlSearch);
     frmSearchFrame->SetParent(pnlSearch);
     frmSearchFrame->SetAlign(alClient);
+    ActiveControl = frmSearchFrame->cbKeyword;
 
     frmStatus = new TfrmStatus(pnlStatusInfo);
     frmStatus->SetParent(pnlStatusInfo);
@@ -252,12 +258,11 @@ void TfrmMain::BindSide() {
     side.SetFlashVar = [this](const std::string& v) {
         frmPlayerFrame->SetFlashVar("callbackvar", v);
     };
-    side.PlayVideoId = [this](const std::string& id) {
-        frmPlayerFrame->CurrentPlayingURLInfo = FCurrentInfo->URLInfo;
-        frmPlayerFrame->PlayFlv(FCurrentInfo->MDInfo->Values("DownloadURL") + id);
-    };
+    side.PlayVideoId = [this](const std::string& id) { frmPlayerFrame->GetFlv(id); };
     side.ExecScript = [this](const std::string& s) {
         if (OnBrowserScript) OnBrowserScript(s);
+        // Errors of the page's scripts are the page's own.
+        if (TWebDocument* doc = wbMain->Document(); doc && doc->Loaded()) doc->execScript(s);
     };
     FDownloader->OnProgress = [this](TObject* s, int i, std::int64_t t, std::int64_t r) {
         mdDownloaderProgress(s, i, t, r);
@@ -317,11 +322,20 @@ void TfrmMain::SetAlwaysOnTop(bool Value) {
 }
 
 void TfrmMain::Download(const TUrlInfo& Source) {
+    TfrmPrepareDownload dialog(nullptr);
+    dialog.SetInfo(Source);
+    const int result = OnPrepareDownload ? OnPrepareDownload(dialog) : dialog.ShowModal();
+    if (result != mrOk) return;
     TUrlInfo info = Source;
-    if (!OnPrepareDownload || !OnPrepareDownload(info)) return;
-    info.SavePath = FixFileName(ChangeFileExt(info.SavePath, ".mp3"));
+    info.Title = dialog.edtTitle->Text();
+    info.Artist = dialog.cbArtist->Text();
+    info.Album = dialog.cbAlbum->Text();
+    info.SavePath = FixFileName(dialog.GetSaveToFullPath(".mp3"));
     info.ConvertType = ".mp3";
     info.TempPath = FixFileName(GetTempDir() + ExtractFileName(info.SavePath) + ".mtd");
+    static const int rates[] = {64, 128, 192, 320};
+    const int rate = dialog.cbbRate->ItemIndex();
+    if (rate >= 0 && rate < 4) info.Bitrate = rates[rate];
     AddDownloadTask(info);
     frmDownloadList->RefreshList();
     ExecPageScript("ShowDIcon(" + std::to_string(info.PId) + ");");
@@ -366,10 +380,10 @@ void TfrmMain::lstMenuSelect(int ItemIndex) {
     const int code = ItemIndex < 5 ? codes[ItemIndex] : 0;
     switch (code) {
     case 0:
-        frmCenterView->OnActivatePage(tsResult);
+        ShowCenterPage(tsResult);
         break;
     case 1:
-        frmCenterView->OnActivatePage(tsAdv);
+        ShowCenterPage(tsAdv);
         break;
     case 2:
         frmCenterView->ShowHotSongs();
@@ -429,4 +443,109 @@ void TfrmMain::RepeatMode(int Mode) {
 
 void TfrmMain::OpenPage(const std::string& Name) {
     if (FEngine) FEngine->ShowPage(Name);
+}
+
+TEmbeddedBrowser* TfrmMain::Browser(TCenterBrowser Which) const {
+    return Which == cbMain ? wbMain : Which == cbHome ? wbHome : wbCategory;
+}
+
+namespace {
+
+// The construction point of the centre view's browsers.
+TEmbeddedBrowser* NewBrowser(TWinControl* Parent) {
+    auto* b = new TEmbeddedBrowser(Parent);
+    b->SetParent(Parent);
+    b->SetAlign(alClient);
+    b->LoadSettings();
+    return b;
+}
+
+} // namespace
+
+void TfrmMain::PlaceCenterView() {
+    wbMain = NewBrowser(NewPanel(pnlCenterView, alClient, 400));
+    wbHome = NewBrowser(NewPanel(pnlCenterView, alClient, 400));
+    wbCategory = NewBrowser(NewPanel(pnlCenterView, alClient, 400));
+    PlaceAdvancedSearch();
+    for (TEmbeddedBrowser* b : {wbMain, wbHome, wbCategory}) {
+        b->OnBeforeNavigate2 = [this](TObject*, TWebDocument*, OleVariant& URL, OleVariant&,
+                                      OleVariant&, OleVariant&, OleVariant&, bool& Cancel) {
+            const auto* url = std::any_cast<std::string>(&URL);
+            if (!url || !StartsText("xmd:", *url)) return;
+            // The engine waits for this answer: the action runs once it has
+            // it, outside the engine's callback. The browser cannot open an
+            // "xmd:" address of any action anyway.
+            Cancel = true;
+            PostThreadCall(GetCurrentThreadId(), [this, alive = FAlive, link = *url] {
+                if (!*alive) return;
+                bool cancel = false;
+                frmCenterView->wbMainBeforeNavigate2(link, cancel);
+            });
+        };
+        // No context menu in the pages.
+        if (webview::View* v = b->WebView()) {
+            webview::Settings settings = v->CurrentSettings();
+            settings.contextMenu = false;
+            settings.border3D = false;
+            v->Apply(settings);
+        }
+    }
+    frmCenterView->OnLoadHtml = [this](TCenterBrowser b, const std::string& html) {
+        BrowserContent[b] = html;
+        // The loading page may still be on its way: it must not replace this.
+        Browser(b)->Stop();
+        Browser(b)->LoadFromString(html);
+        if (OnBrowserHtml) OnBrowserHtml(b, html);
+    };
+    frmCenterView->OnNavigate = [this](TCenterBrowser b, const std::string& url) {
+        BrowserContent[b] = url;
+        Browser(b)->Navigate(url);
+        if (OnBrowserNavigate) OnBrowserNavigate(b, url);
+    };
+    frmCenterView->OnActivatePage = [this](TCenterPage p) { ShowCenterPage(p); };
+    ShowCenterPage(tsResult);
+}
+
+void TfrmMain::PlaceAdvancedSearch() {
+    tsAdvPage = NewPanel(pnlCenterView, alClient, 400);
+    auto field = [this](TEdit*& edit, const std::string& caption, int y) {
+        auto* l = new TLabel(tsAdvPage);
+        l->SetParent(tsAdvPage);
+        l->SetBounds(20, y + 3, 80, 18);
+        l->SetCaption(caption);
+        edit = new TEdit(tsAdvPage);
+        edit->SetParent(tsAdvPage);
+        edit->SetBounds(110, y, 300, 22);
+        edit->OnKeyDown = [this](TObject*, WORD& Key, TShiftState) {
+            if (Key == 13) btnAdvSearch->Click();
+        };
+    };
+    field(edtArtist, "Artist:", 20);
+    field(edtTitle, "Title:", 50);
+    field(edtAlbum, "Album:", 80);
+    cbbEdition = new TListBox(tsAdvPage);
+    cbbEdition->SetParent(tsAdvPage);
+    cbbEdition->SetBounds(110, 110, 300, 120);
+    for (const char* e : {"search all editions", "live edition", "unplugged edition",
+                          "remix edition", "cover edition", "piano edition", "guitar edition"})
+        cbbEdition->Items()->Add(e);
+    cbbEdition->SetItemIndex(0);
+    btnAdvSearch = new TButton(tsAdvPage);
+    btnAdvSearch->SetParent(tsAdvPage);
+    btnAdvSearch->SetBounds(110, 240, 120, 26);
+    btnAdvSearch->SetCaption("Search");
+    btnAdvSearch->OnClick = [this](TObject*) {
+        const int i = cbbEdition->ItemIndex();
+        frmCenterView->AdvancedSearch(edtArtist->Text(), edtTitle->Text(), edtAlbum->Text(), i,
+                                      i >= 0 ? cbbEdition->Items()->Strings(i) : "");
+    };
+}
+
+void TfrmMain::ShowCenterPage(TCenterPage Page) {
+    ActivePage = Page;
+    // The page (not the browser) is hidden, so its native view goes too.
+    wbMain->Parent()->SetVisible(Page == tsResult);
+    wbHome->Parent()->SetVisible(Page == tsHome);
+    wbCategory->Parent()->SetVisible(Page == tsCategory);
+    if (tsAdvPage) tsAdvPage->SetVisible(Page == tsAdv);
 }

@@ -5,10 +5,13 @@
 #include "app/uCenterView.h"
 #include "app/uFrames.h"
 #include "app/uMDDef.h"
+#include "app/uPrepareDownload.h"
+#include "browser/EmbeddedBrowser.h"
 #include "classlib/actnlist.h"
 #include "classlib/extctrls.h"
 #include "classlib/forms.h"
 #include "classlib/menus.h"
+#include "classlib/timer.h"
 
 #include <array>
 #include <cstdint>
@@ -46,14 +49,22 @@ public:
     // The caption's close button: to the tray instead of closing.
     void MinimizeToTray();
 
-    // The prepare-download dialog: fills the record, false when cancelled.
-    std::function<bool(TUrlInfo& Info)> OnPrepareDownload;
+    // Shows the prepare-download dialog (filled from the record) and
+    // answers its modal result; unset, the dialog is shown modally.
+    std::function<int(TfrmPrepareDownload& Dialog)> OnPrepareDownload;
     // What each centre browser shows: HTML text or the address last asked.
     std::function<void(TCenterBrowser, const std::string& Html)> OnBrowserHtml;
     std::function<void(TCenterBrowser, const std::string& URL)> OnBrowserNavigate;
     std::function<void(const std::string& Script)> OnBrowserScript;
 
     std::array<std::string, 3> BrowserContent;
+    // The browsers of the centre view and its advanced-search page.
+    TEmbeddedBrowser *wbMain = nullptr, *wbHome = nullptr, *wbCategory = nullptr;
+    TPanel* tsAdvPage = nullptr;
+    TEdit *edtArtist = nullptr, *edtTitle = nullptr, *edtAlbum = nullptr;
+    TListBox* cbbEdition = nullptr;
+    TButton* btnAdvSearch = nullptr;
+    TEmbeddedBrowser* Browser(TCenterBrowser Which) const;
     TCenterPage ActivePage = tsResult;
     bool InTray = false;
 
@@ -84,6 +95,9 @@ private:
     void BuildActions();
     void BuildMenus();
     void PlaceWindow();
+    void PlaceCenterView();
+    void PlaceAdvancedSearch();
+    void ShowCenterPage(TCenterPage Page);
     void BindSide();
     void RemoveTask();
     void ClearAll();
@@ -97,6 +111,7 @@ protected:
 
 private:
     TCLEngine* FEngine;
+    std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
     std::unique_ptr<TCurrentInfo> FCurrentInfo;
     TMultiDownloader* FDownloader;
     bool FTrueClose = false;

@@ -1,6 +1,7 @@
 // Program entry: initialises the units and hands over to the run routine,
 // which creates the main window of the music search.
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,13 @@ TCLEngine* CreateEngine(TComponent* Owner) {
     return engine;
 }
 
+// Emits the shared-pointer release code in this file (see app/CMakeLists.txt).
+void ReleaseSharedOnce() {
+    auto p = std::make_shared<int>(0);
+    std::weak_ptr<int> w = p;
+    p.reset();
+}
+
 class TfrmProgramMain : public TfrmMain {
 public:
     explicit TfrmProgramMain(TComponent* AOwner) : TfrmMain(AOwner, nullptr) {
@@ -39,6 +47,7 @@ public:
 } // namespace
 
 int main(int argc, char** argv) {
+    ReleaseSharedOnce();
     SetAppParams(std::vector<std::string>(argv + 1, argv + argc));
     auto backend = display::CreateGtkBackend();
     if (!backend) {

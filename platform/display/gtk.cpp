@@ -369,6 +369,9 @@ private:
                 GTK_WINDOW(w.window),
                 (DWORD(GetWindowLongPtr(hwnd, GWL_EXSTYLE)) & WS_EX_TOPMOST) != 0);
             gtk_widget_show_all(w.window);
+            // Showing everything also shows the views our windows keep hidden.
+            for (auto& [widget, v] : views_)
+                if (v.top == hwnd && !v.visible) gtk_widget_set_visible(widget, FALSE);
             w.mapped = true;
             applyShape(hwnd);
         } else if (!want && w.mapped) {

@@ -15,10 +15,10 @@ protected:
     void SetUp() override {
         AppTest::SetUp();
         main = new TfrmMain(form, engine);
-        main->OnPrepareDownload = [this](TUrlInfo& info) {
-            info.SavePath = dir.file("out/") + info.Title;
-            info.Bitrate = 128;
-            return true;
+        main->OnPrepareDownload = [this](TfrmPrepareDownload& dialog) {
+            dialog.cbSaveto->SetText(dir.file("out"));
+            dialog.cbbRate->SetItemIndex(1);
+            return mrOk;
         };
         main->frmPlayerFrame->OnFlashVar = [this](const std::string& name, const std::string& v) {
             flash.push_back(name + "=" + v);

@@ -229,3 +229,61 @@ TEST_F(BrowserOnScreen, TheViewFollowsItsHost) {
 }
 
 } // namespace
+
+namespace {
+
+// Two browsers in the same place of a window that is shown after they are
+// made; the one whose page is hidden takes no clicks.
+TEST(BrowserPagesOnScreen, AHiddenPageTakesNoClicks) {
+    auto backend = display::CreateGtkBackend();
+    if (!backend) GTEST_SKIP() << "no display";
+    display::Install(std::move(backend));
+    {
+        auto form = std::make_unique<TForm>(nullptr);
+        form->SetBounds(60, 50, 420, 340);
+        form->HandleNeeded();
+        TEmbeddedBrowser* browsers[2];
+        for (TEmbeddedBrowser*& b : browsers) {
+            auto* page = new TPanel(form.get());
+            page->SetBounds(0, 0, 400, 300);
+            page->SetParent(form.get());
+            b = new TEmbeddedBrowser(form.get());
+            b->SetBounds(10, 10, 360, 260);
+            b->SetParent(page);
+            b->LoadSettings();
+            b->WebView();
+        }
+        // The second page lies over the first and is hidden before showing.
+        browsers[1]->Parent()->SetVisible(false);
+        form->Show();
+        std::string clicked;
+        for (int i = 0; i < 2; ++i) {
+            const std::string link = "xmd:PAGE=" + std::to_string(i);
+            browsers[i]->OnBeforeNavigate2 =
+                [&clicked, link](TObject*, TWebDocument*, OleVariant& url, OleVariant&, OleVariant&,
+                                 OleVariant&, OleVariant&, bool& cancel) {
+                    if (std::any_cast<std::string>(url) != link) return;
+                    clicked = link;
+                    cancel = true;
+                };
+            const std::string html = "<html><body style=\"margin:0\"><a href=\"" + link +
+                                     "\" style=\"display:block;width:300px;height:200px\">x</a>"
+                                     "</body></html>";
+            browsers[i]->LoadFromWideString(std::u16string(html.begin(), html.end()));
+        }
+        ASSERT_TRUE(pumpUntil(
+            [&] { return browsers[0]->ReadyState() == 4 && browsers[1]->ReadyState() == 4; }));
+        pumpFor(500);
+        POINT p{40, 20};
+        ClientToScreen(browsers[0]->GetIEWin("Internet Explorer_Server"), &p);
+        ASSERT_EQ(run("xdotool mousemove " + std::to_string(p.x) + " " + std::to_string(p.y) +
+                      " click 1"),
+                  0);
+        EXPECT_TRUE(pumpUntil([&] { return !clicked.empty(); }));
+        EXPECT_EQ(clicked, "xmd:PAGE=0");
+    }
+    pumpFor(50);
+    display::Install(nullptr);
+}
+
+} // namespace

@@ -131,6 +131,11 @@ std::string SiteServer::Base() const {
     return "http://127.0.0.1:" + std::to_string(FPort);
 }
 
+std::vector<std::string> SiteServer::Requests() {
+    std::lock_guard<std::mutex> g(FLock);
+    return FRequests;
+}
+
 Switches SiteServer::GetSwitches() {
     std::lock_guard<std::mutex> lock(FLock);
     return FSwitches;
@@ -162,6 +167,10 @@ void SiteServer::Route() {
 
     FServer->set_pre_routing_handler([this](const Request& req, Response& res) {
         if (StartsWith(req.path, "/__site")) return httplib::Server::HandlerResponse::Unhandled;
+        {
+            std::lock_guard<std::mutex> g(FLock);
+            FRequests.push_back(req.target);
+        }
         const Switches s = GetSwitches();
         if (s.SlowMs > 0 && StartsWith(req.path, s.SlowPath) && Stopping(s.SlowMs)) {
             res.status = 503;

@@ -52,6 +52,8 @@ public:
     Switches GetSwitches();
     void SetSwitches(const Switches& switches);
     MediaStore& Media() { return FMedia; }
+    // The addresses asked for so far (path and query), oldest first.
+    std::vector<std::string> Requests();
 
 private:
     void Route();
@@ -64,6 +66,7 @@ private:
     std::mutex FLock;
     Switches FSwitches;
     MediaStore FMedia;
+    std::vector<std::string> FRequests;
 };
 
 } // namespace site
