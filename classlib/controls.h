@@ -45,6 +45,7 @@ constexpr UINT CM_FONTCHANGED = CM_BASE + 12;
 // Screen cursor numbers; 0 is the default cursor of the control's class.
 using TCursor = int;
 constexpr TCursor crDefault = 0;
+constexpr TCursor crHandPoint = -21;
 
 constexpr UINT CM_MOUSEENTER = CM_BASE + 19;
 constexpr UINT CM_MOUSELEAVE = CM_BASE + 20;
