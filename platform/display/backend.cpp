@@ -13,8 +13,10 @@ struct Holder {
 };
 
 Holder& GetHolder() {
-    static Holder holder;
-    return holder;
+    // Never destroyed: a worker thread may still wake the main thread while
+    // the program exits.
+    static Holder* holder = new Holder;
+    return *holder;
 }
 
 } // namespace
