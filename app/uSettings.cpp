@@ -8,6 +8,7 @@
 #include "framework/OxDebug.h"
 #include "framework/SPTools.h"
 #include "platform/os/folders.h"
+#include "skin/forms/SkinnedForm.h"
 
 #include <algorithm>
 #include <cmath>
@@ -127,6 +128,8 @@ TfrmSettings::TfrmSettings(TComponent* AOwner, TMultiDownloader* Queue)
     btnOk->OnClick = [this](TObject* s) { btnOkClick(s); };
     btnClearShowAgainFlag->OnClick = [this](TObject* s) { btnClearShowAgainFlagClick(s); };
 
+    spSkinnedForm = new TspSkinnedForm(this);
+    spSkinnedForm->SetName("spSkinnedForm");
     CLForm = new TCLForm(this);
     CLForm->RuntimeSetSkinData = true;
     CLForm->RuntimeSetLanguageData = true;

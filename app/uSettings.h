@@ -10,6 +10,7 @@
 #include <string>
 
 class TCLForm;
+class TspSkinnedForm;
 class TMultiDownloader;
 
 class TfrmSettings : public TForm {
@@ -35,6 +36,7 @@ public:
     TEdit* edtMaxTasks;
     TUpDown* udMaxTasks;
     TButton *btnClearShowAgainFlag, *btnBrowse, *btnOk, *btnCancel;
+    TspSkinnedForm* spSkinnedForm;
     TCLForm* CLForm;
 
 private:

@@ -5,6 +5,7 @@
 #include "framework/CLForm.h"
 #include "framework/CLSettings.h"
 #include "framework/SPTools.h"
+#include "skin/forms/SkinnedForm.h"
 
 namespace {
 
@@ -79,6 +80,8 @@ TfrmCLAboutForm::TfrmCLAboutForm(TComponent* AOwner) : TForm(AOwner) {
     btnEULA = link(pnInfo, "btnEULA", "End User License Agreement", 10, 84);
     btnPrivaryPolicy = link(pnInfo, "btnPrivaryPolicy", "Privacy Policy", 220, 84);
 
+    spSkinnedForm = new TspSkinnedForm(this);
+    spSkinnedForm->SetName("spSkinnedForm");
     CLForm = new TCLForm(this);
     CLForm->RuntimeSetSkinData = true;
     CLForm->RuntimeSetLanguageData = true;

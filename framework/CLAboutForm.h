@@ -9,6 +9,7 @@
 #include <string>
 
 class TCLForm;
+class TspSkinnedForm;
 
 // A label that opens its address in the default browser when clicked.
 class TCLLinkLabel : public TLabel {
@@ -33,5 +34,6 @@ public:
     TLabel* lbInfo;
     TCLLinkLabel *btnEULA, *btnPrivaryPolicy, *lblSupport;
     TButton* btnOK;
+    TspSkinnedForm* spSkinnedForm;
     TCLForm* CLForm;
 };

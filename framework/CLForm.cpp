@@ -181,7 +181,11 @@ void TCLWebBanner::UpdateBanner() {
         address = StringReplace(settings->GetSettingString("Banner." + FBannerName + ".URL"),
                                 "%exepath%", GetAppFolderNoSlash(), rfReplaceAll | rfIgnoreCase);
     FURL = address;
-    Navigate(address);
+    // A file of this machine is shown through its address.
+    if (!address.empty() && address.front() == '/')
+        Navigate("file://" + address);
+    else if (!address.empty())
+        Navigate(address);
     if (!remote.empty() && address != cacheFile) {
         TCLEngine* engine = EngineInstance();
         if (!engine) return;

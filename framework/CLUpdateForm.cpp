@@ -7,6 +7,7 @@
 #include "framework/OxDebug.h"
 #include "framework/SPTools.h"
 #include "platform/win/input.h"
+#include "skin/forms/SkinnedForm.h"
 
 #include <cctype>
 #include <cmath>
@@ -212,6 +213,8 @@ TfrmCLUpdateForm::TfrmCLUpdateForm(TComponent* AOwner) : TForm(AOwner) {
     btnCancelProcess->OnClick = abort;
     btnCancel->OnClick = [this](TObject*) { CloseDialog(); };
 
+    spSkinnedForm = new TspSkinnedForm(this);
+    spSkinnedForm->SetName("spSkinnedForm");
     CLForm = new TCLForm(this);
     CLForm->RuntimeSetSkinData = true;
     CLForm->RuntimeSetLanguageData = true;

@@ -15,6 +15,7 @@
 
 class TSingleDownloader;
 class TCLForm;
+class TspSkinnedForm;
 
 // The private message that shows the result from the message loop.
 constexpr UINT WM_CL_UPDATE_SHOW = 1026;
@@ -61,6 +62,7 @@ public:
     TButton *btnOK, *btnCancel, *btnOK2, *btnCancelProcess;
     TSingleDownloader* sdDownload;
     TTimer* tmrTimer;
+    TspSkinnedForm* spSkinnedForm;
     TCLForm* CLForm;
 
 private:

@@ -62,6 +62,7 @@ TfrmAbout::TfrmAbout(TComponent* AOwner) : TForm(AOwner) {
     SetName("frmAbout");
     BorderStyle = bsDialog;
     SetBounds(0, 0, 291, 160);
+    Handle(); // the frame's size is known once the window exists
     const int dx = Width() - ClientWidth(), dy = Height() - ClientHeight();
     SetBounds(0, 0, 291 + dx, 160 + dy);
     Font()->SetName("Tahoma");
@@ -103,7 +104,7 @@ void TfrmAbout::FormCreate() {
 }
 
 std::string TfrmAbout::LinkAddress() const {
-    std::string from = "vcl " + StringReplace(Caption(), " ", "_", rfReplaceAll);
+    std::string from = StringReplace("vcl " + Caption(), " ", "_", rfReplaceAll);
     return LowerCase(Label4->Caption() + "/?from=" + from);
 }
 

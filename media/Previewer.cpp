@@ -35,6 +35,7 @@ bool TPreviewer::PaintFrame(TBitmap* ABitmap, int AFrameNumber, int64_t APTS) {
 void TPreviewer::CreateForm() {
     FForm = std::make_unique<TForm>(nullptr);
     FForm->BorderStyle = bsToolWindow;
+    FForm->Handle(); // the frame's size is known once the window exists
     FForm->OnCloseQuery = [this](TObject*, bool&) { FClosed = true; };
     FImage = new TImage(FForm.get());
     FImage->SetParent(FForm.get());

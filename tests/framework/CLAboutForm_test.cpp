@@ -86,7 +86,9 @@ TEST_F(AboutDialogTest, WithoutAPictureTheLogoPanelGoes) {
     std::filesystem::remove(dir.file("prog/res/images/about.png"));
     TfrmCLAboutForm about(form);
     EXPECT_FALSE(about.pnLogo->Visible());
-    EXPECT_EQ(about.ClientHeight(), 150); // information and buttons only
+    // The information and the buttons fill the dialog.
+    EXPECT_EQ(about.pnInfo->Top(), 0);
+    EXPECT_EQ(about.pnBottom->Top() + about.pnBottom->Height(), about.ClientHeight());
 }
 
 // ---------------------------------------------------------------------------
