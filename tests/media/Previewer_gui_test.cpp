@@ -48,16 +48,33 @@ protected:
         engine.PreviewInterval = 0;
         engine.SetPostHooks(PostHookBit(phPreview));
         std::atomic<bool> done{false};
+        // The window is made on this thread, through its message queue.
+        Application->Initialize();
+        Application->ProcessMessages();
+        const DWORD main = GetCurrentThreadId();
         std::thread worker([&] {
             engine.StartConvert(false);
             done = true;
+            PostThreadCall(main, [] {}); // wakes the loop below
         });
         Watched w;
         bool closed = false;
+        TForm* hooked = nullptr;
         while (!done) {
-            Application->ProcessMessages();
-            if (TForm* f = PreviewForm(); f && f->Visible()) {
+            // One message at a time: each picture is one call from the worker.
+            Application->HandleMessage();
+            TForm* f = PreviewForm();
+            if (f && f != hooked) {
+                // Every caption the window gets, however fast the pictures come.
                 w.captions.insert(f->Caption());
+                TWndMethod inner = f->WindowProc;
+                f->WindowProc = [&w, f, inner](TMessage& m) {
+                    inner(m);
+                    if (m.Msg == CM_TEXTCHANGED) w.captions.insert(f->Caption());
+                };
+                hooked = f;
+            }
+            if (f && f->Visible()) {
                 w.width = f->ClientWidth();
                 w.height = f->ClientHeight();
                 auto* image = static_cast<TImage*>(f->Components(0));
@@ -67,7 +84,6 @@ protected:
                     closed = true;
                 }
             }
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
         worker.join();
         Application->ProcessMessages();
