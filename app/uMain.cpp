@@ -1,6 +1,7 @@
 #include "app/uMain.h"
 
 #include "app/uCommonFunc.h"
+#include "app/uSettings.h"
 #include "classlib/sysutils.h"
 #include "download/MultiDownloader.h"
 #include "framework/CLEngine.h"
@@ -111,11 +112,19 @@ void TfrmMain::BuildActions() {
     actAlwaysOnTop = NewAction("actAlwaysOnTop", "&Always On Top",
                                [this](TObject*) { SetAlwaysOnTop(!FAlwaysOnTop); });
     // The engine's about window and update check are not built yet.
-    actAbout = NewAction("actAbout", "&About...", nullptr);
+    actAbout = NewAction("actAbout", "&About...", [this](TObject*) {
+        if (FEngine) FEngine->AppAbout();
+    });
     actHelp = NewAction("actHelp", "&Help Center...", [this](TObject*) { OpenPage("help"); });
     actHome = NewAction("actHome", "Home &Page...", [this](TObject*) { OpenPage("home"); });
-    actUpdate = NewAction("actUpdate", "&Update...", nullptr);
-    actOption = NewAction("actOption", "&Options...", [](TObject*) { UpdateTaskStatus(); });
+    actUpdate = NewAction("actUpdate", "&Update...", [this](TObject*) {
+        if (FEngine) FEngine->AppUpdate(true);
+    });
+    actOption = NewAction("actOption", "&Options...", [this](TObject*) {
+        TfrmSettings settings(this, FDownloader);
+        settings.ShowModal();
+        UpdateTaskStatus();
+    });
     actExit = NewAction("actExit", "&Exit", [this](TObject*) {
         FTrueClose = true;
         Close();

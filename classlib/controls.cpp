@@ -373,6 +373,8 @@ void TControl::SetVisible(bool Value) {
     if (FVisible == Value) return;
     FVisible = Value;
     Perform(CM_VISIBLECHANGED, Value ? 1 : 0, 0);
+    // An aligned control gives its place back, or takes it again.
+    if (FAlign != alNone && FParent) FParent->Realign();
 }
 
 void TControl::SetEnabled(bool Value) {

@@ -1,6 +1,7 @@
 #include "framework/CLApp.h"
 
 #include "framework/CLSettings.h"
+#include "framework/CLSplashForm.h"
 #include "framework/OxDebug.h"
 #include "framework/SPTools.h"
 #include "platform/os/codepage.h"
@@ -87,17 +88,6 @@ bool CreateAppInstanceMutex(const std::string& Name) {
     h.held.push_back(std::move(m));
     return true;
 }
-
-// A borderless window shown while the main window is made; it closes when
-// another window becomes active.
-class TCLPlainSplash : public TForm {
-public:
-    explicit TCLPlainSplash(TComponent* AOwner) : TForm(AOwner) {
-        BorderStyle = bsNone;
-        SetBounds((Screen->Width() - 705) / 2, (Screen->Height() - 478) / 2, 705, 478);
-        OnDeactivate = [this](TObject*) { PostMessage(Handle(), WM_CLOSE, 0, 0); };
-    }
-};
 
 } // namespace
 
@@ -235,8 +225,8 @@ void AppRun(const TFormClass& FormClass, TForm** FormReference, TAppStartCallbac
     Application->Initialize();
     winipc::Publish();
     if (Settings()->GetSettingBool("App.Splash")) {
-        auto* splash = new TCLPlainSplash(Application);
-        splash->Show();
+        frmCLSplashForm = new TfrmCLSplashForm(nullptr);
+        frmCLSplashForm->Show();
     }
     Application->CreateForm(FormClass, FormReference);
     bool showMainForm = Application->ShowMainForm;
@@ -250,5 +240,6 @@ void AppRun(const TFormClass& FormClass, TForm** FormReference, TAppStartCallbac
     // out reaches the store of this run rather than a new one.
     Application->DestroyComponents();
     if (FormReference) *FormReference = nullptr;
+    delete frmCLSplashForm;
     FreeSettingsInstance();
 }

@@ -2,9 +2,12 @@
 
 #include "classlib/urlencode.h"
 #include "download/SingleDownloader.h"
+#include "framework/CLAboutForm.h"
 #include "framework/CLApp.h"
 #include "framework/CLMultiLang.h"
 #include "framework/CLSettings.h"
+#include "framework/CLSplashForm.h"
+#include "framework/CLUpdateForm.h"
 #include "framework/OxDebug.h"
 #include "framework/SPTools.h"
 #include "framework/jex_WinVersion.h"
@@ -114,6 +117,8 @@ void TCLEngine::Notification(TComponent* AComponent, TOperation Operation) {
     TComponent::Notification(AComponent, Operation);
     if (Operation != opRemove) return;
     if (AComponent == FMessageDlg) FMessageDlg = nullptr;
+    if (AComponent == FAboutForm) FAboutForm = nullptr;
+    if (AComponent == FLastUpdateForm) FLastUpdateForm = nullptr;
     if (AComponent == FSkinData) FSkinData = nullptr;
     if (AComponent == FDefaultSkin) FDefaultSkin = nullptr;
     if (AComponent == FLanguageData) FLanguageData = nullptr;
@@ -175,6 +180,7 @@ void TCLEngine::InitPost() {
     if (OnLanguageChanged) OnLanguageChanged(this);
     if (OnSkinChanged) OnSkinChanged(this);
     UpdateTitle();
+    if (Settings()->GetSettingBool("Update.BeginAuto")) AppUpdateAuto();
     PostCmdLineFile();
     FInInited = false;
 }
@@ -606,4 +612,61 @@ int TCLEngine::ShowMessageEx(const std::string& strMsg, const std::vector<std::s
 void TCLEngine::ShowErrorMessage(const std::string& strError, const std::string& strErrorParam,
                                  bool bLib) {
     ShowMessageEx(strError, {strErrorParam}, 0, mtError, {mbOK}, 0, bLib);
+}
+
+// ---------------------------------------------------------------------------
+// About, update and splash
+
+void TCLEngine::AppAbout() {
+    if (!FAboutForm) {
+        FAboutForm = new TfrmCLAboutForm(FForm);
+        FreeNotification(FAboutForm);
+    }
+    if (FAboutForm->Visible()) return;
+    if (ParentHWND) {
+        SetParent(FAboutForm->Handle(), ParentHWND);
+        FAboutForm->SetBounds(0, 0, FAboutForm->Width(), FAboutForm->Height());
+    }
+    FAboutForm->ShowModal();
+}
+
+void TCLEngine::AppUpdate(bool bWait) {
+    TfrmCLUpdateForm* form = NewUpdateForm();
+    form->StartUpdate(bWait, true, true, false, false);
+    if (bWait) {
+        if (FLastUpdateForm == form) FLastUpdateForm = nullptr;
+        delete form;
+    }
+}
+
+void TCLEngine::AppUpdateAuto() {
+    TCLSettings* settings = Settings();
+    const TDateTime last = settings->GetSettingFloat("Update.LastDate");
+    if (DaysBetween(Now(), last) < settings->GetSettingInteger("Update.Days")) return;
+    const bool show = settings->GetSettingBool("Update.AutoCheck") &&
+                      !settings->GetSettingBool("Update.NoAutoCheck") && settings->RunTimes() > 0;
+    TfrmCLUpdateForm* form = NewUpdateForm();
+    form->StartUpdate(false, false, show, false, settings->GetSettingBool("Update.AutoClose"));
+}
+
+bool TCLEngine::AppWaitFirstUpdate() {
+    if (Settings()->GetSettingInteger("Update.Times") > 0) return true;
+    TfrmCLUpdateForm* form = NewUpdateForm();
+    form->StartUpdate(true, true, false, true, false);
+    return Settings()->GetSettingInteger("Update.Times") > 0;
+}
+
+void TCLEngine::SplashClose() {
+    if (!frmCLSplashForm) return;
+    TfrmCLSplashForm* splash = frmCLSplashForm;
+    frmCLSplashForm = nullptr;
+    splash->Close();
+    delete splash;
+}
+
+TfrmCLUpdateForm* TCLEngine::NewUpdateForm() {
+    auto* form = new TfrmCLUpdateForm(FForm);
+    FLastUpdateForm = form;
+    FreeNotification(form);
+    return form;
 }

@@ -22,6 +22,8 @@ class TSingleDownloader;
 class TspSkinData;
 class TspCompressedStoredSkin;
 class TspSkinnedForm;
+class TfrmCLAboutForm;
+class TfrmCLUpdateForm;
 
 using TOnCmdFile = std::function<void(const std::string& FileName)>;
 
@@ -84,6 +86,19 @@ public:
     void ShowErrorMessage(const std::string& strError, const std::string& strErrorParam, bool bLib);
     TspSkinMessage* MessageDlg();
 
+    // The about dialog (made once, shown modally) and the update check:
+    // started by the user (bWait: modal, freed afterwards), automatic at
+    // start, or the first check of a run that has never had an answer.
+    void AppAbout();
+    void AppUpdate(bool bWait);
+    void AppUpdateAuto();
+    bool AppWaitFirstUpdate();
+    TfrmCLAboutForm* AboutForm() const { return FAboutForm; }
+    // The update dialog started last, null when none.
+    TfrmCLUpdateForm* LastUpdateForm() const { return FLastUpdateForm; }
+    // Closes and frees the splash window when it still exists.
+    void SplashClose();
+
     // True within 300000 ms after the session-end query arrived (never
     // before one arrived).
     bool SessionEnding() const;
@@ -121,6 +136,7 @@ public:
     UINT FWM_CL_BRING_TO_FRONT = 0;
 
 private:
+    TfrmCLUpdateForm* NewUpdateForm();
     void SkinStartup();
     void LanguageStartup();
     void BuildMenu(TMenuItem* Parent, TStrings* List, const std::string& Current,
@@ -162,6 +178,8 @@ private:
     TspSkinMessage* FMessageDlg = nullptr;
     std::unique_ptr<TStringList> FDownloadCacheList;
     std::vector<std::unique_ptr<TSingleDownloader>> FDownloaderList;
+    TfrmCLAboutForm* FAboutForm = nullptr;
+    TfrmCLUpdateForm* FLastUpdateForm = nullptr;
     uint32_t FQueryEndSessionTime = 0;
     bool FQueryEndSessionSeen = false;
 };

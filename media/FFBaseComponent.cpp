@@ -1,5 +1,7 @@
 #include "media/FFBaseComponent.h"
 
+#include "media/FFAbout.h"
+
 TFFBaseComponent::TFFBaseComponent(TComponent* AOwner) : TComponent(AOwner) {}
 
 TFFBaseComponent::~TFFBaseComponent() = default;
@@ -12,4 +14,8 @@ std::string TFFBaseComponent::AboutName() const {
 std::string TFFBaseComponent::AboutTitle() const {
     std::string Name = AboutName();
     return FVersion.empty() ? Name : Name + " - Version " + FVersion;
+}
+
+void TFFBaseComponent::ShowAbout() {
+    ShowAboutDialog(AboutName(), FVersion);
 }

@@ -16,9 +16,9 @@ public:
     void SetAbout(const std::string&) {}
     const std::string& Version() const { return FVersion; }
 
-    // The about dialog (ShowAbout) comes with the window layer's dialogs.
-    // The name it shows: the class name without its first
-    // letter ("FFEncoder").
+    // Shows the about dialog naming the component and its version.
+    void ShowAbout();
+    // The name it shows: the class name without its first letter ("FFEncoder").
     std::string AboutName() const;
     // The first line of the about dialog: name, and " - Version " + version
     // when there is one.

@@ -1,5 +1,6 @@
 // Conversion engine: lifecycle, threads, stop and pause, interrupt checks.
 #include "media/FFmpeg.h"
+#include "media/Previewer.h"
 
 #include "media/MyUtils.h"
 #include "platform/os/process.h"
@@ -514,12 +515,17 @@ void TCustomFFmpeg::RegisterBroken(bool ARegister) {
 }
 
 void TCustomFFmpeg::SetPostHooks(TPostHooks AValue) {
-    std::lock_guard<std::mutex> g(PreviewLock());
-    if (FPostHooks != AValue) {
-        FPostHooks = AValue;
-        FPostHooksChanged = true;
+    std::shared_ptr<TPreviewer> dropped;
+    {
+        std::lock_guard<std::mutex> g(PreviewLock());
+        if (FPostHooks != AValue) {
+            FPostHooks = AValue;
+            FPostHooksChanged = true;
+        }
+        if (!(AValue & PostHookBit(phPreview))) dropped = std::move(FOutputVideoHook.Previewer);
     }
-    if (!(AValue & PostHookBit(phPreview))) FOutputVideoHook.Previewer = nullptr;
+    // The window goes on the main thread, never while the lock is held.
+    dropped.reset();
 }
 
 TAVOutputStream* TCustomFFmpeg::OutputStream(int file, int index) const {

@@ -198,9 +198,12 @@ private:
     TFormatConverter FConverter;
 };
 
+class TPreviewer;
+
 struct TPostHookContext {
     std::unique_ptr<TVideoHookConverter> Converter;
-    void* Previewer = nullptr; // the preview window comes with the drawing layer
+    // Shared so that a window being painted outlives its removal meanwhile.
+    std::shared_ptr<TPreviewer> Previewer;
     int64_t preview_last_time = 0, preview_cur_time = 0;
 };
 

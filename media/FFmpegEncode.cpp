@@ -1,5 +1,6 @@
 // Decoding one packet and the audio, video and subtitle encoding steps.
 #include "media/FFmpeg.h"
+#include "media/Previewer.h"
 
 #include <chrono>
 #include <cmath>
@@ -599,25 +600,40 @@ void TCustomFFmpeg::CallVideoHook(TVideoHookEvent& AEvent, TVideoHookConverter& 
 
 void TCustomFFmpeg::RunPostHooks(AVFrame* APicture, bool AConverted, int64_t APTS,
                                  int AFrameNumber) {
-    std::lock_guard<std::mutex> g(PreviewLock());
+    std::unique_lock<std::mutex> g(PreviewLock());
     TPostHooks hooks = FPostHooks;
     TVideoHookConverter& conv = *FOutputVideoHook.Converter;
-    if ((hooks & PostHookBit(phBitmap)) && OnPreviewBitmap) {
+    const bool bitmap = (hooks & PostHookBit(phBitmap)) && OnPreviewBitmap;
+    if (bitmap || (hooks & PostHookBit(phPreview))) {
         int64_t now = FF().av_gettime();
         if (now - FOutputVideoHook.preview_last_time > PreviewInterval) {
             bool ok = true;
             if (!(AConverted && !FPostHooksChanged)) ok = conv.PictureToBitmap(APicture);
-            if (ok)
-                OnPreviewBitmap(this, conv.Bitmap(), AFrameNumber, APTS);
-            else
+            if (!ok) {
                 LogMsg(llError, conv.LastErrMsg());
+            } else if (bitmap) {
+                OnPreviewBitmap(this, conv.Bitmap(), AFrameNumber, APTS);
+            } else {
+                if (!FOutputVideoHook.Previewer)
+                    FOutputVideoHook.Previewer = std::make_shared<TPreviewer>();
+                std::shared_ptr<TPreviewer> previewer = FOutputVideoHook.Previewer;
+                // The window paints on the main thread, which may itself wait
+                // for this lock meanwhile.
+                g.unlock();
+                ok = previewer->PaintFrame(conv.Bitmap(), AFrameNumber, APTS);
+                g.lock();
+            }
             FOutputVideoHook.preview_last_time = now;
-            if (!ok) hooks &= ~PostHookBit(phBitmap);
+            if (!ok) hooks &= ~PostHookBit(bitmap ? phBitmap : phPreview);
         }
     }
-    // The preview window itself comes with the drawing layer's windows.
+    const bool changed = FPostHooks != hooks;
     FPostHooks = hooks;
     FPostHooksChanged = false;
+    std::shared_ptr<TPreviewer> dropped;
+    if (changed && !(hooks & PostHookBit(phPreview)))
+        dropped = std::move(FOutputVideoHook.Previewer);
+    g.unlock();
 }
 
 void TCustomFFmpeg::PrepareInputPicture(TAVInputStream* ist, AVFrame* picture) {

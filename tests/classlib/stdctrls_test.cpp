@@ -460,3 +460,23 @@ TEST_F(StdCtrls, HintWindowShowsAfterThePause) {
     Application->HintPause = 500;
     Application->HintHidePause = 2500;
 }
+
+namespace {
+
+TEST_F(StdCtrls, HidingAnAlignedPanelGivesItsPlaceToTheOthers) {
+    auto* top = add<TPanel>(0, 0, 400, 50);
+    top->SetAlign(alTop);
+    auto* bottom = add<TPanel>(0, 0, 400, 40);
+    bottom->SetAlign(alBottom);
+    auto* client = add<TPanel>(0, 0, 10, 10);
+    client->SetAlign(alClient);
+    EXPECT_EQ(client->BoundsRect(), TRect(0, 50, 400, 260));
+    bottom->Hide();
+    EXPECT_EQ(client->BoundsRect(), TRect(0, 50, 400, 300));
+    top->Hide();
+    bottom->Show();
+    EXPECT_EQ(client->BoundsRect(), TRect(0, 0, 400, 260));
+    EXPECT_EQ(bottom->BoundsRect(), TRect(0, 260, 400, 300));
+}
+
+} // namespace

@@ -1,0 +1,48 @@
+// The settings dialog: start with the desktop session, the automatic update
+// check, the download list on new tasks, restarting unfinished tasks, the
+// number of simultaneous downloads and clearing remembered answers.
+#pragma once
+
+#include "classlib/comctrls.h"
+#include "classlib/forms.h"
+#include "classlib/stdctrls.h"
+
+#include <string>
+
+class TCLForm;
+class TspSkinnedForm;
+class TMultiDownloader;
+
+class TfrmSettings : public TForm {
+public:
+    // Queue: the queue whose task limit the dialog edits (none: the main window's).
+    explicit TfrmSettings(TComponent* AOwner, TMultiDownloader* Queue = nullptr);
+
+    void LoadOptions();
+    void SaveOptions();
+    static void SetAutoRun(bool On);
+
+    void btnOkClick(TObject* Sender);
+    void btnClearShowAgainFlagClick(TObject* Sender);
+
+    // The spin edit's value (1 to 10).
+    int MaxTasksValue() const;
+    void SetMaxTasksValue(int Value);
+
+    TPageControl* pcSettings;
+    TTabSheet* tsGeneral;
+    TCheckBox *cbAutoRun, *cbAutoUpdate, *cbShowAddTask, *cbRestart;
+    TLabel *lblMaxTasks, *lblTempPath;
+    TEdit* edtMaxTasks;
+    TUpDown* udMaxTasks;
+    TButton *btnClearShowAgainFlag, *btnBrowse, *btnOk, *btnCancel;
+    TspSkinnedForm* spSkinnedForm;
+    TCLForm* CLForm;
+
+private:
+    TMultiDownloader* FQueue;
+};
+
+// The desktop session's autostart entry of the program: a desktop entry
+// named after the setting "APP.Name" in the user's autostart folder.
+std::string AutostartEntryFileName();
