@@ -116,7 +116,9 @@ int TForm::ShowModal() {
     Show();
     try {
         for (;;) {
-            Application->HandleMessage();
+            // Showing may already have run messages that ended the showing
+            // (a fade-in loop, say): look before waiting for the next one.
+            if (ModalResult == mrNone && !Application->Terminated()) Application->HandleMessage();
             if (Application->Terminated()) ModalResult = mrCancel;
             if (ModalResult == mrNone) continue;
             // Ending a modal showing asks like closing does; caNone keeps it open.
