@@ -38,40 +38,6 @@ void setFont(TCanvas* C, const std::string& name, TFontStyles style, int height,
     f->SetCharset(charset);
 }
 
-void morphBy(TspEffectBmp* a, TspEffectBmp* b, TMorphKind kind, double kf) {
-    switch (kind) {
-    case mkGradient:
-        a->MorphGrad(b, kf);
-        break;
-    case mkLeftGradient:
-        a->MorphLeftGrad(b, kf);
-        break;
-    case mkRightGradient:
-        a->MorphRightGrad(b, kf);
-        break;
-    case mkLeftSlide:
-        a->MorphLeftSlide(b, kf);
-        break;
-    case mkRightSlide:
-        a->MorphRightSlide(b, kf);
-        break;
-    case mkPush:
-        a->MorphPush(b, kf);
-        break;
-    default:
-        a->Morph(b, kf);
-        break;
-    }
-}
-
-// B moves toward Other by Kf with the element's transition.
-void blendInto(TBitmap* B, TBitmap* Other, TMorphKind kind, double kf) {
-    auto a = TspEffectBmp::CreateFromhWnd(B->Handle());
-    auto b = TspEffectBmp::CreateFromhWnd(Other->Handle());
-    morphBy(a.get(), b.get(), kind, kf);
-    a->Draw(B->Canvas()->Handle(), 0, 0);
-}
-
 // D takes the part R of the picture at R's size.
 void copyPart(TBitmap* D, TBitmap* P, const TRect& R) {
     D->SetSize(std::max(0, R.Width()), std::max(0, R.Height()));
@@ -489,7 +455,7 @@ void TspSkinButton::Paint() {
         DrawButtonImage(&B, SkinRect, false, false);
         TBitmap hot(Width(), Height());
         DrawButtonImage(&hot, ActiveSkinRect, false, true);
-        blendInto(&B, &hot, MorphKind, FMorphKf);
+        MorphBitmapInto(&B, &hot, MorphKind, FMorphKf);
     } else if (!Enabled() && !IsEmptyRect(DisabledSkinRect)) {
         DrawButtonImage(&B, DisabledSkinRect, false, false);
     } else if (FDown && (FGroupIndex != 0 || FMouseIn || (IsFocusShown() && !FMouseDown))) {
@@ -1224,7 +1190,7 @@ void TspSkinCheckRadioBox::Paint() {
         DrawSkinState(B, SkinRect, false);
         TBitmap hot(Width(), Height());
         DrawSkinState(hot, ActiveSkinRect, true);
-        blendInto(&B, &hot, MorphKind, FMorphKf);
+        MorphBitmapInto(&B, &hot, MorphKind, FMorphKf);
     } else if (IsActive()) {
         DrawSkinState(B, ActiveSkinRect, true);
     } else {
@@ -2677,7 +2643,7 @@ void TspSkinGauge::DrawSkinImage(TBitmap* B) {
     TBitmap kept;
     kept.Assign(B);
     DrawProgressText(C, W, H);
-    blendInto(B, &kept, mkDefault, 1 - FTextAlphaBlendValue / 255.0);
+    MorphBitmapInto(B, &kept, mkDefault, 1 - FTextAlphaBlendValue / 255.0);
 }
 
 void TspSkinGauge::Paint() {
@@ -3298,7 +3264,7 @@ void TspSkinSpeedButton::DrawFull(TCanvas* Target) {
         DrawButtonImage(&B, SkinRect, false, false);
         TBitmap hot(Width(), Height());
         DrawButtonImage(&hot, ActiveSkinRect, false, true);
-        blendInto(&B, &hot, MorphKind, FMorphKf);
+        MorphBitmapInto(&B, &hot, MorphKind, FMorphKf);
     } else if (!Enabled() && !IsEmptyRect(DisabledSkinRect)) {
         DrawButtonImage(&B, DisabledSkinRect, false, false);
     } else if (Pressed()) {
@@ -3314,7 +3280,7 @@ void TspSkinSpeedButton::DrawFull(TCanvas* Target) {
     }
     TBitmap under(Width(), Height());
     DrawParentBackground(this, under.Canvas());
-    blendInto(&B, &under, mkDefault, 1 - FAlphaBlendValue / 255.0);
+    MorphBitmapInto(&B, &under, mkDefault, 1 - FAlphaBlendValue / 255.0);
     BitBlt(Target->Handle(), 0, 0, Width(), Height(), B.Canvas()->Handle(), 0, 0, SRCCOPY);
 }
 

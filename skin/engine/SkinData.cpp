@@ -1,4 +1,5 @@
 #include "skin/engine/SkinData.h"
+#include "skin/engine/speffbmp.h"
 
 #include "classlib/forms.h"
 #include "classlib/sysutils.h"
@@ -2126,4 +2127,38 @@ void TspSkinData::SaveToCompressedFile(const std::string& FileName) {
     auto stored = std::make_unique<TspCompressedStoredSkin>(nullptr);
     stored->LoadFromSkinData(this);
     stored->SaveToCompressFile(FileName);
+}
+
+void MorphEffectBmp(TspEffectBmp* A, TspEffectBmp* B, TMorphKind Kind, double Kf) {
+    switch (Kind) {
+    case mkGradient:
+        A->MorphGrad(B, Kf);
+        break;
+    case mkLeftGradient:
+        A->MorphLeftGrad(B, Kf);
+        break;
+    case mkRightGradient:
+        A->MorphRightGrad(B, Kf);
+        break;
+    case mkLeftSlide:
+        A->MorphLeftSlide(B, Kf);
+        break;
+    case mkRightSlide:
+        A->MorphRightSlide(B, Kf);
+        break;
+    case mkPush:
+        A->MorphPush(B, Kf);
+        break;
+    default:
+        A->Morph(B, Kf);
+        break;
+    }
+}
+
+void MorphBitmapInto(TBitmap* A, TBitmap* B, TMorphKind Kind, double Kf) {
+    auto ea = TspEffectBmp::CreateFromhWnd(A->Handle());
+    auto eb = TspEffectBmp::CreateFromhWnd(B->Handle());
+    if (!ea || !eb) return;
+    MorphEffectBmp(ea.get(), eb.get(), Kind, Kf);
+    ea->Draw(A->Canvas()->Handle(), 0, 0);
 }

@@ -33,6 +33,12 @@ enum TMorphKind {
     mkRightSlide,
     mkPush
 };
+class TspEffectBmp;
+// A moves toward B by Kf (0..1) with the transition Kind.
+void MorphEffectBmp(TspEffectBmp* A, TspEffectBmp* B, TMorphKind Kind, double Kf);
+// Bitmap A moves toward B by Kf with the transition Kind; the result is written into A.
+void MorphBitmapInto(TBitmap* A, TBitmap* B, TMorphKind Kind, double Kf);
+
 enum TspInActiveEffect { ieBrightness, ieDarkness, ieGrayScale, ieNoise, ieSplitBlur, ieInvert };
 enum TFramesPlacement { fpHorizontal, fpVertical };
 enum TRegulatorKind { rkRound, rkHorizontal, rkVertical };

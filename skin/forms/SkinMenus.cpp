@@ -45,37 +45,6 @@ void FillColor(TCanvas* C, const TRect& R, TColor Color) {
     C->FillRect(R);
 }
 
-// A moves toward B by Kf with the transition MK; the result is written into A.
-void MorphInto(TBitmap* A, TBitmap* B, double Kf, TMorphKind MK) {
-    auto ea = TspEffectBmp::CreateFromhWnd(A->Handle());
-    auto eb = TspEffectBmp::CreateFromhWnd(B->Handle());
-    if (!ea || !eb) return;
-    switch (MK) {
-    case mkGradient:
-        ea->MorphGrad(eb.get(), Kf);
-        break;
-    case mkLeftGradient:
-        ea->MorphLeftGrad(eb.get(), Kf);
-        break;
-    case mkRightGradient:
-        ea->MorphRightGrad(eb.get(), Kf);
-        break;
-    case mkLeftSlide:
-        ea->MorphLeftSlide(eb.get(), Kf);
-        break;
-    case mkRightSlide:
-        ea->MorphRightSlide(eb.get(), Kf);
-        break;
-    case mkPush:
-        ea->MorphPush(eb.get(), Kf);
-        break;
-    default:
-        ea->Morph(eb.get(), Kf);
-        break;
-    }
-    ea->Draw(A->Canvas()->Handle(), 0, 0);
-}
-
 // Cross-fades B toward the captured screen behind it (software translucency).
 void BlendWithScreen(TBitmap* B, TspEffectBmp* ESc, TPoint At, uint8_t AlphaBlendValue) {
     if (!ESc) return;
@@ -252,7 +221,7 @@ void TspSkinMenuItem::Draw(TCanvas* Cnvs) {
         TBitmap B2(w, h);
         BuildItemImage(&B, false, false);
         BuildItemImage(&B2, true, false);
-        MorphInto(&B, &B2, FMorphKf, MI->MorphKind);
+        MorphBitmapInto(&B, &B2, MI->MorphKind, FMorphKf);
         Output(Cnvs, &B);
     }
 }

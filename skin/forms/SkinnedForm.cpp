@@ -109,29 +109,7 @@ void DrawMorphed(TCanvas* Cnvs, int X, int Y, TBitmap* A, TBitmap* B, double Kf,
     auto ea = TspEffectBmp::CreateFromhWnd(A->Handle());
     auto eb = TspEffectBmp::CreateFromhWnd(B->Handle());
     if (!ea || !eb) return;
-    switch (Kind) {
-    case mkDefault:
-        ea->Morph(eb.get(), Kf);
-        break;
-    case mkGradient:
-        ea->MorphGrad(eb.get(), Kf);
-        break;
-    case mkLeftGradient:
-        ea->MorphLeftGrad(eb.get(), Kf);
-        break;
-    case mkRightGradient:
-        ea->MorphRightGrad(eb.get(), Kf);
-        break;
-    case mkLeftSlide:
-        ea->MorphLeftSlide(eb.get(), Kf);
-        break;
-    case mkRightSlide:
-        ea->MorphRightSlide(eb.get(), Kf);
-        break;
-    case mkPush:
-        ea->MorphPush(eb.get(), Kf);
-        break;
-    }
+    MorphEffectBmp(ea.get(), eb.get(), Kind, Kf);
     ea->Draw(Cnvs->Handle(), X, Y);
 }
 
@@ -4601,36 +4579,6 @@ TBitmap* BarPictureOf(TspSkinData* SD, int Index) {
     return SD->FActivePictures[size_t(Index)].get();
 }
 
-void MorphBitmapInto(TBitmap* A, TBitmap* B, double Kf, TMorphKind MK) {
-    auto ea = TspEffectBmp::CreateFromhWnd(A->Handle());
-    auto eb = TspEffectBmp::CreateFromhWnd(B->Handle());
-    if (!ea || !eb) return;
-    switch (MK) {
-    case mkGradient:
-        ea->MorphGrad(eb.get(), Kf);
-        break;
-    case mkLeftGradient:
-        ea->MorphLeftGrad(eb.get(), Kf);
-        break;
-    case mkRightGradient:
-        ea->MorphRightGrad(eb.get(), Kf);
-        break;
-    case mkLeftSlide:
-        ea->MorphLeftSlide(eb.get(), Kf);
-        break;
-    case mkRightSlide:
-        ea->MorphRightSlide(eb.get(), Kf);
-        break;
-    case mkPush:
-        ea->MorphPush(eb.get(), Kf);
-        break;
-    default:
-        ea->Morph(eb.get(), Kf);
-        break;
-    }
-    ea->Draw(A->Canvas()->Handle(), 0, 0);
-}
-
 void FillRectColor(TCanvas* C, const TRect& R, TColor Color) {
     C->Brush()->SetStyle(bsSolid);
     C->Brush()->SetColor(Color);
@@ -4848,7 +4796,7 @@ void TspSkinMainMenuBarItem::Draw(TCanvas* Cnvs) {
         TBitmap A2;
         BuildImage(&B, Cnvs, SkinRect, false, false);
         BuildImage(&A2, Cnvs, ActiveSkinRect, true, false);
-        MorphBitmapInto(&B, &A2, FMorphKf, MorphKind);
+        MorphBitmapInto(&B, &A2, MorphKind, FMorphKf);
     }
     Cnvs->Draw(ObjectRect.Left, ObjectRect.Top, &B);
 }
