@@ -117,10 +117,10 @@ std::vector<std::string> TWbMapiMail::MailCommand(const std::string& StagingFold
         std::string line = FRecipients->Strings(i);
         if (upperPrefix(line, 4) == "BCC:") {
             argv.push_back("--bcc");
-            argv.push_back(line.substr(4));
+            argv.push_back(Trim(line.substr(4)));
         } else if (upperPrefix(line, 3) == "CC:") {
             argv.push_back("--cc");
-            argv.push_back(line.substr(3));
+            argv.push_back(Trim(line.substr(3)));
         } else if (!line.empty()) {
             to.push_back(line);
         }

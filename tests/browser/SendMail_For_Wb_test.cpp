@@ -25,6 +25,8 @@ TEST(MailCommand, RecipientsSubjectBodyAndAttachmentsBecomeSeparateArguments) {
     mail.Recipients()->Add("to@example.org");
     mail.Recipients()->Add("cc:copy@example.org");
     mail.Recipients()->Add("bcc:hidden@example.org");
+    mail.Recipients()->Add("CC: \tspaced@example.org ");
+    mail.Recipients()->Add("Bcc:  far@example.org");
     mail.Recipients()->Add("Ömer <o@example.org>");
     mail.Attachments()->Add(a);
     mail.Attachments()->Add(b);
@@ -35,6 +37,8 @@ TEST(MailCommand, RecipientsSubjectBodyAndAttachmentsBecomeSeparateArguments) {
     std::vector<std::string> want{"xdg-email",      "--utf8",
                                   "--cc",           "copy@example.org",
                                   "--bcc",          "hidden@example.org",
+                                  "--cc",           "spaced@example.org",
+                                  "--bcc",          "far@example.org",
                                   "--subject",      "Say \"hi\" & go",
                                   "--body",         "Line 1\nЗдравствуйте; $(rm -rf /)",
                                   "--attach",       renamed,
