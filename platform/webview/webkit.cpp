@@ -25,6 +25,11 @@ namespace {
 constexpr const char* kErrorHandler = "lantroveScriptError";
 constexpr char kSep = '\x1f';
 
+std::string& printFileTarget() {
+    static std::string target;
+    return target;
+}
+
 bool gtkInForce() {
     return std::strcmp(display::Current().Name(), "gtk") == 0;
 }
@@ -288,6 +293,17 @@ public:
                                                                           : nullptr) ==
                  WEBKIT_PRINT_OPERATION_RESPONSE_PRINT;
         } else {
+            std::string file = printFileTarget();
+            if (!file.empty()) {
+                GtkPrintSettings* settings = gtk_print_settings_new();
+                gtk_print_settings_set_printer(settings, "Print to File");
+                gtk_print_settings_set(settings, GTK_PRINT_SETTINGS_OUTPUT_FILE_FORMAT, "pdf");
+                gchar* uri = g_filename_to_uri(file.c_str(), nullptr, nullptr);
+                gtk_print_settings_set(settings, GTK_PRINT_SETTINGS_OUTPUT_URI, uri ? uri : "");
+                g_free(uri);
+                webkit_print_operation_set_print_settings(op, settings);
+                g_object_unref(settings);
+            }
             webkit_print_operation_print(op);
         }
         g_object_unref(op);
@@ -840,6 +856,10 @@ void SetProxy(const std::string& address, const std::string& bypass, const std::
 
 void SetOffline(bool offline) {
     offlineFlag = offline;
+}
+
+void SetPrintToFile(const std::string& pdfPath) {
+    printFileTarget() = pdfPath;
 }
 
 bool Offline() {

@@ -26,6 +26,9 @@ std::string DataFolder();
 // selects automatic configuration instead.
 void SetProxy(const std::string& address, const std::string& bypass, const std::string& pacUrl);
 void SetOffline(bool offline);
+// Prints made without asking go to this PDF file instead of the default
+// printer; "" restores the printer. Tests print this way.
+void SetPrintToFile(const std::string& pdfPath);
 // The engine's version, "major.minor.micro".
 std::string EngineVersion();
 bool Offline();

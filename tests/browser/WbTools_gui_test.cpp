@@ -16,7 +16,9 @@
 #include "classlib/extctrls.h"
 #include "classlib/forms.h"
 #include "platform/display/gtk.h"
+#include "platform/os/file.h"
 #include "platform/os/folders.h"
+#include "platform/webview/webkit.h"
 #include "support/httpserver.h"
 #include "support/tempdir.h"
 
@@ -227,6 +229,21 @@ TEST_F(ToolsOnScreen, FramesAreReachedSavedAndLoaded) {
     ASSERT_TRUE(pumpUntil([&] { return has(browser->GetFrame(1)->bodyText(), "replaced"); }));
     EXPECT_TRUE(has(browser->DocumentSourceText(), "top")); // the page around stays
     EXPECT_TRUE(has(browser->GetFrame(0)->bodyText(), "outer zero"));
+}
+
+TEST_F(ToolsOnScreen, PrintingWithoutAskingWritesTheFile) {
+    ASSERT_TRUE(load("<html><body><h1>Printed page</h1><p>Some text.</p></body></html>"));
+    std::string pdf = dir.file("printed.pdf");
+    webview::engine_data::SetPrintToFile(pdf);
+    EXPECT_TRUE(WbPrint(browser, true, true, "Header", "Footer"));
+    std::string data;
+    bool written = pumpUntil([&] {
+        return os::ReadWholeFile(pdf, data, 1 << 24) && data.size() > 100 &&
+               data.find("%%EOF") != std::string::npos;
+    });
+    webview::engine_data::SetPrintToFile("");
+    ASSERT_TRUE(written) << data.size();
+    EXPECT_EQ(data.rfind("%PDF", 0), 0u);
 }
 
 TEST_F(ToolsOnScreen, PicturesOfThePage) {
