@@ -2,6 +2,7 @@
 
 #include "browser/EmbeddedBrowser.h"
 #include "browser/SendMail_For_Wb.h"
+#include "classlib/dialogs.h"
 #include "classlib/extctrls.h"
 #include "classlib/forms.h"
 #include "classlib/graphics.h"
@@ -31,9 +32,8 @@
 using os::RegRoot;
 
 std::function<void(const std::string& Caption, const std::string& Text)> WbMessageBox =
-    [](const std::string&, const std::string&) {};
-std::function<bool(const std::string&, const std::string&, std::string&)> WbInputBox =
-    [](const std::string&, const std::string&, std::string&) { return false; };
+    ShowMessageDialog;
+std::function<bool(const std::string&, const std::string&, std::string&)> WbInputBox = InputQuery;
 
 namespace {
 
@@ -173,7 +173,7 @@ bool ResetProxy() {
 }
 
 bool CheckOnlineStatus() {
-    return !IsGlobalOffline();
+    return os::HasNetworkConnection() && !IsGlobalOffline();
 }
 
 bool IsGlobalOffline() {
@@ -264,13 +264,25 @@ bool OpenClient(const std::string& Client) {
     if (!os::RegReadValue(RegRoot::LocalMachine,
                           "Software\\Clients\\" + Client + "\\" + name + "\\shell\\open\\command",
                           "", line) ||
-        line.empty())
+        trim(line).empty())
         return false;
-    std::string program = line, params;
-    size_t slash = line.find('/');
-    if (slash != std::string::npos) {
-        program = trim(line.substr(0, slash > 0 ? slash - 1 : 0));
-        params = line.substr(std::min(line.size(), program.size() + 1));
+    // Program paths hold "/" here, so the options cannot start at the first
+    // "/": a line naming a file is the program, otherwise its first word
+    // (quotes group blanks) is the program and the rest its parameters.
+    std::string program = trim(line), params;
+    if (!os::IsFile(program)) {
+        size_t i = line.find_first_not_of(" \t");
+        size_t end = i;
+        bool quoted = false;
+        for (; end < line.size(); ++end) {
+            if (line[end] == '"')
+                quoted = !quoted;
+            else if (!quoted && (line[end] == ' ' || line[end] == '\t'))
+                break;
+        }
+        std::vector<std::string> first = os::SplitCommandLine(line.substr(i, end - i));
+        program = first.empty() ? std::string() : first[0];
+        params = end < line.size() ? line.substr(end + 1) : std::string();
     }
     os::ShellOpen(program, params, "");
     return true;

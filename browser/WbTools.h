@@ -27,10 +27,11 @@ class TBitmap;
 class TWebDocument;
 enum TMeasure : int;
 
-// Message boxes of the routines (errors and results); tests replace it.
+// Message boxes of the routines (errors and results): the class library's
+// modal message dialog; tests replace it.
 extern std::function<void(const std::string& Caption, const std::string& Text)> WbMessageBox;
-// Asks the user for a text; false when cancelled. The program has no input
-// box of its own yet: by default nothing is asked and the answer is false.
+// Asks the user for a text; false when cancelled. The class library's modal
+// input query; tests replace it.
 extern std::function<bool(const std::string& Caption, const std::string& Prompt,
                           std::string& Value)>
     WbInputBox;
@@ -58,6 +59,8 @@ bool WbSetProxy(const std::string& UserAgent, const std::string& Address,
                 const std::string& UserName, int Port, const std::string& Password);
 bool WbSetProxyFromPAC(const std::string& UserAgent, const std::string& PACFile);
 bool ResetProxy();
+// Connected when the system has a network connection and the user has not
+// gone offline.
 bool CheckOnlineStatus();
 bool IsGlobalOffline();
 void WorkOfflineMode();

@@ -2,15 +2,20 @@
 // registry, zones, favourites, and the page routines on the headless view.
 #include "browser_test_support.h"
 
+#include <algorithm>
 #include <mutex>
+#include <sys/stat.h>
 
 #include "browser/WbTools.h"
 #include "classlib/extctrls.h"
 #include "platform/display/headless.h"
 #include "platform/os/clock.h"
 #include "platform/os/file.h"
+#include "platform/os/folders.h"
+#include "platform/os/netinfo.h"
 #include "platform/os/process.h"
 #include "platform/os/registry.h"
+#include "platform/webview/webkit.h"
 #include "platform/win/window.h"
 #include "support/httpserver.h"
 
@@ -45,6 +50,10 @@ TEST(Versions, MajorVersionFromTheText) {
     EXPECT_EQ(MajorVersionOf("x.1"), -1);
     EXPECT_EQ(MajorVersionOf(""), -1);
     EXPECT_GE(ReadIEMajorVersion(), 2); // the engine's own
+    std::string version = ReadIEVersion();
+    EXPECT_EQ(version, webview::engine_data::EngineVersion());
+    EXPECT_EQ(std::count(version.begin(), version.end(), '.'), 2) << version;
+    EXPECT_EQ(MajorVersionOf(version), ReadIEMajorVersion());
     EXPECT_TRUE(CheckXPSP2OrLater());
 }
 
@@ -97,12 +106,25 @@ TEST_F(Settings, ProxyAndConnectionStateRoundTrip) {
     EXPECT_EQ(v, "proxy.local:8081");
     ProxyChangedFlag() = false;
 
+    // Online needs a network connection and no offline record.
+    bool connected = true;
+    os::SetNetworkInterfacesHook([&] {
+        std::vector<os::NetInterface> list{{"lo", true, true, "127.0.0.1"}};
+        if (connected) list.push_back({"eth0", true, false, "192.168.7.2"});
+        return list;
+    });
     EXPECT_FALSE(IsGlobalOffline());
     EXPECT_TRUE(CheckOnlineStatus());
+    EXPECT_TRUE(browser->CheckOnlineStatus());
     WorkOnlineMode(); // paired with the states as the routine always did
     EXPECT_TRUE(IsGlobalOffline());
+    EXPECT_FALSE(CheckOnlineStatus());
     WorkOfflineMode();
     EXPECT_FALSE(IsGlobalOffline());
+    EXPECT_TRUE(CheckOnlineStatus());
+    connected = false;
+    EXPECT_FALSE(CheckOnlineStatus());
+    os::SetNetworkInterfacesHook(nullptr);
 }
 
 TEST_F(Settings, RegistryBackedSettings) {
@@ -596,6 +618,171 @@ TEST_F(PageRoutines, MailOfThePageAndOfItsAddress) {
     ASSERT_EQ(startedCount(), 3u);
     EXPECT_EQ(started[2].back(), "mailto:?subject=&body=");
     os::SetLaunchHook(nullptr);
+}
+
+TEST_F(Settings, FoldersOfTheBrowserAndTheDesktop) {
+    const std::string shellFolders =
+        "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+    // Headless there is no engine data folder and nothing is recorded.
+    EXPECT_EQ(browser->GetCookiesPath(), "");
+    EXPECT_EQ(browser->GetHistoryPath(), "");
+    ASSERT_TRUE(os::RegWriteValue(RegRoot::CurrentUser, shellFolders, "Cookies", dir.file("c")));
+    ASSERT_TRUE(os::RegWriteValue(RegRoot::CurrentUser, shellFolders, "History", dir.file("h")));
+    EXPECT_EQ(browser->GetCookiesPath(), dir.file("c"));
+    EXPECT_EQ(browser->GetHistoryPath(), dir.file("h"));
+    ASSERT_TRUE(os::RegWriteValue(RegRoot::CurrentUser, shellFolders, "History", "  "));
+    EXPECT_EQ(GetHistoryPath(), "");
+    // The engine keeps no file per address.
+    EXPECT_EQ(browser->GetCachedFileFromURL("http://127.0.0.1/page.html"), "");
+
+    dir.write("user/user-dirs.dirs", "XDG_DESKTOP_DIR=\"" + dir.file("desk") + "\"\n");
+    struct Case {
+        int csidl;
+        std::string path;
+    } cases[] = {
+        {0x00, dir.file("desk")},
+        {0x10, dir.file("desk")},
+        {0x05, os::HomeFolder()},
+        {0x1A, dir.file("user")},
+        {0x23, dir.file("common")},
+        {0x06, ""},
+        {0x27, ""},
+        {-1, ""},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(browser->GetSpecialFolderPath(0, c.csidl), c.path) << c.csidl;
+        // Asking creates the folder, as a caller about to use it expects.
+        if (!c.path.empty()) EXPECT_TRUE(os::IsDirectory(c.path)) << c.path;
+    }
+}
+
+// The desktop's handler for a file or folder, as the OS layer starts it.
+std::vector<std::string> desktopOpen(const std::string& path) {
+    if (os::FindProgram("xdg-open").empty() && !os::FindProgram("gio").empty())
+        return {"gio", "open", path};
+    return {"xdg-open", path};
+}
+
+TEST_F(Settings, ClientsAndFoldersOpenWithTheirExactArguments) {
+    std::vector<std::vector<std::string>> started;
+    os::SetLaunchHook([&](const std::vector<std::string>& argv, const std::string&) {
+        started.push_back(argv);
+        return true;
+    });
+    std::string mailer = dir.write("bin/my mailer", "#!/bin/sh\n");
+    std::string plain = dir.write("bin/mailer", "#!/bin/sh\n");
+    ASSERT_EQ(chmod(mailer.c_str(), 0755), 0);
+    ASSERT_EQ(chmod(plain.c_str(), 0755), 0);
+    auto setClient = [](const std::string& name, const std::string& line) {
+        os::RegWriteValue(RegRoot::LocalMachine, "Software\\Clients\\Mail", "", name);
+        os::RegWriteValue(RegRoot::LocalMachine,
+                          "Software\\Clients\\Mail\\" + name + "\\shell\\open\\command", "", line);
+    };
+    EXPECT_FALSE(browser->OpenClient("Mail")); // nothing recorded
+    setClient("Blank", "  \t ");
+    EXPECT_FALSE(browser->OpenClient("Mail"));
+    EXPECT_TRUE(started.empty());
+    struct Case {
+        std::string line;
+        std::vector<std::string> argv;
+    } cases[] = {
+        {mailer, {mailer}},
+        {" " + plain + " ", {plain}},
+        {"\"" + mailer + "\" -compose \"to=a b\"", {mailer, "-compose", "to=a b"}},
+        {plain + " /mail $(id)", {plain, "/mail", "$(id)"}},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        setClient("Client" + std::to_string(n++), c.line);
+        started.clear();
+        EXPECT_TRUE(browser->OpenClient("Mail")) << c.line;
+        ASSERT_EQ(started.size(), 1u) << c.line;
+        EXPECT_EQ(started[0], c.argv) << c.line;
+    }
+
+    started.clear();
+    std::string folder = dir.file("a folder; $(id)");
+    os::MakeDirectories(folder);
+    EXPECT_TRUE(browser->ExploreFolder(folder));
+    EXPECT_FALSE(browser->ExploreFolder(dir.file("missing")));
+    EXPECT_TRUE(browser->ShowOrganizeFavorites());
+    std::string favourites = dir.file("user") + "/lantrove/Favorites";
+    EXPECT_TRUE(os::IsDirectory(favourites));
+    EXPECT_EQ(started, (std::vector<std::vector<std::string>>{desktopOpen(folder),
+                                                              desktopOpen(favourites)}));
+    os::SetLaunchHook(nullptr);
+}
+
+TEST_F(PageRoutines, DesktopCommandsGoToTheBrowsersWindow) {
+    std::vector<WPARAM> commands;
+    TWndMethod old = browser->WindowProc;
+    browser->WindowProc = [&](TMessage& m) {
+        if (m.Msg == WM_COMMAND) commands.push_back(m.WParam);
+        old(m);
+    };
+    browser->OpenIEBrowserWithAddress();
+    browser->ShowIEVersionInfo();
+    browser->CreateDesktopShortcut();
+    EXPECT_EQ(commands, (std::vector<WPARAM>{275, 336, 284}));
+    browser->WindowProc = old;
+}
+
+TEST_F(PageRoutines, SearchAndDownloadShortcutsNavigate) {
+    ASSERT_TRUE(show("<html><body>x</body></html>"));
+    browser->GoAboutBlank();
+    EXPECT_EQ(browser->ReadyState(), 4); // it waits for the page
+    EXPECT_EQ(view()->Navigations().back().url, "about:blank");
+
+    struct Case {
+        std::function<void()> go;
+        std::string url;
+        int flags;
+    } cases[] = {
+        {[&] { browser->GoSearchInGoogle("two+words"); },
+         "http://www.google.com/search?ie=ISO-8859-1&q=two+words", 0},
+        {[&] { browser->GoSearchInMSN("two+words"); },
+         "http://search.msn.com/results.aspx?q=two+words&FORM=CBPW&first=1&noredir=1", 0},
+        {[&] { browser->GoSearchInYahoo("two+words"); },
+         "http://search.yahoo.com/bin/search?p=two+words", 0},
+        {[&] { browser->GoDownloadFile("http://127.0.0.1:9/file.zip"); },
+         "http://127.0.0.1:9/file.zip", 62},
+    };
+    for (const Case& c : cases) {
+        size_t before = view()->Navigations().size();
+        c.go();
+        ASSERT_TRUE(pumpUntil([&] { return view()->Navigations().size() > before; })) << c.url;
+        EXPECT_EQ(view()->Navigations().back().url, c.url);
+        EXPECT_EQ(view()->Navigations().back().flags, c.flags) << c.url;
+    }
+}
+
+TEST_F(PageRoutines, PageTextInAMessageAndPageSetupOfTheComponent) {
+    std::vector<std::pair<std::string, std::string>> boxes;
+    auto saved = WbMessageBox;
+    WbMessageBox = [&](const std::string& c, const std::string& t) { boxes.emplace_back(c, t); };
+    EXPECT_FALSE(browser->PageSetup(true)); // no document
+    ASSERT_TRUE(show("<html><body><p>Text of the page</p></body></html>"));
+    browser->ViewPageSourceText();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].first, "");
+    EXPECT_EQ(boxes[0].second, browser->DocumentSourceText());
+    EXPECT_NE(boxes[0].second.find("Text of the page"), std::string::npos);
+    EXPECT_EQ(boxes[0].second.find("<p>"), std::string::npos);
+    WbMessageBox = saved;
+
+    // The print options complete the set-up only when both ask for it.
+    struct Case {
+        bool usePrintOptions, enabled, pending;
+    } cases[] = {{true, true, true}, {true, false, false}, {false, true, false}};
+    for (const Case& c : cases) {
+        PageSetupPendingFlag() = false;
+        browser->PrintOptions()->Enabled = c.enabled;
+        int prints = view()->PrintCount();
+        EXPECT_TRUE(browser->PageSetup(c.usePrintOptions));
+        EXPECT_EQ(PageSetupPendingFlag(), c.pending) << c.usePrintOptions << c.enabled;
+        EXPECT_EQ(view()->PrintCount(), prints + 1); // the print dialog stands in
+    }
+    PageSetupPendingFlag() = false;
 }
 
 } // namespace
