@@ -1,5 +1,5 @@
-// Skinned buttons, boxes, labels, a gauge and a panel on a real window,
-// worked through pointer and key input sent to the X server.
+// Skinned buttons, boxes, labels, a bevel, a link image, a gauge and a panel
+// on a real window, worked through pointer and key input sent to the X server.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "classlib/extctrls.h"
 #include "classlib/forms.h"
 #include "platform/display/gtk.h"
 #include "platform/os/process.h"
@@ -32,6 +33,16 @@ std::string where(TControl* c, int x, int y) {
 
 void clickAt(TControl* c, int x, int y) {
     xdo("mousemove " + where(c, x, y) + " sleep 0.3 click 1");
+}
+
+// Pixels inside the control on screen that differ from the given colour.
+int drawnOver(const guitest::Screenshot& shot, TControl* c, COLORREF background) {
+    TPoint p = c->ClientToScreen(TPoint(0, 0));
+    int n = 0;
+    for (int y = p.Y; y < p.Y + c->Height() && y < shot.h; ++y)
+        for (int x = p.X; x < p.X + c->Width() && x < shot.w; ++x)
+            n += shot.at(x, y) != background;
+    return n;
 }
 
 } // namespace
@@ -108,9 +119,56 @@ TEST(SkinnedControlsOnScreen, WorkThroughRealInput) {
         panel->SetRollUpMode(true);
         panel->SetCaption("Details");
 
+        // Labels, a bevel and a link image down the lower right.
+        auto* stdLabel = new TspSkinStdLabel(form.get());
+        stdLabel->SetParent(form.get());
+        stdLabel->SetBounds(220, 180, 90, 16);
+        stdLabel->SetCaption("Standard");
+        stdLabel->SetSkinData(&skin);
+
+        auto* textLabel = new TspSkinTextLabel(form.get());
+        textLabel->SetParent(form.get());
+        textLabel->SetBounds(220, 200, 90, 40);
+        textLabel->Lines()->Add("Text line one");
+        textLabel->Lines()->Add("and two");
+        textLabel->SetSkinData(&skin);
+
+        auto* shadow = new TspSkinShadowLabel(form.get());
+        shadow->SetParent(form.get());
+        shadow->SetBounds(320, 180, 90, 20);
+        shadow->SetCaption("Shadow");
+
+        auto* bevel = new TspSkinBevel(form.get());
+        bevel->SetParent(form.get());
+        bevel->SetBounds(10, 200, 200, 10);
+        bevel->Shape = bsBottomLine;
+        bevel->SetDividerMode(true);
+        bevel->SetSkinData(&skin);
+
+        auto* image = new TspSkinLinkImage(form.get());
+        image->SetParent(form.get());
+        image->SetBounds(320, 220, 24, 24);
+        image->Picture()->Bitmap()->SetSize(24, 24);
+        image->Picture()->Bitmap()->Canvas()->Brush()->SetColor(clNavy);
+        image->Picture()->Bitmap()->Canvas()->FillRect(TRect(0, 0, 24, 24));
+        image->URL = "https://example.test/picture";
+
         form->Show();
         SetActiveWindow(form->Handle());
         pumpFor(800);
+
+        // Every label, the bevel and the image put something on screen over
+        // the form's own colour (taken where nothing lies).
+        guitest::Screenshot before;
+        if (guitest::captureScreen(before)) {
+            TPoint blank = form->ClientToScreen(TPoint(415, 295));
+            COLORREF face = before.at(blank.X, blank.Y);
+            for (TControl* c :
+                 std::vector<TControl*>{stdLabel, textLabel, shadow, link, bevel, image})
+                EXPECT_GT(drawnOver(before, c, face), 0) << c->ClassName();
+            TPoint mid = image->ClientToScreen(TPoint(12, 12));
+            EXPECT_EQ(before.at(mid.X, mid.Y), ColorToRGB(clNavy));
+        }
 
         clickAt(ok, 30, 15);
         EXPECT_TRUE(pumpUntil([&] { return okClicks == 1; })) << okClicks;
@@ -132,6 +190,9 @@ TEST(SkinnedControlsOnScreen, WorkThroughRealInput) {
         clickAt(link, 10, 8);
         EXPECT_TRUE(pumpUntil([&] { return opened.size() == 1; }));
         if (!opened.empty()) EXPECT_EQ(opened[0], "https://example.test/home");
+        clickAt(image, 12, 12);
+        EXPECT_TRUE(pumpUntil([&] { return opened.size() == 2; }));
+        if (opened.size() > 1) EXPECT_EQ(opened[1], "https://example.test/picture");
 
         // Enter on the focused button clicks it.
         ok->SetFocus();
