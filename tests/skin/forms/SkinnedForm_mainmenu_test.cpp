@@ -336,4 +336,37 @@ TEST_F(FrameMainMenuTest, FreeingTheMenuDropsItsItems) {
     Render();
 }
 
+TEST(FormKeyboard, AltSpaceOpensTheSystemMenuUnderItsButton) {
+    SetMonitors({MonitorDesc{RECT{0, 0, 1280, 1024}, RECT{0, 0, 1280, 1000}}});
+    auto* form = new TForm(nullptr);
+    form->SetBounds(100, 80, 400, 200);
+    auto* sf = new TspSkinnedForm(form); // no skin: the default caption buttons
+    form->Show();
+    SetActiveWindow(form->Handle());
+    Application->ProcessMessages();
+    DeleteObject(RenderWindowToBitmap(form->Handle()));
+    int button = sf->GetIndex("sysmenubutton");
+    ASSERT_NE(button, -1);
+    TRect r = sf->ObjectList[size_t(button)]->ObjectRect;
+
+    display::CurrentHeadless()->SetKeyDown(VK_MENU, true);
+    DeliverKey(true, VK_SPACE, U' ');
+    Application->ProcessMessages();
+    DeliverKey(false, VK_SPACE, 0);
+    display::CurrentHeadless()->SetKeyDown(VK_MENU, false);
+    Application->ProcessMessages();
+    TspSkinPopupWindow* w = sf->SkinMenu()->LastWindow();
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(w->ItemList.back()->MenuItem->Name(), "DSF_CLOSE");
+    EXPECT_EQ(w->Top(), form->Top() + r.Bottom);
+    sf->SkinMenu()->Hide();
+
+    sf->DisableSystemMenu = true;
+    sf->KeyMenu(' ');
+    EXPECT_FALSE(sf->SkinMenu()->FVisible);
+    delete form;
+    Application->ProcessMessages();
+    SetMonitors({});
+}
+
 } // namespace
