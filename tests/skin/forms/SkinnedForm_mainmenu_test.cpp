@@ -285,6 +285,15 @@ TEST_F(FrameMainMenuTest, AltArrowsAndEscapeDriveTheMenuMode) {
     EXPECT_FALSE(sf->InMainMenu);
     EXPECT_FALSE(item(1)->Active);
     EXPECT_FALSE(Application->OnMessage);
+
+    // Enter on an item without subitems runs it and gives the keyboard back.
+    Key(VK_MENU);
+    Key(VK_LEFT);
+    EXPECT_TRUE(item(3)->Active);
+    Key(VK_RETURN);
+    EXPECT_EQ(clicked, std::vector<std::string>{"&Help"});
+    EXPECT_FALSE(sf->InMainMenu);
+    EXPECT_FALSE(Application->OnMessage);
 }
 
 TEST_F(FrameMainMenuTest, AltWithALetterPressesByAccelerator) {
