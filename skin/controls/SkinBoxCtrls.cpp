@@ -21,6 +21,7 @@
 #include "platform/win/timers.h"
 #include "platform/win/window.h"
 #include "skin/engine/speffbmp.h"
+#include "skin/forms/SkinMenus.h"
 #include "skin/forms/SkinnedForm.h"
 
 namespace {
@@ -701,11 +702,11 @@ void TspSkinScrollBar::WndProc(TMessage& Message) {
 
 // ---- TspCustomEdit -------------------------------------------------------------------------
 
-TspEditMenuPresenter EditMenuPresenter;
-
 namespace {
 // The menu engine's word that a command of a control's menu has run.
 constexpr UINT kAfterMenuCommand = 1229;
+// Posted by an edit to itself: free the context menus it has let go.
+constexpr UINT kFreeRetiredMenus = WM_APP + 0x1229;
 } // namespace
 
 namespace {
@@ -739,7 +740,22 @@ TspCustomEdit::TspCustomEdit(TComponent* AOwner) : TCustomMaskEdit(AOwner) {
     ControlStyle |= csOpaque;
 }
 
-TspCustomEdit::~TspCustomEdit() = default;
+TspCustomEdit::~TspCustomEdit() {
+    // An open context menu goes before its items do.
+    if (FSysPopupMenu && FSysPopupMenu->FComponentForm &&
+        !FSysPopupMenu->FComponentForm->HasState(csDestroying))
+        if (TspSkinnedForm* sf = GetSkinnedForm(FSysPopupMenu->FComponentForm))
+            if (TspSkinMenu* engine = sf->SkinMenu(); engine && engine->PopupCtrl == this) {
+                engine->PopupCtrl = nullptr;
+                engine->Hide();
+            }
+}
+
+void TspCustomEdit::RetireSysPopupMenu() {
+    if (!FSysPopupMenu) return;
+    FRetiredMenus.push_back(std::move(FSysPopupMenu));
+    if (HandleAllocated()) PostMessage(Handle(), kFreeRetiredMenus, 0, 0);
+}
 
 void TspCustomEdit::SetEditTransparent(bool Value) {
     FEditTransparent = Value;
@@ -788,7 +804,8 @@ void TspCustomEdit::PasteText() {
 }
 
 void TspCustomEdit::CreateSysPopupMenu(int X, int Y) {
-    FSysPopupMenu.reset();
+    // The previous menu may still be on screen; it goes once this request is done.
+    RetireSysPopupMenu();
     TForm* form = parentFormOf(this);
     TspSkinData* sd = formSkinData(form);
     TspResourceStrData* res = sd ? sd->ResourceStrData() : nullptr;
@@ -801,25 +818,30 @@ void TspCustomEdit::CreateSysPopupMenu(int X, int Y) {
     const bool sel = s < e;
     const bool clip = !GetClipboardText().empty();
     const int len = int(winctl::DecodeText(GetText()).size());
-    auto items = std::make_unique<TspEditMenuItems>();
-    items->push_back({text("EDIT_UNDO", "Undo"), CanUndo(), [this] { Undo(); }});
-    items->push_back({"-", false, nullptr});
-    items->push_back({text("EDIT_CUT", "Cut"), sel && !FReadOnly, [this] { CutToClipboard(); }});
-    items->push_back({text("EDIT_COPY", "Copy"), sel, [this] { CopyToClipboard(); }});
-    items->push_back(
-        {text("EDIT_PASTE", "Paste"), clip && !FReadOnly, [this] { PasteFromClipboard(); }});
-    items->push_back(
-        {text("EDIT_DELETE", "Delete"), sel && !FReadOnly, [this] { ClearSelection(); }});
-    items->push_back({"-", false, nullptr});
-    items->push_back(
-        {text("EDIT_SELECTALL", "Select All"), !(s == 0 && e == len), [this] { SelectAll(); }});
-    FSysPopupMenu = std::move(items);
+    auto menu = std::make_unique<TspSkinPopupMenu>(this);
+    menu->FComponentForm = form;
+    auto add = [&](const std::string& caption, bool enabled, std::function<void()> action) {
+        auto* i = new TMenuItem(menu.get());
+        i->Caption = caption;
+        i->Enabled = enabled;
+        if (action) i->OnClick = [action = std::move(action)](TObject*) { action(); };
+        menu->Items()->Add(i);
+    };
+    add(text("EDIT_UNDO", "Undo"), CanUndo(), [this] { Undo(); });
+    add("-", true, nullptr);
+    add(text("EDIT_CUT", "Cut"), sel && !FReadOnly, [this] { CutToClipboard(); });
+    add(text("EDIT_COPY", "Copy"), sel, [this] { CopyToClipboard(); });
+    add(text("EDIT_PASTE", "Paste"), clip && !FReadOnly, [this] { PasteFromClipboard(); });
+    add(text("EDIT_DELETE", "Delete"), sel && !FReadOnly, [this] { ClearSelection(); });
+    add("-", true, nullptr);
+    add(text("EDIT_SELECTALL", "Select All"), !(s == 0 && e == len), [this] { SelectAll(); });
+    FSysPopupMenu = std::move(menu);
     if (X < 0 || Y < 0) {
         const TPoint p = ClientToScreen(TPoint{0, 0});
         X = p.X + Width() / 2;
         Y = p.Y + Height() / 2;
     }
-    if (EditMenuPresenter) EditMenuPresenter(this, *FSysPopupMenu, X, Y);
+    FSysPopupMenu->Popup2(this, X, Y);
 }
 
 void TspCustomEdit::WndProc(TMessage& Message) {
@@ -935,7 +957,12 @@ void TspCustomEdit::WndProc(TMessage& Message) {
         }
         break;
     case kAfterMenuCommand:
-        FSysPopupMenu.reset();
+        // Sent from inside the menu's own click handling: let go now, free later.
+        RetireSysPopupMenu();
+        Message.Result = 0;
+        return;
+    case kFreeRetiredMenus:
+        FRetiredMenus.clear();
         Message.Result = 0;
         return;
     default:

@@ -147,19 +147,7 @@ private:
 
 class TspCustomEdit;
 
-// One command of an edit's own context menu.
-struct TspEditMenuItem {
-    std::string Caption; // "-" for a separator
-    bool Enabled = false;
-    std::function<void()> Action;
-};
-using TspEditMenuItems = std::vector<TspEditMenuItem>;
-
-// Shows an edit's context menu at a screen point; the skinned menu engine
-// installs itself here. Without one no menu shows, as without a skinned form.
-using TspEditMenuPresenter =
-    std::function<void(TspCustomEdit* Edit, TspEditMenuItems& Items, int X, int Y)>;
-extern TspEditMenuPresenter EditMenuPresenter;
+class TspSkinPopupMenu;
 
 using TspOnEditCancelMode = std::function<void(TControl* C)>;
 
@@ -180,7 +168,7 @@ public:
 
     TspOnEditCancelMode FOnEditCancelMode;
     // The context menu built by the last request, until a command ran.
-    std::unique_ptr<TspEditMenuItems> FSysPopupMenu;
+    std::unique_ptr<TspSkinPopupMenu> FSysPopupMenu;
 
 protected:
     void CreateParams(TCreateParams& Params) override;
@@ -191,6 +179,10 @@ protected:
     void PasteText();
 
     bool FEditTransparent = false;
+    // Menus let go while their window may still be handling the click that
+    // ran their command; freed once the messages already waiting are done.
+    std::vector<std::unique_ptr<TspSkinPopupMenu>> FRetiredMenus;
+    void RetireSysPopupMenu();
     bool FReadOnly = false;
     bool FDown = false;
 };

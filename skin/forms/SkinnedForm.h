@@ -52,6 +52,7 @@ class TspSkinMenu;
 class TspSkinPopupMenu;
 class TspTrayIcon;
 class TspSkinMainMenuBar;
+class TspSkinMainMenuItem;
 class TspFormLayerBorder;
 
 enum TSwitchState { swsOn, swsOff };
@@ -684,6 +685,14 @@ public:
     TNotifyEvent OnMainMenuEnter, OnMainMenuExit;
     void ExitMainMenu();
     void CloseMainMenuItem();
+    // The main menu drawn in the frame (no menu bar attached).
+    void CreateMainMenuItems();
+    std::vector<TspSkinMainMenuItem*> MainMenuItems() const;
+    bool CheckMainMenuAccel(int Key);
+    void EnterMainMenu();
+    void NextMainMenuItem();
+    void PrevMainMenuItem();
+    bool PressMainMenuItem();
     // The translucent border around the form, shown when the skin has one.
     TspFormLayerBorder* LayerBorder() const { return FFormLayerBorder.get(); }
     bool FBorderLayerChangeSize = false;
@@ -815,6 +824,7 @@ private:
     void LayerBorderFollow(const TMessage& Message);
     friend class TspSkinMainMenuBar;
     friend class TspSkinMainMenuBarItem;
+    friend class TspSkinMainMenuItem;
     // The application's message handler while a skinned menu is open.
     void HookApp();
     void UnHookApp();
@@ -1018,6 +1028,41 @@ private:
     int FDefaultWidth = 0, FDefaultHeight = 22;
     TspSkinnedForm* FSkinnedForm = nullptr;
     TMainMenu* FMainMenu = nullptr;
+};
+
+// ---- Frame main menu ---------------------------------------------------------------------------
+
+// One top-level item of the form's main menu, drawn as a frame object in the
+// skin's main-menu rect when the form has no menu bar.
+class TspSkinMainMenuItem : public TspActiveSkinObject {
+public:
+    TspSkinMainMenuItem(TspSkinnedForm* AParent, TspDataSkinMainMenuItem* AData);
+    TRect TempObjectRect;
+    bool FDown = false;
+    bool OldEnabled = true;
+    bool ItemVisible = true; // shown, or hidden for lack of room
+    TMenuItem* MenuItem = nullptr;
+    std::string FontName = "Arial";
+    int FontHeight = 14;
+    TFontStyles FontStyle;
+    TColor UnEnabledFontColor = 0, FontColor = 0, ActiveFontColor = 0, DownFontColor = 0;
+    TRect TextRct, DownRect;
+    int LO = 0, RO = 0;
+
+    void SetDown(bool Value);
+    void TrackMenu();
+    bool ReleaseOtherDownItem();
+    void LeaveOtherActiveItem();
+    // Places the item after the one before it; hides it when it does not fit.
+    void Layout();
+    void Draw(TCanvas* Cnvs, bool UpDate) override;
+    void MouseDown(int X, int Y, TMouseButton Button) override;
+    void MouseEnter() override;
+    void MouseLeave() override;
+
+private:
+    void SetItemFont(TCanvas* C) const;
+    void BuildImage(TBitmap* B, const TRect& S, bool ActiveLook);
 };
 
 // ---- Layered border windows ---------------------------------------------------------------------

@@ -9,6 +9,8 @@
 #include "platform/win/controls/edit.h"
 #include "platform/win/scroll.h"
 #include "skin/controls/SkinBoxCtrls.h"
+#include "skin/forms/SkinMenus.h"
+#include "skin/forms/SkinnedForm.h"
 #include "tests/skin/controls/boxtest.h"
 
 using namespace boxtest;
@@ -37,31 +39,6 @@ template <class E> struct EditForm {
         cancel->OnClick = [this](TObject*) { ++cancels; };
         form->Show();
         edit->SetFocus();
-    }
-};
-
-// The menu the edit would show, captured instead of shown.
-struct MenuSpy {
-    std::vector<std::pair<std::string, bool>> items;
-    int x = 0, y = 0, shown = 0;
-    TspEditMenuItems* last = nullptr;
-    MenuSpy() {
-        EditMenuPresenter = [this](TspCustomEdit*, TspEditMenuItems& m, int X, int Y) {
-            ++shown;
-            items.clear();
-            for (auto& i : m)
-                items.emplace_back(i.Caption, i.Enabled);
-            x = X;
-            y = Y;
-            last = &m;
-        };
-    }
-    ~MenuSpy() { EditMenuPresenter = nullptr; }
-    bool enabled(const std::string& caption) const {
-        for (auto& i : items)
-            if (i.first == caption) return i.second;
-        ADD_FAILURE() << caption << " not in the menu";
-        return false;
     }
 };
 
@@ -135,52 +112,144 @@ TEST(SkinEditBase, ReadOnlySelectsAndCopiesButChangesNothing) {
     EXPECT_EQ(f.edit->SelStart(), 0);
 }
 
+// The edit on a skinned form: its context menu opens through the form's menu engine.
+struct SkinnedEditForm : EditForm<TspCustomEdit> {
+    TspSkinnedForm* sf = new TspSkinnedForm(form.get());
+    SkinnedEditForm() {
+        sf->SetSkinData(DefaultSkin());
+        SetActiveWindow(form->Handle());
+        Application->ProcessMessages();
+    }
+    TspSkinMenu* engine() { return sf->SkinMenu(); }
+    TspSkinPopupWindow* window() { return engine()->LastWindow(); }
+    // Captions and enabled states of the open menu.
+    std::vector<std::pair<std::string, bool>> shown() {
+        std::vector<std::pair<std::string, bool>> r;
+        if (window())
+            for (auto& i : window()->ItemList)
+                r.emplace_back(i->MenuItem->Caption, i->MenuItem->Enabled);
+        return r;
+    }
+    bool enabled(const std::string& caption) {
+        for (auto& i : shown())
+            if (i.first == caption) return i.second;
+        ADD_FAILURE() << caption << " not in the menu";
+        return false;
+    }
+    // Clicks the open menu's line with this caption.
+    void choose(const std::string& caption) {
+        TspSkinPopupWindow* w = window();
+        ASSERT_NE(w, nullptr);
+        for (auto& i : w->ItemList)
+            if (i->MenuItem->Caption == caption) {
+                TRect r = i->ObjectRect;
+                int x = (r.Left + r.Right) / 2, y = (r.Top + r.Bottom) / 2;
+                SendMessage(w->Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
+                SendMessage(w->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+                SendMessage(w->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+                Application->ProcessMessages();
+                return;
+            }
+        ADD_FAILURE() << caption << " not in the menu";
+    }
+};
+
 TEST(SkinEditBase, ContextMenuFollowsTheSelectionAndFlags) {
-    MenuSpy spy;
-    EditForm<TspCustomEdit> f;
+    SkinnedEditForm f;
     // Empty: only Paste with text on the clipboard.
     SetClipboardText("clip");
     contextMenu(f.edit);
-    ASSERT_EQ(spy.items.size(), 8u);
-    EXPECT_EQ(spy.items[0].first, "Undo");
-    EXPECT_EQ(spy.items[1].first, "-");
-    EXPECT_EQ(spy.items[7].first, "Select All");
-    EXPECT_FALSE(spy.enabled("Cut"));
-    EXPECT_FALSE(spy.enabled("Copy"));
-    EXPECT_TRUE(spy.enabled("Paste"));
-    EXPECT_FALSE(spy.enabled("Select All"));
+    ASSERT_TRUE(f.engine()->FVisible);
+    auto items = f.shown();
+    ASSERT_EQ(items.size(), 8u);
+    EXPECT_EQ(items[0].first, "Undo");
+    EXPECT_EQ(items[1].first, "-");
+    EXPECT_EQ(items[6].first, "-");
+    EXPECT_EQ(items[7].first, "Select All");
+    EXPECT_FALSE(f.enabled("Cut"));
+    EXPECT_FALSE(f.enabled("Copy"));
+    EXPECT_TRUE(f.enabled("Paste"));
+    EXPECT_FALSE(f.enabled("Select All"));
     // The menu key places it at the middle of the field.
     TPoint mid = f.edit->ClientToScreen(TPoint{0, 0});
-    EXPECT_EQ(spy.x, mid.X + 75);
-    EXPECT_EQ(spy.y, mid.Y + 10);
+    EXPECT_EQ(f.edit->FSysPopupMenu->FPopupPoint, TPoint(mid.X + 75, mid.Y + 10));
     contextMenu(f.edit, 40, 50);
-    EXPECT_EQ(spy.x, 40);
+    EXPECT_EQ(f.edit->FSysPopupMenu->FPopupPoint, TPoint(40, 50));
     // A selection in a read-only field: Copy and Select All only.
     chars(f.edit, "hello");
     f.edit->SetSelStart(0);
     f.edit->SetSelLength(2);
     f.edit->SetReadOnly(true);
     contextMenu(f.edit);
-    EXPECT_TRUE(spy.enabled("Undo"));
-    EXPECT_FALSE(spy.enabled("Cut"));
-    EXPECT_TRUE(spy.enabled("Copy"));
-    EXPECT_FALSE(spy.enabled("Paste"));
-    EXPECT_FALSE(spy.enabled("Delete"));
-    EXPECT_TRUE(spy.enabled("Select All"));
-    // Running a command, then the engine's word, frees the menu.
-    f.edit->SetReadOnly(false);
-    contextMenu(f.edit);
-    spy.last->at(5).Action(); // Delete
-    EXPECT_EQ(f.edit->Text(), "llo");
-    SendMessage(f.edit->Handle(), 1229, 0, 0);
-    EXPECT_EQ(f.edit->FSysPopupMenu, nullptr);
+    EXPECT_TRUE(f.enabled("Undo"));
+    EXPECT_FALSE(f.enabled("Cut"));
+    EXPECT_TRUE(f.enabled("Copy"));
+    EXPECT_FALSE(f.enabled("Paste"));
+    EXPECT_FALSE(f.enabled("Delete"));
+    EXPECT_TRUE(f.enabled("Select All"));
+    f.engine()->Hide();
     // A popup menu of its own wins.
     TPopupMenu own(nullptr);
     f.edit->PopupMenu = &own;
-    const int before = spy.shown;
     contextMenu(f.edit);
-    EXPECT_EQ(spy.shown, before);
+    EXPECT_FALSE(f.engine()->FVisible);
     f.edit->PopupMenu = nullptr;
+}
+
+TEST(SkinEditBase, ContextMenuCommandsRunAndTheMenuGoesAfterwards) {
+    SkinnedEditForm f;
+    chars(f.edit, "hello");
+    f.edit->SetSelStart(1);
+    f.edit->SetSelLength(3);
+    SetClipboardText("");
+    contextMenu(f.edit);
+    f.choose("Copy");
+    EXPECT_EQ(GetClipboardText(), "ell");
+    EXPECT_FALSE(f.engine()->FVisible);
+    // Let go at once, freed once the click is over.
+    EXPECT_EQ(f.edit->FSysPopupMenu, nullptr);
+    Application->ProcessMessages();
+    EXPECT_EQ(f.edit->ComponentCount(), 0);
+
+    f.edit->SetSelStart(5);
+    f.edit->SetSelLength(0);
+    contextMenu(f.edit);
+    f.choose("Paste");
+    EXPECT_EQ(f.edit->Text(), "helloell");
+
+    contextMenu(f.edit);
+    f.choose("Select All");
+    EXPECT_EQ(f.edit->SelStart(), 0);
+    EXPECT_EQ(f.edit->SelLength(), 8);
+    Application->ProcessMessages();
+    EXPECT_EQ(f.edit->ComponentCount(), 0);
+}
+
+TEST(SkinEditBase, ContextMenuThatGoesAwayWhileOpenLeavesNothingBehind) {
+    SkinnedEditForm f;
+    chars(f.edit, "abc");
+    contextMenu(f.edit);
+    // A second request replaces the open menu.
+    contextMenu(f.edit, 30, 30);
+    ASSERT_TRUE(f.engine()->FVisible);
+    Application->ProcessMessages();
+    EXPECT_EQ(f.edit->ComponentCount(), 1);
+    f.choose("Select All");
+    EXPECT_EQ(f.edit->SelLength(), 3);
+    // The edit goes while its menu is open: the menu closes first.
+    contextMenu(f.edit);
+    ASSERT_TRUE(f.engine()->FVisible);
+    delete f.edit;
+    f.edit = nullptr;
+    EXPECT_FALSE(f.engine()->FVisible);
+    Application->ProcessMessages();
+}
+
+TEST(SkinEditBase, ContextMenuWithoutSkinnedFormShowsNothing) {
+    EditForm<TspCustomEdit> f;
+    contextMenu(f.edit);
+    ASSERT_NE(f.edit->FSysPopupMenu, nullptr);
+    EXPECT_EQ(f.edit->FSysPopupMenu->Items()->Count(), 8);
 }
 
 TEST(SkinEditBase, CancelModeIsReported) {
