@@ -729,8 +729,7 @@ TRect TspSkinCaptionObject::AnimationFrame(int N) const {
 }
 
 void TspSkinCaptionObject::DrawText(TCanvas* C, int DX, int DY, bool ActiveLook) {
-    TForm* form = Parent->Form();
-    std::string text = form->Caption();
+    std::string text = Parent->FrameCaptionText();
     if (Parent->OnCaptionPaint) {
         Parent->OnCaptionPaint(C, ObjectRect, ActiveLook);
         return;
@@ -2862,7 +2861,7 @@ void TspSkinnedForm::PaintNCDefault(HDC ADC, bool AUseExternalDC) {
     bool active = GetFormActive();
     c->Font()->Assign(active ? FDefCaptionFont.get() : FDefInActiveCaptionFont.get());
     if (FSD && FSD->ResourceStrData()) c->Font()->SetCharset(FSD->ResourceStrData()->CharSet());
-    std::string text = FForm->Caption();
+    std::string text = FrameCaptionText();
     if (OnCaptionPaint) {
         OnCaptionPaint(c, TRect(L, 0, bw - Rm - 3, H), active);
     } else if (!text.empty()) {
@@ -6957,6 +6956,8 @@ void TspSkinMDITabsBar::MouseUp(TMouseButton Button, TShiftState Shift, int X, i
         IsDrag = false;
         DragIndex = -1;
         DX = TabDX = 0;
+        // The tabs take their places now, so the next press finds them there.
+        CalcTabRects();
         Invalidate();
     } else {
         DragIndex = -1;
@@ -7093,6 +7094,13 @@ void TspSkinnedForm::ArrangeMinimizedChildren() {
             sf->GetMinimizedPosition(p);
             f->SetBounds(p.X, p.Y, f->Width(), f->Height());
         }
+}
+
+std::string TspSkinnedForm::FrameCaptionText() const {
+    std::string text = FForm->Caption();
+    if (IsMDIForm() && FMDIChildMaximized)
+        if (TForm* child = GetMaximizedMDIChild()) text += " - [" + child->Caption() + "]";
+    return text;
 }
 
 void TspSkinnedForm::RefreshMainMDIViews() {

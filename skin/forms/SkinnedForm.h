@@ -777,6 +777,8 @@ public:
     void CloseAll();
     void PaintBG3(HDC DC);
     void PaintMDIBGDefault(HDC DC);
+    // The caption the frame shows: an MDI main form adds its maximized child's.
+    std::string FrameCaptionText() const;
 
 private:
     static TspSkinnedForm* MainSkinForm();

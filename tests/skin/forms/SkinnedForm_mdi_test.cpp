@@ -176,6 +176,7 @@ TEST_F(SkinnedMDITest, MaximizedChildFillsTheAreaAndItsTabIsPressed) {
     const TRect area = msf->GetMDIAreaRect();
     EXPECT_EQ(c->BoundsRect(), Bounds(0, 0, area.Width(), area.Height()));
     EXPECT_TRUE(msf->GetMDIChildMaximized());
+    EXPECT_EQ(msf->FrameCaptionText(), main->Caption() + " - [C]");
     EXPECT_EQ(msf->GetMaximizedMDIChildSkinForm(), skinOf(c));
     ASSERT_EQ(tabs->ObjectList.size(), 3u);
     EXPECT_EQ(tabs->ObjectList[0]->Child, a);
@@ -299,4 +300,54 @@ TEST_F(SkinnedMDITest, ControlOnTheMainFormTakesTheClientBackground) {
     DrawParentBackground(panel, under.Canvas());
     EXPECT_EQ(under.Canvas()->Pixels(5, 5), ColorToRGB(clAppWorkSpace));
     EXPECT_EQ(under.Canvas()->Pixels(35, 25), ColorToRGB(clAppWorkSpace));
+}
+
+TEST_F(SkinnedMDITest, DraggedTabDropsAfterTheCentresItPassed) {
+    TForm* a = child("A");
+    TForm* b = child("B");
+    TForm* c = child("C");
+    DeleteObject(RenderWindowToBitmap(tabs->Handle()));
+    auto order = [&] {
+        std::vector<TForm*> v;
+        for (auto& t : tabs->ObjectList)
+            v.push_back(t->Child);
+        return v;
+    };
+    auto drag = [&](int from, int by) {
+        tabs->Perform(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(from, 5));
+        tabs->Perform(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(from + by, 5));
+        tabs->Perform(WM_LBUTTONUP, 0, MAKELPARAM(from + by, 5));
+    };
+    const TRect ra = tabOf(a)->ObjectRect;
+    // Not past any centre: the order stays.
+    drag(ra.Left + 5, 10);
+    EXPECT_EQ(order(), (std::vector<TForm*>{a, b, c}));
+    // Past the centres of both others: the tab goes last.
+    drag(ra.Left + 5, tabOf(c)->ObjectRect.Left + tabOf(c)->ObjectRect.Width() / 2 - ra.Left + 5);
+    EXPECT_EQ(order(), (std::vector<TForm*>{b, c, a}));
+}
+
+TEST_F(SkinnedMDITest, TabsThatDoNotFitAreHiddenBehindTheirOwnButton) {
+    tabs->SetAlign(alNone);
+    tabs->SetBounds(0, 100, 300, 21);
+    tabs->MinTabWidth = 60;
+    for (int i = 0; i < 10; ++i)
+        child("C" + std::to_string(i));
+    DeleteObject(RenderWindowToBitmap(tabs->Handle()));
+    int shown = 0;
+    for (auto& t : tabs->ObjectList)
+        shown += t->Visible;
+    EXPECT_EQ(shown, 4);
+    EXPECT_EQ(tabs->FInVisibleCount, 6);
+    EXPECT_NE(tabs->HideListButton(), nullptr);
+    EXPECT_NE(tabs->ListButton(), nullptr);
+}
+
+TEST_F(SkinnedMDITest, ClientOutlivesTheComponentThatHookedIt) {
+    child("A");
+    // The client's procedure goes back when the component goes.
+    delete msf;
+    main->SetBounds(40, 30, 500, 400);
+    DeleteObject(RenderWindowToBitmap(main->Handle()));
+    EXPECT_EQ(GetSkinnedForm(main), nullptr);
 }
