@@ -2,6 +2,7 @@
 
 #include "classlib/thread.h"
 #include "platform/display/backend.h"
+#include "platform/win/mdi.h"
 #include "platform/win/nonclient.h"
 
 #include <algorithm>
@@ -57,6 +58,117 @@ void TForm::CreateParams(TCreateParams& Params) {
     default:
         break;
     }
+    if (FFormStyle == fsMDIChild) {
+        TForm* main = Application ? Application->MainForm() : nullptr;
+        if (!main || main == this || main->FormStyle() != fsMDIForm)
+            throw EInvalidOperation("No MDI main form to hold the MDI child");
+        Params.Style = (Params.Style & ~DWORD(WS_POPUP)) | WS_CHILD | WS_CLIPSIBLINGS;
+        Params.WndParent = main->ClientHandle();
+    }
+}
+
+void TForm::CreateWnd() {
+    TWinControl::CreateWnd();
+    if (FFormStyle != fsMDIForm) return;
+    TRect r = ClientRect();
+    FClientHandle = CreateMDIClient(Handle(), 0, 0, r.Width(), r.Height());
+    Realign();
+}
+
+void TForm::DestroyWnd() {
+    TWinControl::DestroyWnd();
+    FClientHandle = 0;
+}
+
+void TForm::AlignControls(TControl* AControl, TRect& Rect) {
+    TWinControl::AlignControls(AControl, Rect);
+    // The client takes what the aligned controls leave.
+    if (FClientHandle)
+        MoveWindow(FClientHandle, Rect.Left, Rect.Top, std::max(0, Rect.Width()),
+                   std::max(0, Rect.Height()), 1);
+}
+
+void TForm::SetFormStyle(TFormStyle Value) {
+    if (Value == FFormStyle) return;
+    FFormStyle = Value;
+    if (!HandleAllocated()) return;
+    DestroyHandle();
+    HandleNeeded();
+}
+
+HWND TForm::ClientHandle() {
+    if (FFormStyle != fsMDIForm) return 0;
+    HandleNeeded();
+    return FClientHandle;
+}
+
+std::vector<TForm*> TForm::MDIChildList() {
+    std::vector<TForm*> list;
+    if (FFormStyle != fsMDIForm || !ClientHandle()) return list;
+    for (HWND h : MDIChildWindows(FClientHandle))
+        if (auto* f = dynamic_cast<TForm*>(FindControl(h)); f && f->FormStyle() == fsMDIChild)
+            list.push_back(f);
+    return list;
+}
+
+int TForm::MDIChildCount() {
+    return int(MDIChildList().size());
+}
+
+TForm* TForm::MDIChildren(int Index) {
+    std::vector<TForm*> list = MDIChildList();
+    return Index >= 0 && size_t(Index) < list.size() ? list[size_t(Index)] : nullptr;
+}
+
+TForm* TForm::ActiveMDIChild() {
+    if (FFormStyle != fsMDIForm || !FClientHandle) return nullptr;
+    HWND h = HWND(SendMessage(FClientHandle, WM_MDIGETACTIVE, 0, 0));
+    return dynamic_cast<TForm*>(FindControl(h));
+}
+
+void TForm::Cascade() {
+    if (ClientHandle()) SendMessage(FClientHandle, WM_MDICASCADE, 0, 0);
+}
+
+void TForm::Tile() {
+    if (ClientHandle())
+        SendMessage(FClientHandle, WM_MDITILE,
+                    TileMode == tbHorizontal ? MDITILE_HORIZONTAL : MDITILE_VERTICAL, 0);
+}
+
+void TForm::ArrangeIcons() {
+    if (ClientHandle()) SendMessage(FClientHandle, WM_MDIICONARRANGE, 0, 0);
+}
+
+void TForm::Next() {
+    if (ClientHandle()) SendMessage(FClientHandle, WM_MDINEXT, 0, 0);
+}
+
+void TForm::Previous() {
+    if (ClientHandle()) SendMessage(FClientHandle, WM_MDINEXT, 0, 1);
+}
+
+TWindowState TForm::WindowState() {
+    if (!HandleAllocated()) return wsNormal;
+    if (IsIconic(Handle())) return wsMinimized;
+    if (IsZoomed(Handle())) return wsMaximized;
+    return wsNormal;
+}
+
+void TForm::SetWindowState(TWindowState Value) {
+    HWND h = Handle();
+    if (HWND client = MDIClientOf(h)) {
+        if (Value == wsMaximized)
+            SendMessage(client, WM_MDIMAXIMIZE, WPARAM(h), 0);
+        else if (Value == wsMinimized)
+            MDIMinimize(client, h);
+        else
+            SendMessage(client, WM_MDIRESTORE, WPARAM(h), 0);
+        return;
+    }
+    ShowWindow(h, Value == wsMaximized   ? SW_SHOWMAXIMIZED
+                  : Value == wsMinimized ? SW_MINIMIZE
+                                         : SW_RESTORE);
 }
 
 void TForm::SetVisible(bool Value) {
@@ -172,6 +284,22 @@ void TForm::WndProc(TMessage& Message) {
     case WM_SHOWWINDOW:
         // Someone else (another instance, say) showed or hid the window.
         FVisible = Message.WParam != 0;
+        if (HWND client = FFormStyle == fsMDIChild ? MDIClientOf(Handle()) : 0) {
+            TWinControl::WndProc(Message);
+            if (Message.WParam)
+                SendMessage(client, WM_MDIACTIVATE, WPARAM(Handle()), 0);
+            else
+                MDIChildGone(client, Handle());
+            return;
+        }
+        break;
+    case WM_DESTROY:
+        if (HWND client = FFormStyle == fsMDIChild ? MDIClientOf(Handle()) : 0)
+            MDIChildGone(client, Handle());
+        break;
+    case WM_SIZE:
+        // The client follows the form even when no control is aligned.
+        if (FClientHandle && ControlCount() == 0) Realign();
         break;
     default:
         break;

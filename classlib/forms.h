@@ -30,6 +30,10 @@ constexpr TModalResult mrYesToAll = 10;
 enum TCloseAction { caNone, caHide, caFree, caMinimize };
 enum TFormBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSizeToolWin };
 enum TWindowState { wsNormal, wsMinimized, wsMaximized };
+enum TFormStyle { fsNormal, fsMDIChild, fsMDIForm, fsStayOnTop };
+enum TTileMode { tbHorizontal, tbVertical };
+
+class TMenuItem;
 
 using TCloseEvent = std::function<void(TObject* Sender, TCloseAction& Action)>;
 using TCloseQueryEvent = std::function<void(TObject* Sender, bool& CanClose)>;
@@ -57,6 +61,29 @@ public:
 
     TFormBorderStyle BorderStyle = bsSizeable;
 
+    // An MDI main form holds its children in a client window; an MDI child
+    // lives in the client of the application's main form, which must be an
+    // MDI main form when the child's window is made.
+    TFormStyle FormStyle() const { return FFormStyle; }
+    void SetFormStyle(TFormStyle Value);
+    // The client window of an MDI main form (0 for other forms).
+    HWND ClientHandle();
+    // An MDI main form's children, top of the z-order first.
+    int MDIChildCount();
+    TForm* MDIChildren(int Index);
+    TForm* ActiveMDIChild();
+    void Cascade();
+    void Tile();
+    void ArrangeIcons();
+    void Next();
+    void Previous();
+    TTileMode TileMode = tbHorizontal;
+    // The menu an MDI main form lists its children in.
+    TMenuItem* WindowMenu = nullptr;
+    // An MDI child is maximized, restored and minimized inside the client.
+    TWindowState WindowState();
+    void SetWindowState(TWindowState Value);
+
     TNotifyEvent OnShow;
     TNotifyEvent OnHide;
     TNotifyEvent OnActivate;
@@ -70,10 +97,16 @@ public:
 
 protected:
     void CreateParams(TCreateParams& Params) override;
+    void CreateWnd() override;
+    void DestroyWnd() override;
+    void AlignControls(TControl* AControl, TRect& Rect) override;
     virtual void DoClose(TCloseAction& Action);
 
 private:
+    std::vector<TForm*> MDIChildList();
     bool FModal = false;
+    TFormStyle FFormStyle = fsNormal;
+    HWND FClientHandle = 0;
 };
 
 // The name ClassName() gives for objects of a type.

@@ -4,6 +4,7 @@
 
 #include "platform/gdi/gdi.h"
 #include "platform/win/internal.h"
+#include "platform/win/mdi.h"
 #include "platform/win/nonclient.h"
 #include "platform/win/queue.h"
 #include "platform/win/window.h"
@@ -117,6 +118,13 @@ HWND DeliverMouse(UINT msg, POINT screen, WPARAM keys, int wheelDelta) {
         bool activate = ma != MA_NOACTIVATE && ma != MA_NOACTIVATEANDEAT &&
                         !(DWORD(GetWindowLongPtr(top, GWL_EXSTYLE)) & WS_EX_NOACTIVATE);
         if (activate && GetActiveWindow() != top) SetActiveWindow(top);
+        // A press inside an MDI child makes it the client's active child.
+        if (activate)
+            for (HWND w = target; w && w != top; w = GetParent(w))
+                if (HWND client = MDIClientOf(w)) {
+                    SendMessage(client, WM_MDIACTIVATE, WPARAM(w), 0);
+                    break;
+                }
         if (ma == MA_ACTIVATEANDEAT || ma == MA_NOACTIVATEANDEAT) return target;
         if (activate && IsWindowEnabled(target) && GetFocus() != target) SetFocus(target);
     }

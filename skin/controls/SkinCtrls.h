@@ -523,6 +523,74 @@ protected:
     std::unique_ptr<TTimer> RepeatTimer;
 };
 
+// ---- Menu speed button ------------------------------------------------------------------
+
+class TspSkinPopupMenu;
+class TspSkinImagesMenu;
+
+enum TspTrackPosition { sptpRight, sptpBottom };
+
+// A speed button whose track part (a 15-pixel strip, or the whole button
+// when TrackButtonMode is off) opens a skinned popup or images menu; the
+// button stays down until the menu reports that it closed.
+class TspSkinMenuSpeedButton : public TspSkinSpeedButton {
+public:
+    explicit TspSkinMenuSpeedButton(TComponent* AOwner);
+    ~TspSkinMenuSpeedButton() override;
+
+    bool NewStyle() const { return FNewStyle; }
+    void SetNewStyle(bool Value);
+    TspTrackPosition TrackPosition() const { return FTrackPosition; }
+    void SetTrackPosition(TspTrackPosition Value);
+    TspSkinImagesMenu* SkinImagesMenu() const { return FSkinImagesMenu; }
+    void SetSkinImagesMenu(TspSkinImagesMenu* Value);
+    TspSkinPopupMenu* SkinPopupMenu() const { return FSkinPopupMenu; }
+    void SetSkinPopupMenu(TspSkinPopupMenu* Value);
+    bool TrackButtonMode() const { return FTrackButtonMode; }
+    void SetTrackButtonMode(bool Value);
+    bool UseImagesMenuImage = false;
+    bool UseImagesMenuCaption = false;
+    TNotifyEvent OnShowTrackMenu, OnHideTrackMenu;
+
+    bool MenuTracked() const { return FMenuTracked; }
+    // X, Y in control coordinates.
+    bool InTrackPart(int X, int Y) const;
+    void TrackMenu();
+    void TrackMenuClosed();
+
+    void WndProc(TMessage& Message) override;
+    void Notification(TComponent* AComponent, TOperation Operation) override;
+    void GetSkinData() override;
+    void DrawButtonImage(TBitmap* B, const TRect& R, bool ADown, bool AMouseIn) override;
+    void DrawDefaultImage(TBitmap* B) override;
+
+    TRect TrackButtonRect;
+
+protected:
+    void Paint() override;
+    void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    void DrawContent(TCanvas* C, const TRect& R, bool ImagePressed, bool GlyphPressed) override;
+    void MouseEnter() override;
+    void MouseLeave() override;
+
+private:
+    bool ResizeKindName() const;
+    TRect TrackRect() const;
+    TRect StripRect() const;
+    TColor CaptionColor(bool P) const;
+    void DrawMarker(TCanvas* C, const TRect& R, bool ADown, bool AActive, TColor ArrowColor);
+    void DrawNewStyle(TBitmap* B, bool ADown, bool AMouseIn);
+    void DrawToolStyle(TBitmap* B, bool ADown, bool AMouseIn, bool NinePart);
+
+    bool FNewStyle = false;
+    TspTrackPosition FTrackPosition = sptpRight;
+    TspSkinImagesMenu* FSkinImagesMenu = nullptr;
+    TspSkinPopupMenu* FSkinPopupMenu = nullptr;
+    bool FTrackButtonMode = false;
+    bool FMenuTracked = false;
+};
+
 // ---- Gauge -------------------------------------------------------------------------------
 
 using TspGaugePaintEvent =

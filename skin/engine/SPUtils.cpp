@@ -15,6 +15,8 @@
 #include "platform/win/input.h"
 #include "platform/win/layered.h"
 #include "platform/win/metrics.h"
+#include "platform/win/queue.h"
+#include "platform/win/window.h"
 #include "skin/engine/speffbmp.h"
 
 // ---- Skin value codecs --------------------------------------------------------------
@@ -564,10 +566,23 @@ void DrawParentBackgroundOffset(TControl* Control, const TRect& Offset, TCanvas*
     if (!dc) return;
     auto wp = reinterpret_cast<WPARAM>(dc);
     int saved = SaveDC(dc);
-    SetViewportOrgEx(dc, -Control->Left() - Offset.Left, -Control->Top() - Offset.Top, nullptr);
-    IntersectClipRect(dc, 0, 0, parent->Width(), parent->Height());
-    parent->Perform(WM_ERASEBKGND, wp, 0);
-    if (!dynamic_cast<TForm*>(parent)) parent->Perform(WM_PAINT, wp, 0);
+    auto* form = dynamic_cast<TForm*>(parent);
+    if (form && form->FormStyle() == fsMDIForm && form->ClientHandle()) {
+        // What lies under a control on an MDI main form is the client's background.
+        HWND client = form->ClientHandle();
+        RECT cr{};
+        GetWindowRect(client, &cr);
+        POINT o{cr.left, cr.top};
+        ScreenToClient(form->Handle(), &o);
+        SetViewportOrgEx(dc, o.x - Control->Left() - Offset.Left, o.y - Control->Top() - Offset.Top,
+                         nullptr);
+        SendMessage(client, WM_ERASEBKGND, wp, 0);
+    } else {
+        SetViewportOrgEx(dc, -Control->Left() - Offset.Left, -Control->Top() - Offset.Top, nullptr);
+        IntersectClipRect(dc, 0, 0, parent->Width(), parent->Height());
+        parent->Perform(WM_ERASEBKGND, wp, 0);
+        if (!form) parent->Perform(WM_PAINT, wp, 0);
+    }
     RestoreDC(dc, saved);
     RECT own = Control->BoundsRect();
     for (int i = 0; i < parent->ControlCount(); ++i) {

@@ -707,3 +707,16 @@ void TspGraphicSkinCustomControl::SetBounds(int ALeft, int ATop, int AWidth, int
     TspGraphicSkinControl::SetBounds(ALeft, ATop, AWidth, AHeight);
     if (counted) Repaint();
 }
+
+void BuildElementImage(TBitmap* B, TBitmap* Picture, const TspDataSkinCustomControl* E,
+                       const TRect& Src, int W, int H) {
+    if (!B || !Picture || !E || W <= 0 || H <= 0) return;
+    B->SetSize(W, H);
+    const int dw = W - E->SkinRect.Width(), dh = H - E->SkinRect.Height();
+    TRect cl(E->ClRect.Left, E->ClRect.Top, E->ClRect.Right + dw, E->ClRect.Bottom + dh);
+    BuildSkinImage(E->LTPoint, E->RTPoint, E->LBPoint, E->RBPoint, E->ClRect, E->LTPoint,
+                   TPoint(E->RTPoint.X + dw, E->RTPoint.Y), TPoint(E->LBPoint.X, E->LBPoint.Y + dh),
+                   TPoint(E->RBPoint.X + dw, E->RBPoint.Y + dh), cl, B, Picture, Src, W, H, true,
+                   E->LeftStretch, E->TopStretch, E->RightStretch, E->BottomStretch,
+                   E->StretchEffect, E->StretchType);
+}

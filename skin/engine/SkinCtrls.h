@@ -35,6 +35,11 @@ struct TspSkinPartGeometry {
     TRect MapRect(const TRect& R, int W, int H) const;
 };
 
+// Part Src of element E built as a nine-part image of W x H into B, its
+// corner points and client rectangle moved by the size difference.
+void BuildElementImage(TBitmap* B, TBitmap* Picture, const TspDataSkinCustomControl* E,
+                       const TRect& Src, int W, int H);
+
 class TspSkinControl : public TCustomControl {
 public:
     explicit TspSkinControl(TComponent* AOwner);

@@ -13,6 +13,7 @@
 #include "platform/os/codepage.h"
 #include "platform/win/input.h"
 #include "platform/win/layered.h"
+#include "platform/win/mdi.h"
 #include "platform/win/messages.h"
 #include "platform/win/metrics.h"
 #include "platform/win/nonclient.h"
@@ -21,6 +22,7 @@
 #include "platform/win/region.h"
 #include "platform/win/timers.h"
 #include "platform/win/window.h"
+#include "skin/controls/SkinCtrls.h"
 #include "skin/engine/SPUtils.h"
 #include "skin/engine/speffbmp.h"
 
@@ -190,6 +192,11 @@ void TspActiveSkinObject::Redraw() {
 
 TRect TspActiveSkinObject::ObjectRectToScreen() const {
     TForm* f = Parent->Form();
+    if (Parent->IsMDIChild() && f->HandleAllocated()) {
+        RECT r{};
+        GetWindowRect(f->Handle(), &r);
+        return Offset(ObjectRect, r.left, r.top);
+    }
     return Offset(ObjectRect, f->Left(), f->Top());
 }
 
@@ -722,8 +729,7 @@ TRect TspSkinCaptionObject::AnimationFrame(int N) const {
 }
 
 void TspSkinCaptionObject::DrawText(TCanvas* C, int DX, int DY, bool ActiveLook) {
-    TForm* form = Parent->Form();
-    std::string text = form->Caption();
+    std::string text = Parent->FrameCaptionText();
     if (Parent->OnCaptionPaint) {
         Parent->OnCaptionPaint(C, ObjectRect, ActiveLook);
         return;
@@ -1771,6 +1777,8 @@ TspSkinnedForm::~TspSkinnedForm() {
     *FAlive = false;
     // The application must not keep a handler of a component that is gone.
     UnHookApp();
+    // The client window must not call into a component that is gone.
+    UnHookMDIClient();
     FSkinMenu.reset();
     FFormLayerBorder.reset();
     ClearObjects();
@@ -1806,6 +1814,7 @@ void TspSkinnedForm::Notification(TComponent* AComponent, TOperation Operation) 
                           VisibleControls.end());
     if (AComponent == FTrayIcon) FTrayIcon = nullptr;
     if (AComponent == FMainMenuBar) FMainMenuBar = nullptr;
+    if (AComponent == FMDITabsBar) FMDITabsBar = nullptr;
 }
 
 void TspSkinnedForm::SetUseRibbon(bool Value) {
@@ -1923,7 +1932,7 @@ int TspSkinnedForm::DefCaptionHeight() const {
 }
 
 bool TspSkinnedForm::Framed() const {
-    return FForm->BorderStyle != bsNone;
+    return FForm->BorderStyle != bsNone && !(IsMDIChild() && FWindowState == wsMaximized);
 }
 
 // ---- Window hook --------------------------------------------------------------------------------
@@ -1969,6 +1978,16 @@ void TspSkinnedForm::FormWndProc(TMessage& Message) {
         FMouseTimer->SetEnabled(false);
         FMorphTimer->SetEnabled(false);
         FAnimateTimer->SetEnabled(false);
+        if (IsMDIChild()) {
+            FWindowState = wsNormal;
+            // A child freed while shown must not leave its tab or item behind.
+            DeleteChildFromMenu(FForm);
+            DeleteChildFromBar(FForm);
+            if (TForm* main = Application ? Application->MainForm() : nullptr;
+                main && main->HandleAllocated())
+                SendMessage(main->Handle(), WM_SKIN_MDICHILDRESTORED, 0, 0);
+            RefreshMainMDIViews();
+        }
         break;
     case WM_SIZE:
         if (FSizeMove && FFullDrag) {
@@ -2020,9 +2039,18 @@ void TspSkinnedForm::FormWndProc(TMessage& Message) {
                 UpdateDefaultCaptionText();
             }
         }
+        if (IsMDIChild()) {
+            UpDateChildCaptionInMenu(FForm);
+            RefreshMDIBarTab(FForm);
+        }
         return;
     case WM_ERASEBKGND: {
         HDC dc = reinterpret_cast<HDC>(Message.WParam);
+        if (IsMDIForm() && !FClientInActiveDraw) {
+            // The client window paints the MDI background.
+            Message.Result = 1;
+            return;
+        }
         if (NCMode() && HasSkin()) {
             if (FSD->BGPictureIndex == -1)
                 PaintBG(dc);
@@ -2039,9 +2067,18 @@ void TspSkinnedForm::FormWndProc(TMessage& Message) {
     case WM_SHOWWINDOW:
         if (Message.WParam) {
             HandleShowWindow(Message);
+            if (IsMDIForm()) HookMDIClient();
+            if (IsMDIChild()) {
+                AddChildToMenu(FForm);
+                AddChildToBar(FForm);
+            }
         } else {
             if (FLayerManager->IsVisible) FLayerManager->Hide();
             if (FMenuLayerManager->IsVisible) FMenuLayerManager->Hide();
+            if (IsMDIChild()) {
+                DeleteChildFromMenu(FForm);
+                DeleteChildFromBar(FForm);
+            }
         }
         break;
     case WM_SETCURSOR:
@@ -2201,6 +2238,32 @@ void TspSkinnedForm::FormWndProc(TMessage& Message) {
     case WM_SKIN_CLOSEMENU:
         SkinMenuClose();
         break;
+    case WM_SKIN_ENDCHANGE:
+        if (IsMDIForm() && FSD && reinterpret_cast<TspSkinData*>(Message.WParam) == FSD)
+            SendMDIClientResized();
+        break;
+    case WM_SKIN_MDICLIENTRESIZED:
+        if (IsMDIChild() && FWindowState == wsMaximized) {
+            if (TspSkinnedForm* main = MainSkinForm()) {
+                TRect a = main->GetMDIAreaRect();
+                FForm->SetBounds(0, 0, a.Width(), a.Height());
+            }
+        }
+        return;
+    case WM_SKIN_MDICHILDMAXIMIZED:
+        if (IsMDIForm()) {
+            FMDIChildMaximized = true;
+            SendMessage(h, WM_NCPAINT, 0, 0);
+            if (FMainMenuBar) FMainMenuBar->MDIChildMaximize();
+        }
+        return;
+    case WM_SKIN_MDICHILDRESTORED:
+        if (IsMDIForm()) {
+            FMDIChildMaximized = GetMaximizedMDIChild() != nullptr;
+            SendMessage(h, WM_NCPAINT, 0, 0);
+            if (FMainMenuBar) FMainMenuBar->MDIChildRestore();
+        }
+        return;
     case WM_SKIN_RESSTRCHANGED:
         UpdateObjectHints();
         break;
@@ -2277,6 +2340,7 @@ void TspSkinnedForm::HandleNCActivate(TMessage& Message) {
     if (FMenuLayerManager->IsVisible) FMenuLayerManager->Hide();
     FFormActive = Message.WParam != 0;
     if (!FFormActive) TestActiveObject(-1, -1, false);
+    if (IsMDIChild()) CallOld(Message);
     Message.Result = 1;
     if (!Framed()) {
         UpdateActiveState(false);
@@ -2284,11 +2348,19 @@ void TspSkinnedForm::HandleNCActivate(TMessage& Message) {
         SendMessage(FForm->Handle(), WM_NCPAINT, 0, 0);
         UpdateActiveState(true);
     }
+    if (IsMDIChild() && FWindowState == wsMaximized)
+        if (TForm* main = Application ? Application->MainForm() : nullptr;
+            main && main->HandleAllocated())
+            main->Perform(WM_NCPAINT, 0, 0);
     if (FForm->Visible() && ClientInActiveEffect) {
         if (FFormActive)
             HideClientInActiveEffect();
         else
             ShowClientInActiveEffect();
+    }
+    if (IsMDIChild()) {
+        RefreshMainMDIViews();
+        UpDateChildActiveInMenu();
     }
 }
 
@@ -2805,7 +2877,7 @@ void TspSkinnedForm::PaintNCDefault(HDC ADC, bool AUseExternalDC) {
     bool active = GetFormActive();
     c->Font()->Assign(active ? FDefCaptionFont.get() : FDefInActiveCaptionFont.get());
     if (FSD && FSD->ResourceStrData()) c->Font()->SetCharset(FSD->ResourceStrData()->CharSet());
-    std::string text = FForm->Caption();
+    std::string text = FrameCaptionText();
     if (OnCaptionPaint) {
         OnCaptionPaint(c, TRect(L, 0, bw - Rm - 3, H), active);
     } else if (!text.empty()) {
@@ -3544,12 +3616,45 @@ void TspSkinnedForm::DoMinimize() {
         TPoint p;
         GetMinimizedPosition(p);
         FForm->SetBounds(p.X, p.Y, GetMinWidth(), GetMinHeight());
+        if (IsMDIChild())
+            if (TForm* main = Application ? Application->MainForm() : nullptr;
+                main && main->HandleAllocated())
+                SendMessage(main->Handle(), WM_SKIN_MDICHILDRESTORED, 0, 0);
     }
     if (OnMinimize) OnMinimize(this);
 }
 
 void TspSkinnedForm::GetMinimizedPosition(TPoint& P) {
     int W = GetMinWidth(), H = GetMinHeight();
+    if (IsMDIChild()) {
+        TspSkinnedForm* main = MainSkinForm();
+        TRect a = main ? main->GetMDIAreaRect() : TRect();
+        TForm* mainForm = Application->MainForm();
+        auto taken = [&](int x, int y) {
+            for (int i = 0; i < mainForm->MDIChildCount(); ++i) {
+                TForm* f = mainForm->MDIChildren(i);
+                TspSkinnedForm* sf = f ? GetSkinnedForm(f) : nullptr;
+                if (f && f != FForm && f->Visible() && sf && sf->WindowState() == wsMinimized &&
+                    f->Left() == x && f->Top() == y)
+                    return true;
+            }
+            return false;
+        };
+        int X = 0, Y = a.Height() - H;
+        while (mainForm && taken(X, Y)) {
+            X += W;
+            if (X + W > a.Width()) {
+                X = 0;
+                Y -= H;
+            }
+            if (Y < 0) {
+                Y = a.Height() - H;
+                break;
+            }
+        }
+        P = TPoint(X, Y);
+        return;
+    }
     TRect area;
     GetMonitorArea(FForm->HandleAllocated() ? FForm->Handle() : 0, true, area);
     auto taken = [&](int x, int y) {
@@ -3582,6 +3687,19 @@ void TspSkinnedForm::GetMinimizedPosition(TPoint& P) {
 
 void TspSkinnedForm::DoMaximize() {
     if (OldBoundsRect.IsEmpty()) OldBoundsRect = FForm->BoundsRect();
+    if (IsMDIChild()) {
+        FMouseTimer->SetEnabled(false);
+        TestActiveObject(-1, -1, false);
+        TspSkinnedForm* main = MainSkinForm();
+        TRect a = main ? main->GetMDIAreaRect() : FForm->BoundsRect();
+        bool same = a.Width() == FForm->Width() && a.Height() == FForm->Height();
+        FForm->SetBounds(0, 0, a.Width(), a.Height());
+        if (same) RefreshBounds();
+        if (TForm* m = Application->MainForm(); m && m->HandleAllocated())
+            SendMessage(m->Handle(), WM_SKIN_MDICHILDMAXIMIZED, 0, 0);
+        if (OnMaximize) OnMaximize(this);
+        return;
+    }
     TRect target, monitor;
     HWND h = FForm->HandleAllocated() ? FForm->Handle() : 0;
     GetMonitorArea(h, !MaximizeOnFullScreen, target);
@@ -3608,6 +3726,10 @@ void TspSkinnedForm::DoNormal() {
     }
     FMouseTimer->SetEnabled(true);
     if (FForm->HandleAllocated()) FForm->Invalidate();
+    if (IsMDIChild())
+        if (TForm* main = Application ? Application->MainForm() : nullptr;
+            main && main->HandleAllocated())
+            SendMessage(main->Handle(), WM_SKIN_MDICHILDRESTORED, 0, 0);
     OldBoundsRect = TRect();
     if (OnRestore) OnRestore(this);
 }
@@ -4179,6 +4301,14 @@ bool TspSkinnedForm::IsObjectVisibleInState(bool ARollUp) const {
 }
 
 void TspSkinnedForm::ScreenToFramePoint(TPoint& P) const {
+    if (IsMDIChild() && FForm->HandleAllocated()) {
+        // A child's Left and Top are in its client's coordinates.
+        RECT r{};
+        GetWindowRect(FForm->Handle(), &r);
+        P.X -= r.left;
+        P.Y -= r.top;
+        return;
+    }
     P.X -= FForm->Left();
     P.Y -= FForm->Top();
 }
@@ -5065,12 +5195,6 @@ void TspSkinMainMenuBarButton::DefaultDraw(TCanvas* Cnvs) {
     }
 }
 
-void TspSkinMainMenuBarButton::DoCommand() {
-    // Child windows of a multi-document main form arrive with their own unit.
-}
-
-void TspSkinMainMenuBarButton::DblClick() {}
-
 void TspSkinMainMenuBarButton::MouseDown(int, int, TMouseButton Button) {
     if (!Enabled || Button != mbLeft || FDown) return;
     FDown = true;
@@ -5246,7 +5370,10 @@ void TspSkinMainMenuBar::CreateMenu() {
     ButtonsCount = 0;
     ActiveObject = OldActiveObject = MouseCaptureObject = -1;
     TMainMenu* child = FMergeMenu ? GetChildMainMenu() : nullptr;
-    if (!FMainMenu) return;
+    if (!FMainMenu) {
+        if (FMDIChildMax) CreateMDIChildButtons();
+        return;
+    }
     TspDataSkinMainMenuBarItem* data = nullptr;
     if (FSD && !FSD->Empty && !MenuBarItem.empty()) {
         int idx = FSD->GetIndex(MenuBarItem);
@@ -5281,6 +5408,7 @@ void TspSkinMainMenuBar::CreateMenu() {
         o->MenuItem = mi;
         ObjectList.push_back(std::move(o));
     }
+    if (FMDIChildMax) CreateMDIChildButtons();
 }
 
 void TspSkinMainMenuBar::UpDateItems() {
@@ -5319,6 +5447,7 @@ void TspSkinMainMenuBar::CalcItemsRect() {
                              Width() + ItemsRect.Right - RectWidth(BarSkinRect), ItemsRect.Bottom);
     else
         NewItemsRect = TRect(2, 2, Width() - 2, Height() - 2);
+    PlaceMDIChildButtons();
 }
 
 TRect TspSkinMainMenuBar::MarkerRect() const {
@@ -6455,4 +6584,1282 @@ void TspSkinnedForm::LayerBorderFollow(const TMessage& Message) {
     default:
         break;
     }
+}
+
+// ---- MDI tabs bar and MDI operations ------------------------------------------------------------
+
+namespace {
+
+constexpr const char* kChildItem = "_DSFCHILDITEM";
+constexpr const char* kBarItem = "_DSFCHILDITEMBAR";
+constexpr const char* kBarHideItem = "_DSFCHILDITEMBARHIDE";
+constexpr const char* kClientOwnerProp = "lantrove.skinnedform.mdiclient";
+constexpr int kListButtonWidth = 15;
+
+std::string withoutFirst(std::string S, const std::string& What) {
+    size_t p = S.find(What);
+    if (p != std::string::npos) S.erase(p, What.size());
+    return S;
+}
+
+bool itemBelongsTo(const TMenuItem* Item, const TForm* Child) {
+    return Item->Name().find(kChildItem) != std::string::npos &&
+           withoutFirst(Item->Name(), kChildItem) == Child->Name();
+}
+
+std::vector<TForm*> mdiChildrenOf(TForm* Main) {
+    std::vector<TForm*> list;
+    if (!Main || Main->FormStyle() != fsMDIForm) return list;
+    for (int i = 0; i < Main->MDIChildCount(); ++i)
+        if (TForm* f = Main->MDIChildren(i)) list.push_back(f);
+    return list;
+}
+
+// Shows a child and makes it the client's active one.
+void showMDIChild(TForm* Child) {
+    Child->Show();
+    if (HWND client = MDIClientOf(Child->Handle()))
+        SendMessage(client, WM_MDIACTIVATE, WPARAM(Child->Handle()), 0);
+}
+
+void restoreMinimized(TForm* Child) {
+    if (TspSkinnedForm* sf = GetSkinnedForm(Child); sf && sf->WindowState() == wsMinimized)
+        sf->SetWindowState(wsNormal);
+}
+
+TBitmap* pictureOf(TspSkinData* SD, int Index) {
+    if (!SD || Index < 0 || size_t(Index) >= SD->FActivePictures.size()) return nullptr;
+    return SD->FActivePictures[size_t(Index)].get();
+}
+
+TspDataSkinButtonControl* buttonElement(TspSkinData* SD, const char* Name) {
+    if (!SD || SD->Empty) return nullptr;
+    int i = SD->GetControlIndex(Name);
+    if (i < 0 || size_t(i) >= SD->CtrlList.size()) return nullptr;
+    return dynamic_cast<TspDataSkinButtonControl*>(SD->CtrlList[size_t(i)].get());
+}
+
+TRect stateOf(const TspDataSkinButtonControl* E, bool Down, bool Hot) {
+    TRect active = IsEmptyRect(E->ActiveSkinRect) ? E->SkinRect : E->ActiveSkinRect;
+    TRect down = IsEmptyRect(E->DownSkinRect) ? active : E->DownSkinRect;
+    return Down ? down : Hot ? active : E->SkinRect;
+}
+
+TRect centredIn(const TRect& R, int W, int H) {
+    int top = R.Top + (R.Height() - H) / 2;
+    return TRect(R.Left, top, R.Left + W, top + H);
+}
+
+} // namespace
+
+// ---- TspMDITab
+
+TspMDITab::TspMDITab(TspSkinMDITabsBar* AParentBar, TForm* AChild)
+    : TabsBar(AParentBar), Child(AChild) {}
+
+void TspMDITab::DrawText(TCanvas* C, TRect R) {
+    std::u16string s = Utf8ToUtf16(Child->Caption());
+    FitWideTextToWidth(C, s, R.Width());
+    C->Brush()->SetStyle(bsClear);
+    DrawWideText(C, s, R, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+}
+
+void TspMDITab::Draw(TCanvas* Cnvs) {
+    TspSkinMDITabsBar* bar = TabsBar;
+    const int w = ObjectRect.Width(), h = ObjectRect.Height();
+    if (w <= 0 || h <= 0) return;
+    if (bar->FTabKind == sptkButton && bar->SkinElement()) {
+        ButtonDraw(Cnvs);
+        return;
+    }
+    if (bar->SkinElement() && !bar->UseSkinSize) {
+        ResizeDraw(Cnvs);
+        return;
+    }
+    TBitmap B(w, h);
+    TCanvas* C = B.Canvas();
+    TRect text;
+    const bool hot = MouseIn && !Active;
+    if (bar->SkinElement()) {
+        TRect part = hot ? bar->MouseInTabRect : Active ? bar->ActiveTabRect : bar->TabRect;
+        if (bar->Picture)
+            BuildHorzSkinImage(bar->TabLeftOffset, bar->TabRightOffset, &B, bar->Picture, part, w,
+                               h, bar->TabStretchEffect);
+        if (bar->UseSkinFont) {
+            C->Font()->SetName(bar->FontName);
+            C->Font()->SetStyle(bar->FontStyle);
+            C->Font()->SetHeight(bar->FontHeight);
+        } else {
+            C->Font()->Assign(bar->DefaultFont());
+        }
+        C->Font()->SetColor(hot      ? bar->MouseInFontColor
+                            : Active ? bar->ActiveFontColor
+                                     : bar->FontColor);
+        text = TRect(bar->TabLeftOffset, 0, w - bar->TabRightOffset, h);
+    } else {
+        FillRectColor(C, TRect(0, 0, w, h),
+                      hot      ? TColor(0xD2BDB6)
+                      : Active ? TColor(0xB59385)
+                               : clBtnFace);
+        C->Font()->Assign(bar->DefaultFont());
+        text = TRect(2, 0, w - 2, h);
+    }
+    C->Font()->SetCharset(bar->FSD && bar->FSD->ResourceStrData()
+                              ? bar->FSD->ResourceStrData()->CharSet()
+                              : bar->DefaultFont()->Charset());
+    if (bar->FShowCloseButtons) {
+        text = TRect(2, 0, w - bar->FCloseSize - 5, h);
+        DrawCloseButton(C, TRect(text.Right, 0, w, h));
+    }
+    if (!bar->SkinElement() && bar->OnTabGetDrawParamsEvent) bar->OnTabGetDrawParamsEvent(this, C);
+    DrawText(C, text);
+    Cnvs->Draw(ObjectRect.Left, ObjectRect.Top, &B);
+}
+
+void TspMDITab::ResizeDraw(TCanvas* Cnvs) {
+    TspSkinMDITabsBar* bar = TabsBar;
+    const int w = ObjectRect.Width();
+    const int h = ObjectRect.Height() + (Active ? bar->FActiveTabOffset : 0);
+    if (w <= 0 || h <= 0 || !bar->Picture) return;
+    const bool hot = MouseIn && !Active && !IsEmptyRect(bar->MouseInTabRect);
+    TRect part = hot ? bar->MouseInTabRect : Active ? bar->ActiveTabRect : bar->TabRect;
+    TBitmap B(w, h);
+    int q = bar->TabRect.Height() / 4;
+    BuildStretchedSkinImage(
+        &B, bar->Picture, part,
+        TRect(bar->TabLeftOffset, q, part.Width() - bar->TabRightOffset, part.Height() - q), true);
+    TCanvas* C = B.Canvas();
+    if (bar->UseSkinFont) {
+        C->Font()->SetName(bar->FontName);
+        C->Font()->SetStyle(bar->FontStyle);
+        C->Font()->SetHeight(bar->FontHeight);
+    } else {
+        C->Font()->Assign(bar->DefaultFont());
+    }
+    C->Font()->SetColor(hot      ? bar->MouseInFontColor
+                        : Active ? bar->ActiveFontColor
+                                 : bar->FontColor);
+    TRect text(2, 0, w - 2, h);
+    if (bar->FShowCloseButtons) {
+        text = TRect(2, 0, w - bar->FCloseSize - 5, h);
+        DrawCloseButton(C, TRect(text.Right, 0, w, h));
+    }
+    if (bar->OnTabGetDrawParamsEvent) bar->OnTabGetDrawParamsEvent(this, C);
+    DrawText(C, text);
+    Cnvs->Draw(ObjectRect.Left, ObjectRect.Top, &B);
+}
+
+void TspMDITab::ButtonDraw(TCanvas* Cnvs) {
+    TspSkinMDITabsBar* bar = TabsBar;
+    TspDataSkinButtonControl* e = buttonElement(bar->FSD, "resizebutton");
+    TBitmap* pic = e ? pictureOf(bar->FSD, e->PictureIndex) : nullptr;
+    const int w = ObjectRect.Width(), h = ObjectRect.Height();
+    if (!pic || w <= 0 || h <= 0) return;
+    TBitmap B(w, h);
+    BuildElementImage(&B, pic, e, stateOf(e, Active, MouseIn), w, h);
+    TCanvas* C = B.Canvas();
+    if (bar->UseSkinFont) {
+        C->Font()->SetName(bar->FontName);
+        C->Font()->SetStyle(bar->FontStyle);
+        C->Font()->SetHeight(bar->FontHeight);
+    } else {
+        C->Font()->Assign(bar->DefaultFont());
+    }
+    C->Font()->SetColor(Active ? e->DownFontColor : MouseIn ? e->ActiveFontColor : e->FontColor);
+    const int dw = w - e->SkinRect.Width(), dh = h - e->SkinRect.Height();
+    TRect text(e->ClRect.Left, e->ClRect.Top, e->ClRect.Right + dw, e->ClRect.Bottom + dh);
+    if (bar->FShowCloseButtons) {
+        text.Right -= bar->FCloseSize + 3;
+        DrawCloseButton(C, TRect(text.Right, 0, text.Right + bar->FCloseSize + 3, h));
+    }
+    int th = C->TextHeight("Wg");
+    if (th > text.Height()) {
+        text.Top = (h - th) / 2;
+        text.Bottom = text.Top + th;
+    }
+    if (bar->OnTabGetDrawParamsEvent) bar->OnTabGetDrawParamsEvent(this, C);
+    DrawText(C, text);
+    Cnvs->Draw(ObjectRect.Left, ObjectRect.Top, &B);
+}
+
+void TspMDITab::DrawCloseButton(TCanvas* Cnvs, TRect R) {
+    TspSkinMDITabsBar* bar = TabsBar;
+    if (!bar->SkinElement()) {
+        TRect b = centredIn(R, 14, 14);
+        ButtonRect = b;
+        DrawCloseGlyph(Cnvs, b.Left + 2, b.Top + 2, ButtonMouseIn ? clWhite : clBlack);
+        return;
+    }
+    if (!IsEmptyRect(bar->CloseButtonRect)) {
+        const TRect& src = ButtonMouseDown && ButtonMouseIn ? bar->CloseButtonDownRect
+                           : ButtonMouseIn                  ? bar->ClosebuttonActiveRect
+                                                            : bar->CloseButtonRect;
+        TRect b = centredIn(R, src.Width(), src.Height());
+        ButtonRect = b;
+        if (!bar->Picture) return;
+        TBitmap part(src.Width(), src.Height());
+        part.Canvas()->CopyRect(TRect(0, 0, src.Width(), src.Height()), bar->Picture->Canvas(),
+                                src);
+        if (bar->ButtonTransparent) {
+            part.SetTransparentMode(tmFixed);
+            part.SetTransparentColor(bar->ButtonTransparentColor);
+            part.SetTransparent(true);
+        }
+        Cnvs->Draw(b.Left, b.Top, &part);
+        return;
+    }
+    const int size = bar->FCloseSize;
+    TRect b = centredIn(R, size, size);
+    ButtonRect = b;
+    TspDataSkinButtonControl* e = buttonElement(bar->FSD, "resizetoolbutton");
+    TBitmap* pic = e ? pictureOf(bar->FSD, e->PictureIndex) : nullptr;
+    if (!pic || size <= 0) return;
+    TBitmap img(size, size);
+    BuildElementImage(&img, pic, e, stateOf(e, ButtonMouseDown && ButtonMouseIn, ButtonMouseIn),
+                      size, size);
+    TColor c = ButtonMouseDown && ButtonMouseIn ? e->DownFontColor
+               : ButtonMouseIn                  ? e->ActiveFontColor
+                                                : e->FontColor;
+    DrawCloseGlyph(img.Canvas(), size / 2 - 5, size / 2 - 5, c);
+    Cnvs->Draw(b.Left, b.Top, &img);
+}
+
+// ---- TspSkinMDITabsBar
+
+TspSkinMDITabsBar::TspSkinMDITabsBar(TComponent* AOwner) : TspSkinControl(AOwner) {
+    FDefaultFont = std::make_unique<TFont>();
+    FDefaultFont->SetName("Arial");
+    FDefaultFont->SetHeight(14);
+    FDefaultFont->SetStyle(TFontStyles());
+    FListMenu = std::make_unique<TspSkinPopupMenu>(this);
+    FHideListMenu = std::make_unique<TspSkinPopupMenu>(this);
+    SetSkinDataName("tab");
+    SetBounds(0, 0, 150, 21);
+}
+
+TspSkinMDITabsBar::~TspSkinMDITabsBar() {
+    ObjectList.clear();
+    FreeListButton();
+    FreeHideListButton();
+    FListMenu.reset();
+    FHideListMenu.reset();
+    if (FSkinnedForm && FSkinnedForm->MDITabsBar() == this) FSkinnedForm->SetMDITabsBar(nullptr);
+}
+
+void TspSkinMDITabsBar::Notification(TComponent* AComponent, TOperation Operation) {
+    TspSkinControl::Notification(AComponent, Operation);
+    if (Operation != opRemove) return;
+    if (AComponent == FSkinnedForm) FSkinnedForm = nullptr;
+    if (static_cast<TComponent*>(FListButton) == AComponent) FListButton = nullptr;
+    if (static_cast<TComponent*>(FHideListButton) == AComponent) FHideListButton = nullptr;
+}
+
+void TspSkinMDITabsBar::SetSkinnedForm(TspSkinnedForm* Value) {
+    if (FSkinnedForm) RemoveFreeNotification(FSkinnedForm);
+    FSkinnedForm = Value;
+    if (Value) {
+        FreeNotification(Value);
+        if (Value->MDITabsBar() != this) Value->SetMDITabsBar(this);
+    }
+}
+
+void TspSkinMDITabsBar::SetShowCloseButtons(bool Value) {
+    FShowCloseButtons = Value;
+    Invalidate();
+}
+
+void TspSkinMDITabsBar::SetTabKind(TspSkinMDITabKind Value) {
+    FTabKind = Value;
+    if (SkinElement()) Invalidate();
+}
+
+void TspSkinMDITabsBar::SetDefaultHeight(int Value) {
+    FDefaultHeight = Value;
+    if (!SkinElement() && Value > 0) SetHeight(Value);
+}
+
+void TspSkinMDITabsBar::SetDefaultFont(TFont* Value) {
+    FDefaultFont->Assign(Value);
+    Invalidate();
+}
+
+void TspSkinMDITabsBar::GetSkinData() {
+    TspSkinControl::GetSkinData();
+    Picture = nullptr;
+    if (FIndex == -1) return;
+    auto* d = dynamic_cast<TspDataSkinTabControl*>(FSD->CtrlList[size_t(FIndex)].get());
+    if (!d) {
+        // Another kind of element under the name: the values stay as they were.
+        FIndex = -1;
+        return;
+    }
+    Picture = pictureOf(FSD, d->PictureIndex);
+    TabRect = d->TabRect;
+    ActiveTabRect = IsEmptyRect(d->ActiveTabRect) ? d->TabRect : d->ActiveTabRect;
+    MouseInTabRect = IsEmptyRect(d->MouseInTabRect) ? d->TabRect : d->MouseInTabRect;
+    TabsBGRect = d->TabsBGRect;
+    TabLeftOffset = d->TabLeftOffset;
+    TabRightOffset = d->TabRightOffset;
+    FontName = d->FontName;
+    FontStyle = d->FontStyle;
+    FontHeight = d->FontHeight;
+    FontColor = d->FontColor;
+    ActiveFontColor = d->ActiveFontColor;
+    MouseInFontColor = d->MouseInFontColor;
+    TabStretchEffect = d->TabStretchEffect;
+    CloseButtonRect = d->CloseButtonRect;
+    ClosebuttonActiveRect =
+        IsEmptyRect(d->CloseButtonActiveRect) ? d->CloseButtonRect : d->CloseButtonActiveRect;
+    CloseButtonDownRect =
+        IsEmptyRect(d->CloseButtonDownRect) ? ClosebuttonActiveRect : d->CloseButtonDownRect;
+    ButtonTransparent = d->ButtonTransparent;
+    ButtonTransparentColor = d->ButtonTransparentColor;
+    LTPoint = d->LTPoint;
+    RTPoint = d->RTPoint;
+    LBPoint = d->LBPoint;
+    RBPoint = d->RBPoint;
+    ClRect = d->ClRect;
+    SkinRect = d->SkinRect;
+    FBottomOffset = ClRect.Top;
+    FActiveTabOffset = ActiveTabRect.Height() - TabRect.Height();
+}
+
+int TspSkinMDITabsBar::GetCloseSize() const {
+    if (!SkinElement() || IsEmptyRect(CloseButtonRect)) return 14;
+    return CloseButtonRect.Width();
+}
+
+void TspSkinMDITabsBar::ChangeSkinData() {
+    GetSkinData();
+    FCloseSize = GetCloseSize();
+    if (SkinElement() && UseSkinSize)
+        SetHeight(TabRect.Height() + (FTabKind == sptkTab ? FBottomOffset : 0));
+    else if (FDefaultHeight > 0)
+        SetHeight(FDefaultHeight);
+    if (FListButton) FListButton->SetSkinData(FSD);
+    if (FHideListButton) FHideListButton->SetSkinData(FSD);
+    TspSkinControl::ChangeSkinData();
+    Realign();
+}
+
+void TspSkinMDITabsBar::AddTab(TForm* Child) {
+    ObjectList.push_back(std::make_unique<TspMDITab>(this, Child));
+    if (!FListButton) MakeListButton();
+    Invalidate();
+}
+
+void TspSkinMDITabsBar::DeleteTab(TForm* Child) {
+    if (ActiveTabIndex >= 0 && size_t(ActiveTabIndex) < ObjectList.size() &&
+        ObjectList[size_t(ActiveTabIndex)]->Child == Child) {
+        TspMDITab* t = ObjectList[size_t(ActiveTabIndex)].get();
+        if (OnTabMouseLeave) OnTabMouseLeave(t);
+        ActiveTabIndex = OldTabIndex = -1;
+    }
+    for (auto it = ObjectList.begin(); it != ObjectList.end(); ++it)
+        if ((*it)->Child == Child) {
+            ObjectList.erase(it);
+            break;
+        }
+    // A drag of a tab that went ends with it.
+    if (DragIndex >= int(ObjectList.size())) {
+        DragIndex = -1;
+        IsDrag = FDown = false;
+        TabDX = 0;
+    }
+    if (ObjectList.empty()) {
+        FreeListButton();
+        FreeHideListButton();
+    }
+    Invalidate();
+}
+
+void TspSkinMDITabsBar::UpdateActiveTabs() {
+    TForm* main = Application ? Application->MainForm() : nullptr;
+    TForm* active = main ? main->ActiveMDIChild() : nullptr;
+    if (!active) return;
+    for (auto& t : ObjectList)
+        t->Active = t->Child == active;
+    Invalidate();
+}
+
+int TspSkinMDITabsBar::GetTabIndex(int X, int Y) const {
+    for (size_t i = 0; i < ObjectList.size(); ++i) {
+        const TRect& r = ObjectList[i]->ObjectRect;
+        if (ObjectList[i]->Visible && X >= r.Left && X <= r.Right && Y >= r.Top && Y <= r.Bottom)
+            return int(i);
+    }
+    return -1;
+}
+
+TspMDITab* TspSkinMDITabsBar::GetTab(int X, int Y) const {
+    int i = GetTabIndex(X, Y);
+    return i == -1 ? nullptr : ObjectList[size_t(i)].get();
+}
+
+void TspSkinMDITabsBar::CalcTabRects() {
+    FInVisibleCount = 0;
+    if (ObjectList.empty()) return;
+    const int h =
+        FTabKind == sptkButton ? Height() : Height() - (SkinElement() ? FBottomOffset : 0);
+    const int n = int(ObjectList.size());
+    int x = kListButtonWidth;
+    int w = std::min((Width() - kListButtonWidth) / n, DefaultTabWidth);
+    if (MinTabWidth != 0 && w < MinTabWidth) {
+        int fit = std::max(0, (Width() - 2 * kListButtonWidth) / MinTabWidth);
+        for (int i = 0; i < n; ++i) {
+            TspMDITab* t = ObjectList[size_t(i)].get();
+            if (i < fit) {
+                t->ObjectRect = TRect(x, 0, x + MinTabWidth, h);
+                t->Visible = true;
+                x += MinTabWidth;
+            } else {
+                t->ObjectRect = TRect();
+                t->Visible = false;
+                ++FInVisibleCount;
+            }
+        }
+        FRightLimit = Width() - kListButtonWidth;
+    } else {
+        for (int i = 0; i < n; ++i) {
+            TspMDITab* t = ObjectList[size_t(i)].get();
+            t->ObjectRect = TRect(x, 0, x + w, h);
+            t->Visible = true;
+            x += w;
+        }
+        if (w < DefaultTabWidth) ObjectList.back()->ObjectRect.Right = Width();
+        FRightLimit = Width();
+    }
+    if (IsDrag && DragIndex >= 0 && DragIndex < n) {
+        TRect& r = ObjectList[size_t(DragIndex)]->ObjectRect;
+        int width = r.Width();
+        int left = std::clamp(r.Left + TabDX, 0, std::max(0, FRightLimit - width));
+        r = TRect(left, r.Top, left + width, r.Bottom);
+    }
+}
+
+int TspSkinMDITabsBar::DropIndex() const {
+    if (ObjectList.empty() || TabDX == 0 || DragIndex < 0 || DragIndex >= int(ObjectList.size()))
+        return -1;
+    const TRect& d = ObjectList[size_t(DragIndex)]->ObjectRect;
+    auto centre = [](const TRect& r) { return r.Left + r.Width() / 2; };
+    if (TabDX > 0) {
+        int found = -1;
+        for (int i = DragIndex + 1; i < int(ObjectList.size()); ++i)
+            if (ObjectList[size_t(i)]->Visible &&
+                centre(ObjectList[size_t(i)]->ObjectRect) < d.Right)
+                found = i;
+        return found;
+    }
+    for (int i = 0; i < DragIndex; ++i)
+        if (ObjectList[size_t(i)]->Visible && centre(ObjectList[size_t(i)]->ObjectRect) > d.Left)
+            return i;
+    return -1;
+}
+
+void TspSkinMDITabsBar::DrawDropMarker(TCanvas* C) {
+    int i = DropIndex();
+    if (i == -1) return;
+    const TRect& r = ObjectList[size_t(i)]->ObjectRect;
+    int x = TabDX < 1 ? r.Left : r.Right;
+    int m = Height() / 2;
+    C->Pen()->SetMode(pmNot);
+    for (int dx = -1; dx <= 1; ++dx) {
+        C->MoveTo(x + dx, 0);
+        C->LineTo(x + dx, Height());
+    }
+    for (int side : {1, -1}) {
+        C->MoveTo(x + 2 * side, m);
+        C->LineTo(x + 5 * side, m - 3);
+        C->LineTo(x + 5 * side, m + 3);
+        C->LineTo(x + 2 * side, m);
+    }
+    C->Pen()->SetMode(pmCopy);
+}
+
+void TspSkinMDITabsBar::DrawBar(TCanvas* C) {
+    const int W = Width(), H = Height();
+    if (SkinElement()) {
+        const int bg = H - (FTabKind == sptkTab ? FBottomOffset : 0);
+        if (FSD->MDITabsTransparent) {
+            DrawParentBackground(this, C);
+        } else if (!IsEmptyRect(TabsBGRect) && Picture) {
+            TBitmap tile(TabsBGRect.Width(), std::max(1, bg));
+            tile.Canvas()->CopyRect(TRect(0, 0, tile.Width(), tile.Height()), Picture->Canvas(),
+                                    TabsBGRect);
+            for (int i = 0; i <= W / tile.Width(); ++i)
+                C->Draw(i * tile.Width(), 0, &tile);
+        } else {
+            // No strip behind the tabs in the skin: the face colour of the skin.
+            FillRectColor(C, TRect(0, 0, W, H), clBtnFace);
+        }
+        if (FTabKind == sptkTab && !IsEmptyRect(SkinRect) && Picture && FBottomOffset > 0) {
+            TRect src(SkinRect.Left + LTPoint.X, SkinRect.Top, SkinRect.Left + RTPoint.X,
+                      SkinRect.Top + ClRect.Top);
+            TBitmap strip;
+            BuildHorzSkinImage(LTPoint.X, SkinRect.Width() - RTPoint.X, &strip, Picture, src, W,
+                               FBottomOffset, false);
+            C->Draw(0, H - FBottomOffset, &strip);
+        }
+    } else {
+        FillRectColor(C, TRect(0, 0, W, H), clBtnFace);
+    }
+    CalcTabRects();
+    for (int i = 0; i < int(ObjectList.size()); ++i) {
+        TspMDITab* t = ObjectList[size_t(i)].get();
+        if (!t->Visible || (IsDrag && FDown && i == DragIndex)) continue;
+        t->Draw(C);
+    }
+    if (IsDrag && DragIndex >= 0 && DragIndex < int(ObjectList.size())) {
+        ObjectList[size_t(DragIndex)]->Draw(C);
+        DrawDropMarker(C);
+    }
+}
+
+void TspSkinMDITabsBar::Paint() {
+    if (Width() <= 0 || Height() <= 0) return;
+    GetSkinData();
+    TBitmap B(Width(), Height());
+    DrawBar(B.Canvas());
+    Canvas()->Draw(0, 0, &B);
+    if (FInVisibleCount > 0 && !FHideListButton)
+        MakeHideListButton();
+    else if (FInVisibleCount == 0 && FHideListButton)
+        FreeHideListButton();
+}
+
+void TspSkinMDITabsBar::DrawTabNow(TspMDITab* Tab) {
+    if (!HandleAllocated() || !Tab) return;
+    GetSkinData();
+    CalcTabRects();
+    if (!Tab->Visible) return;
+    HDC dc = GetDC(Handle());
+    TCanvas c;
+    c.SetHandle(dc);
+    Tab->Draw(&c);
+    c.SetHandle(nullptr);
+    ReleaseDC(Handle(), dc);
+}
+
+TspSkinMenuSpeedButton* TspSkinMDITabsBar::NewMenuButton(TAlign Align, TspSkinPopupMenu* Menu) {
+    auto* b = new TspSkinMenuSpeedButton(this);
+    b->SetSkinDataName("resizetoolbutton");
+    b->SetSkinData(FSD);
+    b->SetBounds(Align == alRight ? Width() - kListButtonWidth : 0, 0, kListButtonWidth, Height());
+    b->SetAlign(Align);
+    b->SetSkinPopupMenu(Menu);
+    b->SetParent(this);
+    return b;
+}
+
+void TspSkinMDITabsBar::MakeListButton() {
+    FListButton = NewMenuButton(alLeft, FListMenu.get());
+    FListButton->OnShowTrackMenu = [this](TObject*) { FillListMenu(FListMenu.get(), false); };
+}
+
+void TspSkinMDITabsBar::MakeHideListButton() {
+    FHideListButton = NewMenuButton(alRight, FHideListMenu.get());
+    FHideListButton->OnShowTrackMenu = [this](TObject*) {
+        FillListMenu(FHideListMenu.get(), true);
+    };
+}
+
+void TspSkinMDITabsBar::FreeListButton() {
+    delete FListButton;
+    FListButton = nullptr;
+}
+
+void TspSkinMDITabsBar::FreeHideListButton() {
+    delete FHideListButton;
+    FHideListButton = nullptr;
+}
+
+void TspSkinMDITabsBar::FillListMenu(TspSkinPopupMenu* Menu, bool HiddenOnly) {
+    Menu->Items()->Clear();
+    for (auto& t : ObjectList) {
+        if (HiddenOnly && t->Visible) continue;
+        auto* item = new TMenuItem(nullptr);
+        item->SetName(t->Child->Name() + (HiddenOnly ? kBarHideItem : kBarItem));
+        item->Caption = t->Child->Caption();
+        item->RadioItem = true;
+        item->GroupIndex = 0;
+        item->Checked = t->Active;
+        item->OnClick = [this](TObject* Sender) { ListItemClick(Sender); };
+        Menu->Items()->Add(item);
+    }
+}
+
+void TspSkinMDITabsBar::ListItemClick(TObject* Sender) {
+    auto* item = dynamic_cast<TMenuItem*>(Sender);
+    if (!item || !FSkinnedForm) return;
+    std::string name = item->Name();
+    // The hidden-list suffix holds the list suffix: the longer one goes first.
+    std::string child = name.find(kBarHideItem) != std::string::npos
+                            ? withoutFirst(name, kBarHideItem)
+                            : withoutFirst(name, kBarItem);
+    for (TForm* f : mdiChildrenOf(FSkinnedForm->Form()))
+        if (f->Name() == child) {
+            restoreMinimized(f);
+            showMDIChild(f);
+            return;
+        }
+}
+
+void TspSkinMDITabsBar::TestActive(int X, int Y) {
+    ActiveTabIndex = GetTabIndex(X, Y);
+    if (ActiveTabIndex != OldTabIndex) {
+        if (OldTabIndex >= 0 && size_t(OldTabIndex) < ObjectList.size()) {
+            TspMDITab* t = ObjectList[size_t(OldTabIndex)].get();
+            if (t->Visible) {
+                t->MouseIn = false;
+                DrawTabNow(t);
+                if (OnTabMouseLeave) OnTabMouseLeave(t);
+            }
+        }
+        if (ActiveTabIndex >= 0) {
+            TspMDITab* t = ObjectList[size_t(ActiveTabIndex)].get();
+            if (t->Visible) {
+                t->MouseIn = true;
+                DrawTabNow(t);
+                if (OnTabMouseEnter) OnTabMouseEnter(t);
+            }
+        }
+    }
+    const bool changed = ActiveTabIndex != OldTabIndex;
+    OldTabIndex = ActiveTabIndex;
+    if (!FShowCloseButtons) return;
+    if (ActiveTabIndex >= 0) {
+        TspMDITab* t = ObjectList[size_t(ActiveTabIndex)].get();
+        TRect b = Offset(t->ButtonRect, t->ObjectRect.Left, t->ObjectRect.Top);
+        bool in = b.Contains(TPoint(X, Y));
+        if (in != t->ButtonMouseIn) {
+            t->ButtonMouseIn = in;
+            DrawTabNow(t);
+        }
+    }
+    if (changed) {
+        bool any = false;
+        for (int i = 0; i < int(ObjectList.size()); ++i) {
+            TspMDITab* t = ObjectList[size_t(i)].get();
+            if (i == ActiveTabIndex) continue;
+            any = any || t->ButtonMouseIn || t->ButtonMouseDown;
+            t->ButtonMouseIn = t->ButtonMouseDown = false;
+        }
+        if (any) Invalidate();
+    }
+}
+
+void TspSkinMDITabsBar::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
+    TspSkinControl::MouseDown(Button, Shift, X, Y);
+    int index = GetTabIndex(X, Y);
+    if (index == -1) return;
+    TspMDITab* tab = ObjectList[size_t(index)].get();
+    if (Button == mbLeft) {
+        restoreMinimized(tab->Child);
+        showMDIChild(tab->Child);
+        // Showing may have closed the tab.
+        index = GetTabIndex(X, Y);
+        if (index == -1) return;
+        tab = ObjectList[size_t(index)].get();
+        FDown = true;
+        if (MoveTabs) DragIndex = index;
+        DX = X;
+        TabDX = 0;
+        if (OnTabMouseDown) OnTabMouseDown(Button, Shift, tab);
+        if (FShowCloseButtons) {
+            TRect b = Offset(tab->ButtonRect, tab->ObjectRect.Left, tab->ObjectRect.Top);
+            if (b.Contains(TPoint(X, Y))) {
+                // A press on the close button starts no drag.
+                FDown = false;
+                tab->ButtonMouseDown = tab->ButtonMouseIn = true;
+                DrawTabNow(tab);
+            } else {
+                tab->ButtonMouseDown = tab->ButtonMouseIn = false;
+            }
+        }
+    } else if (Button == mbRight) {
+        TspSkinnedForm* childForm = GetSkinnedForm(tab->Child);
+        if (SupportChildMenus && childForm && FSkinnedForm) {
+            TMenuItem* items = childForm->GetSystemMenuItems();
+            TPoint p = ClientToScreen(TPoint(X, Y));
+            FSkinnedForm->SkinMenuOpen();
+            TspSkinData* sd = FSkinnedForm->MenusSkinData() ? FSkinnedForm->MenusSkinData()
+                                                            : FSkinnedForm->SkinData();
+            TRect r(p.X, p.Y, p.X, p.Y);
+            FSkinnedForm->SkinMenu()->Popup(nullptr, sd, 0, r, items, false);
+        }
+        if (OnTabMouseDown) OnTabMouseDown(Button, Shift, tab);
+    }
+}
+
+void TspSkinMDITabsBar::MouseMove(TShiftState Shift, int X, int Y) {
+    TspSkinControl::MouseMove(Shift, X, Y);
+    if (FDown && MoveTabs && DragIndex != -1 && (IsDrag || X != DX)) {
+        IsDrag = true;
+        TabDX = X - DX;
+        Invalidate();
+        return;
+    }
+    TestActive(X, Y);
+}
+
+void TspSkinMDITabsBar::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
+    FDown = false;
+    if (IsDrag) {
+        GetSkinData();
+        CalcTabRects();
+        int drop = DropIndex();
+        if (drop != -1 && drop != DragIndex) {
+            auto moved = std::move(ObjectList[size_t(DragIndex)]);
+            ObjectList.erase(ObjectList.begin() + DragIndex);
+            ObjectList.insert(ObjectList.begin() + drop, std::move(moved));
+        }
+        IsDrag = false;
+        DragIndex = -1;
+        DX = TabDX = 0;
+        // The tabs take their places now, so the next press finds them there.
+        CalcTabRects();
+        Invalidate();
+    } else {
+        DragIndex = -1;
+        if (OnTabMouseUp)
+            if (TspMDITab* t = GetTab(X, Y)) OnTabMouseUp(Button, Shift, t);
+    }
+    if (Button == mbLeft && FShowCloseButtons) {
+        TForm* toClose = nullptr;
+        for (auto& t : ObjectList) {
+            TRect b = Offset(t->ButtonRect, t->ObjectRect.Left, t->ObjectRect.Top);
+            if (t->ButtonMouseDown && t->Visible && b.Contains(TPoint(X, Y))) {
+                t->ButtonMouseDown = false;
+                t->ButtonMouseIn = true;
+                DrawTabNow(t.get());
+                toClose = t->Child;
+            } else if (t->ButtonMouseDown) {
+                t->ButtonMouseDown = t->ButtonMouseIn = false;
+                DrawTabNow(t.get());
+            }
+        }
+        // Closing may take the tab away: nothing of the list is used after it.
+        if (toClose) toClose->Close();
+    }
+    TspSkinControl::MouseUp(Button, Shift, X, Y);
+}
+
+void TspSkinMDITabsBar::WndProc(TMessage& Message) {
+    switch (Message.Msg) {
+    case WM_SKIN_CHECKPARENTBG:
+    case WM_MOVE:
+        if ((Message.Msg == WM_SKIN_CHECKPARENTBG || Align() == alNone) && SkinElement() && FSD &&
+            FSD->MDITabsTransparent)
+            Invalidate();
+        break;
+    case CM_MOUSELEAVE:
+        TspSkinControl::WndProc(Message);
+        TestActive(-1, -1);
+        return;
+    default:
+        break;
+    }
+    TspSkinControl::WndProc(Message);
+}
+
+// ---- MDI operations of the skinned form
+
+bool TspSkinnedForm::IsMDIChild() const {
+    return FForm->FormStyle() == fsMDIChild;
+}
+
+bool TspSkinnedForm::IsMDIForm() const {
+    return FForm->FormStyle() == fsMDIForm;
+}
+
+TspSkinnedForm* TspSkinnedForm::MainSkinForm() {
+    TForm* main = Application ? Application->MainForm() : nullptr;
+    return main ? GetSkinnedForm(main) : nullptr;
+}
+
+void TspSkinnedForm::SetMDITabsBar(TspSkinMDITabsBar* Value) {
+    if (FMDITabsBar == Value) return;
+    if (FMDITabsBar) RemoveFreeNotification(FMDITabsBar);
+    FMDITabsBar = Value;
+    if (Value) {
+        FreeNotification(Value);
+        if (Value->SkinnedForm() != this) Value->SetSkinnedForm(this);
+    }
+}
+
+TRect TspSkinnedForm::GetMDIAreaRect() const {
+    TForm* f = Application ? Application->MainForm() : nullptr;
+    if (!f) return TRect();
+    int l = 0, t = 0, r = f->ClientWidth(), b = f->ClientHeight();
+    for (int i = 0; i < f->ControlCount(); ++i) {
+        TControl* c = f->Controls(i);
+        if (!c->Visible()) continue;
+        switch (c->Align()) {
+        case alLeft:
+            l = std::max(l, c->Left() + c->Width());
+            break;
+        case alTop:
+            t = std::max(t, c->Top() + c->Height());
+            break;
+        case alRight:
+            r = std::min(r, c->Left());
+            break;
+        case alBottom:
+            b = std::min(b, c->Top());
+            break;
+        default:
+            break;
+        }
+    }
+    return TRect(l, t, std::max(l, r), std::max(t, b));
+}
+
+TForm* TspSkinnedForm::GetMaximizedMDIChild() const {
+    TForm* main = Application ? Application->MainForm() : nullptr;
+    if (!main || main->FormStyle() != fsMDIForm) return nullptr;
+    auto maximized = [](TForm* f) {
+        TspSkinnedForm* sf = f ? GetSkinnedForm(f) : nullptr;
+        return sf && sf->WindowState() == wsMaximized;
+    };
+    if (TForm* a = main->ActiveMDIChild(); maximized(a)) return a;
+    for (TForm* f : mdiChildrenOf(main))
+        if (maximized(f)) return f;
+    return nullptr;
+}
+
+TspSkinnedForm* TspSkinnedForm::GetMaximizedMDIChildSkinForm() const {
+    for (TForm* f : mdiChildrenOf(Application ? Application->MainForm() : nullptr))
+        if (TspSkinnedForm* sf = GetSkinnedForm(f); sf && sf->WindowState() == wsMaximized)
+            return sf;
+    return nullptr;
+}
+
+TspSkinnedForm* TspSkinnedForm::GetActiveMDIChildSkinForm() const {
+    TForm* main = Application ? Application->MainForm() : nullptr;
+    TForm* a = main ? main->ActiveMDIChild() : nullptr;
+    return a ? GetSkinnedForm(a) : nullptr;
+}
+
+void TspSkinnedForm::SendMDIClientResized() {
+    if (!IsMDIForm()) return;
+    for (TForm* f : mdiChildrenOf(FForm))
+        if (f->HandleAllocated()) SendMessage(f->Handle(), WM_SKIN_MDICLIENTRESIZED, 0, 0);
+    ArrangeMinimizedChildren();
+}
+
+void TspSkinnedForm::ArrangeMinimizedChildren() {
+    for (TForm* f : mdiChildrenOf(FForm))
+        if (TspSkinnedForm* sf = GetSkinnedForm(f); sf && sf->WindowState() == wsMinimized) {
+            TPoint p;
+            sf->GetMinimizedPosition(p);
+            f->SetBounds(p.X, p.Y, f->Width(), f->Height());
+        }
+}
+
+std::string TspSkinnedForm::FrameCaptionText() const {
+    std::string text = FForm->Caption();
+    if (IsMDIForm() && FMDIChildMaximized)
+        if (TForm* child = GetMaximizedMDIChild()) text += " - [" + child->Caption() + "]";
+    return text;
+}
+
+void TspSkinnedForm::RefreshMainMDIViews() {
+    TspSkinnedForm* main = MainSkinForm();
+    if (!main || main == this) return;
+    if (main->FMainMenuBar) main->FMainMenuBar->Invalidate();
+    if (main->FMDITabsBar) main->FMDITabsBar->UpdateActiveTabs();
+}
+
+void TspSkinnedForm::AddChildToMenu(TForm* Child) {
+    TspSkinnedForm* main = MainSkinForm();
+    TMenuItem* menu = main ? main->Form()->WindowMenu : nullptr;
+    if (!menu) return;
+    std::string name = Child->Name() + kChildItem;
+    // One item per child: one left over from an earlier showing goes first.
+    delete FindComponent(name);
+    auto* item = new TMenuItem(this);
+    item->SetName(name);
+    item->Caption = Child->Caption();
+    item->OnClick = [this](TObject* Sender) { MDIItemClick(Sender); };
+    menu->Add(item);
+}
+
+void TspSkinnedForm::DeleteChildFromMenu(TForm* Child) {
+    TspSkinnedForm* main = MainSkinForm();
+    TMenuItem* menu = main ? main->Form()->WindowMenu : nullptr;
+    if (!menu) return;
+    for (int i = 0; i < menu->Count(); ++i)
+        if (itemBelongsTo(menu->Items(i), Child)) {
+            delete menu->Items(i);
+            break;
+        }
+    if (main->Form()->MDIChildCount() == 0)
+        for (int i = 0; i < menu->Count(); ++i)
+            if (menu->Items(i)->Name().find(kChildItem) != std::string::npos) {
+                delete menu->Items(i);
+                break;
+            }
+}
+
+void TspSkinnedForm::UpDateChildCaptionInMenu(TForm* Child) {
+    TspSkinnedForm* main = MainSkinForm();
+    TMenuItem* menu = main ? main->Form()->WindowMenu : nullptr;
+    if (!menu) return;
+    for (int i = 0; i < menu->Count(); ++i)
+        if (itemBelongsTo(menu->Items(i), Child)) {
+            menu->Items(i)->Caption = Child->Caption();
+            return;
+        }
+}
+
+void TspSkinnedForm::UpDateChildActiveInMenu() {
+    TspSkinnedForm* main = MainSkinForm();
+    TMenuItem* menu = main ? main->Form()->WindowMenu : nullptr;
+    if (!menu) return;
+    // Without an active child no item is checked.
+    TForm* active = main->Form()->ActiveMDIChild();
+    for (int i = 0; i < menu->Count(); ++i) {
+        TMenuItem* item = menu->Items(i);
+        if (item->Name().find(kChildItem) == std::string::npos) continue;
+        item->Checked = active && itemBelongsTo(item, active);
+    }
+}
+
+void TspSkinnedForm::MDIItemClick(TObject* Sender) {
+    auto* item = dynamic_cast<TMenuItem*>(Sender);
+    if (!item) return;
+    std::string name = withoutFirst(item->Name(), kChildItem);
+    for (TForm* f : mdiChildrenOf(Application ? Application->MainForm() : nullptr))
+        if (f->Name() == name) {
+            restoreMinimized(f);
+            showMDIChild(f);
+        }
+}
+
+void TspSkinnedForm::AddChildToBar(TForm* Child) {
+    bool accept = true;
+    if (TspSkinnedForm* own = GetSkinnedForm(Child); own && own->OnAcceptToMDITabsBar)
+        own->OnAcceptToMDITabsBar(accept);
+    TspSkinnedForm* main = MainSkinForm();
+    if (accept && main && main->FMDITabsBar) main->FMDITabsBar->AddTab(Child);
+}
+
+void TspSkinnedForm::DeleteChildFromBar(TForm* Child) {
+    TspSkinnedForm* main = MainSkinForm();
+    if (main && main->FMDITabsBar) main->FMDITabsBar->DeleteTab(Child);
+}
+
+void TspSkinnedForm::RefreshMDIBarTab(TForm* Child) {
+    TspSkinnedForm* main = MainSkinForm();
+    if (!main || !main->FMDITabsBar) return;
+    for (auto& t : main->FMDITabsBar->ObjectList)
+        if (t->Child == Child) main->FMDITabsBar->DrawTabNow(t.get());
+}
+
+void TspSkinnedForm::RestoreAll() {
+    if (!IsMDIForm()) return;
+    for (TForm* f : mdiChildrenOf(FForm))
+        if (TspSkinnedForm* sf = GetSkinnedForm(f)) {
+            if (sf->WindowState() != wsNormal) sf->SetWindowState(wsNormal);
+            if (sf->WindowState() == wsNormal && sf->RollUpState()) sf->SetRollUpState(false);
+        }
+}
+
+void TspSkinnedForm::MinimizeAll() {
+    if (!IsMDIForm()) return;
+    for (TForm* f : mdiChildrenOf(FForm))
+        if (TspSkinnedForm* sf = GetSkinnedForm(f)) sf->SetWindowState(wsMinimized);
+}
+
+void TspSkinnedForm::MaximizeAll() {
+    if (!IsMDIForm()) return;
+    for (TForm* f : mdiChildrenOf(FForm))
+        if (TspSkinnedForm* sf = GetSkinnedForm(f)) sf->SetWindowState(wsMaximized);
+}
+
+void TspSkinnedForm::CloseAll() {
+    if (!IsMDIForm()) return;
+    std::vector<TForm*> list = mdiChildrenOf(FForm);
+    for (auto it = list.rbegin(); it != list.rend(); ++it)
+        (*it)->Close();
+}
+
+void TspSkinnedForm::Tile() {
+    if (!IsMDIForm()) return;
+    RestoreAll();
+    std::vector<TForm*> list = mdiChildrenOf(FForm);
+    const TRect area = GetMDIAreaRect();
+    const int W = area.Width(), H = area.Height();
+    int count = int(list.size());
+    int cols = int(std::sqrt(double(count)));
+    if (cols < 1) return;
+    int rows = count / cols + (count > (count / cols) * cols ? 1 : 0);
+    int cw = W / cols, rh = H / rows;
+    int right = W, bottom = H;
+    for (int i = count - 1; i >= 0; --i) {
+        list[size_t(i)]->SetBounds(std::max(0, right - cw), std::max(0, bottom - rh), cw, rh);
+        bottom -= rh;
+        if (bottom - rh < 0 && i > 0) {
+            bottom = H;
+            right -= cw;
+            cols = std::max(1, cols - 1);
+            rows = std::max(1, i / cols + (i % cols ? 1 : 0));
+            rh = H / rows;
+        }
+    }
+}
+
+void TspSkinnedForm::Cascade() {
+    if (!IsMDIForm()) return;
+    RestoreAll();
+    std::vector<TForm*> list = mdiChildrenOf(FForm);
+    if (list.empty()) return;
+    const TRect area = GetMDIAreaRect();
+    const int W = area.Width(), H = area.Height();
+    int s = FSkinSupport ? NewClRect.Top : DefCaptionHeight() + 3;
+    // A skinned frame whose client starts at the top gives no step: the default one stands in.
+    if (s <= 0) s = DefCaptionHeight() + 3;
+    int count = int(list.size());
+    int k = (W - int(std::lround(W * 0.8))) / s;
+    int steps = count < k ? count - 1 : k;
+    int cw = std::max(W - s * steps, GetMinWidth());
+    int ch = std::max(H - s * steps, GetMinHeight());
+    int o = 0;
+    for (int i = count - 1; i >= 0; --i) {
+        TForm* f = list[size_t(i)];
+        int w = f->BorderStyle == bsSingle ? f->Width() : cw;
+        int h = f->BorderStyle == bsSingle ? f->Height() : ch;
+        if (o + w > W || o + h > H) o = 0;
+        f->SetBounds(o, o, w, h);
+        o += s;
+    }
+}
+
+void TspSkinnedForm::PaintBG3(HDC DC) {
+    if (!HasSkin()) return;
+    TBitmap* pic = pictureOf(FSD, FSD->MDIBGPictureIndex);
+    if (!pic) {
+        PaintBG(DC);
+        return;
+    }
+    FillBackground(DC, pic, FSD->MDIBGStretchEffect, FSD->MDIBGStretchType);
+}
+
+void TspSkinnedForm::PaintMDIBGDefault(HDC DC) {
+    TCanvas c;
+    c.SetHandle(DC);
+    c.Brush()->SetColor(clAppWorkSpace);
+    c.FillRect(FForm->ClientRect());
+    if (!FLogoBitMap->Empty()) DrawLogo(&c);
+    c.SetHandle(nullptr);
+}
+
+void TspSkinnedForm::HookMDIClient() {
+    HWND client = FForm->ClientHandle();
+    if (!client || client == FHookedClient) return;
+    UnHookMDIClient();
+    SetProp(client, kClientOwnerProp, this);
+    FPrevClientProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtr(client, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ClientWndProc)));
+    FHookedClient = client;
+    RefreshBounds();
+}
+
+void TspSkinnedForm::UnHookMDIClient() {
+    if (!FHookedClient) return;
+    if (IsWindow(FHookedClient)) {
+        SetWindowLongPtr(FHookedClient, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(FPrevClientProc));
+        RemoveProp(FHookedClient, kClientOwnerProp);
+    }
+    FHookedClient = 0;
+    FPrevClientProc = nullptr;
+}
+
+LRESULT TspSkinnedForm::ClientWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    auto* self = static_cast<TspSkinnedForm*>(GetProp(hwnd, kClientOwnerProp));
+    if (!self) return DefWindowProc(hwnd, msg, wParam, lParam);
+    WNDPROC prev = self->FPrevClientProc;
+    switch (msg) {
+    case WM_SIZE: {
+        LRESULT r = CallWindowProc(prev, hwnd, msg, wParam, lParam);
+        self->SendMDIClientResized();
+        TspSkinData* sd = self->FSD;
+        bool skin = sd && !sd->Empty;
+        bool mdiPic = skin && sd->MDIBGPictureIndex != -1;
+        if (!self->FLogoBitMap->Empty() || (skin && sd->StretchEffect && !mdiPic) ||
+            (skin && sd->MDIBGStretchEffect && mdiPic))
+            InvalidateRect(hwnd, nullptr, 1);
+        return r;
+    }
+    case WM_NCCALCSIZE:
+    case WM_NCPAINT:
+        return 0;
+    case WM_ERASEBKGND: {
+        HDC dc = reinterpret_cast<HDC>(wParam);
+        TspSkinData* sd = self->FSD;
+        if (!sd || sd->Empty)
+            self->PaintMDIBGDefault(dc);
+        else if (sd->MDIBGPictureIndex != -1)
+            self->PaintBG3(dc);
+        else if (sd->BGPictureIndex == -1)
+            self->PaintBG(dc);
+        else
+            self->PaintBG2(dc);
+        return 1;
+    }
+    case WM_NCACTIVATE:
+        return 1;
+    default:
+        return CallWindowProc(prev, hwnd, msg, wParam, lParam);
+    }
+}
+
+// ---- Caption buttons of a maximized MDI child on the menu bar
+
+void TspSkinMainMenuBar::CreateMDIChildButtons() {
+    FreeMDIChildButtons();
+    struct Spec {
+        const std::string* SkinName;
+        const char* DefaultName;
+        TStdCommand Command;
+    };
+    // Each goes to the front: the list ends as system menu, close, maximize, minimize.
+    const Spec specs[] = {{&MinButton, "MinButton", cmMinimize},
+                          {&MaxButton, "MaxButton", cmMaximize},
+                          {&CloseButton, "CloseButton", cmClose},
+                          {&SysMenuButton, "SysMenuButton", cmSysMenu}};
+    for (const Spec& s : specs) {
+        TspDataSkinMainMenuBarButton* data = nullptr;
+        if (FSkinSupport && FSD && !FSD->Empty) {
+            int i = FSD->GetIndex(*s.SkinName);
+            if (i != -1)
+                data =
+                    dynamic_cast<TspDataSkinMainMenuBarButton*>(FSD->ObjectList[size_t(i)].get());
+        }
+        auto b = std::make_unique<TspSkinMainMenuBarButton>(this, data);
+        if (FSkinSupport) {
+            b->IDName = *s.SkinName;
+        } else {
+            b->IDName = s.DefaultName;
+            b->Command = s.Command;
+        }
+        ObjectList.insert(ObjectList.begin(), std::move(b));
+        ++ButtonsCount;
+    }
+    EnableMDIChildButtons();
+}
+
+void TspSkinMainMenuBar::FreeMDIChildButtons() {
+    ObjectList.erase(std::remove_if(ObjectList.begin(), ObjectList.end(),
+                                    [](const std::unique_ptr<TspMenuBarObject>& o) {
+                                        return dynamic_cast<TspSkinMainMenuBarButton*>(o.get()) !=
+                                               nullptr;
+                                    }),
+                     ObjectList.end());
+    ButtonsCount = 0;
+    ActiveObject = OldActiveObject = MouseCaptureObject = -1;
+}
+
+void TspSkinMainMenuBar::EnableMDIChildButtons() {
+    TspSkinnedForm* child = FSkinnedForm ? FSkinnedForm->GetMaximizedMDIChildSkinForm() : nullptr;
+    TspBorderIcons icons = child ? child->BorderIcons() : 0;
+    for (auto& o : ObjectList)
+        if (auto* b = dynamic_cast<TspSkinMainMenuBarButton*>(o.get())) {
+            switch (b->Command) {
+            case cmMinimize:
+                b->Enabled = (icons & biMinimize) != 0;
+                break;
+            case cmMaximize:
+                b->Enabled = (icons & biMaximize) != 0;
+                break;
+            case cmSysMenu:
+                b->Enabled = (icons & biSystemMenu) != 0;
+                break;
+            default:
+                b->Enabled = child != nullptr;
+                break;
+            }
+        }
+}
+
+void TspSkinMainMenuBar::PlaceMDIChildButtons() {
+    if (!FMDIChildMax || ButtonsCount != 4 || ObjectList.size() < 4) return;
+    auto size = [this](TspMenuBarObject* o) {
+        if (auto* b = dynamic_cast<TspSkinMainMenuBarButton*>(o); b && b->FSkinSupport)
+            return TPoint(RectWidth(b->SkinRect), RectHeight(b->SkinRect));
+        return TPoint(RectHeight(NewItemsRect), RectHeight(NewItemsRect));
+    };
+    auto place = [this](TspMenuBarObject* o, int left, TPoint s) {
+        int top = NewItemsRect.Top + RectHeight(NewItemsRect) / 2 - s.Y / 2;
+        o->ObjectRect = TRect(left, top, left + s.X, top + s.Y);
+    };
+    TspMenuBarObject* sys = ObjectList[0].get();
+    TPoint s = size(sys);
+    place(sys, NewItemsRect.Left, s);
+    NewItemsRect.Left += s.X + 2;
+    for (size_t i = 1; i <= 3; ++i) {
+        TspMenuBarObject* o = ObjectList[i].get();
+        s = size(o);
+        place(o, NewItemsRect.Right - s.X, s);
+        NewItemsRect.Right -= s.X + 2;
+    }
+}
+
+void TspSkinMainMenuBar::MDIChildMaximize() {
+    if (FMDIChildMax) return;
+    FMDIChildMax = true;
+    ActiveObject = OldActiveObject = MouseCaptureObject = -1;
+    CreateMDIChildButtons();
+    Invalidate();
+}
+
+void TspSkinMainMenuBar::MDIChildRestore() {
+    bool still = FSkinnedForm && FSkinnedForm->GetMaximizedMDIChildSkinForm();
+    if (!still && FMDIChildMax) {
+        FMDIChildMax = false;
+        FreeMDIChildButtons();
+        Invalidate();
+    } else if (still) {
+        EnableMDIChildButtons();
+        Invalidate();
+    }
+}
+
+void TspSkinMainMenuBarButton::DoCommand() {
+    TspSkinnedForm* bar = Parent->SkinnedForm();
+    TspSkinnedForm* child = bar ? bar->GetMaximizedMDIChildSkinForm() : nullptr;
+    if (!child) return;
+    switch (Command) {
+    case cmClose:
+        child->Form()->Close();
+        break;
+    case cmMaximize:
+        child->SetWindowState(wsNormal);
+        break;
+    case cmMinimize:
+        child->SetWindowState(wsMinimized);
+        break;
+    case cmSysMenu: {
+        Parent->Invalidate();
+        TMenuItem* items = child->GetSystemMenuItems();
+        TPoint tl = Parent->ClientToScreen(ObjectRect.TopLeft());
+        TRect r(tl.X, tl.Y, tl.X + RectWidth(ObjectRect), tl.Y + RectHeight(ObjectRect));
+        bar->SkinMenuOpen();
+        TspSkinData* sd = bar->MenusSkinData() ? bar->MenusSkinData() : bar->SkinData();
+        bar->SkinMenu()->Popup(Parent, sd, 0, r, items, Parent->PopupToUp);
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void TspSkinMainMenuBarButton::DblClick() {
+    if (Command != cmSysMenu) return;
+    TspSkinnedForm* bar = Parent->SkinnedForm();
+    TspSkinnedForm* child = bar ? bar->GetMaximizedMDIChildSkinForm() : nullptr;
+    if (!child) return;
+    if (bar->SkinMenu()->FVisible) bar->SkinMenu()->Hide();
+    bar->SkinMenuClose();
+    child->Form()->Close();
 }

@@ -53,6 +53,7 @@ class TspSkinPopupMenu;
 class TspTrayIcon;
 class TspSkinMainMenuBar;
 class TspSkinMainMenuItem;
+class TspSkinMDITabsBar;
 class TspFormLayerBorder;
 
 enum TSwitchState { swsOn, swsOff };
@@ -754,7 +755,51 @@ public:
     std::weak_ptr<bool> AliveToken() const { return FAlive; }
     bool OwnsObject(const TspActiveSkinObject* O) const;
 
+    // ---- MDI (the MDI block at the end of the unit)
+    TspSkinMDITabsBar* MDITabsBar() const { return FMDITabsBar; }
+    void SetMDITabsBar(TspSkinMDITabsBar* Value);
+    // False keeps a child off the main form's tabs bar.
+    std::function<void(bool& Accept)> OnAcceptToMDITabsBar;
+    bool GetMDIChildMaximized() const { return FMDIChildMaximized; }
+    bool IsMDIChild() const;
+    bool IsMDIForm() const;
+    // The main form's client area less the controls aligned in it.
+    TRect GetMDIAreaRect() const;
+    TForm* GetMaximizedMDIChild() const;
+    TspSkinnedForm* GetMaximizedMDIChildSkinForm() const;
+    TspSkinnedForm* GetActiveMDIChildSkinForm() const;
+    void SendMDIClientResized();
+    void ArrangeMinimizedChildren();
+    void AddChildToMenu(TForm* Child);
+    void DeleteChildFromMenu(TForm* Child);
+    void UpDateChildCaptionInMenu(TForm* Child);
+    void UpDateChildActiveInMenu();
+    void MDIItemClick(TObject* Sender);
+    void AddChildToBar(TForm* Child);
+    void DeleteChildFromBar(TForm* Child);
+    void RefreshMDIBarTab(TForm* Child);
+    void Tile();
+    void Cascade();
+    void MinimizeAll();
+    void MaximizeAll();
+    void RestoreAll();
+    void CloseAll();
+    void PaintBG3(HDC DC);
+    void PaintMDIBGDefault(HDC DC);
+    // The caption the frame shows: an MDI main form adds its maximized child's.
+    std::string FrameCaptionText() const;
+
 private:
+    static TspSkinnedForm* MainSkinForm();
+    void HookMDIClient();
+    void UnHookMDIClient();
+    static LRESULT ClientWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    void RefreshMainMDIViews();
+    TspSkinMDITabsBar* FMDITabsBar = nullptr;
+    bool FMDIChildMaximized = false;
+    HWND FHookedClient = 0;
+    WNDPROC FPrevClientProc = nullptr;
+
     void FormWndProc(TMessage& Message);
     void CallOld(TMessage& Message);
     void CheckMenuCloseMessage(UINT Msg);
@@ -985,8 +1030,13 @@ public:
     void EnterMainMenu();
     void CloseMainMenuItem();
     void ExitMainMenu();
-    void MDIChildMaximize() {}
-    void MDIChildRestore() {}
+    void MDIChildMaximize();
+    void MDIChildRestore();
+    // The caption buttons of a maximized MDI child, at the front of ObjectList.
+    void CreateMDIChildButtons();
+    void FreeMDIChildButtons();
+    void EnableMDIChildButtons();
+    void PlaceMDIChildButtons();
     void DrawObject(TspMenuBarObject* Object);
     // The bar items shown (the caption buttons come first in ObjectList).
     std::vector<TspSkinMainMenuBarItem*> Items() const;
@@ -1154,4 +1204,146 @@ private:
     uint8_t CurrentAlpha() const;
     void PlaceWindows(int X, int Y, bool Update);
     int FX = 0, FY = 0;
+};
+
+// ---- MDI tabs bar ------------------------------------------------------------------------------
+
+class TspSkinMDITabsBar;
+class TspSkinMenuSpeedButton;
+
+enum TspSkinMDITabKind { sptkTab, sptkButton };
+
+// One tab of the bar: one visible MDI child.
+class TspMDITab {
+public:
+    TspMDITab(TspSkinMDITabsBar* AParentBar, TForm* AChild);
+    TspSkinMDITabsBar* TabsBar;
+    TForm* Child;
+    bool Active = false;
+    bool MouseIn = false;
+    TRect ObjectRect;
+    bool Visible = false;
+    // The close button, relative to the tab's top-left corner.
+    TRect ButtonRect;
+    bool ButtonMouseIn = false, ButtonMouseDown = false;
+
+    void Draw(TCanvas* Cnvs);
+    void ButtonDraw(TCanvas* Cnvs);
+    void ResizeDraw(TCanvas* Cnvs);
+    void DrawCloseButton(TCanvas* Cnvs, TRect R);
+
+private:
+    void DrawText(TCanvas* C, TRect R);
+};
+
+using TspMDITabMouseEnterEvent = std::function<void(TspMDITab* MDITab)>;
+using TspMDITabMouseLeaveEvent = std::function<void(TspMDITab* MDITab)>;
+using TspMDITabMouseUpEvent =
+    std::function<void(TMouseButton Button, TShiftState Shift, TspMDITab* MDITab)>;
+using TspMDITabMouseDownEvent =
+    std::function<void(TMouseButton Button, TShiftState Shift, TspMDITab* MDITab)>;
+using TspMDITabGetDrawParamsEvent = std::function<void(TspMDITab* MDITab, TCanvas* Cnvs)>;
+
+// A bar on an MDI main form with one tab per visible MDI child.
+class TspSkinMDITabsBar : public TspSkinControl {
+public:
+    explicit TspSkinMDITabsBar(TComponent* AOwner);
+    ~TspSkinMDITabsBar() override;
+
+    void AddTab(TForm* Child);
+    void DeleteTab(TForm* Child);
+    int GetTabIndex(int X, int Y) const;
+    TspMDITab* GetTab(int X, int Y) const;
+    int GetCloseSize() const;
+    void UpdateActiveTabs();
+    void ChangeSkinData() override;
+    void GetSkinData() override;
+    void Notification(TComponent* AComponent, TOperation Operation) override;
+    void WndProc(TMessage& Message) override;
+    // Lays the tabs out for the bar's size (run before they are drawn).
+    void CalcTabRects();
+
+    bool ShowCloseButtons() const { return FShowCloseButtons; }
+    void SetShowCloseButtons(bool Value);
+    TspSkinMDITabKind TabKind() const { return FTabKind; }
+    void SetTabKind(TspSkinMDITabKind Value);
+    TspSkinnedForm* SkinnedForm() const { return FSkinnedForm; }
+    void SetSkinnedForm(TspSkinnedForm* Value);
+    bool SupportChildMenus = true;
+    bool UseSkinSize = true;
+    bool UseSkinFont = true;
+    bool MoveTabs = true;
+    int DefaultHeight() const { return FDefaultHeight; }
+    void SetDefaultHeight(int Value);
+    TFont* DefaultFont() const { return FDefaultFont.get(); }
+    void SetDefaultFont(TFont* Value);
+    int DefaultTabWidth = 100;
+    int MinTabWidth = 0;
+
+    TspMDITabMouseEnterEvent OnTabMouseEnter;
+    TspMDITabMouseLeaveEvent OnTabMouseLeave;
+    TspMDITabMouseUpEvent OnTabMouseUp;
+    TspMDITabMouseDownEvent OnTabMouseDown;
+    TspMDITabGetDrawParamsEvent OnTabGetDrawParamsEvent;
+
+    std::vector<std::unique_ptr<TspMDITab>> ObjectList;
+    int ActiveTabIndex = -1, OldTabIndex = -1;
+    bool FDown = false, IsDrag = false;
+    int DragIndex = -1, DX = 0, TabDX = 0;
+    int FInVisibleCount = 0;
+    int FCloseSize = 14;
+    TspSkinMenuSpeedButton* ListButton() const { return FListButton; }
+    TspSkinMenuSpeedButton* HideListButton() const { return FHideListButton; }
+    TspSkinPopupMenu* ListMenu() const { return FListMenu.get(); }
+    TspSkinPopupMenu* HideListMenu() const { return FHideListMenu.get(); }
+    // The tab a drag would drop on; -1 none.
+    int DropIndex() const;
+    // Draws one tab at once on the bar.
+    void DrawTabNow(TspMDITab* Tab);
+
+    // Skin values of the "tab" element, read on every paint.
+    TBitmap* Picture = nullptr;
+    TRect TabRect, ActiveTabRect, MouseInTabRect, TabsBGRect;
+    int TabLeftOffset = 0, TabRightOffset = 0;
+    std::string FontName = "Arial";
+    TFontStyles FontStyle;
+    int FontHeight = 14;
+    TColor FontColor = 0, ActiveFontColor = 0, MouseInFontColor = 0;
+    bool TabStretchEffect = false;
+    TRect CloseButtonRect, ClosebuttonActiveRect, CloseButtonDownRect;
+    bool ButtonTransparent = false;
+    TColor ButtonTransparentColor = 0;
+    TPoint LTPoint, RTPoint, LBPoint, RBPoint;
+    TRect ClRect, SkinRect;
+    int FBottomOffset = 0, FActiveTabOffset = 0;
+
+protected:
+    void Paint() override;
+    void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+    void MouseMove(TShiftState Shift, int X, int Y) override;
+
+private:
+    friend class TspMDITab;
+    bool SkinElement() const { return FIndex != -1; }
+    void DrawBar(TCanvas* C);
+    void DrawDropMarker(TCanvas* C);
+    void TestActive(int X, int Y);
+    void MakeListButton();
+    void MakeHideListButton();
+    void FreeListButton();
+    void FreeHideListButton();
+    void FillListMenu(TspSkinPopupMenu* Menu, bool HiddenOnly);
+    void ListItemClick(TObject* Sender);
+    TspSkinMenuSpeedButton* NewMenuButton(TAlign Align, TspSkinPopupMenu* Menu);
+
+    bool FShowCloseButtons = false;
+    TspSkinMDITabKind FTabKind = sptkTab;
+    TspSkinnedForm* FSkinnedForm = nullptr;
+    int FDefaultHeight = 21;
+    std::unique_ptr<TFont> FDefaultFont;
+    int FRightLimit = 0;
+    TspSkinMenuSpeedButton* FListButton = nullptr;
+    TspSkinMenuSpeedButton* FHideListButton = nullptr;
+    std::unique_ptr<TspSkinPopupMenu> FListMenu, FHideListMenu;
 };
