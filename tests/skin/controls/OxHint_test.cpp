@@ -49,7 +49,9 @@ protected:
     }
     // Lets the posted wait run; a key posted first ends it at once.
     void runWait() {
-        PostMessage(host.Handle(), WM_KEYDOWN, VK_SHIFT, 0);
+        // A key that changes no shift state the later tests see.
+        PostMessage(host.Handle(), WM_KEYDOWN, 0x87, 0);
+        PostMessage(host.Handle(), WM_KEYUP, 0x87, 0);
         Application->ProcessMessages();
     }
     TSize textSize(TOxInternalHintWindow* W, const std::string& S) {
