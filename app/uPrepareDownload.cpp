@@ -4,6 +4,7 @@
 #include "classlib/sysutils.h"
 #include "framework/CLSettings.h"
 #include "framework/SPTools.h"
+#include "skin/controls/OxHint.h"
 
 namespace {
 
@@ -315,9 +316,19 @@ void TfrmPrepareDownload::tmHintTimer(TObject*) {
     tmHint->SetEnabled(false);
     const std::string name = edtFileName->Text();
     if (CharCount(name) - 4 <= kTitleChars) return;
-    if (BalloonHook())
-        BalloonHook()("No more than 30 characters.", Left() + edtTitle->Left() + 20,
-                      Top() + edtTitle->Top() + 33, 5000);
+    const int x = Left() + edtTitle->Left() + 20, y = Top() + edtTitle->Top() + 33;
+    if (BalloonHook()) {
+        BalloonHook()("No more than 30 characters.", x, y, 5000);
+        return;
+    }
+    auto* chw = dynamic_cast<TOxHintWindow*>(FindComponent("chw"));
+    if (!chw) {
+        chw = new TOxHintWindow(this);
+        chw->SetName("chw");
+        chw->SetHintStyle(hsBalloonHint);
+        chw->SetHintPosition(hpDownRight);
+    }
+    chw->ActivateHintFromPos(TPoint(x, y), "No more than 30 characters.", "", 5000);
 }
 
 void TfrmPrepareDownload::SetTagEditVisible(bool Visible) {

@@ -381,6 +381,9 @@ void TApplication::HintMouseMessage(TControl* Control) {
 void TApplication::ActivateHint(const TPoint& CursorPos) {
     if (!FShowHint || !FHintControl || FHintControl->Hint.empty()) return;
     std::string text = FHintControl->Hint.substr(0, FHintControl->Hint.find('|'));
+    bool canShow = true;
+    if (OnShowHint) OnShowHint(text, canShow, FHintControl);
+    if (!canShow) return;
     if (!FHintWindow) FHintWindow = HintWindowClass ? HintWindowClass(this) : new THintWindow(this);
     TRect r = FHintWindow->CalcHintRect(300, text, nullptr);
     // Below the pointer, kept on the screen.

@@ -186,6 +186,8 @@ public:
     int HintPause = 500;
     int HintHidePause = 2500;
     std::function<THintWindow*(TComponent* AOwner)> HintWindowClass;
+    // Runs before a control's hint shows; may change the text or stop it.
+    std::function<void(std::string& HintStr, bool& CanShow, TControl* HintControl)> OnShowHint;
     // Called when the mouse comes onto a control (null: none of ours).
     void HintMouseMessage(TControl* Control);
     // Shows the hint of the control under the mouse now.

@@ -579,8 +579,8 @@ std::string TCLEngine::GetLangString(const std::string& strName, bool bLib) {
 TspSkinMessage* TCLEngine::MessageDlg() {
     if (!FMessageDlg) {
         FMessageDlg = new TspSkinMessage(FForm);
-        FMessageDlg->SkinData = FSkinData;
-        FMessageDlg->CtrlSkinData = FSkinData;
+        FMessageDlg->SetSkinData(FSkinData);
+        FMessageDlg->SetCtrlSkinData(FSkinData);
         FreeNotification(FMessageDlg);
     }
     return FMessageDlg;

@@ -31,10 +31,10 @@ std::vector<TSkinDataProperty>& SkinDataProperties() {
            [](TspSkinnedForm* c, TspSkinData* d) { c->SetSkinData(d); });
         of((TspSkinnedForm*)nullptr, [](TspSkinnedForm* c) { return c->MenusSkinData(); },
            [](TspSkinnedForm* c, TspSkinData* d) { c->SetMenusSkinData(d); });
-        of((TspSkinMessage*)nullptr, [](TspSkinMessage* c) { return c->SkinData; },
-           [](TspSkinMessage* c, TspSkinData* d) { c->SkinData = d; });
-        of((TspSkinMessage*)nullptr, [](TspSkinMessage* c) { return c->CtrlSkinData; },
-           [](TspSkinMessage* c, TspSkinData* d) { c->CtrlSkinData = d; });
+        of((TspSkinMessage*)nullptr, [](TspSkinMessage* c) { return c->SkinData(); },
+           [](TspSkinMessage* c, TspSkinData* d) { c->SetSkinData(d); });
+        of((TspSkinMessage*)nullptr, [](TspSkinMessage* c) { return c->CtrlSkinData(); },
+           [](TspSkinMessage* c, TspSkinData* d) { c->SetCtrlSkinData(d); });
         return l;
     }();
     return list;

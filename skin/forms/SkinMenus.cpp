@@ -12,6 +12,7 @@
 #include "platform/win/windows.h"
 #include "skin/engine/SPUtils.h"
 #include "skin/engine/speffbmp.h"
+#include "skin/forms/SkinHint.h"
 #include "skin/forms/SkinnedForm.h"
 
 namespace {
@@ -1580,6 +1581,7 @@ void TspSkinImagesMenu::Notification(TComponent* AComponent, TOperation Operatio
     if (Operation != opRemove) return;
     if (AComponent == FImages) FImages = nullptr;
     if (AComponent == FSD) FSD = nullptr;
+    if (AComponent == SkinHint) SkinHint = nullptr;
 }
 
 void TspSkinImagesMenu::SetImages(TCustomImageList* Value) {
@@ -1802,6 +1804,7 @@ void TspSkinImagesMenuPopupWindow::Show(TRect& PopupRect) {
 void TspSkinImagesMenuPopupWindow::Hide(bool AProcessEvents) {
     if (FClosing) return;
     FClosing = true;
+    if (ImagesMenu->ShowHints && ImagesMenu->SkinHint) ImagesMenu->SkinHint->HideHint();
     if (HandleAllocated())
         SetWindowPos(Handle(), 0, 0, 0, 0, 0,
                      SWP_HIDEWINDOW | SWP_NOACTIVATE | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER);
@@ -1862,6 +1865,7 @@ void TspSkinImagesMenuPopupWindow::WndProc(TMessage& Message) {
     case CM_MOUSEENTER:
         return;
     case CM_MOUSELEAVE:
+        if (ImagesMenu->ShowHints && ImagesMenu->SkinHint) ImagesMenu->SkinHint->HideHint();
         MouseInItem = OldMouseInItem = -1;
         Invalidate();
         return;
@@ -1890,15 +1894,23 @@ int TspSkinImagesMenuPopupWindow::ItemAtPos(int X, int Y) const {
 void TspSkinImagesMenuPopupWindow::MouseMove(TShiftState Shift, int X, int Y) {
     TCustomControl::MouseMove(Shift, X, Y);
     int i = ItemAtPos(X, Y);
+    TspSkinHint* hint = ImagesMenu->SkinHint;
+    if (hint && i == -1) hint->HideHint();
     if (i != MouseInItem) {
         OldMouseInItem = MouseInItem;
         MouseInItem = i;
         Invalidate();
+        if (ImagesMenu->ShowHints && i != -1 && hint) {
+            hint->HideHint();
+            const std::string& text = ImagesMenu->ImagesItems()->Items(i)->Hint;
+            if (!text.empty()) hint->ActivateHint2(text);
+        }
     }
 }
 
 void TspSkinImagesMenuPopupWindow::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
     TCustomControl::MouseDown(Button, Shift, X, Y);
+    if (ImagesMenu->SkinHint) ImagesMenu->SkinHint->HideHint();
     FDown = true;
     FItemDown = ItemAtPos(X, Y) != -1;
     Invalidate();

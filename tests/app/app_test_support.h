@@ -19,6 +19,7 @@
 #include "platform/os/folders.h"
 #include "platform/os/ipc.h"
 #include "platform/os/process.h"
+#include "skin/controls/SkinCtrls.h"
 #include "skin/forms/spMessages.h"
 #include "support/tempdir.h"
 
@@ -62,7 +63,7 @@ protected:
         LoadEnglishDefaults(data);
         engine->SetLanguageData(data);
         SetMessageDialogHook([this](TspMessageForm& f) {
-            messages.push_back(f.Message);
+            messages.push_back(f.Message->Caption());
             f.ModalResult = answer;
         });
 

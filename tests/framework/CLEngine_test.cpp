@@ -12,6 +12,7 @@
 #include "platform/os/ipc.h"
 #include "platform/os/process.h"
 #include "platform/os/registry.h"
+#include "skin/controls/SkinCtrls.h"
 #include "skin/forms/SkinnedForm.h"
 #include "skin/forms/spTrayIcon.h"
 #include "support/httpserver.h"
@@ -308,10 +309,10 @@ TEST_F(EngineTest, RememberedAnswersStopTheBoxFromShowing) {
     bool hadBox = false;
     SetMessageDialogHook([&](TspMessageForm& f) {
         ++shown;
-        text = f.Message;
+        text = f.Message->Caption();
         caption = f.Caption();
         hadBox = f.DisplayCheckBox != nullptr;
-        if (f.DisplayCheckBox && tick) f.DisplayCheckBox->Checked = true;
+        if (f.DisplayCheckBox && tick) f.DisplayCheckBox->SetChecked(true);
         f.ModalResult = answer;
     });
     // No number: no box, nothing remembered.

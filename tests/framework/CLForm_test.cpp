@@ -16,7 +16,7 @@ TEST_F(FrameworkFormTest, LoadedWindowTakesTheEnginesSkinAndLanguageData) {
     TForm window(nullptr);
     auto* message = new TspSkinMessage(&window); // two skin data properties
     auto* kept = new TspSkinMessage(&window);
-    kept->SkinData = &own;
+    kept->SetSkinData(&own);
     auto* translator = new TCLMultiLang(&window);
     auto* keepsItsOwn = new TCLMultiLang(&window);
     keepsItsOwn->SetLanguageData(&otherLanguage);
@@ -24,10 +24,10 @@ TEST_F(FrameworkFormTest, LoadedWindowTakesTheEnginesSkinAndLanguageData) {
     clForm->RuntimeSetSkinData = true;
     clForm->RuntimeSetLanguageData = true;
     clForm->Loaded();
-    EXPECT_EQ(message->SkinData, &skin);
-    EXPECT_EQ(message->CtrlSkinData, &skin);
-    EXPECT_EQ(kept->SkinData, &own);
-    EXPECT_EQ(kept->CtrlSkinData, &skin);
+    EXPECT_EQ(message->SkinData(), &skin);
+    EXPECT_EQ(message->CtrlSkinData(), &skin);
+    EXPECT_EQ(kept->SkinData(), &own);
+    EXPECT_EQ(kept->CtrlSkinData(), &skin);
     EXPECT_EQ(translator->LanguageData(), data);
     EXPECT_EQ(keepsItsOwn->LanguageData(), &otherLanguage);
     keepsItsOwn->SetLanguageData(nullptr);
