@@ -46,6 +46,7 @@ struct ThreadQueue {
     bool quit = false;
     int quitCode = 0;
     bool woken = false;
+    bool callsRan = false; // since the thread last waited in WaitMessage
 };
 
 struct Window {

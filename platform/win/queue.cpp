@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <map>
+#include <utility>
 
 namespace winimpl {
 
@@ -114,6 +115,7 @@ bool RunPendingCalls(ThreadQueue& q) {
             if (q.calls.empty()) break;
             c = q.calls.front();
             q.calls.pop_front();
+            q.callsRan = true;
         }
         any = true;
         LRESULT r = 0;
@@ -357,6 +359,12 @@ BOOL WaitMessage() {
     auto q = CurrentQueue();
     MSG m;
     if (LookOnce(*q, &m, 0, 0, 0, false)) return 1;
+    {
+        // A call that ran in an earlier look may have ended what the caller
+        // waits for, and the wake-up it came with is spent: look again first.
+        std::lock_guard<std::mutex> g(q->m);
+        if (std::exchange(q->callsRan, false)) return 1;
+    }
     SleepOn(*q);
     return 1;
 }

@@ -28,7 +28,9 @@ void PostQuitMessage(int exitCode);
 // to one window (and its children), min/max to a range of messages (0, 0: all).
 BOOL GetMessage(MSG* msg, HWND hwnd, UINT msgFilterMin, UINT msgFilterMax);
 BOOL PeekMessage(MSG* msg, HWND hwnd, UINT msgFilterMin, UINT msgFilterMax, UINT removeMsg);
-// Blocks until the calling thread's queue has something to handle.
+// Blocks until the calling thread's queue has something to handle. Returns at
+// once when calls handed to the thread ran since it last waited (inside
+// PeekMessage or RunThreadCalls, say): they may have ended what it waits for.
 BOOL WaitMessage();
 // Key translation comes with keyboard input; without it nothing is translated.
 BOOL TranslateMessage(const MSG* msg);

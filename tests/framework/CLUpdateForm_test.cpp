@@ -282,8 +282,7 @@ TEST_F(AutoUpdateTest, DaysBetweenChecksAndFirstRun) {
     EXPECT_EQ(Settings()->GetSettingString("Pattern.title"), "first-run");
 }
 
-// Hangs now and then when the answer arrives while the window is being shown.
-TEST_F(AutoUpdateTest, DISABLED_WaitingForTheFirstAnswer) {
+TEST_F(AutoUpdateTest, WaitingForTheFirstAnswer) {
     Settings()->SetSettingInteger("Update.Times", 0);
     EXPECT_TRUE(engine->AppWaitFirstUpdate());
     EXPECT_EQ(Settings()->GetSettingInteger("Update.Times"), 1);

@@ -111,6 +111,35 @@ TEST_F(QueueTest, ThreadsSendingToEachOtherDoNotLockUp) {
     worker.join();
 }
 
+TEST_F(QueueTest, WaitingAfterALookThatRanACallReturnsAtOnce) {
+    // An idle loop looks, then waits. A call from a worker that woke an
+    // earlier wait but ran only in the look may have ended what the loop
+    // waits for, and nothing else is coming to wake it.
+    const DWORD self = GetCurrentThreadId();
+    std::atomic<bool> looping{false}, done{false}, finished{false}, rescued{false};
+    std::thread worker([&] {
+        while (!looping)
+            std::this_thread::yield();
+        std::this_thread::sleep_for(std::chrono::milliseconds(20)); // the loop is waiting now
+        PostThreadCall(self, [&] { done = true; });
+        for (int i = 0; i < 200 && !finished; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (finished) return;
+        rescued = true;
+        PostThreadMessage(self, WM_USER + 9, 0, 0);
+    });
+    looping = true;
+    MSG msg;
+    while (!done) {
+        if (PeekMessage(&msg, 0, 0, 0, PM_REMOVE)) continue;
+        RunThreadCalls(0);
+        WaitMessage();
+    }
+    finished = true;
+    worker.join();
+    EXPECT_FALSE(rescued) << "the loop slept on after the call had run";
+}
+
 TEST_F(QueueTest, SendTimeoutGivesUpOnABusyThread) {
     std::atomic<bool> release{false};
     HWND other = 0;
