@@ -145,10 +145,18 @@ TEST_F(PrepareDownloadTest, RemembersFolderBitrateAndRecentTags) {
         ASSERT_EQ(d->cbArtist->Items()->Count(), 1);
         EXPECT_EQ(d->cbArtist->Items()->Strings(0), "First");
         d->cbArtist->SetText("Second");
-        // The clearing item, chosen, empties the album list.
+        // The clearing item, chosen in the open list, empties the album list.
+        d->Show();
         d->cbAlbum->DropDown();
         ASSERT_EQ(d->cbAlbum->Items()->Count(), 2);
-        d->cbAlbum->Choose(1);
+        ASSERT_TRUE(d->cbAlbum->IsPopupVisible());
+        TspListBox* list = d->cbAlbum->ListBox()->ListBox.get();
+        const TRect row = list->ItemRect(1);
+        const LPARAM at = MAKELPARAM(5, row.Top + 2);
+        SendMessage(list->Handle(), WM_MOUSEMOVE, 0, at);
+        SendMessage(list->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, at);
+        SendMessage(list->Handle(), WM_LBUTTONUP, 0, at);
+        EXPECT_FALSE(d->cbAlbum->IsPopupVisible());
         EXPECT_EQ(d->cbAlbum->Text(), "");
         EXPECT_EQ(d->cbAlbum->Items()->Count(), 0);
     }
@@ -160,6 +168,21 @@ TEST_F(PrepareDownloadTest, RemembersFolderBitrateAndRecentTags) {
     const int height = d->Height();
     d->SetTagEditVisible(false);
     EXPECT_EQ(d->Height(), height - 90);
+}
+
+TEST_F(PrepareDownloadTest, ControlsTakeTheMainWindowsSkinData) {
+    TspSkinData skin(nullptr);
+    engine->SetSkinData(&skin);
+    {
+        auto d = Open("a");
+        for (TspSkinData* bound :
+             {d->edtFileName->SkinData(), d->edtTitle->SkinData(), d->cbSaveto->SkinData(),
+              d->cbbRate->SkinData(), d->cbArtist->SkinData(), d->btnBrowse->SkinData(),
+              d->btnDownload->SkinData(), d->lbTitle->SkinData(), d->btnShowTagEdit->SkinData(),
+              d->cbAutoRename->SkinData()})
+            EXPECT_EQ(bound, &skin);
+    }
+    engine->SetSkinData(nullptr);
 }
 
 TEST_F(PrepareDownloadTest, BrowseKeepsTenRecentFolders) {
