@@ -3,6 +3,7 @@
 #include "app/uPrepareDownload.h"
 #include "app_test_support.h"
 
+#include "platform/display/headless.h"
 #include "platform/win/input.h"
 
 #include <chrono>
@@ -91,6 +92,32 @@ TEST_F(PrepareDownloadTest, ArtistJoinsTheFileNameUntilTheUserTypesOne) {
     d->cbArtist->SetText("Another");
     d->edtTitle->SetText("Changed");
     EXPECT_EQ(d->edtFileName->Text(), typed);
+}
+
+TEST_F(PrepareDownloadTest, ShiftTabGoesBackFromOkThroughTheTagBoxes) {
+    auto d = Open("Title");
+    d->SetTagEditVisible(true);
+    d->Show();
+    d->btnDownload->SetFocus();
+    auto* headless = display::CurrentHeadless();
+    ASSERT_NE(headless, nullptr);
+    auto key = [](int vk, char32_t ch = 0) {
+        DeliverKey(true, vk, ch);
+        DeliverKey(false, vk, 0);
+        Application->ProcessMessages();
+    };
+    headless->SetKeyDown(VK_SHIFT, true);
+    key(VK_TAB);
+    headless->SetKeyDown(VK_SHIFT, false);
+    EXPECT_TRUE(d->cbAlbum->Edit()->Focused());
+    key('A', 'A');
+    headless->SetKeyDown(VK_SHIFT, true);
+    key(VK_TAB);
+    headless->SetKeyDown(VK_SHIFT, false);
+    EXPECT_TRUE(d->cbArtist->Edit()->Focused());
+    key('B', 'B');
+    EXPECT_EQ(d->cbAlbum->Text(), "A");
+    EXPECT_EQ(d->cbArtist->Text(), "B");
 }
 
 TEST_F(PrepareDownloadTest, OutputPathKeepsOrAddsTheExtension) {
