@@ -5,6 +5,7 @@
 #include "classlib/sysutils.h"
 #include "download/MultiDownloader.h"
 #include "framework/CLEngine.h"
+#include "framework/CLForm.h"
 #include "framework/CLSettings.h"
 #include "framework/SPTools.h"
 
@@ -168,6 +169,13 @@ void UpdateTaskStatus() {
     }
     if (side.SetStatusInfo) side.SetStatusInfo(TaskStatusText(running));
     if (side.CheckListActions) side.CheckListActions();
+}
+
+void ApplyMainSkinData(TForm* Form) {
+    // The engine holds the main window's skin data.
+    TCLEngine* engine = EngineInstance();
+    if (!Form || !engine || !engine->SkinData()) return;
+    SetComponentsSkinData(Form, engine->SkinData(), false);
 }
 
 std::string SafeFileName(const std::string& Name) {

@@ -18,6 +18,7 @@
 class TMultiDownloader;
 class TYoutubeFLVGet;
 class TfrmCenterView;
+class TForm;
 
 struct TMainWindowSide {
     TMultiDownloader* Queue = nullptr;
@@ -56,6 +57,8 @@ void ClearTempDir();
 void UpdateTaskStatus();
 // The task-count text of the status line.
 std::string TaskStatusText(int RunningTasks);
+// Gives the skinned controls of a form the main window's skin data.
+void ApplyMainSkinData(TForm* Form);
 
 // A path no existing file, no queued task's output and no temporary ".mtd"
 // file uses: "(n)" is put before the file name. The name is made safe first,

@@ -5,6 +5,8 @@
 #include "framework/CLSettings.h"
 #include "framework/SPTools.h"
 #include "skin/controls/OxHint.h"
+#include "skin/controls/SkinBoxCtrls.h"
+#include "skin/controls/SkinCtrls.h"
 
 namespace {
 
@@ -42,76 +44,20 @@ template <class T> T* Place(TWinControl* Parent, int X, int Y, int W, int H) {
     return c;
 }
 
-TLabel* NewCaption(TWinControl* Parent, const std::string& Text, int X, int Y) {
-    auto* l = Place<TLabel>(Parent, X, Y, 90, 18);
+TspSkinStdLabel* NewCaption(TWinControl* Parent, const std::string& Text, int X, int Y) {
+    auto* l = Place<TspSkinStdLabel>(Parent, X, Y, 90, 18);
     l->SetCaption(Text);
     return l;
 }
 
+// A box with a list of recent texts that the user may also type into.
+TspSkinComboBox* NewRecentBox(TWinControl* Parent, int X, int Y, int W) {
+    auto* box = Place<TspSkinComboBox>(Parent, X, Y, W, 22);
+    box->SetStyle(spcbEditStyle);
+    return box;
+}
+
 } // namespace
-
-TRecentCombo::TRecentCombo(TComponent* AOwner) : TPanel(AOwner) {
-    SetBounds(0, 0, 200, 22);
-    Edit = new TEdit(this);
-    Edit->SetParent(this);
-    Edit->SetAlign(alClient);
-    Edit->OnChange = [this](TObject*) {
-        if (OnChange) OnChange(this);
-    };
-    FButton = new TButton(this);
-    FButton->SetParent(this);
-    FButton->SetBounds(0, 0, 20, 22);
-    FButton->SetAlign(alRight);
-    FButton->SetCaption("v");
-    // The keyboard goes from box to box; the list opens by mouse.
-    FButton->TabStop = false;
-    FButton->OnClick = [this](TObject*) {
-        if (DroppedDown())
-            FList->SetVisible(false);
-        else
-            DropDown();
-    };
-    FList = new TListBox(this);
-    FList->SetVisible(false);
-    FList->OnClick = [this](TObject*) { Choose(FList->ItemIndex()); };
-}
-
-std::string TRecentCombo::Text() const {
-    return Edit->Text();
-}
-
-void TRecentCombo::SetText(const std::string& Value) {
-    Edit->SetText(Value);
-}
-
-bool TRecentCombo::DroppedDown() const {
-    return FList->Visible();
-}
-
-void TRecentCombo::DropDown() {
-    if (OnDropDown) OnDropDown(this);
-    // The list lies over the form under the box.
-    TWinControl* form = Parent();
-    while (form && form->Parent())
-        form = form->Parent();
-    if (form) {
-        FList->SetParent(form);
-        TPoint p = ClientToScreen(TPoint{0, Height()});
-        p = form->ScreenToClient(p);
-        FList->SetBounds(p.X, p.Y, Width(), 16 * std::min(8, std::max(1, FItems.Count())) + 4);
-        FList->Items()->Assign(FItems);
-        SetWindowPos(FList->Handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-    }
-    FList->SetVisible(true);
-}
-
-void TRecentCombo::Choose(int Index) {
-    FList->SetVisible(false);
-    if (Index < 0 || Index >= FItems.Count()) return;
-    FItemIndex = Index;
-    SetText(FItems[Index]);
-    if (OnSelect) OnSelect(this);
-}
 
 std::function<void(const std::string&, int, int, int)>& TfrmPrepareDownload::BalloonHook() {
     static std::function<void(const std::string&, int, int, int)> hook;
@@ -131,42 +77,42 @@ TfrmPrepareDownload::TfrmPrepareDownload(TComponent* AOwner) : TForm(AOwner) {
     BorderStyle = bsDialog;
     SetBounds(200, 160, 460, 230);
     NewCaption(this, "File name:", 12, 14);
-    edtFileName = Place<TEdit>(this, 110, 12, 330, 22);
+    edtFileName = Place<TspSkinEdit>(this, 110, 12, 330, 22);
     NewCaption(this, "Save to:", 12, 44);
-    cbSaveto = Place<TRecentCombo>(this, 110, 42, 296, 22);
-    btnBrowse = Place<TButton>(this, 410, 42, 30, 22);
+    cbSaveto = NewRecentBox(this, 110, 42, 296);
+    btnBrowse = Place<TspSkinButton>(this, 410, 42, 30, 22);
     btnBrowse->SetCaption("...");
     NewCaption(this, "Bitrate:", 12, 74);
-    cbbRate = Place<TListBox>(this, 110, 72, 120, 68);
+    cbbRate = Place<TspSkinComboBox>(this, 110, 72, 120, 22);
     for (const char* rate : {"64kps", "128kps", "192kps", "320kps"})
         cbbRate->Items()->Add(rate);
-    btnShowTagEdit = Place<TButton>(this, 250, 72, 110, 22);
+    btnShowTagEdit = Place<TspSkinLinkLabel>(this, 250, 76, 110, 18);
     btnShowTagEdit->SetCaption("Show tag edit");
-    btnHideTagEdit = Place<TButton>(this, 250, 72, 110, 22);
+    btnHideTagEdit = Place<TspSkinLinkLabel>(this, 250, 76, 110, 18);
     btnHideTagEdit->SetCaption("Hide tag edit");
     lbTitle = NewCaption(this, "Title:", 12, 154);
-    edtTitle = Place<TEdit>(this, 110, 152, 330, 22);
+    edtTitle = Place<TspSkinEdit>(this, 110, 152, 330, 22);
     edtTitle->SetMaxLength(kTitleChars);
     lbArtist = NewCaption(this, "Artist:", 12, 184);
-    cbArtist = Place<TRecentCombo>(this, 110, 182, 330, 22);
+    cbArtist = NewRecentBox(this, 110, 182, 330);
     lbAlbum = NewCaption(this, "Album:", 12, 214);
-    cbAlbum = Place<TRecentCombo>(this, 110, 212, 330, 22);
-    cbAutoRename = Place<TCheckBox>(this, 250, 100, 150, 22);
+    cbAlbum = NewRecentBox(this, 110, 212, 330);
+    cbAutoRename = Place<TspSkinCheckRadioBox>(this, 250, 100, 150, 22);
     cbAutoRename->SetCaption("Auto modify filename.");
     cbAutoRename->SetVisible(false);
-    btnDownload = Place<TButton>(this, 270, 156, 80, 26);
+    btnDownload = Place<TspSkinButton>(this, 270, 156, 80, 26);
     btnDownload->SetCaption("OK");
-    btnDownload->Default = true;
-    btnCancel = Place<TButton>(this, 360, 156, 80, 26);
+    btnDownload->SetDefault(true);
+    btnCancel = Place<TspSkinButton>(this, 360, 156, 80, 26);
     btnCancel->SetCaption("Cancel");
     btnCancel->Cancel = true;
+    btnCancel->ModalResult = mrCancel;
     tmHint = new TTimer(this);
     tmHint->SetEnabled(false);
     tmHint->SetInterval(500);
     tmHint->SetOnTimer([this](TObject* s) { tmHintTimer(s); });
 
     btnDownload->OnClick = [this](TObject* s) { btnDownloadClick(s); };
-    btnCancel->OnClick = [this](TObject*) { ModalResult = mrCancel; };
     btnBrowse->OnClick = [this](TObject* s) { btnBrowseClick(s); };
     btnShowTagEdit->OnClick = [this](TObject*) { SetTagEditVisible(true); };
     btnHideTagEdit->OnClick = [this](TObject*) { SetTagEditVisible(false); };
@@ -177,17 +123,11 @@ TfrmPrepareDownload::TfrmPrepareDownload(TComponent* AOwner) : TForm(AOwner) {
         // Pasted or deleted text counts as the user's too.
         if (!FSettingFileName) FFileNameModified = true;
     };
-    for (TRecentCombo* box : {cbArtist, cbAlbum}) {
-        box->OnDropDown = [box](TObject*) {
-            const std::string clear = AppText("Text.ClearRecent");
-            TStringList* items = box->Items();
-            if (!clear.empty() &&
-                (items->Count() == 0 || items->Strings(items->Count() - 1) != clear))
-                items->Add(clear);
-        };
+    cbSaveto->OnClick = [this](TObject* s) { cbSavetoClick(s); };
+    for (TspSkinComboBox* box : {cbArtist, cbAlbum}) {
+        box->OnClick = [this](TObject* s) { cbArtistClick(s); };
+        box->OnDropDown = [this](TObject* s) { cbArtistDropDown(s); };
     }
-    for (TRecentCombo* box : {cbArtist, cbAlbum, cbSaveto})
-        box->OnSelect = [this, box](TObject*) { ClearRecentChosen(box); };
     OnClose = [this](TObject*, TCloseAction&) { FormClose(); };
     OnShow = [this](TObject*) {
         // Opened from a click in a page, the keyboard would stay there.
@@ -198,25 +138,39 @@ TfrmPrepareDownload::TfrmPrepareDownload(TComponent* AOwner) : TForm(AOwner) {
 
     // The fields' change events run from the first text set on.
     HandleNeeded();
-    // The boxes were sized after their parts were laid out.
-    for (TRecentCombo* box : {cbSaveto, cbArtist, cbAlbum})
-        box->Realign();
     Load();
     FFileNameModified = false;
+    ApplyMainSkinData(this);
 }
 
 TfrmPrepareDownload::~TfrmPrepareDownload() {
     FormClose();
 }
 
-void TfrmPrepareDownload::ClearRecentChosen(TRecentCombo* Box) {
+void TfrmPrepareDownload::ClearRecentChosen(TspSkinComboBox* Box) {
     const std::string clear = AppText("Text.ClearRecent");
     if (clear.empty() || Box->Text() != clear) return;
     Box->SetText("");
     Box->Items()->Clear();
 }
 
-void TfrmPrepareDownload::LoadList(TRecentCombo* Box, const std::string& Name) {
+void TfrmPrepareDownload::cbSavetoClick(TObject*) {
+    ClearRecentChosen(cbSaveto);
+}
+
+void TfrmPrepareDownload::cbArtistClick(TObject* Sender) {
+    if (auto* box = dynamic_cast<TspSkinComboBox*>(Sender)) ClearRecentChosen(box);
+}
+
+void TfrmPrepareDownload::cbArtistDropDown(TObject* Sender) {
+    auto* box = dynamic_cast<TspSkinComboBox*>(Sender);
+    const std::string clear = AppText("Text.ClearRecent");
+    if (!box || clear.empty()) return;
+    TStrings* items = box->Items();
+    if (items->Count() == 0 || items->Strings(items->Count() - 1) != clear) items->Add(clear);
+}
+
+void TfrmPrepareDownload::LoadList(TspSkinComboBox* Box, const std::string& Name) {
     TCLSettings* s = SettingsInstance();
     const int count = s->GetSettingInteger(Name + "Count");
     for (int i = 0; i < count; ++i) {
@@ -225,9 +179,9 @@ void TfrmPrepareDownload::LoadList(TRecentCombo* Box, const std::string& Name) {
     }
 }
 
-void TfrmPrepareDownload::SaveList(TRecentCombo* Box, const std::string& Name) {
+void TfrmPrepareDownload::SaveList(TspSkinComboBox* Box, const std::string& Name) {
     TCLSettings* s = SettingsInstance();
-    TStringList* items = Box->Items();
+    TStrings* items = Box->Items();
     int count = items->Count();
     for (int i = 0; i < count; ++i)
         s->SetSettingstring(Name + IntToStr(i), items->Strings(i));
@@ -249,7 +203,7 @@ void TfrmPrepareDownload::Load() {
     cbSaveto->SetText(folder);
     cbAutoRename->SetChecked(s->GetSettingBool("AutoRename"));
     const int rate = s->GetSettingExists("MusicBitrate") ? s->GetSettingInteger("MusicBitrate") : 1;
-    cbbRate->SetItemIndex(rate >= 0 && rate < cbbRate->Count() ? rate : 1);
+    cbbRate->SetItemIndex(rate >= 0 && rate < cbbRate->Items()->Count() ? rate : 1);
     LoadList(cbSaveto, "SaveTo");
     LoadList(cbArtist, "Artist");
     LoadList(cbAlbum, "Album");
@@ -268,7 +222,7 @@ void TfrmPrepareDownload::Save() {
     TCLSettings* s = SettingsInstance();
     s->BeginUpdate();
     s->SetSettingstring("MusicSaveTo", cbSaveto->Text());
-    TStringList* folders = cbSaveto->Items();
+    TStrings* folders = cbSaveto->Items();
     s->SetSettingInteger("SaveToCount", folders->Count());
     for (int i = 0; i < folders->Count(); ++i)
         s->SetSettingstring("SaveTo" + IntToStr(i), folders->Strings(i));
@@ -331,6 +285,10 @@ void TfrmPrepareDownload::tmHintTimer(TObject*) {
     chw->ActivateHintFromPos(TPoint(x, y), "No more than 30 characters.", "", 5000);
 }
 
+bool TfrmPrepareDownload::TagEditVisible() const {
+    return edtTitle->Visible();
+}
+
 void TfrmPrepareDownload::SetTagEditVisible(bool Visible) {
     SettingsInstance()->SetSettingBool("ShowMp3TagEdit", Visible);
     btnShowTagEdit->SetVisible(!Visible);
@@ -352,7 +310,7 @@ void TfrmPrepareDownload::btnBrowseClick(TObject*) {
     const std::string chosen = FolderDialogHook() ? FolderDialogHook()(Handle(), current) : "";
     if (chosen.empty() || chosen == current) return;
     cbSaveto->SetText(chosen);
-    TStringList* items = cbSaveto->Items();
+    TStrings* items = cbSaveto->Items();
     items->Insert(0, chosen);
     while (items->Count() > kMaxFolders)
         items->Delete(items->Count() - 1);
@@ -365,7 +323,7 @@ void TfrmPrepareDownload::btnDownloadClick(TObject*) {
     }
     const std::string folder = cbSaveto->Text();
     if (folder.empty()) {
-        FocusIfShown(cbSaveto->Edit);
+        FocusIfShown(cbSaveto);
         return;
     }
     bool ok = false;
@@ -381,7 +339,7 @@ void TfrmPrepareDownload::btnDownloadClick(TObject*) {
         return;
     }
     AppMessageBox("MsgBox.DirNotExists", mtError, {mbOK}, 19);
-    FocusIfShown(cbSaveto->Edit);
+    FocusIfShown(cbSaveto);
 }
 
 std::string TfrmPrepareDownload::GetSaveToFullPath(const std::string& aTempExtName) const {

@@ -5,36 +5,12 @@
 
 #include "app/uMDDef.h"
 #include "classlib/forms.h"
-#include "classlib/stdctrls.h"
 #include "classlib/timer.h"
+#include "skin/controls/SkinBoxCtrls.h"
+#include "skin/controls/SkinCtrls.h"
 
 #include <functional>
 #include <string>
-
-// An edit box with a list of recent texts that drops down under it.
-class TRecentCombo : public TPanel {
-public:
-    explicit TRecentCombo(TComponent* AOwner);
-    std::string Text() const;
-    void SetText(const std::string& Value);
-    TStringList* Items() { return &FItems; }
-    int ItemIndex() const { return FItemIndex; }
-    // Opens the list (the clearing item is appended first).
-    void DropDown();
-    bool DroppedDown() const;
-    // Picks an item of the list, as a click on it does.
-    void Choose(int Index);
-    TNotifyEvent OnChange;
-    TNotifyEvent OnDropDown;
-    TNotifyEvent OnSelect;
-    TEdit* Edit;
-
-private:
-    TButton* FButton;
-    TListBox* FList;
-    TStringList FItems;
-    int FItemIndex = -1;
-};
 
 class TfrmPrepareDownload : public TForm {
 public:
@@ -48,11 +24,14 @@ public:
     void Load();
     void Save();
     void SetTagEditVisible(bool Visible);
-    bool TagEditVisible() const { return edtTitle->Visible(); }
+    bool TagEditVisible() const;
 
     void btnDownloadClick(TObject* Sender);
     void btnBrowseClick(TObject* Sender);
     void edtTitleChange(TObject* Sender);
+    void cbSavetoClick(TObject* Sender);
+    void cbArtistClick(TObject* Sender);
+    void cbArtistDropDown(TObject* Sender);
     void tmHintTimer(TObject* Sender);
 
     // Shows a balloon text at a screen point for a time (ms); the main
@@ -64,24 +43,24 @@ public:
     const TUrlInfo& Info() const { return FInfo; }
     bool FileNameModified() const { return FFileNameModified; }
 
-    TEdit* edtFileName;
-    TRecentCombo* cbSaveto;
-    TButton* btnBrowse;
-    TListBox* cbbRate;
-    TEdit* edtTitle;
-    TRecentCombo* cbArtist;
-    TRecentCombo* cbAlbum;
-    TLabel *lbTitle, *lbArtist, *lbAlbum;
-    TButton *btnShowTagEdit, *btnHideTagEdit;
-    TCheckBox* cbAutoRename;
-    TButton *btnDownload, *btnCancel;
+    TspSkinEdit* edtFileName;
+    TspSkinComboBox* cbSaveto;
+    TspSkinButton* btnBrowse;
+    TspSkinComboBox* cbbRate;
+    TspSkinEdit* edtTitle;
+    TspSkinComboBox* cbArtist;
+    TspSkinComboBox* cbAlbum;
+    TspSkinStdLabel *lbTitle, *lbArtist, *lbAlbum;
+    TspSkinLinkLabel *btnShowTagEdit, *btnHideTagEdit;
+    TspSkinCheckRadioBox* cbAutoRename;
+    TspSkinButton *btnDownload, *btnCancel;
     TTimer* tmHint;
 
 private:
     void FormClose();
-    void ClearRecentChosen(TRecentCombo* Box);
-    void LoadList(TRecentCombo* Box, const std::string& Name);
-    void SaveList(TRecentCombo* Box, const std::string& Name);
+    void ClearRecentChosen(TspSkinComboBox* Box);
+    void LoadList(TspSkinComboBox* Box, const std::string& Name);
+    void SaveList(TspSkinComboBox* Box, const std::string& Name);
 
     TUrlInfo FInfo;
     bool FFileNameModified = false;

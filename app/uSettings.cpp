@@ -1,5 +1,6 @@
 #include "app/uSettings.h"
 
+#include "app/uCommonFunc.h"
 #include "app/uMain.h"
 #include "classlib/sysutils.h"
 #include "download/MultiDownloader.h"
@@ -8,6 +9,9 @@
 #include "framework/OxDebug.h"
 #include "framework/SPTools.h"
 #include "platform/os/folders.h"
+#include "skin/controls/SkinBoxCtrls.h"
+#include "skin/controls/SkinCtrls.h"
+#include "skin/controls/SkinTabs.h"
 #include "skin/forms/SkinnedForm.h"
 
 #include <algorithm>
@@ -64,16 +68,16 @@ TfrmSettings::TfrmSettings(TComponent* AOwner, TMultiDownloader* Queue)
     SetCaption("Options");
     SetBounds(0, 0, 420, 330);
     SetFormClientSize(this, 420, 300);
-    pcSettings = new TPageControl(this);
+    pcSettings = new TspSkinPageControl(this);
     pcSettings->SetName("pcSettings");
     pcSettings->SetParent(this);
     pcSettings->SetBounds(8, 8, 404, 246);
-    tsGeneral = new TTabSheet(this);
+    tsGeneral = new TspSkinTabSheet(this);
     tsGeneral->SetName("tsGeneral");
     tsGeneral->SetPageControl(pcSettings);
     tsGeneral->SetCaption("General");
     auto check = [this](const std::string& name, const std::string& caption, int top) {
-        auto* c = new TCheckBox(this);
+        auto* c = new TspSkinCheckRadioBox(this);
         c->SetName(name);
         c->SetParent(tsGeneral);
         c->SetBounds(12, top, 370, 20);
@@ -84,32 +88,27 @@ TfrmSettings::TfrmSettings(TComponent* AOwner, TMultiDownloader* Queue)
     cbAutoUpdate = check("cbAutoUpdate", "Automatically check for updates when starts", 34);
     cbShowAddTask = check("cbShowAddTask", "Show Download List when a new task is added.", 58);
     cbRestart = check("cbRestart", "Restart incomplete task when starts", 82);
-    lblMaxTasks = new TLabel(this);
-    lblMaxTasks->SetName("lblMaxTasks");
-    lblMaxTasks->SetParent(tsGeneral);
-    lblMaxTasks->SetBounds(12, 112, 160, 16);
-    lblMaxTasks->SetCaption("Max simultaneous jobs");
-    edtMaxTasks = new TEdit(this);
+    auto label = [this](const std::string& name, const std::string& caption, int top, int width) {
+        auto* l = new TspSkinStdLabel(this);
+        l->SetName(name);
+        l->SetParent(tsGeneral);
+        l->SetBounds(12, top, width, 16);
+        l->SetCaption(caption);
+        return l;
+    };
+    lblMaxTasks = label("lblMaxTasks", "Max simultaneous jobs", 112, 160);
+    edtMaxTasks = new TspSkinSpinEdit(this);
     edtMaxTasks->SetName("edtMaxTasks");
     edtMaxTasks->SetParent(tsGeneral);
-    edtMaxTasks->SetBounds(180, 108, 50, 22);
-    udMaxTasks = new TUpDown(this);
-    udMaxTasks->SetName("udMaxTasks");
-    udMaxTasks->SetParent(tsGeneral);
-    udMaxTasks->SetBounds(230, 108, 17, 22);
-    udMaxTasks->SetMin(1);
-    udMaxTasks->SetMax(10);
-    udMaxTasks->SetIncrement(1);
-    udMaxTasks->SetAssociate(edtMaxTasks);
-    lblTempPath = new TLabel(this);
-    lblTempPath->SetName("lblTempPath");
-    lblTempPath->SetParent(tsGeneral);
-    lblTempPath->SetBounds(12, 142, 200, 16);
-    lblTempPath->SetCaption("Temporary file location");
+    edtMaxTasks->SetBounds(180, 108, 67, 22);
+    edtMaxTasks->SetMaxValue(10);
+    edtMaxTasks->SetMinValue(1);
+    edtMaxTasks->SetIncrement(1);
+    lblTempPath = label("lblTempPath", "Temporary file location", 142, 200);
     lblTempPath->Hide();
     auto button = [this](TWinControl* parent, const std::string& name, const std::string& caption,
                          int left, int top, int width) {
-        auto* b = new TButton(this);
+        auto* b = new TspSkinButton(this);
         b->SetName(name);
         b->SetParent(parent);
         b->SetBounds(left, top, width, 25);
@@ -121,7 +120,7 @@ TfrmSettings::TfrmSettings(TComponent* AOwner, TMultiDownloader* Queue)
     btnClearShowAgainFlag =
         button(tsGeneral, "btnClearShowAgainFlag", "Clear Show Again Flag", 12, 176, 170);
     btnOk = button(this, "btnOk", "&OK", 228, 264, 88);
-    btnOk->Default = true;
+    btnOk->SetDefault(true);
     btnCancel = button(this, "btnCancel", "Cancel", 324, 264, 88);
     btnCancel->ModalResult = mrCancel;
     btnCancel->Cancel = true;
@@ -130,22 +129,17 @@ TfrmSettings::TfrmSettings(TComponent* AOwner, TMultiDownloader* Queue)
 
     spSkinnedForm = new TspSkinnedForm(this);
     spSkinnedForm->SetName("spSkinnedForm");
-    CLForm = new TCLForm(this);
-    CLForm->RuntimeSetSkinData = true;
-    CLForm->RuntimeSetLanguageData = true;
-    CLForm->Loaded();
+    ApplyMainSkinData(this);
     CenterFormOn(this, MainWindowForm());
     LoadOptions();
 }
 
 int TfrmSettings::MaxTasksValue() const {
-    const int v = StrToIntDef(Trim(edtMaxTasks->Text()), udMaxTasks->Position());
-    return std::clamp(v, 1, 10);
+    return std::clamp(int(std::lround(edtMaxTasks->Value())), 1, 10);
 }
 
 void TfrmSettings::SetMaxTasksValue(int Value) {
-    udMaxTasks->SetPosition(std::clamp(Value, 1, 10));
-    edtMaxTasks->SetText(std::to_string(std::clamp(Value, 1, 10)));
+    edtMaxTasks->SetValue(std::clamp(Value, 1, 10));
 }
 
 void TfrmSettings::LoadOptions() {

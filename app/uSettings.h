@@ -3,13 +3,13 @@
 // number of simultaneous downloads and clearing remembered answers.
 #pragma once
 
-#include "classlib/comctrls.h"
 #include "classlib/forms.h"
-#include "classlib/stdctrls.h"
+#include "skin/controls/SkinBoxCtrls.h"
+#include "skin/controls/SkinCtrls.h"
+#include "skin/controls/SkinTabs.h"
 
 #include <string>
 
-class TCLForm;
 class TspSkinnedForm;
 class TMultiDownloader;
 
@@ -29,15 +29,13 @@ public:
     int MaxTasksValue() const;
     void SetMaxTasksValue(int Value);
 
-    TPageControl* pcSettings;
-    TTabSheet* tsGeneral;
-    TCheckBox *cbAutoRun, *cbAutoUpdate, *cbShowAddTask, *cbRestart;
-    TLabel *lblMaxTasks, *lblTempPath;
-    TEdit* edtMaxTasks;
-    TUpDown* udMaxTasks;
-    TButton *btnClearShowAgainFlag, *btnBrowse, *btnOk, *btnCancel;
+    TspSkinPageControl* pcSettings;
+    TspSkinTabSheet* tsGeneral;
+    TspSkinCheckRadioBox *cbAutoRun, *cbAutoUpdate, *cbShowAddTask, *cbRestart;
+    TspSkinStdLabel *lblMaxTasks, *lblTempPath;
+    TspSkinSpinEdit* edtMaxTasks;
+    TspSkinButton *btnClearShowAgainFlag, *btnBrowse, *btnOk, *btnCancel;
     TspSkinnedForm* spSkinnedForm;
-    TCLForm* CLForm;
 
 private:
     TMultiDownloader* FQueue;

@@ -5,6 +5,7 @@
 #include "framework/CLForm.h"
 #include "framework/CLSettings.h"
 #include "framework/SPTools.h"
+#include "skin/controls/SkinCtrls.h"
 #include "skin/forms/SkinnedForm.h"
 
 namespace {
@@ -21,26 +22,16 @@ std::string Lib(const std::string& Name, const std::vector<std::string>& Params 
 
 } // namespace
 
-TCLLinkLabel::TCLLinkLabel(TComponent* AOwner) : TLabel(AOwner) {
-    SetCursor(crHandPoint);
-    Font()->SetColor(clBlue);
-}
-
-void TCLLinkLabel::Click() {
-    TLabel::Click();
-    if (!URL.empty()) OpenURLInBrowser(Application ? Application->Handle() : 0, URL);
-}
-
 TfrmCLAboutForm::TfrmCLAboutForm(TComponent* AOwner) : TForm(AOwner) {
     SetName("frmCLAboutForm");
     BorderStyle = bsDialog;
     SetBounds(0, 0, kWidth, kLogoHeight + kInfoHeight + kBottomHeight);
     SetFormClientSize(this, kWidth, kLogoHeight + kInfoHeight + kBottomHeight);
     auto panel = [this](const std::string& name, TAlign align, int height) {
-        auto* p = new TPanel(this);
+        auto* p = new TspSkinPanel(this);
         p->SetName(name);
         p->SetParent(this);
-        p->BevelOuter = bvNone;
+        p->SetBorderStyle(TspSkinBorderStyle::bvNone);
         p->SetBounds(0, 0, kWidth, height);
         p->SetAlign(align);
         p->SetCaption("");
@@ -48,7 +39,7 @@ TfrmCLAboutForm::TfrmCLAboutForm(TComponent* AOwner) : TForm(AOwner) {
     };
     auto link = [this](TWinControl* parent, const std::string& name, const std::string& caption,
                        int left, int top) {
-        auto* l = new TCLLinkLabel(this);
+        auto* l = new TspSkinLinkLabel(this);
         l->SetName(name);
         l->SetParent(parent);
         l->SetCaption(caption);
@@ -57,25 +48,25 @@ TfrmCLAboutForm::TfrmCLAboutForm(TComponent* AOwner) : TForm(AOwner) {
         return l;
     };
     pnLogo = panel("pnLogo", alTop, kLogoHeight);
-    imgLogo = new TImage(this);
+    imgLogo = new TspSkinLinkImage(this);
     imgLogo->SetName("imgLogo");
     imgLogo->SetParent(pnLogo);
     imgLogo->SetAlign(alClient);
     pnBottom = panel("pnBottom", alBottom, kBottomHeight);
     lblSupport = link(pnBottom, "lblSupport", "Support", 10, 12);
-    btnOK = new TButton(this);
+    btnOK = new TspSkinButton(this);
     btnOK->SetName("btnOK");
     btnOK->SetParent(pnBottom);
     btnOK->SetBounds(kWidth - 100, 8, 90, 25);
     btnOK->ModalResult = mrOk;
-    btnOK->Default = true;
+    btnOK->SetDefault(true);
     btnOK->Cancel = true;
     pnInfo = panel("pnInfo", alClient, kInfoHeight);
-    lbInfo = new TLabel(this);
+    lbInfo = new TspSkinTextLabel(this);
     lbInfo->SetName("lbInfo");
     lbInfo->SetParent(pnInfo);
     lbInfo->SetAutoSize(false);
-    lbInfo->WordWrap = true;
+    lbInfo->SetWordWrap(true);
     lbInfo->SetBounds(10, 8, kWidth - 20, 70);
     btnEULA = link(pnInfo, "btnEULA", "End User License Agreement", 10, 84);
     btnPrivaryPolicy = link(pnInfo, "btnPrivaryPolicy", "Privacy Policy", 220, 84);
@@ -120,7 +111,7 @@ void TfrmCLAboutForm::FormCreate() {
     if (!language.empty() && language != "English")
         info += "\r\n" +
                 Lib("TfrmCLAboutForm.CopyRightLine3", {language, engine->LanguageTranslator()});
-    lbInfo->SetCaption(info);
+    lbInfo->Lines()->SetText(info);
     lblSupport->SetCaption(Lib("lblSupport.Caption"));
     lblSupport->URL = engine ? engine->GetURL("support", true) : std::string();
     if (settings->GetSettingBool("about.showlink")) {

@@ -2,22 +2,13 @@
 // translator of the current language, and links to the maker's pages.
 #pragma once
 
-#include "classlib/extctrls.h"
 #include "classlib/forms.h"
-#include "classlib/stdctrls.h"
+#include "skin/controls/SkinCtrls.h"
 
 #include <string>
 
 class TCLForm;
 class TspSkinnedForm;
-
-// A label that opens its address in the default browser when clicked.
-class TCLLinkLabel : public TLabel {
-public:
-    explicit TCLLinkLabel(TComponent* AOwner);
-    void Click() override;
-    std::string URL;
-};
 
 class TfrmCLAboutForm : public TForm {
 public:
@@ -29,11 +20,11 @@ public:
                             const std::string& TargetFrameName, const std::string& PostData,
                             const std::string& Headers, bool& Cancel);
 
-    TPanel *pnLogo, *pnInfo, *pnBottom;
-    TImage* imgLogo;
-    TLabel* lbInfo;
-    TCLLinkLabel *btnEULA, *btnPrivaryPolicy, *lblSupport;
-    TButton* btnOK;
+    TspSkinPanel *pnLogo, *pnInfo, *pnBottom;
+    TspSkinLinkImage* imgLogo;
+    TspSkinTextLabel* lbInfo;
+    TspSkinLinkLabel *btnEULA, *btnPrivaryPolicy, *lblSupport;
+    TspSkinButton* btnOK;
     TspSkinnedForm* spSkinnedForm;
     TCLForm* CLForm;
 };

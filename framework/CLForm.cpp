@@ -4,7 +4,13 @@
 #include "framework/CLMultiLang.h"
 #include "framework/CLSettings.h"
 #include "framework/SPTools.h"
+#include "skin/controls/ListViewSP.h"
+#include "skin/controls/SkinBoxCtrls.h"
+#include "skin/controls/SkinCtrls.h"
+#include "skin/controls/SkinExCtrls.h"
+#include "skin/controls/SkinTabs.h"
 #include "skin/engine/SkinCtrls.h"
+#include "skin/forms/SkinMenus.h"
 #include "skin/forms/SkinnedForm.h"
 #include "skin/forms/spMessages.h"
 
@@ -27,6 +33,24 @@ std::vector<TSkinDataProperty>& SkinDataProperties() {
            [](TspSkinControl* c, TspSkinData* d) { c->SetSkinData(d); });
         of((TspGraphicSkinControl*)nullptr, [](TspGraphicSkinControl* c) { return c->SkinData(); },
            [](TspGraphicSkinControl* c, TspSkinData* d) { c->SetSkinData(d); });
+        // Skinned parts on other bases: edits, labels, bevel, tabs, splitter,
+        // list view and menus.
+        auto simple = [&of](auto* typeTag) {
+            using T = std::remove_pointer_t<decltype(typeTag)>;
+            of((T*)nullptr, [](T* c) { return c->SkinData(); },
+               [](T* c, TspSkinData* d) { c->SetSkinData(d); });
+        };
+        simple((TspSkinCustomEdit*)nullptr);
+        simple((TspSkinStdLabel*)nullptr);
+        simple((TspSkinTextLabel*)nullptr);
+        simple((TspSkinLinkLabel*)nullptr);
+        simple((TspSkinBevel*)nullptr);
+        simple((TspSkinPageControl*)nullptr);
+        simple((TspSkinSplitter*)nullptr);
+        simple((TspSkinCustomListView*)nullptr);
+        simple((TspSkinPopupMenu*)nullptr);
+        simple((TspSkinMainMenu*)nullptr);
+        simple((TspSkinImagesMenu*)nullptr);
         of((TspSkinnedForm*)nullptr, [](TspSkinnedForm* c) { return c->SkinData(); },
            [](TspSkinnedForm* c, TspSkinData* d) { c->SetSkinData(d); });
         of((TspSkinnedForm*)nullptr, [](TspSkinnedForm* c) { return c->MenusSkinData(); },
@@ -57,6 +81,14 @@ int AnyInt(const std::any& v) {
 
 void RegisterSkinDataProperty(TSkinDataProperty Property) {
     SkinDataProperties().push_back(std::move(Property));
+}
+
+void SetComponentsSkinData(TComponent* Owner, TspSkinData* Data, bool OnlyUnassigned) {
+    for (int i = 0; i < Owner->ComponentCount(); ++i) {
+        TComponent* c = Owner->Components(i);
+        for (const TSkinDataProperty& p : SkinDataProperties())
+            if (p.Applies(c) && (!OnlyUnassigned || !p.Get(c))) p.Set(c, Data);
+    }
 }
 
 void SetFormClientSize(TForm* Form, int ClientWidth, int ClientHeight) {
@@ -92,11 +124,7 @@ void TCLForm::ApplySkinData() {
     TCLEngine* engine = EngineInstance();
     if (!engine || !engine->SkinData()) return;
     if (!dynamic_cast<TWinControl*>(Owner())) throw EInvalidCast("Invalid class typecast");
-    for (int i = 0; i < Owner()->ComponentCount(); ++i) {
-        TComponent* c = Owner()->Components(i);
-        for (const TSkinDataProperty& p : SkinDataProperties())
-            if (p.Applies(c) && !p.Get(c)) p.Set(c, engine->SkinData());
-    }
+    SetComponentsSkinData(Owner(), engine->SkinData(), true);
 }
 
 void TCLForm::ApplyLanguageData() {

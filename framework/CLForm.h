@@ -35,8 +35,8 @@ public:
 };
 
 // A component's properties of type TspSkinData, each as a getter and a
-// setter: TCLForm fills those that are unassigned. The skinned-control
-// bases, the form-skinning component and the message dialog are known;
+// setter: TCLForm fills those that are unassigned. The skinned controls,
+// menus, the form-skinning component and the message dialog are known;
 // other classes add theirs.
 struct TSkinDataProperty {
     std::function<bool(TComponent*)> Applies;
@@ -44,6 +44,9 @@ struct TSkinDataProperty {
     std::function<void(TComponent*, TspSkinData*)> Set;
 };
 void RegisterSkinDataProperty(TSkinDataProperty Property);
+// Gives Data to the skin data properties of Owner's components: to every one,
+// or only to those still unassigned.
+void SetComponentsSkinData(TComponent* Owner, TspSkinData* Data, bool OnlyUnassigned);
 
 // Window placement helpers of the framework's dialogs.
 void SetFormClientSize(TForm* Form, int ClientWidth, int ClientHeight);

@@ -7,6 +7,7 @@
 #include "framework/OxDebug.h"
 #include "framework/SPTools.h"
 #include "platform/win/input.h"
+#include "skin/controls/SkinCtrls.h"
 #include "skin/forms/SkinnedForm.h"
 
 #include <cctype>
@@ -129,17 +130,17 @@ TfrmCLUpdateForm::TfrmCLUpdateForm(TComponent* AOwner) : TForm(AOwner) {
     SetBounds(0, 0, kWidth, kLogoHeight + kInfoHeight + kButtonsHeight);
     SetFormClientSize(this, kWidth, kLogoHeight + kInfoHeight + kButtonsHeight);
     auto panel = [this](const std::string& name, TAlign align, int height) {
-        auto* p = new TPanel(this);
+        auto* p = new TspSkinPanel(this);
         p->SetName(name);
         p->SetParent(this);
-        p->BevelOuter = bvNone;
+        p->SetBorderStyle(TspSkinBorderStyle::bvNone);
         p->SetBounds(0, 0, kWidth, height);
         p->SetAlign(align);
         p->SetCaption("");
         return p;
     };
     auto button = [this](TWinControl* parent, const std::string& name, int left, int result) {
-        auto* b = new TButton(this);
+        auto* b = new TspSkinButton(this);
         b->SetName(name);
         b->SetParent(parent);
         b->SetBounds(left, 8, 90, 25);
@@ -147,13 +148,13 @@ TfrmCLUpdateForm::TfrmCLUpdateForm(TComponent* AOwner) : TForm(AOwner) {
         return b;
     };
     pnLogo = panel("pnLogo", alTop, kLogoHeight);
-    imgLogo = new TImage(this);
+    imgLogo = new TspSkinLinkImage(this);
     imgLogo->SetName("imgLogo");
     imgLogo->SetParent(pnLogo);
     imgLogo->SetAlign(alClient);
     pnProcess = panel("pnProcess", alTop, kProcessHeight);
     pnProcess->Hide();
-    lbProcess = new TLabel(this);
+    lbProcess = new TspSkinStdLabel(this);
     lbProcess->SetName("lbProcess");
     lbProcess->SetParent(pnProcess);
     lbProcess->SetBounds(10, 10, 250, 16);
@@ -167,20 +168,20 @@ TfrmCLUpdateForm::TfrmCLUpdateForm(TComponent* AOwner) : TForm(AOwner) {
     pnOK = panel("pnOK", alBottom, kButtonsHeight);
     btnOK2 = button(pnOK, "btnOK2", kWidth - 100, mrCancel);
     pnInfo = panel("pnInfo", alClient, kInfoHeight);
-    lbInfo = new TLabel(this);
+    lbInfo = new TspSkinTextLabel(this);
     lbInfo->SetName("lbInfo");
     lbInfo->SetParent(pnInfo);
     lbInfo->SetAutoSize(false);
-    lbInfo->WordWrap = true;
+    lbInfo->SetWordWrap(true);
     lbInfo->SetBounds(10, 10, kWidth - 20, 70);
-    lbInfo->SetCaption("Connecting...");
-    lblTimer = new TLabel(this);
+    lbInfo->Lines()->SetText("Connecting...");
+    lblTimer = new TspSkinStdLabel(this);
     lblTimer->SetName("lblTimer");
     lblTimer->SetParent(pnInfo);
     lblTimer->SetBounds(10, 82, kWidth - 20, 16);
     lblTimer->SetCaption("This window will close in {1} sec(s)...");
     lblTimer->Hide();
-    cbAutoCheckUpdate = new TCheckBox(this);
+    cbAutoCheckUpdate = new TspSkinCheckRadioBox(this);
     cbAutoCheckUpdate->SetName("cbAutoCheckUpdate");
     cbAutoCheckUpdate->SetParent(pnInfo);
     cbAutoCheckUpdate->SetBounds(10, kInfoHeight - 22, kWidth - 20, 18);
@@ -255,7 +256,7 @@ void TfrmCLUpdateForm::FormCreate() {
     btnCancel->SetCaption(Lib("btnCancel.Caption"));
     btnCancelProcess->SetCaption(Lib("btnCancel.Caption"));
     cbAutoCheckUpdate->SetCaption(Lib("cbAutoCheckUpdate.Caption"));
-    lbInfo->SetCaption(ShownText(Lib("Update.Connecting")));
+    lbInfo->Lines()->SetText(ShownText(Lib("Update.Connecting")));
     pnOkCancel->Hide();
     if (Settings()->GetSettingBool("Update.NoAutoCheck")) cbAutoCheckUpdate->Hide();
     cbAutoCheckUpdate->SetChecked(Settings()->GetSettingBool("Update.AutoCheck"));
@@ -346,7 +347,7 @@ void TfrmCLUpdateForm::DownloadError() {
 }
 
 void TfrmCLUpdateForm::ShowResult() {
-    lbInfo->SetCaption(ShownText(FInfo));
+    lbInfo->Lines()->SetText(ShownText(FInfo));
     if (!FURL.empty()) {
         pnOK->Hide();
         pnOkCancel->Show();

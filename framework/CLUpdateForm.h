@@ -3,11 +3,10 @@
 // and patterns; the window shows the result when there is one to show.
 #pragma once
 
-#include "classlib/extctrls.h"
 #include "classlib/forms.h"
-#include "classlib/stdctrls.h"
 #include "classlib/sysutils.h"
 #include "classlib/timer.h"
+#include "skin/controls/SkinCtrls.h"
 
 #include <cstddef>
 #include <string>
@@ -55,11 +54,12 @@ public:
     const std::string& URL() const { return FURL; }
     int DelaySeconds() const { return FDelaySeconds; }
 
-    TPanel *pnLogo, *pnInfo, *pnOkCancel, *pnOK, *pnProcess;
-    TImage* imgLogo;
-    TLabel *lbInfo, *lblTimer, *lbProcess;
-    TCheckBox* cbAutoCheckUpdate;
-    TButton *btnOK, *btnCancel, *btnOK2, *btnCancelProcess;
+    TspSkinPanel *pnLogo, *pnInfo, *pnOkCancel, *pnOK, *pnProcess;
+    TspSkinLinkImage* imgLogo;
+    TspSkinTextLabel* lbInfo;
+    TspSkinStdLabel *lblTimer, *lbProcess;
+    TspSkinCheckRadioBox* cbAutoCheckUpdate;
+    TspSkinButton *btnOK, *btnCancel, *btnOK2, *btnCancelProcess;
     TSingleDownloader* sdDownload;
     TTimer* tmrTimer;
     TspSkinnedForm* spSkinnedForm;

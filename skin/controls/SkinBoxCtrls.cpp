@@ -891,6 +891,11 @@ void TspCustomEdit::WndProc(TMessage& Message) {
         return;
     case WM_CHAR: {
         const char32_t ch = char32_t(Message.WParam);
+        if (ch == 9) {
+            // A single-line field holds no tab (see WM_KEYDOWN).
+            Message.Result = 0;
+            return;
+        }
         if (ch == 27 || ch == 13) {
             // Enter and Escape belong to the form's default and cancel buttons.
             char32_t k = ch;
@@ -916,6 +921,14 @@ void TspCustomEdit::WndProc(TMessage& Message) {
     }
     case WM_KEYDOWN:
         if (FReadOnly && Message.WParam == WPARAM(VK_DELETE)) {
+            Message.Result = 0;
+            return;
+        }
+        if (Message.WParam == WPARAM(VK_TAB) && GetKeyState(VK_CONTROL) >= 0) {
+            // The window is multi-line only to centre its text, so it would
+            // keep Tab: like any single-line field it moves the focus on.
+            if (TForm* f = parentFormOf(this))
+                f->SelectNext(this, GetKeyState(VK_SHIFT) >= 0, true);
             Message.Result = 0;
             return;
         }

@@ -3,6 +3,7 @@
 #include "app/uPrepareDownload.h"
 #include "app_test_support.h"
 
+#include "platform/display/headless.h"
 #include "platform/win/input.h"
 
 #include <chrono>
@@ -93,6 +94,32 @@ TEST_F(PrepareDownloadTest, ArtistJoinsTheFileNameUntilTheUserTypesOne) {
     EXPECT_EQ(d->edtFileName->Text(), typed);
 }
 
+TEST_F(PrepareDownloadTest, ShiftTabGoesBackFromOkThroughTheTagBoxes) {
+    auto d = Open("Title");
+    d->SetTagEditVisible(true);
+    d->Show();
+    d->btnDownload->SetFocus();
+    auto* headless = display::CurrentHeadless();
+    ASSERT_NE(headless, nullptr);
+    auto key = [](int vk, char32_t ch = 0) {
+        DeliverKey(true, vk, ch);
+        DeliverKey(false, vk, 0);
+        Application->ProcessMessages();
+    };
+    headless->SetKeyDown(VK_SHIFT, true);
+    key(VK_TAB);
+    headless->SetKeyDown(VK_SHIFT, false);
+    EXPECT_TRUE(d->cbAlbum->Edit()->Focused());
+    key('A', 'A');
+    headless->SetKeyDown(VK_SHIFT, true);
+    key(VK_TAB);
+    headless->SetKeyDown(VK_SHIFT, false);
+    EXPECT_TRUE(d->cbArtist->Edit()->Focused());
+    key('B', 'B');
+    EXPECT_EQ(d->cbAlbum->Text(), "A");
+    EXPECT_EQ(d->cbArtist->Text(), "B");
+}
+
 TEST_F(PrepareDownloadTest, OutputPathKeepsOrAddsTheExtension) {
     auto d = Open("x");
     d->cbSaveto->SetText("/music");
@@ -145,10 +172,18 @@ TEST_F(PrepareDownloadTest, RemembersFolderBitrateAndRecentTags) {
         ASSERT_EQ(d->cbArtist->Items()->Count(), 1);
         EXPECT_EQ(d->cbArtist->Items()->Strings(0), "First");
         d->cbArtist->SetText("Second");
-        // The clearing item, chosen, empties the album list.
+        // The clearing item, chosen in the open list, empties the album list.
+        d->Show();
         d->cbAlbum->DropDown();
         ASSERT_EQ(d->cbAlbum->Items()->Count(), 2);
-        d->cbAlbum->Choose(1);
+        ASSERT_TRUE(d->cbAlbum->IsPopupVisible());
+        TspListBox* list = d->cbAlbum->ListBox()->ListBox.get();
+        const TRect row = list->ItemRect(1);
+        const LPARAM at = MAKELPARAM(5, row.Top + 2);
+        SendMessage(list->Handle(), WM_MOUSEMOVE, 0, at);
+        SendMessage(list->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, at);
+        SendMessage(list->Handle(), WM_LBUTTONUP, 0, at);
+        EXPECT_FALSE(d->cbAlbum->IsPopupVisible());
         EXPECT_EQ(d->cbAlbum->Text(), "");
         EXPECT_EQ(d->cbAlbum->Items()->Count(), 0);
     }
@@ -160,6 +195,21 @@ TEST_F(PrepareDownloadTest, RemembersFolderBitrateAndRecentTags) {
     const int height = d->Height();
     d->SetTagEditVisible(false);
     EXPECT_EQ(d->Height(), height - 90);
+}
+
+TEST_F(PrepareDownloadTest, ControlsTakeTheMainWindowsSkinData) {
+    TspSkinData skin(nullptr);
+    engine->SetSkinData(&skin);
+    {
+        auto d = Open("a");
+        for (TspSkinData* bound :
+             {d->edtFileName->SkinData(), d->edtTitle->SkinData(), d->cbSaveto->SkinData(),
+              d->cbbRate->SkinData(), d->cbArtist->SkinData(), d->btnBrowse->SkinData(),
+              d->btnDownload->SkinData(), d->lbTitle->SkinData(), d->btnShowTagEdit->SkinData(),
+              d->cbAutoRename->SkinData()})
+            EXPECT_EQ(bound, &skin);
+    }
+    engine->SetSkinData(nullptr);
 }
 
 TEST_F(PrepareDownloadTest, BrowseKeepsTenRecentFolders) {

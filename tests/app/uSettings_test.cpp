@@ -3,6 +3,7 @@
 #include "app_test_support.h"
 #include "download/MultiDownloader.h"
 #include "framework/dialog_test_support.h"
+#include "skin/forms/SkinnedForm.h"
 
 namespace {
 
@@ -83,6 +84,19 @@ TEST_F(SettingsDialogTest, OptionsThroughInputOkAndCancel) {
     EXPECT_FALSE(dir.exists("user/autostart/Lantrove.desktop"));
     EXPECT_FALSE(s->GetSettingBool("Settings.AutoRun"));
     EXPECT_EQ(queue->MaxTasks(), 10);
+}
+
+TEST_F(SettingsDialogTest, FrameAndControlsTakeTheMainWindowsSkinData) {
+    TspSkinData skin(nullptr);
+    engine->SetSkinData(&skin);
+    {
+        TfrmSettings d(form, queue);
+        for (TspSkinData* bound :
+             {d.spSkinnedForm->SkinData(), d.pcSettings->SkinData(), d.cbRestart->SkinData(),
+              d.edtMaxTasks->SkinData(), d.lblMaxTasks->SkinData(), d.btnOk->SkinData()})
+            EXPECT_EQ(bound, &skin);
+    }
+    engine->SetSkinData(nullptr);
 }
 
 TEST_F(SettingsDialogTest, AutostartEntryQuotesTheProgramAndKeepsToItsFolder) {

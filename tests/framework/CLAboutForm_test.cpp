@@ -40,8 +40,7 @@ TEST_F(AboutDialogTest, ShowsVersionTranslatorAndLinks) {
         engine->SetLanguage(c.language);
         Settings()->SetSettingBool("about.showlink", c.showLinks);
         TfrmCLAboutForm about(form);
-        TStringList lines;
-        lines.SetText(about.lbInfo->Caption());
+        const TStrings& lines = *about.lbInfo->Lines();
         ASSERT_EQ(lines.Count(), int(c.lines.size()));
         for (size_t i = 0; i < c.lines.size(); ++i)
             EXPECT_EQ(lines[int(i)], c.lines[i]);

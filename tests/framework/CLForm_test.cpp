@@ -1,6 +1,9 @@
 #include "framework/CLForm.h"
 
 #include "dialog_test_support.h"
+#include "skin/controls/SkinBoxCtrls.h"
+#include "skin/controls/SkinCtrls.h"
+#include "skin/controls/SkinTabs.h"
 #include "skin/engine/SkinCtrls.h"
 #include "skin/forms/spMessages.h"
 
@@ -20,10 +23,26 @@ TEST_F(FrameworkFormTest, LoadedWindowTakesTheEnginesSkinAndLanguageData) {
     auto* translator = new TCLMultiLang(&window);
     auto* keepsItsOwn = new TCLMultiLang(&window);
     keepsItsOwn->SetLanguageData(&otherLanguage);
+    // Skinned controls that stand on bases of their own are wired too.
+    auto* label = new TspSkinStdLabel(&window);
+    auto* text = new TspSkinTextLabel(&window);
+    auto* link = new TspSkinLinkLabel(&window);
+    auto* edit = new TspSkinEdit(&window);
+    auto* tabs = new TspSkinPageControl(&window);
+    auto* button = new TspSkinButton(&window);
+    auto* ownButton = new TspSkinButton(&window);
+    ownButton->SetSkinData(&own);
     auto* clForm = new TCLForm(&window);
     clForm->RuntimeSetSkinData = true;
     clForm->RuntimeSetLanguageData = true;
     clForm->Loaded();
+    EXPECT_EQ(label->SkinData(), &skin);
+    EXPECT_EQ(text->SkinData(), &skin);
+    EXPECT_EQ(link->SkinData(), &skin);
+    EXPECT_EQ(edit->SkinData(), &skin);
+    EXPECT_EQ(tabs->SkinData(), &skin);
+    EXPECT_EQ(button->SkinData(), &skin);
+    EXPECT_EQ(ownButton->SkinData(), &own);
     EXPECT_EQ(message->SkinData(), &skin);
     EXPECT_EQ(message->CtrlSkinData(), &skin);
     EXPECT_EQ(kept->SkinData(), &own);

@@ -94,7 +94,7 @@ protected:
                 seen.okCancel = f->pnOkCancel->Visible();
                 seen.okOnly = f->pnOK->Visible();
                 seen.cancelVisible = f->btnCancel->Visible();
-                seen.info = f->lbInfo->Caption();
+                seen.info = f->lbInfo->Lines()->Text();
                 if (seen.okCancel) {
                     TControl* b = confirm ? f->btnOK : f->btnCancel;
                     Click(b);
@@ -294,7 +294,7 @@ TEST_F(AutoUpdateTest, WaitingForTheFirstAnswer) {
         [this] { return engine->LastUpdateForm() && engine->LastUpdateForm()->btnOK2->Enabled(); },
         [this, &shown] {
             TfrmCLUpdateForm* f = engine->LastUpdateForm();
-            shown = f->lbInfo->Caption();
+            shown = f->lbInfo->Lines()->Text();
             Click(f->btnOK2);
         });
     EXPECT_FALSE(engine->AppWaitFirstUpdate());

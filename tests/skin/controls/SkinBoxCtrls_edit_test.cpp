@@ -63,6 +63,17 @@ TEST(SkinEditBase, EnterAndEscapeGoToTheFormNotIntoTheText) {
     EXPECT_EQ(pressed, (std::vector<char32_t>{'a', 'b', 13, 27}));
 }
 
+TEST(SkinEditBase, TabMovesToTheNextControlNotIntoTheText) {
+    EditForm<TspCustomEdit> f;
+    TWinControl* next = f.form->FindNextControl(f.edit, true, true, false);
+    ASSERT_NE(next, nullptr);
+    chars(f.edit, "a");
+    key(f.edit, VK_TAB);
+    chars(f.edit, "\t");
+    EXPECT_TRUE(next->Focused());
+    EXPECT_EQ(f.edit->Text(), "a");
+}
+
 TEST(SkinEditBase, PastedTextKeepsOnlyItsFirstLine) {
     EditForm<TspCustomEdit> f;
     f.edit->SetText("[]");
