@@ -7,6 +7,14 @@
 #include "framework/CLEngine.h"
 #include "framework/CLSettings.h"
 #include "framework/SPTools.h"
+#include "skin/controls/ListViewSP.h"
+#include "skin/controls/SkinBoxCtrls.h"
+#include "skin/controls/SkinCtrls.h"
+#include "skin/controls/SkinExCtrls.h"
+#include "skin/controls/SkinTabs.h"
+#include "skin/engine/SkinCtrls.h"
+#include "skin/forms/SkinMenus.h"
+#include "skin/forms/SkinnedForm.h"
 
 #include <algorithm>
 #include <cctype>
@@ -155,6 +163,41 @@ std::string TaskStatusText(int RunningTasks) {
     if (text.find("{1}") != std::string::npos) return FormatParams(text, {count});
     if (text.find("%d") != std::string::npos) return StringReplace(text, "%d", count, 0);
     return count + " " + text;
+}
+
+namespace {
+
+// The skinned classes do not share one base with the skin-data property.
+template <class T> bool SetSkinDataOf(TComponent* C, TspSkinData* Data) {
+    auto* t = dynamic_cast<T*>(C);
+    if (!t) return false;
+    t->SetSkinData(Data);
+    return true;
+}
+
+} // namespace
+
+void ApplyMainSkinData(TComponent* Form) {
+    if (!Form) return;
+    TspSkinData* data = MainWindowSide().SkinData;
+    for (int i = 0; i < Form->ComponentCount(); ++i) {
+        TComponent* c = Form->Components(i);
+        if (auto* sf = dynamic_cast<TspSkinnedForm*>(c)) {
+            sf->SetSkinData(data);
+            sf->SetMenusSkinData(data);
+        } else {
+            SetSkinDataOf<TspSkinControl>(c, data) ||
+                SetSkinDataOf<TspGraphicSkinControl>(c, data) ||
+                SetSkinDataOf<TspSkinCustomEdit>(c, data) ||
+                SetSkinDataOf<TspSkinCustomListView>(c, data) ||
+                SetSkinDataOf<TspSkinSplitter>(c, data) ||
+                SetSkinDataOf<TspSkinStdLabel>(c, data) ||
+                SetSkinDataOf<TspSkinLinkLabel>(c, data) ||
+                SetSkinDataOf<TspSkinPageControl>(c, data) ||
+                SetSkinDataOf<TspSkinPopupMenu>(c, data) || SetSkinDataOf<TspSkinMainMenu>(c, data);
+        }
+        ApplyMainSkinData(c);
+    }
 }
 
 void UpdateTaskStatus() {

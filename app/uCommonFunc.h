@@ -18,11 +18,13 @@
 class TMultiDownloader;
 class TYoutubeFLVGet;
 class TfrmCenterView;
+class TspSkinData;
 
 struct TMainWindowSide {
     TMultiDownloader* Queue = nullptr;
     TCurrentInfo* CurrentInfo = nullptr;
     TfrmCenterView* CenterView = nullptr;
+    TspSkinData* SkinData = nullptr; // the main window's skin data
 
     std::function<void(const std::string&)> SetStatusInfo; // status frame
     std::function<void()> RefreshDownloadList;             // download-list frame
@@ -54,6 +56,9 @@ void LoadDownloadList();
 std::string GetTempDir();
 void ClearTempDir();
 void UpdateTaskStatus();
+// Gives every skinned control, menu and form component that Form owns (and
+// that those own in turn) the main window's skin data.
+void ApplyMainSkinData(TComponent* Form);
 // The task-count text of the status line.
 std::string TaskStatusText(int RunningTasks);
 

@@ -38,8 +38,7 @@ void ReleaseSharedOnce() {
 
 class TfrmProgramMain : public TfrmMain {
 public:
-    explicit TfrmProgramMain(TComponent* AOwner) : TfrmMain(AOwner, nullptr) {
-        SetEngine(CreateEngine(this));
+    explicit TfrmProgramMain(TComponent* AOwner) : TfrmMain(AOwner, CreateEngine) {
         SetCaption("Lantrove");
     }
 };
