@@ -285,6 +285,8 @@ TfrmDownloadList::TfrmDownloadList(TComponent* AOwner, TfrmMain* Main)
           FMain->actRemoveTask, (TAction*)nullptr, FMain->actMoveUp, FMain->actMoveDown,
           (TAction*)nullptr, FMain->actClearFinishedTask, FMain->actClearAll})
         item(act);
+    // The frame is no form: the menu opens through the main window's skin.
+    pmDL->FComponentForm = FMain;
     pmDL->OnPopup = [this](TObject*) { CheckAct(); };
     lvDL = new TspSkinListViewSP(this);
     lvDL->SetParent(this);
@@ -299,6 +301,12 @@ TfrmDownloadList::TfrmDownloadList(TComponent* AOwner, TfrmMain* Main)
     lvDL->OnSelectItem = [this](TObject*, TListItem*, bool) { CheckAct(); };
     lvDL->OnDblClick = [this](TObject*) { FMain->actOpenFile->Execute(); };
     lvDL->PopupMenu = pmDL;
+    lvDL->OnContextPopup = [this](TObject*, TPoint At, bool& Handled) {
+        const TPoint p = lvDL->ClientToScreen(At);
+        pmDL->PopupComponent = lvDL;
+        pmDL->Popup(p.X, p.Y);
+        Handled = true;
+    };
     ApplyMainSkinData(this);
 }
 

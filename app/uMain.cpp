@@ -40,8 +40,12 @@ TPanel* NewHolder(TComponent* Owner, TWinControl* Parent, TAlign Align, int Size
 
 } // namespace
 
+std::function<TCLEngine*(TfrmMain*)> TfrmMain::MakeProgramEngine;
+
 TfrmMain::TfrmMain(TComponent* AOwner, TCLEngine* Engine)
-    : TfrmMain(AOwner, [Engine](TfrmMain*) { return Engine; }) {}
+    : TfrmMain(AOwner, [Engine](TfrmMain* Self) {
+          return Engine || !MakeProgramEngine ? Engine : MakeProgramEngine(Self);
+      }) {}
 
 TfrmMain::TfrmMain(TComponent* AOwner, const std::function<TCLEngine*(TfrmMain*)>& MakeEngine)
     : TForm(AOwner), FEngine(nullptr) {

@@ -37,6 +37,10 @@ public:
     // window exists and before the window's parts are built, so they start
     // with its texts and skin.
     TfrmMain(TComponent* AOwner, const std::function<TCLEngine*(TfrmMain*)>& MakeEngine);
+    // What a window made without an engine (by the run routine) makes its
+    // engine with. The window's class stays TfrmMain: other instances find
+    // it by that name.
+    static std::function<TCLEngine*(TfrmMain*)> MakeProgramEngine;
     ~TfrmMain() override;
     void Notification(TComponent* AComponent, TOperation Operation) override;
 

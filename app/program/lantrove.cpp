@@ -36,13 +36,6 @@ void ReleaseSharedOnce() {
     p.reset();
 }
 
-class TfrmProgramMain : public TfrmMain {
-public:
-    explicit TfrmProgramMain(TComponent* AOwner) : TfrmMain(AOwner, CreateEngine) {
-        SetCaption("Lantrove");
-    }
-};
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -54,8 +47,13 @@ int main(int argc, char** argv) {
         return 1;
     }
     display::Install(std::move(backend));
-    TfrmProgramMain* frmProgramMain = nullptr;
+    TfrmMain::MakeProgramEngine = [](TfrmMain* Form) {
+        Form->SetCaption("Lantrove");
+        return CreateEngine(Form);
+    };
+    TfrmMain* frmProgramMain = nullptr;
     AppRun(frmProgramMain);
+    TfrmMain::MakeProgramEngine = nullptr;
     display::Install(nullptr);
     return 0;
 }
