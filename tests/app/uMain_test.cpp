@@ -138,6 +138,42 @@ TEST_F(MainWindowTest, StatusLineAndListTexts) {
     EXPECT_EQ(TfrmDownloadList::LengthText(65), "01:05");
 }
 
+// The empty search box shows its grey hint while it has no focus; the list
+// ends with the clearing item, which empties the recent keywords.
+TEST_F(MainWindowTest, SearchBoxHintAndRecentKeywords) {
+    TfrmSearchFrame* box = main->frmSearchFrame;
+    // The box has the focus once the window shows; leaving it empty shows the hint.
+    EXPECT_EQ(box->Keyword(), "");
+    box->KeywordExit();
+    EXPECT_TRUE(box->ShowsPlaceholder());
+    EXPECT_EQ(box->Keyword(), "Title/Artist/Album");
+    box->KeywordEnter();
+    EXPECT_FALSE(box->ShowsPlaceholder());
+    EXPECT_EQ(box->Keyword(), "");
+    box->KeywordExit();
+    EXPECT_TRUE(box->ShowsPlaceholder());
+
+    TypeAndEnter("rock");
+    EXPECT_FALSE(box->ShowsPlaceholder());
+    TypeAndEnter("jazz");
+    EXPECT_EQ(box->Keyword(), "jazz");
+    const std::vector<std::string> recent = {"jazz", "rock", "- Clear -"};
+    auto items = [&] {
+        std::vector<std::string> v;
+        for (int i = 0; i < box->Recent()->Count(); ++i)
+            v.push_back(box->Recent()->Strings(i));
+        return v;
+    };
+    EXPECT_EQ(items(), recent);
+    box->DropDown();
+    EXPECT_EQ(items(), recent);
+    box->ChooseRecent(1);
+    EXPECT_EQ(box->Keyword(), "rock");
+    box->ChooseRecent(2);
+    EXPECT_EQ(items(), std::vector<std::string>{"- Clear -"});
+    EXPECT_EQ(box->Keyword(), "");
+}
+
 // The window's own skinned parts and those of its frames all take the main
 // skin data.
 TEST_F(MainWindowTest, EverySkinnedPartTakesTheMainSkinData) {
