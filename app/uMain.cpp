@@ -38,6 +38,17 @@ TPanel* NewHolder(TComponent* Owner, TWinControl* Parent, TAlign Align, int Size
     return p;
 }
 
+// Menu items show their action's caption and state as it is when a menu opens.
+void SyncWithActions(TMenuItem* Item) {
+    if (auto* a = dynamic_cast<TAction*>(Item->Action())) {
+        Item->Caption = a->Caption;
+        Item->Enabled = a->Enabled;
+        Item->Checked = a->Checked;
+    }
+    for (int i = 0; i < Item->Count(); ++i)
+        SyncWithActions(Item->Items(i));
+}
+
 } // namespace
 
 std::function<TCLEngine*(TfrmMain*)> TfrmMain::MakeProgramEngine;
@@ -54,7 +65,6 @@ TfrmMain::TfrmMain(TComponent* AOwner, const std::function<TCLEngine*(TfrmMain*)
     // The window first: a browser asking for its window before the form has
     // one would make its parents' windows twice.
     HandleNeeded();
-    if (MakeEngine) FEngine = MakeEngine(this);
     FDownloader = new TMultiDownloader(this);
     BuildActions();
     spSkinnedForm = new TspSkinnedForm(this);
@@ -64,6 +74,8 @@ TfrmMain::TfrmMain(TComponent* AOwner, const std::function<TCLEngine*(TfrmMain*)
         spSkinnedFormObjectCommand(c, cancel);
     };
     BuildMenus();
+    // After the menus: the engine fills the skin and language menus.
+    if (MakeEngine) FEngine = MakeEngine(this);
     spTrayIcon = new TspTrayIcon(this);
     spTrayIcon->SetName("spTrayIcon");
     spTrayIcon->SetHint(TrayHint);
@@ -136,6 +148,14 @@ TfrmMain::TfrmMain(TComponent* AOwner, const std::function<TCLEngine*(TfrmMain*)
     OnShow = [this](TObject*) { FormShow(); };
     OnCloseQuery = [this](TObject*, bool& CanClose) { CanClose = FormCloseQuery(); };
     FormCreate();
+    spSkinnedForm->OnSkinMenuOpen = [this](TObject*) { SyncMenus(); };
+    SyncMenus();
+}
+
+void TfrmMain::SyncMenus() {
+    for (TMenu* m : {static_cast<TMenu*>(mmMain), static_cast<TMenu*>(pmTray),
+                     static_cast<TMenu*>(pmSystem), static_cast<TMenu*>(frmDownloadList->pmDL)})
+        SyncWithActions(m->Items());
 }
 
 TfrmMain::~TfrmMain() {
@@ -253,7 +273,6 @@ void TfrmMain::BuildMenus() {
     item(view, actCategory);
     item(view, nullptr, "-");
     miSkin = item(view, actSkin);
-    item(miSkin, nullptr, "&Default");
     miLanguage = item(view, actLanguage);
     item(miLanguage, actGetMoreLanguage);
     TMenuItem* tools = item(mmMain->Items(), nullptr, "&Tools");

@@ -34,8 +34,8 @@ class TfrmMain : public TForm {
 public:
     explicit TfrmMain(TComponent* AOwner, TCLEngine* Engine = nullptr);
     // The engine belongs to the window itself: MakeEngine creates it once the
-    // window exists and before the window's parts are built, so they start
-    // with its texts and skin.
+    // window and its menus exist and before the window's other parts are
+    // built, so they start with its texts and skin.
     TfrmMain(TComponent* AOwner, const std::function<TCLEngine*(TfrmMain*)>& MakeEngine);
     // What a window made without an engine (by the run routine) makes its
     // engine with. The window's class stays TfrmMain: other instances find
@@ -50,6 +50,8 @@ public:
     void FormDestroy();
 
     void ShowDownloadList(bool Visible);
+    // The menus' items take their actions' captions and states.
+    void SyncMenus();
     void SetAlwaysOnTop(bool Value);
     bool AlwaysOnTop() const { return FAlwaysOnTop; }
     void Download(const TUrlInfo& Info);

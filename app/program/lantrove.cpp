@@ -17,7 +17,7 @@ namespace {
 
 // The engine, skin and language data that the main window's resource
 // creates with it; the engine needs the form as its owner.
-TCLEngine* CreateEngine(TComponent* Owner) {
+TCLEngine* CreateEngine(TfrmMain* Owner) {
     auto* skinData = new TspSkinData(Owner);
     skinData->SetAnimationForAllWindows(false);
     auto* engine = new TCLEngine(Owner);
@@ -25,6 +25,8 @@ TCLEngine* CreateEngine(TComponent* Owner) {
     auto* language = new TCLMultiLangData(Owner);
     LoadEnglishDefaults(language);
     engine->SetLanguageData(language);
+    engine->SetSkinMenuItem(Owner->miSkin);
+    engine->SetLanguageMenuItem(Owner->miLanguage);
     engine->Loaded();
     return engine;
 }

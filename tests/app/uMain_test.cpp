@@ -119,6 +119,11 @@ TEST_F(MainWindowTest, PlayerCommandsMoveThroughTheResults) {
     EXPECT_TRUE(main->actRepeatOne->Checked);
     EXPECT_FALSE(main->actRepeatOff->Checked);
     EXPECT_EQ(flash.back(), "callbackvar=RepeatMode,2");
+    // The tray menu's "Repeat Mode" items follow once a menu opens.
+    main->SyncMenus();
+    EXPECT_EQ(main->pmTray->Items()->Items(0)->Caption, "Open...");
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(main->miTrayRepeat->Items(i)->Checked, i == 1) << i;
     const bool shown = main->pnlDownloadList->Visible();
     main->frmPlayerFrame->FSCommand("DOWNLOADLIST", "");
     EXPECT_NE(main->pnlDownloadList->Visible(), shown);
