@@ -158,6 +158,17 @@ std::string TaskStatusText(int RunningTasks) {
     return count + " " + text;
 }
 
+void ApplyMainSkinData(TComponent* Form) {
+    if (!Form) return;
+    // The main window's skin data, which the engine holds as well.
+    TspSkinData* data = MainWindowSide().SkinData;
+    if (!data)
+        if (TCLEngine* engine = EngineInstance()) data = engine->SkinData();
+    if (!data) return;
+    SetComponentsSkinData(Form, data, false);
+    for (int i = 0; i < Form->ComponentCount(); ++i) ApplyMainSkinData(Form->Components(i));
+}
+
 void UpdateTaskStatus() {
     TMainWindowSide& side = MainWindowSide();
     int running = 0;
@@ -169,13 +180,6 @@ void UpdateTaskStatus() {
     }
     if (side.SetStatusInfo) side.SetStatusInfo(TaskStatusText(running));
     if (side.CheckListActions) side.CheckListActions();
-}
-
-void ApplyMainSkinData(TForm* Form) {
-    // The engine holds the main window's skin data.
-    TCLEngine* engine = EngineInstance();
-    if (!Form || !engine || !engine->SkinData()) return;
-    SetComponentsSkinData(Form, engine->SkinData(), false);
 }
 
 std::string SafeFileName(const std::string& Name) {

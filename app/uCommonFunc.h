@@ -18,12 +18,13 @@
 class TMultiDownloader;
 class TYoutubeFLVGet;
 class TfrmCenterView;
-class TForm;
+class TspSkinData;
 
 struct TMainWindowSide {
     TMultiDownloader* Queue = nullptr;
     TCurrentInfo* CurrentInfo = nullptr;
     TfrmCenterView* CenterView = nullptr;
+    TspSkinData* SkinData = nullptr; // the main window's skin data
 
     std::function<void(const std::string&)> SetStatusInfo; // status frame
     std::function<void()> RefreshDownloadList;             // download-list frame
@@ -55,10 +56,11 @@ void LoadDownloadList();
 std::string GetTempDir();
 void ClearTempDir();
 void UpdateTaskStatus();
+// Gives every skinned control, menu and form component that Form owns (and
+// that those own in turn) the main window's skin data.
+void ApplyMainSkinData(TComponent* Form);
 // The task-count text of the status line.
 std::string TaskStatusText(int RunningTasks);
-// Gives the skinned controls of a form the main window's skin data.
-void ApplyMainSkinData(TForm* Form);
 
 // A path no existing file, no queued task's output and no temporary ".mtd"
 // file uses: "(n)" is put before the file name. The name is made safe first,

@@ -12,9 +12,14 @@
 #include <cstdio>
 
 TfrmStatus::TfrmStatus(TComponent* AOwner) : TPanel(AOwner) {
-    lblStatus = new TLabel(this);
+    BevelOuter = bvNone;
+    lblStatus = new TspSkinStdLabel(this);
+    // A label that sized itself to its text would fight the alignment.
+    lblStatus->SetAutoSize(false);
     lblStatus->SetParent(this);
     lblStatus->SetAlign(alClient);
+    lblStatus->Layout = tlCenter;
+    ApplyMainSkinData(this);
 }
 
 void TfrmStatus::Show(const std::string& Text) {
@@ -34,11 +39,23 @@ void TfrmStatus::SetBackInfo() {
 }
 
 TfrmSearchFrame::TfrmSearchFrame(TComponent* AOwner) : TPanel(AOwner) {
-    cbKeyword = new TEdit(this);
+    BevelOuter = bvNone;
+    cbKeyword = new TspSkinComboBox(this);
     cbKeyword->SetParent(this);
     cbKeyword->SetAlign(alClient);
+    cbKeyword->SetStyle(spcbEditStyle);
+    cbKeyword->SetDropDownCount(11);
     cbKeyword->OnKeyDown = [this](TObject* s, WORD& k, TShiftState sh) { KeyDown(s, k, sh); };
+    cbKeyword->OnDropDown = [this](TObject*) { DropDown(); };
+    // Choosing an item of the list (not typing) raises the click.
+    cbKeyword->OnClick = [this](TObject*) { ChooseRecent(cbKeyword->ItemIndex()); };
+    if (TspCustomEdit* edit = cbKeyword->Edit()) {
+        edit->OnEnter = [this](TObject*) { KeywordEnter(); };
+        edit->OnExit = [this](TObject*) { KeywordExit(); };
+    }
     LoadKeywords();
+    if (Keyword().empty()) ShowPlaceholder();
+    ApplyMainSkinData(this);
 }
 
 std::string TfrmSearchFrame::Keyword() const {
@@ -46,13 +63,45 @@ std::string TfrmSearchFrame::Keyword() const {
 }
 
 void TfrmSearchFrame::SetKeyword(const std::string& Text) {
+    if (FPlaceholder) {
+        FPlaceholder = false;
+        if (cbKeyword->Edit()) cbKeyword->Edit()->Font()->SetColor(clBlack);
+    }
     cbKeyword->SetText(Text);
 }
 
+void TfrmSearchFrame::ShowPlaceholder() {
+    const std::string hint = AppText("Text.BlankKeyWord");
+    if (hint.empty()) return;
+    cbKeyword->SetText(hint);
+    if (cbKeyword->Edit()) cbKeyword->Edit()->Font()->SetColor(TColor(0x808080));
+    FPlaceholder = true;
+}
+
+void TfrmSearchFrame::KeywordEnter() {
+    if (FPlaceholder && Keyword() == AppText("Text.BlankKeyWord")) SetKeyword("");
+}
+
+void TfrmSearchFrame::KeywordExit() {
+    if (Keyword().empty()) ShowPlaceholder();
+}
+
 void TfrmSearchFrame::LoadKeywords() {
-    ::LoadKeywords(&FRecent);
+    const std::string text = Keyword();
+    TStrings* items = cbKeyword->Items();
+    items->Clear();
+    ::LoadKeywords(items);
     const std::string clear = AppText("Text.ClearRecent");
-    if (!clear.empty()) FRecent.Add(clear);
+    if (!clear.empty()) items->Add(clear);
+    // Reloading the list leaves what is typed alone.
+    if (Keyword() != text) cbKeyword->SetText(text);
+}
+
+void TfrmSearchFrame::DropDown() {
+    TStrings* items = cbKeyword->Items();
+    const std::string clear = AppText("Text.ClearRecent");
+    if (!clear.empty() && (items->Count() == 0 || items->Strings(items->Count() - 1) != clear))
+        items->Add(clear);
 }
 
 void TfrmSearchFrame::ClearKeyword() {
@@ -62,13 +111,14 @@ void TfrmSearchFrame::ClearKeyword() {
 }
 
 void TfrmSearchFrame::ChooseRecent(int Index) {
-    if (Index < 0 || Index >= FRecent.Count()) return;
+    TStrings* items = cbKeyword->Items();
+    if (Index < 0 || Index >= items->Count()) return;
     // The clearing item is always the last one.
-    if (Index == FRecent.Count() - 1 && FRecent.Strings(Index) == AppText("Text.ClearRecent")) {
+    if (Index == items->Count() - 1 && items->Strings(Index) == AppText("Text.ClearRecent")) {
         ClearKeyword();
         return;
     }
-    SetKeyword(FRecent.Strings(Index));
+    SetKeyword(items->Strings(Index));
 }
 
 void TfrmSearchFrame::KeyDown(TObject*, WORD& Key, TShiftState) {
@@ -220,7 +270,25 @@ void TfrmPlayerFrame::FSCommand(const std::string& Command, const std::string& A
 
 TfrmDownloadList::TfrmDownloadList(TComponent* AOwner, TfrmMain* Main)
     : TPanel(AOwner), FMain(Main) {
-    lvDL = new TListView(this);
+    BevelOuter = bvNone;
+    pmDL = new TspSkinPopupMenu(this);
+    auto item = [this](TAction* act) {
+        auto* mi = new TMenuItem(this);
+        if (act)
+            mi->SetAction(act);
+        else
+            mi->Caption = "-";
+        pmDL->Items()->Add(mi);
+    };
+    for (TAction* act :
+         {FMain->actOpenFile, FMain->actOpenContainingFolder, (TAction*)nullptr, FMain->actRestart,
+          FMain->actRemoveTask, (TAction*)nullptr, FMain->actMoveUp, FMain->actMoveDown,
+          (TAction*)nullptr, FMain->actClearFinishedTask, FMain->actClearAll})
+        item(act);
+    // The frame is no form: the menu opens through the main window's skin.
+    pmDL->FComponentForm = FMain;
+    pmDL->OnPopup = [this](TObject*) { CheckAct(); };
+    lvDL = new TspSkinListViewSP(this);
     lvDL->SetParent(this);
     lvDL->SetAlign(alClient);
     lvDL->SetViewStyle(vsReport);
@@ -232,6 +300,14 @@ TfrmDownloadList::TfrmDownloadList(TComponent* AOwner, TfrmMain* Main)
     }
     lvDL->OnSelectItem = [this](TObject*, TListItem*, bool) { CheckAct(); };
     lvDL->OnDblClick = [this](TObject*) { FMain->actOpenFile->Execute(); };
+    lvDL->PopupMenu = pmDL;
+    lvDL->OnContextPopup = [this](TObject*, TPoint At, bool& Handled) {
+        const TPoint p = lvDL->ClientToScreen(At);
+        pmDL->PopupComponent = lvDL;
+        pmDL->Popup(p.X, p.Y);
+        Handled = true;
+    };
+    ApplyMainSkinData(this);
 }
 
 void TfrmDownloadList::StateText(int State, std::string& Text, int& Image) {

@@ -1,6 +1,6 @@
 // The frames docked into the main window: status line, keyword box with the
-// recent keywords, player and download list. Built from the class library's
-// plain controls of the same role.
+// recent keywords, player and download list, made of skinned controls that
+// take the main window's skin data.
 #pragma once
 
 #include "app/uMDDef.h"
@@ -8,6 +8,10 @@
 #include "classlib/stdctrls.h"
 #include "classlib/timer.h"
 #include "platform/player/player.h"
+#include "skin/controls/ListViewSP.h"
+#include "skin/controls/SkinBoxCtrls.h"
+#include "skin/controls/SkinCtrls.h"
+#include "skin/forms/SkinMenus.h"
 
 #include <functional>
 #include <memory>
@@ -25,7 +29,7 @@ public:
     const std::string& StatusInfo() const { return FStatusInfo; }
     const std::string& BackInfo() const { return FBackInfo; }
     TNotifyEvent StatusInfoChange;
-    TLabel* lblStatus;
+    TspSkinStdLabel* lblStatus;
 
 private:
     void Show(const std::string& Text);
@@ -42,14 +46,21 @@ public:
     void LoadKeywords();
     void ClearKeyword();
     // The recent keywords as the list shows them, with the clearing item last.
-    TStringList* Recent() { return &FRecent; }
+    TStrings* Recent() { return cbKeyword->Items(); }
     // A recent keyword chosen from the list (the clearing item clears them).
     void ChooseRecent(int Index);
-    TEdit* cbKeyword;
+    // The list opens: the clearing item goes last when it is not there.
+    void DropDown();
+    // The grey hint of an empty box, taken away while the box has the focus.
+    void KeywordEnter();
+    void KeywordExit();
+    bool ShowsPlaceholder() const { return FPlaceholder; }
+    TspSkinComboBox* cbKeyword;
 
 private:
     void KeyDown(TObject* Sender, WORD& Key, TShiftState Shift);
-    TStringList FRecent;
+    void ShowPlaceholder();
+    bool FPlaceholder = false;
 };
 
 // Previews results in a player page of our own (in place of the movie): its
@@ -100,7 +111,8 @@ public:
     // A row's status text and image for a task state.
     static void StateText(int State, std::string& Text, int& Image);
     static std::string LengthText(int Seconds);
-    TListView* lvDL;
+    TspSkinListViewSP* lvDL;
+    TspSkinPopupMenu* pmDL;
 
 private:
     TfrmMain* FMain;

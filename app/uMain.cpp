@@ -16,34 +16,93 @@ TfrmMain* frmMain = nullptr;
 
 namespace {
 
-TPanel* NewPanel(TWinControl* Parent, TAlign Align, int Size) {
-    auto* p = new TPanel(Parent);
+// The skinned panels keep the skin's panel border inside: Size is what they
+// hold.
+constexpr int kPanelBorder = 12;
+
+TspSkinPanel* NewPanel(TComponent* Owner, TWinControl* Parent, TAlign Align, int Size) {
+    auto* p = new TspSkinPanel(Owner);
+    p->SetParent(Parent);
+    p->SetBounds(0, 0, Size + kPanelBorder, Size + kPanelBorder);
+    p->SetAlign(Align);
+    return p;
+}
+
+// A plain holder of skinned parts.
+TPanel* NewHolder(TComponent* Owner, TWinControl* Parent, TAlign Align, int Size) {
+    auto* p = new TPanel(Owner);
+    p->BevelOuter = bvNone;
     p->SetParent(Parent);
     p->SetBounds(0, 0, Size, Size);
     p->SetAlign(Align);
     return p;
 }
 
+// Menu items show their action's caption and state as it is when a menu opens.
+void SyncWithActions(TMenuItem* Item) {
+    if (auto* a = dynamic_cast<TAction*>(Item->Action())) {
+        Item->Caption = a->Caption;
+        Item->Enabled = a->Enabled;
+        Item->Checked = a->Checked;
+    }
+    for (int i = 0; i < Item->Count(); ++i)
+        SyncWithActions(Item->Items(i));
+}
+
 } // namespace
 
-TfrmMain::TfrmMain(TComponent* AOwner, TCLEngine* Engine) : TForm(AOwner), FEngine(Engine) {
+std::function<TCLEngine*(TfrmMain*)> TfrmMain::MakeProgramEngine;
+
+TfrmMain::TfrmMain(TComponent* AOwner, TCLEngine* Engine)
+    : TfrmMain(AOwner, [Engine](TfrmMain* Self) {
+          return Engine || !MakeProgramEngine ? Engine : MakeProgramEngine(Self);
+      }) {}
+
+TfrmMain::TfrmMain(TComponent* AOwner, const std::function<TCLEngine*(TfrmMain*)>& MakeEngine)
+    : TForm(AOwner), FEngine(nullptr) {
     frmMain = this;
-    SetBounds(100, 80, 980, 680);
+    SetBounds(100, 80, 980, 840);
     // The window first: a browser asking for its window before the form has
     // one would make its parents' windows twice.
     HandleNeeded();
     FDownloader = new TMultiDownloader(this);
     BuildActions();
+    spSkinnedForm = new TspSkinnedForm(this);
+    spSkinnedForm->SetName("spSkinnedForm");
+    spSkinnedForm->SetBorderIcons(biSystemMenu | biMinimize);
+    spSkinnedForm->OnObjectCommand = [this](TStdCommand c, bool& cancel) {
+        spSkinnedFormObjectCommand(c, cancel);
+    };
     BuildMenus();
+    // After the menus: the engine fills the skin and language menus.
+    if (MakeEngine) FEngine = MakeEngine(this);
+    spTrayIcon = new TspTrayIcon(this);
+    spTrayIcon->SetName("spTrayIcon");
+    spTrayIcon->SetHint(TrayHint);
+    spTrayIcon->SetIconVisible(false);
+    spTrayIcon->SetPopupMenu(pmTray);
+    spTrayIcon->OnClick = [this](TObject* s) { spTrayIconClick(s); };
+    spSkinnedForm->SetTrayIcon(spTrayIcon);
+    spSkinnedForm->SetMainMenu(mmMain);
+    spSkinnedForm->SetSystemMenu(pmSystem);
+    spMainMenuBar = new TspSkinMainMenuBar(this);
+    spMainMenuBar->SetName("spMainMenuBar");
+    spMainMenuBar->SetParent(this);
+    spMainMenuBar->SetAlign(alTop);
+    spMainMenuBar->SetSkinnedForm(spSkinnedForm);
+    spMainMenuBar->SetMainMenu(mmMain);
+    spSkinnedForm->SetMainMenuBar(spMainMenuBar);
 
-    auto* left = NewPanel(this, alLeft, 150);
-    lstMenu = new TListBox(left);
+    auto* left = NewHolder(this, this, alLeft, 150);
+    lstMenu = new TspSkinListBox(this);
     lstMenu->SetParent(left);
     lstMenu->SetAlign(alClient);
     for (const char* item : {"MP3 Search", "Advanced Search", "Hot Songs", "Categories", "Support"})
         lstMenu->Items()->Add(item);
-    lstMenu->OnClick = [this](TObject*) { lstMenuSelect(lstMenu->ItemIndex()); };
-    lblDownloadList = new TLabel(left);
+    lstMenu->OnListBoxMouseUp = [this](TObject* s, TMouseButton b, TShiftState sh, int x, int y) {
+        lstMenuListBoxMouseUp(s, b, sh, x, y);
+    };
+    lblDownloadList = new TspSkinLinkLabel(this);
     // A label that sized itself to its text would fight the alignment on
     // every paint.
     lblDownloadList->SetAutoSize(false);
@@ -53,43 +112,57 @@ TfrmMain::TfrmMain(TComponent* AOwner, TCLEngine* Engine) : TForm(AOwner), FEngi
     lblDownloadList->SetCaption("Download List");
     lblDownloadList->OnClick = [this](TObject*) { actDownloadList->Execute(); };
 
-    auto* top = NewPanel(this, alTop, 32);
-    btnSearchNow = new TButton(top);
+    auto* top = NewHolder(this, this, alTop, 26 + kPanelBorder);
+    btnSearchNow = new TspSkinButton(this);
     btnSearchNow->SetParent(top);
+    btnSearchNow->SetBounds(0, 0, 130, 26 + kPanelBorder);
     btnSearchNow->SetAlign(alRight);
     btnSearchNow->SetCaption("Search MP3 Now!");
     btnSearchNow->OnClick = [this](TObject* s) { btnSearchNowClick(s); };
-    pnlSearch = NewPanel(top, alClient, 32);
+    pnlSearch = NewPanel(this, top, alClient, 26);
 
-    pnlStatusInfo = NewPanel(this, alBottom, 22);
-    lblStatus = new TLabel(pnlStatusInfo);
-    pnlPlayerContainer = NewPanel(this, alBottom, 70);
-    pnlDownloadList = NewPanel(this, alBottom, 180);
-    auto* dlButtons = NewPanel(pnlDownloadList, alTop, 28);
-    auto button = [&](TButton*& b, TAction* act) {
-        b = new TButton(dlButtons);
+    pnlStatusInfo = NewPanel(this, this, alBottom, 20);
+    lblStatus = new TspSkinStdLabel(this);
+    pnlPlayerContainer = NewPanel(this, this, alBottom, 70);
+    pnlDownloadList = NewPanel(this, this, alBottom, 180);
+    auto* dlButtons = NewHolder(this, pnlDownloadList, alTop, 28);
+    auto button = [&](TspSkinButton*& b, TAction* act) {
+        b = new TspSkinButton(this);
         b->SetParent(dlButtons);
+        b->SetBounds(0, 0, 130, 28);
         b->SetAlign(alLeft);
-        b->SetCaption(act->Caption);
-        b->OnClick = [act](TObject*) { act->Execute(); };
+        b->SetAction(act);
     };
     button(btnOption, actOption);
     button(btnClearFinishedTask, actClearFinishedTask);
     button(btnClearAll, actClearAll);
-    splBottom = new TSplitter(this);
+    splBottom = new TspSkinSplitter(this);
     // Bottom-aligned before it has a parent: a splitter starts left-aligned,
     // which would stretch it to the full height.
     splBottom->SetAlign(alBottom);
+    splBottom->SetSkinDataName("hsplitter");
+    splBottom->DefaultSize = 4;
     splBottom->SetBounds(0, 0, 4, 4);
     splBottom->SetParent(this);
-    pnlCenterView = NewPanel(this, alClient, 400);
+    pnlCenterView = NewPanel(this, this, alClient, 400);
     OnShow = [this](TObject*) { FormShow(); };
     OnCloseQuery = [this](TObject*, bool& CanClose) { CanClose = FormCloseQuery(); };
     FormCreate();
+    spSkinnedForm->OnSkinMenuOpen = [this](TObject*) { SyncMenus(); };
+    SyncMenus();
+}
+
+void TfrmMain::SyncMenus() {
+    for (TMenu* m : {static_cast<TMenu*>(mmMain), static_cast<TMenu*>(pmTray),
+                     static_cast<TMenu*>(pmSystem), static_cast<TMenu*>(frmDownloadList->pmDL)})
+        SyncWithActions(m->Items());
 }
 
 TfrmMain::~TfrmMain() {
     *FAlive = false;
+    // The engine must not bring back a window that is gone.
+    if (FEngine && FEngine->SkinForm() == spSkinnedForm) FEngine->SetSkinForm(nullptr);
+    if (MainWindowSide().SkinData == spSkinData) MainWindowSide().SkinData = nullptr;
     FormDestroy();
     if (frmMain == this) frmMain = nullptr;
 }
@@ -166,7 +239,12 @@ void TfrmMain::BuildActions() {
                             [this](TObject*) { frmCenterView->ShowCategory(); });
     actOpen = NewAction("actOpen", "Open...", [this](TObject*) {
         InTray = false;
-        Show();
+        if (Application && Application->MainForm() == this) {
+            spSkinnedForm->RestoreFromTray();
+        } else {
+            Show();
+            spTrayIcon->SetIconVisible(false);
+        }
     });
     actRepeatOff = NewAction("actRepeatOff", "Repeat Off", [this](TObject*) { RepeatMode(1); });
     actRepeatOne = NewAction("actRepeatOne", "Repeat One", [this](TObject*) { RepeatMode(2); });
@@ -183,32 +261,51 @@ void TfrmMain::BuildMenus() {
         parent->Add(mi);
         return mi;
     };
-    mmMain = new TMainMenu(this);
+    mmMain = new TspSkinMainMenu(this);
+    mmMain->DSF = spSkinnedForm;
     TMenuItem* file = item(mmMain->Items(), nullptr, "&File");
     item(file, actExit);
     TMenuItem* view = item(mmMain->Items(), nullptr, "&View");
     miAlwaysOnTop = item(view, actAlwaysOnTop);
     miDownloadList = item(view, actDownloadList);
+    item(view, nullptr, "-");
     item(view, actHotSongs);
     item(view, actCategory);
-    item(item(view, actSkin), nullptr, "&Default");
-    item(item(view, actLanguage), actGetMoreLanguage);
+    item(view, nullptr, "-");
+    miSkin = item(view, actSkin);
+    miLanguage = item(view, actLanguage);
+    item(miLanguage, actGetMoreLanguage);
     TMenuItem* tools = item(mmMain->Items(), nullptr, "&Tools");
     item(tools, actClearFinishedTask);
     item(tools, actClearAll);
+    item(tools, nullptr, "-");
     item(tools, actOption);
     TMenuItem* help = item(mmMain->Items(), nullptr, "&Help");
-    for (TAction* a : {actHelp, actHome, actUpdate, actAbout})
+    for (TAction* a : {actHelp, actHome, actUpdate})
         item(help, a);
+    item(help, nullptr, "-");
+    item(help, actAbout);
 
-    pmTray = new TPopupMenu(this);
+    pmTray = new TspSkinPopupMenu(this);
+    pmTray->SetName("pmTray");
     item(pmTray->Items(), actOpen);
     item(pmTray->Items(), actOption);
     miTrayRepeat = item(pmTray->Items(), nullptr, "&Repeat Mode");
     for (TAction* a : {actRepeatOff, actRepeatOne, actRepeatAll})
         item(miTrayRepeat, a);
-    for (TAction* a : {actHome, actUpdate, actHelp, actAbout, actExit})
+    item(pmTray->Items(), nullptr, "-");
+    for (TAction* a : {actHome, actUpdate, actHelp, actAbout})
         item(pmTray->Items(), a);
+    item(pmTray->Items(), nullptr, "-");
+    item(pmTray->Items(), actExit);
+
+    pmSystem = new TspSkinPopupMenu(this);
+    pmSystem->SetName("pmSystem");
+    item(pmSystem->Items(), nullptr, "Skins");
+    item(pmSystem->Items(), actAlwaysOnTop);
+    item(pmSystem->Items(), nullptr, "-");
+    for (TAction* a : {actUpdate, actHome, actHelp, actAbout})
+        item(pmSystem->Items(), a);
 }
 
 void TfrmMain::FormCreate() {
@@ -216,10 +313,26 @@ void TfrmMain::FormCreate() {
     FCurrentInfo = std::make_unique<TCurrentInfo>();
     PlaceWindow();
     BindSide();
+    lstMenu->ShowFocus = false;
+    BindEngine();
     DebuggerInstance()->LogMsg("test");
     FDownloader->SetMaxTasks(SettingsInstance()->GetSettingInteger("Settings.MaxTasks"));
     const int height = SettingsInstance()->GetSettingInteger("MainForm.Height");
     if (height > 0) SetBounds(Left(), Top(), Width(), height);
+}
+
+void TfrmMain::Notification(TComponent* AComponent, TOperation Operation) {
+    TForm::Notification(AComponent, Operation);
+    if (Operation != opRemove) return;
+    if (AComponent == FEngine) FEngine = nullptr;
+}
+
+void TfrmMain::BindEngine() {
+    if (FEngine) FEngine->FreeNotification(this);
+    spSkinData = FEngine ? FEngine->SkinData() : nullptr;
+    if (FEngine) FEngine->SetSkinForm(spSkinnedForm);
+    MainWindowSide().SkinData = spSkinData;
+    ApplyMainSkinData(this);
 }
 
 void TfrmMain::PlaceWindow() {
@@ -287,6 +400,9 @@ void TfrmMain::BindSide() {
 
 void TfrmMain::FormShow() {
     if (FInited) return;
+    for (int i = 0; i < ComponentCount(); ++i)
+        if (auto* p = dynamic_cast<TspSkinPanel*>(Components(i)))
+            p->SetBorderStyle(TspSkinBorderStyle::bvNone);
     frmCenterView->ShowWelcome();
     LoadDownloadList();
     frmDownloadList->RefreshList();
@@ -407,13 +523,43 @@ void TfrmMain::lstMenuSelect(int ItemIndex) {
     lstMenu->SetItemIndex(ItemIndex);
 }
 
+void TfrmMain::lstMenuListBoxMouseUp(TObject*, TMouseButton, TShiftState, int X, int Y) {
+    const int i = lstMenu->ItemAtPos(TPoint{X, Y}, true);
+    if (i >= 0) lstMenuSelect(i);
+}
+
 void TfrmMain::spTrayIconClick(TObject*) {
     actOpen->Execute();
 }
 
+void TfrmMain::spSkinnedFormObjectCommand(TStdCommand Command, bool& Cancel) {
+    switch (Command) {
+    case cmClose:
+        MinimizeToTray();
+        Cancel = true;
+        break;
+    case cmMaximize:
+        Cancel = true;
+        break;
+    case cmRollUp:
+        SetAlwaysOnTop(!FAlwaysOnTop);
+        Cancel = true;
+        break;
+    default:
+        break;
+    }
+}
+
 void TfrmMain::MinimizeToTray() {
     InTray = true;
-    Hide();
+    // The tray icon hides the program's main window; a window that is not
+    // the main one hides itself.
+    const bool isMain = Application && Application->MainForm() == this;
+    spSkinnedForm->MinimizeToTray();
+    if (!isMain) {
+        Hide();
+        spTrayIcon->SetIconVisible(true);
+    }
 }
 
 void TfrmMain::RemoveTask() {
@@ -472,9 +618,25 @@ TEmbeddedBrowser* NewBrowser(TWinControl* Parent) {
 } // namespace
 
 void TfrmMain::PlaceCenterView() {
-    wbMain = NewBrowser(NewPanel(pnlCenterView, alClient, 400));
-    wbHome = NewBrowser(NewPanel(pnlCenterView, alClient, 400));
-    wbCategory = NewBrowser(NewPanel(pnlCenterView, alClient, 400));
+    pcMain = new TspSkinPageControl(this);
+    pcMain->SetName("pcMain");
+    pcMain->SetParent(pnlCenterView);
+    pcMain->SetAlign(alClient);
+    auto sheet = [this](const std::string& Name) {
+        auto* t = new TspSkinTabSheet(this);
+        t->SetName(Name);
+        t->SetPageControl(pcMain);
+        // The left menu and the actions switch the pages.
+        t->SetTabVisible(false);
+        return t;
+    };
+    tsResultPage = sheet("tsResult");
+    tsHomePage = sheet("tsHome");
+    tsCategoryPage = sheet("tsCategory");
+    tsAdvPage = sheet("tsAdv");
+    wbMain = NewBrowser(tsResultPage);
+    wbHome = NewBrowser(tsHomePage);
+    wbCategory = NewBrowser(tsCategoryPage);
     PlaceAdvancedSearch();
     for (TEmbeddedBrowser* b : {wbMain, wbHome, wbCategory}) {
         b->OnBeforeNavigate2 = [this](TObject*, TWebDocument*, OleVariant& URL, OleVariant&,
@@ -516,32 +678,34 @@ void TfrmMain::PlaceCenterView() {
 }
 
 void TfrmMain::PlaceAdvancedSearch() {
-    tsAdvPage = NewPanel(pnlCenterView, alClient, 400);
-    auto field = [this](TEdit*& edit, const std::string& caption, int y) {
-        auto* l = new TLabel(tsAdvPage);
+    auto field = [this](TspSkinEdit*& edit, const std::string& caption, int y) {
+        auto* l = new TspSkinStdLabel(this);
         l->SetParent(tsAdvPage);
+        l->SetAutoSize(false);
         l->SetBounds(20, y + 3, 80, 18);
         l->SetCaption(caption);
-        edit = new TEdit(tsAdvPage);
+        edit = new TspSkinEdit(this);
         edit->SetParent(tsAdvPage);
         edit->SetBounds(110, y, 300, 22);
         edit->OnKeyDown = [this](TObject*, WORD& Key, TShiftState) {
-            if (Key == 13) btnAdvSearch->Click();
+            if (Key == 13) btnAdvSearch->ButtonClick();
         };
     };
     field(edtArtist, "Artist:", 20);
     field(edtTitle, "Title:", 50);
     field(edtAlbum, "Album:", 80);
-    cbbEdition = new TListBox(tsAdvPage);
+    cbbEdition = new TspSkinComboBox(this);
+    cbbEdition->SetName("cbbEdition");
     cbbEdition->SetParent(tsAdvPage);
-    cbbEdition->SetBounds(110, 110, 300, 120);
+    cbbEdition->SetBounds(110, 110, 300, 22);
     for (const char* e : {"search all editions", "live edition", "unplugged edition",
                           "remix edition", "cover edition", "piano edition", "guitar edition"})
         cbbEdition->Items()->Add(e);
     cbbEdition->SetItemIndex(0);
-    btnAdvSearch = new TButton(tsAdvPage);
+    btnAdvSearch = new TspSkinButton(this);
+    btnAdvSearch->SetName("btnAdvSearch");
     btnAdvSearch->SetParent(tsAdvPage);
-    btnAdvSearch->SetBounds(110, 240, 120, 26);
+    btnAdvSearch->SetBounds(110, 140, 120, 26);
     btnAdvSearch->SetCaption("Search");
     btnAdvSearch->OnClick = [this](TObject*) {
         const int i = cbbEdition->ItemIndex();
@@ -552,9 +716,6 @@ void TfrmMain::PlaceAdvancedSearch() {
 
 void TfrmMain::ShowCenterPage(TCenterPage Page) {
     ActivePage = Page;
-    // The page (not the browser) is hidden, so its native view goes too.
-    wbMain->Parent()->SetVisible(Page == tsResult);
-    wbHome->Parent()->SetVisible(Page == tsHome);
-    wbCategory->Parent()->SetVisible(Page == tsCategory);
-    if (tsAdvPage) tsAdvPage->SetVisible(Page == tsAdv);
+    TspSkinTabSheet* sheets[] = {tsResultPage, tsHomePage, tsCategoryPage, tsAdvPage};
+    pcMain->SetActivePage(sheets[Page]);
 }

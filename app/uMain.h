@@ -1,5 +1,6 @@
 // The main window: the frames in its panels, the current state, the actions
-// and menus, the tray stand-in and the queue's events.
+// and menus, the tray icon and the queue's events. Its frame, menus and
+// controls are skinned with the engine's skin data.
 #pragma once
 
 #include "app/uCenterView.h"
@@ -12,6 +13,13 @@
 #include "classlib/forms.h"
 #include "classlib/menus.h"
 #include "classlib/timer.h"
+#include "skin/controls/SkinBoxCtrls.h"
+#include "skin/controls/SkinCtrls.h"
+#include "skin/controls/SkinExCtrls.h"
+#include "skin/controls/SkinTabs.h"
+#include "skin/forms/SkinMenus.h"
+#include "skin/forms/SkinnedForm.h"
+#include "skin/forms/spTrayIcon.h"
 
 #include <array>
 #include <cstdint>
@@ -25,7 +33,16 @@ class TCLEngine;
 class TfrmMain : public TForm {
 public:
     explicit TfrmMain(TComponent* AOwner, TCLEngine* Engine = nullptr);
+    // The engine belongs to the window itself: MakeEngine creates it once the
+    // window and its menus exist and before the window's other parts are
+    // built, so they start with its texts and skin.
+    TfrmMain(TComponent* AOwner, const std::function<TCLEngine*(TfrmMain*)>& MakeEngine);
+    // What a window made without an engine (by the run routine) makes its
+    // engine with. The window's class stays TfrmMain: other instances find
+    // it by that name.
+    static std::function<TCLEngine*(TfrmMain*)> MakeProgramEngine;
     ~TfrmMain() override;
+    void Notification(TComponent* AComponent, TOperation Operation) override;
 
     void FormCreate();
     void FormShow();
@@ -33,6 +50,8 @@ public:
     void FormDestroy();
 
     void ShowDownloadList(bool Visible);
+    // The menus' items take their actions' captions and states.
+    void SyncMenus();
     void SetAlwaysOnTop(bool Value);
     bool AlwaysOnTop() const { return FAlwaysOnTop; }
     void Download(const TUrlInfo& Info);
@@ -45,7 +64,12 @@ public:
     void btnSearchNowClick(TObject* Sender);
     // The left menu's item at a position (page codes 0, 1, 2, 3, 5).
     void lstMenuSelect(int ItemIndex);
+    void lstMenuListBoxMouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X,
+                               int Y);
     void spTrayIconClick(TObject* Sender);
+    // The caption buttons: close goes to the tray, maximize does nothing and
+    // roll-up toggles always-on-top.
+    void spSkinnedFormObjectCommand(TStdCommand Command, bool& Cancel);
     // The caption's close button: to the tray instead of closing.
     void MinimizeToTray();
 
@@ -60,28 +84,36 @@ public:
     std::array<std::string, 3> BrowserContent;
     // The browsers of the centre view and its advanced-search page.
     TEmbeddedBrowser *wbMain = nullptr, *wbHome = nullptr, *wbCategory = nullptr;
-    TPanel* tsAdvPage = nullptr;
-    TEdit *edtArtist = nullptr, *edtTitle = nullptr, *edtAlbum = nullptr;
-    TListBox* cbbEdition = nullptr;
-    TButton* btnAdvSearch = nullptr;
+    TspSkinPageControl* pcMain = nullptr;
+    TspSkinTabSheet *tsResultPage = nullptr, *tsHomePage = nullptr, *tsCategoryPage = nullptr,
+                    *tsAdvPage = nullptr;
+    TspSkinEdit *edtArtist = nullptr, *edtTitle = nullptr, *edtAlbum = nullptr;
+    TspSkinComboBox* cbbEdition = nullptr;
+    TspSkinButton* btnAdvSearch = nullptr;
     TEmbeddedBrowser* Browser(TCenterBrowser Which) const;
     TCenterPage ActivePage = tsResult;
+    // In the tray: hidden, with the tray icon up.
     bool InTray = false;
 
-    TPanel *pnlCenterView, *pnlPlayerContainer, *pnlDownloadList, *pnlSearch, *pnlStatusInfo;
-    TSplitter* splBottom;
-    TButton *btnSearchNow, *btnOption, *btnClearFinishedTask, *btnClearAll;
-    TListBox* lstMenu;
-    TLabel *lblStatus, *lblDownloadList;
+    TspSkinnedForm* spSkinnedForm;
+    TspSkinData* spSkinData = nullptr;
+    TspTrayIcon* spTrayIcon;
+    TspSkinMainMenuBar* spMainMenuBar;
+    TspSkinPanel *pnlCenterView, *pnlPlayerContainer, *pnlDownloadList, *pnlSearch, *pnlStatusInfo;
+    TspSkinSplitter* splBottom;
+    TspSkinButton *btnSearchNow, *btnOption, *btnClearFinishedTask, *btnClearAll;
+    TspSkinListBox* lstMenu;
+    TspSkinStdLabel* lblStatus;
+    TspSkinLinkLabel* lblDownloadList;
     TActionList* alMain;
     TAction *actAlwaysOnTop, *actAbout, *actHelp, *actHome, *actUpdate, *actOption, *actExit,
         *actSkin, *actLanguage, *actGetMoreLanguage, *actOpenFile, *actRemoveTask, *actMoveUp,
         *actMoveDown, *actClearFinishedTask, *actClearAll, *actOpenContainingFolder, *actRestart,
         *actDownloadList, *actHotSongs, *actCategory, *actOpen, *actRepeatOff, *actRepeatOne,
         *actRepeatAll;
-    TMainMenu* mmMain;
-    TPopupMenu* pmTray;
-    TMenuItem *miAlwaysOnTop, *miDownloadList, *miTrayRepeat;
+    TspSkinMainMenu* mmMain;
+    TspSkinPopupMenu *pmTray, *pmSystem;
+    TMenuItem *miAlwaysOnTop, *miDownloadList, *miTrayRepeat, *miSkin, *miLanguage;
     std::string TrayHint = "Quendral";
 
     TfrmCenterView* frmCenterView = nullptr;
@@ -95,6 +127,7 @@ private:
     void BuildActions();
     void BuildMenus();
     void PlaceWindow();
+    void BindEngine();
     void PlaceCenterView();
     void PlaceAdvancedSearch();
     void ShowCenterPage(TCenterPage Page);
@@ -103,11 +136,6 @@ private:
     void ClearAll();
     void RepeatMode(int Mode);
     void OpenPage(const std::string& Name);
-
-protected:
-    // The engine must be owned by the form itself, so a form that makes its
-    // own engine hands it over once constructed.
-    void SetEngine(TCLEngine* Engine) { FEngine = Engine; }
 
 private:
     TCLEngine* FEngine;

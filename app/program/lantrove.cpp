@@ -17,7 +17,7 @@ namespace {
 
 // The engine, skin and language data that the main window's resource
 // creates with it; the engine needs the form as its owner.
-TCLEngine* CreateEngine(TComponent* Owner) {
+TCLEngine* CreateEngine(TfrmMain* Owner) {
     auto* skinData = new TspSkinData(Owner);
     skinData->SetAnimationForAllWindows(false);
     auto* engine = new TCLEngine(Owner);
@@ -25,6 +25,8 @@ TCLEngine* CreateEngine(TComponent* Owner) {
     auto* language = new TCLMultiLangData(Owner);
     LoadEnglishDefaults(language);
     engine->SetLanguageData(language);
+    engine->SetSkinMenuItem(Owner->miSkin);
+    engine->SetLanguageMenuItem(Owner->miLanguage);
     engine->Loaded();
     return engine;
 }
@@ -35,14 +37,6 @@ void ReleaseSharedOnce() {
     std::weak_ptr<int> w = p;
     p.reset();
 }
-
-class TfrmProgramMain : public TfrmMain {
-public:
-    explicit TfrmProgramMain(TComponent* AOwner) : TfrmMain(AOwner, nullptr) {
-        SetEngine(CreateEngine(this));
-        SetCaption("Lantrove");
-    }
-};
 
 } // namespace
 
@@ -55,8 +49,13 @@ int main(int argc, char** argv) {
         return 1;
     }
     display::Install(std::move(backend));
-    TfrmProgramMain* frmProgramMain = nullptr;
+    TfrmMain::MakeProgramEngine = [](TfrmMain* Form) {
+        Form->SetCaption("Lantrove");
+        return CreateEngine(Form);
+    };
+    TfrmMain* frmProgramMain = nullptr;
     AppRun(frmProgramMain);
+    TfrmMain::MakeProgramEngine = nullptr;
     display::Install(nullptr);
     return 0;
 }

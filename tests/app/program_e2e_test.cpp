@@ -29,12 +29,19 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-// Where things sit in the main window, from its outer top-left: the plain
-// frame and caption, then the left menu (150) and the search row (32).
-constexpr int kFrame = 4;
-constexpr int kCaption = 22;
-constexpr int kPageLeft = kFrame + 150;
-constexpr int kPageTop = kFrame + kCaption + 32;
+// Where things sit in the main window, from its outer top-left: the skin's
+// caption and menu bar, the search row, then the left menu (150 wide) and
+// the page in its skinned panel.
+constexpr int kSearchY = 78;
+constexpr int kMenuX = 60, kMenuTop = 114, kMenuStep = 24;
+constexpr int kPageLeft = 160;
+constexpr int kPageTop = 103;
+// The caption's close button, from the window's top-right corner.
+constexpr int kCloseFromRight = 23, kCloseY = 16;
+// The download list's first row, and the items of its menu from the point
+// it opened at.
+constexpr int kListLeft = 16, kListRowY = 590;
+constexpr int kMenuItemX = 40, kRetryItemY = 78;
 // In the result page (its style sheet fixes rows and pager).
 constexpr int kRowTop = 64, kRowHeight = 30;
 constexpr int kPlayX = 20, kDownloadX = 80;
@@ -122,6 +129,8 @@ protected:
         ASSERT_TRUE(site.Start());
         out = dir.file("music");
         fs::create_directories(out);
+        fs::create_directories(dir.file("run"));
+        fs::permissions(dir.file("run"), fs::perms::owner_all);
     }
     void TearDown() override {
         Stop(false);
@@ -144,32 +153,75 @@ protected:
     }
     static std::string Program() { return std::string(LANTROVE_PROGRAM_DIR) + "/lantrove"; }
 
-    void Start() {
-        pid = fork();
-        ASSERT_GE(pid, 0);
-        if (pid == 0) {
+    // Runs the program with this test's folders; Switch is its one parameter
+    // when given.
+    pid_t Launch(const char* Switch = nullptr) {
+        const pid_t child = fork();
+        if (child == 0) {
             setenv("XDG_CONFIG_HOME", dir.file("config").c_str(), 1);
             setenv("LANTROVE_COMMON_APPDATA", dir.file("common").c_str(), 1);
             setenv("HOME", dir.path().c_str(), 1);
+            // Instances of this test find each other, and no other run's.
+            setenv("XDG_RUNTIME_DIR", dir.file("run").c_str(), 1);
+            setenv("LANTROVE_IPC_NAMESPACE", ("lantrove-e2e-" + std::to_string(getppid())).c_str(),
+                   1);
             setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
             const std::string log = dir.file("program.log");
             freopen(log.c_str(), "a", stdout);
             freopen(log.c_str(), "a", stderr);
-            execl(Program().c_str(), Program().c_str(), static_cast<char*>(nullptr));
+            execl(Program().c_str(), Program().c_str(), Switch, static_cast<char*>(nullptr));
             _exit(127);
         }
-        ASSERT_TRUE(WaitFor([&] { return FindWindow("Lantrove", main); }, 30000))
-            << dir.read("program.log");
+        return child;
+    }
+    // A second instance, which hands over to the running one and ends.
+    bool RunSecond(const char* Switch = nullptr) {
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            const pid_t second = Launch(Switch);
+            if (second < 0) return false;
+            int status = 0;
+            if (!WaitFor([&] { return waitpid(second, &status, WNOHANG) == second; }, 20000)) {
+                kill(second, SIGKILL);
+                waitpid(second, nullptr, 0);
+                return false;
+            }
+            if (!WIFEXITED(status)) return false;
+            // 1: no display yet (see Start).
+            if (WEXITSTATUS(status) != 1) return WEXITSTATUS(status) == 0;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+        }
+        return false;
+    }
+
+    void Start() {
+        // The display server starts afresh when its last client leaves, and
+        // refuses connections meanwhile: a program that found no display
+        // is started again.
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            pid = Launch();
+            ASSERT_GE(pid, 0);
+            int status = 0;
+            bool ended = false;
+            WaitFor(
+                [&] {
+                    ended = waitpid(pid, &status, WNOHANG) == pid;
+                    return ended || FindWindow("Lantrove", main);
+                },
+                30000);
+            if (!ended) break;
+            pid = -1;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+        }
+        ASSERT_TRUE(pid > 0 && FindWindow("Lantrove", main)) << dir.read("program.log");
         Shell("xdotool windowactivate --sync " + main.id);
         std::this_thread::sleep_for(std::chrono::milliseconds(800));
     }
-    // Ends the program: through the close button when graceful (the list
-    // is saved), otherwise at once.
+    // Ends the program: as another instance's close request when graceful
+    // (the list is saved), otherwise at once.
     void Stop(bool graceful) {
         if (pid <= 0) return;
         if (graceful) {
-            // The caption's close button.
-            ClickAt(main.x + main.w - 15, main.y + 14);
+            RunSecond("-s");
             int status = 0;
             if (WaitFor([&] { return waitpid(pid, &status, WNOHANG) == pid; }, 20000)) {
                 pid = -1;
@@ -211,7 +263,7 @@ protected:
     // Searches a keyword through the search box (focused at start).
     void Search(const std::string& keyword) {
         const int before = CountRequests("/search");
-        ClickAt(main.x + kPageLeft + 100, main.y + kFrame + kCaption + 14);
+        ClickAt(main.x + kPageLeft + 100, main.y + kSearchY);
         Key("ctrl+a");
         Type(keyword);
         Key("Return");
@@ -227,7 +279,7 @@ protected:
         return files;
     }
     // Text in the first row of the download list.
-    int FirstListRowInk() { return DarkPixels(main.x + 16, main.y + 454, 290, 15); }
+    int FirstListRowInk() { return DarkPixels(main.x + kListLeft, main.y + kListRowY, 290, 15); }
 
     TempDir dir;
     site::SiteServer site;
@@ -308,21 +360,35 @@ TEST_F(ProgramE2E, KeywordToTaggedMp3AndTheListOnTheNextStart) {
     EXPECT_EQ(v1.substr(63, 9), "Album One");
     EXPECT_GT(FirstListRowInk(), 20);
 
+    // The caption's close button puts the window in the tray; starting the
+    // program again brings it back from there.
+    ClickAt(main.x + main.w - kCloseFromRight, main.y + kCloseY);
+    EXPECT_TRUE(WaitFor([&] { return !FindWindow("Lantrove", main); }, 10000));
+    EXPECT_EQ(waitpid(pid, nullptr, WNOHANG), 0) << "the close button ended the program";
+    EXPECT_TRUE(RunSecond()) << dir.read("program.log");
+    ASSERT_TRUE(WaitFor([&] { return FindWindow("Lantrove", main); }, 10000))
+        << dir.read("program.log");
+
     // Closing saves the list; the next start shows it again.
     Stop(true);
-    ASSERT_EQ(pid, -1) << "the program did not end through its close button";
+    ASSERT_EQ(pid, -1) << "the program did not end on the close request";
     Start();
     std::this_thread::sleep_for(std::chrono::milliseconds(2000));
     EXPECT_GT(FirstListRowInk(), 20);
     Stop(false);
 }
 
-// Three downloads at once with a task limit of 2; the broken media file
-// ends as failed and leaves no MP3 behind, the other two finish.
+// Three downloads at once with a task limit of 2: never more than two media
+// transfers at the same time (each is slowed so they would overlap); the
+// broken media file ends as failed and leaves no MP3 behind, the other two
+// finish.
 TEST_F(ProgramE2E, ThreeDownloadsWithALimitOfTwoAndABrokenFile) {
     WriteSettings();
     Start();
     Search("pop");
+    site::Switches slow = site.GetSwitches();
+    slow.PaceMs = 200;
+    site.SetSwitches(slow);
     for (int row : {0, 2, 6}) {
         ClickRow(row, kDownloadX);
         Window dlg;
@@ -343,6 +409,48 @@ TEST_F(ProgramE2E, ThreeDownloadsWithALimitOfTwoAndABrokenFile) {
             asked = asked || (r.rfind("/watch", 0) == 0 && r.find(id) != std::string::npos);
         EXPECT_TRUE(asked) << id;
     }
+    EXPECT_EQ(site.PeakMediaTransfers(), 2);
+    Stop(false);
+}
+
+// A media transfer that breaks off ends as failed; the list's "Download
+// again" (offered for failed rows only) then fetches it whole.
+TEST_F(ProgramE2E, ABrokenTransferFailsAndDownloadAgainFinishesIt) {
+    WriteSettings();
+    Start();
+    Search("pop");
+    site::Switches drop = site.GetSwitches();
+    drop.Drop = true;
+    drop.DropPath = "/get_video";
+    site.SetSwitches(drop);
+    auto mediaAsked = [&] {
+        int n = 0;
+        for (const std::string& r : site.Requests())
+            if (r.rfind("/get_video", 0) == 0 && r.find("Lt4pZ8xQw1A") != std::string::npos) ++n;
+        return n;
+    };
+    ClickRow(0, kDownloadX);
+    Window dlg;
+    ASSERT_TRUE(WaitFor([&] { return FindWindow("Download MP3", dlg); }, 15000));
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    Key("Return");
+    ASSERT_TRUE(WaitFor([&] { return !FindWindow("Download MP3", dlg); }, 10000));
+    ASSERT_TRUE(WaitFor([&] { return mediaAsked() >= 1; }, 30000)) << dir.read("program.log");
+    std::this_thread::sleep_for(std::chrono::milliseconds(3000));
+    EXPECT_TRUE(Mp3s().empty());
+    const int asked = mediaAsked();
+
+    site.SetSwitches(site::Switches());
+    // The row's menu, then its "Download again".
+    const int rowX = main.x + kListLeft + 40, rowY = main.y + kListRowY + 7;
+    Shell("xdotool mousemove --sync " + std::to_string(rowX) + " " + std::to_string(rowY) +
+          " click 1");
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    Shell("xdotool click 3");
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    ClickAt(rowX + kMenuItemX, rowY + kRetryItemY);
+    ASSERT_TRUE(WaitFor([&] { return Mp3s().size() == 1; }, 90000)) << dir.read("program.log");
+    EXPECT_GT(mediaAsked(), asked);
     Stop(false);
 }
 
@@ -350,9 +458,9 @@ TEST_F(ProgramE2E, HotSongsAndCategoryPages) {
     WriteSettings();
     Start();
     // The left menu: Hot Songs, then Categories.
-    ClickAt(main.x + kFrame + 60, main.y + kPageTop + 15 * 2 + 8);
+    ClickAt(main.x + kMenuX, main.y + kMenuTop + kMenuStep * 2);
     EXPECT_TRUE(WaitRequest("/hot", 1)) << dir.read("program.log");
-    ClickAt(main.x + kFrame + 60, main.y + kPageTop + 15 * 3 + 8);
+    ClickAt(main.x + kMenuX, main.y + kMenuTop + kMenuStep * 3);
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     // The first category's keyword list comes from the site.
     ClickPage(22, 50);

@@ -3,7 +3,10 @@
 #include "app/uMain.h"
 #include "app_test_support.h"
 
+#include "framework/CLApp.h"
+#include "platform/display/tray.h"
 #include "platform/win/input.h"
+#include "platform/win/queue.h"
 
 using apptest::AppTest;
 using apptest::Count;
@@ -27,6 +30,7 @@ protected:
         main->Show();
     }
     void TearDown() override {
+        if (Application->MainForm() == main) Application->SetMainForm(nullptr);
         main->mdDownloader()->StopAll();
         AppTest::TearDown();
     }
@@ -115,6 +119,11 @@ TEST_F(MainWindowTest, PlayerCommandsMoveThroughTheResults) {
     EXPECT_TRUE(main->actRepeatOne->Checked);
     EXPECT_FALSE(main->actRepeatOff->Checked);
     EXPECT_EQ(flash.back(), "callbackvar=RepeatMode,2");
+    // The tray menu's "Repeat Mode" items follow once a menu opens.
+    main->SyncMenus();
+    EXPECT_EQ(main->pmTray->Items()->Items(0)->Caption, "Open...");
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(main->miTrayRepeat->Items(i)->Checked, i == 1) << i;
     const bool shown = main->pnlDownloadList->Visible();
     main->frmPlayerFrame->FSCommand("DOWNLOADLIST", "");
     EXPECT_NE(main->pnlDownloadList->Visible(), shown);
@@ -132,6 +141,123 @@ TEST_F(MainWindowTest, StatusLineAndListTexts) {
 
     EXPECT_EQ(TfrmDownloadList::LengthText(6000), "100:00");
     EXPECT_EQ(TfrmDownloadList::LengthText(65), "01:05");
+}
+
+// The empty search box shows its grey hint while it has no focus; the list
+// ends with the clearing item, which empties the recent keywords.
+TEST_F(MainWindowTest, SearchBoxHintAndRecentKeywords) {
+    TfrmSearchFrame* box = main->frmSearchFrame;
+    // The box has the focus once the window shows; leaving it empty shows the hint.
+    EXPECT_EQ(box->Keyword(), "");
+    box->KeywordExit();
+    EXPECT_TRUE(box->ShowsPlaceholder());
+    EXPECT_EQ(box->Keyword(), "Title/Artist/Album");
+    box->KeywordEnter();
+    EXPECT_FALSE(box->ShowsPlaceholder());
+    EXPECT_EQ(box->Keyword(), "");
+    box->KeywordExit();
+    EXPECT_TRUE(box->ShowsPlaceholder());
+
+    TypeAndEnter("rock");
+    EXPECT_FALSE(box->ShowsPlaceholder());
+    TypeAndEnter("jazz");
+    EXPECT_EQ(box->Keyword(), "jazz");
+    const std::vector<std::string> recent = {"jazz", "rock", "- Clear -"};
+    auto items = [&] {
+        std::vector<std::string> v;
+        for (int i = 0; i < box->Recent()->Count(); ++i)
+            v.push_back(box->Recent()->Strings(i));
+        return v;
+    };
+    EXPECT_EQ(items(), recent);
+    box->DropDown();
+    EXPECT_EQ(items(), recent);
+    box->ChooseRecent(1);
+    EXPECT_EQ(box->Keyword(), "rock");
+    box->ChooseRecent(2);
+    EXPECT_EQ(items(), std::vector<std::string>{"- Clear -"});
+    EXPECT_EQ(box->Keyword(), "");
+}
+
+// The window's own skinned parts and those of its frames all take the main
+// skin data.
+TEST_F(MainWindowTest, EverySkinnedPartTakesTheMainSkinData) {
+    TspSkinData skin(nullptr);
+    MainWindowSide().SkinData = &skin;
+    ApplyMainSkinData(main);
+    EXPECT_EQ(main->spSkinnedForm->SkinData(), &skin);
+    EXPECT_EQ(main->spSkinnedForm->MenusSkinData(), &skin);
+    EXPECT_EQ(main->mmMain->SkinData(), &skin);
+    EXPECT_EQ(main->pmTray->SkinData(), &skin);
+    EXPECT_EQ(main->spMainMenuBar->SkinData(), &skin);
+    EXPECT_EQ(main->pnlCenterView->SkinData(), &skin);
+    EXPECT_EQ(main->lstMenu->SkinData(), &skin);
+    EXPECT_EQ(main->btnClearAll->SkinData(), &skin);
+    EXPECT_EQ(main->splBottom->SkinData(), &skin);
+    EXPECT_EQ(main->lblDownloadList->SkinData(), &skin);
+    EXPECT_EQ(main->pcMain->SkinData(), &skin);
+    EXPECT_EQ(main->edtAlbum->SkinData(), &skin);
+    EXPECT_EQ(main->cbbEdition->SkinData(), &skin);
+    EXPECT_EQ(main->frmSearchFrame->cbKeyword->SkinData(), &skin);
+    EXPECT_EQ(main->frmStatus->lblStatus->SkinData(), &skin);
+    EXPECT_EQ(main->frmDownloadList->lvDL->SkinData(), &skin);
+    EXPECT_EQ(main->frmDownloadList->pmDL->SkinData(), &skin);
+    MainWindowSide().SkinData = nullptr;
+}
+
+// The caption's close button puts the window in the tray with the program's
+// hint; a click on the icon, or another instance's bring-to-front message,
+// brings it back and takes the icon away. Maximize does nothing and roll-up
+// toggles always-on-top.
+TEST_F(MainWindowTest, CaptionButtonsAndTheTray) {
+    display::TrayStandIn* tray = display::CurrentTrayStandIn();
+    ASSERT_NE(tray, nullptr);
+    Application->SetMainForm(main);
+    const HWND icon = main->spTrayIcon->CallbackWindow();
+    auto toTray = [&] {
+        bool cancel = false;
+        main->spSkinnedFormObjectCommand(cmClose, cancel);
+        EXPECT_TRUE(cancel);
+        EXPECT_FALSE(main->Visible());
+        EXPECT_TRUE(main->InTray);
+        const auto shown = tray->Find(icon, 1);
+        ASSERT_TRUE(shown.has_value());
+        EXPECT_EQ(shown->tip, "Quendral");
+    };
+    EXPECT_FALSE(tray->Find(icon, 1).has_value());
+    toTray();
+    tray->Click(icon, 1, WM_LBUTTONDOWN);
+    tray->Click(icon, 1, WM_LBUTTONUP);
+    // The click counts once the double-click time has passed.
+    ASSERT_TRUE(Wait(
+        [&] {
+            Application->ProcessMessages();
+            return main->Visible();
+        },
+        5000));
+    EXPECT_FALSE(main->InTray);
+    EXPECT_FALSE(tray->Find(icon, 1).has_value());
+
+    toTray();
+    // The engine answers for the window it lives on.
+    EXPECT_EQ(SendMessage(form->Handle(), RegisterWindowMessage(kMsgBringToFront), 0, 0), 1);
+    EXPECT_TRUE(main->Visible());
+    EXPECT_FALSE(tray->Find(icon, 1).has_value());
+
+    for (TStdCommand c : {cmMaximize, cmRollUp, cmRollUp}) {
+        const bool onTop = main->AlwaysOnTop();
+        const TRect bounds = main->BoundsRect();
+        bool cancel = false;
+        main->spSkinnedFormObjectCommand(c, cancel);
+        EXPECT_TRUE(cancel);
+        EXPECT_EQ(main->AlwaysOnTop(), c == cmRollUp ? !onTop : onTop);
+        EXPECT_EQ(main->BoundsRect(), bounds);
+        EXPECT_TRUE(main->Visible());
+    }
+    // Minimizing keeps its ordinary handling.
+    bool cancel = false;
+    main->spSkinnedFormObjectCommand(cmMinimize, cancel);
+    EXPECT_FALSE(cancel);
 }
 
 } // namespace

@@ -12,12 +12,14 @@
 #include "media/FFDecode.h"
 
 #include <gtest/gtest.h>
+#include <httplib.h>
 
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <thread>
 #include <vector>
 
 using dltest::DrainThreads;
@@ -317,6 +319,27 @@ TEST_F(SiteTest, StalledMediaNeverCompletes) {
     const std::string file = temp.File("stall.mtd");
     EXPECT_FALSE(Fetch(url, file).ok);
     EXPECT_FALSE(std::filesystem::exists(file));
+}
+
+// Paced media files take long enough to overlap; the site counts how many
+// it sent at once, and each still arrives whole.
+TEST_F(SiteTest, PacedMediaTransfersOverlapAndAreCounted) {
+    Switch("pace", "50");
+    const std::string url = Resolve(site::FixedVideos()[0].Id, KFromGetInfo);
+    ASSERT_EQ(url.rfind(base, 0), 0u) << url;
+    const std::string path = url.substr(base.size());
+    std::size_t sizes[2] = {0, 0};
+    std::vector<std::thread> fetches;
+    for (std::size_t& size : sizes)
+        fetches.emplace_back([&, path] {
+            httplib::Client client(base);
+            if (auto res = client.Get(path.c_str())) size = res->body.size();
+        });
+    for (std::thread& t : fetches)
+        t.join();
+    EXPECT_EQ(server.PeakMediaTransfers(), 2);
+    EXPECT_GT(sizes[0], 65536u);
+    EXPECT_EQ(sizes[0], sizes[1]);
 }
 
 TEST_F(SiteTest, SwitchesMakeTheSiteMisbehave) {

@@ -83,6 +83,8 @@ bool ApplySwitch(Switches& s, const std::string& name, const std::string& value)
         s.Layout = n;
     else if (name == "stall" && isInt && n >= 0)
         s.StallMs = n;
+    else if (name == "pace" && isInt && n >= 0)
+        s.PaceMs = n;
     else if (name == "update-result" && isInt)
         s.Update.Result = n;
     else if (name == "update-version" && !value.empty())
@@ -250,21 +252,29 @@ void SiteServer::Route() {
         const std::size_t size = static_cast<std::size_t>(in->tellg());
         const bool stall = video.Kind == MediaKind::Stall;
         const int stallMs = GetSwitches().StallMs;
-        res.set_content_provider(size, RecipeOf(video.Kind).ContentType,
-                                 [this, in, stall, stallMs](std::size_t offset, std::size_t length,
-                                                            httplib::DataSink& sink) {
-                                     if (stall && offset >= kStallAfter) {
-                                         Stopping(stallMs);
-                                         return false;
-                                     }
-                                     std::size_t n = std::min(length, kChunk);
-                                     if (stall) n = std::min(n, kStallAfter - offset);
-                                     std::string buf(n, '\0');
-                                     in->seekg(static_cast<std::streamoff>(offset));
-                                     in->read(buf.data(), static_cast<std::streamsize>(n));
-                                     return in->gcount() == static_cast<std::streamsize>(n) &&
-                                            sink.write(buf.data(), n);
-                                 });
+        const int paceMs = GetSwitches().PaceMs;
+        // A transfer counts from its answer until the connection lets go of it.
+        const int active = ++FMediaActive;
+        for (int peak = FMediaPeak;
+             active > peak && !FMediaPeak.compare_exchange_weak(peak, active);)
+            ;
+        res.set_content_provider(
+            size, RecipeOf(video.Kind).ContentType,
+            [this, in, stall, stallMs, paceMs](std::size_t offset, std::size_t length,
+                                               httplib::DataSink& sink) {
+                if (stall && offset >= kStallAfter) {
+                    Stopping(stallMs);
+                    return false;
+                }
+                if (paceMs > 0 && Stopping(paceMs)) return false;
+                std::size_t n = std::min(length, kChunk);
+                if (stall) n = std::min(n, kStallAfter - offset);
+                std::string buf(n, '\0');
+                in->seekg(static_cast<std::streamoff>(offset));
+                in->read(buf.data(), static_cast<std::streamsize>(n));
+                return in->gcount() == static_cast<std::streamsize>(n) && sink.write(buf.data(), n);
+            },
+            [this](bool) { --FMediaActive; });
     };
     FServer->Get("/get_video", [media](const Request& req, Response& res) {
         media(RawParam(req, "video_id"), RawParam(req, "t"), res);

@@ -29,6 +29,7 @@ struct Switches {
     std::string StatusPath;
     int Layout = 1;       // 2: pages in a layout the shipped patterns miss
     int StallMs = 120000; // how long the stalling media file holds still
+    int PaceMs = 0;       // media files wait this long before each piece they send
     UpdateAnswer Update;
 };
 
@@ -54,6 +55,8 @@ public:
     MediaStore& Media() { return FMedia; }
     // The addresses asked for so far (path and query), oldest first.
     std::vector<std::string> Requests();
+    // The most media files sent at the same time so far.
+    int PeakMediaTransfers() const { return FMediaPeak; }
 
 private:
     void Route();
@@ -67,6 +70,7 @@ private:
     Switches FSwitches;
     MediaStore FMedia;
     std::vector<std::string> FRequests;
+    std::atomic<int> FMediaActive{0}, FMediaPeak{0};
 };
 
 } // namespace site
