@@ -166,7 +166,8 @@ void ApplyMainSkinData(TComponent* Form) {
         if (TCLEngine* engine = EngineInstance()) data = engine->SkinData();
     if (!data) return;
     SetComponentsSkinData(Form, data, false);
-    for (int i = 0; i < Form->ComponentCount(); ++i) ApplyMainSkinData(Form->Components(i));
+    for (int i = 0; i < Form->ComponentCount(); ++i)
+        ApplyMainSkinData(Form->Components(i));
 }
 
 void UpdateTaskStatus() {

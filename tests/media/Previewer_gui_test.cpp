@@ -3,6 +3,7 @@
 #include "classlib/forms.h"
 #include "media/FFLoad.h"
 #include "media/FFmpeg.h"
+#include "platform/win/queue.h"
 #include "support/mediagen.h"
 #include "support/tempdir.h"
 
@@ -61,8 +62,10 @@ protected:
         bool closed = false;
         TForm* hooked = nullptr;
         while (!done) {
-            // One message at a time: each picture is one call from the worker.
-            Application->HandleMessage();
+            // The worker's calls alone, so the window is looked at after each
+            // picture: a message loop would run every call that arrives while
+            // it waits and could show several pictures between two looks.
+            RunThreadCalls(50);
             TForm* f = PreviewForm();
             if (f && f != hooked) {
                 // Every caption the window gets, however fast the pictures come.
