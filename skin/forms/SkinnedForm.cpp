@@ -1942,30 +1942,13 @@ void TspSkinnedForm::CallOld(TMessage& Message) {
 }
 
 void TspSkinnedForm::CheckMenuCloseMessage(UINT Msg) {
-    switch (Msg) {
-    case WM_MOVE:
-    case WM_SIZE:
-    case WM_ACTIVATE:
-    case WM_KILLFOCUS:
-    case WM_CANCELMODE:
-    case WM_MOUSEACTIVATE:
-    case WM_NCLBUTTONDOWN:
-    case WM_NCRBUTTONDOWN:
-    case WM_NCMBUTTONDOWN:
-    case WM_LBUTTONDOWN:
-    case WM_RBUTTONDOWN:
-    case WM_MBUTTONDOWN:
-    case WM_PARENTNOTIFY:
-        if (InMainMenu && !InMenu)
-            ExitMainMenu(); // keyboard menu mode without an open menu
-        else if (FSkinMenu && FSkinMenu->FVisible)
-            FSkinMenu->Hide();
-        else if (InMenu)
-            SkinMenuClose();
-        break;
-    default:
-        break;
-    }
+    if (!IsMenuCloseMessage(Msg)) return;
+    if (InMainMenu && !InMenu)
+        ExitMainMenu(); // keyboard menu mode without an open menu
+    else if (FSkinMenu && FSkinMenu->FVisible)
+        FSkinMenu->Hide();
+    else if (InMenu)
+        SkinMenuClose();
 }
 
 void TspSkinnedForm::FormWndProc(TMessage& Message) {
