@@ -7701,17 +7701,17 @@ LRESULT TspSkinnedForm::ClientWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM
 
 void TspSkinMainMenuBar::CreateMDIChildButtons() {
     FreeMDIChildButtons();
-    struct Spec {
+    struct ButtonKind {
         const std::string* SkinName;
         const char* DefaultName;
         TStdCommand Command;
     };
     // Each goes to the front: the list ends as system menu, close, maximize, minimize.
-    const Spec specs[] = {{&MinButton, "MinButton", cmMinimize},
-                          {&MaxButton, "MaxButton", cmMaximize},
-                          {&CloseButton, "CloseButton", cmClose},
-                          {&SysMenuButton, "SysMenuButton", cmSysMenu}};
-    for (const Spec& s : specs) {
+    const ButtonKind kinds[] = {{&MinButton, "MinButton", cmMinimize},
+                                {&MaxButton, "MaxButton", cmMaximize},
+                                {&CloseButton, "CloseButton", cmClose},
+                                {&SysMenuButton, "SysMenuButton", cmSysMenu}};
+    for (const ButtonKind& s : kinds) {
         TspDataSkinMainMenuBarButton* data = nullptr;
         if (FSkinSupport && FSD && !FSD->Empty) {
             int i = FSD->GetIndex(*s.SkinName);
