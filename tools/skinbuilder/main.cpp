@@ -539,15 +539,19 @@ private:
         Font(combo, P.Text);
         combo->ActiveFontColor = combo->FocusFontColor = tc(P.Text);
 
+        const TRect listItem = Item(90, 24, P.Surface, false);
+        const TRect listActive = Item(90, 24, P.AccentSoft, false);
+        const TRect listFocus = Item(90, 24, P.AccentSoft, true);
         for (const char* n : {"listbox", "checklistbox"}) {
             bool check = std::string(n) == "checklistbox";
             TspDataSkinListBox* l =
                 check ? Control<TspDataSkinCheckListBox>(n) : Control<TspDataSkinListBox>(n);
             l->SkinRect = Field(90, 64, P.Border, P.Surface);
             Corners(l, 4, 4, 4, 4);
-            l->SItemRect = combo->SItemRect;
-            l->ActiveItemRect = combo->ActiveItemRect;
-            l->FocusItemRect = combo->FocusItemRect;
+            // Rows of a list are taller than the line inside a combo box.
+            l->SItemRect = listItem;
+            l->ActiveItemRect = listActive;
+            l->FocusItemRect = listFocus;
             l->ItemLeftOffset = l->ItemRightOffset = 6;
             l->ItemTextRect = {check ? 28 : 10, 0, 84, 24};
             Font(l, P.Text);
