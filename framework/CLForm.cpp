@@ -97,6 +97,13 @@ void SetFormClientSize(TForm* Form, int ClientWidth, int ClientHeight) {
     const int dx = Form->Width() - Form->ClientWidth();
     const int dy = Form->Height() - Form->ClientHeight();
     Form->SetBounds(Form->Left(), Form->Top(), ClientWidth + dx, ClientHeight + dy);
+    // A skin that arrives later changes the frame: the form's skinning
+    // component keeps this client size then.
+    for (int i = 0; i < Form->ComponentCount(); ++i)
+        if (auto* skinned = dynamic_cast<TspSkinnedForm*>(Form->Components(i))) {
+            skinned->ClientWidth = ClientWidth;
+            skinned->ClientHeight = ClientHeight;
+        }
 }
 
 TForm* MainWindowForm() {
