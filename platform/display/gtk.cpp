@@ -374,6 +374,13 @@ public:
             }
         }
         gtk_file_chooser_set_do_overwrite_confirmation(fc, r.confirmOverwrite);
+        // With no window manager to focus it, the dialog takes the keyboard
+        // itself once it is on the screen.
+        g_signal_connect(dlg, "map-event", G_CALLBACK(+[](GtkWidget* w, GdkEvent*, gpointer) {
+                             gtk_window_present(GTK_WINDOW(w));
+                             return FALSE;
+                         }),
+                         nullptr);
         gint response = gtk_dialog_run(GTK_DIALOG(dlg));
         std::optional<std::string> chosen;
         if (response == GTK_RESPONSE_ACCEPT) {

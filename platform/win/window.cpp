@@ -696,8 +696,13 @@ void SetForegroundLocal(HWND hwnd, bool tellDisplay) {
             RaiseLocked(s, hwnd);
             focusElsewhere = !FocusBelongsToLocked(s, hwnd);
         }
-        if (old == hwnd && !focusElsewhere) return;
         s.foreground = hwnd;
+    }
+    if (old == hwnd && !focusElsewhere) {
+        // Already ours: the display may still have given the keyboard away
+        // (a dialog of its own that closed, say).
+        if (tellDisplay && hwnd) display::Current().WindowActivated(hwnd);
+        return;
     }
     if (tellDisplay && old != hwnd) display::Current().WindowActivated(hwnd);
     if (old && old != hwnd && IsWindow(old)) {

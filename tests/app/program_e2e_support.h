@@ -76,25 +76,31 @@ struct Window {
     int x = 0, y = 0, w = 0, h = 0;
 };
 
+// Where an X window is, and its size.
+inline Window GeometryOf(const std::string& id) {
+    std::istringstream geo(Output("xdotool getwindowgeometry --shell " + id));
+    std::string line;
+    Window w{id};
+    while (std::getline(geo, line)) {
+        const auto eq = line.find('=');
+        if (eq == std::string::npos) continue;
+        const std::string k = line.substr(0, eq);
+        const int v = std::atoi(line.c_str() + eq + 1);
+        if (k == "X") w.x = v;
+        if (k == "Y") w.y = v;
+        if (k == "WIDTH") w.w = v;
+        if (k == "HEIGHT") w.h = v;
+    }
+    return w;
+}
+
 // The newest visible window whose title is exactly name.
 inline bool FindWindow(const std::string& name, Window& win) {
     std::istringstream ids(Output("xdotool search --onlyvisible --name '^" + name + "'"));
     std::string id;
     Window best;
     while (ids >> id) {
-        std::istringstream geo(Output("xdotool getwindowgeometry --shell " + id));
-        std::string line;
-        Window w{id};
-        while (std::getline(geo, line)) {
-            const auto eq = line.find('=');
-            if (eq == std::string::npos) continue;
-            const std::string k = line.substr(0, eq);
-            const int v = std::atoi(line.c_str() + eq + 1);
-            if (k == "X") w.x = v;
-            if (k == "Y") w.y = v;
-            if (k == "WIDTH") w.w = v;
-            if (k == "HEIGHT") w.h = v;
-        }
+        const Window w = GeometryOf(id);
         // The program's hidden helper windows are tiny.
         if (w.w > 100 && w.w * w.h > best.w * best.h) best = w;
     }
@@ -144,11 +150,20 @@ protected:
         text += "App.Splash=0\nUpdate.BeginAuto=0\nSettings.MaxTasks=2\n"
                 "Settings.DownloadListVisible=1\nMusicSaveTo=" +
                 out + "\n" + extra;
+        for (const char* root : {"config", "common"})
+            dir.write(std::string(root) + "/" + DataFolderName() + "/setting.dat", text);
+    }
+    // The name of the program's data folder under the configuration folders.
+    static std::string DataFolderName() {
         std::string word = fs::canonical(Program()).string();
         for (char& c : word)
             if (c == '/' || c == '\\' || c == ':') c = '_';
-        for (const char* root : {"config", "common"})
-            dir.write(std::string(root) + "/" + word + "/setting.dat", text);
+        return word;
+    }
+    // What the settings files hold now, the user's and the common one.
+    std::string SettingsText() {
+        return dir.read("config/" + DataFolderName() + "/setting.dat") +
+               dir.read("common/" + DataFolderName() + "/setting.dat");
     }
     static std::string Program() { return std::string(LANTROVE_PROGRAM_DIR) + "/lantrove"; }
 
