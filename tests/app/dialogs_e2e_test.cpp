@@ -118,6 +118,24 @@ protected:
         return n;
     }
 
+    // Puts keys for these symbols on the keyboard (on codes of keys this
+    // display lacks), as a user's own layout would; TearDown takes them off.
+    void KeyboardWith(const std::vector<std::string>& symbols) {
+        int code = 249;
+        for (const std::string& sym : symbols) {
+            FKeys.push_back(
+                Output("xmodmap -pke | grep '^keycode *" + std::to_string(code) + " '"));
+            ASSERT_EQ(Shell("xmodmap -e 'keycode " + std::to_string(code++) + " = " + sym + "'"),
+                      0);
+        }
+    }
+    void TearDown() override {
+        for (const std::string& line : FKeys)
+            if (!line.empty()) Shell("xmodmap -e '" + line.substr(0, line.find('\n')) + "'");
+        ProgramE2E::TearDown();
+    }
+    std::vector<std::string> FKeys;
+
     void OpenMenuItem(int menuX, int itemX, int itemY) {
         ClickAt(main.x + menuX, main.y + kMenuBarY);
         ClickAt(main.x + itemX, main.y + itemY);
@@ -261,11 +279,18 @@ TEST_F(DialogsE2E, OptionsAboutUpdateAndMessageBoxAnsweredWithTheMouse) {
     ClickIn(box, kMessageOkX, kMessageOkY);
     Gone(box);
 
-    // The main window takes typing again: a search runs.
+    // The main window takes typing again: text in another script, a dead
+    // key's accent (through the input method) and a symbol reach the search
+    // box whole, from a keyboard that has them.
+    KeyboardWith(
+        {"Cyrillic_en", "Cyrillic_o", "Cyrillic_che", "Cyrillic_softsign", "U266A", "dead_acute"});
     ClickAt(main.x + kPageLeft + 100, main.y + kSearchY);
-    Type("ночь & day ♪");
+    Type("ночь & day ♪ ");
+    Key("dead_acute");
+    Key("e");
     Key("Return");
-    EXPECT_TRUE(WaitRequest("/search?q=%D0%BD%D0%BE%D1%87%D1%8C+%26+day+%E2%99%AA&page=1", 1))
+    EXPECT_TRUE(
+        WaitRequest("/search?q=%D0%BD%D0%BE%D1%87%D1%8C+%26+day+%E2%99%AA+%C3%A9&page=1", 1))
         << [&] {
                std::string all;
                for (const std::string& r : site.Requests())
