@@ -1,5 +1,7 @@
 #include "app/uPrepareDownload.h"
 
+#include "skin/forms/SkinnedForm.h"
+
 #include "app/uCommonFunc.h"
 #include "classlib/sysutils.h"
 #include "framework/CLSettings.h"
@@ -7,6 +9,7 @@
 #include "skin/controls/OxHint.h"
 #include "skin/controls/SkinBoxCtrls.h"
 #include "skin/controls/SkinCtrls.h"
+#include "skin/forms/SkinnedForm.h"
 
 namespace {
 
@@ -140,6 +143,8 @@ TfrmPrepareDownload::TfrmPrepareDownload(TComponent* AOwner) : TForm(AOwner) {
     HandleNeeded();
     Load();
     FFileNameModified = false;
+    spSkinnedForm = new TspSkinnedForm(this);
+    spSkinnedForm->SetName("spSkinnedForm");
     ApplyMainSkinData(this);
 }
 

@@ -12,6 +12,8 @@
 #include <functional>
 #include <string>
 
+class TspSkinnedForm;
+
 class TfrmPrepareDownload : public TForm {
 public:
     explicit TfrmPrepareDownload(TComponent* AOwner);
@@ -55,6 +57,8 @@ public:
     TspSkinCheckRadioBox* cbAutoRename;
     TspSkinButton *btnDownload, *btnCancel;
     TTimer* tmHint;
+    // The frame in the skin every other window wears.
+    TspSkinnedForm* spSkinnedForm;
 
 private:
     void FormClose();

@@ -82,6 +82,8 @@ TfrmSettings::TfrmSettings(TComponent* AOwner, TMultiDownloader* Queue)
         c->SetParent(tsGeneral);
         c->SetBounds(12, top, 370, 20);
         c->SetCaption(caption);
+        // Reached by Tab and ticked by Space, as in any dialog.
+        c->SetCanFocused(true);
         return c;
     };
     cbAutoRun = check("cbAutoRun", "Automatically run when I log on to Windows", 10);

@@ -572,8 +572,11 @@ TWinControl* TWinControl::FindNextControl(TWinControl* CurControl, bool GoForwar
     if (all.empty()) return nullptr;
     int n = int(all.size());
     int at = -1;
-    for (int i = 0; i < n; ++i)
-        if (all[size_t(i)] == CurControl) at = i;
+    // A control outside the tab order (the field inside a spin edit, say)
+    // moves on from the nearest of its parents that is in it.
+    for (const TWinControl* cur = CurControl; cur && at < 0; cur = cur->FParent)
+        for (int i = 0; i < n; ++i)
+            if (all[size_t(i)] == cur) at = i;
     for (int step = 1; step <= n; ++step) {
         int i = at < 0 ? (GoForward ? step - 1 : n - step)
                        : ((at + (GoForward ? step : -step)) % n + n) % n;

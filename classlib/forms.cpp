@@ -215,6 +215,15 @@ void TForm::Release() {
 
 int TForm::ShowModal() {
     if (Visible() || FModal) throw EInvalidOperation("Cannot make a visible window modal");
+    // The window that was active, and its focus, get both back afterwards.
+    HWND activeBefore = GetActiveWindow();
+    HWND focusBefore = GetFocus();
+    // The dialog belongs to that window while it shows: the display keeps it
+    // above its owner.
+    HWND ownerBefore = HWND(GetWindowLongPtr(Handle(), GWLP_HWNDPARENT));
+    bool owned =
+        !ownerBefore && activeBefore && activeBefore != Handle() && IsWindowVisible(activeBefore);
+    if (owned) SetWindowLongPtr(Handle(), GWLP_HWNDPARENT, LONG_PTR(activeBefore));
     // Every other top-level form is disabled while this one is modal.
     std::vector<TForm*> disabled;
     for (TForm* f : Screen->FForms) {
@@ -223,10 +232,16 @@ int TForm::ShowModal() {
             disabled.push_back(f);
         }
     }
+    auto enableOthers = [&] {
+        for (TForm* f : disabled)
+            if (std::find(Screen->FForms.begin(), Screen->FForms.end(), f) != Screen->FForms.end())
+                EnableWindow(f->Handle(), 1);
+        disabled.clear();
+    };
     FModal = true;
     ModalResult = mrNone;
-    Show();
     try {
+        Show();
         for (;;) {
             // Showing may already have run messages that ended the showing
             // (a fade-in loop, say): look before waiting for the next one.
@@ -244,16 +259,23 @@ int TForm::ShowModal() {
         }
     } catch (...) {
         FModal = false;
-        for (TForm* f : disabled)
-            if (std::find(Screen->FForms.begin(), Screen->FForms.end(), f) != Screen->FForms.end())
-                EnableWindow(f->Handle(), 1);
+        enableOthers();
+        if (owned && HandleAllocated()) SetWindowLongPtr(Handle(), GWLP_HWNDPARENT, 0);
         throw;
     }
     FModal = false;
+    // The others take input again before this one goes, so that the
+    // activation can return to one of them.
+    enableOthers();
     Hide();
-    for (TForm* f : disabled)
-        if (std::find(Screen->FForms.begin(), Screen->FForms.end(), f) != Screen->FForms.end())
-            EnableWindow(f->Handle(), 1);
+    if (owned && HandleAllocated()) SetWindowLongPtr(Handle(), GWLP_HWNDPARENT, 0);
+    if (activeBefore && IsWindow(activeBefore) && IsWindowVisible(activeBefore) &&
+        IsWindowEnabled(activeBefore)) {
+        SetActiveWindow(activeBefore);
+        if (focusBefore && IsWindow(focusBefore) && IsWindowVisible(focusBefore) &&
+            IsChild(activeBefore, focusBefore))
+            ::SetFocus(focusBefore);
+    }
     return ModalResult;
 }
 
@@ -273,7 +295,8 @@ void TForm::WndProc(TMessage& Message) {
             if (OnActivate) OnActivate(this);
             // The focus goes back to the control that had it, else the first in tab order.
             HWND focus = GetFocus();
-            if (HandleAllocated() && (focus == 0 || focus == Handle())) {
+            if (HandleAllocated() &&
+                (focus == 0 || focus == Handle() || !IsChild(Handle(), focus))) {
                 if (ActiveControl && ActiveControl->CanFocus() && ActiveControl->HandleAllocated())
                     ::SetFocus(ActiveControl->Handle());
                 else if (TWinControl* first = FindNextControl(nullptr, true, true, false))

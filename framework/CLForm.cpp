@@ -92,11 +92,20 @@ void SetComponentsSkinData(TComponent* Owner, TspSkinData* Data, bool OnlyUnassi
 }
 
 void SetFormClientSize(TForm* Form, int ClientWidth, int ClientHeight) {
-    // The frame's size is known once the window exists.
-    Form->Handle();
+    // The frame's size is known once the window exists and its frame (a
+    // skin's, say) has been measured.
+    SetWindowPos(Form->Handle(), 0, 0, 0, 0, 0,
+                 SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     const int dx = Form->Width() - Form->ClientWidth();
     const int dy = Form->Height() - Form->ClientHeight();
     Form->SetBounds(Form->Left(), Form->Top(), ClientWidth + dx, ClientHeight + dy);
+    // A skin that arrives later changes the frame: the form's skinning
+    // component keeps this client size then.
+    for (int i = 0; i < Form->ComponentCount(); ++i)
+        if (auto* skinned = dynamic_cast<TspSkinnedForm*>(Form->Components(i))) {
+            skinned->ClientWidth = ClientWidth;
+            skinned->ClientHeight = ClientHeight;
+        }
 }
 
 TForm* MainWindowForm() {

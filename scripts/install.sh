@@ -15,8 +15,8 @@ $SUDO apt-get install -y -qq --no-install-recommends \
   libavcodec-dev libavformat-dev libavutil-dev libavfilter-dev \
   libswscale-dev libswresample-dev libavdevice-dev ffmpeg \
   libcpp-httplib-dev \
-  fonts-liberation fonts-dejavu-core fontconfig \
-  xvfb xauth x11-apps x11-utils xdotool imagemagick curl \
+  fonts-liberation fonts-dejavu-core fonts-wqy-microhei fontconfig openbox \
+  xvfb xauth x11-apps x11-utils x11-xserver-utils xdotool imagemagick curl \
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav \
   gstreamer1.0-alsa gstreamer1.0-pulseaudio xdg-utils \
   >/dev/null

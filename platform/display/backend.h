@@ -68,6 +68,11 @@ public:
     virtual void WindowMoved(HWND, const RECT&) {}
     virtual void WindowTextChanged(HWND) {}
     virtual void WindowActivated(HWND) {}
+    // The window was raised to the top of the z-order (with the windows it owns).
+    virtual void WindowRaised(HWND) {}
+    // The window was put right below `after` (or to the top or bottom:
+    // HWND_TOP, HWND_TOPMOST, HWND_BOTTOM).
+    virtual void WindowRestacked(HWND, HWND /*after*/) {}
 
     // Native views (the web view) shown over the client area of a window of
     // ours: nativeView is the backend's own widget. While attached, the

@@ -117,10 +117,10 @@ public:
             unplace(widget, v);
             g_object_unref(widget);
         }
-        for (auto& [h, w] : windows_) {
-            dropUnder(w);
-            gtk_widget_destroy(w.window);
-        }
+        for (auto& [h, w] : windows_)
+            destroyWin(w);
+        windows_.clear();
+        if (deactivateCheck_) g_source_remove(deactivateCheck_);
         self_ = nullptr;
     }
 
@@ -130,17 +130,34 @@ public:
               bool mainThread) override {
         uint64_t now = os::CurrentClock().MonotonicMs();
         if (deadlineMs != kNoDeadline && now >= deadlineMs) return;
-        uint64_t wait = deadlineMs == kNoDeadline ? 10 : std::min<uint64_t>(deadlineMs - now, 10);
-        if (mainThread) {
-            lock.unlock();
-            pump();
-            lock.lock();
+        if (!mainThread) {
+            if (deadlineMs == kNoDeadline)
+                cv.wait(lock);
+            else
+                cv.wait_for(lock, std::chrono::milliseconds(deadlineMs - now));
+            return;
         }
-        cv.wait_for(lock,
-                    std::chrono::milliseconds(mainThread                  ? wait
-                                              : deadlineMs == kNoDeadline ? 100
-                                                                          : deadlineMs - now));
+        // The main thread sleeps in the toolkit's poll: display events, the
+        // web engine's sources and WakeMain (a posted message) all end it, and
+        // a timeout source stands for the next timer of ours.
+        lock.unlock();
+        GSource* timeout = nullptr;
+        if (deadlineMs != kNoDeadline) {
+            timeout = g_timeout_source_new(guint(std::min<uint64_t>(deadlineMs - now, G_MAXINT)));
+            g_source_set_callback(
+                timeout, [](gpointer) -> gboolean { return G_SOURCE_REMOVE; }, nullptr, nullptr);
+            g_source_attach(timeout, nullptr);
+        }
+        g_main_context_iteration(nullptr, TRUE);
+        if (timeout) {
+            g_source_destroy(timeout);
+            g_source_unref(timeout);
+        }
+        pump();
+        lock.lock();
     }
+
+    void WakeMain() override { g_main_context_wakeup(nullptr); }
 
     void ProcessEvents() override { pump(); }
 
@@ -155,9 +172,16 @@ public:
 
     void WindowCreated(HWND hwnd) override {
         Win w;
-        w.window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+        w.popup = isPopupKind(hwnd);
+        // Menus, drop-downs and hints are not the window manager's to place,
+        // stack or focus.
+        w.window = gtk_window_new(w.popup ? GTK_WINDOW_POPUP : GTK_WINDOW_TOPLEVEL);
         gtk_window_set_decorated(GTK_WINDOW(w.window), FALSE);
         gtk_widget_set_app_paintable(w.window, TRUE);
+        // A window of its own group: a modal one's grab leaves the others
+        // (its drop-downs and menus) to our own modality rules.
+        w.group = gtk_window_group_new();
+        gtk_window_group_add_window(w.group, GTK_WINDOW(w.window));
         GdkScreen* screen = gtk_widget_get_screen(w.window);
         if (GdkVisual* rgba = gdk_screen_get_rgba_visual(screen); rgba && composited_)
             gtk_widget_set_visual(w.window, rgba);
@@ -177,9 +201,17 @@ public:
         g_signal_connect(w.area, "button-release-event", G_CALLBACK(onButton), data);
         g_signal_connect(w.area, "motion-notify-event", G_CALLBACK(onMotion), data);
         g_signal_connect(w.area, "scroll-event", G_CALLBACK(onScroll), data);
-        g_signal_connect(w.window, "key-press-event", G_CALLBACK(onKey), this);
-        g_signal_connect(w.window, "key-release-event", G_CALLBACK(onKey), this);
+        g_signal_connect(w.window, "key-press-event", G_CALLBACK(onKey), data);
+        g_signal_connect(w.window, "key-release-event", G_CALLBACK(onKey), data);
         g_signal_connect(w.window, "delete-event", G_CALLBACK(onDelete), data);
+        g_signal_connect(w.window, "focus-in-event", G_CALLBACK(onFocusIn), data);
+        g_signal_connect(w.window, "focus-out-event", G_CALLBACK(onFocusOut), data);
+        g_signal_connect(w.window, "map-event", G_CALLBACK(onMapped), data);
+        // Text comes through the input method: compose sequences, dead keys
+        // and input-method editors give their characters whole.
+        w.im = gtk_im_multicontext_new();
+        g_signal_connect(w.im, "commit", G_CALLBACK(onCommit), data);
+        g_signal_connect(w.area, "realize", G_CALLBACK(onRealize), w.im);
         windows_[hwnd] = w;
         place(hwnd);
         WindowTextChanged(hwnd);
@@ -190,9 +222,13 @@ public:
             if (v.top == hwnd) unplace(widget, v);
         auto it = windows_.find(hwnd);
         if (it == windows_.end()) return;
-        dropUnder(it->second);
-        gtk_widget_destroy(it->second.window);
+        Win w = it->second;
         windows_.erase(it);
+        // Windows it was the parent of for the window manager lose that parent.
+        for (auto& [h, other] : windows_)
+            if (gtk_window_get_transient_for(GTK_WINDOW(other.window)) == GTK_WINDOW(w.window))
+                gtk_window_set_transient_for(GTK_WINDOW(other.window), nullptr);
+        destroyWin(w);
     }
 
     void WindowShown(HWND hwnd, bool) override { syncMapped(hwnd); }
@@ -207,8 +243,41 @@ public:
 
     void WindowActivated(HWND hwnd) override {
         auto it = windows_.find(hwnd);
-        if (it != windows_.end() && gtk_widget_get_visible(it->second.window))
-            gtk_window_present(GTK_WINDOW(it->second.window));
+        if (it == windows_.end() || !gtk_widget_get_visible(it->second.window)) return;
+        if (it->second.popup) {
+            if (GdkWindow* gw = gtk_widget_get_window(it->second.window)) gdk_window_raise(gw);
+            return;
+        }
+        presentedMs_ = os::CurrentClock().MonotonicMs();
+        gtk_window_present(GTK_WINDOW(it->second.window));
+    }
+
+    void WindowRaised(HWND hwnd) override {
+        auto it = windows_.find(hwnd);
+        if (it == windows_.end()) return;
+        if (GdkWindow* gw = gtk_widget_get_window(it->second.window)) gdk_window_raise(gw);
+        // What it owns stays above it.
+        for (auto& [h, w] : windows_)
+            if (h != hwnd && GetWindow(h, GW_OWNER) == hwnd && w.mapped)
+                if (GdkWindow* gw = gtk_widget_get_window(w.window)) gdk_window_raise(gw);
+    }
+
+    void WindowRestacked(HWND hwnd, HWND after) override {
+        auto it = windows_.find(hwnd);
+        if (it == windows_.end()) return;
+        GdkWindow* gw = gtk_widget_get_window(it->second.window);
+        if (!gw) return;
+        if (after == HWND_BOTTOM) {
+            gdk_window_lower(gw);
+            return;
+        }
+        auto below = windows_.find(after);
+        GdkWindow* sibling =
+            below == windows_.end() ? nullptr : gtk_widget_get_window(below->second.window);
+        if (sibling)
+            gdk_window_restack(gw, sibling, FALSE);
+        else
+            WindowRaised(hwnd);
     }
 
     bool AttachNativeView(HWND host, void* nativeView, int inset) override {
@@ -305,6 +374,13 @@ public:
             }
         }
         gtk_file_chooser_set_do_overwrite_confirmation(fc, r.confirmOverwrite);
+        // With no window manager to focus it, the dialog takes the keyboard
+        // itself once it is on the screen.
+        g_signal_connect(dlg, "map-event", G_CALLBACK(+[](GtkWidget* w, GdkEvent*, gpointer) {
+                             gtk_window_present(GTK_WINDOW(w));
+                             return FALSE;
+                         }),
+                         nullptr);
         gint response = gtk_dialog_run(GTK_DIALOG(dlg));
         std::optional<std::string> chosen;
         if (response == GTK_RESPONSE_ACCEPT) {
@@ -323,6 +399,9 @@ private:
         GtkWidget* window = nullptr;
         GtkWidget* overlay = nullptr;
         GtkWidget* area = nullptr;
+        GtkWindowGroup* group = nullptr;
+        GtkIMContext* im = nullptr;
+        bool popup = false; // override-redirect: menus, drop-downs, hints
         bool mapped = false;
         // Without a compositor: the screen under a layered window, taken
         // before it shows, that its pixels are blended over.
@@ -339,6 +418,67 @@ private:
     static void dropUnder(Win& w) {
         if (w.under) cairo_surface_destroy(w.under);
         w.under = nullptr;
+    }
+
+    static void destroyWin(Win& w) {
+        dropUnder(w);
+        if (w.im) {
+            gtk_im_context_set_client_window(w.im, nullptr);
+            g_signal_handlers_disconnect_by_data(w.im, nullptr);
+            g_object_unref(w.im);
+            w.im = nullptr;
+        }
+        gtk_widget_destroy(w.window);
+        if (w.group) g_object_unref(w.group);
+        w.group = nullptr;
+    }
+
+    static DWORD styleOf(HWND h) { return DWORD(GetWindowLongPtr(h, GWL_STYLE)); }
+    static DWORD exStyleOf(HWND h) { return DWORD(GetWindowLongPtr(h, GWL_EXSTYLE)); }
+
+    // A captionless tool window is a menu, a drop-down list or a hint: the
+    // display shows it where it is told, above the rest, without focus.
+    static bool isPopupKind(HWND hwnd) {
+        return (styleOf(hwnd) & WS_POPUP) && !(styleOf(hwnd) & WS_CAPTION) &&
+               (exStyleOf(hwnd) & WS_EX_TOOLWINDOW);
+    }
+
+    // What the window is to the window manager, from its styles and owner.
+    static GdkWindowTypeHint typeHintOf(HWND hwnd, HWND owner) {
+        DWORD ex = exStyleOf(hwnd);
+        if (isPopupKind(hwnd)) {
+            if (ex & (WS_EX_TOPMOST | WS_EX_NOACTIVATE)) return GDK_WINDOW_TYPE_HINT_TOOLTIP;
+            if (ex & WS_EX_LAYERED) return GDK_WINDOW_TYPE_HINT_UTILITY;
+            return GetWindow(hwnd, GW_OWNER) ? GDK_WINDOW_TYPE_HINT_COMBO
+                                             : GDK_WINDOW_TYPE_HINT_POPUP_MENU;
+        }
+        DWORD style = styleOf(hwnd);
+        bool dialogFrame = (style & WS_CAPTION) && !(style & (WS_MAXIMIZEBOX | WS_THICKFRAME));
+        if (owner || dialogFrame) return GDK_WINDOW_TYPE_HINT_DIALOG;
+        // A captionless window of its own: the picture shown while starting.
+        if ((styleOf(hwnd) & WS_POPUP) && !(styleOf(hwnd) & WS_CAPTION))
+            return GDK_WINDOW_TYPE_HINT_SPLASHSCREEN;
+        return GDK_WINDOW_TYPE_HINT_NORMAL;
+    }
+
+    // Tells the window manager what it needs before the window shows: the
+    // owner it belongs to, its kind and whether it is modal (its owner is
+    // disabled while it shows).
+    void describe(HWND hwnd, Win& w) {
+        HWND owner = GetWindow(hwnd, GW_OWNER);
+        // A menu or hint belongs to the window that is active.
+        if (!owner && w.popup) owner = GetActiveWindow();
+        GtkWindow* parent = nullptr;
+        if (auto o = windows_.find(owner); o != windows_.end() && owner != hwnd)
+            parent = GTK_WINDOW(o->second.window);
+        gtk_window_set_transient_for(GTK_WINDOW(w.window), parent);
+        gtk_window_set_type_hint(GTK_WINDOW(w.window), typeHintOf(hwnd, owner));
+        bool modal = parent && !IsWindowEnabled(owner);
+        gtk_window_set_modal(GTK_WINDOW(w.window), modal);
+        bool takesFocus = !w.popup && !(exStyleOf(hwnd) & WS_EX_NOACTIVATE);
+        gtk_window_set_accept_focus(GTK_WINDOW(w.window), takesFocus);
+        gtk_window_set_focus_on_map(GTK_WINDOW(w.window), takesFocus);
+        gtk_window_set_skip_taskbar_hint(GTK_WINDOW(w.window), parent != nullptr || w.popup);
     }
 
     static bool isLayered(HWND hwnd) {
@@ -368,6 +508,7 @@ private:
             gtk_window_set_keep_above(
                 GTK_WINDOW(w.window),
                 (DWORD(GetWindowLongPtr(hwnd, GWL_EXSTYLE)) & WS_EX_TOPMOST) != 0);
+            describe(hwnd, w);
             gtk_widget_show_all(w.window);
             // Showing everything also shows the views our windows keep hidden.
             for (auto& [widget, v] : views_)
@@ -559,7 +700,7 @@ private:
     // The display's own screen position: steady while our window moves.
     static POINT screenPoint(double xRoot, double yRoot) { return POINT{int(xRoot), int(yRoot)}; }
 
-    static gboolean onButton(GtkWidget* w, GdkEventButton* e, gpointer) {
+    static gboolean onButton(GtkWidget* w, GdkEventButton* e, gpointer data) {
         gtk_widget_grab_focus(w);
         UINT msg = 0;
         bool dbl = e->type == GDK_2BUTTON_PRESS;
@@ -583,40 +724,123 @@ private:
             keys |= e->button == 1   ? WPARAM(MK_LBUTTON)
                     : e->button == 3 ? WPARAM(MK_RBUTTON)
                                      : WPARAM(MK_MBUTTON);
-        DeliverMouse(msg, screenPoint(e->x_root, e->y_root), keys);
+        DeliverMouse(msg, screenPoint(e->x_root, e->y_root), keys, 0, reinterpret_cast<HWND>(data));
         return TRUE;
     }
 
-    static gboolean onMotion(GtkWidget*, GdkEventMotion* e, gpointer) {
-        DeliverMouse(WM_MOUSEMOVE, screenPoint(e->x_root, e->y_root), keysOf(e->state));
+    static gboolean onMotion(GtkWidget*, GdkEventMotion* e, gpointer data) {
+        DeliverMouse(WM_MOUSEMOVE, screenPoint(e->x_root, e->y_root), keysOf(e->state), 0,
+                     reinterpret_cast<HWND>(data));
         return TRUE;
     }
 
-    static gboolean onScroll(GtkWidget*, GdkEventScroll* e, gpointer) {
+    static gboolean onScroll(GtkWidget*, GdkEventScroll* e, gpointer data) {
         int delta = e->direction == GDK_SCROLL_UP     ? 120
                     : e->direction == GDK_SCROLL_DOWN ? -120
                                                       : 0;
         if (delta)
-            DeliverMouse(WM_MOUSEWHEEL, screenPoint(e->x_root, e->y_root), keysOf(e->state), delta);
+            DeliverMouse(WM_MOUSEWHEEL, screenPoint(e->x_root, e->y_root), keysOf(e->state), delta,
+                         reinterpret_cast<HWND>(data));
         return TRUE;
     }
 
-    static gboolean onKey(GtkWidget* window, GdkEventKey* e, gpointer self) {
-        auto* b = static_cast<GtkBackend*>(self);
-        // A native view with the focus takes its keys itself (it routes
-        // them to its host).
+    static gboolean onKey(GtkWidget* window, GdkEventKey* e, gpointer data) {
+        auto* b = self_;
+        if (!b) return FALSE;
+        auto hwnd = reinterpret_cast<HWND>(data);
         int vk = virtualKeyOf(e->keyval);
         bool down = e->type == GDK_KEY_PRESS;
         if (vk) b->keys_[vk] = down;
+        // A native view with the focus takes its keys itself (it routes
+        // them to its host).
         GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(window));
         if (focus && b->views_.count(focus)) return FALSE;
-        if (vk || gdk_keyval_to_unicode(e->keyval))
-            DeliverKey(down, vk, down ? char32_t(gdk_keyval_to_unicode(e->keyval)) : 0);
+        auto it = b->windows_.find(hwnd);
+        if (it == b->windows_.end()) return TRUE;
+        // The input method sees the key first; what it commits meanwhile
+        // follows the key's own message.
+        b->composing_ = true;
+        b->composed_.clear();
+        bool filtered = it->second.im && gtk_im_context_filter_keypress(it->second.im, e);
+        b->composing_ = false;
+        std::u32string text = std::move(b->composed_);
+        b->composed_.clear();
+        char32_t ch = down ? char32_t(gdk_keyval_to_unicode(e->keyval)) : 0;
+        if (vk || (!filtered && ch)) DeliverKey(down, vk, ch, hwnd, filtered);
+        if (!text.empty()) DeliverText(text, hwnd);
         return TRUE;
     }
 
+    static void onCommit(GtkIMContext*, const gchar* str, gpointer data) {
+        std::u32string text;
+        for (const gchar* p = str; p && *p; p = g_utf8_next_char(p))
+            text.push_back(char32_t(g_utf8_get_char(p)));
+        if (self_ && self_->composing_)
+            self_->composed_ += text;
+        else
+            DeliverText(text, reinterpret_cast<HWND>(data));
+    }
+
+    static void onRealize(GtkWidget* area, gpointer im) {
+        gtk_im_context_set_client_window(GTK_IM_CONTEXT(im), gtk_widget_get_window(area));
+    }
+
+    // The window manager (or the X server) gave one of our windows the
+    // focus: that window is the active one, unless it is held by a modal
+    // dialog, which then comes forward instead.
+    static gboolean onFocusIn(GtkWidget*, GdkEventFocus*, gpointer data) {
+        auto hwnd = reinterpret_cast<HWND>(data);
+        if (!self_) return FALSE;
+        if (auto it = self_->windows_.find(hwnd); it != self_->windows_.end() && it->second.im)
+            gtk_im_context_focus_in(it->second.im);
+        if (IsWindow(hwnd) && GetActiveWindow() != hwnd) ActivateFromDisplay(hwnd);
+        return FALSE;
+    }
+
+    // The focus left: when no window of ours has it a moment later, the
+    // program is no longer the active one.
+    static gboolean onFocusOut(GtkWidget*, GdkEventFocus*, gpointer data) {
+        auto hwnd = reinterpret_cast<HWND>(data);
+        if (!self_) return FALSE;
+        if (auto it = self_->windows_.find(hwnd); it != self_->windows_.end() && it->second.im)
+            gtk_im_context_focus_out(it->second.im);
+        if (!self_->deactivateCheck_)
+            self_->deactivateCheck_ = g_timeout_add(150, onDeactivateCheck, nullptr);
+        return FALSE;
+    }
+
+    static gboolean onDeactivateCheck(gpointer) {
+        if (!self_) return G_SOURCE_REMOVE;
+        self_->deactivateCheck_ = 0;
+        for (auto& [h, w] : self_->windows_)
+            if (w.mapped && gtk_window_has_toplevel_focus(GTK_WINDOW(w.window)))
+                return G_SOURCE_REMOVE;
+        // The active window was just asked for and the focus is on its way.
+        if (self_->presentedMs_ + 500 > os::CurrentClock().MonotonicMs()) return G_SOURCE_REMOVE;
+        if (GetActiveWindow()) DeactivateFromDisplay();
+        return G_SOURCE_REMOVE;
+    }
+
+    // A window the layer made active before it was on the screen gets the
+    // focus once it is.
+    static gboolean onMapped(GtkWidget* widget, GdkEvent*, gpointer data) {
+        auto hwnd = reinterpret_cast<HWND>(data);
+        if (self_ && GetActiveWindow() == hwnd && !gtk_window_is_active(GTK_WINDOW(widget))) {
+            self_->presentedMs_ = os::CurrentClock().MonotonicMs();
+            gtk_window_present(GTK_WINDOW(widget));
+        }
+        return FALSE;
+    }
+
     static gboolean onDelete(GtkWidget*, GdkEvent*, gpointer data) {
-        PostMessage(reinterpret_cast<HWND>(data), WM_CLOSE, 0, 0);
+        auto hwnd = reinterpret_cast<HWND>(data);
+        // The window manager's close button on a window held by a modal
+        // dialog brings the dialog forward instead.
+        if (!IsWindowEnabled(hwnd)) {
+            if (HWND popup = GetLastActivePopup(hwnd); popup != hwnd) SetActiveWindow(popup);
+            return TRUE;
+        }
+        PostMessage(hwnd, WM_CLOSE, 0, 0);
         return TRUE;
     }
 
@@ -655,6 +879,10 @@ private:
 
     std::map<HWND, Win> windows_;
     std::map<int, bool> keys_;
+    bool composing_ = false;
+    std::u32string composed_;
+    guint deactivateCheck_ = 0;
+    uint64_t presentedMs_ = 0;
     std::map<GtkWidget*, NativeView> views_;
     bool syncing_ = false;
     bool composited_ = false;

@@ -32,7 +32,11 @@ std::optional<std::string> run(const display::FileDialogRequest& r) {
     bool wasEnabled = top && IsWindowEnabled(top);
     if (wasEnabled) EnableWindow(top, 0);
     auto answer = display::Current().RunFileDialog(r);
-    if (wasEnabled && IsWindow(top)) EnableWindow(top, 1);
+    if (wasEnabled && IsWindow(top)) {
+        EnableWindow(top, 1);
+        // The activation comes back to the window the dialog belonged to.
+        if (IsWindowVisible(top)) SetActiveWindow(top);
+    }
     return answer;
 }
 

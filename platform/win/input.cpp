@@ -39,6 +39,8 @@ bool contains(HWND h, POINT screen) {
     return IsWindowVisible(h) && GetWindowRect(h, &r) && PtInRect(&r, screen);
 }
 
+// The window that takes the pointer inside h: disabled children pass it to
+// their parent, as hidden ones do.
 HWND deepest(HWND h, POINT screen) {
     // Children live in the client area; the frame belongs to the window.
     POINT p = screen;
@@ -47,8 +49,21 @@ HWND deepest(HWND h, POINT screen) {
     GetClientRect(h, &client);
     if (!PtInRect(&client, p)) return h;
     for (HWND c = GetWindow(h, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
-        if (contains(c, screen)) return deepest(c, screen);
+        if (contains(c, screen) && IsWindowEnabled(c)) return deepest(c, screen);
     return h;
+}
+
+HWND topLevelOf(HWND h) {
+    while (h && (DWORD(GetWindowLongPtr(h, GWL_STYLE)) & WS_CHILD) && GetParent(h))
+        h = GetParent(h);
+    return h;
+}
+
+// Input may reach h: it and every window it sits in are enabled.
+bool takesInput(HWND h) {
+    for (; h; h = (DWORD(GetWindowLongPtr(h, GWL_STYLE)) & WS_CHILD) ? GetParent(h) : 0)
+        if (!IsWindowEnabled(h)) return false;
+    return true;
 }
 
 } // namespace
@@ -78,14 +93,34 @@ HWND ChildWindowFromPoint(HWND parent, POINT client) {
     return parent;
 }
 
-HWND DeliverMouse(UINT msg, POINT screen, WPARAM keys, int wheelDelta) {
+HWND DeliverMouse(UINT msg, POINT screen, WPARAM keys, int wheelDelta, HWND surface) {
     SetCursorPosFromBackend(screen);
+    bool press = msg == WM_LBUTTONDOWN || msg == WM_RBUTTONDOWN || msg == WM_MBUTTONDOWN ||
+                 msg == WM_LBUTTONDBLCLK || msg == WM_RBUTTONDBLCLK;
+    // The display knows which window is on top where the pointer is.
+    HWND under = 0;
+    if (surface && IsWindow(surface) && (press || contains(surface, screen)))
+        under = deepest(surface, screen);
+    else
+        under = WindowFromPoint(screen);
     // The thread's mouse hooks see the message first and may drop it.
-    if (RunMouseHooks(msg, screen, WindowFromPoint(screen))) return 0;
+    if (RunMouseHooks(msg, screen, under)) return 0;
     HWND target = GetCapture();
     bool captured = target != 0;
-    if (!target) target = WindowFromPoint(screen);
+    if (!target) target = under;
     if (!target) return 0;
+    if (!takesInput(target)) {
+        // A press on a window held by a modal dialog brings the dialog forward.
+        if (press) {
+            HWND top = topLevelOf(target);
+            HWND popup = GetLastActivePopup(top);
+            if (popup != top) {
+                SetActiveWindow(popup);
+                BringWindowToTop(popup);
+            }
+        }
+        return 0;
+    }
     // Where the pointer is on the window decides its shape and whether the
     // message is a non-client one.
     LRESULT hit = HTCLIENT;
@@ -104,8 +139,6 @@ HWND DeliverMouse(UINT msg, POINT screen, WPARAM keys, int wheelDelta) {
         PostMessage(target, WM_NCMOUSEMOVE, WPARAM(hit), MAKELPARAM(screen.x, screen.y));
         return target;
     }
-    bool press = msg == WM_LBUTTONDOWN || msg == WM_RBUTTONDOWN || msg == WM_MBUTTONDOWN ||
-                 msg == WM_LBUTTONDBLCLK || msg == WM_RBUTTONDBLCLK;
     if (press && !captured) {
         HWND top = target;
         while (DWORD(GetWindowLongPtr(top, GWL_STYLE)) & WS_CHILD)
@@ -152,13 +185,21 @@ HWND DeliverMouse(UINT msg, POINT screen, WPARAM keys, int wheelDelta) {
     return target;
 }
 
-HWND DeliverKey(bool down, int virtualKey, char32_t character) {
+HWND DeliverKey(bool down, int virtualKey, char32_t character, HWND surface, bool noChar) {
     HWND target = GetFocus();
     if (!target) target = GetActiveWindow();
-    if (!target) return 0;
+    // The display gave the key to a window the focus is not in: the user
+    // (or the window manager) chose that window, so it becomes the active one.
+    if (surface && IsWindow(surface) && (!target || topLevelOf(target) != surface)) {
+        ActivateFromDisplay(surface);
+        target = GetFocus();
+        if (!target) target = GetActiveWindow();
+    }
+    if (!target || !takesInput(target)) return 0;
     bool alt = GetKeyState(VK_MENU) < 0, ctrl = GetKeyState(VK_CONTROL) < 0;
     PostMessage(target, down ? (alt ? WM_SYSKEYDOWN : WM_KEYDOWN) : (alt ? WM_SYSKEYUP : WM_KEYUP),
                 WPARAM(virtualKey), 1);
+    if (noChar) return target;
     // Ctrl with a letter types its control character (Ctrl+C is 3).
     char32_t lower = character | 0x20;
     if (down && ctrl && !alt && lower >= 'a' && lower <= 'z')
@@ -168,5 +209,19 @@ HWND DeliverKey(bool down, int virtualKey, char32_t character) {
     else if (down && (virtualKey == VK_RETURN || virtualKey == VK_BACK || virtualKey == VK_ESCAPE ||
                       virtualKey == VK_TAB))
         PostMessage(target, WM_CHAR, WPARAM(virtualKey), 1);
+    return target;
+}
+
+HWND DeliverText(const std::u32string& text, HWND surface) {
+    HWND target = GetFocus();
+    if (!target) target = GetActiveWindow();
+    if (surface && IsWindow(surface) && (!target || topLevelOf(target) != surface)) {
+        ActivateFromDisplay(surface);
+        target = GetFocus();
+        if (!target) target = GetActiveWindow();
+    }
+    if (!target || !takesInput(target)) return 0;
+    for (char32_t c : text)
+        if (c >= 0x20 && c != 0x7F) PostMessage(target, WM_CHAR, WPARAM(c), 1);
     return target;
 }

@@ -2,7 +2,10 @@
 // display backend to the windows as messages.
 #pragma once
 
+#include "platform/win/messages.h"
 #include "platform/win/types.h"
+
+#include <string>
 
 enum : WPARAM { MK_LBUTTON = 0x0001, MK_RBUTTON = 0x0002, MK_SHIFT = 0x0004, MK_CONTROL = 0x0008 };
 enum : WPARAM { MK_MBUTTON = 0x0010 };
@@ -33,7 +36,6 @@ enum : LRESULT {
     MA_NOACTIVATE = 3,
     MA_NOACTIVATEANDEAT = 4
 };
-constexpr DWORD WS_EX_NOACTIVATE = 0x08000000;
 
 HWND SetCapture(HWND hwnd); // returns the previous capture window
 HWND GetCapture();
@@ -50,7 +52,30 @@ HWND ChildWindowFromPoint(HWND parent, POINT client);
 // the capture window or the window under the point, with client coordinates
 // (screen ones for the wheel). A button press activates and focuses. Returns
 // the window it went to.
-HWND DeliverMouse(UINT msg, POINT screen, WPARAM keys, int wheelDelta = 0);
+//
+// surface, when the backend knows it, is the top-level window whose surface
+// took the event: a press goes to it (the display decides what is on top),
+// other messages too while the point lies on it. A window that is disabled,
+// or inside a disabled one, takes no input: a press on it brings forward
+// the window that holds it disabled (its modal dialog).
+HWND DeliverMouse(UINT msg, POINT screen, WPARAM keys, int wheelDelta = 0, HWND surface = 0);
 // From a backend: key down or up for the focus window (or the active one);
-// a printable character follows a key down as WM_CHAR.
-HWND DeliverKey(bool down, int virtualKey, char32_t character);
+// a printable character follows a key down as WM_CHAR unless noChar. With a
+// surface (the top-level window the display gave the key to), a focus
+// outside it first moves there by activating it. Keys for a window inside a
+// disabled one are dropped.
+HWND DeliverKey(bool down, int virtualKey, char32_t character, HWND surface = 0,
+                bool noChar = false);
+// From a backend: text an input method composed, as WM_CHAR messages to the
+// focus window.
+HWND DeliverText(const std::u32string& text, HWND surface = 0);
+
+// The highest window that can be activated and is owned (directly or not)
+// by hwnd, hwnd itself when none.
+HWND GetLastActivePopup(HWND hwnd);
+// From a backend: the display (its window manager) activated hwnd. A
+// disabled window hands the activation to its modal dialog, which the display
+// is asked to bring forward. Returns the window activated, 0 when none.
+HWND ActivateFromDisplay(HWND hwnd);
+// From a backend: none of the program's windows is active on the display.
+void DeactivateFromDisplay();

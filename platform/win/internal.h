@@ -119,6 +119,10 @@ LRESULT CallCurrentProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 // This process's top-level windows matching class and title (null: any).
 std::vector<HWND> LocalTopLevel(const char* className, const char* windowName);
 
+// Moves a window to the top of its siblings' z-order; a top-level window
+// takes the windows it owns along above it. False when hwnd is no window.
+bool RaiseInZOrder(HWND hwnd);
+
 // Drops a destroyed window's posted messages and timers.
 void PurgeWindowFromQueue(HWND hwnd, DWORD threadId);
 

@@ -325,6 +325,18 @@ HDC BeginPaint(HWND hwnd, PAINTSTRUCT* ps) {
     if (IsWindowVisible(hwnd) && winimpl::TakeFrameDirty(hwnd)) SendMessage(hwnd, WM_NCPAINT, 1, 0);
     std::vector<RECT> update = updateOf(hwnd, &erase);
     removeUpdate(hwnd, nullptr);
+    // A window that does not clip its children paints over them: a child
+    // that painted ahead of it (an UpdateWindow of its own) paints again.
+    if (!update.empty() && !(DWORD(GetWindowLongPtr(hwnd, GWL_STYLE)) & WS_CLIPCHILDREN)) {
+        POINT po{0, 0};
+        ClientToScreen(hwnd, &po);
+        for (HWND c = GetWindow(hwnd, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+            if (!IsWindowVisible(c)) continue;
+            POINT co{0, 0};
+            ClientToScreen(c, &co);
+            addUpdate(c, gdi::Offset(update, po.x - co.x, po.y - co.y), erase, true);
+        }
+    }
     HDC dc = makeDC(hwnd, &update);
     ps->hdc = dc;
     ps->rcPaint = gdi::Bounds(update);

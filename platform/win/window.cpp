@@ -30,6 +30,38 @@ bool IsTopLevel(const Window& w) {
     return (w.style & WS_CHILD) == 0;
 }
 
+// Moves a top-level window to the top of the z-order with the windows it
+// owns (directly or not) above it, in their order: owned windows never sit
+// below their owner. Caller holds s.m.
+void RaiseLocked(State& s, HWND hwnd) {
+    std::vector<HWND> group{hwnd};
+    for (size_t i = 0; i < group.size(); ++i)
+        for (HWND t : s.topLevel) {
+            auto it = s.windows.find(t);
+            if (it != s.windows.end() && it->second->owner == group[i] &&
+                std::find(group.begin(), group.end(), t) == group.end())
+                group.push_back(t);
+        }
+    // Owned windows keep their order among themselves, above the owner.
+    std::vector<HWND> owned;
+    for (HWND t : s.topLevel)
+        if (t != hwnd && std::find(group.begin(), group.end(), t) != group.end())
+            owned.push_back(t);
+    std::erase_if(s.topLevel,
+                  [&](HWND t) { return std::find(group.begin(), group.end(), t) != group.end(); });
+    s.topLevel.insert(s.topLevel.begin(), hwnd);
+    s.topLevel.insert(s.topLevel.begin(), owned.begin(), owned.end());
+}
+
+// A window the user can activate: visible, enabled, and one that takes activation.
+bool CandidateForActivation(const Window& w) {
+    return (w.style & WS_VISIBLE) && !(w.style & WS_DISABLED) && !w.destroying &&
+           !(w.exStyle & (WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW));
+}
+
+void SetForegroundLocal(HWND hwnd, bool tellDisplay = true);
+HWND NextToActivate(HWND leaving);
+
 void NotifyBackendShown(HWND hwnd, bool visible) {
     auto w = Find(hwnd);
     if (w && IsTopLevel(*w)) display::Current().WindowShown(hwnd, visible);
@@ -214,6 +246,8 @@ BOOL DestroyWindow(HWND hwnd) {
     }
     for (HWND o : owned)
         DestroyWindow(o);
+    // The activation moves on before the window goes, as when it is hidden.
+    if (IsTopLevel(*w) && GetForegroundWindow() == hwnd) SetForegroundLocal(NextToActivate(hwnd));
     if (w->style & WS_VISIBLE) {
         {
             State& s = GetState();
@@ -636,24 +670,72 @@ DWORD GetWindowThreadProcessId(HWND hwnd, DWORD* processId) {
 
 namespace {
 
-void SetForegroundLocal(HWND hwnd) {
+// Makes hwnd the active window (0: none) and raises it. tellDisplay is false
+// when the display itself reported the activation.
+// Whether the focus is inside top or inside a window top owns (a drop-down
+// list, say). Caller holds s.m.
+bool FocusBelongsToLocked(State& s, HWND top) {
+    HWND h = s.focus;
+    while (h) {
+        if (h == top) return true;
+        auto it = s.windows.find(h);
+        if (it == s.windows.end()) return false;
+        h = IsTopLevel(*it->second) ? it->second->owner : it->second->parent;
+    }
+    return false;
+}
+
+void SetForegroundLocal(HWND hwnd, bool tellDisplay) {
     HWND old;
+    bool focusElsewhere = false;
     {
         State& s = GetState();
         std::lock_guard<std::mutex> g(s.m);
         old = s.foreground;
-        if (old == hwnd) return;
+        if (hwnd && s.windows.count(hwnd)) {
+            RaiseLocked(s, hwnd);
+            focusElsewhere = !FocusBelongsToLocked(s, hwnd);
+        }
         s.foreground = hwnd;
     }
-    display::Current().WindowActivated(hwnd);
-    if (old && IsWindow(old)) {
+    if (old == hwnd && !focusElsewhere) {
+        // Already ours: the display may still have given the keyboard away
+        // (a dialog of its own that closed, say).
+        if (tellDisplay && hwnd) display::Current().WindowActivated(hwnd);
+        return;
+    }
+    if (tellDisplay && old != hwnd) display::Current().WindowActivated(hwnd);
+    if (old && old != hwnd && IsWindow(old)) {
         PostMessage(old, WM_NCACTIVATE, 0, LPARAM(hwnd));
         PostMessage(old, WM_ACTIVATE, WA_INACTIVE, LPARAM(hwnd));
     }
     if (hwnd) {
-        SendMessage(hwnd, WM_NCACTIVATE, 1, LPARAM(old));
-        SendMessage(hwnd, WM_ACTIVATE, WA_ACTIVE, LPARAM(old));
+        // The focus comes along to the active window, which may pass it on
+        // to one of its controls when told it is active.
+        if (focusElsewhere) SetFocus(hwnd);
+        if (old != hwnd) SendMessage(hwnd, WM_NCACTIVATE, 1, LPARAM(old));
+        SendMessage(hwnd, WM_ACTIVATE, WA_ACTIVE, LPARAM(old == hwnd ? 0 : old));
     }
+}
+
+// The window that takes the activation when `leaving` goes: its owner when
+// that can take it, else the highest window that can.
+HWND NextToActivate(HWND leaving) {
+    State& s = GetState();
+    std::lock_guard<std::mutex> g(s.m);
+    auto it = s.windows.find(leaving);
+    HWND owner = it == s.windows.end() ? 0 : it->second->owner;
+    for (HWND o = owner; o;) {
+        auto ow = s.windows.find(o);
+        if (ow == s.windows.end()) break;
+        if (CandidateForActivation(*ow->second)) return o;
+        o = ow->second->owner;
+    }
+    for (HWND t : s.topLevel) {
+        auto w = s.windows.find(t);
+        if (t != leaving && w != s.windows.end() && CandidateForActivation(*w->second)) return t;
+    }
+    return 0;
 }
 
 } // namespace
@@ -709,8 +791,13 @@ BOOL ShowWindow(HWND hwnd, int cmd) {
     }
     bool activates = top && show && cmd != SW_SHOWNA && cmd != SW_SHOWNOACTIVATE &&
                      cmd != SW_SHOWMINNOACTIVE && cmd != SW_MINIMIZE;
+    if (show && top && !wasVisible) {
+        State& s = GetState();
+        std::lock_guard<std::mutex> g(s.m);
+        if (s.windows.count(hwnd)) RaiseLocked(s, hwnd);
+    }
     if (activates) SetForegroundLocal(hwnd);
-    if (!show && top && GetForegroundWindow() == hwnd) SetForegroundLocal(0);
+    if (!show && top && GetForegroundWindow() == hwnd) SetForegroundLocal(NextToActivate(hwnd));
     return wasVisible ? 1 : 0;
 }
 
@@ -811,6 +898,7 @@ BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UIN
     if (!OnOwnThread(w)) return 0;
     RECT old, now;
     bool top;
+    bool restacked = false;
     {
         State& s = GetState();
         std::lock_guard<std::mutex> g(s.m);
@@ -836,11 +924,23 @@ BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UIN
             }
             if (list) {
                 if (insertAfter == HWND_TOP || insertAfter == HWND_TOPMOST) {
-                    std::erase(*list, hwnd);
-                    list->insert(list->begin(), hwnd);
+                    if (top) {
+                        RaiseLocked(s, hwnd);
+                    } else {
+                        std::erase(*list, hwnd);
+                        list->insert(list->begin(), hwnd);
+                    }
+                    restacked = true;
                 } else if (insertAfter == HWND_BOTTOM) {
                     std::erase(*list, hwnd);
                     list->push_back(hwnd);
+                    restacked = true;
+                } else if (insertAfter != HWND_NOTOPMOST && insertAfter != hwnd &&
+                           std::find(list->begin(), list->end(), insertAfter) != list->end()) {
+                    // Right below the window named.
+                    std::erase(*list, hwnd);
+                    list->insert(std::find(list->begin(), list->end(), insertAfter) + 1, hwnd);
+                    restacked = true;
                 }
                 if (insertAfter == HWND_TOPMOST) w->exStyle |= WS_EX_TOPMOST;
                 if (insertAfter == HWND_NOTOPMOST) w->exStyle &= ~WS_EX_TOPMOST;
@@ -857,6 +957,7 @@ BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UIN
         SendMessage(hwnd, WM_SIZE, 0, MAKELPARAM(now.right - now.left, now.bottom - now.top));
     if (!(flags & SWP_NOREDRAW) && !(old == now)) InvalidateRect(hwnd, nullptr, 1);
     if (top && !(old == now)) display::Current().WindowMoved(hwnd, now);
+    if (top && restacked) display::Current().WindowRestacked(hwnd, insertAfter);
     if (flags & SWP_SHOWWINDOW) ShowWindow(hwnd, (flags & SWP_NOACTIVATE) ? SW_SHOWNA : SW_SHOW);
     if (flags & SWP_HIDEWINDOW) ShowWindow(hwnd, SW_HIDE);
     return 1;
@@ -923,18 +1024,33 @@ BOOL BringWindowToTop(HWND hwnd) {
     if (winipc::IsRemote(hwnd)) return winipc::RemoteSetForeground(hwnd) ? 1 : 0;
     auto w = Find(hwnd);
     if (!w) return 0;
+    if (RaiseInZOrder(hwnd) && IsTopLevel(*w)) display::Current().WindowRaised(hwnd);
+    return 1;
+}
+
+namespace winimpl {
+
+bool RaiseInZOrder(HWND hwnd) {
+    auto w = Find(hwnd);
+    if (!w) return false;
     State& s = GetState();
     std::lock_guard<std::mutex> g(s.m);
     std::vector<HWND>* list = &s.topLevel;
     if (!IsTopLevel(*w)) {
         auto p = s.windows.find(w->parent);
-        if (p == s.windows.end()) return 0;
+        if (p == s.windows.end()) return false;
         list = &p->second->children;
     }
-    std::erase(*list, hwnd);
-    list->insert(list->begin(), hwnd);
-    return 1;
+    if (IsTopLevel(*w)) {
+        RaiseLocked(s, hwnd);
+    } else {
+        std::erase(*list, hwnd);
+        list->insert(list->begin(), hwnd);
+    }
+    return true;
 }
+
+} // namespace winimpl
 
 HWND SetFocus(HWND hwnd) {
     HWND old;
@@ -955,4 +1071,37 @@ HWND GetFocus() {
     State& s = GetState();
     std::lock_guard<std::mutex> g(s.m);
     return s.focus;
+}
+
+HWND GetLastActivePopup(HWND hwnd) {
+    State& s = GetState();
+    std::lock_guard<std::mutex> g(s.m);
+    // The highest window that can be activated and is owned, directly or
+    // not, by hwnd: the modal dialog of a disabled window, say.
+    for (HWND t : s.topLevel) {
+        auto it = s.windows.find(t);
+        if (it == s.windows.end() || t == hwnd || !CandidateForActivation(*it->second)) continue;
+        for (HWND o = it->second->owner; o;) {
+            if (o == hwnd) return t;
+            auto ow = s.windows.find(o);
+            o = ow == s.windows.end() ? 0 : ow->second->owner;
+        }
+    }
+    return hwnd;
+}
+
+HWND ActivateFromDisplay(HWND hwnd) {
+    auto w = Find(hwnd);
+    if (!OnOwnThread(w) || !IsTopLevel(*w)) return 0;
+    // A window that cannot take input hands the activation to the dialog
+    // that holds it, which the display must then bring forward.
+    HWND to = IsWindowEnabled(hwnd) ? hwnd : GetLastActivePopup(hwnd);
+    if (to == hwnd && !IsWindowEnabled(hwnd)) return 0;
+    SetForegroundLocal(to, false);
+    if (to != hwnd) display::Current().WindowActivated(to);
+    return to;
+}
+
+void DeactivateFromDisplay() {
+    SetForegroundLocal(0, false);
 }

@@ -143,6 +143,33 @@ TEST_F(FormsTest, ShowModalReturnsTheResultAndCanBeRefusedByCloseQuery) {
     EXPECT_EQ(dialog->ShowModal(), mrCancel);
 }
 
+// The dialog belongs to the window that was active while it shows (so the
+// display keeps it above), takes the focus, and gives activation and focus
+// back when it closes.
+TEST_F(FormsTest, ShowModalOwnsFocusesAndGivesTheFocusBack) {
+    TfrmProbe* main = nullptr;
+    Application->CreateForm(main);
+    auto* field = new TWinControl(main);
+    field->SetParent(main);
+    field->TabStop = true;
+    main->Show();
+    field->SetFocus();
+    auto* dialog = new TfrmProbe(Application);
+    auto* first = new TWinControl(dialog);
+    first->SetParent(dialog);
+    first->TabStop = true;
+    Later([&] {
+        EXPECT_EQ(GetWindow(dialog->Handle(), GW_OWNER), main->Handle());
+        EXPECT_EQ(GetActiveWindow(), dialog->Handle());
+        EXPECT_EQ(GetFocus(), first->Handle());
+        dialog->ModalResult = mrOk;
+    });
+    EXPECT_EQ(dialog->ShowModal(), mrOk);
+    EXPECT_EQ(GetWindow(dialog->Handle(), GW_OWNER), 0u);
+    EXPECT_EQ(GetActiveWindow(), main->Handle());
+    EXPECT_EQ(GetFocus(), field->Handle());
+}
+
 TEST_F(FormsTest, QuitInsideNestedLoopsEndsThemAll) {
     TfrmProbe* main = nullptr;
     Application->CreateForm(main);

@@ -70,10 +70,17 @@ protected:
             if (f && f != hooked) {
                 // Every caption the window gets, however fast the pictures come.
                 w.captions.insert(f->Caption());
+                // The user closes it as soon as it has shown enough: at once,
+                // however fast the next pictures come.
                 TWndMethod inner = f->WindowProc;
-                f->WindowProc = [&w, f, inner](TMessage& m) {
+                f->WindowProc = [&w, &closed, CloseAfter, f, inner](TMessage& m) {
                     inner(m);
-                    if (m.Msg == CM_TEXTCHANGED) w.captions.insert(f->Caption());
+                    if (m.Msg != CM_TEXTCHANGED) return;
+                    w.captions.insert(f->Caption());
+                    if (CloseAfter > 0 && !closed && int(w.captions.size()) >= CloseAfter) {
+                        closed = true;
+                        PostThreadCall(GetCurrentThreadId(), [f] { f->Close(); });
+                    }
                 };
                 hooked = f;
             }
@@ -82,10 +89,6 @@ protected:
                 w.height = f->ClientHeight();
                 auto* image = static_cast<TImage*>(f->Components(0));
                 w.painted = image->Picture()->Width() == 96;
-                if (CloseAfter > 0 && !closed && int(w.captions.size()) >= CloseAfter) {
-                    f->Close();
-                    closed = true;
-                }
             }
         }
         worker.join();

@@ -514,7 +514,9 @@ private:
         auto* combo = Control<TspDataSkinComboBox>("combobox");
         combo->SkinRect = Field(120, 26, P.Border, P.Surface);
         combo->ActiveSkinRect = Field(120, 26, P.Accent, P.Surface);
-        Corners(combo, 6, 6, 26, 6);
+        // The item sits in the client area: as tall as it, so that the
+        // text stays centred in the box at any height.
+        Corners(combo, 6, 4, 26, 4);
         combo->ButtonRect = {97, 3, 117, 23};
         for (TRect* r : {&combo->SkinRect, &combo->ActiveSkinRect})
             Chevron(A, r->Left + 107, r->Top + 13, 4, P.TextMuted, 3.5);
@@ -527,25 +529,29 @@ private:
         combo->ActiveButtonRect = cbutton(P.Hover, P.Text);
         combo->DownButtonRect = cbutton(P.Down, P.Text);
         combo->UnEnabledButtonRect = cbutton(P.Surface, P.TextDisabled);
-        combo->SItemRect = Item(90, 24, P.Surface, false);
-        combo->ActiveItemRect = Item(90, 24, P.AccentSoft, false);
-        combo->FocusItemRect = Item(90, 24, P.AccentSoft, true);
+        combo->SItemRect = Item(90, 18, P.Surface, false);
+        combo->ActiveItemRect = Item(90, 18, P.AccentSoft, false);
+        combo->FocusItemRect = Item(90, 18, P.AccentSoft, true);
         combo->ItemLeftOffset = combo->ItemRightOffset = 6;
-        combo->ItemTextRect = {8, 0, 84, 24};
+        combo->ItemTextRect = {8, 0, 84, 18};
         combo->ItemStretchEffect = combo->FocusItemStretchEffect = true;
         combo->ListBoxName = "listbox";
         Font(combo, P.Text);
         combo->ActiveFontColor = combo->FocusFontColor = tc(P.Text);
 
+        const TRect listItem = Item(90, 24, P.Surface, false);
+        const TRect listActive = Item(90, 24, P.AccentSoft, false);
+        const TRect listFocus = Item(90, 24, P.AccentSoft, true);
         for (const char* n : {"listbox", "checklistbox"}) {
             bool check = std::string(n) == "checklistbox";
             TspDataSkinListBox* l =
                 check ? Control<TspDataSkinCheckListBox>(n) : Control<TspDataSkinListBox>(n);
             l->SkinRect = Field(90, 64, P.Border, P.Surface);
             Corners(l, 4, 4, 4, 4);
-            l->SItemRect = combo->SItemRect;
-            l->ActiveItemRect = combo->ActiveItemRect;
-            l->FocusItemRect = combo->FocusItemRect;
+            // Rows of a list are taller than the line inside a combo box.
+            l->SItemRect = listItem;
+            l->ActiveItemRect = listActive;
+            l->FocusItemRect = listFocus;
             l->ItemLeftOffset = l->ItemRightOffset = 6;
             l->ItemTextRect = {check ? 28 : 10, 0, 84, 24};
             Font(l, P.Text);

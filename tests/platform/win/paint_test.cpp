@@ -116,3 +116,28 @@ TEST(WindowPaint, ParentWithoutClippingRepaintsGrandchildrenOfAClippingChild) {
     EXPECT_FALSE(GetUpdateRect(grand, &u, 0));
     DestroyWindow(top);
 }
+
+// A child that paints ahead of its parent (an UpdateWindow of its own, while
+// the parent still waits to paint) is not lost under the parent's paint.
+TEST(WindowPaint, ChildPaintedAheadOfItsParentShowsAfterTheParentPaints) {
+    registerOnce("PaintTop", CALLBACK_red, COLOR_WINDOW + 1);
+    registerOnce("PaintChild", CALLBACK_red, COLOR_BTNFACE + 1);
+    HWND top = CreateWindowEx(0, "PaintTop", "t", WS_POPUP | WS_VISIBLE, 0, 0, 60, 40, 0, 0,
+                              nullptr, nullptr);
+    HWND child = CreateWindowEx(0, "PaintChild", "", WS_CHILD | WS_VISIBLE, 30, 10, 20, 20, top, 0,
+                                nullptr, nullptr);
+    ASSERT_TRUE(top && child);
+    MSG m;
+    while (PeekMessage(&m, 0, 0, 0, PM_REMOVE))
+        DispatchMessage(&m);
+    InvalidateRect(top, nullptr, 1);
+    UpdateWindow(child);
+    while (PeekMessage(&m, 0, 0, 0, PM_REMOVE))
+        DispatchMessage(&m);
+    // What the display shows: the surface as painted, nothing drawn anew.
+    HBITMAP surface = GetWindowSurface(top);
+    ASSERT_NE(surface, nullptr);
+    EXPECT_EQ(pixel(surface, 36, 16), 0xFF0000u);
+    EXPECT_EQ(pixel(surface, 31, 11), 0xF0F0F0u);
+    DestroyWindow(top);
+}

@@ -1,3 +1,4 @@
+#include "platform/win/input.h"
 #include "platform/win/windows.h"
 
 #include <gtest/gtest.h>
@@ -182,6 +183,75 @@ TEST_F(WindowTest, ActivationTellsBothWindows) {
     EXPECT_EQ(MessagesOf(b, {WM_ACTIVATE}).size(), 1u);
     DestroyWindow(a);
     DestroyWindow(b);
+}
+
+// What the user meets when a window holds another modal: the z-order keeps
+// owned windows above their owner, a press on the disabled owner reaches
+// nothing and brings the dialog forward, and closing the dialog hands the
+// activation back to the owner.
+TEST_F(WindowTest, ModalDialogStaysAboveAndHoldsItsDisabledOwner) {
+    HWND main =
+        CreateWindowEx(0, Class("TTestWin"), "", WS_POPUP, 0, 0, 300, 300, 0, 0, nullptr, nullptr);
+    HWND button = CreateWindowEx(0, Class("TTestWin"), "", WS_CHILD | WS_VISIBLE, 10, 10, 50, 20,
+                                 main, 0, nullptr, nullptr);
+    HWND dialog = CreateWindowEx(0, Class("TTestWin"), "", WS_POPUP, 50, 50, 100, 100, main, 0,
+                                 nullptr, nullptr);
+    HWND other = CreateWindowEx(0, Class("TTestWin"), "", WS_POPUP, 200, 200, 50, 50, 0, 0, nullptr,
+                                nullptr);
+    ShowWindow(main, SW_SHOW);
+    ShowWindow(other, SW_SHOW);
+    // Shown last, it is on top where both lie.
+    EXPECT_EQ(WindowFromPoint(POINT{210, 210}), other);
+    // The dialog shows over its owner; raising the owner keeps it above.
+    EnableWindow(main, 0);
+    ShowWindow(dialog, SW_SHOW);
+    EXPECT_EQ(GetActiveWindow(), dialog);
+    BringWindowToTop(main);
+    EXPECT_EQ(WindowFromPoint(POINT{60, 60}), dialog);
+    EXPECT_EQ(GetLastActivePopup(main), dialog);
+
+    // Input to the disabled owner goes nowhere; its dialog comes forward.
+    SetActiveWindow(other);
+    g_log.clear();
+    EXPECT_EQ(DeliverMouse(WM_LBUTTONDOWN, POINT{20, 20}, MK_LBUTTON, 0, main), 0u);
+    EXPECT_EQ(DeliverMouse(WM_MOUSEMOVE, POINT{250, 20}, 0, 0, main), 0u);
+    EXPECT_EQ(GetActiveWindow(), dialog);
+    SetFocus(button);
+    EXPECT_EQ(DeliverKey(true, 'A', U'a'), 0u);
+    MSG msg;
+    while (PeekMessage(&msg, 0, 0, 0, PM_REMOVE))
+        DispatchMessage(&msg);
+    EXPECT_TRUE(MessagesOf(button, {WM_LBUTTONDOWN, WM_KEYDOWN, WM_CHAR}).empty());
+    EXPECT_TRUE(MessagesOf(main, {WM_LBUTTONDOWN, WM_MOUSEMOVE}).empty());
+    // The display saying it activated the owner changes nothing either.
+    EXPECT_EQ(ActivateFromDisplay(main), dialog);
+    EXPECT_EQ(GetActiveWindow(), dialog);
+
+    // Enabled again and the dialog hidden: the owner is active once more.
+    EnableWindow(main, 1);
+    ShowWindow(dialog, SW_HIDE);
+    EXPECT_EQ(GetActiveWindow(), main);
+    EXPECT_EQ(DeliverMouse(WM_LBUTTONDOWN, POINT{20, 20}, MK_LBUTTON, 0, main), button);
+    DestroyWindow(other);
+    DestroyWindow(main);
+}
+
+// A press goes to the window whose surface took it, whatever the layer's
+// own order says, and a disabled child hands the press to its parent.
+TEST_F(WindowTest, PressesGoToTheSurfaceThatTookThemAndPassOverDisabledChildren) {
+    HWND low = CreateWindowEx(0, Class("TTestWin"), "", WS_POPUP | WS_VISIBLE, 0, 0, 100, 100, 0, 0,
+                              nullptr, nullptr);
+    HWND high = CreateWindowEx(0, Class("TTestWin"), "", WS_POPUP | WS_VISIBLE, 0, 0, 100, 100, 0,
+                               0, nullptr, nullptr);
+    HWND child = CreateWindowEx(0, Class("TTestWin"), "", WS_CHILD | WS_VISIBLE | WS_DISABLED, 0, 0,
+                                50, 50, low, 0, nullptr, nullptr);
+    EXPECT_EQ(WindowFromPoint(POINT{10, 10}), high);
+    EXPECT_EQ(DeliverMouse(WM_LBUTTONDOWN, POINT{10, 10}, MK_LBUTTON, 0, low), low);
+    EXPECT_EQ(GetActiveWindow(), low);
+    EnableWindow(child, 1);
+    EXPECT_EQ(DeliverMouse(WM_LBUTTONDOWN, POINT{10, 10}, MK_LBUTTON, 0, low), child);
+    DestroyWindow(low);
+    DestroyWindow(high);
 }
 
 } // namespace
