@@ -11,6 +11,7 @@
 #include "classlib/forms.h"
 #include "classlib/streams.h"
 #include "classlib/sysutils.h"
+#include "platform/display/backend.h"
 #include "platform/os/cpu.h"
 #include "platform/win/input.h"
 #include "platform/win/layered.h"
@@ -602,10 +603,16 @@ void DrawParentBackgroundOffset(TControl* Control, const TRect& Offset, TCanvas*
 
 void CaptureScreenToBitmap(int X, int Y, TBitmap* Bitmap) {
     if (!Bitmap || Bitmap->Empty()) return;
-    HDC screen = GetScreenDC();
-    BitBlt(Bitmap->Canvas()->Handle(), 0, 0, Bitmap->Width(), Bitmap->Height(), screen, X, Y,
-           SRCCOPY);
-    ReleaseScreenDC(screen);
+    // What the display shows, not the drawing layer's own screen surface.
+    const int w = Bitmap->Width(), h = Bitmap->Height();
+    HBITMAP shot = display::Current().CaptureScreen(RECT{X, Y, X + w, Y + h});
+    if (!shot) return;
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, shot);
+    BitBlt(Bitmap->Canvas()->Handle(), 0, 0, w, h, dc, 0, 0, SRCCOPY);
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    DeleteObject(shot);
 }
 
 void DrawGlyphFromStrip(TCanvas* Canvas, int X, int Y, TBitmap* Bitmap, int NumGlyphs,
