@@ -261,22 +261,34 @@ void GetWindowsVersion(int& Major, int& Minor) {
     Minor = 0;
 }
 
+bool IsWindowsVistaOrLater(int Major, int) {
+    return Major >= 6;
+}
+
+bool IsWindowsXPOrLater(int Major, int Minor) {
+    return Major > 5 || (Major == 5 && Minor == 1);
+}
+
+bool IsWindows2000OrLater(int Major, int Minor) {
+    return Major > 5 || (Major == 5 && Minor >= 0 && Minor <= 2);
+}
+
 bool IsWindowsVistaOrLater() {
     int ma, mi;
     GetWindowsVersion(ma, mi);
-    return ma >= 6;
+    return IsWindowsVistaOrLater(ma, mi);
 }
 
 bool IsWindowsXPOrLater() {
     int ma, mi;
     GetWindowsVersion(ma, mi);
-    return ma > 5 || (ma == 5 && mi == 1);
+    return IsWindowsXPOrLater(ma, mi);
 }
 
 bool IsWindows2000OrLater() {
     int ma, mi;
     GetWindowsVersion(ma, mi);
-    return ma > 5 || (ma == 5 && mi >= 0 && mi <= 2);
+    return IsWindows2000OrLater(ma, mi);
 }
 
 bool IsMultiMonitor() {
