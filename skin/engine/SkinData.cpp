@@ -1346,7 +1346,7 @@ public:
         std::string bytes(reinterpret_cast<const char*>(head), sizeof head);
         bytes.resize(size);
         S->ReadBuffer(bytes.data() + sizeof head, int64_t(size) - int64_t(sizeof head));
-        return Add(std::move(bytes), false, "in the skin");
+        return Add(std::move(bytes), false, "#" + std::to_string(FPending.size() + 1));
     }
     // A picture slot of a payload: a flag byte, then the picture unless the
     // flag says there is none (-1).
