@@ -11,8 +11,8 @@
 
 #include <cstdio>
 
-TfrmStatus::TfrmStatus(TComponent* AOwner) : TPanel(AOwner) {
-    BevelOuter = bvNone;
+TfrmStatus::TfrmStatus(TComponent* AOwner) : TspSkinPanel(AOwner) {
+    SetBorderStyle(TspSkinBorderStyle::bvNone);
     lblStatus = new TspSkinStdLabel(this);
     // A label that sized itself to its text would fight the alignment.
     lblStatus->SetAutoSize(false);
@@ -65,7 +65,8 @@ std::string TfrmSearchFrame::Keyword() const {
 void TfrmSearchFrame::SetKeyword(const std::string& Text) {
     if (FPlaceholder) {
         FPlaceholder = false;
-        if (cbKeyword->Edit()) cbKeyword->Edit()->Font()->SetColor(clBlack);
+        // The box's own text colour again: the skin's, or the default one.
+        cbKeyword->ChangeSkinData();
     }
     cbKeyword->SetText(Text);
 }

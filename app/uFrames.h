@@ -20,8 +20,8 @@
 class TfrmMain;
 class TYoutubeFLVGet;
 
-// One status text with one step of undo.
-class TfrmStatus : public TPanel {
+// One status text with one step of undo, on the skin's panel texture.
+class TfrmStatus : public TspSkinPanel {
 public:
     explicit TfrmStatus(TComponent* AOwner);
     void SetStatusInfo(const std::string& Text);

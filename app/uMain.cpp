@@ -28,10 +28,11 @@ TspSkinPanel* NewPanel(TComponent* Owner, TWinControl* Parent, TAlign Align, int
     return p;
 }
 
-// A plain holder of skinned parts.
-TPanel* NewHolder(TComponent* Owner, TWinControl* Parent, TAlign Align, int Size) {
-    auto* p = new TPanel(Owner);
-    p->BevelOuter = bvNone;
+// A borderless holder of skinned parts: it shows the skin's panel texture
+// where its parts leave room.
+TspSkinPanel* NewHolder(TComponent* Owner, TWinControl* Parent, TAlign Align, int Size) {
+    auto* p = new TspSkinPanel(Owner);
+    p->SetBorderStyle(TspSkinBorderStyle::bvNone);
     p->SetParent(Parent);
     p->SetBounds(0, 0, Size, Size);
     p->SetAlign(Align);

@@ -179,6 +179,7 @@ void TCLEngine::Loaded() {
 void TCLEngine::InitPost() {
     if (OnLanguageChanged) OnLanguageChanged(this);
     if (OnSkinChanged) OnSkinChanged(this);
+    if (FSkinFailurePending) ReportSkinFailure();
     UpdateTitle();
     if (Settings()->GetSettingBool("Update.BeginAuto")) AppUpdateAuto();
     PostCmdLineFile();
@@ -282,16 +283,28 @@ static std::string SkinFileOf(const std::string& folder, const std::string& name
 }
 
 bool TCLEngine::LoadSkinFile(const std::string& File, bool Skinnable) {
+    FSkinFailure.clear();
     try {
         FSkinData->SetCompressedStoredSkin(nullptr);
-        FSkinData->LoadFromCompressedFile(File);
+        // As LoadFromCompressedFile, telling a file of another format from a
+        // skin that loaded.
+        TspCompressedStoredSkin stored(nullptr);
+        stored.LoadFromCompressFile(File);
+        if (stored.Empty())
+            FSkinFailure = "the file is not a skin of a known format";
+        else
+            FSkinData->LoadCompressedStoredSkin(&stored);
+        if (FSkinFailure.empty() && FSkinData->Empty)
+            FSkinFailure = "the skin is of a later format";
     } catch (const std::exception& e) {
         // A damaged skin file: the skin in use stays, as if the file were missing.
+        FSkinFailure = e.what();
+    }
+    if (!FSkinFailure.empty()) {
         if (DebugMode && DebuggerInstance())
-            DebuggerInstance()->LogMsgWithTag("Skin " + File + ": " + e.what(), "CLEngine");
+            DebuggerInstance()->LogMsgWithTag("Skin " + File + ": " + FSkinFailure, "CLEngine");
         return false;
     }
-    if (FSkinData->Empty) return false;
     FSkinData->SetSkinnableForm(Skinnable);
     return true;
 }
@@ -319,13 +332,18 @@ void TCLEngine::SetSkin(const std::string& Value) {
     bool skinnable = true;
     std::string file = SkinFileOf(FolderOf("Path.Skins"), name, skinnable);
     bool selected = !file.empty();
-    if (selected && FSkinData) selected = LoadSkinFile(file, skinnable);
+    std::string failure;
+    if (selected && FSkinData) {
+        selected = LoadSkinFile(file, skinnable);
+        failure = FSkinFailure;
+    }
     if (selected) {
         FSkinFileName = file;
         FSkinnableForm = skinnable;
         FSkin = name;
     } else {
-        if (FSkinData && !FSkin.empty()) RestoreDefaultSkin();
+        // At start nothing may be loaded yet: the default skin then too.
+        if (FSkinData && (!FSkin.empty() || FSkinData->Empty)) RestoreDefaultSkin();
         if (!FSkinData) FSkinFileName.clear();
         FSkinnableForm = FSkinData ? FSkinData->SkinnableForm() : false;
         FSkin = "Default";
@@ -337,6 +355,20 @@ void TCLEngine::SetSkin(const std::string& Value) {
     Settings()->SetSettingstring("Skin", FSkin);
     CheckMenu(FSkinMenuItems, FSkin);
     if (!FInLoaded && OnSkinChanged) OnSkinChanged(this);
+    if (!failure.empty()) {
+        FFailedSkin = name;
+        FSkinFailure = failure;
+        FSkinFailurePending = true;
+        // At start the windows are not up yet: InitPost tells.
+        if (!FInLoaded) ReportSkinFailure();
+    }
+}
+
+void TCLEngine::ReportSkinFailure() {
+    FSkinFailurePending = false;
+    const bool skinned = FSkinData && !FSkinData->Empty;
+    ShowMessageEx(skinned ? "Skin.LoadFailed" : "Skin.LoadFailedNoSkin",
+                  {FFailedSkin, FSkinFailure}, 0, mtWarning, {mbOK}, 0, true);
 }
 
 TStrings* TCLEngine::SkinList() {

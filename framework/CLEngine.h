@@ -40,7 +40,9 @@ public:
 
     // Skins: a skin is its file in the skins folder; SkinFileName tells
     // which. With skin data set the file is loaded into it; a missing or
-    // damaged file gives the default skin back under the name "Default".
+    // damaged file gives the default skin back under the name "Default"
+    // (also at start), and a damaged one is reported to the user: at once,
+    // or at start once the message loop runs (InitPost).
     const std::string& Skin() const { return FSkin; }
     void SetSkin(const std::string& Value);
     TStrings* SkinList();
@@ -145,8 +147,11 @@ private:
     void UpdateTitle();
     void PostCmdLineFile();
     std::string FolderOf(const std::string& SettingName);
+    // False, with the reason in FSkinFailure, when the file does not load.
     bool LoadSkinFile(const std::string& File, bool Skinnable);
     void RestoreDefaultSkin();
+    // Tells the user why the skin FFailedSkin did not load.
+    void ReportSkinFailure();
 
     TForm* FForm = nullptr;
     TWndMethod FOrigWndProc;
@@ -167,6 +172,9 @@ private:
     TspCompressedStoredSkin* FDefaultSkin = nullptr;
     bool FDefaultSkinForm = true;
     std::unique_ptr<TStringList> FSkinList;
+    // A skin that did not load, why, and whether that is still to be told.
+    std::string FFailedSkin, FSkinFailure;
+    bool FSkinFailurePending = false;
     TMenuItem* FSkinMenuItem = nullptr;
     std::vector<TMenuItem*> FSkinMenuItems;
     std::string FLanguage;

@@ -19,6 +19,8 @@ TfrmCLUpdateForm.Caption=Update {AppName}
 Update.Connecting=Connecting Update Server...
 Update.LastVersionAlready=Your {AppName} is the latest version already.
 Update.NetError=Can't connect to {AppName} Update Server. There are several possible reasons: <BR>Your computer is not connected to the internet. <BR>{AppName} Update Server is busy now. <BR><BR>Please try again later.<BR>
+Skin.LoadFailed=The skin "{1}" could not be loaded: {2}. The default skin is used instead.
+Skin.LoadFailedNoSkin=The skin "{1}" could not be loaded: {2}. The windows are shown without a skin.
 
 [SkinRes]
 ADDCUSTOMCOLORBUTTON_CAP=Add to Custom Colors

@@ -1,5 +1,6 @@
 #include "platform/display/backend.h"
 #include "platform/display/headless.h"
+#include "platform/win/paint.h"
 
 #include <atomic>
 
@@ -31,6 +32,10 @@ std::optional<std::string> Backend::GetClipboardText() {
     return clipboard_;
 }
 
+HBITMAP Backend::CaptureScreen(const RECT& area) {
+    return RenderScreenToBitmap(area);
+}
+
 Backend& Current() {
     Holder& h = GetHolder();
     Backend* b = h.current.load(std::memory_order_acquire);
@@ -48,3 +53,8 @@ Headless* CurrentHeadless() {
 }
 
 } // namespace display
+
+BOOL MessageBeep(UINT) {
+    display::Current().Beep();
+    return 1;
+}

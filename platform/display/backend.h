@@ -98,6 +98,14 @@ public:
         return std::nullopt;
     }
 
+    // Sounds the display's bell; the base has none.
+    virtual void Beep() {}
+    // The screen's pixels in area (screen coordinates) as a 32-bit bitmap of
+    // the area's size that the caller deletes; parts off the screen are black.
+    // The base composes the windows of this process (what a headless screen
+    // shows).
+    virtual HBITMAP CaptureScreen(const RECT& area);
+
 private:
     std::mutex clipboardMutex_;
     std::optional<std::string> clipboard_;
@@ -109,3 +117,6 @@ Backend& Current();
 void Install(std::unique_ptr<Backend> backend);
 
 } // namespace display
+
+// Sounds the display's bell (the sound type is not told apart).
+BOOL MessageBeep(UINT uType);

@@ -317,6 +317,9 @@ public:
         return out;
     }
 
+    void Beep() override { GtkBeep(); }
+    HBITMAP CaptureScreen(const RECT& area) override { return GtkCaptureScreen(area); }
+
     std::optional<std::string> RunFileDialog(const FileDialogRequest& r) override {
         GtkFileChooserAction action =
             r.kind == FileDialogRequest::ChooseFolder ? GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER

@@ -14,4 +14,8 @@ int VirtualKeyFromKeyval(unsigned keyval);
 // Null when no display can be opened.
 std::unique_ptr<Backend> CreateGtkBackend();
 
+// The real display's bell and screen pixels (Backend::Beep, Backend::CaptureScreen).
+void GtkBeep();
+HBITMAP GtkCaptureScreen(const RECT& area);
+
 } // namespace display

@@ -82,4 +82,14 @@ std::optional<std::string> Headless::RunFileDialog(const FileDialogRequest& requ
     return answer ? answer(request) : std::nullopt;
 }
 
+void Headless::Beep() {
+    std::lock_guard<std::mutex> g(m_);
+    ++beeps_;
+}
+
+int Headless::Beeps() {
+    std::lock_guard<std::mutex> g(m_);
+    return beeps_;
+}
+
 } // namespace display

@@ -34,12 +34,17 @@ public:
     void SetFileDialogAnswer(FileDialogAnswer answer);
     std::optional<std::string> RunFileDialog(const FileDialogRequest& request) override;
 
+    // The bell only counts its rings here.
+    void Beep() override;
+    int Beeps();
+
 private:
     std::mutex m_;
     std::map<int, bool> keys_;
     std::vector<HWND> visible_;
     HWND active_ = 0;
     FileDialogAnswer dialogAnswer_;
+    int beeps_ = 0;
 };
 
 // The headless backend when it is the one in force, else null.

@@ -284,9 +284,27 @@ void setAttributes(PangoLayout* l, const LOGFONT& lf, int mStart, int mEnd) {
     pango_attr_list_unref(list);
 }
 
+// The box that holds `r` (relative to the point it turns about) turned by
+// `angle` radians counter-clockwise on the screen, placed at (x, y).
+RECT turnedBox(const RECT& r, double angle, int x, int y) {
+    const double c = std::cos(angle), s = std::sin(angle);
+    double l = 1e9, t = 1e9, rt = -1e9, b = -1e9;
+    for (int px : {int(r.left), int(r.right)})
+        for (int py : {int(r.top), int(r.bottom)}) {
+            // y grows downward: a counter-clockwise turn maps (dx, dy) to
+            // (dx cos + dy sin, dy cos - dx sin).
+            double tx = px * c + py * s, ty = py * c - px * s;
+            l = std::min(l, tx), rt = std::max(rt, tx);
+            t = std::min(t, ty), b = std::max(b, ty);
+        }
+    return RECT{x + int(std::floor(l)), y + int(std::floor(t)), x + int(std::ceil(rt)),
+                y + int(std::ceil(b))};
+}
+
 // Draws the layout with its top-left at (x, y) in logical units, limited to
-// `clip` (logical units) when given.
-void renderLayout(HDC dc, PangoLayout* l, int x, int y, const RECT* clip) {
+// `clip` (logical units) when given. A font's escapement (tenths of a degree,
+// counter-clockwise) turns the text about (x, y).
+void renderLayout(HDC dc, PangoLayout* l, int x, int y, const RECT* clip, int escapement = 0) {
     GdiBitmap* b = dc->target();
     if (!b) return;
     PangoRectangle ink, logical;
@@ -294,6 +312,10 @@ void renderLayout(HDC dc, PangoLayout* l, int x, int y, const RECT* clip) {
     RECT box{x + std::min(ink.x, logical.x) - 1, y + std::min(ink.y, logical.y) - 1,
              x + std::max(ink.x + ink.width, logical.x + logical.width) + 1,
              y + std::max(ink.y + ink.height, logical.y + logical.height) + 1};
+    const double angle = (escapement % 3600) * M_PI / 1800.0;
+    if (angle != 0)
+        box =
+            turnedBox(RECT{box.left - x, box.top - y, box.right - x, box.bottom - y}, angle, x, y);
     if (clip && !IntersectRect(&box, &box, clip)) return;
     RECT bb{dc->toBx(box.left), dc->toBy(box.top), dc->toBx(box.right), dc->toBy(box.bottom)};
     RECT bounds{0, 0, b->width, b->height};
@@ -306,6 +328,7 @@ void renderLayout(HDC dc, PangoLayout* l, int x, int y, const RECT* clip) {
     }
     cairo_t* cr = cairo_create(s);
     cairo_translate(cr, dc->toBx(x) - bb.left, dc->toBy(y) - bb.top);
+    if (angle != 0) cairo_rotate(cr, -angle);
     pango_cairo_update_context(cr, context());
     pango_layout_context_changed(l);
     pango_cairo_show_layout(cr, l);
@@ -374,6 +397,7 @@ BOOL ExtTextOut(HDC dc, int x, int y, UINT options, const RECT* r, const std::st
     int w = logical.width, h = m.ascent + m.descent;
     UINT align = dc->st.textAlign;
     if (align & TA_UPDATECP) x = dc->st.curPos.x, y = dc->st.curPos.y;
+    const int x0 = x, y0 = y;
     if ((align & TA_CENTER) == TA_CENTER)
         x -= w / 2;
     else if (align & TA_RIGHT)
@@ -382,13 +406,27 @@ BOOL ExtTextOut(HDC dc, int x, int y, UINT options, const RECT* r, const std::st
         y -= m.ascent;
     else if (align & TA_BOTTOM)
         y -= h;
+    const int escapement = lf.lfEscapement % 3600;
+    if (escapement != 0) {
+        // Alignment moved the point along the unturned text: turn that offset too.
+        const double a = escapement * M_PI / 1800.0;
+        const int ox = x - x0, oy = y - y0;
+        x = x0 + int(std::lround(ox * std::cos(a) + oy * std::sin(a)));
+        y = y0 + int(std::lround(oy * std::cos(a) - ox * std::sin(a)));
+    }
     if (dc->st.bkMode == OPAQUE && !(options & ETO_OPAQUE)) {
-        RECT cell{x, y, x + w, y + h};
+        RECT cell = escapement ? turnedBox(RECT{0, 0, w, h}, escapement * M_PI / 1800.0, x, y)
+                               : RECT{x, y, x + w, y + h};
         if ((options & ETO_CLIPPED) && r) IntersectRect(&cell, &cell, r);
         fillBackground(dc, cell);
     }
-    renderLayout(dc, lay.l, x, y, (options & ETO_CLIPPED) ? r : nullptr);
-    if (align & TA_UPDATECP) dc->st.curPos.x += (align & TA_RIGHT) ? -w : w;
+    renderLayout(dc, lay.l, x, y, (options & ETO_CLIPPED) ? r : nullptr, escapement);
+    if (align & TA_UPDATECP) {
+        const double a = escapement * M_PI / 1800.0;
+        const int step = (align & TA_RIGHT) ? -w : w;
+        dc->st.curPos.x += int(std::lround(step * std::cos(a)));
+        dc->st.curPos.y -= int(std::lround(step * std::sin(a)));
+    }
     return 1;
 }
 

@@ -89,7 +89,11 @@ void TspSkinCustomListView::SetDefaultColor(TColor Value) {
 }
 
 void TspSkinCustomListView::SetVScrollBar(TspSkinScrollBar* Value) {
-    if (FVScrollBar && FVScrollBar != Value) FVScrollBar->RemoveFreeNotification(this);
+    if (FVScrollBar && FVScrollBar != Value) {
+        // The bar let go of no longer moves this list.
+        FVScrollBar->RemoveFreeNotification(this);
+        FVScrollBar->OnChange = nullptr;
+    }
     FVScrollBar = Value;
     if (Value) {
         Value->FreeNotification(this);
@@ -101,7 +105,11 @@ void TspSkinCustomListView::SetVScrollBar(TspSkinScrollBar* Value) {
 }
 
 void TspSkinCustomListView::SetHScrollBar(TspSkinScrollBar* Value) {
-    if (FHScrollBar && FHScrollBar != Value) FHScrollBar->RemoveFreeNotification(this);
+    if (FHScrollBar && FHScrollBar != Value) {
+        // The bar let go of no longer moves this list.
+        FHScrollBar->RemoveFreeNotification(this);
+        FHScrollBar->OnChange = nullptr;
+    }
     FHScrollBar = Value;
     if (Value) {
         Value->FreeNotification(this);

@@ -7,6 +7,7 @@
 
 #include "classlib/forms.h"
 #include "classlib/sysutils.h"
+#include "platform/display/backend.h"
 #include "platform/os/clock.h"
 #include "platform/win/clipboard.h"
 #include "platform/win/controls/common.h"
@@ -1015,7 +1016,10 @@ void TspSkinNumEdit::KeyDown(WORD& Key, TShiftState Shift) {
 }
 
 void TspSkinNumEdit::KeyPress(char32_t& Key) {
-    if (!IsValidChar(Key)) Key = 0;
+    if (!IsValidChar(Key)) {
+        Key = 0;
+        MessageBeep(0);
+    }
     if (Key != 0) TspCustomEdit::KeyPress(Key);
 }
 

@@ -2536,8 +2536,23 @@ void TspSkinGauge::DrawProgressText(TCanvas* C, int W, int H) {
     C->Font()->SetCharset(charsetOf(FSD, d));
     int tw = C->TextWidth(text), th = C->TextHeight(text);
     C->Brush()->SetStyle(bsClear);
-    // Vertical bars keep the text horizontal, centred on the bar.
-    C->TextOut(W / 2 - tw / 2, H / 2 - th / 2, text);
+    if (!FVertical) {
+        C->TextOut(W / 2 - tw / 2, H / 2 - th / 2, text);
+        return;
+    }
+    // Vertical bars read upward: the same font turned a quarter, centred on the bar.
+    LOGFONT lf;
+    GetObject(C->Font()->Handle(), sizeof lf, &lf);
+    lf.lfEscapement = 900;
+    HFONT turned = CreateFontIndirect(&lf);
+    HDC dc = C->Handle();
+    HGDIOBJ old = SelectObject(dc, turned);
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, ColorToRGB(C->Font()->Color()));
+    SetTextAlign(dc, TA_LEFT | TA_TOP);
+    TextOut(dc, W / 2 - th / 2, tw / 2 + H / 2, text);
+    SelectObject(dc, old);
+    DeleteObject(turned);
 }
 
 void TspSkinGauge::DrawDefaultImage(TBitmap* B) {

@@ -11,6 +11,7 @@
 #include "classlib/forms.h"
 #include "classlib/streams.h"
 #include "classlib/sysutils.h"
+#include "platform/display/backend.h"
 #include "platform/os/cpu.h"
 #include "platform/win/input.h"
 #include "platform/win/layered.h"
@@ -260,22 +261,34 @@ void GetWindowsVersion(int& Major, int& Minor) {
     Minor = 0;
 }
 
+bool IsWindowsVistaOrLater(int Major, int) {
+    return Major >= 6;
+}
+
+bool IsWindowsXPOrLater(int Major, int Minor) {
+    return Major > 5 || (Major == 5 && Minor == 1);
+}
+
+bool IsWindows2000OrLater(int Major, int Minor) {
+    return Major > 5 || (Major == 5 && Minor >= 0 && Minor <= 2);
+}
+
 bool IsWindowsVistaOrLater() {
     int ma, mi;
     GetWindowsVersion(ma, mi);
-    return ma >= 6;
+    return IsWindowsVistaOrLater(ma, mi);
 }
 
 bool IsWindowsXPOrLater() {
     int ma, mi;
     GetWindowsVersion(ma, mi);
-    return ma > 5 || (ma == 5 && mi == 1);
+    return IsWindowsXPOrLater(ma, mi);
 }
 
 bool IsWindows2000OrLater() {
     int ma, mi;
     GetWindowsVersion(ma, mi);
-    return ma > 5 || (ma == 5 && mi >= 0 && mi <= 2);
+    return IsWindows2000OrLater(ma, mi);
 }
 
 bool IsMultiMonitor() {
@@ -602,10 +615,16 @@ void DrawParentBackgroundOffset(TControl* Control, const TRect& Offset, TCanvas*
 
 void CaptureScreenToBitmap(int X, int Y, TBitmap* Bitmap) {
     if (!Bitmap || Bitmap->Empty()) return;
-    HDC screen = GetScreenDC();
-    BitBlt(Bitmap->Canvas()->Handle(), 0, 0, Bitmap->Width(), Bitmap->Height(), screen, X, Y,
-           SRCCOPY);
-    ReleaseScreenDC(screen);
+    // What the display shows, not the drawing layer's own screen surface.
+    const int w = Bitmap->Width(), h = Bitmap->Height();
+    HBITMAP shot = display::Current().CaptureScreen(RECT{X, Y, X + w, Y + h});
+    if (!shot) return;
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, shot);
+    BitBlt(Bitmap->Canvas()->Handle(), 0, 0, w, h, dc, 0, 0, SRCCOPY);
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    DeleteObject(shot);
 }
 
 void DrawGlyphFromStrip(TCanvas* Canvas, int X, int Y, TBitmap* Bitmap, int NumGlyphs,

@@ -69,9 +69,14 @@ void TokensToRect(const std::string& S, TRect& R);
 // ---- Platform helpers -----------------------------------------------------------
 
 void GetWindowsVersion(int& Major, int& Minor);
+// The version tests of the running system, and the rules they apply to a
+// version number.
 bool IsWindowsVistaOrLater();
 bool IsWindowsXPOrLater();
 bool IsWindows2000OrLater();
+bool IsWindowsVistaOrLater(int Major, int Minor);
+bool IsWindowsXPOrLater(int Major, int Minor);
+bool IsWindows2000OrLater(int Major, int Minor);
 bool IsMultiMonitor();
 void GetScreenArea(bool WorkArea, TRect& R);
 void GetMonitorArea(HWND Window, bool WorkArea, TRect& R);

@@ -41,7 +41,17 @@ const TspEnumWords spStdCommandWords{kCommandWords, 7, cmDefault, cmMinimizeToTr
 
 // ---- Key readers and writers --------------------------------------------------------------------
 
+void TspSkinKeyReader::CheckRange(const char* Key, std::initializer_list<int32_t> Values) const {
+    for (int32_t v : Values)
+        if (v < -kSkinValueLimit || v > kSkinValueLimit)
+            throw ESkinDataError("Skin value [" + S + "] " + Key + "=" + F->ReadString(S, Key, "") +
+                                 " is out of range");
+}
 void TspSkinKeyReader::Int(const char* Key, int32_t& V, int32_t Absent) {
+    V = F->ReadInteger(S, Key, Absent);
+    CheckRange(Key, {V});
+}
+void TspSkinKeyReader::AnyInt(const char* Key, int32_t& V, int32_t Absent) {
     V = F->ReadInteger(S, Key, Absent);
 }
 void TspSkinKeyReader::Bool(const char* Key, bool& V) {
@@ -49,9 +59,11 @@ void TspSkinKeyReader::Bool(const char* Key, bool& V) {
 }
 void TspSkinKeyReader::Rect(const char* Key, TRect& V) {
     ReadRect(F, S, Key, V);
+    CheckRange(Key, {V.Left, V.Top, V.Right, V.Bottom});
 }
 void TspSkinKeyReader::Point(const char* Key, TPoint& V) {
     ReadPoint(F, S, Key, V);
+    CheckRange(Key, {V.X, V.Y});
 }
 void TspSkinKeyReader::Text(const char* Key, std::string& V, const char* Absent) {
     V = F->ReadString(S, Key, Absent);
@@ -73,6 +85,9 @@ void TspSkinKeyReader::Word(const char* Key, int& V, const TspEnumWords& W) {
 }
 
 void TspSkinKeyWriter::Int(const char* Key, int32_t& V, int32_t) {
+    F->WriteInteger(S, Key, V);
+}
+void TspSkinKeyWriter::AnyInt(const char* Key, int32_t& V, int32_t) {
     F->WriteInteger(S, Key, V);
 }
 void TspSkinKeyWriter::Bool(const char* Key, bool& V) {
@@ -1300,37 +1315,145 @@ void writeBitmapImage(TStream* S, TBitmap* B) {
     B->SaveToStream(S);
 }
 
-// One bitmap file out of a run of them: its header's size field says where
-// it ends, and that size must fit what is left.
-std::unique_ptr<TBitmap> readBitmapImage(TStream* S) {
-    int64_t left = S->Size() - S->Position();
-    uint8_t head[14];
-    if (left < int64_t(sizeof head)) throw ESkinDataError("Skin picture is damaged");
-    S->ReadBuffer(head, sizeof head);
-    uint32_t size = uint32_t(head[2]) | uint32_t(head[3]) << 8 | uint32_t(head[4]) << 16 |
-                    uint32_t(head[5]) << 24;
-    if (head[0] != 'B' || head[1] != 'M' || size < 54 || int64_t(size) > left)
-        throw ESkinDataError("Skin picture is damaged");
-    std::string bytes(reinterpret_cast<const char*>(head), sizeof head);
-    bytes.resize(size);
-    S->ReadBuffer(bytes.data() + sizeof head, int64_t(size) - int64_t(sizeof head));
-    TStringStream image(bytes);
-    auto bitmap = std::make_unique<TBitmap>();
-    bitmap->LoadFromStream(&image);
-    return bitmap;
+std::string pictureFile(const std::string& Folder, const std::string& Name) {
+    if (!IsSafeSkinFileName(Name))
+        throw ESkinDataError("Skin picture name \"" + Name + "\" leaves the skin's folder");
+    return Folder + Name;
 }
+
+uint32_t le32At(const std::string& B, size_t At) {
+    auto u = [&](size_t i) { return uint32_t(uint8_t(B[At + i])); };
+    return u(0) | u(1) << 8 | u(2) << 16 | u(3) << 24;
+}
+
+// Reads a skin's pictures in two steps: each picture's bytes are taken and
+// the pixels its header claims are counted first, and only when every claim
+// fits the limits are the pictures decoded. A picture beyond them is refused
+// while it is still a few bytes of header.
+class PictureReader {
+public:
+    // One bitmap file out of a run of them: its header's size field says
+    // where it ends, and that size must fit what is left. Returns its number.
+    int Image(TStream* S) {
+        int64_t left = S->Size() - S->Position();
+        uint8_t head[14];
+        if (left < int64_t(sizeof head)) throw ESkinDataError("Skin picture is damaged");
+        S->ReadBuffer(head, sizeof head);
+        uint32_t size = uint32_t(head[2]) | uint32_t(head[3]) << 8 | uint32_t(head[4]) << 16 |
+                        uint32_t(head[5]) << 24;
+        if (head[0] != 'B' || head[1] != 'M' || size < 54 || int64_t(size) > left)
+            throw ESkinDataError("Skin picture is damaged");
+        std::string bytes(reinterpret_cast<const char*>(head), sizeof head);
+        bytes.resize(size);
+        S->ReadBuffer(bytes.data() + sizeof head, int64_t(size) - int64_t(sizeof head));
+        return Add(std::move(bytes), false, "#" + std::to_string(FPending.size() + 1));
+    }
+    // A picture slot of a payload: a flag byte, then the picture unless the
+    // flag says there is none (-1).
+    int Slot(TStream* S) {
+        uint8_t flag;
+        S->ReadBuffer(&flag, 1);
+        return flag != 0 ? -1 : Image(S);
+    }
+    // A picture file of a folder skin; -1 for an empty name.
+    int File(const std::string& Folder, const std::string& Name, bool AllowJpeg) {
+        if (Name.empty()) return -1;
+        return Add(ReadFileBytes(pictureFile(Folder, Name)), AllowJpeg && IsJpegFileName(Name),
+                   "\"" + Name + "\"");
+    }
+    // Decodes every picture taken; Take(n) then hands picture n over (an
+    // empty bitmap for -1).
+    void Decode() {
+        for (Pending& p : FPending) {
+            p.Bitmap = std::make_unique<TBitmap>();
+            TStringStream image(p.Bytes);
+            if (p.Jpeg) {
+                TJPEGImage jpeg;
+                jpeg.LoadFromStream(&image);
+                p.Bitmap->SetSize(jpeg.Width(), jpeg.Height());
+                p.Bitmap->Canvas()->Draw(0, 0, &jpeg);
+            } else {
+                p.Bitmap->LoadFromStream(&image);
+            }
+            p.Bytes.clear();
+        }
+    }
+    std::unique_ptr<TBitmap> Take(int N) {
+        if (N < 0 || size_t(N) >= FPending.size() || !FPending[size_t(N)].Bitmap)
+            return std::make_unique<TBitmap>();
+        return std::move(FPending[size_t(N)].Bitmap);
+    }
+
+private:
+    struct Pending {
+        std::string Bytes;
+        bool Jpeg;
+        std::unique_ptr<TBitmap> Bitmap;
+    };
+    int Add(std::string Bytes, bool Jpeg, const std::string& What) {
+        if (Jpeg)
+            ClaimJpeg(Bytes, What);
+        else
+            ClaimBitmap(Bytes, What);
+        FPending.push_back(Pending{std::move(Bytes), Jpeg, nullptr});
+        return int(FPending.size()) - 1;
+    }
+    void Claim(int64_t W, int64_t H, const std::string& What) {
+        W = std::abs(W), H = std::abs(H);
+        if (W > kSkinPictureSideLimit || H > kSkinPictureSideLimit ||
+            W * H > kSkinPicturePixelLimit)
+            throw ESkinDataError("Skin picture " + What + " (" + std::to_string(W) + " x " +
+                                 std::to_string(H) + ") is too large");
+        FUsed += W * H;
+        if (FUsed > kSkinPixelBudget)
+            throw ESkinDataError("Skin pictures take more than " +
+                                 std::to_string(kSkinPixelBudget) + " pixels");
+    }
+    // A bitmap file's header; bytes that are no bitmap are left to the decoder.
+    void ClaimBitmap(const std::string& B, const std::string& What) {
+        if (B.size() < 26 || B[0] != 'B' || B[1] != 'M') return;
+        uint32_t header = le32At(B, 14);
+        if (header == 12) {
+            auto u16 = [&](size_t i) { return int64_t(uint8_t(B[i]) | uint8_t(B[i + 1]) << 8); };
+            Claim(u16(18), u16(20), What);
+        } else {
+            Claim(int32_t(le32At(B, 18)), int32_t(le32At(B, 22)), What);
+        }
+    }
+    // A JPEG file's frame header; bytes without one are left to the decoder.
+    void ClaimJpeg(const std::string& B, const std::string& What) {
+        auto u8 = [&](size_t i) { return unsigned(uint8_t(B[i])); };
+        auto be16 = [&](size_t i) { return int64_t(u8(i) << 8 | u8(i + 1)); };
+        if (B.size() < 4 || u8(0) != 0xFF || u8(1) != 0xD8) return;
+        size_t i = 2;
+        while (i + 9 <= B.size()) {
+            if (u8(i) != 0xFF) return;
+            unsigned m = u8(i + 1);
+            if (m == 0xFF) {
+                ++i;
+                continue;
+            }
+            if (m >= 0xC0 && m <= 0xCF && m != 0xC4 && m != 0xC8 && m != 0xCC) {
+                Claim(be16(i + 7), be16(i + 5), What);
+                return;
+            }
+            if (m == 0x01 || (m >= 0xD0 && m <= 0xD8)) {
+                i += 2;
+                continue;
+            }
+            if (m == 0xD9 || m == 0xDA) return;
+            i += 2 + size_t(be16(i + 2));
+        }
+    }
+
+    std::vector<Pending> FPending;
+    int64_t FUsed = 0;
+};
 
 void writeSlot(TStream* S, TBitmap* B) {
     uint8_t flag = (!B || B->Empty()) ? 1 : 0;
     S->WriteBuffer(&flag, 1);
     if (!flag) writeBitmapImage(S, B);
-}
-
-std::unique_ptr<TBitmap> readSlot(TStream* S) {
-    uint8_t flag;
-    S->ReadBuffer(&flag, 1);
-    if (flag != 0) return std::make_unique<TBitmap>();
-    return readBitmapImage(S);
 }
 
 // The skin text: a byte-order mark chooses UTF-8 or UTF-16, else the ANSI code page.
@@ -1366,22 +1489,10 @@ std::string folderOf(const std::string& FileName) {
     return ExtractFilePath(FileName);
 }
 
-std::string pictureFile(const std::string& Folder, const std::string& Name) {
-    if (!IsSafeSkinFileName(Name))
-        throw ESkinDataError("Skin picture name \"" + Name + "\" leaves the skin's folder");
-    return Folder + Name;
-}
-
-std::unique_ptr<TBitmap> loadBitmapFile(const std::string& Folder, const std::string& Name,
-                                        bool AllowJpeg) {
-    auto b = std::make_unique<TBitmap>();
-    if (Name.empty()) return b;
-    std::string file = pictureFile(Folder, Name);
-    if (AllowJpeg && IsJpegFileName(Name))
-        LoadJpegToBitmap(b.get(), file);
-    else
-        b->LoadFromFile(file);
-    return b;
+// A skin whose frame has no picture would leave every skinned form without
+// a frame to draw its caption and caption buttons from.
+void checkFramePicture(const TspSkinContent& C) {
+    if (!C.FPicture || C.FPicture->Empty()) throw ESkinDataError("The skin has no frame picture");
 }
 
 } // namespace
@@ -1460,18 +1571,23 @@ void TspCompressedStoredSkin::LoadFromIniFile(const std::string& AFileName) {
 
     TMemoryStream payload;
     writeInt(&payload, kWriterVersion);
-    for (const char* key : {"picture", "inactivepicture", "mask", "rolluppicture", "rollupmask"}) {
-        std::string name = ini.ReadString("PICTURES", key, "");
-        auto b = loadBitmapFile(folder, name, false);
-        writeSlot(&payload, b.get());
-    }
+    // Packing takes no more than loading will accept.
+    PictureReader pictures;
+    int frames[5];
+    int n = 0;
+    for (const char* key : {"picture", "inactivepicture", "mask", "rolluppicture", "rollupmask"})
+        frames[n++] = pictures.File(folder, ini.ReadString("PICTURES", key, ""), false);
     TStringList names;
     ReadStringList(&ini, "PICTURES", "activepictures", &names);
+    std::vector<int> list;
+    for (int i = 0; i < names.Count(); ++i)
+        list.push_back(pictures.File(folder, names[i], false));
+    pictures.Decode();
+    for (int f : frames)
+        writeSlot(&payload, pictures.Take(f).get());
     writeInt(&payload, names.Count());
-    for (int i = 0; i < names.Count(); ++i) {
-        auto b = loadBitmapFile(folder, names[i], false);
-        writeBitmapImage(&payload, b.get());
-    }
+    for (int i : list)
+        writeBitmapImage(&payload, pictures.Take(i).get());
     payload.WriteString(encodeSkinText(&lines));
     FCompressedStream->Clear();
     CompressStream(&payload, FCompressedStream.get());
@@ -1861,15 +1977,27 @@ void TspSkinData::ReadSkinText(TspSkinContent& C, TCustomIniFile* F, const std::
     pictures.Text("rollupmask", C.FRollUpMaskName, "");
     ReadStringList(F, "PICTURES", "activepictures", C.FActivePicturesNames.get());
     if (Folder) {
-        C.FPicture = loadBitmapFile(*Folder, C.FPictureName, true);
-        C.FInActivePicture = loadBitmapFile(*Folder, C.FInActivePictureName, true);
-        C.FMask = loadBitmapFile(*Folder, C.FMaskName, true);
-        C.FRollUpPicture = loadBitmapFile(*Folder, C.FRollUpPictureName, true);
-        C.FRollUpMask = loadBitmapFile(*Folder, C.FRollUpMaskName, true);
+        PictureReader pictures;
+        const std::string& f = *Folder;
+        int frame = pictures.File(f, C.FPictureName, true);
+        int inactive = pictures.File(f, C.FInActivePictureName, true);
+        int mask = pictures.File(f, C.FMaskName, true);
+        int rollUp = pictures.File(f, C.FRollUpPictureName, true);
+        int rollUpMask = pictures.File(f, C.FRollUpMaskName, true);
+        std::vector<int> list;
         for (int i = 0; i < C.FActivePicturesNames->Count(); ++i)
-            C.FActivePictures.push_back(
-                loadBitmapFile(*Folder, (*C.FActivePicturesNames)[i], true));
-        C.StartCursorIndex = std::max(1, F->ReadInteger("CURSORS", "startcursorindex", 1));
+            list.push_back(pictures.File(f, (*C.FActivePicturesNames)[i], true));
+        pictures.Decode();
+        C.FPicture = pictures.Take(frame);
+        C.FInActivePicture = pictures.Take(inactive);
+        C.FMask = pictures.Take(mask);
+        C.FRollUpPicture = pictures.Take(rollUp);
+        C.FRollUpMask = pictures.Take(rollUpMask);
+        for (int i : list)
+            C.FActivePictures.push_back(pictures.Take(i));
+        TspSkinKeyReader cursors(F, "CURSORS");
+        cursors.Int("startcursorindex", C.StartCursorIndex, 1);
+        C.StartCursorIndex = std::max(1, C.StartCursorIndex);
         ReadStringList(F, "CURSORS", "cursors", C.FCursorsNames.get());
     }
 
@@ -1913,6 +2041,7 @@ void TspSkinData::ReadSkinText(TspSkinContent& C, TCustomIniFile* F, const std::
         c->LoadFromFile(F);
         C.CtrlList.push_back(std::move(c));
     }
+    checkFramePicture(C);
 }
 
 void TspSkinData::ApplyContent(TspSkinContent&& Content) {
@@ -1957,19 +2086,29 @@ void TspSkinData::LoadFromFile(const std::string& FileName) {
 }
 
 void TspSkinData::DecodePayload(TspSkinContent& C, TMemoryStream* P, int32_t Version) {
-    C.FPicture = readSlot(P);
-    if (Version == 2 || Version == 3) C.FInActivePicture = readSlot(P);
-    C.FMask = readSlot(P);
+    PictureReader pictures;
+    int frame = pictures.Slot(P), inactive = -1, rollUp = -1, rollUpMask = -1;
+    if (Version == 2 || Version == 3) inactive = pictures.Slot(P);
+    int mask = pictures.Slot(P);
     if (Version == 1 || Version == 2) {
-        C.FRollUpPicture = readSlot(P);
-        C.FRollUpMask = readSlot(P);
+        rollUp = pictures.Slot(P);
+        rollUpMask = pictures.Slot(P);
     }
     int32_t count = readInt(P);
     // Every bitmap file takes at least 54 bytes.
     if (count > 0 && int64_t(count) > (P->Size() - P->Position()) / 54)
         throw ESkinDataError("Skin picture count is damaged");
+    std::vector<int> list;
     for (int32_t i = 0; i < count; ++i)
-        C.FActivePictures.push_back(readBitmapImage(P));
+        list.push_back(pictures.Image(P));
+    pictures.Decode();
+    C.FPicture = pictures.Take(frame);
+    C.FInActivePicture = pictures.Take(inactive);
+    C.FMask = pictures.Take(mask);
+    C.FRollUpPicture = pictures.Take(rollUp);
+    C.FRollUpMask = pictures.Take(rollUpMask);
+    for (int i : list)
+        C.FActivePictures.push_back(pictures.Take(i));
 }
 
 void TspSkinData::LoadCompressedStoredSkin(TspCompressedStoredSkin* AStoredSkin) {

@@ -15,11 +15,25 @@
 #include "skin/engine/SPUtils.h"
 
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
 
 LANTROVE_EXCEPTION(ESkinDataError, Exception);
+
+// What a skin may hold. Every number a skin names (a coordinate, a size, an
+// offset, a picture, cursor or element number, an interval) lies within
+// -kSkinValueLimit..kSkinValueLimit, so sums and products of two of them
+// stay in range; colours are any 32-bit value. A picture is at most
+// kSkinPictureSideLimit pixels on a side and kSkinPicturePixelLimit pixels in
+// all, the pictures of one skin together at most kSkinPixelBudget. A skin
+// beyond these limits is refused when it loads (ESkinDataError), before its
+// pictures are decoded.
+constexpr int32_t kSkinValueLimit = 16384;
+constexpr int32_t kSkinPictureSideLimit = 16384;
+constexpr int64_t kSkinPicturePixelLimit = int64_t(16) << 20;
+constexpr int64_t kSkinPixelBudget = int64_t(64) << 20;
 
 // ---- Enumerations and messages ----------------------------------------------------------
 
@@ -89,12 +103,16 @@ public:
     virtual void Align(const char* Key, TAlignment& V) = 0;
     virtual void Word(const char* Key, int& V, const TspEnumWords& W) = 0;
 
-    void Color(const char* Key, TColor& V, TColor Absent = 0) { Int(Key, V, Absent); }
+    // A colour: any 32-bit value, where Int is a bounded number.
+    void Color(const char* Key, TColor& V, TColor Absent = 0) { AnyInt(Key, V, Absent); }
     template <class E> void Enum(const char* Key, E& V, const TspEnumWords& W) {
         int i = int(V);
         Word(Key, i, W);
         V = E(i);
     }
+
+protected:
+    virtual void AnyInt(const char* Key, int32_t& V, int32_t Absent) = 0;
 };
 
 // Reads or writes the keys of Section in an ini document.
@@ -111,7 +129,12 @@ public:
     void Align(const char* Key, TAlignment& V) override;
     void Word(const char* Key, int& V, const TspEnumWords& W) override;
 
+protected:
+    void AnyInt(const char* Key, int32_t& V, int32_t Absent) override;
+
 private:
+    // Raises ESkinDataError when a number of Key lies beyond kSkinValueLimit.
+    void CheckRange(const char* Key, std::initializer_list<int32_t> Values) const;
     TCustomIniFile* F;
     std::string S;
 };
@@ -128,6 +151,9 @@ public:
     void Lines(const char* Key, TStrings* V) override;
     void Align(const char* Key, TAlignment& V) override;
     void Word(const char* Key, int& V, const TspEnumWords& W) override;
+
+protected:
+    void AnyInt(const char* Key, int32_t& V, int32_t Absent) override;
 
 private:
     TCustomIniFile* F;

@@ -240,11 +240,13 @@ void TspBitmap::SetSize(int AWidth, int AHeight) {
     AHeight = AHeight == INT32_MIN ? INT32_MAX : std::abs(AHeight);
     if (AWidth == 0 || AHeight == 0) return;
     if (!Empty() && AWidth == FWidth && AHeight == FHeight) return;
-    FreeSection();
-    FBitmapInfo.bmiHeader.biWidth = AWidth;
-    FBitmapInfo.bmiHeader.biHeight = -AHeight;
+    // The new section is made before the old one goes: a size that cannot be
+    // had leaves the bitmap as it was, pixels and size together.
+    BITMAPINFO info = FBitmapInfo;
+    info.bmiHeader.biWidth = AWidth;
+    info.bmiHeader.biHeight = -AHeight;
     void* bits = nullptr;
-    HBITMAP h = CreateDIBSection(nullptr, &FBitmapInfo, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HBITMAP h = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     if (!h || !bits) {
         if (h) DeleteObject(h);
         throw Exception("Can't allocate the DIB handle");
@@ -259,6 +261,8 @@ void TspBitmap::SetSize(int AWidth, int AHeight) {
         DeleteObject(h);
         throw Exception("Can't bslect an object into DC");
     }
+    FreeSection();
+    FBitmapInfo = info;
     FHandle = h;
     FDC = dc;
     FBits = static_cast<TspColor*>(bits);
@@ -1536,10 +1540,12 @@ void TspBitmap::Reflection3() {
 
 void TspBitmap::SaveToStream(TStream* Stream) {
     WriteStreamString(Stream, FName);
-    writeI32(Stream, FWidth);
-    writeI32(Stream, FHeight);
-    for (int y = 0; y < FHeight; ++y)
-        Stream->WriteBuffer(RowAddress(y), int64_t(FWidth) * 4);
+    // A bitmap without pixels is written as the empty one it is.
+    const int32_t w = Empty() ? 0 : FWidth, h = Empty() ? 0 : FHeight;
+    writeI32(Stream, w);
+    writeI32(Stream, h);
+    for (int y = 0; y < h; ++y)
+        Stream->WriteBuffer(RowAddress(y), int64_t(w) * 4);
 }
 
 void TspBitmap::LoadFromStream(TStream* Stream) {

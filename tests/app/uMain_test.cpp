@@ -6,7 +6,10 @@
 #include "framework/CLApp.h"
 #include "platform/display/tray.h"
 #include "platform/win/input.h"
+#include "platform/win/paint.h"
 #include "platform/win/queue.h"
+
+#include <map>
 
 using apptest::AppTest;
 using apptest::Count;
@@ -203,6 +206,77 @@ TEST_F(MainWindowTest, EverySkinnedPartTakesTheMainSkinData) {
     EXPECT_EQ(main->frmDownloadList->lvDL->SkinData(), &skin);
     EXPECT_EQ(main->frmDownloadList->pmDL->SkinData(), &skin);
     MainWindowSide().SkinData = nullptr;
+}
+
+// In both shipped skins the parts of the window that carry text draw from
+// the skin: the status line, the "Download List" link and the strip beside
+// the list's buttons lie on the skin's panel colour with text that stands out
+// from it, and a keyword typed into the box has the box's own text colour.
+TEST_F(MainWindowTest, EveryPartDrawsFromTheSkinInBothShippedSkins) {
+    auto light = [](COLORREF c) {
+        return (GetRValue(c) * 299 + GetGValue(c) * 587 + GetBValue(c) * 114) / 1000;
+    };
+    main->ShowDownloadList(true);
+    for (const char* name : {"Default", "Graphite"}) {
+        SCOPED_TRACE(name);
+        TspSkinData skin(nullptr);
+        skin.LoadFromCompressedFile(std::string(LANTROVE_PROGRAM_DIR) + "/skins/" + name + ".skn");
+        ASSERT_FALSE(skin.Empty);
+        MainWindowSide().SkinData = &skin;
+        ApplyMainSkinData(main);
+        Application->ProcessMessages();
+        const COLORREF face = ColorToRGB(skin.SkinColors()->cBtnFace());
+
+        HBITMAP shot = RenderWindowToBitmap(main->Handle());
+        RECT wr{};
+        GetWindowRect(main->Handle(), &wr);
+        // The commonest colour of a control's rectangle, and how far the
+        // lightness of its other pixels lies from it at most.
+        auto look = [&](TControl* c, TRect r) {
+            std::map<COLORREF, int> counts;
+            std::vector<COLORREF> seen;
+            for (int y = r.Top; y < r.Bottom; ++y)
+                for (int x = r.Left; x < r.Right; ++x) {
+                    TPoint p = c->ClientToScreen(TPoint(x, y));
+                    COLORREF px = shot->getPixel(p.X - wr.left, p.Y - wr.top);
+                    ++counts[px];
+                    seen.push_back(px);
+                }
+            COLORREF bg = 0;
+            int most = -1;
+            for (auto [colour, n] : counts)
+                if (n > most) bg = colour, most = n;
+            int contrast = 0;
+            for (COLORREF px : seen)
+                contrast = std::max(contrast, std::abs(light(px) - light(bg)));
+            return std::pair{bg, contrast};
+        };
+        TControl* status = main->frmStatus;
+        TControl* link = main->lblDownloadList;
+        for (auto [what, c] : {std::pair{"status line", status}, std::pair{"link", link}}) {
+            auto [bg, contrast] = look(c, TRect(0, 0, c->Width(), c->Height()));
+            EXPECT_EQ(bg, face) << what;
+            EXPECT_GE(contrast, 100) << what;
+        }
+        TWinControl* buttons = main->btnClearAll->Parent();
+        int right = 0;
+        for (int i = 0; i < buttons->ControlCount(); ++i)
+            right = std::max(right, buttons->Controls(i)->Left() + buttons->Controls(i)->Width());
+        auto [strip, flat] =
+            look(buttons, TRect(right + 4, 2, buttons->Width() - 4, buttons->Height() - 2));
+        EXPECT_EQ(strip, face);
+        EXPECT_EQ(flat, 0);
+        DeleteObject(shot);
+
+        TfrmSearchFrame* box = main->frmSearchFrame;
+        box->KeywordExit();
+        ASSERT_TRUE(box->ShowsPlaceholder());
+        box->KeywordEnter();
+        const TColor typed = box->cbKeyword->Edit()->Font()->Color();
+        EXPECT_TRUE(typed == box->cbKeyword->FontColor || typed == box->cbKeyword->ActiveFontColor)
+            << std::hex << typed;
+        MainWindowSide().SkinData = nullptr;
+    }
 }
 
 // The caption's close button puts the window in the tray with the program's

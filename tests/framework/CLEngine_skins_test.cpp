@@ -8,7 +8,9 @@
 #include "platform/os/folders.h"
 #include "platform/os/ipc.h"
 #include "platform/os/process.h"
+#include "skin/controls/SkinCtrls.h"
 #include "skin/engine/SkinData.h"
+#include "skin/forms/spMessages.h"
 #include "support/tempdir.h"
 
 #include <gtest/gtest.h>
@@ -65,6 +67,7 @@ protected:
         g_messages.clear();
     }
     void TearDown() override {
+        SetMessageDialogHook(nullptr);
         Application->DestroyComponents();
         Application->ProcessMessages();
         FreeSettingsInstance();
@@ -124,7 +127,13 @@ TEST_F(EngineSkinTest, SwitchesBetweenTheShippedSkinsAndAnnouncesEachChange) {
 TEST_F(EngineSkinTest, MissingOrDamagedSkinsFallBackToTheDefaultSkin) {
     dir.write("prog/skins/Broken.skn", std::string("\2\0\0\0\x10\0\0\0", 8) + "not a zlib stream");
     dir.write("prog/skins/Plain.nsf.skn", shippedSkin("Graphite"));
+    std::vector<std::string> told;
+    SetMessageDialogHook([&](TspMessageForm& f) {
+        told.push_back(f.Message->Caption());
+        f.ModalResult = mrOk;
+    });
     engine->Loaded();
+    EXPECT_TRUE(told.empty());
     engine->SetSkin("Plain");
     EXPECT_EQ(engine->Skin(), "Plain");
     EXPECT_FALSE(skin->SkinnableForm());
@@ -134,12 +143,68 @@ TEST_F(EngineSkinTest, MissingOrDamagedSkinsFallBackToTheDefaultSkin) {
     EXPECT_EQ(skin->SkinName, "Default");
     EXPECT_TRUE(skin->SkinnableForm());
     EXPECT_EQ(SettingsInstance()->GetSettingString("Skin"), "Default");
+    // The user is told why; a missing file is only replaced.
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_NE(told[0].find("Skin.LoadFailed"), std::string::npos) << told[0];
 
     engine->SetSkin("Graphite");
     std::remove(dir.file("prog/skins/Default.skn").c_str());
     engine->SetSkin("Nowhere");
     EXPECT_EQ(engine->Skin(), "Default");
     EXPECT_TRUE(skin->Empty); // no default skin file: the controls' own look
+    EXPECT_EQ(told.size(), 1u);
+}
+
+TEST_F(EngineSkinTest, ASkinThatFailsAtStartGivesTheDefaultSkinAndSaysWhy) {
+    // A Graphite whose border width would overflow the frame's arithmetic.
+    TspSkinData graphite(nullptr);
+    graphite.LoadFromCompressedFile(dir.file("prog/skins/Graphite.skn"));
+    graphite.BorderW = -2147483647 - 1;
+    graphite.SaveToCompressedFile(dir.file("prog/skins/Graphite.skn"));
+    std::vector<std::string> told;
+    SetMessageDialogHook([&](TspMessageForm& f) {
+        told.push_back(f.Message->Caption());
+        f.ModalResult = mrOk;
+    });
+    struct Case {
+        const char* Setting;
+        bool DefaultBroken;
+        const char* SkinName; // what the windows are drawn with
+        const char* Told;
+    } cases[] = {
+        {"Graphite", false, "Default",
+         "The skin \"Graphite\" could not be loaded: Skin value [FORMINFO] "
+         "borderwidth=-2147483648 is out of range. The default skin is used instead."},
+        {"Default", true, "",
+         "The skin \"Default\" could not be loaded: compression error. The windows are shown "
+         "without a skin."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Setting);
+        if (c.DefaultBroken)
+            dir.write("prog/skins/Default.skn",
+                      std::string("\2\0\0\0\x10\0\0\0", 8) + "not a zlib stream");
+        Application->DestroyComponents();
+        FreeSettingsInstance();
+        SettingsInstance()->SetSettingstring("Skin", c.Setting);
+        form = new TfrmSkinListener(Application);
+        skin = new TspSkinData(form);
+        engine = new TCLEngine(form);
+        engine->SetSkinData(skin);
+        auto* lang = new TCLMultiLangData(form);
+        LoadEnglishDefaults(lang);
+        engine->SetLanguageData(lang);
+        told.clear();
+        engine->Loaded();
+        EXPECT_EQ(engine->Skin(), "Default");
+        EXPECT_EQ(SettingsInstance()->GetSettingString("Skin"), "Default");
+        EXPECT_EQ(skin->Empty, std::string(c.SkinName).empty());
+        EXPECT_EQ(skin->SkinName, c.SkinName);
+        // Told once the message loop runs, not while the window is built.
+        EXPECT_TRUE(told.empty());
+        Application->ProcessMessages();
+        EXPECT_EQ(told, (std::vector<std::string>{c.Told}));
+    }
 }
 
 TEST_F(EngineSkinTest, ABuiltInSkinIsGivenBackWhenTheFileIsMissing) {

@@ -1,5 +1,7 @@
 // Reads arbitrary text as a skin's ini text, writes it back and reads that
-// again: the reader never crashes and a written skin reads back as written.
+// again: the reader never crashes, a written skin reads back as written, and
+// what one load accepted the next accepts too (no value beyond the limits
+// gets past the reader).
 #include "skin/engine/SkinData.h"
 
 #include "skin/engine/spzlibcompress.h"
@@ -10,10 +12,21 @@
 
 namespace {
 
-// A payload without pictures around the text, as compressed skins carry it.
+// A 1 x 1 bitmap file: the frame picture a skin must have.
+std::string framePicture() {
+    TBitmap b;
+    b.SetSize(1, 1);
+    TStringStream s;
+    b.SaveToStream(&s);
+    return s.DataString();
+}
+
+// A payload with only the frame picture around the text, as compressed
+// skins carry it.
 void loadText(TspSkinData& Skin, const std::string& Text) {
+    static const std::string frame = framePicture();
     TMemoryStream payload;
-    payload.WriteString(std::string("\0\0\0\0\1\1\0\0\0\0", 10) + Text);
+    payload.WriteString(std::string("\0\0\0\0\0", 5) + frame + std::string("\1\0\0\0\0", 5) + Text);
     TspCompressedStoredSkin stored(nullptr);
     CompressStream(&payload, stored.CompressedStream());
     Skin.LoadCompressedStoredSkin(&stored);

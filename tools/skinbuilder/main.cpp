@@ -99,10 +99,15 @@ public:
                                   all->Canvas(), PopupPiece);
         d.FActivePicturesNames->Add("popup.bmp");
         d.FActivePictures.push_back(std::move(popup));
+        auto hint = std::make_unique<TBitmap>(HintPiece.Width(), HintPiece.Height());
+        hint->Canvas()->CopyRect(TRect(0, 0, HintPiece.Width(), HintPiece.Height()), all->Canvas(),
+                                 HintPiece);
+        d.FActivePicturesNames->Add("hint.bmp");
+        d.FActivePictures.push_back(std::move(hint));
         d.Empty = false;
     }
     Pixmap A; // the controls picture
-    TRect PopupPiece;
+    TRect PopupPiece, HintPiece;
     std::unique_ptr<Pixmap> FrameActive, FrameInactive;
 
 private:
@@ -283,6 +288,8 @@ private:
                 state(close ? P.CloseHover : P.Hover, close ? P.OnAccent : P.Text, b.Glyph);
             o->DownRect = state(close ? P.CloseDown : P.Down, close ? P.OnAccent : P.Text, b.Glyph);
             o->InActiveSkinRect = state(P.Caption, P.CaptionTextInactive, b.Glyph);
+            // A button the form switches off (its border icons) looks it.
+            o->DisableSkinRect = state(P.Caption, P.TextDisabled, b.Glyph);
             if (b.Cmd == cmMaximize) {
                 o->RestoreRect = state(P.Caption, P.Text, 3);
                 o->RestoreActiveRect = state(P.Hover, P.Text, 3);
@@ -324,14 +331,17 @@ private:
         w->TopStretch = w->LeftStretch = w->RightStretch = w->BottomStretch = true;
         w->StretchEffect = true;
 
-        TRect hint = Piece(32, 24, P.HintBg);
+        // The hint window's picture is a picture of its own too: a hint is
+        // the size of that picture stretched to its text.
+        HintPiece = Piece(32, 24, P.BorderStrong);
+        A.Fill(inset(HintPiece, 1), P.HintBg);
         auto* h = D->HintWindow.get();
-        h->WindowPictureIndex = 0;
-        h->LTPoint = {hint.Left + 4, hint.Top + 4};
-        h->RTPoint = {hint.Right - 4, hint.Top + 4};
-        h->LBPoint = {hint.Left + 4, hint.Bottom - 4};
-        h->RBPoint = {hint.Right - 4, hint.Bottom - 4};
-        h->ClRect = {hint.Left + 7, hint.Top + 4, hint.Right - 7, hint.Bottom - 4};
+        h->WindowPictureIndex = 2;
+        h->LTPoint = {4, 4};
+        h->RTPoint = {28, 4};
+        h->LBPoint = {4, 20};
+        h->RBPoint = {28, 20};
+        h->ClRect = {7, 4, 25, 20};
         h->FontName = "Arial";
         h->FontHeight = 12;
         h->FontColor = tc(P.HintText);
@@ -878,6 +888,7 @@ private:
                                     s.Cmd == cmClose ? P.OnAccent : P.Text);
             b->DownRect = img(s.Cmd == cmClose ? P.CloseDown : P.Down,
                               s.Cmd == cmClose ? P.OnAccent : P.Text);
+            b->DisableSkinRect = img(P.Surface, P.TextDisabled);
         }
     }
 

@@ -118,6 +118,21 @@ TEST(GtkDisplay, ScreenShowsTheHeadlessPixelsAndInputArrives) {
     EXPECT_EQ(headless->getPixel(50, 20), RGB(200, 30, 30));
     EXPECT_EQ(headless->getPixel(150, 60), RGB(255, 255, 0));
 
+    // The backend reads the same pixels from the X server; a part of the
+    // area off the screen is black.
+    std::unique_ptr<GdiBitmap, BOOL (*)(HGDIOBJ)> shotOwned(
+        display::Current().CaptureScreen(RECT{-10, 30, 240, 150}), DeleteObject);
+    HBITMAP captured = shotOwned.get();
+    ASSERT_NE(captured, nullptr);
+    ASSERT_EQ(captured->width, 250);
+    ASSERT_EQ(captured->height, 120);
+    int capturedMismatches = 0;
+    for (int y = 0; y < 120; ++y)
+        for (int x = 0; x < 200; ++x)
+            if (captured->getPixel(50 + x, y) != headless->getPixel(x, y)) ++capturedMismatches;
+    EXPECT_EQ(capturedMismatches, 0);
+    EXPECT_EQ(captured->getPixel(5, 60), RGB(0, 0, 0));
+
     g_input.clear();
     ASSERT_EQ(run("xdotool mousemove 60 50 click 1"), 0);
     pumpFor(300);

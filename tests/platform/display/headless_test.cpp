@@ -1,4 +1,6 @@
 #include "platform/display/headless.h"
+#include "platform/gdi/objects.h"
+#include "platform/win/paint.h"
 #include "platform/win/windows.h"
 
 #include <gtest/gtest.h>
@@ -30,6 +32,41 @@ TEST(HeadlessTest, MirrorsTopLevelWindowsOnly) {
     EXPECT_TRUE(headless->VisibleWindows().empty());
     EXPECT_FALSE(IsWindow(child));
     DestroyWindow(other);
+}
+
+LRESULT greenProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg != WM_PAINT) return DefWindowProc(hwnd, msg, wParam, lParam);
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(hwnd, &ps);
+    HBRUSH b = CreateSolidBrush(RGB(0, 160, 0));
+    RECT r{0, 0, 40, 30};
+    FillRect(dc, &r, b);
+    DeleteObject(b);
+    EndPaint(hwnd, &ps);
+    return 0;
+}
+
+TEST(HeadlessTest, TheScreenIsThisProcessWindowsAndTheBellCounts) {
+    display::Headless* headless = display::CurrentHeadless();
+    ASSERT_NE(headless, nullptr);
+    WNDCLASS wc;
+    wc.lpfnWndProc = greenProc;
+    wc.lpszClassName = "THeadlessGreen";
+    RegisterClass(wc);
+    HWND w = CreateWindowEx(0, "THeadlessGreen", "", WS_POPUP | WS_VISIBLE, 50, 60, 40, 30, 0, 0,
+                            nullptr, nullptr);
+    HBITMAP shot = headless->CaptureScreen(RECT{40, 50, 100, 100});
+    ASSERT_NE(shot, nullptr);
+    EXPECT_EQ(shot->width, 60);
+    EXPECT_EQ(shot->height, 50);
+    EXPECT_EQ(shot->getPixel(15, 15), RGB(0, 160, 0));
+    EXPECT_EQ(shot->getPixel(5, 5), RGB(0, 0, 0));
+    DeleteObject(shot);
+    DestroyWindow(w);
+
+    const int before = headless->Beeps();
+    MessageBeep(0);
+    EXPECT_EQ(headless->Beeps(), before + 1);
 }
 
 } // namespace

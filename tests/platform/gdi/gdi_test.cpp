@@ -326,6 +326,44 @@ TEST(GdiText, WordBreakWrapsIntoLines) {
     EXPECT_LE(r.right, 60);
 }
 
+TEST(GdiText, EscapementTurnsTextAboutItsReferencePoint) {
+    // A word reads left to right without escapement; at 900 it reads upward
+    // from the point, its top to the left (so its ink lies right of x and
+    // above y); at 2700 downward, its ink left of x and below y.
+    struct Case {
+        int escapement;
+        bool tall;
+        int xSide, ySide; // -1: ink before the point, +1: after it
+    } cases[] = {{0, false, +1, +1}, {900, true, +1, -1}, {2700, true, -1, +1}};
+    for (const Case& c : cases) {
+        TextSurface t(200, 200);
+        LOGFONT lf;
+        GetObject(t.font, sizeof lf, &lf);
+        lf.lfEscapement = c.escapement;
+        HFONT turned = CreateFontIndirect(&lf);
+        SelectObject(t.dc, turned);
+        SetTextColor(t.dc, RGB(0, 0, 0));
+        SIZE size{};
+        GetTextExtentPoint32(t.dc, "Progress", &size);
+        TextOut(t.dc, 100, 100, "Progress");
+        RECT ink = t.ink();
+        SelectObject(t.dc, t.font);
+        DeleteObject(turned);
+        ASSERT_LT(ink.left, ink.right) << c.escapement;
+        const int iw = ink.right - ink.left, ih = ink.bottom - ink.top;
+        EXPECT_EQ(ih > iw, c.tall) << c.escapement;
+        EXPECT_NEAR(std::max(iw, ih), size.cx, 4) << c.escapement;
+        if (c.xSide > 0)
+            EXPECT_GE(ink.left, 99) << c.escapement;
+        else
+            EXPECT_LE(ink.right, 101) << c.escapement;
+        if (c.ySide > 0)
+            EXPECT_GE(ink.top, 99) << c.escapement;
+        else
+            EXPECT_LE(ink.bottom, 101) << c.escapement;
+    }
+}
+
 TEST(GdiText, FormNamesResolveToMetricCompatibleFonts) {
     EXPECT_EQ(ResolveFontFamily("Arial"), "Liberation Sans");
     EXPECT_EQ(ResolveFontFamily("MS Sans Serif"), "Liberation Sans");

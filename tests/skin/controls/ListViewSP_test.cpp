@@ -137,6 +137,26 @@ TEST_F(SkinListView, ExternalBarFollowsAndScrollsTheList) {
     EXPECT_FALSE(bar->Visible());
 }
 
+TEST_F(SkinListView, ABarLetGoOfNoLongerMovesTheList) {
+    fill(50);
+    lv->UpDateScrollBars();
+    auto* other = new TspSkinScrollBar(form.get());
+    other->SetKind(sbVertical);
+    other->SetBounds(400, 0, 19, 200);
+    other->SetParent(form.get());
+    lv->SetVScrollBar(other);
+    // The old bar is on its own now: moving it, also after the list is
+    // gone, reaches no list.
+    EXPECT_FALSE(bar->OnChange);
+    bar->SetRange(0, 49, 0, 10);
+    bar->SetPosition(20);
+    EXPECT_EQ(lv->TopItem()->Index(), 0);
+    delete lv;
+    lv = nullptr;
+    bar->SetPosition(30);
+    EXPECT_EQ(bar->Position(), 30);
+}
+
 TEST_F(SkinListView, SelectionByMouseAndKeys) {
     fill(5);
     int selected = 0;
@@ -259,8 +279,11 @@ TEST_F(SkinListView, OwnerDrawnHeaderSections) {
         C->FillRect(R);
     };
     EXPECT_EQ(pixel(lv, 10, 5), RGB(0, 0, 255));
+    // Every paint of the header asks for its four sections, first to last.
+    ASSERT_GE(seen.size(), 4u);
     EXPECT_EQ(seen.size() % 4, 0u);
-    EXPECT_EQ(seen.front(), "Title");
+    EXPECT_EQ(std::vector<std::string>(seen.begin(), seen.begin() + 4),
+              (std::vector<std::string>{"Title", "Save Location", "Length", "Status"}));
 }
 
 TEST_F(SkinListView, HorizontalBarFollowsTheColumnsWidth) {

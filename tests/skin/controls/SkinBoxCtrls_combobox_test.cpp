@@ -120,6 +120,44 @@ TEST(SkinComboBox, DropsDownByMouseAndAcceptsTheRowReleasedOn) {
     EXPECT_NE(GetCapture(), t.combo->Handle());
 }
 
+TEST(SkinComboBox, APressElsewhereOnTheFormCancelsTheList) {
+    // The form tells its active control of every press with CM_CANCELMODE,
+    // naming the control pressed: the combo box in the fixed style, its
+    // inner edit in the edit style.
+    for (TspSkinCustomComboBoxStyle style : {spcbFixedStyle, spcbEditStyle}) {
+        SCOPED_TRACE(style == spcbFixedStyle ? "fixed" : "edit");
+        Combo t;
+        auto* other = new TButton(t.form.get());
+        other->SetParent(t.form.get());
+        other->SetBounds(200, 10, 60, 20);
+        t.combo->SetStyle(style);
+        t.combo->SetItemIndex(0);
+        t.combo->SetFocus();
+        auto cancelFrom = [&](TControl* sender) {
+            TWinControl* active = t.form->ActiveControl;
+            ASSERT_NE(active, nullptr);
+            active->Perform(CM_CANCELMODE, 0, reinterpret_cast<LPARAM>(sender));
+        };
+        // A press on the list or the box itself leaves it open.
+        t.combo->DropDown();
+        ASSERT_TRUE(t.combo->IsPopupVisible());
+        SendMessage(t.inner()->Handle(), WM_MOUSEMOVE, 0,
+                    MAKELPARAM(5, t.inner()->ItemRect(2).Top + 2));
+        for (TControl* own : {static_cast<TControl*>(t.combo), static_cast<TControl*>(t.inner()),
+                              static_cast<TControl*>(t.combo->ListBox())}) {
+            cancelFrom(own);
+            EXPECT_TRUE(t.combo->IsPopupVisible());
+        }
+        // A press on another control closes it without taking the row.
+        t.log.clear();
+        cancelFrom(other);
+        EXPECT_FALSE(t.combo->IsPopupVisible());
+        EXPECT_EQ(t.combo->ItemIndex(), 0);
+        EXPECT_EQ(t.combo->Text(), "Apple");
+        EXPECT_EQ(t.log, "");
+    }
+}
+
 TEST(SkinComboBox, KeysStepOpenAcceptAndCancel) {
     Combo t({"one", "two", "three"});
     t.combo->SetItemIndex(0);

@@ -1,6 +1,7 @@
 // The spin edit: bounds, typing, steps by buttons, keys and wheel, and looks.
 #include <gtest/gtest.h>
 
+#include "platform/display/headless.h"
 #include "skin/controls/SkinBoxCtrls.h"
 #include "tests/skin/controls/boxtest.h"
 
@@ -126,6 +127,28 @@ TEST(SkinSpinEdit, KeysAndWheelStepAndReport) {
     key(t.spin->Edit(), VK_UP);
     EXPECT_EQ(t.spin->Value(), 7);
     EXPECT_EQ(t.text(), "7");
+}
+
+TEST(SkinSpinEdit, ARefusedCharacterRingsTheBell) {
+    Spin t;
+    t.spin->SetMinValue(-100);
+    t.spin->SetMaxValue(100);
+    display::Headless* bell = display::CurrentHeadless();
+    ASSERT_NE(bell, nullptr);
+    struct Case {
+        const char* Typed;
+        int Rings;
+    } cases[] = {{"12", 0}, {"1x", 1}, {"-5-", 1}, {"ab.", 3}};
+    for (const Case& c : cases) {
+        const int before = bell->Beeps();
+        t.type(c.Typed);
+        EXPECT_EQ(bell->Beeps() - before, c.Rings) << c.Typed;
+    }
+    // Without the editor every digit is refused, and Backspace too.
+    t.spin->SetEditorEnabled(false);
+    const int before = bell->Beeps();
+    chars(t.spin->Edit(), "7\b");
+    EXPECT_EQ(bell->Beeps() - before, 2);
 }
 
 class SkinSpinEditButtons : public ClockTest {};

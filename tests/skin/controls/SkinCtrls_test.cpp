@@ -865,6 +865,34 @@ TEST_F(ControlsTest, GaugeTextShowsWithItsOpacity) {
     EXPECT_EQ(ink(), text);
 }
 
+TEST_F(ControlsTest, VerticalGaugeTextReadsUpward) {
+    // The text's ink: wide on a horizontal bar, tall on a vertical one, and
+    // centred on the bar either way.
+    for (bool vertical : {false, true}) {
+        SCOPED_TRACE(vertical);
+        auto* g =
+            vertical ? make<TspSkinGauge>(10, 10, 40, 160) : make<TspSkinGauge>(10, 10, 160, 40);
+        g->SetVertical(vertical);
+        g->SetValue(0);
+        g->SetProgressText("Progress");
+        g->SetShowProgressText(true);
+        HBITMAP shot = RenderWindowToBitmap(form->Handle());
+        TPoint o = g->ClientToScreen(TPoint(0, 0)), f = form->ClientToScreen(TPoint(0, 0));
+        TRect ink(g->Width(), g->Height(), 0, 0);
+        for (int y = 1; y < g->Height() - 1; ++y)
+            for (int x = 1; x < g->Width() - 1; ++x)
+                if (shot->getPixel(o.X - f.X + x, o.Y - f.Y + y) != ColorToRGB(clWindow))
+                    ink = TRect(std::min(ink.Left, x), std::min(ink.Top, y),
+                                std::max(ink.Right, x + 1), std::max(ink.Bottom, y + 1));
+        DeleteObject(shot);
+        ASSERT_LT(ink.Left, ink.Right);
+        EXPECT_EQ(ink.Height() > ink.Width(), vertical);
+        EXPECT_NEAR((ink.Left + ink.Right) / 2.0, g->Width() / 2.0, 3);
+        EXPECT_NEAR((ink.Top + ink.Bottom) / 2.0, g->Height() / 2.0, 3);
+        delete g;
+    }
+}
+
 TEST_F(ControlsTest, GaugeAnimationRunsFramesThenPauses) {
     auto* e = element<TspDataSkinGaugeControl>("gauge");
     TRect saved = e->ProgressAnimationSkinRect;

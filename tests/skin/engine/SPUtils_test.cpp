@@ -3,6 +3,8 @@
 #include "classlib/inifiles.h"
 #include "classlib/streams.h"
 #include "classlib/strings.h"
+#include "platform/win/metrics.h"
+#include "platform/win/window.h"
 #include "skin/engine/SPUtils.h"
 
 TEST(SkinValueCodec, RectanglesAndPointsFromText) {
@@ -149,18 +151,61 @@ TEST(SkinValueCodec, TokensToRect) {
     EXPECT_EQ(s, "b");
 }
 
-TEST(SkinPlatformHelpers, VersionAndScreen) {
-    EXPECT_TRUE(IsWindows2000OrLater());
-    EXPECT_TRUE(IsWindowsXPOrLater());
-    EXPECT_TRUE(IsWindowsVistaOrLater());
-    EXPECT_TRUE(IsTrueColorScreen());
+TEST(SkinPlatformHelpers, VersionRules) {
+    struct Case {
+        int Major, Minor;
+        bool W2000, XP, Vista;
+    } cases[] = {{4, 10, false, false, false}, {5, 0, true, false, false},
+                 {5, 1, true, true, false},    {5, 2, true, false, false}, // 2003: not "XP"
+                 {6, 0, true, true, true},     {10, 0, true, true, true}};
+    for (const Case& c : cases) {
+        EXPECT_EQ(IsWindows2000OrLater(c.Major, c.Minor), c.W2000) << c.Major << "." << c.Minor;
+        EXPECT_EQ(IsWindowsXPOrLater(c.Major, c.Minor), c.XP) << c.Major << "." << c.Minor;
+        EXPECT_EQ(IsWindowsVistaOrLater(c.Major, c.Minor), c.Vista) << c.Major << "." << c.Minor;
+    }
+    int ma = 0, mi = 0;
+    GetWindowsVersion(ma, mi);
+    EXPECT_EQ(IsWindows2000OrLater(), IsWindows2000OrLater(ma, mi));
+    EXPECT_EQ(IsWindowsXPOrLater(), IsWindowsXPOrLater(ma, mi));
+}
+
+TEST(SkinPlatformHelpers, ScreenAreasFollowTheDisplaysMonitors) {
+    // One monitor: the screen and its work area, whatever the window.
+    SetMonitors({MonitorDesc{RECT{0, 0, 1600, 900}, RECT{0, 0, 1600, 860}}});
+    TRect r;
     EXPECT_FALSE(IsMultiMonitor());
-    TRect screen, mon(1, 2, 3, 4);
-    GetScreenArea(false, screen);
-    GetMonitorArea(0, false, mon);
-    EXPECT_EQ(mon, screen);
-    EXPECT_GT(screen.Width(), 0);
-    EmptyMMXState();
+    GetScreenArea(false, r);
+    EXPECT_EQ(r, TRect(0, 0, 1600, 900));
+    GetScreenArea(true, r);
+    EXPECT_EQ(r, TRect(0, 0, 1600, 860));
+    GetMonitorArea(0, true, r);
+    EXPECT_EQ(r, TRect(0, 0, 1600, 860));
+
+    // Two: a window on the second is measured against that one.
+    SetMonitors({MonitorDesc{RECT{0, 0, 1600, 900}, RECT{0, 0, 1600, 860}},
+                 MonitorDesc{RECT{1600, 0, 2880, 1024}, RECT{1600, 30, 2880, 1024}}});
+    EXPECT_TRUE(IsMultiMonitor());
+    WNDCLASS wc;
+    wc.lpfnWndProc = DefWindowProc;
+    wc.lpszClassName = "TMonitorProbe";
+    RegisterClass(wc);
+    HWND w =
+        CreateWindowEx(0, "TMonitorProbe", "", WS_POPUP, 2000, 100, 50, 50, 0, 0, nullptr, nullptr);
+    GetMonitorArea(w, false, r);
+    EXPECT_EQ(r, TRect(1600, 0, 2880, 1024));
+    GetMonitorArea(w, true, r);
+    EXPECT_EQ(r, TRect(1600, 30, 2880, 1024));
+    GetScreenArea(true, r);
+    EXPECT_EQ(r, TRect(0, 0, 1600, 860));
+    DestroyWindow(w);
+    SetMonitors({});
+
+    // True colour is what the screen's depth says.
+    HDC dc = GetScreenDC();
+    const int depth = GetDeviceCaps(dc, BITSPIXEL) * GetDeviceCaps(dc, PLANES);
+    ReleaseScreenDC(dc);
+    EXPECT_EQ(ScreenColorDepth(), depth);
+    EXPECT_EQ(IsTrueColorScreen(), depth > 23);
 }
 
 TEST(SkinGeometry, RectangleAndPointTests) {

@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <string>
+#include <tuple>
 #include <type_traits>
 #include <vector>
 
@@ -471,6 +472,95 @@ TEST_F(SkinDataTest, DamagedSkinsRaiseAndTheSkinInUseStays) {
     EXPECT_TRUE(g_log.empty());
 }
 
+// A 1-bit bitmap file: eight pixels a byte, so a wide picture takes few bytes.
+std::string oneBitBmp(int32_t w, int32_t h) {
+    const int32_t stride = (w + 31) / 32 * 4, image = stride * h;
+    std::string header = "BM" + le32(62 + image) + le32(0) + le32(62) + le32(40) + le32(w) +
+                         le32(h) + std::string("\1\0\1\0", 4) + le32(0) + le32(image) + le32(0) +
+                         le32(0) + le32(0) + le32(0);
+    return header + le32(0) + le32(0xFFFFFF) + std::string(size_t(image), '\0');
+}
+
+TEST_F(SkinDataTest, ValuesAndPicturesBeyondTheLimitsAreRefused) {
+    TempDir dir;
+    TspSkinData d(nullptr);
+    d.LoadFromCompressedFile(probeSkn(dir));
+    const std::string before = snapshot(d);
+    form("f");
+    g_log.clear();
+    const std::string frame = '\0' + bmpFile(3, 2);
+    // FORMINFO keys and whatever sections follow them.
+    auto withText = [&](const std::string& text) {
+        return le32(0) + frame + '\1' + le32(0) + "[VERSION]\r\nskinname=Mini\r\n[FORMINFO]\r\n" +
+               text;
+    };
+    auto withPictures = [&](const std::vector<std::string>& list) {
+        std::string p = le32(0) + frame + '\1' + le32(int32_t(list.size()));
+        for (const std::string& b : list)
+            p += b;
+        return p + kMinimalText;
+    };
+    const std::string big = oneBitBmp(4096, 4096);
+    struct Case {
+        const char* What;
+        std::string Payload;
+        const char* Named; // a word the message names
+    } cases[] = {
+        {"a border width that overflows", withText("borderwidth=-2147483648\r\n"), "borderwidth"},
+        {"a huge client rectangle", withText("clientrect=0,0,2147483647,40\r\n"), "clientrect"},
+        {"a minimum width that overflows", withText("formminwidth=2147483647\r\n"), "formminwidth"},
+        {"a point past the limit",
+         withText("[SKINCONTROLS]\r\ncount=1\r\n0=b:button\r\n[b]\r\n"
+                  "leftbottompoint=0,16385\r\n"),
+         "leftbottompoint"},
+        {"a number past the limit",
+         withText("[SKINCONTROLS]\r\ncount=1\r\n0=b:button\r\n[b]\r\nanimateinterval=99999\r\n"),
+         "animateinterval"},
+        {"a picture wider than a side may be", withPictures({oneBitBmp(16385, 1)}), "16385"},
+        {"a picture of too many pixels", withPictures({oneBitBmp(4097, 4096)}), "4097"},
+        {"pictures of too many pixels together", withPictures({big, big, big, big, big}), "pixels"},
+        {"a header that claims a huge picture",
+         le32(0) + '\0' + "BM" + le32(62) + oneBitBmp(36000, 36000).substr(6, 56) + '\1' + le32(0) +
+             kMinimalText,
+         "36000"},
+        {"no frame picture", le32(0) + "\1\1" + le32(0) + kMinimalText, "frame picture"},
+    };
+    for (const Case& c : cases) {
+        std::string z = deflated(c.Payload);
+        std::string file = dir.write("limit.skn", le32(2) + le32(int32_t(z.size())) + z);
+        try {
+            d.LoadFromCompressedFile(file);
+            ADD_FAILURE() << c.What << " loaded";
+        } catch (const ESkinDataError& e) {
+            EXPECT_NE(std::string(e.what()).find(c.Named), std::string::npos)
+                << c.What << ": " << e.what();
+        }
+        EXPECT_TRUE(snapshot(d) == before) << c.What;
+    }
+    EXPECT_TRUE(g_log.empty());
+
+    // What lies just within the limits loads.
+    std::string z = deflated(
+        withPictures({oneBitBmp(16384, 1), oneBitBmp(1, 16384)}) +
+        "[SKINCONTROLS]\r\ncount=1\r\n0=b:button\r\n[b]\r\nskinrect=-16384,0,16384,16384\r\n");
+    d.LoadFromCompressedFile(dir.write("edge.skn", le32(2) + le32(int32_t(z.size())) + z));
+    EXPECT_EQ(d.FActivePictures.at(0)->Width(), 16384);
+    EXPECT_EQ(d.CtrlList.at(0)->SkinRect, TRect(-16384, 0, 16384, 16384));
+
+    // Folder skins are held to the same limits before a picture is read.
+    TempDir folder;
+    folder.write("frame.bmp", bmpFile(3, 2));
+    folder.write("wide.bmp", oneBitBmp(20000, 1));
+    const std::string text = "[VERSION]\r\nskinname=F\r\n[PICTURES]\r\npicture=frame.bmp\r\n"
+                             "activepicturescount=1\r\n0=wide.bmp\r\n"
+                             "[FORMINFO]\r\nclientrect=1,1,2,2\r\n[SKINOBJECTS]\r\ncount=0\r\n"
+                             "[SKINCONTROLS]\r\ncount=0\r\n";
+    EXPECT_THROW(d.LoadFromFile(folder.write("skin.ini", text)), ESkinDataError);
+    folder.write("wide.bmp", oneBitBmp(20, 1));
+    d.LoadFromFile(folder.file("skin.ini"));
+    EXPECT_EQ(d.SkinName, "F");
+}
+
 TEST_F(SkinDataTest, PictureNamesStayInsideTheSkinFolder) {
     for (const char* name : {"../x.bmp", "a/b.bmp", "a\\b.bmp", "..", "c:x.bmp", ""})
         EXPECT_FALSE(IsSafeSkinFileName(name)) << name;
@@ -682,8 +772,6 @@ TEST(ShippedSkins, FolderTextAndCompressedSkinReadBackEqual) {
 }
 
 TEST(ShippedSkins, EveryElementTheFormsAndControlsLookUpIsThere) {
-    TspSkinData d(nullptr);
-    d.LoadFromCompressedFile(std::string(LANTROVE_PROGRAM_DIR) + "/skins/Default.skn");
     struct Case {
         const char* Name;
         bool Object;
@@ -742,30 +830,60 @@ TEST(ShippedSkins, EveryElementTheFormsAndControlsLookUpIsThere) {
         {"trackbar", false, is((TspDataSkinTrackBarControl*)nullptr)},
         {"mainmenubar", false, is((TspDataSkinMainMenuBar*)nullptr)},
     };
-    const int pictures = int(d.FActivePictures.size());
-    for (const Case& c : cases) {
-        int i = c.Object ? d.GetIndex(c.Name) : d.GetControlIndex(c.Name);
-        ASSERT_GE(i, 0) << c.Name;
-        TObject* e = c.Object ? static_cast<TObject*>(d.ObjectList[size_t(i)].get())
-                              : static_cast<TObject*>(d.CtrlList[size_t(i)].get());
-        EXPECT_TRUE(c.IsKind(e)) << c.Name;
-        if (!c.Object) {
-            // A control's picture number names a picture the skin has, and its
-            // image lies inside that picture.
-            auto* ctl = static_cast<TspDataSkinControl*>(e);
-            if (ctl->PictureIndex < 0) continue;
-            ASSERT_LT(ctl->PictureIndex, pictures) << c.Name;
-            TBitmap* pic = d.FActivePictures[size_t(ctl->PictureIndex)].get();
-            EXPECT_FALSE(IsEmptyRect(ctl->SkinRect)) << c.Name;
-            EXPECT_LE(ctl->SkinRect.Right, pic->Width()) << c.Name;
-            EXPECT_LE(ctl->SkinRect.Bottom, pic->Height()) << c.Name;
+    for (const char* skin : {"Default", "Graphite"}) {
+        SCOPED_TRACE(skin);
+        TspSkinData d(nullptr);
+        d.LoadFromCompressedFile(std::string(LANTROVE_PROGRAM_DIR) + "/skins/" + skin + ".skn");
+        ASSERT_FALSE(d.Empty);
+        const int pictures = int(d.FActivePictures.size());
+        auto picture = [&](int index) -> TBitmap* {
+            return index >= 0 && index < pictures ? d.FActivePictures[size_t(index)].get()
+                                                  : nullptr;
+        };
+        auto inside = [](const TRect& r, TBitmap* pic) {
+            return pic && !IsEmptyRect(r) && r.Left >= 0 && r.Top >= 0 && r.Right <= pic->Width() &&
+                   r.Bottom <= pic->Height();
+        };
+        for (const Case& c : cases) {
+            int i = c.Object ? d.GetIndex(c.Name) : d.GetControlIndex(c.Name);
+            ASSERT_GE(i, 0) << c.Name;
+            TObject* e = c.Object ? static_cast<TObject*>(d.ObjectList[size_t(i)].get())
+                                  : static_cast<TObject*>(d.CtrlList[size_t(i)].get());
+            EXPECT_TRUE(c.IsKind(e)) << c.Name;
+            if (!c.Object) {
+                // A control's picture number names a picture the skin has, and
+                // its image lies inside that picture.
+                auto* ctl = static_cast<TspDataSkinControl*>(e);
+                if (ctl->PictureIndex < 0) continue;
+                EXPECT_TRUE(inside(ctl->SkinRect, picture(ctl->PictureIndex))) << c.Name;
+            }
         }
+        // Caption buttons, in the frame and in the menu bar, have a disabled look.
+        for (const char* name :
+             {"closebutton", "maxbutton", "minbutton", "mbclose", "mbmax", "mbmin"}) {
+            auto* b = dynamic_cast<TspDataSkinStdButton*>(
+                d.ObjectList.at(size_t(d.GetIndex(name))).get());
+            ASSERT_NE(b, nullptr) << name;
+            EXPECT_TRUE(inside(b->DisableSkinRect, picture(b->ActivePictureIndex))) << name;
+        }
+        // The hint window and the popup window each have a picture of their
+        // own, with their corners and client rectangle inside it.
+        for (auto [what, index, lt, rb, client] :
+             {std::tuple{"hint", d.HintWindow->WindowPictureIndex, d.HintWindow->LTPoint,
+                         d.HintWindow->RBPoint, d.HintWindow->ClRect},
+              std::tuple{"popup", d.PopupWindow->WindowPictureIndex, d.PopupWindow->LTPoint,
+                         d.PopupWindow->RBPoint, d.PopupWindow->ItemsRect}}) {
+            TBitmap* pic = picture(index);
+            ASSERT_NE(pic, nullptr) << what;
+            EXPECT_LE(pic->Width(), 64) << what;
+            EXPECT_LE(pic->Height(), 64) << what;
+            EXPECT_TRUE(inside(TRect(lt.X, lt.Y, rb.X, rb.Y), pic)) << what;
+            EXPECT_TRUE(inside(client, pic)) << what;
+        }
+        EXPECT_EQ(d.StatusBarName, "statusbar");
+        EXPECT_FALSE(d.FPicture->Empty());
+        EXPECT_EQ(d.LayerFrame->PictureIndex, -1);
     }
-    EXPECT_EQ(d.StatusBarName, "statusbar");
-    EXPECT_FALSE(d.FPicture->Empty());
-    EXPECT_NE(d.PopupWindow->WindowPictureIndex, -1);
-    EXPECT_NE(d.HintWindow->WindowPictureIndex, -1);
-    EXPECT_EQ(d.LayerFrame->PictureIndex, -1);
 }
 
 } // namespace

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "classlib/controls.h"
+#include "platform/win/paint.h"
+#include "platform/win/window.h"
 #include "skin/engine/SPUtils.h"
 
 namespace {
@@ -67,4 +69,36 @@ TEST(SkinParentBackground, ParentAndWindowlessSiblingsBelowShowThrough) {
     above.SetParent(nullptr);
     control.SetParent(nullptr);
     below.SetParent(nullptr);
+}
+
+namespace {
+
+LRESULT bluePopupProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg != WM_PAINT) return DefWindowProc(hwnd, msg, wParam, lParam);
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(hwnd, &ps);
+    Panel::fill(dc, RECT{0, 0, 60, 40}, RGB(0, 0, 200));
+    EndPaint(hwnd, &ps);
+    return 0;
+}
+
+} // namespace
+
+TEST(SkinScreenCapture, TheScreenShowsTheWindowsOnIt) {
+    // A blue window; the capture shows it where it stands and the empty
+    // screen around it.
+    WNDCLASS wc;
+    wc.lpfnWndProc = bluePopupProc;
+    wc.lpszClassName = "TCaptureProbe";
+    RegisterClass(wc);
+    HWND w = CreateWindowEx(0, "TCaptureProbe", "", WS_POPUP | WS_VISIBLE, 300, 200, 60, 40, 0, 0,
+                            nullptr, nullptr);
+    TBitmap shot;
+    shot.SetPixelFormat(pf24bit);
+    shot.SetSize(80, 60);
+    CaptureScreenToBitmap(290, 190, &shot);
+    DestroyWindow(w);
+    EXPECT_EQ(ColorToRGB(shot.Canvas()->Pixels(30, 30)), RGB(0, 0, 200));
+    EXPECT_EQ(ColorToRGB(shot.Canvas()->Pixels(5, 5)), RGB(0, 0, 0));
+    EXPECT_EQ(ColorToRGB(shot.Canvas()->Pixels(75, 55)), RGB(0, 0, 0));
 }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "classlib/streams.h"
 #include "classlib/strings.h"
 #include "skin/engine/speffbmp.h"
 
@@ -31,16 +32,44 @@ TEST(SkinBitmap, SizeTakesAbsoluteValuesAndFailureRaises) {
     EXPECT_EQ(TspBitmap::FromDC(b.DC()), &b);
     b.SetSize(0, 5);
     EXPECT_EQ(b.Width(), 10);
-    EXPECT_THROW(b.SetSize(1 << 20, 1 << 20), Exception);
-    EXPECT_TRUE(b.Empty());
     EXPECT_EQ(TspBitmap::FromDC(nullptr), nullptr);
-    // Nothing touches the missing pixels.
-    b.Clear(0xFFFFFFFF);
-    b.FillRect(TRect(0, 0, 5, 5), 0xFF00FF00);
-    b.SetAlpha(3);
-    EXPECT_EQ(b.PixelAddress(0, 0), nullptr);
-    b.SetSize(2, 2);
-    EXPECT_FALSE(b.Empty());
+    // Nothing touches the pixels of a bitmap that has none.
+    TspBitmap none;
+    none.Clear(0xFFFFFFFF);
+    none.FillRect(TRect(0, 0, 5, 5), 0xFF00FF00);
+    none.SetAlpha(3);
+    EXPECT_EQ(none.PixelAddress(0, 0), nullptr);
+    none.SetSize(2, 2);
+    EXPECT_FALSE(none.Empty());
+}
+
+TEST(SkinBitmap, ASizeThatCannotBeHadLeavesTheBitmapAsItWas) {
+    TspBitmap b;
+    b.SetSize(3, 2);
+    b.Clear(0xFF102030);
+    b.SetPixel(2, 1, 0xFF405060);
+    EXPECT_THROW(b.SetSize(1 << 20, 1 << 20), Exception);
+    ASSERT_FALSE(b.Empty());
+    EXPECT_EQ(b.Width(), 3);
+    EXPECT_EQ(b.Height(), 2);
+    EXPECT_EQ(b.Pixel(2, 1), 0xFF405060u);
+    EXPECT_EQ(TspBitmap::FromDC(b.DC()), &b);
+    // It still writes and reads back whole.
+    TMemoryStream s;
+    b.SaveToStream(&s);
+    s.SetPosition(0);
+    TspBitmap back;
+    back.LoadFromStream(&s);
+    EXPECT_EQ(back.Width(), 3);
+    EXPECT_EQ(back.Pixel(2, 1), 0xFF405060u);
+    // A bitmap without pixels writes itself as an empty one.
+    TspBitmap none;
+    TMemoryStream e;
+    none.SaveToStream(&e);
+    e.SetPosition(0);
+    TspBitmap emptyBack;
+    emptyBack.LoadFromStream(&e);
+    EXPECT_TRUE(emptyBack.Empty());
 }
 
 TEST(SkinBitmap, AlphaAndTransparencyChecks) {
