@@ -425,7 +425,14 @@ LRESULT TWinControl::InitWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
                     });
     RECT update{};
     if (children && msg == WM_PAINT) GetUpdateRect(hwnd, &update, 0);
-    self->WindowProc(m);
+    ++self->FDispatching;
+    try {
+        self->WindowProc(m);
+    } catch (...) {
+        --self->FDispatching;
+        throw;
+    }
+    --self->FDispatching;
     if (children && IsWindow(hwnd) && FindControl(hwnd) == self) {
         if (msg == WM_PRINTCLIENT) {
             if (wParam) self->PaintControls(reinterpret_cast<HDC>(wParam));

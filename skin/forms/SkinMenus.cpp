@@ -1288,8 +1288,12 @@ void TspSkinMenu::WatchControl(TControl* Ctrl) {
 }
 
 void TspSkinMenu::ReleaseClosed() {
-    FReleaseTimer->SetEnabled(false);
-    FClosed.clear();
+    // A closed window whose message is still being handled (a command run
+    // from its click started a loop of its own) goes on a later turn.
+    std::erase_if(FClosed, [](const std::unique_ptr<TspSkinPopupWindow>& w) {
+        return w->Dispatching() == 0;
+    });
+    FReleaseTimer->SetEnabled(!FClosed.empty());
 }
 
 void TspSkinMenu::SetDefaultItemFont(TFont* Font) {
