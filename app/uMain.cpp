@@ -8,6 +8,7 @@
 #include "framework/CLSettings.h"
 #include "framework/OxDebug.h"
 #include "framework/SPTools.h"
+#include "platform/os/shell.h"
 #include "platform/win/queue.h"
 
 #include <filesystem>
@@ -205,7 +206,8 @@ void TfrmMain::BuildActions() {
     actSkin = NewAction("actSkin", "Change &Skin", nullptr);
     actLanguage = NewAction("actLanguage", "Change &Language", nullptr);
     actGetMoreLanguage = NewAction("actGetMoreLanguage", "&More Languages...", nullptr);
-    actOpenFile = NewAction("actOpenFile", "&Open Destination File", [](TObject*) {});
+    actOpenFile = NewAction("actOpenFile", "&Open Destination File",
+                            [this](TObject*) { OpenDestinationFile(); });
     actRemoveTask = NewAction("actRemoveTask", "&Remove Task", [this](TObject*) { RemoveTask(); });
     actMoveUp = NewAction("actMoveUp", "Move &Up", [this, selected](TObject*) {
         if (selected() < 0) return;
@@ -222,8 +224,8 @@ void TfrmMain::BuildActions() {
         frmDownloadList->RefreshList();
     });
     actClearAll = NewAction("actClearAll", "&Remove All", [this](TObject*) { ClearAll(); });
-    actOpenContainingFolder =
-        NewAction("actOpenContainingFolder", "Open Destination &Folder", [](TObject*) {});
+    actOpenContainingFolder = NewAction("actOpenContainingFolder", "Open Destination &Folder",
+                                        [this](TObject*) { OpenDestinationFolder(); });
     actRestart = NewAction("actRestart", "&Download again", [this, selected](TObject*) {
         const int i = selected();
         if (i < 0) return;
@@ -587,6 +589,21 @@ void TfrmMain::ClearAll() {
         actClearAll->Enabled = false;
     }
     UpdateTaskStatus();
+}
+
+void TfrmMain::OpenDestinationFile() {
+    TListItem* sel = frmDownloadList->lvDL->Selected();
+    if (!sel || sel->Index() >= FDownloader->DownloadList()->ItemCount()) return;
+    TDownloadItem* item = FDownloader->DownloadList()->Items(sel->Index());
+    if (item->DownloadState() != KFinished) return;
+    // The desktop's handler for the file's type; the file itself never runs.
+    os::OpenDocument(item->Comment()->Values("SavePath"));
+}
+
+void TfrmMain::OpenDestinationFolder() {
+    const std::string folder = frmDownloadList->SelectedFolder();
+    if (folder.empty()) return;
+    ShellOpenFile(HandleAllocated() ? Handle() : 0, folder, "");
 }
 
 void TfrmMain::RepeatMode(int Mode) {

@@ -135,6 +135,8 @@ private:
     void RemoveTask();
     void ClearAll();
     void RepeatMode(int Mode);
+    void OpenDestinationFile();
+    void OpenDestinationFolder();
     void OpenPage(const std::string& Name);
 
 private:

@@ -5,6 +5,7 @@
 
 #include "framework/CLApp.h"
 #include "platform/display/tray.h"
+#include "platform/os/process.h"
 #include "platform/win/input.h"
 #include "platform/win/queue.h"
 
@@ -43,6 +44,26 @@ protected:
         bool cancel = false;
         main->frmCenterView->wbMainBeforeNavigate2(url, cancel);
         return cancel;
+    }
+    // A task of the queue as a list file would bring it back.
+    void AddTask(const std::string& Title, const std::string& SavePath, EDownloadState State) {
+        auto* item = new TDownloadItem;
+        item->URL = "http://127.0.0.1:1/watch?v=" + Title;
+        item->FileName = dir.file("tmp/" + Title + ".mtd");
+        item->Comment()->SetValues("Title", Title);
+        item->Comment()->SetValues("SavePath", SavePath);
+        item->Comment()->SetValues("Long", "61");
+        ASSERT_TRUE(main->mdDownloader()->DownloadList()->Append(item));
+        item->SetDownloadState(State);
+    }
+    // Double-clicks a row of the download list as the user does.
+    void DoubleClickRow(int i) {
+        TspSkinListViewSP* lv = main->frmDownloadList->lvDL;
+        const TRect r = lv->Items()->Item(i)->DisplayRect(drBounds);
+        const TPoint p = lv->ClientToScreen(TPoint{r.Left + 20, (r.Top + r.Bottom) / 2});
+        for (UINT m : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP})
+            DeliverMouse(m, POINT{p.X, p.Y}, m == WM_LBUTTONUP ? WPARAM(0) : WPARAM(MK_LBUTTON));
+        Application->ProcessMessages();
     }
     std::string Row(int i, int sub) {
         TListItem* row = main->frmDownloadList->lvDL->Items()->Item(i);
@@ -177,6 +198,66 @@ TEST_F(MainWindowTest, SearchBoxHintAndRecentKeywords) {
     box->ChooseRecent(2);
     EXPECT_EQ(items(), std::vector<std::string>{"- Clear -"});
     EXPECT_EQ(box->Keyword(), "");
+}
+
+// The list's menu opens a finished task's file with the desktop's handler and
+// its folder with the file manager, each as one argument; a double click on a
+// finished row opens its file. Without a file (unfinished, gone) or a folder
+// the items are off and nothing is started.
+TEST_F(MainWindowTest, OpenDestinationFileAndFolder) {
+    std::vector<std::vector<std::string>> launched;
+    os::SetLaunchHook([&](const std::vector<std::string>& argv, const std::string&) {
+        launched.push_back(argv);
+        return true;
+    });
+    const std::string folder = dir.file("out/it's a \"folder\" $(x)");
+    std::filesystem::create_directories(folder);
+    const std::string done = folder + "/Song; rm -rf ~.mp3";
+    dir.write(done.substr(dir.path().size() + 1), "ID3");
+    AddTask("done", done, KFinished);
+    AddTask("waiting", folder + "/Waiting.mp3", KReady);
+    AddTask("gone", dir.file("nowhere/Gone.mp3"), KFinished);
+    main->ShowDownloadList(true);
+    TspSkinListViewSP* lv = main->frmDownloadList->lvDL;
+    auto target = [&](std::size_t i) { return launched.at(i).back(); };
+
+    struct Case {
+        int row;
+        bool file, folder;
+    } cases[] = {{0, true, true}, {1, false, true}, {2, false, false}};
+    for (const Case& c : cases) {
+        lv->SetSelected(lv->Items()->Item(c.row));
+        main->frmDownloadList->CheckAct();
+        EXPECT_EQ(main->actOpenFile->Enabled, c.file) << c.row;
+        EXPECT_EQ(main->actOpenContainingFolder->Enabled, c.folder) << c.row;
+        launched.clear();
+        main->actOpenFile->Execute();
+        main->actOpenContainingFolder->Execute();
+        ASSERT_EQ(launched.size(), std::size_t(c.file) + std::size_t(c.folder)) << c.row;
+        if (c.file) {
+            EXPECT_EQ(target(0), done);
+        }
+        if (c.folder) {
+            EXPECT_EQ(target(c.file ? 1 : 0), folder);
+        }
+        // One program and the path as its last, single argument.
+        for (const auto& argv : launched)
+            EXPECT_TRUE(argv.front() == "xdg-open" || argv.front() == "gio") << argv.front();
+    }
+    // Nothing selected: both off.
+    lv->SetSelected(nullptr);
+    main->frmDownloadList->CheckAct();
+    EXPECT_FALSE(main->actOpenFile->Enabled);
+    EXPECT_FALSE(main->actOpenContainingFolder->Enabled);
+
+    launched.clear();
+    DoubleClickRow(0);
+    ASSERT_EQ(launched.size(), 1u);
+    EXPECT_EQ(target(0), done);
+    launched.clear();
+    DoubleClickRow(1);
+    EXPECT_TRUE(launched.empty());
+    os::SetLaunchHook(nullptr);
 }
 
 // The window's own skinned parts and those of its frames all take the main
