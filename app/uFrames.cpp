@@ -288,16 +288,29 @@ TfrmDownloadList::TfrmDownloadList(TComponent* AOwner, TfrmMain* Main)
     // The frame is no form: the menu opens through the main window's skin.
     pmDL->FComponentForm = FMain;
     pmDL->OnPopup = [this](TObject*) { CheckAct(); };
+    // The list has no bars of its own: this one, kept in step by the list,
+    // reaches the rows below the bottom.
+    sbDL = new TspSkinScrollBar(this);
+    sbDL->SetName("sbDL");
+    sbDL->SetKind(sbVertical);
+    sbDL->SetBounds(0, 0, 19, 100);
+    sbDL->SetParent(this);
+    sbDL->SetAlign(alRight);
     lvDL = new TspSkinListViewSP(this);
+    lvDL->SetName("lvDL");
     lvDL->SetParent(this);
     lvDL->SetAlign(alClient);
     lvDL->SetViewStyle(vsReport);
     lvDL->SetRowSelect(true);
+    lvDL->SetReadOnly(true);
+    // Titles on one line, cut with an ellipsis.
+    lvDL->SetWordBreak(false);
     for (const char* caption : {"Title", "Save Location", "Length", "Status"}) {
         TListColumn* c = lvDL->Columns()->Add();
         c->SetCaption(caption);
         c->SetWidth(150);
     }
+    lvDL->SetVScrollBar(sbDL);
     lvDL->OnSelectItem = [this](TObject*, TListItem*, bool) { CheckAct(); };
     lvDL->OnDblClick = [this](TObject*) { FMain->actOpenFile->Execute(); };
     lvDL->PopupMenu = pmDL;

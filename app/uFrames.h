@@ -116,6 +116,8 @@ public:
     static void StateText(int State, std::string& Text, int& Image);
     static std::string LengthText(int Seconds);
     TspSkinListViewSP* lvDL;
+    // The list's vertical bar.
+    TspSkinScrollBar* sbDL;
     TspSkinPopupMenu* pmDL;
 
 private:

@@ -5,6 +5,7 @@
 #include "classlib/sysutils.h"
 #include "download/MultiDownloader.h"
 #include "framework/CLEngine.h"
+#include "framework/CLMultiLang.h"
 #include "framework/CLSettings.h"
 #include "framework/OxDebug.h"
 #include "framework/SPTools.h"
@@ -21,8 +22,12 @@ namespace {
 // hold.
 constexpr int kPanelBorder = 12;
 
-TspSkinPanel* NewPanel(TComponent* Owner, TWinControl* Parent, TAlign Align, int Size) {
+TspSkinPanel* NewPanel(TComponent* Owner, const std::string& Name, TWinControl* Parent,
+                       TAlign Align, int Size) {
     auto* p = new TspSkinPanel(Owner);
+    p->SetName(Name);
+    // Panels carry their names as captions, which they never show.
+    p->SetCaption(Name);
     p->SetParent(Parent);
     p->SetBounds(0, 0, Size + kPanelBorder, Size + kPanelBorder);
     p->SetAlign(Align);
@@ -30,8 +35,11 @@ TspSkinPanel* NewPanel(TComponent* Owner, TWinControl* Parent, TAlign Align, int
 }
 
 // A plain holder of skinned parts.
-TPanel* NewHolder(TComponent* Owner, TWinControl* Parent, TAlign Align, int Size) {
+TPanel* NewHolder(TComponent* Owner, const std::string& Name, TWinControl* Parent, TAlign Align,
+                  int Size) {
     auto* p = new TPanel(Owner);
+    p->SetName(Name);
+    p->SetCaption(Name);
     p->BevelOuter = bvNone;
     p->SetParent(Parent);
     p->SetBounds(0, 0, Size, Size);
@@ -62,6 +70,7 @@ TfrmMain::TfrmMain(TComponent* AOwner, TCLEngine* Engine)
 TfrmMain::TfrmMain(TComponent* AOwner, const std::function<TCLEngine*(TfrmMain*)>& MakeEngine)
     : TForm(AOwner), FEngine(nullptr) {
     frmMain = this;
+    SetName("frmMain");
     SetBounds(100, 80, 980, 840);
     // The window first: a browser asking for its window before the form has
     // one would make its parents' windows twice.
@@ -77,6 +86,7 @@ TfrmMain::TfrmMain(TComponent* AOwner, const std::function<TCLEngine*(TfrmMain*)
     BuildMenus();
     // After the menus: the engine fills the skin and language menus.
     if (MakeEngine) FEngine = MakeEngine(this);
+    if (FEngine && Caption().empty()) SetCaption(FEngine->AppName());
     spTrayIcon = new TspTrayIcon(this);
     spTrayIcon->SetName("spTrayIcon");
     spTrayIcon->SetHint(TrayHint);
@@ -94,8 +104,9 @@ TfrmMain::TfrmMain(TComponent* AOwner, const std::function<TCLEngine*(TfrmMain*)
     spMainMenuBar->SetMainMenu(mmMain);
     spSkinnedForm->SetMainMenuBar(spMainMenuBar);
 
-    auto* left = NewHolder(this, this, alLeft, 150);
+    auto* left = NewHolder(this, "pnlLeft", this, alLeft, 150);
     lstMenu = new TspSkinListBox(this);
+    lstMenu->SetName("lstMenu");
     lstMenu->SetParent(left);
     lstMenu->SetAlign(alClient);
     for (const char* item : {"MP3 Search", "Advanced Search", "Hot Songs", "Categories", "Support"})
@@ -104,6 +115,7 @@ TfrmMain::TfrmMain(TComponent* AOwner, const std::function<TCLEngine*(TfrmMain*)
         lstMenuListBoxMouseUp(s, b, sh, x, y);
     };
     lblDownloadList = new TspSkinLinkLabel(this);
+    lblDownloadList->SetName("lblDownloadList");
     // A label that sized itself to its text would fight the alignment on
     // every paint.
     lblDownloadList->SetAutoSize(false);
@@ -113,44 +125,58 @@ TfrmMain::TfrmMain(TComponent* AOwner, const std::function<TCLEngine*(TfrmMain*)
     lblDownloadList->SetCaption("Download List");
     lblDownloadList->OnClick = [this](TObject*) { actDownloadList->Execute(); };
 
-    auto* top = NewHolder(this, this, alTop, 26 + kPanelBorder);
+    auto* top = NewHolder(this, "pnlNormal", this, alTop, 26 + kPanelBorder);
     btnSearchNow = new TspSkinButton(this);
+    btnSearchNow->SetName("btnSearchNow");
     btnSearchNow->SetParent(top);
     btnSearchNow->SetBounds(0, 0, 130, 26 + kPanelBorder);
     btnSearchNow->SetAlign(alRight);
     btnSearchNow->SetCaption("Search MP3 Now!");
     btnSearchNow->OnClick = [this](TObject* s) { btnSearchNowClick(s); };
-    pnlSearch = NewPanel(this, top, alClient, 26);
+    pnlSearch = NewPanel(this, "pnlSearch", top, alClient, 26);
 
-    pnlStatusInfo = NewPanel(this, this, alBottom, 20);
+    pnlStatusInfo = NewPanel(this, "pnlStatusInfo", this, alBottom, 20);
     lblStatus = new TspSkinStdLabel(this);
-    pnlPlayerContainer = NewPanel(this, this, alBottom, 70);
-    pnlDownloadList = NewPanel(this, this, alBottom, 180);
-    auto* dlButtons = NewHolder(this, pnlDownloadList, alTop, 28);
-    auto button = [&](TspSkinButton*& b, TAction* act) {
+    pnlPlayerContainer = NewPanel(this, "pnlPlayerContainer", this, alBottom, 70);
+    pnlDownloadList = NewPanel(this, "pnlDownloadList", this, alBottom, 180);
+    auto* dlButtons = NewHolder(this, "pnlDLControl", pnlDownloadList, alTop, 28);
+    auto button = [&](TspSkinButton*& b, const std::string& Name, TAction* act) {
         b = new TspSkinButton(this);
+        b->SetName(Name);
         b->SetParent(dlButtons);
         b->SetBounds(0, 0, 130, 28);
         b->SetAlign(alLeft);
         b->SetAction(act);
     };
-    button(btnOption, actOption);
-    button(btnClearFinishedTask, actClearFinishedTask);
-    button(btnClearAll, actClearAll);
+    button(btnOption, "btnOption", actOption);
+    btnOption->Hint = "Options";
+    button(btnClearFinishedTask, "btnClearFinishedTask", actClearFinishedTask);
+    button(btnClearAll, "btnClearAll", actClearAll);
     splBottom = new TspSkinSplitter(this);
+    splBottom->SetName("splBottom");
     // Bottom-aligned before it has a parent: a splitter starts left-aligned,
     // which would stretch it to the full height.
     splBottom->SetAlign(alBottom);
     splBottom->SetSkinDataName("hsplitter");
-    splBottom->DefaultSize = 4;
-    splBottom->SetBounds(0, 0, 4, 4);
+    splBottom->DefaultSize = 10;
+    splBottom->SetBounds(0, 0, 10, 10);
     splBottom->SetParent(this);
-    pnlCenterView = NewPanel(this, this, alClient, 400);
+    pnlCenterView = NewPanel(this, "pnlCenterView", this, alClient, 400);
     OnShow = [this](TObject*) { FormShow(); };
     OnCloseQuery = [this](TObject*, bool& CanClose) { CanClose = FormCloseQuery(); };
     FormCreate();
     spSkinnedForm->OnSkinMenuOpen = [this](TObject*) { SyncMenus(); };
     SyncMenus();
+    // Last: the translator takes the texts of every part the window has.
+    CLMultiLang = NewWindowTranslator(this, FEngine ? FEngine->LanguageData() : nullptr);
+    CLMultiLang->OnChangeLanguage = [this](TObject*) { LanguageApplied(); };
+}
+
+void TfrmMain::LanguageApplied() {
+    // Menus take their actions' new captions; the bar measures its items again.
+    SyncMenus();
+    spMainMenuBar->UpDateItems();
+    spTrayIcon->SetHint(spTrayIcon->Hint());
 }
 
 void TfrmMain::SyncMenus() {
@@ -170,7 +196,8 @@ TfrmMain::~TfrmMain() {
 
 TAction* TfrmMain::NewAction(const std::string& Name, const std::string& Caption,
                              TNotifyEvent OnExecute) {
-    auto* a = new TAction(alMain);
+    // The window owns its actions, so its translator reaches their texts.
+    auto* a = new TAction(this);
     a->SetName(Name);
     a->Caption = Caption;
     a->OnExecute = std::move(OnExecute);
@@ -178,7 +205,6 @@ TAction* TfrmMain::NewAction(const std::string& Name, const std::string& Caption
 }
 
 void TfrmMain::BuildActions() {
-    alMain = new TActionList(this);
     auto selected = [this]() -> int {
         TListItem* sel = frmDownloadList ? frmDownloadList->lvDL->Selected() : nullptr;
         return sel ? sel->Index() : -1;
@@ -251,11 +277,24 @@ void TfrmMain::BuildActions() {
     actRepeatOff = NewAction("actRepeatOff", "Repeat Off", [this](TObject*) { RepeatMode(1); });
     actRepeatOne = NewAction("actRepeatOne", "Repeat One", [this](TObject*) { RepeatMode(2); });
     actRepeatAll = NewAction("actRepeatAll", "Repeat All", [this](TObject*) { RepeatMode(3); });
+    const std::pair<TAction*, const char*> hints[] = {{actAlwaysOnTop, "Always On Top"},
+                                                      {actHelp, "Help"},
+                                                      {actHome, "Home Page"},
+                                                      {actUpdate, "Update..."},
+                                                      {actOption, "Options"},
+                                                      {actExit, "Exit"},
+                                                      {actSkin, "Change Skin"},
+                                                      {actLanguage, "Change Language"},
+                                                      {actAbout, "About Quendral"}};
+    for (const auto& [action, hint] : hints)
+        action->Hint = hint;
 }
 
 void TfrmMain::BuildMenus() {
-    auto item = [this](TMenuItem* parent, TAction* act, const std::string& caption = {}) {
+    auto item = [this](TMenuItem* parent, TAction* act, const std::string& caption = {},
+                       const std::string& name = {}) {
         auto* mi = new TMenuItem(this);
+        if (!name.empty()) mi->SetName(name);
         if (act)
             mi->SetAction(act);
         else
@@ -264,10 +303,11 @@ void TfrmMain::BuildMenus() {
         return mi;
     };
     mmMain = new TspSkinMainMenu(this);
+    mmMain->SetName("mmMain");
     mmMain->DSF = spSkinnedForm;
-    TMenuItem* file = item(mmMain->Items(), nullptr, "&File");
+    TMenuItem* file = item(mmMain->Items(), nullptr, "&File", "miFile");
     item(file, actExit);
-    TMenuItem* view = item(mmMain->Items(), nullptr, "&View");
+    TMenuItem* view = item(mmMain->Items(), nullptr, "&View", "miView");
     miAlwaysOnTop = item(view, actAlwaysOnTop);
     miDownloadList = item(view, actDownloadList);
     item(view, nullptr, "-");
@@ -277,12 +317,12 @@ void TfrmMain::BuildMenus() {
     miSkin = item(view, actSkin);
     miLanguage = item(view, actLanguage);
     item(miLanguage, actGetMoreLanguage);
-    TMenuItem* tools = item(mmMain->Items(), nullptr, "&Tools");
+    TMenuItem* tools = item(mmMain->Items(), nullptr, "&Tools", "miTools");
     item(tools, actClearFinishedTask);
     item(tools, actClearAll);
     item(tools, nullptr, "-");
     item(tools, actOption);
-    TMenuItem* help = item(mmMain->Items(), nullptr, "&Help");
+    TMenuItem* help = item(mmMain->Items(), nullptr, "&Help", "miHelp");
     for (TAction* a : {actHelp, actHome, actUpdate})
         item(help, a);
     item(help, nullptr, "-");
@@ -292,7 +332,7 @@ void TfrmMain::BuildMenus() {
     pmTray->SetName("pmTray");
     item(pmTray->Items(), actOpen);
     item(pmTray->Items(), actOption);
-    miTrayRepeat = item(pmTray->Items(), nullptr, "&Repeat Mode");
+    miTrayRepeat = item(pmTray->Items(), nullptr, "&Repeat Mode", "miRepeatMode");
     for (TAction* a : {actRepeatOff, actRepeatOne, actRepeatAll})
         item(miTrayRepeat, a);
     item(pmTray->Items(), nullptr, "-");
@@ -303,7 +343,7 @@ void TfrmMain::BuildMenus() {
 
     pmSystem = new TspSkinPopupMenu(this);
     pmSystem->SetName("pmSystem");
-    item(pmSystem->Items(), nullptr, "Skins");
+    item(pmSystem->Items(), nullptr, "Skins", "miSkins");
     item(pmSystem->Items(), actAlwaysOnTop);
     item(pmSystem->Items(), nullptr, "-");
     for (TAction* a : {actUpdate, actHome, actHelp, actAbout})
@@ -670,6 +710,19 @@ void TfrmMain::PlaceCenterView() {
                 frmCenterView->wbMainBeforeNavigate2(link, cancel);
             });
         };
+        // Backspace, Shift and F5 never reach the browser's own handling: no
+        // page goes back or reloads from the keyboard. F5 is kept from the
+        // page as well, since the browser would reload on it.
+        TWndMethod previous = b->WindowProc;
+        b->WindowProc = [previous](TMessage& M) {
+            constexpr UINT kKeyDownNotice = 0xBD00, kKeyUpNotice = 0xBD01;
+            if ((M.Msg == kKeyDownNotice || M.Msg == kKeyUpNotice) &&
+                (M.WParam == 8 || M.WParam == 16 || M.WParam == 116)) {
+                M.Result = M.WParam == 116 ? 1 : 0;
+                return;
+            }
+            previous(M);
+        };
         // No context menu in the pages.
         if (webview::View* v = b->WebView()) {
             webview::Settings settings = v->CurrentSettings();
@@ -695,40 +748,58 @@ void TfrmMain::PlaceCenterView() {
 }
 
 void TfrmMain::PlaceAdvancedSearch() {
-    auto field = [this](TspSkinEdit*& edit, const std::string& caption, int y) {
-        auto* l = new TspSkinStdLabel(this);
+    // The form belongs to the centre frame: its texts are the frame's section
+    // of a language, not the window's.
+    TComponent* frame = frmCenterView;
+    lbAdvSearch = new TspSkinShadowLabel(frame);
+    lbAdvSearch->SetName("lbAdvSearch");
+    lbAdvSearch->SetParent(tsAdvPage);
+    lbAdvSearch->Font()->SetHeight(22);
+    lbAdvSearch->Font()->SetStyle({fsBold});
+    lbAdvSearch->SetBounds(20, 14, 390, 30);
+    lbAdvSearch->SetCaption("Advanced Search");
+    auto label = [&](const std::string& name, const std::string& caption, int y) {
+        auto* l = new TspSkinStdLabel(frame);
+        l->SetName(name);
         l->SetParent(tsAdvPage);
         l->SetAutoSize(false);
         l->SetBounds(20, y + 3, 80, 18);
         l->SetCaption(caption);
-        edit = new TspSkinEdit(this);
+    };
+    auto field = [&](TspSkinEdit*& edit, const std::string& name, const std::string& labelName,
+                     const std::string& caption, int y) {
+        label(labelName, caption, y);
+        edit = new TspSkinEdit(frame);
+        edit->SetName(name);
         edit->SetParent(tsAdvPage);
         edit->SetBounds(110, y, 300, 22);
         edit->OnKeyDown = [this](TObject*, WORD& Key, TShiftState) {
             if (Key == 13) btnAdvSearch->ButtonClick();
         };
     };
-    field(edtArtist, "Artist:", 20);
-    field(edtTitle, "Title:", 50);
-    field(edtAlbum, "Album:", 80);
-    cbbEdition = new TspSkinComboBox(this);
+    field(edtArtist, "edtArtist", "lbAdvArtist", "Artist:", 56);
+    field(edtTitle, "edtTitle", "lbAdvTitle", "Title:", 86);
+    field(edtAlbum, "edtAlbum", "lbAdvAlbum", "Album:", 116);
+    label("lbAdvEdition", "Edition:", 146);
+    cbbEdition = new TspSkinComboBox(frame);
     cbbEdition->SetName("cbbEdition");
     cbbEdition->SetParent(tsAdvPage);
-    cbbEdition->SetBounds(110, 110, 300, 22);
+    cbbEdition->SetBounds(110, 146, 300, 22);
     for (const char* e : {"search all editions", "live edition", "unplugged edition",
                           "remix edition", "cover edition", "piano edition", "guitar edition"})
         cbbEdition->Items()->Add(e);
     cbbEdition->SetItemIndex(0);
-    btnAdvSearch = new TspSkinButton(this);
+    btnAdvSearch = new TspSkinButton(frame);
     btnAdvSearch->SetName("btnAdvSearch");
     btnAdvSearch->SetParent(tsAdvPage);
-    btnAdvSearch->SetBounds(110, 140, 120, 26);
+    btnAdvSearch->SetBounds(110, 178, 120, 26);
     btnAdvSearch->SetCaption("Search");
     btnAdvSearch->OnClick = [this](TObject*) {
         const int i = cbbEdition->ItemIndex();
         frmCenterView->AdvancedSearch(edtArtist->Text(), edtTitle->Text(), edtAlbum->Text(), i,
                                       i >= 0 ? cbbEdition->Items()->Strings(i) : "");
     };
+    NewWindowTranslator(frame, FEngine ? FEngine->LanguageData() : nullptr);
 }
 
 void TfrmMain::ShowCenterPage(TCenterPage Page) {

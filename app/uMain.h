@@ -29,6 +29,7 @@
 
 class TMultiDownloader;
 class TCLEngine;
+class TCLMultiLang;
 
 class TfrmMain : public TForm {
 public:
@@ -90,6 +91,8 @@ public:
     TspSkinEdit *edtArtist = nullptr, *edtTitle = nullptr, *edtAlbum = nullptr;
     TspSkinComboBox* cbbEdition = nullptr;
     TspSkinButton* btnAdvSearch = nullptr;
+    // The advanced-search form's heading.
+    TspSkinShadowLabel* lbAdvSearch = nullptr;
     TEmbeddedBrowser* Browser(TCenterBrowser Which) const;
     TCenterPage ActivePage = tsResult;
     // In the tray: hidden, with the tray icon up.
@@ -105,7 +108,6 @@ public:
     TspSkinListBox* lstMenu;
     TspSkinStdLabel* lblStatus;
     TspSkinLinkLabel* lblDownloadList;
-    TActionList* alMain;
     TAction *actAlwaysOnTop, *actAbout, *actHelp, *actHome, *actUpdate, *actOption, *actExit,
         *actSkin, *actLanguage, *actGetMoreLanguage, *actOpenFile, *actRemoveTask, *actMoveUp,
         *actMoveDown, *actClearFinishedTask, *actClearAll, *actOpenContainingFolder, *actRestart,
@@ -121,6 +123,8 @@ public:
     TfrmStatus* frmStatus = nullptr;
     TfrmPlayerFrame* frmPlayerFrame = nullptr;
     TfrmDownloadList* frmDownloadList = nullptr;
+    // The window's translator (section "TfrmMain").
+    TCLMultiLang* CLMultiLang = nullptr;
 
 private:
     TAction* NewAction(const std::string& Name, const std::string& Caption, TNotifyEvent OnExecute);
@@ -138,6 +142,8 @@ private:
     void OpenDestinationFile();
     void OpenDestinationFolder();
     void OpenPage(const std::string& Name);
+    // After a language was applied to the window.
+    void LanguageApplied();
 
 private:
     TCLEngine* FEngine;

@@ -12,6 +12,8 @@
 #include <functional>
 #include <string>
 
+class TCLMultiLang;
+
 class TfrmPrepareDownload : public TForm {
 public:
     explicit TfrmPrepareDownload(TComponent* AOwner);
@@ -55,6 +57,8 @@ public:
     TspSkinCheckRadioBox* cbAutoRename;
     TspSkinButton *btnDownload, *btnCancel;
     TTimer* tmHint;
+    // The dialog's translator (section "TfrmPrepareDownload").
+    TCLMultiLang* CLMultiLang;
 
 private:
     void FormClose();
