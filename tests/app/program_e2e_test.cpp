@@ -145,11 +145,9 @@ protected:
         text += "App.Splash=0\nUpdate.BeginAuto=0\nSettings.MaxTasks=2\n"
                 "Settings.DownloadListVisible=1\nMusicSaveTo=" +
                 out + "\n" + extra;
-        std::string word = fs::canonical(Program()).string();
-        for (char& c : word)
-            if (c == '/' || c == '\\' || c == ':') c = '_';
+        // The data folder the shipped configuration names.
         for (const char* root : {"config", "common"})
-            dir.write(std::string(root) + "/" + word + "/setting.dat", text);
+            dir.write(std::string(root) + "/lantrove/setting.dat", text);
     }
     static std::string Program() { return std::string(LANTROVE_PROGRAM_DIR) + "/lantrove"; }
 

@@ -279,6 +279,45 @@ TEST_F(AppRunTest, SwitchesAndEarlyExits) {
     }
 }
 
+// "--help" (and its other spellings) prints the switches the program knows and
+// ends the run before anything is read; a switch the program does not know is
+// named, with the same list, on the error output, and the run goes on.
+TEST_F(AppRunTest, HelpAndUnknownSwitchesPrintTheKnownSwitches) {
+    struct Case {
+        std::vector<std::string> params;
+        bool help, unknown;
+        std::string named;
+    } cases[] = {
+        {{"--help"}, true, false, ""},
+        {{"/?"}, true, false, ""},
+        {{"-HELP", "song.mp3"}, true, false, ""},
+        {{"-x", "song.mp3"}, false, true, "\"-x\""},
+        {{"--verbose"}, false, true, "\"--verbose\""},
+        {{"/q"}, false, true, "\"/q\""},
+        {{"-d", "/usr/share/a.mp3"}, false, false, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.params));
+        FreeSettingsInstance();
+        fs::remove_all(dir.file("user"));
+        g_seen = Seen{};
+        ::testing::internal::CaptureStdout();
+        ::testing::internal::CaptureStderr();
+        RunHere(c.params);
+        const std::string out = ::testing::internal::GetCapturedStdout();
+        const std::string err = ::testing::internal::GetCapturedStderr();
+        const std::string& usage = c.help ? out : err;
+        for (const char* known : {"-d ", "-h ", "-a ", "-s ", "-r ", "-i ", "-u ", "--help"})
+            EXPECT_EQ(usage.find(known) != std::string::npos, c.help || c.unknown) << known;
+        if (c.help) EXPECT_EQ(err, "");
+        if (!c.help) EXPECT_EQ(out, "");
+        if (c.unknown) EXPECT_NE(err.find(c.named), std::string::npos) << err;
+        if (!c.help && !c.unknown) EXPECT_EQ(err, "");
+        EXPECT_EQ(g_seen.created, c.help ? 0 : 1);
+        EXPECT_EQ(RunCounted(), !c.help);
+    }
+}
+
 TEST_F(AppRunTest, FirstParameterOfTheOnlyInstanceReachesOnCmdFile) {
     const std::pair<std::vector<std::string>, std::vector<std::string>> cases[] = {
         {{"/home/ü/Musik/a b.mp3", "-d"}, {"/home/ü/Musik/a b.mp3"}},
