@@ -293,6 +293,7 @@ TfrmDownloadList::TfrmDownloadList(TComponent* AOwner, TfrmMain* Main)
     sbDL = new TspSkinScrollBar(this);
     sbDL->SetName("sbDL");
     sbDL->SetKind(sbVertical);
+    sbDL->SetSkinDataName("vscrollbar");
     sbDL->SetBounds(0, 0, 19, 100);
     sbDL->SetParent(this);
     sbDL->SetAlign(alRight);

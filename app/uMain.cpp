@@ -34,12 +34,10 @@ TspSkinPanel* NewPanel(TComponent* Owner, const std::string& Name, TWinControl* 
     return p;
 }
 
-// A plain holder of skinned parts.
-TPanel* NewHolder(TComponent* Owner, const std::string& Name, TWinControl* Parent, TAlign Align,
-                  int Size) {
+// A plain holder of skinned parts. It has no name: a plain panel shows its
+// caption, and a language must give it none.
+TPanel* NewHolder(TComponent* Owner, TWinControl* Parent, TAlign Align, int Size) {
     auto* p = new TPanel(Owner);
-    p->SetName(Name);
-    p->SetCaption(Name);
     p->BevelOuter = bvNone;
     p->SetParent(Parent);
     p->SetBounds(0, 0, Size, Size);
@@ -104,7 +102,7 @@ TfrmMain::TfrmMain(TComponent* AOwner, const std::function<TCLEngine*(TfrmMain*)
     spMainMenuBar->SetMainMenu(mmMain);
     spSkinnedForm->SetMainMenuBar(spMainMenuBar);
 
-    auto* left = NewHolder(this, "pnlLeft", this, alLeft, 150);
+    auto* left = NewHolder(this, this, alLeft, 150);
     lstMenu = new TspSkinListBox(this);
     lstMenu->SetName("lstMenu");
     lstMenu->SetParent(left);
@@ -125,7 +123,7 @@ TfrmMain::TfrmMain(TComponent* AOwner, const std::function<TCLEngine*(TfrmMain*)
     lblDownloadList->SetCaption("Download List");
     lblDownloadList->OnClick = [this](TObject*) { actDownloadList->Execute(); };
 
-    auto* top = NewHolder(this, "pnlNormal", this, alTop, 26 + kPanelBorder);
+    auto* top = NewHolder(this, this, alTop, 26 + kPanelBorder);
     btnSearchNow = new TspSkinButton(this);
     btnSearchNow->SetName("btnSearchNow");
     btnSearchNow->SetParent(top);
@@ -139,7 +137,7 @@ TfrmMain::TfrmMain(TComponent* AOwner, const std::function<TCLEngine*(TfrmMain*)
     lblStatus = new TspSkinStdLabel(this);
     pnlPlayerContainer = NewPanel(this, "pnlPlayerContainer", this, alBottom, 70);
     pnlDownloadList = NewPanel(this, "pnlDownloadList", this, alBottom, 180);
-    auto* dlButtons = NewHolder(this, "pnlDLControl", pnlDownloadList, alTop, 28);
+    auto* dlButtons = NewHolder(this, pnlDownloadList, alTop, 28);
     auto button = [&](TspSkinButton*& b, const std::string& Name, TAction* act) {
         b = new TspSkinButton(this);
         b->SetName(Name);
@@ -454,7 +452,9 @@ void TfrmMain::FormShow() {
 
 bool TfrmMain::FormCloseQuery() {
     bool close = true;
-    if (FDownloader->IsDownloading())
+    // When the session ends the window closes whatever is running: nobody
+    // is there to answer.
+    if (FDownloader->IsDownloading() && !(FEngine && FEngine->SessionEnding()))
         close = AppMessageBox("MsgBox.TerminateDown", mtConfirmation, {mbOK, mbCancel}) == mrOk;
     if (close) {
         FDownloader->StopAll();
@@ -463,6 +463,24 @@ bool TfrmMain::FormCloseQuery() {
     }
     SettingsInstance()->SetSettingInteger("Settings.MaxTasks", FDownloader->MaxTasks());
     return close;
+}
+
+void TfrmMain::WndProc(TMessage& Message) {
+    switch (Message.Msg) {
+    case WM_QUERYENDSESSION:
+        // The session may end: the window closes when it does.
+        Message.Result = 1;
+        return;
+    case WM_ENDSESSION:
+        if (Message.WParam) {
+            FTrueClose = true;
+            Close();
+        }
+        Message.Result = 0;
+        return;
+    default:
+        TForm::WndProc(Message);
+    }
 }
 
 void TfrmMain::FormDestroy() {

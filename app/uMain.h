@@ -44,6 +44,9 @@ public:
     static std::function<TCLEngine*(TfrmMain*)> MakeProgramEngine;
     ~TfrmMain() override;
     void Notification(TComponent* AComponent, TOperation Operation) override;
+    // The end of the desktop session: its query is answered yes, and the
+    // window closes (saving the list) when it ends.
+    void WndProc(TMessage& Message) override;
 
     void FormCreate();
     void FormShow();

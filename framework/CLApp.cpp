@@ -7,6 +7,7 @@
 #include "framework/SPTools.h"
 #include "platform/os/codepage.h"
 #include "platform/os/ipc.h"
+#include "platform/os/session.h"
 #include "platform/win/windows.h"
 
 #include <atomic>
@@ -153,6 +154,24 @@ bool AnswerHelpAndUnknownSwitches() {
     return true;
 }
 
+// The session ends (or the process is asked to terminate): the main window
+// is asked as on the desktop it was made for, then told that the session
+// ends, and the run ends. Main thread.
+bool g_sessionEnded = false;
+
+bool AnswerSessionEnd(os::SessionEnd Kind) {
+    TForm* main = Application ? Application->MainForm() : nullptr;
+    const HWND wnd = main && main->HandleAllocated() ? main->Handle() : 0;
+    bool ok = true;
+    if (wnd) ok = SendMessage(wnd, WM_QUERYENDSESSION, 0, 0) != 0;
+    if (Kind == os::SessionEnd::End && !g_sessionEnded) {
+        g_sessionEnded = true;
+        if (wnd) SendMessage(wnd, WM_ENDSESSION, 1, 0);
+        Application->Terminate();
+    }
+    return ok;
+}
+
 } // namespace
 
 void SetAppParams(std::vector<std::string> Params) {
@@ -296,7 +315,17 @@ void AppRun(const TFormClass& FormClass, TForm** FormReference, TAppStartCallbac
     Application->CreateForm(FormClass, FormReference);
     bool showMainForm = Application->ShowMainForm;
     if (FindCmdLineSwitch('h')) Application->ShowMainForm = false;
+    // The session's end reaches the main thread through its queue.
+    g_sessionEnded = false;
+    const DWORD mainThread = GetCurrentThreadId();
+    os::StartSessionWatch(
+        ExtractFileName(GetAppFileName()),
+        [mainThread](os::SessionEnd Kind, std::function<void(bool)> Answer) {
+            if (!PostThreadCall(mainThread, [Kind, Answer] { Answer(AnswerSessionEnd(Kind)); }))
+                Answer(true);
+        });
     Application->Run();
+    os::StopSessionWatch();
     Application->ShowMainForm = showMainForm;
 
     // Other instances stop finding this one before its windows go.

@@ -41,7 +41,17 @@ constexpr int kCloseFromRight = 23, kCloseY = 16;
 // The download list's first row, and the items of its menu from the point
 // it opened at.
 constexpr int kListLeft = 16, kListRowY = 590;
-constexpr int kMenuItemX = 40, kRetryItemY = 78;
+constexpr int kMenuItemX = 40, kOpenFileItemY = 17, kOpenFolderItemY = 43, kRetryItemY = 78;
+// The list shows seven rows of 18 pixels; its bar stands at its right.
+constexpr int kListRows = 7, kListRowStep = 18, kListBarX = 965;
+// The menu bar: "View" (English) and "Ansicht" (the test's German), the
+// items "Change Language" and, in its submenu, "English" and the second
+// language.
+constexpr int kMenuBarY = 41, kViewX = 70, kViewGermanX = 83;
+constexpr int kLanguageItemX = 130, kLanguageItemY = 223;
+constexpr int kSubmenuX = 275, kEnglishItemY = 249, kSecondLanguageItemY = 275;
+// The download list's "Options..." button.
+constexpr int kOptionsX = 73, kOptionsY = 553;
 // In the result page (its style sheet fixes rows and pager).
 constexpr int kRowTop = 64, kRowHeight = 30;
 constexpr int kPlayX = 20, kDownloadX = 80;
@@ -109,6 +119,26 @@ std::string Probe(const std::string& file, const std::string& entries) {
                   " -of default=noprint_wrappers=1 '" + file + "'");
 }
 
+// The pixels of a screen rectangle.
+std::vector<COLORREF> Pixels(int x, int y, int w, int h) {
+    std::vector<COLORREF> out;
+    guitest::Screenshot shot;
+    if (!guitest::captureScreen(shot)) return out;
+    for (int j = y; j < y + h && j < shot.h; ++j)
+        for (int i = x; i < x + w && i < shot.w; ++i)
+            out.push_back(shot.at(i, j));
+    return out;
+}
+
+// A value as a list file's comma text holds it.
+std::string CommaItem(const std::string& text) {
+    if (text.find_first_of(" ,\"") == std::string::npos) return text;
+    std::string out = "\"";
+    for (char c : text)
+        out += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return out + "\"";
+}
+
 // Dark pixels (text) in a screen rectangle.
 int DarkPixels(int x, int y, int w, int h) {
     guitest::Screenshot shot;
@@ -129,6 +159,11 @@ protected:
         ASSERT_TRUE(site.Start());
         out = dir.file("music");
         fs::create_directories(out);
+        // What the desktop is asked to open is written down, not opened.
+        dir.write("bin/xdg-open",
+                  "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done >> '" +
+                      dir.file("opened.log") + "'\n");
+        fs::permissions(dir.file("bin/xdg-open"), fs::perms::owner_all);
         fs::create_directories(dir.file("run"));
         fs::permissions(dir.file("run"), fs::perms::owner_all);
     }
@@ -164,6 +199,8 @@ protected:
             setenv("LANTROVE_IPC_NAMESPACE", ("lantrove-e2e-" + std::to_string(getppid())).c_str(),
                    1);
             setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
+            const char* path = std::getenv("PATH");
+            setenv("PATH", (dir.file("bin") + ":" + (path ? path : "/usr/bin:/bin")).c_str(), 1);
             const std::string log = dir.file("program.log");
             freopen(log.c_str(), "a", stdout);
             freopen(log.c_str(), "a", stderr);
@@ -269,6 +306,56 @@ protected:
         // The page renders.
         std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     }
+
+    // The saved download list of the data folders: finished tasks, each a
+    // title and the file it was saved to.
+    void WriteList(const std::vector<std::pair<std::string, std::string>>& Tasks) {
+        std::string text = "[Global]\nItemCount=" + std::to_string(Tasks.size()) + "\n";
+        for (std::size_t i = 0; i < Tasks.size(); ++i) {
+            const std::string n = std::to_string(i);
+            text += "[" + n + "]\nURL=" + site.Base() + "/watch?v=saved" + n +
+                    "\nFileName=" + dir.file("saved" + n + ".mtd") +
+                    "\nCaption=\nComment=" + CommaItem("Title=" + Tasks[i].first) + "," +
+                    CommaItem("SavePath=" + Tasks[i].second) +
+                    ",Long=61\nState=5\nINeedRedirect=0\nRedirectTheme=0\nRedirectURL=\n";
+        }
+        for (const char* root : {"config", "common"})
+            dir.write(std::string(root) + "/lantrove/downloadlist.sav", text);
+    }
+    // The list the program saved last (the folder it uses holds the newer).
+    std::string SavedList() {
+        std::string newest;
+        fs::file_time_type when{};
+        for (const char* root : {"config", "common"}) {
+            const fs::path p = fs::path(dir.file(root)) / "lantrove" / "downloadlist.sav";
+            std::error_code ec;
+            const auto t = fs::last_write_time(p, ec);
+            if (!ec && (newest.empty() || t > when)) {
+                when = t;
+                newest = dir.read(std::string(root) + "/lantrove/downloadlist.sav");
+            }
+        }
+        return newest;
+    }
+    // What the desktop was asked to open, one argument a line.
+    std::vector<std::string> Opened() {
+        std::vector<std::string> lines;
+        std::istringstream in(dir.read("opened.log"));
+        for (std::string line; std::getline(in, line);)
+            lines.push_back(line);
+        return lines;
+    }
+    bool WaitOpened(std::size_t count) {
+        return WaitFor([&] { return Opened().size() >= count; }, 10000);
+    }
+    void DoubleClickAt(int x, int y) {
+        Shell("xdotool mousemove --sync " + std::to_string(x) + " " + std::to_string(y) +
+              " click --repeat 2 --delay 80 1");
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    }
+    // A row of the list as the list shows it now (0: the top one).
+    int ListRowY(int row) { return main.y + kListRowY + 8 + row * kListRowStep; }
+    int ListX() { return main.x + kListLeft + 40; }
 
     std::vector<std::string> Mp3s() {
         std::vector<std::string> files;
@@ -464,6 +551,165 @@ TEST_F(ProgramE2E, HotSongsAndCategoryPages) {
     ClickPage(22, 50);
     EXPECT_TRUE(WaitRequest("/category?c=0&p=1", 1)) << dir.read("program.log");
     Stop(false);
+}
+
+// The list's menu opens a finished task's file with the desktop's handler and
+// its folder with the file manager, each passed as one argument, whatever the
+// name holds; a double click on the row opens the file.
+TEST_F(ProgramE2E, OpenDestinationFileAndFolderFromTheListsMenu) {
+    WriteSettings();
+    const std::string folder = out + "/it's \"odd\" $(x)";
+    fs::create_directories(folder);
+    const std::string file = folder + "/Song; a & b.mp3";
+    dir.write(file.substr(dir.path().size() + 1), "ID3");
+    WriteList({{"Song a & b", file}});
+    Start();
+    const int x = ListX(), y = ListRowY(0);
+    ClickAt(x, y);
+    Shell("xdotool click 3");
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    ClickAt(x + kMenuItemX, y + kOpenFileItemY);
+    ASSERT_TRUE(WaitOpened(1)) << dir.read("program.log");
+    EXPECT_EQ(Opened(), std::vector<std::string>{file});
+
+    Shell("xdotool mousemove --sync " + std::to_string(x) + " " + std::to_string(y) + " click 3");
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    ClickAt(x + kMenuItemX, y + kOpenFolderItemY);
+    ASSERT_TRUE(WaitOpened(2));
+    EXPECT_EQ(Opened(), (std::vector<std::string>{file, folder}));
+
+    DoubleClickAt(x, y);
+    ASSERT_TRUE(WaitOpened(3));
+    EXPECT_EQ(Opened().back(), file);
+    Stop(false);
+}
+
+// A list of 60 tasks reaches its last row by the wheel, by the End key and by
+// dragging the list's bar: the bottom row shown is then the 60th (its double
+// click opens the 60th file).
+TEST_F(ProgramE2E, SixtyTasksScrollToTheLast) {
+    WriteSettings();
+    std::vector<std::pair<std::string, std::string>> tasks;
+    for (int i = 0; i < 60; ++i) {
+        const std::string name = "Song " + std::to_string(100 + i) + ".mp3";
+        dir.write("music/" + name, "ID3");
+        tasks.push_back({"Song " + std::to_string(100 + i) + " with a title that needs room",
+                         out + "/" + name});
+    }
+    WriteList(tasks);
+    Start();
+    const int x = ListX();
+    auto bottomRowOpens = [&](const std::string& how) {
+        const std::size_t before = Opened().size();
+        DoubleClickAt(x, ListRowY(kListRows - 1));
+        ASSERT_TRUE(WaitOpened(before + 1)) << how;
+        EXPECT_EQ(Opened().back(), out + "/Song 159.mp3") << how;
+    };
+    auto toTop = [&] {
+        ClickAt(x, ListRowY(0));
+        Key("Home");
+    };
+
+    ClickAt(x, ListRowY(0));
+    for (int i = 0; i < 30; ++i)
+        Shell("xdotool click 5");
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    bottomRowOpens("wheel");
+
+    toTop();
+    Key("End");
+    bottomRowOpens("End");
+
+    toTop();
+    const int barX = main.x + kListBarX, thumbY = main.y + kListRowY + 2;
+    Shell("xdotool mousemove --sync " + std::to_string(barX) + " " + std::to_string(thumbY) +
+          " mousedown 1");
+    for (int dy = 10; dy <= 160; dy += 10)
+        Shell("xdotool mousemove --sync " + std::to_string(barX) + " " +
+              std::to_string(thumbY + dy));
+    Shell("xdotool mouseup 1");
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    bottomRowOpens("bar");
+    Stop(false);
+}
+
+// Choosing a second language from the View menu while the program runs: the
+// menu bar shows its texts; choosing English (the shipped file) brings the
+// menu bar back as it was; and a dialog opened after the second language was
+// chosen again has that language's caption.
+TEST_F(ProgramE2E, LanguageSwitchOnTheMenuAndADialog) {
+    fs::create_directories(dir.file("lang"));
+    fs::copy_file(std::string(LANTROVE_PROGRAM_DIR) + "/lang/English.lan",
+                  dir.file("lang/English.lan"));
+    dir.write("lang/German.lan", "[Info]\nLanguage=Deutsch\n\n[TfrmMain]\nmiFile.Caption=&Datei\n"
+                                 "miView.Caption=&Ansicht\nmiTools.Caption=&Werkzeuge\n"
+                                 "miHelp.Caption=&Hilfe\nactLanguage.Caption=Sprache &wechseln\n"
+                                 "btnOption.Caption=&Einstellungen...\n\n[TfrmSettings]\n"
+                                 "frmSettings.Caption=Einstellungen\n");
+    WriteSettings("Path.Languages=" + dir.file("lang") + "\n");
+    Start();
+    auto menuBar = [&] {
+        Shell("xdotool mousemove --sync " + std::to_string(main.x + 600) + " " +
+              std::to_string(main.y + 300));
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        return Pixels(main.x, main.y + kMenuBarY - 9, 400, 18);
+    };
+    auto choose = [&](int viewX, int itemY) {
+        ClickAt(main.x + viewX, main.y + kMenuBarY);
+        Shell("xdotool mousemove --sync " + std::to_string(main.x + kLanguageItemX) + " " +
+              std::to_string(main.y + kLanguageItemY));
+        std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+        Shell("xdotool mousemove --sync " + std::to_string(main.x + kSubmenuX - 40) + " " +
+              std::to_string(main.y + kLanguageItemY));
+        ClickAt(main.x + kSubmenuX, main.y + itemY);
+        std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    };
+    const std::vector<COLORREF> english = menuBar();
+    ASSERT_FALSE(english.empty());
+
+    choose(kViewX, kSecondLanguageItemY);
+    EXPECT_TRUE(WaitFor([&] { return menuBar() != english; }, 5000)) << dir.read("program.log");
+    choose(kViewGermanX, kEnglishItemY);
+    EXPECT_TRUE(WaitFor([&] { return menuBar() == english; }, 5000));
+    choose(kViewX, kSecondLanguageItemY);
+    EXPECT_TRUE(WaitFor([&] { return menuBar() != english; }, 5000));
+
+    // A dialog opened now has the language's caption.
+    ClickAt(main.x + kOptionsX, main.y + kOptionsY);
+    Window dlg;
+    EXPECT_TRUE(WaitFor([&] { return FindWindow("Einstellungen", dlg); }, 10000));
+    Stop(false);
+}
+
+// SIGTERM, which the desktop sends when the session ends, while the window
+// sits in the tray and a download runs: the program ends by itself, without
+// a question, and the download list is saved.
+TEST_F(ProgramE2E, TerminationFromTheTraySavesTheList) {
+    WriteSettings();
+    Start();
+    Search("pop");
+    site::Switches slow = site.GetSwitches();
+    slow.PaceMs = 500;
+    site.SetSwitches(slow);
+    ClickRow(0, kDownloadX);
+    Window dlg;
+    ASSERT_TRUE(WaitFor([&] { return FindWindow("Download MP3", dlg); }, 15000));
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    Key("Return");
+    ASSERT_TRUE(WaitFor([&] { return !FindWindow("Download MP3", dlg); }, 10000));
+    ASSERT_TRUE(WaitRequest("/get_video", 1)) << dir.read("program.log");
+    ClickAt(main.x + main.w - kCloseFromRight, main.y + kCloseY);
+    ASSERT_TRUE(WaitFor([&] { return !FindWindow("Lantrove", main); }, 10000));
+    EXPECT_TRUE(SavedList().find("Lt4pZ8xQw1A") == std::string::npos);
+
+    ASSERT_EQ(kill(pid, SIGTERM), 0);
+    int status = 0;
+    ASSERT_TRUE(WaitFor([&] { return waitpid(pid, &status, WNOHANG) == pid; }, 30000))
+        << dir.read("program.log");
+    pid = -1;
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    const std::string list = SavedList();
+    EXPECT_NE(list.find("Lt4pZ8xQw1A"), std::string::npos) << list;
 }
 
 } // namespace

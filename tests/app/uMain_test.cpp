@@ -375,6 +375,29 @@ TEST_F(MainWindowTest, SplitterHeadingAndBrowserKeys) {
     EXPECT_EQ(view->Navigations().size(), before);
 }
 
+// The desktop session ends while a task runs: the query is answered yes, and
+// at the end the window closes without asking (nobody is there to answer),
+// stopping the tasks and saving the list.
+TEST_F(MainWindowTest, TheSessionsEndSavesTheListWithoutAQuestion) {
+    AddTask("running", dir.file("out/Running.mp3"), KDownloading);
+    AddTask("waiting", dir.file("out/Waiting.mp3"), KReady);
+    const std::string file = main->CurrentInfo()->DownloadListFileName;
+    ASSERT_FALSE(file.empty());
+    std::filesystem::remove(file);
+    // The engine lives on the test's window, as it does on the program's
+    // main window: the query reaches it there.
+    EXPECT_EQ(SendMessage(form->Handle(), WM_QUERYENDSESSION, 0, 0), 1);
+    EXPECT_EQ(SendMessage(main->Handle(), WM_QUERYENDSESSION, 0, 0), 1);
+    EXPECT_TRUE(main->Visible());
+    SendMessage(main->Handle(), WM_ENDSESSION, 1, 0);
+    EXPECT_TRUE(messages.empty()) << messages.front();
+    EXPECT_FALSE(main->Visible());
+    const std::string saved = dir.read(file.substr(dir.path().size() + 1));
+    EXPECT_NE(saved.find("Running.mp3"), std::string::npos) << saved;
+    EXPECT_NE(saved.find("Waiting.mp3"), std::string::npos) << saved;
+    EXPECT_FALSE(main->mdDownloader()->DownloadList()->Items(0)->Busy());
+}
+
 // The window's own skinned parts and those of its frames all take the main
 // skin data.
 TEST_F(MainWindowTest, EverySkinnedPartTakesTheMainSkinData) {
@@ -600,4 +623,13 @@ TEST_F(MainWindowLanguageTest, ASecondLanguageOnTheRunningWindowsAndBack) {
     EXPECT_EQ(main->edtArtist->Text(), "typed");
 }
 
+TEST_F(MainWindowTest, DbgCaptions) {
+    std::function<void(TWinControl*, int)> walk = [&](TWinControl* c, int d) {
+        std::printf("%*s%s '%s' '%s'\n", d * 2, "", c->ClassName().c_str(), c->Name().c_str(),
+                    c->Caption().c_str());
+        for (int i = 0; i < c->ControlCount(); ++i)
+            if (auto* w = dynamic_cast<TWinControl*>(c->Controls(i))) walk(w, d + 1);
+    };
+    walk(main->pnlDownloadList, 0);
+}
 } // namespace

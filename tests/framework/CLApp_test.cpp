@@ -51,9 +51,13 @@ struct Seen {
     int created = 0;
     bool shownAtStart = false;
     std::vector<std::string> files;
+    // The session messages the window got, with the engine's view then.
+    std::vector<std::string> session;
 };
 Seen g_seen;
 bool g_closeWhenReady = true;
+// Ends the run as the desktop does when the session ends.
+bool g_terminateWhenReady = false;
 
 // A plain main window with the engine component: the engine answers the
 // other instances; in this process the window closes itself once its loop runs.
@@ -79,7 +83,19 @@ public:
             if (m.Msg == WM_USER + 50) {
                 g_seen.shownAtStart = Visible();
                 Log(Visible() ? "ready:shown" : "ready:hidden");
-                if (g_closeWhenReady) PostMessage(Handle(), WM_CLOSE, 0, 0);
+                if (g_terminateWhenReady)
+                    kill(getpid(), SIGTERM);
+                else if (g_closeWhenReady)
+                    PostMessage(Handle(), WM_CLOSE, 0, 0);
+                return;
+            }
+            if (m.Msg == WM_QUERYENDSESSION || m.Msg == WM_ENDSESSION) {
+                inner(m);
+                const bool ending = EngineInstance() && EngineInstance()->SessionEnding();
+                g_seen.session.push_back(
+                    std::string(m.Msg == WM_QUERYENDSESSION ? "query" : "end") +
+                    (m.Msg == WM_ENDSESSION ? ":" + std::to_string(m.WParam) : "") +
+                    (ending ? " ending" : ""));
                 return;
             }
             inner(m);
@@ -316,6 +332,21 @@ TEST_F(AppRunTest, HelpAndUnknownSwitchesPrintTheKnownSwitches) {
         EXPECT_EQ(g_seen.created, c.help ? 0 : 1);
         EXPECT_EQ(RunCounted(), !c.help);
     }
+}
+
+// SIGTERM (what the desktop sends when the session ends) reaches the main
+// window as the session's end, on the main thread: first the query (the
+// engine now knows the session ends), then the end; then the run ends.
+TEST_F(AppRunTest, TerminationEndsTheRunThroughTheSessionEnd) {
+    g_terminateWhenReady = true;
+    RunHere({});
+    g_terminateWhenReady = false;
+    EXPECT_EQ(g_seen.created, 1);
+    EXPECT_EQ(g_seen.session, (std::vector<std::string>{"query ending", "end:1 ending"}));
+    // Afterwards SIGTERM has its own handling again.
+    struct sigaction now {};
+    sigaction(SIGTERM, nullptr, &now);
+    EXPECT_EQ(now.sa_handler, SIG_DFL);
 }
 
 TEST_F(AppRunTest, FirstParameterOfTheOnlyInstanceReachesOnCmdFile) {
