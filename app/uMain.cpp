@@ -174,7 +174,9 @@ void TfrmMain::LanguageApplied() {
     // Menus take their actions' new captions; the bar measures its items again.
     SyncMenus();
     spMainMenuBar->UpDateItems();
-    spTrayIcon->SetHint(spTrayIcon->Hint());
+    // New item texts leave the left menu without a choice.
+    if (FMenuIndex >= 0 && FMenuIndex < lstMenu->Items()->Count())
+        lstMenu->SetItemIndex(FMenuIndex);
 }
 
 void TfrmMain::SyncMenus() {
@@ -581,6 +583,7 @@ void TfrmMain::lstMenuSelect(int ItemIndex) {
         break;
     }
     lstMenu->SetItemIndex(ItemIndex);
+    FMenuIndex = ItemIndex;
 }
 
 void TfrmMain::lstMenuListBoxMouseUp(TObject*, TMouseButton, TShiftState, int X, int Y) {
@@ -807,6 +810,9 @@ void TfrmMain::PlaceAdvancedSearch() {
                           "remix edition", "cover edition", "piano edition", "guitar edition"})
         cbbEdition->Items()->Add(e);
     cbbEdition->SetItemIndex(0);
+    cbbEdition->OnClick = [this](TObject*) {
+        if (cbbEdition->ItemIndex() >= 0) FEditionIndex = cbbEdition->ItemIndex();
+    };
     btnAdvSearch = new TspSkinButton(frame);
     btnAdvSearch->SetName("btnAdvSearch");
     btnAdvSearch->SetParent(tsAdvPage);
@@ -817,7 +823,12 @@ void TfrmMain::PlaceAdvancedSearch() {
         frmCenterView->AdvancedSearch(edtArtist->Text(), edtTitle->Text(), edtAlbum->Text(), i,
                                       i >= 0 ? cbbEdition->Items()->Strings(i) : "");
     };
-    NewWindowTranslator(frame, FEngine ? FEngine->LanguageData() : nullptr);
+    TCLMultiLang* translator =
+        NewWindowTranslator(frame, FEngine ? FEngine->LanguageData() : nullptr);
+    // New item texts leave the list without a choice: the chosen edition stays.
+    translator->OnChangeLanguage = [this](TObject*) {
+        if (FEditionIndex < cbbEdition->Items()->Count()) cbbEdition->SetItemIndex(FEditionIndex);
+    };
 }
 
 void TfrmMain::ShowCenterPage(TCenterPage Page) {

@@ -157,6 +157,9 @@ private:
     bool FAlwaysOnTop = false;
     bool FListVisibled = false;
     bool FInited = false;
+    // The left menu's item and the edition last chosen.
+    int FMenuIndex = -1;
+    int FEditionIndex = 0;
 };
 
 extern TfrmMain* frmMain;

@@ -609,27 +609,24 @@ TEST_F(MainWindowLanguageTest, ASecondLanguageOnTheRunningWindowsAndBack) {
     for (const Text& t : texts)
         EXPECT_EQ(t.get(), t.english);
     main->edtArtist->SetText("typed");
+    main->cbbEdition->SetItemIndex(3);
+    main->lstMenuSelect(1);
 
     engine->SetLanguage("German");
     EXPECT_EQ(engine->Language(), "German");
     for (const Text& t : texts)
         EXPECT_EQ(t.get(), t.german);
-    // What the user typed stays.
+    // What the user typed and chose stays.
     EXPECT_EQ(main->edtArtist->Text(), "typed");
+    EXPECT_EQ(main->cbbEdition->ItemIndex(), 3);
+    EXPECT_EQ(main->lstMenu->ItemIndex(), 1);
 
     engine->SetLanguage("English");
     for (const Text& t : texts)
         EXPECT_EQ(t.get(), t.english);
     EXPECT_EQ(main->edtArtist->Text(), "typed");
+    EXPECT_EQ(main->cbbEdition->ItemIndex(), 3);
+    EXPECT_EQ(main->cbbEdition->Text(), "remix edition");
 }
 
-TEST_F(MainWindowTest, DbgCaptions) {
-    std::function<void(TWinControl*, int)> walk = [&](TWinControl* c, int d) {
-        std::printf("%*s%s '%s' '%s'\n", d * 2, "", c->ClassName().c_str(), c->Name().c_str(),
-                    c->Caption().c_str());
-        for (int i = 0; i < c->ControlCount(); ++i)
-            if (auto* w = dynamic_cast<TWinControl*>(c->Controls(i))) walk(w, d + 1);
-    };
-    walk(main->pnlDownloadList, 0);
-}
 } // namespace
