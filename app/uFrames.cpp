@@ -289,16 +289,30 @@ TfrmDownloadList::TfrmDownloadList(TComponent* AOwner, TfrmMain* Main)
     // The frame is no form: the menu opens through the main window's skin.
     pmDL->FComponentForm = FMain;
     pmDL->OnPopup = [this](TObject*) { CheckAct(); };
+    // The list has no bars of its own: this one, kept in step by the list,
+    // reaches the rows below the bottom.
+    sbDL = new TspSkinScrollBar(this);
+    sbDL->SetName("sbDL");
+    sbDL->SetKind(sbVertical);
+    sbDL->SetSkinDataName("vscrollbar");
+    sbDL->SetBounds(0, 0, 19, 100);
+    sbDL->SetParent(this);
+    sbDL->SetAlign(alRight);
     lvDL = new TspSkinListViewSP(this);
+    lvDL->SetName("lvDL");
     lvDL->SetParent(this);
     lvDL->SetAlign(alClient);
     lvDL->SetViewStyle(vsReport);
     lvDL->SetRowSelect(true);
+    lvDL->SetReadOnly(true);
+    // Titles on one line, cut with an ellipsis.
+    lvDL->SetWordBreak(false);
     for (const char* caption : {"Title", "Save Location", "Length", "Status"}) {
         TListColumn* c = lvDL->Columns()->Add();
         c->SetCaption(caption);
         c->SetWidth(150);
     }
+    lvDL->SetVScrollBar(sbDL);
     lvDL->OnSelectItem = [this](TObject*, TListItem*, bool) { CheckAct(); };
     lvDL->OnDblClick = [this](TObject*) { FMain->actOpenFile->Execute(); };
     lvDL->PopupMenu = pmDL;
@@ -364,15 +378,31 @@ void TfrmDownloadList::RefreshList() {
 void TfrmDownloadList::CheckAct() {
     TListItem* sel = lvDL->Selected();
     const int rows = lvDL->Items()->Count();
-    FMain->actOpenFile->Enabled = sel && sel->ImageIndex() == 2;
+    // Opening needs something to open: the finished file, the folder it is in.
+    FMain->actOpenFile->Enabled = sel && sel->ImageIndex() == 2 && FileExists(SelectedSavePath());
     FMain->actRemoveTask->Enabled = sel != nullptr;
-    FMain->actOpenContainingFolder->Enabled = sel != nullptr;
+    FMain->actOpenContainingFolder->Enabled = !SelectedFolder().empty();
     FMain->actMoveUp->Enabled = sel && rows >= 2 && sel->Index() > 0;
     FMain->actMoveDown->Enabled = sel && rows >= 2 && sel->Index() < rows - 1;
     FMain->actRestart->Enabled = sel && sel->SubItems()->Count() > 2 &&
                                  sel->SubItems()->Strings(2) == AppText("Status.Failed");
     FMain->actClearAll->Enabled = rows > 0;
     FMain->actClearFinishedTask->Enabled = rows > FMain->mdDownloader()->UnfinishedTasksCount();
+}
+
+std::string TfrmDownloadList::SelectedSavePath() const {
+    TListItem* sel = lvDL->Selected();
+    TDownloadList* list = FMain->mdDownloader()->DownloadList();
+    if (!sel || sel->Index() >= list->ItemCount()) return "";
+    return list->Items(sel->Index())->Comment()->Values("SavePath");
+}
+
+std::string TfrmDownloadList::SelectedFolder() const {
+    const std::string path = SelectedSavePath();
+    if (path.empty()) return "";
+    std::string folder = ExtractFilePath(path);
+    if (folder.size() > 1) folder = ExcludeTrailingPathDelimiter(folder);
+    return !folder.empty() && DirectoryExists(folder) ? folder : "";
 }
 
 int TfrmDownloadList::GetIdxBySavePath(const std::string& File) const {

@@ -108,10 +108,16 @@ public:
     void RefreshList();
     void CheckAct();
     int GetIdxBySavePath(const std::string& File) const;
+    // The selected row's save path, and its folder when that exists ("" for
+    // none).
+    std::string SelectedSavePath() const;
+    std::string SelectedFolder() const;
     // A row's status text and image for a task state.
     static void StateText(int State, std::string& Text, int& Image);
     static std::string LengthText(int Seconds);
     TspSkinListViewSP* lvDL;
+    // The list's vertical bar.
+    TspSkinScrollBar* sbDL;
     TspSkinPopupMenu* pmDL;
 
 private:

@@ -5,9 +5,11 @@
 #include "classlib/sysutils.h"
 #include "download/MultiDownloader.h"
 #include "framework/CLEngine.h"
+#include "framework/CLMultiLang.h"
 #include "framework/CLSettings.h"
 #include "framework/OxDebug.h"
 #include "framework/SPTools.h"
+#include "platform/os/shell.h"
 #include "platform/win/queue.h"
 
 #include <filesystem>
@@ -20,8 +22,12 @@ namespace {
 // hold.
 constexpr int kPanelBorder = 12;
 
-TspSkinPanel* NewPanel(TComponent* Owner, TWinControl* Parent, TAlign Align, int Size) {
+TspSkinPanel* NewPanel(TComponent* Owner, const std::string& Name, TWinControl* Parent,
+                       TAlign Align, int Size) {
     auto* p = new TspSkinPanel(Owner);
+    p->SetName(Name);
+    // Panels carry their names as captions, which they never show.
+    p->SetCaption(Name);
     p->SetParent(Parent);
     p->SetBounds(0, 0, Size + kPanelBorder, Size + kPanelBorder);
     p->SetAlign(Align);
@@ -29,7 +35,8 @@ TspSkinPanel* NewPanel(TComponent* Owner, TWinControl* Parent, TAlign Align, int
 }
 
 // A borderless holder of skinned parts: it shows the skin's panel texture
-// where its parts leave room.
+// where its parts leave room. It has no name, so a language gives it no
+// caption.
 TspSkinPanel* NewHolder(TComponent* Owner, TWinControl* Parent, TAlign Align, int Size) {
     auto* p = new TspSkinPanel(Owner);
     p->SetBorderStyle(TspSkinBorderStyle::bvNone);
@@ -62,6 +69,7 @@ TfrmMain::TfrmMain(TComponent* AOwner, TCLEngine* Engine)
 TfrmMain::TfrmMain(TComponent* AOwner, const std::function<TCLEngine*(TfrmMain*)>& MakeEngine)
     : TForm(AOwner), FEngine(nullptr) {
     frmMain = this;
+    SetName("frmMain");
     SetBounds(100, 80, 980, 840);
     // The window first: a browser asking for its window before the form has
     // one would make its parents' windows twice.
@@ -77,6 +85,7 @@ TfrmMain::TfrmMain(TComponent* AOwner, const std::function<TCLEngine*(TfrmMain*)
     BuildMenus();
     // After the menus: the engine fills the skin and language menus.
     if (MakeEngine) FEngine = MakeEngine(this);
+    if (FEngine && Caption().empty()) SetCaption(FEngine->AppName());
     spTrayIcon = new TspTrayIcon(this);
     spTrayIcon->SetName("spTrayIcon");
     spTrayIcon->SetHint(TrayHint);
@@ -96,6 +105,7 @@ TfrmMain::TfrmMain(TComponent* AOwner, const std::function<TCLEngine*(TfrmMain*)
 
     auto* left = NewHolder(this, this, alLeft, 150);
     lstMenu = new TspSkinListBox(this);
+    lstMenu->SetName("lstMenu");
     lstMenu->SetParent(left);
     lstMenu->SetAlign(alClient);
     for (const char* item : {"MP3 Search", "Advanced Search", "Hot Songs", "Categories", "Support"})
@@ -104,6 +114,7 @@ TfrmMain::TfrmMain(TComponent* AOwner, const std::function<TCLEngine*(TfrmMain*)
         lstMenuListBoxMouseUp(s, b, sh, x, y);
     };
     lblDownloadList = new TspSkinLinkLabel(this);
+    lblDownloadList->SetName("lblDownloadList");
     // A label that sized itself to its text would fight the alignment on
     // every paint.
     lblDownloadList->SetAutoSize(false);
@@ -115,42 +126,58 @@ TfrmMain::TfrmMain(TComponent* AOwner, const std::function<TCLEngine*(TfrmMain*)
 
     auto* top = NewHolder(this, this, alTop, 26 + kPanelBorder);
     btnSearchNow = new TspSkinButton(this);
+    btnSearchNow->SetName("btnSearchNow");
     btnSearchNow->SetParent(top);
     btnSearchNow->SetBounds(0, 0, 130, 26 + kPanelBorder);
     btnSearchNow->SetAlign(alRight);
     btnSearchNow->SetCaption("Search MP3 Now!");
     btnSearchNow->OnClick = [this](TObject* s) { btnSearchNowClick(s); };
-    pnlSearch = NewPanel(this, top, alClient, 26);
+    pnlSearch = NewPanel(this, "pnlSearch", top, alClient, 26);
 
-    pnlStatusInfo = NewPanel(this, this, alBottom, 20);
+    pnlStatusInfo = NewPanel(this, "pnlStatusInfo", this, alBottom, 20);
     lblStatus = new TspSkinStdLabel(this);
-    pnlPlayerContainer = NewPanel(this, this, alBottom, 70);
-    pnlDownloadList = NewPanel(this, this, alBottom, 180);
+    pnlPlayerContainer = NewPanel(this, "pnlPlayerContainer", this, alBottom, 70);
+    pnlDownloadList = NewPanel(this, "pnlDownloadList", this, alBottom, 180);
     auto* dlButtons = NewHolder(this, pnlDownloadList, alTop, 28);
-    auto button = [&](TspSkinButton*& b, TAction* act) {
+    auto button = [&](TspSkinButton*& b, const std::string& Name, TAction* act) {
         b = new TspSkinButton(this);
+        b->SetName(Name);
         b->SetParent(dlButtons);
         b->SetBounds(0, 0, 130, 28);
         b->SetAlign(alLeft);
         b->SetAction(act);
     };
-    button(btnOption, actOption);
-    button(btnClearFinishedTask, actClearFinishedTask);
-    button(btnClearAll, actClearAll);
+    button(btnOption, "btnOption", actOption);
+    btnOption->Hint = "Options";
+    button(btnClearFinishedTask, "btnClearFinishedTask", actClearFinishedTask);
+    button(btnClearAll, "btnClearAll", actClearAll);
     splBottom = new TspSkinSplitter(this);
+    splBottom->SetName("splBottom");
     // Bottom-aligned before it has a parent: a splitter starts left-aligned,
     // which would stretch it to the full height.
     splBottom->SetAlign(alBottom);
     splBottom->SetSkinDataName("hsplitter");
-    splBottom->DefaultSize = 4;
-    splBottom->SetBounds(0, 0, 4, 4);
+    splBottom->DefaultSize = 10;
+    splBottom->SetBounds(0, 0, 10, 10);
     splBottom->SetParent(this);
-    pnlCenterView = NewPanel(this, this, alClient, 400);
+    pnlCenterView = NewPanel(this, "pnlCenterView", this, alClient, 400);
     OnShow = [this](TObject*) { FormShow(); };
     OnCloseQuery = [this](TObject*, bool& CanClose) { CanClose = FormCloseQuery(); };
     FormCreate();
     spSkinnedForm->OnSkinMenuOpen = [this](TObject*) { SyncMenus(); };
     SyncMenus();
+    // Last: the translator takes the texts of every part the window has.
+    CLMultiLang = NewWindowTranslator(this, FEngine ? FEngine->LanguageData() : nullptr);
+    CLMultiLang->OnChangeLanguage = [this](TObject*) { LanguageApplied(); };
+}
+
+void TfrmMain::LanguageApplied() {
+    // Menus take their actions' new captions; the bar measures its items again.
+    SyncMenus();
+    spMainMenuBar->UpDateItems();
+    // New item texts leave the left menu without a choice.
+    if (FMenuIndex >= 0 && FMenuIndex < lstMenu->Items()->Count())
+        lstMenu->SetItemIndex(FMenuIndex);
 }
 
 void TfrmMain::SyncMenus() {
@@ -170,7 +197,8 @@ TfrmMain::~TfrmMain() {
 
 TAction* TfrmMain::NewAction(const std::string& Name, const std::string& Caption,
                              TNotifyEvent OnExecute) {
-    auto* a = new TAction(alMain);
+    // The window owns its actions, so its translator reaches their texts.
+    auto* a = new TAction(this);
     a->SetName(Name);
     a->Caption = Caption;
     a->OnExecute = std::move(OnExecute);
@@ -178,7 +206,6 @@ TAction* TfrmMain::NewAction(const std::string& Name, const std::string& Caption
 }
 
 void TfrmMain::BuildActions() {
-    alMain = new TActionList(this);
     auto selected = [this]() -> int {
         TListItem* sel = frmDownloadList ? frmDownloadList->lvDL->Selected() : nullptr;
         return sel ? sel->Index() : -1;
@@ -206,7 +233,8 @@ void TfrmMain::BuildActions() {
     actSkin = NewAction("actSkin", "Change &Skin", nullptr);
     actLanguage = NewAction("actLanguage", "Change &Language", nullptr);
     actGetMoreLanguage = NewAction("actGetMoreLanguage", "&More Languages...", nullptr);
-    actOpenFile = NewAction("actOpenFile", "&Open Destination File", [](TObject*) {});
+    actOpenFile = NewAction("actOpenFile", "&Open Destination File",
+                            [this](TObject*) { OpenDestinationFile(); });
     actRemoveTask = NewAction("actRemoveTask", "&Remove Task", [this](TObject*) { RemoveTask(); });
     actMoveUp = NewAction("actMoveUp", "Move &Up", [this, selected](TObject*) {
         if (selected() < 0) return;
@@ -223,8 +251,8 @@ void TfrmMain::BuildActions() {
         frmDownloadList->RefreshList();
     });
     actClearAll = NewAction("actClearAll", "&Remove All", [this](TObject*) { ClearAll(); });
-    actOpenContainingFolder =
-        NewAction("actOpenContainingFolder", "Open Destination &Folder", [](TObject*) {});
+    actOpenContainingFolder = NewAction("actOpenContainingFolder", "Open Destination &Folder",
+                                        [this](TObject*) { OpenDestinationFolder(); });
     actRestart = NewAction("actRestart", "&Download again", [this, selected](TObject*) {
         const int i = selected();
         if (i < 0) return;
@@ -250,11 +278,24 @@ void TfrmMain::BuildActions() {
     actRepeatOff = NewAction("actRepeatOff", "Repeat Off", [this](TObject*) { RepeatMode(1); });
     actRepeatOne = NewAction("actRepeatOne", "Repeat One", [this](TObject*) { RepeatMode(2); });
     actRepeatAll = NewAction("actRepeatAll", "Repeat All", [this](TObject*) { RepeatMode(3); });
+    const std::pair<TAction*, const char*> hints[] = {{actAlwaysOnTop, "Always On Top"},
+                                                      {actHelp, "Help"},
+                                                      {actHome, "Home Page"},
+                                                      {actUpdate, "Update..."},
+                                                      {actOption, "Options"},
+                                                      {actExit, "Exit"},
+                                                      {actSkin, "Change Skin"},
+                                                      {actLanguage, "Change Language"},
+                                                      {actAbout, "About Quendral"}};
+    for (const auto& [action, hint] : hints)
+        action->Hint = hint;
 }
 
 void TfrmMain::BuildMenus() {
-    auto item = [this](TMenuItem* parent, TAction* act, const std::string& caption = {}) {
+    auto item = [this](TMenuItem* parent, TAction* act, const std::string& caption = {},
+                       const std::string& name = {}) {
         auto* mi = new TMenuItem(this);
+        if (!name.empty()) mi->SetName(name);
         if (act)
             mi->SetAction(act);
         else
@@ -263,10 +304,11 @@ void TfrmMain::BuildMenus() {
         return mi;
     };
     mmMain = new TspSkinMainMenu(this);
+    mmMain->SetName("mmMain");
     mmMain->DSF = spSkinnedForm;
-    TMenuItem* file = item(mmMain->Items(), nullptr, "&File");
+    TMenuItem* file = item(mmMain->Items(), nullptr, "&File", "miFile");
     item(file, actExit);
-    TMenuItem* view = item(mmMain->Items(), nullptr, "&View");
+    TMenuItem* view = item(mmMain->Items(), nullptr, "&View", "miView");
     miAlwaysOnTop = item(view, actAlwaysOnTop);
     miDownloadList = item(view, actDownloadList);
     item(view, nullptr, "-");
@@ -276,12 +318,12 @@ void TfrmMain::BuildMenus() {
     miSkin = item(view, actSkin);
     miLanguage = item(view, actLanguage);
     item(miLanguage, actGetMoreLanguage);
-    TMenuItem* tools = item(mmMain->Items(), nullptr, "&Tools");
+    TMenuItem* tools = item(mmMain->Items(), nullptr, "&Tools", "miTools");
     item(tools, actClearFinishedTask);
     item(tools, actClearAll);
     item(tools, nullptr, "-");
     item(tools, actOption);
-    TMenuItem* help = item(mmMain->Items(), nullptr, "&Help");
+    TMenuItem* help = item(mmMain->Items(), nullptr, "&Help", "miHelp");
     for (TAction* a : {actHelp, actHome, actUpdate})
         item(help, a);
     item(help, nullptr, "-");
@@ -291,7 +333,7 @@ void TfrmMain::BuildMenus() {
     pmTray->SetName("pmTray");
     item(pmTray->Items(), actOpen);
     item(pmTray->Items(), actOption);
-    miTrayRepeat = item(pmTray->Items(), nullptr, "&Repeat Mode");
+    miTrayRepeat = item(pmTray->Items(), nullptr, "&Repeat Mode", "miRepeatMode");
     for (TAction* a : {actRepeatOff, actRepeatOne, actRepeatAll})
         item(miTrayRepeat, a);
     item(pmTray->Items(), nullptr, "-");
@@ -302,7 +344,7 @@ void TfrmMain::BuildMenus() {
 
     pmSystem = new TspSkinPopupMenu(this);
     pmSystem->SetName("pmSystem");
-    item(pmSystem->Items(), nullptr, "Skins");
+    item(pmSystem->Items(), nullptr, "Skins", "miSkins");
     item(pmSystem->Items(), actAlwaysOnTop);
     item(pmSystem->Items(), nullptr, "-");
     for (TAction* a : {actUpdate, actHome, actHelp, actAbout})
@@ -413,7 +455,9 @@ void TfrmMain::FormShow() {
 
 bool TfrmMain::FormCloseQuery() {
     bool close = true;
-    if (FDownloader->IsDownloading())
+    // When the session ends the window closes whatever is running: nobody
+    // is there to answer.
+    if (FDownloader->IsDownloading() && !(FEngine && FEngine->SessionEnding()))
         close = AppMessageBox("MsgBox.TerminateDown", mtConfirmation, {mbOK, mbCancel}) == mrOk;
     if (close) {
         FDownloader->StopAll();
@@ -422,6 +466,24 @@ bool TfrmMain::FormCloseQuery() {
     }
     SettingsInstance()->SetSettingInteger("Settings.MaxTasks", FDownloader->MaxTasks());
     return close;
+}
+
+void TfrmMain::WndProc(TMessage& Message) {
+    switch (Message.Msg) {
+    case WM_QUERYENDSESSION:
+        // The session may end: the window closes when it does.
+        Message.Result = 1;
+        return;
+    case WM_ENDSESSION:
+        if (Message.WParam) {
+            FTrueClose = true;
+            Close();
+        }
+        Message.Result = 0;
+        return;
+    default:
+        TForm::WndProc(Message);
+    }
 }
 
 void TfrmMain::FormDestroy() {
@@ -522,6 +584,7 @@ void TfrmMain::lstMenuSelect(int ItemIndex) {
         break;
     }
     lstMenu->SetItemIndex(ItemIndex);
+    FMenuIndex = ItemIndex;
 }
 
 void TfrmMain::lstMenuListBoxMouseUp(TObject*, TMouseButton, TShiftState, int X, int Y) {
@@ -590,6 +653,21 @@ void TfrmMain::ClearAll() {
     UpdateTaskStatus();
 }
 
+void TfrmMain::OpenDestinationFile() {
+    TListItem* sel = frmDownloadList->lvDL->Selected();
+    if (!sel || sel->Index() >= FDownloader->DownloadList()->ItemCount()) return;
+    TDownloadItem* item = FDownloader->DownloadList()->Items(sel->Index());
+    if (item->DownloadState() != KFinished) return;
+    // The desktop's handler for the file's type; the file itself never runs.
+    os::OpenDocument(item->Comment()->Values("SavePath"));
+}
+
+void TfrmMain::OpenDestinationFolder() {
+    const std::string folder = frmDownloadList->SelectedFolder();
+    if (folder.empty()) return;
+    ShellOpenFile(HandleAllocated() ? Handle() : 0, folder, "");
+}
+
 void TfrmMain::RepeatMode(int Mode) {
     frmPlayerFrame->SetRepeatMode(Mode);
     actRepeatOff->Checked = Mode == 1;
@@ -654,6 +732,19 @@ void TfrmMain::PlaceCenterView() {
                 frmCenterView->wbMainBeforeNavigate2(link, cancel);
             });
         };
+        // Backspace, Shift and F5 never reach the browser's own handling: no
+        // page goes back or reloads from the keyboard. F5 is kept from the
+        // page as well, since the browser would reload on it.
+        TWndMethod previous = b->WindowProc;
+        b->WindowProc = [previous](TMessage& M) {
+            constexpr UINT kKeyDownNotice = 0xBD00, kKeyUpNotice = 0xBD01;
+            if ((M.Msg == kKeyDownNotice || M.Msg == kKeyUpNotice) &&
+                (M.WParam == 8 || M.WParam == 16 || M.WParam == 116)) {
+                M.Result = M.WParam == 116 ? 1 : 0;
+                return;
+            }
+            previous(M);
+        };
         // No context menu in the pages.
         if (webview::View* v = b->WebView()) {
             webview::Settings settings = v->CurrentSettings();
@@ -679,39 +770,65 @@ void TfrmMain::PlaceCenterView() {
 }
 
 void TfrmMain::PlaceAdvancedSearch() {
-    auto field = [this](TspSkinEdit*& edit, const std::string& caption, int y) {
-        auto* l = new TspSkinStdLabel(this);
+    // The form belongs to the centre frame: its texts are the frame's section
+    // of a language, not the window's.
+    TComponent* frame = frmCenterView;
+    lbAdvSearch = new TspSkinShadowLabel(frame);
+    lbAdvSearch->SetName("lbAdvSearch");
+    lbAdvSearch->SetParent(tsAdvPage);
+    lbAdvSearch->Font()->SetHeight(22);
+    lbAdvSearch->Font()->SetStyle({fsBold});
+    lbAdvSearch->SetBounds(20, 14, 390, 30);
+    lbAdvSearch->SetCaption("Advanced Search");
+    auto label = [&](const std::string& name, const std::string& caption, int y) {
+        auto* l = new TspSkinStdLabel(frame);
+        l->SetName(name);
         l->SetParent(tsAdvPage);
         l->SetAutoSize(false);
         l->SetBounds(20, y + 3, 80, 18);
         l->SetCaption(caption);
-        edit = new TspSkinEdit(this);
+    };
+    auto field = [&](TspSkinEdit*& edit, const std::string& name, const std::string& labelName,
+                     const std::string& caption, int y) {
+        label(labelName, caption, y);
+        edit = new TspSkinEdit(frame);
+        edit->SetName(name);
         edit->SetParent(tsAdvPage);
         edit->SetBounds(110, y, 300, 22);
         edit->OnKeyDown = [this](TObject*, WORD& Key, TShiftState) {
             if (Key == 13) btnAdvSearch->ButtonClick();
         };
     };
-    field(edtArtist, "Artist:", 20);
-    field(edtTitle, "Title:", 50);
-    field(edtAlbum, "Album:", 80);
-    cbbEdition = new TspSkinComboBox(this);
+    field(edtArtist, "edtArtist", "lbAdvArtist", "Artist:", 56);
+    field(edtTitle, "edtTitle", "lbAdvTitle", "Title:", 86);
+    field(edtAlbum, "edtAlbum", "lbAdvAlbum", "Album:", 116);
+    label("lbAdvEdition", "Edition:", 146);
+    cbbEdition = new TspSkinComboBox(frame);
     cbbEdition->SetName("cbbEdition");
     cbbEdition->SetParent(tsAdvPage);
-    cbbEdition->SetBounds(110, 110, 300, 22);
+    cbbEdition->SetBounds(110, 146, 300, 22);
     for (const char* e : {"search all editions", "live edition", "unplugged edition",
                           "remix edition", "cover edition", "piano edition", "guitar edition"})
         cbbEdition->Items()->Add(e);
     cbbEdition->SetItemIndex(0);
-    btnAdvSearch = new TspSkinButton(this);
+    cbbEdition->OnClick = [this](TObject*) {
+        if (cbbEdition->ItemIndex() >= 0) FEditionIndex = cbbEdition->ItemIndex();
+    };
+    btnAdvSearch = new TspSkinButton(frame);
     btnAdvSearch->SetName("btnAdvSearch");
     btnAdvSearch->SetParent(tsAdvPage);
-    btnAdvSearch->SetBounds(110, 140, 120, 26);
+    btnAdvSearch->SetBounds(110, 178, 120, 26);
     btnAdvSearch->SetCaption("Search");
     btnAdvSearch->OnClick = [this](TObject*) {
         const int i = cbbEdition->ItemIndex();
         frmCenterView->AdvancedSearch(edtArtist->Text(), edtTitle->Text(), edtAlbum->Text(), i,
                                       i >= 0 ? cbbEdition->Items()->Strings(i) : "");
+    };
+    TCLMultiLang* translator =
+        NewWindowTranslator(frame, FEngine ? FEngine->LanguageData() : nullptr);
+    // New item texts leave the list without a choice: the chosen edition stays.
+    translator->OnChangeLanguage = [this](TObject*) {
+        if (FEditionIndex < cbbEdition->Items()->Count()) cbbEdition->SetItemIndex(FEditionIndex);
     };
 }
 

@@ -29,6 +29,7 @@
 
 class TMultiDownloader;
 class TCLEngine;
+class TCLMultiLang;
 
 class TfrmMain : public TForm {
 public:
@@ -43,6 +44,9 @@ public:
     static std::function<TCLEngine*(TfrmMain*)> MakeProgramEngine;
     ~TfrmMain() override;
     void Notification(TComponent* AComponent, TOperation Operation) override;
+    // The end of the desktop session: its query is answered yes, and the
+    // window closes (saving the list) when it ends.
+    void WndProc(TMessage& Message) override;
 
     void FormCreate();
     void FormShow();
@@ -90,6 +94,8 @@ public:
     TspSkinEdit *edtArtist = nullptr, *edtTitle = nullptr, *edtAlbum = nullptr;
     TspSkinComboBox* cbbEdition = nullptr;
     TspSkinButton* btnAdvSearch = nullptr;
+    // The advanced-search form's heading.
+    TspSkinShadowLabel* lbAdvSearch = nullptr;
     TEmbeddedBrowser* Browser(TCenterBrowser Which) const;
     TCenterPage ActivePage = tsResult;
     // In the tray: hidden, with the tray icon up.
@@ -105,7 +111,6 @@ public:
     TspSkinListBox* lstMenu;
     TspSkinStdLabel* lblStatus;
     TspSkinLinkLabel* lblDownloadList;
-    TActionList* alMain;
     TAction *actAlwaysOnTop, *actAbout, *actHelp, *actHome, *actUpdate, *actOption, *actExit,
         *actSkin, *actLanguage, *actGetMoreLanguage, *actOpenFile, *actRemoveTask, *actMoveUp,
         *actMoveDown, *actClearFinishedTask, *actClearAll, *actOpenContainingFolder, *actRestart,
@@ -121,6 +126,8 @@ public:
     TfrmStatus* frmStatus = nullptr;
     TfrmPlayerFrame* frmPlayerFrame = nullptr;
     TfrmDownloadList* frmDownloadList = nullptr;
+    // The window's translator (section "TfrmMain").
+    TCLMultiLang* CLMultiLang = nullptr;
 
 private:
     TAction* NewAction(const std::string& Name, const std::string& Caption, TNotifyEvent OnExecute);
@@ -135,7 +142,11 @@ private:
     void RemoveTask();
     void ClearAll();
     void RepeatMode(int Mode);
+    void OpenDestinationFile();
+    void OpenDestinationFolder();
     void OpenPage(const std::string& Name);
+    // After a language was applied to the window.
+    void LanguageApplied();
 
 private:
     TCLEngine* FEngine;
@@ -146,6 +157,9 @@ private:
     bool FAlwaysOnTop = false;
     bool FListVisibled = false;
     bool FInited = false;
+    // The left menu's item and the edition last chosen.
+    int FMenuIndex = -1;
+    int FEditionIndex = 0;
 };
 
 extern TfrmMain* frmMain;

@@ -4,6 +4,8 @@
 
 #include "app/uCommonFunc.h"
 #include "classlib/sysutils.h"
+#include "framework/CLEngine.h"
+#include "framework/CLMultiLang.h"
 #include "framework/CLSettings.h"
 #include "framework/SPTools.h"
 #include "skin/controls/OxHint.h"
@@ -26,6 +28,11 @@ std::string FirstChars(const std::string& Text, int n) {
             ++i;
     }
     return Text.substr(0, i);
+}
+
+TCLMultiLangData* EngineLanguageData() {
+    TCLEngine* engine = EngineInstance();
+    return engine ? engine->LanguageData() : nullptr;
 }
 
 int CharCount(const std::string& Text) {
@@ -79,13 +86,13 @@ TfrmPrepareDownload::TfrmPrepareDownload(TComponent* AOwner) : TForm(AOwner) {
     SetCaption("Download MP3");
     BorderStyle = bsDialog;
     SetBounds(200, 160, 460, 230);
-    NewCaption(this, "File name:", 12, 14);
+    TspSkinStdLabel* lbFileName = NewCaption(this, "File name:", 12, 14);
     edtFileName = Place<TspSkinEdit>(this, 110, 12, 330, 22);
-    NewCaption(this, "Save to:", 12, 44);
+    TspSkinStdLabel* lbSaveto = NewCaption(this, "Save to:", 12, 44);
     cbSaveto = NewRecentBox(this, 110, 42, 296);
     btnBrowse = Place<TspSkinButton>(this, 410, 42, 30, 22);
     btnBrowse->SetCaption("...");
-    NewCaption(this, "Bitrate:", 12, 74);
+    TspSkinStdLabel* lbBitrate = NewCaption(this, "Bitrate:", 12, 74);
     cbbRate = Place<TspSkinComboBox>(this, 110, 72, 120, 22);
     for (const char* rate : {"64kps", "128kps", "192kps", "320kps"})
         cbbRate->Items()->Add(rate);
@@ -141,6 +148,31 @@ TfrmPrepareDownload::TfrmPrepareDownload(TComponent* AOwner) : TForm(AOwner) {
 
     // The fields' change events run from the first text set on.
     HandleNeeded();
+    // The texts of the current language, keyed by the parts' names, before
+    // the settings fill the fields.
+    const std::pair<TComponent*, const char*> names[] = {{this, "frmPrepareDownload"},
+                                                         {lbFileName, "lbFileName"},
+                                                         {edtFileName, "edtFileName"},
+                                                         {lbSaveto, "lbSaveto"},
+                                                         {cbSaveto, "cbSaveto"},
+                                                         {btnBrowse, "btnBrowse"},
+                                                         {lbBitrate, "lbBitrate"},
+                                                         {cbbRate, "cbbRate"},
+                                                         {btnShowTagEdit, "btnShowTagEdit"},
+                                                         {btnHideTagEdit, "btnHideTagEdit"},
+                                                         {lbTitle, "lbTitle"},
+                                                         {edtTitle, "edtTitle"},
+                                                         {lbArtist, "lbArtist"},
+                                                         {cbArtist, "cbArtist"},
+                                                         {lbAlbum, "lbAlbum"},
+                                                         {cbAlbum, "cbAlbum"},
+                                                         {cbAutoRename, "cbAutoRename"},
+                                                         {btnDownload, "btnDownload"},
+                                                         {btnCancel, "btnCancel"},
+                                                         {tmHint, "tmHint"}};
+    for (const auto& [part, name] : names)
+        part->SetName(name);
+    CLMultiLang = NewWindowTranslator(this, EngineLanguageData());
     Load();
     FFileNameModified = false;
     spSkinnedForm = new TspSkinnedForm(this);

@@ -13,6 +13,7 @@
 #include <string>
 
 class TspSkinnedForm;
+class TCLMultiLang;
 
 class TfrmPrepareDownload : public TForm {
 public:
@@ -59,6 +60,8 @@ public:
     TTimer* tmHint;
     // The frame in the skin every other window wears.
     TspSkinnedForm* spSkinnedForm;
+    // The dialog's translator (section "TfrmPrepareDownload").
+    TCLMultiLang* CLMultiLang;
 
 private:
     void FormClose();

@@ -4,7 +4,9 @@
 #include "app/uMain.h"
 #include "classlib/sysutils.h"
 #include "download/MultiDownloader.h"
+#include "framework/CLEngine.h"
 #include "framework/CLForm.h"
+#include "framework/CLMultiLang.h"
 #include "framework/CLSettings.h"
 #include "framework/OxDebug.h"
 #include "framework/SPTools.h"
@@ -86,7 +88,7 @@ TfrmSettings::TfrmSettings(TComponent* AOwner, TMultiDownloader* Queue)
         c->SetCanFocused(true);
         return c;
     };
-    cbAutoRun = check("cbAutoRun", "Automatically run when I log on to Windows", 10);
+    cbAutoRun = check("cbAutoRun", "Automatically run when I log on to the desktop", 10);
     cbAutoUpdate = check("cbAutoUpdate", "Automatically check for updates when starts", 34);
     cbShowAddTask = check("cbShowAddTask", "Show Download List when a new task is added.", 58);
     cbRestart = check("cbRestart", "Restart incomplete task when starts", 82);
@@ -131,6 +133,8 @@ TfrmSettings::TfrmSettings(TComponent* AOwner, TMultiDownloader* Queue)
 
     spSkinnedForm = new TspSkinnedForm(this);
     spSkinnedForm->SetName("spSkinnedForm");
+    TCLEngine* engine = EngineInstance();
+    CLMultiLang = NewWindowTranslator(this, engine ? engine->LanguageData() : nullptr);
     ApplyMainSkinData(this);
     CenterFormOn(this, MainWindowForm());
     LoadOptions();

@@ -12,6 +12,7 @@
 
 class TspSkinnedForm;
 class TMultiDownloader;
+class TCLMultiLang;
 
 class TfrmSettings : public TForm {
 public:
@@ -36,6 +37,8 @@ public:
     TspSkinSpinEdit* edtMaxTasks;
     TspSkinButton *btnClearShowAgainFlag, *btnBrowse, *btnOk, *btnCancel;
     TspSkinnedForm* spSkinnedForm;
+    // The dialog's translator (section "TfrmSettings").
+    TCLMultiLang* CLMultiLang;
 
 private:
     TMultiDownloader* FQueue;

@@ -1,6 +1,7 @@
 #include "classlib/stdctrls.h"
 
 #include "classlib/forms.h"
+#include "classlib/typinfo.h"
 #include "platform/win/clipboard.h"
 #include "platform/win/controls/button.h"
 #include "platform/win/controls/common.h"
@@ -18,6 +19,24 @@
 #include "platform/win/paint.h"
 #include "platform/win/window.h"
 
+namespace {
+
+// An edit's caption is what the user typed: no text of the form. It publishes
+// its text as "Text" instead.
+struct TEditRegistration {
+    TEditRegistration() {
+        RegisterPublished<TCustomEdit, TControl>(
+            {TPropInfo{"Caption", "TCaption", TPropKind::Other},
+             TextProp(
+                 "Text", "TCaption",
+                 [](TObject* o) { return static_cast<TCustomEdit*>(o)->Text(); },
+                 [](TObject* o, const std::string& v) {
+                     static_cast<TCustomEdit*>(o)->SetText(v);
+                 })});
+    }
+} g_editRegistration;
+
+} // namespace
 namespace {
 
 // Runs a control's Paint inside BeginPaint/EndPaint.

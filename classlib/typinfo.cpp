@@ -54,9 +54,16 @@ struct TCoreRegistration {
                  [](TObject* o, const std::string& v) { static_cast<TComponent*>(o)->SetName(v); }),
              ValueProp("Tag", "Integer",
                        [](TObject* o) { return IntToStr(static_cast<TComponent*>(o)->Tag); })});
-        RegisterPublished<TControl, TComponent>({TextProp(
-            "Caption", "TCaption", [](TObject* o) { return static_cast<TControl*>(o)->Caption(); },
-            [](TObject* o, const std::string& v) { static_cast<TControl*>(o)->SetCaption(v); })});
+        RegisterPublished<TControl, TComponent>(
+            {TextProp(
+                 "Caption", "TCaption",
+                 [](TObject* o) { return static_cast<TControl*>(o)->Caption(); },
+                 [](TObject* o, const std::string& v) {
+                     static_cast<TControl*>(o)->SetCaption(v);
+                 }),
+             TextProp(
+                 "Hint", "string", [](TObject* o) { return static_cast<TControl*>(o)->Hint; },
+                 [](TObject* o, const std::string& v) { static_cast<TControl*>(o)->Hint = v; })});
     }
 } g_coreRegistration;
 

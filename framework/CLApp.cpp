@@ -1,16 +1,19 @@
 #include "framework/CLApp.h"
 
+#include "classlib/sysutils.h"
 #include "framework/CLSettings.h"
 #include "framework/CLSplashForm.h"
 #include "framework/OxDebug.h"
 #include "framework/SPTools.h"
 #include "platform/os/codepage.h"
 #include "platform/os/ipc.h"
+#include "platform/os/session.h"
 #include "platform/win/windows.h"
 
 #include <atomic>
 #include <cctype>
 #include <chrono>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <mutex>
@@ -87,6 +90,86 @@ bool CreateAppInstanceMutex(const std::string& Name) {
     std::lock_guard<std::mutex> g(h.lock);
     h.held.push_back(std::move(m));
     return true;
+}
+
+// The switches the run routine knows, as the usage text lists them.
+constexpr const char* kSwitchHelp[][2] = {
+    {"d", "write debug output"},
+    {"h", "start hidden, in the tray"},
+    {"a", "start only when the setting \"App.Autorun\" is on (the session's autostart)"},
+    {"s", "close the running instance"},
+    {"r", "close the running instance, wait 2 seconds, then start"},
+    {"i", "end at once (a step of installing)"},
+    {"u", "end at once (a step of removing)"},
+};
+
+bool IsHelpParam(const std::string& Param) {
+    for (const char* help : {"--help", "-help", "/help", "-?", "/?"})
+        if (SameText(Param, help)) return true;
+    return false;
+}
+
+// A parameter meant as a switch: "-" and anything, or "/" and one character
+// (longer texts after "/" are paths).
+bool LooksLikeSwitch(const std::string& Param) {
+    return (Param.size() >= 2 && Param[0] == '-') || (Param.size() == 2 && Param[0] == '/');
+}
+
+bool IsKnownSwitch(const std::string& Param) {
+    if (Param.size() != 2 || (Param[0] != '-' && Param[0] != '/')) return false;
+    const char letter = char(std::tolower(static_cast<unsigned char>(Param[1])));
+    for (const auto& entry : kSwitchHelp)
+        if (entry[0][0] == letter) return true;
+    return false;
+}
+
+void PrintUsage(std::FILE* To) {
+    std::string name = ExtractFileName(GetAppFileName());
+    if (name.empty()) name = "lantrove";
+    std::fprintf(To, "Usage: %s [switches] [file]\n", name.c_str());
+    for (const auto& entry : kSwitchHelp)
+        std::fprintf(To, "  -%s  %s\n", entry[0], entry[1]);
+    std::fprintf(To, "  --help  show this text\n"
+                     "A switch may begin with \"-\" or \"/\" and be written in any case.\n");
+}
+
+// Help asked for: the usage, and the run ends. A switch the program does not
+// know is named with the usage; the run goes on without it.
+bool AnswerHelpAndUnknownSwitches() {
+    const std::vector<std::string>& params = AppParams();
+    for (const std::string& p : params)
+        if (IsHelpParam(p)) {
+            PrintUsage(stdout);
+            std::fflush(stdout);
+            return false;
+        }
+    bool told = false;
+    for (const std::string& p : params)
+        if (LooksLikeSwitch(p) && !IsKnownSwitch(p)) {
+            std::fprintf(stderr, "%s: unknown switch \"%s\" is ignored\n",
+                         ExtractFileName(GetAppFileName()).c_str(), p.c_str());
+            told = true;
+        }
+    if (told) PrintUsage(stderr);
+    return true;
+}
+
+// The session ends (or the process is asked to terminate): the main window
+// is asked as on the desktop it was made for, then told that the session
+// ends, and the run ends. Main thread.
+bool g_sessionEnded = false;
+
+bool AnswerSessionEnd(os::SessionEnd Kind) {
+    TForm* main = Application ? Application->MainForm() : nullptr;
+    const HWND wnd = main && main->HandleAllocated() ? main->Handle() : 0;
+    bool ok = true;
+    if (wnd) ok = SendMessage(wnd, WM_QUERYENDSESSION, 0, 0) != 0;
+    if (Kind == os::SessionEnd::End && !g_sessionEnded) {
+        g_sessionEnded = true;
+        if (wnd) SendMessage(wnd, WM_ENDSESSION, 1, 0);
+        Application->Terminate();
+    }
+    return ok;
 }
 
 } // namespace
@@ -179,6 +262,7 @@ void AppRun(const TFormClass& FormClass, TForm** FormReference, TAppStartCallbac
     debugger->SetActive(false);
     debugger->SetAutoStart(false);
 
+    if (!AnswerHelpAndUnknownSwitches()) return;
     if (FindCmdLineSwitch('i') || FindCmdLineSwitch('u')) return;
     // Nothing is written until this run is known to be one of its own: an
     // instance that only talks to the running one leaves the files alone.
@@ -231,7 +315,17 @@ void AppRun(const TFormClass& FormClass, TForm** FormReference, TAppStartCallbac
     Application->CreateForm(FormClass, FormReference);
     bool showMainForm = Application->ShowMainForm;
     if (FindCmdLineSwitch('h')) Application->ShowMainForm = false;
+    // The session's end reaches the main thread through its queue.
+    g_sessionEnded = false;
+    const DWORD mainThread = GetCurrentThreadId();
+    os::StartSessionWatch(
+        ExtractFileName(GetAppFileName()),
+        [mainThread](os::SessionEnd Kind, std::function<void(bool)> Answer) {
+            if (!PostThreadCall(mainThread, [Kind, Answer] { Answer(AnswerSessionEnd(Kind)); }))
+                Answer(true);
+        });
     Application->Run();
+    os::StopSessionWatch();
     Application->ShowMainForm = showMainForm;
 
     // Other instances stop finding this one before its windows go.

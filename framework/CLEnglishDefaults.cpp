@@ -2,10 +2,14 @@
 
 #include "classlib/strings.h"
 #include "framework/CLMultiLang.h"
+#include "framework/CLMultiLangLan.h"
+#include "skin/engine/SkinData.h"
 
 namespace {
 
-const char* const kDocument = R"LAN([LibRes]
+// "SkinRes" is the skin library's own table of interface texts, put in
+// between "LibRes" and "AppRes" when the document is built.
+const char* const kLibRes = R"LAN([LibRes]
 btnCancel.Caption=&Cancel
 btnOk.Caption=&Ok
 cbAutoCheckUpdate.Caption=&Automatically Check Update
@@ -22,102 +26,9 @@ Update.NetError=Can't connect to {AppName} Update Server. There are several poss
 Skin.LoadFailed=The skin "{1}" could not be loaded: {2}. The default skin is used instead.
 Skin.LoadFailedNoSkin=The skin "{1}" could not be loaded: {2}. The windows are shown without a skin.
 
-[SkinRes]
-ADDCUSTOMCOLORBUTTON_CAP=Add to Custom Colors
-AUTOCOLOR=Automatic
-CALC_CAP=Calculator
-CLOSEBUTTON_HINT=Close
-COLORGRID_CAP=Basic colors
-CUSTOMCOLOR=Custom...
-CUSTOMCOLORGRID_CAP=Custom colors
-DB_DELETE_QUESTION=Delete record?
-DB_MULTIPLEDELETE_QUESTION=Delete all selected records?
-EDIT_COPY=Copy
-EDIT_CUT=Cut
-EDIT_DELETE=Delete
-EDIT_PASTE=Paste
-EDIT_SELECTALL=Select All
-EDIT_UNDO=Undo
-ERROR=Error
-FIND_DIRECTION=Direction
-FIND_DIRECTIONDOWN=Down
-FIND_DIRECTIONUP=Up
-FIND_MATCH_CASE=Match case
-FIND_MATCH_WHOLE_WORD_ONLY=Match whole word only
-FIND_NEXT=Find Next
-FIND_REPLACE=Replace
-FIND_REPLACE_All=Replace All
-FIND_REPLACE_CLOSE=Close
-FIND_REPLACE_WITH=Replace with:
-FIND_WHAT=Find what:
-FLV_ATTRIBUTES=Attributes
-FLV_DISKSIZE=Size
-FLV_FREESPACE=Free space
-FLV_LOOKIN=Look in:
-FLV_MODIFIED=Modified
-FLV_NAME=Name
-FLV_SIZE=Size
-FLV_TYPE=Type
-FONTDLG_COLOR=Color:
-FONTDLG_EXAMPLE=Example
-FONTDLG_HEIGHT=Height:
-FONTDLG_NAME=Name:
-FONTDLG_SCRIPT=Script:
-FONTDLG_SIZE=Size:
-FONTDLG_STYLE=Style
-MAXBUTTON_HINT=Maximize
-MENUBUTTON_HINT=System menu
-MINBUTTON_HINT=Minimize
-MI_CLOSECAPTION=&Close
-MI_MAXCAPTION=Ma&ximize
-MI_MINCAPTION=Mi&nimize
-MI_MINTOTRAYCAPTION=Minimize to &Tray
-MI_RESTORECAPTION=&Restore
-MI_ROLLUPCAPTION=Ro&llUp
-MORECOLORS=More colors...
-MSG_BTN_ABORT=&Abort
-MSG_BTN_ALL=&All
-MSG_BTN_BACK_HINT=Go to last folder visited
-MSG_BTN_CANCEL=Cancel
-MSG_BTN_CLOSE=Close
-MSG_BTN_HELP=&Help
-MSG_BTN_IGNORE=&Ignore
-MSG_BTN_NEWFOLDER_HINT=Create new folder
-MSG_BTN_NO=&No
-MSG_BTN_NOTOALL=N&oToAll
-MSG_BTN_OK=OK
-MSG_BTN_OPEN=&Open
-MSG_BTN_RETRY=&Retry
-MSG_BTN_SAVE=&Save
-MSG_BTN_STRETCH_HINT=Stretch
-MSG_BTN_UP_HINT=Up one level
-MSG_BTN_VIEWMENU_HINT=View menu
-MSG_BTN_YES=&Yes
-MSG_BTN_YESTOALL=&YesToAll
-MSG_CAP_CONFIRM=Confirm
-MSG_CAP_ERROR=Error
-MSG_CAP_INFORMATION=Information
-MSG_CAP_SHOWFLAG=Do not display this message again
-MSG_CAP_WARNING=Warning
-MSG_FILENAME=File name:
-MSG_FILETYPE=File type:
-MSG_LV_DETAILS=Details
-MSG_LV_ICON=Large icons
-MSG_LV_LIST=List
-MSG_LV_SMALLICON=Small icons
-MSG_NEWFOLDER=New Folder
-MSG_OVERWRITE=Do you want to replace the existing file?
-MSG_PREVIEWBUTTON=Preview
-MSG_PREVIEWSKIN=Preview
-NODISKINDRIVE=There is no disk in the drive or the drive is not ready
-NOVALIDDRIVEID=Not a valid drive ID
-PRNDLG_ALL=All
-PRNDLG_WHERE=Where:
-RESTORE_HINT=Restore
-ROLLUPBUTTON_HINT=Roll Up
-TRAYBUTTON_HINT=Minimize to Tray
+)LAN";
 
-[AppRes]
+const char* const kAppRes = R"LAN([AppRes]
 AppName=Lantrove
 Tpl.ResultFile=res\result_en.html
 Tpl.CategoryFile=res\categories_en.html
@@ -145,38 +56,89 @@ Info.OneTask=1 task is running.
 Info.MultiTask={1} tasks are running.
 
 [TfrmMain]
+frmMain.Caption={AppName}
+frmMain.Hint=
+splBottom.Caption=
+splBottom.Hint=
+spMainMenuBar.Caption=
+spMainMenuBar.Hint=
 pnlCMain.Caption=pnlCMain
+pnlCMain.Hint=
 pnlCenter.Caption=pnlCenter
+pnlCenter.Hint=
 mpnlCenter.Caption=mpnlCenter
+mpnlCenter.Hint=
 pnlPageAdv.Caption=pnlPageAdv
+pnlPageAdv.Hint=
 pnlAdvInside.Caption=pnlAdvInside
+pnlAdvInside.Hint=
 lbAdvTitle.Caption=Title:
+lbAdvTitle.Hint=
 lbAdvSearch.Caption=Advanced Search
+lbAdvSearch.Hint=
 lbAdvEdition.Caption=Edition:
+lbAdvEdition.Hint=
 lbAdvArtist.Caption=Artist:
+lbAdvArtist.Hint=
 lbAdvAlbum.Caption=Album:
+lbAdvAlbum.Hint=
 btnAdvSearch.Caption=Search MP3 Now!
+btnAdvSearch.Hint=
+edtTitle.Hint=
+cbbEdition.Hint=
 cbbEdition.Items=search all editions<BR>live edtion<BR>unplugged edtion<BR>remix edition<BR>cover edition<BR>piano edition<BR>guitar edition
+edtArtist.Hint=
+edtAlbum.Hint=
 pnlPageNormal.Caption=pnlPageNormal
+pnlPageNormal.Hint=
 pnlNormal.Caption=pnlNormal
+pnlNormal.Hint=
 btnSearchNow.Caption=Search MP3 Now!
+btnSearchNow.Hint=
 pnlSearch.Caption=pnlSearch
+pnlSearch.Hint=
 pnlCenterView.Caption=pnlCenterView
+pnlCenterView.Hint=
+pcMain.Caption=
+pcMain.Hint=
+tsResult.Caption=
+tsResult.Hint=
+tsHome.Caption=
+tsHome.Hint=
+tsCategory.Caption=
+tsCategory.Hint=
+tsAdv.Caption=
+tsAdv.Hint=
 pnlLeft.Caption=pnlLeft
+pnlLeft.Hint=
+lstMenu.Caption=
+lstMenu.Hint=
 lstMenu.Items=MP3 Search<BR>Advanced Search<BR>Hot Songs<BR>Categories<BR>Support
 pnlStatus.Caption=pnlStatus
+pnlStatus.Hint=
 lblDownloadList.Caption=Download List
+lblDownloadList.Hint=
 lblStatus.Caption=lblStatus
+lblStatus.Hint=
 pnlPlayerContainer.Caption=pnlPlayerContainer
+pnlPlayerContainer.Hint=
+bvLine.Hint=
 pnlStatusInfo.Caption=pnlStatusInfo
+pnlStatusInfo.Hint=
 pnlDownloadList.Caption=pnlDownloadList
+pnlDownloadList.Hint=
 pnlDL.Caption=pnlDL
+pnlDL.Hint=
 pnlDLControl.Caption=pnlDLControl
+pnlDLControl.Hint=
 btnOption.Caption=&Options...
 btnOption.Hint=Options
 btnClearFinishedTask.Caption=Clear &Completed
+btnClearFinishedTask.Hint=
 btnClearAll.Caption=&Remove All
+btnClearAll.Hint=
 miSkins.Caption=Skins
+miSkins.Hint=
 actAlwaysOnTop.Caption=&Always On Top
 actAlwaysOnTop.Hint=Always On Top
 actAbout.Caption=&About...
@@ -196,34 +158,91 @@ actSkin.Hint=Change Skin
 actLanguage.Caption=Change &Language
 actLanguage.Hint=Change Language
 actGetMoreLanguage.Caption=&More Languages...
+actGetMoreLanguage.Hint=
 actOpenFile.Caption=&Open Destination File
+actOpenFile.Hint=
 actRemoveTask.Caption=&Remove Task
+actRemoveTask.Hint=
 actMoveUp.Caption=Move &Up
+actMoveUp.Hint=
 actMoveDown.Caption=Move &Down
+actMoveDown.Hint=
 actClearFinishedTask.Caption=Clear &Completed
+actClearFinishedTask.Hint=
 actClearAll.Caption=&Remove All
+actClearAll.Hint=
 actOpenContainingFolder.Caption=Open Destination &Folder
+actOpenContainingFolder.Hint=
 actRestart.Caption=&Download again
+actRestart.Hint=
 actDownloadList.Caption=Download List
+actDownloadList.Hint=
 actHotSongs.Caption=&Hot Songs
+actHotSongs.Hint=
 actCategory.Caption=&Categories
+actCategory.Hint=
 actOpen.Caption=Open...
+actOpen.Hint=
 actRepeatOff.Caption=Repeat Off
+actRepeatOff.Hint=
 actRepeatOne.Caption=Repeat One
+actRepeatOne.Hint=
 actRepeatAll.Caption=Repeat All
-miFile.Caption=&File
-miView.Caption=&View
-miTools.Caption=&Tools
-miHelp.Caption=&Help
+actRepeatAll.Hint=
 miRepeatMode.Caption=&Repeat Mode
+miRepeatMode.Hint=
+miFile.Caption=&File
+miFile.Hint=
+miView.Caption=&View
+miView.Hint=
+miTools.Caption=&Tools
+miTools.Hint=
+miHelp.Caption=&Help
+miHelp.Hint=
 miDefaultSkin.Caption=&Default
+miDefaultSkin.Hint=
 spTrayIcon.Hint=Quendral
+
+[TfrmCenterView]
+lbAdvSearch.Caption=Advanced Search
+lbAdvSearch.Hint=
+lbAdvArtist.Caption=Artist:
+lbAdvArtist.Hint=
+edtArtist.Hint=
+lbAdvTitle.Caption=Title:
+lbAdvTitle.Hint=
+edtTitle.Hint=
+lbAdvAlbum.Caption=Album:
+lbAdvAlbum.Hint=
+edtAlbum.Hint=
+lbAdvEdition.Caption=Edition:
+lbAdvEdition.Hint=
+cbbEdition.Hint=
+cbbEdition.Items=search all editions<BR>live edition<BR>unplugged edition<BR>remix edition<BR>cover edition<BR>piano edition<BR>guitar edition
+btnAdvSearch.Caption=Search
+btnAdvSearch.Hint=
 )LAN";
 
 } // namespace
 
+namespace {
+
+std::string SkinResSection() {
+    TspResourceStrData texts(nullptr);
+    TStringList lines;
+    lines.Assign(*texts.ResStrings());
+    lines.SetCaseSensitive(false);
+    lines.Sort();
+    std::string out = "[SkinRes]\n";
+    for (int i = 0; i < lines.Count(); ++i)
+        out += lines[i] + "\n";
+    return out + "\n";
+}
+
+} // namespace
+
 const std::string& EnglishDefaultsDocument() {
-    static const std::string document(kDocument);
+    static const std::string document = kLibRes + SkinResSection() + kAppRes;
     return document;
 }
 
@@ -233,4 +252,11 @@ void LoadEnglishDefaults(TCLMultiLangData* Data) {
     lines.SetText(EnglishDefaultsDocument());
     Data->SetDefaultData(&lines);
     Data->SetCurrentData(&lines);
+}
+
+void SaveEnglishLanguageFile(const std::string& FileName, const std::string& Version) {
+    TCLMultiLangLan document;
+    document.LoadFromString("[Info]\nLanguage=English\nTranslator=\nVersion=" + Version + "\n\n" +
+                            EnglishDefaultsDocument());
+    document.SaveToFile(FileName);
 }

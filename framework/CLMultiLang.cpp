@@ -396,3 +396,11 @@ std::string TCLMultiLang::GetResString(const std::string& strName) {
 void TCLMultiLang::GetSectionStrings(const std::string& strSection, TStrings* sl) {
     if (FLanguageData) FLanguageData->GetSectionStrings(strSection, sl);
 }
+
+TCLMultiLang* NewWindowTranslator(TComponent* Owner, TCLMultiLangData* Data) {
+    auto* translator = new TCLMultiLang(Owner);
+    translator->SetName("CLMultiLang");
+    translator->SetLanguageData(Data);
+    translator->Loaded();
+    return translator;
+}

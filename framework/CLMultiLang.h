@@ -119,3 +119,8 @@ private:
 
     TCLMultiLangData* FLanguageData = nullptr;
 };
+
+// A translator for the window Owner (named "CLMultiLang") with the language
+// data Data, registered and applied as when the window is loaded. Without data
+// the window keeps its own texts.
+TCLMultiLang* NewWindowTranslator(TComponent* Owner, TCLMultiLangData* Data);

@@ -90,15 +90,25 @@ bool ForceForegroundWindow(HWND Wnd) {
 }
 
 bool CreateSingleInstanceMutex(const std::string& Name) {
-    static std::mutex lock;
-    static std::vector<std::unique_ptr<os::NamedMutex>> held;
+    // Held until the process ends, and released before it is unmapped: a
+    // held mutex unmapped would leave the thread's list of held mutexes
+    // pointing into nothing.
+    struct Holder {
+        std::mutex lock;
+        std::vector<std::unique_ptr<os::NamedMutex>> held;
+        ~Holder() {
+            for (auto& m : held)
+                m->Release();
+        }
+    };
+    static Holder holder;
     auto m = os::NamedMutex::Create(Name);
     if (!m) return true; // no shared memory: nothing to test against, run anyway
     auto r = m->TryLock();
     if (r != os::NamedMutex::WaitResult::Acquired && r != os::NamedMutex::WaitResult::Abandoned)
         return false;
-    std::lock_guard<std::mutex> g(lock);
-    held.push_back(std::move(m));
+    std::lock_guard<std::mutex> g(holder.lock);
+    holder.held.push_back(std::move(m));
     return true;
 }
 

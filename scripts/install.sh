@@ -18,5 +18,5 @@ $SUDO apt-get install -y -qq --no-install-recommends \
   fonts-liberation fonts-dejavu-core fonts-wqy-microhei fontconfig openbox \
   xvfb xauth x11-apps x11-utils x11-xserver-utils xdotool imagemagick curl \
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav \
-  gstreamer1.0-alsa gstreamer1.0-pulseaudio xdg-utils \
+  gstreamer1.0-alsa gstreamer1.0-pulseaudio xdg-utils dbus-daemon \
   >/dev/null

@@ -7,6 +7,7 @@
 
 #include "classlib/forms.h"
 #include "classlib/sysutils.h"
+#include "classlib/typinfo.h"
 #include "platform/display/backend.h"
 #include "platform/os/clock.h"
 #include "platform/win/clipboard.h"
@@ -24,6 +25,30 @@
 #include "skin/engine/speffbmp.h"
 #include "skin/forms/SkinMenus.h"
 #include "skin/forms/SkinnedForm.h"
+
+namespace {
+
+// The item lists are texts of the form: a translation may replace them.
+// The caption of a box the user types into is the typed text, never
+// translated.
+struct TBoxRegistration {
+    TBoxRegistration() {
+        RegisterPublished<TspSkinCustomListBox, TControl>({StringsProp(
+            "Items", [](TObject* o) { return static_cast<TspSkinCustomListBox*>(o)->Items(); })});
+        // The box's caption is its text, no text of the form.
+        auto box = [](TObject* o) { return static_cast<TspSkinCustomComboBox*>(o); };
+        RegisterPublished<TspSkinCustomComboBox, TControl>(
+            {TPropInfo{"Caption", "TCaption", TPropKind::Other},
+             TextProp(
+                 "Text", "TCaption", [=](TObject* o) { return box(o)->Text(); },
+                 [=](TObject* o, const std::string& v) { box(o)->SetText(v); }),
+             StringsProp("Items", [=](TObject* o) { return box(o)->Items(); })});
+        RegisterPublished<TspSkinSpinEdit, TControl>(
+            {TPropInfo{"Caption", "TCaption", TPropKind::Other}});
+    }
+} g_boxRegistration;
+
+} // namespace
 
 namespace {
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "classlib/typinfo.h"
 #include "platform/os/codepage.h"
 #include "platform/win/input.h"
 #include "platform/win/messages.h"
@@ -9,6 +10,19 @@
 #include "platform/win/queue.h"
 #include "platform/win/window.h"
 #include "skin/forms/SkinMenus.h"
+
+namespace {
+
+// The tool tip is a text of the form.
+struct TTrayIconRegistration {
+    TTrayIconRegistration() {
+        RegisterPublished<TspTrayIcon, TComponent>({TextProp(
+            "Hint", "string", [](TObject* o) { return static_cast<TspTrayIcon*>(o)->Hint(); },
+            [](TObject* o, const std::string& v) { static_cast<TspTrayIcon*>(o)->SetHint(v); })});
+    }
+} g_trayIconRegistration;
+
+} // namespace
 
 namespace {
 

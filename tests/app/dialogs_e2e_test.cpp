@@ -15,7 +15,7 @@ using namespace e2e;
 
 // Where things sit, from a window's outer top-left, under the Default skin.
 // The main window's menu bar and the items of its menus:
-constexpr int kToolsX = 117, kHelpX = 164, kMenuBarY = 41;
+constexpr int kToolsX = 117, kHelpX = 164;
 constexpr int kOptionsItemX = 164, kOptionsItemY = 146;
 constexpr int kUpdateItemX = 190, kUpdateItemY = 127;
 constexpr int kAboutItemX = 197, kAboutItemY = 161;

@@ -18,6 +18,8 @@
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 #include "SiteServer.h"
 #include "support/screen.h"
@@ -40,7 +42,18 @@ inline constexpr int kCloseFromRight = 23, kCloseY = 16;
 // The download list's first row, and the items of its menu from the point
 // it opened at.
 inline constexpr int kListLeft = 16, kListRowY = 590;
-inline constexpr int kMenuItemX = 40, kRetryItemY = 78;
+inline constexpr int kMenuItemX = 40, kOpenFileItemY = 17, kOpenFolderItemY = 43,
+                     kRetryItemY = 78;
+// The list shows seven rows of 18 pixels; its bar stands at its right.
+inline constexpr int kListRows = 7, kListRowStep = 18, kListBarX = 965;
+// The menu bar: "View" (English) and "Ansicht" (the test's German), the
+// items "Change Language" and, in its submenu, "English" and the second
+// language.
+inline constexpr int kMenuBarY = 41, kViewX = 70, kViewGermanX = 83;
+inline constexpr int kLanguageItemX = 130, kLanguageItemY = 223;
+inline constexpr int kSubmenuX = 275, kEnglishItemY = 249, kSecondLanguageItemY = 275;
+// The download list's "Options..." button.
+inline constexpr int kOptionsX = 73, kOptionsY = 553;
 // In the result page (its style sheet fixes rows and pager).
 inline constexpr int kRowTop = 64, kRowHeight = 30;
 inline constexpr int kPlayX = 20, kDownloadX = 80;
@@ -114,6 +127,26 @@ inline std::string Probe(const std::string& file, const std::string& entries) {
                   " -of default=noprint_wrappers=1 '" + file + "'");
 }
 
+// The pixels of a screen rectangle.
+inline std::vector<COLORREF> Pixels(int x, int y, int w, int h) {
+    std::vector<COLORREF> out;
+    guitest::Screenshot shot;
+    if (!guitest::captureScreen(shot)) return out;
+    for (int j = y; j < y + h && j < shot.h; ++j)
+        for (int i = x; i < x + w && i < shot.w; ++i)
+            out.push_back(shot.at(i, j));
+    return out;
+}
+
+// A value as a list file's comma text holds it.
+inline std::string CommaItem(const std::string& text) {
+    if (text.find_first_of(" ,\"") == std::string::npos) return text;
+    std::string out = "\"";
+    for (char c : text)
+        out += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return out + "\"";
+}
+
 // Dark pixels (text) in a screen rectangle.
 inline int DarkPixels(int x, int y, int w, int h) {
     guitest::Screenshot shot;
@@ -134,6 +167,11 @@ protected:
         ASSERT_TRUE(site.Start());
         out = dir.file("music");
         fs::create_directories(out);
+        // What the desktop is asked to open is written down, not opened.
+        dir.write("bin/xdg-open",
+                  "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done >> '" +
+                      dir.file("opened.log") + "'\n");
+        fs::permissions(dir.file("bin/xdg-open"), fs::perms::owner_all);
         fs::create_directories(dir.file("run"));
         fs::permissions(dir.file("run"), fs::perms::owner_all);
     }
@@ -153,13 +191,9 @@ protected:
         for (const char* root : {"config", "common"})
             dir.write(std::string(root) + "/" + DataFolderName() + "/setting.dat", text);
     }
-    // The name of the program's data folder under the configuration folders.
-    static std::string DataFolderName() {
-        std::string word = fs::canonical(Program()).string();
-        for (char& c : word)
-            if (c == '/' || c == '\\' || c == ':') c = '_';
-        return word;
-    }
+    // The name of the program's data folder under the configuration folders:
+    // the one the shipped configuration names.
+    static std::string DataFolderName() { return "lantrove"; }
     // What the settings files hold now, the user's and the common one.
     std::string SettingsText() {
         return dir.read("config/" + DataFolderName() + "/setting.dat") +
@@ -180,6 +214,8 @@ protected:
             setenv("LANTROVE_IPC_NAMESPACE", ("lantrove-e2e-" + std::to_string(getppid())).c_str(),
                    1);
             setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
+            const char* path = std::getenv("PATH");
+            setenv("PATH", (dir.file("bin") + ":" + (path ? path : "/usr/bin:/bin")).c_str(), 1);
             const std::string log = dir.file("program.log");
             freopen(log.c_str(), "a", stdout);
             freopen(log.c_str(), "a", stderr);
@@ -285,6 +321,56 @@ protected:
         // The page renders.
         std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     }
+
+    // The saved download list of the data folders: finished tasks, each a
+    // title and the file it was saved to.
+    void WriteList(const std::vector<std::pair<std::string, std::string>>& Tasks) {
+        std::string text = "[Global]\nItemCount=" + std::to_string(Tasks.size()) + "\n";
+        for (std::size_t i = 0; i < Tasks.size(); ++i) {
+            const std::string n = std::to_string(i);
+            text += "[" + n + "]\nURL=" + site.Base() + "/watch?v=saved" + n +
+                    "\nFileName=" + dir.file("saved" + n + ".mtd") +
+                    "\nCaption=\nComment=" + CommaItem("Title=" + Tasks[i].first) + "," +
+                    CommaItem("SavePath=" + Tasks[i].second) +
+                    ",Long=61\nState=5\nINeedRedirect=0\nRedirectTheme=0\nRedirectURL=\n";
+        }
+        for (const char* root : {"config", "common"})
+            dir.write(std::string(root) + "/" + DataFolderName() + "/downloadlist.sav", text);
+    }
+    // The list the program saved last (the folder it uses holds the newer).
+    std::string SavedList() {
+        std::string newest;
+        fs::file_time_type when{};
+        for (const char* root : {"config", "common"}) {
+            const fs::path p = fs::path(dir.file(root)) / DataFolderName() / "downloadlist.sav";
+            std::error_code ec;
+            const auto t = fs::last_write_time(p, ec);
+            if (!ec && (newest.empty() || t > when)) {
+                when = t;
+                newest = dir.read(std::string(root) + "/" + DataFolderName() + "/downloadlist.sav");
+            }
+        }
+        return newest;
+    }
+    // What the desktop was asked to open, one argument a line.
+    std::vector<std::string> Opened() {
+        std::vector<std::string> lines;
+        std::istringstream in(dir.read("opened.log"));
+        for (std::string line; std::getline(in, line);)
+            lines.push_back(line);
+        return lines;
+    }
+    bool WaitOpened(std::size_t count) {
+        return WaitFor([&] { return Opened().size() >= count; }, 10000);
+    }
+    void DoubleClickAt(int x, int y) {
+        Shell("xdotool mousemove --sync " + std::to_string(x) + " " + std::to_string(y) +
+              " click --repeat 2 --delay 80 1");
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    }
+    // A row of the list as the list shows it now (0: the top one).
+    int ListRowY(int row) { return main.y + kListRowY + 8 + row * kListRowStep; }
+    int ListX() { return main.x + kListLeft + 40; }
 
     std::vector<std::string> Mp3s() {
         std::vector<std::string> files;

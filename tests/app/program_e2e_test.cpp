@@ -190,4 +190,163 @@ TEST_F(ProgramE2E, HotSongsAndCategoryPages) {
     Stop(false);
 }
 
+// The list's menu opens a finished task's file with the desktop's handler and
+// its folder with the file manager, each passed as one argument, whatever the
+// name holds; a double click on the row opens the file.
+TEST_F(ProgramE2E, OpenDestinationFileAndFolderFromTheListsMenu) {
+    WriteSettings();
+    const std::string folder = out + "/it's \"odd\" $(x)";
+    fs::create_directories(folder);
+    const std::string file = folder + "/Song; a & b.mp3";
+    dir.write(file.substr(dir.path().size() + 1), "ID3");
+    WriteList({{"Song a & b", file}});
+    Start();
+    const int x = ListX(), y = ListRowY(0);
+    ClickAt(x, y);
+    Shell("xdotool click 3");
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    ClickAt(x + kMenuItemX, y + kOpenFileItemY);
+    ASSERT_TRUE(WaitOpened(1)) << dir.read("program.log");
+    EXPECT_EQ(Opened(), std::vector<std::string>{file});
+
+    Shell("xdotool mousemove --sync " + std::to_string(x) + " " + std::to_string(y) + " click 3");
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    ClickAt(x + kMenuItemX, y + kOpenFolderItemY);
+    ASSERT_TRUE(WaitOpened(2));
+    EXPECT_EQ(Opened(), (std::vector<std::string>{file, folder}));
+
+    DoubleClickAt(x, y);
+    ASSERT_TRUE(WaitOpened(3));
+    EXPECT_EQ(Opened().back(), file);
+    Stop(false);
+}
+
+// A list of 60 tasks reaches its last row by the wheel, by the End key and by
+// dragging the list's bar: the bottom row shown is then the 60th (its double
+// click opens the 60th file).
+TEST_F(ProgramE2E, SixtyTasksScrollToTheLast) {
+    WriteSettings();
+    std::vector<std::pair<std::string, std::string>> tasks;
+    for (int i = 0; i < 60; ++i) {
+        const std::string name = "Song " + std::to_string(100 + i) + ".mp3";
+        dir.write("music/" + name, "ID3");
+        tasks.push_back({"Song " + std::to_string(100 + i) + " with a title that needs room",
+                         out + "/" + name});
+    }
+    WriteList(tasks);
+    Start();
+    const int x = ListX();
+    auto bottomRowOpens = [&](const std::string& how) {
+        const std::size_t before = Opened().size();
+        DoubleClickAt(x, ListRowY(kListRows - 1));
+        ASSERT_TRUE(WaitOpened(before + 1)) << how;
+        EXPECT_EQ(Opened().back(), out + "/Song 159.mp3") << how;
+    };
+    auto toTop = [&] {
+        ClickAt(x, ListRowY(0));
+        Key("Home");
+    };
+
+    ClickAt(x, ListRowY(0));
+    for (int i = 0; i < 30; ++i)
+        Shell("xdotool click 5");
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    bottomRowOpens("wheel");
+
+    toTop();
+    Key("End");
+    bottomRowOpens("End");
+
+    toTop();
+    const int barX = main.x + kListBarX, thumbY = main.y + kListRowY + 2;
+    Shell("xdotool mousemove --sync " + std::to_string(barX) + " " + std::to_string(thumbY) +
+          " mousedown 1");
+    for (int dy = 10; dy <= 160; dy += 10)
+        Shell("xdotool mousemove --sync " + std::to_string(barX) + " " +
+              std::to_string(thumbY + dy));
+    Shell("xdotool mouseup 1");
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    bottomRowOpens("bar");
+    Stop(false);
+}
+
+// Choosing a second language from the View menu while the program runs: the
+// menu bar shows its texts; choosing English (the shipped file) brings the
+// menu bar back as it was; and a dialog opened after the second language was
+// chosen again has that language's caption.
+TEST_F(ProgramE2E, LanguageSwitchOnTheMenuAndADialog) {
+    fs::create_directories(dir.file("lang"));
+    fs::copy_file(std::string(LANTROVE_PROGRAM_DIR) + "/lang/English.lan",
+                  dir.file("lang/English.lan"));
+    dir.write("lang/German.lan", "[Info]\nLanguage=Deutsch\n\n[TfrmMain]\nmiFile.Caption=&Datei\n"
+                                 "miView.Caption=&Ansicht\nmiTools.Caption=&Werkzeuge\n"
+                                 "miHelp.Caption=&Hilfe\nactLanguage.Caption=Sprache &wechseln\n"
+                                 "btnOption.Caption=&Einstellungen...\n\n[TfrmSettings]\n"
+                                 "frmSettings.Caption=Einstellungen\n");
+    WriteSettings("Path.Languages=" + dir.file("lang") + "\n");
+    Start();
+    auto menuBar = [&] {
+        Shell("xdotool mousemove --sync " + std::to_string(main.x + 600) + " " +
+              std::to_string(main.y + 300));
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        return Pixels(main.x, main.y + kMenuBarY - 9, 400, 18);
+    };
+    auto choose = [&](int viewX, int itemY) {
+        ClickAt(main.x + viewX, main.y + kMenuBarY);
+        Shell("xdotool mousemove --sync " + std::to_string(main.x + kLanguageItemX) + " " +
+              std::to_string(main.y + kLanguageItemY));
+        std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+        Shell("xdotool mousemove --sync " + std::to_string(main.x + kSubmenuX - 40) + " " +
+              std::to_string(main.y + kLanguageItemY));
+        ClickAt(main.x + kSubmenuX, main.y + itemY);
+        std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    };
+    const std::vector<COLORREF> english = menuBar();
+    ASSERT_FALSE(english.empty());
+
+    choose(kViewX, kSecondLanguageItemY);
+    EXPECT_TRUE(WaitFor([&] { return menuBar() != english; }, 5000)) << dir.read("program.log");
+    choose(kViewGermanX, kEnglishItemY);
+    EXPECT_TRUE(WaitFor([&] { return menuBar() == english; }, 5000));
+    choose(kViewX, kSecondLanguageItemY);
+    EXPECT_TRUE(WaitFor([&] { return menuBar() != english; }, 5000));
+
+    // A dialog opened now has the language's caption.
+    ClickAt(main.x + kOptionsX, main.y + kOptionsY);
+    Window dlg;
+    EXPECT_TRUE(WaitFor([&] { return FindWindow("Einstellungen", dlg); }, 10000));
+    Stop(false);
+}
+
+// SIGTERM, which the desktop sends when the session ends, while the window
+// sits in the tray and a download runs: the program ends by itself, without
+// a question, and the download list is saved.
+TEST_F(ProgramE2E, TerminationFromTheTraySavesTheList) {
+    WriteSettings();
+    Start();
+    Search("pop");
+    site::Switches slow = site.GetSwitches();
+    slow.PaceMs = 500;
+    site.SetSwitches(slow);
+    ClickRow(0, kDownloadX);
+    Window dlg;
+    ASSERT_TRUE(WaitFor([&] { return FindWindow("Download MP3", dlg); }, 15000));
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    Key("Return");
+    ASSERT_TRUE(WaitFor([&] { return !FindWindow("Download MP3", dlg); }, 10000));
+    ASSERT_TRUE(WaitRequest("/get_video", 1)) << dir.read("program.log");
+    ClickAt(main.x + main.w - kCloseFromRight, main.y + kCloseY);
+    ASSERT_TRUE(WaitFor([&] { return !FindWindow("Lantrove", main); }, 10000));
+    EXPECT_TRUE(SavedList().find("Lt4pZ8xQw1A") == std::string::npos);
+
+    ASSERT_EQ(kill(pid, SIGTERM), 0);
+    int status = 0;
+    ASSERT_TRUE(WaitFor([&] { return waitpid(pid, &status, WNOHANG) == pid; }, 30000))
+        << dir.read("program.log");
+    pid = -1;
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    const std::string list = SavedList();
+    EXPECT_NE(list.find("Lt4pZ8xQw1A"), std::string::npos) << list;
+}
+
 } // namespace

@@ -3,11 +3,21 @@
 #include "app/uMain.h"
 #include "app_test_support.h"
 
+#include "app/uSettings.h"
 #include "framework/CLApp.h"
+#include "framework/CLEnglishDefaults.h"
+#include "framework/CLMultiLang.h"
 #include "platform/display/tray.h"
+#include "platform/os/process.h"
+#include "platform/webview/headless.h"
+#include "platform/win/controls/listview.h"
 #include "platform/win/input.h"
 #include "platform/win/paint.h"
 #include "platform/win/queue.h"
+#include "platform/win/scroll.h"
+
+#include <map>
+#include <sstream>
 
 #include <map>
 
@@ -46,6 +56,26 @@ protected:
         bool cancel = false;
         main->frmCenterView->wbMainBeforeNavigate2(url, cancel);
         return cancel;
+    }
+    // A task of the queue as a list file would bring it back.
+    void AddTask(const std::string& Title, const std::string& SavePath, EDownloadState State) {
+        auto* item = new TDownloadItem;
+        item->URL = "http://127.0.0.1:1/watch?v=" + Title;
+        item->FileName = dir.file("tmp/" + Title + ".mtd");
+        item->Comment()->SetValues("Title", Title);
+        item->Comment()->SetValues("SavePath", SavePath);
+        item->Comment()->SetValues("Long", "61");
+        ASSERT_TRUE(main->mdDownloader()->DownloadList()->Append(item));
+        item->SetDownloadState(State);
+    }
+    // Double-clicks a row of the download list as the user does.
+    void DoubleClickRow(int i) {
+        TspSkinListViewSP* lv = main->frmDownloadList->lvDL;
+        const TRect r = lv->Items()->Item(i)->DisplayRect(drBounds);
+        const TPoint p = lv->ClientToScreen(TPoint{r.Left + 20, (r.Top + r.Bottom) / 2});
+        for (UINT m : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP})
+            DeliverMouse(m, POINT{p.X, p.Y}, m == WM_LBUTTONUP ? WPARAM(0) : WPARAM(MK_LBUTTON));
+        Application->ProcessMessages();
     }
     std::string Row(int i, int sub) {
         TListItem* row = main->frmDownloadList->lvDL->Items()->Item(i);
@@ -180,6 +210,195 @@ TEST_F(MainWindowTest, SearchBoxHintAndRecentKeywords) {
     box->ChooseRecent(2);
     EXPECT_EQ(items(), std::vector<std::string>{"- Clear -"});
     EXPECT_EQ(box->Keyword(), "");
+}
+
+// The list's menu opens a finished task's file with the desktop's handler and
+// its folder with the file manager, each as one argument; a double click on a
+// finished row opens its file. Without a file (unfinished, gone) or a folder
+// the items are off and nothing is started.
+TEST_F(MainWindowTest, OpenDestinationFileAndFolder) {
+    std::vector<std::vector<std::string>> launched;
+    os::SetLaunchHook([&](const std::vector<std::string>& argv, const std::string&) {
+        launched.push_back(argv);
+        return true;
+    });
+    const std::string folder = dir.file("out/it's a \"folder\" $(x)");
+    std::filesystem::create_directories(folder);
+    const std::string done = folder + "/Song; rm -rf ~.mp3";
+    dir.write(done.substr(dir.path().size() + 1), "ID3");
+    AddTask("done", done, KFinished);
+    AddTask("waiting", folder + "/Waiting.mp3", KReady);
+    AddTask("gone", dir.file("nowhere/Gone.mp3"), KFinished);
+    main->ShowDownloadList(true);
+    TspSkinListViewSP* lv = main->frmDownloadList->lvDL;
+    auto target = [&](std::size_t i) { return launched.at(i).back(); };
+
+    struct Case {
+        int row;
+        bool file, folder;
+    } cases[] = {{0, true, true}, {1, false, true}, {2, false, false}};
+    for (const Case& c : cases) {
+        lv->SetSelected(lv->Items()->Item(c.row));
+        main->frmDownloadList->CheckAct();
+        EXPECT_EQ(main->actOpenFile->Enabled, c.file) << c.row;
+        EXPECT_EQ(main->actOpenContainingFolder->Enabled, c.folder) << c.row;
+        launched.clear();
+        main->actOpenFile->Execute();
+        main->actOpenContainingFolder->Execute();
+        ASSERT_EQ(launched.size(), std::size_t(c.file) + std::size_t(c.folder)) << c.row;
+        if (c.file) {
+            EXPECT_EQ(target(0), done);
+        }
+        if (c.folder) {
+            EXPECT_EQ(target(c.file ? 1 : 0), folder);
+        }
+        // One program and the path as its last, single argument.
+        for (const auto& argv : launched)
+            EXPECT_TRUE(argv.front() == "xdg-open" || argv.front() == "gio") << argv.front();
+    }
+    // Nothing selected: both off.
+    lv->SetSelected(nullptr);
+    main->frmDownloadList->CheckAct();
+    EXPECT_FALSE(main->actOpenFile->Enabled);
+    EXPECT_FALSE(main->actOpenContainingFolder->Enabled);
+
+    launched.clear();
+    DoubleClickRow(0);
+    ASSERT_EQ(launched.size(), 1u);
+    EXPECT_EQ(target(0), done);
+    launched.clear();
+    DoubleClickRow(1);
+    EXPECT_TRUE(launched.empty());
+    os::SetLaunchHook(nullptr);
+}
+
+// The download list reaches all its rows: 60 tasks, the last one brought into
+// view by the wheel, by the keys and by dragging the list's own bar. Titles
+// stay on one line and cannot be edited in place.
+TEST_F(MainWindowTest, SixtyRowsScrollToTheLast) {
+    for (int i = 0; i < 60; ++i)
+        AddTask("Song " + std::to_string(i) + " with a title long enough to need more room",
+                dir.file("out/" + std::to_string(i) + ".mp3"), KReady);
+    main->ShowDownloadList(true);
+    Application->ProcessMessages();
+    TspSkinListViewSP* lv = main->frmDownloadList->lvDL;
+    EXPECT_FALSE(lv->WordBreak());
+    EXPECT_TRUE(lv->ReadOnly());
+    TspSkinScrollBar* bar = lv->VScrollBar();
+    ASSERT_NE(bar, nullptr);
+    ASSERT_EQ(lv->Items()->Count(), 60);
+    const int page = int(SendMessage(lv->Handle(), LVM_GETCOUNTPERPAGE, 0, 0));
+    ASSERT_GT(page, 0);
+    ASSERT_LT(page, 60);
+    // The bar stands beside the list, on the frame.
+    EXPECT_TRUE(bar->Visible());
+    EXPECT_EQ(bar->Parent(), main->frmDownloadList);
+    EXPECT_LE(lv->Left() + lv->Width(), bar->Left());
+    auto lastShown = [&] { return lv->TopItem() && lv->TopItem()->Index() + page >= 60; };
+    auto top = [&] {
+        lv->Scroll(0, -100000);
+        Application->ProcessMessages();
+        ASSERT_EQ(lv->TopItem()->Index(), 0);
+        EXPECT_EQ(bar->Position(), 0);
+    };
+    auto screen = [](TWinControl* c, int x, int y) {
+        const TPoint p = c->ClientToScreen(TPoint{x, y});
+        return POINT{p.X, p.Y};
+    };
+
+    // A click on the first row gives the list the focus (the wheel goes to
+    // the focused window); then the wheel.
+    const TRect first = lv->Items()->Item(0)->DisplayRect(drBounds);
+    const POINT row = screen(lv, 30, (first.Top + first.Bottom) / 2);
+    DeliverMouse(WM_LBUTTONDOWN, row, MK_LBUTTON);
+    DeliverMouse(WM_LBUTTONUP, row, 0);
+    for (int i = 0; i < 60 && !lastShown(); ++i) {
+        DeliverMouse(WM_MOUSEWHEEL, row, 0, -120);
+        Application->ProcessMessages();
+    }
+    EXPECT_TRUE(lastShown());
+    EXPECT_EQ(bar->Position(), GetScrollPos(lv->Handle(), SB_VERT));
+
+    // The keys: End.
+    top();
+    DeliverKey(true, VK_END, 0);
+    DeliverKey(false, VK_END, 0);
+    Application->ProcessMessages();
+    EXPECT_TRUE(lastShown());
+    ASSERT_NE(lv->Selected(), nullptr);
+    EXPECT_EQ(lv->Selected()->Index(), 59);
+    EXPECT_EQ(bar->Position(), GetScrollPos(lv->Handle(), SB_VERT));
+
+    // The bar: its thumb dragged to the bottom.
+    top();
+    const TRect thumb = bar->Buttons[TspSkinScrollBar::THUMB].R;
+    ASSERT_FALSE(thumb.IsEmpty());
+    const int x = (thumb.Left + thumb.Right) / 2;
+    DeliverMouse(WM_LBUTTONDOWN, screen(bar, x, (thumb.Top + thumb.Bottom) / 2), MK_LBUTTON);
+    for (int y = thumb.Bottom; y <= bar->Height() + 20; y += 10)
+        DeliverMouse(WM_MOUSEMOVE, screen(bar, x, y), MK_LBUTTON);
+    DeliverMouse(WM_LBUTTONUP, screen(bar, x, bar->Height() + 20), 0);
+    Application->ProcessMessages();
+    EXPECT_TRUE(lastShown());
+}
+
+// Without a skin the splitter above the list is 10 pixels thick; the
+// advanced-search form opens with its shadowed heading; the browsers' own key
+// handling never sees Backspace, Shift or F5, and F5 does not reload a page.
+TEST_F(MainWindowTest, SplitterHeadingAndBrowserKeys) {
+    main->ShowDownloadList(true);
+    EXPECT_EQ(main->splBottom->DefaultSize, 10);
+    EXPECT_EQ(main->splBottom->Height(), 10);
+
+    ASSERT_NE(main->lbAdvSearch, nullptr);
+    EXPECT_EQ(main->lbAdvSearch->Caption(), "Advanced Search");
+    EXPECT_EQ(main->lbAdvSearch->Parent(), main->tsAdvPage);
+    EXPECT_LT(main->lbAdvSearch->Top() + main->lbAdvSearch->Height(), main->edtArtist->Top());
+
+    TEmbeddedBrowser* browser = main->wbMain;
+    auto* view = dynamic_cast<webview::HeadlessView*>(browser->WebView());
+    ASSERT_NE(view, nullptr);
+    ASSERT_TRUE(Wait([&] { return view->HasDocument() && !view->Busy(); }));
+    std::vector<uint16_t> seen;
+    browser->OnKeyDown = [&](TObject*, uint16_t& key, uint16_t, TShiftState) {
+        seen.push_back(key);
+    };
+    const std::size_t before = view->Navigations().size();
+    struct Case {
+        int vk;
+        bool keptFromPage;
+    } cases[] = {{VK_F1 + 4, true}, {VK_BACK, false}, {VK_SHIFT, false}, {'A', false}};
+    for (const Case& c : cases) {
+        webview::KeyInput k;
+        k.virtualKey = c.vk;
+        EXPECT_EQ(view->PressKey(k), c.keptFromPage) << c.vk;
+    }
+    Application->ProcessMessages();
+    EXPECT_EQ(seen, std::vector<uint16_t>{'A'});
+    EXPECT_EQ(view->Navigations().size(), before);
+}
+
+// The desktop session ends while a task runs: the query is answered yes, and
+// at the end the window closes without asking (nobody is there to answer),
+// stopping the tasks and saving the list.
+TEST_F(MainWindowTest, TheSessionsEndSavesTheListWithoutAQuestion) {
+    AddTask("running", dir.file("out/Running.mp3"), KDownloading);
+    AddTask("waiting", dir.file("out/Waiting.mp3"), KReady);
+    const std::string file = main->CurrentInfo()->DownloadListFileName;
+    ASSERT_FALSE(file.empty());
+    std::filesystem::remove(file);
+    // The engine lives on the test's window, as it does on the program's
+    // main window: the query reaches it there.
+    EXPECT_EQ(SendMessage(form->Handle(), WM_QUERYENDSESSION, 0, 0), 1);
+    EXPECT_EQ(SendMessage(main->Handle(), WM_QUERYENDSESSION, 0, 0), 1);
+    EXPECT_TRUE(main->Visible());
+    SendMessage(main->Handle(), WM_ENDSESSION, 1, 0);
+    EXPECT_TRUE(messages.empty()) << messages.front();
+    EXPECT_FALSE(main->Visible());
+    const std::string saved = dir.read(file.substr(dir.path().size() + 1));
+    EXPECT_NE(saved.find("Running.mp3"), std::string::npos) << saved;
+    EXPECT_NE(saved.find("Waiting.mp3"), std::string::npos) << saved;
+    EXPECT_FALSE(main->mdDownloader()->DownloadList()->Items(0)->Busy());
 }
 
 // The window's own skinned parts and those of its frames all take the main
@@ -332,6 +551,156 @@ TEST_F(MainWindowTest, CaptionButtonsAndTheTray) {
     bool cancel = false;
     main->spSkinnedFormObjectCommand(cmMinimize, cancel);
     EXPECT_FALSE(cancel);
+}
+
+// Name and raw value of every line of one section of a language document.
+std::map<std::string, std::string> SectionLines(const std::string& Document,
+                                                const std::string& Section) {
+    std::map<std::string, std::string> out;
+    std::istringstream in(Document);
+    std::string line;
+    bool inside = false;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!line.empty() && line.front() == '[') {
+            inside = line == "[" + Section + "]";
+            continue;
+        }
+        const std::size_t eq = line.find('=');
+        if (inside && eq != std::string::npos) out[line.substr(0, eq)] = line.substr(eq + 1);
+    }
+    return out;
+}
+
+class MainWindowLanguageTest : public AppTest {
+protected:
+    void TearDown() override {
+        delete main;
+        AppTest::TearDown();
+    }
+    // The window's texts as a translator collects them, by section.
+    std::string Collected(TComponent* Window) {
+        TCLMultiLangData data(nullptr);
+        auto* collector = new TCLMultiLang(Window);
+        collector->SetLanguageData(&data);
+        collector->UpdateData();
+        std::string text = data.CurrentData()->Text();
+        delete collector;
+        return text;
+    }
+    TfrmMain* main = nullptr;
+};
+
+// The built-in English document holds every text that the main window and
+// the centre frame's advanced search carry, with the same value: a window
+// switched back to English gets back exactly the texts it was made with.
+TEST_F(MainWindowLanguageTest, TheEnglishDefaultsHoldEveryTextOfTheWindows) {
+    TCLMultiLangData* data = engine->LanguageData();
+    engine->SetLanguageData(nullptr);
+    main = new TfrmMain(form, engine);
+    engine->SetLanguageData(data);
+    auto plain = [](std::string v) {
+        v = StringReplace(v, "{AppName}", "Lantrove", rfReplaceAll);
+        while (v.size() >= 4 && v.compare(v.size() - 4, 4, "<BR>") == 0)
+            v.resize(v.size() - 4);
+        return v;
+    };
+    struct Window {
+        TComponent* component;
+        std::string section;
+        std::size_t atLeast;
+    } windows[] = {{main, "TfrmMain", 100}, {main->frmCenterView, "TfrmCenterView", 10}};
+    for (const Window& w : windows) {
+        const auto own = SectionLines(Collected(w.component), w.section);
+        const auto defaults = SectionLines(EnglishDefaultsDocument(), w.section);
+        EXPECT_GE(own.size(), w.atLeast) << w.section;
+        for (const auto& [key, value] : own) {
+            const auto it = defaults.find(key);
+            if (it == defaults.end()) {
+                ADD_FAILURE() << w.section << " lacks " << key << "=" << value;
+                continue;
+            }
+            EXPECT_EQ(plain(it->second), plain(value)) << w.section << " " << key;
+        }
+    }
+    // The texts people see among them.
+    const auto defaults = SectionLines(EnglishDefaultsDocument(), "TfrmMain");
+    EXPECT_EQ(defaults.at("miFile.Caption"), "&File");
+    EXPECT_EQ(defaults.at("lstMenu.Items"),
+              "MP3 Search<BR>Advanced Search<BR>Hot Songs<BR>Categories<BR>Support");
+    EXPECT_EQ(defaults.at("spTrayIcon.Hint"), "Quendral");
+}
+
+// A second language file chosen while the program runs: the main window's
+// menus, left menu and buttons, the advanced-search form and the dialogs
+// opened afterwards speak it; the keys it lacks keep their English texts.
+// Choosing English again (its shipped file) brings every text back.
+TEST_F(MainWindowLanguageTest, ASecondLanguageOnTheRunningWindowsAndBack) {
+    std::filesystem::create_directories(dir.file("prog/lang"));
+    SaveEnglishLanguageFile(dir.file("prog/lang/English.lan"), "1.0");
+    dir.write("prog/lang/German.lan",
+              "[Info]\nLanguage=Deutsch\nTranslator=Test\n\n"
+              "[TfrmMain]\nmiFile.Caption=&Datei\nmiView.Caption=&Ansicht\n"
+              "actExit.Caption=&Beenden\nactOption.Caption=&Einstellungen...\n"
+              "lstMenu.Items=MP3-Suche<BR>Erweiterte Suche<BR>Beliebte Titel<BR>Kategorien<BR>"
+              "Hilfe\nbtnSearchNow.Caption=Jetzt suchen!\nlblDownloadList.Caption=Downloads\n\n"
+              "[TfrmCenterView]\nlbAdvSearch.Caption=Erweiterte Suche\n"
+              "lbAdvArtist.Caption=K\xC3\xBCnstler:\n\n"
+              "[TfrmSettings]\nfrmSettings.Caption=Einstellungen\n"
+              "cbAutoRun.Caption=Beim Anmelden starten\n\n"
+              "[TfrmPrepareDownload]\nfrmPrepareDownload.Caption=MP3 laden\n"
+              "btnCancel.Caption=Abbrechen\n");
+    main = new TfrmMain(form, engine);
+    TMenuItem* file = main->mmMain->Items()->Items(0);
+    TMenuItem* exit = file->Items(0);
+    struct Text {
+        std::function<std::string()> get;
+        std::string english, german;
+    } texts[] = {
+        {[&] { return file->Caption; }, "&File", "&Datei"},
+        {[&] { return main->mmMain->Items()->Items(1)->Caption; }, "&View", "&Ansicht"},
+        {[&] { return main->mmMain->Items()->Items(2)->Caption; }, "&Tools", "&Tools"},
+        {[&] { return exit->Caption; }, "&Exit", "&Beenden"},
+        {[&] { return main->btnOption->Caption(); }, "&Options...", "&Options..."},
+        {[&] { return main->lstMenu->Items()->Strings(4); }, "Support", "Hilfe"},
+        {[&] { return main->btnSearchNow->Caption(); }, "Search MP3 Now!", "Jetzt suchen!"},
+        {[&] { return main->lblDownloadList->Caption(); }, "Download List", "Downloads"},
+        {[&] { return main->spTrayIcon->Hint(); }, "Quendral", "Quendral"},
+        {[&] { return main->lbAdvSearch->Caption(); }, "Advanced Search", "Erweiterte Suche"},
+        {[&] { return main->cbbEdition->Items()->Strings(1); }, "live edition", "live edition"},
+        {[&] {
+             TfrmSettings d(main, main->mdDownloader());
+             return d.Caption() + "|" + d.cbAutoRun->Caption() + "|" + d.btnCancel->Caption();
+         },
+         "Options|Automatically run when I log on to the desktop|Cancel",
+         "Einstellungen|Beim Anmelden starten|Cancel"},
+        {[&] {
+             TfrmPrepareDownload d(nullptr);
+             return d.Caption() + "|" + d.btnCancel->Caption() + "|" + d.btnDownload->Caption();
+         },
+         "Download MP3|Cancel|OK", "MP3 laden|Abbrechen|OK"},
+    };
+    for (const Text& t : texts)
+        EXPECT_EQ(t.get(), t.english);
+    main->edtArtist->SetText("typed");
+    main->cbbEdition->SetItemIndex(3);
+    main->lstMenuSelect(1);
+
+    engine->SetLanguage("German");
+    EXPECT_EQ(engine->Language(), "German");
+    for (const Text& t : texts)
+        EXPECT_EQ(t.get(), t.german);
+    // What the user typed and chose stays.
+    EXPECT_EQ(main->edtArtist->Text(), "typed");
+    EXPECT_EQ(main->cbbEdition->ItemIndex(), 3);
+    EXPECT_EQ(main->lstMenu->ItemIndex(), 1);
+
+    engine->SetLanguage("English");
+    for (const Text& t : texts)
+        EXPECT_EQ(t.get(), t.english);
+    EXPECT_EQ(main->edtArtist->Text(), "typed");
+    EXPECT_EQ(main->cbbEdition->ItemIndex(), 3);
+    EXPECT_EQ(main->cbbEdition->Text(), "remix edition");
 }
 
 } // namespace

@@ -51,9 +51,13 @@ struct Seen {
     int created = 0;
     bool shownAtStart = false;
     std::vector<std::string> files;
+    // The session messages the window got, with the engine's view then.
+    std::vector<std::string> session;
 };
 Seen g_seen;
 bool g_closeWhenReady = true;
+// Ends the run as the desktop does when the session ends.
+bool g_terminateWhenReady = false;
 
 // A plain main window with the engine component: the engine answers the
 // other instances; in this process the window closes itself once its loop runs.
@@ -79,7 +83,19 @@ public:
             if (m.Msg == WM_USER + 50) {
                 g_seen.shownAtStart = Visible();
                 Log(Visible() ? "ready:shown" : "ready:hidden");
-                if (g_closeWhenReady) PostMessage(Handle(), WM_CLOSE, 0, 0);
+                if (g_terminateWhenReady)
+                    kill(getpid(), SIGTERM);
+                else if (g_closeWhenReady)
+                    PostMessage(Handle(), WM_CLOSE, 0, 0);
+                return;
+            }
+            if (m.Msg == WM_QUERYENDSESSION || m.Msg == WM_ENDSESSION) {
+                inner(m);
+                const bool ending = EngineInstance() && EngineInstance()->SessionEnding();
+                g_seen.session.push_back(
+                    std::string(m.Msg == WM_QUERYENDSESSION ? "query" : "end") +
+                    (m.Msg == WM_ENDSESSION ? ":" + std::to_string(m.WParam) : "") +
+                    (ending ? " ending" : ""));
                 return;
             }
             inner(m);
@@ -277,6 +293,60 @@ TEST_F(AppRunTest, SwitchesAndEarlyExits) {
             EXPECT_EQ(g_seen.shownAtStart, c.shown);
         }
     }
+}
+
+// "--help" (and its other spellings) prints the switches the program knows and
+// ends the run before anything is read; a switch the program does not know is
+// named, with the same list, on the error output, and the run goes on.
+TEST_F(AppRunTest, HelpAndUnknownSwitchesPrintTheKnownSwitches) {
+    struct Case {
+        std::vector<std::string> params;
+        bool help, unknown;
+        std::string named;
+    } cases[] = {
+        {{"--help"}, true, false, ""},
+        {{"/?"}, true, false, ""},
+        {{"-HELP", "song.mp3"}, true, false, ""},
+        {{"-x", "song.mp3"}, false, true, "\"-x\""},
+        {{"--verbose"}, false, true, "\"--verbose\""},
+        {{"/q"}, false, true, "\"/q\""},
+        {{"-d", "/usr/share/a.mp3"}, false, false, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.params));
+        FreeSettingsInstance();
+        fs::remove_all(dir.file("user"));
+        g_seen = Seen{};
+        ::testing::internal::CaptureStdout();
+        ::testing::internal::CaptureStderr();
+        RunHere(c.params);
+        const std::string out = ::testing::internal::GetCapturedStdout();
+        const std::string err = ::testing::internal::GetCapturedStderr();
+        const std::string& usage = c.help ? out : err;
+        for (const char* known : {"-d ", "-h ", "-a ", "-s ", "-r ", "-i ", "-u ", "--help"})
+            EXPECT_EQ(usage.find(known) != std::string::npos, c.help || c.unknown) << known;
+        if (c.help) EXPECT_EQ(err, "");
+        if (!c.help) EXPECT_EQ(out, "");
+        if (c.unknown) EXPECT_NE(err.find(c.named), std::string::npos) << err;
+        if (!c.help && !c.unknown) EXPECT_EQ(err, "");
+        EXPECT_EQ(g_seen.created, c.help ? 0 : 1);
+        EXPECT_EQ(RunCounted(), !c.help);
+    }
+}
+
+// SIGTERM (what the desktop sends when the session ends) reaches the main
+// window as the session's end, on the main thread: first the query (the
+// engine now knows the session ends), then the end; then the run ends.
+TEST_F(AppRunTest, TerminationEndsTheRunThroughTheSessionEnd) {
+    g_terminateWhenReady = true;
+    RunHere({});
+    g_terminateWhenReady = false;
+    EXPECT_EQ(g_seen.created, 1);
+    EXPECT_EQ(g_seen.session, (std::vector<std::string>{"query ending", "end:1 ending"}));
+    // Afterwards SIGTERM has its own handling again.
+    struct sigaction now {};
+    sigaction(SIGTERM, nullptr, &now);
+    EXPECT_EQ(now.sa_handler, SIG_DFL);
 }
 
 TEST_F(AppRunTest, FirstParameterOfTheOnlyInstanceReachesOnCmdFile) {

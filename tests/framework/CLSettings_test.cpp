@@ -178,6 +178,16 @@ TEST_F(SettingsTest, ConfigPathNamesTheDataFolder) {
     EXPECT_EQ(SettingsInstance()->UserDataPath(), dir.file("common/Lantrove/"));
 }
 
+// The shipped configuration names the data folder after the program, so the
+// settings and the download list stay where they are when the program moves.
+TEST_F(SettingsTest, TheShippedConfigurationNamesTheDataFolderAfterTheProgram) {
+    std::ifstream in(std::string(LANTROVE_PROGRAM_DIR) + "/const.dat", std::ios::binary);
+    const std::string shipped((std::istreambuf_iterator<char>(in)), {});
+    ASSERT_FALSE(shipped.empty());
+    dir.write("prog/const.dat", shipped);
+    EXPECT_EQ(SettingsInstance()->UserDataPath(), dir.file("common/lantrove/"));
+}
+
 TEST_F(SettingsTest, DamagedAndOddFilesReadSafely) {
     const char raw[] = "\0\xff\xfe[set\x01ting]\n=x\n[setting\nA";
     std::string garbage(raw, sizeof raw - 1);
