@@ -42,8 +42,7 @@ inline constexpr int kCloseFromRight = 23, kCloseY = 16;
 // The download list's first row, and the items of its menu from the point
 // it opened at.
 inline constexpr int kListLeft = 16, kListRowY = 590;
-inline constexpr int kMenuItemX = 40, kOpenFileItemY = 17, kOpenFolderItemY = 43,
-                     kRetryItemY = 78;
+inline constexpr int kMenuItemX = 40, kOpenFileItemY = 17, kOpenFolderItemY = 43, kRetryItemY = 78;
 // The list shows seven rows of 18 pixels; its bar stands at its right.
 inline constexpr int kListRows = 7, kListRowStep = 18, kListBarX = 965;
 // The menu bar: "View" (English) and "Ansicht" (the test's German), the
