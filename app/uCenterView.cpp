@@ -286,7 +286,8 @@ void TfrmCenterView::AdvancedSearch(const std::string& Artist, const std::string
 }
 
 std::string TfrmCenterView::TitleToUrlText(const std::string& Title) {
-    TPcreRegex tags("<(\\S*?)[^>]*>");
+    // Compiled once (per thread) for all the titles of every page.
+    static thread_local TPcreRegex tags("<(\\S*?)[^>]*>");
     const std::string plain = tags.ReplaceAll(Title, "");
     // UTF-8 bytes, so a title in any script survives whatever the code page.
     return StringReplace(FormEncode(plain, TFormBytes::UTF8), "%", "%25", rfReplaceAll);
