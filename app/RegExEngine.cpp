@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
-#ifdef __SSE2__
-#include <emmintrin.h>
+#if defined(__x86_64__)
+#include <immintrin.h>
 #endif
 
 namespace {
@@ -88,9 +88,38 @@ bool IsMeta(char16_t Ch) {
     return false;
 }
 
-// The first of the units A or B at or after p, or end.
-const char16_t* FindUnit(const char16_t* p, const char16_t* end, char16_t A, char16_t B) {
-#ifdef __SSE2__
+// Up to four ranges of units a match can begin with, searched for together.
+struct TUnitRanges {
+    int Count = 0;
+    char16_t Lo[4] = {}, Hi[4] = {};
+};
+
+// The first of the units A or B at or after p, or end; the first unit in one
+// of the ranges at or after p, or end. The plain forms finish what the vector
+// forms leave over.
+const char16_t* FindUnitPlain(const char16_t* p, const char16_t* end, char16_t A, char16_t B) {
+    while (p < end && *p != A && *p != B)
+        ++p;
+    return p;
+}
+
+bool InRanges(char16_t Ch, const TUnitRanges& R) {
+    for (int i = 0; i < R.Count; ++i)
+        if (static_cast<char16_t>(Ch - R.Lo[i]) <= static_cast<char16_t>(R.Hi[i] - R.Lo[i]))
+            return true;
+    return false;
+}
+
+const char16_t* FindInRangesPlain(const char16_t* p, const char16_t* end, const TUnitRanges& R) {
+    while (p < end && !InRanges(*p, R))
+        ++p;
+    return p;
+}
+
+#if defined(__x86_64__)
+#define LANTROVE_REGEX_VECTORS 1
+
+const char16_t* FindUnitSse2(const char16_t* p, const char16_t* end, char16_t A, char16_t B) {
     const __m128i va = _mm_set1_epi16(static_cast<short>(A));
     const __m128i vb = _mm_set1_epi16(static_cast<short>(B));
     while (end - p >= 8) {
@@ -100,10 +129,129 @@ const char16_t* FindUnit(const char16_t* p, const char16_t* end, char16_t A, cha
         if (mask) return p + (__builtin_ctz(static_cast<unsigned>(mask)) >> 1);
         p += 8;
     }
+    return FindUnitPlain(p, end, A, B);
+}
+
+// Units in range: (unit - lo) <= (hi - lo) as unsigned, which a saturating
+// subtraction tells by giving 0.
+const char16_t* FindInRangesSse2(const char16_t* p, const char16_t* end, const TUnitRanges& R) {
+    __m128i lo[4], width[4];
+    for (int i = 0; i < R.Count; ++i) {
+        lo[i] = _mm_set1_epi16(static_cast<short>(R.Lo[i]));
+        width[i] = _mm_set1_epi16(static_cast<short>(R.Hi[i] - R.Lo[i]));
+    }
+    const __m128i zero = _mm_setzero_si128();
+    while (end - p >= 8) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        __m128i hit = zero;
+        for (int i = 0; i < R.Count; ++i)
+            hit = _mm_or_si128(
+                hit, _mm_cmpeq_epi16(_mm_subs_epu16(_mm_sub_epi16(v, lo[i]), width[i]), zero));
+        const int mask = _mm_movemask_epi8(hit);
+        if (mask) return p + (__builtin_ctz(static_cast<unsigned>(mask)) >> 1);
+        p += 8;
+    }
+    return FindInRangesPlain(p, end, R);
+}
+
+template <bool Two>
+__attribute__((target("avx2"))) inline __m256i UnitHitsAvx2(const char16_t* at, __m256i va,
+                                                            __m256i vb) {
+    const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
+    const __m256i h = _mm256_cmpeq_epi16(v, va);
+    return Two ? _mm256_or_si256(h, _mm256_cmpeq_epi16(v, vb)) : h;
+}
+
+// Four vectors a step, tested together: the loads run ahead of the compares.
+template <bool Two>
+__attribute__((target("avx2"))) const char16_t* FindUnitAvx2(const char16_t* p, const char16_t* end,
+                                                             char16_t A, char16_t B) {
+    const __m256i va = _mm256_set1_epi16(static_cast<short>(A));
+    const __m256i vb = _mm256_set1_epi16(static_cast<short>(B));
+    while (end - p >= 64) {
+        const __m256i h0 = UnitHitsAvx2<Two>(p, va, vb), h1 = UnitHitsAvx2<Two>(p + 16, va, vb),
+                      h2 = UnitHitsAvx2<Two>(p + 32, va, vb),
+                      h3 = UnitHitsAvx2<Two>(p + 48, va, vb);
+        const __m256i any = _mm256_or_si256(_mm256_or_si256(h0, h1), _mm256_or_si256(h2, h3));
+        if (!_mm256_testz_si256(any, any)) {
+            const __m256i h[4] = {h0, h1, h2, h3};
+            for (int i = 0;; ++i) {
+                const unsigned m = static_cast<unsigned>(_mm256_movemask_epi8(h[i]));
+                if (m) return p + 16 * i + (__builtin_ctz(m) >> 1);
+            }
+        }
+        p += 64;
+    }
+    while (end - p >= 16) {
+        const unsigned m =
+            static_cast<unsigned>(_mm256_movemask_epi8(UnitHitsAvx2<Two>(p, va, vb)));
+        if (m) return p + (__builtin_ctz(m) >> 1);
+        p += 16;
+    }
+    return FindUnitPlain(p, end, A, B);
+}
+
+__attribute__((target("avx2"))) const char16_t*
+FindInRangesAvx2(const char16_t* p, const char16_t* end, const TUnitRanges& R) {
+    __m256i lo[4], width[4];
+    for (int i = 0; i < R.Count; ++i) {
+        lo[i] = _mm256_set1_epi16(static_cast<short>(R.Lo[i]));
+        width[i] = _mm256_set1_epi16(static_cast<short>(R.Hi[i] - R.Lo[i]));
+    }
+    const __m256i zero = _mm256_setzero_si256();
+    while (end - p >= 16) {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+        __m256i hit = zero;
+        for (int i = 0; i < R.Count; ++i)
+            hit = _mm256_or_si256(
+                hit,
+                _mm256_cmpeq_epi16(_mm256_subs_epu16(_mm256_sub_epi16(v, lo[i]), width[i]), zero));
+        const unsigned mask = static_cast<unsigned>(_mm256_movemask_epi8(hit));
+        if (mask) return p + (__builtin_ctz(mask) >> 1);
+        p += 16;
+    }
+    return FindInRangesSse2(p, end, R);
+}
+
+// Vector stores: a compiler left alone turns the loop into a string store
+// instruction, which costs more to start than a whole match of a short text.
+void ClearPointers(const char16_t** p, int n) {
+    const __m128i zero = _mm_setzero_si128();
+    int i = 0;
+    for (; i + 2 <= n; i += 2)
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(p + i), zero);
+    if (i < n) p[i] = nullptr;
+}
+
+bool HasAvx2() {
+    static const bool has = __builtin_cpu_supports("avx2");
+    return has;
+}
 #endif
-    while (p < end && *p != A && *p != B)
-        ++p;
-    return p;
+
+#ifndef LANTROVE_REGEX_VECTORS
+void ClearPointers(const char16_t** p, int n) {
+    for (int i = 0; i < n; ++i)
+        p[i] = nullptr;
+}
+#endif
+
+const char16_t* FindUnit(const char16_t* p, const char16_t* end, char16_t A, char16_t B) {
+#ifdef LANTROVE_REGEX_VECTORS
+    if (HasAvx2())
+        return A == B ? FindUnitAvx2<false>(p, end, A, B) : FindUnitAvx2<true>(p, end, A, B);
+    return FindUnitSse2(p, end, A, B);
+#else
+    return FindUnitPlain(p, end, A, B);
+#endif
+}
+
+const char16_t* FindInRanges(const char16_t* p, const char16_t* end, const TUnitRanges& R) {
+#ifdef LANTROVE_REGEX_VECTORS
+    return HasAvx2() ? FindInRangesAvx2(p, end, R) : FindInRangesSse2(p, end, R);
+#else
+    return FindInRangesPlain(p, end, R);
+#endif
 }
 
 bool IsQuantifier(char16_t Ch) {
@@ -568,6 +716,7 @@ void TRegExEngine::SetInputString(const std::u16string& AInputString) {
     ClearGroups();
     fInputString = AInputString;
     fHasInput = true;
+    fMustAt = fMustFrom = nullptr;
     fInputLength = static_cast<int>(StrLen(fInputString.c_str()));
 }
 
@@ -667,6 +816,7 @@ void TRegExEngine::DiscardProgram() {
     reganch = 0;
     regmust = nullptr;
     regmlen = 0;
+    fMustAt = fMustFrom = nullptr;
     fExprIsCompiled = false;
     fSideTablesStale = true;
 }
@@ -733,6 +883,7 @@ void TRegExEngine::CompileProgram(const char16_t* AExpression) {
                 }
                 regmust = longest;
                 regmlen = static_cast<int>(len);
+                fMustAt = fMustFrom = nullptr;
             }
         }
         regexpbeg = nullptr;
@@ -1411,7 +1562,11 @@ void TRegExEngine::AnalyseProgram() {
     fLoopBranch.assign(regsize, 0);
     fLoopEntry.assign(regsize, nullptr);
     fLoopBranchNodes.clear();
+    fPossessive.assign(regsize, 0);
+    fLeadingRun = nullptr;
     std::vector<uint64_t> members(65536 / 64);
+    std::vector<int> repeats;
+    bool backReferences = false;
 
     // Walk the nodes in storage order.
     const char16_t* s = prog + 1;
@@ -1452,7 +1607,15 @@ void TRegExEngine::AnalyseProgram() {
             break;
         case OP_BRACES:
         case OP_BRACESNG:
+            repeats.push_back(at);
             s = operand + 4;
+            break;
+        case OP_STAR:
+        case OP_PLUS:
+        case OP_STARNG:
+        case OP_PLUSNG:
+            repeats.push_back(at);
+            s = operand;
             break;
         case OP_LOOP:
         case OP_LOOPNG:
@@ -1460,6 +1623,7 @@ void TRegExEngine::AnalyseProgram() {
             break;
         case OP_BSUBEXP:
         case OP_BSUBEXPCI:
+            backReferences = true;
             s = operand + 1;
             break;
         case OP_ANYOFTINYSET:
@@ -1493,8 +1657,44 @@ void TRegExEngine::AnalyseProgram() {
         }
     }
 
+    // Repeats of single units whose successor cannot begin inside their run
+    // (the class tables above are needed to tell).
+    for (int at : repeats) {
+        const char16_t* node = prog + at;
+        const char16_t* operand =
+            node + NODE_SIZE + (*node == OP_BRACES || *node == OP_BRACESNG ? 4 : 0);
+        if (*operand == OP_BSUBEXP || *operand == OP_BSUBEXPCI) continue;
+        fPossessive[at] = SuccessorAvoidsOperand(NextNode(node), operand);
+    }
+    {
+        const char16_t* top = prog + 1;
+        const char16_t* after = NextNode(top);
+        if (!backReferences && *top == OP_BRANCH && after && *after == OP_END) {
+            // Past group openings and the single alternatives they hold.
+            const char16_t* first = top + NODE_SIZE;
+            while (first) {
+                if (*first > OP_OPEN && *first < OP_OPEN + GroupCount) {
+                    first = NextNode(first);
+                } else if (*first == OP_BRANCH &&
+                           (!NextNode(first) || *NextNode(first) != OP_BRANCH)) {
+                    first += NODE_SIZE;
+                } else {
+                    break;
+                }
+            }
+            const bool unbounded = first && (*first == OP_STAR || *first == OP_PLUS ||
+                                             *first == OP_STARNG || *first == OP_PLUSNG ||
+                                             ((*first == OP_BRACES || *first == OP_BRACESNG) &&
+                                              ReadInt(first + NODE_SIZE + 2) == BRACE_MAX));
+            if (unbounded && fPossessive[first - prog])
+                fLeadingRun =
+                    first + NODE_SIZE + (*first == OP_BRACES || *first == OP_BRACESNG ? 4 : 0);
+        }
+    }
+
     fFirstSetValid = false;
     fFirstUnitCount = 0;
+    fFirstRangeCount = 0;
     fFirstSet.clear();
     if (!reganch && !regstart) {
         std::vector<uint64_t> set(65536 / 64, 0);
@@ -1511,10 +1711,45 @@ void TRegExEngine::AnalyseProgram() {
             }
             if (count == 1) fFirstUnits[1] = fFirstUnits[0];
             fFirstUnitCount = count <= 2 ? count : 0;
+            // A few ranges of units are searched for together.
+            int ranges = 0;
+            for (int u = 1; u < 65536 && ranges <= 4;) {
+                if (!((set[u >> 6] >> (u & 63)) & 1)) {
+                    ++u;
+                    continue;
+                }
+                int v = u;
+                while (v + 1 < 65536 && ((set[(v + 1) >> 6] >> ((v + 1) & 63)) & 1))
+                    ++v;
+                if (ranges < 4) {
+                    fFirstRangeLo[ranges] = static_cast<char16_t>(u);
+                    fFirstRangeHi[ranges] = static_cast<char16_t>(v);
+                }
+                ++ranges;
+                u = v + 1;
+            }
+            fFirstRangeCount = ranges <= 4 ? ranges : 0;
             fFirstSet = std::move(set);
             fFirstSetValid = true;
         }
     }
+}
+
+bool TRegExEngine::SuccessorAvoidsOperand(const char16_t* next, const char16_t* operand) {
+    if (!next) return false;
+    std::vector<uint64_t> set(65536 / 64, 0);
+    if (!BuildFirstSet(next, 0, set)) return false;
+    // Each unit the successor may begin with is tried against the operand;
+    // a large set is not worth the look.
+    int looked = 0;
+    for (int w = 0; w < 65536 / 64; ++w) {
+        for (uint64_t bits = set[w]; bits; bits &= bits - 1) {
+            if (++looked > 512) return false;
+            const char16_t u = static_cast<char16_t>(w * 64 + __builtin_ctzll(bits));
+            if (UnitPasses(operand, u)) return false;
+        }
+    }
+    return true;
 }
 
 bool TRegExEngine::MakeProgramReady() {
@@ -1668,12 +1903,27 @@ int TRegExEngine::CountRepeats(const char16_t* p, int32_t AMax) {
 
 bool TRegExEngine::MatchCompactRepeat(const char16_t* scan, const char16_t* operand, int32_t AMin,
                                       int32_t AMax, bool AGreedy, const char16_t* next) {
-    (void)scan;
     if (!next) Fail(1002);
-    // The unit the successor must begin with, when it is a plain literal.
+    // The unit the successor must begin with, when it is a plain literal
+    // (group markers before it take no text).
     char16_t lookAhead = 0;
-    if (*next == OP_EXACTLY) lookAhead = next[NODE_SIZE];
+    const char16_t* literal = next;
+    while ((*literal > OP_OPEN && *literal < OP_OPEN + GroupCount) ||
+           (*literal > OP_CLOSE && *literal < OP_CLOSE + GroupCount)) {
+        literal = NextNode(literal);
+        if (!literal) break;
+    }
+    if (literal && *literal == OP_EXACTLY) lookAhead = literal[NODE_SIZE];
     const char16_t* start = reginput;
+    if (fPossessive[scan - programm.get()]) {
+        // The successor cannot begin inside the run: only its end is tried.
+        const int32_t n = CountRepeats(operand, AMax);
+        if (n < AMin) return false;
+        const char16_t* pos = start + n;
+        if (lookAhead != 0 && *pos != lookAhead) return false;
+        reginput = pos;
+        return RunFrom(next);
+    }
     ptrdiff_t step = 1;
     if (*operand == OP_BSUBEXP || *operand == OP_BSUBEXPCI) {
         const int no = operand[NODE_SIZE];
@@ -1966,7 +2216,11 @@ bool TRegExEngine::Exec(const std::u16string& AInputString) {
 
 bool TRegExEngine::ExecPos(int AOffset) {
     try {
-        ClearGroups();
+        // Only the groups a program has are ever set (a new program starts
+        // with all of them clear), so only those need clearing.
+        const int groups = std::clamp(regnpar, 1, GroupCount);
+        ClearPointers(startp, groups);
+        ClearPointers(endp, groups);
         if (!MakeProgramReady()) return false;
         if (!fHasInput) Fail(1005);
         if (AOffset < 1) Fail(1006);
@@ -1976,16 +2230,21 @@ bool TRegExEngine::ExecPos(int AOffset) {
         const char16_t* end = input + fInputLength;
 
         if (regmust) {
-            const char16_t first = regmust[0];
-            const char16_t* p = s;
-            for (;; ++p) {
-                p = FindUnit(p, end, first, first);
-                if (p >= end) return false;
-                int i = 1;
-                while (i < regmlen && p[i] == regmust[i])
-                    ++i;
-                if (i >= regmlen) break;
+            if (!fMustAt || s < fMustFrom || s > fMustAt) {
+                const char16_t first = regmust[0];
+                const char16_t* p = s;
+                for (;; ++p) {
+                    p = FindUnit(p, end, first, first);
+                    if (p >= end) break;
+                    int i = 1;
+                    while (i < regmlen && p[i] == regmust[i])
+                        ++i;
+                    if (i >= regmlen) break;
+                }
+                fMustFrom = s;
+                fMustAt = p;
             }
+            if (fMustAt >= end) return false;
         }
 
         fInputStart = input;
@@ -2011,6 +2270,20 @@ bool TRegExEngine::ExecPos(int AOffset) {
                 p = FindUnit(p, end, fFirstUnits[0], fFirstUnits[1]);
                 if (p >= end) return false;
                 if (AttemptAt(p)) return true;
+                p = SkipFailedRun(p);
+            }
+        }
+
+        if (fFirstRangeCount > 0) {
+            TUnitRanges ranges;
+            ranges.Count = fFirstRangeCount;
+            std::copy(std::begin(fFirstRangeLo), std::end(fFirstRangeLo), ranges.Lo);
+            std::copy(std::begin(fFirstRangeHi), std::end(fFirstRangeHi), ranges.Hi);
+            for (const char16_t* p = s;; ++p) {
+                p = FindInRanges(p, end, ranges);
+                if (p >= end) return false;
+                if (AttemptAt(p)) return true;
+                p = SkipFailedRun(p);
             }
         }
 
@@ -2020,16 +2293,28 @@ bool TRegExEngine::ExecPos(int AOffset) {
                 const char16_t c = *p;
                 if (!((set[c >> 6] >> (c & 63)) & 1)) continue;
                 if (AttemptAt(p)) return true;
+                p = SkipFailedRun(p);
             }
             return false;
         }
 
-        for (const char16_t* p = s; p <= end; ++p)
+        for (const char16_t* p = s; p <= end; ++p) {
             if (AttemptAt(p)) return true;
+            if (p < end) p = SkipFailedRun(p);
+        }
         return false;
     } catch (const TAbandon&) {
         return false;
     }
+}
+
+const char16_t* TRegExEngine::SkipFailedRun(const char16_t* p) {
+    if (!fLeadingRun || !UnitPasses(fLeadingRun, *p)) return p;
+    // Any start inside the run gives the same run end, and the rest of the
+    // pattern meets the same text there.
+    reginput = p;
+    CountRepeats(fLeadingRun, REPEAT_MAX);
+    return reginput - 1;
 }
 
 bool TRegExEngine::ExecNext() {

@@ -187,6 +187,12 @@ private:
     bool MatchCompactRepeat(const char16_t* scan, const char16_t* operand, int32_t AMin,
                             int32_t AMax, bool AGreedy, const char16_t* next);
     int CountRepeats(const char16_t* p, int32_t AMax);
+    // The last position at which an attempt from p may be worth making when
+    // the one at p failed (p itself when nothing is known).
+    const char16_t* SkipFailedRun(const char16_t* p);
+    // Whether the successor of a repeat node can begin inside the repeated
+    // units' run; when it cannot, only the longest run is worth trying.
+    bool SuccessorAvoidsOperand(const char16_t* next, const char16_t* operand);
     bool UnitPasses(const char16_t* p, char16_t Ch) const;
     bool InClassSet(const char16_t* p, char16_t Ch) const;
     bool IsLineSeparator(char16_t Ch) const { return fLineSepSet.Contains(Ch); }
@@ -213,5 +219,19 @@ private:
     char16_t fFirstUnits[2] = {};
     bool fSideTablesStale = true;
     const char16_t* fLoopIterStart[MaxOpenLoops + 1] = {};
+    // The first set as up to four ranges of units (none when it takes more).
+    int fFirstRangeCount = 0;
+    char16_t fFirstRangeLo[4] = {};
+    char16_t fFirstRangeHi[4] = {};
+    // Repeat nodes whose successor cannot begin inside their run (by node).
+    std::vector<uint8_t> fPossessive;
+    // The operand of a possessive repeat the whole pattern begins with (after
+    // group openings), in a pattern without back references: an attempt that
+    // fails inside a run of its units fails for the rest of that run.
+    const char16_t* fLeadingRun = nullptr;
+    // Where the required literal was last found, searching from fMustFrom:
+    // a later search from a position up to it finds it there again.
+    const char16_t* fMustFrom = nullptr;
+    const char16_t* fMustAt = nullptr;
     uintptr_t fStackBase = 0;
 };

@@ -12,7 +12,9 @@
 
 #include <cmath>
 #include <cstdint>
+#include <optional>
 #include <random>
+#include <unordered_map>
 
 namespace {
 
@@ -47,7 +49,52 @@ std::string DecodedOrSame(const std::string& Text) {
     return decoded ? *decoded : Text;
 }
 
+// The values of a list by name, as its Values gives them (the first line of
+// a name wins; letters of either case are alike unless the list says
+// otherwise), each found without a walk through the list.
+class TListValues {
+public:
+    explicit TListValues(const TStringList& List) : FList(List) {
+        FFirst.reserve(size_t(List.Count()));
+        for (int i = 0; i < List.Count(); ++i) {
+            const std::string line = List.Get(i);
+            const size_t at = line.find(List.NameValueSeparator());
+            if (at != std::string::npos) FFirst.emplace(Key(line.substr(0, at)), i);
+        }
+    }
+    std::string operator()(const std::string& Name) const {
+        const auto it = FFirst.find(Key(Name));
+        return it == FFirst.end() ? std::string() : FList.ValueFromIndex(it->second);
+    }
+
+private:
+    std::string Key(std::string Name) const {
+        if (!FList.CaseSensitive())
+            for (char& c : Name)
+                if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
+        return Name;
+    }
+    const TStringList& FList;
+    std::unordered_map<std::string, int> FFirst;
+};
+
+// Group 1 of the first match in a text.
+bool FirstGroupOf(TPcreRegex& Re, const std::string& Text, std::string& Group) {
+    Re.SetSubject(Text);
+    if (!Re.Match()) return false;
+    Group = Re.Group(1);
+    return true;
+}
+
 } // namespace
+
+// The entry patterns of one result page, each compiled once for all entries.
+struct TEntryPatterns {
+    TPcreRegex Id{Setting("Pattern.id")};
+    TPcreRegex Title{Setting("Pattern.title")};
+    TPcreRegex Duration{Setting("Pattern.duration")};
+    TPcreRegex Popularity{Setting("Pattern.popularity2")};
+};
 
 std::string ProgramFile(const std::string& RelativePath) {
     return GetAppFolder() + StringReplace(RelativePath, "\\", "/", rfReplaceAll);
@@ -111,18 +158,19 @@ void TfrmCenterView::StartSearch(const std::string& SearchListText) {
     FYoutube->GetString();
 }
 
-void TfrmCenterView::ParseEntry(const std::string& EntryText, int Index, TStringList* List) {
+void TfrmCenterView::ParseEntry(const std::string& EntryText, int Index, TStringList* List,
+                                TEntryPatterns& Patterns) {
     const std::string i = IntToStr(Index);
     std::string group;
     try {
-        if (!TPcreRegex::FirstGroup(Setting("Pattern.id"), EntryText, group)) return;
+        if (!FirstGroupOf(Patterns.Id, EntryText, group)) return;
         List->Add("ID" + i + "=" + group);
-        if (!TPcreRegex::FirstGroup(Setting("Pattern.title"), EntryText, group)) return;
+        if (!FirstGroupOf(Patterns.Title, EntryText, group)) return;
         // Decoded here, once; later steps take the title as it is.
         List->Add("TITLE" + i + "=" + ReplaceHtmlEntities(group));
-        if (!TPcreRegex::FirstGroup(Setting("Pattern.duration"), EntryText, group)) return;
+        if (!FirstGroupOf(Patterns.Duration, EntryText, group)) return;
         List->Add("DURATION" + i + "=" + group);
-        if (TPcreRegex::FirstGroup(Setting("Pattern.popularity2"), EntryText, group)) {
+        if (FirstGroupOf(Patterns.Popularity, EntryText, group)) {
             List->Add("POPULARITY" + i + "=" + PopularityOf(group));
         } else {
             static std::mt19937 random(std::random_device{}());
@@ -142,9 +190,10 @@ void TfrmCenterView::sdYoutubeDoneString(TObject*, const std::string& PageText) 
     try {
         TPcreRegex re(Setting("Pattern.entry"), TPcreRegex::SingleLine | TPcreRegex::Ungreedy);
         re.SetSubject(PageText);
+        TEntryPatterns patterns;
         int i = 0;
         for (bool ok = re.Match(); ok; ok = re.MatchAgain())
-            ParseEntry(re.Group(1), i++, FSearchResult.get());
+            ParseEntry(re.Group(1), i++, FSearchResult.get(), patterns);
         re.SetPattern(Setting("Pattern.pages"));
         int k = 0;
         for (bool ok = re.Match(); ok; ok = re.MatchAgain())
@@ -164,16 +213,17 @@ std::string TfrmCenterView::MakeResultHtml(TStringList* List) {
         return {};
     }
     const std::string appPath = AppPathForPages();
-    tpl.SetVar("SC_KEY", HtmlEscape(List->Values("SearchKey")));
+    std::optional<TListValues> values(std::in_place, *List);
+    tpl.SetVar("SC_KEY", HtmlEscape((*values)("SearchKey")));
     tpl.SetVar("APP_PATH", appPath);
     int j = 0;
     bool white = true;
     for (;; ++j) {
         const std::string n = IntToStr(j);
-        const std::string id = List->Values("ID" + n);
+        const std::string id = (*values)("ID" + n);
         if (id.empty()) break;
-        const std::string title = List->Values("TITLE" + n);
-        const std::string duration = List->Values("DURATION" + n);
+        const std::string title = (*values)("TITLE" + n);
+        const std::string duration = (*values)("DURATION" + n);
         // Site texts go into a page of "xmd:" links: escaped, and the id only
         // when it looks like one.
         if (title.empty() || duration.empty() || !IsValidVideoId(id)) continue;
@@ -184,8 +234,8 @@ std::string TfrmCenterView::MakeResultHtml(TStringList* List) {
         tpl.SetVar("YT_ID", id);
         tpl.SetVar("RUN_TIME", HtmlEscape(duration));
         tpl.SetVar("YT_LONG", GetRuntimeLong(duration));
-        tpl.SetVar("POPULARITY", HtmlEscape(StringReplace(List->Values("POPULARITY" + n), ".", "",
-                                                          rfReplaceAll)));
+        tpl.SetVar("POPULARITY",
+                   HtmlEscape(StringReplace((*values)("POPULARITY" + n), ".", "", rfReplaceAll)));
         tpl.SetVar("ID", n);
         tpl.SetVar("DOWNLOADTAB_CLASS", white ? "downloadtab_white" : "downloadtab_gray");
         white = !white;
@@ -193,10 +243,11 @@ std::string TfrmCenterView::MakeResultHtml(TStringList* List) {
     }
     List->SetValues("SCOUNT", "0");
     List->SetValues("VCOUNT", IntToStr(j));
+    values.emplace(*List); // the list has changed
     TCurrentInfo* current = MainWindowSide().CurrentInfo;
     const int currentPage = current ? current->Page : 0;
     for (int k = 0;; ++k) {
-        const std::string label = List->Values("PAGE" + IntToStr(k));
+        const std::string label = (*values)("PAGE" + IntToStr(k));
         if (label.empty()) break;
         tpl.BeginBlock("pages");
         if (StrToIntDef(label, -1) != currentPage) {
@@ -235,7 +286,8 @@ void TfrmCenterView::AdvancedSearch(const std::string& Artist, const std::string
 }
 
 std::string TfrmCenterView::TitleToUrlText(const std::string& Title) {
-    TPcreRegex tags("<(\\S*?)[^>]*>");
+    // Compiled once (per thread) for all the titles of every page.
+    static thread_local TPcreRegex tags("<(\\S*?)[^>]*>");
     const std::string plain = tags.ReplaceAll(Title, "");
     // UTF-8 bytes, so a title in any script survives whatever the code page.
     return StringReplace(FormEncode(plain, TFormBytes::UTF8), "%", "%25", rfReplaceAll);
@@ -366,13 +418,14 @@ void TfrmCenterView::sdYouTubeCategoryDoneString(TObject*, const std::string& Pa
     try {
         TPcreRegex re(Setting("c_pattern_entry"), TPcreRegex::SingleLine | TPcreRegex::Ungreedy);
         re.SetSubject(PageText);
+        // Compiled once for all rows.
+        TPcreRegex titles(Setting("c_pattern_title")), artists(Setting("c_pattern_artist"));
         for (bool ok = re.Match(); ok; ok = re.MatchAgain()) {
             std::string title, artist;
-            if (!TPcreRegex::FirstGroup(Setting("c_pattern_title"), re.Group(1), title)) continue;
+            if (!FirstGroupOf(titles, re.Group(1), title)) continue;
             title = ReplaceHtmlEntities(title);
             if (title == "__title__") continue;
-            if (TPcreRegex::FirstGroup(Setting("c_pattern_artist"), re.Group(1), artist))
-                artist = ReplaceHtmlEntities(artist);
+            if (FirstGroupOf(artists, re.Group(1), artist)) artist = ReplaceHtmlEntities(artist);
             if (title.empty() || artist.empty()) continue;
             FCategoryResult->SetValues("KEYWORD_" + IntToStr(n++),
                                        artist == " " ? title : title + " - " + artist);

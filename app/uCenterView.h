@@ -16,6 +16,7 @@
 #include <string>
 
 class TSingleDownloader;
+struct TEntryPatterns;
 
 // The browsers of the centre view.
 enum TCenterBrowser { cbMain, cbHome, cbCategory };
@@ -76,7 +77,8 @@ public:
 
 private:
     void SetActivePage(TCenterPage Page);
-    void ParseEntry(const std::string& EntryText, int Index, TStringList* List);
+    void ParseEntry(const std::string& EntryText, int Index, TStringList* List,
+                    TEntryPatterns& Patterns);
 
     std::unique_ptr<TStringList> FSearchResult;
     std::unique_ptr<TStringList> FCategoryResult;

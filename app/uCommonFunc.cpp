@@ -302,15 +302,18 @@ void SaveKeyword(const std::string& Keyword) {
     const int count = std::min(10, std::max(0, Settings()->GetSettingInteger("keywordCount")));
     for (int i = 0; i < count; ++i)
         if (Settings()->GetSettingString("keyword" + IntToStr(i)) == Keyword) return;
+    // The settings file is written once, with every change in it.
+    Settings()->BeginUpdate();
     if (count < 10) {
         Settings()->SetSettingstring("keyword" + IntToStr(count), Keyword);
         Settings()->SetSettingInteger("keywordCount", count + 1);
-        return;
+    } else {
+        for (int i = 1; i < 10; ++i)
+            Settings()->SetSettingstring("keyword" + IntToStr(i - 1),
+                                         Settings()->GetSettingString("keyword" + IntToStr(i)));
+        Settings()->SetSettingstring("keyword9", Keyword);
     }
-    for (int i = 1; i < 10; ++i)
-        Settings()->SetSettingstring("keyword" + IntToStr(i - 1),
-                                     Settings()->GetSettingString("keyword" + IntToStr(i)));
-    Settings()->SetSettingstring("keyword9", Keyword);
+    Settings()->EndUpdate();
 }
 
 void ClearKeyword() {

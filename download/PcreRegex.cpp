@@ -28,8 +28,10 @@ TPcreRegex::~TPcreRegex() {
 void TPcreRegex::Release() {
     if (FMatchData) pcre2_match_data_free(Data(FMatchData));
     if (FCode) pcre2_code_free(Code(FCode));
+    if (FCodeAnyBytes) pcre2_code_free(Code(FCodeAnyBytes));
     FMatchData = nullptr;
     FCode = nullptr;
+    FCodeAnyBytes = nullptr;
     FFound = false;
     FOvector.clear();
 }
@@ -46,22 +48,39 @@ void TPcreRegex::SetOptions(unsigned options) {
     FOptions = options;
 }
 
-bool TPcreRegex::TryCompile(std::string* errorText) {
-    if (FCode) return true;
-    uint32_t flags = PCRE2_UTF | PCRE2_MATCH_INVALID_UTF;
+uint32_t TPcreRegex::CompileFlags() const {
+    uint32_t flags = PCRE2_UTF;
     if (FOptions & CaseLess) flags |= PCRE2_CASELESS;
     if (FOptions & MultiLine) flags |= PCRE2_MULTILINE;
     if (FOptions & SingleLine) flags |= PCRE2_DOTALL;
     if (FOptions & Extended) flags |= PCRE2_EXTENDED;
     if (FOptions & Ungreedy) flags |= PCRE2_UNGREEDY;
+    return flags;
+}
 
+namespace {
+
+pcre2_code* CompileWith(const std::string& pattern, uint32_t flags, int& error,
+                        PCRE2_SIZE& offset) {
     pcre2_compile_context* ctx = pcre2_compile_context_create(nullptr);
     pcre2_set_newline(ctx, PCRE2_NEWLINE_ANY);
-    int error = 0;
-    PCRE2_SIZE offset = 0;
-    pcre2_code* code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(FPattern.data()), FPattern.size(),
+    pcre2_code* code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(pattern.data()), pattern.size(),
                                      flags, &error, &offset, ctx);
     pcre2_compile_context_free(ctx);
+    return code;
+}
+
+bool IsUtfError(int rc) {
+    return rc <= PCRE2_ERROR_UTF8_ERR1 && rc >= PCRE2_ERROR_UTF8_ERR21;
+}
+
+} // namespace
+
+bool TPcreRegex::TryCompile(std::string* errorText) {
+    if (FCode) return true;
+    int error = 0;
+    PCRE2_SIZE offset = 0;
+    pcre2_code* code = CompileWith(FPattern, CompileFlags(), error, offset);
     if (!code) {
         if (errorText) {
             PCRE2_UCHAR buf[256];
@@ -84,8 +103,34 @@ void TPcreRegex::Compile() {
 
 void TPcreRegex::SetSubject(const std::string& subject) {
     FSubject = subject;
+    FSubjectUtf = TUtf::Unknown;
     FFound = false;
     FOvector.clear();
+}
+
+int TPcreRegex::Search(std::size_t start, uint32_t flags) {
+    const auto* subject = reinterpret_cast<PCRE2_SPTR>(FSubject.data());
+    if (FSubjectUtf == TUtf::Unknown && start == 0) {
+        // The search from the start checks the whole subject on its way.
+        const int rc =
+            pcre2_match(Code(FCode), subject, FSubject.size(), 0, flags, Data(FMatchData), nullptr);
+        FSubjectUtf = IsUtfError(rc) ? TUtf::Invalid : TUtf::Valid;
+        if (FSubjectUtf == TUtf::Valid) return rc;
+    }
+    if (FSubjectUtf == TUtf::Valid)
+        return pcre2_match(Code(FCode), subject, FSubject.size(), start, flags | PCRE2_NO_UTF_CHECK,
+                           Data(FMatchData), nullptr);
+    // Invalid bytes (or a subject not checked yet): the pattern made to step
+    // over them.
+    if (!FCodeAnyBytes) {
+        int error = 0;
+        PCRE2_SIZE offset = 0;
+        FCodeAnyBytes =
+            CompileWith(FPattern, CompileFlags() | PCRE2_MATCH_INVALID_UTF, error, offset);
+        if (!FCodeAnyBytes) throw EPcreError("Bad regular expression \"" + FPattern + "\"");
+    }
+    return pcre2_match(Code(FCodeAnyBytes), subject, FSubject.size(), start, flags,
+                       Data(FMatchData), nullptr);
 }
 
 bool TPcreRegex::Exec(std::size_t start, bool notEmptyAtStart) {
@@ -94,8 +139,7 @@ bool TPcreRegex::Exec(std::size_t start, bool notEmptyAtStart) {
     FOvector.clear();
     if (start > FSubject.size()) return false;
     const uint32_t flags = notEmptyAtStart ? (PCRE2_NOTEMPTY_ATSTART | PCRE2_ANCHORED) : 0;
-    int rc = pcre2_match(Code(FCode), reinterpret_cast<PCRE2_SPTR>(FSubject.data()),
-                         FSubject.size(), start, flags, Data(FMatchData), nullptr);
+    int rc = Search(start, flags);
     if (rc == PCRE2_ERROR_NOMATCH && notEmptyAtStart) {
         // No non-empty match here: step one character on and search again.
         std::size_t next = start + 1;
@@ -104,8 +148,7 @@ bool TPcreRegex::Exec(std::size_t start, bool notEmptyAtStart) {
                (static_cast<unsigned char>(FSubject[next]) & 0xC0) == 0x80)
             ++next;
         if (next > FSubject.size()) return false;
-        rc = pcre2_match(Code(FCode), reinterpret_cast<PCRE2_SPTR>(FSubject.data()),
-                         FSubject.size(), next, 0, Data(FMatchData), nullptr);
+        rc = Search(next, 0);
     }
     if (rc < 0) return false;
     const uint32_t pairs = pcre2_get_ovector_count(Data(FMatchData));

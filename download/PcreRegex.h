@@ -1,6 +1,8 @@
 // Regular expressions over UTF-8 text (PCRE2). UTF mode and "any newline" are
 // always on; subjects may hold invalid UTF-8 (such bytes never match a
-// character class). Patterns are compiled on first use after a change.
+// character class). Patterns are compiled on first use after a change. A
+// subject is checked for valid UTF-8 once, by its first search; the searches
+// after it skip the check.
 //
 //   TPcreRegex re;
 //   re.SetPattern("<b>(.*)</b>");
@@ -13,6 +15,7 @@
 #include "classlib/sysutils.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -74,14 +77,19 @@ public:
 
 private:
     bool Exec(std::size_t start, bool notEmptyAtStart);
+    // One search from start; the first search of a subject checks it.
+    int Search(std::size_t start, std::uint32_t flags);
+    std::uint32_t CompileFlags() const;
     void Release();
     std::string Expand(const std::string& replacement) const;
 
     std::string FPattern;
     unsigned FOptions = 0;
     std::string FSubject;
-    void* FCode = nullptr;      // pcre2_code_8
-    void* FMatchData = nullptr; // pcre2_match_data_8
+    void* FCode = nullptr;         // pcre2_code_8, for valid UTF-8
+    void* FCodeAnyBytes = nullptr; // the same for subjects with invalid UTF-8, made when needed
+    void* FMatchData = nullptr;    // pcre2_match_data_8
+    enum class TUtf { Unknown, Valid, Invalid } FSubjectUtf = TUtf::Unknown;
     bool FFound = false;
     std::vector<std::size_t> FOvector; // pairs of start and end, npos when unset
 };

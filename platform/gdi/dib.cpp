@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "platform/gdi/objects.h"
 
@@ -35,6 +36,36 @@ GdiBitmap* wrap(const void* bits, const BITMAPINFO* info) {
     return b;
 }
 
+// A bitmap over the caller's rows for the length of one call: a picture that
+// does not share memory with the destination is read where it lies.
+GdiBitmap* borrow(const void* bits, const BITMAPINFO* info) {
+    const BITMAPINFOHEADER& h = info->bmiHeader;
+    const int64_t stride = rowBytes(h);
+    const int64_t total = stride * std::abs(int64_t(h.biHeight));
+    if (stride > INT32_MAX || total > (int64_t(1) << 32)) return nullptr;
+    auto* b = new (std::nothrow) GdiBitmap;
+    if (!b) return nullptr;
+    b->width = h.biWidth, b->height = std::abs(h.biHeight), b->bpp = h.biBitCount;
+    b->stride = int(stride), b->topDown = h.biHeight < 0, b->size = size_t(total);
+    b->data.reset(static_cast<uint8_t*>(const_cast<void*>(bits)));
+    return b;
+}
+
+// Gives the borrowed rows back before the bitmap goes.
+void unborrow(GdiBitmap* b) {
+    b->data.release();
+    DeleteObject(b);
+}
+
+bool overlaps(const GdiBitmap* target, const void* bits, const BITMAPINFO* info) {
+    if (!target || !target->data) return false;
+    const BITMAPINFOHEADER& h = info->bmiHeader;
+    const auto* a = static_cast<const uint8_t*>(bits);
+    const size_t n = size_t(rowBytes(h)) * size_t(std::abs(int64_t(h.biHeight)));
+    const uint8_t* t = target->data.get();
+    return a < t + target->size && t < a + n;
+}
+
 } // namespace
 
 int GetDIBits(HDC, HBITMAP bitmap, UINT start, UINT lines, void* bits, BITMAPINFO* info, UINT) {
@@ -68,14 +99,20 @@ int GetDIBits(HDC, HBITMAP bitmap, UINT start, UINT lines, void* bits, BITMAPINF
 int StretchDIBits(HDC dc, int x, int y, int w, int h, int sx, int sy, int sw, int sh,
                   const void* bits, const BITMAPINFO* info, UINT, DWORD rop) {
     if (!dc || !bits || !usableHeader(info)) return 0;
-    GdiBitmap* src = wrap(bits, info);
+    // Rows the destination itself holds are copied first, so drawing never
+    // reads what it has just written.
+    const bool borrowed = !overlaps(dc->target(), bits, info);
+    GdiBitmap* src = borrowed ? borrow(bits, info) : wrap(bits, info);
     if (!src) return 0;
     HDC mem = CreateCompatibleDC(dc);
     HGDIOBJ old = SelectObject(mem, src);
     BOOL ok = StretchBlt(dc, x, y, w, h, mem, sx, sy, sw, sh, rop);
     SelectObject(mem, old);
     DeleteDC(mem);
-    DeleteObject(src);
+    if (borrowed)
+        unborrow(src);
+    else
+        DeleteObject(src);
     return ok ? std::abs(h) : 0;
 }
 

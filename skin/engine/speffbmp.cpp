@@ -816,12 +816,26 @@ void TspEffectBmp::Morph(TspEffectBmp* BMP, double Kf) {
     if (!SameSize(BMP)) return;
     Kf = clampUnit(Kf);
     if (Kf == 0) return;
-    // Every (own, other) pair once, then one look-up per channel.
+    // Every (own, other) pair once, then one look-up per channel. The pairs
+    // are weighed in fixed point (32 fractional bits, off by at most 255 of
+    // them); only sums that close to a half are weighed in floating point,
+    // which decides how they round.
     std::vector<uint8_t> table(65536);
-    double a = 1 - Kf;
-    for (int o = 0; o < 256; ++o)
-        for (int t = 0; t < 256; ++t)
-            table[size_t(o << 8 | t)] = channel(a * o + Kf * t);
+    const double a = 1 - Kf;
+    const uint64_t wa = uint64_t(std::llround(a * 4294967296.0));
+    const uint64_t wk = uint64_t(std::llround(Kf * 4294967296.0));
+    constexpr uint64_t kHalf = uint64_t(1) << 31, kDoubt = 512;
+    for (int o = 0; o < 256; ++o) {
+        uint64_t v = wa * uint64_t(o);
+        uint8_t* row = table.data() + (o << 8);
+        for (int t = 0; t < 256; ++t, v += wk) {
+            const uint64_t frac = v & 0xFFFFFFFFu;
+            if (frac + kDoubt - kHalf <= 2 * kDoubt)
+                row[t] = channel(a * o + Kf * t);
+            else
+                row[t] = uint8_t((v >> 32) + (frac > kHalf));
+        }
+    }
     int n = 3 * Width;
     for (int y = 0; y < Height; ++y) {
         uint8_t* d = Row(y);

@@ -380,6 +380,23 @@ TEST(RegExEngineMatcher, MatchesTableOfPatterns) {
         {u"(a{0,1}){2,5}?b", u"ab", 1, 2, u""},
         {u"(?#note)ab", u"ab", 1, 2, u""},
         {u"(a|)?b", u"b", 1, 1, u""},
+        // A repeat whose successor cannot begin inside its run, at the start
+        // of the pattern and further in; bounded, back-referenced and
+        // overlapping ones keep every choice.
+        {u"(\\w+)@(\\w+)", u"ab cd@ef gh@", 4, 5, u"cd"},
+        {u"a*b", u"aaac aab", 6, 3, u""},
+        {u"a{1,2}b", u"aaab", 2, 3, u""},
+        {u"a{2,}b", u"ab aaab", 4, 4, u""},
+        {u"\\w+d", u"abcd", 1, 4, u""},
+        {u"(a+)b\\1", u"aaaba", 3, 3, u"a"},
+        {u"a+?b", u"aaab", 1, 4, u""},
+        {u"a{2,3}?b", u"aaaab", 2, 4, u""},
+        {u"x(a+)(b)", u"xaab", 1, 4, u"aa"},
+        {u"([a-c]+)z|c", u"abcc", 3, 1, u""},
+        // First units searched for as ranges, some above the first 256.
+        {u"\\d{3}-\\d{4}", u"12-3456 555-1234", 9, 8, u""},
+        {u"[b-dx-z]q", u"aq cq", 4, 2, u""},
+        {u"[\u03b1-\u03b3]x", u"\u03b4x \u03b2x", 4, 2, u""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(Utf8(c.Pattern) + " on " + Utf8(c.Subject));
@@ -393,6 +410,46 @@ TEST(RegExEngineMatcher, MatchesTableOfPatterns) {
             EXPECT_EQ(re.GroupText(1), c.Group1);
         }
     }
+}
+
+// Case-insensitive classes and successors, changed word characters and
+// searches that go back: the results stay those of trying every choice.
+TEST(RegExEngineMatcher, ShortcutsKeepTheirResults) {
+    TRegExEngine re;
+    re.SetModifierI(true);
+    re.SetExpression(u"[a-z]+k");
+    ASSERT_TRUE(re.Exec(u"..abcK"));
+    EXPECT_EQ(re.GroupPos(0), 3);
+    EXPECT_EQ(re.GroupLen(0), 4);
+    re.SetExpression(u"[\u00e0-\u00e5]+\u00c6");
+    ASSERT_TRUE(re.Exec(u"x\u00c0\u00e1\u00e6"));
+    EXPECT_EQ(re.GroupLen(0), 3);
+
+    // "@" becomes a word character after the pattern was compiled.
+    TRegExEngine words;
+    words.SetExpression(u"\\w+@x");
+    EXPECT_FALSE(words.Exec(u"ab@@x"));
+    words.SetWordChars(u"ab@");
+    ASSERT_TRUE(words.Exec(u"ab@@x"));
+    EXPECT_EQ(words.GroupPos(0), 1);
+    EXPECT_EQ(words.GroupLen(0), 5);
+
+    // A required literal is looked for again when a search starts earlier
+    // than the last one or the input changes.
+    TRegExEngine must;
+    must.SetExpression(u"x*bc");
+    must.SetInputString(u"bc xbc");
+    EXPECT_FALSE(must.ExecPos(6));
+    ASSERT_TRUE(must.ExecPos(3));
+    EXPECT_EQ(must.GroupPos(0), 4);
+    ASSERT_TRUE(must.ExecPos(1));
+    EXPECT_EQ(must.GroupPos(0), 1);
+    EXPECT_FALSE(must.ExecPos(6));
+    must.SetInputString(u"xxxxxxx");
+    EXPECT_FALSE(must.ExecPos(1));
+    must.SetInputString(u"xxxxxbc");
+    ASSERT_TRUE(must.ExecPos(1));
+    EXPECT_EQ(must.GroupLen(0), 7);
 }
 
 TEST(RegExEngineMatcher, SearchOperations) {

@@ -209,6 +209,27 @@ TEST_F(SearchTest, TitlesSurviveTheLinkRoundTrip) {
     }
 }
 
+// The page takes each field as the list's Values gives it: names in either
+// case, the first line of a name, lines added while the page is made.
+TEST_F(SearchTest, ResultPageReadsTheListByName) {
+    TStringList list;
+    list.SetText("SearchKey=k\nid0=Ab1_cd2Ef3g\nID0=Zz9_Zz9Zz9z\ntitle0=First\nTITLE0=Other\n"
+                 "Duration0=1:05\npopularity0=4.5\nID1=Bb1_cd2Ef3g\nTITLE1=\nDURATION1=2:00\n"
+                 "ID2=Cc1_cd2Ef3g\nTITLE2=Third\nDURATION2=0:30\nPOPULARITY2=70\n"
+                 "Page0=1\nPAGE1=2\nVCOUNT=9");
+    current.Page = 1;
+    const std::string html = view->MakeResultHtml(&list);
+    EXPECT_EQ(Count(html, "<tr id=\"row"), 2u);
+    EXPECT_NE(html.find("ID=Ab1_cd2Ef3g&TITLE=First&LONG=65"), std::string::npos);
+    EXPECT_EQ(html.find("Zz9_Zz9Zz9z"), std::string::npos);
+    EXPECT_EQ(html.find("Bb1_cd2Ef3g"), std::string::npos); // no title: left out
+    EXPECT_NE(html.find("ID=Cc1_cd2Ef3g&TITLE=Third&LONG=30"), std::string::npos);
+    EXPECT_EQ(list.Values("VCOUNT"), "3");
+    EXPECT_EQ(list.Values("SCOUNT"), "0");
+    EXPECT_NE(html.find("<b>1</b>"), std::string::npos);
+    EXPECT_NE(html.find("xmd:ACTION=FlipPage&PAGE=2\">2</a>"), std::string::npos);
+}
+
 TEST(RuntimeLong, DurationTexts) {
     const std::pair<std::string, std::string> cases[] = {
         {"3:25", "205"}, {"<span>7:30</span>", "450"}, {"1:02:03", "3723"}, {"45", "45"}, {"", ""},

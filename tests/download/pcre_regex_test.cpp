@@ -34,6 +34,26 @@ TEST(PcreRegexTest, CharactersAreUtf8AndEveryNewlineEndsALine) {
     EXPECT_EQ(AllGroups(word, "a\xFF\xFE bb \xC3"), (std::vector<std::string>{"bb"}));
 }
 
+// One pattern over subjects in turn: valid text, text with invalid bytes
+// before, between and after the matches, and valid text again.
+TEST(PcreRegexTest, EachSubjectIsTakenAsItIs) {
+    TPcreRegex re("(\\w)([^ ]+)");
+    const std::vector<std::pair<std::string, std::vector<std::string>>> cases = {
+        {"ab \xC3\xA9t\xC3\xA9 c\xF0\x9F\x8E\xB5", {"b", "\xC3\xA9", "\xF0\x9F\x8E\xB5"}},
+        {"\xFF"
+         "ab cd\xC3",
+         {"b", "d"}},
+        {"ab\xE2\x82 cd ef", {"b", "d", "f"}},
+        {"ab \xED\xA0\x80 cd", {"b", "d"}}, // an encoded surrogate is no character
+        {"x\xC0\xAFy zz", {"z"}},           // nor is an overlong form
+        {"x", {}},
+    };
+    for (const auto& [subject, groups] : cases) {
+        SCOPED_TRACE(subject);
+        EXPECT_EQ(AllGroups(re, subject, 2), groups);
+    }
+}
+
 TEST(PcreRegexTest, EmptyMatchesAdvanceOneCharacter) {
     TPcreRegex re("x*");
     re.SetSubject("a\xC3\xA9x");

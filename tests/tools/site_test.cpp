@@ -60,6 +60,13 @@ Fetched Fetch(const std::string& url, const std::string& toFile = {}) {
     return f;
 }
 
+std::size_t CountOf(const std::string& text, const std::string& what) {
+    std::size_t n = 0;
+    for (std::size_t p = text.find(what); p != std::string::npos; p = text.find(what, p + 1))
+        ++n;
+    return n;
+}
+
 std::map<std::string, std::string> Settings(const std::string& base) {
     std::map<std::string, std::string> m;
     for (const auto& [k, v] : site::SiteSettings(base))
@@ -388,6 +395,21 @@ TEST_F(SiteTest, SwitchesMakeTheSiteMisbehave) {
             EXPECT_EQ(f.text.find(c.lacks), std::string::npos);
         }
     }
+    // Longer result pages: every entry there, pages for the rest.
+    server.SetSwitches(site::Switches());
+    Switch("per-page", "250");
+    const Fetched longer = Fetch(settings["SearchKeyURL"] + "pop&page=2");
+    ASSERT_TRUE(longer.ok);
+    EXPECT_EQ(CountOf(longer.text, "<li class=\"video-entry\">"), 250u);
+    EXPECT_NE(longer.text.find("page=3\">3</a>"), std::string::npos);
+    EXPECT_EQ(longer.text.find("page=4\">4</a>"), std::string::npos);
+    EXPECT_EQ(
+        CountOf(Fetch(settings["SearchKeyURL"] + "pop&page=3").text, "<li class=\"video-entry\">"),
+        100u);
+    site::Switches bounds;
+    EXPECT_FALSE(site::ApplySwitch(bounds, "per-page", "0"));
+    EXPECT_FALSE(site::ApplySwitch(bounds, "per-page", "5001"));
+
     // The control address works while the site misbehaves, and resets it.
     Switch("status", "500");
     ASSERT_TRUE(Fetch(base + "/__site?reset=1&layout=2").ok);

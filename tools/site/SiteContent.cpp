@@ -110,16 +110,24 @@ Video VideoById(const std::string& id) {
     return v;
 }
 
-int ResultPages(const std::string& keyword) {
-    if (keyword == "no results") return 0;
-    return (kResultsPerKeyword + kResultsPerPage - 1) / kResultsPerPage;
+namespace {
+
+int ResultsOf(int perPage) {
+    return kResultsPerKeyword * perPage / kResultsPerPage;
 }
 
-std::vector<Video> SearchResults(const std::string& keyword, int page) {
+} // namespace
+
+int ResultPages(const std::string& keyword, int perPage) {
+    if (keyword == "no results") return 0;
+    return (ResultsOf(perPage) + perPage - 1) / perPage;
+}
+
+std::vector<Video> SearchResults(const std::string& keyword, int page, int perPage) {
     std::vector<Video> out;
-    if (page < 1 || page > ResultPages(keyword)) return out;
-    const int first = (page - 1) * kResultsPerPage;
-    const int last = std::min(kResultsPerKeyword, first + kResultsPerPage);
+    if (page < 1 || page > ResultPages(keyword, perPage)) return out;
+    const int first = (page - 1) * perPage;
+    const int last = std::min(ResultsOf(perPage), first + perPage);
     const auto& fixed = FixedVideos();
     for (int i = first; i < last; ++i) {
         if (i < static_cast<int>(fixed.size())) {
@@ -192,13 +200,13 @@ std::string MediaToken(const std::string& id) {
     return token + "=";
 }
 
-std::string ResultPage(const std::string& keyword, int page, int layout) {
+std::string ResultPage(const std::string& keyword, int page, int layout, int perPage) {
     const std::string k = EscapeHtml(keyword);
     const std::string q = PercentEncode(keyword);
     std::string body = "<div id=\"masthead\"><form action=\"/results\"><input name=\"q\" "
                        "value=\"" +
                        k + "\"></form></div>\n<div id=\"results\">\n";
-    const std::vector<Video> videos = SearchResults(keyword, page);
+    const std::vector<Video> videos = SearchResults(keyword, page, perPage);
     if (videos.empty())
         body += "<p class=\"no-results\">No videos found for &quot;" + k + "&quot;.</p>\n";
     body += layout == 2 ? "<ul class=\"card-list\">\n" : "<ol class=\"result-list\">\n";
@@ -221,7 +229,7 @@ std::string ResultPage(const std::string& keyword, int page, int layout) {
         body += "</li>\n";
     }
     body += layout == 2 ? "</ul>\n" : "</ol>\n";
-    const int pages = ResultPages(keyword);
+    const int pages = ResultPages(keyword, perPage);
     if (pages > 0) {
         body += layout == 2 ? "<div class=\"search-pager\">" : "<div class=\"pager\">";
         for (int p = 1; p <= pages; ++p) {

@@ -33,6 +33,9 @@ struct Video {
 
 constexpr int kResultsPerPage = 10;
 constexpr int kResultsPerKeyword = 24;
+// A keyword has kResultsPerKeyword results for every kResultsPerPage a page
+// shows (the pages can be made longer for benchmarks).
+constexpr int kMostResultsPerPage = 5000;
 constexpr int kCategoryPages = 3;
 
 // Letters, digits, "_" and "-", 1 to 64 of them.
@@ -41,9 +44,11 @@ bool IsVideoId(const std::string& id);
 Video VideoById(const std::string& id);
 // The fixed entries that open page 1 of every keyword.
 const std::vector<Video>& FixedVideos();
-// Entries of one result page (page from 1); empty past the last page.
-std::vector<Video> SearchResults(const std::string& keyword, int page);
-int ResultPages(const std::string& keyword);
+// Entries of one result page (page from 1) of perPage entries; empty past
+// the last page.
+std::vector<Video> SearchResults(const std::string& keyword, int page,
+                                 int perPage = kResultsPerPage);
+int ResultPages(const std::string& keyword, int perPage = kResultsPerPage);
 
 std::string EscapeHtml(const std::string& text);
 // "%" and two upper-case hex digits for every byte but letters, digits and "-_.".
@@ -54,7 +59,8 @@ std::string FormatDuration(int seconds);
 std::string MediaToken(const std::string& id);
 
 // Page layout: 1 is the normal one, 2 a changed one the patterns miss.
-std::string ResultPage(const std::string& keyword, int page, int layout);
+std::string ResultPage(const std::string& keyword, int page, int layout,
+                       int perPage = kResultsPerPage);
 std::string WatchPage(const std::string& base, const Video& video, int layout);
 std::string NotFoundWatchPage();
 std::string GetInfoAnswer(const Video& video);

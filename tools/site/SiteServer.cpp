@@ -85,6 +85,8 @@ bool ApplySwitch(Switches& s, const std::string& name, const std::string& value)
         s.StallMs = n;
     else if (name == "pace" && isInt && n >= 0)
         s.PaceMs = n;
+    else if (name == "per-page" && isInt && n >= 1 && n <= kMostResultsPerPage)
+        s.PerPage = n;
     else if (name == "update-result" && isInt)
         s.Update.Result = n;
     else if (name == "update-version" && !value.empty())
@@ -213,8 +215,9 @@ void SiteServer::Route() {
     });
 
     FServer->Get("/search", [this, html](const Request& req, Response& res) {
+        const Switches s = GetSwitches();
         html(res,
-             ResultPage(req.get_param_value("q"), IntParam(req, "page", 1), GetSwitches().Layout));
+             ResultPage(req.get_param_value("q"), IntParam(req, "page", 1), s.Layout, s.PerPage));
     });
 
     FServer->Get("/watch", [this, html, baseOf](const Request& req, Response& res) {

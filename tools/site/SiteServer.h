@@ -27,9 +27,10 @@ struct Switches {
     std::string DropPath;
     int Status = 0; // answers are this error status with a short page
     std::string StatusPath;
-    int Layout = 1;       // 2: pages in a layout the shipped patterns miss
-    int StallMs = 120000; // how long the stalling media file holds still
-    int PaceMs = 0;       // media files wait this long before each piece they send
+    int Layout = 1;                // 2: pages in a layout the shipped patterns miss
+    int StallMs = 120000;          // how long the stalling media file holds still
+    int PaceMs = 0;                // media files wait this long before each piece they send
+    int PerPage = kResultsPerPage; // entries of a result page
     UpdateAnswer Update;
 };
 

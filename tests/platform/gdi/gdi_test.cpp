@@ -235,6 +235,69 @@ TEST(GdiBlit, TransparentBltSkipsTheKeyWhileStretching) {
     EXPECT_EQ(dst.at(3, 0), RGB(1, 2, 3));
 }
 
+// A 24-bit picture in the caller's memory, top-down and bottom-up, drawn into
+// a 32-bit one at an offset and through a clip: colours land with alpha 0,
+// whole rows of every width (vector steps and the pixels after them), and
+// nothing outside the rectangle and the clip changes.
+TEST(GdiBlit, DeviceIndependentRowsDrawIntoDeeperPictures) {
+    for (bool topDown : {true, false}) {
+        SCOPED_TRACE(topDown ? "top-down" : "bottom-up");
+        const int w = 37, h = 3, stride = (w * 3 + 3) & ~3;
+        std::vector<uint8_t> rows(size_t(stride) * h);
+        auto colourAt = [](int x, int y) { return RGB(x * 5, y * 70, 255 - x); };
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                uint8_t* p = rows.data() + size_t(topDown ? y : h - 1 - y) * stride + x * 3;
+                const COLORREF c = colourAt(x, y);
+                p[0] = GetBValue(c), p[1] = GetGValue(c), p[2] = GetRValue(c);
+            }
+        BITMAPINFO bi{};
+        bi.bmiHeader.biWidth = w;
+        bi.bmiHeader.biHeight = topDown ? -h : h;
+        bi.bmiHeader.biBitCount = 24;
+        Surface dst(w + 4, h + 2);
+        std::memset(dst.bits, 0x77, size_t(dst.bmp->stride) * (h + 2));
+        HRGN clip = CreateRectRgn(0, 0, w + 4, h + 1);
+        SelectClipRgn(dst.dc, clip);
+        DeleteObject(clip);
+        EXPECT_EQ(
+            SetDIBitsToDevice(dst.dc, 2, 1, w, h, 0, 0, 0, h, rows.data(), &bi, DIB_RGB_COLORS), h);
+        for (int y = 0; y < h + 2; ++y)
+            for (int x = 0; x < w + 4; ++x) {
+                const bool drawn = x >= 2 && x < w + 2 && y >= 1 && y < h + 1;
+                const uint8_t* p = dst.px(x, y);
+                if (drawn) {
+                    ASSERT_EQ(dst.at(x, y), colourAt(x - 2, y - 1)) << x << "," << y;
+                    ASSERT_EQ(p[3], 0) << x << "," << y;
+                } else {
+                    ASSERT_EQ(dst.at(x, y), RGB(0x77, 0x77, 0x77)) << x << "," << y;
+                    ASSERT_EQ(p[3], 0x77) << x << "," << y;
+                }
+            }
+        // Stretched, the columns are sampled one by one.
+        Surface wide(2 * w, 1);
+        StretchDIBits(wide.dc, 0, 0, 2 * w, 1, 0, 0, w, 1, rows.data(), &bi, DIB_RGB_COLORS,
+                      SRCCOPY);
+        for (int x = 0; x < 2 * w; ++x)
+            ASSERT_EQ(wide.at(x, 0), colourAt(x / 2, 0)) << x;
+    }
+}
+
+// The rows of a picture drawn into that same picture are read as they were
+// before the drawing began.
+TEST(GdiBlit, DeviceIndependentRowsOfTheTargetItself) {
+    Surface s(1, 5, 24);
+    for (int y = 0; y < 5; ++y)
+        SetPixel(s.dc, 0, y, RGB(y, 0, 0));
+    BITMAPINFO bi{};
+    bi.bmiHeader.biWidth = 1;
+    bi.bmiHeader.biHeight = -5;
+    bi.bmiHeader.biBitCount = 24;
+    SetDIBitsToDevice(s.dc, 0, 1, 1, 4, 0, 0, 0, 5, s.bits, &bi, DIB_RGB_COLORS);
+    for (int y = 1; y < 5; ++y)
+        EXPECT_EQ(s.at(0, y), RGB(y - 1, 0, 0));
+}
+
 TEST(GdiBitmap, BottomUpSectionsMapRowsAndHugeSizesFail) {
     Surface s(2, 2, 32, false);
     SetPixel(s.dc, 0, 0, RGB(7, 8, 9));

@@ -172,6 +172,39 @@ TEST(EffectBitmap, TransitionsGiveTheExpectedPixels) {
     }
 }
 
+// Every pair of own and other channel values at progresses that give exact
+// halves, thirds and the frames of a transition: each channel is the nearest
+// whole value of own * (1 - Kf) + other * Kf, halves going to even.
+TEST(EffectBitmap, MorphWeighsEveryPairOfValues) {
+    Pixels own, other;
+    for (int o = 0; o < 256; ++o)
+        for (int t = 0; t < 256; ++t) {
+            own.push_back(uint32_t(o) << 16 | uint32_t(t) << 8 | uint32_t(o));
+            other.push_back(uint32_t(t) << 16 | uint32_t(o) << 8 | uint32_t(t));
+        }
+    std::vector<double> progresses = {0.5, 0.25, 1.0 / 3, 2.0 / 3, 0.1, 0.7, 1e-9, 1 - 1e-9};
+    for (int i = 1; i <= 20; ++i)
+        progresses.push_back(double(i) / 21);
+    for (double kf : progresses) {
+        SCOPED_TRACE(kf);
+        auto a = picture(256, 256, own), b = picture(256, 256, other);
+        a->Morph(b.get(), kf);
+        const Pixels got = pixelsOf(*a);
+        auto expect = [&](int o, int t) { return int(std::nearbyint((1 - kf) * o + kf * t)); };
+        int wrong = 0;
+        for (size_t i = 0; i < got.size() && wrong < 5; ++i) {
+            const int o = int(own[i] & 0xFF), t = int(other[i] & 0xFF);
+            const uint32_t want =
+                uint32_t(expect(o, t)) << 16 | uint32_t(expect(t, o)) << 8 | uint32_t(expect(o, t));
+            if (got[i] != want) {
+                ++wrong;
+                ADD_FAILURE() << "own " << o << " other " << t << ": " << std::hex << got[i]
+                              << " instead of " << want;
+            }
+        }
+    }
+}
+
 TEST(EffectBitmap, TransitionsOfDifferentSizesOrEmptyPicturesChangeNothing) {
     const std::vector<std::function<void(TspEffectBmp&, TspEffectBmp*)>> all = {
         [](auto& a, auto* b) { a.Morph(b, 0.5); },
