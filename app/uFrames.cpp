@@ -300,6 +300,8 @@ TfrmDownloadList::TfrmDownloadList(TComponent* AOwner, TfrmMain* Main)
     }
     lvDL->OnSelectItem = [this](TObject*, TListItem*, bool) { CheckAct(); };
     lvDL->OnDblClick = [this](TObject*) { FMain->actOpenFile->Execute(); };
+    lvDL->ShowHint = true;
+    lvDL->OnMouseMove = [this](TObject*, TShiftState, int X, int Y) { ShowRowHint(X, Y); };
     lvDL->PopupMenu = pmDL;
     lvDL->OnContextPopup = [this](TObject*, TPoint At, bool& Handled) {
         const TPoint p = lvDL->ClientToScreen(At);
@@ -372,6 +374,21 @@ void TfrmDownloadList::CheckAct() {
                                  sel->SubItems()->Strings(2) == AppText("Status.Failed");
     FMain->actClearAll->Enabled = rows > 0;
     FMain->actClearFinishedTask->Enabled = rows > FMain->mdDownloader()->UnfinishedTasksCount();
+}
+
+void TfrmDownloadList::ShowRowHint(int X, int Y) {
+    std::string hint;
+    if (TListItem* row = lvDL->GetItemAt(X, Y)) {
+        const TDownloadItem* item = FMain->mdDownloader()->DownloadList()->Items(row->Index());
+        if (item && item->DownloadState() == KFailed) hint = item->ErrorText;
+    }
+    if (hint == lvDL->Hint) return;
+    lvDL->Hint = hint;
+    // Another row: its own hint shows after the usual pause.
+    if (Application) {
+        Application->HintMouseMessage(nullptr);
+        Application->HintMouseMessage(lvDL);
+    }
 }
 
 int TfrmDownloadList::GetIdxBySavePath(const std::string& File) const {
