@@ -305,6 +305,8 @@ TfrmDownloadList::TfrmDownloadList(TComponent* AOwner, TfrmMain* Main)
     lvDL->PopupMenu = pmDL;
     lvDL->OnContextPopup = [this](TObject*, TPoint At, bool& Handled) {
         const TPoint p = lvDL->ClientToScreen(At);
+        // A row's hint must not come up over the menu and close it.
+        if (Application) Application->CancelHint();
         pmDL->PopupComponent = lvDL;
         pmDL->Popup(p.X, p.Y);
         Handled = true;

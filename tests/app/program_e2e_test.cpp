@@ -6,6 +6,7 @@
 // request log shows what the program asked for.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -19,6 +20,7 @@
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 #include "SiteServer.h"
 #include "support/screen.h"
@@ -57,6 +59,13 @@ std::string Output(const std::string& cmd) {
         pclose(p);
     }
     return out;
+}
+
+std::size_t Count(const std::string& text, const std::string& what) {
+    std::size_t n = 0;
+    for (std::size_t p = text.find(what); p != std::string::npos; p = text.find(what, p + 1))
+        ++n;
+    return n;
 }
 
 int Shell(const std::string& cmd) {
@@ -137,19 +146,81 @@ protected:
         site.Stop();
     }
 
-    // The settings a user of the site would have, in a fresh settings folder.
-    void WriteSettings(const std::string& extra = {}) {
-        std::string text = "[setting]\n";
+    // The settings a user of the site would have, in a fresh settings folder;
+    // the lines of extra ("key=value") come first, so they win.
+    void WriteSettings(const std::string& extra = {}, const std::string& sections = {}) {
+        std::string text = "[setting]\n" + extra;
         for (const auto& [key, value] : site::SiteSettings(site.Base()))
             text += key + "=" + (value.front() == ' ' ? "\"" + value + "\"" : value) + "\n";
         text += "App.Splash=0\nUpdate.BeginAuto=0\nSettings.MaxTasks=2\n"
                 "Settings.DownloadListVisible=1\nMusicSaveTo=" +
-                out + "\n" + extra;
+                out + "\n" + sections;
+        for (const char* root : {"config", "common"})
+            dir.write(std::string(root) + "/" + DataWord() + "/setting.dat", text);
+    }
+    // The name of the program's data folder.
+    static std::string DataWord() {
         std::string word = fs::canonical(Program()).string();
         for (char& c : word)
             if (c == '/' || c == '\\' || c == ':') c = '_';
-        for (const char* root : {"config", "common"})
-            dir.write(std::string(root) + "/" + word + "/setting.dat", text);
+        return word;
+    }
+    // A file of the data folder the program chose (all users' or the user's).
+    std::string DataFile(const std::string& name) {
+        for (const char* root : {"common", "config"}) {
+            const std::string path = dir.file(std::string(root) + "/" + DataWord() + "/" + name);
+            if (fs::exists(path)) return path;
+        }
+        return {};
+    }
+    std::string ListFile() {
+        const std::string file = DataFile("downloadlist.sav");
+        return file.empty() ? std::string() : Read(file);
+    }
+    static std::string Read(const std::string& file) {
+        std::ifstream f(file, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(f), {});
+    }
+    // Files in the music folder whose names end so.
+    std::vector<std::string> OutFiles(const std::string& ending) {
+        std::vector<std::string> files;
+        for (const auto& e : fs::directory_iterator(out)) {
+            const std::string name = e.path().filename().string();
+            if (name.size() >= ending.size() &&
+                name.compare(name.size() - ending.size(), ending.size(), ending) == 0)
+                files.push_back(name);
+        }
+        return files;
+    }
+    void SetSwitch(const std::string& name, const std::string& value) {
+        site::Switches s = site.GetSwitches();
+        ASSERT_TRUE(site::ApplySwitch(s, name, value));
+        site.SetSwitches(s);
+    }
+    // Download of a result row, accepted as the dialog offers it.
+    void QueueRow(int row) {
+        ClickRow(row, kDownloadX);
+        Window dlg;
+        ASSERT_TRUE(WaitFor([&] { return FindWindow("Download MP3", dlg); }, 15000)) << row;
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        Key("Return");
+        ASSERT_TRUE(WaitFor([&] { return !FindWindow("Download MP3", dlg); }, 10000)) << row;
+    }
+    // Ends the program at once, as a crash or a power cut would.
+    void Kill() {
+        ASSERT_GT(pid, 0);
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+        pid = -1;
+    }
+    // Asks the program to close as another instance's "-s" does; true when
+    // it ended by itself.
+    bool CloseByRequest() {
+        if (pid <= 0 || !RunSecond("-s")) return false;
+        int status = 0;
+        if (!WaitFor([&] { return waitpid(pid, &status, WNOHANG) == pid; }, 30000)) return false;
+        pid = -1;
+        return true;
     }
     static std::string Program() { return std::string(LANTROVE_PROGRAM_DIR) + "/lantrove"; }
 
@@ -466,6 +537,152 @@ TEST_F(ProgramE2E, HotSongsAndCategoryPages) {
     ClickPage(22, 50);
     EXPECT_TRUE(WaitRequest("/category?c=0&p=1", 1)) << dir.read("program.log");
     Stop(false);
+}
+
+// Two titles that differ only in case are two tasks and two files; a title
+// of a hundred CJK characters gives a name that fits and is saved.
+TEST_F(ProgramE2E, TitlesThatDifferInCaseOrRunLongAreSaved) {
+    WriteSettings();
+    Start();
+    SetSwitch("title", "Song");
+    Search("pop");
+    QueueRow(0);
+    SetSwitch("title", "song");
+    Search("rock");
+    QueueRow(2);
+    std::string cjk;
+    for (int i = 0; i < 100; ++i)
+        cjk += "歌";
+    SetSwitch("title", cjk);
+    Search("jazz");
+    QueueRow(4);
+    ASSERT_TRUE(WaitFor([&] { return Mp3s().size() == 3; }, 120000)) << dir.read("program.log");
+    std::vector<std::string> names;
+    for (const std::string& f : Mp3s())
+        names.push_back(fs::path(f).filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names[0], "Song.mp3");
+    EXPECT_EQ(names[1], "song.mp3");
+    EXPECT_EQ(names[2].rfind("歌歌歌", 0), 0u) << names[2];
+    EXPECT_LE(names[2].size(), 255u);
+    for (const std::string& f : Mp3s())
+        EXPECT_NE(Probe(f, "stream=codec_name").find("codec_name=mp3"), std::string::npos) << f;
+    Stop(false);
+}
+
+// A file at the save path is the user's: one that appears there while the
+// task downloads is left as it is, and the MP3 takes the next free name.
+TEST_F(ProgramE2E, AFileAtTheSavePathIsLeftIntact) {
+    WriteSettings();
+    Start();
+    SetSwitch("title", "Mine");
+    SetSwitch("pace", "300");
+    Search("pop");
+    QueueRow(0);
+    ASSERT_TRUE(WaitRequest("/get_video", 1, 30000)) << dir.read("program.log");
+    { std::ofstream(out + "/Mine.mp3") << "the user's own"; }
+    ASSERT_TRUE(WaitFor([&] { return fs::exists(out + "/(1)Mine.mp3"); }, 90000))
+        << dir.read("program.log");
+    EXPECT_EQ(Read(out + "/Mine.mp3"), "the user's own");
+    EXPECT_NE(Probe(out + "/(1)Mine.mp3", "stream=codec_name").find("codec_name=mp3"),
+              std::string::npos);
+    Stop(false);
+}
+
+// Killed while downloading, the program finds its list again on the next
+// start and finishes the tasks; no transfer's leftover stays.
+TEST_F(ProgramE2E, AKillDuringDownloadsLosesNoTask) {
+    // Unfinished tasks go on at the next start without asking.
+    const std::string goOn = "[ShowAgain]\n24=0\n[ShowAgainModuleResult]\n24=1\n";
+    WriteSettings({}, goOn);
+    Start();
+    SetSwitch("pace", "300");
+    Search("pop");
+    QueueRow(0);
+    QueueRow(2);
+    auto listed = [&] {
+        const std::string list = ListFile();
+        return list.find("ItemCount=2") != std::string::npos &&
+               list.find("Lt4pZ8xQw1A") != std::string::npos &&
+               list.find("Zx3-Lm8vB0q") != std::string::npos;
+    };
+    ASSERT_TRUE(WaitFor([&] { return listed() && site.PeakMediaTransfers() == 2; }, 30000))
+        << ListFile();
+    Kill();
+    EXPECT_TRUE(Mp3s().empty());
+    EXPECT_TRUE(listed()) << ListFile();
+
+    SetSwitch("pace", "0");
+    Start();
+    ASSERT_TRUE(WaitFor([&] { return Mp3s().size() == 2; }, 120000)) << dir.read("program.log");
+    ASSERT_TRUE(WaitFor([&] { return Count(ListFile(), "State=5") == 2; }, 30000)) << ListFile();
+    int parts = 0;
+    for (const auto& e : fs::recursive_directory_iterator(dir.path()))
+        parts += e.path().extension() == ".part";
+    EXPECT_EQ(parts, 0);
+    Stop(false);
+}
+
+// Killed while converting, the program leaves no MP3 under the final name;
+// the next start removes the half-written file and converts the task again.
+TEST_F(ProgramE2E, AKillDuringAConversionLeavesNoTruncatedMp3) {
+    const std::string goOn = "[ShowAgain]\n24=0\n[ShowAgainModuleResult]\n24=1\n";
+    WriteSettings({}, goOn);
+    Start();
+    Search("pop");
+    // The long entry: 450 seconds to convert.
+    QueueRow(5);
+    ASSERT_TRUE(WaitFor([&] { return !OutFiles(".part").empty(); }, 90000))
+        << dir.read("program.log");
+    Kill();
+    EXPECT_TRUE(Mp3s().empty());
+    ASSERT_NE(ListFile().find("Lg2Hk4Jm6Np"), std::string::npos) << ListFile();
+
+    Start();
+    ASSERT_TRUE(WaitFor([&] { return Mp3s().size() == 1 && OutFiles(".part").empty(); }, 180000))
+        << dir.read("program.log");
+    const std::string duration = Probe(Mp3s()[0], "format=duration");
+    ASSERT_NE(duration.find("duration="), std::string::npos);
+    EXPECT_NEAR(std::atof(duration.c_str() + duration.find('=') + 1), 450.0, 1.0);
+    Stop(false);
+}
+
+// After a failed download the program closes as usual: another instance's
+// close request ends it without a question.
+TEST_F(ProgramE2E, AFailedDownloadLetsTheProgramClose) {
+    WriteSettings();
+    Start();
+    SetSwitch("status", "404");
+    SetSwitch("status-path", "/get_video");
+    Search("pop");
+    QueueRow(0);
+    ASSERT_TRUE(WaitFor([&] { return ListFile().find("State=7") != std::string::npos; }, 60000))
+        << ListFile();
+    EXPECT_TRUE(CloseByRequest()) << dir.read("program.log");
+}
+
+// An update answer that sets huge counts: the program takes it, and the
+// category pages built from it stay of reasonable size.
+TEST_F(ProgramE2E, AHostileUpdateAnswerWithHugeCounts) {
+    WriteSettings("Update.BeginAuto=1\nUpdate.Days=0\n");
+    SetSwitch("update-modify", "categories_count=2147483647");
+    SetSwitch("update-modify", "c_pages=2147483647");
+    Start();
+    ASSERT_TRUE(WaitRequest("/update", 1)) << dir.read("program.log");
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            const std::string settings = Read(DataFile("setting.dat"));
+            return settings.find("c_pages=2147483647") != std::string::npos;
+        },
+        20000));
+    // Categories, then the first one: its keyword list is asked for at once.
+    ClickAt(main.x + kMenuX, main.y + kMenuTop + kMenuStep * 3);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    ClickPage(22, 50);
+    EXPECT_TRUE(WaitRequest("/category?c=0&p=1", 1)) << dir.read("program.log");
+    // The program still answers: the search box takes a keyword.
+    Search("rock");
+    EXPECT_TRUE(CloseByRequest()) << dir.read("program.log");
 }
 
 } // namespace

@@ -54,7 +54,9 @@ std::string FormatDuration(int seconds);
 std::string MediaToken(const std::string& id);
 
 // Page layout: 1 is the normal one, 2 a changed one the patterns miss.
-std::string ResultPage(const std::string& keyword, int page, int layout);
+// A title, when given, is every entry's.
+std::string ResultPage(const std::string& keyword, int page, int layout,
+                       const std::string& title = {});
 std::string WatchPage(const std::string& base, const Video& video, int layout);
 std::string NotFoundWatchPage();
 std::string GetInfoAnswer(const Video& video);

@@ -30,6 +30,8 @@ struct Switches {
     int Layout = 1;       // 2: pages in a layout the shipped patterns miss
     int StallMs = 120000; // how long the stalling media file holds still
     int PaceMs = 0;       // media files wait this long before each piece they send
+    bool Chunked = false; // media files come in chunks, without a length
+    std::string Title;    // every entry of a result page has this title
     UpdateAnswer Update;
 };
 

@@ -21,7 +21,8 @@ void Usage() {
     std::fprintf(stderr,
                  "usage: lantrove-site [--port=N] [--media=FOLDER] [--settings] [--slow=MS]\n"
                  "         [--slow-path=P] [--drop=1|PATH] [--status=CODE] [--status-path=P]\n"
-                 "         [--layout=1|2] [--stall=MS] [--pace=MS]\n"
+                 "         [--layout=1|2] [--stall=MS] [--pace=MS] [--chunked=1|0]\n"
+                 "         [--title=TEXT]\n"
                  "         [--update-result=N]\n"
                  "         [--update-version=V] [--update-magic=W] [--update-modify=KEY=VALUE]\n"
                  "Switches can also be changed while it runs: GET /__site?slow=500&...\n");
