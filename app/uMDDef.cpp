@@ -330,13 +330,12 @@ public:
     bool Start(const std::string& InputFile, const std::string& ConvertType, int Bitrate,
                int LengthSeconds, std::string& Reason);
     void Cancel();
-    bool Cancelled() const { return FCancelled; }
     TOnConverted TakeOnDone() { return std::move(FOnDone); }
+    void RemoveTemp();
 
 private:
     void Terminated(TObject* Sender, const TTerminateInfo& Info);
     void Advance();
-    void RemoveTemp();
     void End(const TConvertResult& Result);
 
     int FId;
@@ -487,7 +486,14 @@ int ConvertFile(const std::string& InputFile, const std::string& OutputFile,
                                                     std::move(OnTerminate));
     TConversion* c = conversion.get();
     Conversions()[id] = std::move(conversion);
-    if (c->Start(InputFile, ConvertType, Bitrate, LengthSeconds, failed.Reason)) return id;
+    bool started = false;
+    try {
+        started = c->Start(InputFile, ConvertType, Bitrate, LengthSeconds, failed.Reason);
+    } catch (const std::exception& e) {
+        failed.Reason = e.what();
+    }
+    if (started) return id;
+    c->RemoveTemp();
     TOnConverted done = c->TakeOnDone();
     Conversions().erase(id);
     if (done) done(failed);
@@ -556,21 +562,24 @@ bool ConvertDownloadedTask(TMultiDownloader* Queue, TDownloadItem* Item,
         link->Dropped = true;
         CancelConversion(link->Id);
     });
-    link->Id =
-        ConvertFile(FileName, task.SavePath, task.ConvertType, task.Bitrate, task.Long,
-                    {task.Title, task.Artist, task.Album},
-                    [Queue, Item, link, OnConvertFinished,
-                     savePath = task.SavePath](const TConvertResult& Result) {
-                        // Ended after the queue has finished with the item's own step.
-                        RunOnMainThread([Queue, Item, link, OnConvertFinished, savePath, Result] {
-                            if (link->Dropped || Queue->DownloadList()->IndexOf(Item) < 0) return;
-                            link->Dropped = true;
-                            if (Result.Succeeded && Result.FileName != savePath)
-                                Item->Comment()->SetValues("SavePath", Result.FileName);
-                            Item->EndHeldFinish(Result.Succeeded, Result.Reason);
-                            if (Result.Succeeded && OnConvertFinished)
-                                OnConvertFinished(Result.FileName);
-                        });
-                    });
+    // Ended after the queue has finished with the item's own step.
+    TOnConverted done = [Queue, Item, link, OnConvertFinished,
+                         savePath = task.SavePath](const TConvertResult& Result) {
+        RunOnMainThread([Queue, Item, link, OnConvertFinished, savePath, Result] {
+            if (link->Dropped || Queue->DownloadList()->IndexOf(Item) < 0) return;
+            link->Dropped = true;
+            if (Result.Succeeded && Result.FileName != savePath)
+                Item->Comment()->SetValues("SavePath", Result.FileName);
+            Item->EndHeldFinish(Result.Succeeded, Result.Reason);
+            if (Result.Succeeded && OnConvertFinished) OnConvertFinished(Result.FileName);
+        });
+    };
+    try {
+        link->Id = ConvertFile(FileName, task.SavePath, task.ConvertType, task.Bitrate, task.Long,
+                               {task.Title, task.Artist, task.Album}, done);
+    } catch (const std::exception& e) {
+        // Never a task held for a conversion that is not there.
+        done(TConvertResult{false, std::string(), e.what()});
+    }
     return link->Id != 0;
 }

@@ -209,6 +209,10 @@ TEST_F(CommonTest, RecentKeywords) {
     ClearKeyword();
     LoadKeywords(&list);
     EXPECT_EQ(list.Count(), 0);
+    // A huge stored count reads the ten there can be.
+    SettingsInstance()->SetSettingstring("keywordCount", "2147483647");
+    LoadKeywords(&list);
+    EXPECT_EQ(list.Count(), 10);
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <functional>
 
 using apptest::AppTest;
 using apptest::Count;
@@ -105,28 +106,53 @@ TEST_F(MainWindowTest, KeywordToResultPageToQueuedTask) {
 }
 
 // A failed download says why on its row, does not count as running, and the
-// window then closes without a question.
+// window then closes without a question: whether the site refused the file
+// or the temporary folder cannot be written.
 TEST_F(MainWindowTest, AFailedDownloadSaysWhyAndTheWindowCloses) {
-    Switch("status", "404");
-    Switch("status-path", "/get_video");
+    struct Case {
+        const char* name;
+        std::function<void()> arrange;
+        std::string reason;
+    };
+    const Case cases[] = {
+        {"refused",
+         [this] {
+             Switch("status", "404");
+             Switch("status-path", "/get_video");
+         },
+         "404"},
+        {"no temporary folder",
+         [this] {
+             // A file stands where the folder would be made.
+             dir.write("blocked", "a file");
+             SettingsInstance()->SetSettingstring("TemporaryDir", dir.file("blocked/Downloading"));
+         },
+         "Not a directory"},
+    };
     main->mdDownloader()->SetMaxTasks(2);
-    TUrlInfo info;
-    info.Action = UA_DOWNLOAD;
-    info.Id = site::FixedVideos()[0].Id;
-    info.Title = "Gone";
-    main->Download(info);
     TDownloadList* list = main->mdDownloader()->DownloadList();
-    ASSERT_TRUE(Wait([&] { return list->Items(0)->DownloadState() == KFailed; }, 30000));
-    EXPECT_EQ(Row(0, 2), "Failed");
-    EXPECT_FALSE(main->mdDownloader()->IsDownloading());
-    // The pointer over the row shows the reason as its hint.
     TspSkinListViewSP* lv = main->frmDownloadList->lvDL;
-    const TRect r = lv->Items()->Item(0)->DisplayRect(drBounds);
-    SendMessage(lv->Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(r.Left + 5, r.Top + 3));
-    EXPECT_NE(lv->Hint.find("404"), std::string::npos) << lv->Hint;
-    SendMessage(lv->Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(r.Left + 5, r.Bottom + 40));
-    EXPECT_EQ(lv->Hint, "");
-
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        list->ClearAll();
+        main->frmDownloadList->RefreshList();
+        c.arrange();
+        TUrlInfo info;
+        info.Action = UA_DOWNLOAD;
+        info.Id = site::FixedVideos()[0].Id;
+        info.Title = c.name;
+        main->Download(info);
+        ASSERT_EQ(list->ItemCount(), 1);
+        ASSERT_TRUE(Wait([&] { return list->Items(0)->DownloadState() == KFailed; }, 30000));
+        EXPECT_EQ(Row(0, 2), "Failed");
+        EXPECT_FALSE(main->mdDownloader()->IsDownloading());
+        // The pointer over the row shows the reason as its hint.
+        const TRect r = lv->Items()->Item(0)->DisplayRect(drBounds);
+        SendMessage(lv->Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(r.Left + 5, r.Top + 3));
+        EXPECT_NE(lv->Hint.find(c.reason), std::string::npos) << lv->Hint;
+        SendMessage(lv->Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(r.Left + 5, r.Bottom + 40));
+        EXPECT_EQ(lv->Hint, "");
+    }
     messages.clear();
     EXPECT_TRUE(main->FormCloseQuery());
     EXPECT_TRUE(messages.empty());
