@@ -10,6 +10,7 @@
 #include "framework/CLSettings.h"
 #include "framework/SPTools.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <optional>
@@ -86,6 +87,15 @@ bool FirstGroupOf(TPcreRegex& Re, const std::string& Text, std::string& Group) {
     return true;
 }
 
+// The counts come from the settings, which an update answer may set: the
+// pages built from them stay within these.
+constexpr int MaxCategories = 1000;
+constexpr int MaxCategoryPages = 100;
+
+int CategoriesCount() {
+    return std::clamp(SettingsInstance()->GetSettingInteger("categories_count"), 0, MaxCategories);
+}
+
 } // namespace
 
 // The entry patterns of one result page, each compiled once for all entries.
@@ -113,11 +123,13 @@ TfrmCenterView::TfrmCenterView(TComponent* AOwner)
     FYoutube->OnDoneString = [this](TObject* s, const std::string& t) {
         sdYoutubeDoneString(s, t);
     };
+    FYoutube->OnError = [this](TObject* s) { sdYoutubeError(s); };
     FYoutubeCategory->AcceptTypes = "*/*";
     FYoutubeCategory->HttpCharset = KUTF8;
     FYoutubeCategory->OnDoneString = [this](TObject* s, const std::string& t) {
         sdYouTubeCategoryDoneString(s, t);
     };
+    FYoutubeCategory->OnError = [this](TObject* s) { sdYouTubeCategoryError(s); };
 }
 
 TfrmCenterView::~TfrmCenterView() {
@@ -181,10 +193,46 @@ void TfrmCenterView::ParseEntry(const std::string& EntryText, int Index, TString
     }
 }
 
+namespace {
+
+// Why a page fetch failed, as the user reads it.
+std::string FetchFailure(const TSingleDownloader& Fetch) {
+    if (Fetch.StatusCode() >= 400)
+        return AppTextEx("Text.SiteError", {IntToStr(Fetch.StatusCode())});
+    return AppTextEx("Text.SearchFailed", {Fetch.LastError()});
+}
+
+} // namespace
+
+std::string TfrmCenterView::MakeErrorHtml(const std::string& Heading, const std::string& Reason) {
+    return "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>" + HtmlEscape(Heading) +
+           "</title>\n<link rel=\"stylesheet\" href=\"file://" + HtmlEscape(AppPathForPages()) +
+           "res/pages.css\"></head>\n<body class=\"result\"><h1>" + HtmlEscape(Heading) +
+           "</h1>\n<p class=\"error\">" + HtmlEscape(Reason) + "</p>\n</body></html>\n";
+}
+
+void TfrmCenterView::sdYoutubeError(TObject*) {
+    if (OnLoadHtml)
+        OnLoadHtml(cbMain,
+                   MakeErrorHtml(FSearchResult->Values("SearchKey"), FetchFailure(*FYoutube)));
+}
+
+void TfrmCenterView::sdYouTubeCategoryError(TObject*) {
+    const std::string name =
+        FCategoryResult ? FCategoryResult->Values(IntToStr(FCategoryID) + "_name") : "";
+    if (OnLoadHtml)
+        OnLoadHtml(cbCategory, MakeErrorHtml(DecodedOrSame(name), FetchFailure(*FYoutubeCategory)));
+}
+
 void TfrmCenterView::sdYoutubeDoneString(TObject*, const std::string& PageText) {
     TCurrentInfo* current = MainWindowSide().CurrentInfo;
     if (!current || !current->GetMDInfo()) {
         AppMessageBox("MsgBox.InfoGetting", mtInformation, {mbOK});
+        return;
+    }
+    // An error page of the site is no result page.
+    if (FYoutube->StatusCode() >= 400) {
+        sdYoutubeError(nullptr);
         return;
     }
     try {
@@ -200,6 +248,13 @@ void TfrmCenterView::sdYoutubeDoneString(TObject*, const std::string& PageText) 
             FSearchResult->Add("PAGE" + IntToStr(k++) + "=" + re.Group(1));
     } catch (const Exception&) {
         // The page shows what was found.
+    }
+    // Nothing the patterns know: say so rather than show an empty page.
+    if (FSearchResult->Values("ID0").empty()) {
+        if (OnLoadHtml)
+            OnLoadHtml(cbMain, MakeErrorHtml(FSearchResult->Values("SearchKey"),
+                                             AppText("Text.NoResults")));
+        return;
     }
     const std::string html = MakeResultHtml(FSearchResult.get());
     if (OnLoadHtml) OnLoadHtml(cbMain, html);
@@ -356,7 +411,7 @@ void TfrmCenterView::LoadCategories() {
     FCategoryResult = std::make_unique<TStringList>();
     FCategoryResult->SetValues("pattern", Setting("c_pattern"));
     FCategoryResult->SetValues("categories_count", Setting("categories_count"));
-    const int count = SettingsInstance()->GetSettingInteger("categories_count");
+    const int count = CategoriesCount();
     for (int i = 0; i < count; ++i) {
         const std::string n = IntToStr(i);
         FCategoryResult->SetValues(n + "_name", Setting("c_" + n + "_name"));
@@ -375,7 +430,7 @@ std::string TfrmCenterView::MakeCategoriesHtml() {
         return {};
     }
     const std::string appPath = AppPathForPages();
-    const int count = SettingsInstance()->GetSettingInteger("categories_count");
+    const int count = CategoriesCount();
     int more = 0;
     for (int i = 0; i < count; ++i) {
         const std::string name =
@@ -414,6 +469,10 @@ void TfrmCenterView::FetchCategory(const std::string& CategoryId, int Page) {
 
 void TfrmCenterView::sdYouTubeCategoryDoneString(TObject*, const std::string& PageText) {
     if (!FCategoryResult) return;
+    if (FYoutubeCategory->StatusCode() >= 400) {
+        sdYouTubeCategoryError(nullptr);
+        return;
+    }
     int n = 0;
     try {
         TPcreRegex re(Setting("c_pattern_entry"), TPcreRegex::SingleLine | TPcreRegex::Ungreedy);
@@ -454,7 +513,8 @@ std::string TfrmCenterView::MakeKeywordListHtml() {
         tpl.SetVar("KEYWORDTITLE", HtmlEscape(keyword));
         tpl.EndBlock("keywords");
     }
-    const int pages = SettingsInstance()->GetSettingInteger("c_pages");
+    // A page link for each page: within reason, whatever the settings say.
+    const int pages = std::min(SettingsInstance()->GetSettingInteger("c_pages"), MaxCategoryPages);
     if (pages >= 2) {
         for (int p = 1; p <= pages; ++p) {
             const std::string num = IntToStr(p);

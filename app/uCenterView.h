@@ -46,6 +46,11 @@ public:
     void StartSearch(const std::string& SearchListText);
     void ShowLoading(TCenterBrowser Browser = cbMain);
     void sdYoutubeDoneString(TObject* Sender, const std::string& PageText);
+    // A search or category page that failed: a page that says why, in
+    // place of the loading page.
+    void sdYoutubeError(TObject* Sender);
+    void sdYouTubeCategoryError(TObject* Sender);
+    static std::string MakeErrorHtml(const std::string& Heading, const std::string& Reason);
     std::string MakeResultHtml(TStringList* List);
 
     // The advanced search of the form's fields: artist, title, album and the

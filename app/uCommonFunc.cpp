@@ -7,10 +7,13 @@
 #include "framework/CLEngine.h"
 #include "framework/CLForm.h"
 #include "framework/CLSettings.h"
+#include "framework/OxDebug.h"
 #include "framework/SPTools.h"
+#include "platform/win/queue.h"
 
 #include <algorithm>
 #include <cctype>
+#include <set>
 
 namespace {
 
@@ -44,6 +47,8 @@ bool IsNameTaken(const std::string& Path) {
     if (FileExists(Path) || DirectoryExists(Path)) return true;
     TDownloadList* list = QueueList();
     if (!list) return false;
+    // The queue refuses a second item whose file differs only in case.
+    if (list->IsSaveFileNameExists(Path)) return true;
     for (int i = 0; i < list->ItemCount(); ++i) {
         const TDownloadItem* item = list->Items(i);
         if (item->Comment()->Values("SavePath") == Path || item->FileName == Path ||
@@ -52,6 +57,15 @@ bool IsNameTaken(const std::string& Path) {
     }
     return false;
 }
+
+// Media files this run's tasks put into the temporary folder, and those the
+// loaded list named: the program's own, whatever happens to their tasks.
+std::set<std::string>& MadeTempFiles() {
+    static std::set<std::string> files;
+    return files;
+}
+
+bool gListSavePending = false;
 
 } // namespace
 
@@ -65,9 +79,15 @@ std::string AppText(const std::string& Key) {
     return engine ? engine->GetAppString(Key) : std::string();
 }
 
-int AppMessageBox(const std::string& Key, TMsgDlgType Type, TMsgDlgButtons Buttons, int Number) {
+std::string AppTextEx(const std::string& Key, const std::vector<std::string>& Params) {
     TCLEngine* engine = EngineInstance();
-    return engine ? engine->ShowMessageEx(Key, {}, Number, Type, Buttons, 0, false) : mrOk;
+    return engine ? engine->GetAppStringEx(Key, Params) : std::string();
+}
+
+int AppMessageBox(const std::string& Key, TMsgDlgType Type, TMsgDlgButtons Buttons, int Number,
+                  const std::vector<std::string>& Params) {
+    TCLEngine* engine = EngineInstance();
+    return engine ? engine->ShowMessageEx(Key, Params, Number, Type, Buttons, 0, false) : mrOk;
 }
 
 bool AddDownloadTask(const TUrlInfo& Info) {
@@ -96,6 +116,7 @@ void DownloadFinishedEvent(TObject*, int Index, const std::string& FileName, con
     TMainWindowSide& side = MainWindowSide();
     if (!side.Queue) return;
     TDownloadList* list = side.Queue->DownloadList();
+    if (!FileName.empty()) MadeTempFiles().insert(FileName);
     if (ResultLength > 0 && Index >= 0 && Index < list->ItemCount()) {
         try {
             ConvertDownloadedTask(side.Queue, list->Items(Index), FileName, side.ConvertFinished);
@@ -121,6 +142,18 @@ void LoadDownloadList() {
     side.CurrentInfo->DownloadListFileName = Settings()->UserDataPath() + "downloadlist.sav";
     TDownloadList* list = side.Queue->DownloadList();
     list->LoadFromFile(side.CurrentInfo->DownloadListFileName);
+    // A run that ended without closing (a kill, a crash, a power cut) leaves
+    // transfers and conversions half way: their temporary files go, and the
+    // tasks start again from the beginning.
+    for (int i = 0; i < list->ItemCount(); ++i) {
+        const TDownloadItem* item = list->Items(i);
+        if (!item->FileName.empty()) {
+            MadeTempFiles().insert(item->FileName);
+            RemoveTransferTemps(item->FileName);
+        }
+        const std::string savePath = item->Comment()->Values("SavePath");
+        if (!savePath.empty() && item->DownloadState() != KFinished) RemoveTransferTemps(savePath);
+    }
     if (side.Queue->UnfinishedTasksCount() > 0) {
         bool keep = false;
         if (Settings()->GetMessageShowAgainResult(24) == 1)
@@ -136,6 +169,31 @@ void LoadDownloadList() {
     if (side.RefreshDownloadList) side.RefreshDownloadList();
 }
 
+bool SaveDownloadList(std::string* Reason) {
+    TMainWindowSide& side = MainWindowSide();
+    gListSavePending = false;
+    if (!side.Queue || !side.CurrentInfo || side.CurrentInfo->DownloadListFileName.empty())
+        return true;
+    try {
+        side.Queue->DownloadList()->SaveToFile(side.CurrentInfo->DownloadListFileName);
+        return true;
+    } catch (const Exception& e) {
+        if (Reason) *Reason = e.Message;
+        return false;
+    }
+}
+
+void DownloadListChanged() {
+    if (gListSavePending) return;
+    gListSavePending = true;
+    PostThreadCall(MainThreadId(), [] {
+        if (!gListSavePending) return; // saved meanwhile
+        std::string reason;
+        // Said when the window closes; meanwhile the next change tries again.
+        if (!SaveDownloadList(&reason)) DebuggerInstance()->LogMsg("Save download list: " + reason);
+    });
+}
+
 std::string GetTempDir() {
     std::string dir = Settings()->GetSettingString("TemporaryDir");
     if (dir.empty()) dir = Settings()->UserDataPath() + "Downloading";
@@ -145,7 +203,19 @@ std::string GetTempDir() {
 }
 
 void ClearTempDir() {
-    ClearDirectory(GetTempDir(), true);
+    const std::string dir = GetTempDir();
+    std::set<std::string> files = MadeTempFiles();
+    if (TDownloadList* list = QueueList())
+        for (int i = 0; i < list->ItemCount(); ++i)
+            files.insert(list->Items(i)->FileName);
+    for (const std::string& file : files) {
+        // Only what lies in the folder itself: a list from elsewhere names
+        // no file of another folder to remove.
+        if (file.empty() || ExtractFilePath(file) != dir) continue;
+        DeleteFile(file);
+        RemoveTransferTemps(file);
+    }
+    MadeTempFiles().clear();
 }
 
 std::string TaskStatusText(int RunningTasks) {
@@ -195,9 +265,20 @@ std::string SafeFileName(const std::string& Name) {
     return out;
 }
 
+std::string FitFileName(const std::string& Name, std::size_t MaxBytes) {
+    if (Name.size() <= MaxBytes) return Name;
+    std::string ext = ExtractFileExt(Name);
+    if (ext.size() > 16 || ext.size() >= MaxBytes) ext.clear();
+    std::size_t keep = MaxBytes - ext.size();
+    // Never cut a character in two.
+    while (keep > 0 && (static_cast<unsigned char>(Name[keep]) & 0xC0) == 0x80)
+        --keep;
+    return Name.substr(0, keep) + ext;
+}
+
 std::string FixFileName(const std::string& Path) {
     const std::string folder = ExtractFilePath(Path);
-    const std::string name = SafeFileName(ExtractFileName(Path));
+    const std::string name = FitFileName(SafeFileName(ExtractFileName(Path)), MaxQueuedNameBytes);
     std::string candidate = folder + name;
     for (int n = 1; IsNameTaken(candidate); ++n)
         candidate = folder + "(" + IntToStr(n) + ")" + name;
@@ -284,6 +365,14 @@ void ExecPageScript(const std::string& Script) {
     }
 }
 
+void MarkFinishedOnResultPage(const TUrlInfo& Task) {
+    TfrmCenterView* view = MainWindowSide().CenterView;
+    if (!view || Task.Id.empty()) return;
+    // The page shown may be another search's: only the same entry is marked.
+    if (view->SearchResult()->Values("ID" + IntToStr(Task.PId)) != Task.Id) return;
+    ExecPageScript("ShowDIcon(" + IntToStr(Task.PId) + ");");
+}
+
 void PlayVideoId(const std::string& Id) {
     if (MainWindowSide().PlayVideoId) MainWindowSide().PlayVideoId(Id);
 }
@@ -291,7 +380,8 @@ void PlayVideoId(const std::string& Id) {
 void LoadKeywords(TStrings* List) {
     List->Clear();
     const std::string clear = ClearRecentText();
-    for (int i = Settings()->GetSettingInteger("keywordCount") - 1; i >= 0; --i) {
+    const int count = std::min(10, Settings()->GetSettingInteger("keywordCount"));
+    for (int i = count - 1; i >= 0; --i) {
         const std::string k = Settings()->GetSettingString("keyword" + IntToStr(i));
         if (k != clear) List->Add(k);
     }

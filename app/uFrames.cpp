@@ -315,9 +315,13 @@ TfrmDownloadList::TfrmDownloadList(TComponent* AOwner, TfrmMain* Main)
     lvDL->SetVScrollBar(sbDL);
     lvDL->OnSelectItem = [this](TObject*, TListItem*, bool) { CheckAct(); };
     lvDL->OnDblClick = [this](TObject*) { FMain->actOpenFile->Execute(); };
+    lvDL->ShowHint = true;
+    lvDL->OnMouseMove = [this](TObject*, TShiftState, int X, int Y) { ShowRowHint(X, Y); };
     lvDL->PopupMenu = pmDL;
     lvDL->OnContextPopup = [this](TObject*, TPoint At, bool& Handled) {
         const TPoint p = lvDL->ClientToScreen(At);
+        // A row's hint must not come up over the menu and close it.
+        if (Application) Application->CancelHint();
         pmDL->PopupComponent = lvDL;
         pmDL->Popup(p.X, p.Y);
         Handled = true;
@@ -403,6 +407,21 @@ std::string TfrmDownloadList::SelectedFolder() const {
     std::string folder = ExtractFilePath(path);
     if (folder.size() > 1) folder = ExcludeTrailingPathDelimiter(folder);
     return !folder.empty() && DirectoryExists(folder) ? folder : "";
+}
+
+void TfrmDownloadList::ShowRowHint(int X, int Y) {
+    std::string hint;
+    if (TListItem* row = lvDL->GetItemAt(X, Y)) {
+        const TDownloadItem* item = FMain->mdDownloader()->DownloadList()->Items(row->Index());
+        if (item && item->DownloadState() == KFailed) hint = item->ErrorText;
+    }
+    if (hint == lvDL->Hint) return;
+    lvDL->Hint = hint;
+    // Another row: its own hint shows after the usual pause.
+    if (Application) {
+        Application->HintMouseMessage(nullptr);
+        Application->HintMouseMessage(lvDL);
+    }
 }
 
 int TfrmDownloadList::GetIdxBySavePath(const std::string& File) const {

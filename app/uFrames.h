@@ -115,6 +115,8 @@ public:
     // A row's status text and image for a task state.
     static void StateText(int State, std::string& Text, int& Image);
     static std::string LengthText(int Seconds);
+    // The hint of the row at a point of the list: why its task failed.
+    void ShowRowHint(int X, int Y);
     TspSkinListViewSP* lvDL;
     // The list's vertical bar.
     TspSkinScrollBar* sbDL;

@@ -8,9 +8,13 @@
 #include "framework/SPTools.h"
 #include "media/ID3v1.h"
 #include "media/ID3v2.h"
+#include "platform/win/queue.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
+#include <filesystem>
+#include <map>
 #include <unordered_map>
 
 namespace {
@@ -144,23 +148,6 @@ bool DecodeReference(const std::string& Text, std::size_t Pos, std::string& Out,
     return true;
 }
 
-// Marks the item failed once the queue has set its own final state: the
-// thread's end is handled on the main thread after the current event.
-class TMarkFailedThread : public TThread {
-public:
-    TMarkFailedThread(TMultiDownloader* Queue, TDownloadItem* Item) : TThread(true) {
-        FreeOnTerminate = true;
-        OnTerminate = [Queue, Item](TObject*) {
-            TDownloadList* list = Queue->DownloadList();
-            if (list->IndexOf(Item) >= 0 && Item->DownloadState() == KFinished)
-                Item->SetDownloadState(KFailed);
-        };
-    }
-
-protected:
-    void Execute() override {}
-};
-
 } // namespace
 
 TCurrentInfo::TCurrentInfo() : MDInfo(std::make_unique<TStringList>()) {}
@@ -291,38 +278,245 @@ void MakeAudioOutputOptions(const std::string& OutputFile, const std::string& Co
     Options.AudioBitrate = BitrateKbps * 1000;
 }
 
-bool ConvertFile(const std::string& InputFile, const std::string& OutputFile,
-                 const std::string& ConvertType, int Bitrate, int LengthSeconds,
-                 const TEncoderTerminateEvent& OnTerminate) {
-    // Owned here, so the encoder is freed on this (the main) thread once its
-    // run has ended.
-    auto encoder = std::make_unique<TFFEncoder>(nullptr);
-    bool finished = false;
-    encoder->OnTerminate = [&](TObject* Sender, const TTerminateInfo& Info) {
-        if (Info.TaskIndex >= 0 && Info.Finished && !Info.Exception) finished = true;
-        if (OnTerminate) OnTerminate(Sender, Info);
-    };
-    if (!encoder->AVLibLoaded() && !encoder->LoadAVLib(GetAppFolder())) {
-        AppMessage("MsgBox.AVLibLoadFailed", mtError, {mbOK});
+namespace {
+
+void RunOnMainThread(std::function<void()> Call) {
+    PostThreadCall(MainThreadId(), std::move(Call));
+}
+
+// Gives the finished temporary file the target's name, or the next free
+// "(n)" name, never replacing a file: a hard link fails when the name is
+// taken. Where links are not to be had, a name found free is renamed to.
+bool MoveIntoFreeName(const std::string& TempFile, const std::string& Target,
+                      std::string& FinalName, std::string& Reason) {
+    namespace fs = std::filesystem;
+    const std::string folder = ExtractFilePath(Target);
+    const std::string name = ExtractFileName(Target);
+    for (int n = 0; n < 1000; ++n) {
+        const std::string candidate = n == 0 ? Target : folder + "(" + IntToStr(n) + ")" + name;
+        std::error_code ec;
+        fs::create_hard_link(TempFile, candidate, ec);
+        if (!ec) {
+            fs::remove(TempFile, ec);
+            FinalName = candidate;
+            return true;
+        }
+        if (ec == std::errc::file_exists) continue;
+        std::error_code probe;
+        if (fs::exists(candidate, probe) || probe) continue;
+        fs::rename(TempFile, candidate, ec);
+        if (!ec) {
+            FinalName = candidate;
+            return true;
+        }
+        Reason = "Cannot write " + candidate + ": " + ec.message();
         return false;
     }
-    ForceDirectories(ExtractFilePath(OutputFile));
-    encoder->Decoder()->LoadFile(InputFile, "");
+    Reason = "No free file name for " + Target;
+    return false;
+}
+
+// One running conversion: its encoder, then its tag writer, then the move
+// into place. Lives on the main thread; the encoder's events and the tag
+// writer's end reach it there.
+class TConversion {
+public:
+    TConversion(int Id, std::string Target, TTagValues Tags, TOnConverted OnDone,
+                TEncoderTerminateEvent OnTerminate)
+        : FId(Id), FTarget(std::move(Target)), FTags(std::move(Tags)), FOnDone(std::move(OnDone)),
+          FOnTerminate(std::move(OnTerminate)) {}
+
+    // Opens the input and the temporary output and starts the task thread.
+    bool Start(const std::string& InputFile, const std::string& ConvertType, int Bitrate,
+               int LengthSeconds, std::string& Reason);
+    void Cancel();
+    TOnConverted TakeOnDone() { return std::move(FOnDone); }
+    void RemoveTemp();
+
+private:
+    void Terminated(TObject* Sender, const TTerminateInfo& Info);
+    void Advance();
+    void End(const TConvertResult& Result);
+
+    int FId;
+    std::string FTarget;
+    std::string FTemp;
+    TTagValues FTags;
+    TOnConverted FOnDone;
+    TEncoderTerminateEvent FOnTerminate;
+    std::unique_ptr<TFFEncoder> FEncoder;
+    std::unique_ptr<TFreeEncoderThread> FTagger;
+    bool FEncoderDone = false;
+    bool FTaggerDone = false;
+    bool FConverted = false;
+    bool FCancelled = false;
+    std::string FReason;
+};
+
+std::map<int, std::unique_ptr<TConversion>>& Conversions() {
+    static std::map<int, std::unique_ptr<TConversion>> conversions;
+    return conversions;
+}
+
+bool TConversion::Start(const std::string& InputFile, const std::string& ConvertType, int Bitrate,
+                        int LengthSeconds, std::string& Reason) {
+    ForceDirectories(ExtractFilePath(FTarget));
+    FTemp = MakeTransferTempName(FTarget, &Reason);
+    if (FTemp.empty()) return false;
+    FEncoder = std::make_unique<TFFEncoder>(nullptr);
+    FEncoder->OnTerminate = [this](TObject* Sender, const TTerminateInfo& Info) {
+        Terminated(Sender, Info);
+    };
+    FEncoder->Decoder()->LoadFile(InputFile, "");
     TInputOptions input;
     InitInputOptions(input);
-    input.FileName = encoder->Decoder()->FileName();
-    input.ForceFormat = encoder->Decoder()->ForceFormat();
+    input.FileName = FEncoder->Decoder()->FileName();
+    input.ForceFormat = FEncoder->Decoder()->ForceFormat();
     if (input.FileName.empty()) input.FileName = InputFile;
-    const int task = encoder->AddTask(InputFile, &input);
-    if (task >= 0) {
-        TOutputOptions output;
-        MakeAudioOutputOptions(OutputFile, ConvertType, LengthSeconds, Bitrate, output);
-        if (encoder->SetOutputFile(task, OutputFile, &output)) encoder->Start(0);
+    const int task = FEncoder->AddTask(InputFile, &input);
+    TOutputOptions output;
+    MakeAudioOutputOptions(FTemp, ConvertType, LengthSeconds, Bitrate, output);
+    // The temporary name says nothing of the format: the target's does.
+    output.ForceFormat = LowerCase(ExtractFileExt(FTarget));
+    if (!output.ForceFormat.empty() && output.ForceFormat[0] == '.') output.ForceFormat.erase(0, 1);
+    if (task < 0 || !FEncoder->SetOutputFile(task, FTemp, &output)) {
+        Reason = FEncoder->LastErrMsg().empty() ? "The file cannot be converted"
+                                                : FEncoder->LastErrMsg();
+        FEncoder.reset();
+        RemoveTemp();
+        return false;
     }
-    encoder->ClearTasks();
-    encoder.reset();
-    if (!finished) DeleteFile(OutputFile);
-    return finished;
+    // One task thread: the conversion runs beside the main loop.
+    FEncoder->Start(1);
+    return true;
+}
+
+void TConversion::Terminated(TObject* Sender, const TTerminateInfo& Info) {
+    if (FOnTerminate) FOnTerminate(Sender, Info);
+    if (Info.TaskIndex >= 0) {
+        FConverted = Info.Finished && !Info.Exception;
+        if (!FConverted)
+            FReason =
+                Info.ExceptionMsg.empty() ? "The conversion did not finish" : Info.ExceptionMsg;
+        // Tagged as soon as converted, while the encoder winds down.
+        if (FConverted && !FCancelled) {
+            FTagger = std::make_unique<TFreeEncoderThread>(FTemp, FTags);
+            const int id = FId;
+            FTagger->OnTerminate = [id](TObject*) {
+                RunOnMainThread([id] {
+                    auto it = Conversions().find(id);
+                    if (it == Conversions().end()) return;
+                    TConversion* c = it->second.get();
+                    c->FTagger->WaitFor();
+                    c->FTaggerDone = true;
+                    c->Advance();
+                });
+            };
+            FTagger->Start();
+        }
+        return;
+    }
+    // The run's last event: the encoder goes once this event has returned.
+    const int id = FId;
+    RunOnMainThread([id] {
+        auto it = Conversions().find(id);
+        if (it == Conversions().end()) return;
+        TConversion* c = it->second.get();
+        c->FEncoder.reset();
+        c->FEncoderDone = true;
+        c->Advance();
+    });
+}
+
+void TConversion::Cancel() {
+    FCancelled = true;
+    if (FEncoder && !FEncoderDone) FEncoder->Stop(false);
+}
+
+void TConversion::RemoveTemp() {
+    if (FTemp.empty()) return;
+    DeleteFile(FTemp);
+    DeleteFile(FTemp + "~");
+}
+
+void TConversion::Advance() {
+    if (!FEncoderDone || (FTagger && !FTaggerDone)) return;
+    TConvertResult result;
+    if (FCancelled) {
+        RemoveTemp();
+    } else if (!FConverted) {
+        result.Reason = FReason;
+        RemoveTemp();
+    } else if (!FTagger->TagsWritten()) {
+        result.Reason = "Cannot write the tags of " + FTemp;
+        RemoveTemp();
+    } else if (MoveIntoFreeName(FTemp, FTarget, result.FileName, result.Reason)) {
+        result.Succeeded = true;
+    } else {
+        RemoveTemp();
+    }
+    End(result);
+}
+
+void TConversion::End(const TConvertResult& Result) {
+    TOnConverted done = FCancelled ? nullptr : std::move(FOnDone);
+    Conversions().erase(FId); // this object is gone from here on
+    if (done) done(Result);
+}
+
+} // namespace
+
+int ConvertFile(const std::string& InputFile, const std::string& OutputFile,
+                const std::string& ConvertType, int Bitrate, int LengthSeconds,
+                const TTagValues& Tags, TOnConverted OnDone, TEncoderTerminateEvent OnTerminate) {
+    TConvertResult failed;
+    {
+        TFFEncoder probe(nullptr);
+        if (!probe.AVLibLoaded() && !probe.LoadAVLib(GetAppFolder())) {
+            AppMessage("MsgBox.AVLibLoadFailed", mtError, {mbOK});
+            failed.Reason = probe.LastErrMsg().empty() ? "The media libraries cannot be loaded"
+                                                       : probe.LastErrMsg();
+            if (OnDone) OnDone(failed);
+            return 0;
+        }
+    }
+    static int lastId = 0;
+    const int id = ++lastId;
+    auto conversion = std::make_unique<TConversion>(id, OutputFile, Tags, std::move(OnDone),
+                                                    std::move(OnTerminate));
+    TConversion* c = conversion.get();
+    Conversions()[id] = std::move(conversion);
+    bool started = false;
+    try {
+        started = c->Start(InputFile, ConvertType, Bitrate, LengthSeconds, failed.Reason);
+    } catch (const std::exception& e) {
+        failed.Reason = e.what();
+    }
+    if (started) return id;
+    c->RemoveTemp();
+    TOnConverted done = c->TakeOnDone();
+    Conversions().erase(id);
+    if (done) done(failed);
+    return 0;
+}
+
+void CancelConversion(int Id) {
+    auto it = Conversions().find(Id);
+    if (it != Conversions().end()) it->second->Cancel();
+}
+
+int ConversionsRunning() {
+    return int(Conversions().size());
+}
+
+void StopConversions() {
+    for (auto& [id, c] : Conversions())
+        c->Cancel();
+    // A stopped task ends at its next packet and a tag writer within a file's
+    // copy: generous, yet no exit hangs on a stuck library.
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!Conversions().empty() && std::chrono::steady_clock::now() < end)
+        CheckSynchronize(10);
 }
 
 bool WriteID3Tags(const std::string& FileName, const std::string& Title, const std::string& Artist,
@@ -343,31 +537,49 @@ bool WriteID3Tags(const std::string& FileName, const std::string& Title, const s
     return ok1 && ok2;
 }
 
-TFreeEncoderThread::TFreeEncoderThread(std::string aFileName, TTagValues aTags,
-                                       TOnConvertFinished aOnConvertFinishedEvent)
-    : TThread(true), FFileName(std::move(aFileName)), FTags(std::move(aTags)),
-      FOnConvertFinishedEvent(std::move(aOnConvertFinishedEvent)) {
-    FreeOnTerminate = true;
+TFreeEncoderThread::TFreeEncoderThread(std::string aFileName, TTagValues aTags)
+    : TThread(true), FFileName(std::move(aFileName)), FTags(std::move(aTags)) {}
+
+TFreeEncoderThread::~TFreeEncoderThread() {
+    StopThread();
 }
 
 void TFreeEncoderThread::Execute() {
-    WriteID3Tags(FFileName, FTags.Title, FTags.Artist, FTags.Album);
-    if (FOnConvertFinishedEvent) FOnConvertFinishedEvent(FFileName);
+    FWritten = WriteID3Tags(FFileName, FTags.Title, FTags.Artist, FTags.Album);
 }
 
 bool ConvertDownloadedTask(TMultiDownloader* Queue, TDownloadItem* Item,
                            const std::string& FileName, TOnConvertFinished OnConvertFinished) {
     const TUrlInfo task = ReadTaskComment(Item->Comment());
-    const bool ok =
-        ConvertFile(FileName, task.SavePath, task.ConvertType, task.Bitrate, task.Long, nullptr);
-    if (ok) {
-        // The values go to the tagging thread as copies: the list may change
-        // meanwhile.
-        auto* thread = new TFreeEncoderThread(task.SavePath, {task.Title, task.Artist, task.Album},
-                                              std::move(OnConvertFinished));
-        thread->Start();
-    } else {
-        (new TMarkFailedThread(Queue, Item))->Start();
+    // What the item and its conversion share: the item may be stopped or
+    // freed while the conversion runs, which drops it.
+    struct TLink {
+        bool Dropped = false;
+        int Id = 0;
+    };
+    auto link = std::make_shared<TLink>();
+    Item->HoldFinish([link] {
+        link->Dropped = true;
+        CancelConversion(link->Id);
+    });
+    // Ended after the queue has finished with the item's own step.
+    TOnConverted done = [Queue, Item, link, OnConvertFinished,
+                         savePath = task.SavePath](const TConvertResult& Result) {
+        RunOnMainThread([Queue, Item, link, OnConvertFinished, savePath, Result] {
+            if (link->Dropped || Queue->DownloadList()->IndexOf(Item) < 0) return;
+            link->Dropped = true;
+            if (Result.Succeeded && Result.FileName != savePath)
+                Item->Comment()->SetValues("SavePath", Result.FileName);
+            Item->EndHeldFinish(Result.Succeeded, Result.Reason);
+            if (Result.Succeeded && OnConvertFinished) OnConvertFinished(Result.FileName);
+        });
+    };
+    try {
+        link->Id = ConvertFile(FileName, task.SavePath, task.ConvertType, task.Bitrate, task.Long,
+                               {task.Title, task.Artist, task.Album}, done);
+    } catch (const std::exception& e) {
+        // Never a task held for a conversion that is not there.
+        done(TConvertResult{false, std::string(), e.what()});
     }
-    return ok;
+    return link->Id != 0;
 }

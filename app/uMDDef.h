@@ -8,6 +8,7 @@
 #include "classlib/thread.h"
 #include "media/FFEncode.h"
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -84,19 +85,6 @@ std::string HtmlEscape(const std::string& Text);
 void MakeAudioOutputOptions(const std::string& OutputFile, const std::string& ConvertType,
                             int LengthSeconds, int BitrateKbps, TOutputOptions& Options);
 
-// Converts one file synchronously, raising OnTerminate as the encoder does.
-// True when the task finished; otherwise no output file is left behind.
-// A failure to load the media libraries shows "MsgBox.AVLibLoadFailed".
-bool ConvertFile(const std::string& InputFile, const std::string& OutputFile,
-                 const std::string& ConvertType, int Bitrate, int LengthSeconds,
-                 const TEncoderTerminateEvent& OnTerminate);
-
-// Writes title, artist and album into the file's ID3v1 and ID3v2 tags,
-// keeping its other tag fields. False when the file is missing or a tag
-// cannot be written.
-bool WriteID3Tags(const std::string& FileName, const std::string& Title, const std::string& Artist,
-                  const std::string& Album);
-
 // The tag values of one task, taken on the main thread.
 struct TTagValues {
     std::string Title;
@@ -104,12 +92,48 @@ struct TTagValues {
     std::string Album;
 };
 
-// Writes the tags of a converted file on a thread of its own, then raises
-// the event there with the file name. Frees itself.
+// How a conversion ended: the audio file in place (its name, which is the
+// one asked for unless a file took that meanwhile) or why not.
+struct TConvertResult {
+    bool Succeeded = false;
+    std::string FileName;
+    std::string Reason;
+};
+using TOnConverted = std::function<void(const TConvertResult& Result)>;
+
+// Converts InputFile to an audio file on a task thread of its own encoder
+// (the main thread goes on), writes the tags, and only then gives the file
+// the name OutputFile, or the next free "(n)" name when a file is there by
+// then: until that moment it is a temporary file beside it, so no user's
+// file is touched and no unfinished file ever carries the final name.
+// OnTerminate gets the encoder's terminate events (task, then -1), OnDone
+// the outcome, both on the main thread. The number of the conversion; 0
+// when it cannot start, after OnDone has said why (a failure to load the
+// media libraries also shows "MsgBox.AVLibLoadFailed").
+int ConvertFile(const std::string& InputFile, const std::string& OutputFile,
+                const std::string& ConvertType, int Bitrate, int LengthSeconds,
+                const TTagValues& Tags, TOnConverted OnDone,
+                TEncoderTerminateEvent OnTerminate = nullptr);
+// Stops a conversion; its OnDone is not called and its files are removed.
+void CancelConversion(int Id);
+// Conversions (and their tag writers) still running.
+int ConversionsRunning();
+// Stops every conversion and waits until each, and each tag writer, has
+// ended and removed its temporary files (at exit).
+void StopConversions();
+
+// Writes title, artist and album into the file's ID3v1 and ID3v2 tags,
+// keeping its other tag fields. False when the file is missing or a tag
+// cannot be written.
+bool WriteID3Tags(const std::string& FileName, const std::string& Title, const std::string& Artist,
+                  const std::string& Album);
+
+// Writes the tags of a converted file on a thread of its own.
 class TFreeEncoderThread : public TThread {
 public:
-    TFreeEncoderThread(std::string aFileName, TTagValues aTags,
-                       TOnConvertFinished aOnConvertFinishedEvent);
+    TFreeEncoderThread(std::string aFileName, TTagValues aTags);
+    ~TFreeEncoderThread() override;
+    bool TagsWritten() const { return FWritten.load(); }
 
 protected:
     void Execute() override;
@@ -117,12 +141,14 @@ protected:
 private:
     std::string FFileName;
     TTagValues FTags;
-    TOnConvertFinished FOnConvertFinishedEvent;
+    std::atomic<bool> FWritten{false};
 };
 
-// The queue's download-finished step for one item: converts the arrived file
-// to the task's output (on the calling, main thread) and starts the tagging
-// thread. On failure the item is marked failed once the queue has finished
-// with it. OnConvertFinished runs on the tagging thread.
+// The queue's download-finished step for one item: holds the item's finish
+// and converts the arrived file to the task's output in the background. The
+// item becomes finished once its MP3 is tagged and in place (its "SavePath"
+// then names it), or failed with the reason; OnConvertFinished then gets
+// the file, on the main thread. Stopping the item stops the conversion.
+// False when the conversion could not start (the item fails shortly after).
 bool ConvertDownloadedTask(TMultiDownloader* Queue, TDownloadItem* Item,
                            const std::string& FileName, TOnConvertFinished OnConvertFinished);

@@ -12,6 +12,7 @@
 #include "platform/os/shell.h"
 #include "platform/win/queue.h"
 
+#include <algorithm>
 #include <filesystem>
 
 TfrmMain* frmMain = nullptr;
@@ -359,7 +360,10 @@ void TfrmMain::FormCreate() {
     lstMenu->ShowFocus = false;
     BindEngine();
     DebuggerInstance()->LogMsg("test");
-    FDownloader->SetMaxTasks(SettingsInstance()->GetSettingInteger("Settings.MaxTasks"));
+    // The settings dialog offers 1 to 10; a larger stored value would start a
+    // thread for every queued task.
+    FDownloader->SetMaxTasks(
+        std::clamp(SettingsInstance()->GetSettingInteger("Settings.MaxTasks"), 0, 10));
     const int height = SettingsInstance()->GetSettingInteger("MainForm.Height");
     if (height > 0) SetBounds(Left(), Top(), Width(), height);
 }
@@ -436,6 +440,7 @@ void TfrmMain::BindSide() {
         mdDownloaderStateChanged(s, i, st);
     };
     FDownloader->OnFinishedEvent = DownloadFinishedEvent;
+    FDownloader->OnListChanged = [](TObject*) { DownloadListChanged(); };
     FDownloader->OnBeforeFlvGet = [](TObject* s) {
         CopyResolverSettings(dynamic_cast<TYoutubeFLVGet*>(s));
     };
@@ -461,7 +466,11 @@ bool TfrmMain::FormCloseQuery() {
         close = AppMessageBox("MsgBox.TerminateDown", mtConfirmation, {mbOK, mbCancel}) == mrOk;
     if (close) {
         FDownloader->StopAll();
-        FDownloader->DownloadList()->SaveToFile(FCurrentInfo->DownloadListFileName);
+        // Conversions stop and tag writers finish before their files are counted.
+        StopConversions();
+        std::string reason;
+        if (!SaveDownloadList(&reason))
+            AppMessageBox("MsgBox.SaveListFailed", mtError, {mbOK}, 0, {reason});
         ClearTempDir();
     }
     SettingsInstance()->SetSettingInteger("Settings.MaxTasks", FDownloader->MaxTasks());
@@ -491,6 +500,7 @@ void TfrmMain::FormDestroy() {
     SettingsInstance()->SetSettingInteger("Settings.MaxTasks", FDownloader->MaxTasks());
     if (MainWindowSide().Queue == FDownloader) MainWindowSide() = TMainWindowSide();
     FDownloader->StopAll();
+    StopConversions();
     FCurrentInfo.reset();
 }
 
@@ -526,7 +536,7 @@ void TfrmMain::Download(const TUrlInfo& Source) {
     if (rate >= 0 && rate < 4) info.Bitrate = rates[rate];
     AddDownloadTask(info);
     frmDownloadList->RefreshList();
-    ExecPageScript("ShowDIcon(" + std::to_string(info.PId) + ");");
+    // The result page marks the entry once its MP3 is there.
     if (SettingsInstance()->GetSettingBool("Settings.ShowListWhenAddTask")) ShowDownloadList(true);
 }
 
@@ -550,9 +560,12 @@ void TfrmMain::mdDownloaderStateChanged(TObject*, int Index, int CurrentState) {
         const TUrlInfo info = ReadTaskComment(FDownloader->DownloadList()->Items(Index)->Comment());
         while (row->SubItems()->Count() < 3)
             row->SubItems()->Add("");
+        // A finished file may have taken another name than the one asked for.
+        row->SubItems()->SetStrings(0, info.SavePath);
         row->SubItems()->SetStrings(1, TfrmDownloadList::LengthText(info.Long));
         row->SubItems()->SetStrings(2, text);
         if (image >= 0) row->SetImageIndex(image);
+        if (CurrentState == KFinished) MarkFinishedOnResultPage(info);
     }
     UpdateTaskStatus();
 }

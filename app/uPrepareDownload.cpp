@@ -13,6 +13,8 @@
 #include "skin/controls/SkinCtrls.h"
 #include "skin/forms/SkinnedForm.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr int kTitleChars = 30;
@@ -209,7 +211,8 @@ void TfrmPrepareDownload::cbArtistDropDown(TObject* Sender) {
 
 void TfrmPrepareDownload::LoadList(TspSkinComboBox* Box, const std::string& Name) {
     TCLSettings* s = SettingsInstance();
-    const int count = s->GetSettingInteger(Name + "Count");
+    // A recent list of reasonable length, whatever the stored count says.
+    const int count = std::min(s->GetSettingInteger(Name + "Count"), 100);
     for (int i = 0; i < count; ++i) {
         const std::string item = s->GetSettingString(Name + IntToStr(i));
         if (!item.empty()) Box->Items()->Add(item);

@@ -7,6 +7,7 @@
 #include "platform/win/queue.h"
 
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -109,21 +110,57 @@ std::string PostBodyBytes(const std::string& postQuery) {
     return postQuery;
 }
 
-std::string MakeTransferTempName(const std::string& FileName) {
+namespace {
+
+constexpr std::size_t MaxNameBytes = 255;
+constexpr std::size_t TempSuffixBytes = 14; // ".xxxxxxxx.part"
+
+// The part of a target's name its temporary files begin with.
+std::string TempNameStem(const std::string& name) {
+    if (name.size() + TempSuffixBytes <= MaxNameBytes) return name;
+    std::size_t keep = MaxNameBytes - TempSuffixBytes;
+    // Never cut a UTF-8 sequence in two.
+    while (keep > 0 && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80)
+        --keep;
+    return name.substr(0, keep);
+}
+
+} // namespace
+
+bool IsTransferTempNameOf(const std::string& Name, const std::string& FileName) {
+    const std::string stem = TempNameStem(fs::path(FileName).filename().string());
+    std::string rest;
+    if (stem.empty() || Name.size() <= stem.size() || Name.compare(0, stem.size(), stem) != 0)
+        return false;
+    rest = Name.substr(stem.size());
+    if (!rest.empty() && rest.back() == '~') rest.pop_back();
+    if (rest.size() != TempSuffixBytes || rest[0] != '.' || rest.compare(9, 5, ".part") != 0)
+        return false;
+    for (std::size_t i = 1; i < 9; ++i)
+        if (!std::isxdigit(static_cast<unsigned char>(rest[i]))) return false;
+    return true;
+}
+
+int RemoveTransferTemps(const std::string& FileName) {
+    const fs::path target(FileName);
+    std::error_code ec;
+    fs::directory_iterator it(target.parent_path().empty() ? fs::path(".") : target.parent_path(),
+                              ec);
+    int removed = 0;
+    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+        if (!IsTransferTempNameOf(it->path().filename().string(), FileName)) continue;
+        std::error_code removeError;
+        if (it->is_regular_file(removeError) && fs::remove(it->path(), removeError)) ++removed;
+    }
+    return removed;
+}
+
+std::string MakeTransferTempName(const std::string& FileName, std::string* errorText) {
     static std::mutex lock;
     static std::mt19937 gen{std::random_device{}()};
     const fs::path target(FileName);
     const std::string folder = target.parent_path().string();
-    std::string name = target.filename().string();
-    constexpr std::size_t MaxName = 255;
-    constexpr std::size_t Suffix = 14; // ".xxxxxxxx.part"
-    if (name.size() + Suffix > MaxName) {
-        std::size_t keep = MaxName - Suffix;
-        // Never cut a UTF-8 sequence in two.
-        while (keep > 0 && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80)
-            --keep;
-        name.resize(keep);
-    }
+    const std::string name = TempNameStem(target.filename().string());
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::uint32_t n;
         {
@@ -137,8 +174,14 @@ std::string MakeTransferTempName(const std::string& FileName) {
             std::fclose(f);
             return path;
         }
-        if (errno != EEXIST) return {};
+        if (errno != EEXIST) {
+            if (errorText)
+                *errorText = "Cannot create a file in " + (folder.empty() ? "." : folder) + ": " +
+                             std::error_code(errno, std::generic_category()).message();
+            return {};
+        }
     }
+    if (errorText) *errorText = "No free temporary name beside " + FileName;
     return {};
 }
 
@@ -182,6 +225,7 @@ void THttpTransfer::Run() {
     Result = false;
     FileSize = 0;
     BytesReaded = 0;
+    StatusCode = 0;
     StringResult.clear();
     ErrorText.clear();
     try {
@@ -251,6 +295,9 @@ void THttpTransfer::RunSteps() {
         return;
     }
     if (Stopped()) return;
+    std::string status;
+    if (HttpQueryInfo(request.h, HTTP_QUERY_STATUS_CODE, status))
+        StatusCode = StrToIntDef(status, 0);
 
     if (QueueLog) Trace("=======HttpQueryInfo begin========");
     std::string lengthText;
@@ -280,16 +327,18 @@ void THttpTransfer::RunSteps() {
     std::unique_ptr<std::FILE, FileCloser> file;
     std::vector<char> fileBuffer;
     std::string buffer;
+    // Without a length, only a body sent in chunks shows where it ends.
+    bool chunked = false;
     if (ToFile) {
         // An error page or an answer of unknown length is never saved as the file.
-        std::string status;
-        HttpQueryInfo(request.h, HTTP_QUERY_STATUS_CODE, status);
-        const int code = StrToIntDef(status, 0);
-        if (code < 200 || code > 299) {
-            ErrorText = "HTTP status " + status;
+        if (StatusCode < 200 || StatusCode > 299) {
+            ErrorText = "HTTP status " + std::to_string(StatusCode);
             return;
         }
-        if (FileSize <= 0) {
+        std::string coding;
+        chunked = !hasLength && HttpQueryInfo(request.h, HTTP_QUERY_TRANSFER_CODING, coding) &&
+                  LowerCase(coding).find("chunked") != std::string::npos;
+        if (FileSize <= 0 && !chunked) {
             ErrorText = hasLength ? "Empty body" : "The answer has no Content-Length";
             return;
         }
@@ -314,6 +363,11 @@ void THttpTransfer::RunSteps() {
         }
         if (got == 0) break;
         if (ToFile) {
+            if (chunked && BytesReaded + static_cast<std::int64_t>(got) > MaxUnsizedBytes) {
+                ErrorText =
+                    "The answer is longer than " + std::to_string(MaxUnsizedBytes) + " bytes";
+                return;
+            }
             if (std::fwrite(block, 1, got, file.get()) != got) {
                 ErrorText = "Cannot write " + TempFileName;
                 return;
@@ -347,6 +401,14 @@ void THttpTransfer::RunSteps() {
     if (!flushed || !closed) {
         ErrorText = "Cannot write " + TempFileName;
         return;
+    }
+    if (chunked && !readFailed) {
+        // The last chunk came and the connection ended cleanly.
+        if (BytesReaded == 0) {
+            ErrorText = "Empty body";
+            return;
+        }
+        FileSize = BytesReaded;
     }
     if (readFailed || BytesReaded != FileSize) {
         if (ErrorText.empty())

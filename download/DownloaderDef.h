@@ -43,11 +43,16 @@ bool SplitHttpAddress(const std::string& url, THttpAddress& address);
 // what would exhaust memory.
 constexpr std::int64_t MaxTextBodyBytes = 8 * 1024 * 1024;
 
+// The largest file a transfer writes from an answer of unknown length.
+constexpr std::int64_t MaxUnsizedFileBytes = std::int64_t(4) << 30;
+
 // One HTTP request, run on the calling (worker) thread. A file transfer
 // writes the body to TempFileName and moves it over FileName only when the
-// whole announced body arrived with a success status; the temporary file is
-// removed in every case. A text fetch fails when its body breaks off, falls
-// short of the announced length or grows beyond MaxTextBodyBytes.
+// whole body arrived with a success status: the announced length, or, for an
+// answer sent in chunks without one, every chunk up to the last; the
+// temporary file is removed in every case. A text fetch fails when its body
+// breaks off, falls short of the announced length or grows beyond
+// MaxTextBodyBytes.
 struct THttpTransfer {
     std::string AcceptTypes;
     std::string Agent;
@@ -64,6 +69,7 @@ struct THttpTransfer {
     bool ToFile = false;
     bool QueueLog = false; // the queue's fuller trace
     THttpCharset Charset = KAnsi;
+    std::int64_t MaxUnsizedBytes = MaxUnsizedFileBytes;
 
     std::function<bool()> Terminated;
     // After every block: the announced size (0 when unknown) and the bytes so far.
@@ -71,8 +77,11 @@ struct THttpTransfer {
     std::function<void(const std::string&)> Log;
 
     bool Result = false;
-    std::int64_t FileSize = 0; // the Content-Length, 0 when not sent
+    // The Content-Length, 0 when not sent; for a whole answer sent in chunks,
+    // the bytes that came.
+    std::int64_t FileSize = 0;
     std::int64_t BytesReaded = 0;
+    int StatusCode = 0; // of the answer, 0 when none came
     std::string StringResult;
     std::string ErrorText;
 
@@ -93,8 +102,14 @@ std::string PostBodyBytes(const std::string& postQuery);
 // Creates a new empty temporary file beside FileName, "<name>.<hex>.part",
 // of its own so that two transfers to one target never share it; the name
 // part is shortened so the whole name stays within 255 bytes. Empty when
-// none can be created.
-std::string MakeTransferTempName(const std::string& FileName);
+// none can be created, with the reason in *errorText.
+std::string MakeTransferTempName(const std::string& FileName, std::string* errorText = nullptr);
+// Whether Name (a file name without folder) is one MakeTransferTempName
+// makes for FileName, or the copy a tag writer makes of one ("~" after it).
+bool IsTransferTempNameOf(const std::string& Name, const std::string& FileName);
+// Removes the temporary files of FileName that a transfer or a conversion
+// killed half way left beside it; the number removed.
+int RemoveTransferTemps(const std::string& FileName);
 
 // Moves a finished temporary file over the target, replacing it in one step
 // (copying through a sibling when the two lie on different file systems).

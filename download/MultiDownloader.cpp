@@ -54,9 +54,8 @@ void THttpDownloadThread::Execute() {
     t.Terminated = [this] { return Terminated() || FLink->Cancelled(); };
     t.Log = [this](const std::string& line) { FLink->Log(line); };
     if (t.ToFile) {
-        t.TempFileName = MakeTransferTempName(t.FileName);
+        t.TempFileName = MakeTransferTempName(t.FileName, &ErrorText);
         if (t.TempFileName.empty()) {
-            ErrorText = "Cannot create a temporary file beside " + t.FileName;
             FTResult = false;
             return;
         }
@@ -84,6 +83,7 @@ TDownloadItem::~TDownloadItem() {
     FDestroying = true;
     FComment.reset();
     Abort();
+    DropHeldFinish();
 }
 
 void TDownloadItem::SetDownloadState(EDownloadState aState) {
@@ -93,9 +93,39 @@ void TDownloadItem::SetDownloadState(EDownloadState aState) {
     if (aState == KAbort) SetDownloadState(KReady);
 }
 
+void TDownloadItem::Fail(const std::string& aReason) {
+    ErrorText = aReason;
+    SetDownloadState(KFailed);
+}
+
+void TDownloadItem::HoldFinish(std::function<void()> OnDrop) {
+    FHeld = true;
+    FOnDropHeld = std::move(OnDrop);
+}
+
+void TDownloadItem::DropHeldFinish() {
+    if (!FHeld) return;
+    FHeld = false;
+    // Moved out first: the handler may start the item again.
+    std::function<void()> drop = std::move(FOnDropHeld);
+    FOnDropHeld = nullptr;
+    if (drop) drop();
+}
+
+void TDownloadItem::EndHeldFinish(bool Succeeded, const std::string& Reason) {
+    if (!FHeld) return;
+    FHeld = false;
+    FOnDropHeld = nullptr;
+    if (Succeeded)
+        SetDownloadState(KFinished);
+    else
+        Fail(Reason);
+}
+
 void TDownloadItem::Download() {
+    ErrorText.clear();
     if (URL.empty()) {
-        SetDownloadState(KFailed);
+        Fail("The task has no address");
         return;
     }
     if (FURLOrg.empty()) {
@@ -140,6 +170,7 @@ void TDownloadItem::TransferDone(TObject* Sender) {
     FResult = thread->FTResult;
     const bool toFile = thread->ToFile();
     if (FResult && toFile) {
+        FHeld = false;
         if (OnDoneFile && thread->FTFileSize > 0)
             OnDoneFile(this, URL, FileName, thread->FTFileSize);
     } else if (FResult) {
@@ -150,6 +181,7 @@ void TDownloadItem::TransferDone(TObject* Sender) {
         }
     } else {
         if (!thread->ErrorText.empty()) Log(thread->ErrorText);
+        ErrorText = thread->ErrorText.empty() ? "The transfer failed" : thread->ErrorText;
         if (OnError && !FAbort) {
             FThread = nullptr;
             FLink.reset();
@@ -159,11 +191,16 @@ void TDownloadItem::TransferDone(TObject* Sender) {
     }
     FThread = nullptr;
     FLink.reset();
+    // The done event's handler took the finish over; it ends it later.
+    if (FHeld) return;
     if (RedirectOptions.YesINeedRedirect) {
         RedirectStep();
         return;
     }
-    SetDownloadState(FResult ? KFinished : KFailed);
+    if (FResult)
+        SetDownloadState(KFinished);
+    else
+        Fail(ErrorText);
 }
 
 void TDownloadItem::RedirectStep() {
@@ -195,24 +232,25 @@ void TDownloadItem::ResolverGot(const std::string& aURL) {
     if (!FResolving) return; // the item was stopped meanwhile
     FResolving = false;
     if (aURL.empty()) {
-        SetDownloadState(KFailed);
+        Fail("The video page gave no media address");
         return;
     }
     URL = aURL;
     StartTransfer(true);
 }
 
-void TDownloadItem::ResolverBad(const std::string&) {
+void TDownloadItem::ResolverBad(const std::string& aMsg) {
     // The watch-page method retries with the info page after this answer.
     if (!FResolving || FFLVGet->RetryPending()) return;
     FResolving = false;
-    SetDownloadState(KFailed);
+    Fail(aMsg.empty() ? "The video page could not be read" : aMsg);
 }
 
 void TDownloadItem::StopTransfer(EDownloadState newState) {
     if (FState == KFinished) return;
+    const bool wasBusy = FThread != nullptr || FResolving || FHeld;
+    DropHeldFinish();
     SetDownloadState(newState);
-    const bool wasBusy = FThread != nullptr || FResolving;
     if (FThread) {
         FLink->Cancel(); // the thread stops at its next check and reports nothing
         FLink.reset();
@@ -238,6 +276,7 @@ void TDownloadItem::Reset() {
 }
 
 void TDownloadItem::ReDownload() {
+    DropHeldFinish();
     if (!FURLOrg.empty()) URL = FURLOrg;
     RedirectOptions = OrgRedirectOptions;
     SetDownloadState(KReady);
@@ -285,6 +324,13 @@ void TDownloadList::AddItem(TDownloadItem* aItem) {
     FByFileName.emplace(UpperCase(aItem->FileName), aItem);
     if (!aItem->URLOrg().empty()) FByURLOrg.emplace(aItem->URLOrg(), aItem);
     FItems.AddObject(Trim(aItem->URL), aItem);
+    Changed();
+}
+
+void TDownloadList::Changed() {
+    // A copy: the handler may replace the list's events.
+    const TNotifyEvent handler = OnChanged;
+    if (handler) handler(this);
 }
 
 void TDownloadList::ItemStarted(TDownloadItem* aItem) {
@@ -356,6 +402,7 @@ void TDownloadList::RemoveByIndex(int aIndex) {
     if (!item->URLOrg().empty()) EraseFromIndex(FByURLOrg, item->URLOrg(), item);
     item->FList = nullptr;
     delete item;
+    Changed();
 }
 
 void TDownloadList::ClearAll() {
@@ -376,6 +423,7 @@ void TDownloadList::ClearInCompleted() {
 void TDownloadList::Exchange(int aIndexA, int aIndexB) {
     if (!Items(aIndexA) || !Items(aIndexB) || aIndexA == aIndexB) return;
     FItems.Exchange(aIndexA, aIndexB);
+    Changed();
 }
 
 void TDownloadList::MoveUp(int aIndex) {
@@ -392,26 +440,32 @@ void TDownloadList::ItemProgress(TObject* Sender, const std::string&, std::int64
     const int index = IndexOf(item);
     if (index < 0) return;
     if (TotalSize > 0) item->ProgressPercent = static_cast<int>(Readed * 100 / TotalSize);
-    if (!item->RedirectOptions.YesINeedRedirect && OnProgress)
-        OnProgress(this, index, TotalSize, Readed);
+    // Each event is called through a copy: a handler may resume the queue,
+    // which hands the list the queue's events again.
+    const TOnQueueProgressEvent handler = OnProgress;
+    if (!item->RedirectOptions.YesINeedRedirect && handler) handler(this, index, TotalSize, Readed);
 }
 
 void TDownloadList::ItemDoneFile(TObject* Sender, const std::string&, const std::string& FileName,
                                  std::int64_t FileSize) {
     const int index = IndexOf(dynamic_cast<TDownloadItem*>(Sender));
-    if (index >= 0 && OnFinishedEvent) OnFinishedEvent(this, index, FileName, "", FileSize);
+    const TOnFinishedEvent handler = OnFinishedEvent;
+    if (index >= 0 && handler) handler(this, index, FileName, "", FileSize);
 }
 
 void TDownloadList::ItemDoneString(TObject* Sender, const std::string&, const std::string& Result) {
     const int index = IndexOf(dynamic_cast<TDownloadItem*>(Sender));
-    if (index >= 0 && OnFinishedEvent)
-        OnFinishedEvent(this, index, "", Result, static_cast<std::int64_t>(Result.size()));
+    const TOnFinishedEvent handler = OnFinishedEvent;
+    if (index >= 0 && handler)
+        handler(this, index, "", Result, static_cast<std::int64_t>(Result.size()));
 }
 
 void TDownloadList::ItemStateChanged(TObject* Sender, const std::string&, EDownloadState aState) {
     const int index = IndexOf(dynamic_cast<TDownloadItem*>(Sender));
-    if (index >= 0 && OnStateChanged) OnStateChanged(this, index, aState);
+    const TOnStateChangedEvent handler = OnStateChanged;
+    if (index >= 0 && handler) handler(this, index, aState);
     if (aState == KFinished && FParent) FParent->Resume();
+    if (index >= 0) Changed();
 }
 
 void TDownloadList::SaveToFile(const std::string& aFileName) const {
@@ -477,9 +531,11 @@ TMultiDownloader::~TMultiDownloader() {
     OnProgress = nullptr;
     OnStateChanged = nullptr;
     OnFinishedEvent = nullptr;
+    OnListChanged = nullptr;
     FList->OnProgress = nullptr;
     FList->OnStateChanged = nullptr;
     FList->OnFinishedEvent = nullptr;
+    FList->OnChanged = nullptr;
     FList.reset();
 }
 
@@ -489,6 +545,7 @@ void TMultiDownloader::CopyEvents() {
     FList->OnFinishedEvent = OnFinishedEvent;
     FList->OnErrorEvent = OnErrorEvent;
     FList->OnRedirectEvent = OnRedirectEvent;
+    FList->OnChanged = OnListChanged;
 }
 
 TDownloadList* TMultiDownloader::DownloadList() {
@@ -523,7 +580,10 @@ void TMultiDownloader::Resume() {
     int unfinished = 0;
     for (int i = 0; i < FList->ItemCount(); ++i) {
         TDownloadItem* item = FList->Items(i);
-        if (item->DownloadState() < KFinished && ++unfinished > FList->MaxTasks) item->Reset();
+        // An item whose file has arrived is not sent back to wait.
+        if (item->DownloadState() < KFinished && ++unfinished > FList->MaxTasks &&
+            !item->FinishHeld())
+            item->Reset();
     }
 }
 
@@ -535,7 +595,7 @@ void TMultiDownloader::StopAll() {
 bool TMultiDownloader::IsDownloading() const {
     for (int i = 0; i < FList->ItemCount(); ++i) {
         const EDownloadState state = FList->Items(i)->DownloadState();
-        if (state != KReady && state != KFinished) return true;
+        if (state != KReady && state != KFinished && state != KFailed) return true;
     }
     return false;
 }

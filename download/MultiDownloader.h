@@ -124,6 +124,10 @@ public:
     TRedirOptions OrgRedirectOptions;
     int YoutubeVideoFmt = -1;
 
+    // Why the item last failed, in the transfer's or the resolver's words or
+    // its owner's; empty until a failure, cleared when the item starts again.
+    std::string ErrorText;
+
     TStringList* Comment() const { return FComment.get(); }
     TYoutubeFLVGet* FLVGet() const { return FFLVGet.get(); }
     EDownloadState DownloadState() const { return FState; }
@@ -145,6 +149,15 @@ public:
     // Sets the state and raises OnStateChanged (KAbort falls back to KReady).
     void SetDownloadState(EDownloadState aState);
 
+    // Called from the done-file event: the finished step goes on elsewhere
+    // (a conversion), and the item keeps its running state until
+    // EndHeldFinish. OnDrop runs when the item is stopped, restarted or freed
+    // meanwhile; the held step's result then counts for nothing.
+    void HoldFinish(std::function<void()> OnDrop);
+    bool FinishHeld() const { return FHeld; }
+    // Ends a held finish: KFinished, or KFailed with Reason as ErrorText.
+    void EndHeldFinish(bool Succeeded, const std::string& Reason = {});
+
 private:
     friend class TDownloadList;
 
@@ -154,6 +167,8 @@ private:
     void RedirectStep();
     void ResolverGot(const std::string& aURL);
     void ResolverBad(const std::string& aMsg);
+    void Fail(const std::string& aReason);
+    void DropHeldFinish();
     void Log(const std::string& line) const {
         if (FOnLog) FOnLog(line);
     }
@@ -170,6 +185,8 @@ private:
     bool FAbort = false;
     bool FDestroying = false;
     bool FResolving = false;
+    bool FHeld = false;
+    std::function<void()> FOnDropHeld;
     TOnLog FOnLog;
     THttpCharset FHttpCharset = KAnsi;
     TOnGetYouTubeInfo FOnGetYouTubeInfo;
@@ -187,6 +204,8 @@ public:
     TOnFinishedEvent OnFinishedEvent;
     TNotifyEvent OnErrorEvent;
     TOnRedirectEvent OnRedirectEvent;
+    // Items were added, removed or reordered, or one changed its state.
+    TNotifyEvent OnChanged;
 
     // Takes the item (and its ownership) unless it is refused: false then,
     // and the caller still owns it.
@@ -222,6 +241,7 @@ private:
                       std::int64_t FileSize);
     void ItemDoneString(TObject* Sender, const std::string& URL, const std::string& Result);
     void ItemStateChanged(TObject* Sender, const std::string& URL, EDownloadState aState);
+    void Changed();
 
     friend class TDownloadItem;
     // Appends without the checks, which the caller has made.
@@ -249,6 +269,8 @@ public:
     TOnFinishedEvent OnFinishedEvent;
     TNotifyEvent OnErrorEvent;
     TOnRedirectEvent OnRedirectEvent;
+    // The list changed: an item was added, removed or moved, or changed state.
+    TNotifyEvent OnListChanged;
     TOnGetYouTubeInfo OnGetYouTubeInfo;
     // Raised on the transfer threads; must not wait for the main thread.
     TOnLog OnLog;
@@ -258,6 +280,7 @@ public:
                 ERedirectTheme aRedirectTheme, const std::string& aRedirectURL);
     void Resume();
     void StopAll();
+    // Some item is on its way: neither ready, nor finished, nor failed.
     bool IsDownloading() const;
     int UnfinishedTasksCount() const;
     // Copies the queue events into the list first.

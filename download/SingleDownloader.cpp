@@ -76,7 +76,8 @@ void TSingleDownloaderThread::Execute() {
     t.Terminated = [this] { return Terminated() || FLink->Cancelled(); };
     t.Log = [this](const std::string& line) { FLink->Log(line); };
     if (t.ToFile && t.TempFileName.empty()) {
-        FLink->Log("Cannot create a temporary file");
+        ErrorText = "Cannot create a temporary file in " + os::TempFolder();
+        FLink->Log(ErrorText);
         FTResult = false;
         return;
     }
@@ -86,6 +87,7 @@ void TSingleDownloaderThread::Execute() {
     FTFileSize = t.FileSize;
     FTStringResult = std::move(t.StringResult);
     ErrorText = t.ErrorText;
+    StatusCode = t.StatusCode;
     FTResult = t.Result && !t.Terminated();
 }
 
@@ -130,6 +132,10 @@ void TSingleDownloader::ThreadDone(TObject* Sender) {
     FThread = nullptr;
     FLink.reset();
     FResult = thread->FTResult;
+    FStatusCode = thread->StatusCode;
+    FLastError = FResult                     ? std::string()
+                 : thread->ErrorText.empty() ? std::string("The request failed")
+                                             : thread->ErrorText;
     if (FResult && FToFile) {
         if (OnDoneFile) OnDoneFile(this, FileName, thread->FTFileSize);
     } else if (FResult) {

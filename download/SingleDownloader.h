@@ -30,6 +30,7 @@ public:
     std::int64_t BytesReaded = 0;
     bool FHttpSSL = false;
     std::string ErrorText;
+    int StatusCode = 0;
 
 protected:
     void Execute() override;
@@ -74,6 +75,10 @@ public:
 
     bool Result() const { return FResult; }
     bool Busy() const { return FThread != nullptr; }
+    // Of the last request that ended: why it failed (empty after a success)
+    // and the answer's HTTP status (0 when none came).
+    const std::string& LastError() const { return FLastError; }
+    int StatusCode() const { return FStatusCode; }
 
 private:
     void StartRequest(bool toFile);
@@ -85,6 +90,8 @@ private:
     bool FResult = false;
     bool FAbort = false;
     bool FToFile = false;
+    std::string FLastError;
+    int FStatusCode = 0;
 };
 
 // A multipart/form-data body of name=value fields and name=file parts.

@@ -54,6 +54,10 @@ Status.Failed=Failed
 Info.NoTask=No task.
 Info.OneTask=1 task is running.
 Info.MultiTask={1} tasks are running.
+MsgBox.SaveListFailed=The download list could not be saved: {1}
+Text.SearchFailed=The search failed: {1}
+Text.SiteError=The site answered with error {1}.
+Text.NoResults=No results could be read from the site's page.
 
 [TfrmMain]
 frmMain.Caption={AppName}

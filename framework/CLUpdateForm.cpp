@@ -104,7 +104,9 @@ TUpdateAnswer ParseUpdateAnswer(const std::string& Text, const std::string& Magi
         } else if (EqualsNoCase(name, "info")) {
             if (answer.Info.empty()) answer.Info = value;
         } else if (EqualsNoCase(name, "page")) {
-            if (answer.Page.empty()) answer.Page = value;
+            // Opened in the desktop's browser when the user confirms: a web
+            // address only, never a local file or another scheme.
+            if (answer.Page.empty() && IsWebAddressValue(value)) answer.Page = value;
         } else if (StartsText("Banner.", name)) {
             if (!UpdateSettingAllowed(name, value)) allowed = false;
             answer.Changes.emplace_back(name, value);

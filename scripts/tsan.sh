@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Builds the thread-heavy test programs (label "threads") with ThreadSanitizer
-# in build-tsan and runs them.
+# in build-tsan and runs them: the download and media layers, the window
+# core's and class library's threads, and the application's and framework's
+# suites that run threads (queue handlers, conversions and tag writers, the
+# update check, the banner cache); tests/CMakeLists.txt lists them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 BUILD=${LANTROVE_TSAN_BUILD:-build-tsan}

@@ -444,6 +444,9 @@ bool HttpQueryInfo(HINTERNET request, std::uint32_t infoLevel, std::string& valu
     case HTTP_QUERY_CONTENT_TYPE:
         name = "content-type";
         break;
+    case HTTP_QUERY_TRANSFER_CODING:
+        name = "transfer-encoding";
+        break;
     default:
         SetError("Unknown query");
         return false;

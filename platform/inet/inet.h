@@ -38,6 +38,8 @@ constexpr std::uint32_t INTERNET_FLAG_IGNORE_CERT_CN_INVALID = 0x00001000;
 constexpr std::uint32_t HTTP_QUERY_CONTENT_TYPE = 1;
 constexpr std::uint32_t HTTP_QUERY_CONTENT_LENGTH = 5;
 constexpr std::uint32_t HTTP_QUERY_STATUS_CODE = 19;
+// The answer's Transfer-Encoding header ("chunked" for a body sent in pieces).
+constexpr std::uint32_t HTTP_QUERY_TRANSFER_CODING = 100;
 
 HINTERNET InternetOpen(const std::string& agent, std::uint32_t accessType,
                        const std::string& proxy = "", const std::string& proxyBypass = "",

@@ -93,6 +93,8 @@ protected:
         side.ExecScript = [this](const std::string& s) { calls.push_back("script:" + s); };
     }
     void TearDown() override {
+        // Nothing a test started may report into the next one.
+        StopConversions();
         EXPECT_TRUE(dltest::DrainThreads());
         MainWindowSide() = TMainWindowSide();
         SetMessageDialogHook(nullptr);

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -68,6 +69,13 @@ inline std::string Output(const std::string& cmd) {
         pclose(p);
     }
     return out;
+}
+
+inline std::size_t Count(const std::string& text, const std::string& what) {
+    std::size_t n = 0;
+    for (std::size_t p = text.find(what); p != std::string::npos; p = text.find(what, p + 1))
+        ++n;
+    return n;
 }
 
 inline int Shell(const std::string& cmd) {
@@ -179,20 +187,80 @@ protected:
         site.Stop();
     }
 
-    // The settings a user of the site would have, in a fresh settings folder.
-    void WriteSettings(const std::string& extra = {}) {
-        std::string text = "[setting]\n";
+    // The settings a user of the site would have, in a fresh settings folder;
+    // the lines of extra ("key=value") come first, so they win.
+    void WriteSettings(const std::string& extra = {}, const std::string& sections = {}) {
+        std::string text = "[setting]\n" + extra;
         for (const auto& [key, value] : site::SiteSettings(site.Base()))
             text += key + "=" + (value.front() == ' ' ? "\"" + value + "\"" : value) + "\n";
         text += "App.Splash=0\nUpdate.BeginAuto=0\nSettings.MaxTasks=2\n"
                 "Settings.DownloadListVisible=1\nMusicSaveTo=" +
-                out + "\n" + extra;
+                out + "\n" + sections;
         for (const char* root : {"config", "common"})
             dir.write(std::string(root) + "/" + DataFolderName() + "/setting.dat", text);
     }
     // The name of the program's data folder under the configuration folders:
     // the one the shipped configuration names.
     static std::string DataFolderName() { return "lantrove"; }
+    // A file of the data folder the program chose (all users' or the user's).
+    std::string DataFile(const std::string& name) {
+        for (const char* root : {"common", "config"}) {
+            const std::string path =
+                dir.file(std::string(root) + "/" + DataFolderName() + "/" + name);
+            if (fs::exists(path)) return path;
+        }
+        return {};
+    }
+    std::string ListFile() {
+        const std::string file = DataFile("downloadlist.sav");
+        return file.empty() ? std::string() : Read(file);
+    }
+    static std::string Read(const std::string& file) {
+        std::ifstream f(file, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(f), {});
+    }
+    // Files in the music folder whose names end so.
+    std::vector<std::string> OutFiles(const std::string& ending) {
+        std::vector<std::string> files;
+        for (const auto& e : fs::directory_iterator(out)) {
+            const std::string name = e.path().filename().string();
+            if (name.size() >= ending.size() &&
+                name.compare(name.size() - ending.size(), ending.size(), ending) == 0)
+                files.push_back(name);
+        }
+        return files;
+    }
+    void SetSwitch(const std::string& name, const std::string& value) {
+        site::Switches s = site.GetSwitches();
+        ASSERT_TRUE(site::ApplySwitch(s, name, value));
+        site.SetSwitches(s);
+    }
+    // Download of a result row, accepted as the dialog offers it.
+    void QueueRow(int row) {
+        ClickRow(row, kDownloadX);
+        Window dlg;
+        ASSERT_TRUE(WaitFor([&] { return FindWindow("Download MP3", dlg); }, 15000)) << row;
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        Key("Return");
+        ASSERT_TRUE(WaitFor([&] { return !FindWindow("Download MP3", dlg); }, 10000)) << row;
+    }
+    // Ends the program at once, as a crash or a power cut would.
+    void Kill() {
+        ASSERT_GT(pid, 0);
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+        pid = -1;
+    }
+    // Asks the program to close as another instance's "-s" does; true when
+    // it ended by itself.
+    bool CloseByRequest() {
+        if (pid <= 0 || !RunSecond("-s")) return false;
+        int status = 0;
+        if (!WaitFor([&] { return waitpid(pid, &status, WNOHANG) == pid; }, 30000)) return false;
+        pid = -1;
+        return true;
+    }
+
     // What the settings files hold now, the user's and the common one.
     std::string SettingsText() {
         return dir.read("config/" + DataFolderName() + "/setting.dat") +

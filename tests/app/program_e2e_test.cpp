@@ -349,4 +349,150 @@ TEST_F(ProgramE2E, TerminationFromTheTraySavesTheList) {
     EXPECT_NE(list.find("Lt4pZ8xQw1A"), std::string::npos) << list;
 }
 
+// Two titles that differ only in case are two tasks and two files; a title
+// of a hundred CJK characters gives a name that fits and is saved.
+TEST_F(ProgramE2E, TitlesThatDifferInCaseOrRunLongAreSaved) {
+    WriteSettings();
+    Start();
+    SetSwitch("title", "Song");
+    Search("pop");
+    QueueRow(0);
+    SetSwitch("title", "song");
+    Search("rock");
+    QueueRow(2);
+    std::string cjk;
+    for (int i = 0; i < 100; ++i)
+        cjk += "歌";
+    SetSwitch("title", cjk);
+    Search("jazz");
+    QueueRow(4);
+    ASSERT_TRUE(WaitFor([&] { return Mp3s().size() == 3; }, 120000)) << dir.read("program.log");
+    std::vector<std::string> names;
+    for (const std::string& f : Mp3s())
+        names.push_back(fs::path(f).filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names[0], "Song.mp3");
+    EXPECT_EQ(names[1], "song.mp3");
+    EXPECT_EQ(names[2].rfind("歌歌歌", 0), 0u) << names[2];
+    EXPECT_LE(names[2].size(), 255u);
+    for (const std::string& f : Mp3s())
+        EXPECT_NE(Probe(f, "stream=codec_name").find("codec_name=mp3"), std::string::npos) << f;
+    Stop(false);
+}
+
+// A file at the save path is the user's: one that appears there while the
+// task downloads is left as it is, and the MP3 takes the next free name.
+TEST_F(ProgramE2E, AFileAtTheSavePathIsLeftIntact) {
+    WriteSettings();
+    Start();
+    SetSwitch("title", "Mine");
+    SetSwitch("pace", "300");
+    Search("pop");
+    QueueRow(0);
+    ASSERT_TRUE(WaitRequest("/get_video", 1, 30000)) << dir.read("program.log");
+    { std::ofstream(out + "/Mine.mp3") << "the user's own"; }
+    ASSERT_TRUE(WaitFor([&] { return fs::exists(out + "/(1)Mine.mp3"); }, 90000))
+        << dir.read("program.log");
+    EXPECT_EQ(Read(out + "/Mine.mp3"), "the user's own");
+    EXPECT_NE(Probe(out + "/(1)Mine.mp3", "stream=codec_name").find("codec_name=mp3"),
+              std::string::npos);
+    Stop(false);
+}
+
+// Killed while downloading, the program finds its list again on the next
+// start and finishes the tasks; no transfer's leftover stays.
+TEST_F(ProgramE2E, AKillDuringDownloadsLosesNoTask) {
+    // Unfinished tasks go on at the next start without asking.
+    const std::string goOn = "[ShowAgain]\n24=0\n[ShowAgainModuleResult]\n24=1\n";
+    WriteSettings({}, goOn);
+    Start();
+    SetSwitch("pace", "300");
+    Search("pop");
+    QueueRow(0);
+    QueueRow(2);
+    auto listed = [&] {
+        const std::string list = ListFile();
+        return list.find("ItemCount=2") != std::string::npos &&
+               list.find("Lt4pZ8xQw1A") != std::string::npos &&
+               list.find("Zx3-Lm8vB0q") != std::string::npos;
+    };
+    ASSERT_TRUE(WaitFor([&] { return listed() && site.PeakMediaTransfers() == 2; }, 30000))
+        << ListFile();
+    Kill();
+    EXPECT_TRUE(Mp3s().empty());
+    EXPECT_TRUE(listed()) << ListFile();
+
+    SetSwitch("pace", "0");
+    Start();
+    ASSERT_TRUE(WaitFor([&] { return Mp3s().size() == 2; }, 120000)) << dir.read("program.log");
+    ASSERT_TRUE(WaitFor([&] { return Count(ListFile(), "State=5") == 2; }, 30000)) << ListFile();
+    int parts = 0;
+    for (const auto& e : fs::recursive_directory_iterator(dir.path()))
+        parts += e.path().extension() == ".part";
+    EXPECT_EQ(parts, 0);
+    Stop(false);
+}
+
+// Killed while converting, the program leaves no MP3 under the final name;
+// the next start removes the half-written file and converts the task again.
+TEST_F(ProgramE2E, AKillDuringAConversionLeavesNoTruncatedMp3) {
+    const std::string goOn = "[ShowAgain]\n24=0\n[ShowAgainModuleResult]\n24=1\n";
+    WriteSettings({}, goOn);
+    Start();
+    Search("pop");
+    // The long entry: 450 seconds to convert.
+    QueueRow(5);
+    ASSERT_TRUE(WaitFor([&] { return !OutFiles(".part").empty(); }, 90000))
+        << dir.read("program.log");
+    Kill();
+    EXPECT_TRUE(Mp3s().empty());
+    ASSERT_NE(ListFile().find("Lg2Hk4Jm6Np"), std::string::npos) << ListFile();
+
+    Start();
+    ASSERT_TRUE(WaitFor([&] { return Mp3s().size() == 1 && OutFiles(".part").empty(); }, 180000))
+        << dir.read("program.log");
+    const std::string duration = Probe(Mp3s()[0], "format=duration");
+    ASSERT_NE(duration.find("duration="), std::string::npos);
+    EXPECT_NEAR(std::atof(duration.c_str() + duration.find('=') + 1), 450.0, 1.0);
+    Stop(false);
+}
+
+// After a failed download the program closes as usual: another instance's
+// close request ends it without a question.
+TEST_F(ProgramE2E, AFailedDownloadLetsTheProgramClose) {
+    WriteSettings();
+    Start();
+    SetSwitch("status", "404");
+    SetSwitch("status-path", "/get_video");
+    Search("pop");
+    QueueRow(0);
+    ASSERT_TRUE(WaitFor([&] { return ListFile().find("State=7") != std::string::npos; }, 60000))
+        << ListFile();
+    EXPECT_TRUE(CloseByRequest()) << dir.read("program.log");
+}
+
+// An update answer that sets huge counts: the program takes it, and the
+// category pages built from it stay of reasonable size.
+TEST_F(ProgramE2E, AHostileUpdateAnswerWithHugeCounts) {
+    WriteSettings("Update.BeginAuto=1\nUpdate.Days=0\n");
+    SetSwitch("update-modify", "categories_count=2147483647");
+    SetSwitch("update-modify", "c_pages=2147483647");
+    Start();
+    ASSERT_TRUE(WaitRequest("/update", 1)) << dir.read("program.log");
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            const std::string settings = Read(DataFile("setting.dat"));
+            return settings.find("c_pages=2147483647") != std::string::npos;
+        },
+        20000));
+    // Categories, then the first one: its keyword list is asked for at once.
+    ClickAt(main.x + kMenuX, main.y + kMenuTop + kMenuStep * 3);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    ClickPage(22, 50);
+    EXPECT_TRUE(WaitRequest("/category?c=0&p=1", 1)) << dir.read("program.log");
+    // The program still answers: the search box takes a keyword.
+    Search("rock");
+    EXPECT_TRUE(CloseByRequest()) << dir.read("program.log");
+}
+
 } // namespace

@@ -75,9 +75,11 @@ TEST_F(SearchTest, PagesAndRefusedSearches) {
     EXPECT_EQ(Count(Search("rock", 0), "<tr id=\"row"), 10u); // page 0 is page 1
     EXPECT_EQ(view->SearchResult()->Values("Page"), "1");
 
-    // A changed page layout: the patterns find nothing, the page is empty.
+    // A changed page layout: the patterns find nothing, and the page says so.
     Switch("layout", "2");
-    EXPECT_EQ(Count(Search("rock"), "<tr id=\"row"), 0u);
+    const std::string missed = Search("rock");
+    EXPECT_EQ(Count(missed, "<tr id=\"row"), 0u);
+    EXPECT_NE(missed.find("No results could be read from the site&#39;s page."), std::string::npos);
 
     // A title pattern that does not compile: the entries have ids only and
     // none is shown, but the page still comes.
@@ -94,6 +96,35 @@ TEST_F(SearchTest, PagesAndRefusedSearches) {
     EXPECT_EQ(messages,
               (std::vector<std::string>{"Please enter the keyword.", "Please enter the keyword."}));
     EXPECT_EQ(loaded.size(), shown);
+}
+
+// A search that fails shows why, in place of the loading page that would
+// otherwise stay.
+TEST_F(SearchTest, FailedSearchesSayWhy) {
+    struct Case {
+        const char* name;
+        std::string value;
+        std::string says;
+    };
+    const Case cases[] = {
+        {"status", "500", "The site answered with error 500."},
+        {"status", "404", "The site answered with error 404."},
+        {"drop", "/search", "The search failed: "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + "=" + c.value);
+        Switch("reset", "");
+        Switch(c.name, c.value);
+        const std::string page = Search("rock");
+        EXPECT_EQ(loaded.back().browser, cbMain);
+        EXPECT_NE(page.find("<h1>rock</h1>"), std::string::npos) << page;
+        EXPECT_NE(page.find(c.says), std::string::npos) << page;
+    }
+    // The network is gone: nobody answers at the site's address.
+    site.Stop();
+    const std::string page = Search("rock");
+    EXPECT_NE(page.find("The search failed: "), std::string::npos) << page;
+    EXPECT_EQ(page.find("The search failed: <"), std::string::npos) << page;
 }
 
 TEST_F(SearchTest, AdvancedSearchBuildsItsKeyword) {
@@ -276,6 +307,27 @@ TEST_F(CategoryTest, CategoriesKeywordListsAndTheirPages) {
     EXPECT_TRUE(Click("xmd:ACTION=Search&KEYWORD=Se%C3%B1orita+-+Shawn+%26+Camila"));
     ASSERT_TRUE(Wait([&] { return !loaded.empty(); }));
     EXPECT_EQ(view->SearchResult()->Values("SearchKey"), "Señorita - Shawn & Camila");
+}
+
+// Counts from the settings (which an update answer may set) are bounded: a
+// huge number of categories or pages makes pages of reasonable size, and a
+// category page that cannot be had says why.
+TEST_F(CategoryTest, HostileCountsAndFailedPages) {
+    SettingsInstance()->SetSettingstring("categories_count", "2147483647");
+    SettingsInstance()->SetSettingstring("c_pages", "2147483647");
+    EXPECT_TRUE(Click("xmd:ACTION=Category"));
+    ASSERT_EQ(loaded.size(), 1u);
+    EXPECT_EQ(Count(loaded[0].html, "xmd:ACTION=Categories"), 1000u);
+    EXPECT_TRUE(Click("xmd:ACTION=Categories&CATEGORYID=0&CATEGORYPAGE=1"));
+    ASSERT_TRUE(Wait([&] { return loaded.size() == 2; }));
+    EXPECT_EQ(Count(loaded[1].html, "CATEGORYPAGE="), 99u); // every page but the current one
+    EXPECT_NE(loaded[1].html.find("<b>1</b>"), std::string::npos);
+
+    Switch("status", "503");
+    EXPECT_TRUE(Click("xmd:ACTION=Categories&CATEGORYID=0&CATEGORYPAGE=2"));
+    ASSERT_TRUE(Wait([&] { return loaded.size() == 3; }));
+    EXPECT_EQ(loaded[2].browser, cbCategory);
+    EXPECT_NE(loaded[2].html.find("The site answered with error 503."), std::string::npos);
 }
 
 TEST_F(CategoryTest, HotSongsAndWelcomePages) {

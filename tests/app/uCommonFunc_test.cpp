@@ -4,6 +4,8 @@
 
 #include "classlib/sysutils.h"
 
+#include <filesystem>
+
 using apptest::AppTest;
 
 namespace {
@@ -88,7 +90,10 @@ TEST_F(CommonTest, TaskCountInTheStatusLine) {
     EXPECT_EQ(calls, (std::vector<std::string>{"status:No task."}));
 }
 
-TEST_F(CommonTest, TemporaryFolderIsMadeAndKept) {
+// The temporary folder is made and kept; clearing it removes what the
+// program put there (the tasks' media files and their transfers' leftovers)
+// and nothing of anyone else's.
+TEST_F(CommonTest, ClearingTheTemporaryFolderRemovesOnlyTheProgramsFiles) {
     const std::string temp = GetTempDir();
     EXPECT_EQ(temp, SettingsInstance()->UserDataPath() + "Downloading/");
     EXPECT_TRUE(DirectoryExists(temp));
@@ -97,12 +102,70 @@ TEST_F(CommonTest, TemporaryFolderIsMadeAndKept) {
     TempDir other;
     SettingsInstance()->SetSettingstring("TemporaryDir", other.file("t"));
     EXPECT_EQ(GetTempDir(), other.file("t") + "/");
-    other.write("t/a.mtd", "x");
-    other.write("t/sub/b.mtd", "x");
+
+    queue->SetMaxTasks(0);
+    current.GetMDInfo();
+    TUrlInfo queued = Task("Qh7_Nd2kR9s", "Queued");
+    queued.TempPath = other.file("t/Queued.mp3.mtd");
+    ASSERT_TRUE(AddDownloadTask(queued));
+    other.write("t/Queued.mp3.mtd", "media");
+    other.write("t/Queued.mp3.mtd.0123abcd.part", "half");
+    // A task whose file arrived, then was removed from the list.
+    TUrlInfo removed = Task("Zx3-Lm8vB0q", "Removed");
+    removed.TempPath = other.file("t/Removed.mp3.mtd");
+    ASSERT_TRUE(AddDownloadTask(removed));
+    other.write("t/Removed.mp3.mtd", "media");
+    DownloadFinishedEvent(queue->DownloadList(), -1, removed.TempPath, "", 0);
+    queue->DownloadList()->RemoveByIndex(1);
+    // The user's own things in the same folder.
+    for (const char* f : {"t/notes.txt", "t/a.mtd", "t/sub/b.mtd", "t/Queued.mp3.mtd.part"})
+        other.write(f, "mine");
     ClearTempDir();
-    EXPECT_FALSE(other.exists("t/a.mtd"));
-    EXPECT_FALSE(other.exists("t/sub/b.mtd"));
+    for (const char* f :
+         {"t/Queued.mp3.mtd", "t/Queued.mp3.mtd.0123abcd.part", "t/Removed.mp3.mtd"})
+        EXPECT_FALSE(other.exists(f)) << f;
+    for (const char* f : {"t/notes.txt", "t/a.mtd", "t/sub/b.mtd", "t/Queued.mp3.mtd.part"})
+        EXPECT_EQ(other.read(f), "mine") << f;
     EXPECT_TRUE(DirectoryExists(other.file("t")));
+}
+
+// Titles that differ only in case are two tasks; a title of any length
+// gives a name that fits, with the suffixes the queue adds, in a file name.
+TEST_F(CommonTest, CaseVariantsAndLongTitlesAreQueued) {
+    queue->SetMaxTasks(0);
+    current.GetMDInfo();
+    const std::string tmp = dir.file("tmp/");
+    int video = 0;
+    for (const std::string title : {"Song", "song", "SONG"}) {
+        TUrlInfo info = Task(site::FixedVideos()[++video].Id, title);
+        info.SavePath = FixFileName(info.SavePath);
+        info.TempPath = FixFileName(tmp + ExtractFileName(info.SavePath) + ".mtd");
+        EXPECT_TRUE(AddDownloadTask(info)) << title;
+    }
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(queue->DownloadList()->ItemCount(), 3);
+    EXPECT_EQ(queue->DownloadList()->Items(1)->FileName, tmp + "(1)song.mp3.mtd");
+    EXPECT_EQ(queue->DownloadList()->Items(2)->FileName, tmp + "(2)SONG.mp3.mtd");
+
+    // A hundred CJK characters are 300 bytes.
+    std::string title;
+    for (int i = 0; i < 100; ++i)
+        title += "歌";
+    std::filesystem::create_directories(tmp);
+    const std::string save = FixFileName(dir.file("music/") + title + ".mp3");
+    const std::string name = ExtractFileName(save);
+    EXPECT_LE(name.size(), MaxQueuedNameBytes);
+    EXPECT_EQ(name.substr(name.size() - 4), ".mp3");
+    EXPECT_EQ((name.size() - 4) % 3, 0u); // whole characters only
+    EXPECT_EQ(name.compare(0, 9, "歌歌歌"), 0);
+    const std::string temp = FixFileName(tmp + name + ".mtd");
+    EXPECT_LE(ExtractFileName(temp).size(), MaxQueuedNameBytes);
+    EXPECT_EQ(temp.substr(temp.size() - 4), ".mtd");
+    // The transfer's own temporary file of it can be made.
+    const std::string part = MakeTransferTempName(temp);
+    ASSERT_FALSE(part.empty());
+    EXPECT_EQ(part.compare(0, temp.size(), temp), 0);
+    EXPECT_EQ(FitFileName("short.mp3", 20), "short.mp3");
 }
 
 TEST_F(CommonTest, UnfinishedTasksAtStartAreKeptOrDropped) {
@@ -146,6 +209,10 @@ TEST_F(CommonTest, RecentKeywords) {
     ClearKeyword();
     LoadKeywords(&list);
     EXPECT_EQ(list.Count(), 0);
+    // A huge stored count reads the ten there can be.
+    SettingsInstance()->SetSettingstring("keywordCount", "2147483647");
+    LoadKeywords(&list);
+    EXPECT_EQ(list.Count(), 10);
 }
 
 } // namespace

@@ -21,6 +21,10 @@
 
 #include <map>
 
+#include <algorithm>
+#include <fstream>
+#include <functional>
+
 using apptest::AppTest;
 using apptest::Count;
 
@@ -39,6 +43,7 @@ protected:
         main->frmPlayerFrame->OnFlashVar = [this](const std::string& name, const std::string& v) {
             flash.push_back(name + "=" + v);
         };
+        main->OnBrowserScript = [this](const std::string& script) { scripts.push_back(script); };
         std::filesystem::create_directories(dir.file("out"));
         main->Show();
     }
@@ -84,6 +89,7 @@ protected:
 
     TfrmMain* main = nullptr;
     std::vector<std::string> flash;
+    std::vector<std::string> scripts;
 };
 
 TEST_F(MainWindowTest, KeywordToResultPageToQueuedTask) {
@@ -119,11 +125,112 @@ TEST_F(MainWindowTest, KeywordToResultPageToQueuedTask) {
 
     // Without a stored limit no task starts; with one the task runs to its MP3.
     EXPECT_EQ(Row(0, 2), "Ready");
+    // The page marks an entry once its MP3 is there, not when it is queued.
+    EXPECT_EQ(std::count_if(scripts.begin(), scripts.end(),
+                            [](const std::string& s) { return s.rfind("ShowDIcon(", 0) == 0; }),
+              0);
     main->mdDownloader()->SetMaxTasks(2);
     main->mdDownloader()->Resume();
     ASSERT_TRUE(Wait([&] { return Row(0, 2) == "Finished"; }, 60000)) << Row(0, 2);
     EXPECT_EQ(main->frmDownloadList->lvDL->Items()->Item(0)->ImageIndex(), 2);
     EXPECT_TRUE(std::filesystem::exists(dir.file("out/") + title + ".mp3"));
+    const std::string pid = list->Items(0)->Comment()->Values("PId");
+    EXPECT_NE(std::find(scripts.begin(), scripts.end(), "ShowDIcon(" + pid + ");"), scripts.end());
+}
+
+// A failed download says why on its row, does not count as running, and the
+// window then closes without a question: whether the site refused the file
+// or the temporary folder cannot be written.
+TEST_F(MainWindowTest, AFailedDownloadSaysWhyAndTheWindowCloses) {
+    struct Case {
+        const char* name;
+        std::function<void()> arrange;
+        std::string reason;
+    };
+    const Case cases[] = {
+        {"refused",
+         [this] {
+             Switch("status", "404");
+             Switch("status-path", "/get_video");
+         },
+         "404"},
+        {"no temporary folder",
+         [this] {
+             // A file stands where the folder would be made.
+             dir.write("blocked", "a file");
+             SettingsInstance()->SetSettingstring("TemporaryDir", dir.file("blocked/Downloading"));
+         },
+         "Not a directory"},
+    };
+    main->mdDownloader()->SetMaxTasks(2);
+    TDownloadList* list = main->mdDownloader()->DownloadList();
+    TspSkinListViewSP* lv = main->frmDownloadList->lvDL;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        list->ClearAll();
+        main->frmDownloadList->RefreshList();
+        c.arrange();
+        TUrlInfo info;
+        info.Action = UA_DOWNLOAD;
+        info.Id = site::FixedVideos()[0].Id;
+        info.Title = c.name;
+        main->Download(info);
+        ASSERT_EQ(list->ItemCount(), 1);
+        ASSERT_TRUE(Wait([&] { return list->Items(0)->DownloadState() == KFailed; }, 30000));
+        EXPECT_EQ(Row(0, 2), "Failed");
+        EXPECT_FALSE(main->mdDownloader()->IsDownloading());
+        // The pointer over the row shows the reason as its hint.
+        const TRect r = lv->Items()->Item(0)->DisplayRect(drBounds);
+        SendMessage(lv->Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(r.Left + 5, r.Top + 3));
+        EXPECT_NE(lv->Hint.find(c.reason), std::string::npos) << lv->Hint;
+        SendMessage(lv->Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(r.Left + 5, r.Bottom + 40));
+        EXPECT_EQ(lv->Hint, "");
+    }
+    messages.clear();
+    EXPECT_TRUE(main->FormCloseQuery());
+    EXPECT_TRUE(messages.empty());
+}
+
+// The list file follows every change of the list, so a run killed at any
+// moment leaves it as it was; a list that cannot be saved at close is said
+// by a message, and the close goes on.
+TEST_F(MainWindowTest, TheListFileFollowsTheListAndAFailedSaveIsSaid) {
+    const std::string file = main->CurrentInfo()->DownloadListFileName;
+    ASSERT_FALSE(file.empty());
+    auto saved = [&] {
+        TMultiDownloader reread(nullptr);
+        reread.DownloadList()->LoadFromFile(file);
+        std::string titles;
+        for (int i = 0; i < reread.DownloadList()->ItemCount(); ++i)
+            titles += reread.DownloadList()->Items(i)->Comment()->Values("Title") + ";";
+        return titles;
+    };
+    for (const std::string title : {"One", "Two", "Three"}) {
+        TUrlInfo info;
+        info.Action = UA_DOWNLOAD;
+        info.Id = site::FixedVideos()[0].Id;
+        info.Title = title;
+        main->Download(info);
+    }
+    ASSERT_TRUE(Wait([&] { return saved() == "One;Two;Three;"; })) << saved();
+    main->frmDownloadList->lvDL->Items()->Item(0)->SetSelected(true);
+    main->actMoveDown->Execute();
+    ASSERT_TRUE(Wait([&] { return saved() == "Two;One;Three;"; })) << saved();
+    main->frmDownloadList->lvDL->Items()->Item(2)->SetSelected(true);
+    answer = mrYes;
+    main->actRemoveTask->Execute();
+    ASSERT_TRUE(Wait([&] { return saved() == "Two;One;"; })) << saved();
+
+    // The data folder cannot take the file.
+    main->CurrentInfo()->DownloadListFileName = dir.file("gone/folder/downloadlist.sav");
+    const std::string temp = GetTempDir() + "Two.mp3.mtd";
+    std::ofstream(temp) << "media";
+    messages.clear();
+    EXPECT_TRUE(main->FormCloseQuery());
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].rfind("The download list could not be saved: ", 0), 0u) << messages[0];
+    // The close went on: the temporary folder was cleared.
+    EXPECT_FALSE(std::filesystem::exists(temp));
 }
 
 TEST_F(MainWindowTest, PlayerCommandsMoveThroughTheResults) {

@@ -197,6 +197,17 @@ TEST_F(PrepareDownloadTest, RemembersFolderBitrateAndRecentTags) {
     EXPECT_EQ(d->Height(), height - 90);
 }
 
+// A stored count that a damaged or hostile settings file makes huge reads a
+// list of reasonable length.
+TEST_F(PrepareDownloadTest, HugeStoredCountsReadBoundedLists) {
+    for (const char* count : {"SaveToCount", "ArtistCount", "AlbumCount"})
+        SettingsInstance()->SetSettingstring(count, "2147483647");
+    SettingsInstance()->SetSettingstring("Artist0", "Ana");
+    auto d = Open("Song");
+    EXPECT_EQ(d->cbArtist->Items()->Count(), 1);
+    EXPECT_EQ(d->cbArtist->Items()->Strings(0), "Ana");
+}
+
 TEST_F(PrepareDownloadTest, ControlsTakeTheMainWindowsSkinData) {
     TspSkinData skin(nullptr);
     engine->SetSkinData(&skin);

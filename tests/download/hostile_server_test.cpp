@@ -8,8 +8,10 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 using httptest::RawConnection;
 using httptest::RawServer;
@@ -175,6 +177,98 @@ TEST(HostileServerTest, TextAnswersUpToTheLimitAreTaken) {
     t.Run();
     EXPECT_TRUE(t.Result) << t.ErrorText;
     EXPECT_EQ(t.StringResult.size(), page.size());
+}
+
+// A media answer without a length, sent in chunks, is taken whole when its
+// last chunk came; cut off before it, or longer than the limit, it fails.
+TEST(HostileServerTest, ChunkedFilesAreTakenWholeOnlyAfterTheLastChunk) {
+    dltest::ShortTimeouts timeouts(1000);
+    const std::string head =
+        "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nConnection: close\r\n\r\n";
+    auto chunk = [](const std::string& bytes) {
+        char size[16];
+        std::snprintf(size, sizeof size, "%zx\r\n", bytes.size());
+        return size + bytes + "\r\n";
+    };
+    const std::string body = std::string(30000, 'a') + std::string(5000, 'b');
+    struct Case {
+        const char* name;
+        std::string answer;
+        std::int64_t limit;
+        bool ok;
+    };
+    const Case cases[] = {
+        {"whole", head + chunk(body.substr(0, 30000)) + chunk(body.substr(30000)) + "0\r\n\r\n",
+         MaxUnsizedFileBytes, true},
+        {"cut before the last chunk", head + chunk(body.substr(0, 30000)), MaxUnsizedFileBytes,
+         false},
+        {"cut inside a chunk", head + chunk(body).substr(0, 20000), MaxUnsizedFileBytes, false},
+        {"longer than the limit", head + chunk(body) + "0\r\n\r\n", 32768, false},
+        {"no chunks at all", head + "0\r\n\r\n", MaxUnsizedFileBytes, false},
+        {"neither length nor chunks", "HTTP/1.0 200 OK\r\n\r\n" + body, MaxUnsizedFileBytes, false},
+    };
+    TempFolder folder;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RawServer server([&](RawConnection& conn) {
+            conn.ReadRequest();
+            conn.Send(c.answer);
+        });
+        const std::string target = folder.File("song.mtd");
+        WriteWholeFile(target, "kept");
+        THttpTransfer t;
+        t.URL = server.Url("/media");
+        t.ToFile = true;
+        t.FileName = target;
+        t.MaxUnsizedBytes = c.limit;
+        t.TempFileName = MakeTransferTempName(target);
+        t.Run();
+        EXPECT_EQ(t.Result, c.ok) << t.ErrorText;
+        EXPECT_EQ(ReadWholeFile(target), c.ok ? body : "kept");
+        if (c.ok) {
+            EXPECT_EQ(t.FileSize, std::int64_t(body.size()));
+        }
+        server.Stop();
+    }
+}
+
+// What a transfer or a conversion killed half way leaves beside its target
+// is found by name and removed; nothing else is.
+TEST(TransferTempFiles, LeftoversAreRemovedByName) {
+    TempFolder folder;
+    const std::string target = folder.File("Song.mp3");
+    const std::string made = MakeTransferTempName(target);
+    ASSERT_FALSE(made.empty());
+    const std::string name = std::filesystem::path(made).filename().string();
+    EXPECT_TRUE(IsTransferTempNameOf(name, target));
+    WriteWholeFile(made + "~", "tag copy");
+    const std::vector<std::string> kept = {"Song.mp3",
+                                           "Song.mp3.part",
+                                           "Song.mp3.1234567.part",
+                                           "Song.mp3.zzzzzzzz.part",
+                                           "song.mp3.0123abcd.part",
+                                           "Other.mp3.0123abcd.part",
+                                           "Song.mp3.0123abcd.partx"};
+    for (const std::string& k : kept) {
+        WriteWholeFile(folder.File(k), "mine");
+        EXPECT_FALSE(IsTransferTempNameOf(k, target)) << k;
+    }
+    EXPECT_EQ(RemoveTransferTemps(target), 2);
+    EXPECT_FALSE(std::filesystem::exists(made));
+    for (const std::string& k : kept)
+        EXPECT_TRUE(std::filesystem::exists(folder.File(k))) << k;
+
+    // A name too long for the suffix: its temporary files begin with a cut stem.
+    const std::string longTarget = folder.File(std::string(250, 'x') + ".mp3");
+    const std::string longTemp = MakeTransferTempName(longTarget);
+    ASSERT_FALSE(longTemp.empty());
+    EXPECT_LE(std::filesystem::path(longTemp).filename().string().size(), 255u);
+    EXPECT_EQ(RemoveTransferTemps(longTarget), 1);
+
+    // A folder that cannot be written says so.
+    std::string error;
+    EXPECT_TRUE(MakeTransferTempName(folder.File("none/x.mp3"), &error).empty());
+    EXPECT_NE(error.find("No such file"), std::string::npos) << error;
 }
 
 } // namespace

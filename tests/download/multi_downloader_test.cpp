@@ -169,7 +169,10 @@ TEST_F(QueueTest, FailedItemsStopCountingAfterResume) {
     ASSERT_TRUE(WaitStates("BR"));
     gate.Open("a");
     ASSERT_TRUE(WaitStates("XR"));
-    EXPECT_TRUE(queue->IsDownloading()); // a failed item counts here
+    // A failed item is done: the queue is not downloading, and it says why.
+    EXPECT_FALSE(queue->IsDownloading());
+    EXPECT_NE(queue->DownloadList()->Items(0)->ErrorText.find("404"), std::string::npos)
+        << queue->DownloadList()->Items(0)->ErrorText;
     queue->Resume();
     ASSERT_TRUE(WaitStates("XB"));
     EXPECT_FALSE(std::filesystem::exists(folder.File("a.mtd")));
@@ -488,6 +491,97 @@ TEST_F(QueueTest, RemovingAndDestroyingRunningItemsIsSilent) {
     EXPECT_TRUE(DrainThreads());
     EXPECT_TRUE(rec.finished.empty());
     EXPECT_EQ(rec.events["b"], "B");
+}
+
+// A handler of the queue's events may resume the queue, which hands the list
+// the queue's events again while the handler runs.
+TEST_F(QueueTest, HandlersMayResumeTheQueueFromTheirOwnEvents) {
+    queue->SetMaxTasks(1);
+    for (const std::string name : {"a", "b"}) {
+        gate.Open(name);
+        ASSERT_TRUE(Add(name, gate.Url(name)));
+    }
+    std::vector<std::string> seen;
+    // The captures live in the handler: they must survive its own Resume.
+    const std::string tag(200, 't');
+    queue->OnFinishedEvent = [this, &seen, tag](TObject*, int index, const std::string& file,
+                                                const std::string&, std::int64_t) {
+        queue->Resume();
+        seen.push_back(tag.substr(0, 1) + std::to_string(index) + file.substr(file.size() - 5));
+    };
+    queue->OnStateChanged = [this, tag](TObject*, int, EDownloadState) {
+        queue->Resume();
+        EXPECT_EQ(tag.size(), 200u);
+    };
+    queue->Resume();
+    ASSERT_TRUE(WaitStates("FF"));
+    EXPECT_EQ(seen, (std::vector<std::string>{"t0a.mtd", "t1b.mtd"}));
+}
+
+// The done-file handler may hold an item's finish: it stays running (and
+// counts against the limit) until the finish ends, and a stop drops it.
+TEST_F(QueueTest, AHeldFinishKeepsTheItemRunningUntilItEnds) {
+    queue->SetMaxTasks(1);
+    for (const std::string name : {"a", "b", "c"}) {
+        gate.Open(name);
+        ASSERT_TRUE(Add(name, gate.Url(name)));
+    }
+    rec.Bind(*queue);
+    int dropped = 0;
+    queue->OnFinishedEvent = [&](TObject*, int index, const std::string&, const std::string&,
+                                 std::int64_t) {
+        queue->DownloadList()->Items(index)->HoldFinish([&] { ++dropped; });
+        queue->Resume();
+    };
+    queue->Resume();
+    TDownloadItem* a = queue->DownloadList()->Items(0);
+    ASSERT_TRUE(PumpUntil([&] { return a->FinishHeld(); }));
+    EXPECT_EQ(States(*queue), "DRR");
+    EXPECT_TRUE(queue->IsDownloading());
+    // A lower limit sends no held item back to wait.
+    queue->SetMaxTasks(0);
+    queue->Resume();
+    EXPECT_EQ(States(*queue), "DRR");
+    queue->SetMaxTasks(1);
+    a->EndHeldFinish(true);
+    TDownloadItem* b = queue->DownloadList()->Items(1);
+    ASSERT_TRUE(PumpUntil([&] { return b->FinishHeld(); }));
+    EXPECT_EQ(States(*queue), "FDR");
+    EXPECT_EQ(rec.events["a"], "BDF");
+    // A failed finish says why.
+    b->EndHeldFinish(false, "no audio in it");
+    queue->Resume(); // as the window does after a failure
+    TDownloadItem* c = queue->DownloadList()->Items(2);
+    ASSERT_TRUE(PumpUntil([&] { return c->FinishHeld(); }));
+    EXPECT_EQ(States(*queue), "FXD");
+    EXPECT_EQ(queue->DownloadList()->Items(1)->ErrorText, "no audio in it");
+    EXPECT_EQ(dropped, 0);
+    // Stopping a held item drops its finish; a late end counts for nothing.
+    c->Abort();
+    EXPECT_EQ(dropped, 1);
+    EXPECT_FALSE(c->FinishHeld());
+    c->EndHeldFinish(true);
+    EXPECT_EQ(States(*queue), "FXR");
+    EXPECT_EQ(c->URL, gate.Url("c"));
+}
+
+// Every change of the list is announced: added, moved, removed, and each
+// change of an item's state.
+TEST_F(QueueTest, TheListAnnouncesEveryChange) {
+    int changes = 0;
+    queue->OnListChanged = [&](TObject*) { ++changes; };
+    queue->SetMaxTasks(0);
+    ASSERT_TRUE(Add("a", gate.Url("a")));
+    ASSERT_TRUE(Add("b", gate.Url("b")));
+    EXPECT_EQ(changes, 2);
+    queue->DownloadList()->MoveDown(0);
+    EXPECT_EQ(changes, 3);
+    queue->DownloadList()->Items(0)->SetDownloadState(KFailed);
+    EXPECT_EQ(changes, 4);
+    queue->DownloadList()->RemoveByIndex(0);
+    EXPECT_EQ(changes, 5);
+    queue->DownloadList()->ClearAll();
+    EXPECT_EQ(changes, 6);
 }
 
 } // namespace

@@ -73,6 +73,25 @@ TEST(UpdateAnswerTest, BrokenAnswersChangeNothing) {
     EXPECT_EQ(ParseUpdateAnswer("Result=x\r\n", "").Result, 0);
 }
 
+// The page a newer version offers opens in the desktop's browser: only a web
+// address is taken, never a local file or a program.
+TEST(UpdateAnswerTest, ThePageOfANewVersionIsAWebAddress) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"https://x.test/download", "https://x.test/download"},
+        {"HTTP://x.test/d", "HTTP://x.test/d"},
+        {"file:///etc/passwd", ""},
+        {"/usr/bin/xterm", ""},
+        {"%exepath%/lantrove", ""},
+        {"javascript:alert(1)", ""},
+    };
+    for (const auto& [page, taken] : cases) {
+        const TUpdateAnswer a = ParseUpdateAnswer(
+            "magicword=lantrove\r\nResult=1\r\npage=" + page + "\r\n", "lantrove");
+        EXPECT_TRUE(a.Accepted);
+        EXPECT_EQ(a.Page, taken) << page;
+    }
+}
+
 class UpdateCheckTest : public dlgtest::DialogTest {
 protected:
     struct Seen {

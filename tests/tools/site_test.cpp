@@ -317,6 +317,26 @@ TEST_F(SiteTest, QueueItemResolvesAndFetchesLikeTheProgram) {
     EXPECT_EQ(Decode(temp.File("broken.mtd")).audioStreams, 0);
 }
 
+// With "chunked" the media files come without a length, in chunks, and the
+// queue takes them whole.
+TEST_F(SiteTest, ChunkedMediaArrivesWholeThroughTheQueue) {
+    Switch("chunked", "1");
+    TMultiDownloader queue(nullptr);
+    queue.SetMaxTasks(1);
+    queue.OnBeforeFlvGet = [&](TObject* sender) {
+        Configure(*static_cast<TYoutubeFLVGet*>(sender), settings, 1);
+    };
+    EDownloadState state = KReady;
+    queue.OnStateChanged = [&](TObject*, int, EDownloadState s) { state = s; };
+    const std::string file = temp.File("chunked.mtd");
+    ASSERT_TRUE(queue.Append(settings["DownloadURL"] + site::FixedVideos()[0].Id, file, true,
+                             KYouTube, ""));
+    queue.Resume();
+    ASSERT_TRUE(PumpUntil([&] { return state == KFinished || state == KFailed; }, 30000));
+    EXPECT_EQ(state, KFinished) << queue.DownloadList()->Items(0)->ErrorText;
+    EXPECT_NEAR(Decode(file).toneHz, 440, 3);
+}
+
 TEST_F(SiteTest, StalledMediaNeverCompletes) {
     dltest::ShortTimeouts timeouts(500);
     Switch("stall", "3000");
@@ -368,6 +388,11 @@ TEST_F(SiteTest, SwitchesMakeTheSiteMisbehave) {
         {{{"slow", "3000"}, {"slow-path", "/watch"}}, results, true, "video-entry", ""},
         {{{"layout", "2"}}, results, true, "card", "video-entry"},
         {{{"layout", "2"}}, settings["c_0_url"] + "&p=1", true, "chart-v2", "chart-row"},
+        {{{"title", "Ünïcode & <one>"}},
+         results,
+         true,
+         "title=\"Ünïcode &amp; &lt;one&gt;\">Ünïcode &amp; &lt;one&gt;</a>",
+         "Broken Upload"},
         {{{"update-result", "1"},
           {"update-version", "2.0.0.1"},
           {"update-modify", "Pattern.id=x=([a-z]+)"}},

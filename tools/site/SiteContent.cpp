@@ -200,13 +200,17 @@ std::string MediaToken(const std::string& id) {
     return token + "=";
 }
 
-std::string ResultPage(const std::string& keyword, int page, int layout, int perPage) {
+std::string ResultPage(const std::string& keyword, int page, int layout, int perPage,
+                       const std::string& title) {
     const std::string k = EscapeHtml(keyword);
     const std::string q = PercentEncode(keyword);
     std::string body = "<div id=\"masthead\"><form action=\"/results\"><input name=\"q\" "
                        "value=\"" +
                        k + "\"></form></div>\n<div id=\"results\">\n";
-    const std::vector<Video> videos = SearchResults(keyword, page, perPage);
+    std::vector<Video> videos = SearchResults(keyword, page, perPage);
+    if (!title.empty())
+        for (Video& v : videos)
+            v.TitleHtml = EscapeHtml(title);
     if (videos.empty())
         body += "<p class=\"no-results\">No videos found for &quot;" + k + "&quot;.</p>\n";
     body += layout == 2 ? "<ul class=\"card-list\">\n" : "<ol class=\"result-list\">\n";

@@ -59,8 +59,9 @@ std::string FormatDuration(int seconds);
 std::string MediaToken(const std::string& id);
 
 // Page layout: 1 is the normal one, 2 a changed one the patterns miss.
+// A title, when given, is every entry's.
 std::string ResultPage(const std::string& keyword, int page, int layout,
-                       int perPage = kResultsPerPage);
+                       int perPage = kResultsPerPage, const std::string& title = {});
 std::string WatchPage(const std::string& base, const Video& video, int layout);
 std::string NotFoundWatchPage();
 std::string GetInfoAnswer(const Video& video);

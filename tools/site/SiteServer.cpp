@@ -87,6 +87,10 @@ bool ApplySwitch(Switches& s, const std::string& name, const std::string& value)
         s.PaceMs = n;
     else if (name == "per-page" && isInt && n >= 1 && n <= kMostResultsPerPage)
         s.PerPage = n;
+    else if (name == "chunked")
+        s.Chunked = value != "0";
+    else if (name == "title")
+        s.Title = value;
     else if (name == "update-result" && isInt)
         s.Update.Result = n;
     else if (name == "update-version" && !value.empty())
@@ -216,8 +220,8 @@ void SiteServer::Route() {
 
     FServer->Get("/search", [this, html](const Request& req, Response& res) {
         const Switches s = GetSwitches();
-        html(res,
-             ResultPage(req.get_param_value("q"), IntParam(req, "page", 1), s.Layout, s.PerPage));
+        html(res, ResultPage(req.get_param_value("q"), IntParam(req, "page", 1), s.Layout,
+                             s.PerPage, s.Title));
     });
 
     FServer->Get("/watch", [this, html, baseOf](const Request& req, Response& res) {
@@ -261,23 +265,36 @@ void SiteServer::Route() {
         for (int peak = FMediaPeak;
              active > peak && !FMediaPeak.compare_exchange_weak(peak, active);)
             ;
-        res.set_content_provider(
-            size, RecipeOf(video.Kind).ContentType,
-            [this, in, stall, stallMs, paceMs](std::size_t offset, std::size_t length,
-                                               httplib::DataSink& sink) {
-                if (stall && offset >= kStallAfter) {
-                    Stopping(stallMs);
-                    return false;
-                }
-                if (paceMs > 0 && Stopping(paceMs)) return false;
-                std::size_t n = std::min(length, kChunk);
-                if (stall) n = std::min(n, kStallAfter - offset);
-                std::string buf(n, '\0');
-                in->seekg(static_cast<std::streamoff>(offset));
-                in->read(buf.data(), static_cast<std::streamsize>(n));
-                return in->gcount() == static_cast<std::streamsize>(n) && sink.write(buf.data(), n);
-            },
-            [this](bool) { --FMediaActive; });
+        auto piece = [this, in, size, stall, stallMs,
+                      paceMs](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+            if (stall && offset >= kStallAfter) {
+                Stopping(stallMs);
+                return false;
+            }
+            if (paceMs > 0 && Stopping(paceMs)) return false;
+            std::size_t n = std::min({length, kChunk, size - offset});
+            if (stall) n = std::min(n, kStallAfter - offset);
+            std::string buf(n, '\0');
+            in->seekg(static_cast<std::streamoff>(offset));
+            in->read(buf.data(), static_cast<std::streamsize>(n));
+            return in->gcount() == static_cast<std::streamsize>(n) && sink.write(buf.data(), n);
+        };
+        auto released = [this](bool) { --FMediaActive; };
+        if (GetSwitches().Chunked) {
+            // No length: the pieces go out as chunks, the last one ends the answer.
+            res.set_chunked_content_provider(
+                RecipeOf(video.Kind).ContentType,
+                [piece, size](std::size_t offset, httplib::DataSink& sink) {
+                    if (offset >= size) {
+                        sink.done();
+                        return true;
+                    }
+                    return piece(offset, size - offset, sink);
+                },
+                released);
+        } else {
+            res.set_content_provider(size, RecipeOf(video.Kind).ContentType, piece, released);
+        }
     };
     FServer->Get("/get_video", [media](const Request& req, Response& res) {
         media(RawParam(req, "video_id"), RawParam(req, "t"), res);

@@ -31,6 +31,8 @@ struct Switches {
     int StallMs = 120000;          // how long the stalling media file holds still
     int PaceMs = 0;                // media files wait this long before each piece they send
     int PerPage = kResultsPerPage; // entries of a result page
+    bool Chunked = false;          // media files come in chunks, without a length
+    std::string Title;             // every entry of a result page has this title
     UpdateAnswer Update;
 };
 

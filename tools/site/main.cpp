@@ -22,6 +22,7 @@ void Usage() {
                  "usage: lantrove-site [--port=N] [--media=FOLDER] [--settings] [--slow=MS]\n"
                  "         [--slow-path=P] [--drop=1|PATH] [--status=CODE] [--status-path=P]\n"
                  "         [--layout=1|2] [--stall=MS] [--pace=MS] [--per-page=N]\n"
+                 "         [--chunked=1|0] [--title=TEXT]\n"
                  "         [--update-result=N]\n"
                  "         [--update-version=V] [--update-magic=W] [--update-modify=KEY=VALUE]\n"
                  "Switches can also be changed while it runs: GET /__site?slow=500&...\n");

@@ -81,6 +81,9 @@ TEST_F(InetTest, GetReadsTheBodyInBlocksAndReportsHeaders) {
     EXPECT_EQ(status, "200");
     EXPECT_EQ(length, "103");
     EXPECT_EQ(type, "text/plain");
+    // A body of known length is not sent in chunks.
+    std::string coding;
+    EXPECT_FALSE(HttpQueryInfo(h.request, HTTP_QUERY_TRANSFER_CODING, coding));
     std::string body;
     ASSERT_TRUE(ReadAll(h.request, body));
     EXPECT_EQ(body, "abc" + std::string(100, 'x'));
