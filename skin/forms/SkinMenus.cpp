@@ -1817,8 +1817,7 @@ void TspSkinImagesMenuPopupWindow::Hide(bool AProcessEvents) {
 void TspSkinImagesMenuPopupWindow::HookAppMessages() {
     if (FHooked || !Application) return;
     FHooked = true;
-    OldAppMessage = Application->OnMessage;
-    Application->OnMessage = [this](MSG& Msg, bool& Handled) {
+    FAppHook = Application->AddMessageHook([this](MSG& Msg, bool& Handled) {
         switch (Msg.message) {
         case WM_KEYDOWN:
             ProcessKey(int(Msg.wParam));
@@ -1844,14 +1843,14 @@ void TspSkinImagesMenuPopupWindow::HookAppMessages() {
         default:
             return;
         }
-    };
+    });
 }
 
 void TspSkinImagesMenuPopupWindow::UnHookAppMessages() {
     if (!FHooked) return;
     FHooked = false;
-    if (Application) Application->OnMessage = std::move(OldAppMessage);
-    OldAppMessage = nullptr;
+    if (Application) Application->RemoveMessageHook(FAppHook);
+    FAppHook = 0;
 }
 
 void TspSkinImagesMenuPopupWindow::WndProc(TMessage& Message) {

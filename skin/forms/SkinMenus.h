@@ -322,7 +322,7 @@ private:
     void SelectPrev();
     void HookAppMessages();
     void UnHookAppMessages();
-    std::function<void(MSG&, bool&)> OldAppMessage;
+    int FAppHook = 0;
     bool FHooked = false;
     int RowWidth() const;
     bool FClosing = false;

@@ -154,7 +154,7 @@ TEST_P(MainMenuBarTest, ClickOpensAndTheOpenMenuFollowsTheMouse) {
     EXPECT_FALSE(engine()->FVisible);
     EXPECT_FALSE(sf->InMainMenu);
     EXPECT_FALSE(item(1)->FDown);
-    EXPECT_FALSE(Application->OnMessage);
+    EXPECT_EQ(Application->MessageHookCount(), 0);
     EXPECT_TRUE(clicked.empty());
 }
 
@@ -196,7 +196,7 @@ TEST_P(MainMenuBarTest, AltArrowsEnterAndEscapeDriveTheMenuMode) {
     Key(VK_ESCAPE); // leaves the menu mode
     EXPECT_FALSE(sf->InMainMenu);
     EXPECT_FALSE(item(1)->Active);
-    EXPECT_FALSE(Application->OnMessage);
+    EXPECT_EQ(Application->MessageHookCount(), 0);
 }
 
 TEST_P(MainMenuBarTest, AltWithALetterOpensByAcceleratorAndKeysChoose) {
@@ -212,7 +212,7 @@ TEST_P(MainMenuBarTest, AltWithALetterOpensByAcceleratorAndKeysChoose) {
     Tick(20);
     EXPECT_FALSE(engine()->FVisible);
     EXPECT_FALSE(sf->InMainMenu);
-    EXPECT_FALSE(Application->OnMessage);
+    EXPECT_EQ(Application->MessageHookCount(), 0);
 }
 
 TEST_P(MainMenuBarTest, ItemsThatDoNotFitAreReachedThroughTheMarker) {

@@ -206,7 +206,7 @@ TEST_F(SkinMenusTest, KeyboardWalksSkipsDisabledAndSeparatorsOpensAndClosesSubme
     Application->ProcessMessages();
     ExpectNothingLeft();
     EXPECT_EQ(closes, 1);
-    EXPECT_FALSE(Application->OnMessage); // the key hook is gone
+    EXPECT_EQ(Application->MessageHookCount(), 0); // the key hook is gone
     // Only the submenu item's own command ran, when its submenu opened.
     EXPECT_EQ(clicked, std::vector<std::string>{"&More"});
 
@@ -332,7 +332,7 @@ TEST_F(SkinMenusTest, EveryClosingPathLeavesNoPopup) {
         p.Close();
         Tick(20);
         ExpectNothingLeft();
-        EXPECT_FALSE(Application->OnMessage);
+        EXPECT_EQ(Application->MessageHookCount(), 0);
     }
     // A new menu replaces an open one.
     menu->Popup(300, 200);
@@ -345,7 +345,7 @@ TEST_F(SkinMenusTest, EveryClosingPathLeavesNoPopup) {
     Tick(20);
     ASSERT_NE(display::CurrentHeadless(), nullptr);
     EXPECT_TRUE(display::CurrentHeadless()->VisibleWindows().empty());
-    EXPECT_FALSE(Application->OnMessage);
+    EXPECT_EQ(Application->MessageHookCount(), 0);
 }
 
 TEST_F(SkinMenusTest, LongMenusScrollByMarkerAndKeys) {
@@ -522,11 +522,9 @@ protected:
     }
     TRect RectOf(int i) { return menu.ImagesItems()->Items(i)->ItemRect; }
     void Key(int vk) {
-        MSG m{};
-        m.message = WM_KEYDOWN;
-        m.wParam = WPARAM(vk);
-        bool handled = false;
-        Application->OnMessage(m, handled);
+        ASSERT_NE(menu.FPopupWindow, nullptr);
+        PostMessage(menu.FPopupWindow->Handle(), WM_KEYDOWN, WPARAM(vk), 0);
+        Application->ProcessMessages();
     }
 
     TImageList images{nullptr};
@@ -575,7 +573,7 @@ TEST_F(ImagesMenuTest, KeysChooseOrCloseWithTheRightEvents) {
     EXPECT_EQ(events, (std::vector<std::string>{"popup", "close", "item"}));
     EXPECT_EQ(menu.FPopupWindow, nullptr);
     EXPECT_EQ(GetCapture(), HWND(0));
-    EXPECT_FALSE(Application->OnMessage);
+    EXPECT_EQ(Application->MessageHookCount(), 0);
 
     events.clear();
     menu.Popup(100, 100);

@@ -477,9 +477,11 @@ TEST_F(FrameObjectsTest, OperationsReachTheFirstObjectOfAName) {
     sf->LinkMenu("menu", &popup, false);
     TRect shownAt;
     TMenuItem* shown = nullptr;
-    sf->MenuPresenter = [&](TMenuItem* items, TRect r) {
+    bool shownUp = true;
+    sf->MenuPresenter = [&](TMenuItem* items, TRect r, bool up) {
         shown = items;
         shownAt = r;
+        shownUp = up;
     };
     sf->TestActiveObject(240, 10, true);
     sf->ObjectsMouseDown(mbLeft, 240, 10);
@@ -488,8 +490,17 @@ TEST_F(FrameObjectsTest, OperationsReachTheFirstObjectOfAName) {
     EXPECT_TRUE(sf->ButtonGetDown("menu"));
     sf->ObjectsMouseUp(mbLeft, 240, 10);
     EXPECT_TRUE(sf->ButtonGetDown("menu")); // stays down while its menu is open
+    EXPECT_FALSE(shownUp);
     SendMessage(form->Handle(), WM_SKIN_CLOSEMENU, 0, 0);
     EXPECT_FALSE(sf->ButtonGetDown("menu"));
+
+    // Linked to open upward, it is shown upward.
+    sf->LinkMenu("menu", &popup, true);
+    sf->TestActiveObject(240, 10, true);
+    sf->ObjectsMouseDown(mbLeft, 240, 10);
+    sf->ObjectsMouseUp(mbLeft, 240, 10);
+    EXPECT_TRUE(shownUp);
+    SendMessage(form->Handle(), WM_SKIN_CLOSEMENU, 0, 0);
 }
 
 TEST_F(FrameObjectsTest, CaptionButtonsFollowTheWindowStateAndTheSkinsTexts) {

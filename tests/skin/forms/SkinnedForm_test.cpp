@@ -407,7 +407,7 @@ TEST_F(SkinnedFormTest, SystemMenuFollowsTheWindowState) {
 
     // A right click on the caption opens it at the cursor.
     TRect shownAt;
-    sf->MenuPresenter = [&](TMenuItem*, TRect R) { shownAt = R; };
+    sf->MenuPresenter = [&](TMenuItem*, TRect R, bool) { shownAt = R; };
     POINT p{form->Left() + 150, form->Top() + 15};
     SetCursorPosFromBackend(p);
     SendMessage(form->Handle(), WM_NCRBUTTONDOWN, HTCAPTION, MAKELPARAM(p.x, p.y));
