@@ -166,6 +166,15 @@ void TspSkinHintWindow::FitCorners(int& W, int& H) {
     NewRBPoint = TPoint(e->RBPoint.X + dx, e->RBPoint.Y + dy);
 }
 
+void TspSkinHintWindow::SetVisible(bool Value) {
+    if (!Value || !HandleAllocated()) {
+        THintWindow::SetVisible(Value);
+        return;
+    }
+    TControl::SetVisible(true);
+    ShowWindow(Handle(), SW_SHOWNOACTIVATE);
+}
+
 void TspSkinHintWindow::ActivateHint(const TRect& Rect, const std::string& AHint) {
     TspSkinHint* h = activeHint();
     if (h && (!h->HintTitle().empty() || h->HintImageList())) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "classlib/forms.h"
+#include "classlib/imglist.h"
 #include "platform/display/headless.h"
 #include "platform/os/clock.h"
 #include "platform/win/input.h"
@@ -152,6 +153,51 @@ TEST_F(SkinMenusTest, PopupOpensAtThePointWithTheFirstSelectableItemHot) {
         ExpectNothingLeft();
         delete form;
         form = nullptr;
+        Application->ProcessMessages();
+    }
+}
+
+// A skinned popup menu and an images menu open together each hook the
+// application's messages; whichever closes first, both hooks go and keys
+// reach the form again.
+TEST_F(SkinMenusTest, PopupAndImagesMenuClosedInEitherOrderLeaveNoKeyHook) {
+    for (bool popupFirst : {true, false}) {
+        SCOPED_TRACE(popupFirst);
+        MakeForm(true);
+        BuildMenu();
+        TImageList images(nullptr);
+        TBitmap cell(16, 16);
+        images.Add(&cell, nullptr);
+        TspSkinImagesMenu pictures(nullptr);
+        pictures.SetImages(&images);
+        pictures.ImagesItems()->Add()->ImageIndex = 0;
+        menu->Popup(300, 200);
+        pictures.Popup(120, 120);
+        ASSERT_NE(pictures.FPopupWindow, nullptr);
+        EXPECT_EQ(Application->MessageHookCount(), 2);
+        if (popupFirst) {
+            sf->SkinMenuClose();
+            pictures.Hide();
+        } else {
+            pictures.Hide();
+            sf->SkinMenuClose();
+        }
+        Application->ProcessMessages();
+        EXPECT_EQ(Application->MessageHookCount(), 0);
+        std::vector<char32_t> typed;
+        form->OnKeyPress = [&](TObject*, char32_t& c) { typed.push_back(c); };
+        SetFocus(form->Handle());
+        DeliverKey(true, 'K', U'k');
+        DeliverKey(false, 'K', 0);
+        Application->ProcessMessages();
+        EXPECT_EQ(typed, std::vector<char32_t>{U'k'});
+        form->OnKeyPress = nullptr;
+        delete form;
+        form = nullptr;
+        Application->ProcessMessages();
+        // After the form is gone a key is nobody's business.
+        DeliverKey(true, 'K', U'k');
+        DeliverKey(false, 'K', 0);
         Application->ProcessMessages();
     }
 }

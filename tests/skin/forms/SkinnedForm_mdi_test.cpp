@@ -351,3 +351,46 @@ TEST_F(SkinnedMDITest, ClientOutlivesTheComponentThatHookedIt) {
     DeleteObject(RenderWindowToBitmap(main->Handle()));
     EXPECT_EQ(GetSkinnedForm(main), nullptr);
 }
+
+namespace {
+
+// An MDI child is never the active window itself: its frame objects follow
+// the child's own activation, and a maximized child offers no roll-up.
+TEST_F(SkinnedMDITest, ActiveChildsFrameObjectsTurnHotAndMaximizedChildHasNoRollUp) {
+    TForm* a = child("A");
+    TspSkinnedForm* s = skinOf(a);
+    ASSERT_EQ(main->ActiveMDIChild(), a);
+    EXPECT_TRUE(s->GetFormActive());
+    SendMessage(a->Handle(), WM_NCPAINT, 0, 0); // the default buttons are made when drawn
+    ASSERT_FALSE(s->ObjectList.empty());
+    s->TestActiveObject(a->Width() - 15, 10, true); // the close button
+    ASSERT_NE(s->ActiveObject, -1);
+    EXPECT_TRUE(s->ObjectList[size_t(s->ActiveObject)]->Active);
+    s->TestActiveObject(-1, -1, false);
+
+    auto names = [&] {
+        std::string n;
+        TMenuItem* items = s->GetSystemMenuItems();
+        for (int i = 0; i < items->Count(); ++i)
+            n += items->Items(i)->Name() + " ";
+        return n;
+    };
+    EXPECT_NE(names().find("DSF_ROLLUP"), std::string::npos);
+    s->SetWindowState(wsMaximized);
+    Application->ProcessMessages();
+    EXPECT_EQ(names().find("DSF_ROLLUP"), std::string::npos);
+    TMenuItem* items = s->GetSystemMenuItems();
+    EXPECT_EQ(ShortCutToText(items->Items(items->Count() - 1)->ShortCut), "Ctrl+F4");
+    s->SetWindowState(wsNormal);
+    Application->ProcessMessages();
+
+    // A second child takes the activation: the first one's objects stay cold.
+    TForm* b = child("B");
+    ASSERT_EQ(main->ActiveMDIChild(), b);
+    EXPECT_FALSE(s->GetFormActive());
+    EXPECT_TRUE(skinOf(b)->GetFormActive());
+    s->TestActiveObject(a->Width() - 15, 10, true);
+    EXPECT_EQ(s->ActiveObject, -1);
+}
+
+} // namespace

@@ -11,6 +11,7 @@
 #include "classlib/forms.h"
 #include "classlib/streams.h"
 #include "platform/display/headless.h"
+#include "platform/os/clock.h"
 #include "platform/win/input.h"
 #include "platform/win/layered.h"
 #include "platform/win/metrics.h"
@@ -19,6 +20,9 @@
 #include "platform/win/queue.h"
 #include "platform/win/region.h"
 #include "platform/win/window.h"
+#include "skin/controls/SkinCtrls.h"
+#include "skin/forms/SkinHint.h"
+#include "skin/forms/SkinMenus.h"
 #include "skin/forms/SkinnedForm.h"
 
 namespace {
@@ -685,6 +689,114 @@ TEST(SkinnedFormDefaults, FreshComponentAndForgottenReferences) {
 TEST(SkinnedFormOwner, NeedsAForm) {
     TComponent owner(nullptr);
     EXPECT_THROW(TspSkinnedForm sf(&owner), EInvalidCast);
+}
+
+} // namespace
+
+namespace {
+
+// What the component forwards, what it does to its form and the references it
+// lets go when their components go.
+TEST_F(SkinnedFormTest, ComponentSettingsReachTheMenuEngineAndTheForm) {
+    MakeForm(300, 160);
+    EXPECT_EQ(form->BorderIcons(), 0u);
+    EXPECT_TRUE(bool(form->OnShortCut));
+    TspSkinMenu* engine = sf->SkinMenu();
+    sf->SetMaxMenuItemsInWindow(7);
+    sf->SetMaxMenuItemsInWindow(-1);
+    EXPECT_EQ(engine->MaxMenuItemsInWindow, 7);
+    int height = engine->FDefaultMenuItemHeight;
+    sf->SetDefMenuItemHeight(0);
+    EXPECT_EQ(sf->DefMenuItemHeight(), height);
+    sf->SetDefMenuItemHeight(26);
+    EXPECT_EQ(engine->FDefaultMenuItemHeight, 26);
+    TFont font;
+    font.SetName("Courier New");
+    sf->SetDefMenuItemFont(&font);
+    EXPECT_EQ(engine->FDefaultMenuItemFont->Name(), "Courier New");
+    sf->SetUseSkinFontInMenu(false);
+    EXPECT_FALSE(engine->FUseSkinFont);
+    sf->SetMenusAlphaBlend(true);
+    sf->SetMenusAlphaBlendAnimation(true);
+    sf->SetMenusAlphaBlendValue(120);
+    EXPECT_TRUE(engine->AlphaBlend);
+    EXPECT_TRUE(engine->AlphaBlendAnimation);
+    EXPECT_EQ(engine->AlphaBlendValue, 120);
+
+    // Only the normal and stay-on-top styles are taken.
+    sf->SetFormStyle(fsMDIForm);
+    EXPECT_EQ(form->FormStyle(), fsNormal);
+    EXPECT_EQ(TspSkinnedForm::GetTopMostFormHandle(), HWND(0));
+    sf->SetFormStyle(fsStayOnTop);
+    EXPECT_EQ(form->FormStyle(), fsStayOnTop);
+    EXPECT_EQ(TspSkinnedForm::GetTopMostFormHandle(), form->Handle());
+    sf->SetFormStyle(fsNormal);
+
+    // Unskinned, the form's own frame gets the buttons the component allows.
+    sf->SetBorderIcons(biSystemMenu | biMaximize);
+    sf->SetSkinnableForm(false);
+    EXPECT_EQ(form->BorderIcons(), TFormBorderIcon::biSystemMenu | TFormBorderIcon::biMaximize);
+    EXPECT_NE(GetWindowLongPtr(form->Handle(), GWL_STYLE) & WS_SYSMENU, 0);
+    sf->HideCaptionButtons = true;
+    sf->SetFormBorderIcons();
+    EXPECT_EQ(GetWindowLongPtr(form->Handle(), GWL_STYLE) & WS_SYSMENU, 0);
+    sf->HideCaptionButtons = false;
+    sf->SetSkinnableForm(true);
+    EXPECT_EQ(form->BorderIcons(), 0u);
+
+    // The status bar's grip hides while maximized; freed parts are let go.
+    auto* bar = new TspSkinStatusBar(form);
+    bar->SetParent(form);
+    bar->SetSizeGrip(true);
+    sf->SetStatusBar(bar);
+    sf->SetWindowState(wsMaximized);
+    EXPECT_FALSE(bar->ShowGrip());
+    sf->SetWindowState(wsNormal);
+    EXPECT_TRUE(bar->ShowGrip());
+    auto* hint = new TspSkinHint(nullptr);
+    sf->SetSkinHint(hint);
+    delete hint;
+    delete bar;
+    EXPECT_EQ(sf->SkinHint(), nullptr);
+    EXPECT_EQ(sf->StatusBar(), nullptr);
+}
+
+// With ShowObjectHint, a caption button's hint comes up after the pause while
+// the pointer rests on it and goes when the pointer leaves.
+TEST_F(SkinnedFormTest, ObjectHintsFollowThePointerOverTheFrame) {
+    os::ManualClock clock;
+    os::SetClock(&clock);
+    MakeForm(300, 160);
+    // The application's hints are the main window's hint component's.
+    Application->SetMainForm(form);
+    TspSkinHint& hint = *new TspSkinHint(form);
+    sf->SetSkinHint(&hint);
+    sf->ShowObjectHint = true;
+    auto rest = [&](int x, int y) {
+        POINT p{form->Left() + x, form->Top() + y};
+        SetCursorPosFromBackend(p);
+        DeliverMouse(WM_MOUSEMOVE, p, 0);
+        pump();
+        for (int t = 0; t < Application->HintPause + 200; t += 50) {
+            clock.Advance(50);
+            pump();
+        }
+    };
+    rest(300 - 20, 15); // the close button
+    EXPECT_TRUE(hint.IsVisible());
+    ASSERT_NE(hint.HW(), nullptr);
+    EXPECT_EQ(GetWindowText(hint.HW()->Handle()), "Close");
+    EXPECT_TRUE(sf->GetFormActive()); // the hint takes no activation
+    rest(150, 100);                   // the client area
+    EXPECT_FALSE(hint.IsVisible());
+    sf->ShowObjectHint = false;
+    rest(300 - 20, 15);
+    EXPECT_FALSE(hint.IsVisible());
+    delete form;
+    form = nullptr;
+    Application->SetMainForm(nullptr);
+    pump();
+    os::SetClock(nullptr);
 }
 
 } // namespace
