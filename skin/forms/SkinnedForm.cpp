@@ -2415,6 +2415,11 @@ void TspSkinnedForm::FormWndProc(TMessage& Message) {
     case WM_SKIN_ENDCHANGE:
         if (IsMDIForm() && FSD && reinterpret_cast<TspSkinData*>(Message.WParam) == FSD)
             SendMDIClientResized();
+        // Every control has its new look now: the whole window paints again,
+        // children after their parents.
+        if (FForm->HandleAllocated() && IsWindowVisible(h))
+            RedrawWindow(h, nullptr, nullptr,
+                         RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
         break;
     case WM_SKIN_MDICLIENTRESIZED:
         if (IsMDIChild() && FWindowState == wsMaximized) {

@@ -6,6 +6,7 @@
 #include "framework/CLApp.h"
 #include "platform/display/tray.h"
 #include "platform/win/input.h"
+#include "platform/win/paint.h"
 #include "platform/win/queue.h"
 
 using apptest::AppTest;
@@ -258,6 +259,68 @@ TEST_F(MainWindowTest, CaptionButtonsAndTheTray) {
     bool cancel = false;
     main->spSkinnedFormObjectCommand(cmMinimize, cancel);
     EXPECT_FALSE(cancel);
+}
+
+} // namespace
+
+namespace {
+
+// What the screen holds of a window now, against what a full repaint makes.
+int StaleOrMissing(HWND h) {
+    Application->ProcessMessages();
+    HBITMAP now = GetWindowSurface(h);
+    if (!now) return -1;
+    std::vector<uint32_t> held;
+    for (int y = 0; y < now->height; ++y)
+        for (int x = 0; x < now->width; ++x)
+            held.push_back(reinterpret_cast<const uint32_t*>(now->row(y))[x] & 0xFFFFFF);
+    HBITMAP full = RenderWindowToBitmap(h);
+    int differ = 0;
+    for (int y = 0; y < full->height; ++y)
+        for (int x = 0; x < full->width; ++x)
+            if ((reinterpret_cast<const uint32_t*>(full->row(y))[x] & 0xFFFFFF) !=
+                held[size_t(y) * size_t(full->width) + size_t(x)])
+                ++differ;
+    DeleteObject(full);
+    return differ;
+}
+
+std::vector<uint32_t> Pixels(HWND h) {
+    HBITMAP b = RenderWindowToBitmap(h);
+    std::vector<uint32_t> out;
+    for (int y = 0; y < b->height; ++y)
+        for (int x = 0; x < b->width; ++x)
+            out.push_back(reinterpret_cast<const uint32_t*>(b->row(y))[x] & 0xFFFFFF);
+    DeleteObject(b);
+    return out;
+}
+
+// Switching the skin while the main window shows repaints every part of it
+// at once from the new skin, and switching back gives the first picture again.
+TEST_F(MainWindowTest, SkinSwitchRepaintsTheWholeMainWindowAtOnce) {
+    const std::string skins = std::string(LANTROVE_PROGRAM_DIR) + "/skins/";
+    TspSkinData skin(nullptr);
+    skin.LoadFromCompressedFile(skins + "Default.skn");
+    ASSERT_FALSE(skin.Empty);
+    MainWindowSide().SkinData = &skin;
+    ApplyMainSkinData(main);
+    main->spSkinnedForm->SetSkinData(&skin);
+    Application->ProcessMessages();
+    const HWND h = main->Handle();
+    const std::vector<uint32_t> first = Pixels(h);
+    EXPECT_EQ(StaleOrMissing(h), 0);
+
+    skin.LoadFromCompressedFile(skins + "Graphite.skn");
+    EXPECT_EQ(StaleOrMissing(h), 0) << "after the switch to Graphite";
+    const std::vector<uint32_t> graphite = Pixels(h);
+    EXPECT_NE(graphite, first);
+
+    skin.LoadFromCompressedFile(skins + "Default.skn");
+    EXPECT_EQ(StaleOrMissing(h), 0) << "after the switch back";
+    EXPECT_EQ(Pixels(h), first);
+    main->spSkinnedForm->SetSkinData(nullptr);
+    ApplyMainSkinData(main);
+    MainWindowSide().SkinData = nullptr;
 }
 
 } // namespace
