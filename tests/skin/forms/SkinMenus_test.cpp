@@ -202,6 +202,27 @@ TEST_F(SkinMenusTest, PopupAndImagesMenuClosedInEitherOrderLeaveNoKeyHook) {
     }
 }
 
+// A command chosen with the mouse runs inside the popup window's own click;
+// a loop it starts (a dialog, say) must not free the closed window under it.
+TEST_F(SkinMenusTest, CommandThatRunsALoopKeepsItsClosedWindowUntilTheClickReturns) {
+    MakeForm(true);
+    BuildMenu();
+    menu->Popup(300, 200);
+    ASSERT_EQ(windows(), 1);
+    const HWND w = win(0)->Handle();
+    bool aliveInLoop = false;
+    menu->Items()->Items(0)->OnClick = [&](TObject*) {
+        EXPECT_FALSE(engine()->FVisible);
+        Tick(50); // the nested loop: the release timer comes due in it
+        aliveInLoop = IsWindow(w);
+    };
+    Click(ItemPoint(0, 0));
+    EXPECT_TRUE(aliveInLoop);
+    Tick(20);
+    EXPECT_FALSE(IsWindow(w)); // freed once its click was over
+    ExpectNothingLeft();
+}
+
 TEST_F(SkinMenusTest, WithoutASkinnedFormNothingOpens) {
     TForm plain(nullptr);
     TspSkinPopupMenu m(&plain);
