@@ -96,6 +96,9 @@ bool TForm::IsShortCut(TWMKey& Message) {
 
 void TForm::CreateWnd() {
     TWinControl::CreateWnd();
+    TIcon* icon = !Icon.Empty() ? &Icon : (Application ? &Application->Icon : nullptr);
+    if (icon && !icon->Empty() && !(GetWindowLongPtr(Handle(), GWL_STYLE) & WS_CHILD))
+        SendMessage(Handle(), WM_SETICON, ICON_BIG, LPARAM(icon->Handle()));
     if (FFormStyle != fsMDIForm) return;
     TRect r = ClientRect();
     FClientHandle = CreateMDIClient(Handle(), 0, 0, r.Width(), r.Height());

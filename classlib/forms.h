@@ -84,6 +84,8 @@ public:
     // control; a handler that sets Handled consumes the key.
     TShortCutEvent OnShortCut;
     virtual bool IsShortCut(TWMKey& Message);
+    // The window's icon; an empty one gives the window the application's.
+    TIcon Icon;
     // A press anywhere on the form tells the focused control to leave any
     // mode it is in (an open drop-down, say); Sender is the control pressed.
     void SendCancelMode(TControl* Sender);

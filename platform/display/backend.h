@@ -67,6 +67,8 @@ public:
     virtual void WindowShown(HWND, bool /*visible*/) {}
     virtual void WindowMoved(HWND, const RECT&) {}
     virtual void WindowTextChanged(HWND) {}
+    // The window's icon (WM_SETICON or its class icon) changed.
+    virtual void WindowIconChanged(HWND) {}
     virtual void WindowActivated(HWND) {}
 
     // Native views (the web view) shown over the client area of a window of

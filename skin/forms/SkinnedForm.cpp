@@ -3291,8 +3291,81 @@ void TspSkinnedForm::DrawSizeGrip(TCanvas* C) {
     C->Draw(FSizeGripArea.Left, FSizeGripArea.Top, &g);
 }
 
-void TspSkinnedForm::DrawFormIcon(TCanvas*, int, int) {
-    // The window layer keeps no icons: the icon cell stays as the frame draws it.
+namespace {
+
+// An icon's pixels scaled to W x H by averaging (colour weighted by alpha).
+std::vector<uint32_t> ScaleIcon(const TIcon& I, int W, int H) {
+    std::vector<uint32_t> out(size_t(W) * size_t(H));
+    const int sw = I.Width(), sh = I.Height();
+    const auto& px = I.Pixels();
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x) {
+            int x0 = x * sw / W, x1 = std::max(x0 + 1, (x + 1) * sw / W);
+            int y0 = y * sh / H, y1 = std::max(y0 + 1, (y + 1) * sh / H);
+            double a = 0, r = 0, g = 0, b = 0;
+            int n = 0;
+            for (int sy = y0; sy < y1; ++sy)
+                for (int sx = x0; sx < x1; ++sx, ++n) {
+                    uint32_t c = px[size_t(sy) * size_t(sw) + size_t(sx)];
+                    double ca = (c >> 24) / 255.0;
+                    a += ca;
+                    r += ca * ((c >> 16) & 0xFF);
+                    g += ca * ((c >> 8) & 0xFF);
+                    b += ca * (c & 0xFF);
+                }
+            uint32_t v = 0;
+            if (a > 0)
+                v = uint32_t(std::lround(a / n * 255)) << 24 | uint32_t(std::lround(r / a)) << 16 |
+                    uint32_t(std::lround(g / a)) << 8 | uint32_t(std::lround(b / a));
+            out[size_t(y) * size_t(W) + size_t(x)] = v;
+        }
+    return out;
+}
+
+// The icon of a program that has none of its own: a small window.
+std::vector<uint32_t> DefaultAppIcon(int W, int H) {
+    std::vector<uint32_t> out(size_t(W) * size_t(H), 0);
+    const uint32_t frame = 0xFF3C4650, bar = 0xFF5A7AB4, body = 0xFFF4F5F7;
+    const int bh = std::max(2, H / 4);
+    for (int y = 1; y < H - 1; ++y)
+        for (int x = 1; x < W - 1; ++x) {
+            bool edge = y == 1 || y == H - 2 || x == 1 || x == W - 2;
+            out[size_t(y) * size_t(W) + size_t(x)] = edge ? frame : y <= bh ? bar : body;
+        }
+    return out;
+}
+
+} // namespace
+
+void TspSkinnedForm::CreateFormIcon() {
+    if (FIcon) return;
+    FIcon = std::make_unique<TIcon>();
+    int w = GetSystemMetrics(SM_CXSMICON), h = GetSystemMetrics(SM_CYSMICON);
+    if (w <= 0 || h <= 0) w = GetSystemMetrics(SM_CXSIZE), h = GetSystemMetrics(SM_CYSIZE);
+    if (w <= 0 || h <= 0) w = h = 16;
+    const TIcon* source = !FForm->Icon.Empty() ? &FForm->Icon : nullptr;
+    if (!source && Application && !Application->Icon.Empty()) source = &Application->Icon;
+    FIcon->SetPixels(w, h, source ? ScaleIcon(*source, w, h) : DefaultAppIcon(w, h));
+}
+
+void TspSkinnedForm::DrawFormIcon(TCanvas* C, int X, int Y) {
+    CreateFormIcon();
+    const int w = FIcon->Width(), h = FIcon->Height();
+    const auto& px = FIcon->Pixels();
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            uint32_t c = px[size_t(y) * size_t(w) + size_t(x)];
+            unsigned a = c >> 24;
+            if (!a) continue;
+            TColor under = ColorToRGB(C->Pixels(X + x, Y + y));
+            auto mix = [a](unsigned top, unsigned bottom) {
+                return (top * a + bottom * (255 - a) + 127) / 255;
+            };
+            unsigned r = mix((c >> 16) & 0xFF, under & 0xFF);
+            unsigned g = mix((c >> 8) & 0xFF, (under >> 8) & 0xFF);
+            unsigned b = mix(c & 0xFF, (under >> 16) & 0xFF);
+            C->SetPixel(X + x, Y + y, TColor(r | g << 8 | b << 16));
+        }
 }
 
 // ---- Hit testing, size limits, regions ---------------------------------------------------------

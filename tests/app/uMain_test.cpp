@@ -8,6 +8,8 @@
 #include "platform/win/input.h"
 #include "platform/win/paint.h"
 #include "platform/win/queue.h"
+#include "platform/win/shellnotify.h"
+#include "platform/win/window.h"
 
 using apptest::AppTest;
 using apptest::Count;
@@ -295,8 +297,43 @@ std::vector<uint32_t> Pixels(HWND h) {
     return out;
 }
 
+// The program's icon, drawn at build time, is what its windows and its tray
+// icon show.
+TEST(ProgramIcon, TheDrawnIconReachesTheWindowsAndTheTray) {
+    TIcon icon;
+    EXPECT_FALSE(LoadProgramIcon(icon, std::string(LANTROVE_PROGRAM_DIR) + "/res/missing.png"));
+    EXPECT_TRUE(icon.Empty());
+    ASSERT_TRUE(LoadProgramIcon(icon, std::string(LANTROVE_PROGRAM_DIR) + "/res/lantrove.png"));
+    ASSERT_EQ(icon.Width(), 48);
+    ASSERT_EQ(icon.Height(), 48);
+    EXPECT_EQ(icon.Pixels()[0] >> 24, 0u);               // a clear corner
+    EXPECT_EQ(icon.Pixels()[5 * 48 + 40], 0xFF2F6FEBu);  // the blue tile
+    EXPECT_EQ(icon.Pixels()[33 * 48 + 16] >> 24, 0xFFu); // the note
+}
+
 // Switching the skin while the main window shows repaints every part of it
 // at once from the new skin, and switching back gives the first picture again.
+TEST_F(MainWindowTest, MainWindowAndTrayShowTheProgramsIcon) {
+    TIcon saved;
+    saved.Assign(&Application->Icon);
+    ASSERT_TRUE(LoadProgramIcon(Application->Icon,
+                                std::string(LANTROVE_PROGRAM_DIR) + "/res/lantrove.png"));
+    auto* other = new TfrmMain(form, engine);
+    EXPECT_NE(GetWindowIcon(other->Handle(), ICON_BIG), nullptr);
+    int w = 0, h = 0;
+    std::vector<uint32_t> px;
+    ASSERT_TRUE(GetIconPixels(GetWindowIcon(other->Handle(), ICON_BIG), w, h, px));
+    EXPECT_EQ(w, 48);
+    other->spTrayIcon->SetIconVisible(true);
+    const auto shown = display::CurrentTrayStandIn()->Find(other->spTrayIcon->CallbackWindow(), 1);
+    ASSERT_TRUE(shown.has_value());
+    EXPECT_EQ(shown->width, 48);
+    EXPECT_EQ(shown->argb, Application->Icon.Pixels());
+    other->spTrayIcon->SetIconVisible(false);
+    delete other;
+    Application->Icon.Assign(&saved);
+}
+
 TEST_F(MainWindowTest, SkinSwitchRepaintsTheWholeMainWindowAtOnce) {
     const std::string skins = std::string(LANTROVE_PROGRAM_DIR) + "/skins/";
     TspSkinData skin(nullptr);

@@ -800,3 +800,56 @@ TEST_F(SkinnedFormTest, ObjectHintsFollowThePointerOverTheFrame) {
 }
 
 } // namespace
+
+namespace {
+
+// The system-menu button shows the form's icon at the small-icon size: the
+// form's own, else the program's, else a built-in one.
+TEST_F(SkinnedFormTest, SystemMenuButtonShowsTheFormsIcon) {
+    auto solid = [](uint32_t argb) { return std::vector<uint32_t>(size_t(32 * 32), argb); };
+    TIcon saved;
+    saved.Assign(&Application->Icon);
+    Application->Icon.SetPixels(32, 32, solid(0xFF0000FF));
+    struct Case {
+        const char* Name;
+        bool OwnIcon, AppIcon;
+        uint32_t Want; // the pixel as rendered, 0xRRGGBB
+    };
+    const Case cases[] = {
+        {"own", true, true, 0xFF0000},
+        {"program's", false, true, 0x0000FF},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        form = new TForm(nullptr);
+        if (c.OwnIcon) form->Icon.SetPixels(32, 32, solid(0xFFFF0000));
+        form->SetBounds(100, 80, 300, 120);
+        sf = new TspSkinnedForm(form);
+        sf->SetShowIcon(true);
+        form->Show();
+        SetActiveWindow(form->Handle());
+        pump();
+        HBITMAP shot = RenderWindowToBitmap(form->Handle());
+        const int s = GetSystemMetrics(SM_CXSMICON);
+        EXPECT_EQ(Pixel(shot, 3 + s / 2, 4 + s / 2), c.Want);
+        EXPECT_EQ(Pixel(shot, 3, 4), c.Want);
+        EXPECT_EQ(sf->FormIcon()->Width(), s);
+        DeleteObject(shot);
+        delete form;
+        form = nullptr;
+        pump();
+    }
+    // Without any icon a built-in picture shows, not the caption's background.
+    Application->Icon.SetPixels(0, 0, {});
+    MakeForm(300, 120, false);
+    HBITMAP before = RenderWindowToBitmap(form->Handle());
+    uint32_t plain = Pixel(before, 3 + 8, 4 + 10);
+    DeleteObject(before);
+    sf->SetShowIcon(true);
+    HBITMAP shot = RenderWindowToBitmap(form->Handle());
+    EXPECT_NE(Pixel(shot, 3 + 8, 4 + 10), plain);
+    DeleteObject(shot);
+    Application->Icon.Assign(&saved);
+}
+
+} // namespace
