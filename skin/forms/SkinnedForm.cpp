@@ -4346,6 +4346,11 @@ void TspSkinnedForm::SetTrayIcon(TspTrayIcon* Value) {
 
 void TspSkinnedForm::MinimizeToTray() {
     if (!FTrayIcon) return;
+    // With no notification area the icon would be nowhere, and so the window.
+    if (!NotificationAreaShown()) {
+        SetWindowState(wsMinimized);
+        return;
+    }
     FTrayIcon->MinimizeToTray = true;
     FTrayIcon->DoMinimizeToTray();
     if (OnMinimizeToTray) OnMinimizeToTray(this);

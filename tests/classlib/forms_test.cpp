@@ -246,9 +246,9 @@ TEST_F(FormsTest, PressesOnTheFormCancelTheFocusedControlsMode) {
         TControl* Sender; // expected, null: none
     };
     const Press presses[] = {
-        {other->Handle(), WM_LBUTTONDOWN, other},  {f->Handle(), WM_RBUTTONDOWN, f},
-        {f->Handle(), WM_NCLBUTTONDOWN, f},        {focused->Handle(), WM_LBUTTONDOWN, focused},
-        {other->Handle(), WM_MOUSEMOVE, nullptr},  {second->Handle(), WM_LBUTTONDOWN, nullptr},
+        {other->Handle(), WM_LBUTTONDOWN, other}, {f->Handle(), WM_RBUTTONDOWN, f},
+        {f->Handle(), WM_NCLBUTTONDOWN, f},       {focused->Handle(), WM_LBUTTONDOWN, focused},
+        {other->Handle(), WM_MOUSEMOVE, nullptr}, {second->Handle(), WM_LBUTTONDOWN, nullptr},
         {other->Handle(), WM_LBUTTONUP, nullptr},
     };
     for (const Press& p : presses) {
