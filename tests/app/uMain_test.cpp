@@ -313,6 +313,21 @@ TEST(ProgramIcon, TheDrawnIconReachesTheWindowsAndTheTray) {
 
 // Switching the skin while the main window shows repaints every part of it
 // at once from the new skin, and switching back gives the first picture again.
+// On a desktop without a notification area the close button minimizes the
+// window: hidden behind an icon that shows nowhere, it could not come back.
+TEST_F(MainWindowTest, CloseToTrayMinimizesWhereNoTrayShows) {
+    display::InstallTray(std::make_unique<display::TrayStandIn>(false));
+    Application->SetMainForm(main);
+    bool cancel = false;
+    main->spSkinnedFormObjectCommand(cmClose, cancel);
+    EXPECT_TRUE(cancel);
+    EXPECT_TRUE(main->Visible());
+    EXPECT_TRUE(IsIconic(main->Handle()));
+    EXPECT_FALSE(main->InTray);
+    EXPECT_FALSE(display::CurrentTrayStandIn()->Find(main->spTrayIcon->CallbackWindow(), 1));
+    display::InstallTray(nullptr);
+}
+
 TEST_F(MainWindowTest, MainWindowAndTrayShowTheProgramsIcon) {
     TIcon saved;
     saved.Assign(&Application->Icon);
