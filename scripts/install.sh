@@ -16,7 +16,7 @@ $SUDO apt-get install -y -qq --no-install-recommends \
   libswscale-dev libswresample-dev libavdevice-dev ffmpeg \
   libcpp-httplib-dev \
   fonts-liberation fonts-dejavu-core fontconfig \
-  xvfb xauth x11-apps x11-utils xdotool imagemagick curl \
+  xvfb xauth x11-apps x11-utils xdotool imagemagick curl dbus-daemon libglib2.0-bin \
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav \
   gstreamer1.0-alsa gstreamer1.0-pulseaudio xdg-utils \
   >/dev/null

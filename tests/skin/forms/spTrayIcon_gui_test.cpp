@@ -1,0 +1,211 @@
+// The tray icon against a desktop's own services: a private session bus with
+// a StatusNotifier watcher and a notification service (tools/desktopstub)
+// that log what they are asked. The icon registers, shows its picture and
+// tip, takes clicks and menu requests from the panel, shows balloons as
+// notifications, and registers again when the panel's watcher restarts.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "classlib/forms.h"
+#include "platform/display/gtk.h"
+#include "platform/display/tray.h"
+#include "platform/win/window.h"
+#include "skin/forms/SkinMenus.h"
+#include "skin/forms/SkinnedForm.h"
+#include "skin/forms/spTrayIcon.h"
+#include "support/screen.h"
+#include "support/tempdir.h"
+
+namespace {
+
+using guitest::pumpFor;
+using guitest::pumpUntil;
+
+std::string Output(const std::string& cmd) {
+    std::string out;
+    if (FILE* p = popen(cmd.c_str(), "r")) {
+        char buf[512];
+        while (size_t n = fread(buf, 1, sizeof buf, p))
+            out.append(buf, n);
+        pclose(p);
+    }
+    return out;
+}
+
+std::vector<std::string> Lines(const std::string& file) {
+    std::ifstream in(file);
+    std::vector<std::string> out;
+    for (std::string l; std::getline(in, l);)
+        out.push_back(l);
+    return out;
+}
+
+// The lines of the log that start with a word.
+std::vector<std::string> Logged(const std::string& file, const std::string& word) {
+    std::vector<std::string> out;
+    for (const std::string& l : Lines(file))
+        if (l.rfind(word + " ", 0) == 0 || l == word) out.push_back(l);
+    return out;
+}
+
+// A session bus of the test's own, named to everything started after it.
+class PrivateBus {
+public:
+    bool Start() {
+        std::istringstream out(Output("dbus-daemon --session --fork --print-address=1 "
+                                      "--print-pid=1 2>/dev/null"));
+        std::getline(out, address_);
+        out >> pid_;
+        if (address_.empty() || pid_.empty()) return false;
+        setenv("DBUS_SESSION_BUS_ADDRESS", address_.c_str(), 1);
+        setenv("NO_AT_BRIDGE", "1", 1);
+        return true;
+    }
+    ~PrivateBus() {
+        if (!pid_.empty()) guitest::run("kill " + pid_);
+        unsetenv("DBUS_SESSION_BUS_ADDRESS");
+    }
+
+private:
+    std::string address_, pid_;
+};
+
+// The desktop's tray services, as one process that can be stopped and started
+// again (a panel that restarts).
+class DesktopServices {
+public:
+    explicit DesktopServices(std::string log) : log_(std::move(log)) {}
+    ~DesktopServices() { Stop(); }
+    bool Start() {
+        const size_t before = Logged(log_, "ready").size();
+        pid_ = Output("sh -c '" + std::string(LANTROVE_DESKTOP_STUB) + " " + log_ +
+                      " >/dev/null 2>&1 & echo $!'");
+        while (!pid_.empty() && (pid_.back() == '\n' || pid_.back() == ' '))
+            pid_.pop_back();
+        return !pid_.empty() && pumpUntil([&] { return Logged(log_, "ready").size() > before; });
+    }
+    void Stop() {
+        if (pid_.empty()) return;
+        guitest::run("kill " + pid_);
+        // Gone once the bus no longer names its watcher.
+        pumpUntil([] {
+            return Output("gdbus call --session --dest org.freedesktop.DBus --object-path "
+                          "/org/freedesktop/DBus --method org.freedesktop.DBus.NameHasOwner "
+                          "org.kde.StatusNotifierWatcher 2>/dev/null")
+                       .find("false") != std::string::npos;
+        });
+        pid_.clear();
+    }
+
+private:
+    std::string log_, pid_;
+};
+
+// A D-Bus call from another process (the panel), while our loop runs.
+std::string PanelCall(TempDir& dir, const std::string& args) {
+    static int n = 0;
+    std::string out = dir.file("call" + std::to_string(++n) + ".txt");
+    guitest::run("sh -c 'gdbus call --session " + args + " > " + out + " 2>&1' &");
+    std::string text;
+    pumpUntil([&] {
+        std::ifstream in(out);
+        std::stringstream ss;
+        ss << in.rdbuf();
+        text = ss.str();
+        return !text.empty();
+    });
+    return text;
+}
+
+TEST(TrayOnScreen, TrayIconReachesTheNotificationArea) {
+    PrivateBus bus;
+    ASSERT_TRUE(bus.Start());
+    TempDir dir;
+    const std::string log = dir.file("desktop.log");
+    DesktopServices desktop(log);
+    ASSERT_TRUE(desktop.Start());
+    auto backend = display::CreateGtkBackend();
+    if (!backend) GTEST_SKIP() << "no display";
+    display::Install(std::move(backend));
+    display::InstallTray(nullptr);
+    EXPECT_STREQ(display::CurrentTray().Name(), "StatusNotifierItem host");
+    {
+        TForm form(nullptr);
+        form.SetBounds(100, 100, 400, 240);
+        auto* sf = new TspSkinnedForm(&form);
+        auto* menu = new TspSkinPopupMenu(&form);
+        auto* item = new TMenuItem(menu);
+        item->Caption = "&Open";
+        menu->Items()->Add(item);
+        form.Show();
+        auto* tray = new TspTrayIcon(&form);
+        tray->Icon()->SetPixels(1, 1, {0xFF123456u});
+        tray->SetHint("Lantrove");
+        tray->SetPopupMenu(menu);
+        int clicks = 0, balloons = 0;
+        tray->OnClick = [&](TObject*) { ++clicks; };
+        tray->OnBalloonHintClick = [&](TObject*) { ++balloons; };
+        tray->Loaded();
+
+        // Registered with the watcher under the item's own bus name.
+        ASSERT_TRUE(pumpUntil([&] { return !Logged(log, "register").empty(); }));
+        std::istringstream reg(Logged(log, "register").front().substr(9));
+        std::string service;
+        reg >> service;
+        ASSERT_FALSE(service.empty());
+        const std::string item_ = "--dest " + service + " --object-path /StatusNotifierItem ";
+        const std::string get =
+            item_ + "--method org.freedesktop.DBus.Properties.Get org.kde.StatusNotifierItem ";
+        EXPECT_NE(PanelCall(dir, get + "ToolTip").find("'Lantrove'"), std::string::npos);
+        EXPECT_NE(PanelCall(dir, get + "IconPixmap").find("1, 1, [byte 0xff, 0x12, 0x34, 0x56]"),
+                  std::string::npos);
+        EXPECT_NE(PanelCall(dir, get + "Status").find("'Active'"), std::string::npos);
+
+        // The panel's activation is a click, once the double-click time is over.
+        PanelCall(dir, item_ + "--method org.kde.StatusNotifierItem.Activate 10 20");
+        EXPECT_TRUE(pumpUntil([&] {
+            Application->ProcessMessages();
+            return clicks == 1;
+        }));
+        // Its context-menu request opens the icon's skinned menu.
+        PanelCall(dir, item_ + "--method org.kde.StatusNotifierItem.ContextMenu 10 20");
+        EXPECT_TRUE(pumpUntil([&] {
+            Application->ProcessMessages();
+            return sf->SkinMenu()->FVisible;
+        }));
+        sf->SkinMenu()->Hide();
+
+        // A balloon is a notification; its action is the balloon's click.
+        EXPECT_TRUE(tray->ShowBalloonHint("Done", "Song.mp3 is ready", spbitInfo));
+        ASSERT_EQ(Logged(log, "notify").size(), 1u);
+        EXPECT_EQ(Logged(log, "notify").front(),
+                  "notify 1 dialog-information|Done|Song.mp3 is ready");
+        guitest::run("gdbus emit --session --object-path /org/freedesktop/Notifications --signal "
+                     "org.freedesktop.Notifications.ActionInvoked 'uint32 1' \"'default'\"");
+        EXPECT_TRUE(pumpUntil([&] {
+            Application->ProcessMessages();
+            return balloons == 1;
+        }));
+        tray->HideBalloonHint();
+        EXPECT_TRUE(pumpUntil([&] { return !Logged(log, "close").empty(); }));
+
+        // The panel restarts: a new watcher hears of the icon again.
+        desktop.Stop();
+        ASSERT_TRUE(desktop.Start());
+        EXPECT_TRUE(pumpUntil([&] { return Logged(log, "register").size() == 2; }));
+
+        tray->SetIconVisible(false);
+        pumpFor(100);
+    }
+    display::InstallTray(nullptr);
+    display::Install(nullptr);
+}
+
+} // namespace
