@@ -359,8 +359,7 @@ void TspSkinButtonObject::TrackMenu() {
     if (Parent->LayerManager()->IsVisible) Parent->LayerManager()->Hide();
     if (Parent->MenuLayerManager()->IsVisible) Parent->MenuLayerManager()->Hide();
     if (FMouseIn) ShowLayer();
-    Parent->SkinMenuOpen();
-    Parent->PopupMenuItemsAt(MenuItem, ObjectRectToScreen(), FPopupUp);
+    Parent->PopupObjectMenu(MenuItem, ObjectRectToScreen(), FPopupUp);
 }
 
 void TspSkinButtonObject::Draw(TCanvas* Cnvs, bool UpDate) {
@@ -1575,8 +1574,7 @@ void TspSkinAnimateObject::OpenMenu() {
     if (Parent->LayerManager()->IsVisible) Parent->LayerManager()->Hide();
     if (Parent->MenuLayerManager()->IsVisible) Parent->MenuLayerManager()->Hide();
     if (FMouseIn) ShowLayer();
-    Parent->SkinMenuOpen();
-    Parent->PopupMenuItemsAt(MenuItem, ObjectRectToScreen(), FPopupUp);
+    Parent->PopupObjectMenu(MenuItem, ObjectRectToScreen(), FPopupUp);
 }
 
 void TspSkinAnimateObject::DoCommand() {
@@ -1754,7 +1752,11 @@ TspSkinnedForm::TspSkinnedForm(TComponent* AOwner) : TComponent(AOwner) {
     FSkinMenu = std::make_unique<TspSkinMenu>(nullptr, FForm);
     FFormLayerBorder = std::make_unique<TspFormLayerBorder>(this);
     MenuPresenter = [this](TMenuItem* Items, TRect R, bool PopupUp) {
-        FSkinMenu->Popup(nullptr, FMSD ? FMSD : FSD, 0, R, Items, PopupUp);
+        TspSkinData* sd = FMSD ? FMSD : FSD;
+        // A skinned main menu's items take that menu's skin.
+        if (auto* mm = dynamic_cast<TspSkinMainMenu*>(Items->GetParentMenu()); mm && mm->SkinData())
+            sd = mm->SkinData();
+        FSkinMenu->Popup(nullptr, sd, 0, R, Items, PopupUp);
     };
     // The frame draws its own buttons; keys go through the form's short cuts.
     FForm->SetBorderIcons(0);
@@ -4309,6 +4311,16 @@ void TspSkinnedForm::PopupSkinMenu1(TMenu* Menu, TRect R, bool PopupUp) {
     if (!Menu) return;
     SkinMenuOpen();
     PopupMenuItemsAt(Menu->Items(), R, PopupUp);
+}
+
+void TspSkinnedForm::PopupObjectMenu(TMenuItem* Items, TRect R, bool PopupUp) {
+    // A skinned popup menu opens itself (its own events and skin).
+    if (auto* popup = dynamic_cast<TspSkinPopupMenu*>(Items->GetParentMenu())) {
+        popup->PopupFromRect(R, PopupUp);
+        return;
+    }
+    SkinMenuOpen();
+    PopupMenuItemsAt(Items, R, PopupUp);
 }
 
 void TspSkinnedForm::PopupMenuItemsAt(TMenuItem* Items, TRect R, bool PopupUp) {

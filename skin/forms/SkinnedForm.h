@@ -706,6 +706,9 @@ public:
     void PopupSkinMenu1(TMenu* Menu, TRect R, bool PopupUp);
     // Shows menu items next to a screen rectangle through the form's menus.
     void PopupMenuItemsAt(TMenuItem* Items, TRect R, bool PopupUp);
+    // The menu of a frame button: a skinned popup menu opens itself, other
+    // menus open through the form's menus.
+    void PopupObjectMenu(TMenuItem* Items, TRect R, bool PopupUp);
     // A text of the skin's resource strings, else the built-in one.
     std::string ResString(const char* Key, const char* Builtin) const;
     TspLayerManager* LayerManager() const { return FLayerManager.get(); }

@@ -15,6 +15,7 @@
 #include "platform/win/paint.h"
 #include "platform/win/queue.h"
 #include "platform/win/window.h"
+#include "skin/forms/SkinMenus.h"
 #include "skin/forms/SkinnedForm.h"
 
 namespace {
@@ -836,6 +837,51 @@ TEST_F(FrameObjectsTest, GlowLayerShowsAroundTheHotObject) {
     skin->SetShowCaptionButtonGlowFrames(false);
     sf->TestActiveObject(160, 10, true);
     EXPECT_FALSE(sf->LayerManager()->IsVisible);
+}
+
+} // namespace
+
+namespace {
+
+// A button's or a button-style animation's menu that is a skinned popup menu
+// opens itself (its OnPopup fires, its own items and skin), upward when asked.
+TEST_F(FrameObjectsTest, ObjectMenusThatAreSkinnedPopupMenusOpenThemselves) {
+    Add<TspDataSkinButton>("menu", TRect(230, 5, 250, 15))->ActiveSkinRect = kRed;
+    auto* anim = Add<TspDataSkinAnimate>("anim", TRect(260, 5, 280, 15));
+    anim->ActiveSkinRect = kStrip;
+    anim->ButtonStyle = true;
+    anim->CountFrames = 4;
+    MakeForm();
+    auto* popup = new TspSkinPopupMenu(form);
+    auto* item = new TMenuItem(popup);
+    item->Caption = "Item";
+    popup->Items()->Add(item);
+    int popups = 0;
+    popup->OnPopup = [&](TObject*) { ++popups; };
+    struct Case {
+        const char* Name;
+        int X;
+        bool Up;
+    };
+    for (const Case& c :
+         {Case{"menu", 240, true}, Case{"menu", 240, false}, Case{"anim", 265, true}}) {
+        SCOPED_TRACE(std::string(c.Name) + (c.Up ? " up" : " down"));
+        sf->LinkMenu(c.Name, popup, c.Up);
+        const int before = popups;
+        sf->TestActiveObject(c.X, 10, true);
+        sf->ObjectsMouseDown(mbLeft, c.X, 10);
+        sf->ObjectsMouseUp(mbLeft, c.X, 10);
+        EXPECT_EQ(popups, before + 1);
+        TspSkinPopupWindow* w = sf->SkinMenu()->LastWindow();
+        ASSERT_NE(w, nullptr);
+        const TRect r = sf->ObjectList[size_t(sf->GetIndex(c.Name))]->ObjectRectToScreen();
+        if (c.Up)
+            EXPECT_LE(w->Top() + w->Height(), r.Top);
+        else
+            EXPECT_GE(w->Top(), r.Bottom);
+        sf->SkinMenuClose();
+        pump();
+    }
 }
 
 } // namespace
