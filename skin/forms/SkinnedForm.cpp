@@ -2059,7 +2059,7 @@ void TspSkinnedForm::FormShortCut(TWMKey& Msg, bool& Handled) {
     };
     TMenu* menu = FMainMenuBar && FMainMenuBar->MainMenu() ? FMainMenuBar->MainMenu() : FMainMenu;
     if (menu) tryMenu(menu, FMainMenuBar && FMainMenuBar->MainMenu());
-    if (!FInShortCut && FMainMenuBar && FMainMenuBar->FMergeMenu)
+    if (!FInShortCut && FMainMenuBar && FMainMenuBar->ChildMenusMerge())
         if (TMainMenu* child = FMainMenuBar->GetChildMainMenu()) tryMenu(child, true);
 }
 
@@ -5667,14 +5667,24 @@ void TspSkinMainMenuBar::SetBounds(int ALeft, int ATop, int AWidth, int AHeight)
 }
 
 TMainMenu* TspSkinMainMenuBar::GetChildMainMenu() {
-    return FMergeMenu;
+    if (FMergeMenu) return FMergeMenu;
+    TForm* main = Application ? Application->MainForm() : nullptr;
+    TForm* child = main && main->FormStyle() == fsMDIForm ? main->ActiveMDIChild() : nullptr;
+    if (!child) return nullptr;
+    for (int i = 0; i < child->ComponentCount(); ++i)
+        if (auto* m = dynamic_cast<TMainMenu*>(child->Components(i))) return m;
+    return nullptr;
+}
+
+bool TspSkinMainMenuBar::ChildMenusMerge() const {
+    return FMergeMenu || (FSkinnedForm && FSkinnedForm->IsMDIForm());
 }
 
 void TspSkinMainMenuBar::CreateMenu() {
     ObjectList.clear();
     ButtonsCount = 0;
     ActiveObject = OldActiveObject = MouseCaptureObject = -1;
-    TMainMenu* child = FMergeMenu ? GetChildMainMenu() : nullptr;
+    TMainMenu* child = ChildMenusMerge() ? GetChildMainMenu() : nullptr;
     if (!FMainMenu) {
         if (FMDIChildMax) CreateMDIChildButtons();
         return;
@@ -5863,7 +5873,13 @@ void TspSkinMainMenuBar::MouseDown(TMouseButton Button, TShiftState Shift, int X
     TestActiveObject(X, Y);
     if (ActiveObject != -1) {
         MouseCaptureObject = ActiveObject;
-        ObjectList[size_t(ActiveObject)]->MouseDown(X, Y, Button);
+        TspMenuBarObject* o = ObjectList[size_t(ActiveObject)].get();
+        o->MouseDown(X, Y, Button);
+        // The press may have rebuilt the bar: the double click goes only to
+        // the object still there.
+        if ((Shift & ssDouble) && ActiveObject >= 0 && size_t(ActiveObject) < ObjectList.size() &&
+            ObjectList[size_t(ActiveObject)].get() == o)
+            o->DblClick();
     } else if (Scroll && ScrollMenu && RectContainsPoint(MarkerRect(), TPoint(X, Y))) {
         PopupMarkerMenu();
     }
@@ -5930,7 +5946,12 @@ void TspSkinMainMenuBar::PopupMarkerMenu() {
     TPoint p = ClientToScreen(m.TopLeft());
     TRect R(p.X, p.Y, p.X + RectWidth(m), p.Y + RectHeight(m));
     FSkinnedForm->SkinMenuOpen();
-    FSkinnedForm->SkinMenu()->Popup(nullptr, FSD, n, R, FMainMenu->Items(), false);
+    // A merged child menu's items follow the main menu's in the marker's menu.
+    if (TMainMenu* child = ChildMenusMerge() ? GetChildMainMenu() : nullptr)
+        FSkinnedForm->SkinMenu()->Popup2(nullptr, FSD, n, R, FMainMenu->Items(), child->Items(),
+                                         false);
+    else
+        FSkinnedForm->SkinMenu()->Popup(nullptr, FSD, n, R, FMainMenu->Items(), false);
 }
 
 bool TspSkinMainMenuBar::CheckMainMenuAccel(int Key) {

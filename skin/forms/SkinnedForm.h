@@ -1073,7 +1073,12 @@ public:
     void UpDateEnabledItems();
     void Merge(TMainMenu* Menu);
     void UnMerge();
+    // The menu merged into the bar: the merge menu, else the main menu of
+    // the main form's active MDI child.
     TMainMenu* GetChildMainMenu();
+    // Whether a child's menu merges into the bar (a merge menu, or the bar
+    // of an MDI main form).
+    bool ChildMenusMerge() const;
     bool CheckMainMenuAccel(int Key);
     void NextMainMenuItem();
     void PrevMainMenuItem();

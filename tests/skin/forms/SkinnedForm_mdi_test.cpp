@@ -394,3 +394,37 @@ TEST_F(SkinnedMDITest, ActiveChildsFrameObjectsTurnHotAndMaximizedChildHasNoRoll
 }
 
 } // namespace
+
+namespace {
+
+// A double click on the system-menu button a maximized child leaves on the
+// bar closes the child; a child's own main menu is the one the bar merges.
+TEST_F(SkinnedMDITest, DoubleClickOnTheBarsSystemButtonClosesTheChildAndChildMenusMerge) {
+    TForm* f = child("Doc");
+    f->OnClose = [](TObject*, TCloseAction& action) { action = caFree; };
+    auto* own = new TMainMenu(f);
+    auto* edit = new TMenuItem(own);
+    edit->Caption = "&Edit";
+    edit->GroupIndex = 5;
+    own->Items()->Add(edit);
+    EXPECT_EQ(menuBar->GetChildMainMenu(), own);
+    skinOf(f)->SetWindowState(wsMaximized);
+    Application->ProcessMessages();
+    TspSkinMainMenuBarButton* b = barButton(cmSysMenu);
+    ASSERT_NE(b, nullptr);
+    const TPoint at((b->ObjectRect.Left + b->ObjectRect.Right) / 2,
+                    (b->ObjectRect.Top + b->ObjectRect.Bottom) / 2);
+    const TPoint s = menuBar->ClientToScreen(at);
+    const POINT p{s.X, s.Y};
+    SetCursorPosFromBackend(p);
+    DeliverMouse(WM_MOUSEMOVE, p, 0);
+    DeliverMouse(WM_LBUTTONDOWN, p, MK_LBUTTON);
+    DeliverMouse(WM_LBUTTONUP, p, 0);
+    DeliverMouse(WM_LBUTTONDBLCLK, p, MK_LBUTTON);
+    DeliverMouse(WM_LBUTTONUP, p, 0);
+    Application->ProcessMessages();
+    EXPECT_TRUE(children.empty());
+    EXPECT_EQ(menuBar->GetChildMainMenu(), nullptr);
+}
+
+} // namespace
