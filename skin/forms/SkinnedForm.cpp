@@ -484,6 +484,25 @@ void TspSkinStdButtonObject::Draw(TCanvas* Cnvs, bool UpDate) {
         return;
     }
     TspSkinButtonObject::Draw(Cnvs, UpDate);
+    // A skin with no disabled picture: the button shows dimmed.
+    if (!Enabled && !HasPart(ActivePicture, DisableSkinRect)) DimObject(Cnvs);
+}
+
+void TspSkinStdButtonObject::DimObject(TCanvas* Cnvs) const {
+    const TRect& r = ObjectRect;
+    if (r.IsEmpty()) return;
+    // Every pixel moves most of the way toward the button's background, which
+    // its corner shows.
+    const TColor bg = ColorToRGB(Cnvs->Pixels(r.Left, r.Top));
+    auto toward = [](unsigned c, unsigned b) { return (c * 35 + b * 65 + 50) / 100; };
+    for (int y = r.Top; y < r.Bottom; ++y)
+        for (int x = r.Left; x < r.Right; ++x) {
+            const TColor c = ColorToRGB(Cnvs->Pixels(x, y));
+            const unsigned red = toward(c & 0xFF, bg & 0xFF);
+            const unsigned green = toward((c >> 8) & 0xFF, (bg >> 8) & 0xFF);
+            const unsigned blue = toward((c >> 16) & 0xFF, (bg >> 16) & 0xFF);
+            Cnvs->SetPixel(x, y, TColor(red | green << 8 | blue << 16));
+        }
 }
 
 void TspSkinStdButtonObject::DefaultDraw(TCanvas* Cnvs) {

@@ -176,6 +176,8 @@ public:
     void MouseEnter() override;
     bool CanMorphing() override;
     void DefaultDraw(TCanvas* Cnvs);
+    // The disabled look of a skin without a disabled picture.
+    void DimObject(TCanvas* Cnvs) const;
     // Runs Command unless the form's OnObjectCommand cancels it.
     void DoCommand();
     bool RestoreMode() const;

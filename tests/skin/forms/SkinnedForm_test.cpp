@@ -853,3 +853,33 @@ TEST_F(SkinnedFormTest, SystemMenuButtonShowsTheFormsIcon) {
 }
 
 } // namespace
+
+namespace {
+
+// A caption button the form does not allow looks disabled: the skin's
+// picture has no disabled state, so it is drawn dimmed (its glyph close to
+// the caption's colour), while the allowed ones keep their look.
+TEST_F(SkinnedFormTest, DisallowedCaptionButtonLooksDimmed) {
+    MakeForm(300, 160);
+    auto darkest = [&](const char* name) {
+        TRect r;
+        for (auto& o : sf->ObjectList)
+            if (o->IDName == name) r = o->ObjectRect;
+        HBITMAP shot = RenderWindowToBitmap(form->Handle());
+        int least = 255 * 3;
+        for (int y = r.Top; y < r.Bottom; ++y)
+            for (int x = r.Left; x < r.Right; ++x) {
+                uint32_t p = Pixel(shot, x, y);
+                least = std::min(least, int((p >> 16) + ((p >> 8) & 0xFF) + (p & 0xFF)));
+            }
+        DeleteObject(shot);
+        return least;
+    };
+    const int liveMax = darkest("maxbutton"), liveMin = darkest("minbutton");
+    sf->SetBorderIcons(biSystemMenu | biMinimize | biRollUp);
+    pump();
+    EXPECT_GT(darkest("maxbutton"), liveMax + 150);
+    EXPECT_EQ(darkest("minbutton"), liveMin);
+}
+
+} // namespace
