@@ -592,23 +592,71 @@ TEST_F(FrameObjectsTest, SkinChangesReachTheControlsBoundToThatSkin) {
     EXPECT_EQ(mine->Change, 2);
 }
 
+// A control painted in one colour.
+class TSolid : public TCustomControl {
+public:
+    using TCustomControl::TCustomControl;
+    TColor Colour = clRed;
+
+protected:
+    void Paint() override {
+        Canvas()->Brush()->SetColor(Colour);
+        Canvas()->FillRect(ClientRect());
+    }
+};
+
+// While the form is inactive its client shows a picture taken when it lost
+// the activation, dimmed toward the background or blurred; what changes under
+// it stays unseen until the form is active again.
 TEST_F(FrameObjectsTest, InactiveClientIsCoveredByAFrozenPicture) {
     MakeForm();
+    auto* solid = new TSolid(form);
+    solid->SetParent(form);
+    solid->SetBounds(40, 40, 60, 40);
     sf->ClientInActiveEffect = true;
+    pump();
+    // Window coordinates of a client point.
+    auto at = [&](int cx, int cy) {
+        POINT p{cx, cy};
+        ClientToScreen(form->Handle(), &p);
+        return At(p.x - form->Left(), p.y - form->Top());
+    };
+    const uint32_t red = 0xFF0000, face = at(5, 5);
+    ASSERT_EQ(at(70, 60), red);
     for (TspClientInActiveEffect e : {spieSemiTransparent, spieBlur}) {
+        SCOPED_TRACE(int(e));
         sf->ClientInActiveEffectType = e;
+        solid->Colour = clRed;
+        solid->Invalidate();
+        pump();
         TForm other(nullptr);
         other.SetBounds(900, 700, 100, 100);
         other.Show();
         SetActiveWindow(other.Handle());
         pump();
         ASSERT_NE(sf->InActivePanel(), nullptr);
-        EXPECT_TRUE(sf->InActivePanel()->Visible());
         EXPECT_EQ(sf->InActivePanel()->BoundsRect(), form->ClientRect());
-        EXPECT_NE(sf->InActivePanel()->Buffer, nullptr);
+        const uint32_t centre = at(70, 60), edge = at(39, 60);
+        if (e == spieSemiTransparent) {
+            // The snapshot seen through the background: between red and the face.
+            EXPECT_NE(centre, red);
+            EXPECT_NE(centre, face);
+            EXPECT_GT(int(centre >> 16) - int(centre & 0xFF), 20);
+        } else {
+            // Blurred: the middle of the block stays red, its rim runs out.
+            EXPECT_EQ(centre, red);
+            EXPECT_NE(edge, face);
+            EXPECT_NE(edge, red);
+        }
+        // Frozen: a change under the picture is not seen.
+        solid->Colour = clBlue;
+        solid->Invalidate();
+        pump();
+        EXPECT_EQ(at(70, 60), centre);
         SetActiveWindow(form->Handle());
         pump();
         EXPECT_EQ(sf->InActivePanel(), nullptr);
+        EXPECT_EQ(at(70, 60), 0x0000FFu);
     }
     // The form goes while its panel is shown.
     TForm other(nullptr);

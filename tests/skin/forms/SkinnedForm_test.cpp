@@ -462,15 +462,35 @@ TEST_F(SkinnedFormTest, ComponentFreedDuringFadeInIsLeftAlone) {
 // A background picture without pixels draws nothing rather than dividing by its size.
 TEST_F(SkinnedFormTest, EmptyBackgroundPictureDrawsNothing) {
     skin->FActivePictures.push_back(std::make_unique<TBitmap>());
-    skin->BGPictureIndex = int(skin->FActivePictures.size()) - 1;
+    const int empty = int(skin->FActivePictures.size()) - 1;
     for (bool stretch : {false, true})
         for (TspStretchType t : {spstFull, spstHorz, spstVert}) {
+            SCOPED_TRACE(std::to_string(stretch) + " " + std::to_string(int(t)));
             skin->StretchEffect = stretch;
             skin->StretchType = t;
+            skin->BGPictureIndex = -1;
             MakeForm(300, 160);
+            // What the client shows before: the frame picture's client part.
+            HBITMAP before = RenderWindowToBitmap(form->Handle());
+            // Something else on the client, which an empty picture leaves alone.
+            HDC dc = GetDC(form->Handle());
+            HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
+            RECT cr{};
+            GetClientRect(form->Handle(), &cr);
+            FillRect(dc, &cr, red);
+            DeleteObject(red);
+            ReleaseDC(form->Handle(), dc);
+            skin->BGPictureIndex = empty;
             HBITMAP shot = RenderWindowToBitmap(form->Handle());
-            EXPECT_NE(shot, nullptr);
+            ASSERT_NE(shot, nullptr);
+            POINT c{150, 80};
+            ClientToScreen(form->Handle(), &c);
+            const int x = c.x - form->Left(), y = c.y - form->Top();
+            EXPECT_EQ(Pixel(shot, x, y), 0xFF0000u); // nothing was drawn over it
+            EXPECT_NE(Pixel(before, x, y), 0xFF0000u);
+            EXPECT_EQ(Pixel(shot, 5, 5), Pixel(before, 5, 5)); // the frame is drawn as before
             DeleteObject(shot);
+            DeleteObject(before);
             delete form;
             form = nullptr;
         }
