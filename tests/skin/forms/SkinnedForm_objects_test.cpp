@@ -840,19 +840,36 @@ TEST_F(FrameObjectsTest, InactiveFrameIsFilteredWhenTheSkinAsks) {
     EXPECT_EQ(grey >> 8 & 0xFF, grey & 0xFF);
 }
 
+// The shadow is the window class's drop-shadow style (the desktop's compositor
+// draws it, see the README): every window of the class takes it, it changes
+// only when asked for the other state, and a form hidden for the change comes
+// back.
 TEST_F(FrameObjectsTest, ShadowIsAClassStyleSwitchedOnce) {
     MakeForm();
-    HWND h = form->Handle();
+    TForm sibling(nullptr); // the same window class
+    HWND h = form->Handle(), s = sibling.Handle();
+    ASSERT_EQ(GetClassName(h), GetClassName(s));
     const LONG_PTR before = GetClassLongPtr(h, GCL_STYLE);
+    EXPECT_EQ(before & CS_DROPSHADOW, 0);
     sf->EnableShadow(true, false);
     EXPECT_TRUE(sf->HaveShadow());
-    EXPECT_NE(GetClassLongPtr(h, GCL_STYLE) & CS_DROPSHADOW, 0);
+    EXPECT_NE(GetClassLongPtr(s, GCL_STYLE) & CS_DROPSHADOW, 0);
     SetClassLongPtr(h, GCL_STYLE, before);
     sf->EnableShadow(true, false); // the same again: nothing
     EXPECT_EQ(GetClassLongPtr(h, GCL_STYLE), before);
+    std::vector<WPARAM> shows;
+    TWndMethod old = form->WindowProc;
+    form->WindowProc = [&](TMessage& m) {
+        if (m.Msg == WM_SHOWWINDOW) shows.push_back(m.WParam);
+        old(m);
+    };
+    SetClassLongPtr(h, GCL_STYLE, before | CS_DROPSHADOW);
     sf->EnableShadow(false, true);
     EXPECT_FALSE(sf->HaveShadow());
+    EXPECT_EQ(GetClassLongPtr(s, GCL_STYLE) & CS_DROPSHADOW, 0);
+    EXPECT_EQ(shows, (std::vector<WPARAM>{0, 1})); // hidden for the change, then back
     EXPECT_TRUE(form->Visible());
+    form->WindowProc = old;
 }
 
 } // namespace
