@@ -58,6 +58,7 @@ void TForm::CreateParams(TCreateParams& Params) {
     default:
         break;
     }
+    if (FFormStyle == fsStayOnTop) Params.ExStyle |= WS_EX_TOPMOST;
     if (!(FBorderIcons & TFormBorderIcon::biSystemMenu)) Params.Style &= ~DWORD(WS_SYSMENU);
     if (!(FBorderIcons & TFormBorderIcon::biMinimize)) Params.Style &= ~DWORD(WS_MINIMIZEBOX);
     if (!(FBorderIcons & TFormBorderIcon::biMaximize)) Params.Style &= ~DWORD(WS_MAXIMIZEBOX);
@@ -120,8 +121,16 @@ void TForm::AlignControls(TControl* AControl, TRect& Rect) {
 
 void TForm::SetFormStyle(TFormStyle Value) {
     if (Value == FFormStyle) return;
+    const bool stacking = (FFormStyle == fsNormal || FFormStyle == fsStayOnTop) &&
+                          (Value == fsNormal || Value == fsStayOnTop);
     FFormStyle = Value;
     if (!HandleAllocated()) return;
+    // Staying on top is the window's place in the stack, not a new window.
+    if (stacking) {
+        SetWindowPos(Handle(), Value == fsStayOnTop ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        return;
+    }
     DestroyHandle();
     HandleNeeded();
 }

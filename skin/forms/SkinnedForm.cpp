@@ -2133,7 +2133,9 @@ void TspSkinnedForm::CancelChildDropDowns() {
         auto* c = dynamic_cast<TWinControl*>(FForm->Components(i));
         if (!c || !c->Visible() || !c->Enabled()) continue;
         if (dynamic_cast<TspSkinCustomComboBox*>(c) || dynamic_cast<TspSkinCustomEdit*>(c))
-            c->Perform(CM_CANCELMODE, 0, 0);
+            // The form is the sender: a drop-down keeps itself open only for
+            // presses on its own parts.
+            c->Perform(CM_CANCELMODE, 0, LPARAM(static_cast<TControl*>(FForm)));
     }
 }
 
@@ -6446,7 +6448,7 @@ TspFormLayerWindow::TspFormLayerWindow(TComponent* AOwner, TForm* AForm)
 void TspFormLayerWindow::CreateParams(TCreateParams& Params) {
     TForm::CreateParams(Params);
     Params.Style = WS_POPUP;
-    Params.ExStyle = WS_EX_TOOLWINDOW | WS_EX_LAYERED;
+    Params.ExStyle = (Params.ExStyle & WS_EX_TOPMOST) | WS_EX_TOOLWINDOW | WS_EX_LAYERED;
     TspDataSkinLayerFrame* d = FLayerBorder->FData;
     if (!d || IsEmptyRect(d->BorderRect)) Params.ExStyle |= WS_EX_TRANSPARENT;
     Params.WndParent = 0;
@@ -6893,6 +6895,10 @@ void TspSkinnedForm::LayerBorderFollow(const TMessage& Message) {
     case WM_SHOWWINDOW:
         if (Message.WParam && LayerBorderUsed()) {
             b->InitFrame(FSD, FForm);
+            // A form that fades in shows its border clear at first.
+            if (FAlphaBlend || AlphaBlendAnimation || FSD->AnimationForAllWindows() ||
+                IsLayeredStartNeeded())
+                b->CheckFormAlpha(0, false);
             b->SetActive(true, false);
             b->ShowWithForm();
         } else if (!Message.WParam) {

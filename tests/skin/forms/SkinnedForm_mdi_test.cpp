@@ -428,3 +428,70 @@ TEST_F(SkinnedMDITest, DoubleClickOnTheBarsSystemButtonClosesTheChildAndChildMen
 }
 
 } // namespace
+
+namespace {
+
+// A click into the active child whose frame believes itself inactive wakes it.
+TEST_F(SkinnedMDITest, MouseActivationWakesTheActiveChildsFrame) {
+    TForm* a = child("A");
+    TspSkinnedForm* s = skinOf(a);
+    ASSERT_EQ(main->ActiveMDIChild(), a);
+    s->FFormActive = false;
+    EXPECT_FALSE(s->GetFormActive());
+    SendMessage(a->Handle(), WM_MOUSEACTIVATE, WPARAM(main->Handle()), MAKELPARAM(HTCLIENT, 0));
+    EXPECT_TRUE(s->GetFormActive());
+    // A child that is not the active one stays as it is.
+    TForm* b = child("B");
+    ASSERT_EQ(main->ActiveMDIChild(), b);
+    s->FFormActive = false;
+    SendMessage(a->Handle(), WM_MOUSEACTIVATE, WPARAM(main->Handle()), MAKELPARAM(HTCLIENT, 0));
+    EXPECT_FALSE(skinOf(a)->FFormActive);
+}
+
+} // namespace
+
+#include "skin/controls/SkinBoxCtrls.h"
+
+namespace {
+
+// A press anywhere on the form closes an open drop-down: on a control, on the
+// client and on the frame of an MDI main form (its menu-closing step too).
+TEST_F(SkinnedMDITest, PressesElsewhereCloseAnOpenDropDown) {
+    auto* combo = new TspSkinComboBox(main);
+    combo->SetParent(main);
+    combo->SetBounds(300, 120, 150, 22);
+    combo->Items()->Add("one");
+    combo->Items()->Add("two");
+    auto* other = new TCustomControl(main);
+    other->SetParent(main);
+    other->SetBounds(10, 120, 50, 20);
+    Application->ProcessMessages();
+    struct Press {
+        const char* Where;
+        HWND Target;
+        UINT Msg;
+    };
+    const Press presses[] = {
+        {"another control", other->Handle(), WM_LBUTTONDOWN},
+        {"the client", main->Handle(), WM_LBUTTONDOWN},
+        {"the frame", main->Handle(), WM_NCLBUTTONDOWN},
+    };
+    for (const Press& p : presses) {
+        SCOPED_TRACE(p.Where);
+        main->ActiveControl = combo;
+        combo->DropDown();
+        ASSERT_TRUE(combo->IsPopupVisible());
+        PostMessage(p.Target, p.Msg, p.Msg == WM_NCLBUTTONDOWN ? HTNOWHERE : MK_LBUTTON, 0);
+        Application->ProcessMessages();
+        EXPECT_FALSE(combo->IsPopupVisible());
+    }
+    // The main form's menu-closing step reaches the drop-down even when it
+    // is not the focused control.
+    main->ActiveControl = nullptr;
+    combo->DropDown();
+    ASSERT_TRUE(combo->IsPopupVisible());
+    SendMessage(main->Handle(), WM_CANCELMODE, 0, 0);
+    EXPECT_FALSE(combo->IsPopupVisible());
+}
+
+} // namespace

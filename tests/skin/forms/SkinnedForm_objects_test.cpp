@@ -950,3 +950,61 @@ TEST_F(FrameObjectsTest, ObjectMenusThatAreSkinnedPopupMenusOpenThemselves) {
 }
 
 } // namespace
+
+namespace {
+
+// In client-area mode every press reaches the frame objects, a right double
+// click too.
+TEST_F(FrameObjectsTest, ClientAreaObjectsTakeRightDoubleClicks) {
+    Add<TspDataSkinButton>("btn", TRect(150, 5, 170, 15))->ActiveSkinRect = kRed;
+    form = new TForm(nullptr);
+    form->SetBounds(100, 80, 420, 120);
+    sf = new TspSkinnedForm(form);
+    sf->SetSupportNCArea(false);
+    sf->SetSkinData(skin.get());
+    form->Show();
+    SetActiveWindow(form->Handle());
+    pump();
+    std::vector<TMouseButton> downs;
+    sf->OnMouseDownEvent = [&](const std::string& id, int, int, TRect, TMouseButton b) {
+        if (id == "btn") downs.push_back(b);
+    };
+    sf->TestActiveObject(155, 10, true);
+    SendMessage(form->Handle(), WM_RBUTTONDBLCLK, MK_RBUTTON, MAKELPARAM(155, 10));
+    SendMessage(form->Handle(), WM_RBUTTONUP, 0, MAKELPARAM(155, 10));
+    EXPECT_EQ(downs, std::vector<TMouseButton>{mbRight});
+}
+
+// Message 1426 ends a layered show of a form marked -10000: the main form and
+// then the first stay-on-top form come to the front, and the mark goes.
+TEST_F(FrameObjectsTest, LayerShowDoneBringsTheMainAndTheTopMostFormsForward) {
+    auto* lf = skin->LayerFrame.get();
+    lf->PictureIndex = Pic;
+    lf->MaskPictureIndex = Pic;
+    lf->LTPoint = {5, 5};
+    lf->RTPoint = {15, 5};
+    lf->LBPoint = {5, 15};
+    lf->RBPoint = {15, 15};
+    lf->ClRect = {5, 5, 15, 15};
+    MakeForm();
+    TForm main(nullptr), onTop(nullptr);
+    main.Show();
+    onTop.SetFormStyle(fsStayOnTop);
+    onTop.Show();
+    Application->SetMainForm(&main);
+    SetActiveWindow(form->Handle());
+    form->Tag = -10000;
+    SendMessage(form->Handle(), WM_SKIN_LAYERSHOWDONE, 0, 0);
+    EXPECT_EQ(form->Tag, 0);
+    EXPECT_EQ(GetForegroundWindow(), onTop.Handle());
+    EXPECT_EQ(TspSkinnedForm::GetTopMostFormHandle(), onTop.Handle());
+    // Any other form ignores it.
+    SetActiveWindow(form->Handle());
+    form->Tag = 3;
+    SendMessage(form->Handle(), WM_SKIN_LAYERSHOWDONE, 0, 0);
+    EXPECT_EQ(form->Tag, 3);
+    EXPECT_EQ(GetForegroundWindow(), form->Handle());
+    Application->SetMainForm(nullptr);
+}
+
+} // namespace
