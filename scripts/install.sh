@@ -11,7 +11,7 @@ $SUDO apt-get install -y -qq --no-install-recommends \
   libgtest-dev libgmock-dev libbenchmark-dev \
   zlib1g-dev libpcre2-dev libcurl4-openssl-dev libssl-dev openssl \
   libpng-dev libjpeg-dev \
-  libgtk-3-dev libwebkit2gtk-4.1-dev libpango1.0-dev libcairo2-dev \
+  libgtk-3-dev libxfixes-dev libwebkit2gtk-4.1-dev libpango1.0-dev libcairo2-dev \
   libavcodec-dev libavformat-dev libavutil-dev libavfilter-dev \
   libswscale-dev libswresample-dev libavdevice-dev ffmpeg \
   libcpp-httplib-dev \

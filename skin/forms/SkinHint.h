@@ -17,8 +17,8 @@ class TspSkinData;
 class TCustomImageList;
 class TspSkinHint;
 
-// Scan lines from the cursor's hot spot down to the bottom of its picture;
-// the system cursor height when the cursor's mask cannot be read.
+// Scan lines from the current cursor's hot spot down to the last line of its
+// picture; the system cursor height when the picture cannot be read.
 int CursorHeightMargin();
 
 class TspSkinHintWindow : public THintWindow {

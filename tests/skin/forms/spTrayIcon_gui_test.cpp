@@ -3,6 +3,7 @@
 // that log what they are asked. The icon registers, shows its picture and
 // tip, takes clicks and menu requests from the panel, shows balloons as
 // notifications, and registers again when the panel's watcher restarts.
+// Also the hint's cursor margin, measured on the pointer the screen shows.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -17,6 +18,7 @@
 #include "platform/display/gtk.h"
 #include "platform/display/tray.h"
 #include "platform/win/window.h"
+#include "skin/forms/SkinHint.h"
 #include "skin/forms/SkinMenus.h"
 #include "skin/forms/SkinnedForm.h"
 #include "skin/forms/spTrayIcon.h"
@@ -205,6 +207,37 @@ TEST(TrayOnScreen, TrayIconReachesTheNotificationArea) {
         pumpFor(100);
     }
     display::InstallTray(nullptr);
+    display::Install(nullptr);
+}
+
+} // namespace
+
+namespace {
+
+// A hint at the cursor starts just below the pointer's picture: the margin is
+// measured on the cursor the screen shows, here one given to the root window
+// (16 x 16, hot spot at row 3, its lowest shown row 11).
+TEST(HintOnScreen, CursorMarginIsMeasuredOnThePointersPicture) {
+    auto backend = display::CreateGtkBackend();
+    if (!backend) GTEST_SKIP() << "no display";
+    display::Install(std::move(backend));
+    TempDir dir;
+    auto xbm = [&](const std::string& name, bool hot) {
+        std::ofstream f(dir.file(name));
+        f << "#define c_width 16\n#define c_height 16\n";
+        if (hot) f << "#define c_x_hot 4\n#define c_y_hot 3\n";
+        f << "static char c_bits[] = {\n";
+        for (int row = 0; row < 16; ++row)
+            f << (row < 12 ? "  0xFF, 0xFF,\n" : "  0x00, 0x00,\n");
+        f << "};\n";
+    };
+    xbm("cursor.xbm", true);
+    xbm("mask.xbm", false);
+    ASSERT_EQ(
+        guitest::run("xsetroot -cursor " + dir.file("cursor.xbm") + " " + dir.file("mask.xbm")), 0);
+    ASSERT_EQ(guitest::run("xdotool mousemove 1270 1015"), 0); // over the bare root
+    EXPECT_TRUE(pumpUntil([] { return CursorHeightMargin() == 12 - 3; })) << CursorHeightMargin();
+    guitest::run("xsetroot -cursor_name left_ptr");
     display::Install(nullptr);
 }
 
