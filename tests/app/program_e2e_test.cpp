@@ -457,6 +457,10 @@ TEST_F(ProgramE2E, ABrokenTransferFailsAndDownloadAgainFinishesIt) {
 TEST_F(ProgramE2E, HotSongsAndCategoryPages) {
     WriteSettings();
     Start();
+    // The desktop shows the program's own icon for its window (48 x 48).
+    EXPECT_NE(Output("xprop -id " + main.id + " -f _NET_WM_ICON 32c ' = $0+' _NET_WM_ICON")
+                  .find("= 48, 48, "),
+              std::string::npos);
     // The left menu: Hot Songs, then Categories.
     ClickAt(main.x + kMenuX, main.y + kMenuTop + kMenuStep * 2);
     EXPECT_TRUE(WaitRequest("/hot", 1)) << dir.read("program.log");
