@@ -18,6 +18,7 @@
 #include "platform/display/gtk.h"
 #include "platform/display/screencursor.h"
 #include "platform/display/tray.h"
+#include "platform/win/metrics.h"
 #include "platform/win/window.h"
 #include "skin/forms/SkinHint.h"
 #include "skin/forms/SkinMenus.h"
@@ -139,6 +140,9 @@ TEST(TrayOnScreen, TrayIconReachesTheNotificationArea) {
     display::Install(std::move(backend));
     display::InstallTray(nullptr);
     EXPECT_STREQ(display::CurrentTray().Name(), "StatusNotifierItem host");
+    // Clicks count with the desktop's double-click time: the toolkit's own
+    // 400 ms here, where no settings service runs (the window layer says 500).
+    EXPECT_EQ(GetDoubleClickTime(), 400u);
     {
         TForm form(nullptr);
         form.SetBounds(100, 100, 400, 240);
