@@ -21,6 +21,7 @@
 #include <unistd.h>
 
 #include "SiteServer.h"
+#include "support/desktopbus.h"
 #include "support/screen.h"
 #include "support/tempdir.h"
 
@@ -126,6 +127,8 @@ class ProgramE2E : public ::testing::Test {
 protected:
     void SetUp() override {
         if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no display";
+        ASSERT_TRUE(bus.Start());
+        ASSERT_TRUE(desktop.Start());
         ASSERT_TRUE(site.Start());
         out = dir.file("music");
         fs::create_directories(out);
@@ -282,6 +285,9 @@ protected:
     int FirstListRowInk() { return DarkPixels(main.x + kListLeft, main.y + kListRowY, 290, 15); }
 
     TempDir dir;
+    // The desktop's tray: the close button puts the window there.
+    guitest::PrivateBus bus;
+    guitest::DesktopServices desktop{dir.file("desktop.log")};
     site::SiteServer site;
     std::string out;
     pid_t pid = -1;
@@ -364,6 +370,7 @@ TEST_F(ProgramE2E, KeywordToTaggedMp3AndTheListOnTheNextStart) {
     // program again brings it back from there.
     ClickAt(main.x + main.w - kCloseFromRight, main.y + kCloseY);
     EXPECT_TRUE(WaitFor([&] { return !FindWindow("Lantrove", main); }, 10000));
+    EXPECT_FALSE(guitest::Logged(desktop.Log(), "register").empty()) << dir.read("program.log");
     EXPECT_EQ(waitpid(pid, nullptr, WNOHANG), 0) << "the close button ended the program";
     EXPECT_TRUE(RunSecond()) << dir.read("program.log");
     ASSERT_TRUE(WaitFor([&] { return FindWindow("Lantrove", main); }, 10000))

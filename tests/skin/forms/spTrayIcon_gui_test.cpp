@@ -24,93 +24,17 @@
 #include "skin/forms/SkinMenus.h"
 #include "skin/forms/SkinnedForm.h"
 #include "skin/forms/spTrayIcon.h"
+#include "support/desktopbus.h"
 #include "support/screen.h"
 #include "support/tempdir.h"
 
 namespace {
 
+using guitest::DesktopServices;
+using guitest::Logged;
+using guitest::PrivateBus;
 using guitest::pumpFor;
 using guitest::pumpUntil;
-
-std::string Output(const std::string& cmd) {
-    std::string out;
-    if (FILE* p = popen(cmd.c_str(), "r")) {
-        char buf[512];
-        while (size_t n = fread(buf, 1, sizeof buf, p))
-            out.append(buf, n);
-        pclose(p);
-    }
-    return out;
-}
-
-std::vector<std::string> Lines(const std::string& file) {
-    std::ifstream in(file);
-    std::vector<std::string> out;
-    for (std::string l; std::getline(in, l);)
-        out.push_back(l);
-    return out;
-}
-
-// The lines of the log that start with a word.
-std::vector<std::string> Logged(const std::string& file, const std::string& word) {
-    std::vector<std::string> out;
-    for (const std::string& l : Lines(file))
-        if (l.rfind(word + " ", 0) == 0 || l == word) out.push_back(l);
-    return out;
-}
-
-// A session bus of the test's own, named to everything started after it.
-class PrivateBus {
-public:
-    bool Start() {
-        std::istringstream out(Output("dbus-daemon --session --fork --print-address=1 "
-                                      "--print-pid=1 2>/dev/null"));
-        std::getline(out, address_);
-        out >> pid_;
-        if (address_.empty() || pid_.empty()) return false;
-        setenv("DBUS_SESSION_BUS_ADDRESS", address_.c_str(), 1);
-        setenv("NO_AT_BRIDGE", "1", 1);
-        return true;
-    }
-    ~PrivateBus() {
-        if (!pid_.empty()) guitest::run("kill " + pid_);
-        unsetenv("DBUS_SESSION_BUS_ADDRESS");
-    }
-
-private:
-    std::string address_, pid_;
-};
-
-// The desktop's tray services, as one process that can be stopped and started
-// again (a panel that restarts).
-class DesktopServices {
-public:
-    explicit DesktopServices(std::string log) : log_(std::move(log)) {}
-    ~DesktopServices() { Stop(); }
-    bool Start() {
-        const size_t before = Logged(log_, "ready").size();
-        pid_ = Output("sh -c '" + std::string(LANTROVE_DESKTOP_STUB) + " " + log_ +
-                      " >/dev/null 2>&1 & echo $!'");
-        while (!pid_.empty() && (pid_.back() == '\n' || pid_.back() == ' '))
-            pid_.pop_back();
-        return !pid_.empty() && pumpUntil([&] { return Logged(log_, "ready").size() > before; });
-    }
-    void Stop() {
-        if (pid_.empty()) return;
-        guitest::run("kill " + pid_);
-        // Gone once the bus no longer names its watcher.
-        pumpUntil([] {
-            return Output("gdbus call --session --dest org.freedesktop.DBus --object-path "
-                          "/org/freedesktop/DBus --method org.freedesktop.DBus.NameHasOwner "
-                          "org.kde.StatusNotifierWatcher 2>/dev/null")
-                       .find("false") != std::string::npos;
-        });
-        pid_.clear();
-    }
-
-private:
-    std::string log_, pid_;
-};
 
 // A D-Bus call from another process (the panel), while our loop runs.
 std::string PanelCall(TempDir& dir, const std::string& args) {
