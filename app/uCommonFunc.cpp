@@ -240,6 +240,29 @@ void ApplyMainSkinData(TComponent* Form) {
         ApplyMainSkinData(Form->Components(i));
 }
 
+bool LoadProgramIcon(TIcon& Icon, const std::string& File) {
+    TPngImage png;
+    try {
+        png.LoadFromFile(File);
+    } catch (const std::exception&) {
+        return false;
+    }
+    const int w = png.Width(), h = png.Height();
+    if (w <= 0 || h <= 0) return false;
+    png.ToTrueColorAlpha();
+    std::vector<uint32_t> argb(size_t(w) * size_t(h));
+    for (int y = 0; y < h; ++y) {
+        const uint8_t* bgr = png.Scanline(y);
+        const uint8_t* alpha = png.AlphaScanline(y);
+        for (int x = 0; x < w; ++x)
+            argb[size_t(y) * size_t(w) + size_t(x)] = uint32_t(alpha ? alpha[x] : 255) << 24 |
+                                                      uint32_t(bgr[x * 3 + 2]) << 16 |
+                                                      uint32_t(bgr[x * 3 + 1]) << 8 | bgr[x * 3];
+    }
+    Icon.SetPixels(w, h, std::move(argb));
+    return true;
+}
+
 void UpdateTaskStatus() {
     TMainWindowSide& side = MainWindowSide();
     int running = 0;

@@ -74,6 +74,9 @@ void UpdateTaskStatus();
 // Gives every skinned control, menu and form component that Form owns (and
 // that those own in turn) the main window's skin data.
 void ApplyMainSkinData(TComponent* Form);
+// The program's icon (a PNG picture with alpha, drawn at build time into the
+// program's res folder) into Icon; false and Icon unchanged when it cannot be read.
+bool LoadProgramIcon(TIcon& Icon, const std::string& File);
 // The task-count text of the status line.
 std::string TaskStatusText(int RunningTasks);
 

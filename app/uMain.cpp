@@ -628,6 +628,12 @@ void TfrmMain::spSkinnedFormObjectCommand(TStdCommand Command, bool& Cancel) {
 }
 
 void TfrmMain::MinimizeToTray() {
+    // Where the desktop shows no tray icons, the window is minimized instead
+    // of hidden behind an icon nobody can click.
+    if (!NotificationAreaShown()) {
+        spSkinnedForm->SetWindowState(wsMinimized);
+        return;
+    }
     InTray = true;
     // The tray icon hides the program's main window; a window that is not
     // the main one hides itself.

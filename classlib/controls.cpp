@@ -425,14 +425,7 @@ LRESULT TWinControl::InitWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
                     });
     RECT update{};
     if (children && msg == WM_PAINT) GetUpdateRect(hwnd, &update, 0);
-    ++self->FDispatching;
-    try {
-        self->WindowProc(m);
-    } catch (...) {
-        --self->FDispatching;
-        throw;
-    }
-    --self->FDispatching;
+    self->WindowProc(m);
     if (children && IsWindow(hwnd) && FindControl(hwnd) == self) {
         if (msg == WM_PRINTCLIENT) {
             if (wParam) self->PaintControls(reinterpret_cast<HDC>(wParam));

@@ -125,9 +125,6 @@ public:
     virtual void WndProc(TMessage& Message);
     // Sends a message straight to WindowProc.
     LRESULT Perform(UINT Msg, WPARAM WParam, LPARAM LParam);
-    // Messages of the control's window being handled now, nested ones
-    // counted: an owner that frees the control later waits for none.
-    int Dispatching() const { return FDispatching; }
 
     TWinControl* Parent() const { return FParent; }
     virtual void SetParent(TWinControl* AParent);
@@ -216,7 +213,6 @@ protected:
     TFont FFont;
     TColor FColor = clBtnFace;
     bool FClicked = false;
-    int FDispatching = 0;
 
     TWinControl* FParent = nullptr;
     int FLeft = 0;

@@ -58,6 +58,10 @@ void TForm::CreateParams(TCreateParams& Params) {
     default:
         break;
     }
+    if (FFormStyle == fsStayOnTop) Params.ExStyle |= WS_EX_TOPMOST;
+    if (!(FBorderIcons & TFormBorderIcon::biSystemMenu)) Params.Style &= ~DWORD(WS_SYSMENU);
+    if (!(FBorderIcons & TFormBorderIcon::biMinimize)) Params.Style &= ~DWORD(WS_MINIMIZEBOX);
+    if (!(FBorderIcons & TFormBorderIcon::biMaximize)) Params.Style &= ~DWORD(WS_MAXIMIZEBOX);
     if (FFormStyle == fsMDIChild) {
         TForm* main = Application ? Application->MainForm() : nullptr;
         if (!main || main == this || main->FormStyle() != fsMDIForm)
@@ -67,8 +71,35 @@ void TForm::CreateParams(TCreateParams& Params) {
     }
 }
 
+void TForm::SetBorderIcons(TBorderIcons Value) {
+    if (Value == FBorderIcons) return;
+    FBorderIcons = Value;
+    if (!HandleAllocated()) return;
+    TCreateParams p;
+    CreateParams(p);
+    HWND h = Handle();
+    const DWORD icons = WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
+    LONG_PTR style = GetWindowLongPtr(h, GWL_STYLE);
+    SetWindowLongPtr(h, GWL_STYLE, (style & ~LONG_PTR(icons)) | LONG_PTR(p.Style & icons));
+    SetWindowPos(h, 0, 0, 0, 0, 0,
+                 SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TForm::SendCancelMode(TControl* Sender) {
+    if (ActiveControl) ActiveControl->Perform(CM_CANCELMODE, 0, LPARAM(Sender));
+}
+
+bool TForm::IsShortCut(TWMKey& Message) {
+    bool handled = false;
+    if (OnShortCut) OnShortCut(Message, handled);
+    return handled;
+}
+
 void TForm::CreateWnd() {
     TWinControl::CreateWnd();
+    TIcon* icon = !Icon.Empty() ? &Icon : (Application ? &Application->Icon : nullptr);
+    if (icon && !icon->Empty() && !(GetWindowLongPtr(Handle(), GWL_STYLE) & WS_CHILD))
+        SendMessage(Handle(), WM_SETICON, ICON_BIG, LPARAM(icon->Handle()));
     if (FFormStyle != fsMDIForm) return;
     TRect r = ClientRect();
     FClientHandle = CreateMDIClient(Handle(), 0, 0, r.Width(), r.Height());
@@ -90,8 +121,16 @@ void TForm::AlignControls(TControl* AControl, TRect& Rect) {
 
 void TForm::SetFormStyle(TFormStyle Value) {
     if (Value == FFormStyle) return;
+    const bool stacking = (FFormStyle == fsNormal || FFormStyle == fsStayOnTop) &&
+                          (Value == fsNormal || Value == fsStayOnTop);
     FFormStyle = Value;
     if (!HandleAllocated()) return;
+    // Staying on top is the window's place in the stack, not a new window.
+    if (stacking) {
+        SetWindowPos(Handle(), Value == fsStayOnTop ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        return;
+    }
     DestroyHandle();
     HandleNeeded();
 }
@@ -455,13 +494,75 @@ bool TApplication::ProcessMessage(MSG& Msg) {
         FTerminated = true;
         return true;
     }
+    // The characters of a key press that was handled before dispatch are
+    // never made (the press was not translated).
+    if ((Msg.message == WM_CHAR || Msg.message == WM_SYSCHAR) && FDropCharsOf &&
+        Msg.hwnd == FDropCharsOf)
+        return true;
     bool handled = false;
-    if (OnMessage) OnMessage(Msg, handled);
+    // A hook may remove itself or others while it runs: walk the handles.
+    std::vector<int> hooks;
+    for (auto it = FMessageHooks.rbegin(); it != FMessageHooks.rend(); ++it)
+        hooks.push_back(it->first);
+    for (int id : hooks) {
+        if (handled) break;
+        auto it = std::find_if(FMessageHooks.begin(), FMessageHooks.end(),
+                               [id](const auto& h) { return h.first == id; });
+        if (it == FMessageHooks.end()) continue;
+        TMessageHook hook = it->second; // the hook may free its own slot
+        hook(Msg, handled);
+    }
+    if (!handled && OnMessage) OnMessage(Msg, handled);
+    if (!handled) handled = IsShortCutMessage(Msg);
+    if (Msg.message == WM_KEYDOWN || Msg.message == WM_SYSKEYDOWN)
+        FDropCharsOf = handled ? Msg.hwnd : 0;
+    if (!handled) CancelModeForPress(Msg);
     if (!handled) {
         TranslateMessage(&Msg);
         DispatchMessage(&Msg);
     }
     return true;
+}
+
+int TApplication::AddMessageHook(TMessageHook Hook) {
+    int id = FNextMessageHook++;
+    FMessageHooks.emplace_back(id, std::move(Hook));
+    return id;
+}
+
+void TApplication::RemoveMessageHook(int Handle) {
+    std::erase_if(FMessageHooks, [Handle](const auto& h) { return h.first == Handle; });
+}
+
+bool TApplication::IsShortCutMessage(MSG& Msg) {
+    if (Msg.message != WM_KEYDOWN && Msg.message != WM_SYSKEYDOWN) return false;
+    TWinControl* control = TWinControl::FindControl(Msg.hwnd);
+    TForm* form = control ? control->GetParentForm() : nullptr;
+    if (!form || !form->Enabled()) return false;
+    TWMKey key;
+    key.Msg = Msg.message;
+    key.CharCode = WORD(Msg.wParam);
+    key.KeyData = Msg.lParam;
+    return form->IsShortCut(key);
+}
+
+void TApplication::CancelModeForPress(const MSG& Msg) {
+    switch (Msg.message) {
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONDBLCLK:
+    case WM_NCLBUTTONDOWN:
+    case WM_NCRBUTTONDOWN:
+    case WM_NCMBUTTONDOWN:
+    case WM_NCLBUTTONDBLCLK:
+        break;
+    default:
+        return;
+    }
+    TWinControl* control = TWinControl::FindControl(Msg.hwnd);
+    if (TForm* form = control ? control->GetParentForm() : nullptr) form->SendCancelMode(control);
 }
 
 void TApplication::ProcessMessages() {

@@ -35,6 +35,22 @@ enum TTileMode { tbHorizontal, tbVertical };
 
 class TMenuItem;
 
+// The form's own caption buttons, drawn by the platform's frame.
+using TBorderIcons = unsigned;
+struct TFormBorderIcon {
+    static constexpr TBorderIcons biSystemMenu = 0x1, biMinimize = 0x2, biMaximize = 0x4,
+                                  biHelp = 0x8;
+};
+
+// A key message as short-cut handlers see it.
+struct TWMKey {
+    UINT Msg = 0;
+    WORD CharCode = 0;
+    LPARAM KeyData = 0;
+    LRESULT Result = 0;
+};
+using TShortCutEvent = std::function<void(TWMKey& Msg, bool& Handled)>;
+
 using TCloseEvent = std::function<void(TObject* Sender, TCloseAction& Action)>;
 using TCloseQueryEvent = std::function<void(TObject* Sender, bool& CanClose)>;
 
@@ -60,6 +76,19 @@ public:
     TWinControl* ActiveControl = nullptr;
 
     TFormBorderStyle BorderStyle = bsSizeable;
+    // Which caption buttons the platform's frame gives the window.
+    TBorderIcons BorderIcons() const { return FBorderIcons; }
+    void SetBorderIcons(TBorderIcons Value);
+
+    // Key presses reach the form's short-cut handling before the focused
+    // control; a handler that sets Handled consumes the key.
+    TShortCutEvent OnShortCut;
+    virtual bool IsShortCut(TWMKey& Message);
+    // The window's icon; an empty one gives the window the application's.
+    TIcon Icon;
+    // A press anywhere on the form tells the focused control to leave any
+    // mode it is in (an open drop-down, say); Sender is the control pressed.
+    void SendCancelMode(TControl* Sender);
 
     // An MDI main form holds its children in a client window; an MDI child
     // lives in the client of the application's main form, which must be an
@@ -105,6 +134,8 @@ protected:
 private:
     std::vector<TForm*> MDIChildList();
     bool FModal = false;
+    TBorderIcons FBorderIcons =
+        TFormBorderIcon::biSystemMenu | TFormBorderIcon::biMinimize | TFormBorderIcon::biMaximize;
     TFormStyle FFormStyle = fsNormal;
     HWND FClientHandle = 0;
 };
@@ -198,6 +229,13 @@ public:
 
     // Sees each message before it is dispatched; Handled true stops it.
     std::function<void(MSG& Msg, bool& Handled)> OnMessage;
+    // Handlers that see each message before OnMessage, newest first; one that
+    // sets Handled stops it. Each is removed by the handle AddMessageHook gave,
+    // so hooks may come and go in any order.
+    using TMessageHook = std::function<void(MSG& Msg, bool& Handled)>;
+    int AddMessageHook(TMessageHook Hook);
+    void RemoveMessageHook(int Handle);
+    int MessageHookCount() const { return int(FMessageHooks.size()); }
     // Receives exceptions that reach the loop (default: written to stderr).
     std::function<void(TObject* Sender, const std::exception& E)> OnException;
 
@@ -211,6 +249,13 @@ private:
     bool FTerminated = false;
     HWND FHandle = 0;
     std::vector<std::pair<int, TWindowHook>> FWindowHooks;
+    std::vector<std::pair<int, TMessageHook>> FMessageHooks;
+    int FNextMessageHook = 1;
+    HWND FDropCharsOf = 0;
+    // Key presses go to the short-cut handling of the focused control's form.
+    bool IsShortCutMessage(MSG& Msg);
+    // Mouse presses cancel the modes of the pressed form's focused control.
+    void CancelModeForPress(const MSG& Msg);
     int FNextHookId = 1;
     bool FShowHint = true;
     THintWindow* FHintWindow = nullptr;

@@ -12,6 +12,8 @@ pkg_check_modules(PANGO REQUIRED IMPORTED_TARGET pangocairo pangoft2 fontconfig)
 pkg_check_modules(GTK REQUIRED IMPORTED_TARGET gtk+-3.0)
 # The tray host asks the X server whether a tray manager runs.
 pkg_check_modules(X11 REQUIRED IMPORTED_TARGET x11)
+# The hint window reads the pointer's picture through the fixes extension.
+pkg_check_modules(XFIXES REQUIRED IMPORTED_TARGET xfixes)
 pkg_check_modules(WEBKIT REQUIRED IMPORTED_TARGET webkit2gtk-4.1)
 # The media libraries are bound at run time; only their headers are used here.
 pkg_check_modules(FFMPEG REQUIRED IMPORTED_TARGET

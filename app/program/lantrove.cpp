@@ -5,12 +5,14 @@
 #include <string>
 #include <vector>
 
+#include "app/uCommonFunc.h"
 #include "app/uMain.h"
 #include "framework/CLApp.h"
 #include "framework/CLEngine.h"
 #include "framework/CLEnglishDefaults.h"
 #include "framework/CLMultiLang.h"
 #include "platform/display/gtk.h"
+#include "platform/os/folders.h"
 #include "skin/engine/SkinData.h"
 
 namespace {
@@ -53,6 +55,8 @@ int main(int argc, char** argv) {
         Form->SetCaption("Lantrove");
         return CreateEngine(Form);
     };
+    // Every window and the tray icon show the program's icon.
+    LoadProgramIcon(Application->Icon, os::ProgramFolder() + "res/lantrove.png");
     TfrmMain* frmProgramMain = nullptr;
     AppRun(frmProgramMain);
     TfrmMain::MakeProgramEngine = nullptr;

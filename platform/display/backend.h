@@ -67,6 +67,8 @@ public:
     virtual void WindowShown(HWND, bool /*visible*/) {}
     virtual void WindowMoved(HWND, const RECT&) {}
     virtual void WindowTextChanged(HWND) {}
+    // The window's icon (WM_SETICON or its class icon) changed.
+    virtual void WindowIconChanged(HWND) {}
     virtual void WindowActivated(HWND) {}
     // The window was raised to the top of the z-order (with the windows it owns).
     virtual void WindowRaised(HWND) {}

@@ -15,6 +15,7 @@
 #include "platform/win/paint.h"
 #include "platform/win/queue.h"
 #include "platform/win/region.h"
+#include "platform/win/shellnotify.h"
 #include "platform/win/window.h"
 
 namespace display {
@@ -215,6 +216,7 @@ public:
         windows_[hwnd] = w;
         place(hwnd);
         WindowTextChanged(hwnd);
+        WindowIconChanged(hwnd);
     }
 
     void WindowDestroyed(HWND hwnd) override {
@@ -239,6 +241,31 @@ public:
         auto it = windows_.find(hwnd);
         if (it != windows_.end())
             gtk_window_set_title(GTK_WINDOW(it->second.window), GetWindowText(hwnd).c_str());
+    }
+
+    // The X window's icon is the window's big icon, else its small or class icon.
+    void WindowIconChanged(HWND hwnd) override {
+        auto it = windows_.find(hwnd);
+        if (it == windows_.end()) return;
+        HICON icon = GetWindowIcon(hwnd, ICON_BIG);
+        if (!icon) icon = GetWindowIcon(hwnd, ICON_SMALL2);
+        int w = 0, h = 0;
+        std::vector<uint32_t> argb;
+        GdkPixbuf* pixbuf = nullptr;
+        if (icon && GetIconPixels(icon, w, h, argb)) {
+            pixbuf = gdk_pixbuf_new(GDK_COLORSPACE_RGB, TRUE, 8, w, h);
+            guchar* px = gdk_pixbuf_get_pixels(pixbuf);
+            const int stride = gdk_pixbuf_get_rowstride(pixbuf);
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x) {
+                    uint32_t c = argb[size_t(y) * size_t(w) + size_t(x)];
+                    guchar* p = px + y * stride + x * 4;
+                    p[0] = guchar(c >> 16), p[1] = guchar(c >> 8), p[2] = guchar(c),
+                    p[3] = guchar(c >> 24);
+                }
+        }
+        gtk_window_set_icon(GTK_WINDOW(it->second.window), pixbuf);
+        if (pixbuf) g_object_unref(pixbuf);
     }
 
     void WindowActivated(HWND hwnd) override {

@@ -7,6 +7,7 @@
 
 #include "platform/win/input.h"
 #include "platform/win/messages.h"
+#include "platform/win/metrics.h"
 #include "platform/win/nonclient.h"
 #include "platform/win/queue.h"
 
@@ -138,8 +139,13 @@ public:
         GError* err = nullptr;
         info_ = g_dbus_node_info_new_for_xml(kItemXml, &err);
         if (err) g_error_free(err);
+        // A watcher that comes back (the desktop's panel restarted) knows no
+        // items: each registers again.
+        watch_ = g_bus_watch_name_on_connection(session_, kWatcher, G_BUS_NAME_WATCHER_FLAGS_NONE,
+                                                &SniTray::OnWatcher, nullptr, this, nullptr);
     }
     ~SniTray() override {
+        if (watch_) g_bus_unwatch_name(watch_);
         for (auto& [k, item] : items_)
             Drop(item.get());
         if (info_) g_dbus_node_info_unref(info_);
@@ -165,15 +171,10 @@ public:
             &SniTray::OnMethod, &SniTray::OnProperty, nullptr, {}};
         item->reg = g_dbus_connection_register_object(item->bus, kItemPath, info_->interfaces[0],
                                                       &vtable, item.get(), nullptr, nullptr);
-        const char* unique = g_dbus_connection_get_unique_name(item->bus);
-        GVariant* r = g_dbus_connection_call_sync(
-            item->bus, kWatcher, "/StatusNotifierWatcher", kWatcher, "RegisterStatusNotifierItem",
-            g_variant_new("(s)", unique), nullptr, G_DBUS_CALL_FLAGS_NONE, 2000, nullptr, nullptr);
-        if (!r) {
+        if (!Register(item.get())) {
             Drop(item.get());
             return false;
         }
-        g_variant_unref(r);
         items_[key] = std::move(item);
         return true;
     }
@@ -209,6 +210,25 @@ public:
     }
 
 private:
+    static bool Register(SniItem* item) {
+        const char* unique = g_dbus_connection_get_unique_name(item->bus);
+        GVariant* r = g_dbus_connection_call_sync(
+            item->bus, kWatcher, "/StatusNotifierWatcher", kWatcher, "RegisterStatusNotifierItem",
+            g_variant_new("(s)", unique), nullptr, G_DBUS_CALL_FLAGS_NONE, 2000, nullptr, nullptr);
+        if (!r) return false;
+        g_variant_unref(r);
+        return true;
+    }
+    static void OnWatcher(GDBusConnection*, const gchar*, const gchar*, gpointer self) {
+        auto* tray = static_cast<SniTray*>(self);
+        // The first appearance is the watcher the items registered with.
+        if (!tray->watcherSeen_) {
+            tray->watcherSeen_ = true;
+            return;
+        }
+        for (auto& [k, item] : tray->items_)
+            Register(item.get());
+    }
     static void Drop(SniItem* item) {
         if (!item->bus) return;
         if (item->reg) g_dbus_connection_unregister_object(item->bus, item->reg);
@@ -265,6 +285,8 @@ private:
     }
 
     GDBusConnection* session_;
+    guint watch_ = 0;
+    bool watcherSeen_ = false;
     GDBusNodeInfo* info_ = nullptr;
     Balloons balloons_;
     std::map<std::pair<HWND, UINT>, std::unique_ptr<SniItem>> items_;
@@ -277,6 +299,7 @@ G_GNUC_BEGIN_IGNORE_DEPRECATIONS
 struct XItem {
     TrayIconData data;
     GtkStatusIcon* icon = nullptr;
+    TrayClicks clicks;
 };
 
 class XTray : public TrayHost {
@@ -357,22 +380,18 @@ private:
         gtk_status_icon_set_tooltip_text(item->icon, d.tip.empty() ? nullptr : d.tip.c_str());
         gtk_status_icon_set_visible(item->icon, TRUE);
     }
-    static UINT MessageOf(guint button, bool down, bool dbl) {
-        if (button == 1) return dbl ? WM_LBUTTONDBLCLK : down ? WM_LBUTTONDOWN : WM_LBUTTONUP;
-        if (button == 3) return down ? WM_RBUTTONDOWN : WM_RBUTTONUP;
-        if (button == 2) return down ? WM_MBUTTONDOWN : WM_MBUTTONUP;
-        return 0;
-    }
+    // GTK's own double-press event after a second press adds nothing: the
+    // second press already is the double click.
     static gboolean OnPress(GtkStatusIcon*, GdkEventButton* e, gpointer self) {
         auto* item = static_cast<XItem*>(self);
-        UINT m = MessageOf(e->button, true, e->type == GDK_2BUTTON_PRESS);
-        if (e->type == GDK_3BUTTON_PRESS) return TRUE;
+        if (e->type != GDK_BUTTON_PRESS) return TRUE;
+        UINT m = item->clicks.Press(e->button, e->time, GetDoubleClickTime());
         if (m) PostClick(item->data, m, 0, int(e->x_root), int(e->y_root));
         return TRUE;
     }
     static gboolean OnRelease(GtkStatusIcon*, GdkEventButton* e, gpointer self) {
         auto* item = static_cast<XItem*>(self);
-        UINT m = MessageOf(e->button, false, false);
+        UINT m = item->clicks.Release(e->button);
         if (m) PostClick(item->data, m, 0, int(e->x_root), int(e->y_root));
         return TRUE;
     }
@@ -400,6 +419,10 @@ bool X11TrayManagerRuns() {
 
 std::unique_ptr<TrayHost> CreateDesktopTray() {
     if (!gdk_display_get_default()) return nullptr;
+    // Tray clicks count as double clicks within the desktop's own time.
+    gint doubleClick = 0;
+    g_object_get(gtk_settings_get_default(), "gtk-double-click-time", &doubleClick, nullptr);
+    if (doubleClick > 0) SetDoubleClickTime(UINT(doubleClick));
     GDBusConnection* session = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
     if (session && NameHasOwner(session, kWatcher)) return std::make_unique<SniTray>(session);
     if (X11TrayManagerRuns()) return std::make_unique<XTray>(session);

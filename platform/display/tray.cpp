@@ -76,6 +76,36 @@ void TrayStandIn::Click(HWND owner, UINT id, UINT mouseMessage) {
     PostMessage(owner, it->second.callbackMessage, WPARAM(id), LPARAM(mouseMessage));
 }
 
+UINT TrayClicks::Press(unsigned button, uint32_t timeMs, uint32_t doubleClickMs) {
+    const bool dbl = armed_ && button == lastButton_ && timeMs - lastPress_ <= doubleClickMs;
+    lastButton_ = button;
+    lastPress_ = timeMs;
+    armed_ = !dbl; // a third press starts over
+    switch (button) {
+    case 1:
+        return dbl ? WM_LBUTTONDBLCLK : WM_LBUTTONDOWN;
+    case 2:
+        return WM_MBUTTONDOWN;
+    case 3:
+        return WM_RBUTTONDOWN;
+    default:
+        return 0;
+    }
+}
+
+UINT TrayClicks::Release(unsigned button) const {
+    switch (button) {
+    case 1:
+        return WM_LBUTTONUP;
+    case 2:
+        return WM_MBUTTONUP;
+    case 3:
+        return WM_RBUTTONUP;
+    default:
+        return 0;
+    }
+}
+
 TrayHost& CurrentTray() {
     TrayHolder& h = Holder();
     std::lock_guard<std::mutex> g(h.lock);
@@ -84,7 +114,9 @@ TrayHost& CurrentTray() {
         if (h.host) {
             std::fprintf(stderr, "lantrove: tray icons go to the %s\n", h.host->Name());
         } else {
-            h.host = std::make_unique<TrayStandIn>();
+            // Under the headless display the stand-in is the notification
+            // area tests click; on a desktop without one, icons show nowhere.
+            h.host = std::make_unique<TrayStandIn>(CurrentHeadless() != nullptr);
             std::fprintf(stderr, "lantrove: no notification area; tray icons go to a stand-in\n");
         }
     }

@@ -46,12 +46,18 @@ public:
     virtual bool Remove(HWND owner, UINT id) = 0;
     virtual bool ShowBalloon(HWND owner, UINT id, const TrayBalloon& balloon) = 0;
     virtual bool HideBalloon(HWND owner, UINT id) = 0;
+    // Whether the icons are shown anywhere a person can click them.
+    virtual bool Shown() const { return true; }
 };
 
 // Keeps the icons it is given; nothing is shown anywhere.
 class TrayStandIn : public TrayHost {
 public:
+    // shown: whether it stands for a notification area (tests) or for none
+    // (a desktop without one).
+    explicit TrayStandIn(bool shown = true) : shown_(shown) {}
     const char* Name() const override { return "stand-in"; }
+    bool Shown() const override { return shown_; }
     bool Add(const TrayIconData& icon) override;
     bool Modify(const TrayIconData& icon) override;
     bool Remove(HWND owner, UINT id) override;
@@ -67,6 +73,22 @@ public:
 private:
     std::map<std::pair<HWND, UINT>, TrayIconData> icons_;
     std::map<std::pair<HWND, UINT>, TrayBalloon> balloons_;
+    bool shown_;
+};
+
+// Turns a host's button presses and releases (button 1 left, 2 middle, 3
+// right; times in ms) into the notification area's mouse messages: a second
+// press of the same button within the double-click time is the double click,
+// so a double click reads down, up, double click, up. 0: no message.
+class TrayClicks {
+public:
+    UINT Press(unsigned button, uint32_t timeMs, uint32_t doubleClickMs);
+    UINT Release(unsigned button) const;
+
+private:
+    unsigned lastButton_ = 0;
+    bool armed_ = false; // the last press may begin a double click
+    uint32_t lastPress_ = 0;
 };
 
 // The host in force: chosen on first use from the display backend (the
@@ -79,7 +101,8 @@ TrayStandIn* CurrentTrayStandIn();
 void InstallTray(std::unique_ptr<TrayHost> host);
 
 // Under the GTK backend: a StatusNotifierItem host when a watcher runs, else
-// an X11 system tray host when a tray manager runs, else null.
+// an X11 system tray host when a tray manager runs, else null. Either takes
+// the desktop's double-click time for the window layer.
 std::unique_ptr<TrayHost> CreateDesktopTray();
 
 } // namespace display

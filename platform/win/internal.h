@@ -66,7 +66,8 @@ struct Window {
     bool maximized = false;
     bool destroying = false;
     std::map<std::string, void*> props;
-    std::vector<HWND> children; // in creation order
+    HICON bigIcon = nullptr, smallIcon = nullptr; // WM_SETICON
+    std::vector<HWND> children;                   // in creation order
 };
 
 struct WindowClassRec {

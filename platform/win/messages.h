@@ -38,7 +38,11 @@ constexpr UINT WM_WINDOWPOSCHANGED = 0x0047;
 constexpr UINT WM_COPYDATA = 0x004A;
 constexpr UINT WM_NOTIFY = 0x004E;
 constexpr UINT WM_CONTEXTMENU = 0x007B;
+constexpr UINT WM_GETICON = 0x007F;
 constexpr UINT WM_SETICON = 0x0080;
+// WM_SETICON and WM_GETICON wParam: which icon. ICON_SMALL2 asks for the small
+// icon, else the big one, else the class icon.
+constexpr WPARAM ICON_SMALL = 0, ICON_BIG = 1, ICON_SMALL2 = 2;
 constexpr UINT WM_NCCREATE = 0x0081;
 constexpr UINT WM_NCDESTROY = 0x0082;
 constexpr UINT WM_NCCALCSIZE = 0x0083;
@@ -147,6 +151,7 @@ constexpr int GWLP_HINSTANCE = -6;
 constexpr int GWLP_HWNDPARENT = -8;
 constexpr int GWL_STYLE = -16;
 constexpr int GCL_STYLE = -26;
+constexpr int GCLP_HICON = -14;
 constexpr int GWL_EXSTYLE = -20;
 constexpr int GWLP_USERDATA = -21;
 constexpr int GWL_USERDATA = GWLP_USERDATA;

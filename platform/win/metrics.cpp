@@ -1,5 +1,7 @@
 #include "platform/win/metrics.h"
 
+#include <atomic>
+
 #include <algorithm>
 #include <mutex>
 
@@ -31,6 +33,19 @@ std::vector<MonitorDesc> GetMonitors() {
     if (!reported.empty()) return reported;
     RECT all{0, 0, GetDeviceCaps(nullptr, HORZRES), GetDeviceCaps(nullptr, VERTRES)};
     return {MonitorDesc{all, all}};
+}
+
+namespace {
+std::atomic<UINT> g_doubleClickTime{500};
+} // namespace
+
+UINT GetDoubleClickTime() {
+    return g_doubleClickTime.load();
+}
+
+BOOL SetDoubleClickTime(UINT ms) {
+    g_doubleClickTime.store(ms ? ms : 500);
+    return 1;
 }
 
 int GetSystemMetrics(int index) {

@@ -83,6 +83,10 @@ struct MONITORINFO {
 };
 
 int GetSystemMetrics(int index);
+// The longest time between the clicks of a double click, in ms: 500 until the
+// display backend reports the desktop's own.
+UINT GetDoubleClickTime();
+BOOL SetDoubleClickTime(UINT ms);
 // SPI_GETWORKAREA fills the RECT at pvParam; other actions answer FALSE.
 BOOL SystemParametersInfo(UINT action, UINT uiParam, void* pvParam, UINT winIni);
 

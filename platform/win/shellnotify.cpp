@@ -56,6 +56,10 @@ bool GetIconPixels(HICON Icon, int& Width, int& Height, std::vector<uint32_t>& A
     return true;
 }
 
+bool NotificationAreaShown() {
+    return display::CurrentTray().Shown();
+}
+
 BOOL Shell_NotifyIconW(DWORD dwMessage, NOTIFYICONDATAW* lpData) {
     if (!lpData) return 0;
     display::TrayHost& host = display::CurrentTray();

@@ -30,6 +30,8 @@ BOOL Shell_NotifyIconW(DWORD dwMessage, NOTIFYICONDATAW* lpData);
 
 // An icon from a picture, top row first, 0xAARRGGBB; DestroyIcon frees it.
 HICON CreateIconFromPixels(int Width, int Height, const uint32_t* Argb);
+// Whether the desktop shows tray icons anywhere (a notification area exists).
+bool NotificationAreaShown();
 BOOL DestroyIcon(HICON Icon);
 // The picture of an icon; false for an unknown handle.
 bool GetIconPixels(HICON Icon, int& Width, int& Height, std::vector<uint32_t>& Argb);

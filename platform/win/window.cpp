@@ -310,6 +310,22 @@ LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_CLOSE:
         DestroyWindow(hwnd);
         return 0;
+    case WM_SETICON: {
+        auto w = Find(hwnd);
+        if (!w) return 0;
+        HICON old;
+        {
+            State& s = GetState();
+            std::lock_guard<std::mutex> g(s.m);
+            HICON& slot = wParam == ICON_SMALL ? w->smallIcon : w->bigIcon;
+            old = slot;
+            slot = reinterpret_cast<HICON>(lParam);
+        }
+        if (IsTopLevel(*w)) display::Current().WindowIconChanged(hwnd);
+        return LRESULT(old);
+    }
+    case WM_GETICON:
+        return LRESULT(GetWindowIcon(hwnd, wParam));
     case WM_SETTEXT: {
         auto w = Find(hwnd);
         if (!w) return 0;
@@ -386,18 +402,47 @@ LRESULT CallWindowProc(WNDPROC proc, HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
     return proc ? proc(hwnd, msg, wParam, lParam) : DefWindowProc(hwnd, msg, wParam, lParam);
 }
 
+HICON GetWindowIcon(HWND hwnd, WPARAM which) {
+    auto w = Find(hwnd);
+    if (!w) return nullptr;
+    HICON big, small;
+    {
+        State& s = GetState();
+        std::lock_guard<std::mutex> g(s.m);
+        big = w->bigIcon;
+        small = w->smallIcon;
+    }
+    if (which == ICON_SMALL) return small;
+    if (which == ICON_SMALL2 && small) return small;
+    return big ? big : reinterpret_cast<HICON>(GetClassLongPtr(hwnd, GCLP_HICON));
+}
+
 LONG_PTR GetClassLongPtr(HWND hwnd, int index) {
     auto w = Find(hwnd);
-    if (!w || index != GCL_STYLE) return 0;
+    if (!w || (index != GCL_STYLE && index != GCLP_HICON)) return 0;
     State& s = GetState();
     std::lock_guard<std::mutex> g(s.m);
     auto it = s.classes.find(w->className);
-    return it == s.classes.end() ? 0 : LONG_PTR(it->second.wc.style);
+    if (it == s.classes.end()) return 0;
+    return index == GCLP_HICON ? LONG_PTR(it->second.wc.hIcon) : LONG_PTR(it->second.wc.style);
 }
 
 LONG_PTR SetClassLongPtr(HWND hwnd, int index, LONG_PTR value) {
     auto w = Find(hwnd);
-    if (!w || index != GCL_STYLE) return 0;
+    if (!w || (index != GCL_STYLE && index != GCLP_HICON)) return 0;
+    if (index == GCLP_HICON) {
+        LONG_PTR old;
+        {
+            State& s = GetState();
+            std::lock_guard<std::mutex> g(s.m);
+            auto it = s.classes.find(w->className);
+            if (it == s.classes.end()) return 0;
+            old = LONG_PTR(it->second.wc.hIcon);
+            it->second.wc.hIcon = reinterpret_cast<HICON>(value);
+        }
+        if (IsTopLevel(*w)) display::Current().WindowIconChanged(hwnd);
+        return old;
+    }
     State& s = GetState();
     std::lock_guard<std::mutex> g(s.m);
     auto it = s.classes.find(w->className);

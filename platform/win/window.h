@@ -38,6 +38,9 @@ LONG_PTR GetWindowLongPtr(HWND hwnd, int index);
 LONG_PTR SetWindowLongPtr(HWND hwnd, int index, LONG_PTR value);
 // GCL_STYLE of the window's class (shared by every window of that class).
 LONG_PTR GetClassLongPtr(HWND hwnd, int index);
+// The icon WM_GETICON answers, read without a message (for display backends):
+// which is ICON_BIG, ICON_SMALL or ICON_SMALL2.
+HICON GetWindowIcon(HWND hwnd, WPARAM which);
 LONG_PTR SetClassLongPtr(HWND hwnd, int index, LONG_PTR value);
 
 // Named values attached to a window.

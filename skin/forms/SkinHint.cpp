@@ -2,6 +2,7 @@
 
 #include "classlib/forms.h"
 #include "classlib/imglist.h"
+#include "platform/display/screencursor.h"
 #include "platform/gdi/gdi.h"
 #include "platform/os/clock.h"
 #include "platform/win/input.h"
@@ -19,8 +20,14 @@
 #include <algorithm>
 
 int CursorHeightMargin() {
-    // The window layer's cursors are stock shapes whose masks cannot be
-    // read: the system cursor height stands for them.
+    // Rows from the hot spot down to the picture's last row that shows
+    // anything; the system cursor height when the picture cannot be read.
+    display::CursorPicture c;
+    if (display::ScreenCursorPicture(c))
+        for (int y = c.height - 1; y >= 0; --y)
+            for (int x = 0; x < c.width; ++x)
+                if (c.argb[size_t(y) * size_t(c.width) + size_t(x)] >> 24)
+                    return std::max(0, y + 1 - c.hotY);
     return GetSystemMetrics(SM_CYCURSOR);
 }
 
@@ -164,6 +171,15 @@ void TspSkinHintWindow::FitCorners(int& W, int& H) {
     NewRTPoint = TPoint(e->RTPoint.X + dx, e->RTPoint.Y);
     NewLBPoint = TPoint(e->LBPoint.X, e->LBPoint.Y + dy);
     NewRBPoint = TPoint(e->RBPoint.X + dx, e->RBPoint.Y + dy);
+}
+
+void TspSkinHintWindow::SetVisible(bool Value) {
+    if (!Value || !HandleAllocated()) {
+        THintWindow::SetVisible(Value);
+        return;
+    }
+    TControl::SetVisible(true);
+    ShowWindow(Handle(), SW_SHOWNOACTIVATE);
 }
 
 void TspSkinHintWindow::ActivateHint(const TRect& Rect, const std::string& AHint) {

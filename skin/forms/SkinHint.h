@@ -17,8 +17,8 @@ class TspSkinData;
 class TCustomImageList;
 class TspSkinHint;
 
-// Scan lines from the cursor's hot spot down to the bottom of its picture;
-// the system cursor height when the cursor's mask cannot be read.
+// Scan lines from the current cursor's hot spot down to the last line of its
+// picture; the system cursor height when the picture cannot be read.
 int CursorHeightMargin();
 
 class TspSkinHintWindow : public THintWindow {
@@ -29,6 +29,8 @@ public:
     // The plain hint at Rect's top-left; with a title or picture held by the
     // active component it shows those too.
     void ActivateHint(const TRect& Rect, const std::string& AHint) override;
+    // A hint shows without taking the activation from the window under it.
+    void SetVisible(bool Value) override;
     void ActivateHintEx(const TRect& Rect, const std::string& AHintTitle, const std::string& AHint,
                         int AImageIndex, TCustomImageList* AImageList);
     // The plain hint centred above (ATop) or below a rectangle.

@@ -8,6 +8,7 @@
 #include "platform/win/input.h"
 #include "platform/win/nonclient.h"
 #include "platform/win/paint.h"
+#include "platform/win/queue.h"
 #include "platform/win/region.h"
 #include "platform/win/windows.h"
 #include "skin/engine/SPUtils.h"
@@ -18,6 +19,40 @@
 namespace {
 
 constexpr UINT kReleaseClosedMsg = WM_USER + 1;
+
+// Counts a running call of a window's procedure.
+class TCallGuard {
+public:
+    explicit TCallGuard(int& Depth) : FDepth(Depth) { ++FDepth; }
+    ~TCallGuard() { --FDepth; }
+    TCallGuard(const TCallGuard&) = delete;
+    TCallGuard& operator=(const TCallGuard&) = delete;
+
+private:
+    int& FDepth;
+};
+
+// Frees the closed windows whose procedure is not running; true when some
+// are left for later.
+template <class W> bool FreeIdle(std::vector<std::unique_ptr<W>>& Closed) {
+    std::erase_if(Closed, [](const std::unique_ptr<W>& w) { return !w->InCall(); });
+    return !Closed.empty();
+}
+
+// Windows still in a call when their menu goes: freed once the call returns.
+template <class W> void ReleaseWhenIdle(std::vector<std::unique_ptr<W>>& Closed) {
+    if (!FreeIdle(Closed)) return;
+    auto left = std::make_shared<std::vector<std::unique_ptr<W>>>(std::move(Closed));
+    Closed.clear();
+    auto again = std::make_shared<std::function<void()>>();
+    *again = [left, again] {
+        if (FreeIdle(*left))
+            PostThreadCall(GetCurrentThreadId(), *again);
+        else
+            *again = nullptr; // lets go of the cycle
+    };
+    PostThreadCall(GetCurrentThreadId(), *again);
+}
 constexpr UINT_PTR kScrollTimerId = 1;
 constexpr UINT kTextFlags = DT_CENTER | DT_VCENTER | DT_SINGLELINE;
 
@@ -950,6 +985,7 @@ void TspSkinPopupWindow::DrawItemNow(TspSkinMenuItem* Item) {
 }
 
 void TspSkinPopupWindow::WndProc(TMessage& Message) {
+    TCallGuard guard(FCallDepth);
     switch (Message.Msg) {
     case WM_MOUSEACTIVATE:
         Message.Result = MA_NOACTIVATE;
@@ -1272,7 +1308,7 @@ TspSkinMenu::TspSkinMenu(TComponent* AOwner, TForm* AForm) : TComponent(AOwner),
 
 TspSkinMenu::~TspSkinMenu() {
     CloseMenu(0);
-    FClosed.clear();
+    ReleaseWhenIdle(FClosed);
     FPopupList.clear();
 }
 
@@ -1288,12 +1324,8 @@ void TspSkinMenu::WatchControl(TControl* Ctrl) {
 }
 
 void TspSkinMenu::ReleaseClosed() {
-    // A closed window whose message is still being handled (a command run
-    // from its click started a loop of its own) goes on a later turn.
-    std::erase_if(FClosed, [](const std::unique_ptr<TspSkinPopupWindow>& w) {
-        return w->Dispatching() == 0;
-    });
-    FReleaseTimer->SetEnabled(!FClosed.empty());
+    // A window whose click is still being handled waits for the next tick.
+    FReleaseTimer->SetEnabled(FreeIdle(FClosed));
 }
 
 void TspSkinMenu::SetDefaultItemFont(TFont* Font) {
@@ -1564,10 +1596,11 @@ TspSkinImagesMenu::TspSkinImagesMenu(TComponent* AOwner)
     FReleaseTimer = std::make_unique<TTimer>(nullptr);
     FReleaseTimer->SetEnabled(false);
     FReleaseTimer->SetInterval(1);
-    FReleaseTimer->SetOnTimer([this](TObject*) {
-        FReleaseTimer->SetEnabled(false);
-        FClosedWindow.reset();
-    });
+    FReleaseTimer->SetOnTimer([this](TObject*) { ReleaseClosed(); });
+}
+
+void TspSkinImagesMenu::ReleaseClosed() {
+    FReleaseTimer->SetEnabled(FreeIdle(FClosedWindows));
 }
 
 TspSkinImagesMenu::~TspSkinImagesMenu() {
@@ -1577,7 +1610,7 @@ TspSkinImagesMenu::~TspSkinImagesMenu() {
         FOnInternalChange = FOnInternalMenuClose = nullptr;
         FPopupWindow->Hide(false);
     }
-    FClosedWindow.reset();
+    ReleaseWhenIdle(FClosedWindows);
 }
 
 void TspSkinImagesMenu::Notification(TComponent* AComponent, TOperation Operation) {
@@ -1637,7 +1670,7 @@ void TspSkinImagesMenu::Hide() {
 
 void TspSkinImagesMenu::ProcessMenuClose(bool AProcessEvents) {
     // The window may be handling the click that closed it: freed afterwards.
-    FClosedWindow.reset(FPopupWindow);
+    FClosedWindows.emplace_back(FPopupWindow);
     FPopupWindow = nullptr;
     FReleaseTimer->SetEnabled(true);
     if (FOnInternalMenuClose) FOnInternalMenuClose(this);
@@ -1821,8 +1854,7 @@ void TspSkinImagesMenuPopupWindow::Hide(bool AProcessEvents) {
 void TspSkinImagesMenuPopupWindow::HookAppMessages() {
     if (FHooked || !Application) return;
     FHooked = true;
-    OldAppMessage = Application->OnMessage;
-    Application->OnMessage = [this](MSG& Msg, bool& Handled) {
+    FAppHook = Application->AddMessageHook([this](MSG& Msg, bool& Handled) {
         switch (Msg.message) {
         case WM_KEYDOWN:
             ProcessKey(int(Msg.wParam));
@@ -1848,17 +1880,18 @@ void TspSkinImagesMenuPopupWindow::HookAppMessages() {
         default:
             return;
         }
-    };
+    });
 }
 
 void TspSkinImagesMenuPopupWindow::UnHookAppMessages() {
     if (!FHooked) return;
     FHooked = false;
-    if (Application) Application->OnMessage = std::move(OldAppMessage);
-    OldAppMessage = nullptr;
+    if (Application) Application->RemoveMessageHook(FAppHook);
+    FAppHook = 0;
 }
 
 void TspSkinImagesMenuPopupWindow::WndProc(TMessage& Message) {
+    TCallGuard guard(FCallDepth);
     switch (Message.Msg) {
     case WM_ERASEBKGND:
         Message.Result = 1;

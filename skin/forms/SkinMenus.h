@@ -89,6 +89,10 @@ public:
     // Draws one item on the window now, outside painting.
     void DrawItemNow(TspSkinMenuItem* Item);
     void WndProc(TMessage& Message) override;
+    // A call of the window's procedure is running: a closed window is freed
+    // only after it returns (a command run from its click may start a loop).
+    bool InCall() const { return FCallDepth > 0; }
+    int FCallDepth = 0;
 
     TspDataSkinMenuItem* DSMI = nullptr;
     int VisibleCount = 0;
@@ -287,6 +291,8 @@ public:
     void Show(TRect& PopupRect);
     void Hide(bool AProcessEvents);
     void WndProc(TMessage& Message) override;
+    bool InCall() const { return FCallDepth > 0; }
+    int FCallDepth = 0;
     void ProcessKey(int Key);
     // Lays the items out and sizes the window.
     void CalcMenuSizeAndRegion();
@@ -322,7 +328,7 @@ private:
     void SelectPrev();
     void HookAppMessages();
     void UnHookAppMessages();
-    std::function<void(MSG&, bool&)> OldAppMessage;
+    int FAppHook = 0;
     bool FHooked = false;
     int RowWidth() const;
     bool FClosing = false;
@@ -371,6 +377,7 @@ private:
     std::unique_ptr<TFont> FDefaultFont;
     int FColumnsCount = 1;
     // A window closed from inside its own message handling waits here.
-    std::unique_ptr<TspSkinImagesMenuPopupWindow> FClosedWindow;
+    std::vector<std::unique_ptr<TspSkinImagesMenuPopupWindow>> FClosedWindows;
+    void ReleaseClosed();
     std::unique_ptr<TTimer> FReleaseTimer;
 };

@@ -1,4 +1,5 @@
 #include "skin/forms/SkinnedForm.h"
+#include "skin/forms/SkinHint.h"
 #include "skin/forms/SkinMenus.h"
 #include "skin/forms/spTrayIcon.h"
 
@@ -22,6 +23,7 @@
 #include "platform/win/region.h"
 #include "platform/win/timers.h"
 #include "platform/win/window.h"
+#include "skin/controls/SkinBoxCtrls.h"
 #include "skin/controls/SkinCtrls.h"
 #include "skin/engine/SPUtils.h"
 #include "skin/engine/speffbmp.h"
@@ -33,6 +35,8 @@ constexpr UINT WM_NCRBUTTONDBLCLK_ = 0x00A6;
 constexpr UINT WM_DISPLAYCHANGE_ = 0x007E;
 constexpr int kDefBorder = 3;
 // Timer of the form window that ends the show transition.
+// F4: Alt+F4 closes a window, Ctrl+F4 an MDI child.
+constexpr WORD kVkF4 = 0x73;
 constexpr UINT_PTR kShowTimerId = 1;
 
 bool PtIn(const TRect& R, const TPoint& P) {
@@ -355,8 +359,7 @@ void TspSkinButtonObject::TrackMenu() {
     if (Parent->LayerManager()->IsVisible) Parent->LayerManager()->Hide();
     if (Parent->MenuLayerManager()->IsVisible) Parent->MenuLayerManager()->Hide();
     if (FMouseIn) ShowLayer();
-    Parent->SkinMenuOpen();
-    Parent->PopupMenuItemsAt(MenuItem, ObjectRectToScreen(), FPopupUp);
+    Parent->PopupObjectMenu(MenuItem, ObjectRectToScreen(), FPopupUp);
 }
 
 void TspSkinButtonObject::Draw(TCanvas* Cnvs, bool UpDate) {
@@ -481,6 +484,25 @@ void TspSkinStdButtonObject::Draw(TCanvas* Cnvs, bool UpDate) {
         return;
     }
     TspSkinButtonObject::Draw(Cnvs, UpDate);
+    // A skin with no disabled picture: the button shows dimmed.
+    if (!Enabled && !HasPart(ActivePicture, DisableSkinRect)) DimObject(Cnvs);
+}
+
+void TspSkinStdButtonObject::DimObject(TCanvas* Cnvs) const {
+    const TRect& r = ObjectRect;
+    if (r.IsEmpty()) return;
+    // Every pixel moves most of the way toward the button's background, which
+    // its corner shows.
+    const TColor bg = ColorToRGB(Cnvs->Pixels(r.Left, r.Top));
+    auto toward = [](unsigned c, unsigned b) { return (c * 35 + b * 65 + 50) / 100; };
+    for (int y = r.Top; y < r.Bottom; ++y)
+        for (int x = r.Left; x < r.Right; ++x) {
+            const TColor c = ColorToRGB(Cnvs->Pixels(x, y));
+            const unsigned red = toward(c & 0xFF, bg & 0xFF);
+            const unsigned green = toward((c >> 8) & 0xFF, (bg >> 8) & 0xFF);
+            const unsigned blue = toward((c >> 16) & 0xFF, (bg >> 16) & 0xFF);
+            Cnvs->SetPixel(x, y, TColor(red | green << 8 | blue << 16));
+        }
 }
 
 void TspSkinStdButtonObject::DefaultDraw(TCanvas* Cnvs) {
@@ -1571,8 +1593,7 @@ void TspSkinAnimateObject::OpenMenu() {
     if (Parent->LayerManager()->IsVisible) Parent->LayerManager()->Hide();
     if (Parent->MenuLayerManager()->IsVisible) Parent->MenuLayerManager()->Hide();
     if (FMouseIn) ShowLayer();
-    Parent->SkinMenuOpen();
-    Parent->PopupMenuItemsAt(MenuItem, ObjectRectToScreen(), FPopupUp);
+    Parent->PopupObjectMenu(MenuItem, ObjectRectToScreen(), FPopupUp);
 }
 
 void TspSkinAnimateObject::DoCommand() {
@@ -1749,9 +1770,16 @@ TspSkinnedForm::TspSkinnedForm(TComponent* AOwner) : TComponent(AOwner) {
     FSysMenu = std::make_unique<TPopupMenu>(nullptr);
     FSkinMenu = std::make_unique<TspSkinMenu>(nullptr, FForm);
     FFormLayerBorder = std::make_unique<TspFormLayerBorder>(this);
-    MenuPresenter = [this](TMenuItem* Items, TRect R) {
-        FSkinMenu->Popup(nullptr, FMSD ? FMSD : FSD, 0, R, Items, false);
+    MenuPresenter = [this](TMenuItem* Items, TRect R, bool PopupUp) {
+        TspSkinData* sd = FMSD ? FMSD : FSD;
+        // A skinned main menu's items take that menu's skin.
+        if (auto* mm = dynamic_cast<TspSkinMainMenu*>(Items->GetParentMenu()); mm && mm->SkinData())
+            sd = mm->SkinData();
+        FSkinMenu->Popup(nullptr, sd, 0, R, Items, PopupUp);
     };
+    // The frame draws its own buttons; keys go through the form's short cuts.
+    FForm->SetBorderIcons(0);
+    FForm->OnShortCut = [this](TWMKey& Msg, bool& Handled) { FormShortCut(Msg, Handled); };
     FSysTrayMenu = std::make_unique<TspSkinPopupMenu>(nullptr);
     FSysTrayMenu->FComponentForm = FForm;
     auto* items = FSysTrayMenu->Items();
@@ -1762,6 +1790,7 @@ TspSkinnedForm::TspSkinnedForm(TComponent* AOwner) : TComponent(AOwner) {
     items->Add(line);
     items->Add(NewSysItem(FSysTrayMenu.get(), "TRAY_DSF_CLOSE", nullptr, "&Close",
                           [this] { FForm->Close(); }));
+    items->Items(items->Count() - 1)->ShortCut = CloseShortCut();
 
     if (!HasState(csDesigning)) {
         OldWindowProc = FForm->WindowProc;
@@ -1784,6 +1813,7 @@ TspSkinnedForm::~TspSkinnedForm() {
     ClearObjects();
     FInActivePanel.reset();
     if (!HasState(csDesigning) && OldWindowProc) FForm->WindowProc = OldWindowProc;
+    FForm->OnShortCut = nullptr; // it calls into this component
     if (FForm->HandleAllocated()) {
         HWND h = FForm->Handle();
         KillTimer(h, kShowTimerId);
@@ -1815,6 +1845,78 @@ void TspSkinnedForm::Notification(TComponent* AComponent, TOperation Operation) 
     if (AComponent == FTrayIcon) FTrayIcon = nullptr;
     if (AComponent == FMainMenuBar) FMainMenuBar = nullptr;
     if (AComponent == FMDITabsBar) FMDITabsBar = nullptr;
+    if (AComponent == FSkinHint) FSkinHint = nullptr;
+    if (static_cast<TComponent*>(FStatusBar) == AComponent) FStatusBar = nullptr;
+}
+
+void TspSkinnedForm::SetSkinHint(TspSkinHint* Value) {
+    if (FSkinHint) RemoveFreeNotification(FSkinHint);
+    FSkinHint = Value;
+    if (Value) Value->FreeNotification(this);
+}
+
+void TspSkinnedForm::SetStatusBar(TspSkinStatusBar* Value) {
+    if (FStatusBar) RemoveFreeNotification(FStatusBar);
+    FStatusBar = Value;
+    if (Value) Value->FreeNotification(this);
+}
+
+int TspSkinnedForm::MaxMenuItemsInWindow() const {
+    return FMaxMenuItemsInWindow;
+}
+
+void TspSkinnedForm::SetMaxMenuItemsInWindow(int Value) {
+    if (Value < 0) return;
+    FMaxMenuItemsInWindow = Value;
+    FSkinMenu->MaxMenuItemsInWindow = Value;
+}
+
+bool TspSkinnedForm::UseSkinFontInMenu() const {
+    return FSkinMenu->FUseSkinFont;
+}
+
+void TspSkinnedForm::SetUseSkinFontInMenu(bool Value) {
+    FSkinMenu->FUseSkinFont = Value;
+}
+
+int TspSkinnedForm::DefMenuItemHeight() const {
+    return FSkinMenu->FDefaultMenuItemHeight;
+}
+
+void TspSkinnedForm::SetDefMenuItemHeight(int Value) {
+    if (Value > 0) FSkinMenu->FDefaultMenuItemHeight = Value;
+}
+
+TFont* TspSkinnedForm::DefMenuItemFont() const {
+    return FSkinMenu->FDefaultMenuItemFont.get();
+}
+
+void TspSkinnedForm::SetDefMenuItemFont(TFont* Value) {
+    FSkinMenu->SetDefaultItemFont(Value);
+}
+
+bool TspSkinnedForm::MenusAlphaBlend() const {
+    return FSkinMenu->AlphaBlend;
+}
+
+void TspSkinnedForm::SetMenusAlphaBlend(bool Value) {
+    FSkinMenu->AlphaBlend = Value;
+}
+
+bool TspSkinnedForm::MenusAlphaBlendAnimation() const {
+    return FSkinMenu->AlphaBlendAnimation;
+}
+
+void TspSkinnedForm::SetMenusAlphaBlendAnimation(bool Value) {
+    FSkinMenu->AlphaBlendAnimation = Value;
+}
+
+uint8_t TspSkinnedForm::MenusAlphaBlendValue() const {
+    return FSkinMenu->AlphaBlendValue;
+}
+
+void TspSkinnedForm::SetMenusAlphaBlendValue(uint8_t Value) {
+    FSkinMenu->AlphaBlendValue = Value;
 }
 
 void TspSkinnedForm::SetUseRibbon(bool Value) {
@@ -1904,6 +2006,9 @@ bool TspSkinnedForm::IsSizeAble() const {
 }
 
 bool TspSkinnedForm::GetFormActive() const {
+    // An MDI child is never the active window: its frame follows the
+    // activation messages it gets.
+    if (IsMDIChild() || IsMDIForm()) return FFormActive;
     if (!FForm->HandleAllocated()) return false;
     return GetActiveWindow() == const_cast<TForm*>(FForm)->Handle();
 }
@@ -1911,6 +2016,70 @@ bool TspSkinnedForm::GetFormActive() const {
 void TspSkinnedForm::SetFormBorderStyle(TFormBorderStyle BS) {
     FForm->BorderStyle = BS;
     DoChangeSkinData(nullptr, FForm);
+}
+
+void TspSkinnedForm::SetFormStyle(TFormStyle FS) {
+    if (FS != fsNormal && FS != fsStayOnTop) return;
+    FForm->SetFormStyle(FS);
+    if (FAlphaBlend) DoChangeSkinData(nullptr, FForm);
+    // The border strips stay above or below with their form.
+    if (LayerBorderUsed() && FFormLayerBorder->FVisible) FFormLayerBorder->ShowWithForm();
+}
+
+HWND TspSkinnedForm::GetTopMostFormHandle() {
+    if (!Screen) return 0;
+    for (int i = 0; i < Screen->FormCount(); ++i) {
+        TForm* f = Screen->Forms(i);
+        if (f->FormStyle() == fsStayOnTop && f->Visible() && f->HandleAllocated())
+            return f->Handle();
+    }
+    return 0;
+}
+
+void TspSkinnedForm::SetFormBorderIcons() {
+    TBorderIcons icons = 0;
+    if (!HideCaptionButtons && !FSkinnableForm) {
+        icons = TFormBorderIcon::biSystemMenu;
+        if (FBorderIcons & biMaximize) icons |= TFormBorderIcon::biMaximize;
+        if (FBorderIcons & biMinimize) icons |= TFormBorderIcon::biMinimize;
+    }
+    FForm->SetBorderIcons(icons);
+}
+
+TShortCut TspSkinnedForm::CloseShortCut() const {
+    return IsMDIChild() ? TShortCut(scCtrl | kVkF4) : TShortCut(scAlt | kVkF4);
+}
+
+void TspSkinnedForm::FormShortCut(TWMKey& Msg, bool& Handled) {
+    if (OnShortCut) {
+        OnShortCut(Msg, Handled);
+        if (Handled) return;
+    }
+    TShiftState shift = KeyboardShiftState();
+    if ((shift & (ssShift | ssAlt | ssCtrl)) == ssAlt && Msg.CharCode == VK_SPACE) {
+        PopupSystemMenuFromButton();
+        FInShortCut = false;
+        Handled = true;
+        return;
+    }
+    if (FInShortCut) {
+        FInShortCut = false;
+        Handled = false;
+    }
+    TShortCut sc = ShortCut(Msg.CharCode, shift);
+    auto tryMenu = [&](TMenu* Menu, bool Bar) {
+        if ((shift & ssAlt) && Msg.CharCode != kVkF4 &&
+            (Bar ? FMainMenuBar->CheckMainMenuAccel(Msg.CharCode)
+                 : CheckMainMenuAccel(Msg.CharCode))) {
+            Handled = true;
+            return;
+        }
+        Handled = FInShortCut = Menu->IsShortCut(sc);
+    };
+    TMenu* menu = FMainMenuBar && FMainMenuBar->MainMenu() ? FMainMenuBar->MainMenu() : FMainMenu;
+    if (menu) tryMenu(menu, FMainMenuBar && FMainMenuBar->MainMenu());
+    if (!FInShortCut && FMainMenuBar && FMainMenuBar->ChildMenusMerge())
+        if (TMainMenu* child = FMainMenuBar->GetChildMainMenu()) tryMenu(child, true);
 }
 
 TPoint TspSkinnedForm::GetPositionInMonitor(int AX, int AY, int AW, int AH) const {
@@ -1943,12 +2112,36 @@ void TspSkinnedForm::CallOld(TMessage& Message) {
 
 void TspSkinnedForm::CheckMenuCloseMessage(UINT Msg) {
     if (!IsMenuCloseMessage(Msg)) return;
-    if (InMainMenu && !InMenu)
+    if (ShowObjectHint && FSkinHint) FSkinHint->HideHint();
+    if (InMainMenu && !InMenu) {
         ExitMainMenu(); // keyboard menu mode without an open menu
-    else if (FSkinMenu && FSkinMenu->FVisible)
+    } else if (FSkinMenu && FSkinMenu->FVisible) {
         FSkinMenu->Hide();
-    else if (InMenu)
+    } else if (InMenu) {
         SkinMenuClose();
+    } else if (IsMDIForm() && FForm->Visible()) {
+        // A menu of the active child closes with its main form too.
+        if (TspSkinnedForm* child = GetActiveMDIChildSkinForm(); child && child != this)
+            child->CheckMenuCloseMessage(Msg);
+    }
+    CancelChildDropDowns();
+}
+
+void TspSkinnedForm::CancelChildDropDowns() {
+    if (!IsMDIForm() || !FForm->Visible() || FForm->ComponentState() != 0) return;
+    for (int i = 0; i < FForm->ComponentCount(); ++i) {
+        auto* c = dynamic_cast<TWinControl*>(FForm->Components(i));
+        if (!c || !c->Visible() || !c->Enabled()) continue;
+        if (dynamic_cast<TspSkinCustomComboBox*>(c) || dynamic_cast<TspSkinCustomEdit*>(c))
+            // The form is the sender: a drop-down keeps itself open only for
+            // presses on its own parts.
+            c->Perform(CM_CANCELMODE, 0, LPARAM(static_cast<TControl*>(FForm)));
+    }
+}
+
+bool TspSkinnedForm::IsLayeredStartNeeded() const {
+    return IsWindowsVistaOrLater() && LayerBorderUsed() && !FAlphaBlend && !AlphaBlendAnimation &&
+           !(FSD && FSD->AnimationForAllWindows());
 }
 
 void TspSkinnedForm::FormWndProc(TMessage& Message) {
@@ -2069,6 +2262,27 @@ void TspSkinnedForm::FormWndProc(TMessage& Message) {
             int hit = int16_t(LOWORD(uintptr_t(Message.LParam)));
             if (!(hit == HTCLIENT || (hit >= HTLEFT && hit <= HTBOTTOMRIGHT))) hit = HTCLIENT;
             Message.LParam = MAKELPARAM(hit, HIWORD(uintptr_t(Message.LParam)));
+        }
+        break;
+    case WM_MOUSEACTIVATE:
+        // A click into an MDI child that is already the active one wakes its frame.
+        if (skinnable && IsMDIChild() && !FFormActive) {
+            TForm* main = Application ? Application->MainForm() : nullptr;
+            if (main && main->ActiveMDIChild() == FForm) {
+                FFormActive = true;
+                UpdateActiveState(FWindowState != wsMaximized);
+            }
+        }
+        break;
+    case WM_SKIN_LAYERSHOWDONE:
+        if (FForm->Tag == -10000) {
+            if (LayerBorderUsed()) {
+                if (TForm* main = Application ? Application->MainForm() : nullptr;
+                    main && main->HandleAllocated())
+                    SetForegroundWindow(main->Handle());
+                if (HWND top = GetTopMostFormHandle()) SetForegroundWindow(top);
+            }
+            FForm->Tag = 0;
         }
         break;
     case WM_GETMINMAXINFO:
@@ -2224,6 +2438,11 @@ void TspSkinnedForm::FormWndProc(TMessage& Message) {
     case WM_SKIN_ENDCHANGE:
         if (IsMDIForm() && FSD && reinterpret_cast<TspSkinData*>(Message.WParam) == FSD)
             SendMDIClientResized();
+        // Every control has its new look now: the whole window paints again,
+        // children after their parents.
+        if (FForm->HandleAllocated() && IsWindowVisible(h))
+            RedrawWindow(h, nullptr, nullptr,
+                         RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
         break;
     case WM_SKIN_MDICLIENTRESIZED:
         if (IsMDIChild() && FWindowState == wsMaximized) {
@@ -2358,10 +2577,12 @@ void TspSkinnedForm::HandleShowWindow(TMessage&) {
     }
     if (FSD && FSD->AnimationForAllWindows() && FAlphaBlendValue == 0) FAlphaBlendValue = 255;
     bool anim = FAlphaBlend || AlphaBlendAnimation || (FSD && FSD->AnimationForAllWindows());
-    if (anim) {
+    if (anim || IsLayeredStartNeeded()) {
         HWND h = FForm->Handle();
         SetWindowLongPtr(h, GWL_EXSTYLE, GetWindowLongPtr(h, GWL_EXSTYLE) | WS_EX_LAYERED);
         SetLayeredWindowAttributes(h, 0, 0, LWA_ALPHA);
+        // The border starts as clear as its form and fades in with it.
+        if (LayerBorderUsed()) FFormLayerBorder->CheckFormAlpha(0, false);
         SetTimer(h, kShowTimerId, 1, nullptr);
     }
     if (!skinnableShow) return;
@@ -2374,6 +2595,17 @@ void TspSkinnedForm::HandleShowWindow(TMessage&) {
 void TspSkinnedForm::HandleTimer1() {
     HWND h = FForm->Handle();
     KillTimer(h, kShowTimerId);
+    TspFormLayerBorder* border = LayerBorderUsed() ? FFormLayerBorder.get() : nullptr;
+    if (border) border->SetActive(FFormActive, false);
+    auto borderAlpha = [border](int Alpha) {
+        if (border) border->CheckFormAlpha(Alpha, true);
+    };
+    if (IsLayeredStartNeeded()) {
+        SetWindowLongPtr(h, GWL_EXSTYLE,
+                         GetWindowLongPtr(h, GWL_EXSTYLE) & ~LONG_PTR(WS_EX_LAYERED));
+        borderAlpha(255);
+        return;
+    }
     bool animated = AlphaBlendAnimation || (FSD && FSD->AnimationForAllWindows());
     int target = animated && !FAlphaBlend ? 255 : FAlphaBlendValue;
     if (animated) {
@@ -2389,15 +2621,19 @@ void TspSkinnedForm::HandleTimer1() {
             if (now - last > std::chrono::milliseconds(5)) {
                 alpha = std::min(alpha + step, target);
                 SetLayeredWindowAttributes(h, 0, uint8_t(alpha), LWA_ALPHA);
+                borderAlpha(alpha);
                 last = now;
             }
         }
     } else if (target < 255) {
         SetLayeredWindowAttributes(h, 0, uint8_t(FAlphaBlendValue), LWA_ALPHA);
+        borderAlpha(FAlphaBlendValue);
     }
-    if (target == 255)
+    if (target == 255) {
         SetWindowLongPtr(h, GWL_EXSTYLE,
                          GetWindowLongPtr(h, GWL_EXSTYLE) & ~LONG_PTR(WS_EX_LAYERED));
+        borderAlpha(255);
+    }
 }
 
 void TspSkinnedForm::AfterOld(TMessage& Message) {
@@ -2532,6 +2768,9 @@ void TspSkinnedForm::AfterOld(TMessage& Message) {
         else
             ObjectsMouseUp(mbRight, LowSigned(Message.LParam), HighSigned(Message.LParam));
         break;
+    case WM_RBUTTONDBLCLK:
+        ObjectsMouseDown(mbRight, LowSigned(Message.LParam), HighSigned(Message.LParam));
+        break;
     default:
         break;
     }
@@ -2587,6 +2826,10 @@ void TspSkinnedForm::ApplySkinData() {
             FFormHeight = FForm->Height();
             SetSkinRegion(true);
         }
+        if (FSkinnableForm)
+            FForm->SetBorderIcons(0);
+        else
+            SetFormBorderIcons();
         FInChangeSkinData = true;
         if (FForm->HandleAllocated())
             SetWindowPos(FForm->Handle(), 0, 0, 0, 0, 0,
@@ -3071,8 +3314,81 @@ void TspSkinnedForm::DrawSizeGrip(TCanvas* C) {
     C->Draw(FSizeGripArea.Left, FSizeGripArea.Top, &g);
 }
 
-void TspSkinnedForm::DrawFormIcon(TCanvas*, int, int) {
-    // The window layer keeps no icons: the icon cell stays as the frame draws it.
+namespace {
+
+// An icon's pixels scaled to W x H by averaging (colour weighted by alpha).
+std::vector<uint32_t> ScaleIcon(const TIcon& I, int W, int H) {
+    std::vector<uint32_t> out(size_t(W) * size_t(H));
+    const int sw = I.Width(), sh = I.Height();
+    const auto& px = I.Pixels();
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x) {
+            int x0 = x * sw / W, x1 = std::max(x0 + 1, (x + 1) * sw / W);
+            int y0 = y * sh / H, y1 = std::max(y0 + 1, (y + 1) * sh / H);
+            double a = 0, r = 0, g = 0, b = 0;
+            int n = 0;
+            for (int sy = y0; sy < y1; ++sy)
+                for (int sx = x0; sx < x1; ++sx, ++n) {
+                    uint32_t c = px[size_t(sy) * size_t(sw) + size_t(sx)];
+                    double ca = (c >> 24) / 255.0;
+                    a += ca;
+                    r += ca * ((c >> 16) & 0xFF);
+                    g += ca * ((c >> 8) & 0xFF);
+                    b += ca * (c & 0xFF);
+                }
+            uint32_t v = 0;
+            if (a > 0)
+                v = uint32_t(std::lround(a / n * 255)) << 24 | uint32_t(std::lround(r / a)) << 16 |
+                    uint32_t(std::lround(g / a)) << 8 | uint32_t(std::lround(b / a));
+            out[size_t(y) * size_t(W) + size_t(x)] = v;
+        }
+    return out;
+}
+
+// The icon of a program that has none of its own: a small window.
+std::vector<uint32_t> DefaultAppIcon(int W, int H) {
+    std::vector<uint32_t> out(size_t(W) * size_t(H), 0);
+    const uint32_t frame = 0xFF3C4650, bar = 0xFF5A7AB4, body = 0xFFF4F5F7;
+    const int bh = std::max(2, H / 4);
+    for (int y = 1; y < H - 1; ++y)
+        for (int x = 1; x < W - 1; ++x) {
+            bool edge = y == 1 || y == H - 2 || x == 1 || x == W - 2;
+            out[size_t(y) * size_t(W) + size_t(x)] = edge ? frame : y <= bh ? bar : body;
+        }
+    return out;
+}
+
+} // namespace
+
+void TspSkinnedForm::CreateFormIcon() {
+    if (FIcon) return;
+    FIcon = std::make_unique<TIcon>();
+    int w = GetSystemMetrics(SM_CXSMICON), h = GetSystemMetrics(SM_CYSMICON);
+    if (w <= 0 || h <= 0) w = GetSystemMetrics(SM_CXSIZE), h = GetSystemMetrics(SM_CYSIZE);
+    if (w <= 0 || h <= 0) w = h = 16;
+    const TIcon* source = !FForm->Icon.Empty() ? &FForm->Icon : nullptr;
+    if (!source && Application && !Application->Icon.Empty()) source = &Application->Icon;
+    FIcon->SetPixels(w, h, source ? ScaleIcon(*source, w, h) : DefaultAppIcon(w, h));
+}
+
+void TspSkinnedForm::DrawFormIcon(TCanvas* C, int X, int Y) {
+    CreateFormIcon();
+    const int w = FIcon->Width(), h = FIcon->Height();
+    const auto& px = FIcon->Pixels();
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            uint32_t c = px[size_t(y) * size_t(w) + size_t(x)];
+            unsigned a = c >> 24;
+            if (!a) continue;
+            TColor under = ColorToRGB(C->Pixels(X + x, Y + y));
+            auto mix = [a](unsigned top, unsigned bottom) {
+                return (top * a + bottom * (255 - a) + 127) / 255;
+            };
+            unsigned r = mix((c >> 16) & 0xFF, under & 0xFF);
+            unsigned g = mix((c >> 8) & 0xFF, (under >> 8) & 0xFF);
+            unsigned b = mix(c & 0xFF, (under >> 16) & 0xFF);
+            C->SetPixel(X + x, Y + y, TColor(r | g << 8 | b << 16));
+        }
 }
 
 // ---- Hit testing, size limits, regions ---------------------------------------------------------
@@ -3691,6 +4007,7 @@ void TspSkinnedForm::DoMaximize() {
     if (!MaximizeOnFullScreen && target == monitor && monitor == screen)
         target = TRect(target.Left + 1, target.Top + 1, target.Right - 1, target.Bottom - 1);
     FForm->SetBounds(target.Left, target.Top, target.Width(), target.Height());
+    if (FStatusBar && FStatusBar->SizeGrip()) FStatusBar->SetShowGrip(false);
     if (OnMaximize) OnMaximize(this);
 }
 
@@ -3714,6 +4031,7 @@ void TspSkinnedForm::DoNormal() {
             main && main->HandleAllocated())
             SendMessage(main->Handle(), WM_SKIN_MDICHILDRESTORED, 0, 0);
     OldBoundsRect = TRect();
+    if (FStatusBar && FStatusBar->SizeGrip()) FStatusBar->SetShowGrip(true);
     if (OnRestore) OnRestore(this);
 }
 
@@ -3903,7 +4221,7 @@ TMenuItem* TspSkinnedForm::NewSysItem(TComponent* Owner, const char* Name, const
 void TspSkinnedForm::CreateDefaultSystemMenu() {
     TMenuItem* items = FSysMenu->Items();
     items->Clear();
-    bool mdiMax = false;
+    const bool mdiMax = IsMDIChild() && FWindowState == wsMaximized;
     if (FWindowState != wsMinimized && (FBorderIcons & biMinimize))
         items->Add(NewSysItem(FSysMenu.get(), "DSF_MINITEM", "MI_MINCAPTION", "Mi&nimize", [this] {
             if (AlwaysMinimizeToTray)
@@ -3935,6 +4253,7 @@ void TspSkinnedForm::CreateDefaultSystemMenu() {
     }
     items->Add(NewSysItem(FSysMenu.get(), "DSF_CLOSE", "MI_CLOSECAPTION", "&Close",
                           [this] { FForm->Close(); }));
+    items->Items(items->Count() - 1)->ShortCut = CloseShortCut();
 }
 
 void TspSkinnedForm::UpdateUserSystemMenu() {
@@ -3950,7 +4269,8 @@ void TspSkinnedForm::UpdateUserSystemMenu() {
     if (FBorderIcons & biMinimizeToTray)
         items->Insert(0, NewSysItem(owner, "DSF_MINTOTRAY", "MI_MINTOTRAYCAPTION",
                                     "Minimize to &Tray", [this] { MinimizeToTray(); }));
-    if ((FBorderIcons & biRollUp) && !FRollUpState && FWindowState != wsMinimized)
+    if ((FBorderIcons & biRollUp) && !(IsMDIChild() && FWindowState == wsMaximized) &&
+        !FRollUpState && FWindowState != wsMinimized)
         items->Insert(0, NewSysItem(owner, "DSF_ROLLUP", "MI_ROLLUPCAPTION", "Ro&llUp",
                                     [this] { SetRollUpState(true); }));
     if (FWindowState != wsMaximized && (FBorderIcons & biMaximize))
@@ -3972,6 +4292,7 @@ void TspSkinnedForm::UpdateUserSystemMenu() {
                       }));
     items->Add(
         NewSysItem(owner, "DSF_CLOSE", "MI_CLOSECAPTION", "&Close", [this] { FForm->Close(); }));
+    items->Items(items->Count() - 1)->ShortCut = CloseShortCut();
 }
 
 TMenuItem* TspSkinnedForm::GetSystemMenuItems() {
@@ -3995,6 +4316,7 @@ void TspSkinnedForm::PopupSystemMenuAtRect(TRect R) {
 
 void TspSkinnedForm::DoPopupMenu(TPopupMenu* Menu, int X, int Y) {
     if (!Menu) return;
+    if (Menu->OnPopup) Menu->OnPopup(Menu);
     SkinMenuClose();
     SkinMenuOpen();
     PopupMenuItemsAt(Menu->Items(), TRect(X, Y, X, Y), false);
@@ -4012,8 +4334,18 @@ void TspSkinnedForm::PopupSkinMenu1(TMenu* Menu, TRect R, bool PopupUp) {
     PopupMenuItemsAt(Menu->Items(), R, PopupUp);
 }
 
-void TspSkinnedForm::PopupMenuItemsAt(TMenuItem* Items, TRect R, bool) {
-    if (MenuPresenter) MenuPresenter(Items, R);
+void TspSkinnedForm::PopupObjectMenu(TMenuItem* Items, TRect R, bool PopupUp) {
+    // A skinned popup menu opens itself (its own events and skin).
+    if (auto* popup = dynamic_cast<TspSkinPopupMenu*>(Items->GetParentMenu())) {
+        popup->PopupFromRect(R, PopupUp);
+        return;
+    }
+    SkinMenuOpen();
+    PopupMenuItemsAt(Items, R, PopupUp);
+}
+
+void TspSkinnedForm::PopupMenuItemsAt(TMenuItem* Items, TRect R, bool PopupUp) {
+    if (MenuPresenter) MenuPresenter(Items, R, PopupUp);
 }
 
 void TspSkinnedForm::PopupSystemMenuFromButton() {
@@ -4047,6 +4379,11 @@ void TspSkinnedForm::SetTrayIcon(TspTrayIcon* Value) {
 
 void TspSkinnedForm::MinimizeToTray() {
     if (!FTrayIcon) return;
+    // With no notification area the icon would be nowhere, and so the window.
+    if (!NotificationAreaShown()) {
+        SetWindowState(wsMinimized);
+        return;
+    }
     FTrayIcon->MinimizeToTray = true;
     FTrayIcon->DoMinimizeToTray();
     if (OnMinimizeToTray) OnMinimizeToTray(this);
@@ -4067,22 +4404,21 @@ TPopupMenu* TspSkinnedForm::SysTrayMenu() const {
 void TspSkinnedForm::HookApp() {
     if (FInAppHook || !Application) return;
     FInAppHook = true;
-    OldAppMessage = Application->OnMessage;
-    Application->OnMessage = [this](MSG& Msg, bool& Handled) {
+    FAppHook = Application->AddMessageHook([this](MSG& Msg, bool& Handled) {
         if (Msg.message == WM_KEYDOWN) {
             SkinMenuKeyDown(int(Msg.wParam));
             Handled = true;
         } else if (Msg.message == WM_MOUSEWHEEL) {
             Handled = true;
         }
-    };
+    });
 }
 
 void TspSkinnedForm::UnHookApp() {
     if (!FInAppHook) return;
     FInAppHook = false;
-    if (Application) Application->OnMessage = std::move(OldAppMessage);
-    OldAppMessage = nullptr;
+    if (Application) Application->RemoveMessageHook(FAppHook);
+    FAppHook = 0;
 }
 
 void TspSkinnedForm::SkinMenuKeyDown(int Key) {
@@ -4316,13 +4652,20 @@ void TspSkinnedForm::TestActiveObject(int X, int Y, bool AActive) {
     if (ActiveObject >= int(ObjectList.size())) ActiveObject = -1;
     if (OldActiveObject >= int(ObjectList.size())) OldActiveObject = -1;
     if (ActiveObject == OldActiveObject) return;
+    const bool hints = ShowObjectHint && FSkinHint;
     if (OldActiveObject != -1) {
         auto* o = ObjectList[size_t(OldActiveObject)].get();
-        if (o->Enabled && o->Visible) o->MouseLeave();
+        if (o->Enabled && o->Visible) {
+            o->MouseLeave();
+            if (hints && !o->Hint.empty()) FSkinHint->HideHint();
+        }
     }
     if (ActiveObject != -1) {
         auto* o = ObjectList[size_t(ActiveObject)].get();
-        if (o->Enabled && o->Visible) o->MouseEnter();
+        if (o->Enabled && o->Visible) {
+            o->MouseEnter();
+            if (hints && !o->Hint.empty() && GetFormActive()) FSkinHint->ActivateHint2(o->Hint);
+        }
     }
 }
 
@@ -5345,14 +5688,24 @@ void TspSkinMainMenuBar::SetBounds(int ALeft, int ATop, int AWidth, int AHeight)
 }
 
 TMainMenu* TspSkinMainMenuBar::GetChildMainMenu() {
-    return FMergeMenu;
+    if (FMergeMenu) return FMergeMenu;
+    TForm* main = Application ? Application->MainForm() : nullptr;
+    TForm* child = main && main->FormStyle() == fsMDIForm ? main->ActiveMDIChild() : nullptr;
+    if (!child) return nullptr;
+    for (int i = 0; i < child->ComponentCount(); ++i)
+        if (auto* m = dynamic_cast<TMainMenu*>(child->Components(i))) return m;
+    return nullptr;
+}
+
+bool TspSkinMainMenuBar::ChildMenusMerge() const {
+    return FMergeMenu || (FSkinnedForm && FSkinnedForm->IsMDIForm());
 }
 
 void TspSkinMainMenuBar::CreateMenu() {
     ObjectList.clear();
     ButtonsCount = 0;
     ActiveObject = OldActiveObject = MouseCaptureObject = -1;
-    TMainMenu* child = FMergeMenu ? GetChildMainMenu() : nullptr;
+    TMainMenu* child = ChildMenusMerge() ? GetChildMainMenu() : nullptr;
     if (!FMainMenu) {
         if (FMDIChildMax) CreateMDIChildButtons();
         return;
@@ -5541,7 +5894,13 @@ void TspSkinMainMenuBar::MouseDown(TMouseButton Button, TShiftState Shift, int X
     TestActiveObject(X, Y);
     if (ActiveObject != -1) {
         MouseCaptureObject = ActiveObject;
-        ObjectList[size_t(ActiveObject)]->MouseDown(X, Y, Button);
+        TspMenuBarObject* o = ObjectList[size_t(ActiveObject)].get();
+        o->MouseDown(X, Y, Button);
+        // The press may have rebuilt the bar: the double click goes only to
+        // the object still there.
+        if ((Shift & ssDouble) && ActiveObject >= 0 && size_t(ActiveObject) < ObjectList.size() &&
+            ObjectList[size_t(ActiveObject)].get() == o)
+            o->DblClick();
     } else if (Scroll && ScrollMenu && RectContainsPoint(MarkerRect(), TPoint(X, Y))) {
         PopupMarkerMenu();
     }
@@ -5608,7 +5967,12 @@ void TspSkinMainMenuBar::PopupMarkerMenu() {
     TPoint p = ClientToScreen(m.TopLeft());
     TRect R(p.X, p.Y, p.X + RectWidth(m), p.Y + RectHeight(m));
     FSkinnedForm->SkinMenuOpen();
-    FSkinnedForm->SkinMenu()->Popup(nullptr, FSD, n, R, FMainMenu->Items(), false);
+    // A merged child menu's items follow the main menu's in the marker's menu.
+    if (TMainMenu* child = ChildMenusMerge() ? GetChildMainMenu() : nullptr)
+        FSkinnedForm->SkinMenu()->Popup2(nullptr, FSD, n, R, FMainMenu->Items(), child->Items(),
+                                         false);
+    else
+        FSkinnedForm->SkinMenu()->Popup(nullptr, FSD, n, R, FMainMenu->Items(), false);
 }
 
 bool TspSkinMainMenuBar::CheckMainMenuAccel(int Key) {
@@ -6077,12 +6441,14 @@ TspFormLayerWindow::TspFormLayerWindow(TComponent* AOwner, TForm* AForm)
     : TForm(nullptr), FForm(AForm), FLayerBorder(static_cast<TspFormLayerBorder*>(AOwner)) {
     BorderStyle = bsNone;
     FVisible = false;
+    // The strips stay on top with a stay-on-top form.
+    if (AForm && AForm->FormStyle() == fsStayOnTop) SetFormStyle(fsStayOnTop);
 }
 
 void TspFormLayerWindow::CreateParams(TCreateParams& Params) {
     TForm::CreateParams(Params);
     Params.Style = WS_POPUP;
-    Params.ExStyle = WS_EX_TOOLWINDOW | WS_EX_LAYERED;
+    Params.ExStyle = (Params.ExStyle & WS_EX_TOPMOST) | WS_EX_TOOLWINDOW | WS_EX_LAYERED;
     TspDataSkinLayerFrame* d = FLayerBorder->FData;
     if (!d || IsEmptyRect(d->BorderRect)) Params.ExStyle |= WS_EX_TRANSPARENT;
     Params.WndParent = 0;
@@ -6529,6 +6895,10 @@ void TspSkinnedForm::LayerBorderFollow(const TMessage& Message) {
     case WM_SHOWWINDOW:
         if (Message.WParam && LayerBorderUsed()) {
             b->InitFrame(FSD, FForm);
+            // A form that fades in shows its border clear at first.
+            if (FAlphaBlend || AlphaBlendAnimation || FSD->AnimationForAllWindows() ||
+                IsLayeredStartNeeded())
+                b->CheckFormAlpha(0, false);
             b->SetActive(true, false);
             b->ShowWithForm();
         } else if (!Message.WParam) {

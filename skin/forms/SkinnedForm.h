@@ -55,6 +55,8 @@ class TspSkinMainMenuBar;
 class TspSkinMainMenuItem;
 class TspSkinMDITabsBar;
 class TspFormLayerBorder;
+class TspSkinHint;
+class TspSkinStatusBar;
 
 enum TSwitchState { swsOn, swsOff };
 enum TTrackKind { tkHorizontal, tkVertical };
@@ -174,6 +176,8 @@ public:
     void MouseEnter() override;
     bool CanMorphing() override;
     void DefaultDraw(TCanvas* Cnvs);
+    // The disabled look of a skin without a disabled picture.
+    void DimObject(TCanvas* Cnvs) const;
     // Runs Command unless the form's OnObjectCommand cancels it.
     void DoCommand();
     bool RestoreMode() const;
@@ -455,7 +459,7 @@ using TSwitchChangeStateEvent = std::function<void(const std::string& IDName, TS
 using TspObjectValueEvent = std::function<void(const std::string& IDName, int Value)>;
 using TGetObjectRestoreModeEvent = std::function<void(TStdCommand Command, bool& bRestoreMode)>;
 // Shows a menu's items at a screen rectangle; the skinned menu engine plugs in here.
-using TspMenuPresenter = std::function<void(TMenuItem* Items, TRect R)>;
+using TspMenuPresenter = std::function<void(TMenuItem* Items, TRect R, bool PopupUp)>;
 
 class TspSkinnedForm : public TComponent {
 public:
@@ -484,6 +488,27 @@ public:
     bool MaximizeOnFullScreen = false;
     bool ShowObjectHint = false;
     bool UseDefaultObjectHint = true;
+    // The hint window frame objects show their hints in.
+    TspSkinHint* SkinHint() const { return FSkinHint; }
+    void SetSkinHint(TspSkinHint* Value);
+    // Its size grip hides while the form is maximized.
+    TspSkinStatusBar* StatusBar() const { return FStatusBar; }
+    void SetStatusBar(TspSkinStatusBar* Value);
+    // Forwarded to the menu engine.
+    int MaxMenuItemsInWindow() const;
+    void SetMaxMenuItemsInWindow(int Value);
+    bool UseSkinFontInMenu() const;
+    void SetUseSkinFontInMenu(bool Value);
+    int DefMenuItemHeight() const;
+    void SetDefMenuItemHeight(int Value);
+    TFont* DefMenuItemFont() const;
+    void SetDefMenuItemFont(TFont* Value);
+    bool MenusAlphaBlend() const;
+    void SetMenusAlphaBlend(bool Value);
+    bool MenusAlphaBlendAnimation() const;
+    void SetMenusAlphaBlendAnimation(bool Value);
+    uint8_t MenusAlphaBlendValue() const;
+    void SetMenusAlphaBlendValue(uint8_t Value);
     bool UseSkinCursors = false;
     TFont* DefCaptionFont() { return FDefCaptionFont.get(); }
     TFont* DefInActiveCaptionFont() { return FDefInActiveCaptionFont.get(); }
@@ -541,6 +566,8 @@ public:
     TSwitchChangeStateEvent OnSwitchChangeStateEvent;
     TspObjectValueEvent OnTrackBarChangeValueEvent, OnFrameRegulatorChangeValueEvent;
     TGetObjectRestoreModeEvent OnGetObjectRestoreMode;
+    // Asked first when the form checks a key for a short cut.
+    TShortCutEvent OnShortCut;
 
     // Where menus are shown until the skinned menu engine takes over; without
     // one a menu is built but not shown.
@@ -551,6 +578,18 @@ public:
     bool GetFormActive() const;
     std::string GetProductVersion() const { return "10.47"; }
     void SetFormBorderStyle(TFormBorderStyle BS);
+    // Only fsNormal and fsStayOnTop are taken.
+    void SetFormStyle(TFormStyle FS);
+    // The first visible stay-on-top form of the screen, 0 when none.
+    static HWND GetTopMostFormHandle();
+    // The form's caption buttons when the frame is not skinned.
+    void SetFormBorderIcons();
+    // The small icon the system-menu button shows: the form's, else the
+    // application's, else a built-in one.
+    void CreateFormIcon();
+    TIcon* FormIcon() const { return FIcon.get(); }
+    // The form's short-cut handling (the form's OnShortCut).
+    void FormShortCut(TWMKey& Msg, bool& Handled);
     TPoint GetPositionInMonitor(int AX, int AY, int AW, int AH) const;
     void ApplyPositionInMonitor();
     TForm* Form() const { return FForm; }
@@ -669,6 +708,9 @@ public:
     void PopupSkinMenu1(TMenu* Menu, TRect R, bool PopupUp);
     // Shows menu items next to a screen rectangle through the form's menus.
     void PopupMenuItemsAt(TMenuItem* Items, TRect R, bool PopupUp);
+    // The menu of a frame button: a skinned popup menu opens itself, other
+    // menus open through the form's menus.
+    void PopupObjectMenu(TMenuItem* Items, TRect R, bool PopupUp);
     // A text of the skin's resource strings, else the built-in one.
     std::string ResString(const char* Key, const char* Builtin) const;
     TspLayerManager* LayerManager() const { return FLayerManager.get(); }
@@ -803,6 +845,10 @@ private:
     void FormWndProc(TMessage& Message);
     void CallOld(TMessage& Message);
     void CheckMenuCloseMessage(UINT Msg);
+    // Drop-downs of an MDI main form's own controls close with its menus.
+    void CancelChildDropDowns();
+    // A layered border without a fade: the form starts see-through for one tick.
+    bool IsLayeredStartNeeded() const;
     bool Framed() const;
     bool NCMode() const { return FSupportNCArea; }
     bool HasSkin() const { return FSD && !FSD->Empty; }
@@ -858,6 +904,13 @@ private:
     TPoint FOnMouseDownCoord{-1, -1};
     TPoint FMagnet2Coord{-1, -1};
     bool InMenu = false;
+    bool FInShortCut = false;
+    // Alt+F4, or Ctrl+F4 for an MDI child: what closes the form.
+    TShortCut CloseShortCut() const;
+    TspSkinHint* FSkinHint = nullptr;
+    TspSkinStatusBar* FStatusBar = nullptr;
+    std::unique_ptr<TIcon> FIcon;
+    int FMaxMenuItemsInWindow = 0;
     std::unique_ptr<TPopupMenu> FSysMenu;
     std::unique_ptr<TspSkinPopupMenu> FSysTrayMenu;
     std::unique_ptr<TspSkinMenu> FSkinMenu;
@@ -874,7 +927,7 @@ private:
     void HookApp();
     void UnHookApp();
     bool FInAppHook = false;
-    std::function<void(MSG&, bool&)> OldAppMessage;
+    int FAppHook = 0;
     std::unique_ptr<TTimer> FMouseTimer, FMorphTimer, FAnimateTimer;
     std::unique_ptr<TspLayerManager> FLayerManager, FMenuLayerManager;
     std::unique_ptr<TspClientInActivePanel> FInActivePanel;
@@ -1022,7 +1075,12 @@ public:
     void UpDateEnabledItems();
     void Merge(TMainMenu* Menu);
     void UnMerge();
+    // The menu merged into the bar: the merge menu, else the main menu of
+    // the main form's active MDI child.
     TMainMenu* GetChildMainMenu();
+    // Whether a child's menu merges into the bar (a merge menu, or the bar
+    // of an MDI main form).
+    bool ChildMenusMerge() const;
     bool CheckMainMenuAccel(int Key);
     void NextMainMenuItem();
     void PrevMainMenuItem();

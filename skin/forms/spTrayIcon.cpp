@@ -6,6 +6,7 @@
 #include "platform/os/codepage.h"
 #include "platform/win/input.h"
 #include "platform/win/messages.h"
+#include "platform/win/metrics.h"
 #include "platform/win/nonclient.h"
 #include "platform/win/queue.h"
 #include "platform/win/window.h"
@@ -29,8 +30,6 @@ namespace {
 constexpr UINT kIconId = 1;
 constexpr UINT kFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
 constexpr UINT kBalloonClicked = 0x405;
-// The desktop's double-click time.
-constexpr unsigned kDoubleClickTime = 500;
 constexpr UINT WM_USERCHANGED_MSG = 0x0054;
 constexpr UINT WM_QUIT_MSG = 0x0012;
 constexpr UINT kAddIconMessage = 0xC060;
@@ -65,7 +64,7 @@ TspTrayIcon::TspTrayIcon(TComponent* AOwner)
     AnimateTimer->SetOnTimer([this](TObject*) { CycleTimerProc(); });
     ClickTimer = std::make_unique<TTimer>(nullptr);
     ClickTimer->SetEnabled(false);
-    ClickTimer->SetInterval(kDoubleClickTime);
+    ClickTimer->SetInterval(GetDoubleClickTime());
     ClickTimer->SetOnTimer([this](TObject*) { ClickTimerProc(); });
     if (HasState(csDesigning)) return;
     if (Application) {
@@ -311,6 +310,8 @@ void TspTrayIcon::HandleIconMessage(TMessage& Msg) {
             DoMouseMove(shift, p.x, p.y);
             break;
         case WM_LBUTTONDOWN:
+            // The desktop's time, which the display reports once it has a tray.
+            ClickTimer->SetInterval(GetDoubleClickTime());
             ClickTimer->SetEnabled(true);
             DoMouseDown(mbLeft, shift | ssLeft, p.x, p.y);
             FClickStart = true;
@@ -409,6 +410,16 @@ bool TspTrayIcon::ApplicationWndProc(TMessage& Msg) {
 }
 
 void TspTrayIcon::OwnerWndProc(TMessage& Msg) {
+    // Coming back to the front, the form gives the focus back to its control
+    // (unless the activation came from that control's own window).
+    if (Msg.Msg == WM_ACTIVATE &&
+        (LOWORD(Msg.WParam) == WA_ACTIVE || LOWORD(Msg.WParam) == WA_CLICKACTIVE))
+        if (auto* form = dynamic_cast<TForm*>(OwnerControl()))
+            if (TWinControl* c = form->ActiveControl; c && c->HandleAllocated()) {
+                TWinControl* p = c->Parent() ? c->Parent() : c;
+                HWND from = HWND(Msg.LParam);
+                if (!(p->HandleAllocated() && from == p->Handle())) ::SetFocus(c->Handle());
+            }
     if (Msg.Msg == WM_SHOWWINDOW && Msg.WParam == 1 && Msg.LParam == 0 && Application) {
         ShowWindow(Application->Handle(), SW_RESTORE);
         SetForegroundWindow(Application->Handle());

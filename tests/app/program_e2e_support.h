@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "SiteServer.h"
+#include "support/desktopbus.h"
 #include "support/screen.h"
 #include "support/tempdir.h"
 
@@ -171,6 +172,8 @@ class ProgramE2E : public ::testing::Test {
 protected:
     void SetUp() override {
         if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no display";
+        ASSERT_TRUE(bus.Start());
+        ASSERT_TRUE(desktop.Start());
         ASSERT_TRUE(site.Start());
         out = dir.file("music");
         fs::create_directories(out);
@@ -449,6 +452,9 @@ protected:
     int FirstListRowInk() { return DarkPixels(main.x + kListLeft, main.y + kListRowY, 290, 15); }
 
     TempDir dir;
+    // The desktop's tray: the close button puts the window there.
+    guitest::PrivateBus bus;
+    guitest::DesktopServices desktop{dir.file("desktop.log")};
     site::SiteServer site;
     std::string out;
     pid_t pid = -1;

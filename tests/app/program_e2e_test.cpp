@@ -86,6 +86,7 @@ TEST_F(ProgramE2E, KeywordToTaggedMp3AndTheListOnTheNextStart) {
     // program again brings it back from there.
     ClickAt(main.x + main.w - kCloseFromRight, main.y + kCloseY);
     EXPECT_TRUE(WaitFor([&] { return !FindWindow("Lantrove", main); }, 10000));
+    EXPECT_FALSE(guitest::Logged(desktop.Log(), "register").empty()) << dir.read("program.log");
     EXPECT_EQ(waitpid(pid, nullptr, WNOHANG), 0) << "the close button ended the program";
     EXPECT_TRUE(RunSecond()) << dir.read("program.log");
     ASSERT_TRUE(WaitFor([&] { return FindWindow("Lantrove", main); }, 10000))
@@ -179,6 +180,10 @@ TEST_F(ProgramE2E, ABrokenTransferFailsAndDownloadAgainFinishesIt) {
 TEST_F(ProgramE2E, HotSongsAndCategoryPages) {
     WriteSettings();
     Start();
+    // The desktop shows the program's own icon for its window (48 x 48).
+    EXPECT_NE(Output("xprop -id " + main.id + " -f _NET_WM_ICON 32c ' = $0+' _NET_WM_ICON")
+                  .find("= 48, 48, "),
+              std::string::npos);
     // The left menu: Hot Songs, then Categories.
     ClickAt(main.x + kMenuX, main.y + kMenuTop + kMenuStep * 2);
     EXPECT_TRUE(WaitRequest("/hot", 1)) << dir.read("program.log");

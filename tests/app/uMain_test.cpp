@@ -15,15 +15,14 @@
 #include "platform/win/paint.h"
 #include "platform/win/queue.h"
 #include "platform/win/scroll.h"
-
-#include <map>
-#include <sstream>
-
-#include <map>
+#include "platform/win/shellnotify.h"
+#include "platform/win/window.h"
 
 #include <algorithm>
 #include <fstream>
 #include <functional>
+#include <map>
+#include <sstream>
 
 using apptest::AppTest;
 using apptest::Count;
@@ -808,6 +807,118 @@ TEST_F(MainWindowLanguageTest, ASecondLanguageOnTheRunningWindowsAndBack) {
     EXPECT_EQ(main->edtArtist->Text(), "typed");
     EXPECT_EQ(main->cbbEdition->ItemIndex(), 3);
     EXPECT_EQ(main->cbbEdition->Text(), "remix edition");
+}
+
+} // namespace
+
+namespace {
+
+// What the screen holds of a window now, against what a full repaint makes.
+int StaleOrMissing(HWND h) {
+    Application->ProcessMessages();
+    HBITMAP now = GetWindowSurface(h);
+    if (!now) return -1;
+    std::vector<uint32_t> held;
+    for (int y = 0; y < now->height; ++y)
+        for (int x = 0; x < now->width; ++x)
+            held.push_back(reinterpret_cast<const uint32_t*>(now->row(y))[x] & 0xFFFFFF);
+    HBITMAP full = RenderWindowToBitmap(h);
+    int differ = 0;
+    for (int y = 0; y < full->height; ++y)
+        for (int x = 0; x < full->width; ++x)
+            if ((reinterpret_cast<const uint32_t*>(full->row(y))[x] & 0xFFFFFF) !=
+                held[size_t(y) * size_t(full->width) + size_t(x)])
+                ++differ;
+    DeleteObject(full);
+    return differ;
+}
+
+std::vector<uint32_t> Pixels(HWND h) {
+    HBITMAP b = RenderWindowToBitmap(h);
+    std::vector<uint32_t> out;
+    for (int y = 0; y < b->height; ++y)
+        for (int x = 0; x < b->width; ++x)
+            out.push_back(reinterpret_cast<const uint32_t*>(b->row(y))[x] & 0xFFFFFF);
+    DeleteObject(b);
+    return out;
+}
+
+// The program's icon, drawn at build time, is what its windows and its tray
+// icon show.
+TEST(ProgramIcon, TheDrawnIconReachesTheWindowsAndTheTray) {
+    TIcon icon;
+    EXPECT_FALSE(LoadProgramIcon(icon, std::string(LANTROVE_PROGRAM_DIR) + "/res/missing.png"));
+    EXPECT_TRUE(icon.Empty());
+    ASSERT_TRUE(LoadProgramIcon(icon, std::string(LANTROVE_PROGRAM_DIR) + "/res/lantrove.png"));
+    ASSERT_EQ(icon.Width(), 48);
+    ASSERT_EQ(icon.Height(), 48);
+    EXPECT_EQ(icon.Pixels()[0] >> 24, 0u);               // a clear corner
+    EXPECT_EQ(icon.Pixels()[5 * 48 + 40], 0xFF2F6FEBu);  // the blue tile
+    EXPECT_EQ(icon.Pixels()[33 * 48 + 16] >> 24, 0xFFu); // the note
+}
+
+// Switching the skin while the main window shows repaints every part of it
+// at once from the new skin, and switching back gives the first picture again.
+// On a desktop without a notification area the close button minimizes the
+// window: hidden behind an icon that shows nowhere, it could not come back.
+TEST_F(MainWindowTest, CloseToTrayMinimizesWhereNoTrayShows) {
+    display::InstallTray(std::make_unique<display::TrayStandIn>(false));
+    Application->SetMainForm(main);
+    bool cancel = false;
+    main->spSkinnedFormObjectCommand(cmClose, cancel);
+    EXPECT_TRUE(cancel);
+    EXPECT_TRUE(main->Visible());
+    EXPECT_TRUE(IsIconic(main->Handle()));
+    EXPECT_FALSE(main->InTray);
+    EXPECT_FALSE(display::CurrentTrayStandIn()->Find(main->spTrayIcon->CallbackWindow(), 1));
+    display::InstallTray(nullptr);
+}
+
+TEST_F(MainWindowTest, MainWindowAndTrayShowTheProgramsIcon) {
+    TIcon saved;
+    saved.Assign(&Application->Icon);
+    ASSERT_TRUE(LoadProgramIcon(Application->Icon,
+                                std::string(LANTROVE_PROGRAM_DIR) + "/res/lantrove.png"));
+    auto* other = new TfrmMain(form, engine);
+    EXPECT_NE(GetWindowIcon(other->Handle(), ICON_BIG), nullptr);
+    int w = 0, h = 0;
+    std::vector<uint32_t> px;
+    ASSERT_TRUE(GetIconPixels(GetWindowIcon(other->Handle(), ICON_BIG), w, h, px));
+    EXPECT_EQ(w, 48);
+    other->spTrayIcon->SetIconVisible(true);
+    const auto shown = display::CurrentTrayStandIn()->Find(other->spTrayIcon->CallbackWindow(), 1);
+    ASSERT_TRUE(shown.has_value());
+    EXPECT_EQ(shown->width, 48);
+    EXPECT_EQ(shown->argb, Application->Icon.Pixels());
+    other->spTrayIcon->SetIconVisible(false);
+    delete other;
+    Application->Icon.Assign(&saved);
+}
+
+TEST_F(MainWindowTest, SkinSwitchRepaintsTheWholeMainWindowAtOnce) {
+    const std::string skins = std::string(LANTROVE_PROGRAM_DIR) + "/skins/";
+    TspSkinData skin(nullptr);
+    skin.LoadFromCompressedFile(skins + "Default.skn");
+    ASSERT_FALSE(skin.Empty);
+    MainWindowSide().SkinData = &skin;
+    ApplyMainSkinData(main);
+    main->spSkinnedForm->SetSkinData(&skin);
+    Application->ProcessMessages();
+    const HWND h = main->Handle();
+    const std::vector<uint32_t> first = Pixels(h);
+    EXPECT_EQ(StaleOrMissing(h), 0);
+
+    skin.LoadFromCompressedFile(skins + "Graphite.skn");
+    EXPECT_EQ(StaleOrMissing(h), 0) << "after the switch to Graphite";
+    const std::vector<uint32_t> graphite = Pixels(h);
+    EXPECT_NE(graphite, first);
+
+    skin.LoadFromCompressedFile(skins + "Default.skn");
+    EXPECT_EQ(StaleOrMissing(h), 0) << "after the switch back";
+    EXPECT_EQ(Pixels(h), first);
+    main->spSkinnedForm->SetSkinData(nullptr);
+    ApplyMainSkinData(main);
+    MainWindowSide().SkinData = nullptr;
 }
 
 } // namespace

@@ -233,3 +233,93 @@ TEST_F(FormsTest, WorkerPostsReachTheFormThroughTheLoop) {
 }
 
 } // namespace
+
+namespace {
+
+// Records the cancel-mode requests a control gets and who sent them.
+class TCancelProbe : public TWinControl {
+public:
+    using TWinControl::TWinControl;
+    std::vector<TControl*> Senders;
+    void WndProc(TMessage& Message) override {
+        if (Message.Msg == CM_CANCELMODE)
+            Senders.push_back(reinterpret_cast<TControl*>(Message.LParam));
+        TWinControl::WndProc(Message);
+    }
+};
+
+// A press anywhere on a form, in the client area or on its frame, tells the
+// focused control to leave its mode (a drop-down closes) and names the control
+// pressed; presses on other forms and other messages do not.
+TEST_F(FormsTest, PressesOnTheFormCancelTheFocusedControlsMode) {
+    TfrmProbe* f = nullptr;
+    Application->CreateForm(f);
+    f->SetBounds(50, 50, 300, 200);
+    auto* focused = new TCancelProbe(f);
+    focused->SetParent(f);
+    focused->SetBounds(10, 10, 100, 20);
+    auto* other = new TCancelProbe(f);
+    other->SetParent(f);
+    other->SetBounds(10, 50, 100, 20);
+    f->Show();
+    f->ActiveControl = focused;
+    TfrmProbe* second = nullptr;
+    Application->CreateForm(second);
+    second->SetBounds(400, 50, 100, 100);
+    second->Show();
+    struct Press {
+        HWND Target;
+        UINT Msg;
+        TControl* Sender; // expected, null: none
+    };
+    const Press presses[] = {
+        {other->Handle(), WM_LBUTTONDOWN, other}, {f->Handle(), WM_RBUTTONDOWN, f},
+        {f->Handle(), WM_NCLBUTTONDOWN, f},       {focused->Handle(), WM_LBUTTONDOWN, focused},
+        {other->Handle(), WM_MOUSEMOVE, nullptr}, {second->Handle(), WM_LBUTTONDOWN, nullptr},
+        {other->Handle(), WM_LBUTTONUP, nullptr},
+    };
+    for (const Press& p : presses) {
+        focused->Senders.clear();
+        PostMessage(p.Target, p.Msg, 0, 0);
+        Application->ProcessMessages();
+        if (p.Sender)
+            EXPECT_EQ(focused->Senders, std::vector<TControl*>{p.Sender}) << p.Msg;
+        else
+            EXPECT_TRUE(focused->Senders.empty()) << p.Msg;
+    }
+    EXPECT_TRUE(other->Senders.empty());
+}
+
+// The form's own caption buttons follow BorderIcons; its short-cut handler
+// sees key presses before the focused control and may keep them.
+TEST_F(FormsTest, BorderIconsAndShortCutsOfTheForm) {
+    TfrmProbe* f = nullptr;
+    Application->CreateForm(f);
+    EXPECT_NE(GetWindowLongPtr(f->Handle(), GWL_STYLE) & WS_SYSMENU, 0);
+    f->SetBorderIcons(TFormBorderIcon::biMinimize);
+    EXPECT_EQ(GetWindowLongPtr(f->Handle(), GWL_STYLE) & WS_SYSMENU, 0);
+    EXPECT_NE(GetWindowLongPtr(f->Handle(), GWL_STYLE) & WS_MINIMIZEBOX, 0);
+    EXPECT_EQ(GetWindowLongPtr(f->Handle(), GWL_STYLE) & WS_MAXIMIZEBOX, 0);
+
+    auto* edit = new TCancelProbe(f);
+    edit->SetParent(f);
+    std::vector<WORD> keys, reached;
+    edit->OnKeyDown = [&](TObject*, WORD& k, TShiftState) { reached.push_back(k); };
+    f->OnShortCut = [&](TWMKey& Msg, bool& Handled) {
+        keys.push_back(Msg.CharCode);
+        Handled = Msg.CharCode == 'S';
+    };
+    f->Show();
+    for (WORD k : {WORD('S'), WORD('T')}) {
+        PostMessage(edit->Handle(), WM_KEYDOWN, k, 0);
+        PostMessage(edit->Handle(), WM_CHAR, k + 32, 0);
+    }
+    std::vector<char32_t> typed;
+    edit->OnKeyPress = [&](TObject*, char32_t& c) { typed.push_back(c); };
+    Application->ProcessMessages();
+    EXPECT_EQ(keys, (std::vector<WORD>{'S', 'T'}));
+    EXPECT_EQ(reached, std::vector<WORD>{'T'});
+    EXPECT_EQ(typed, std::vector<char32_t>{U't'}); // the kept key makes no character
+}
+
+} // namespace

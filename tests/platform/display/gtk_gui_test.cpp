@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <fstream>
 #include <memory>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "platform/gdi/gdi.h"
 #include "platform/win/paint.h"
 #include "platform/win/queue.h"
+#include "platform/win/shellnotify.h"
 #include "platform/win/window.h"
 #include "support/tempdir.h"
 
@@ -154,3 +156,64 @@ TEST(GtkDisplay, ScreenShowsTheHeadlessPixelsAndInputArrives) {
     pumpFor(50);
     display::Install(nullptr);
 }
+
+namespace {
+
+std::string outputOf(const std::string& cmd) {
+    std::string out;
+    if (FILE* p = popen((cmd + " 2>/dev/null").c_str(), "r")) {
+        char buf[512];
+        while (size_t n = fread(buf, 1, sizeof buf, p))
+            out.append(buf, n);
+        pclose(p);
+    }
+    return out;
+}
+
+// The icon a window is given (or its class's) is the X window's icon, which
+// the desktop shows for it.
+TEST(GtkDisplay, TheWindowsIconReachesTheXWindow) {
+    auto backend = display::CreateGtkBackend();
+    if (!backend) GTEST_SKIP() << "no display";
+    display::Install(std::move(backend));
+    const uint32_t classPixels[4] = {0xFF112233, 0xFF112233, 0xFF112233, 0xFF112233};
+    const uint32_t ownPixels[4] = {0xFFFF0000, 0x8000FF00, 0xFF0000FF, 0x00000000};
+    HICON classIcon = CreateIconFromPixels(2, 2, classPixels);
+    HICON own = CreateIconFromPixels(2, 2, ownPixels);
+    WNDCLASS wc;
+    wc.lpfnWndProc = DefWindowProc;
+    wc.lpszClassName = "GtkIconDemo";
+    wc.hIcon = classIcon;
+    RegisterClass(wc);
+    HWND w = CreateWindowEx(0, "GtkIconDemo", "lantrove-icon-demo", WS_POPUP | WS_VISIBLE, 40, 30,
+                            120, 80, 0, 0, nullptr, nullptr);
+    ASSERT_NE(w, 0u);
+    auto iconProperty = [&](const std::string& want) {
+        std::string seen;
+        for (int attempt = 0; attempt < 40; ++attempt) {
+            pumpFor(100);
+            std::string id = outputOf("xdotool search --name '^lantrove-icon-demo$'");
+            while (!id.empty() && (id.back() == '\n' || id.back() == ' '))
+                id.pop_back();
+            if (id.empty()) continue;
+            // Numbers rather than the picture xprop draws of an icon.
+            seen = outputOf("xprop -id " + id.substr(0, id.find('\n')) +
+                            " -f _NET_WM_ICON 32c ' = $0+' _NET_WM_ICON");
+            if (seen.find(want) != std::string::npos) return seen;
+        }
+        return seen;
+    };
+    // Width, height, then each pixel as 0xAARRGGBB.
+    EXPECT_NE(iconProperty("2, 2, 4279312947, 4279312947").find("4279312947"), std::string::npos);
+    SendMessage(w, WM_SETICON, ICON_BIG, LPARAM(own));
+    EXPECT_NE(iconProperty("2, 2, 4294901760, 2147548928, 4278190335, 0").find("4294901760"),
+              std::string::npos);
+    DestroyWindow(w);
+    pumpFor(50);
+    UnregisterClass("GtkIconDemo", nullptr);
+    DestroyIcon(classIcon);
+    DestroyIcon(own);
+    display::Install(nullptr);
+}
+
+} // namespace

@@ -1,4 +1,5 @@
 #include "platform/display/headless.h"
+#include "platform/display/tray.h"
 #include "platform/gdi/objects.h"
 #include "platform/win/paint.h"
 #include "platform/win/windows.h"
@@ -67,6 +68,34 @@ TEST(HeadlessTest, TheScreenIsThisProcessWindowsAndTheBellCounts) {
     const int before = headless->Beeps();
     MessageBeep(0);
     EXPECT_EQ(headless->Beeps(), before + 1);
+}
+
+} // namespace
+
+namespace {
+
+// A host's presses become the messages a tray icon expects: a double click is
+// down, up, double click, up; a slow second press, another button or a third
+// press are ordinary presses.
+TEST(TrayClicksTest, PressesBecomeDownUpDoubleClickUp) {
+    struct Step {
+        unsigned Button;
+        uint32_t Time;
+        UINT Want;
+    };
+    const Step steps[] = {
+        {1, 1000, WM_LBUTTONDOWN}, {1, 1200, WM_LBUTTONDBLCLK},
+        {1, 1300, WM_LBUTTONDOWN}, {1, 2000, WM_LBUTTONDOWN},
+        {3, 2100, WM_RBUTTONDOWN}, {1, 2200, WM_LBUTTONDOWN},
+        {2, 5000, WM_MBUTTONDOWN}, {4, 5100, 0},
+    };
+    display::TrayClicks clicks;
+    for (const Step& s : steps) {
+        EXPECT_EQ(clicks.Press(s.Button, s.Time, 400), s.Want) << s.Time;
+        if (s.Want) EXPECT_NE(clicks.Release(s.Button), 0u);
+    }
+    EXPECT_EQ(clicks.Release(1), UINT(WM_LBUTTONUP));
+    EXPECT_EQ(clicks.Release(3), UINT(WM_RBUTTONUP));
 }
 
 } // namespace

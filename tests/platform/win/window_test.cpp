@@ -1,4 +1,5 @@
 #include "platform/win/input.h"
+#include "platform/win/shellnotify.h"
 #include "platform/win/windows.h"
 
 #include <gtest/gtest.h>
@@ -252,6 +253,42 @@ TEST_F(WindowTest, PressesGoToTheSurfaceThatTookThemAndPassOverDisabledChildren)
     EXPECT_EQ(DeliverMouse(WM_LBUTTONDOWN, POINT{10, 10}, MK_LBUTTON, 0, low), child);
     DestroyWindow(low);
     DestroyWindow(high);
+}
+
+} // namespace
+
+namespace {
+
+// A window keeps the icons it is given, each size on its own, and shows its
+// class's icon until it has one; the display hears of every change.
+TEST_F(WindowTest, WindowsKeepTheirIconsAndFallBackToTheClassIcon) {
+    const uint32_t red = 0xFFFF0000, blue = 0xFF0000FF;
+    HICON classIcon = CreateIconFromPixels(1, 1, &red);
+    HICON big = CreateIconFromPixels(1, 1, &blue);
+    HICON small = CreateIconFromPixels(1, 1, &red);
+    WNDCLASS wc;
+    wc.lpfnWndProc = RecordingProc;
+    wc.lpszClassName = "IconClass";
+    wc.hIcon = classIcon;
+    RegisterClass(wc);
+    HWND h = CreateWindowEx(0, "IconClass", "", 0, 0, 0, 10, 10, 0, 0, nullptr, nullptr);
+    EXPECT_EQ(SendMessage(h, WM_GETICON, ICON_BIG, 0), LRESULT(classIcon));
+    EXPECT_EQ(SendMessage(h, WM_GETICON, ICON_SMALL, 0), 0);
+    EXPECT_EQ(GetWindowIcon(h, ICON_SMALL2), classIcon);
+    EXPECT_EQ(SendMessage(h, WM_SETICON, ICON_BIG, LPARAM(big)), 0);
+    EXPECT_EQ(SendMessage(h, WM_GETICON, ICON_BIG, 0), LRESULT(big));
+    EXPECT_EQ(GetWindowIcon(h, ICON_SMALL2), big);
+    EXPECT_EQ(SendMessage(h, WM_SETICON, ICON_SMALL, LPARAM(small)), 0);
+    EXPECT_EQ(GetWindowIcon(h, ICON_SMALL2), small);
+    EXPECT_EQ(SendMessage(h, WM_SETICON, ICON_BIG, 0), LRESULT(big)); // the old one back
+    EXPECT_EQ(GetWindowIcon(h, ICON_BIG), classIcon);
+    EXPECT_EQ(GetClassLongPtr(h, GCLP_HICON), LONG_PTR(classIcon));
+    EXPECT_EQ(SetClassLongPtr(h, GCLP_HICON, LONG_PTR(big)), LONG_PTR(classIcon));
+    EXPECT_EQ(GetWindowIcon(h, ICON_BIG), big);
+    DestroyWindow(h);
+    UnregisterClass("IconClass", nullptr);
+    for (HICON i : {classIcon, big, small})
+        DestroyIcon(i);
 }
 
 } // namespace

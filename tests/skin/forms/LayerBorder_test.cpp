@@ -3,12 +3,15 @@
 // form's alpha and activity, and resizing by the rim.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "classlib/forms.h"
 #include "platform/display/headless.h"
 #include "platform/win/input.h"
+#include "platform/win/layered.h"
 #include "platform/win/messages.h"
 #include "platform/win/metrics.h"
 #include "platform/win/nonclient.h"
@@ -184,6 +187,79 @@ TEST_F(LayerBorderTest, DraggingTheRimResizesTheForm) {
     Application->ProcessMessages();
     EXPECT_EQ(form->Left(), 200);
     EXPECT_EQ(form->Width(), 340);
+}
+
+} // namespace
+
+namespace {
+
+// The border fades in with its form, step by step to its own opacity, and
+// stays on top with a stay-on-top form.
+TEST_F(LayerBorderTest, BorderFadesInWithItsFormAndStaysOnTopWithIt) {
+    std::vector<int> topAlphas;
+    form = new TForm(nullptr);
+    form->SetBounds(200, 150, 300, 200);
+    sf = new TspSkinnedForm(form);
+    sf->SetSkinData(skin.get());
+    sf->AlphaBlendAnimation = true;
+    SetLayeredListener([&](HWND h) {
+        TspFormLayerBorder* b = sf->LayerBorder();
+        if (b->TopBorder && b->TopBorder->HandleAllocated() && h == b->TopBorder->Handle())
+            topAlphas.push_back(b->FCurrentAlphaBlendValue);
+    });
+    form->Show();
+    SetActiveWindow(form->Handle());
+    EXPECT_EQ(sf->LayerBorder()->FCurrentAlphaBlendValue, 0); // clear until the fade
+    SendMessage(form->Handle(), WM_TIMER, 1, 0);              // the fade runs in timer 1
+    Application->ProcessMessages();
+    SetLayeredListener(nullptr);
+    ASSERT_GE(topAlphas.size(), 10u);
+    EXPECT_TRUE(std::is_sorted(topAlphas.begin(), topAlphas.end()));
+    EXPECT_LT(topAlphas[1], 100);
+    EXPECT_EQ(sf->LayerBorder()->FCurrentAlphaBlendValue, 200); // the frame's own opacity
+    EXPECT_EQ(GetWindowLongPtr(form->Handle(), GWL_EXSTYLE) & WS_EX_LAYERED, 0);
+
+    auto topmost = [&] {
+        return (GetWindowLongPtr(sf->LayerBorder()->TopBorder->Handle(), GWL_EXSTYLE) &
+                WS_EX_TOPMOST) != 0;
+    };
+    EXPECT_FALSE(topmost());
+    sf->SetFormStyle(fsStayOnTop);
+    EXPECT_NE(GetWindowLongPtr(form->Handle(), GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
+    ASSERT_TRUE(sf->LayerBorder()->FVisible);
+    EXPECT_TRUE(topmost());
+    sf->SetFormStyle(fsNormal);
+    EXPECT_FALSE(topmost());
+}
+
+} // namespace
+
+namespace {
+
+// A form with a layered border and no fade of its own starts see-through for
+// one tick, so the border and the form appear together.
+TEST_F(LayerBorderTest, BorderedFormStartsClearForOneTick) {
+    ASSERT_TRUE(IsWindowsVistaOrLater());
+    form = new TForm(nullptr);
+    form->SetBounds(200, 150, 300, 200);
+    sf = new TspSkinnedForm(form);
+    sf->SetSkinData(skin.get());
+    form->Show();
+    const HWND h = form->Handle();
+    EXPECT_NE(GetWindowLongPtr(h, GWL_EXSTYLE) & WS_EX_LAYERED, 0);
+    EXPECT_EQ(GetLayeredState(h).alpha, 0);
+    EXPECT_EQ(sf->LayerBorder()->FCurrentAlphaBlendValue, 0);
+    SendMessage(h, WM_TIMER, 1, 0);
+    EXPECT_EQ(GetWindowLongPtr(h, GWL_EXSTYLE) & WS_EX_LAYERED, 0);
+    EXPECT_EQ(sf->LayerBorder()->FCurrentAlphaBlendValue, 200);
+    // Without a border nothing of the kind happens.
+    delete form;
+    skin->LayerFrame->PictureIndex = -1;
+    form = new TForm(nullptr);
+    sf = new TspSkinnedForm(form);
+    sf->SetSkinData(skin.get());
+    form->Show();
+    EXPECT_EQ(GetWindowLongPtr(form->Handle(), GWL_EXSTYLE) & WS_EX_LAYERED, 0);
 }
 
 } // namespace

@@ -154,7 +154,7 @@ TEST_P(MainMenuBarTest, ClickOpensAndTheOpenMenuFollowsTheMouse) {
     EXPECT_FALSE(engine()->FVisible);
     EXPECT_FALSE(sf->InMainMenu);
     EXPECT_FALSE(item(1)->FDown);
-    EXPECT_FALSE(Application->OnMessage);
+    EXPECT_EQ(Application->MessageHookCount(), 0);
     EXPECT_TRUE(clicked.empty());
 }
 
@@ -196,7 +196,7 @@ TEST_P(MainMenuBarTest, AltArrowsEnterAndEscapeDriveTheMenuMode) {
     Key(VK_ESCAPE); // leaves the menu mode
     EXPECT_FALSE(sf->InMainMenu);
     EXPECT_FALSE(item(1)->Active);
-    EXPECT_FALSE(Application->OnMessage);
+    EXPECT_EQ(Application->MessageHookCount(), 0);
 }
 
 TEST_P(MainMenuBarTest, AltWithALetterOpensByAcceleratorAndKeysChoose) {
@@ -212,7 +212,7 @@ TEST_P(MainMenuBarTest, AltWithALetterOpensByAcceleratorAndKeysChoose) {
     Tick(20);
     EXPECT_FALSE(engine()->FVisible);
     EXPECT_FALSE(sf->InMainMenu);
-    EXPECT_FALSE(Application->OnMessage);
+    EXPECT_EQ(Application->MessageHookCount(), 0);
 }
 
 TEST_P(MainMenuBarTest, ItemsThatDoNotFitAreReachedThroughTheMarker) {
@@ -236,6 +236,33 @@ TEST_P(MainMenuBarTest, ItemsThatDoNotFitAreReachedThroughTheMarker) {
     RenderBar();
     EXPECT_TRUE(item(2)->ItemVisible);
     EXPECT_TRUE(item(2)->Enabled);
+}
+
+// With a merged menu the marker's menu goes on into the merged menu's items.
+TEST_P(MainMenuBarTest, MarkerMenuOfAMergedBarListsTheMergedItemsToo) {
+    TMainMenu other(nullptr);
+    auto* tools = new TMenuItem(&other);
+    tools->Caption = "&Tools";
+    tools->GroupIndex = 9;
+    other.Items()->Add(tools);
+    bar->Merge(&other);
+    bar->ScrollMenu = true;
+    RenderBar();
+    bar->SetBounds(0, 0, item(1)->ObjectRect.Right + (bar->Width() - bar->NewItemsRect.Right) + 6,
+                   bar->Height());
+    RenderBar();
+    ASSERT_TRUE(bar->Scroll);
+    TRect m = bar->MarkerRect();
+    TPoint p = bar->ClientToScreen(TPoint(m.Left + 2, m.Top + 3));
+    Press(POINT{p.X, p.Y});
+    ASSERT_TRUE(engine()->FVisible);
+    auto* w = engine()->LastWindow();
+    std::vector<TMenuItem*> shown;
+    for (auto& i : w->ItemList)
+        shown.push_back(i->MenuItem);
+    EXPECT_EQ(shown, (std::vector<TMenuItem*>{help, tools}));
+    engine()->Hide();
+    bar->UnMerge();
 }
 
 INSTANTIATE_TEST_SUITE_P(SkinAndDefault, MainMenuBarTest, ::testing::Bool());

@@ -1,6 +1,5 @@
-// Skinned popup menus and the tray icon on a real display: a menu chosen by
-// pointer and by keys sent to the X server, and the tray icon handed to the
-// notification area (the stand-in where the display offers none).
+// Skinned popup menus on a real display: a menu chosen by pointer and by keys
+// sent to the X server.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -95,34 +94,6 @@ TEST(SkinMenusOnScreen, PopupMenuTakesPointerAndKeys) {
         EXPECT_FALSE(f.sf->SkinMenu()->FVisible);
         EXPECT_EQ(GetCapture(), HWND(0));
     }
-    display::Install(nullptr);
-}
-
-TEST(SkinMenusOnScreen, TrayIconReachesTheNotificationArea) {
-    auto backend = display::CreateGtkBackend();
-    if (!backend) GTEST_SKIP() << "no display";
-    display::Install(std::move(backend));
-    display::InstallTray(nullptr);
-    {
-        Fixture f;
-        display::TrayStandIn* host = display::CurrentTrayStandIn();
-        if (!host)
-            GTEST_SKIP() << "this display has a notification area: "
-                         << display::CurrentTray().Name();
-        auto* tray = new TspTrayIcon(f.form.get());
-        tray->Icon()->SetPixels(1, 1, {0xFF123456u});
-        tray->SetHint("Lantrove");
-        tray->SetPopupMenu(f.menu);
-        tray->Loaded();
-        auto d = host->Find(tray->CallbackWindow(), 1);
-        ASSERT_TRUE(d);
-        EXPECT_EQ(d->tip, "Lantrove");
-        EXPECT_EQ(d->argb, std::vector<uint32_t>{0xFF123456u});
-        host->Click(tray->CallbackWindow(), 1, WM_RBUTTONDOWN);
-        EXPECT_TRUE(pumpUntil([&] { return f.sf->SkinMenu()->FVisible; }));
-        f.sf->SkinMenu()->Hide();
-    }
-    display::InstallTray(nullptr);
     display::Install(nullptr);
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "classlib/forms.h"
+#include "classlib/imglist.h"
 #include "platform/display/headless.h"
 #include "platform/os/clock.h"
 #include "platform/win/input.h"
@@ -156,6 +157,72 @@ TEST_F(SkinMenusTest, PopupOpensAtThePointWithTheFirstSelectableItemHot) {
     }
 }
 
+// A skinned popup menu and an images menu open together each hook the
+// application's messages; whichever closes first, both hooks go and keys
+// reach the form again.
+TEST_F(SkinMenusTest, PopupAndImagesMenuClosedInEitherOrderLeaveNoKeyHook) {
+    for (bool popupFirst : {true, false}) {
+        SCOPED_TRACE(popupFirst);
+        MakeForm(true);
+        BuildMenu();
+        TImageList images(nullptr);
+        TBitmap cell(16, 16);
+        images.Add(&cell, nullptr);
+        TspSkinImagesMenu pictures(nullptr);
+        pictures.SetImages(&images);
+        pictures.ImagesItems()->Add()->ImageIndex = 0;
+        menu->Popup(300, 200);
+        pictures.Popup(120, 120);
+        ASSERT_NE(pictures.FPopupWindow, nullptr);
+        EXPECT_EQ(Application->MessageHookCount(), 2);
+        if (popupFirst) {
+            sf->SkinMenuClose();
+            pictures.Hide();
+        } else {
+            pictures.Hide();
+            sf->SkinMenuClose();
+        }
+        Application->ProcessMessages();
+        EXPECT_EQ(Application->MessageHookCount(), 0);
+        std::vector<char32_t> typed;
+        form->OnKeyPress = [&](TObject*, char32_t& c) { typed.push_back(c); };
+        SetFocus(form->Handle());
+        DeliverKey(true, 'K', U'k');
+        DeliverKey(false, 'K', 0);
+        Application->ProcessMessages();
+        EXPECT_EQ(typed, std::vector<char32_t>{U'k'});
+        form->OnKeyPress = nullptr;
+        delete form;
+        form = nullptr;
+        Application->ProcessMessages();
+        // After the form is gone a key is nobody's business.
+        DeliverKey(true, 'K', U'k');
+        DeliverKey(false, 'K', 0);
+        Application->ProcessMessages();
+    }
+}
+
+// A command chosen with the mouse runs inside the popup window's own click;
+// a loop it starts (a dialog, say) must not free the closed window under it.
+TEST_F(SkinMenusTest, CommandThatRunsALoopKeepsItsClosedWindowUntilTheClickReturns) {
+    MakeForm(true);
+    BuildMenu();
+    menu->Popup(300, 200);
+    ASSERT_EQ(windows(), 1);
+    const HWND w = win(0)->Handle();
+    bool aliveInLoop = false;
+    menu->Items()->Items(0)->OnClick = [&](TObject*) {
+        EXPECT_FALSE(engine()->FVisible);
+        Tick(50); // the nested loop: the release timer comes due in it
+        aliveInLoop = IsWindow(w);
+    };
+    Click(ItemPoint(0, 0));
+    EXPECT_TRUE(aliveInLoop);
+    Tick(20);
+    EXPECT_FALSE(IsWindow(w)); // freed once its click was over
+    ExpectNothingLeft();
+}
+
 TEST_F(SkinMenusTest, WithoutASkinnedFormNothingOpens) {
     TForm plain(nullptr);
     TspSkinPopupMenu m(&plain);
@@ -206,7 +273,7 @@ TEST_F(SkinMenusTest, KeyboardWalksSkipsDisabledAndSeparatorsOpensAndClosesSubme
     Application->ProcessMessages();
     ExpectNothingLeft();
     EXPECT_EQ(closes, 1);
-    EXPECT_FALSE(Application->OnMessage); // the key hook is gone
+    EXPECT_EQ(Application->MessageHookCount(), 0); // the key hook is gone
     // Only the submenu item's own command ran, when its submenu opened.
     EXPECT_EQ(clicked, std::vector<std::string>{"&More"});
 
@@ -332,7 +399,7 @@ TEST_F(SkinMenusTest, EveryClosingPathLeavesNoPopup) {
         p.Close();
         Tick(20);
         ExpectNothingLeft();
-        EXPECT_FALSE(Application->OnMessage);
+        EXPECT_EQ(Application->MessageHookCount(), 0);
     }
     // A new menu replaces an open one.
     menu->Popup(300, 200);
@@ -345,7 +412,7 @@ TEST_F(SkinMenusTest, EveryClosingPathLeavesNoPopup) {
     Tick(20);
     ASSERT_NE(display::CurrentHeadless(), nullptr);
     EXPECT_TRUE(display::CurrentHeadless()->VisibleWindows().empty());
-    EXPECT_FALSE(Application->OnMessage);
+    EXPECT_EQ(Application->MessageHookCount(), 0);
 }
 
 TEST_F(SkinMenusTest, LongMenusScrollByMarkerAndKeys) {
@@ -522,11 +589,9 @@ protected:
     }
     TRect RectOf(int i) { return menu.ImagesItems()->Items(i)->ItemRect; }
     void Key(int vk) {
-        MSG m{};
-        m.message = WM_KEYDOWN;
-        m.wParam = WPARAM(vk);
-        bool handled = false;
-        Application->OnMessage(m, handled);
+        ASSERT_NE(menu.FPopupWindow, nullptr);
+        PostMessage(menu.FPopupWindow->Handle(), WM_KEYDOWN, WPARAM(vk), 0);
+        Application->ProcessMessages();
     }
 
     TImageList images{nullptr};
@@ -575,7 +640,7 @@ TEST_F(ImagesMenuTest, KeysChooseOrCloseWithTheRightEvents) {
     EXPECT_EQ(events, (std::vector<std::string>{"popup", "close", "item"}));
     EXPECT_EQ(menu.FPopupWindow, nullptr);
     EXPECT_EQ(GetCapture(), HWND(0));
-    EXPECT_FALSE(Application->OnMessage);
+    EXPECT_EQ(Application->MessageHookCount(), 0);
 
     events.clear();
     menu.Popup(100, 100);

@@ -234,7 +234,7 @@ TEST_F(FrameMainMenuTest, ClickOpensAndTheOpenMenuFollowsTheMouse) {
     EXPECT_FALSE(engine()->FVisible);
     EXPECT_FALSE(sf->InMainMenu);
     EXPECT_FALSE(item(1)->FDown);
-    EXPECT_FALSE(Application->OnMessage);
+    EXPECT_EQ(Application->MessageHookCount(), 0);
 }
 
 TEST_F(FrameMainMenuTest, AnItemWithoutSubitemsRunsOnThePress) {
@@ -284,7 +284,7 @@ TEST_F(FrameMainMenuTest, AltArrowsAndEscapeDriveTheMenuMode) {
     Key(VK_ESCAPE); // leaves the menu mode
     EXPECT_FALSE(sf->InMainMenu);
     EXPECT_FALSE(item(1)->Active);
-    EXPECT_FALSE(Application->OnMessage);
+    EXPECT_EQ(Application->MessageHookCount(), 0);
 
     // Enter on an item without subitems runs it and gives the keyboard back.
     Key(VK_MENU);
@@ -293,7 +293,7 @@ TEST_F(FrameMainMenuTest, AltArrowsAndEscapeDriveTheMenuMode) {
     Key(VK_RETURN);
     EXPECT_EQ(clicked, std::vector<std::string>{"&Help"});
     EXPECT_FALSE(sf->InMainMenu);
-    EXPECT_FALSE(Application->OnMessage);
+    EXPECT_EQ(Application->MessageHookCount(), 0);
 }
 
 TEST_F(FrameMainMenuTest, AltWithALetterPressesByAccelerator) {
@@ -315,7 +315,7 @@ TEST_F(FrameMainMenuTest, AltWithALetterPressesByAccelerator) {
     display::CurrentHeadless()->SetKeyDown(VK_MENU, false);
     EXPECT_EQ(clicked, (std::vector<std::string>{"&Copy", "&Help"}));
     EXPECT_FALSE(sf->InMainMenu);
-    EXPECT_FALSE(Application->OnMessage);
+    EXPECT_EQ(Application->MessageHookCount(), 0);
     // A disabled item's accelerator does nothing.
     display::CurrentHeadless()->SetKeyDown(VK_MENU, true);
     Key('T', U't');
@@ -376,6 +376,73 @@ TEST(FormKeyboard, AltSpaceOpensTheSystemMenuUnderItsButton) {
     delete form;
     Application->ProcessMessages();
     SetMonitors({});
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(FrameMainMenuTest, ShortCutsOfTheMainMenuRunFromTheKeyboard) {
+    TMenuItem* open = file->Items(0);
+    open->ShortCut = ShortCut('O', ssCtrl);
+    TMenuItem* copy = edit->Items(0);
+    copy->ShortCut = ShortCut(0x73, ssAlt); // Alt+F4: a short cut, not an accelerator
+    std::vector<std::string> typed;
+    form->OnKeyPress = [&](TObject*, char32_t& c) { typed.push_back(std::string(1, char(c))); };
+    display::CurrentHeadless()->SetKeyDown(VK_CONTROL, true);
+    Key('O', U'\x0f');
+    display::CurrentHeadless()->SetKeyDown(VK_CONTROL, false);
+    EXPECT_EQ(clicked, std::vector<std::string>{"&Open"});
+    EXPECT_TRUE(typed.empty()); // the key was the menu's, not the form's
+    EXPECT_FALSE(engine()->FVisible);
+
+    display::CurrentHeadless()->SetKeyDown(VK_MENU, true);
+    Key(0x73);
+    display::CurrentHeadless()->SetKeyDown(VK_MENU, false);
+    EXPECT_EQ(clicked, (std::vector<std::string>{"&Open", "&Copy"}));
+
+    // The component's own handler is asked first and may keep the key.
+    int asked = 0;
+    sf->OnShortCut = [&](TWMKey& Msg, bool& Handled) {
+        ++asked;
+        Handled = Msg.CharCode == 'O';
+    };
+    display::CurrentHeadless()->SetKeyDown(VK_CONTROL, true);
+    Key('O', U'\x0f');
+    display::CurrentHeadless()->SetKeyDown(VK_CONTROL, false);
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(clicked.size(), 2u);
+    // A plain key is nobody's short cut and reaches the form.
+    Key('Q', U'q');
+    EXPECT_EQ(typed, std::vector<std::string>{"q"});
+}
+
+TEST_F(FrameMainMenuTest, CloseItemsCarryTheirShortCutAndPopupMenusFireOnPopup) {
+    TMenuItem* items = sf->GetSystemMenuItems();
+    TMenuItem* close = items->Items(items->Count() - 1);
+    EXPECT_EQ(close->Name(), "DSF_CLOSE");
+    EXPECT_EQ(ShortCutToText(close->ShortCut), "Alt+F4");
+    TMenuItem* tray = sf->SysTrayMenu()->Items();
+    EXPECT_EQ(ShortCutToText(tray->Items(tray->Count() - 1)->ShortCut), "Alt+F4");
+    TPopupMenu user(nullptr);
+    sf->SetSystemMenu(&user);
+    items = sf->GetSystemMenuItems();
+    EXPECT_EQ(ShortCutToText(items->Items(items->Count() - 1)->ShortCut), "Alt+F4");
+    sf->SetSystemMenu(nullptr);
+
+    TPopupMenu popup(nullptr);
+    auto* entry = new TMenuItem(&popup);
+    entry->Caption = "Entry";
+    popup.Items()->Add(entry);
+    int fired = 0;
+    popup.OnPopup = [&](TObject* Sender) {
+        EXPECT_EQ(Sender, &popup);
+        ++fired;
+    };
+    sf->DoPopupMenu(&popup, 200, 200);
+    EXPECT_EQ(fired, 1);
+    EXPECT_TRUE(engine()->FVisible);
+    sf->SkinMenuClose();
 }
 
 } // namespace

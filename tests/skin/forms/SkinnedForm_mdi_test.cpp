@@ -351,3 +351,147 @@ TEST_F(SkinnedMDITest, ClientOutlivesTheComponentThatHookedIt) {
     DeleteObject(RenderWindowToBitmap(main->Handle()));
     EXPECT_EQ(GetSkinnedForm(main), nullptr);
 }
+
+namespace {
+
+// An MDI child is never the active window itself: its frame objects follow
+// the child's own activation, and a maximized child offers no roll-up.
+TEST_F(SkinnedMDITest, ActiveChildsFrameObjectsTurnHotAndMaximizedChildHasNoRollUp) {
+    TForm* a = child("A");
+    TspSkinnedForm* s = skinOf(a);
+    ASSERT_EQ(main->ActiveMDIChild(), a);
+    EXPECT_TRUE(s->GetFormActive());
+    SendMessage(a->Handle(), WM_NCPAINT, 0, 0); // the default buttons are made when drawn
+    ASSERT_FALSE(s->ObjectList.empty());
+    s->TestActiveObject(a->Width() - 15, 10, true); // the close button
+    ASSERT_NE(s->ActiveObject, -1);
+    EXPECT_TRUE(s->ObjectList[size_t(s->ActiveObject)]->Active);
+    s->TestActiveObject(-1, -1, false);
+
+    auto names = [&] {
+        std::string n;
+        TMenuItem* items = s->GetSystemMenuItems();
+        for (int i = 0; i < items->Count(); ++i)
+            n += items->Items(i)->Name() + " ";
+        return n;
+    };
+    EXPECT_NE(names().find("DSF_ROLLUP"), std::string::npos);
+    s->SetWindowState(wsMaximized);
+    Application->ProcessMessages();
+    EXPECT_EQ(names().find("DSF_ROLLUP"), std::string::npos);
+    TMenuItem* items = s->GetSystemMenuItems();
+    EXPECT_EQ(ShortCutToText(items->Items(items->Count() - 1)->ShortCut), "Ctrl+F4");
+    s->SetWindowState(wsNormal);
+    Application->ProcessMessages();
+
+    // A second child takes the activation: the first one's objects stay cold.
+    TForm* b = child("B");
+    ASSERT_EQ(main->ActiveMDIChild(), b);
+    EXPECT_FALSE(s->GetFormActive());
+    EXPECT_TRUE(skinOf(b)->GetFormActive());
+    s->TestActiveObject(a->Width() - 15, 10, true);
+    EXPECT_EQ(s->ActiveObject, -1);
+}
+
+} // namespace
+
+namespace {
+
+// A double click on the system-menu button a maximized child leaves on the
+// bar closes the child; a child's own main menu is the one the bar merges.
+TEST_F(SkinnedMDITest, DoubleClickOnTheBarsSystemButtonClosesTheChildAndChildMenusMerge) {
+    TForm* f = child("Doc");
+    f->OnClose = [](TObject*, TCloseAction& action) { action = caFree; };
+    auto* own = new TMainMenu(f);
+    auto* edit = new TMenuItem(own);
+    edit->Caption = "&Edit";
+    edit->GroupIndex = 5;
+    own->Items()->Add(edit);
+    EXPECT_EQ(menuBar->GetChildMainMenu(), own);
+    skinOf(f)->SetWindowState(wsMaximized);
+    Application->ProcessMessages();
+    TspSkinMainMenuBarButton* b = barButton(cmSysMenu);
+    ASSERT_NE(b, nullptr);
+    const TPoint at((b->ObjectRect.Left + b->ObjectRect.Right) / 2,
+                    (b->ObjectRect.Top + b->ObjectRect.Bottom) / 2);
+    const TPoint s = menuBar->ClientToScreen(at);
+    const POINT p{s.X, s.Y};
+    SetCursorPosFromBackend(p);
+    DeliverMouse(WM_MOUSEMOVE, p, 0);
+    DeliverMouse(WM_LBUTTONDOWN, p, MK_LBUTTON);
+    DeliverMouse(WM_LBUTTONUP, p, 0);
+    DeliverMouse(WM_LBUTTONDBLCLK, p, MK_LBUTTON);
+    DeliverMouse(WM_LBUTTONUP, p, 0);
+    Application->ProcessMessages();
+    EXPECT_TRUE(children.empty());
+    EXPECT_EQ(menuBar->GetChildMainMenu(), nullptr);
+}
+
+} // namespace
+
+namespace {
+
+// A click into the active child whose frame believes itself inactive wakes it.
+TEST_F(SkinnedMDITest, MouseActivationWakesTheActiveChildsFrame) {
+    TForm* a = child("A");
+    TspSkinnedForm* s = skinOf(a);
+    ASSERT_EQ(main->ActiveMDIChild(), a);
+    s->FFormActive = false;
+    EXPECT_FALSE(s->GetFormActive());
+    SendMessage(a->Handle(), WM_MOUSEACTIVATE, WPARAM(main->Handle()), MAKELPARAM(HTCLIENT, 0));
+    EXPECT_TRUE(s->GetFormActive());
+    // A child that is not the active one stays as it is.
+    TForm* b = child("B");
+    ASSERT_EQ(main->ActiveMDIChild(), b);
+    s->FFormActive = false;
+    SendMessage(a->Handle(), WM_MOUSEACTIVATE, WPARAM(main->Handle()), MAKELPARAM(HTCLIENT, 0));
+    EXPECT_FALSE(skinOf(a)->FFormActive);
+}
+
+} // namespace
+
+#include "skin/controls/SkinBoxCtrls.h"
+
+namespace {
+
+// A press anywhere on the form closes an open drop-down: on a control, on the
+// client and on the frame of an MDI main form (its menu-closing step too).
+TEST_F(SkinnedMDITest, PressesElsewhereCloseAnOpenDropDown) {
+    auto* combo = new TspSkinComboBox(main);
+    combo->SetParent(main);
+    combo->SetBounds(300, 120, 150, 22);
+    combo->Items()->Add("one");
+    combo->Items()->Add("two");
+    auto* other = new TCustomControl(main);
+    other->SetParent(main);
+    other->SetBounds(10, 120, 50, 20);
+    Application->ProcessMessages();
+    struct Press {
+        const char* Where;
+        HWND Target;
+        UINT Msg;
+    };
+    const Press presses[] = {
+        {"another control", other->Handle(), WM_LBUTTONDOWN},
+        {"the client", main->Handle(), WM_LBUTTONDOWN},
+        {"the frame", main->Handle(), WM_NCLBUTTONDOWN},
+    };
+    for (const Press& p : presses) {
+        SCOPED_TRACE(p.Where);
+        main->ActiveControl = combo;
+        combo->DropDown();
+        ASSERT_TRUE(combo->IsPopupVisible());
+        PostMessage(p.Target, p.Msg, p.Msg == WM_NCLBUTTONDOWN ? HTNOWHERE : MK_LBUTTON, 0);
+        Application->ProcessMessages();
+        EXPECT_FALSE(combo->IsPopupVisible());
+    }
+    // The main form's menu-closing step reaches the drop-down even when it
+    // is not the focused control.
+    main->ActiveControl = nullptr;
+    combo->DropDown();
+    ASSERT_TRUE(combo->IsPopupVisible());
+    SendMessage(main->Handle(), WM_CANCELMODE, 0, 0);
+    EXPECT_FALSE(combo->IsPopupVisible());
+}
+
+} // namespace

@@ -15,6 +15,7 @@
 #include "platform/win/paint.h"
 #include "platform/win/queue.h"
 #include "platform/win/window.h"
+#include "skin/forms/SkinMenus.h"
 #include "skin/forms/SkinnedForm.h"
 
 namespace {
@@ -477,9 +478,11 @@ TEST_F(FrameObjectsTest, OperationsReachTheFirstObjectOfAName) {
     sf->LinkMenu("menu", &popup, false);
     TRect shownAt;
     TMenuItem* shown = nullptr;
-    sf->MenuPresenter = [&](TMenuItem* items, TRect r) {
+    bool shownUp = true;
+    sf->MenuPresenter = [&](TMenuItem* items, TRect r, bool up) {
         shown = items;
         shownAt = r;
+        shownUp = up;
     };
     sf->TestActiveObject(240, 10, true);
     sf->ObjectsMouseDown(mbLeft, 240, 10);
@@ -488,8 +491,17 @@ TEST_F(FrameObjectsTest, OperationsReachTheFirstObjectOfAName) {
     EXPECT_TRUE(sf->ButtonGetDown("menu"));
     sf->ObjectsMouseUp(mbLeft, 240, 10);
     EXPECT_TRUE(sf->ButtonGetDown("menu")); // stays down while its menu is open
+    EXPECT_FALSE(shownUp);
     SendMessage(form->Handle(), WM_SKIN_CLOSEMENU, 0, 0);
     EXPECT_FALSE(sf->ButtonGetDown("menu"));
+
+    // Linked to open upward, it is shown upward.
+    sf->LinkMenu("menu", &popup, true);
+    sf->TestActiveObject(240, 10, true);
+    sf->ObjectsMouseDown(mbLeft, 240, 10);
+    sf->ObjectsMouseUp(mbLeft, 240, 10);
+    EXPECT_TRUE(shownUp);
+    SendMessage(form->Handle(), WM_SKIN_CLOSEMENU, 0, 0);
 }
 
 TEST_F(FrameObjectsTest, CaptionButtonsFollowTheWindowStateAndTheSkinsTexts) {
@@ -580,23 +592,71 @@ TEST_F(FrameObjectsTest, SkinChangesReachTheControlsBoundToThatSkin) {
     EXPECT_EQ(mine->Change, 2);
 }
 
+// A control painted in one colour.
+class TSolid : public TCustomControl {
+public:
+    using TCustomControl::TCustomControl;
+    TColor Colour = clRed;
+
+protected:
+    void Paint() override {
+        Canvas()->Brush()->SetColor(Colour);
+        Canvas()->FillRect(ClientRect());
+    }
+};
+
+// While the form is inactive its client shows a picture taken when it lost
+// the activation, dimmed toward the background or blurred; what changes under
+// it stays unseen until the form is active again.
 TEST_F(FrameObjectsTest, InactiveClientIsCoveredByAFrozenPicture) {
     MakeForm();
+    auto* solid = new TSolid(form);
+    solid->SetParent(form);
+    solid->SetBounds(40, 40, 60, 40);
     sf->ClientInActiveEffect = true;
+    pump();
+    // Window coordinates of a client point.
+    auto at = [&](int cx, int cy) {
+        POINT p{cx, cy};
+        ClientToScreen(form->Handle(), &p);
+        return At(p.x - form->Left(), p.y - form->Top());
+    };
+    const uint32_t red = 0xFF0000, face = at(5, 5);
+    ASSERT_EQ(at(70, 60), red);
     for (TspClientInActiveEffect e : {spieSemiTransparent, spieBlur}) {
+        SCOPED_TRACE(int(e));
         sf->ClientInActiveEffectType = e;
+        solid->Colour = clRed;
+        solid->Invalidate();
+        pump();
         TForm other(nullptr);
         other.SetBounds(900, 700, 100, 100);
         other.Show();
         SetActiveWindow(other.Handle());
         pump();
         ASSERT_NE(sf->InActivePanel(), nullptr);
-        EXPECT_TRUE(sf->InActivePanel()->Visible());
         EXPECT_EQ(sf->InActivePanel()->BoundsRect(), form->ClientRect());
-        EXPECT_NE(sf->InActivePanel()->Buffer, nullptr);
+        const uint32_t centre = at(70, 60), edge = at(39, 60);
+        if (e == spieSemiTransparent) {
+            // The snapshot seen through the background: between red and the face.
+            EXPECT_NE(centre, red);
+            EXPECT_NE(centre, face);
+            EXPECT_GT(int(centre >> 16) - int(centre & 0xFF), 20);
+        } else {
+            // Blurred: the middle of the block stays red, its rim runs out.
+            EXPECT_EQ(centre, red);
+            EXPECT_NE(edge, face);
+            EXPECT_NE(edge, red);
+        }
+        // Frozen: a change under the picture is not seen.
+        solid->Colour = clBlue;
+        solid->Invalidate();
+        pump();
+        EXPECT_EQ(at(70, 60), centre);
         SetActiveWindow(form->Handle());
         pump();
         EXPECT_EQ(sf->InActivePanel(), nullptr);
+        EXPECT_EQ(at(70, 60), 0x0000FFu);
     }
     // The form goes while its panel is shown.
     TForm other(nullptr);
@@ -780,19 +840,36 @@ TEST_F(FrameObjectsTest, InactiveFrameIsFilteredWhenTheSkinAsks) {
     EXPECT_EQ(grey >> 8 & 0xFF, grey & 0xFF);
 }
 
+// The shadow is the window class's drop-shadow style (the desktop's compositor
+// draws it, see the README): every window of the class takes it, it changes
+// only when asked for the other state, and a form hidden for the change comes
+// back.
 TEST_F(FrameObjectsTest, ShadowIsAClassStyleSwitchedOnce) {
     MakeForm();
-    HWND h = form->Handle();
+    TForm sibling(nullptr); // the same window class
+    HWND h = form->Handle(), s = sibling.Handle();
+    ASSERT_EQ(GetClassName(h), GetClassName(s));
     const LONG_PTR before = GetClassLongPtr(h, GCL_STYLE);
+    EXPECT_EQ(before & CS_DROPSHADOW, 0);
     sf->EnableShadow(true, false);
     EXPECT_TRUE(sf->HaveShadow());
-    EXPECT_NE(GetClassLongPtr(h, GCL_STYLE) & CS_DROPSHADOW, 0);
+    EXPECT_NE(GetClassLongPtr(s, GCL_STYLE) & CS_DROPSHADOW, 0);
     SetClassLongPtr(h, GCL_STYLE, before);
     sf->EnableShadow(true, false); // the same again: nothing
     EXPECT_EQ(GetClassLongPtr(h, GCL_STYLE), before);
+    std::vector<WPARAM> shows;
+    TWndMethod old = form->WindowProc;
+    form->WindowProc = [&](TMessage& m) {
+        if (m.Msg == WM_SHOWWINDOW) shows.push_back(m.WParam);
+        old(m);
+    };
+    SetClassLongPtr(h, GCL_STYLE, before | CS_DROPSHADOW);
     sf->EnableShadow(false, true);
     EXPECT_FALSE(sf->HaveShadow());
+    EXPECT_EQ(GetClassLongPtr(s, GCL_STYLE) & CS_DROPSHADOW, 0);
+    EXPECT_EQ(shows, (std::vector<WPARAM>{0, 1})); // hidden for the change, then back
     EXPECT_TRUE(form->Visible());
+    form->WindowProc = old;
 }
 
 } // namespace
@@ -825,6 +902,109 @@ TEST_F(FrameObjectsTest, GlowLayerShowsAroundTheHotObject) {
     skin->SetShowCaptionButtonGlowFrames(false);
     sf->TestActiveObject(160, 10, true);
     EXPECT_FALSE(sf->LayerManager()->IsVisible);
+}
+
+} // namespace
+
+namespace {
+
+// A button's or a button-style animation's menu that is a skinned popup menu
+// opens itself (its OnPopup fires, its own items and skin), upward when asked.
+TEST_F(FrameObjectsTest, ObjectMenusThatAreSkinnedPopupMenusOpenThemselves) {
+    Add<TspDataSkinButton>("menu", TRect(230, 5, 250, 15))->ActiveSkinRect = kRed;
+    auto* anim = Add<TspDataSkinAnimate>("anim", TRect(260, 5, 280, 15));
+    anim->ActiveSkinRect = kStrip;
+    anim->ButtonStyle = true;
+    anim->CountFrames = 4;
+    MakeForm();
+    auto* popup = new TspSkinPopupMenu(form);
+    auto* item = new TMenuItem(popup);
+    item->Caption = "Item";
+    popup->Items()->Add(item);
+    int popups = 0;
+    popup->OnPopup = [&](TObject*) { ++popups; };
+    struct Case {
+        const char* Name;
+        int X;
+        bool Up;
+    };
+    for (const Case& c :
+         {Case{"menu", 240, true}, Case{"menu", 240, false}, Case{"anim", 265, true}}) {
+        SCOPED_TRACE(std::string(c.Name) + (c.Up ? " up" : " down"));
+        sf->LinkMenu(c.Name, popup, c.Up);
+        const int before = popups;
+        sf->TestActiveObject(c.X, 10, true);
+        sf->ObjectsMouseDown(mbLeft, c.X, 10);
+        sf->ObjectsMouseUp(mbLeft, c.X, 10);
+        EXPECT_EQ(popups, before + 1);
+        TspSkinPopupWindow* w = sf->SkinMenu()->LastWindow();
+        ASSERT_NE(w, nullptr);
+        const TRect r = sf->ObjectList[size_t(sf->GetIndex(c.Name))]->ObjectRectToScreen();
+        if (c.Up)
+            EXPECT_LE(w->Top() + w->Height(), r.Top);
+        else
+            EXPECT_GE(w->Top(), r.Bottom);
+        sf->SkinMenuClose();
+        pump();
+    }
+}
+
+} // namespace
+
+namespace {
+
+// In client-area mode every press reaches the frame objects, a right double
+// click too.
+TEST_F(FrameObjectsTest, ClientAreaObjectsTakeRightDoubleClicks) {
+    Add<TspDataSkinButton>("btn", TRect(150, 5, 170, 15))->ActiveSkinRect = kRed;
+    form = new TForm(nullptr);
+    form->SetBounds(100, 80, 420, 120);
+    sf = new TspSkinnedForm(form);
+    sf->SetSupportNCArea(false);
+    sf->SetSkinData(skin.get());
+    form->Show();
+    SetActiveWindow(form->Handle());
+    pump();
+    std::vector<TMouseButton> downs;
+    sf->OnMouseDownEvent = [&](const std::string& id, int, int, TRect, TMouseButton b) {
+        if (id == "btn") downs.push_back(b);
+    };
+    sf->TestActiveObject(155, 10, true);
+    SendMessage(form->Handle(), WM_RBUTTONDBLCLK, MK_RBUTTON, MAKELPARAM(155, 10));
+    SendMessage(form->Handle(), WM_RBUTTONUP, 0, MAKELPARAM(155, 10));
+    EXPECT_EQ(downs, std::vector<TMouseButton>{mbRight});
+}
+
+// Message 1426 ends a layered show of a form marked -10000: the main form and
+// then the first stay-on-top form come to the front, and the mark goes.
+TEST_F(FrameObjectsTest, LayerShowDoneBringsTheMainAndTheTopMostFormsForward) {
+    auto* lf = skin->LayerFrame.get();
+    lf->PictureIndex = Pic;
+    lf->MaskPictureIndex = Pic;
+    lf->LTPoint = {5, 5};
+    lf->RTPoint = {15, 5};
+    lf->LBPoint = {5, 15};
+    lf->RBPoint = {15, 15};
+    lf->ClRect = {5, 5, 15, 15};
+    MakeForm();
+    TForm main(nullptr), onTop(nullptr);
+    main.Show();
+    onTop.SetFormStyle(fsStayOnTop);
+    onTop.Show();
+    Application->SetMainForm(&main);
+    SetActiveWindow(form->Handle());
+    form->Tag = -10000;
+    SendMessage(form->Handle(), WM_SKIN_LAYERSHOWDONE, 0, 0);
+    EXPECT_EQ(form->Tag, 0);
+    EXPECT_EQ(GetForegroundWindow(), onTop.Handle());
+    EXPECT_EQ(TspSkinnedForm::GetTopMostFormHandle(), onTop.Handle());
+    // Any other form ignores it.
+    SetActiveWindow(form->Handle());
+    form->Tag = 3;
+    SendMessage(form->Handle(), WM_SKIN_LAYERSHOWDONE, 0, 0);
+    EXPECT_EQ(form->Tag, 3);
+    EXPECT_EQ(GetForegroundWindow(), form->Handle());
+    Application->SetMainForm(nullptr);
 }
 
 } // namespace

@@ -11,6 +11,7 @@
 #include "classlib/forms.h"
 #include "classlib/streams.h"
 #include "platform/display/headless.h"
+#include "platform/os/clock.h"
 #include "platform/win/input.h"
 #include "platform/win/layered.h"
 #include "platform/win/metrics.h"
@@ -19,6 +20,9 @@
 #include "platform/win/queue.h"
 #include "platform/win/region.h"
 #include "platform/win/window.h"
+#include "skin/controls/SkinCtrls.h"
+#include "skin/forms/SkinHint.h"
+#include "skin/forms/SkinMenus.h"
 #include "skin/forms/SkinnedForm.h"
 
 namespace {
@@ -407,7 +411,7 @@ TEST_F(SkinnedFormTest, SystemMenuFollowsTheWindowState) {
 
     // A right click on the caption opens it at the cursor.
     TRect shownAt;
-    sf->MenuPresenter = [&](TMenuItem*, TRect R) { shownAt = R; };
+    sf->MenuPresenter = [&](TMenuItem*, TRect R, bool) { shownAt = R; };
     POINT p{form->Left() + 150, form->Top() + 15};
     SetCursorPosFromBackend(p);
     SendMessage(form->Handle(), WM_NCRBUTTONDOWN, HTCAPTION, MAKELPARAM(p.x, p.y));
@@ -458,15 +462,35 @@ TEST_F(SkinnedFormTest, ComponentFreedDuringFadeInIsLeftAlone) {
 // A background picture without pixels draws nothing rather than dividing by its size.
 TEST_F(SkinnedFormTest, EmptyBackgroundPictureDrawsNothing) {
     skin->FActivePictures.push_back(std::make_unique<TBitmap>());
-    skin->BGPictureIndex = int(skin->FActivePictures.size()) - 1;
+    const int empty = int(skin->FActivePictures.size()) - 1;
     for (bool stretch : {false, true})
         for (TspStretchType t : {spstFull, spstHorz, spstVert}) {
+            SCOPED_TRACE(std::to_string(stretch) + " " + std::to_string(int(t)));
             skin->StretchEffect = stretch;
             skin->StretchType = t;
+            skin->BGPictureIndex = -1;
             MakeForm(300, 160);
+            // What the client shows before: the frame picture's client part.
+            HBITMAP before = RenderWindowToBitmap(form->Handle());
+            // Something else on the client, which an empty picture leaves alone.
+            HDC dc = GetDC(form->Handle());
+            HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
+            RECT cr{};
+            GetClientRect(form->Handle(), &cr);
+            FillRect(dc, &cr, red);
+            DeleteObject(red);
+            ReleaseDC(form->Handle(), dc);
+            skin->BGPictureIndex = empty;
             HBITMAP shot = RenderWindowToBitmap(form->Handle());
-            EXPECT_NE(shot, nullptr);
+            ASSERT_NE(shot, nullptr);
+            POINT c{150, 80};
+            ClientToScreen(form->Handle(), &c);
+            const int x = c.x - form->Left(), y = c.y - form->Top();
+            EXPECT_EQ(Pixel(shot, x, y), 0xFF0000u); // nothing was drawn over it
+            EXPECT_NE(Pixel(before, x, y), 0xFF0000u);
+            EXPECT_EQ(Pixel(shot, 5, 5), Pixel(before, 5, 5)); // the frame is drawn as before
             DeleteObject(shot);
+            DeleteObject(before);
             delete form;
             form = nullptr;
         }
@@ -685,6 +709,197 @@ TEST(SkinnedFormDefaults, FreshComponentAndForgottenReferences) {
 TEST(SkinnedFormOwner, NeedsAForm) {
     TComponent owner(nullptr);
     EXPECT_THROW(TspSkinnedForm sf(&owner), EInvalidCast);
+}
+
+} // namespace
+
+namespace {
+
+// What the component forwards, what it does to its form and the references it
+// lets go when their components go.
+TEST_F(SkinnedFormTest, ComponentSettingsReachTheMenuEngineAndTheForm) {
+    MakeForm(300, 160);
+    EXPECT_EQ(form->BorderIcons(), 0u);
+    EXPECT_TRUE(bool(form->OnShortCut));
+    TspSkinMenu* engine = sf->SkinMenu();
+    sf->SetMaxMenuItemsInWindow(7);
+    sf->SetMaxMenuItemsInWindow(-1);
+    EXPECT_EQ(engine->MaxMenuItemsInWindow, 7);
+    int height = engine->FDefaultMenuItemHeight;
+    sf->SetDefMenuItemHeight(0);
+    EXPECT_EQ(sf->DefMenuItemHeight(), height);
+    sf->SetDefMenuItemHeight(26);
+    EXPECT_EQ(engine->FDefaultMenuItemHeight, 26);
+    TFont font;
+    font.SetName("Courier New");
+    sf->SetDefMenuItemFont(&font);
+    EXPECT_EQ(engine->FDefaultMenuItemFont->Name(), "Courier New");
+    sf->SetUseSkinFontInMenu(false);
+    EXPECT_FALSE(engine->FUseSkinFont);
+    sf->SetMenusAlphaBlend(true);
+    sf->SetMenusAlphaBlendAnimation(true);
+    sf->SetMenusAlphaBlendValue(120);
+    EXPECT_TRUE(engine->AlphaBlend);
+    EXPECT_TRUE(engine->AlphaBlendAnimation);
+    EXPECT_EQ(engine->AlphaBlendValue, 120);
+
+    // Only the normal and stay-on-top styles are taken.
+    sf->SetFormStyle(fsMDIForm);
+    EXPECT_EQ(form->FormStyle(), fsNormal);
+    EXPECT_EQ(TspSkinnedForm::GetTopMostFormHandle(), HWND(0));
+    sf->SetFormStyle(fsStayOnTop);
+    EXPECT_EQ(form->FormStyle(), fsStayOnTop);
+    EXPECT_EQ(TspSkinnedForm::GetTopMostFormHandle(), form->Handle());
+    sf->SetFormStyle(fsNormal);
+
+    // Unskinned, the form's own frame gets the buttons the component allows.
+    sf->SetBorderIcons(biSystemMenu | biMaximize);
+    sf->SetSkinnableForm(false);
+    EXPECT_EQ(form->BorderIcons(), TFormBorderIcon::biSystemMenu | TFormBorderIcon::biMaximize);
+    EXPECT_NE(GetWindowLongPtr(form->Handle(), GWL_STYLE) & WS_SYSMENU, 0);
+    sf->HideCaptionButtons = true;
+    sf->SetFormBorderIcons();
+    EXPECT_EQ(GetWindowLongPtr(form->Handle(), GWL_STYLE) & WS_SYSMENU, 0);
+    sf->HideCaptionButtons = false;
+    sf->SetSkinnableForm(true);
+    EXPECT_EQ(form->BorderIcons(), 0u);
+
+    // The status bar's grip hides while maximized; freed parts are let go.
+    auto* bar = new TspSkinStatusBar(form);
+    bar->SetParent(form);
+    bar->SetSizeGrip(true);
+    sf->SetStatusBar(bar);
+    sf->SetWindowState(wsMaximized);
+    EXPECT_FALSE(bar->ShowGrip());
+    sf->SetWindowState(wsNormal);
+    EXPECT_TRUE(bar->ShowGrip());
+    auto* hint = new TspSkinHint(nullptr);
+    sf->SetSkinHint(hint);
+    delete hint;
+    delete bar;
+    EXPECT_EQ(sf->SkinHint(), nullptr);
+    EXPECT_EQ(sf->StatusBar(), nullptr);
+}
+
+// With ShowObjectHint, a caption button's hint comes up after the pause while
+// the pointer rests on it and goes when the pointer leaves.
+TEST_F(SkinnedFormTest, ObjectHintsFollowThePointerOverTheFrame) {
+    os::ManualClock clock;
+    os::SetClock(&clock);
+    MakeForm(300, 160);
+    // The application's hints are the main window's hint component's.
+    Application->SetMainForm(form);
+    TspSkinHint& hint = *new TspSkinHint(form);
+    sf->SetSkinHint(&hint);
+    sf->ShowObjectHint = true;
+    auto rest = [&](int x, int y) {
+        POINT p{form->Left() + x, form->Top() + y};
+        SetCursorPosFromBackend(p);
+        DeliverMouse(WM_MOUSEMOVE, p, 0);
+        pump();
+        for (int t = 0; t < Application->HintPause + 200; t += 50) {
+            clock.Advance(50);
+            pump();
+        }
+    };
+    rest(300 - 20, 15); // the close button
+    EXPECT_TRUE(hint.IsVisible());
+    ASSERT_NE(hint.HW(), nullptr);
+    EXPECT_EQ(GetWindowText(hint.HW()->Handle()), "Close");
+    EXPECT_TRUE(sf->GetFormActive()); // the hint takes no activation
+    rest(150, 100);                   // the client area
+    EXPECT_FALSE(hint.IsVisible());
+    sf->ShowObjectHint = false;
+    rest(300 - 20, 15);
+    EXPECT_FALSE(hint.IsVisible());
+    delete form;
+    form = nullptr;
+    Application->SetMainForm(nullptr);
+    pump();
+    os::SetClock(nullptr);
+}
+
+} // namespace
+
+namespace {
+
+// The system-menu button shows the form's icon at the small-icon size: the
+// form's own, else the program's, else a built-in one.
+TEST_F(SkinnedFormTest, SystemMenuButtonShowsTheFormsIcon) {
+    auto solid = [](uint32_t argb) { return std::vector<uint32_t>(size_t(32 * 32), argb); };
+    TIcon saved;
+    saved.Assign(&Application->Icon);
+    Application->Icon.SetPixels(32, 32, solid(0xFF0000FF));
+    struct Case {
+        const char* Name;
+        bool OwnIcon, AppIcon;
+        uint32_t Want; // the pixel as rendered, 0xRRGGBB
+    };
+    const Case cases[] = {
+        {"own", true, true, 0xFF0000},
+        {"program's", false, true, 0x0000FF},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        form = new TForm(nullptr);
+        if (c.OwnIcon) form->Icon.SetPixels(32, 32, solid(0xFFFF0000));
+        form->SetBounds(100, 80, 300, 120);
+        sf = new TspSkinnedForm(form);
+        sf->SetShowIcon(true);
+        form->Show();
+        SetActiveWindow(form->Handle());
+        pump();
+        HBITMAP shot = RenderWindowToBitmap(form->Handle());
+        const int s = GetSystemMetrics(SM_CXSMICON);
+        EXPECT_EQ(Pixel(shot, 3 + s / 2, 4 + s / 2), c.Want);
+        EXPECT_EQ(Pixel(shot, 3, 4), c.Want);
+        EXPECT_EQ(sf->FormIcon()->Width(), s);
+        DeleteObject(shot);
+        delete form;
+        form = nullptr;
+        pump();
+    }
+    // Without any icon a built-in picture shows, not the caption's background.
+    Application->Icon.SetPixels(0, 0, {});
+    MakeForm(300, 120, false);
+    HBITMAP before = RenderWindowToBitmap(form->Handle());
+    uint32_t plain = Pixel(before, 3 + 8, 4 + 10);
+    DeleteObject(before);
+    sf->SetShowIcon(true);
+    HBITMAP shot = RenderWindowToBitmap(form->Handle());
+    EXPECT_NE(Pixel(shot, 3 + 8, 4 + 10), plain);
+    DeleteObject(shot);
+    Application->Icon.Assign(&saved);
+}
+
+} // namespace
+
+namespace {
+
+// A caption button the form does not allow looks disabled: the skin's
+// picture has no disabled state, so it is drawn dimmed (its glyph close to
+// the caption's colour), while the allowed ones keep their look.
+TEST_F(SkinnedFormTest, DisallowedCaptionButtonLooksDimmed) {
+    MakeForm(300, 160);
+    auto darkest = [&](const char* name) {
+        TRect r;
+        for (auto& o : sf->ObjectList)
+            if (o->IDName == name) r = o->ObjectRect;
+        HBITMAP shot = RenderWindowToBitmap(form->Handle());
+        int least = 255 * 3;
+        for (int y = r.Top; y < r.Bottom; ++y)
+            for (int x = r.Left; x < r.Right; ++x) {
+                uint32_t p = Pixel(shot, x, y);
+                least = std::min(least, int((p >> 16) + ((p >> 8) & 0xFF) + (p & 0xFF)));
+            }
+        DeleteObject(shot);
+        return least;
+    };
+    const int liveMax = darkest("maxbutton"), liveMin = darkest("minbutton");
+    sf->SetBorderIcons(biSystemMenu | biMinimize | biRollUp);
+    pump();
+    EXPECT_GT(darkest("maxbutton"), liveMax + 150);
+    EXPECT_EQ(darkest("minbutton"), liveMin);
 }
 
 } // namespace

@@ -115,6 +115,17 @@ TEST_F(TrayIconTest, ClicksBecomeEventsAfterTheDoubleClickTime) {
     Wait(600);
     EXPECT_EQ(got, (std::vector<std::string>{"down", "up", "dblclick", "up"}));
 
+    // The desktop's double-click time counts, whatever it is.
+    got.clear();
+    SetDoubleClickTime(250);
+    Click(WM_LBUTTONDOWN);
+    Click(WM_LBUTTONUP);
+    Wait(200);
+    EXPECT_EQ(got, (std::vector<std::string>{"down", "up"}));
+    Wait(100);
+    EXPECT_EQ(got, (std::vector<std::string>{"down", "up", "click"}));
+    SetDoubleClickTime(500);
+
     // Held longer than the double-click time: the click comes with the release.
     got.clear();
     Click(WM_LBUTTONDOWN);
@@ -231,6 +242,44 @@ TEST_F(TrayIconTest, SkinnedFormHidesInTheTrayAndComesBack) {
         tray->SetPopupMenu(nullptr);
     }
     Application->SetMainForm(nullptr);
+}
+
+// Where the desktop shows no tray icons, going to the tray would leave the
+// window nowhere: it is minimized instead and the icon stays out.
+TEST_F(TrayIconTest, WithoutANotificationAreaTheFormMinimizesInstead) {
+    display::InstallTray(std::make_unique<display::TrayStandIn>(false));
+    auto* sf = new TspSkinnedForm(form);
+    Application->SetMainForm(form);
+    form->Show();
+    sf->SetTrayIcon(tray);
+    int toTray = 0;
+    sf->OnMinimizeToTray = [&](TObject*) { ++toTray; };
+    sf->MinimizeToTray();
+    EXPECT_TRUE(form->Visible());
+    EXPECT_TRUE(IsIconic(form->Handle())); // the main window minimizes as a window
+    EXPECT_FALSE(shown());
+    EXPECT_EQ(toTray, 0);
+    Application->SetMainForm(nullptr);
+}
+
+// The form that owns the icon gets its focused control back when it is
+// activated again.
+TEST_F(TrayIconTest, ActivationGivesTheFocusBackToTheFormsControl) {
+    auto* edit = new TCustomControl(form);
+    edit->SetParent(form);
+    edit->SetBounds(10, 10, 80, 20);
+    form->Show();
+    form->ActiveControl = edit;
+    TForm other(nullptr);
+    other.Show();
+    SetFocus(other.Handle());
+    ASSERT_NE(GetFocus(), edit->Handle());
+    SendMessage(form->Handle(), WM_ACTIVATE, WA_ACTIVE, LPARAM(other.Handle()));
+    EXPECT_EQ(GetFocus(), edit->Handle());
+    // Activated from the control's own parent window, the focus is left alone.
+    SetFocus(other.Handle());
+    SendMessage(form->Handle(), WM_ACTIVATE, WA_CLICKACTIVE, LPARAM(form->Handle()));
+    EXPECT_EQ(GetFocus(), other.Handle());
 }
 
 } // namespace
