@@ -334,8 +334,7 @@ void TForm::WndProc(TMessage& Message) {
             if (OnActivate) OnActivate(this);
             // The focus goes back to the control that had it, else the first in tab order.
             HWND focus = GetFocus();
-            if (HandleAllocated() &&
-                (focus == 0 || focus == Handle() || !IsChild(Handle(), focus))) {
+            if (HandleAllocated() && (focus == 0 || focus == Handle())) {
                 if (ActiveControl && ActiveControl->CanFocus() && ActiveControl->HandleAllocated())
                     ::SetFocus(ActiveControl->Handle());
                 else if (TWinControl* first = FindNextControl(nullptr, true, true, false))

@@ -879,7 +879,8 @@ TEST_F(MainWindowTest, MainWindowAndTrayShowTheProgramsIcon) {
     saved.Assign(&Application->Icon);
     ASSERT_TRUE(LoadProgramIcon(Application->Icon,
                                 std::string(LANTROVE_PROGRAM_DIR) + "/res/lantrove.png"));
-    auto* other = new TfrmMain(form, engine);
+    // A window of its own (the main one already has the name).
+    auto* other = new TfrmMain(nullptr, engine);
     EXPECT_NE(GetWindowIcon(other->Handle(), ICON_BIG), nullptr);
     int w = 0, h = 0;
     std::vector<uint32_t> px;
