@@ -227,6 +227,10 @@ public:
 
     // The dialog handler of the owner-form hook (run on WM_ACTIVATE).
     void HandleDialog(HWND Dialog);
+    // The print options become the page set-up of the prints.
+    void ApplyPrintOptions();
+    // A margin of the print options in the unit of the user's locale.
+    double MarginInLocaleUnit(double Value) const;
     // Whether this browser's hook sits on its owner form now.
     bool HooksOwner() const;
 
@@ -389,6 +393,8 @@ public:
 protected:
     void CreateWnd() override;
     void BindView(webview::View& View) override;
+    bool ControlCommand(int Cmd) override;
+    bool PageSetupFromHost() override;
 
 private:
     void browserWndProc(TMessage& Message);
