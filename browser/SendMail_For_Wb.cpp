@@ -8,9 +8,9 @@
 #include "platform/win/queue.h"
 
 #include <atomic>
-#include <mutex>
 #include <cctype>
 #include <chrono>
+#include <mutex>
 
 namespace {
 

@@ -4,10 +4,10 @@
 #include "classlib/forms.h"
 #include "platform/os/clock.h"
 #include "platform/os/registry.h"
-#include "platform/win/queue.h"
 #include "platform/win/filedialog.h"
 #include "platform/win/input.h"
 #include "platform/win/nonclient.h"
+#include "platform/win/queue.h"
 #include "platform/win/window.h"
 
 #include <cxxabi.h>
@@ -660,8 +660,7 @@ void TCustomEmbeddedBrowser::BindView(webview::View& View) {
     };
     View.OnWindowRequest = [this](webview::WindowRequest request, int x, int y) {
         void* service = nullptr;
-        if (!ProvidesService(wbguid::IHTMLOMWindowServices, wbguid::IHTMLOMWindowServices,
-                             service))
+        if (!ProvidesService(wbguid::IHTMLOMWindowServices, wbguid::IHTMLOMWindowServices, service))
             return;
         switch (request) {
         case webview::WindowRequest::MoveTo:

@@ -588,9 +588,8 @@ void LoadImportedCertificates() {
     for (const auto& store : os::ListDirectory(root))
         for (const auto& file : os::ListDirectory(root + "/" + store.name)) {
             std::string bytes;
-            if (!file.isDirectory &&
-                os::ReadWholeFile(root + "/" + store.name + "/" + file.name, bytes, 1 << 20,
-                                  nullptr))
+            if (!file.isDirectory && os::ReadWholeFile(root + "/" + store.name + "/" + file.name,
+                                                       bytes, 1 << 20, nullptr))
                 webview::engine_data::TrustAuthority(bytes);
         }
 }
@@ -718,8 +717,9 @@ bool WriteDesktopLink(const std::string& Title, const std::string& URL) {
             if (c == '\n' || c == '\r') c = ' ';
         return v;
     };
-    std::string body = "[Desktop Entry]\nType=Link\nName=" + oneLine(trim(Title).empty() ? URL : Title) +
-                       "\nURL=" + oneLine(URL) + "\nIcon=text-html\n";
+    std::string body =
+        "[Desktop Entry]\nType=Link\nName=" + oneLine(trim(Title).empty() ? URL : Title) +
+        "\nURL=" + oneLine(URL) + "\nIcon=text-html\n";
     return os::WriteFileAtomic(folder + "/" + name + ".desktop", body, nullptr);
 }
 
@@ -976,8 +976,7 @@ void ViewPageLinksToStrings(TEmbeddedBrowser* Browser, TStrings* LinksList) {
     }
 }
 
-bool SetCharartersSet(TEmbeddedBrowser* Browser, const std::string& ACharactersSet,
-                      bool Refresh) {
+bool SetCharartersSet(TEmbeddedBrowser* Browser, const std::string& ACharactersSet, bool Refresh) {
     Browser->Wait(0);
     if (!Browser->Document()) return false;
     // The original bytes of the page are decoded again in the set; without

@@ -1,8 +1,8 @@
 #include "platform/os/process.h"
 
 #include <cerrno>
-#include <fcntl.h>
 #include <cstdlib>
+#include <fcntl.h>
 #include <mutex>
 #include <spawn.h>
 #include <sys/resource.h>

@@ -78,11 +78,10 @@ void prepareEngine() {
     // A script that runs too long is stopped by the engine itself, so the
     // page's process stays and the page with it.
     setenv("JSC_watchdog", std::to_string(engine_data::kScriptLimitMs).c_str(), 0);
-    g_signal_connect(webkit_web_context_get_default(), "download-started",
-                     G_CALLBACK(+[](WebKitWebContext*, WebKitDownload* d, gpointer) {
-                         onDownloadStarted(d);
-                     }),
-                     nullptr);
+    g_signal_connect(
+        webkit_web_context_get_default(), "download-started",
+        G_CALLBACK(+[](WebKitWebContext*, WebKitDownload* d, gpointer) { onDownloadStarted(d); }),
+        nullptr);
 }
 
 // Runs the GLib loop until done() or timeoutMs pass; answers done().
@@ -346,7 +345,8 @@ public:
             if (haveIndex && index < g_variant_n_children(items)) {
                 GVariant* item = g_variant_get_child_value(items, index);
                 GVariant* one = g_variant_new_array(nullptr, &item, 1);
-                GVariant* zero = g_variant_new_maybe(G_VARIANT_TYPE_UINT32, g_variant_new_uint32(0));
+                GVariant* zero =
+                    g_variant_new_maybe(G_VARIANT_TYPE_UINT32, g_variant_new_uint32(0));
                 GVariant* parts[] = {g_variant_new_uint16(version), one, zero};
                 GVariant* fresh = g_variant_ref_sink(g_variant_new_tuple(parts, 3));
                 GBytes* data = g_variant_get_data_as_bytes(fresh);
@@ -740,8 +740,8 @@ private:
         std::string top =
             "(function(){var m=window.webkit&&window.webkit.messageHandlers;if(!m)return;"
             "var ext=m." +
-            std::string(kExternalHandler) +
-            ",win=m." + kWindowHandler + ",gone=m." + kUnloadHandler +
+            std::string(kExternalHandler) + ",win=m." + kWindowHandler + ",gone=m." +
+            kUnloadHandler +
             ";var p=new Proxy({},{get:function(t,n){if(typeof n!=='string'||n==='then')"
             "return undefined;return function(){return ext.postMessage([n].concat("
             "Array.prototype.map.call(arguments,String)))}}});"
@@ -1008,12 +1008,11 @@ private:
             // Help for the page: the host answers it.
             int px = 0, py = 0;
             GdkWindow* w = gtk_widget_get_window(v->view_);
-            GdkDevice* pointer = gdk_seat_get_pointer(gdk_display_get_default_seat(gdk_window_get_display(w)));
+            GdkDevice* pointer =
+                gdk_seat_get_pointer(gdk_display_get_default_seat(gdk_window_get_display(w)));
             gdk_window_get_device_position(w, pointer, &px, &py, nullptr);
             bool answered = false;
-            Guarded([&] {
-                answered = v->OnHelp && v->OnHelp(px + v->inset(), py + v->inset());
-            });
+            Guarded([&] { answered = v->OnHelp && v->OnHelp(px + v->inset(), py + v->inset()); });
             if (answered) return TRUE;
         }
         return FALSE;
@@ -1132,8 +1131,8 @@ private:
                 answer = v->OnAuthenticate(host ? host : "", realm ? realm : "", user, password);
         });
         // The same log-in refused once more is not tried again.
-        bool refused = webkit_authentication_request_is_retry(request) &&
-                       user == v->lastUser_ && password == v->lastPassword_;
+        bool refused = webkit_authentication_request_is_retry(request) && user == v->lastUser_ &&
+                       password == v->lastPassword_;
         if (answer == 1 && !refused) {
             v->lastUser_ = user;
             v->lastPassword_ = password;
@@ -1312,8 +1311,7 @@ private:
         });
     }
 
-    static void onUnloadMessage(WebKitUserContentManager*, WebKitJavascriptResult*,
-                                gpointer self) {
+    static void onUnloadMessage(WebKitUserContentManager*, WebKitJavascriptResult*, gpointer self) {
         auto* v = static_cast<WebKitView*>(self);
         Guarded([&] {
             if (v->OnUnload) v->OnUnload();
@@ -1340,9 +1338,8 @@ private:
         bool known = false;
         if (!parts.empty()) {
             std::vector<std::string> args(parts.begin() + 1, parts.end());
-            Guarded([&] {
-                known = v->OnExternalCall && v->OnExternalCall(parts[0], args, answer);
-            });
+            Guarded(
+                [&] { known = v->OnExternalCall && v->OnExternalCall(parts[0], args, answer); });
         }
         if (known) {
             JSCValue* a = jsc_value_new_string(jsc_value_get_context(value), answer.c_str());
@@ -1424,8 +1421,7 @@ void onDownloadStarted(WebKitDownload* download) {
                          return TRUE;
                      }),
                      track);
-    g_signal_connect(download, "failed",
-                     G_CALLBACK(+[](WebKitDownload*, GError*, gpointer data) {
+    g_signal_connect(download, "failed", G_CALLBACK(+[](WebKitDownload*, GError*, gpointer data) {
                          static_cast<Track*>(data)->file.clear();
                      }),
                      track);
@@ -1605,10 +1601,11 @@ bool TrustAuthority(const std::string& bytes) {
         cert = g_tls_certificate_new_from_pem(bytes.data(), gssize(bytes.size()), nullptr);
     } else if (!bytes.empty()) {
         GByteArray* der = g_byte_array_new();
-        g_byte_array_append(der, reinterpret_cast<const guint8*>(bytes.data()), guint(bytes.size()));
-        cert = G_TLS_CERTIFICATE(g_initable_new(g_tls_backend_get_certificate_type(
-                                                    g_tls_backend_get_default()),
-                                                nullptr, nullptr, "certificate", der, nullptr));
+        g_byte_array_append(der, reinterpret_cast<const guint8*>(bytes.data()),
+                            guint(bytes.size()));
+        cert = G_TLS_CERTIFICATE(
+            g_initable_new(g_tls_backend_get_certificate_type(g_tls_backend_get_default()), nullptr,
+                           nullptr, "certificate", der, nullptr));
         g_byte_array_unref(der);
     }
     if (!cert) return false;

@@ -76,11 +76,11 @@ struct MenuItem {
 enum class DragStep { Enter, Over, Leave, Drop };
 struct DragEvent {
     DragStep step = DragStep::Over;
-    int x = 0, y = 0;     // in the host's client area
-    WPARAM keys = 0;      // MK_SHIFT, MK_CONTROL of the pointer's state
-    int allowed = 0;      // effects the source offers: 1 copy, 2 move, 4 link
-    int effect = 0;       // the host's answer: the effect it takes, 0 none
-    std::string text;     // at Drop: the dropped text or address list
+    int x = 0, y = 0; // in the host's client area
+    WPARAM keys = 0;  // MK_SHIFT, MK_CONTROL of the pointer's state
+    int allowed = 0;  // effects the source offers: 1 copy, 2 move, 4 link
+    int effect = 0;   // the host's answer: the effect it takes, 0 none
+    std::string text; // at Drop: the dropped text or address list
 };
 
 // A request of the page to move or size its window.
@@ -90,7 +90,7 @@ enum class WindowRequest { MoveTo, MoveBy, ResizeTo, ResizeBy };
 // and bottom of every page.
 struct PageSetup {
     bool landscape = false;
-    bool inches = false; // margins in inches, else millimetres
+    bool inches = false;                                 // margins in inches, else millimetres
     double left = -1, top = -1, right = -1, bottom = -1; // -1: the paper's own
     std::string header, footer;
 };

@@ -282,8 +282,12 @@ TEST_F(ToolsOnScreen, PicturesOfThePage) {
     EXPECT_TRUE(red(image->Picture()->Graphic(), 40, 30));
 }
 
-TEST_F(ToolsOnScreen, FormsOfEveryBrowserAreFilledAndSent) {
+TEST_F(ToolsOnScreen, FormsOfEveryRegisteredBrowserAreFilledAndSent) {
     auto* other = newBrowser(10, 10);
+    auto* unregistered = newBrowser(10, 10);
+    browser->SetRegisterAsBrowser(true);
+    other->SetRegisterAsBrowser(true);
+    ASSERT_TRUE(load("<html><body><form><input name=\"q\"></form></body></html>", unregistered));
     ASSERT_TRUE(load("<html><body><form onsubmit=\"document.title='sent:'+this.q.value;"
                      "return false\"><input name=\"q\" type=\"text\">"
                      "<input type=\"submit\" value=\"Search\"></form></body></html>"));
@@ -297,6 +301,8 @@ TEST_F(ToolsOnScreen, FormsOfEveryBrowserAreFilledAndSent) {
     EXPECT_EQ(eval("document.getElementsByName('q')[0].value", other), "FindWindow");
     EXPECT_EQ(eval("document.getElementsByName('p')[0].value", other), "");
     EXPECT_EQ(eval("document.title", other), "kept");
+    // A browser that is not one of the shell windows is left alone.
+    EXPECT_EQ(eval("document.getElementsByName('q')[0].value", unregistered), "");
 }
 
 TEST_F(ToolsOnScreen, CharacterSetOfThePage) {
