@@ -524,6 +524,21 @@ void TEmbeddedBrowser::ApplyPrintOptions() {
     WebView()->SetPageSetup(p);
 }
 
+bool TEmbeddedBrowser::HasPopupMenuFilter() {
+    return TCustomEmbeddedBrowser::HasPopupMenuFilter() || !DisabledPopupMenuItems.empty();
+}
+
+void TEmbeddedBrowser::FilterPopupMenu(TObject* Sender, uint32_t ID, TPopupMenu* Menu,
+                                       TWebDocument* Context) {
+    TCustomEmbeddedBrowser::FilterPopupMenu(Sender, ID, Menu, Context);
+    if (!Menu) return;
+    // The disabled items go, by the command they stand for.
+    for (int i = Menu->Items()->Count() - 1; i >= 0; --i) {
+        TMenuItem* item = Menu->Items()->Items(i);
+        if (DisabledPopupMenuItems.count(item->Tag)) delete item;
+    }
+}
+
 bool TEmbeddedBrowser::ControlCommand(int Cmd) {
     switch (Cmd) {
     case 275: // the page in the desktop's browser
@@ -966,6 +981,8 @@ void TEmbeddedBrowser::applyUserAgent() {
             if (!HasState(csDesigning)) {
                 os::RegWriteValue(os::RegRoot::CurrentUser, kUAPostKey, text, "");
                 FUserAgentWritten = true;
+                // The engine reads the registry's user agent afresh.
+                ApplyAmbient();
             }
         }
         break;
@@ -983,6 +1000,7 @@ void TEmbeddedBrowser::undoRegistryUserAgent() {
         os::RegWriteValue(os::RegRoot::CurrentUser, kUAPostKey, kUABase, "");
         FUserAgentRegistry.clear();
         FUserAgentWritten = false;
+        if (!FDestroying) ApplyAmbient();
     }
 }
 

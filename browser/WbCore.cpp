@@ -336,16 +336,13 @@ void TWB::BindView(webview::View& View) {
         if (!OnBeforeNavigate2) return;
         OleVariant url = nav.url, flags = nav.flags, target = nav.target, post = nav.postData,
                    headers = nav.headers;
-        bool c = false;
-        OnBeforeNavigate2(this, Document(), url, flags, target, post, headers, c);
-        cancel = c;
+        // By reference: what the handler decided stands even when it fails later.
+        OnBeforeNavigate2(this, Document(), url, flags, target, post, headers, cancel);
     };
     View.OnNewWindow = [this](const webview::Navigation&, bool& cancel) {
         if (!OnNewWindow2) return;
         TWebDocument* disp = nullptr;
-        bool c = false;
-        OnNewWindow2(this, disp, c);
-        cancel = c;
+        OnNewWindow2(this, disp, cancel);
     };
     View.OnNavigateComplete = [this](const std::string& url) {
         if (OnNavigateComplete2) OnNavigateComplete2(this, Document(), url);
