@@ -531,10 +531,10 @@ void TCustomEmbeddedBrowser::SetUserInterfaceOptions(const TUserInterfaceOptions
 void TCustomEmbeddedBrowser::SetDropHandlingType(TDragDropHandlingType Value) {
     if (Value == FDropHandlingType) return;
     FDropHandlingType = Value;
-    // Dropping files on the page has no counterpart in the view: the
-    // setting only decides what GetDropTarget answers.
     if (Value == ddtMS) SetRegisterAsDropTarget(true);
     if (Value == ddtNo) SetRegisterAsDropTarget(false);
+    // The host's own drop target takes the drags over the page.
+    ApplyAmbient();
 }
 
 void TCustomEmbeddedBrowser::ApplyAmbient() {

@@ -499,6 +499,79 @@ TEST_F(HostOnEngine, PopUpManagementAndTheRegistrysUserAgentReachTheEngine) {
     EXPECT_FALSE(has(eval("navigator.userAgent"), "Probe"));
 }
 
+TEST_F(HostOnEngine, DropsGoToThePageTheOwnerOrNowhere) {
+    // A second page beside the first to drag from.
+    browser->SetBounds(200, 10, 180, 260);
+    auto* source = new TEmbeddedBrowser(form.get());
+    source->SetBounds(10, 10, 180, 260);
+    source->SetParent(form.get());
+    source->LoadSettings();
+    const std::string from = "<html><body style=\"margin:0\"><div draggable=\"true\" "
+                             "ondragstart=\"event.dataTransfer.setData('text/plain','dragged')\" "
+                             "style=\"width:150px;height:80px;background:#8f8\">drag me</div>"
+                             "</body></html>";
+    source->LoadFromWideString(std::u16string(from.begin(), from.end()));
+    ASSERT_TRUE(pumpUntil([&] { return source->ReadyState() == 4; }));
+    auto target = [&] {
+        return load("<html><body style=\"margin:0;height:250px\" "
+                    "ondragover=\"event.preventDefault()\" ondrop=\"event.preventDefault();"
+                    "document.title='page:'+event.dataTransfer.getData('text/plain')\">drop "
+                    "here</body></html>");
+    };
+    auto drag = [&] {
+        POINT a{40, 40}, b{60, 100};
+        ClientToScreen(source->GetIEWin("Internet Explorer_Server"), &a);
+        ClientToScreen(browser->GetIEWin("Internet Explorer_Server"), &b);
+        pumpFor(300);
+        xdo("mousemove " + std::to_string(a.x) + " " + std::to_string(a.y) + " mousedown 1");
+        pumpFor(200);
+        for (int i = 1; i <= 10; ++i) {
+            xdo("mousemove " + std::to_string(a.x + (b.x - a.x) * i / 10) + " " +
+                std::to_string(a.y + (b.y - a.y) * i / 10));
+            pumpFor(60);
+        }
+        pumpFor(300);
+        xdo("mouseup 1");
+        pumpFor(800);
+    };
+    // The page takes the drop itself.
+    ASSERT_TRUE(target());
+    drag();
+    EXPECT_TRUE(pumpUntil([&] { return eval("document.title") == "page:dragged"; }));
+
+    // The owner's own drop target: its events decide, the page sees nothing.
+    std::vector<std::string> steps;
+    std::string dropped;
+    browser->OnDragEnter = [&](TObject*, void*, int, POINT, int& effect, HRESULT&) {
+        steps.push_back("enter");
+        effect = 1;
+    };
+    browser->OnDragOver2 = [&](TObject*, int, POINT, int& effect, HRESULT&) {
+        if (steps.back() != "over") steps.push_back("over");
+        effect = 1;
+    };
+    browser->OnDropEvent = [&](TObject*, void* data, int, POINT, int& effect, HRESULT&) {
+        steps.push_back("drop");
+        dropped = *static_cast<std::string*>(data);
+        effect = 1;
+    };
+    browser->SetDropHandlingType(ddtMy);
+    ASSERT_TRUE(target());
+    drag();
+    ASSERT_TRUE(pumpUntil([&] { return !dropped.empty(); }));
+    EXPECT_EQ(dropped, "dragged");
+    EXPECT_EQ(steps, (std::vector<std::string>{"enter", "over", "drop"}));
+    EXPECT_NE(eval("document.title"), "page:dragged");
+
+    // Not a drop target: nothing can be dropped.
+    browser->SetDropHandlingType(ddtMS);
+    browser->SetRegisterAsDropTarget(false);
+    ASSERT_TRUE(target());
+    drag();
+    pumpFor(500);
+    EXPECT_NE(eval("document.title"), "page:dragged");
+}
+
 TEST_F(HostOnEngine, TheDialogHookGivesTheIconAndCompletesThePageSetUp) {
     std::vector<uint32_t> red(16 * 16, 0xFFFF0000u);
     Application->Icon.SetPixels(16, 16, red);

@@ -422,6 +422,7 @@ TEST_F(ToolsOnScreen, ClearingHistoryForgetsPagesNotWhatSitesStore) {
     browser->Navigate(site.Url("/third"));
     ASSERT_TRUE(browser->Wait(15000));
     browser->GoBack();
+    EXPECT_TRUE(browser->Wait(15000));
     EXPECT_TRUE(pumpUntil([&] { return browser->LocationURL() == site.Url("/second"); }));
 }
 
