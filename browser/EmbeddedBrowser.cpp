@@ -519,8 +519,6 @@ void TEmbeddedBrowser::ApplyPrintOptions() {
     p.top = MarginInLocaleUnit(o->Margins.Top);
     p.right = MarginInLocaleUnit(o->Margins.Right);
     p.bottom = MarginInLocaleUnit(o->Margins.Bottom);
-    p.header = o->Header;
-    p.footer = o->Footer;
     WebView()->SetPageSetup(p);
 }
 

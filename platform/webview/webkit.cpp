@@ -698,7 +698,9 @@ private:
     void setState(ReadyState s) {
         if (state_ == s) return;
         state_ = s;
-        if (OnStateChange) OnStateChange(s);
+        Guarded([&] {
+            if (OnStateChange) OnStateChange(s);
+        });
     }
 
     void installUserContent() {
@@ -1395,46 +1397,20 @@ std::string freeName(const std::string& folder, std::string name) {
 }
 
 void onDownloadStarted(WebKitDownload* download) {
-    WebKitWebView* wv = webkit_download_get_web_view(download);
-    auto it = liveViews().find(wv);
-    if (it == liveViews().end()) return;
-    WebKitView* v = it->second;
-    std::shared_ptr<bool> alive = v->alive_;
-    struct Track {
-        WebKitView* view;
-        std::shared_ptr<bool> alive;
-        std::string url, file;
-    };
-    auto* track = new Track{v, alive, {}, {}};
-    if (WebKitURIRequest* req = webkit_download_get_request(download))
-        track->url = webkit_uri_request_get_uri(req) ? webkit_uri_request_get_uri(req) : "";
-    // The file goes to the user's download folder under the name the site offers.
+    // Downloads of the views go to the user's download folder under the name
+    // the site offers.
+    if (!liveViews().count(webkit_download_get_web_view(download))) return;
     g_signal_connect(download, "decide-destination",
-                     G_CALLBACK(+[](WebKitDownload* d, gchar* suggested, gpointer data) {
-                         auto* t = static_cast<Track*>(data);
+                     G_CALLBACK(+[](WebKitDownload* d, gchar* suggested, gpointer) {
                          std::string folder = os::SpecialFolder("Downloads");
                          os::MakeDirectories(folder);
-                         t->file = freeName(folder, suggested ? suggested : "");
-                         gchar* uri = g_filename_to_uri(t->file.c_str(), nullptr, nullptr);
+                         std::string file = freeName(folder, suggested ? suggested : "");
+                         gchar* uri = g_filename_to_uri(file.c_str(), nullptr, nullptr);
                          webkit_download_set_destination(d, uri);
                          g_free(uri);
                          return TRUE;
                      }),
-                     track);
-    g_signal_connect(download, "failed", G_CALLBACK(+[](WebKitDownload*, GError*, gpointer data) {
-                         static_cast<Track*>(data)->file.clear();
-                     }),
-                     track);
-    g_signal_connect_data(
-        download, "finished", G_CALLBACK(+[](WebKitDownload*, gpointer data) {
-            auto* t = static_cast<Track*>(data);
-            if (*t->alive)
-                Guarded([&] {
-                    if (t->view->OnDownloadDone) t->view->OnDownloadDone(t->url, t->file);
-                });
-        }),
-        track, +[](gpointer data, GClosure*) { delete static_cast<Track*>(data); },
-        GConnectFlags(0));
+                     nullptr);
 }
 
 WebKitWebsiteDataManager* dataManager() {

@@ -86,13 +86,11 @@ struct DragEvent {
 // A request of the page to move or size its window.
 enum class WindowRequest { MoveTo, MoveBy, ResizeTo, ResizeBy };
 
-// Page set-up of the prints: orientation, margins and the texts at the top
-// and bottom of every page.
+// Page set-up of the prints: orientation and margins.
 struct PageSetup {
     bool landscape = false;
     bool inches = false;                                 // margins in inches, else millimetres
     double left = -1, top = -1, right = -1, bottom = -1; // -1: the paper's own
-    std::string header, footer;
 };
 
 // What the host allows the page to do and how it looks.
@@ -270,8 +268,6 @@ public:
     // The page asks for a download (a response it cannot show); true: the
     // host took it. Otherwise the engine saves it in the download folder.
     std::function<bool(const std::string& url)> OnDownload;
-    // The engine's download of url ended in file (empty when it failed).
-    std::function<void(const std::string& url, const std::string& file)> OnDownloadDone;
     // A site asks for a log-in: 0 cancel, 1 log in with user and password,
     // 2 the engine asks the user itself.
     std::function<int(const std::string& host, const std::string& realm, std::string& user,
