@@ -303,9 +303,13 @@ public:
         }
         pendingCharset_.reset();
         if (!memoryBase_.empty() && Url() == memoryBase_) {
-            // A page from memory is decoded again from the bytes it came in.
-            return LoadHtml(std::string(memoryBytes_), charset.empty() ? memoryCharset_ : charset,
-                            memoryBase_);
+            // A page from memory is decoded again from the bytes it came in;
+            // its own set stays the one it was given.
+            std::string own = memoryCharset_;
+            bool ok =
+                LoadHtml(std::string(memoryBytes_), charset.empty() ? own : charset, memoryBase_);
+            memoryCharset_ = own;
+            return ok;
         }
         WebKitWebView* wv = WEBKIT_WEB_VIEW(view_);
         // The engine reloads the page from its original bytes in the set; a
@@ -1225,6 +1229,7 @@ private:
         }
         if (!v->settings_.hostDrops) return FALSE;
         DragEvent d = v->dragEvent(v->dragInside_ ? DragStep::Over : DragStep::Enter, ctx, x, y);
+        if (!v->dragInside_) v->dropped_ = false;
         v->dragInside_ = true;
         Guarded([&] {
             if (v->OnDrag) v->OnDrag(d);
@@ -1233,16 +1238,31 @@ private:
         return TRUE;
     }
 
-    static void onDragLeave(GtkWidget* w, GdkDragContext* ctx, guint, gpointer self) {
+    static void onDragLeave(GtkWidget* w, GdkDragContext*, guint, gpointer self) {
         auto* v = static_cast<WebKitView*>(self);
         if (!v->settings_.hostDrops || !v->dragInside_) return;
         v->dragInside_ = false;
-        if (v->dropPending_) return; // the leave that comes before a drop
-        DragEvent d = v->dragEvent(DragStep::Leave, ctx, 0, 0);
-        Guarded([&] {
-            if (v->OnDrag) v->OnDrag(d);
-        });
         g_signal_stop_emission_by_name(w, "drag-leave");
+        // A drop comes right after its own leave: the host hears of a leave
+        // only when no drop followed.
+        struct Later {
+            WebKitView* view;
+            std::shared_ptr<bool> alive;
+        };
+        g_idle_add_full(
+            G_PRIORITY_DEFAULT,
+            +[](gpointer data) -> gboolean {
+                auto* l = static_cast<Later*>(data);
+                if (*l->alive && !l->view->dropped_ && !l->view->dragInside_) {
+                    DragEvent d;
+                    d.step = DragStep::Leave;
+                    Guarded([&] {
+                        if (l->view->OnDrag) l->view->OnDrag(d);
+                    });
+                }
+                return G_SOURCE_REMOVE;
+            },
+            new Later{v, v->alive_}, +[](gpointer data) { delete static_cast<Later*>(data); });
     }
 
     static gboolean onDragDrop(GtkWidget* w, GdkDragContext* ctx, gint x, gint y, guint time,
@@ -1259,6 +1279,7 @@ private:
             return TRUE;
         }
         v->dropPending_ = true;
+        v->dropped_ = true;
         v->dropX_ = x;
         v->dropY_ = y;
         gtk_drag_get_data(w, ctx, target, time);
@@ -1376,7 +1397,7 @@ public:
     std::string translated_;
     // Drags the host decides: whether one is over the page, the drop asked for.
     bool dragInside_ = false;
-    bool dropPending_ = false;
+    bool dropPending_ = false, dropped_ = false;
     int dropX_ = 0, dropY_ = 0;
     std::string lastUser_, lastPassword_;
 };

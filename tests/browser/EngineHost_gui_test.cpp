@@ -550,6 +550,7 @@ TEST_F(HostOnEngine, DropsGoToThePageTheOwnerOrNowhere) {
         if (steps.back() != "over") steps.push_back("over");
         effect = 1;
     };
+    browser->OnDragLeave = [&](TObject*) { steps.push_back("leave"); };
     browser->OnDropEvent = [&](TObject*, void* data, int, POINT, int& effect, HRESULT&) {
         steps.push_back("drop");
         dropped = *static_cast<std::string*>(data);
@@ -560,6 +561,7 @@ TEST_F(HostOnEngine, DropsGoToThePageTheOwnerOrNowhere) {
     drag();
     ASSERT_TRUE(pumpUntil([&] { return !dropped.empty(); }));
     EXPECT_EQ(dropped, "dragged");
+    pumpFor(300);
     EXPECT_EQ(steps, (std::vector<std::string>{"enter", "over", "drop"}));
     EXPECT_NE(eval("document.title"), "page:dragged");
 
