@@ -95,6 +95,14 @@ template <class Done> bool pumpUntil(Done done, unsigned timeoutMs) {
     return true;
 }
 
+// The engine's context for the values scripts hand over is kept for the
+// process: made anew after every idle spell it would cost a script machine
+// each time.
+void keepScriptContext(JSCContext* context) {
+    static JSCContext* kept = nullptr;
+    if (!kept && context) kept = JSC_CONTEXT(g_object_ref(context));
+}
+
 std::string lowerOf(std::string s) {
     for (char& c : s)
         c = char(std::tolower(static_cast<unsigned char>(c)));
@@ -404,6 +412,7 @@ public:
                     out.result.ok = false;
                     out.result.error = error ? error->message : "script failed";
                 } else {
+                    keepScriptContext(jsc_value_get_context(v));
                     out.result.ok = true;
                     if (!jsc_value_is_undefined(v) && !jsc_value_is_null(v)) {
                         char* s = jsc_value_to_string(v);
@@ -1101,6 +1110,7 @@ private:
                                 gpointer self) {
         auto* v = static_cast<WebKitView*>(self);
         JSCValue* value = webkit_javascript_result_get_js_value(r);
+        keepScriptContext(jsc_value_get_context(value));
         char* s = jsc_value_to_string(value);
         std::string text = s ? s : "";
         g_free(s);
@@ -1309,6 +1319,7 @@ private:
     }
 
     static std::string messageText(WebKitJavascriptResult* r) {
+        keepScriptContext(jsc_value_get_context(webkit_javascript_result_get_js_value(r)));
         char* s = jsc_value_to_string(webkit_javascript_result_get_js_value(r));
         std::string text = s ? s : "";
         g_free(s);
@@ -1334,8 +1345,10 @@ private:
         });
     }
 
-    static void onUnloadMessage(WebKitUserContentManager*, WebKitJavascriptResult*, gpointer self) {
+    static void onUnloadMessage(WebKitUserContentManager*, WebKitJavascriptResult* r,
+                                gpointer self) {
         auto* v = static_cast<WebKitView*>(self);
+        keepScriptContext(jsc_value_get_context(webkit_javascript_result_get_js_value(r)));
         Guarded([&] {
             if (v->OnUnload) v->OnUnload();
         });
@@ -1344,6 +1357,7 @@ private:
     static gboolean onExternalMessage(WebKitUserContentManager*, JSCValue* value,
                                       WebKitScriptMessageReply* reply, gpointer self) {
         auto* v = static_cast<WebKitView*>(self);
+        keepScriptContext(jsc_value_get_context(value));
         std::vector<std::string> parts;
         if (jsc_value_is_array(value)) {
             JSCValue* len = jsc_value_object_get_property(value, "length");
