@@ -110,10 +110,6 @@ std::vector<TEmbeddedBrowser*>& browserList() {
     return all;
 }
 
-std::string formatMargin(double v) {
-    return FloatToStr(v);
-}
-
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -180,6 +176,7 @@ void EmbeddedBrowserUnitStart() {
     PageSetupPendingFlag() = false;
     ProxyChangedFlag() = false;
     NavSoundsDisabledFlag() = false;
+    LoadImportedCertificates();
     if (!g_wbControl) {
         g_wbControl = new TWbControl(nullptr);
         g_wbControl->FocusControl()->SetActive(true);
@@ -469,7 +466,8 @@ void TEmbeddedBrowser::HandleDialog(HWND D) {
                      DialogBoxes()->DisableAll);
     if (DialogBoxes()->DisableAll) SendMessage(D, WM_CLOSE, 0, 0);
     if (!IsWindow(D)) return;
-    if (DialogBoxes()->ReplaceIcon) SendMessage(D, WM_SETICON, 0, 0);
+    if (DialogBoxes()->ReplaceIcon)
+        SendMessage(D, WM_SETICON, 0, LPARAM(Application ? Application->Icon.Handle() : nullptr));
     if (DialogBoxes()->ReplaceCaption) {
         std::string c = caption;
         size_t p = c.find("Microsoft ");
@@ -494,11 +492,67 @@ void TEmbeddedBrowser::HandleDialog(HWND D) {
             return;
         }
     }
-    if (PrintOptions()->Enabled && PageSetupPendingFlag()) {
-        PageSetupPendingFlag() = false;
-        // The page set-up of this platform is the print dialog: its fields
-        // are not ours to fill; the pending request is answered.
-        (void)formatMargin;
+    PageSetupFromHost();
+}
+
+bool TEmbeddedBrowser::PageSetupFromHost() {
+    if (!PrintOptions()->Enabled || !PageSetupPendingFlag()) return false;
+    PageSetupPendingFlag() = false;
+    ApplyPrintOptions();
+    return true;
+}
+
+double TEmbeddedBrowser::MarginInLocaleUnit(double Value) const {
+    // The page set-up shows margins in the locale's unit: millimetres for
+    // the metric system, inches otherwise.
+    if (PrintOptions()->Measure == FMeasure) return Value;
+    return FMeasure == mMetric ? Value * 25.4 : Value / 25.4;
+}
+
+void TEmbeddedBrowser::ApplyPrintOptions() {
+    if (!HandleAllocated() && !FView) return;
+    TPrintOptions* o = PrintOptions();
+    webview::PageSetup p = WebView()->CurrentPageSetup();
+    p.landscape = o->Orientation == poLandScape;
+    p.inches = FMeasure != mMetric;
+    p.left = MarginInLocaleUnit(o->Margins.Left);
+    p.top = MarginInLocaleUnit(o->Margins.Top);
+    p.right = MarginInLocaleUnit(o->Margins.Right);
+    p.bottom = MarginInLocaleUnit(o->Margins.Bottom);
+    WebView()->SetPageSetup(p);
+}
+
+bool TEmbeddedBrowser::HasPopupMenuFilter() {
+    return TCustomEmbeddedBrowser::HasPopupMenuFilter() || !DisabledPopupMenuItems.empty();
+}
+
+void TEmbeddedBrowser::FilterPopupMenu(TObject* Sender, uint32_t ID, TPopupMenu* Menu,
+                                       TWebDocument* Context) {
+    TCustomEmbeddedBrowser::FilterPopupMenu(Sender, ID, Menu, Context);
+    if (!Menu) return;
+    // The disabled items go, by the command they stand for.
+    for (int i = Menu->Items()->Count() - 1; i >= 0; --i) {
+        TMenuItem* item = Menu->Items()->Items(i);
+        if (DisabledPopupMenuItems.count(item->Tag)) delete item;
+    }
+}
+
+bool TEmbeddedBrowser::ControlCommand(int Cmd) {
+    switch (Cmd) {
+    case 275: // the page in the desktop's browser
+        OpenAddressOnDesktop(LocationURL());
+        return true;
+    case 336: // the engine's version
+        ShowEngineVersion(About());
+        return true;
+    case 284: // a link to the page on the desktop
+        WriteDesktopLink(LocationName(), LocationURL());
+        return true;
+    case 374: // favourites to import and export: their folder
+        ShowOrganizeFavorites();
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -925,6 +979,8 @@ void TEmbeddedBrowser::applyUserAgent() {
             if (!HasState(csDesigning)) {
                 os::RegWriteValue(os::RegRoot::CurrentUser, kUAPostKey, text, "");
                 FUserAgentWritten = true;
+                // The engine reads the registry's user agent afresh.
+                ApplyAmbient();
             }
         }
         break;
@@ -942,6 +998,7 @@ void TEmbeddedBrowser::undoRegistryUserAgent() {
         os::RegWriteValue(os::RegRoot::CurrentUser, kUAPostKey, kUABase, "");
         FUserAgentRegistry.clear();
         FUserAgentWritten = false;
+        if (!FDestroying) ApplyAmbient();
     }
 }
 
@@ -959,8 +1016,9 @@ void TEmbeddedBrowser::ShowImportExportFavoritesAndCookies() {
     InvokeIEServerCommand(374);
 }
 void TEmbeddedBrowser::ShowAboutBox() {
-    // The control has no about box of its own here.
-    if (HWND doc = DocObjectWindow()) SendMessage(doc, WM_COMMAND, 336, 0);
+    // The control's about box; its window's command when that cannot show.
+    if (!ShowEngineVersion(About()))
+        if (HWND doc = DocObjectWindow()) SendMessage(doc, WM_COMMAND, 336, 0);
 }
 bool TEmbeddedBrowser::DownloadFile(const std::string& SourceFile, const std::string& DestFile) {
     try {

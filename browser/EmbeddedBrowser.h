@@ -21,6 +21,26 @@ class TImage;
 struct TZoneAttributes;
 
 enum TMeasure : int { mMetric, mUS, mUnknown };
+// Items of the context menu by the command each stands for.
+enum TIEPopupMenuItem : int {
+    rcsBack = 2282,
+    rcsForward = 2283,
+    rcsSavePageBkg = 2263,
+    rcsSetAsBkg = 2264,
+    rcsCopyBkg = 2265,
+    rcsSetAsDeskT = 2278,
+    rcsSelectAll = 31,
+    rcsPaste = 26,
+    rcsCreateSC = 2266,
+    rcsAddToFav = 2261,
+    rcsEncoding = 2292,
+    rcsRefresh = 2300,
+    rcsViewSource = 2139,
+    rcsProperties = 28,
+    rcsPrint = 27,
+    rcsOpenNWindow = 2137,
+    rcsOpenLink = 2136
+};
 enum TUserAgentMode { uaDefault, uaInternal, uaRegistry };
 enum TPrintOrientationOption { poPortrait, poLandScape };
 enum TSearchDirections { sdDown, sdUp };
@@ -117,7 +137,7 @@ public:
     std::string HostCSS;
     std::string HostNS;
     bool EnableMessageHandler = true;
-    std::set<int> DisabledPopupMenuItems; // menu commands removed from the custom menu
+    std::set<int> DisabledPopupMenuItems; // TIEPopupMenuItem commands left out of the menu
     TDisableErrors* DisableErrors() const { return FDisableErrors.get(); }
     TDialogBoxes* DialogBoxes() const { return FDialogBoxes.get(); }
     TStringList* HTMLCode() const { return FHTMLCode.get(); }
@@ -227,6 +247,10 @@ public:
 
     // The dialog handler of the owner-form hook (run on WM_ACTIVATE).
     void HandleDialog(HWND Dialog);
+    // The print options become the page set-up of the prints.
+    void ApplyPrintOptions();
+    // A margin of the print options in the unit of the user's locale.
+    double MarginInLocaleUnit(double Value) const;
     // Whether this browser's hook sits on its owner form now.
     bool HooksOwner() const;
 
@@ -389,7 +413,15 @@ public:
 protected:
     void CreateWnd() override;
     void BindView(webview::View& View) override;
+    bool ControlCommand(int Cmd) override;
+    bool PageSetupFromHost() override;
 
+public:
+    bool HasPopupMenuFilter() override;
+    void FilterPopupMenu(TObject* Sender, uint32_t ID, TPopupMenu* Menu,
+                         TWebDocument* Context) override;
+
+protected:
 private:
     void browserWndProc(TMessage& Message);
     void focusStep();

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cctype>
 #include <chrono>
+#include <mutex>
 
 namespace {
 
@@ -32,7 +33,49 @@ std::string stagingFolder() {
            std::to_string(serial++);
 }
 
+// Files handed to the mail program: the composer it starts reads them after
+// it returns, so they go when the program ends.
+struct KeptFiles {
+    std::mutex lock;
+    std::vector<std::string> files, folders;
+    ~KeptFiles() { RemoveAll(); }
+    void RemoveAll() {
+        std::lock_guard<std::mutex> g(lock);
+        for (const std::string& f : files)
+            os::RemoveFile(f);
+        // Inner folders first.
+        for (auto it = folders.rbegin(); it != folders.rend(); ++it)
+            os::RemoveDirectory(*it);
+        files.clear();
+        folders.clear();
+    }
+};
+
+KeptFiles& keptFiles() {
+    static KeptFiles kept;
+    return kept;
+}
+
+void keepFile(const std::string& file) {
+    std::lock_guard<std::mutex> g(keptFiles().lock);
+    keptFiles().files.push_back(file);
+}
+
+void keepFolder(const std::string& folder) {
+    std::lock_guard<std::mutex> g(keptFiles().lock);
+    keptFiles().folders.push_back(folder);
+}
+
 } // namespace
+
+std::vector<std::string> MailFilesKept() {
+    std::lock_guard<std::mutex> g(keptFiles().lock);
+    return keptFiles().files;
+}
+
+void RemoveMailFiles() {
+    keptFiles().RemoveAll();
+}
 
 std::string MapiErrorText(int Code) {
     switch (Code) {
@@ -145,8 +188,12 @@ std::vector<std::string> TWbMapiMail::MailCommand(const std::string& StagingFold
             std::string bytes;
             if (os::MakeDirectories(StagingFolder + "/" + std::to_string(i)) &&
                 os::ReadWholeFile(path, bytes, int64_t(1) << 31) &&
-                os::WriteFileAtomic(copy, bytes, nullptr))
+                os::WriteFileAtomic(copy, bytes, nullptr)) {
                 path = copy;
+                keepFolder(StagingFolder);
+                keepFolder(StagingFolder + "/" + std::to_string(i));
+                keepFile(copy);
+            }
         }
         argv.push_back("--attach");
         argv.push_back(path);
@@ -159,16 +206,8 @@ std::vector<std::string> TWbMapiMail::MailCommand(const std::string& StagingFold
 int TWbMapiMail::SendNow() {
     for (int i = 0; i < FAttachments->Count(); ++i)
         if (!os::IsFile(FAttachments->Strings(i))) return MAPI_E_ATTACHMENT_NOT_FOUND;
-    std::string staging = stagingFolder();
-    int code = os::RunProcessAndWait(MailCommand(staging));
-    // The copies made under other names go with the message.
-    for (int i = 0; i < FAttachments->Count(); ++i) {
-        std::string folder = staging + "/" + std::to_string(i);
-        if (!os::IsDirectory(folder)) continue;
-        os::RemoveFile(folder + "/" + FAttachmentNames->Strings(i));
-        os::RemoveDirectory(folder);
-    }
-    os::RemoveDirectory(staging);
+    // Copies made under other names stay for the composer until the program ends.
+    int code = os::RunProcessAndWait(MailCommand(stagingFolder()));
     switch (code) {
     case 0:
         return MAPI_SUCCESS;
@@ -205,10 +244,12 @@ void TSendMailThread::Execute() {
     } catch (...) {
         ReturnValue = MAPI_E_FAILURE;
     }
+    // The attachments go, but only when the program ends: the composer the
+    // mail program started reads them after it returned.
+    for (const std::string& f : files)
+        keepFile(f);
     if (ReturnValue == MAPI_E_FAILURE && FOwnerWindow)
         PostMessage(FOwnerWindow, WM_MAIL_FAILED, 0, 0);
-    for (const std::string& f : files)
-        os::RemoveFile(f);
     delete WbMapiMail;
     WbMapiMail = nullptr;
 }

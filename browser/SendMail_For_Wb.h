@@ -25,6 +25,11 @@ constexpr UINT WM_MAIL_FAILED = 0x500;
 
 std::string MapiErrorText(int Code);
 
+// The attachment files and copies handed to the mail program so far; they
+// are removed when the program ends (or by RemoveMailFiles).
+std::vector<std::string> MailFilesKept();
+void RemoveMailFiles();
+
 class TWbMapiMail : public TComponent {
 public:
     explicit TWbMapiMail(TComponent* AOwner);
@@ -45,16 +50,16 @@ public:
     std::string SenderAddress;
     int LastError = 0;
 
-    // Hands the message to a thread that sends it, deletes the attachment
-    // files and frees this component; true at once. The component belongs to
-    // that thread from then on.
+    // Hands the message to a thread that sends it and frees this component;
+    // the attachment files are deleted when the program ends. True at once.
+    // The component belongs to that thread from then on.
     bool Send();
 
     // The program and arguments the message becomes; attachments shown under
     // another name are copied to that name in StagingFolder first.
     std::vector<std::string> MailCommand(const std::string& StagingFolder) const;
     // Sends on the calling thread and answers the result code; the
-    // attachment files stay.
+    // attachment files stay (copies under other names until the program ends).
     int SendNow();
 
 private:

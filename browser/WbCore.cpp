@@ -1,12 +1,22 @@
 #include "browser/WbCore.h"
 
 #include "browser/WbLazyLibs.h"
+#include "classlib/forms.h"
 #include "platform/os/clock.h"
+#include "platform/os/registry.h"
 #include "platform/win/filedialog.h"
 #include "platform/win/input.h"
+#include "platform/win/nonclient.h"
+#include "platform/win/queue.h"
 #include "platform/win/window.h"
 
+#include <cxxabi.h>
+
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <typeinfo>
 
 namespace {
 
@@ -21,6 +31,9 @@ constexpr int VK_F5 = 0x74;
 constexpr double kTextSteps[] = {0.7, 0.85, 1.0, 1.15, 1.3};
 
 LRESULT CALLBACK_childProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    // Commands to the control's inner windows are the control's.
+    if (msg == WM_COMMAND)
+        if (HWND parent = GetParent(hwnd)) return SendMessage(parent, msg, wParam, lParam);
     if (msg == WM_SIZE) {
         if (HWND child = GetWindow(hwnd, GW_CHILD))
             MoveWindow(child, 0, 0, LOWORD(uintptr_t(lParam)), HIWORD(uintptr_t(lParam)), 1);
@@ -36,6 +49,50 @@ void ensureChildClass(const char* name) {
     wc.lpfnWndProc = CALLBACK_childProc;
     wc.lpszClassName = name;
     RegisterClass(wc);
+}
+
+std::vector<TWB*>& allBrowsers() {
+    static std::vector<TWB*> all;
+    return all;
+}
+
+// The user agent the registry's "Post Platform" entry names: its value
+// "User-agent: <text>" other than the engine's plain one; empty when none.
+std::string registryUserAgent() {
+    static const char* const kPost = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet "
+                                     "Settings\\User Agent\\Post Platform";
+    static const std::string kPlain =
+        "User-agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1; SV1)";
+    for (const std::string& name : os::RegValueNames(os::RegRoot::CurrentUser, kPost))
+        if (name.rfind("User-agent: ", 0) == 0 && name != kPlain) return name.substr(12);
+    return {};
+}
+
+// An owner's exception from inside the engine's call: handed to the
+// application's handler from the loop, never back into the engine.
+void reportToApplication(std::exception_ptr e) {
+    PostThreadCall(MainThreadId(), [e] {
+        try {
+            std::rethrow_exception(e);
+        } catch (const std::exception& x) {
+            // As the application's loop reports an event handler's failure.
+            if (Application && Application->OnException)
+                Application->OnException(Application, x);
+            else
+                std::fprintf(stderr, "%s\n", x.what());
+        } catch (...) {
+        }
+    });
+}
+
+// The class name of an exception as its source ("EConvertError").
+std::string exceptionClassName(const std::exception& e) {
+    int status = 0;
+    char* name = abi::__cxa_demangle(typeid(e).name(), nullptr, nullptr, &status);
+    std::string out = status == 0 && name ? name : typeid(e).name();
+    std::free(name);
+    size_t colon = out.rfind("::");
+    return colon == std::string::npos ? out : out.substr(colon + 2);
 }
 
 bool anyOf(const OleVariant& v, int& out) {
@@ -177,9 +234,18 @@ webview::ScriptResult TWebDocument::Evaluate(const std::string& Code, unsigned T
 
 // ---------------------------------------------------------------------------
 
-TWB::TWB(TComponent* AOwner) : TWinControl(AOwner) {}
+TWB::TWB(TComponent* AOwner) : TWinControl(AOwner) {
+    static bool handlerSet = false;
+    if (!handlerSet) {
+        webview::SetHostExceptionHandler(reportToApplication);
+        handlerSet = true;
+    }
+    allBrowsers().push_back(this);
+}
 
 TWB::~TWB() {
+    auto& all = allBrowsers();
+    all.erase(std::remove(all.begin(), all.end(), this), all.end());
     FDestroying = true;
     FDocument.reset();
     FView.reset();
@@ -223,7 +289,37 @@ void TWB::DestroyWnd() {
     TWinControl::DestroyWnd();
 }
 
+void TWB::SetSilent(bool Value) {
+    FSilent = Value;
+    ApplyAmbient();
+}
+
+void TWB::SetRegisterAsBrowser(bool Value) {
+    FRegisterAsBrowser = Value;
+}
+
+std::vector<TWB*> TWB::RegisteredBrowsers() {
+    std::vector<TWB*> out;
+    for (TWB* b : allBrowsers())
+        if (b->FRegisterAsBrowser) out.push_back(b);
+    return out;
+}
+
+void TWB::SetRegisterAsDropTarget(bool Value) {
+    FRegisterAsDropTarget = Value;
+    ApplyAmbient();
+}
+
+bool TWB::ControlCommand(int) {
+    return false;
+}
+
 void TWB::WndProc(TMessage& Message) {
+    if (Message.Msg == WM_COMMAND && HIWORD(uintptr_t(Message.WParam)) == 0 &&
+        ControlCommand(int(LOWORD(uintptr_t(Message.WParam))))) {
+        Message.Result = 0;
+        return;
+    }
     if (Message.Msg == WM_SIZE && FDocView)
         MoveWindow(FDocView, 0, 0, LOWORD(uintptr_t(Message.LParam)),
                    HIWORD(uintptr_t(Message.LParam)), 1);
@@ -240,16 +336,13 @@ void TWB::BindView(webview::View& View) {
         if (!OnBeforeNavigate2) return;
         OleVariant url = nav.url, flags = nav.flags, target = nav.target, post = nav.postData,
                    headers = nav.headers;
-        bool c = false;
-        OnBeforeNavigate2(this, Document(), url, flags, target, post, headers, c);
-        cancel = c;
+        // By reference: what the handler decided stands even when it fails later.
+        OnBeforeNavigate2(this, Document(), url, flags, target, post, headers, cancel);
     };
     View.OnNewWindow = [this](const webview::Navigation&, bool& cancel) {
         if (!OnNewWindow2) return;
         TWebDocument* disp = nullptr;
-        bool c = false;
-        OnNewWindow2(this, disp, c);
-        cancel = c;
+        OnNewWindow2(this, disp, cancel);
     };
     View.OnNavigateComplete = [this](const std::string& url) {
         if (OnNavigateComplete2) OnNavigateComplete2(this, Document(), url);
@@ -268,9 +361,12 @@ void TWB::BindView(webview::View& View) {
         if (OnNavigateError) OnNavigateError(this, Document(), url, "", error, cancel);
     };
     View.OnScriptDialog = [this](webview::ScriptDialog& d) {
-        // Without a host answer the dialog is declined quietly.
+        // Without a host answer the engine decides: its own dialog, or none
+        // when it is silent.
+        if (!OnScriptDialog) return;
+        d.handled = true;
         d.accept = d.kind == webview::DialogKind::Alert;
-        if (OnScriptDialog) OnScriptDialog(this, d);
+        OnScriptDialog(this, d);
     };
 }
 
@@ -287,6 +383,11 @@ void TWB::Navigate2(const std::string& URL, int Flags, const std::string& Target
                     const std::string& PostData, const std::string& Headers) {
     webview::Navigation nav;
     nav.url = URL;
+    // An address without its scheme that names a web server is one.
+    std::string lower4;
+    for (char c : URL.substr(0, 4))
+        lower4 += char(std::tolower(static_cast<unsigned char>(c)));
+    if (lower4 == "www.") nav.url = "http://" + URL;
     nav.flags = Flags;
     nav.target = TargetFrameName;
     nav.postData = PostData;
@@ -334,6 +435,11 @@ HRESULT TWB::ExecWB(int CmdID, int CmdExecOpt, OleVariant& In, OleVariant& Out) 
     switch (CmdID) {
     case 6: // print; option 2 prints without asking
         return FView->Print(CmdExecOpt != 2) ? S_OK : E_FAIL;
+    case 7: // print preview
+        return FView->PrintPreview() ? S_OK : E_FAIL;
+    case 8: // page setup: completed by the host, as it is, or by the user
+        if (PageSetupFromHost() || CmdExecOpt == 2) return S_OK;
+        return FView->RunPageSetupDialog() ? S_OK : OLECMDERR_E_CANCELED;
     case 4: { // save as: the save dialog, then the page's markup
         std::string name;
         if (!ChooseSaveFileDialog(Handle(), "Save As", "Web Page|*.htm;*.html|Any File|*", 1, true,
@@ -341,9 +447,6 @@ HRESULT TWB::ExecWB(int CmdID, int CmdExecOpt, OleVariant& In, OleVariant& Out) 
             return OLECMDERR_E_CANCELED;
         return FView->SaveTo(name) ? S_OK : E_FAIL;
     }
-    case 7: // print preview: the print dialog shows the preview
-    case 8: // page setup: the print dialog holds it
-        return FView->Print(true) ? S_OK : E_FAIL;
     case 11:
         return FView->ExecCommand("cut") ? S_OK : E_FAIL;
     case 12:
@@ -404,7 +507,9 @@ TCustomEmbeddedBrowser::TCustomEmbeddedBrowser(TComponent* AOwner) : TWB(AOwner)
     DisableCtrlShortcuts = "N";
 }
 
-TCustomEmbeddedBrowser::~TCustomEmbeddedBrowser() = default;
+TCustomEmbeddedBrowser::~TCustomEmbeddedBrowser() {
+    *FHostAlive = false;
+}
 
 uint32_t& TCustomEmbeddedBrowser::LastPreRefreshTick() {
     static uint32_t tick = 0;
@@ -426,10 +531,10 @@ void TCustomEmbeddedBrowser::SetUserInterfaceOptions(const TUserInterfaceOptions
 void TCustomEmbeddedBrowser::SetDropHandlingType(TDragDropHandlingType Value) {
     if (Value == FDropHandlingType) return;
     FDropHandlingType = Value;
-    // Dropping files on the page has no counterpart in the view: the
-    // setting only decides what GetDropTarget answers.
     if (Value == ddtMS) SetRegisterAsDropTarget(true);
     if (Value == ddtNo) SetRegisterAsDropTarget(false);
+    // The host's own drop target takes the drags over the page.
+    ApplyAmbient();
 }
 
 void TCustomEmbeddedBrowser::ApplyAmbient() {
@@ -441,6 +546,9 @@ void TCustomEmbeddedBrowser::ApplyAmbient() {
     s.border3D = !(info.dwFlags & 0x4);
     s.scrollBars = !(info.dwFlags & 0x8);
     s.hostCss = info.pchHostCss.value_or("");
+    s.silent = GetSilent();
+    s.acceptDrops = GetRegisterAsDropTarget();
+    s.hostDrops = FDropHandlingType == ddtMy || FDropHandlingType == ddtCustom;
     OleVariant dl;
     Invoke(DISPID_AMBIENT_DLCONTROL, DISPATCH_PROPERTYGET, {}, &dl);
     int v = 0;
@@ -460,6 +568,8 @@ void TCustomEmbeddedBrowser::ApplyAmbient() {
             s.userAgent = text;
         }
     }
+    // Declined by the host: the engine's own, or the one the registry adds.
+    if (s.userAgent.empty()) s.userAgent = registryUserAgent();
     FView->Apply(s);
 }
 
@@ -475,10 +585,104 @@ void TCustomEmbeddedBrowser::BindView(webview::View& View) {
         }
         navigateNewWindow(nav, cancel);
     };
-    View.OnContextMenu = [this](int kind, int x, int y) {
+    View.OnContextMenu = [this](int kind, int x, int y, std::vector<webview::MenuItem>& items) {
         POINT pt{x, y};
         ::ClientToScreen(ServerWindow(), &pt);
-        return ShowContextMenu(uint32_t(kind), &pt, nullptr, Document()) == S_OK;
+        FContextItems = &items;
+        struct Reset {
+            std::vector<webview::MenuItem>*& p;
+            ~Reset() { p = nullptr; }
+        } reset{FContextItems};
+        FContextShown = false;
+        HRESULT r = ShowContextMenu(uint32_t(kind), &pt, nullptr, Document());
+        // The custom menu is the engine's, with what the filter left.
+        return r == S_OK && !FContextShown;
+    };
+    View.OnScriptDialog = [this, answer = View.OnScriptDialog](webview::ScriptDialog& d) {
+        // Messages of the page go to the host first.
+        if (d.kind == webview::DialogKind::Alert || d.kind == webview::DialogKind::Confirm) {
+            bool confirm = d.kind == webview::DialogKind::Confirm;
+            int result = 0;
+            HRESULT r = ShowMessage(HandleAllocated() ? Handle() : 0, d.message,
+                                    "Message from webpage", confirm ? 0x21 : 0x30, "", 0, result);
+            if (r == S_OK) {
+                d.handled = true;
+                d.accept = !confirm || result == 1; // IDOK
+                return;
+            }
+        }
+        answer(d);
+    };
+    View.OnAuthenticate = [this](const std::string&, const std::string&, std::string& user,
+                                 std::string& password) {
+        void* service = nullptr;
+        if (!ProvidesService(wbguid::IAuthenticate, wbguid::IAuthenticate, service)) return 2;
+        HWND window = 0;
+        bool userSet = false, passwordSet = false;
+        HRESULT r = Authenticate(window, user, password, userSet, passwordSet);
+        if (r != S_OK) return 0;
+        return userSet ? 1 : 2;
+    };
+    View.OnTranslateUrl = [this](const std::string& url, std::string& out) {
+        return TranslateUrl(url, out) == S_OK;
+    };
+    View.OnExternalCall = [this](const std::string& name, const std::vector<std::string>& args,
+                                 std::string& answer) {
+        TExternalObject* external = nullptr;
+        if (GetExternal(external) != S_OK || !external) return false;
+        return external->Invoke(name, args, answer);
+    };
+    View.OnDrag = [this](webview::DragEvent& d) {
+        POINT pt{d.x, d.y};
+        ::ClientToScreen(ServerWindow(), &pt);
+        // The drag state in the platform's key bits: Shift 4, Ctrl 8.
+        int keys = ((d.keys & MK_SHIFT) ? 4 : 0) | ((d.keys & MK_CONTROL) ? 8 : 0);
+        int effect = d.allowed;
+        switch (d.step) {
+        case webview::DragStep::Enter:
+            DragEnter(&d.text, keys, pt, effect);
+            break;
+        case webview::DragStep::Over:
+            DragOver(keys, pt, effect);
+            break;
+        case webview::DragStep::Leave:
+            DragLeave();
+            effect = 0;
+            break;
+        case webview::DragStep::Drop:
+            Drop(&d.text, keys, pt, effect);
+            break;
+        }
+        d.effect = effect;
+    };
+    View.OnWindowRequest = [this](webview::WindowRequest request, int x, int y) {
+        void* service = nullptr;
+        if (!ProvidesService(wbguid::IHTMLOMWindowServices, wbguid::IHTMLOMWindowServices, service))
+            return;
+        switch (request) {
+        case webview::WindowRequest::MoveTo:
+            moveTo(x, y);
+            break;
+        case webview::WindowRequest::MoveBy:
+            moveBy(x, y);
+            break;
+        case webview::WindowRequest::ResizeTo:
+            resizeTo(x, y);
+            break;
+        case webview::WindowRequest::ResizeBy:
+            resizeBy(x, y);
+            break;
+        }
+    };
+    View.OnUnload = [this] {
+        OleVariant in, out;
+        Exec(&wbguid::CGID_DocHostCommandHandler, 37, 0, in, out);
+    };
+    View.OnHelp = [this](int x, int y) {
+        POINT pt{x, y};
+        ::ClientToScreen(ServerWindow(), &pt);
+        void* hit = nullptr;
+        return ShowHelp(HandleAllocated() ? Handle() : 0, "", 1, 0, pt, hit) == S_OK;
     };
     View.OnKey = [this](const webview::KeyInput& k) {
         bool consumed = false;
@@ -498,10 +702,12 @@ void TCustomEmbeddedBrowser::BindView(webview::View& View) {
         return p ? *p : true;
     };
     View.OnDownload = [this](const std::string& url) {
+        // The host's download manager takes it when it answers; otherwise
+        // the engine's own saves it.
         void* unused = nullptr;
         if (ProvidesService(wbguid::IDownloadManager, wbguid::IDownloadManager, unused))
             return Download(url) == S_OK;
-        return true;
+        return false;
     };
     View.OnFocusChange = [this](bool in) {
         if (in && OnOnDocWindowActivate) OnOnDocWindowActivate(this, true);
@@ -555,17 +761,51 @@ HRESULT TCustomEmbeddedBrowser::ShowContextMenu(uint32_t dwID, const POINT* ppt,
     bool disabled = DisabledPopupMenus.count(rcmAll) ||
                     (dwID < 10 && DisabledPopupMenus.count(TIEPopupMenu(dwID)));
     if (disabled) {
-        // The page shows nothing; the component's own menu has no way to be
-        // shown by the class library yet.
+        // The page shows nothing; the component's own menu shows at the
+        // pointer once the engine is done with its request.
+        if (PopupMenu) {
+            POINT at{};
+            GetCursorPos(&at);
+            TPopupMenu* menu = PopupMenu;
+            std::shared_ptr<bool> alive = FHostAlive;
+            PostThreadCall(MainThreadId(), [this, menu, at, alive] {
+                if (!*alive || PopupMenu != menu) return;
+                menu->PopupComponent = this;
+                menu->Popup(at.x, at.y);
+            });
+        }
         return S_OK;
     }
-    if (HasPopupMenuFilter()) {
-        // The custom menu needs the browser's menu resources, which this
-        // platform does not have: the view shows its standard menu.
-        if (!BrowserResourceModule()) return S_FALSE;
-        return S_FALSE;
-    }
+    if (HasPopupMenuFilter()) return ShowBrowserContextMenu(dwID, ppt, Context) ? S_OK : S_FALSE;
     return S_FALSE;
+}
+
+bool TCustomEmbeddedBrowser::ShowBrowserContextMenu(uint32_t dwID, const POINT*,
+                                                    TWebDocument* Context) {
+    // The engine holds its menus: without it, or without its items, the
+    // view shows its standard menu.
+    if (!BrowserResourceModule() || !FContextItems) return false;
+    std::vector<webview::MenuItem>& items = *FContextItems;
+    TPopupMenu menu(nullptr);
+    std::vector<TMenuItem*> made;
+    for (const webview::MenuItem& item : items) {
+        auto* m = new TMenuItem(&menu);
+        m->Caption = item.action < 0 ? "-" : item.label;
+        m->Tag = item.action;
+        menu.Items()->Add(m);
+        made.push_back(m);
+    }
+    FilterPopupMenu(this, dwID, &menu, Context);
+    std::vector<webview::MenuItem> kept;
+    for (size_t i = 0; i < made.size(); ++i)
+        for (int k = 0; k < menu.Items()->Count(); ++k)
+            if (menu.Items()->Items(k) == made[i]) {
+                kept.push_back(items[i]);
+                break;
+            }
+    items = kept;
+    FContextShown = true;
+    return true;
 }
 
 HRESULT TCustomEmbeddedBrowser::GetHostInfo(TDOCHOSTUIINFO& pInfo) {
@@ -664,7 +904,7 @@ HRESULT TCustomEmbeddedBrowser::GetDropTarget(void*& ppDropTarget) {
     return S_OK;
 }
 
-HRESULT TCustomEmbeddedBrowser::GetExternal(void*& ppDispatch) {
+HRESULT TCustomEmbeddedBrowser::GetExternal(TExternalObject*& ppDispatch) {
     ppDispatch = nullptr;
     if (OnGetExternal) OnGetExternal(this, ppDispatch);
     return ppDispatch ? S_OK : S_FALSE;
@@ -885,7 +1125,7 @@ HRESULT TCustomEmbeddedBrowser::Drop(void* dataObj, int grfKeyState, POINT pt, i
 }
 
 HRESULT TCustomEmbeddedBrowser::Invoke(int DispID, uint16_t Flags, const OleVariant& PutValue,
-                                       OleVariant* VarResult) {
+                                       OleVariant* VarResult, TExcepInfo* ExcepInfo) {
     try {
         if ((Flags & DISPATCH_PROPERTYGET) && VarResult) {
             if (DispID == DISPID_AMBIENT_USERAGENT) {
@@ -911,7 +1151,12 @@ HRESULT TCustomEmbeddedBrowser::Invoke(int DispID, uint16_t Flags, const OleVari
         return r;
     } catch (const Exception& e) {
         // Our exceptions become the dispatch's exception answer.
-        if (VarResult) *VarResult = std::string(e.what());
+        if (ExcepInfo) {
+            ExcepInfo->wCode = 9999;
+            ExcepInfo->bstrSource = exceptionClassName(e);
+            ExcepInfo->bstrDescription = e.what();
+            ExcepInfo->dwHelpContext = 0; // our exceptions carry no help context
+        }
         return DISP_E_EXCEPTION;
     }
 }
@@ -1103,9 +1348,8 @@ std::string TCustomEmbeddedBrowser::CharactersSet() {
 
 void TCustomEmbeddedBrowser::SetCharactersSet(const std::string& Value) {
     if (!Document()) return;
-    // The page is shown again in the chosen character set.
-    std::string html = FView->DocumentHtml();
-    FView->LoadHtml(html, Value, FView->Url());
+    // The page's original bytes are decoded again in the set (refresh level 7).
+    FView->SetCharset(Value, true);
 }
 
 void TCustomEmbeddedBrowser::SetDesignMode(bool Value) {

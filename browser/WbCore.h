@@ -151,6 +151,24 @@ struct TDOCHOSTUIINFO {
     std::optional<std::string> pchHostNS;
 };
 
+// The object the host gives a page as window.external: the page calls its
+// methods by name with text arguments and gets a text answer (through a
+// promise). False when it has no such method.
+class TExternalObject {
+public:
+    virtual ~TExternalObject() = default;
+    virtual bool Invoke(const std::string& Name, const std::vector<std::string>& Args,
+                        std::string& Answer) = 0;
+};
+
+// What a failed ambient dispatch tells its caller.
+struct TExcepInfo {
+    int wCode = 0;
+    std::string bstrSource;
+    std::string bstrDescription;
+    int dwHelpContext = 0;
+};
+
 // A key message as the accelerator test sees it.
 using TMsg = MSG;
 
@@ -235,12 +253,17 @@ public:
 
     int ReadyState() const;
     bool Busy() const;
+    // The engine shows none of its own dialog boxes.
     bool GetSilent() const { return FSilent; }
-    void SetSilent(bool Value) { FSilent = Value; }
+    void SetSilent(bool Value);
+    // A registered browser is one of the program's shell windows (the form
+    // filler of the tools walks them).
     bool GetRegisterAsBrowser() const { return FRegisterAsBrowser; }
-    void SetRegisterAsBrowser(bool Value) { FRegisterAsBrowser = Value; }
+    void SetRegisterAsBrowser(bool Value);
+    static std::vector<TWB*> RegisteredBrowsers();
+    // Drops on the page reach it.
     bool GetRegisterAsDropTarget() const { return FRegisterAsDropTarget; }
-    void SetRegisterAsDropTarget(bool Value) { FRegisterAsDropTarget = Value; }
+    void SetRegisterAsDropTarget(bool Value);
     std::string LocationURL() const;
     std::string LocationName() const;
     // The current document, null before the first navigation made one.
@@ -271,6 +294,12 @@ protected:
     void WndProc(TMessage& Message) override;
     // Binds the view's events; the host base adds its decisions.
     virtual void BindView(webview::View& View);
+    // Hands the properties that decide the engine's behaviour to the view.
+    virtual void ApplyAmbient() {}
+    // The commands the control's window carries out (desktop commands).
+    virtual bool ControlCommand(int Cmd);
+    // The host fills a page set-up it asked for itself; true when it did.
+    virtual bool PageSetupFromHost() { return false; }
     // A refresh the user or the page asked for; the host may keep it.
     virtual bool RefreshAllowed(int Level) {
         (void)Level;
@@ -313,7 +342,8 @@ using TTranslateAcceleratorEvent =
                        const TGUID* pguidCmdGroup, uint32_t nCmdID, bool& Done)>;
 using TMaskedCtrlCharEvent = std::function<void(TCustomEmbeddedBrowser* Sender, char MaskedChar)>;
 using TGetDropTargetEvent = std::function<void(TCustomEmbeddedBrowser* Sender, void*& DropTarget)>;
-using TGetExternalEvent = std::function<void(TCustomEmbeddedBrowser* Sender, void*& ppDispatch)>;
+using TGetExternalEvent =
+    std::function<void(TCustomEmbeddedBrowser* Sender, TExternalObject*& ppDispatch)>;
 using TTranslateUrlEvent = std::function<void(
     TCustomEmbeddedBrowser* Sender, const std::string& pchURLIn, std::string& ppchURLOut)>;
 using TFilterDataObjectEvent =
@@ -449,7 +479,7 @@ public:
     HRESULT GetOptionKeyPath(std::string& pchKey);
     HRESULT GetOverrideKeyPath(std::string& pchKey);
     HRESULT GetDropTarget(void*& ppDropTarget);
-    HRESULT GetExternal(void*& ppDispatch);
+    HRESULT GetExternal(TExternalObject*& ppDispatch);
     HRESULT TranslateUrl(const std::string& pchURLIn, std::string& ppchURLOut);
     HRESULT FilterDataObject(void* pDO, void*& ppDORet);
     HRESULT ShowMessage(HWND hwnd, const std::string& Text, const std::string& Caption, int dwType,
@@ -477,7 +507,8 @@ public:
     HRESULT DragOver(int grfKeyState, POINT pt, int& dwEffect);
     HRESULT DragLeave();
     HRESULT Drop(void* dataObj, int grfKeyState, POINT pt, int& dwEffect);
-    HRESULT Invoke(int DispID, uint16_t Flags, const OleVariant& PutValue, OleVariant* VarResult);
+    HRESULT Invoke(int DispID, uint16_t Flags, const OleVariant& PutValue, OleVariant* VarResult,
+                   TExcepInfo* ExcepInfo = nullptr);
 
     // The virtual operations, in their slot order.
     virtual bool IsMaskedCtrlShortcut(const TMsg& Msg);
@@ -532,7 +563,16 @@ protected:
     void BindView(webview::View& View) override;
     bool RefreshAllowed(int Level) override;
     // Applies the host flags, download control and user agent to the view.
-    void ApplyAmbient();
+    void ApplyAmbient() override;
+    // The custom context menu: the engine's items as a menu the filter
+    // changes; what it leaves is shown.
+    bool ShowBrowserContextMenu(uint32_t dwID, const POINT* ppt, TWebDocument* Context);
+    // The engine's items of the context menu being decided, and whether the
+    // custom menu took them.
+    std::vector<webview::MenuItem>* FContextItems = nullptr;
+    bool FContextShown = false;
+    // False once the component is gone (for calls posted to the loop).
+    std::shared_ptr<bool> FHostAlive = std::make_shared<bool>(true);
     // Bound by TEmbeddedBrowser: the user-agent query and the child-window
     // notification.
     std::function<bool(std::string& UserAgent)> FUserAgentQuery;

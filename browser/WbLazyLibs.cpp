@@ -3,6 +3,7 @@
 #include "platform/os/codepage.h"
 #include "platform/os/file.h"
 #include "platform/os/shell.h"
+#include "platform/webview/webkit.h"
 #include "platform/win/window.h"
 
 #include <array>
@@ -11,6 +12,7 @@
 namespace {
 
 constexpr int kFeatureCount = 28;
+constexpr int kPopupManagement = 5;
 std::mutex featuresLock;
 std::array<bool, kFeatureCount> features{};
 
@@ -23,8 +25,12 @@ intptr_t HtmlHelpCall(HWND, const std::string& File, int, int) {
 
 HRESULT FeatureSwitch(int Feature, uint32_t, bool Enable) {
     if (Feature < 0 || Feature >= kFeatureCount) return E_FAIL;
-    std::lock_guard<std::mutex> g(featuresLock);
-    features[size_t(Feature)] = Enable;
+    {
+        std::lock_guard<std::mutex> g(featuresLock);
+        features[size_t(Feature)] = Enable;
+    }
+    // Pop-up management: scripts open windows only when the user asked.
+    if (Feature == kPopupManagement) webview::engine_data::SetPopupBlocking(Enable);
     return S_OK;
 }
 
@@ -35,7 +41,7 @@ HRESULT FeatureQuery(int Feature, uint32_t) {
 }
 
 void* BrowserResourceModule() {
-    return nullptr;
+    return webview::engine_data::LibraryHandle();
 }
 
 HWND AncestorOfClass(HWND Window, const std::string& ClassName) {

@@ -1,10 +1,10 @@
 // Libraries the browser host loads on first use, and the small window and
 // text helpers the host shares.
 //
-// This platform has none of the three libraries: the help viewer is the
-// desktop's (the help file is opened with it), the feature switches live in
-// a table of this process, and there is no resource library with the
-// browser's context menus (the custom context menu is never shown).
+// In place of the three libraries: the help viewer is the desktop's (the
+// help file is opened with it), the feature switches live in a table of this
+// process (pop-up management also switches the engine's), and the library
+// holding the context menus is the web engine's.
 #pragma once
 
 #include "browser/WbCore.h"
@@ -23,7 +23,8 @@ HRESULT FeatureSwitch(int Feature, uint32_t Flags, bool Enable);
 // S_OK when on, S_FALSE when off, E_FAIL for an unknown feature.
 HRESULT FeatureQuery(int Feature, uint32_t Flags);
 
-// The library holding the browser's context menus: none here.
+// The library holding the browser's context menus: the web engine's, null
+// when it is not in the process.
 void* BrowserResourceModule();
 
 // Helpers.

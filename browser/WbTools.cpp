@@ -11,6 +11,7 @@
 #include "platform/inet/inet.h"
 #include "platform/os/clock.h"
 #include "platform/os/codepage.h"
+#include "platform/os/desktop.h"
 #include "platform/os/file.h"
 #include "platform/os/folders.h"
 #include "platform/os/netinfo.h"
@@ -137,15 +138,14 @@ void SwitchNavigationSound(bool Disable) {
 }
 
 TMeasure LocaleMeasureSystem() {
-    const char* lc = std::getenv("LC_MEASUREMENT");
-    if (!lc || !*lc) lc = std::getenv("LC_ALL");
-    if (!lc || !*lc) lc = std::getenv("LANG");
-    std::string l = lc ? lc : "";
-    // Locales that measure in inches.
-    if (l.rfind("en_US", 0) == 0 || l.rfind("es_US", 0) == 0 || l.rfind("en_LR", 0) == 0 ||
-        l.rfind("my_MM", 0) == 0)
+    switch (os::LocaleMeasurement()) {
+    case os::Measurement::US:
         return mUS;
-    return mMetric;
+    case os::Measurement::Metric:
+        return mMetric;
+    default:
+        return mUnknown;
+    }
 }
 
 // ---------------------------------------------------------------------------
@@ -253,10 +253,31 @@ void ClearTypedUrls() {
 
 std::string GetDefaultBrowserFromRegistry() {
     std::string v;
-    if (!os::RegReadValue(RegRoot::ClassesRoot, "htmlfile\\shell\\open\\command", "", v))
-        return "No default browser found.";
-    return v;
+    if (os::RegReadValue(RegRoot::ClassesRoot, "htmlfile\\shell\\open\\command", "", v)) return v;
+    // The desktop's own default: the handler of web addresses.
+    v = os::DefaultApplicationCommand("x-scheme-handler/http");
+    return v.empty() ? "No default browser found." : v;
 }
+
+namespace {
+
+// The desktop's defaults that stand for the kinds of client programs.
+std::string clientType(const std::string& client) {
+    static const std::pair<const char*, const char*> kTypes[] = {
+        {"mail", "x-scheme-handler/mailto"},
+        {"news", "x-scheme-handler/news"},
+        {"startmenuinternet", "x-scheme-handler/http"},
+        {"calendar", "text/calendar"},
+        {"contacts", "text/vcard"},
+        {"internet call", "x-scheme-handler/callto"},
+    };
+    std::string l = lower(client);
+    for (auto& [name, type] : kTypes)
+        if (l == name) return type;
+    return {};
+}
+
+} // namespace
 
 bool OpenClient(const std::string& Client) {
     std::string name, line;
@@ -264,8 +285,14 @@ bool OpenClient(const std::string& Client) {
     if (!os::RegReadValue(RegRoot::LocalMachine,
                           "Software\\Clients\\" + Client + "\\" + name + "\\shell\\open\\command",
                           "", line) ||
-        trim(line).empty())
-        return false;
+        trim(line).empty()) {
+        // Nothing recorded: the desktop's default program of that kind.
+        std::string type = clientType(Client);
+        if (type.empty()) return false;
+        std::vector<std::string> argv =
+            os::DesktopCommandArguments(os::DefaultApplicationCommand(type));
+        return !argv.empty() && os::StartProcess(argv) != 0;
+    }
     // Program paths hold "/" here, so the options cannot start at the first
     // "/": a line naming a file is the program, otherwise its first word
     // (quotes group blanks) is the program and the rest its parameters.
@@ -294,6 +321,15 @@ std::string GetFavoritesPath() {
         return v;
     return {};
 }
+
+namespace {
+// The favourites folder the program uses: the recorded one, else its own.
+std::string favouritesFolder() {
+    std::string folder = GetFavoritesPath();
+    if (folder.empty()) folder = os::SpecialFolder("AppData") + "/lantrove/Favorites";
+    return folder;
+}
+} // namespace
 
 std::string GetCookiesPath() {
     std::string v = webview::engine_data::DataFolder();
@@ -327,6 +363,11 @@ std::string GetSpecialFolderPath(HWND, int CSIDL) {
     case 0x0023:
         name = "Common AppData";
         break;
+    case 0x0006: {
+        std::string path = favouritesFolder();
+        os::MakeDirectories(path);
+        return path;
+    }
     default:
         break;
     }
@@ -516,8 +557,41 @@ bool GetSSLStatus(TEmbeddedBrowser* Browser, const std::string& URL, std::string
     return false;
 }
 
-bool ImportCertFile(const std::string&, const std::string&) {
-    return false;
+namespace {
+std::string certificateStore(const std::string& storeType) {
+    std::string name;
+    for (char c : storeType)
+        name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+    return os::SpecialFolder("AppData") + "/lantrove/Certificates/" + (name.empty() ? "MY" : name);
+}
+} // namespace
+
+bool ImportCertFile(const std::string& FileName, const std::string& StoreType) {
+    std::string bytes;
+    if (!os::IsFile(FileName) || !os::ReadWholeFile(FileName, bytes, 1 << 20, nullptr))
+        return false;
+    // The engine trusts the sites the certificate signed from now on; the
+    // store keeps it for the next runs, one file per certificate.
+    if (!webview::engine_data::TrustAuthority(bytes)) return false;
+    std::string folder = certificateStore(StoreType);
+    os::MakeDirectories(folder);
+    uint64_t hash = 1469598103934665603ull;
+    for (unsigned char c : bytes)
+        hash = (hash ^ c) * 1099511628211ull;
+    char name[32];
+    std::snprintf(name, sizeof name, "%016llx.cer", static_cast<unsigned long long>(hash));
+    return os::WriteFileAtomic(folder + "/" + name, bytes, nullptr);
+}
+
+void LoadImportedCertificates() {
+    std::string root = os::SpecialFolder("AppData") + "/lantrove/Certificates";
+    for (const auto& store : os::ListDirectory(root))
+        for (const auto& file : os::ListDirectory(root + "/" + store.name)) {
+            std::string bytes;
+            if (!file.isDirectory && os::ReadWholeFile(root + "/" + store.name + "/" + file.name,
+                                                       bytes, 1 << 20, nullptr))
+                webview::engine_data::TrustAuthority(bytes);
+        }
 }
 
 // ---------------------------------------------------------------------------
@@ -528,8 +602,12 @@ bool ClearCache() {
 }
 
 bool ClearHistory() {
+    // The addresses typed and the pages each browser went through.
     os::RegDeleteKey(RegRoot::CurrentUser, "Software\\Microsoft\\Internet Explorer\\TypedURLs");
-    return webview::engine_data::ClearHistory();
+    webview::engine_data::ClearHistory();
+    for (TEmbeddedBrowser* b : TEmbeddedBrowser::Instances())
+        if (b->HandleAllocated()) b->WebView()->ClearBackForward();
+    return true;
 }
 
 std::string GetCachedFileFromURL(const std::string&) {
@@ -551,17 +629,12 @@ std::string UrlFromHistory(const std::string& InfoTip) {
 }
 
 bool ShowOrganizeFavorites() {
-    std::string folder = GetFavoritesPath();
-    if (folder.empty()) folder = os::SpecialFolder("AppData") + "/lantrove/Favorites";
-    os::MakeDirectories(folder);
-    return ExploreFolder(folder);
+    return ExploreFolder(GetSpecialFolderPath(0, 0x0006));
 }
 
 bool AddToFavorites(const std::string& URL, const std::string& Title) {
     if (trim(URL).empty() || trim(Title).empty()) return false;
-    std::string folder = GetFavoritesPath();
-    if (folder.empty()) folder = os::SpecialFolder("AppData") + "/lantrove/Favorites";
-    os::MakeDirectories(folder);
+    std::string folder = GetSpecialFolderPath(0, 0x0006);
     std::string name;
     for (char c : Title)
         name += (c == '/' || c == '\\' || c == ':') ? '_' : c;
@@ -616,6 +689,38 @@ bool SendPageInMailAsAttachment(TEmbeddedBrowser* Browser, TComponent* aOwner,
 
 bool ExploreFolder(const std::string& Path) {
     return os::ShellOpen(Path, "", "");
+}
+
+bool OpenAddressOnDesktop(const std::string& URL) {
+    if (trim(URL).empty()) return false;
+    if (os::IsWebAddress(URL)) return os::OpenWebAddress(URL);
+    std::string path = os::LocalPathOfAddress(URL);
+    return !path.empty() && os::OpenDocument(path);
+}
+
+bool ShowEngineVersion(const std::string& About) {
+    std::string version = webview::engine_data::EngineVersion();
+    if (version.empty()) return false;
+    WbMessageBox("About", (About.empty() ? "" : About + "\n") + "Web engine version " + version);
+    return true;
+}
+
+bool WriteDesktopLink(const std::string& Title, const std::string& URL) {
+    if (trim(URL).empty()) return false;
+    std::string folder = os::SpecialFolder("Desktop");
+    os::MakeDirectories(folder);
+    std::string name;
+    for (char c : trim(Title).empty() ? URL : trim(Title))
+        name += (c == '/' || c == '\\' || c == ':' || c == '\n' || c == '\r') ? '_' : c;
+    auto oneLine = [](std::string v) {
+        for (char& c : v)
+            if (c == '\n' || c == '\r') c = ' ';
+        return v;
+    };
+    std::string body =
+        "[Desktop Entry]\nType=Link\nName=" + oneLine(trim(Title).empty() ? URL : Title) +
+        "\nURL=" + oneLine(URL) + "\nIcon=text-html\n";
+    return os::WriteFileAtomic(folder + "/" + name + ".desktop", body, nullptr);
 }
 
 void OpenIEBrowserWithAddress(TEmbeddedBrowser* Browser) {
@@ -871,11 +976,12 @@ void ViewPageLinksToStrings(TEmbeddedBrowser* Browser, TStrings* LinksList) {
     }
 }
 
-bool SetCharartersSet(TEmbeddedBrowser* Browser, const std::string& ACharactersSet, bool) {
+bool SetCharartersSet(TEmbeddedBrowser* Browser, const std::string& ACharactersSet, bool Refresh) {
     Browser->Wait(0);
     if (!Browser->Document()) return false;
-    Browser->SetCharactersSet(ACharactersSet);
-    return true;
+    // The original bytes of the page are decoded again in the set; without
+    // a refresh, at the next one.
+    return Browser->WebView()->SetCharset(ACharactersSet, Refresh);
 }
 
 // ---------------------------------------------------------------------------
@@ -1085,19 +1191,65 @@ std::string localPathOf(const std::string& url) {
 
 } // namespace
 
+namespace {
+
+// Bytes written as they come into a file beside the target, which takes
+// the target's name only once all came.
+class PartFile {
+public:
+    explicit PartFile(const std::string& target)
+        : target_(target), part_(target + ".part" + std::to_string(os::CurrentProcessId())) {
+        fd_ = os::FileCreate(part_);
+    }
+    ~PartFile() {
+        if (fd_ >= 0) os::FileClose(fd_);
+        if (!done_) os::RemoveFile(part_);
+    }
+    bool ok() const { return fd_ >= 0; }
+    bool write(const char* data, size_t size) {
+        return fd_ >= 0 && os::FileWrite(fd_, data, int64_t(size)) == int64_t(size);
+    }
+    bool finish() {
+        if (fd_ < 0) return false;
+        bool synced = os::FileSync(fd_);
+        os::FileClose(fd_);
+        fd_ = -1;
+        done_ = synced && os::RenamePath(part_, target_);
+        return done_;
+    }
+
+private:
+    std::string target_, part_;
+    int fd_ = -1;
+    bool done_ = false;
+};
+
+} // namespace
+
 bool DownloadUrlToFile(const std::string& SourceFile, const std::string& TargetFile) {
     if (trim(SourceFile).empty() || trim(TargetFile).empty()) return false;
     bool secure = false;
     std::string host, object;
     uint16_t port = 0;
-    std::string bytes;
+    char buffer[65536];
     if (!splitHttpUrl(SourceFile, secure, host, port, object)) {
         // Local files are copied.
         std::string path = localPathOf(SourceFile);
-        if (path.empty() || !os::IsFile(path) ||
-            !os::ReadWholeFile(path, bytes, int64_t(1) << 32, nullptr))
-            return false;
-        return os::WriteFileAtomic(TargetFile, bytes, nullptr);
+        if (path.empty() || !os::IsFile(path)) return false;
+        int in = os::FileOpen(path, os::FileAccess::Read);
+        if (in < 0) return false;
+        PartFile out(TargetFile);
+        bool ok = out.ok();
+        while (ok) {
+            int64_t got = os::FileRead(in, buffer, sizeof buffer);
+            if (got <= 0) {
+                ok = got == 0;
+                break;
+            }
+            ok = out.write(buffer, size_t(got));
+        }
+        os::FileClose(in);
+        return ok && out.finish();
     }
     HINTERNET session = InternetOpen("Lantrove", INTERNET_OPEN_TYPE_PRECONFIG);
     HINTERNET connection =
@@ -1110,16 +1262,20 @@ bool DownloadUrlToFile(const std::string& SourceFile, const std::string& TargetF
     if (ok)
         ok = HttpQueryInfo(request, HTTP_QUERY_STATUS_CODE, status) && status.size() == 3 &&
              status[0] == '2';
-    char buffer[16384];
+    std::unique_ptr<PartFile> out;
+    if (ok) {
+        out = std::make_unique<PartFile>(TargetFile);
+        ok = out->ok();
+    }
     while (ok) {
         size_t got = 0;
         ok = InternetReadFile(request, buffer, sizeof buffer, got);
         if (!ok || got == 0) break;
-        bytes.append(buffer, got);
+        ok = out->write(buffer, got);
     }
     for (HINTERNET h : {request, connection, session})
         if (h) InternetCloseHandle(h);
-    return ok && os::WriteFileAtomic(TargetFile, bytes, nullptr);
+    return ok && out && out->finish();
 }
 
 bool GoDownloadMaskedFile(const std::string& SourceFile, const std::string& TargetFile,
@@ -1349,7 +1505,9 @@ int SaveImagesDialog(TEmbeddedBrowser* Browser) {
 // Forms on every browser.
 
 void FillFormAndExcecute() {
-    for (TEmbeddedBrowser* b : TEmbeddedBrowser::Instances()) {
+    // The shell windows are the browsers registered as such.
+    for (TWB* w : TWB::RegisteredBrowsers()) {
+        auto* b = dynamic_cast<TEmbeddedBrowser*>(w);
         auto* v = viewOf(b);
         if (!v) continue;
         v->Evaluate("(function(){for(var f=0;f<document.forms.length;f++){"

@@ -47,8 +47,8 @@ int MajorVersionOf(const std::string& VersionText);
 // (Disable) and back. The engine makes no navigation sounds: the keys are the
 // record of the setting.
 void SwitchNavigationSound(bool Disable);
-// The measurement system of the user's locale (metric unless the locale
-// measures in inches).
+// The measurement system of the user's locale; mUnknown when the locale
+// cannot be read.
 TMeasure LocaleMeasureSystem();
 
 // --- Proxy and connection --------------------------------------------------
@@ -106,8 +106,12 @@ bool GetZoneIconToForm(const std::string& URL);
 TBitmap& ApplicationZoneIcon();
 bool GetSSLStatus(TEmbeddedBrowser* Browser, const std::string& URL, std::string& SSLName,
                   std::string& SSLDescription);
-// No certificate stores here: false.
+// Adds a certificate (PEM or DER) to the program's store StoreType
+// (replacing the same one) and has the engine trust the sites it signed;
+// false when the file holds none.
 bool ImportCertFile(const std::string& FileName, const std::string& StoreType);
+// The engine trusts the certificates of the program's stores again.
+void LoadImportedCertificates();
 
 // --- Cache, history and favourites ---------------------------------------------
 bool ClearCache();
@@ -131,6 +135,14 @@ bool SendPageInMailAsAttachment(TEmbeddedBrowser* Browser, TComponent* aOwner,
                                 const std::string& FileName, const std::string& Subject,
                                 const std::string& Body);
 bool ExploreFolder(const std::string& Path);
+// The commands OpenIEBrowserWithAddress, ShowIEVersionInfo and
+// CreateDesktopShortcut send to the browser's window, which carries them
+// out with these: the address in the desktop's browser, the engine's version
+// in a message box (after About when given), a desktop link file
+// "<Title>.desktop" on the desktop.
+bool OpenAddressOnDesktop(const std::string& URL);
+bool ShowEngineVersion(const std::string& About);
+bool WriteDesktopLink(const std::string& Title, const std::string& URL);
 void OpenIEBrowserWithAddress(TEmbeddedBrowser* Browser);
 void ShowIEVersionInfo(TEmbeddedBrowser* Browser);
 void CreateDesktopShortcut(TEmbeddedBrowser* Browser);
@@ -228,8 +240,9 @@ int SearchAndHighlight(TEmbeddedBrowser* Browser, const std::string& aText, int 
 bool FillForm(TEmbeddedBrowser* Browser, const std::string& FieldName, const std::string& Value,
               int ElementNr);
 std::string GetFieldValue(TEmbeddedBrowser* Browser, const std::string& FieldName);
-// Every browser of the program showing a page: its text fields get
-// "FindWindow" and its "Search" submit buttons are clicked.
+// Every browser registered as a shell window (RegisterAsBrowser) showing a
+// page: its text fields get "FindWindow" and its "Search" submit buttons are
+// clicked.
 void FillFormAndExcecute();
 void ExecScript(TEmbeddedBrowser* Browser, const std::string& sExpression,
                 const std::string& sLanguage);

@@ -1,5 +1,6 @@
 #include "framework/CLApp.h"
 
+#include "browser/EmbeddedBrowser.h"
 #include "classlib/sysutils.h"
 #include "framework/CLSettings.h"
 #include "framework/CLSplashForm.h"
@@ -307,6 +308,8 @@ void AppRun(const TFormClass& FormClass, TForm** FormReference, TAppStartCallbac
     ReleaseSettingsWrites();
 
     Application->Initialize();
+    // The browsers' process-wide hooks are in place before the first window.
+    EmbeddedBrowserUnitStart();
     winipc::Publish();
     if (Settings()->GetSettingBool("App.Splash")) {
         frmCLSplashForm = new TfrmCLSplashForm(nullptr);
@@ -335,5 +338,7 @@ void AppRun(const TFormClass& FormClass, TForm** FormReference, TAppStartCallbac
     Application->DestroyComponents();
     if (FormReference) *FormReference = nullptr;
     delete frmCLSplashForm;
+    // The proxy and sounds the browsers changed are put back.
+    EmbeddedBrowserUnitStop();
     FreeSettingsInstance();
 }

@@ -94,6 +94,10 @@ std::string SpecialFolder(const std::string& name) {
         std::string d = UserDirFromFile("XDG_DESKTOP_DIR");
         return d.empty() ? HomeFolder() + "/Desktop" : d;
     }
+    if (name == "Downloads") {
+        std::string d = UserDirFromFile("XDG_DOWNLOAD_DIR");
+        return d.empty() ? HomeFolder() + "/Downloads" : d;
+    }
     return "";
 }
 

@@ -22,7 +22,8 @@ void SetProgramFileNameOverride(const std::string& fileName);
 // "AppData" is $XDG_CONFIG_HOME (or ~/.config);
 // "Common AppData" is $LANTROVE_COMMON_APPDATA, else the first folder of
 // $XDG_CONFIG_DIRS, else /etc/xdg;
-// "Desktop" is the user's desktop folder (XDG user dirs, else ~/Desktop).
+// "Desktop" is the user's desktop folder (XDG user dirs, else ~/Desktop);
+// "Downloads" the user's download folder (XDG user dirs, else ~/Downloads).
 // Any other name gives "".
 std::string SpecialFolder(const std::string& name);
 std::string HomeFolder();

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <fcntl.h>
 #include <mutex>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -131,6 +132,47 @@ int RunProcessAndWait(const std::vector<std::string>& argv, const std::string& f
     int r = posix_spawn(&pid, program.c_str(), &actions, nullptr, args.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     if (r != 0) return -1;
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+int RunProcessCapture(const std::vector<std::string>& argv, std::string& output) {
+    output.clear();
+    if (argv.empty() || argv[0].empty()) return -1;
+    std::string program = FindProgram(argv[0]);
+    if (program.empty()) return -1;
+    int pipeFds[2];
+    if (pipe2(pipeFds, O_CLOEXEC) != 0) return -1;
+    std::vector<char*> args;
+    for (const auto& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    pid_t pid = 0;
+    int r = posix_spawn(&pid, program.c_str(), &actions, nullptr, args.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(pipeFds[1]);
+    if (r != 0) {
+        close(pipeFds[0]);
+        return -1;
+    }
+    char buffer[4096];
+    for (;;) {
+        ssize_t n = read(pipeFds[0], buffer, sizeof buffer);
+        if (n > 0) {
+            // Enough for any answer asked for this way.
+            if (output.size() < (1u << 20)) output.append(buffer, size_t(n));
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        break;
+    }
+    close(pipeFds[0]);
     int status = 0;
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }

@@ -36,6 +36,10 @@ int StartProcess(const std::vector<std::string>& argv, const std::string& folder
 // the answer is 0 when the hook accepts the start, else -1.
 int RunProcessAndWait(const std::vector<std::string>& argv, const std::string& folder = "");
 
+// Runs argv (a query: never under the launch hook) and waits for it, its
+// standard output in output; its exit code, or -1 when it could not run.
+int RunProcessCapture(const std::vector<std::string>& argv, std::string& output);
+
 // Tests replace the starting of processes: the hook receives argv and folder
 // and answers whether the start succeeded. An empty hook restores the real one.
 using LaunchHook =

@@ -196,6 +196,8 @@ void HeadlessView::begin(const Navigation& nav, bool pushHistory, uint64_t seria
 bool HeadlessView::LoadHtml(const std::string& bytes, const std::string& charset,
                             const std::string& baseUrl) {
     uint64_t serial = ++serial_;
+    memoryBytes_ = bytes;
+    memoryBase_ = baseUrl.empty() ? "about:blank" : baseUrl;
     hasDoc_ = true;
     setState(ReadyState::Loading);
     std::string cs = charset.empty() ? "UTF-8" : charset;
@@ -259,6 +261,34 @@ void HeadlessView::Reload(bool) {
     nav.url = url_;
     uint64_t serial = ++serial_;
     post([this, nav, serial] { begin(nav, false, serial); });
+}
+
+bool HeadlessView::SetCharset(const std::string& charset, bool reload) {
+    if (!hasDoc_) return false;
+    if (!reload) return true;
+    if (url_ == memoryBase_) return LoadHtml(std::string(memoryBytes_), charset, memoryBase_);
+    Reload(false);
+    return true;
+}
+
+void HeadlessView::ClearBackForward() {
+    if (history_.empty()) return;
+    std::string current = history_[historyPos_];
+    history_.assign(1, current);
+    historyPos_ = 0;
+}
+
+bool HeadlessView::RunPageSetupDialog() {
+    ++pageSetupDialogs_;
+    if (!PageSetupDialogAnswer) return false;
+    pageSetup_ = *PageSetupDialogAnswer;
+    return true;
+}
+
+bool HeadlessView::PrintPreview() {
+    if (!hasDoc_) return false;
+    ++previews_;
+    return true;
 }
 
 ScriptResult HeadlessView::Evaluate(const std::string& script, unsigned) {
@@ -521,7 +551,8 @@ bool HeadlessView::PressKey(const KeyInput& key) {
 
 bool HeadlessView::OpenContextMenu(int x, int y, int kind) {
     if (!settings_.contextMenu) return false;
-    return !(OnContextMenu && OnContextMenu(kind, x, y));
+    std::vector<MenuItem> items;
+    return !(OnContextMenu && OnContextMenu(kind, x, y, items));
 }
 
 void HeadlessView::RightClick(int x, int y, WPARAM keys) {
@@ -533,7 +564,13 @@ bool HeadlessView::RaiseScriptError(const ScriptError& error) {
 }
 
 void HeadlessView::OpenDialog(ScriptDialog& dialog) {
+    dialog.handled = false;
     if (OnScriptDialog) OnScriptDialog(dialog);
+    if (!dialog.handled) {
+        // No dialog of its own here: it is answered quietly.
+        dialog.accept = dialog.kind == DialogKind::Alert;
+        dialog.response.clear();
+    }
 }
 
 bool HeadlessView::RequestDownload(const std::string& url) {

@@ -28,6 +28,8 @@ public:
     bool GoForward() override;
     void Stop() override;
     void Reload(bool bypassCache) override;
+    bool SetCharset(const std::string& charset, bool reload) override;
+    void ClearBackForward() override;
     ReadyState State() const override { return state_; }
     bool Busy() const override { return state_ != ReadyState::Complete && hasDoc_; }
     bool HasDocument() const override { return hasDoc_; }
@@ -59,6 +61,11 @@ public:
     bool Find(const std::string& text, const FindOptions& options) override;
     void FindFinish() override { findPos_ = std::string::npos; }
     bool Print(bool askUser) override;
+    void SetPageSetup(const PageSetup& setup) override { pageSetup_ = setup; }
+    PageSetup CurrentPageSetup() const override { return pageSetup_; }
+    // The stand-in's dialog answers as PageSetupDialogAnswer says (none: cancelled).
+    bool RunPageSetupDialog() override;
+    bool PrintPreview() override;
     bool Snapshot(int, int, std::vector<uint32_t>&) override { return false; }
     void Apply(const Settings& settings) override { settings_ = settings; }
     void Focus() override;
@@ -70,6 +77,9 @@ public:
     // Every script given to Evaluate, in order.
     const std::vector<std::string>& Scripts() const { return scripts_; }
     int PrintCount() const { return prints_; }
+    int PreviewCount() const { return previews_; }
+    int PageSetupDialogCount() const { return pageSetupDialogs_; }
+    std::optional<PageSetup> PageSetupDialogAnswer;
     HtmlDocument& Document() { return doc_; }
     // Documents stay loading (never complete) while held.
     void HoldCompletion(bool hold) { hold_ = hold; }
@@ -114,6 +124,10 @@ private:
     size_t historyPos_ = 0;
     std::vector<std::string> scripts_;
     int prints_ = 0;
+    int previews_ = 0;
+    int pageSetupDialogs_ = 0;
+    PageSetup pageSetup_;
+    std::string memoryBytes_, memoryBase_;
     double zoom_ = 1.0;
     POINT scroll_{0, 0};
     std::string selection_;

@@ -31,6 +31,18 @@ void SetOffline(bool offline);
 void SetPrintToFile(const std::string& pdfPath);
 // The engine's version, "major.minor.micro".
 std::string EngineVersion();
+// Scripts may open windows only when the user asked (a click): the
+// process's pop-up management.
+void SetPopupBlocking(bool block);
+// The loaded library of the engine (it holds the engine's menus), null
+// when it is not in the process.
+void* LibraryHandle();
+// Trusts the certificate authority of a PEM or DER certificate for the
+// sites it signed; false when the bytes hold no certificate.
+bool TrustAuthority(const std::string& certificateBytes);
+// A script of a page or of the host that runs longer than this is stopped
+// by the engine; the page stays.
+constexpr unsigned kScriptLimitMs = 5000;
 bool Offline();
 } // namespace engine_data
 

@@ -209,6 +209,27 @@ bool View::ViewSource() {
                     "UTF-8", url);
 }
 
+namespace {
+std::function<void(std::exception_ptr)>& hostExceptionHandler() {
+    static std::function<void(std::exception_ptr)> h;
+    return h;
+}
+} // namespace
+
+void SetHostExceptionHandler(std::function<void(std::exception_ptr)> handler) {
+    hostExceptionHandler() = std::move(handler);
+}
+
+void ReportHostException(std::exception_ptr e) {
+    auto& h = hostExceptionHandler();
+    if (!h) return;
+    try {
+        h(e);
+    } catch (...) {
+        // A handler that fails itself ends here.
+    }
+}
+
 std::unique_ptr<View> CreateView(HWND host, bool forceHeadless) {
     if (!forceHeadless && std::strcmp(display::Current().Name(), "gtk") == 0) {
         if (auto v = CreateWebKitView(host)) return v;

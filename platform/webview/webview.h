@@ -14,6 +14,7 @@
 #include "platform/win/types.h"
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <string>
@@ -56,6 +57,40 @@ struct ScriptDialog {
     std::string defaultText;
     bool accept = true;   // the answer of confirm and prompt
     std::string response; // the text of prompt
+    // False: the host leaves the dialog to the engine, which shows its own.
+    bool handled = true;
+};
+
+// An item of the engine's context menu: its command in the browser menus'
+// numbering (2282 back, 2283 forward, 2300 refresh, 31 select all, 26
+// paste, 15 copy, 16 cut, 2136 open link, 2137 open link in a new window),
+// kMenuEngineAction plus the engine's own number for the others, -1 for a
+// separator; and its label.
+constexpr int kMenuEngineAction = 0x10000;
+struct MenuItem {
+    int action = -1;
+    std::string label;
+};
+
+// A drag over the page: the host may take the drop itself.
+enum class DragStep { Enter, Over, Leave, Drop };
+struct DragEvent {
+    DragStep step = DragStep::Over;
+    int x = 0, y = 0; // in the host's client area
+    WPARAM keys = 0;  // MK_SHIFT, MK_CONTROL of the pointer's state
+    int allowed = 0;  // effects the source offers: 1 copy, 2 move, 4 link
+    int effect = 0;   // the host's answer: the effect it takes, 0 none
+    std::string text; // at Drop: the dropped text or address list
+};
+
+// A request of the page to move or size its window.
+enum class WindowRequest { MoveTo, MoveBy, ResizeTo, ResizeBy };
+
+// Page set-up of the prints: orientation and margins.
+struct PageSetup {
+    bool landscape = false;
+    bool inches = false;                                 // margins in inches, else millimetres
+    double left = -1, top = -1, right = -1, bottom = -1; // -1: the paper's own
 };
 
 // What the host allows the page to do and how it looks.
@@ -70,6 +105,13 @@ struct Settings {
     bool offline = false;
     std::string userAgent; // empty: the engine's own
     std::string hostCss;   // style sheet added to every page
+    // The engine shows none of its own dialogs (script dialogs the host
+    // leaves to it, log-in, print) and answers them quietly.
+    bool silent = true;
+    // Drops on the page reach the page; when off, nothing can be dropped.
+    bool acceptDrops = true;
+    // The host decides drops (OnDrag) instead of the page.
+    bool hostDrops = false;
 };
 
 // Key and mouse input that reached the page, in the window layer's terms.
@@ -126,6 +168,12 @@ public:
     virtual bool GoForward() = 0;
     virtual void Stop() = 0;
     virtual void Reload(bool bypassCache) = 0;
+    // Shows the document again decoded from its original bytes in charset
+    // ("" the page's own); with reload false the set takes effect at the
+    // next reload.
+    virtual bool SetCharset(const std::string& charset, bool reload) = 0;
+    // Forgets the pages before and after the current one.
+    virtual void ClearBackForward() = 0;
 
     virtual ReadyState State() const = 0;
     virtual bool Busy() const = 0;
@@ -171,6 +219,15 @@ public:
     // Prints the page, with the print dialog when askUser; false when no
     // document or printing is not possible.
     virtual bool Print(bool askUser) = 0;
+    // The page set-up of later prints and previews.
+    virtual void SetPageSetup(const PageSetup& setup) = 0;
+    virtual PageSetup CurrentPageSetup() const = 0;
+    // The page set-up dialog (paper, orientation); its answer becomes the
+    // page set-up. False when cancelled.
+    virtual bool RunPageSetupDialog() = 0;
+    // Shows how the page prints: a print into a PDF file opened with the
+    // desktop's viewer. False when no document.
+    virtual bool PrintPreview() = 0;
     // Saves the document's markup to a file.
     virtual bool SaveTo(const std::string& path);
     // Shows the document's markup as text in place of the page.
@@ -205,10 +262,32 @@ public:
     std::function<bool(const KeyInput& key)> OnKey;
     std::function<void(const MouseInput& mouse)> OnMouse;
     // A context menu of a kind (ContextKind) is about to open at (x, y) of
-    // the host; true keeps it closed.
-    std::function<bool(int kind, int x, int y)> OnContextMenu;
-    // The page asks for a download (a response it cannot show); true cancels.
+    // the host with the engine's items; true keeps it closed, otherwise the
+    // engine shows the items left in the list.
+    std::function<bool(int kind, int x, int y, std::vector<MenuItem>& items)> OnContextMenu;
+    // The page asks for a download (a response it cannot show); true: the
+    // host took it. Otherwise the engine saves it in the download folder.
     std::function<bool(const std::string& url)> OnDownload;
+    // A site asks for a log-in: 0 cancel, 1 log in with user and password,
+    // 2 the engine asks the user itself.
+    std::function<int(const std::string& host, const std::string& realm, std::string& user,
+                      std::string& password)>
+        OnAuthenticate;
+    // A navigation's address before it is decided; true with out set goes
+    // to out instead.
+    std::function<bool(const std::string& url, std::string& out)> OnTranslateUrl;
+    // The page calls window.external.name(args): true with the answer when
+    // the host has such an object.
+    std::function<bool(const std::string& name, const std::vector<std::string>& args,
+                       std::string& answer)>
+        OnExternalCall;
+    std::function<void(DragEvent& drag)> OnDrag;
+    std::function<void(WindowRequest request, int x, int y)> OnWindowRequest;
+    // The page is going away (a new page replaces it).
+    std::function<void()> OnUnload;
+    // The user asks for help in the page (F1) at (x, y) of the host; true
+    // when the host answered.
+    std::function<bool(int x, int y)> OnHelp;
     std::function<void(bool focused)> OnFocusChange;
     std::function<void(double factor)> OnZoomChange;
 
@@ -226,6 +305,21 @@ std::unique_ptr<View> CreateView(HWND host, bool forceHeadless = false);
 
 // text as a script string literal.
 std::string JsString(const std::string& text);
+
+// An owner's event handler threw while the engine was calling the view:
+// the exception never goes back into the engine; it is handed here (the
+// default drops it). Set once by the host layer.
+void SetHostExceptionHandler(std::function<void(std::exception_ptr)> handler);
+void ReportHostException(std::exception_ptr e);
+
+// Runs f, handing anything it throws to the host's exception handler.
+template <class F> void Guarded(F&& f) {
+    try {
+        f();
+    } catch (...) {
+        ReportHostException(std::current_exception());
+    }
+}
 
 // The address of a local file ("file:///..." with every unsafe byte escaped).
 std::string FileUrl(const std::string& path);

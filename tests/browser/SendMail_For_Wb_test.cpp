@@ -75,7 +75,7 @@ TEST(MailSend, ResultsFollowTheMailProgram) {
     EXPECT_EQ(MapiErrorText(7), "Unknown Error Code: 7");
 }
 
-TEST(MailSend, CopiesUnderOtherNamesLastOnlyWhileTheMailProgramRuns) {
+TEST(MailSend, CopiesUnderOtherNamesStayForTheComposerUntilTheProgramEnds) {
     TempDir dir;
     std::string file = dir.write("tmp123.html", "<html>page</html>");
     std::string copy;
@@ -95,16 +95,26 @@ TEST(MailSend, CopiesUnderOtherNamesLastOnlyWhileTheMailProgramRuns) {
     os::SetLaunchHook(nullptr);
     EXPECT_TRUE(copyThere);
     EXPECT_NE(copy.find("/Страница 1.html"), std::string::npos);
+    // The composer the mail program started reads the copy after it returned.
+    EXPECT_EQ(dir.read("tmp123.html"), "<html>page</html>");
+    std::string bytes;
+    ASSERT_TRUE(os::ReadWholeFile(copy, bytes, 1 << 20));
+    EXPECT_EQ(bytes, "<html>page</html>");
+    auto kept = MailFilesKept();
+    EXPECT_NE(std::find(kept.begin(), kept.end(), copy), kept.end());
+    // At the program's end the copy and its folders go; the caller's file is
+    // not the sender's to delete.
+    RemoveMailFiles();
     EXPECT_FALSE(os::IsFile(copy));
     EXPECT_FALSE(os::IsDirectory(copy.substr(0, copy.rfind('/'))));
-    EXPECT_TRUE(os::IsFile(file)); // the caller's file stays until the thread ends
+    EXPECT_TRUE(os::IsFile(file));
 }
 
-TEST(MailSend, TheThreadDeletesAttachmentsAndReportsFailureToTheOwner) {
+TEST(MailSend, TheThreadKeepsAttachmentsToTheEndAndReportsFailureToTheOwner) {
     TempDir dir;
     os::SetLaunchHook([](const std::vector<std::string>&, const std::string&) { return false; });
     TForm owner(nullptr);
-    HWND ownerWindow = owner.Handle();
+    owner.HandleNeeded(); // the failure goes to the owner's window
     int failures = 0;
     TWndMethod old = owner.WindowProc;
     owner.WindowProc = [&](TMessage& m) {
@@ -115,15 +125,21 @@ TEST(MailSend, TheThreadDeletesAttachmentsAndReportsFailureToTheOwner) {
     std::string file = dir.write("page.html", "<html></html>");
     mail->Attachments()->Add(file);
     EXPECT_TRUE(mail->Send());
+    auto kept = [&] {
+        auto all = MailFilesKept();
+        return std::find(all.begin(), all.end(), file) != all.end();
+    };
     auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while ((failures == 0 || os::IsFile(file)) && std::chrono::steady_clock::now() < end) {
+    while ((failures == 0 || !kept()) && std::chrono::steady_clock::now() < end) {
         CheckSynchronize(10);
         Application->ProcessMessages();
     }
     EXPECT_EQ(failures, 1);
-    EXPECT_FALSE(os::IsFile(file));
+    EXPECT_TRUE(kept());
+    EXPECT_TRUE(os::IsFile(file));
     EXPECT_EQ(owner.ComponentCount(), 0);
-    (void)ownerWindow;
+    RemoveMailFiles();
+    EXPECT_FALSE(os::IsFile(file));
     os::SetLaunchHook(nullptr);
     // The hook refers to locals that go before the form does.
     owner.WindowProc = old;

@@ -3,8 +3,12 @@
 // pictures of the page, and the form filler across every browser.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <mutex>
@@ -18,13 +22,20 @@
 #include "platform/display/gtk.h"
 #include "platform/os/file.h"
 #include "platform/os/folders.h"
+#include "platform/os/process.h"
 #include "platform/webview/webkit.h"
 #include "support/httpserver.h"
 #include "support/tempdir.h"
 
 namespace {
 
-template <class Pred> bool pumpUntil(Pred done, int ms = 15000) {
+template <class Pred> bool pumpUntil(Pred done, int ms = 15000);
+
+void pumpFor(int ms) {
+    pumpUntil([] { return false; }, ms);
+}
+
+template <class Pred> bool pumpUntil(Pred done, int ms) {
     auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
     while (std::chrono::steady_clock::now() < end) {
         Application->ProcessMessages();
@@ -282,8 +293,12 @@ TEST_F(ToolsOnScreen, PicturesOfThePage) {
     EXPECT_TRUE(red(image->Picture()->Graphic(), 40, 30));
 }
 
-TEST_F(ToolsOnScreen, FormsOfEveryBrowserAreFilledAndSent) {
+TEST_F(ToolsOnScreen, FormsOfEveryRegisteredBrowserAreFilledAndSent) {
     auto* other = newBrowser(10, 10);
+    auto* unregistered = newBrowser(10, 10);
+    browser->SetRegisterAsBrowser(true);
+    other->SetRegisterAsBrowser(true);
+    ASSERT_TRUE(load("<html><body><form><input name=\"q\"></form></body></html>", unregistered));
     ASSERT_TRUE(load("<html><body><form onsubmit=\"document.title='sent:'+this.q.value;"
                      "return false\"><input name=\"q\" type=\"text\">"
                      "<input type=\"submit\" value=\"Search\"></form></body></html>"));
@@ -297,12 +312,306 @@ TEST_F(ToolsOnScreen, FormsOfEveryBrowserAreFilledAndSent) {
     EXPECT_EQ(eval("document.getElementsByName('q')[0].value", other), "FindWindow");
     EXPECT_EQ(eval("document.getElementsByName('p')[0].value", other), "");
     EXPECT_EQ(eval("document.title", other), "kept");
+    // A browser that is not one of the shell windows is left alone.
+    EXPECT_EQ(eval("document.getElementsByName('q')[0].value", unregistered), "");
 }
 
-TEST_F(ToolsOnScreen, CharacterSetOfThePage) {
-    ASSERT_TRUE(load("<html><body>text</body></html>"));
+TEST_F(ToolsOnScreen, TheCharacterSetDecodesThePagesOriginalBytes) {
+    httptest::TestHttpServer site;
+    // "Привет" in windows-1251, sent as windows-1252.
+    const std::string bytes = "<html><body><p id=\"t\">\xCF\xF0\xE8\xE2\xE5\xF2</p></body></html>";
+    site.Server().Get("/page", [&](const httplib::Request&, httplib::Response& r) {
+        r.set_content(bytes, "text/html; charset=windows-1252");
+    });
+    site.Start();
+    browser->Navigate(site.Url("/page"));
+    ASSERT_TRUE(browser->Wait(15000));
+    auto text = [&] { return eval("document.getElementById('t').textContent"); };
+    ASSERT_TRUE(
+        pumpUntil([&] { return text() == "\xC3\x8F\xC3\xB0\xC3\xA8\xC3\xA2\xC3\xA5\xC3\xB2"; }));
+    // Without a refresh the set waits for the next one.
+    EXPECT_TRUE(browser->SetCharartersSet("windows-1251", false));
+    pumpFor(500);
+    EXPECT_NE(text(), "Привет");
+    browser->Refresh();
+    EXPECT_TRUE(pumpUntil([&] { return text() == "Привет"; })) << text();
+    EXPECT_EQ(eval("document.characterSet"), "windows-1251");
+    // Back to the page's own set, and again at once.
+    browser->SetCharactersSet("windows-1252");
+    EXPECT_TRUE(pumpUntil([&] { return text() != "Привет" && !text().empty(); }));
     EXPECT_TRUE(browser->SetCharartersSet("windows-1251", true));
-    EXPECT_TRUE(pumpUntil([&] { return eval("document.characterSet") == "windows-1251"; }));
+    EXPECT_TRUE(pumpUntil([&] { return text() == "Привет"; })) << text();
+}
+
+TEST_F(ToolsOnScreen, WhatThePageCannotShowIsDownloaded) {
+    setenv("XDG_CONFIG_HOME", dir.file("user").c_str(), 1);
+    dir.write("user/user-dirs.dirs", "XDG_DOWNLOAD_DIR=\"" + dir.file("dl") + "\"\n");
+    httptest::TestHttpServer site;
+    site.Server().Get("/file.zip", [](const httplib::Request&, httplib::Response& r) {
+        r.set_content(std::string("PK\x03\x04zip content", 15), "application/zip");
+    });
+    site.Start();
+    // No download manager of the owner's: the engine saves it.
+    browser->GoDownloadFile(site.Url("/file.zip"));
+    std::string saved;
+    ASSERT_TRUE(pumpUntil([&] {
+        return os::ReadWholeFile(dir.file("dl/file.zip"), saved, 1 << 20) && saved.size() == 15;
+    }));
+    EXPECT_EQ(saved.substr(4), "zip content");
+    // The same name again gets a name of its own.
+    browser->GoDownloadFile(site.Url("/file.zip"));
+    EXPECT_TRUE(pumpUntil([&] { return os::FileSizeOf(dir.file("dl/file (2).zip")) == 15; }));
+
+    // The owner's download manager takes it.
+    std::vector<std::string> taken;
+    browser->OnFileDownload = [&](TCustomEmbeddedBrowser*, const std::string& url, HRESULT& r) {
+        taken.push_back(url);
+        r = S_OK;
+    };
+    browser->GoDownloadFile(site.Url("/file.zip?mine"));
+    ASSERT_TRUE(pumpUntil([&] { return taken.size() == 1; }));
+    EXPECT_EQ(taken[0], site.Url("/file.zip?mine"));
+    pumpFor(500);
+    EXPECT_FALSE(os::IsFile(dir.file("dl/file (3).zip")));
+    unsetenv("XDG_CONFIG_HOME");
+}
+
+TEST_F(ToolsOnScreen, ImportedCertificatesLetTheirSitesIn) {
+    setenv("XDG_CONFIG_HOME", dir.file("user").c_str(), 1);
+    httptest::TestHttpServer site(true);
+    site.Server().Get("/", [](const httplib::Request&, httplib::Response& r) {
+        r.set_content("<html><body>secure page</body></html>", "text/html");
+    });
+    site.Start();
+    std::string url = "https://127.0.0.1:" + std::to_string(site.Port()) + "/";
+    int errors = 0;
+    browser->OnNavigateError = [&](TObject*, TWebDocument*, const std::string&, const std::string&,
+                                   const std::string&, bool&) { ++errors; };
+    browser->Navigate(url);
+    ASSERT_TRUE(pumpUntil([&] { return errors == 1; }));
+    EXPECT_FALSE(has(browser->DocumentSourceText(), "secure page"));
+
+    EXPECT_FALSE(browser->ImportCertFile(dir.write("not.cer", "no certificate"), "ROOT"));
+    ASSERT_TRUE(browser->ImportCertFile(httptest::TestHttpServer::CertificateFile(), "ROOT"));
+    auto stored = os::ListDirectory(dir.file("user/lantrove/Certificates/ROOT"));
+    EXPECT_EQ(stored.size(), 1u);
+    // (A new address: the engine holds the failed one's error page.)
+    browser->Navigate(url + "?again");
+    EXPECT_TRUE(pumpUntil([&] { return has(browser->DocumentSourceText(), "secure page"); }))
+        << errors << "|" << browser->LocationURL() << "|" << browser->DocumentSourceText();
+    unsetenv("XDG_CONFIG_HOME");
+}
+
+TEST_F(ToolsOnScreen, ClearingHistoryForgetsPagesNotWhatSitesStore) {
+    httptest::TestHttpServer site;
+    site.Server().Get(R"(/(\w+))", [](const httplib::Request& q, httplib::Response& r) {
+        r.set_content("<html><body>page " + q.matches[1].str() + "</body></html>", "text/html");
+    });
+    site.Start();
+    browser->Navigate(site.Url("/first"));
+    ASSERT_TRUE(browser->Wait(15000));
+    browser->Navigate(site.Url("/second"));
+    ASSERT_TRUE(browser->Wait(15000));
+    ASSERT_TRUE(pumpUntil([&] { return has(browser->DocumentSourceText(), "page second"); }));
+    eval("localStorage.setItem('kept','yes'); true");
+    EXPECT_TRUE(browser->ClearHistory());
+    browser->GoBack();
+    pumpFor(1000);
+    EXPECT_EQ(browser->LocationURL(), site.Url("/second"));
+    EXPECT_TRUE(has(browser->DocumentSourceText(), "page second"));
+    EXPECT_EQ(eval("localStorage.getItem('kept')"), "yes");
+    // Later pages make history again.
+    browser->Navigate(site.Url("/third"));
+    ASSERT_TRUE(browser->Wait(15000));
+    browser->GoBack();
+    EXPECT_TRUE(browser->Wait(15000));
+    EXPECT_TRUE(pumpUntil([&] { return browser->LocationURL() == site.Url("/second"); }));
+}
+
+TEST_F(ToolsOnScreen, DownloadsGoIntoTheFileAsTheyCome) {
+    httptest::TestHttpServer site;
+    const std::string half(200000, 'a');
+    std::atomic<bool> sawPart{false};
+    std::string folder = dir.file("target");
+    os::MakeDirectories(folder);
+    site.Server().Get("/big", [&](const httplib::Request&, httplib::Response& r) {
+        r.set_chunked_content_provider("application/octet-stream",
+                                       [&](size_t offset, httplib::DataSink& sink) {
+                                           if (offset == 0) {
+                                               sink.write(half.data(), half.size());
+                                               return true;
+                                           }
+                                           // The first half is on disk before the rest comes.
+                                           for (int i = 0; i < 400 && !sawPart; ++i) {
+                                               for (auto& e : os::ListDirectory(folder))
+                                                   if (e.size >= int64_t(half.size()))
+                                                       sawPart = true;
+                                               if (site.WaitWhileRunning(25)) break;
+                                           }
+                                           sink.write(half.data(), half.size());
+                                           sink.done();
+                                           return true;
+                                       });
+    });
+    site.Start();
+    bool ok = false;
+    std::thread fetch([&] { ok = DownloadUrlToFile(site.Url("/big"), folder + "/big.bin"); });
+    fetch.join();
+    EXPECT_TRUE(ok);
+    EXPECT_TRUE(sawPart);
+    EXPECT_EQ(os::FileSizeOf(folder + "/big.bin"), int64_t(2 * half.size()));
+    EXPECT_EQ(os::ListDirectory(folder).size(), 1u); // no part file left
+}
+
+TEST_F(ToolsOnScreen, TheLocalesMeasurementFollowsTheCLibrarysOrder) {
+    // A U.S. locale of the test's own.
+    std::string locales = dir.file("locales");
+    os::MakeDirectories(locales);
+    bool haveUS =
+        std::system(
+            ("localedef -i en_US -f UTF-8 " + locales + "/en_US.UTF-8 >/dev/null 2>&1").c_str()) ==
+        0;
+    setenv("LOCPATH", locales.c_str(), 1);
+    struct Case {
+        const char *all, *measurement, *lang;
+        TMeasure want;
+        bool needsUS;
+    } cases[] = {
+        {"", "", "", mMetric, false},
+        {"C", "en_US.UTF-8", "", mMetric, false}, // LC_ALL comes first
+        {"", "en_US.UTF-8", "C", mUS, true},
+        {"", "", "en_US.UTF-8", mUS, true},
+        {"xx_XX.UTF-8", "", "", mUnknown, false}, // no such locale
+    };
+    for (const Case& c : cases) {
+        if (c.needsUS && !haveUS) continue;
+        for (auto [name, value] :
+             {std::pair{"LC_ALL", c.all}, {"LC_MEASUREMENT", c.measurement}, {"LANG", c.lang}})
+            if (*value)
+                setenv(name, value, 1);
+            else
+                unsetenv(name);
+        browser->LoadSettings();
+        EXPECT_EQ(browser->LocaleMeasure(), c.want)
+            << c.all << "|" << c.measurement << "|" << c.lang;
+    }
+    for (const char* name : {"LC_ALL", "LC_MEASUREMENT", "LANG", "LOCPATH"})
+        unsetenv(name);
+}
+
+TEST_F(ToolsOnScreen, TheDesktopsDefaultsNameTheBrowserAndTheClients) {
+    setenv("XDG_CONFIG_HOME", dir.file("user").c_str(), 1);
+    setenv("XDG_DATA_HOME", dir.file("data").c_str(), 1);
+    EXPECT_EQ(GetDefaultBrowserFromRegistry(), "No default browser found.");
+    dir.write("user/mimeapps.list", "[Default Applications]\n"
+                                    "x-scheme-handler/http=lantrove-test-browser.desktop\n"
+                                    "x-scheme-handler/mailto=lantrove-test-mail.desktop\n");
+    // The desktop names only programs that are there.
+    std::string web = dir.write("bin/web", "#!/bin/sh\n"),
+                mail = dir.write("bin/mail", "#!/bin/sh\n");
+    ASSERT_EQ(chmod(web.c_str(), 0755), 0);
+    ASSERT_EQ(chmod(mail.c_str(), 0755), 0);
+    dir.write("data/applications/lantrove-test-browser.desktop",
+              "[Desktop Entry]\nType=Application\nName=Browser\nExec=" + web + " --new %u\n");
+    dir.write("data/applications/lantrove-test-mail.desktop",
+              "[Desktop Entry]\nType=Application\nName=Mail\nExec=" + mail +
+                  " -compose \"to=%%u me\" %U\n");
+    EXPECT_EQ(browser->GetDefaultBrowserFromRegistry(), web + " --new %u");
+    std::vector<std::vector<std::string>> started;
+    os::SetLaunchHook([&](const std::vector<std::string>& argv, const std::string&) {
+        started.push_back(argv);
+        return true;
+    });
+    EXPECT_TRUE(browser->OpenClient("Mail"));
+    EXPECT_FALSE(browser->OpenClient("News")); // the desktop names none
+    os::SetLaunchHook(nullptr);
+    ASSERT_EQ(started.size(), 1u);
+    EXPECT_EQ(started[0], (std::vector<std::string>{mail, "-compose", "to=%u me"}));
+    unsetenv("XDG_DATA_HOME");
+    unsetenv("XDG_CONFIG_HOME");
+}
+
+TEST_F(ToolsOnScreen, PageSetUpAsksForThePageAndPrintsNothing) {
+    ASSERT_TRUE(load("<html><body><h1>Printed page</h1></body></html>"));
+    // The dialogs are closed by the user while the program waits for them.
+    std::atomic<bool> done{false};
+    std::vector<std::string> seen;
+    std::mutex lock;
+    std::thread user([&] {
+        while (!done) {
+            for (const char* title : {"Page Setup", "Print"}) {
+                std::string id;
+                FILE* f = popen(("xdotool search --onlyvisible --name '^" + std::string(title) +
+                                 "$' 2>/dev/null")
+                                    .c_str(),
+                                "r");
+                char buf[64] = {};
+                if (f && std::fgets(buf, sizeof buf, f)) id = buf;
+                if (f) pclose(f);
+                if (id.empty()) continue;
+                {
+                    std::lock_guard<std::mutex> g(lock);
+                    seen.push_back(title);
+                }
+                // Keys go to the window under the pointer when no window
+                // manager gives the focus.
+                id.erase(id.find_last_not_of("\n") + 1);
+                std::system(
+                    ("xdotool mousemove --window " + id + " 20 20 key Escape >/dev/null 2>&1")
+                        .c_str());
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+    });
+    browser->PageSetup(false);
+    done = true;
+    user.join();
+    ASSERT_FALSE(seen.empty());
+    EXPECT_EQ(seen[0], "Page Setup");
+    EXPECT_EQ(std::count(seen.begin(), seen.end(), std::string("Print")), 0);
+
+    // The print options are the page set-up: one print, no dialog.
+    std::string pdf = dir.file("options.pdf");
+    webview::engine_data::SetPrintToFile(pdf);
+    browser->PrintOptions()->Enabled = true;
+    browser->PrintOptions()->HideSetup = true;
+    browser->PrintOptions()->Orientation = poLandScape;
+    EXPECT_TRUE(browser->PrintWithOptions());
+    std::string data;
+    bool written = pumpUntil([&] {
+        return os::ReadWholeFile(pdf, data, 1 << 24) && data.find("%%EOF") != std::string::npos;
+    });
+    webview::engine_data::SetPrintToFile("");
+    ASSERT_TRUE(written);
+    // A landscape page: its box is wider than high.
+    size_t box = data.find("/MediaBox");
+    ASSERT_NE(box, std::string::npos);
+    double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    ASSERT_EQ(
+        std::sscanf(data.c_str() + data.find('[', box) + 1, "%lf %lf %lf %lf", &x0, &y0, &x1, &y1),
+        4);
+    EXPECT_GT(x1 - x0, y1 - y0);
+
+    // The preview is the print in the desktop's viewer.
+    std::vector<std::vector<std::string>> started;
+    std::mutex startedLock;
+    os::SetLaunchHook([&](const std::vector<std::string>& argv, const std::string&) {
+        std::lock_guard<std::mutex> g(startedLock);
+        started.push_back(argv);
+        return true;
+    });
+    EXPECT_TRUE(browser->PrintPreview());
+    bool opened = pumpUntil([&] {
+        std::lock_guard<std::mutex> g(startedLock);
+        return !started.empty();
+    });
+    os::SetLaunchHook(nullptr);
+    ASSERT_TRUE(opened);
+    std::string preview = started[0].back();
+    EXPECT_EQ(preview.substr(preview.size() - 4), ".pdf");
+    ASSERT_TRUE(os::ReadWholeFile(preview, data, 1 << 24));
+    EXPECT_EQ(data.rfind("%PDF", 0), 0u);
+    os::RemoveFile(preview);
 }
 
 TEST_F(ToolsOnScreen, ProxyCacheAndDataGoToTheEngine) {

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <sys/stat.h>
 
+#include "browser/SendMail_For_Wb.h"
 #include "browser/WbTools.h"
 #include "classlib/extctrls.h"
 #include "platform/display/headless.h"
@@ -15,6 +16,7 @@
 #include "platform/os/netinfo.h"
 #include "platform/os/process.h"
 #include "platform/os/registry.h"
+#include "platform/os/shell.h"
 #include "platform/webview/webkit.h"
 #include "platform/win/window.h"
 #include "support/httpserver.h"
@@ -523,16 +525,28 @@ TEST_F(PageRoutines, PrintingCommandsAndThePreviewWindow) {
     EXPECT_FALSE(browser->PrintPreview());
     EXPECT_FALSE(browser->PrintWithOptions());
     ASSERT_TRUE(show("<html><body>print me</body></html>"));
+    // With the print options the page set-up is theirs, no dialog asks;
+    // then one print.
     browser->PrintOptions()->Enabled = true;
-    PageSetupPendingFlag() = false;
-    EXPECT_TRUE(browser->PrintWithOptions());
-    EXPECT_TRUE(PageSetupPendingFlag());
+    browser->PrintOptions()->Orientation = poLandScape;
     PageSetupPendingFlag() = false;
     int before = view()->PrintCount();
+    EXPECT_TRUE(browser->PrintWithOptions());
+    EXPECT_FALSE(PageSetupPendingFlag());
+    EXPECT_EQ(view()->PageSetupDialogCount(), 0);
+    EXPECT_TRUE(view()->CurrentPageSetup().landscape);
+    EXPECT_EQ(view()->PrintCount(), before + 1);
+    // The set-up asks the user and prints nothing; the preview prints nothing.
+    EXPECT_FALSE(browser->PrintSetup()); // cancelled
+    view()->PageSetupDialogAnswer = webview::PageSetup{};
     EXPECT_TRUE(browser->PrintSetup());
+    EXPECT_FALSE(view()->CurrentPageSetup().landscape);
+    EXPECT_EQ(view()->PageSetupDialogCount(), 2);
     EXPECT_TRUE(browser->PrintPreviewFromTemplate(dir.file("template.htm")));
+    EXPECT_EQ(view()->PreviewCount(), 1);
+    EXPECT_EQ(view()->PrintCount(), before + 1);
     EXPECT_TRUE(browser->Print());
-    EXPECT_EQ(view()->PrintCount(), before + 3);
+    EXPECT_EQ(view()->PrintCount(), before + 2);
 
     // No preview window comes: the wait ends after its 7 seconds.
     SteppingClock clock;
@@ -610,9 +624,16 @@ TEST_F(PageRoutines, MailOfThePageAndOfItsAddress) {
 
     std::string file = dir.file("page to send.html");
     ASSERT_TRUE(browser->SendPageInMailAsAttachment(nullptr, file, "Subject", "Body"));
-    ASSERT_TRUE(pumpUntil([&] { return startedCount() == 2 && !os::IsFile(file); }));
+    // The page's file stays for the composer until the program ends.
+    ASSERT_TRUE(pumpUntil([&] {
+        auto kept = MailFilesKept();
+        return startedCount() == 2 && std::find(kept.begin(), kept.end(), file) != kept.end();
+    }));
+    EXPECT_NE(dir.read("page to send.html").find("page"), std::string::npos);
     EXPECT_TRUE(has(started[1], "--attach", file));
     EXPECT_TRUE(has(started[1], "--subject", "Subject"));
+    RemoveMailFiles();
+    EXPECT_FALSE(os::IsFile(file));
 
     EXPECT_TRUE(browser->CreateNewMail());
     ASSERT_EQ(startedCount(), 3u);
@@ -645,7 +666,7 @@ TEST_F(Settings, FoldersOfTheBrowserAndTheDesktop) {
         {0x05, os::HomeFolder()},
         {0x1A, dir.file("user")},
         {0x23, dir.file("common")},
-        {0x06, ""},
+        {0x06, dir.file("user") + "/lantrove/Favorites"}, // the folder the program uses
         {0x27, ""},
         {-1, ""},
     };
@@ -713,17 +734,48 @@ TEST_F(Settings, ClientsAndFoldersOpenWithTheirExactArguments) {
     os::SetLaunchHook(nullptr);
 }
 
-TEST_F(PageRoutines, DesktopCommandsGoToTheBrowsersWindow) {
+TEST_F(PageRoutines, DesktopCommandsAreCarriedOutByTheBrowsersWindow) {
+    std::string page =
+        dir.write("desk.html", "<html><head><title>Desk page</title></head><body>x</body></html>");
+    browser->Navigate(webview::FileUrl(page));
+    ASSERT_TRUE(pumpUntil([&] { return browser->ReadyState() == 4; }));
     std::vector<WPARAM> commands;
     TWndMethod old = browser->WindowProc;
     browser->WindowProc = [&](TMessage& m) {
         if (m.Msg == WM_COMMAND) commands.push_back(m.WParam);
         old(m);
     };
+    std::vector<std::vector<std::string>> started;
+    os::SetLaunchHook([&](const std::vector<std::string>& argv, const std::string&) {
+        started.push_back(argv);
+        return true;
+    });
+    std::vector<std::pair<std::string, std::string>> boxes;
+    auto saved = WbMessageBox;
+    WbMessageBox = [&](const std::string& c, const std::string& t) { boxes.emplace_back(c, t); };
+    dir.write("user/user-dirs.dirs", "XDG_DESKTOP_DIR=\"" + dir.file("desk") + "\"\n");
+
     browser->OpenIEBrowserWithAddress();
     browser->ShowIEVersionInfo();
     browser->CreateDesktopShortcut();
+    browser->ShowAboutBox();
     EXPECT_EQ(commands, (std::vector<WPARAM>{275, 336, 284}));
+    // The page goes to the desktop's handler of its address.
+    ASSERT_EQ(started.size(), 1u);
+    EXPECT_EQ(started[0].back(), page);
+    // The engine's version, with the component's credit in the about box.
+    ASSERT_EQ(boxes.size(), 2u);
+    std::string version = "Web engine version " + webview::engine_data::EngineVersion();
+    EXPECT_NE(boxes[0].second.find(version), std::string::npos);
+    EXPECT_NE(boxes[1].second.find(browser->About()), std::string::npos);
+    EXPECT_NE(boxes[1].second.find(version), std::string::npos);
+    // A link file on the desktop.
+    std::string link = dir.read("desk/Desk page.desktop");
+    EXPECT_NE(link.find("Type=Link"), std::string::npos);
+    EXPECT_NE(link.find("URL=" + browser->LocationURL() + "\n"), std::string::npos);
+
+    WbMessageBox = saved;
+    os::SetLaunchHook(nullptr);
     browser->WindowProc = old;
 }
 
@@ -770,17 +822,22 @@ TEST_F(PageRoutines, PageTextInAMessageAndPageSetupOfTheComponent) {
     EXPECT_EQ(boxes[0].second.find("<p>"), std::string::npos);
     WbMessageBox = saved;
 
-    // The print options complete the set-up only when both ask for it.
+    // The print options complete the set-up only when both ask for it;
+    // otherwise the user's dialog does. Nothing is printed.
+    view()->PageSetupDialogAnswer = webview::PageSetup{};
+    browser->PrintOptions()->Orientation = poLandScape;
     struct Case {
-        bool usePrintOptions, enabled, pending;
+        bool usePrintOptions, enabled, fromOptions;
     } cases[] = {{true, true, true}, {true, false, false}, {false, true, false}};
     for (const Case& c : cases) {
         PageSetupPendingFlag() = false;
         browser->PrintOptions()->Enabled = c.enabled;
-        int prints = view()->PrintCount();
+        int prints = view()->PrintCount(), dialogs = view()->PageSetupDialogCount();
         EXPECT_TRUE(browser->PageSetup(c.usePrintOptions));
-        EXPECT_EQ(PageSetupPendingFlag(), c.pending) << c.usePrintOptions << c.enabled;
-        EXPECT_EQ(view()->PrintCount(), prints + 1); // the print dialog stands in
+        EXPECT_FALSE(PageSetupPendingFlag());
+        EXPECT_EQ(view()->PageSetupDialogCount(), dialogs + (c.fromOptions ? 0 : 1));
+        EXPECT_EQ(view()->CurrentPageSetup().landscape, c.fromOptions);
+        EXPECT_EQ(view()->PrintCount(), prints);
     }
     PageSetupPendingFlag() = false;
 }

@@ -3,6 +3,9 @@
 // the role of the instance that already runs).
 #include "framework/CLApp.h"
 
+#include "browser/EmbeddedBrowser.h"
+#include "browser/WbControlComponent.h"
+#include "browser/WbFocusControl.h"
 #include "framework/CLEngine.h"
 #include "framework/CLSettings.h"
 #include "framework/OxDebug.h"
@@ -10,6 +13,7 @@
 #include "platform/os/folders.h"
 #include "platform/os/ipc.h"
 #include "platform/os/process.h"
+#include "platform/os/registry.h"
 #include "support/tempdir.h"
 
 #include <gtest/gtest.h>
@@ -50,6 +54,7 @@ void Log(const std::string& line) {
 struct Seen {
     int created = 0;
     bool shownAtStart = false;
+    bool browserHooks = false;
     std::vector<std::string> files;
     // The session messages the window got, with the engine's view then.
     std::vector<std::string> session;
@@ -58,6 +63,7 @@ Seen g_seen;
 bool g_closeWhenReady = true;
 // Ends the run as the desktop does when the session ends.
 bool g_terminateWhenReady = false;
+bool g_setsProxy = false;
 
 // A plain main window with the engine component: the engine answers the
 // other instances; in this process the window closes itself once its loop runs.
@@ -65,6 +71,12 @@ class TfrmInstanceMain : public TForm {
 public:
     explicit TfrmInstanceMain(TComponent* AOwner) : TForm(AOwner) {
         ++g_seen.created;
+        // The browsers' process-wide hooks exist before the main window.
+        TWbControl* wb = GlobalWbControl();
+        g_seen.browserHooks = wb && wb->MouseWheelFix()->Hook() &&
+                              wb->MouseWheelFix()->Hook()->Active() && TWBFocusControl::Active();
+        // As a browser of the window does when it sets a proxy.
+        if (g_setsProxy) ProxyChangedFlag() = true;
         auto* engine = new TCLEngine(this);
         engine->OnCmdFile = [](const std::string& file) {
             g_seen.files.push_back(file);
@@ -400,6 +412,23 @@ TEST_F(AppRunTest, DebugModeTruthTable) {
         EXPECT_EQ(DebuggerInstance()->AutoStart(), c.expected);
     }
     DebuggerInstance()->SetActive(false);
+}
+
+TEST_F(AppRunTest, TheBrowserUnitRunsAroundTheMainWindow) {
+    // A proxy a browser set during the run is put back at its end.
+    const std::string key = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+    ASSERT_TRUE(os::RegWriteValue(os::RegRoot::CurrentUser, key, "ProxyEnable", "1"));
+    g_setsProxy = true;
+    RunHere({});
+    g_setsProxy = false;
+    EXPECT_EQ(g_seen.created, 1);
+    EXPECT_TRUE(g_seen.browserHooks);
+    EXPECT_EQ(GlobalWbControl(), nullptr);
+    EXPECT_FALSE(TWBFocusControl::Active());
+    std::string v;
+    ASSERT_TRUE(os::RegReadValue(os::RegRoot::CurrentUser, key, "ProxyEnable", v));
+    EXPECT_EQ(v, "0");
+    EXPECT_FALSE(ProxyChangedFlag());
 }
 
 TEST_F(AppRunTest, ControlWordIsRecordedAllMasked) {
