@@ -9,6 +9,7 @@
 #include "platform/os/codepage.h"
 #include "platform/os/ipc.h"
 #include "platform/os/session.h"
+#include "platform/win/paint.h"
 #include "platform/win/windows.h"
 
 #include <atomic>
@@ -314,6 +315,9 @@ void AppRun(const TFormClass& FormClass, TForm** FormReference, TAppStartCallbac
     if (Settings()->GetSettingBool("App.Splash")) {
         frmCLSplashForm = new TfrmCLSplashForm(nullptr);
         frmCLSplashForm->Show();
+        // Making the main window takes a while: the splash is on the screen,
+        // painted, before that starts.
+        if (frmCLSplashForm) ShowWindowNow(frmCLSplashForm->Handle());
     }
     Application->CreateForm(FormClass, FormReference);
     bool showMainForm = Application->ShowMainForm;

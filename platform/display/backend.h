@@ -75,6 +75,10 @@ public:
     // The window was put right below `after` (or to the top or bottom:
     // HWND_TOP, HWND_TOPMOST, HWND_BOTTOM).
     virtual void WindowRestacked(HWND, HWND /*after*/) {}
+    // Puts a shown top-level window on the screen with what its surface holds
+    // now, before returning (within a bounded wait): for a window shown ahead
+    // of long work on the same thread, such as a splash.
+    virtual void ShowNow(HWND) {}
 
     // Native views (the web view) shown over the client area of a window of
     // ours: nativeView is the backend's own widget. While attached, the

@@ -235,6 +235,31 @@ public:
 
     void WindowShown(HWND hwnd, bool) override { syncMapped(hwnd); }
 
+    void ShowNow(HWND hwnd) override {
+        auto it = windows_.find(hwnd);
+        if (it == windows_.end() || !it->second.mapped) return;
+        const unsigned before = it->second.draws;
+        gtk_widget_queue_draw(it->second.area);
+        // The window manager may never map it (or take long): the wait has
+        // a bound, after which the window shows whenever it does.
+        bool late = false;
+        const guint bound = g_timeout_add(
+            500,
+            +[](gpointer p) {
+                *static_cast<bool*>(p) = true;
+                return G_SOURCE_REMOVE;
+            },
+            &late);
+        while (!late) {
+            it = windows_.find(hwnd);
+            if (it == windows_.end() || it->second.draws != before) break;
+            g_main_context_iteration(nullptr, TRUE);
+        }
+        if (!late) g_source_remove(bound);
+        gdk_display_flush(gdk_display_get_default());
+        syncViews();
+    }
+
     void WindowMoved(HWND hwnd, const RECT&) override { place(hwnd); }
 
     void WindowTextChanged(HWND hwnd) override {
@@ -433,6 +458,7 @@ private:
         GtkIMContext* im = nullptr;
         bool popup = false; // override-redirect: menus, drop-downs, hints
         bool mapped = false;
+        unsigned draws = 0; // times the toolkit drew the surface
         // Without a compositor: the screen under a layered window, taken
         // before it shows, that its pixels are blended over.
         cairo_surface_t* under = nullptr;
@@ -681,6 +707,8 @@ private:
 
     static gboolean onDraw(GtkWidget*, cairo_t* cr, gpointer data) {
         auto hwnd = reinterpret_cast<HWND>(data);
+        if (self_)
+            if (auto it = self_->windows_.find(hwnd); it != self_->windows_.end()) ++it->second.draws;
         HBITMAP surface = GetWindowSurface(hwnd);
         if (!surface) return FALSE;
         LayeredState ls = GetLayeredState(hwnd);

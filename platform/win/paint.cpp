@@ -8,6 +8,7 @@
 #include <optional>
 #include <set>
 
+#include "platform/display/backend.h"
 #include "platform/win/internal.h"
 #include "platform/win/layered.h"
 #include "platform/win/nonclient.h"
@@ -317,6 +318,12 @@ BOOL RedrawWindow(HWND hwnd, const RECT* rect, HRGN rgn, UINT flags) {
             updateTree(hwnd);
     }
     return 1;
+}
+
+void ShowWindowNow(HWND hwnd) {
+    if (!IsWindow(hwnd) || !IsWindowVisible(hwnd)) return;
+    RedrawWindow(hwnd, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    display::Current().ShowNow(hwnd);
 }
 
 HDC BeginPaint(HWND hwnd, PAINTSTRUCT* ps) {

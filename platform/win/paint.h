@@ -41,6 +41,10 @@ int GetUpdateRgn(HWND hwnd, HRGN rgn, BOOL erase);
 // something to paint.
 BOOL UpdateWindow(HWND hwnd);
 BOOL RedrawWindow(HWND hwnd, const RECT* rect, HRGN rgn, UINT flags);
+// Paints a shown top-level window and its children and has the display put
+// it on the screen before returning, for a window that is up while its
+// thread is busy elsewhere.
+void ShowWindowNow(HWND hwnd);
 
 // BeginPaint validates the update region, clips the device context to it and
 // sends WM_ERASEBKGND when an erase was asked for.

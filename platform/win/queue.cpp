@@ -105,10 +105,17 @@ uint64_t NowMs() {
 
 namespace {
 
-// Runs every call waiting for the calling thread. Returns whether any ran.
+// Runs the calls waiting for the calling thread when it looks, not those
+// that arrive meanwhile: a worker that keeps sending must not hold the loop
+// away from its messages. Returns whether any ran.
 bool RunPendingCalls(ThreadQueue& q) {
     bool any = false;
-    for (;;) {
+    size_t waiting = 0;
+    {
+        std::lock_guard<std::mutex> g(q.m);
+        waiting = q.calls.size();
+    }
+    for (; waiting > 0; --waiting) {
         std::shared_ptr<Call> c;
         {
             std::lock_guard<std::mutex> g(q.m);

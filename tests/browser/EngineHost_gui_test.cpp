@@ -10,9 +10,15 @@
 #include <chrono>
 #include <cstdlib>
 #include <memory>
+#include <sstream>
+#include <map>
+#include <fstream>
+#include <filesystem>
 #include <mutex>
 #include <string>
 #include <thread>
+
+#include <unistd.h>
 
 #include "browser/EmbeddedBrowser.h"
 #include "browser/WbLazyLibs.h"
@@ -572,6 +578,52 @@ TEST_F(HostOnEngine, DropsGoToThePageTheOwnerOrNowhere) {
     drag();
     pumpFor(500);
     EXPECT_NE(eval("document.title"), "page:dragged");
+}
+
+// Web processes below this one (the engine may start them through a sandbox).
+int webProcesses() {
+    std::map<int, int> parent;
+    std::map<int, std::string> name;
+    for (const auto& e : std::filesystem::directory_iterator("/proc")) {
+        const std::string pid = e.path().filename();
+        if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
+        std::ifstream stat(e.path() / "stat");
+        std::string line;
+        if (!std::getline(stat, line)) continue;
+        const size_t open = line.find('('), close = line.rfind(')');
+        if (open == std::string::npos || close == std::string::npos) continue;
+        int ppid = 0;
+        std::istringstream rest(line.substr(close + 2));
+        std::string state;
+        rest >> state >> ppid;
+        parent[std::stoi(pid)] = ppid;
+        name[std::stoi(pid)] = line.substr(open + 1, close - open - 1);
+    }
+    int count = 0;
+    for (const auto& [pid, n] : name) {
+        if (n.rfind("WebKitWebProces", 0) != 0) continue;
+        for (int p = parent[pid]; p > 1; p = parent.count(p) ? parent[p] : 0)
+            if (p == getpid()) {
+                ++count;
+                break;
+            }
+    }
+    return count;
+}
+
+TEST_F(HostOnEngine, EveryViewSharesOneWebProcess) {
+    ASSERT_TRUE(load("<html><body>first</body></html>"));
+    const int before = webProcesses();
+    ASSERT_GE(before, 1);
+    auto* second = new TEmbeddedBrowser(form.get());
+    second->SetBounds(10, 280, 360, 40);
+    second->SetParent(form.get());
+    second->LoadFromWideString(u"<html><body id=\"b\">second</body></html>");
+    ASSERT_TRUE(pumpUntil([&] {
+        return second->ReadyState() == 4 && second->Document() &&
+               second->Document()->Evaluate("document.body.id").value == "b";
+    }));
+    EXPECT_EQ(webProcesses(), before);
 }
 
 TEST_F(HostOnEngine, TheDialogHookGivesTheIconAndCompletesThePageSetUp) {

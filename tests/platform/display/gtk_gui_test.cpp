@@ -157,6 +157,32 @@ TEST(GtkDisplay, ScreenShowsTheHeadlessPixelsAndInputArrives) {
     display::Install(nullptr);
 }
 
+// A window shown ahead of long work on its thread (the splash) is on the
+// screen, painted, when ShowWindowNow returns: nothing pumps the display
+// between the two.
+TEST(GtkDisplay, ShowWindowNowPutsThePaintedWindowOnTheScreen) {
+    auto backend = display::CreateGtkBackend();
+    if (!backend) GTEST_SKIP() << "no display";
+    display::Install(std::move(backend));
+    WNDCLASS wc;
+    wc.lpfnWndProc = demoProc;
+    wc.lpszClassName = "GtkShownNow";
+    RegisterClass(wc);
+    HWND w = CreateWindowEx(0, "GtkShownNow", "now", WS_POPUP, 300, 200, 200, 120, 0, 0, nullptr,
+                            nullptr);
+    ASSERT_NE(w, 0u);
+    ShowWindow(w, SW_SHOWNOACTIVATE);
+    ShowWindowNow(w);
+    std::unique_ptr<GdiBitmap, BOOL (*)(HGDIOBJ)> shot(
+        display::Current().CaptureScreen(RECT{300, 200, 500, 320}), DeleteObject);
+    ASSERT_NE(shot.get(), nullptr);
+    EXPECT_EQ(shot->getPixel(50, 20), RGB(200, 30, 30));
+    EXPECT_EQ(shot->getPixel(150, 100), RGB(30, 30, 200));
+    DestroyWindow(w);
+    pumpFor(50);
+    display::Install(nullptr);
+}
+
 namespace {
 
 std::string outputOf(const std::string& cmd) {

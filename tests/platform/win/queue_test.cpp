@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -138,6 +139,28 @@ TEST_F(QueueTest, WaitingAfterALookThatRanACallReturnsAtOnce) {
     finished = true;
     worker.join();
     EXPECT_FALSE(rescued) << "the loop slept on after the call had run";
+}
+
+TEST_F(QueueTest, CallsThatKeepComingDoNotHoldTheLoopFromItsMessages) {
+    // Each call hands the thread the next one, as a busy worker does: a look
+    // runs what was waiting and returns, so the posted message gets its turn.
+    const DWORD self = GetCurrentThreadId();
+    int ran = 0;
+    std::function<void()> again = [&] {
+        ++ran;
+        if (ran < 1000) PostThreadCall(self, again);
+    };
+    PostThreadCall(self, again);
+    PostMessage(hwnd, WM_USER + 4, 0, 0);
+    MSG msg;
+    ASSERT_TRUE(PeekMessage(&msg, 0, 0, 0, PM_REMOVE));
+    EXPECT_EQ(msg.message, WM_USER + 4);
+    EXPECT_EQ(ran, 1);
+    EXPECT_TRUE(RunThreadCalls(0));
+    EXPECT_EQ(ran, 2);
+    while (RunThreadCalls(0)) {
+    }
+    EXPECT_EQ(ran, 1000);
 }
 
 TEST_F(QueueTest, SendTimeoutGivesUpOnABusyThread) {
