@@ -708,7 +708,8 @@ private:
     static gboolean onDraw(GtkWidget*, cairo_t* cr, gpointer data) {
         auto hwnd = reinterpret_cast<HWND>(data);
         if (self_)
-            if (auto it = self_->windows_.find(hwnd); it != self_->windows_.end()) ++it->second.draws;
+            if (auto it = self_->windows_.find(hwnd); it != self_->windows_.end())
+                ++it->second.draws;
         HBITMAP surface = GetWindowSurface(hwnd);
         if (!surface) return FALSE;
         LayeredState ls = GetLayeredState(hwnd);

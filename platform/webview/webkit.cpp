@@ -143,10 +143,10 @@ public:
         // Every view shares the first live view's web process: a process of
         // its own per view costs tens of megabytes and its start-up.
         WebKitWebView* related = liveViews().empty() ? nullptr : liveViews().begin()->first;
-        view_ = GTK_WIDGET(related ? g_object_new(WEBKIT_TYPE_WEB_VIEW, "user-content-manager",
-                                                  ucm_, "related-view", related, nullptr)
-                                   : g_object_new(WEBKIT_TYPE_WEB_VIEW, "user-content-manager",
-                                                  ucm_, nullptr));
+        view_ = GTK_WIDGET(
+            related ? g_object_new(WEBKIT_TYPE_WEB_VIEW, "user-content-manager", ucm_,
+                                   "related-view", related, nullptr)
+                    : g_object_new(WEBKIT_TYPE_WEB_VIEW, "user-content-manager", ucm_, nullptr));
         g_object_ref_sink(view_);
         WebKitSettings* ws = webkit_web_view_get_settings(WEBKIT_WEB_VIEW(view_));
         webkit_settings_set_hardware_acceleration_policy(ws,

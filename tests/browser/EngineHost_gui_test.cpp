@@ -9,12 +9,12 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
-#include <memory>
-#include <sstream>
-#include <map>
-#include <fstream>
 #include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
 #include <mutex>
+#include <sstream>
 #include <string>
 #include <thread>
 
