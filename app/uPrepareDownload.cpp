@@ -179,6 +179,8 @@ TfrmPrepareDownload::TfrmPrepareDownload(TComponent* AOwner) : TForm(AOwner) {
     FFileNameModified = false;
     spSkinnedForm = new TspSkinnedForm(this);
     spSkinnedForm->SetName("spSkinnedForm");
+    // A dialog of a fixed size: neither minimised nor maximised.
+    spSkinnedForm->SetBorderIcons(biSystemMenu);
     ApplyMainSkinData(this);
 }
 

@@ -133,6 +133,8 @@ TfrmSettings::TfrmSettings(TComponent* AOwner, TMultiDownloader* Queue)
 
     spSkinnedForm = new TspSkinnedForm(this);
     spSkinnedForm->SetName("spSkinnedForm");
+    // A dialog of a fixed size: neither minimised nor maximised.
+    spSkinnedForm->SetBorderIcons(biSystemMenu);
     TCLEngine* engine = EngineInstance();
     CLMultiLang = NewWindowTranslator(this, engine ? engine->LanguageData() : nullptr);
     ApplyMainSkinData(this);

@@ -218,6 +218,8 @@ TfrmCLUpdateForm::TfrmCLUpdateForm(TComponent* AOwner) : TForm(AOwner) {
 
     spSkinnedForm = new TspSkinnedForm(this);
     spSkinnedForm->SetName("spSkinnedForm");
+    // A dialog of a fixed size: neither minimised nor maximised.
+    spSkinnedForm->SetBorderIcons(biSystemMenu);
     CLForm = new TCLForm(this);
     CLForm->RuntimeSetSkinData = true;
     CLForm->RuntimeSetLanguageData = true;
