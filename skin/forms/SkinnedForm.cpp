@@ -1,6 +1,7 @@
 #include "skin/forms/SkinnedForm.h"
 #include "skin/forms/SkinHint.h"
 #include "skin/forms/SkinMenus.h"
+#include "skin/forms/SkinnedFormInternal.h"
 #include "skin/forms/spTrayIcon.h"
 
 #include <algorithm>
@@ -28,24 +29,15 @@
 #include "skin/engine/SPUtils.h"
 #include "skin/engine/speffbmp.h"
 
+using namespace skinned_form_internal;
+
 namespace {
 
 constexpr UINT WM_NCRBUTTONUP_ = 0x00A5;
 constexpr UINT WM_NCRBUTTONDBLCLK_ = 0x00A6;
 constexpr UINT WM_DISPLAYCHANGE_ = 0x007E;
-constexpr int kDefBorder = 3;
-// Timer of the form window that ends the show transition.
 // F4: Alt+F4 closes a window, Ctrl+F4 an MDI child.
 constexpr WORD kVkF4 = 0x73;
-constexpr UINT_PTR kShowTimerId = 1;
-
-bool PtIn(const TRect& R, const TPoint& P) {
-    return P.X >= R.Left && P.X < R.Right && P.Y >= R.Top && P.Y < R.Bottom;
-}
-
-TRect Offset(TRect R, int dx, int dy) {
-    return TRect(R.Left + dx, R.Top + dy, R.Right + dx, R.Bottom + dy);
-}
 
 int16_t LowSigned(LPARAM l) {
     return int16_t(LOWORD(uintptr_t(l)));
@@ -60,64 +52,11 @@ void BlitBitmap(HDC DC, int X, int Y, TBitmap* Source) {
     BitBlt(DC, X, Y, Source->Width(), Source->Height(), Source->Canvas()->Handle(), 0, 0, SRCCOPY);
 }
 
-void ApplyInActiveEffect(TBitmap* B, TspInActiveEffect E) {
-    if (!B || B->Width() <= 0 || B->Height() <= 0) return;
-    auto owned = TspEffectBmp::CreateFromhWnd(B->Handle());
-    if (!owned) return;
-    TspEffectBmp& eb = *owned;
-    switch (E) {
-    case ieBrightness:
-        eb.ChangeBrightness(0.5);
-        break;
-    case ieDarkness:
-        eb.ChangeDarkness(0.3);
-        break;
-    case ieGrayScale:
-        eb.GrayScale();
-        break;
-    case ieNoise:
-        eb.AddMonoNoise(50);
-        break;
-    case ieSplitBlur:
-        eb.SplitBlur(1);
-        break;
-    case ieInvert:
-        eb.Invert();
-        break;
-    }
-    eb.Draw(B->Canvas()->Handle(), 0, 0);
-}
-
 } // namespace
 
 // ---- Frame objects ----------------------------------------------------------------------------
 
 namespace {
-
-TBitmap* PictureAt(TspSkinData* SD, int Index) {
-    if (!SD || Index < 0 || Index >= int(SD->FActivePictures.size())) return nullptr;
-    return SD->FActivePictures[size_t(Index)].get();
-}
-
-bool HasPart(TBitmap* P, const TRect& R) {
-    return P && P->Width() > 0 && P->Height() > 0 && !R.IsEmpty();
-}
-
-// P[Src] stretched into a new bitmap of W x H.
-void StretchPart(TBitmap* B, TBitmap* P, const TRect& Src, int W, int H) {
-    B->SetSize(W, H);
-    if (HasPart(P, Src)) B->Canvas()->CopyRect(TRect(0, 0, W, H), P->Canvas(), Src);
-}
-
-// Moves A toward B by Kf with the transition of Kind and draws the result.
-void DrawMorphed(TCanvas* Cnvs, int X, int Y, TBitmap* A, TBitmap* B, double Kf, TMorphKind Kind) {
-    if (A->Width() <= 0 || A->Height() <= 0) return;
-    auto ea = TspEffectBmp::CreateFromhWnd(A->Handle());
-    auto eb = TspEffectBmp::CreateFromhWnd(B->Handle());
-    if (!ea || !eb) return;
-    MorphEffectBmp(ea.get(), eb.get(), Kind, Kf);
-    ea->Draw(Cnvs->Handle(), X, Y);
-}
 
 // Rounds halves to even.
 int RoundEven(double v) {
@@ -5095,12 +5034,6 @@ TBitmap* BarPictureOf(TspSkinData* SD, int Index) {
     return SD->FActivePictures[size_t(Index)].get();
 }
 
-void FillRectColor(TCanvas* C, const TRect& R, TColor Color) {
-    C->Brush()->SetStyle(bsSolid);
-    C->Brush()->SetColor(Color);
-    C->FillRect(R);
-}
-
 } // namespace
 
 void TspSkinMainMenu::SetSkinData(TspSkinData* Value) {
@@ -6949,40 +6882,9 @@ constexpr const char* kBarHideItem = "_DSFCHILDITEMBARHIDE";
 constexpr const char* kClientOwnerProp = "lantrove.skinnedform.mdiclient";
 constexpr int kListButtonWidth = 15;
 
-std::string withoutFirst(std::string S, const std::string& What) {
-    size_t p = S.find(What);
-    if (p != std::string::npos) S.erase(p, What.size());
-    return S;
-}
-
 bool itemBelongsTo(const TMenuItem* Item, const TForm* Child) {
     return Item->Name().find(kChildItem) != std::string::npos &&
            withoutFirst(Item->Name(), kChildItem) == Child->Name();
-}
-
-std::vector<TForm*> mdiChildrenOf(TForm* Main) {
-    std::vector<TForm*> list;
-    if (!Main || Main->FormStyle() != fsMDIForm) return list;
-    for (int i = 0; i < Main->MDIChildCount(); ++i)
-        if (TForm* f = Main->MDIChildren(i)) list.push_back(f);
-    return list;
-}
-
-// Shows a child and makes it the client's active one.
-void showMDIChild(TForm* Child) {
-    Child->Show();
-    if (HWND client = MDIClientOf(Child->Handle()))
-        SendMessage(client, WM_MDIACTIVATE, WPARAM(Child->Handle()), 0);
-}
-
-void restoreMinimized(TForm* Child) {
-    if (TspSkinnedForm* sf = GetSkinnedForm(Child); sf && sf->WindowState() == wsMinimized)
-        sf->SetWindowState(wsNormal);
-}
-
-TBitmap* pictureOf(TspSkinData* SD, int Index) {
-    if (!SD || Index < 0 || size_t(Index) >= SD->FActivePictures.size()) return nullptr;
-    return SD->FActivePictures[size_t(Index)].get();
 }
 
 TspDataSkinButtonControl* buttonElement(TspSkinData* SD, const char* Name) {
