@@ -1,0 +1,121 @@
+// Helpers and constants shared by the source files of the skinned form and its
+// parts (frame objects, menu bar, layered border, MDI tabs). Private to
+// skin/forms: those files bring it in with a using-directive.
+#pragma once
+
+#include "skin/forms/SkinnedForm.h"
+
+#include "platform/win/mdi.h"
+#include "platform/win/messages.h"
+#include "skin/engine/speffbmp.h"
+
+namespace skinned_form_internal {
+
+constexpr int kDefBorder = 3;
+// Timer of the form window that ends the show transition.
+constexpr UINT_PTR kShowTimerId = 1;
+
+inline bool PtIn(const TRect& R, const TPoint& P) {
+    return P.X >= R.Left && P.X < R.Right && P.Y >= R.Top && P.Y < R.Bottom;
+}
+
+inline TRect Offset(TRect R, int dx, int dy) {
+    return TRect(R.Left + dx, R.Top + dy, R.Right + dx, R.Bottom + dy);
+}
+
+inline void ApplyInActiveEffect(TBitmap* B, TspInActiveEffect E) {
+    if (!B || B->Width() <= 0 || B->Height() <= 0) return;
+    auto owned = TspEffectBmp::CreateFromhWnd(B->Handle());
+    if (!owned) return;
+    TspEffectBmp& eb = *owned;
+    switch (E) {
+    case ieBrightness:
+        eb.ChangeBrightness(0.5);
+        break;
+    case ieDarkness:
+        eb.ChangeDarkness(0.3);
+        break;
+    case ieGrayScale:
+        eb.GrayScale();
+        break;
+    case ieNoise:
+        eb.AddMonoNoise(50);
+        break;
+    case ieSplitBlur:
+        eb.SplitBlur(1);
+        break;
+    case ieInvert:
+        eb.Invert();
+        break;
+    }
+    eb.Draw(B->Canvas()->Handle(), 0, 0);
+}
+
+// ---- Frame-object pictures
+
+inline TBitmap* PictureAt(TspSkinData* SD, int Index) {
+    if (!SD || Index < 0 || Index >= int(SD->FActivePictures.size())) return nullptr;
+    return SD->FActivePictures[size_t(Index)].get();
+}
+
+inline bool HasPart(TBitmap* P, const TRect& R) {
+    return P && P->Width() > 0 && P->Height() > 0 && !R.IsEmpty();
+}
+
+// P[Src] stretched into a new bitmap of W x H.
+inline void StretchPart(TBitmap* B, TBitmap* P, const TRect& Src, int W, int H) {
+    B->SetSize(W, H);
+    if (HasPart(P, Src)) B->Canvas()->CopyRect(TRect(0, 0, W, H), P->Canvas(), Src);
+}
+
+// Moves A toward B by Kf with the transition of Kind and draws the result.
+inline void DrawMorphed(TCanvas* Cnvs, int X, int Y, TBitmap* A, TBitmap* B, double Kf,
+                        TMorphKind Kind) {
+    if (A->Width() <= 0 || A->Height() <= 0) return;
+    auto ea = TspEffectBmp::CreateFromhWnd(A->Handle());
+    auto eb = TspEffectBmp::CreateFromhWnd(B->Handle());
+    if (!ea || !eb) return;
+    MorphEffectBmp(ea.get(), eb.get(), Kind, Kf);
+    ea->Draw(Cnvs->Handle(), X, Y);
+}
+
+inline void FillRectColor(TCanvas* C, const TRect& R, TColor Color) {
+    C->Brush()->SetStyle(bsSolid);
+    C->Brush()->SetColor(Color);
+    C->FillRect(R);
+}
+
+// ---- MDI children
+
+inline std::string withoutFirst(std::string S, const std::string& What) {
+    size_t p = S.find(What);
+    if (p != std::string::npos) S.erase(p, What.size());
+    return S;
+}
+
+inline std::vector<TForm*> mdiChildrenOf(TForm* Main) {
+    std::vector<TForm*> list;
+    if (!Main || Main->FormStyle() != fsMDIForm) return list;
+    for (int i = 0; i < Main->MDIChildCount(); ++i)
+        if (TForm* f = Main->MDIChildren(i)) list.push_back(f);
+    return list;
+}
+
+// Shows a child and makes it the client's active one.
+inline void showMDIChild(TForm* Child) {
+    Child->Show();
+    if (HWND client = MDIClientOf(Child->Handle()))
+        SendMessage(client, WM_MDIACTIVATE, WPARAM(Child->Handle()), 0);
+}
+
+inline void restoreMinimized(TForm* Child) {
+    if (TspSkinnedForm* sf = GetSkinnedForm(Child); sf && sf->WindowState() == wsMinimized)
+        sf->SetWindowState(wsNormal);
+}
+
+inline TBitmap* pictureOf(TspSkinData* SD, int Index) {
+    if (!SD || Index < 0 || size_t(Index) >= SD->FActivePictures.size()) return nullptr;
+    return SD->FActivePictures[size_t(Index)].get();
+}
+
+} // namespace skinned_form_internal
