@@ -270,8 +270,9 @@ TEST_F(DialogsE2E, OptionsAboutUpdateAndMessageBoxAnsweredWithTheMouse) {
     Gone(update);
 
     // A keyboard with letters of another script, a symbol and a dead key,
-    // set up well ahead of the typing below: the X server's keymap rewrite
-    // reaches the program a while after the command that asks for it ends.
+    // set up well ahead of the typing below: typing that follows a click made
+    // right after a keymap rewrite is lost for a moment by any client of the
+    // test's X server, a plain toolkit entry too.
     KeyboardWith(
         {"Cyrillic_en", "Cyrillic_o", "Cyrillic_che", "Cyrillic_softsign", "U266A", "dead_acute"});
     // A message box: a search with no keyword.
