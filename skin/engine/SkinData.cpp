@@ -74,6 +74,9 @@ void TspSkinKeyReader::Styles(const char* Key, TFontStyles& V) {
 void TspSkinKeyReader::Lines(const char* Key, TStrings* V) {
     ReadStrings(F, S, Key, V);
 }
+void TspSkinKeyReader::List(const char* Key, TStrings* V) {
+    ReadStringList(F, S, Key, V);
+}
 void TspSkinKeyReader::Align(const char* Key, TAlignment& V) {
     V = ReadAlignment(F, S, Key);
 }
@@ -107,6 +110,9 @@ void TspSkinKeyWriter::Styles(const char* Key, TFontStyles& V) {
 }
 void TspSkinKeyWriter::Lines(const char* Key, TStrings* V) {
     WriteStrings(F, S, Key, V);
+}
+void TspSkinKeyWriter::List(const char* Key, TStrings* V) {
+    WriteStringList(F, S, Key, V);
 }
 void TspSkinKeyWriter::Align(const char* Key, TAlignment& V) {
     WriteAlignment(F, S, Key, V);
@@ -1890,92 +1896,124 @@ void TspSkinData::SendSkinDataMessage(UINT M) {
         if (IsWindow(w)) SendMessage(w, M, wp, kSkinMessageLParam);
 }
 
-void TspSkinData::ReadFormInfo(TspSkinContent& C, TCustomIniFile* F) {
-    TspSkinKeyReader K(F, "FORMINFO");
-    K.Point("lefttoppoint", C.LTPoint);
-    K.Point("righttoppoint", C.RTPoint);
-    K.Point("leftbottompoint", C.LBPoint);
-    K.Point("rightbottompoint", C.RBPoint);
-    K.Rect("clientrect", C.ClRect);
-    K.Int("bgpictureindex", C.BGPictureIndex, -1);
-    K.Int("mdibgpictureindex", C.MDIBGPictureIndex, -1);
-    K.Bool("leftstretch", C.LeftStretch);
-    K.Bool("rightstretch", C.RightStretch);
-    K.Bool("topstretch", C.TopStretch);
-    K.Bool("bottomstretch", C.BottomStretch);
-    K.Bool("stretcheffect", C.StretchEffect);
-    K.Enum("stretchtype", C.StretchType, spStretchTypeWords);
-    K.Bool("mdibgstretcheffect", C.MDIBGStretchEffect);
-    K.Enum("mdibgstretchtype", C.MDIBGStretchType, spStretchTypeWords);
-    K.Rect("buttonsrect", C.ButtonsRect);
-    K.Rect("captionrect", C.CaptionRect);
-    K.Int("buttonsoffset", C.ButtonsOffset, 0);
-    K.Bool("buttonsinleft", C.CapButtonsInLeft);
-    K.Rect("maskrectarea", C.MaskRectArea);
-    K.Point("hittestlefttoppoint", C.HitTestLTPoint);
-    K.Point("hittestrighttoppoint", C.HitTestRTPoint);
-    K.Point("hittestleftbottompoint", C.HitTestLBPoint);
-    K.Point("hittestrightbottompoint", C.HitTestRBPoint);
-    K.Point("rollupleftpoint", C.RollUpLeftPoint);
-    K.Point("rolluprightpoint", C.RollUpRightPoint);
-    if (!C.FMaskName.empty()) {
-        TRect& m = C.MaskRectArea;
-        if (IsEmptyRect(m)) {
-            m = C.ClRect;
-        } else {
-            m.Left = std::min(m.Left, C.ClRect.Left);
-            m.Top = std::min(m.Top, C.ClRect.Top);
-            m.Right = std::max(m.Right, C.ClRect.Right);
-            m.Bottom = std::max(m.Bottom, C.ClRect.Bottom);
-        }
-        auto fill = [](TPoint& hit, const TPoint& corner) {
-            if (hit.X == 0 || hit.Y == 0) hit = corner;
-        };
-        fill(C.HitTestLTPoint, C.LTPoint);
-        fill(C.HitTestRTPoint, C.RTPoint);
-        fill(C.HitTestLBPoint, C.LBPoint);
-        fill(C.HitTestRBPoint, C.RBPoint);
+// ---- The skin's own sections
+
+void TspSkinContent::VersionKeys(TspSkinKeys& K) {
+    // The format number is for other readers: this one reads every text alike.
+    if (!K.Reading()) {
+        int32_t format = 2;
+        K.Int("ver", format, 2);
     }
-    K.Rect("mainmenurect", C.MainMenuRect);
-    K.Rect("iconrect", C.IconRect);
-    K.Bool("mainmenupopupup", C.MainMenuPopupUp);
-    K.Int("borderwidth", C.BorderW, 0);
-    K.Int("formminwidth", C.FormMinWidth, 0);
-    K.Bool("mditabstransparent", C.MDITabsTransparent);
-    K.Bool("mainmenubartransparent", C.MainMenuBarTransparent);
-    K.Int("cursorindex", C.CursorIndex, -1);
-    K.Bool("autorenderinginactiveimage", C.AutoRenderingInActiveImage);
-    K.Enum("inactiveeffect", C.InActiveEffect, spInActiveEffectWords);
-    if (C.RBPoint.X != C.LTPoint.X && C.RBPoint.Y != C.LTPoint.Y) {
-        const TRect& r = C.ClRect;
-        C.LTPoint.X = std::max(C.LTPoint.X, r.Left);
-        C.LTPoint.Y = std::max(C.LTPoint.Y, r.Top);
-        C.RTPoint.X = std::min(C.RTPoint.X, r.Right);
-        C.RTPoint.Y = std::max(C.RTPoint.Y, r.Top);
-        C.LBPoint.X = std::max(C.LBPoint.X, r.Left);
-        C.LBPoint.Y = std::min(C.LBPoint.Y, r.Bottom);
-        C.RBPoint.X = std::min(C.RBPoint.X, r.Right);
-        C.RBPoint.Y = std::min(C.RBPoint.Y, r.Bottom);
+    K.Text("skinname", SkinName, "");
+    K.Text("skinauthor", SkinAuthor, "");
+    K.Text("authoremail", AuthorEmail, "");
+    K.Text("authorurl", AuthorURL, "");
+    K.Text("skincomments", SkinComments, "");
+}
+
+void TspSkinContent::PictureKeys(TspSkinKeys& K) {
+    K.Text("picture", FPictureName, "");
+    K.Text("inactivepicture", FInActivePictureName, "");
+    K.Text("mask", FMaskName, "");
+    K.Text("rolluppicture", FRollUpPictureName, "");
+    K.Text("rollupmask", FRollUpMaskName, "");
+    K.List("activepictures", FActivePicturesNames.get());
+}
+
+void TspSkinContent::CursorKeys(TspSkinKeys& K) {
+    K.Int("startcursorindex", StartCursorIndex, 1);
+    if (K.Reading()) StartCursorIndex = std::max(1, StartCursorIndex);
+    K.List("cursors", FCursorsNames.get());
+}
+
+namespace {
+
+// A masked frame's mask area takes in the client rect, and hit-test points
+// left unset fall back to the corners as read.
+void settleMaskArea(TspSkinContent& C) {
+    if (C.FMaskName.empty()) return;
+    TRect& m = C.MaskRectArea;
+    if (IsEmptyRect(m)) {
+        m = C.ClRect;
+    } else {
+        m.Left = std::min(m.Left, C.ClRect.Left);
+        m.Top = std::min(m.Top, C.ClRect.Top);
+        m.Right = std::max(m.Right, C.ClRect.Right);
+        m.Bottom = std::max(m.Bottom, C.ClRect.Bottom);
     }
-    K.Rect("sizegriparea", C.SizeGripArea);
-    K.Text("statusbarname", C.StatusBarName, "");
+    auto fill = [](TPoint& hit, const TPoint& corner) {
+        if (hit.X == 0 || hit.Y == 0) hit = corner;
+    };
+    fill(C.HitTestLTPoint, C.LTPoint);
+    fill(C.HitTestRTPoint, C.RTPoint);
+    fill(C.HitTestLBPoint, C.LBPoint);
+    fill(C.HitTestRBPoint, C.RBPoint);
+}
+
+// Corner points that span an area are pulled onto the client rect.
+void pullCornersOntoClient(TspSkinContent& C) {
+    if (C.RBPoint.X == C.LTPoint.X || C.RBPoint.Y == C.LTPoint.Y) return;
+    const TRect& r = C.ClRect;
+    C.LTPoint.X = std::max(C.LTPoint.X, r.Left);
+    C.LTPoint.Y = std::max(C.LTPoint.Y, r.Top);
+    C.RTPoint.X = std::min(C.RTPoint.X, r.Right);
+    C.RTPoint.Y = std::max(C.RTPoint.Y, r.Top);
+    C.LBPoint.X = std::max(C.LBPoint.X, r.Left);
+    C.LBPoint.Y = std::min(C.LBPoint.Y, r.Bottom);
+    C.RBPoint.X = std::min(C.RBPoint.X, r.Right);
+    C.RBPoint.Y = std::min(C.RBPoint.Y, r.Bottom);
+}
+
+} // namespace
+
+void TspSkinContent::FormInfoKeys(TspSkinKeys& K) {
+    K.Point("lefttoppoint", LTPoint);
+    K.Point("righttoppoint", RTPoint);
+    K.Point("leftbottompoint", LBPoint);
+    K.Point("rightbottompoint", RBPoint);
+    K.Rect("clientrect", ClRect);
+    K.Int("bgpictureindex", BGPictureIndex, -1);
+    K.Int("mdibgpictureindex", MDIBGPictureIndex, -1);
+    K.Bool("leftstretch", LeftStretch);
+    K.Bool("rightstretch", RightStretch);
+    K.Bool("topstretch", TopStretch);
+    K.Bool("bottomstretch", BottomStretch);
+    K.Bool("stretcheffect", StretchEffect);
+    K.Enum("stretchtype", StretchType, spStretchTypeWords);
+    K.Bool("mdibgstretcheffect", MDIBGStretchEffect);
+    K.Enum("mdibgstretchtype", MDIBGStretchType, spStretchTypeWords);
+    K.Rect("buttonsrect", ButtonsRect);
+    K.Rect("captionrect", CaptionRect);
+    K.Int("buttonsoffset", ButtonsOffset, 0);
+    K.Bool("buttonsinleft", CapButtonsInLeft);
+    K.Rect("maskrectarea", MaskRectArea);
+    K.Point("hittestlefttoppoint", HitTestLTPoint);
+    K.Point("hittestrighttoppoint", HitTestRTPoint);
+    K.Point("hittestleftbottompoint", HitTestLBPoint);
+    K.Point("hittestrightbottompoint", HitTestRBPoint);
+    K.Point("rollupleftpoint", RollUpLeftPoint);
+    K.Point("rolluprightpoint", RollUpRightPoint);
+    if (K.Reading()) settleMaskArea(*this);
+    K.Rect("mainmenurect", MainMenuRect);
+    K.Rect("iconrect", IconRect);
+    K.Bool("mainmenupopupup", MainMenuPopupUp);
+    K.Int("borderwidth", BorderW, 0);
+    K.Int("formminwidth", FormMinWidth, 0);
+    K.Bool("mditabstransparent", MDITabsTransparent);
+    K.Bool("mainmenubartransparent", MainMenuBarTransparent);
+    K.Int("cursorindex", CursorIndex, -1);
+    K.Bool("autorenderinginactiveimage", AutoRenderingInActiveImage);
+    K.Enum("inactiveeffect", InActiveEffect, spInActiveEffectWords);
+    if (K.Reading()) pullCornersOntoClient(*this);
+    K.Rect("sizegriparea", SizeGripArea);
+    K.Text("statusbarname", StatusBarName, "");
 }
 
 void TspSkinData::ReadSkinText(TspSkinContent& C, TCustomIniFile* F, const std::string* Folder) {
     TspSkinKeyReader version(F, "VERSION");
-    version.Text("skinname", C.SkinName, "");
-    version.Text("skinauthor", C.SkinAuthor, "");
-    version.Text("authoremail", C.AuthorEmail, "");
-    version.Text("authorurl", C.AuthorURL, "");
-    version.Text("skincomments", C.SkinComments, "");
-
-    TspSkinKeyReader pictures(F, "PICTURES");
-    pictures.Text("picture", C.FPictureName, "");
-    pictures.Text("inactivepicture", C.FInActivePictureName, "");
-    pictures.Text("mask", C.FMaskName, "");
-    pictures.Text("rolluppicture", C.FRollUpPictureName, "");
-    pictures.Text("rollupmask", C.FRollUpMaskName, "");
-    ReadStringList(F, "PICTURES", "activepictures", C.FActivePicturesNames.get());
+    C.VersionKeys(version);
+    TspSkinKeyReader pictureNames(F, "PICTURES");
+    C.PictureKeys(pictureNames);
     if (Folder) {
         PictureReader pictures;
         const std::string& f = *Folder;
@@ -1996,12 +2034,10 @@ void TspSkinData::ReadSkinText(TspSkinContent& C, TCustomIniFile* F, const std::
         for (int i : list)
             C.FActivePictures.push_back(pictures.Take(i));
         TspSkinKeyReader cursors(F, "CURSORS");
-        cursors.Int("startcursorindex", C.StartCursorIndex, 1);
-        C.StartCursorIndex = std::max(1, C.StartCursorIndex);
-        ReadStringList(F, "CURSORS", "cursors", C.FCursorsNames.get());
+        C.CursorKeys(cursors);
     }
-
-    ReadFormInfo(C, F);
+    TspSkinKeyReader form(F, "FORMINFO");
+    C.FormInfoKeys(form);
     C.PopupWindow->LoadFromFile(F);
     C.LayerFrame->LoadFromFile(F);
     C.HintWindow->LoadFromFile(F);
@@ -2145,68 +2181,17 @@ void TspSkinData::LoadFromCompressedFile(const std::string& FileName) {
 
 void TspSkinData::SaveToCustomIniFile(TCustomIniFile* F) {
     F->EraseSection("VERSION");
-    F->WriteInteger("VERSION", "ver", 2);
     TspSkinKeyWriter version(F, "VERSION");
-    version.Text("skinname", SkinName, "");
-    version.Text("skinauthor", SkinAuthor, "");
-    version.Text("authoremail", AuthorEmail, "");
-    version.Text("authorurl", AuthorURL, "");
-    version.Text("skincomments", SkinComments, "");
-
+    VersionKeys(version);
     F->EraseSection("PICTURES");
     TspSkinKeyWriter pictures(F, "PICTURES");
-    pictures.Text("picture", FPictureName, "");
-    pictures.Text("inactivepicture", FInActivePictureName, "");
-    pictures.Text("mask", FMaskName, "");
-    pictures.Text("rolluppicture", FRollUpPictureName, "");
-    pictures.Text("rollupmask", FRollUpMaskName, "");
-    WriteStringList(F, "PICTURES", "activepictures", FActivePicturesNames.get());
-
+    PictureKeys(pictures);
     F->EraseSection("CURSORS");
-    F->WriteInteger("CURSORS", "startcursorindex", StartCursorIndex);
-    WriteStringList(F, "CURSORS", "cursors", FCursorsNames.get());
-
+    TspSkinKeyWriter cursors(F, "CURSORS");
+    CursorKeys(cursors);
     F->EraseSection("FORMINFO");
-    TspSkinKeyWriter K(F, "FORMINFO");
-    TspSkinContent& C = *this;
-    K.Point("lefttoppoint", C.LTPoint);
-    K.Point("righttoppoint", C.RTPoint);
-    K.Point("leftbottompoint", C.LBPoint);
-    K.Point("rightbottompoint", C.RBPoint);
-    K.Rect("clientrect", C.ClRect);
-    K.Int("bgpictureindex", C.BGPictureIndex, -1);
-    K.Int("mdibgpictureindex", C.MDIBGPictureIndex, -1);
-    K.Bool("leftstretch", C.LeftStretch);
-    K.Bool("rightstretch", C.RightStretch);
-    K.Bool("topstretch", C.TopStretch);
-    K.Bool("bottomstretch", C.BottomStretch);
-    K.Bool("stretcheffect", C.StretchEffect);
-    K.Enum("stretchtype", C.StretchType, spStretchTypeWords);
-    K.Bool("mdibgstretcheffect", C.MDIBGStretchEffect);
-    K.Enum("mdibgstretchtype", C.MDIBGStretchType, spStretchTypeWords);
-    K.Rect("buttonsrect", C.ButtonsRect);
-    K.Rect("captionrect", C.CaptionRect);
-    K.Int("buttonsoffset", C.ButtonsOffset, 0);
-    K.Bool("buttonsinleft", C.CapButtonsInLeft);
-    K.Rect("maskrectarea", C.MaskRectArea);
-    K.Point("hittestlefttoppoint", C.HitTestLTPoint);
-    K.Point("hittestrighttoppoint", C.HitTestRTPoint);
-    K.Point("hittestleftbottompoint", C.HitTestLBPoint);
-    K.Point("hittestrightbottompoint", C.HitTestRBPoint);
-    K.Point("rollupleftpoint", C.RollUpLeftPoint);
-    K.Point("rolluprightpoint", C.RollUpRightPoint);
-    K.Rect("mainmenurect", C.MainMenuRect);
-    K.Rect("iconrect", C.IconRect);
-    K.Bool("mainmenupopupup", C.MainMenuPopupUp);
-    K.Int("borderwidth", C.BorderW, 0);
-    K.Int("formminwidth", C.FormMinWidth, 0);
-    K.Bool("mditabstransparent", C.MDITabsTransparent);
-    K.Bool("mainmenubartransparent", C.MainMenuBarTransparent);
-    K.Int("cursorindex", C.CursorIndex, -1);
-    K.Bool("autorenderinginactiveimage", C.AutoRenderingInActiveImage);
-    K.Enum("inactiveeffect", C.InActiveEffect, spInActiveEffectWords);
-    K.Rect("sizegriparea", C.SizeGripArea);
-    K.Text("statusbarname", C.StatusBarName, "");
+    TspSkinKeyWriter form(F, "FORMINFO");
+    FormInfoKeys(form);
 
     PopupWindow->SaveToFile(F);
     LayerFrame->SaveToFile(F);
