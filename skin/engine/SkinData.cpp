@@ -9,6 +9,7 @@
 #include "skin/engine/spzlibcompress.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <utility>
 
@@ -1332,6 +1333,20 @@ uint32_t le32At(const std::string& B, size_t At) {
     return u(0) | u(1) << 8 | u(2) << 16 | u(3) << 24;
 }
 
+// The five frame pictures of a skin with their names, in the order every
+// storage form keeps them.
+struct FramePicture {
+    std::unique_ptr<TBitmap>& Bitmap;
+    std::string& Name;
+};
+std::array<FramePicture, 5> framePictures(TspSkinContent& C) {
+    return {{{C.FPicture, C.FPictureName},
+             {C.FInActivePicture, C.FInActivePictureName},
+             {C.FMask, C.FMaskName},
+             {C.FRollUpPicture, C.FRollUpPictureName},
+             {C.FRollUpMask, C.FRollUpMaskName}}};
+}
+
 // Reads a skin's pictures in two steps: each picture's bytes are taken and
 // the pixels its header claims are counted first, and only when every claim
 // fits the limits are the pictures decoded. A picture beyond them is refused
@@ -1367,8 +1382,35 @@ public:
         return Add(ReadFileBytes(pictureFile(Folder, Name)), AllowJpeg && IsJpegFileName(Name),
                    "\"" + Name + "\"");
     }
-    // Decodes every picture taken; Take(n) then hands picture n over (an
-    // empty bitmap for -1).
+    // Where the pictures of one skin stand among those taken: the frame
+    // pictures in the order of framePictures, then the picture list; -1 for
+    // none.
+    struct Slots {
+        int Frames[5] = {-1, -1, -1, -1, -1};
+        std::vector<int> List;
+    };
+    // The picture files of a folder skin, as C names them.
+    Slots Files(const std::string& Folder, TspSkinContent& C, bool AllowJpeg) {
+        Slots s;
+        int n = 0;
+        for (const FramePicture& f : framePictures(C))
+            s.Frames[n++] = File(Folder, f.Name, AllowJpeg);
+        for (int i = 0; i < C.FActivePicturesNames->Count(); ++i)
+            s.List.push_back(File(Folder, (*C.FActivePicturesNames)[i], AllowJpeg));
+        return s;
+    }
+    // Decodes every picture taken and hands them over to C where S puts
+    // them (an empty bitmap for -1).
+    void DecodeInto(TspSkinContent& C, const Slots& S) {
+        Decode();
+        int n = 0;
+        for (const FramePicture& f : framePictures(C))
+            f.Bitmap = Take(S.Frames[n++]);
+        for (int i : S.List)
+            C.FActivePictures.push_back(Take(i));
+    }
+
+private:
     void Decode() {
         for (Pending& p : FPending) {
             p.Bitmap = std::make_unique<TBitmap>();
@@ -1389,8 +1431,6 @@ public:
             return std::make_unique<TBitmap>();
         return std::move(FPending[size_t(N)].Bitmap);
     }
-
-private:
     struct Pending {
         std::string Bytes;
         bool Jpeg;
@@ -1462,6 +1502,16 @@ void writeSlot(TStream* S, TBitmap* B) {
     if (!flag) writeBitmapImage(S, B);
 }
 
+// The pictures of a payload: the five frame slots, the count of the list and
+// its pictures.
+void writePictures(TStream* S, TspSkinContent& C) {
+    for (const FramePicture& f : framePictures(C))
+        writeSlot(S, f.Bitmap.get());
+    writeInt(S, int32_t(C.FActivePictures.size()));
+    for (auto& b : C.FActivePictures)
+        writeBitmapImage(S, b.get());
+}
+
 // The skin text: a byte-order mark chooses UTF-8 or UTF-16, else the ANSI code page.
 std::string decodeSkinText(const std::string& Bytes) {
     if (Bytes.size() >= 3 && Bytes.compare(0, 3, "\xEF\xBB\xBF") == 0)
@@ -1489,10 +1539,6 @@ bool isSkinText(TCustomIniFile* F) {
         if (keys.Count() == 0) return false;
     }
     return true;
-}
-
-std::string folderOf(const std::string& FileName) {
-    return ExtractFilePath(FileName);
 }
 
 // A skin whose frame has no picture would leave every skinned form without
@@ -1573,27 +1619,17 @@ void TspCompressedStoredSkin::LoadFromIniFile(const std::string& AFileName) {
     ini.SetText(text);
     if (!isSkinText(&ini)) return;
     lines.SetText(text);
-    std::string folder = folderOf(AFileName);
+    std::string folder = ExtractFilePath(AFileName);
 
     TMemoryStream payload;
     writeInt(&payload, kWriterVersion);
     // Packing takes no more than loading will accept.
+    TspSkinContent content;
+    TspSkinKeyReader names(&ini, "PICTURES");
+    content.PictureKeys(names);
     PictureReader pictures;
-    int frames[5];
-    int n = 0;
-    for (const char* key : {"picture", "inactivepicture", "mask", "rolluppicture", "rollupmask"})
-        frames[n++] = pictures.File(folder, ini.ReadString("PICTURES", key, ""), false);
-    TStringList names;
-    ReadStringList(&ini, "PICTURES", "activepictures", &names);
-    std::vector<int> list;
-    for (int i = 0; i < names.Count(); ++i)
-        list.push_back(pictures.File(folder, names[i], false));
-    pictures.Decode();
-    for (int f : frames)
-        writeSlot(&payload, pictures.Take(f).get());
-    writeInt(&payload, names.Count());
-    for (int i : list)
-        writeBitmapImage(&payload, pictures.Take(i).get());
+    pictures.DecodeInto(content, pictures.Files(folder, content, false));
+    writePictures(&payload, content);
     payload.WriteString(encodeSkinText(&lines));
     FCompressedStream->Clear();
     CompressStream(&payload, FCompressedStream.get());
@@ -1602,13 +1638,7 @@ void TspCompressedStoredSkin::LoadFromIniFile(const std::string& AFileName) {
 void TspCompressedStoredSkin::LoadFromSkinData(TspSkinData* ASkinData) {
     TMemoryStream payload;
     writeInt(&payload, kWriterVersion);
-    for (TBitmap* b :
-         {ASkinData->FPicture.get(), ASkinData->FInActivePicture.get(), ASkinData->FMask.get(),
-          ASkinData->FRollUpPicture.get(), ASkinData->FRollUpMask.get()})
-        writeSlot(&payload, b);
-    writeInt(&payload, int32_t(ASkinData->FActivePictures.size()));
-    for (auto& b : ASkinData->FActivePictures)
-        writeBitmapImage(&payload, b.get());
+    writePictures(&payload, *ASkinData);
     TMemIniFile ini;
     ASkinData->SaveToCustomIniFile(&ini);
     TStringList lines;
@@ -1799,14 +1829,10 @@ void TspSkinData::ClearObjects() {
 
 void TspSkinData::ClearAll() {
     ClearObjects();
-    for (TBitmap* b : {FPicture.get(), FInActivePicture.get(), FMask.get(), FRollUpPicture.get(),
-                       FRollUpMask.get()})
-        b->Assign(nullptr);
-    FPictureName.clear();
-    FInActivePictureName.clear();
-    FMaskName.clear();
-    FRollUpPictureName.clear();
-    FRollUpMaskName.clear();
+    for (const FramePicture& f : framePictures(*this)) {
+        f.Bitmap->Assign(nullptr);
+        f.Name.clear();
+    }
     Empty = true;
 }
 
@@ -1847,17 +1873,34 @@ template <class L> int indexOf(const L& List, const std::string& Name) {
     return -1;
 }
 
-// Counts of the element lists: beyond what the section could hold, a count
-// is cut to the section's key count, so a damaged text cannot spin.
-int listCount(TCustomIniFile* F, const char* Section) {
-    int n = F->ReadInteger(Section, "count", 0);
-    if (n <= 0) return 0;
-    if (n > 65536) {
-        TStringList keys;
-        F->ReadSection(Section, &keys);
-        n = std::min(n, keys.Count());
+// The elements of a list section: each entry "<name>:<kind>" of a known
+// kind makes an element, which reads its own section.
+template <class E>
+void readElements(TCustomIniFile* F, const char* Section,
+                  std::unique_ptr<E> (*Create)(const std::string&, const std::string&),
+                  std::vector<std::unique_ptr<E>>& List) {
+    TStringList entries;
+    ReadStringList(F, Section, "", &entries);
+    for (int i = 0; i < entries.Count(); ++i) {
+        const std::string& entry = entries[i];
+        size_t colon = entry.find(':');
+        if (colon == std::string::npos) continue;
+        auto e = Create(entry.substr(colon + 1), entry.substr(0, colon));
+        if (!e) continue;
+        e->LoadFromFile(F);
+        List.push_back(std::move(e));
     }
-    return n;
+}
+
+template <class E>
+void writeElements(TCustomIniFile* F, const char* Section,
+                   const std::vector<std::unique_ptr<E>>& List) {
+    F->EraseSection(Section);
+    F->WriteInteger(Section, "count", int32_t(List.size()));
+    for (size_t i = 0; i < List.size(); ++i) {
+        F->WriteString(Section, std::to_string(i), List[i]->IDName + ":" + List[i]->KindWord());
+        List[i]->SaveToFile(F);
+    }
 }
 
 } // namespace
@@ -2016,23 +2059,7 @@ void TspSkinData::ReadSkinText(TspSkinContent& C, TCustomIniFile* F, const std::
     C.PictureKeys(pictureNames);
     if (Folder) {
         PictureReader pictures;
-        const std::string& f = *Folder;
-        int frame = pictures.File(f, C.FPictureName, true);
-        int inactive = pictures.File(f, C.FInActivePictureName, true);
-        int mask = pictures.File(f, C.FMaskName, true);
-        int rollUp = pictures.File(f, C.FRollUpPictureName, true);
-        int rollUpMask = pictures.File(f, C.FRollUpMaskName, true);
-        std::vector<int> list;
-        for (int i = 0; i < C.FActivePicturesNames->Count(); ++i)
-            list.push_back(pictures.File(f, (*C.FActivePicturesNames)[i], true));
-        pictures.Decode();
-        C.FPicture = pictures.Take(frame);
-        C.FInActivePicture = pictures.Take(inactive);
-        C.FMask = pictures.Take(mask);
-        C.FRollUpPicture = pictures.Take(rollUp);
-        C.FRollUpMask = pictures.Take(rollUpMask);
-        for (int i : list)
-            C.FActivePictures.push_back(pictures.Take(i));
+        pictures.DecodeInto(C, pictures.Files(*Folder, C, true));
         TspSkinKeyReader cursors(F, "CURSORS");
         C.CursorKeys(cursors);
     }
@@ -2043,9 +2070,10 @@ void TspSkinData::ReadSkinText(TspSkinContent& C, TCustomIniFile* F, const std::
     C.HintWindow->LoadFromFile(F);
     C.FSkinColors->LoadFromFile(F);
 
-    int areas = listCount(F, "SKINAREAS");
-    for (int i = 0; i < areas; ++i) {
-        std::string entry = F->ReadString("SKINAREAS", std::to_string(i), "");
+    TStringList areas;
+    ReadStringList(F, "SKINAREAS", "", &areas);
+    for (int i = 0; i < areas.Count(); ++i) {
+        const std::string& entry = areas[i];
         size_t colon = entry.find(':');
         TRect r;
         std::string name;
@@ -2055,28 +2083,8 @@ void TspSkinData::ReadSkinText(TspSkinContent& C, TCustomIniFile* F, const std::
         }
         C.AreaList.push_back(std::make_unique<TspDataSkinArea>(name, r));
     }
-
-    int objects = listCount(F, "SKINOBJECTS");
-    for (int i = 0; i < objects; ++i) {
-        std::string entry = F->ReadString("SKINOBJECTS", std::to_string(i), "");
-        size_t colon = entry.find(':');
-        if (colon == std::string::npos) continue;
-        auto o = CreateSkinObject(entry.substr(colon + 1), entry.substr(0, colon));
-        if (!o) continue;
-        o->LoadFromFile(F);
-        C.ObjectList.push_back(std::move(o));
-    }
-
-    int controls = listCount(F, "SKINCONTROLS");
-    for (int i = 0; i < controls; ++i) {
-        std::string entry = F->ReadString("SKINCONTROLS", std::to_string(i), "");
-        size_t colon = entry.find(':');
-        if (colon == std::string::npos) continue;
-        auto c = CreateSkinControl(entry.substr(colon + 1), entry.substr(0, colon));
-        if (!c) continue;
-        c->LoadFromFile(F);
-        C.CtrlList.push_back(std::move(c));
-    }
+    readElements(F, "SKINOBJECTS", CreateSkinObject, C.ObjectList);
+    readElements(F, "SKINCONTROLS", CreateSkinControl, C.CtrlList);
     checkFramePicture(C);
 }
 
@@ -2123,28 +2131,22 @@ void TspSkinData::LoadFromFile(const std::string& FileName) {
 
 void TspSkinData::DecodePayload(TspSkinContent& C, TMemoryStream* P, int32_t Version) {
     PictureReader pictures;
-    int frame = pictures.Slot(P), inactive = -1, rollUp = -1, rollUpMask = -1;
-    if (Version == 2 || Version == 3) inactive = pictures.Slot(P);
-    int mask = pictures.Slot(P);
+    PictureReader::Slots slots;
+    int* frame = slots.Frames; // frame, inactive, mask, roll-up, roll-up mask
+    frame[0] = pictures.Slot(P);
+    if (Version == 2 || Version == 3) frame[1] = pictures.Slot(P);
+    frame[2] = pictures.Slot(P);
     if (Version == 1 || Version == 2) {
-        rollUp = pictures.Slot(P);
-        rollUpMask = pictures.Slot(P);
+        frame[3] = pictures.Slot(P);
+        frame[4] = pictures.Slot(P);
     }
     int32_t count = readInt(P);
     // Every bitmap file takes at least 54 bytes.
     if (count > 0 && int64_t(count) > (P->Size() - P->Position()) / 54)
         throw ESkinDataError("Skin picture count is damaged");
-    std::vector<int> list;
     for (int32_t i = 0; i < count; ++i)
-        list.push_back(pictures.Image(P));
-    pictures.Decode();
-    C.FPicture = pictures.Take(frame);
-    C.FInActivePicture = pictures.Take(inactive);
-    C.FMask = pictures.Take(mask);
-    C.FRollUpPicture = pictures.Take(rollUp);
-    C.FRollUpMask = pictures.Take(rollUpMask);
-    for (int i : list)
-        C.FActivePictures.push_back(pictures.Take(i));
+        slots.List.push_back(pictures.Image(P));
+    pictures.DecodeInto(C, slots);
 }
 
 void TspSkinData::LoadCompressedStoredSkin(TspCompressedStoredSkin* AStoredSkin) {
@@ -2206,21 +2208,8 @@ void TspSkinData::SaveToCustomIniFile(TCustomIniFile* F) {
     F->EraseSection("SKINCOLORS");
     FSkinColors->SaveToFile(F);
 
-    F->EraseSection("SKINOBJECTS");
-    F->WriteInteger("SKINOBJECTS", "count", int32_t(ObjectList.size()));
-    for (size_t i = 0; i < ObjectList.size(); ++i) {
-        F->WriteString("SKINOBJECTS", std::to_string(i),
-                       ObjectList[i]->IDName + ":" + ObjectList[i]->KindWord());
-        ObjectList[i]->SaveToFile(F);
-    }
-
-    F->EraseSection("SKINCONTROLS");
-    F->WriteInteger("SKINCONTROLS", "count", int32_t(CtrlList.size()));
-    for (size_t i = 0; i < CtrlList.size(); ++i) {
-        F->WriteString("SKINCONTROLS", std::to_string(i),
-                       CtrlList[i]->IDName + ":" + CtrlList[i]->KindWord());
-        CtrlList[i]->SaveToFile(F);
-    }
+    writeElements(F, "SKINOBJECTS", ObjectList);
+    writeElements(F, "SKINCONTROLS", CtrlList);
 }
 
 void TspSkinData::SaveToFile(const std::string& FileName) {
@@ -2231,15 +2220,8 @@ void TspSkinData::SaveToFile(const std::string& FileName) {
 
 void TspSkinData::StoreToDisk(const std::string& APath) {
     SaveToFile(APath + "skin.ini");
-    const std::pair<TBitmap*, const std::string*> frames[] = {
-        {FPicture.get(), &FPictureName},
-        {FInActivePicture.get(), &FInActivePictureName},
-        {FMask.get(), &FMaskName},
-        {FRollUpPicture.get(), &FRollUpPictureName},
-        {FRollUpMask.get(), &FRollUpMaskName},
-    };
-    for (const auto& [bitmap, name] : frames)
-        if (!bitmap->Empty() && !name->empty()) bitmap->SaveToFile(pictureFile(APath, *name));
+    for (const FramePicture& f : framePictures(*this))
+        if (!f.Bitmap->Empty() && !f.Name.empty()) f.Bitmap->SaveToFile(pictureFile(APath, f.Name));
     // Each list is walked by its own count: pictures and names can differ in
     // number after a compressed skin whose text and payload disagree.
     int n = std::min(int(FActivePictures.size()), FActivePicturesNames->Count());
