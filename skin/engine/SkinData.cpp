@@ -128,14 +128,11 @@ void TspSkinKeyWriter::Word(const char* Key, int& V, const TspEnumWords& W) {
 TspDataSkinControl::TspDataSkinControl(const std::string& AIDName) : IDName(AIDName) {}
 
 void TspDataSkinControl::LoadFromFile(TCustomIniFile* IniFile) {
-    TspSkinKeyReader r(IniFile, IDName);
-    Keys(r);
+    ReadSkinKeys(IniFile, IDName, [this](TspSkinKeys& K) { Keys(K); });
 }
 
 void TspDataSkinControl::SaveToFile(TCustomIniFile* IniFile) {
-    IniFile->EraseSection(IDName);
-    TspSkinKeyWriter w(IniFile, IDName);
-    Keys(w);
+    WriteSkinKeys(IniFile, IDName, [this](TspSkinKeys& K) { Keys(K); });
 }
 
 void TspDataSkinControl::Keys(TspSkinKeys& K) {
@@ -746,14 +743,11 @@ std::unique_ptr<TspDataSkinObject> CreateSkinObject(const std::string& Word,
 TspDataSkinObject::TspDataSkinObject(const std::string& AIDName) : IDName(AIDName) {}
 
 void TspDataSkinObject::LoadFromFile(TCustomIniFile* IniFile) {
-    TspSkinKeyReader r(IniFile, IDName);
-    Keys(r);
+    ReadSkinKeys(IniFile, IDName, [this](TspSkinKeys& K) { Keys(K); });
 }
 
 void TspDataSkinObject::SaveToFile(TCustomIniFile* IniFile) {
-    IniFile->EraseSection(IDName);
-    TspSkinKeyWriter w(IniFile, IDName);
-    Keys(w);
+    WriteSkinKeys(IniFile, IDName, [this](TspSkinKeys& K) { Keys(K); });
 }
 
 void TspDataSkinObject::Keys(TspSkinKeys& K) {
@@ -1028,14 +1022,11 @@ void TspDataSkinPopupWindow::Keys(TspSkinKeys& K) {
 }
 
 void TspDataSkinPopupWindow::LoadFromFile(TCustomIniFile* IniFile) {
-    TspSkinKeyReader r(IniFile, "POPUPWINDOW");
-    Keys(r);
+    ReadSkinKeys(IniFile, "POPUPWINDOW", [this](TspSkinKeys& K) { Keys(K); });
 }
 
 void TspDataSkinPopupWindow::SaveToFile(TCustomIniFile* IniFile) {
-    IniFile->EraseSection("POPUPWINDOW");
-    TspSkinKeyWriter w(IniFile, "POPUPWINDOW");
-    Keys(w);
+    WriteSkinKeys(IniFile, "POPUPWINDOW", [this](TspSkinKeys& K) { Keys(K); });
 }
 
 void TspDataSkinLayerFrame::Keys(TspSkinKeys& K) {
@@ -1055,14 +1046,11 @@ void TspDataSkinLayerFrame::Keys(TspSkinKeys& K) {
 }
 
 void TspDataSkinLayerFrame::LoadFromFile(TCustomIniFile* IniFile) {
-    TspSkinKeyReader r(IniFile, "LAYERFRAME");
-    Keys(r);
+    ReadSkinKeys(IniFile, "LAYERFRAME", [this](TspSkinKeys& K) { Keys(K); });
 }
 
 void TspDataSkinLayerFrame::SaveToFile(TCustomIniFile* IniFile) {
-    IniFile->EraseSection("LAYERFRAME");
-    TspSkinKeyWriter w(IniFile, "LAYERFRAME");
-    Keys(w);
+    WriteSkinKeys(IniFile, "LAYERFRAME", [this](TspSkinKeys& K) { Keys(K); });
 }
 
 void TspDataSkinHintWindow::Keys(TspSkinKeys& K) {
@@ -1086,14 +1074,11 @@ void TspDataSkinHintWindow::Keys(TspSkinKeys& K) {
 }
 
 void TspDataSkinHintWindow::LoadFromFile(TCustomIniFile* IniFile) {
-    TspSkinKeyReader r(IniFile, "HINTWINDOW");
-    Keys(r);
+    ReadSkinKeys(IniFile, "HINTWINDOW", [this](TspSkinKeys& K) { Keys(K); });
 }
 
 void TspDataSkinHintWindow::SaveToFile(TCustomIniFile* IniFile) {
-    IniFile->EraseSection("HINTWINDOW");
-    TspSkinKeyWriter w(IniFile, "HINTWINDOW");
-    Keys(w);
+    WriteSkinKeys(IniFile, "HINTWINDOW", [this](TspSkinKeys& K) { Keys(K); });
 }
 
 // ---- Colours
@@ -1126,11 +1111,11 @@ void TspSkinColors::SetColorsToDefault() {
 }
 
 void TspSkinColors::LoadFromFile(TCustomIniFile* IniFile) {
-    TspSkinKeyReader r(IniFile, "SKINCOLORS");
-    Keys(r);
+    ReadSkinKeys(IniFile, "SKINCOLORS", [this](TspSkinKeys& K) { Keys(K); });
 }
 
 void TspSkinColors::SaveToFile(TCustomIniFile* IniFile) {
+    // Written over what the section holds: the skin's writer erases it first.
     TspSkinKeyWriter w(IniFile, "SKINCOLORS");
     Keys(w);
 }
@@ -1625,8 +1610,7 @@ void TspCompressedStoredSkin::LoadFromIniFile(const std::string& AFileName) {
     writeInt(&payload, kWriterVersion);
     // Packing takes no more than loading will accept.
     TspSkinContent content;
-    TspSkinKeyReader names(&ini, "PICTURES");
-    content.PictureKeys(names);
+    ReadSkinKeys(&ini, "PICTURES", [&](TspSkinKeys& K) { content.PictureKeys(K); });
     PictureReader pictures;
     pictures.DecodeInto(content, pictures.Files(folder, content, false));
     writePictures(&payload, content);
@@ -2053,18 +2037,14 @@ void TspSkinContent::FormInfoKeys(TspSkinKeys& K) {
 }
 
 void TspSkinData::ReadSkinText(TspSkinContent& C, TCustomIniFile* F, const std::string* Folder) {
-    TspSkinKeyReader version(F, "VERSION");
-    C.VersionKeys(version);
-    TspSkinKeyReader pictureNames(F, "PICTURES");
-    C.PictureKeys(pictureNames);
+    ReadSkinKeys(F, "VERSION", [&](TspSkinKeys& K) { C.VersionKeys(K); });
+    ReadSkinKeys(F, "PICTURES", [&](TspSkinKeys& K) { C.PictureKeys(K); });
     if (Folder) {
         PictureReader pictures;
         pictures.DecodeInto(C, pictures.Files(*Folder, C, true));
-        TspSkinKeyReader cursors(F, "CURSORS");
-        C.CursorKeys(cursors);
+        ReadSkinKeys(F, "CURSORS", [&](TspSkinKeys& K) { C.CursorKeys(K); });
     }
-    TspSkinKeyReader form(F, "FORMINFO");
-    C.FormInfoKeys(form);
+    ReadSkinKeys(F, "FORMINFO", [&](TspSkinKeys& K) { C.FormInfoKeys(K); });
     C.PopupWindow->LoadFromFile(F);
     C.LayerFrame->LoadFromFile(F);
     C.HintWindow->LoadFromFile(F);
@@ -2182,18 +2162,10 @@ void TspSkinData::LoadFromCompressedFile(const std::string& FileName) {
 }
 
 void TspSkinData::SaveToCustomIniFile(TCustomIniFile* F) {
-    F->EraseSection("VERSION");
-    TspSkinKeyWriter version(F, "VERSION");
-    VersionKeys(version);
-    F->EraseSection("PICTURES");
-    TspSkinKeyWriter pictures(F, "PICTURES");
-    PictureKeys(pictures);
-    F->EraseSection("CURSORS");
-    TspSkinKeyWriter cursors(F, "CURSORS");
-    CursorKeys(cursors);
-    F->EraseSection("FORMINFO");
-    TspSkinKeyWriter form(F, "FORMINFO");
-    FormInfoKeys(form);
+    WriteSkinKeys(F, "VERSION", [this](TspSkinKeys& K) { VersionKeys(K); });
+    WriteSkinKeys(F, "PICTURES", [this](TspSkinKeys& K) { PictureKeys(K); });
+    WriteSkinKeys(F, "CURSORS", [this](TspSkinKeys& K) { CursorKeys(K); });
+    WriteSkinKeys(F, "FORMINFO", [this](TspSkinKeys& K) { FormInfoKeys(K); });
 
     PopupWindow->SaveToFile(F);
     LayerFrame->SaveToFile(F);

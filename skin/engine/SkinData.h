@@ -169,6 +169,20 @@ private:
     std::string S;
 };
 
+// Reads Section through a field list: List(K) visits its keys.
+template <class Fields>
+void ReadSkinKeys(TCustomIniFile* Ini, const std::string& Section, Fields&& List) {
+    TspSkinKeyReader r(Ini, Section);
+    List(r);
+}
+// Erases Section, then writes it through a field list.
+template <class Fields>
+void WriteSkinKeys(TCustomIniFile* Ini, const std::string& Section, Fields&& List) {
+    Ini->EraseSection(Section);
+    TspSkinKeyWriter w(Ini, Section);
+    List(w);
+}
+
 // ---- Control elements ------------------------------------------------------------------------
 
 class TspDataSkinControl : public TObject {
