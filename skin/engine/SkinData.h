@@ -100,8 +100,13 @@ public:
     virtual void Text(const char* Key, std::string& V, const char* Absent) = 0;
     virtual void Styles(const char* Key, TFontStyles& V) = 0;
     virtual void Lines(const char* Key, TStrings* V) = 0;
+    // A list of numbered keys ("0", "1", ...) counted by "<Key>count".
+    virtual void List(const char* Key, TStrings* V) = 0;
     virtual void Align(const char* Key, TAlignment& V) = 0;
     virtual void Word(const char* Key, int& V, const TspEnumWords& W) = 0;
+    // True for the reader: a field list marks with it a step that only a
+    // read, or only a write, takes.
+    virtual bool Reading() const = 0;
 
     // A colour: any 32-bit value, where Int is a bounded number.
     void Color(const char* Key, TColor& V, TColor Absent = 0) { AnyInt(Key, V, Absent); }
@@ -126,8 +131,10 @@ public:
     void Text(const char* Key, std::string& V, const char* Absent) override;
     void Styles(const char* Key, TFontStyles& V) override;
     void Lines(const char* Key, TStrings* V) override;
+    void List(const char* Key, TStrings* V) override;
     void Align(const char* Key, TAlignment& V) override;
     void Word(const char* Key, int& V, const TspEnumWords& W) override;
+    bool Reading() const override { return true; }
 
 protected:
     void AnyInt(const char* Key, int32_t& V, int32_t Absent) override;
@@ -149,8 +156,10 @@ public:
     void Text(const char* Key, std::string& V, const char* Absent) override;
     void Styles(const char* Key, TFontStyles& V) override;
     void Lines(const char* Key, TStrings* V) override;
+    void List(const char* Key, TStrings* V) override;
     void Align(const char* Key, TAlignment& V) override;
     void Word(const char* Key, int& V, const TspEnumWords& W) override;
+    bool Reading() const override { return false; }
 
 protected:
     void AnyInt(const char* Key, int32_t& V, int32_t Absent) override;
@@ -159,6 +168,20 @@ private:
     TCustomIniFile* F;
     std::string S;
 };
+
+// Reads Section through a field list: List(K) visits its keys.
+template <class Fields>
+void ReadSkinKeys(TCustomIniFile* Ini, const std::string& Section, Fields&& List) {
+    TspSkinKeyReader r(Ini, Section);
+    List(r);
+}
+// Erases Section, then writes it through a field list.
+template <class Fields>
+void WriteSkinKeys(TCustomIniFile* Ini, const std::string& Section, Fields&& List) {
+    Ini->EraseSection(Section);
+    TspSkinKeyWriter w(Ini, Section);
+    List(w);
+}
 
 // ---- Control elements ------------------------------------------------------------------------
 
@@ -1132,6 +1155,13 @@ struct TspSkinContent {
     TspStretchType MDIBGStretchType = spstFull;
     TPoint RollUpLeftPoint, RollUpRightPoint;
     std::string SkinName, SkinAuthor, AuthorURL, AuthorEmail, SkinComments;
+
+    // The keys of the skin's own sections: VERSION, PICTURES, CURSORS and
+    // FORMINFO.
+    void VersionKeys(TspSkinKeys& K);
+    void PictureKeys(TspSkinKeys& K);
+    void CursorKeys(TspSkinKeys& K);
+    void FormInfoKeys(TspSkinKeys& K);
 };
 
 class TspSkinData : public TComponent, public TspSkinContent {
@@ -1200,7 +1230,6 @@ private:
     // Reads the whole skin text (everything after the pictures) into
     // Content; Folder is set for folder skins, whose pictures it loads.
     static void ReadSkinText(TspSkinContent& Content, TCustomIniFile* F, const std::string* Folder);
-    static void ReadFormInfo(TspSkinContent& Content, TCustomIniFile* F);
     static void DecodePayload(TspSkinContent& Content, TMemoryStream* Payload, int32_t Version);
     // Puts the content built aside in place and announces the change; when
     // a receiver of the messages raises, the change is still closed.
