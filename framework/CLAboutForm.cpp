@@ -28,14 +28,7 @@ TfrmCLAboutForm::TfrmCLAboutForm(TComponent* AOwner) : TForm(AOwner) {
     SetBounds(0, 0, kWidth, kLogoHeight + kInfoHeight + kBottomHeight);
     SetFormClientSize(this, kWidth, kLogoHeight + kInfoHeight + kBottomHeight);
     auto panel = [this](const std::string& name, TAlign align, int height) {
-        auto* p = new TspSkinPanel(this);
-        p->SetName(name);
-        p->SetParent(this);
-        p->SetBorderStyle(TspSkinBorderStyle::bvNone);
-        p->SetBounds(0, 0, kWidth, height);
-        p->SetAlign(align);
-        p->SetCaption("");
-        return p;
+        return AddDialogPanel(this, name, align, kWidth, height);
     };
     auto link = [this](TWinControl* parent, const std::string& name, const std::string& caption,
                        int left, int top) {
@@ -71,12 +64,7 @@ TfrmCLAboutForm::TfrmCLAboutForm(TComponent* AOwner) : TForm(AOwner) {
     btnEULA = link(pnInfo, "btnEULA", "End User License Agreement", 10, 84);
     btnPrivaryPolicy = link(pnInfo, "btnPrivaryPolicy", "Privacy Policy", 220, 84);
 
-    spSkinnedForm = new TspSkinnedForm(this);
-    spSkinnedForm->SetName("spSkinnedForm");
-    CLForm = new TCLForm(this);
-    CLForm->RuntimeSetSkinData = true;
-    CLForm->RuntimeSetLanguageData = true;
-    CLForm->Loaded();
+    AddDialogSkinning(this, spSkinnedForm, CLForm);
     FormCreate();
 }
 

@@ -91,6 +91,27 @@ void SetComponentsSkinData(TComponent* Owner, TspSkinData* Data, bool OnlyUnassi
     }
 }
 
+TspSkinPanel* AddDialogPanel(TForm* Form, const std::string& Name, TAlign Align, int Width,
+                             int Height) {
+    auto* p = new TspSkinPanel(Form);
+    p->SetName(Name);
+    p->SetParent(Form);
+    p->SetBorderStyle(TspSkinBorderStyle::bvNone);
+    p->SetBounds(0, 0, Width, Height);
+    p->SetAlign(Align);
+    p->SetCaption("");
+    return p;
+}
+
+void AddDialogSkinning(TForm* Form, TspSkinnedForm*& Skinned, TCLForm*& CL) {
+    Skinned = new TspSkinnedForm(Form);
+    Skinned->SetName("spSkinnedForm");
+    CL = new TCLForm(Form);
+    CL->RuntimeSetSkinData = true;
+    CL->RuntimeSetLanguageData = true;
+    CL->Loaded();
+}
+
 void SetFormClientSize(TForm* Form, int ClientWidth, int ClientHeight) {
     // The frame's size is known once the window exists and its frame (a
     // skin's, say) has been measured.

@@ -132,14 +132,7 @@ TfrmCLUpdateForm::TfrmCLUpdateForm(TComponent* AOwner) : TForm(AOwner) {
     SetBounds(0, 0, kWidth, kLogoHeight + kInfoHeight + kButtonsHeight);
     SetFormClientSize(this, kWidth, kLogoHeight + kInfoHeight + kButtonsHeight);
     auto panel = [this](const std::string& name, TAlign align, int height) {
-        auto* p = new TspSkinPanel(this);
-        p->SetName(name);
-        p->SetParent(this);
-        p->SetBorderStyle(TspSkinBorderStyle::bvNone);
-        p->SetBounds(0, 0, kWidth, height);
-        p->SetAlign(align);
-        p->SetCaption("");
-        return p;
+        return AddDialogPanel(this, name, align, kWidth, height);
     };
     auto button = [this](TWinControl* parent, const std::string& name, int left, int result) {
         auto* b = new TspSkinButton(this);
@@ -216,12 +209,7 @@ TfrmCLUpdateForm::TfrmCLUpdateForm(TComponent* AOwner) : TForm(AOwner) {
     btnCancelProcess->OnClick = abort;
     btnCancel->OnClick = [this](TObject*) { CloseDialog(); };
 
-    spSkinnedForm = new TspSkinnedForm(this);
-    spSkinnedForm->SetName("spSkinnedForm");
-    CLForm = new TCLForm(this);
-    CLForm->RuntimeSetSkinData = true;
-    CLForm->RuntimeSetLanguageData = true;
-    CLForm->Loaded();
+    AddDialogSkinning(this, spSkinnedForm, CLForm);
     FormCreate();
 }
 
