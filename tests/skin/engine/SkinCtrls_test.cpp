@@ -6,27 +6,14 @@
 #include "platform/win/paint.h"
 #include "platform/win/region.h"
 #include "skin/engine/SkinCtrls.h"
+#include "skin/skin_test_support.h"
 
 namespace {
 
 // A borderless top-level window painted solid blue: what lies under its children.
-class Host : public TCustomControl {
+class Host : public skintest::PopupHost {
 public:
-    Host() : TCustomControl(nullptr) {
-        SetBounds(0, 0, 40, 30);
-        HandleNeeded();
-        ShowWindow(Handle(), SW_SHOWNA);
-    }
-
-protected:
-    void CreateParams(TCreateParams& Params) override {
-        TCustomControl::CreateParams(Params);
-        Params.Style = WS_POPUP;
-    }
-    void Paint() override {
-        Canvas()->Brush()->SetColor(TColor(RGB(0, 0, 200)));
-        Canvas()->FillRect(TRect(0, 0, Width(), Height()));
-    }
+    Host() : PopupHost(40, 30, TColor(RGB(0, 0, 200))) {}
 };
 
 COLORREF pixelOf(HWND w, int x, int y) {
