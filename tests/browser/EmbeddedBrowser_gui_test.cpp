@@ -17,17 +17,12 @@
 #include "platform/os/file.h"
 #include "platform/os/folders.h"
 #include "platform/win/window.h"
+#include "support/screen.h"
 #include "support/tempdir.h"
 
 namespace {
 
-void pumpFor(int ms) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (std::chrono::steady_clock::now() < end) {
-        Application->ProcessMessages();
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-}
+using guitest::processFor;
 
 template <class Pred> bool pumpUntil(Pred done, int ms = 15000) {
     auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
@@ -39,9 +34,7 @@ template <class Pred> bool pumpUntil(Pred done, int ms = 15000) {
     return done();
 }
 
-int run(const std::string& cmd) {
-    return std::system((cmd + " >/dev/null 2>&1").c_str());
-}
+using guitest::run;
 
 // A 4x4 red PNG.
 const unsigned char kRedPng[] = {
@@ -77,11 +70,11 @@ protected:
         browser->SetParent(panel);
         browser->LoadSettings();
         form->Show();
-        pumpFor(200);
+        processFor(200);
     }
     void TearDown() override {
         form.reset();
-        pumpFor(50);
+        processFor(50);
         os::SetProgramFileNameOverride("");
     }
     bool load(const std::string& html) {
@@ -144,14 +137,14 @@ TEST_F(BrowserOnScreen, PrivateLinksClickedByTheUserAreCancelled) {
             ++cancelled;
         }
     };
-    pumpFor(300);
+    processFor(300);
     POINT p = screenOf(40, 20);
     ASSERT_EQ(
         run("xdotool mousemove " + std::to_string(p.x) + " " + std::to_string(p.y) + " click 1"),
         0);
     ASSERT_TRUE(pumpUntil([&] { return cancelled == 1; }));
     EXPECT_EQ(seen, "xmd:ACTION=Play&ID=7");
-    pumpFor(300);
+    processFor(300);
     // The page stays where it was.
     EXPECT_EQ(eval("document.getElementById('l').textContent"), "play");
 }
@@ -171,7 +164,7 @@ TEST_F(BrowserOnScreen, NewWindowsAreRefusedWhenTheHandlerCancels) {
     };
     eval("window.open('about:blank#popup'); true");
     ASSERT_TRUE(pumpUntil([&] { return asked == 1; }));
-    pumpFor(300);
+    processFor(300);
     EXPECT_EQ(navigations, 0);
 }
 
@@ -219,7 +212,7 @@ TEST_F(BrowserOnScreen, TheViewFollowsItsHost) {
 
     // A new parent keeps the page; destroying the host takes the view away.
     browser->SetParent(form.get());
-    pumpFor(200);
+    processFor(200);
     ASSERT_NE(browser->Document(), nullptr);
     EXPECT_EQ(eval("document.body.style.background").find("rgb(0, 255, 0)"), 0u);
     where = screenOf(30, 30);
@@ -273,7 +266,7 @@ TEST(BrowserPagesOnScreen, AHiddenPageTakesNoClicks) {
         }
         ASSERT_TRUE(pumpUntil(
             [&] { return browsers[0]->ReadyState() == 4 && browsers[1]->ReadyState() == 4; }));
-        pumpFor(500);
+        processFor(500);
         POINT p{40, 20};
         ClientToScreen(browsers[0]->GetIEWin("Internet Explorer_Server"), &p);
         ASSERT_EQ(run("xdotool mousemove " + std::to_string(p.x) + " " + std::to_string(p.y) +
@@ -282,7 +275,7 @@ TEST(BrowserPagesOnScreen, AHiddenPageTakesNoClicks) {
         EXPECT_TRUE(pumpUntil([&] { return !clicked.empty(); }));
         EXPECT_EQ(clicked, "xmd:PAGE=0");
     }
-    pumpFor(50);
+    processFor(50);
     display::Install(nullptr);
 }
 

@@ -28,6 +28,7 @@
 #include "platform/win/nonclient.h"
 #include "platform/win/window.h"
 #include "support/httpserver.h"
+#include "support/screen.h"
 #include "support/tempdir.h"
 
 namespace {
@@ -46,9 +47,7 @@ void pumpFor(int ms) {
     pumpUntil([] { return false; }, ms);
 }
 
-int run(const std::string& cmd) {
-    return std::system((cmd + " >/dev/null 2>&1").c_str());
-}
+using guitest::run;
 
 bool has(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;

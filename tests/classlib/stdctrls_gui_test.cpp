@@ -28,10 +28,7 @@ using guitest::pumpUntil;
 using guitest::run;
 using guitest::Screenshot;
 
-std::string at(TControl* c, int x, int y) {
-    TPoint p = c->ClientToScreen(TPoint{x, y});
-    return std::to_string(p.X) + " " + std::to_string(p.Y);
-}
+using guitest::pointerAt;
 
 } // namespace
 
@@ -142,7 +139,7 @@ TEST(StdCtrlsOnScreen, ShowsTheHeadlessPixelsAndTakesInput) {
         EXPECT_EQ(shot.at(field.X, field.Y), GetSysColor(COLOR_WINDOW));
 
         // Click into the edit and type.
-        ASSERT_EQ(run("xdotool mousemove " + at(edit, 5, 10) + " click 1"), 0);
+        ASSERT_EQ(run("xdotool mousemove " + pointerAt(edit, 5, 10) + " click 1"), 0);
         pumpUntil([&] { return edit->Focused(); });
         ASSERT_TRUE(edit->Focused());
         ASSERT_EQ(run("xdotool type --delay 50 'abc d'"), 0);
@@ -155,7 +152,7 @@ TEST(StdCtrlsOnScreen, ShowsTheHeadlessPixelsAndTakesInput) {
 
         // A list row by click, then the next one by the arrow key.
         TRect row = list->ItemRect(3);
-        ASSERT_EQ(run("xdotool mousemove " + at(list, 20, row.Top + 3) + " click 1"), 0);
+        ASSERT_EQ(run("xdotool mousemove " + pointerAt(list, 20, row.Top + 3) + " click 1"), 0);
         pumpUntil([&] { return list->ItemIndex() == 3; });
         EXPECT_EQ(list->ItemIndex(), 3);
         ASSERT_EQ(run("xdotool key Down"), 0);
@@ -167,21 +164,21 @@ TEST(StdCtrlsOnScreen, ShowsTheHeadlessPixelsAndTakesInput) {
         EXPECT_GT(list->TopIndex(), 0);
 
         // Check box and radio button by click.
-        ASSERT_EQ(run("xdotool mousemove " + at(check, 5, 10) + " click 1"), 0);
+        ASSERT_EQ(run("xdotool mousemove " + pointerAt(check, 5, 10) + " click 1"), 0);
         pumpUntil([&] { return check->Checked(); });
         EXPECT_TRUE(check->Checked());
-        ASSERT_EQ(run("xdotool mousemove " + at(r2, 5, 10) + " click 1"), 0);
+        ASSERT_EQ(run("xdotool mousemove " + pointerAt(r2, 5, 10) + " click 1"), 0);
         pumpUntil([&] { return r2->Checked(); });
         EXPECT_TRUE(r2->Checked());
         EXPECT_FALSE(r1->Checked());
 
         // The scroll bar's right arrow steps it.
-        ASSERT_EQ(run("xdotool mousemove " + at(bar, 195, 8) + " click 1"), 0);
+        ASSERT_EQ(run("xdotool mousemove " + pointerAt(bar, 195, 8) + " click 1"), 0);
         pumpUntil([&] { return bar->Position() == 21; });
         EXPECT_EQ(bar->Position(), 21);
 
         // The up-down's upper half steps it up.
-        ASSERT_EQ(run("xdotool mousemove " + at(updown, 8, 4) + " click 1"), 0);
+        ASSERT_EQ(run("xdotool mousemove " + pointerAt(updown, 8, 4) + " click 1"), 0);
         pumpUntil([&] { return updown->Position() == 1; });
         EXPECT_EQ(updown->Position(), 1);
 

@@ -1,6 +1,6 @@
 // Helpers of the tests that run on a real X display: pumping the message loop
-// while the X server catches up, running a command quietly and reading the
-// whole screen.
+// while the X server catches up, running a command quietly, driving the
+// pointer tool and reading the whole screen.
 #pragma once
 
 #include <cstdint>
@@ -9,10 +9,14 @@
 
 #include "platform/gdi/types.h"
 
+class TControl;
+
 namespace guitest {
 
 // Dispatches messages for about ms milliseconds.
 void pumpFor(int ms);
+// The same through the application's loop (hints, idle work and all).
+void processFor(int ms);
 
 // Pumps until the condition holds or about six seconds pass: the X server
 // and the window manager are slower under load.
@@ -27,6 +31,13 @@ template <class Pred> bool pumpUntil(Pred done) {
 // Runs a command with its output thrown away; its exit status.
 int run(const std::string& cmd);
 
+// Runs the pointer tool in the background so the loop keeps pumping while it
+// works.
+void xdo(const std::string& args);
+
+// A control's client point on the screen, as "x y" for the pointer tool.
+std::string pointerAt(TControl* c, int x, int y);
+
 struct Screenshot {
     int w = 0, h = 0;
     std::vector<uint8_t> rgb;
@@ -35,6 +46,9 @@ struct Screenshot {
         return RGB(p[0], p[1], p[2]);
     }
 };
+
+// Reads a binary PPM (what the capture tool writes).
+bool readPpm(const std::string& path, int& w, int& h, std::vector<uint8_t>& rgb);
 
 // The whole X screen, through the capture tool, as a binary PPM.
 bool captureScreen(Screenshot& s);
