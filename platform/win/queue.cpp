@@ -258,6 +258,20 @@ std::shared_ptr<ThreadQueue> QueueOfWindow(HWND hwnd) {
     return QueueOf(tid);
 }
 
+// Runs the call on the thread's loop, waiting for it when asked; false when
+// the thread has no queue.
+bool RunCallOn(DWORD threadId, std::function<void()> call, bool wait) {
+    auto q = QueueOf(threadId);
+    if (!q) return false;
+    return RunOn(
+        q,
+        [c = std::move(call)] {
+            c();
+            return LRESULT(0);
+        },
+        wait, 0, nullptr);
+}
+
 // Puts a message on the queue (hwnd 0 for one to the thread) and wakes its
 // loop; 0 when there is no queue.
 BOOL PostTo(const std::shared_ptr<ThreadQueue>& q, HWND hwnd, UINT msg, WPARAM wParam,
@@ -443,15 +457,7 @@ bool IsMainThread() {
 }
 
 bool PostThreadCall(DWORD threadId, std::function<void()> call) {
-    auto q = QueueOf(threadId);
-    if (!q) return false;
-    return RunOn(
-        q,
-        [c = std::move(call)] {
-            c();
-            return LRESULT(0);
-        },
-        false, 0, nullptr);
+    return RunCallOn(threadId, std::move(call), false);
 }
 
 bool SendThreadCall(DWORD threadId, std::function<void()> call) {
@@ -459,15 +465,7 @@ bool SendThreadCall(DWORD threadId, std::function<void()> call) {
         call();
         return true;
     }
-    auto q = QueueOf(threadId);
-    if (!q) return false;
-    return RunOn(
-        q,
-        [c = std::move(call)] {
-            c();
-            return LRESULT(0);
-        },
-        true, 0, nullptr);
+    return RunCallOn(threadId, std::move(call), true);
 }
 
 bool RunThreadCalls(uint32_t timeoutMs) {

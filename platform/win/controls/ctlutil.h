@@ -35,6 +35,8 @@ int FontHeight(HFONT font);
 int TextWidth(HFONT font, const std::string& text);
 // Sends WM_NOTIFY with the record (which starts with an NMHDR) to the parent.
 LRESULT Notify(HWND from, UINT code, NMHDR* record);
+// Registers the window class of a control once (later calls do nothing).
+void RegisterControlClass(const char* name, WNDPROC proc);
 
 // At WM_NCCREATE, makes the control's state and keeps it in the window
 // property; false for every other message.

@@ -411,9 +411,5 @@ LRESULT HeaderWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 void RegisterHeaderClass() {
-    if (GetClassInfo(nullptr, WC_HEADER, nullptr)) return;
-    WNDCLASS wc;
-    wc.lpfnWndProc = HeaderWndProc;
-    wc.lpszClassName = WC_HEADER;
-    RegisterClass(wc);
+    ctlutil::RegisterControlClass(WC_HEADER, HeaderWndProc);
 }

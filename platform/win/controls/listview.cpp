@@ -1746,9 +1746,5 @@ LRESULT ListViewWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 
 void RegisterListViewClass() {
     RegisterHeaderClass();
-    if (GetClassInfo(nullptr, WC_LISTVIEW, nullptr)) return;
-    WNDCLASS wc;
-    wc.lpfnWndProc = ListViewWndProc;
-    wc.lpszClassName = WC_LISTVIEW;
-    RegisterClass(wc);
+    ctlutil::RegisterControlClass(WC_LISTVIEW, ListViewWndProc);
 }

@@ -639,9 +639,5 @@ LRESULT TabControlWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 
 void RegisterTabControlClass() {
     RegisterUpDownClass();
-    if (GetClassInfo(nullptr, WC_TABCONTROL, nullptr)) return;
-    WNDCLASS wc;
-    wc.lpfnWndProc = TabControlWndProc;
-    wc.lpszClassName = WC_TABCONTROL;
-    RegisterClass(wc);
+    ctlutil::RegisterControlClass(WC_TABCONTROL, TabControlWndProc);
 }

@@ -384,9 +384,5 @@ LRESULT UpDownWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 void RegisterUpDownClass() {
-    if (GetClassInfo(nullptr, UPDOWN_CLASS, nullptr)) return;
-    WNDCLASS wc;
-    wc.lpfnWndProc = UpDownWndProc;
-    wc.lpszClassName = UPDOWN_CLASS;
-    RegisterClass(wc);
+    ctlutil::RegisterControlClass(UPDOWN_CLASS, UpDownWndProc);
 }
