@@ -14,14 +14,11 @@
 #include "platform/win/queue.h"
 #include "platform/win/window.h"
 #include "skin/forms/SkinnedForm.h"
+#include "support/headless.h"
 
 namespace {
 
-void pump() {
-    MSG m;
-    while (PeekMessage(&m, 0, 0, 0, PM_REMOVE))
-        DispatchMessage(&m);
-}
+using headlesstest::pump;
 
 class SkinnedFormEdgesTest : public ::testing::Test {
 protected:

@@ -17,14 +17,11 @@
 #include "platform/win/window.h"
 #include "skin/forms/SkinMenus.h"
 #include "skin/forms/SkinnedForm.h"
+#include "support/headless.h"
 
 namespace {
 
-void pump() {
-    MSG m;
-    while (PeekMessage(&m, 0, 0, 0, PM_REMOVE))
-        DispatchMessage(&m);
-}
+using headlesstest::pump;
 
 // A TColor as the rendered pixel holds it.
 uint32_t Rgb(TColor c) {

@@ -24,14 +24,11 @@
 #include "skin/forms/SkinHint.h"
 #include "skin/forms/SkinMenus.h"
 #include "skin/forms/SkinnedForm.h"
+#include "support/headless.h"
 
 namespace {
 
-void pump() {
-    MSG m;
-    while (PeekMessage(&m, 0, 0, 0, PM_REMOVE))
-        DispatchMessage(&m);
-}
+using headlesstest::pump;
 
 std::string FixturePath(const std::string& name) {
     return std::string(LANTROVE_FIXTURES_DIR) + "/skin/forms/" + name + ".png";
