@@ -22,13 +22,7 @@
 
 namespace {
 
-using guitest::captureScreen;
-using guitest::pumpFor;
-using guitest::pumpUntil;
-using guitest::run;
-using guitest::Screenshot;
-
-using guitest::pointerAt;
+using namespace guitest;
 
 } // namespace
 
@@ -123,15 +117,7 @@ TEST(StdCtrlsOnScreen, ShowsTheHeadlessPixelsAndTakesInput) {
                                                                DeleteObject);
         ASSERT_NE(headless, nullptr);
         Screenshot shot;
-        int mismatches = -1;
-        pumpUntil([&] {
-            if (!captureScreen(shot) || shot.w < 680) return false;
-            mismatches = 0;
-            for (int y = 0; y < 320; ++y)
-                for (int x = 0; x < 640; ++x)
-                    if (shot.at(40 + x, 30 + y) != headless->getPixel(x, y)) ++mismatches;
-            return mismatches == 0;
-        });
+        int mismatches = waitForScreenMatch(shot, headless.get(), 40, 30, 640, 320, 680);
         ASSERT_GE(shot.w, 680);
         EXPECT_EQ(mismatches, 0);
         // The controls are really there: the list's white field, the checked radio.

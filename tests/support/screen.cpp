@@ -9,6 +9,7 @@
 
 #include "classlib/controls.h"
 #include "classlib/forms.h"
+#include "platform/gdi/objects.h"
 #include "platform/win/queue.h"
 #include "support/tempdir.h"
 
@@ -61,6 +62,20 @@ bool captureScreen(Screenshot& s) {
     std::string path = dir.file("screen.ppm");
     if (run("import -window root -depth 8 ppm:" + path) != 0) return false;
     return readPpm(path, s.w, s.h, s.rgb);
+}
+
+int waitForScreenMatch(Screenshot& shot, const GdiBitmap* drawn, int left, int top, int w, int h,
+                       int minWidth) {
+    int mismatches = -1;
+    pumpUntil([&] {
+        if (!captureScreen(shot) || shot.w < minWidth) return false;
+        mismatches = 0;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                if (shot.at(left + x, top + y) != drawn->getPixel(x, y)) ++mismatches;
+        return mismatches == 0;
+    });
+    return mismatches;
 }
 
 } // namespace guitest

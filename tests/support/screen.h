@@ -53,4 +53,10 @@ bool readPpm(const std::string& path, int& w, int& h, std::vector<uint8_t>& rgb)
 // The whole X screen, through the capture tool, as a binary PPM.
 bool captureScreen(Screenshot& s);
 
+// Captures the screen until the w x h block at (left, top) shows what the
+// headless renderer drew, or time runs out; the pixels that differ in the
+// last capture at least minWidth wide, -1 when none came.
+int waitForScreenMatch(Screenshot& shot, const GdiBitmap* drawn, int left, int top, int w, int h,
+                       int minWidth);
+
 } // namespace guitest

@@ -14,13 +14,7 @@
 
 namespace {
 
-using guitest::pumpFor;
-using guitest::pumpUntil;
-using guitest::run;
-
-using guitest::pointerAt;
-
-using guitest::xdo;
+using namespace guitest;
 
 } // namespace
 

@@ -17,12 +17,7 @@
 
 namespace {
 
-using guitest::pumpFor;
-using guitest::pumpUntil;
-
-using guitest::xdo;
-
-using guitest::pointerAt;
+using namespace guitest;
 
 void clickAt(TControl* c, int x, int y) {
     xdo("mousemove " + pointerAt(c, x, y) + " sleep 0.3 click 1");

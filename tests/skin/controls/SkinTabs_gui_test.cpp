@@ -15,13 +15,7 @@
 
 namespace {
 
-using guitest::captureScreen;
-using guitest::pumpFor;
-using guitest::pumpUntil;
-using guitest::run;
-using guitest::Screenshot;
-
-using guitest::pointerAt;
+using namespace guitest;
 
 std::string atHeader(TspSkinListViewSP* lv, int x, int y) {
     POINT p{x, y};
