@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "platform/gdi/gdi.h"
@@ -60,30 +61,27 @@ template <class F> void PaintWhole(HWND hwnd, WPARAM wParam, bool redraw, F pain
 
 // The painting messages of such a control that has no other part to print:
 // WM_ERASEBKGND (nothing to erase), WM_PAINT, WM_PRINTCLIENT, the client
-// part of WM_PRINT and WM_SETREDRAW. False for every other message; the
-// answer in result.
+// part of WM_PRINT and WM_SETREDRAW. The answer, none for other messages.
 template <class F>
-bool PaintMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, bool& redraw, F paint,
-                  LRESULT& result) {
-    result = 0;
+std::optional<LRESULT> PaintMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, bool& redraw,
+                                    F paint) {
     switch (msg) {
     case WM_ERASEBKGND:
-        result = 1;
-        return true;
+        return 1;
     case WM_PAINT:
         PaintWhole(hwnd, wParam, redraw, paint);
-        return true;
+        return 0;
     case WM_PRINTCLIENT:
     case WM_PRINT:
         if (wParam && (msg == WM_PRINTCLIENT || (lParam & PRF_CLIENT)))
             paint(reinterpret_cast<HDC>(wParam));
-        return true;
+        return 0;
     case WM_SETREDRAW:
         redraw = wParam != 0;
         if (redraw) InvalidateRect(hwnd, nullptr, 1);
-        return true;
+        return 0;
     default:
-        return false;
+        return std::nullopt;
     }
 }
 

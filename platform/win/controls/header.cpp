@@ -202,10 +202,9 @@ LRESULT HeaderWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (ctlutil::CreateState<Header>(hwnd, msg, kProp)) return 1;
     Header* s = get(hwnd);
     if (!s) return DefWindowProc(hwnd, msg, wParam, lParam);
-    LRESULT painted = 0;
-    if (ctlutil::PaintMessage(
-            hwnd, msg, wParam, lParam, s->redraw, [s](HDC dc) { paint(*s, dc); }, painted))
-        return painted;
+    auto painted =
+        ctlutil::PaintMessage(hwnd, msg, wParam, lParam, s->redraw, [s](HDC dc) { paint(*s, dc); });
+    if (painted) return *painted;
     switch (msg) {
     case WM_NCDESTROY:
         RemoveProp(hwnd, kProp);

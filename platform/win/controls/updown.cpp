@@ -272,10 +272,9 @@ LRESULT UpDownWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         return DefWindowProc(hwnd, msg, wParam, lParam);
     UpDown* s = get(hwnd);
     if (!s) return DefWindowProc(hwnd, msg, wParam, lParam);
-    LRESULT painted = 0;
-    if (ctlutil::PaintMessage(
-            hwnd, msg, wParam, lParam, s->redraw, [s](HDC dc) { paint(*s, dc); }, painted))
-        return painted;
+    auto painted =
+        ctlutil::PaintMessage(hwnd, msg, wParam, lParam, s->redraw, [s](HDC dc) { paint(*s, dc); });
+    if (painted) return *painted;
     switch (msg) {
     case WM_CREATE:
         if (styleOf(hwnd) & UDS_AUTOBUDDY) setBuddy(*s, previousSibling(hwnd));
