@@ -44,19 +44,11 @@ const unsigned char kRedPng[] = {
     0xCF, 0xC0, 0x00, 0x47, 0x0C, 0xC4, 0x71, 0x00, 0xAE, 0x93, 0x0F, 0xF1, 0xD0, 0x5F, 0x23,
     0x9E, 0x00, 0x00, 0x00, 0x00, 0x49, 0x45, 0x4E, 0x44, 0xAE, 0x42, 0x60, 0x82};
 
-class BrowserOnScreen : public ::testing::Test {
+class BrowserOnScreen : public guitest::OnScreenSuite<BrowserOnScreen> {
 protected:
-    static void SetUpTestSuite() {
-        auto backend = display::CreateGtkBackend();
-        if (!backend) return;
-        display::Install(std::move(backend));
-        haveDisplay = true;
-    }
-    static void TearDownTestSuite() {
-        if (haveDisplay) display::Install(nullptr);
-    }
     void SetUp() override {
-        if (!haveDisplay) GTEST_SKIP() << "no display";
+        OnScreenSuite::SetUp();
+        if (IsSkipped()) return;
         os::SetProgramFileNameOverride(dir.file("lantrove"));
         dir.write("res/red.png",
                   std::string(reinterpret_cast<const char*>(kRedPng), sizeof kRedPng));
@@ -96,13 +88,11 @@ protected:
         return p;
     }
 
-    static bool haveDisplay;
     TempDir dir;
     std::unique_ptr<TForm> form;
     TPanel* panel = nullptr;
     TEmbeddedBrowser* browser = nullptr;
 };
-bool BrowserOnScreen::haveDisplay = false;
 
 TEST_F(BrowserOnScreen, ShowsPicturesBesideTheProgramAndAnswersScripts) {
     ASSERT_TRUE(load("<html><head><title>Local</title></head><body>"

@@ -53,19 +53,11 @@ bool has(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
 
-class HostOnEngine : public ::testing::Test {
+class HostOnEngine : public guitest::OnScreenSuite<HostOnEngine> {
 protected:
-    static void SetUpTestSuite() {
-        auto backend = display::CreateGtkBackend();
-        if (!backend) return;
-        display::Install(std::move(backend));
-        haveDisplay = true;
-    }
-    static void TearDownTestSuite() {
-        if (haveDisplay) display::Install(nullptr);
-    }
     void SetUp() override {
-        if (!haveDisplay) GTEST_SKIP() << "no display";
+        OnScreenSuite::SetUp();
+        if (IsSkipped()) return;
         setenv("XDG_CONFIG_HOME", dir.file("user").c_str(), 1);
         os::SetProgramFileNameOverride(dir.file("lantrove"));
         form = std::make_unique<TForm>(nullptr);
@@ -107,13 +99,11 @@ protected:
         return xdo("mousemove " + std::to_string(p.x) + " " + std::to_string(p.y));
     }
 
-    static bool haveDisplay;
     TempDir dir;
     std::unique_ptr<TForm> form;
     TEmbeddedBrowser* browser = nullptr;
     int loads = 0;
 };
-bool HostOnEngine::haveDisplay = false;
 
 // A page that answers only after the test lets it.
 struct SlowSite {

@@ -25,6 +25,7 @@
 #include "platform/os/process.h"
 #include "platform/webview/webkit.h"
 #include "support/httpserver.h"
+#include "support/screen.h"
 #include "support/tempdir.h"
 
 namespace {
@@ -49,19 +50,11 @@ bool has(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
 
-class ToolsOnScreen : public ::testing::Test {
+class ToolsOnScreen : public guitest::OnScreenSuite<ToolsOnScreen> {
 protected:
-    static void SetUpTestSuite() {
-        auto backend = display::CreateGtkBackend();
-        if (!backend) return;
-        display::Install(std::move(backend));
-        haveDisplay = true;
-    }
-    static void TearDownTestSuite() {
-        if (haveDisplay) display::Install(nullptr);
-    }
     void SetUp() override {
-        if (!haveDisplay) GTEST_SKIP() << "no display";
+        OnScreenSuite::SetUp();
+        if (IsSkipped()) return;
         os::SetProgramFileNameOverride(dir.file("lantrove"));
         form = std::make_unique<TForm>(nullptr);
         form->SetBounds(50, 40, 420, 340);
@@ -102,13 +95,11 @@ protected:
         return b->Document() ? b->Document()->Evaluate(script).value : "";
     }
 
-    static bool haveDisplay;
     TempDir dir;
     std::unique_ptr<TForm> form;
     TEmbeddedBrowser* browser = nullptr;
     int loads = 0;
 };
-bool ToolsOnScreen::haveDisplay = false;
 
 TEST_F(ToolsOnScreen, TextFormsAndScripts) {
     ASSERT_TRUE(load("<html><head><title>T</title><script>"

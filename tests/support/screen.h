@@ -3,10 +3,13 @@
 // pointer tool and reading the whole screen.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "platform/display/gtk.h"
 #include "platform/gdi/types.h"
 
 class TControl;
@@ -58,5 +61,27 @@ bool captureScreen(Screenshot& s);
 // last capture at least minWidth wide, -1 when none came.
 int waitForScreenMatch(Screenshot& shot, const GdiBitmap* drawn, int left, int top, int w, int h,
                        int minWidth);
+
+// A test suite on the real display: the suite runs with the GTK backend
+// installed, and each test is skipped when there is no display. Suite is the
+// deriving fixture, so that each suite keeps its own answer.
+template <class Suite> class OnScreenSuite : public ::testing::Test {
+public:
+    static void SetUpTestSuite() {
+        auto backend = display::CreateGtkBackend();
+        if (!backend) return;
+        display::Install(std::move(backend));
+        haveDisplay = true;
+    }
+    static void TearDownTestSuite() {
+        if (haveDisplay) display::Install(nullptr);
+    }
+
+protected:
+    void SetUp() override {
+        if (!haveDisplay) GTEST_SKIP() << "no display";
+    }
+    static inline bool haveDisplay = false;
+};
 
 } // namespace guitest

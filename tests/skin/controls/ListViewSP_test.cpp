@@ -14,14 +14,14 @@
 
 namespace {
 
+using skintest::Element;
+using skintest::PicturePixel;
+
 TspSkinData& defaultSkin() {
     static TspSkinData sd(nullptr);
     if (sd.Empty) sd.LoadFromCompressedFile(skintest::DefaultSkinFile());
     return sd;
 }
-
-using skintest::Element;
-using skintest::PicturePixel;
 
 // The download list's shape: report view, four columns, row select.
 class SkinListView : public ::testing::Test {

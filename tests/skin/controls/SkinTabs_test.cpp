@@ -15,6 +15,9 @@
 
 namespace {
 
+using skintest::Element;
+using skintest::PicturePixel;
+
 // A borderless top-level window painted white: what the controls sit on.
 class Host : public skintest::PopupHost {
 public:
@@ -33,9 +36,6 @@ TspSkinData& defaultSkin() {
     if (sd.Empty) sd.LoadFromCompressedFile(skintest::DefaultSkinFile());
     return sd;
 }
-
-using skintest::Element;
-using skintest::PicturePixel;
 
 LPARAM at(int x, int y) {
     return MAKELPARAM(x, y);
