@@ -41,10 +41,7 @@ TfrmCLAboutForm::TfrmCLAboutForm(TComponent* AOwner) : TForm(AOwner) {
         return l;
     };
     pnLogo = panel("pnLogo", alTop, kLogoHeight);
-    imgLogo = new TspSkinLinkImage(this);
-    imgLogo->SetName("imgLogo");
-    imgLogo->SetParent(pnLogo);
-    imgLogo->SetAlign(alClient);
+    imgLogo = AddDialogLogo(this, pnLogo);
     pnBottom = panel("pnBottom", alBottom, kBottomHeight);
     lblSupport = link(pnBottom, "lblSupport", "Support", 10, 12);
     btnOK = new TspSkinButton(this);

@@ -103,6 +103,14 @@ TspSkinPanel* AddDialogPanel(TForm* Form, const std::string& Name, TAlign Align,
     return p;
 }
 
+TspSkinLinkImage* AddDialogLogo(TForm* Form, TWinControl* Panel) {
+    auto* image = new TspSkinLinkImage(Form);
+    image->SetName("imgLogo");
+    image->SetParent(Panel);
+    image->SetAlign(alClient);
+    return image;
+}
+
 void AddDialogSkinning(TForm* Form, TspSkinnedForm*& Skinned, TCLForm*& CL) {
     Skinned = new TspSkinnedForm(Form);
     Skinned->SetName("spSkinnedForm");

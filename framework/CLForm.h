@@ -14,6 +14,7 @@
 
 class TCLForm;
 class TspSkinData;
+class TspSkinLinkImage;
 class TspSkinPanel;
 class TspSkinnedForm;
 
@@ -61,6 +62,8 @@ TForm* MainWindowForm();
 // and language data.
 TspSkinPanel* AddDialogPanel(TForm* Form, const std::string& Name, TAlign Align, int Width,
                              int Height);
+// The dialog's logo picture, filling its panel.
+TspSkinLinkImage* AddDialogLogo(TForm* Form, TWinControl* Panel);
 void AddDialogSkinning(TForm* Form, TspSkinnedForm*& Skinned, TCLForm*& CL);
 
 class TCLWebBanner : public TEmbeddedBrowser {

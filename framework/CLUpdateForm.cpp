@@ -143,10 +143,7 @@ TfrmCLUpdateForm::TfrmCLUpdateForm(TComponent* AOwner) : TForm(AOwner) {
         return b;
     };
     pnLogo = panel("pnLogo", alTop, kLogoHeight);
-    imgLogo = new TspSkinLinkImage(this);
-    imgLogo->SetName("imgLogo");
-    imgLogo->SetParent(pnLogo);
-    imgLogo->SetAlign(alClient);
+    imgLogo = AddDialogLogo(this, pnLogo);
     pnProcess = panel("pnProcess", alTop, kProcessHeight);
     pnProcess->Hide();
     lbProcess = new TspSkinStdLabel(this);
