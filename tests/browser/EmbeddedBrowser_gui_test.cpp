@@ -24,15 +24,7 @@ namespace {
 
 using guitest::processFor;
 
-template <class Pred> bool pumpUntil(Pred done, int ms = 15000) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (std::chrono::steady_clock::now() < end) {
-        Application->ProcessMessages();
-        if (done()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return done();
-}
+using guitest::processUntil;
 
 using guitest::run;
 
@@ -75,7 +67,7 @@ protected:
             complete = true;
         };
         browser->LoadFromWideString(std::u16string(html.begin(), html.end()));
-        bool ok = pumpUntil([&] { return complete && browser->ReadyState() == 4; });
+        bool ok = processUntil([&] { return complete && browser->ReadyState() == 4; });
         browser->OnDocumentComplete = nullptr;
         return ok;
     }
@@ -98,7 +90,7 @@ TEST_F(BrowserOnScreen, ShowsPicturesBesideTheProgramAndAnswersScripts) {
     ASSERT_TRUE(load("<html><head><title>Local</title></head><body>"
                      "<img id=\"pic\" src=\"res/red.png\"></body></html>"));
     ASSERT_TRUE(
-        pumpUntil([&] { return eval("document.getElementById('pic').complete") == "true"; }));
+        processUntil([&] { return eval("document.getElementById('pic').complete") == "true"; }));
     EXPECT_EQ(eval("document.getElementById('pic').naturalWidth"), "4");
     EXPECT_EQ(eval("document.title"), "Local");
     EXPECT_EQ(eval("6*7"), "42");
@@ -111,7 +103,7 @@ TEST_F(BrowserOnScreen, ShowsPicturesBesideTheProgramAndAnswersScripts) {
     EXPECT_FALSE(endless.ok);
     load("<html><body>again</body></html>");
     // The page's new process may still be starting under load.
-    EXPECT_TRUE(pumpUntil([&] { return eval("document.body.innerText") == "again"; }));
+    EXPECT_TRUE(processUntil([&] { return eval("document.body.innerText") == "again"; }));
 }
 
 TEST_F(BrowserOnScreen, PrivateLinksClickedByTheUserAreCancelled) {
@@ -132,7 +124,7 @@ TEST_F(BrowserOnScreen, PrivateLinksClickedByTheUserAreCancelled) {
     ASSERT_EQ(
         run("xdotool mousemove " + std::to_string(p.x) + " " + std::to_string(p.y) + " click 1"),
         0);
-    ASSERT_TRUE(pumpUntil([&] { return cancelled == 1; }));
+    ASSERT_TRUE(processUntil([&] { return cancelled == 1; }));
     EXPECT_EQ(seen, "xmd:ACTION=Play&ID=7");
     processFor(300);
     // The page stays where it was.
@@ -153,7 +145,7 @@ TEST_F(BrowserOnScreen, NewWindowsAreRefusedWhenTheHandlerCancels) {
         if (std::any_cast<std::string>(url).find("#popup") != std::string::npos) ++navigations;
     };
     eval("window.open('about:blank#popup'); true");
-    ASSERT_TRUE(pumpUntil([&] { return asked == 1; }));
+    ASSERT_TRUE(processUntil([&] { return asked == 1; }));
     processFor(300);
     EXPECT_EQ(navigations, 0);
 }
@@ -166,7 +158,7 @@ TEST_F(BrowserOnScreen, ZoomAndTextSelectionSwitches) {
     browser->SetZoom(2);
     EXPECT_NEAR(browser->WebView()->Zoom(), 1.0, 0.01);
 
-    EXPECT_TRUE(pumpUntil([&] {
+    EXPECT_TRUE(processUntil([&] {
         browser->SelectAll();
         return browser->GetSelectedText(false, true).find("some words") != std::string::npos;
     }));
@@ -187,18 +179,18 @@ TEST_F(BrowserOnScreen, TheViewFollowsItsHost) {
     auto green = [](const std::string& pixel) {
         return pixel.find("#00FF00") != std::string::npos;
     };
-    ASSERT_TRUE(pumpUntil([&] { return green(viewColourAt(screenOf(30, 30))); }, 8000));
+    ASSERT_TRUE(processUntil([&] { return green(viewColourAt(screenOf(30, 30))); }, 8000));
 
     // Moved with its host.
     browser->SetBounds(100, 20, 200, 200);
-    ASSERT_TRUE(pumpUntil([&] { return green(viewColourAt(screenOf(30, 30))); }, 8000));
+    ASSERT_TRUE(processUntil([&] { return green(viewColourAt(screenOf(30, 30))); }, 8000));
 
     // Hidden with its host (the panel behind shows instead).
     panel->Hide();
     POINT where = screenOf(30, 30);
-    ASSERT_TRUE(pumpUntil([&] { return !green(viewColourAt(where)); }, 8000));
+    ASSERT_TRUE(processUntil([&] { return !green(viewColourAt(where)); }, 8000));
     panel->Show();
-    ASSERT_TRUE(pumpUntil([&] { return green(viewColourAt(screenOf(30, 30))); }, 8000));
+    ASSERT_TRUE(processUntil([&] { return green(viewColourAt(screenOf(30, 30))); }, 8000));
 
     // A new parent keeps the page; destroying the host takes the view away.
     browser->SetParent(form.get());
@@ -208,7 +200,7 @@ TEST_F(BrowserOnScreen, TheViewFollowsItsHost) {
     where = screenOf(30, 30);
     delete browser;
     browser = nullptr;
-    ASSERT_TRUE(pumpUntil([&] { return !green(viewColourAt(where)); }, 8000));
+    ASSERT_TRUE(processUntil([&] { return !green(viewColourAt(where)); }, 8000));
 }
 
 } // namespace
@@ -254,7 +246,7 @@ TEST(BrowserPagesOnScreen, AHiddenPageTakesNoClicks) {
                                      "</body></html>";
             browsers[i]->LoadFromWideString(std::u16string(html.begin(), html.end()));
         }
-        ASSERT_TRUE(pumpUntil(
+        ASSERT_TRUE(processUntil(
             [&] { return browsers[0]->ReadyState() == 4 && browsers[1]->ReadyState() == 4; }));
         processFor(500);
         POINT p{40, 20};
@@ -262,7 +254,7 @@ TEST(BrowserPagesOnScreen, AHiddenPageTakesNoClicks) {
         ASSERT_EQ(run("xdotool mousemove " + std::to_string(p.x) + " " + std::to_string(p.y) +
                       " click 1"),
                   0);
-        EXPECT_TRUE(pumpUntil([&] { return !clicked.empty(); }));
+        EXPECT_TRUE(processUntil([&] { return !clicked.empty(); }));
         EXPECT_EQ(clicked, "xmd:PAGE=0");
     }
     processFor(50);

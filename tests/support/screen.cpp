@@ -33,6 +33,10 @@ void processFor(int ms) {
     }
 }
 
+void processPending() {
+    Application->ProcessMessages();
+}
+
 int run(const std::string& cmd) {
     return std::system((cmd + " >/dev/null 2>&1").c_str());
 }

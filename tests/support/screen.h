@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdint>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/display/gtk.h"
@@ -20,6 +22,8 @@ namespace guitest {
 void pumpFor(int ms);
 // The same through the application's loop (hints, idle work and all).
 void processFor(int ms);
+// One turn of the application's loop: what is queued now.
+void processPending();
 
 // Pumps until the condition holds or about six seconds pass: the X server
 // and the window manager are slower under load.
@@ -29,6 +33,18 @@ template <class Pred> bool pumpUntil(Pred done) {
         if (done()) return true;
     }
     return false;
+}
+
+// Runs the application's loop until the condition holds or ms pass; whether
+// it holds.
+template <class Pred> bool processUntil(Pred done, int ms = 15000) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < end) {
+        processPending();
+        if (done()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return done();
 }
 
 // Runs a command with its output thrown away; its exit status.
