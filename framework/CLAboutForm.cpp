@@ -68,16 +68,7 @@ TfrmCLAboutForm::TfrmCLAboutForm(TComponent* AOwner) : TForm(AOwner) {
 void TfrmCLAboutForm::FormCreate() {
     TCLSettings* settings = SettingsInstance();
     TCLEngine* engine = EngineInstance();
-    const std::string picture = CombinePath(GetAppFolder(), "res\\images\\about.png");
-    bool loaded = false;
-    if (FileExists(picture)) {
-        try {
-            imgLogo->Picture()->LoadFromFile(picture);
-            loaded = imgLogo->Picture()->Width() > 0;
-        } catch (const std::exception&) {
-            loaded = false;
-        }
-    }
+    const bool loaded = LoadDialogLogo(imgLogo, "about.png");
     if (loaded) {
         const int h = imgLogo->Picture()->Height();
         SetFormClientSize(this, imgLogo->Picture()->Width(), ClientHeight() + h - pnLogo->Height());

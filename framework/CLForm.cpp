@@ -111,6 +111,17 @@ TspSkinLinkImage* AddDialogLogo(TForm* Form, TWinControl* Panel) {
     return image;
 }
 
+bool LoadDialogLogo(TspSkinLinkImage* Image, const std::string& FileName) {
+    const std::string picture = CombinePath(GetAppFolder(), "res\\images\\" + FileName);
+    if (!FileExists(picture)) return false;
+    try {
+        Image->Picture()->LoadFromFile(picture);
+        return Image->Picture()->Width() > 0;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
 void AddDialogSkinning(TForm* Form, TspSkinnedForm*& Skinned, TCLForm*& CL) {
     Skinned = new TspSkinnedForm(Form);
     Skinned->SetName("spSkinnedForm");

@@ -64,6 +64,9 @@ TspSkinPanel* AddDialogPanel(TForm* Form, const std::string& Name, TAlign Align,
                              int Height);
 // The dialog's logo picture, filling its panel.
 TspSkinLinkImage* AddDialogLogo(TForm* Form, TWinControl* Panel);
+// Loads the logo from the program's res\images folder; false when the file is
+// missing or holds no picture.
+bool LoadDialogLogo(TspSkinLinkImage* Image, const std::string& FileName);
 void AddDialogSkinning(TForm* Form, TspSkinnedForm*& Skinned, TCLForm*& CL);
 
 class TCLWebBanner : public TEmbeddedBrowser {

@@ -217,16 +217,7 @@ TfrmCLUpdateForm::~TfrmCLUpdateForm() {
 }
 
 void TfrmCLUpdateForm::FormCreate() {
-    const std::string picture = CombinePath(GetAppFolder(), "res\\images\\update.png");
-    bool loaded = false;
-    if (FileExists(picture)) {
-        try {
-            imgLogo->Picture()->LoadFromFile(picture);
-            loaded = imgLogo->Picture()->Width() > 0;
-        } catch (const std::exception&) {
-            loaded = false;
-        }
-    }
+    const bool loaded = LoadDialogLogo(imgLogo, "update.png");
     const int oldLogo = pnLogo->Height();
     if (loaded) {
         const int h = imgLogo->Picture()->Height();
