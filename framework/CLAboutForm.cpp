@@ -52,12 +52,7 @@ TfrmCLAboutForm::TfrmCLAboutForm(TComponent* AOwner) : TForm(AOwner) {
     btnOK->SetDefault(true);
     btnOK->Cancel = true;
     pnInfo = panel("pnInfo", alClient, kInfoHeight);
-    lbInfo = new TspSkinTextLabel(this);
-    lbInfo->SetName("lbInfo");
-    lbInfo->SetParent(pnInfo);
-    lbInfo->SetAutoSize(false);
-    lbInfo->SetWordWrap(true);
-    lbInfo->SetBounds(10, 8, kWidth - 20, 70);
+    lbInfo = AddDialogInfo(this, pnInfo, 10, 8, kWidth - 20, 70);
     btnEULA = link(pnInfo, "btnEULA", "End User License Agreement", 10, 84);
     btnPrivaryPolicy = link(pnInfo, "btnPrivaryPolicy", "Privacy Policy", 220, 84);
 

@@ -111,6 +111,17 @@ TspSkinLinkImage* AddDialogLogo(TForm* Form, TWinControl* Panel) {
     return image;
 }
 
+TspSkinTextLabel* AddDialogInfo(TForm* Form, TWinControl* Panel, int Left, int Top, int Width,
+                                int Height) {
+    auto* label = new TspSkinTextLabel(Form);
+    label->SetName("lbInfo");
+    label->SetParent(Panel);
+    label->SetAutoSize(false);
+    label->SetWordWrap(true);
+    label->SetBounds(Left, Top, Width, Height);
+    return label;
+}
+
 bool LoadDialogLogo(TspSkinLinkImage* Image, const std::string& FileName) {
     const std::string picture = CombinePath(GetAppFolder(), "res\\images\\" + FileName);
     if (!FileExists(picture)) return false;

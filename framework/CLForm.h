@@ -15,6 +15,7 @@
 class TCLForm;
 class TspSkinData;
 class TspSkinLinkImage;
+class TspSkinTextLabel;
 class TspSkinPanel;
 class TspSkinnedForm;
 
@@ -64,6 +65,9 @@ TspSkinPanel* AddDialogPanel(TForm* Form, const std::string& Name, TAlign Align,
                              int Height);
 // The dialog's logo picture, filling its panel.
 TspSkinLinkImage* AddDialogLogo(TForm* Form, TWinControl* Panel);
+// The dialog's wrapping information text (lbInfo) on its panel.
+TspSkinTextLabel* AddDialogInfo(TForm* Form, TWinControl* Panel, int Left, int Top, int Width,
+                                int Height);
 // Loads the logo from the program's res\images folder; false when the file is
 // missing or holds no picture.
 bool LoadDialogLogo(TspSkinLinkImage* Image, const std::string& FileName);

@@ -160,12 +160,7 @@ TfrmCLUpdateForm::TfrmCLUpdateForm(TComponent* AOwner) : TForm(AOwner) {
     pnOK = panel("pnOK", alBottom, kButtonsHeight);
     btnOK2 = button(pnOK, "btnOK2", kWidth - 100, mrCancel);
     pnInfo = panel("pnInfo", alClient, kInfoHeight);
-    lbInfo = new TspSkinTextLabel(this);
-    lbInfo->SetName("lbInfo");
-    lbInfo->SetParent(pnInfo);
-    lbInfo->SetAutoSize(false);
-    lbInfo->SetWordWrap(true);
-    lbInfo->SetBounds(10, 10, kWidth - 20, 70);
+    lbInfo = AddDialogInfo(this, pnInfo, 10, 10, kWidth - 20, 70);
     lbInfo->Lines()->SetText("Connecting...");
     lblTimer = new TspSkinStdLabel(this);
     lblTimer->SetName("lblTimer");
