@@ -36,21 +36,9 @@ uint16_t g_recordedCW = 0x1332;
 uint16_t g_currentCW = 0x1332;
 TWbControl* g_wbControl = nullptr;
 
-std::string lower(std::string s) {
-    for (char& c : s)
-        c = char(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-std::string upper(std::string s) {
-    for (char& c : s)
-        c = char(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
-std::string trim(const std::string& s) {
-    size_t a = s.find_first_not_of(" \t\r\n");
-    if (a == std::string::npos) return {};
-    return s.substr(a, s.find_last_not_of(" \t\r\n") - a + 1);
-}
+using wbtext::lower;
+using wbtext::trim;
+using wbtext::upper;
 
 // The dialog hook on owner forms: one entry per hooked form window. An entry
 // outlives its browser as a plain pass-through when someone else hooked the

@@ -36,17 +36,7 @@ std::function<void(const std::string& Caption, const std::string& Text)> WbMessa
     ShowMessageDialog;
 std::function<bool(const std::string&, const std::string&, std::string&)> WbInputBox = InputQuery;
 
-namespace {
-
-const char* const kInternetSettings =
-    "\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
-const char* const kNavigating = "AppEvents\\Schemes\\Apps\\Explorer\\Navigating\\";
-const char* const kZoneDomains =
-    "\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\ZoneMap\\Domains\\";
-const char* const kZoneEscDomains =
-    "\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\ZoneMap\\EscDomains\\";
-const char* const kShellFolders =
-    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+namespace wbtext {
 
 std::string lower(std::string s) {
     for (char& c : s)
@@ -63,6 +53,24 @@ std::string trim(const std::string& s) {
     if (a == std::string::npos) return {};
     return s.substr(a, s.find_last_not_of(" \t\r\n") - a + 1);
 }
+
+} // namespace wbtext
+
+namespace {
+
+const char* const kInternetSettings =
+    "\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+const char* const kNavigating = "AppEvents\\Schemes\\Apps\\Explorer\\Navigating\\";
+const char* const kZoneDomains =
+    "\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\ZoneMap\\Domains\\";
+const char* const kZoneEscDomains =
+    "\\Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\ZoneMap\\EscDomains\\";
+const char* const kShellFolders =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+
+using wbtext::lower;
+using wbtext::trim;
+using wbtext::upper;
 
 webview::View* viewOf(TEmbeddedBrowser* b) {
     return b && b->Document() ? b->WebView() : nullptr;

@@ -27,6 +27,14 @@ class TBitmap;
 class TWebDocument;
 enum TMeasure : int;
 
+// Text helpers the browser's sources share: lower and upper case by the C
+// library's classification, and trimming of spaces, tabs and line ends.
+namespace wbtext {
+std::string lower(std::string s);
+std::string upper(std::string s);
+std::string trim(const std::string& s);
+} // namespace wbtext
+
 // Message boxes of the routines (errors and results): the class library's
 // modal message dialog; tests replace it.
 extern std::function<void(const std::string& Caption, const std::string& Text)> WbMessageBox;

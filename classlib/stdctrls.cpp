@@ -39,8 +39,16 @@ struct TEditRegistration {
 } // namespace
 namespace {
 
-// Runs a control's Paint inside BeginPaint/EndPaint.
-template <class F> void paintWith(HWND hwnd, F paint) {
+// The painting messages of a control whose Paint covers every pixel: the
+// background is never erased, and WM_PAINT runs Paint inside
+// BeginPaint/EndPaint. False for every other message.
+template <class F> bool paintMessage(TWinControl* control, TMessage& Message, F paint) {
+    if (Message.Msg == WM_ERASEBKGND) {
+        Message.Result = 1;
+        return true;
+    }
+    if (Message.Msg != WM_PAINT) return false;
+    HWND hwnd = control->Handle();
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(hwnd, &ps);
     if (dc) {
@@ -49,6 +57,8 @@ template <class F> void paintWith(HWND hwnd, F paint) {
         paint(dc, client);
     }
     EndPaint(hwnd, &ps);
+    Message.Result = 0;
+    return true;
 }
 
 void drawCaption(HDC dc, const std::string& text, RECT r, bool enabled) {
@@ -68,15 +78,8 @@ TCustomPanel::TCustomPanel(TComponent* AOwner) : TWinControl(AOwner) {
 }
 
 void TCustomPanel::WndProc(TMessage& Message) {
+    if (paintMessage(this, Message, [this](HDC dc, const RECT& r) { Paint(dc, r); })) return;
     switch (Message.Msg) {
-    case WM_ERASEBKGND:
-        // Paint covers every pixel.
-        Message.Result = 1;
-        return;
-    case WM_PAINT:
-        paintWith(Handle(), [this](HDC dc, const RECT& r) { Paint(dc, r); });
-        Message.Result = 0;
-        return;
     case CM_TEXTCHANGED:
         if (HandleAllocated()) InvalidateRect(Handle(), nullptr, 1);
         break;
@@ -128,14 +131,8 @@ void TButton::SetPressed(bool Value) {
 }
 
 void TButton::WndProc(TMessage& Message) {
+    if (paintMessage(this, Message, [this](HDC dc, const RECT& r) { Paint(dc, r); })) return;
     switch (Message.Msg) {
-    case WM_ERASEBKGND:
-        Message.Result = 1;
-        return;
-    case WM_PAINT:
-        paintWith(Handle(), [this](HDC dc, const RECT& r) { Paint(dc, r); });
-        Message.Result = 0;
-        return;
     case WM_LBUTTONDOWN:
         if (!Enabled()) break;
         SetCapture(Handle());
@@ -208,14 +205,8 @@ TRect TGroupBox::ClientRect() const {
 }
 
 void TGroupBox::WndProc(TMessage& Message) {
+    if (paintMessage(this, Message, [this](HDC dc, const RECT& r) { Paint(dc, r); })) return;
     switch (Message.Msg) {
-    case WM_ERASEBKGND:
-        Message.Result = 1;
-        return;
-    case WM_PAINT:
-        paintWith(Handle(), [this](HDC dc, const RECT& r) { Paint(dc, r); });
-        Message.Result = 0;
-        return;
     case CM_TEXTCHANGED:
     case CM_ENABLEDCHANGED:
         Invalidate();

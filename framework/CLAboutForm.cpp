@@ -28,14 +28,7 @@ TfrmCLAboutForm::TfrmCLAboutForm(TComponent* AOwner) : TForm(AOwner) {
     SetBounds(0, 0, kWidth, kLogoHeight + kInfoHeight + kBottomHeight);
     SetFormClientSize(this, kWidth, kLogoHeight + kInfoHeight + kBottomHeight);
     auto panel = [this](const std::string& name, TAlign align, int height) {
-        auto* p = new TspSkinPanel(this);
-        p->SetName(name);
-        p->SetParent(this);
-        p->SetBorderStyle(TspSkinBorderStyle::bvNone);
-        p->SetBounds(0, 0, kWidth, height);
-        p->SetAlign(align);
-        p->SetCaption("");
-        return p;
+        return AddDialogPanel(this, name, align, kWidth, height);
     };
     auto link = [this](TWinControl* parent, const std::string& name, const std::string& caption,
                        int left, int top) {
@@ -48,10 +41,7 @@ TfrmCLAboutForm::TfrmCLAboutForm(TComponent* AOwner) : TForm(AOwner) {
         return l;
     };
     pnLogo = panel("pnLogo", alTop, kLogoHeight);
-    imgLogo = new TspSkinLinkImage(this);
-    imgLogo->SetName("imgLogo");
-    imgLogo->SetParent(pnLogo);
-    imgLogo->SetAlign(alClient);
+    imgLogo = AddDialogLogo(this, pnLogo);
     pnBottom = panel("pnBottom", alBottom, kBottomHeight);
     lblSupport = link(pnBottom, "lblSupport", "Support", 10, 12);
     btnOK = new TspSkinButton(this);
@@ -62,39 +52,18 @@ TfrmCLAboutForm::TfrmCLAboutForm(TComponent* AOwner) : TForm(AOwner) {
     btnOK->SetDefault(true);
     btnOK->Cancel = true;
     pnInfo = panel("pnInfo", alClient, kInfoHeight);
-    lbInfo = new TspSkinTextLabel(this);
-    lbInfo->SetName("lbInfo");
-    lbInfo->SetParent(pnInfo);
-    lbInfo->SetAutoSize(false);
-    lbInfo->SetWordWrap(true);
-    lbInfo->SetBounds(10, 8, kWidth - 20, 70);
+    lbInfo = AddDialogInfo(this, pnInfo, 10, 8, kWidth - 20, 70);
     btnEULA = link(pnInfo, "btnEULA", "End User License Agreement", 10, 84);
     btnPrivaryPolicy = link(pnInfo, "btnPrivaryPolicy", "Privacy Policy", 220, 84);
 
-    spSkinnedForm = new TspSkinnedForm(this);
-    spSkinnedForm->SetName("spSkinnedForm");
-    // A dialog of a fixed size: neither minimised nor maximised.
-    spSkinnedForm->SetBorderIcons(biSystemMenu);
-    CLForm = new TCLForm(this);
-    CLForm->RuntimeSetSkinData = true;
-    CLForm->RuntimeSetLanguageData = true;
-    CLForm->Loaded();
+    AddDialogSkinning(this, spSkinnedForm, CLForm);
     FormCreate();
 }
 
 void TfrmCLAboutForm::FormCreate() {
     TCLSettings* settings = SettingsInstance();
     TCLEngine* engine = EngineInstance();
-    const std::string picture = CombinePath(GetAppFolder(), "res\\images\\about.png");
-    bool loaded = false;
-    if (FileExists(picture)) {
-        try {
-            imgLogo->Picture()->LoadFromFile(picture);
-            loaded = imgLogo->Picture()->Width() > 0;
-        } catch (const std::exception&) {
-            loaded = false;
-        }
-    }
+    const bool loaded = LoadDialogLogo(imgLogo, "about.png");
     if (loaded) {
         const int h = imgLogo->Picture()->Height();
         SetFormClientSize(this, imgLogo->Picture()->Width(), ClientHeight() + h - pnLogo->Height());

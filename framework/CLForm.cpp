@@ -91,6 +91,59 @@ void SetComponentsSkinData(TComponent* Owner, TspSkinData* Data, bool OnlyUnassi
     }
 }
 
+TspSkinPanel* AddDialogPanel(TForm* Form, const std::string& Name, TAlign Align, int Width,
+                             int Height) {
+    auto* p = new TspSkinPanel(Form);
+    p->SetName(Name);
+    p->SetParent(Form);
+    p->SetBorderStyle(TspSkinBorderStyle::bvNone);
+    p->SetBounds(0, 0, Width, Height);
+    p->SetAlign(Align);
+    p->SetCaption("");
+    return p;
+}
+
+TspSkinLinkImage* AddDialogLogo(TForm* Form, TWinControl* Panel) {
+    auto* image = new TspSkinLinkImage(Form);
+    image->SetName("imgLogo");
+    image->SetParent(Panel);
+    image->SetAlign(alClient);
+    return image;
+}
+
+TspSkinTextLabel* AddDialogInfo(TForm* Form, TWinControl* Panel, int Left, int Top, int Width,
+                                int Height) {
+    auto* label = new TspSkinTextLabel(Form);
+    label->SetName("lbInfo");
+    label->SetParent(Panel);
+    label->SetAutoSize(false);
+    label->SetWordWrap(true);
+    label->SetBounds(Left, Top, Width, Height);
+    return label;
+}
+
+bool LoadDialogLogo(TspSkinLinkImage* Image, const std::string& FileName) {
+    const std::string picture = CombinePath(GetAppFolder(), "res\\images\\" + FileName);
+    if (!FileExists(picture)) return false;
+    try {
+        Image->Picture()->LoadFromFile(picture);
+        return Image->Picture()->Width() > 0;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+void AddDialogSkinning(TForm* Form, TspSkinnedForm*& Skinned, TCLForm*& CL) {
+    Skinned = new TspSkinnedForm(Form);
+    Skinned->SetName("spSkinnedForm");
+    // A dialog of a fixed size: neither minimised nor maximised.
+    Skinned->SetBorderIcons(biSystemMenu);
+    CL = new TCLForm(Form);
+    CL->RuntimeSetSkinData = true;
+    CL->RuntimeSetLanguageData = true;
+    CL->Loaded();
+}
+
 void SetFormClientSize(TForm* Form, int ClientWidth, int ClientHeight) {
     // The frame's size is known once the window exists and its frame (a
     // skin's, say) has been measured.

@@ -12,7 +12,12 @@
 #include <string>
 #include <vector>
 
+class TCLForm;
 class TspSkinData;
+class TspSkinLinkImage;
+class TspSkinTextLabel;
+class TspSkinPanel;
+class TspSkinnedForm;
 
 // The shape of the engine's before-navigate handler.
 using TBeforeNavigate2Event =
@@ -52,6 +57,21 @@ void SetComponentsSkinData(TComponent* Owner, TspSkinData* Data, bool OnlyUnassi
 void SetFormClientSize(TForm* Form, int ClientWidth, int ClientHeight);
 void CenterFormOn(TForm* Form, TForm* Over); // the screen when Over is null
 TForm* MainWindowForm();
+// Construction helpers of the same dialogs: a skinned panel of the form
+// without border or caption, aligned, of the given size; and the form's
+// skinning component with a TCLForm that hands the dialog the engine's skin
+// and language data.
+TspSkinPanel* AddDialogPanel(TForm* Form, const std::string& Name, TAlign Align, int Width,
+                             int Height);
+// The dialog's logo picture, filling its panel.
+TspSkinLinkImage* AddDialogLogo(TForm* Form, TWinControl* Panel);
+// The dialog's wrapping information text (lbInfo) on its panel.
+TspSkinTextLabel* AddDialogInfo(TForm* Form, TWinControl* Panel, int Left, int Top, int Width,
+                                int Height);
+// Loads the logo from the program's res\images folder; false when the file is
+// missing or holds no picture.
+bool LoadDialogLogo(TspSkinLinkImage* Image, const std::string& FileName);
+void AddDialogSkinning(TForm* Form, TspSkinnedForm*& Skinned, TCLForm*& CL);
 
 class TCLWebBanner : public TEmbeddedBrowser {
 public:

@@ -132,14 +132,7 @@ TfrmCLUpdateForm::TfrmCLUpdateForm(TComponent* AOwner) : TForm(AOwner) {
     SetBounds(0, 0, kWidth, kLogoHeight + kInfoHeight + kButtonsHeight);
     SetFormClientSize(this, kWidth, kLogoHeight + kInfoHeight + kButtonsHeight);
     auto panel = [this](const std::string& name, TAlign align, int height) {
-        auto* p = new TspSkinPanel(this);
-        p->SetName(name);
-        p->SetParent(this);
-        p->SetBorderStyle(TspSkinBorderStyle::bvNone);
-        p->SetBounds(0, 0, kWidth, height);
-        p->SetAlign(align);
-        p->SetCaption("");
-        return p;
+        return AddDialogPanel(this, name, align, kWidth, height);
     };
     auto button = [this](TWinControl* parent, const std::string& name, int left, int result) {
         auto* b = new TspSkinButton(this);
@@ -150,10 +143,7 @@ TfrmCLUpdateForm::TfrmCLUpdateForm(TComponent* AOwner) : TForm(AOwner) {
         return b;
     };
     pnLogo = panel("pnLogo", alTop, kLogoHeight);
-    imgLogo = new TspSkinLinkImage(this);
-    imgLogo->SetName("imgLogo");
-    imgLogo->SetParent(pnLogo);
-    imgLogo->SetAlign(alClient);
+    imgLogo = AddDialogLogo(this, pnLogo);
     pnProcess = panel("pnProcess", alTop, kProcessHeight);
     pnProcess->Hide();
     lbProcess = new TspSkinStdLabel(this);
@@ -170,12 +160,7 @@ TfrmCLUpdateForm::TfrmCLUpdateForm(TComponent* AOwner) : TForm(AOwner) {
     pnOK = panel("pnOK", alBottom, kButtonsHeight);
     btnOK2 = button(pnOK, "btnOK2", kWidth - 100, mrCancel);
     pnInfo = panel("pnInfo", alClient, kInfoHeight);
-    lbInfo = new TspSkinTextLabel(this);
-    lbInfo->SetName("lbInfo");
-    lbInfo->SetParent(pnInfo);
-    lbInfo->SetAutoSize(false);
-    lbInfo->SetWordWrap(true);
-    lbInfo->SetBounds(10, 10, kWidth - 20, 70);
+    lbInfo = AddDialogInfo(this, pnInfo, 10, 10, kWidth - 20, 70);
     lbInfo->Lines()->SetText("Connecting...");
     lblTimer = new TspSkinStdLabel(this);
     lblTimer->SetName("lblTimer");
@@ -216,14 +201,7 @@ TfrmCLUpdateForm::TfrmCLUpdateForm(TComponent* AOwner) : TForm(AOwner) {
     btnCancelProcess->OnClick = abort;
     btnCancel->OnClick = [this](TObject*) { CloseDialog(); };
 
-    spSkinnedForm = new TspSkinnedForm(this);
-    spSkinnedForm->SetName("spSkinnedForm");
-    // A dialog of a fixed size: neither minimised nor maximised.
-    spSkinnedForm->SetBorderIcons(biSystemMenu);
-    CLForm = new TCLForm(this);
-    CLForm->RuntimeSetSkinData = true;
-    CLForm->RuntimeSetLanguageData = true;
-    CLForm->Loaded();
+    AddDialogSkinning(this, spSkinnedForm, CLForm);
     FormCreate();
 }
 
@@ -234,16 +212,7 @@ TfrmCLUpdateForm::~TfrmCLUpdateForm() {
 }
 
 void TfrmCLUpdateForm::FormCreate() {
-    const std::string picture = CombinePath(GetAppFolder(), "res\\images\\update.png");
-    bool loaded = false;
-    if (FileExists(picture)) {
-        try {
-            imgLogo->Picture()->LoadFromFile(picture);
-            loaded = imgLogo->Picture()->Width() > 0;
-        } catch (const std::exception&) {
-            loaded = false;
-        }
-    }
+    const bool loaded = LoadDialogLogo(imgLogo, "update.png");
     const int oldLogo = pnLogo->Height();
     if (loaded) {
         const int h = imgLogo->Picture()->Height();

@@ -62,6 +62,16 @@ void ScaleFrame(AVFrame* f, int volume) {
     }
 }
 
+// Runs write; when it throws, frees the packet and throws on.
+template <class F> void FreeingOnThrow(AVPacket*& pkt, F write) {
+    try {
+        write();
+    } catch (...) {
+        FF().av_packet_free(&pkt);
+        throw;
+    }
+}
+
 // Plane pointers over one buffer holding count samples.
 void FillPlanes(uint8_t* buf, AVSampleFormat fmt, int channels, int count, uint8_t** planes) {
     int bps = FF().av_get_bytes_per_sample(fmt);
@@ -517,12 +527,7 @@ void TCustomFFmpeg::ReceivePackets(TAVOutputStream* e, int64_t& ASizeCounter) {
         }
         FF().av_packet_rescale_ts(pkt, enc->time_base, e->st->time_base);
         pkt->stream_index = e->st->index;
-        try {
-            WritePacket(Foutput_files[size_t(e->file_index)], pkt, e);
-        } catch (...) {
-            FF().av_packet_free(&pkt);
-            throw;
-        }
+        FreeingOnThrow(pkt, [&] { WritePacket(Foutput_files[size_t(e->file_index)], pkt, e); });
     }
     FF().av_packet_free(&pkt);
 }
@@ -827,12 +832,7 @@ void TCustomFFmpeg::EncodeSubtitle(TAVOutputStream* ost, TAVInputStream* ist, AV
         if (enc->codec_id == AV_CODEC_ID_DVB_SUBTITLE)
             pkt->pts += 90 * (i == 0 ? sub->start_display_time : sub->end_display_time);
         pkt->dts = pkt->pts;
-        try {
-            WritePacket(Foutput_files[size_t(e->file_index)], pkt, e);
-        } catch (...) {
-            FF().av_packet_free(&pkt);
-            throw;
-        }
+        FreeingOnThrow(pkt, [&] { WritePacket(Foutput_files[size_t(e->file_index)], pkt, e); });
         FF().av_packet_free(&pkt);
     }
 }

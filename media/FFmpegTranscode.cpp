@@ -27,6 +27,14 @@ int64_t ProbedFrames(AVStream* st) {
     return described ? 1 : 0;
 }
 
+// The output streams of input file fileIndex, as the first and the count: all
+// of them, or that file's group in join mode.
+std::pair<size_t, size_t> OutputStreamsOf(size_t tableSize, bool joinMode, int joinGroup,
+                                          int fileIndex) {
+    if (!joinMode) return {0, tableSize};
+    return {size_t(fileIndex) * size_t(joinGroup), size_t(joinGroup)};
+}
+
 } // namespace
 
 TAVOutputStream* EncOwner(TAVOutputStream* ost) {
@@ -721,11 +729,8 @@ void TCustomFFmpeg::RunTranscode() {
             double opts_min = 1e100;
             int chosen = -1;
             bool frame_limit = false;
-            size_t first = 0, count = Fost_table.size();
-            if (FJoinMode) {
-                first = size_t(file_index) * size_t(Fjoin_group);
-                count = size_t(Fjoin_group);
-            }
+            auto [first, count] =
+                OutputStreamsOf(Fost_table.size(), FJoinMode, Fjoin_group, file_index);
             for (size_t i = first; i < first + count && i < Fost_table.size(); ++i) {
                 TAVOutputStream* ost = Fost_table[i];
                 TAVOutputStream* eo = EncOwner(ost);
@@ -946,11 +951,7 @@ void TCustomFFmpeg::ReportProgress(bool is_last, int file_index) {
     bool any_pos = false;
     std::string buf;
     bool vid = false;
-    size_t first = 0, count = Fost_table.size();
-    if (FJoinMode) {
-        first = size_t(file_index) * size_t(Fjoin_group);
-        count = size_t(Fjoin_group);
-    }
+    auto [first, count] = OutputStreamsOf(Fost_table.size(), FJoinMode, Fjoin_group, file_index);
     for (size_t i = first; i < first + count && i < Fost_table.size(); ++i) {
         TAVOutputStream* ost = Fost_table[i];
         TAVOutputStream* eo = EncOwner(ost);

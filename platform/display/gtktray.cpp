@@ -107,6 +107,23 @@ public:
                                G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr, nullptr);
         last_ = 0;
     }
+    // The balloon of the host's icon of that owner and id (false when there
+    // is none); an empty text takes the shown balloon down.
+    template <class Items>
+    bool ShowFor(const Items& items, HWND owner, UINT id, const TrayBalloon& b) {
+        auto it = items.find(std::make_pair(owner, id));
+        if (it == items.end()) return false;
+        if (b.text.empty()) {
+            Hide();
+            return true;
+        }
+        return Show(it->second->data, b);
+    }
+    template <class Items> bool HideFor(const Items& items, HWND owner, UINT id) {
+        if (!items.count(std::make_pair(owner, id))) return false;
+        Hide();
+        return true;
+    }
 
 private:
     static void OnAction(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*,
@@ -195,19 +212,9 @@ public:
         return true;
     }
     bool ShowBalloon(HWND owner, UINT id, const TrayBalloon& b) override {
-        auto it = items_.find(std::make_pair(owner, id));
-        if (it == items_.end()) return false;
-        if (b.text.empty()) {
-            balloons_.Hide();
-            return true;
-        }
-        return balloons_.Show(it->second->data, b);
+        return balloons_.ShowFor(items_, owner, id, b);
     }
-    bool HideBalloon(HWND owner, UINT id) override {
-        if (!items_.count(std::make_pair(owner, id))) return false;
-        balloons_.Hide();
-        return true;
-    }
+    bool HideBalloon(HWND owner, UINT id) override { return balloons_.HideFor(items_, owner, id); }
 
 private:
     static bool Register(SniItem* item) {
@@ -342,19 +349,9 @@ public:
         return true;
     }
     bool ShowBalloon(HWND owner, UINT id, const TrayBalloon& b) override {
-        auto it = items_.find(std::make_pair(owner, id));
-        if (it == items_.end()) return false;
-        if (b.text.empty()) {
-            balloons_.Hide();
-            return true;
-        }
-        return balloons_.Show(it->second->data, b);
+        return balloons_.ShowFor(items_, owner, id, b);
     }
-    bool HideBalloon(HWND owner, UINT id) override {
-        if (!items_.count(std::make_pair(owner, id))) return false;
-        balloons_.Hide();
-        return true;
-    }
+    bool HideBalloon(HWND owner, UINT id) override { return balloons_.HideFor(items_, owner, id); }
 
 private:
     static void Apply(XItem* item) {

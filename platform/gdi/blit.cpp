@@ -251,6 +251,15 @@ void keyedCopyRow(uint32_t* d, const uint32_t* s, int n, uint32_t key) {
         if ((s[i] & 0xFFFFFF) != key) d[i] = s[i];
 }
 
+// Sets up an alpha or transparent blit: those mirror nothing (a negative size
+// draws nothing) and take no monochrome bitmap on either side.
+bool prepareColour(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, int sw, int sh,
+                   Blit& b) {
+    if (w < 0 || h < 0 || sw < 0 || sh < 0) return false;
+    if (!prepare(dst, x, y, w, h, src, sx, sy, sw, sh, b)) return false;
+    return b.dst->bpp != 1 && b.src->bpp != 1;
+}
+
 } // namespace
 
 BOOL BitBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, DWORD rop) {
@@ -266,12 +275,10 @@ BOOL StretchBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, in
 
 BOOL AlphaBlend(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, int sw, int sh,
                 BLENDFUNCTION bf) {
-    if (w < 0 || h < 0 || sw < 0 || sh < 0) return 0;
     Blit b;
-    if (!prepare(dst, x, y, w, h, src, sx, sy, sw, sh, b)) return 0;
+    if (!prepareColour(dst, x, y, w, h, src, sx, sy, sw, sh, b)) return 0;
     GdiBitmap* db = b.dst;
     GdiBitmap* sb = b.src;
-    if (db->bpp == 1 || sb->bpp == 1) return 0;
     const uint32_t sca = bf.SourceConstantAlpha;
     const bool perPixel = (bf.AlphaFormat & AC_SRC_ALPHA) && sb->bpp == 32;
     const int dbp = db->bytesPerPixel(), sbp = sb->bytesPerPixel();
@@ -329,12 +336,10 @@ BOOL AlphaBlend(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, in
 
 BOOL TransparentBlt(HDC dst, int x, int y, int w, int h, HDC src, int sx, int sy, int sw, int sh,
                     UINT transparent) {
-    if (w < 0 || h < 0 || sw < 0 || sh < 0) return 0;
     Blit b;
-    if (!prepare(dst, x, y, w, h, src, sx, sy, sw, sh, b)) return 0;
+    if (!prepareColour(dst, x, y, w, h, src, sx, sy, sw, sh, b)) return 0;
     GdiBitmap* db = b.dst;
     GdiBitmap* sb = b.src;
-    if (db->bpp == 1 || sb->bpp == 1) return 0;
     const int dbp = db->bytesPerPixel(), sbp = sb->bytesPerPixel();
     const uint8_t kr = GetRValue(transparent), kg = GetGValue(transparent),
                   kb = GetBValue(transparent);

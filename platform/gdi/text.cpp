@@ -6,6 +6,7 @@
 #include <pango/pangocairo.h>
 
 #include "platform/gdi/objects.h"
+#include "platform/os/codepage.h"
 
 // ---- UTF conversions ------------------------------------------------------------
 
@@ -21,21 +22,7 @@ std::string Utf16ToUtf8(const std::u16string& s) {
         } else if (c >= 0xD800 && c < 0xE000) {
             c = 0xFFFD;
         }
-        if (c < 0x80) {
-            out += char(c);
-        } else if (c < 0x800) {
-            out += char(0xC0 | (c >> 6));
-            out += char(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += char(0xE0 | (c >> 12));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-            out += char(0x80 | (c & 0x3F));
-        } else {
-            out += char(0xF0 | (c >> 18));
-            out += char(0x80 | ((c >> 12) & 0x3F));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-            out += char(0x80 | (c & 0x3F));
-        }
+        AppendUtf8Unchecked(out, c);
     }
     return out;
 }

@@ -22,6 +22,9 @@ std::u16string Utf8ToUtf16(std::string_view Utf8);
 std::string Utf16ToUtf8(std::u16string_view Utf16);
 // Appends one code point as UTF-8; surrogates and values past U+10FFFF become U+FFFD.
 void AppendUtf8(std::string& out, char32_t cp);
+// Appends the value in UTF-8's byte pattern as it is, surrogates included: for
+// text already checked, or carrying surrogates on purpose.
+void AppendUtf8Unchecked(std::string& out, char32_t c);
 // Replaces broken sequences of UTF-8 text by U+FFFD.
 std::string SanitizeUtf8(std::string_view Utf8);
 // True when the bytes are UTF-8 without a broken sequence.

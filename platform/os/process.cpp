@@ -18,6 +18,37 @@ namespace os {
 namespace {
 std::mutex g_hookLock;
 LaunchHook g_hook;
+
+// Starts the program with the arguments and the file actions (which it
+// destroys); the process id, 0 when it does not start.
+pid_t spawn(const std::string& program, const std::vector<std::string>& argv,
+            posix_spawn_file_actions_t& actions) {
+    std::vector<char*> args;
+    for (const auto& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    pid_t pid = 0;
+    int r = posix_spawn(&pid, program.c_str(), &actions, nullptr, args.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    return r == 0 ? pid : 0;
+}
+
+// The same, started in folder when one is given.
+pid_t spawnIn(const std::string& program, const std::vector<std::string>& argv,
+              const std::string& folder) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (!folder.empty()) posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
+    return spawn(program, argv, actions);
+}
+
+// Waits for the process to end; its exit code, -1 when it did not exit.
+int exitCodeOf(pid_t pid) {
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
 } // namespace
 
 int CurrentProcessId() {
@@ -95,17 +126,8 @@ int StartProcess(const std::vector<std::string>& argv, const std::string& folder
     }
     std::string program = FindProgram(argv[0]);
     if (program.empty()) return 0;
-    std::vector<char*> args;
-    for (const auto& a : argv)
-        args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    if (!folder.empty()) posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
-    pid_t pid = 0;
-    int r = posix_spawn(&pid, program.c_str(), &actions, nullptr, args.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (r != 0) return 0;
+    pid_t pid = spawnIn(program, argv, folder);
+    if (!pid) return 0;
     std::thread([pid] {
         int status = 0;
         waitpid(pid, &status, 0);
@@ -121,21 +143,9 @@ int RunProcessAndWait(const std::vector<std::string>& argv, const std::string& f
     }
     std::string program = FindProgram(argv[0]);
     if (program.empty()) return -1;
-    std::vector<char*> args;
-    for (const auto& a : argv)
-        args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    if (!folder.empty()) posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
-    pid_t pid = 0;
-    int r = posix_spawn(&pid, program.c_str(), &actions, nullptr, args.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (r != 0) return -1;
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    pid_t pid = spawnIn(program, argv, folder);
+    if (!pid) return -1;
+    return exitCodeOf(pid);
 }
 
 int RunProcessCapture(const std::vector<std::string>& argv, std::string& output) {
@@ -145,19 +155,13 @@ int RunProcessCapture(const std::vector<std::string>& argv, std::string& output)
     if (program.empty()) return -1;
     int pipeFds[2];
     if (pipe2(pipeFds, O_CLOEXEC) != 0) return -1;
-    std::vector<char*> args;
-    for (const auto& a : argv)
-        args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    pid_t pid = 0;
-    int r = posix_spawn(&pid, program.c_str(), &actions, nullptr, args.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
+    pid_t pid = spawn(program, argv, actions);
     close(pipeFds[1]);
-    if (r != 0) {
+    if (!pid) {
         close(pipeFds[0]);
         return -1;
     }
@@ -173,10 +177,7 @@ int RunProcessCapture(const std::vector<std::string>& argv, std::string& output)
         break;
     }
     close(pipeFds[0]);
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return exitCodeOf(pid);
 }
 
 int CurrentThreadNice() {

@@ -6,6 +6,8 @@
 #include <functional>
 #include <set>
 
+#include "platform/os/codepage.h"
+
 namespace webview {
 namespace {
 
@@ -30,23 +32,10 @@ std::string lower(std::string s) {
     return s;
 }
 
+// A character reference's code point; U+0000 and values outside Unicode read
+// as U+FFFD.
 void appendUtf8(std::string& out, unsigned long cp) {
-    if (cp == 0 || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = 0xFFFD;
-    if (cp < 0x80) {
-        out += char(cp);
-    } else if (cp < 0x800) {
-        out += char(0xC0 | (cp >> 6));
-        out += char(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += char(0xE0 | (cp >> 12));
-        out += char(0x80 | ((cp >> 6) & 0x3F));
-        out += char(0x80 | (cp & 0x3F));
-    } else {
-        out += char(0xF0 | (cp >> 18));
-        out += char(0x80 | ((cp >> 12) & 0x3F));
-        out += char(0x80 | ((cp >> 6) & 0x3F));
-        out += char(0x80 | (cp & 0x3F));
-    }
+    AppendUtf8(out, cp == 0 || cp > 0x10FFFF ? U'\uFFFD' : char32_t(cp));
 }
 
 std::string escapeText(const std::string& s, bool attr) {

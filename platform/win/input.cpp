@@ -185,17 +185,28 @@ HWND DeliverMouse(UINT msg, POINT screen, WPARAM keys, int wheelDelta, HWND surf
     return target;
 }
 
-HWND DeliverKey(bool down, int virtualKey, char32_t character, HWND surface, bool noChar) {
+namespace {
+
+// The window typing goes to: the focus, else the active window. When the
+// display gave the keys to a window the focus is not in, the user (or the
+// window manager) chose that window, so it becomes the active one first.
+// 0 when that window takes no input.
+HWND keyboardTarget(HWND surface) {
     HWND target = GetFocus();
     if (!target) target = GetActiveWindow();
-    // The display gave the key to a window the focus is not in: the user
-    // (or the window manager) chose that window, so it becomes the active one.
     if (surface && IsWindow(surface) && (!target || topLevelOf(target) != surface)) {
         ActivateFromDisplay(surface);
         target = GetFocus();
         if (!target) target = GetActiveWindow();
     }
-    if (!target || !takesInput(target)) return 0;
+    return target && takesInput(target) ? target : 0;
+}
+
+} // namespace
+
+HWND DeliverKey(bool down, int virtualKey, char32_t character, HWND surface, bool noChar) {
+    HWND target = keyboardTarget(surface);
+    if (!target) return 0;
     bool alt = GetKeyState(VK_MENU) < 0, ctrl = GetKeyState(VK_CONTROL) < 0;
     PostMessage(target, down ? (alt ? WM_SYSKEYDOWN : WM_KEYDOWN) : (alt ? WM_SYSKEYUP : WM_KEYUP),
                 WPARAM(virtualKey), 1);
@@ -213,14 +224,8 @@ HWND DeliverKey(bool down, int virtualKey, char32_t character, HWND surface, boo
 }
 
 HWND DeliverText(const std::u32string& text, HWND surface) {
-    HWND target = GetFocus();
-    if (!target) target = GetActiveWindow();
-    if (surface && IsWindow(surface) && (!target || topLevelOf(target) != surface)) {
-        ActivateFromDisplay(surface);
-        target = GetFocus();
-        if (!target) target = GetActiveWindow();
-    }
-    if (!target || !takesInput(target)) return 0;
+    HWND target = keyboardTarget(surface);
+    if (!target) return 0;
     for (char32_t c : text)
         if (c >= 0x20 && c != 0x7F) PostMessage(target, WM_CHAR, WPARAM(c), 1);
     return target;

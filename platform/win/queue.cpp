@@ -265,6 +265,39 @@ std::shared_ptr<ThreadQueue> QueueOfWindow(HWND hwnd) {
     return QueueOf(tid);
 }
 
+// Runs the call on the thread's loop, waiting for it when asked; false when
+// the thread has no queue.
+bool RunCallOn(DWORD threadId, std::function<void()> call, bool wait) {
+    auto q = QueueOf(threadId);
+    if (!q) return false;
+    return RunOn(
+        q,
+        [c = std::move(call)] {
+            c();
+            return LRESULT(0);
+        },
+        wait, 0, nullptr);
+}
+
+// Puts a message on the queue (hwnd 0 for one to the thread) and wakes its
+// loop; 0 when there is no queue.
+BOOL PostTo(const std::shared_ptr<ThreadQueue>& q, HWND hwnd, UINT msg, WPARAM wParam,
+            LPARAM lParam) {
+    if (!q) return 0;
+    {
+        std::lock_guard<std::mutex> g(q->m);
+        MSG m;
+        m.hwnd = hwnd;
+        m.message = msg;
+        m.wParam = wParam;
+        m.lParam = lParam;
+        m.time = DWORD(NowMs());
+        q->posted.push_back(m);
+    }
+    Wake(*q);
+    return 1;
+}
+
 LRESULT SendLocal(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, uint32_t timeoutMs, bool* ok) {
     auto q = QueueOfWindow(hwnd);
     if (!q) {
@@ -307,36 +340,11 @@ LRESULT SendMessageTimeout(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UI
 BOOL PostMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (hwnd == 0) return PostThreadMessage(GetCurrentThreadId(), msg, wParam, lParam);
     if (winipc::IsRemote(hwnd)) return winipc::RemotePost(hwnd, msg, wParam, lParam);
-    auto q = QueueOfWindow(hwnd);
-    if (!q) return 0;
-    {
-        std::lock_guard<std::mutex> g(q->m);
-        MSG m;
-        m.hwnd = hwnd;
-        m.message = msg;
-        m.wParam = wParam;
-        m.lParam = lParam;
-        m.time = DWORD(NowMs());
-        q->posted.push_back(m);
-    }
-    Wake(*q);
-    return 1;
+    return PostTo(QueueOfWindow(hwnd), hwnd, msg, wParam, lParam);
 }
 
 BOOL PostThreadMessage(DWORD threadId, UINT msg, WPARAM wParam, LPARAM lParam) {
-    auto q = QueueOf(threadId);
-    if (!q) return 0;
-    {
-        std::lock_guard<std::mutex> g(q->m);
-        MSG m;
-        m.message = msg;
-        m.wParam = wParam;
-        m.lParam = lParam;
-        m.time = DWORD(NowMs());
-        q->posted.push_back(m);
-    }
-    Wake(*q);
-    return 1;
+    return PostTo(QueueOf(threadId), 0, msg, wParam, lParam);
 }
 
 void PostQuitMessage(int exitCode) {
@@ -456,15 +464,7 @@ bool IsMainThread() {
 }
 
 bool PostThreadCall(DWORD threadId, std::function<void()> call) {
-    auto q = QueueOf(threadId);
-    if (!q) return false;
-    return RunOn(
-        q,
-        [c = std::move(call)] {
-            c();
-            return LRESULT(0);
-        },
-        false, 0, nullptr);
+    return RunCallOn(threadId, std::move(call), false);
 }
 
 bool SendThreadCall(DWORD threadId, std::function<void()> call) {
@@ -472,15 +472,7 @@ bool SendThreadCall(DWORD threadId, std::function<void()> call) {
         call();
         return true;
     }
-    auto q = QueueOf(threadId);
-    if (!q) return false;
-    return RunOn(
-        q,
-        [c = std::move(call)] {
-            c();
-            return LRESULT(0);
-        },
-        true, 0, nullptr);
+    return RunCallOn(threadId, std::move(call), true);
 }
 
 bool RunThreadCalls(uint32_t timeoutMs) {

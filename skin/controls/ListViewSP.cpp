@@ -17,20 +17,6 @@ namespace {
 constexpr const char* kHeaderOwner = "TspSkinCustomListView.Header";
 constexpr UINT WM_SKIN_PAINTHEADERTODC = 0xB1C8;
 
-TBitmap* pictureAt(TspSkinData* sd, int index) {
-    if (!sd || index < 0 || size_t(index) >= sd->FActivePictures.size()) return nullptr;
-    return sd->FActivePictures[size_t(index)].get();
-}
-
-TspDataSkinControl* elementAt(TspSkinData* sd, int index) {
-    if (!sd || index < 0 || size_t(index) >= sd->CtrlList.size()) return nullptr;
-    return sd->CtrlList[size_t(index)].get();
-}
-
-int lookUp(TspSkinData* sd, const std::string& name) {
-    return !sd || sd->Empty ? -1 : sd->GetControlIndex(name);
-}
-
 void frameAndFill(TCanvas* C, const TRect& R, TColor frame, TColor fill) {
     C->Brush()->SetStyle(bsSolid);
     C->Brush()->SetColor(fill);
@@ -141,8 +127,8 @@ void TspSkinCustomListView::Change(TListItem* Item, int Change) {
 }
 
 void TspSkinCustomListView::ChangeSkinData() {
-    FIndex = lookUp(FSD, FSkinDataName);
-    auto* el = dynamic_cast<TspDataSkinListView*>(elementAt(FSD, FIndex));
+    FIndex = SkinControlIndex(FSD, FSkinDataName);
+    auto* el = dynamic_cast<TspDataSkinListView*>(SkinElementAt(FSD, FIndex));
     if (FIndex == -1) {
         SetColor(FDefaultColor);
         Font()->Assign(FDefaultFont.get());
@@ -268,9 +254,9 @@ TRect TspSkinCustomListView::SectionRect(int i) const {
 }
 
 void TspSkinCustomListView::GetHeaderSkinData() {
-    FHIndex = lookUp(FSD, FHeaderSkinDataName);
+    FHIndex = SkinControlIndex(FSD, FHeaderSkinDataName);
     HPicture = nullptr;
-    auto* el = dynamic_cast<TspDataSkinButtonControl*>(elementAt(FSD, FHIndex));
+    auto* el = dynamic_cast<TspDataSkinButtonControl*>(SkinElementAt(FSD, FHIndex));
     if (!el) return;
     HLTPt = el->LTPoint, HRTPt = el->RTPoint, HLBPt = el->LBPoint, HRBPt = el->RBPoint;
     HSkinRect = el->SkinRect;
@@ -279,7 +265,7 @@ void TspSkinCustomListView::GetHeaderSkinData() {
     HLeftStretch = el->LeftStretch, HTopStretch = el->TopStretch;
     HRightStretch = el->RightStretch, HBottomStretch = el->BottomStretch;
     HStretchType = el->StretchType;
-    HPicture = pictureAt(FSD, el->PictureIndex);
+    HPicture = SkinPictureAt(FSD, el->PictureIndex);
     HFontColor = el->FontColor;
     HActiveFontColor = el->ActiveFontColor;
     HDownFontColor = el->DownFontColor;
@@ -598,9 +584,10 @@ void TspSkinListViewSP::DoAdvancedCustomDrawItem(TCustomListView*, TListItem* It
 
     // Selection from the list box's focus picture, or a dotted frame.
     if (Item->Selected()) {
-        auto* lb =
-            sd ? dynamic_cast<TspDataSkinListBox*>(elementAt(sd, lookUp(sd, "listbox"))) : nullptr;
-        TBitmap* P = lb ? pictureAt(sd, lb->PictureIndex) : nullptr;
+        auto* lb = sd ? dynamic_cast<TspDataSkinListBox*>(
+                            SkinElementAt(sd, SkinControlIndex(sd, "listbox")))
+                      : nullptr;
+        TBitmap* P = lb ? SkinPictureAt(sd, lb->PictureIndex) : nullptr;
         if (P && !IsEmptyRect(lb->FocusItemRect) && selBounds.Width() > 0 &&
             selBounds.Height() > 0) {
             TBitmap B(selBounds.Width(), selBounds.Height());
@@ -613,10 +600,10 @@ void TspSkinListViewSP::DoAdvancedCustomDrawItem(TCustomListView*, TListItem* It
 
     // Check box from the check-list box's picture, or a plain box.
     if (Checkboxes()) {
-        auto* cl =
-            sd ? dynamic_cast<TspDataSkinCheckListBox*>(elementAt(sd, lookUp(sd, "checklistbox")))
-               : nullptr;
-        TBitmap* P = cl ? pictureAt(sd, cl->PictureIndex) : nullptr;
+        auto* cl = sd ? dynamic_cast<TspDataSkinCheckListBox*>(
+                            SkinElementAt(sd, SkinControlIndex(sd, "checklistbox")))
+                      : nullptr;
+        TBitmap* P = cl ? SkinPictureAt(sd, cl->PictureIndex) : nullptr;
         TRect src = cl ? (Item->Checked() ? cl->CheckImageRect : cl->UnCheckImageRect) : TRect();
         if (P && !IsEmptyRect(src)) {
             src = TRect(src.Left + 1, src.Top + 1, src.Right - 1, src.Bottom - 1);

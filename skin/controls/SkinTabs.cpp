@@ -19,23 +19,9 @@ constexpr TColor kDownFill = TColor(0xB59385);
 constexpr TColor kHotFill = TColor(0xD2BDB6);
 constexpr TColor kNavy = TColor(0x800000);
 
-TBitmap* pictureAt(TspSkinData* sd, int index) {
-    if (!sd || index < 0 || size_t(index) >= sd->FActivePictures.size()) return nullptr;
-    return sd->FActivePictures[size_t(index)].get();
-}
-
-TspDataSkinControl* elementAt(TspSkinData* sd, int index) {
-    if (!sd || index < 0 || size_t(index) >= sd->CtrlList.size()) return nullptr;
-    return sd->CtrlList[size_t(index)].get();
-}
-
-int lookUp(TspSkinData* sd, const std::string& name) {
-    return !sd || sd->Empty ? -1 : sd->GetControlIndex(name);
-}
-
 // The button element of that name, null when there is none of that kind.
 TspDataSkinButtonControl* buttonElement(TspSkinData* sd, const std::string& name) {
-    return dynamic_cast<TspDataSkinButtonControl*>(elementAt(sd, lookUp(sd, name)));
+    return dynamic_cast<TspDataSkinButtonControl*>(SkinElementAt(sd, SkinControlIndex(sd, name)));
 }
 
 void frameAndFill(TCanvas* C, const TRect& R, TColor frame, TColor fill) {
@@ -162,7 +148,7 @@ void TspSkinUpDown::SetMax(int Value) {
 
 void TspSkinUpDown::GetSkinData() {
     TspSkinCustomControl::GetSkinData();
-    if (auto* el = dynamic_cast<TspDataSkinUpDownControl*>(elementAt(FSD, FIndex))) {
+    if (auto* el = dynamic_cast<TspDataSkinUpDownControl*>(SkinElementAt(FSD, FIndex))) {
         UpButtonRect = el->UpButtonRect;
         ActiveUpButtonRect = el->ActiveUpButtonRect;
         DownUpButtonRect =
@@ -223,7 +209,7 @@ void TspSkinUpDown::DrawResizeButton(TCanvas* C, int i) {
     if (w <= 0 || h <= 0) return;
     TBitmap img(w, h);
     auto* el = buttonElement(FSD, "resizebutton");
-    TBitmap* P = el ? pictureAt(FSD, el->PictureIndex) : nullptr;
+    TBitmap* P = el ? SkinPictureAt(FSD, el->PictureIndex) : nullptr;
     if (el && P) {
         TRect active = IsEmptyRect(el->ActiveSkinRect) ? el->SkinRect : el->ActiveSkinRect;
         TRect down = IsEmptyRect(el->DownSkinRect) ? active : el->DownSkinRect;
@@ -435,7 +421,7 @@ void TspSkinCustomTabSheet::PaintBG(HDC DC) {
     }
     TspSkinData* sd = pc->SkinData();
     if (sd && !sd->Empty && pc->Index() != -1 && pc->BGPictureIndex != -1) {
-        if (TBitmap* bg = pictureAt(sd, pc->BGPictureIndex)) {
+        if (TBitmap* bg = SkinPictureAt(sd, pc->BGPictureIndex)) {
             coverWith(DC, bg, W, H, pc->StretchEffect, pc->StretchType);
             return;
         }
@@ -658,10 +644,10 @@ bool TspSkinPageControl::SkinFontCharset(TFont* F) {
 
 void TspSkinPageControl::GetSkinData() {
     BGPictureIndex = -1;
-    FIndex = lookUp(FSD, FSkinDataName);
-    auto* el = dynamic_cast<TspDataSkinTabControl*>(elementAt(FSD, FIndex));
+    FIndex = SkinControlIndex(FSD, FSkinDataName);
+    auto* el = dynamic_cast<TspDataSkinTabControl*>(SkinElementAt(FSD, FIndex));
     if (!el) return;
-    Picture = pictureAt(FSD, el->PictureIndex);
+    Picture = SkinPictureAt(FSD, el->PictureIndex);
     SkinRect = el->SkinRect;
     ClRect = el->ClRect;
     TabRect = el->TabRect;
@@ -700,7 +686,7 @@ void TspSkinPageControl::GetSkinData() {
 
 void TspSkinPageControl::ChangeSkinData() {
     GetSkinData();
-    auto* el = dynamic_cast<TspDataSkinTabControl*>(elementAt(FSD, FIndex));
+    auto* el = dynamic_cast<TspDataSkinTabControl*>(SkinElementAt(FSD, FIndex));
     if (FShowCloseButtons) {
         int room = FTempImages->W - FCloseSize;
         FCloseSize = !el || IsEmptyRect(CloseButtonRect) ? 14 : CloseButtonRect.Width();
@@ -1112,7 +1098,7 @@ void TspSkinPageControl::DrawSkinBorder(TCanvas* C) {
 
 void TspSkinPageControl::DrawClientBackground(HDC DC, int W, int H) {
     TBitmap image;
-    TBitmap* bg = BGPictureIndex != -1 ? pictureAt(FSD, BGPictureIndex) : nullptr;
+    TBitmap* bg = BGPictureIndex != -1 ? SkinPictureAt(FSD, BGPictureIndex) : nullptr;
     if (bg)
         image.Assign(bg);
     else
@@ -1329,7 +1315,7 @@ void TspSkinPageControl::DrawCloseButton(TCanvas* C, TRect R, int TabImageHeight
         DrawCloseGlyph(C, drawn.Left + 2, drawn.Top + 2, pressed || hot ? clWhite : clBlack);
     } else if (IsEmptyRect(CloseButtonRect)) {
         auto* el = buttonElement(FSD, "resizetoolbutton");
-        TBitmap* P = el ? pictureAt(FSD, el->PictureIndex) : nullptr;
+        TBitmap* P = el ? SkinPictureAt(FSD, el->PictureIndex) : nullptr;
         if (!el || !P) return;
         TRect active = IsEmptyRect(el->ActiveSkinRect) ? el->SkinRect : el->ActiveSkinRect;
         TRect down = IsEmptyRect(el->DownSkinRect) ? active : el->DownSkinRect;

@@ -7,20 +7,6 @@
 
 namespace {
 
-TBitmap* pictureAt(TspSkinData* sd, int index) {
-    if (!sd || index < 0 || size_t(index) >= sd->FActivePictures.size()) return nullptr;
-    return sd->FActivePictures[size_t(index)].get();
-}
-
-TspDataSkinControl* elementAt(TspSkinData* sd, int index) {
-    if (!sd || index < 0 || size_t(index) >= sd->CtrlList.size()) return nullptr;
-    return sd->CtrlList[size_t(index)].get();
-}
-
-int lookUp(TspSkinData* sd, const std::string& name) {
-    return !sd || sd->Empty ? -1 : sd->GetControlIndex(name);
-}
-
 TCursor skinCursor(TspSkinData* sd, int cursorIndex) {
     return cursorIndex == -1 || !sd ? crDefault : TCursor(sd->StartCursorIndex + cursorIndex);
 }
@@ -41,7 +27,7 @@ bool copyGeometry(TspSkinPartGeometry& g, TspDataSkinControl* el, TspSkinData* s
     g.LeftStretch = c->LeftStretch, g.TopStretch = c->TopStretch;
     g.RightStretch = c->RightStretch, g.BottomStretch = c->BottomStretch;
     if (withStretchType) g.StretchType = c->StretchType;
-    g.Picture = pictureAt(sd, c->PictureIndex);
+    g.Picture = SkinPictureAt(sd, c->PictureIndex);
     g.ResizeMode = g.GetResizeMode();
     return true;
 }
@@ -94,6 +80,20 @@ void fillClient(HDC dc, TBitmap* P, const TRect& src, const TRect& Cl, bool stre
 }
 
 } // namespace
+
+TBitmap* SkinPictureAt(TspSkinData* sd, int index) {
+    if (!sd || index < 0 || size_t(index) >= sd->FActivePictures.size()) return nullptr;
+    return sd->FActivePictures[size_t(index)].get();
+}
+
+TspDataSkinControl* SkinElementAt(TspSkinData* sd, int index) {
+    if (!sd || index < 0 || size_t(index) >= sd->CtrlList.size()) return nullptr;
+    return sd->CtrlList[size_t(index)].get();
+}
+
+int SkinControlIndex(TspSkinData* sd, const std::string& name) {
+    return !sd || sd->Empty ? -1 : sd->GetControlIndex(name);
+}
 
 // ---- TspSkinPartGeometry ----
 
@@ -232,7 +232,7 @@ void TspSkinControl::SetAlphaBlendValue(uint8_t Value) {
 }
 
 void TspSkinControl::GetSkinData() {
-    FIndex = lookUp(FSD, FSkinDataName);
+    FIndex = SkinControlIndex(FSD, FSkinDataName);
 }
 
 void TspSkinControl::SetSkinData(TspSkinData* Value) {
@@ -360,10 +360,10 @@ TspSkinCustomControl::~TspSkinCustomControl() {
 void TspSkinCustomControl::GetSkinData() {
     TspSkinControl::GetSkinData();
     if (FIndex == -1) return;
-    TspDataSkinControl* el = elementAt(FSD, FIndex);
+    TspDataSkinControl* el = SkinElementAt(FSD, FIndex);
     if (copyGeometry(*this, el, FSD, true)) {
         CursorIndex = el->CursorIndex;
-        MaskPicture = pictureAt(FSD, el->MaskPictureIndex);
+        MaskPicture = SkinPictureAt(FSD, el->MaskPictureIndex);
     } else {
         MaskPicture = nullptr;
     }
@@ -545,7 +545,7 @@ void TspGraphicSkinControl::SetAlphaBlendValue(uint8_t Value) {
 }
 
 void TspGraphicSkinControl::GetSkinData() {
-    FIndex = lookUp(FSD, FSkinDataName);
+    FIndex = SkinControlIndex(FSD, FSkinDataName);
 }
 
 void TspGraphicSkinControl::SetSkinData(TspSkinData* Value) {
@@ -642,7 +642,7 @@ void TspGraphicSkinCustomControl::GetSkinData() {
     TspGraphicSkinControl::GetSkinData();
     if (FIndex == -1) return;
     // The window-less class always fills its client part by spstFull.
-    TspDataSkinControl* el = elementAt(FSD, FIndex);
+    TspDataSkinControl* el = SkinElementAt(FSD, FIndex);
     if (copyGeometry(*this, el, FSD, false)) CursorIndex = el->CursorIndex;
 }
 

@@ -12,6 +12,13 @@
 #include "skin/engine/SPUtils.h"
 #include "skin/engine/SkinData.h"
 
+// The skin's picture or control element at an index; null without a skin or
+// for an index out of range.
+TBitmap* SkinPictureAt(TspSkinData* sd, int index);
+TspDataSkinControl* SkinElementAt(TspSkinData* sd, int index);
+// The index of the control element of that name; -1 without a loaded skin.
+int SkinControlIndex(TspSkinData* sd, const std::string& name);
+
 // The element's picture part and how it is rebuilt at the control's size.
 struct TspSkinPartGeometry {
     TPoint LTPt, RTPt, LBPt, RBPt;

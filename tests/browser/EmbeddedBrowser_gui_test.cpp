@@ -17,31 +17,16 @@
 #include "platform/os/file.h"
 #include "platform/os/folders.h"
 #include "platform/win/window.h"
+#include "support/screen.h"
 #include "support/tempdir.h"
 
 namespace {
 
-void pumpFor(int ms) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (std::chrono::steady_clock::now() < end) {
-        Application->ProcessMessages();
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-}
+using guitest::processFor;
 
-template <class Pred> bool pumpUntil(Pred done, int ms = 15000) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (std::chrono::steady_clock::now() < end) {
-        Application->ProcessMessages();
-        if (done()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return done();
-}
+using guitest::processUntil;
 
-int run(const std::string& cmd) {
-    return std::system((cmd + " >/dev/null 2>&1").c_str());
-}
+using guitest::run;
 
 // A 4x4 red PNG.
 const unsigned char kRedPng[] = {
@@ -51,19 +36,11 @@ const unsigned char kRedPng[] = {
     0xCF, 0xC0, 0x00, 0x47, 0x0C, 0xC4, 0x71, 0x00, 0xAE, 0x93, 0x0F, 0xF1, 0xD0, 0x5F, 0x23,
     0x9E, 0x00, 0x00, 0x00, 0x00, 0x49, 0x45, 0x4E, 0x44, 0xAE, 0x42, 0x60, 0x82};
 
-class BrowserOnScreen : public ::testing::Test {
+class BrowserOnScreen : public guitest::OnScreenSuite<BrowserOnScreen> {
 protected:
-    static void SetUpTestSuite() {
-        auto backend = display::CreateGtkBackend();
-        if (!backend) return;
-        display::Install(std::move(backend));
-        haveDisplay = true;
-    }
-    static void TearDownTestSuite() {
-        if (haveDisplay) display::Install(nullptr);
-    }
     void SetUp() override {
-        if (!haveDisplay) GTEST_SKIP() << "no display";
+        OnScreenSuite::SetUp();
+        if (IsSkipped()) return;
         os::SetProgramFileNameOverride(dir.file("lantrove"));
         dir.write("res/red.png",
                   std::string(reinterpret_cast<const char*>(kRedPng), sizeof kRedPng));
@@ -77,11 +54,11 @@ protected:
         browser->SetParent(panel);
         browser->LoadSettings();
         form->Show();
-        pumpFor(200);
+        processFor(200);
     }
     void TearDown() override {
         form.reset();
-        pumpFor(50);
+        processFor(50);
         os::SetProgramFileNameOverride("");
     }
     bool load(const std::string& html) {
@@ -90,7 +67,7 @@ protected:
             complete = true;
         };
         browser->LoadFromWideString(std::u16string(html.begin(), html.end()));
-        bool ok = pumpUntil([&] { return complete && browser->ReadyState() == 4; });
+        bool ok = processUntil([&] { return complete && browser->ReadyState() == 4; });
         browser->OnDocumentComplete = nullptr;
         return ok;
     }
@@ -103,19 +80,17 @@ protected:
         return p;
     }
 
-    static bool haveDisplay;
     TempDir dir;
     std::unique_ptr<TForm> form;
     TPanel* panel = nullptr;
     TEmbeddedBrowser* browser = nullptr;
 };
-bool BrowserOnScreen::haveDisplay = false;
 
 TEST_F(BrowserOnScreen, ShowsPicturesBesideTheProgramAndAnswersScripts) {
     ASSERT_TRUE(load("<html><head><title>Local</title></head><body>"
                      "<img id=\"pic\" src=\"res/red.png\"></body></html>"));
     ASSERT_TRUE(
-        pumpUntil([&] { return eval("document.getElementById('pic').complete") == "true"; }));
+        processUntil([&] { return eval("document.getElementById('pic').complete") == "true"; }));
     EXPECT_EQ(eval("document.getElementById('pic').naturalWidth"), "4");
     EXPECT_EQ(eval("document.title"), "Local");
     EXPECT_EQ(eval("6*7"), "42");
@@ -128,7 +103,7 @@ TEST_F(BrowserOnScreen, ShowsPicturesBesideTheProgramAndAnswersScripts) {
     EXPECT_FALSE(endless.ok);
     load("<html><body>again</body></html>");
     // The page's new process may still be starting under load.
-    EXPECT_TRUE(pumpUntil([&] { return eval("document.body.innerText") == "again"; }));
+    EXPECT_TRUE(processUntil([&] { return eval("document.body.innerText") == "again"; }));
 }
 
 TEST_F(BrowserOnScreen, PrivateLinksClickedByTheUserAreCancelled) {
@@ -144,14 +119,14 @@ TEST_F(BrowserOnScreen, PrivateLinksClickedByTheUserAreCancelled) {
             ++cancelled;
         }
     };
-    pumpFor(300);
+    processFor(300);
     POINT p = screenOf(40, 20);
     ASSERT_EQ(
         run("xdotool mousemove " + std::to_string(p.x) + " " + std::to_string(p.y) + " click 1"),
         0);
-    ASSERT_TRUE(pumpUntil([&] { return cancelled == 1; }));
+    ASSERT_TRUE(processUntil([&] { return cancelled == 1; }));
     EXPECT_EQ(seen, "xmd:ACTION=Play&ID=7");
-    pumpFor(300);
+    processFor(300);
     // The page stays where it was.
     EXPECT_EQ(eval("document.getElementById('l').textContent"), "play");
 }
@@ -170,8 +145,8 @@ TEST_F(BrowserOnScreen, NewWindowsAreRefusedWhenTheHandlerCancels) {
         if (std::any_cast<std::string>(url).find("#popup") != std::string::npos) ++navigations;
     };
     eval("window.open('about:blank#popup'); true");
-    ASSERT_TRUE(pumpUntil([&] { return asked == 1; }));
-    pumpFor(300);
+    ASSERT_TRUE(processUntil([&] { return asked == 1; }));
+    processFor(300);
     EXPECT_EQ(navigations, 0);
 }
 
@@ -183,7 +158,7 @@ TEST_F(BrowserOnScreen, ZoomAndTextSelectionSwitches) {
     browser->SetZoom(2);
     EXPECT_NEAR(browser->WebView()->Zoom(), 1.0, 0.01);
 
-    EXPECT_TRUE(pumpUntil([&] {
+    EXPECT_TRUE(processUntil([&] {
         browser->SelectAll();
         return browser->GetSelectedText(false, true).find("some words") != std::string::npos;
     }));
@@ -204,28 +179,28 @@ TEST_F(BrowserOnScreen, TheViewFollowsItsHost) {
     auto green = [](const std::string& pixel) {
         return pixel.find("#00FF00") != std::string::npos;
     };
-    ASSERT_TRUE(pumpUntil([&] { return green(viewColourAt(screenOf(30, 30))); }, 8000));
+    ASSERT_TRUE(processUntil([&] { return green(viewColourAt(screenOf(30, 30))); }, 8000));
 
     // Moved with its host.
     browser->SetBounds(100, 20, 200, 200);
-    ASSERT_TRUE(pumpUntil([&] { return green(viewColourAt(screenOf(30, 30))); }, 8000));
+    ASSERT_TRUE(processUntil([&] { return green(viewColourAt(screenOf(30, 30))); }, 8000));
 
     // Hidden with its host (the panel behind shows instead).
     panel->Hide();
     POINT where = screenOf(30, 30);
-    ASSERT_TRUE(pumpUntil([&] { return !green(viewColourAt(where)); }, 8000));
+    ASSERT_TRUE(processUntil([&] { return !green(viewColourAt(where)); }, 8000));
     panel->Show();
-    ASSERT_TRUE(pumpUntil([&] { return green(viewColourAt(screenOf(30, 30))); }, 8000));
+    ASSERT_TRUE(processUntil([&] { return green(viewColourAt(screenOf(30, 30))); }, 8000));
 
     // A new parent keeps the page; destroying the host takes the view away.
     browser->SetParent(form.get());
-    pumpFor(200);
+    processFor(200);
     ASSERT_NE(browser->Document(), nullptr);
     EXPECT_EQ(eval("document.body.style.background").find("rgb(0, 255, 0)"), 0u);
     where = screenOf(30, 30);
     delete browser;
     browser = nullptr;
-    ASSERT_TRUE(pumpUntil([&] { return !green(viewColourAt(where)); }, 8000));
+    ASSERT_TRUE(processUntil([&] { return !green(viewColourAt(where)); }, 8000));
 }
 
 } // namespace
@@ -271,18 +246,18 @@ TEST(BrowserPagesOnScreen, AHiddenPageTakesNoClicks) {
                                      "</body></html>";
             browsers[i]->LoadFromWideString(std::u16string(html.begin(), html.end()));
         }
-        ASSERT_TRUE(pumpUntil(
+        ASSERT_TRUE(processUntil(
             [&] { return browsers[0]->ReadyState() == 4 && browsers[1]->ReadyState() == 4; }));
-        pumpFor(500);
+        processFor(500);
         POINT p{40, 20};
         ClientToScreen(browsers[0]->GetIEWin("Internet Explorer_Server"), &p);
         ASSERT_EQ(run("xdotool mousemove " + std::to_string(p.x) + " " + std::to_string(p.y) +
                       " click 1"),
                   0);
-        EXPECT_TRUE(pumpUntil([&] { return !clicked.empty(); }));
+        EXPECT_TRUE(processUntil([&] { return !clicked.empty(); }));
         EXPECT_EQ(clicked, "xmd:PAGE=0");
     }
-    pumpFor(50);
+    processFor(50);
     display::Install(nullptr);
 }
 

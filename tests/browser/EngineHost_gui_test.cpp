@@ -34,45 +34,28 @@
 #include "platform/win/nonclient.h"
 #include "platform/win/window.h"
 #include "support/httpserver.h"
+#include "support/screen.h"
 #include "support/tempdir.h"
 
 namespace {
 
-template <class Pred> bool pumpUntil(Pred done, int ms = 15000) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (std::chrono::steady_clock::now() < end) {
-        Application->ProcessMessages();
-        if (done()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return done();
-}
+using guitest::processUntil;
 
 void pumpFor(int ms) {
-    pumpUntil([] { return false; }, ms);
+    processUntil([] { return false; }, ms);
 }
 
-int run(const std::string& cmd) {
-    return std::system((cmd + " >/dev/null 2>&1").c_str());
-}
+using guitest::run;
 
 bool has(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
 
-class HostOnEngine : public ::testing::Test {
+class HostOnEngine : public guitest::OnScreenSuite<HostOnEngine> {
 protected:
-    static void SetUpTestSuite() {
-        auto backend = display::CreateGtkBackend();
-        if (!backend) return;
-        display::Install(std::move(backend));
-        haveDisplay = true;
-    }
-    static void TearDownTestSuite() {
-        if (haveDisplay) display::Install(nullptr);
-    }
     void SetUp() override {
-        if (!haveDisplay) GTEST_SKIP() << "no display";
+        OnScreenSuite::SetUp();
+        if (IsSkipped()) return;
         setenv("XDG_CONFIG_HOME", dir.file("user").c_str(), 1);
         os::SetProgramFileNameOverride(dir.file("lantrove"));
         form = std::make_unique<TForm>(nullptr);
@@ -95,7 +78,7 @@ protected:
         std::string mark = std::to_string(++loads);
         html.replace(0, 5, "<html data-load=\"" + mark + "\"");
         browser->LoadFromWideString(std::u16string(html.begin(), html.end()));
-        return pumpUntil([&] {
+        return processUntil([&] {
             return browser->ReadyState() == 4 &&
                    eval("document.documentElement.getAttribute('data-load')") == mark;
         });
@@ -114,13 +97,11 @@ protected:
         return xdo("mousemove " + std::to_string(p.x) + " " + std::to_string(p.y));
     }
 
-    static bool haveDisplay;
     TempDir dir;
     std::unique_ptr<TForm> form;
     TEmbeddedBrowser* browser = nullptr;
     int loads = 0;
 };
-bool HostOnEngine::haveDisplay = false;
 
 // A page that answers only after the test lets it.
 struct SlowSite {
@@ -183,11 +164,11 @@ TEST_F(HostOnEngine, AnOwnersFailureNeverReachesTheEngine) {
     pumpFor(200);
     ASSERT_EQ(mouseAt(40, 20), 0);
     ASSERT_EQ(xdo("click 1"), 0);
-    ASSERT_TRUE(pumpUntil([&] { return !reported.empty(); })) << asked;
+    ASSERT_TRUE(processUntil([&] { return !reported.empty(); })) << asked;
     EXPECT_EQ(reported[0], "the owner failed");
     // The engine goes on: the next click is decided as usual, the page stays.
     ASSERT_EQ(xdo("click 1"), 0);
-    EXPECT_TRUE(pumpUntil([&] { return asked == 2; }));
+    EXPECT_TRUE(processUntil([&] { return asked == 2; }));
     EXPECT_EQ(eval("document.getElementById('l').textContent"), "one");
     EXPECT_EQ(reported.size(), 1u);
     Application->OnException = nullptr;
@@ -199,7 +180,7 @@ TEST_F(HostOnEngine, ALongScriptIsStoppedAndThePageStays) {
     auto endless = browser->Document()->Evaluate("while(true){}", 1000);
     EXPECT_FALSE(endless.ok);
     // The engine stops the script at its limit; the same page answers again.
-    EXPECT_TRUE(pumpUntil([&] { return eval("window.mark") == "still here"; }, 20000));
+    EXPECT_TRUE(processUntil([&] { return eval("window.mark") == "still here"; }, 20000));
     EXPECT_EQ(eval("document.title"), "Kept");
     EXPECT_EQ(eval("6*7"), "42");
 }
@@ -233,7 +214,7 @@ TEST_F(HostOnEngine, LogInsGoToTheOwner) {
         result = S_OK;
     };
     browser->Navigate(site.Url("/secret?again"));
-    ASSERT_TRUE(pumpUntil([&] { return has(browser->DocumentSourceText(), "secret page"); }));
+    ASSERT_TRUE(processUntil([&] { return has(browser->DocumentSourceText(), "secret page"); }));
     EXPECT_EQ(asked, 1);
 }
 
@@ -247,7 +228,7 @@ TEST_F(HostOnEngine, MessagesOfThePageGoToTheOwnerOrTheEngine) {
     };
     ASSERT_TRUE(load("<html><body>x</body></html>"));
     eval("alert('hello'); document.title = confirm('sure?') ? 'yes' : 'no'; true");
-    ASSERT_TRUE(pumpUntil([&] { return eval("document.title") == "yes"; }));
+    ASSERT_TRUE(processUntil([&] { return eval("document.title") == "yes"; }));
     EXPECT_EQ(shown, (std::vector<std::string>{"hello|48", "sure?|33"}));
 
     // Unanswered and not silent: the engine's own dialog holds the page
@@ -260,7 +241,7 @@ TEST_F(HostOnEngine, MessagesOfThePageGoToTheOwnerOrTheEngine) {
     pumpFor(1500);
     EXPECT_NE(eval("document.title"), "closed");
     browser->SetFocusToDoc();
-    ASSERT_TRUE(pumpUntil([&] {
+    ASSERT_TRUE(processUntil([&] {
         xdo("key Return");
         pumpFor(300);
         return eval("document.title") == "closed";
@@ -269,7 +250,7 @@ TEST_F(HostOnEngine, MessagesOfThePageGoToTheOwnerOrTheEngine) {
     browser->SetSilent(true);
     ASSERT_TRUE(load("<html><body>x</body></html>"));
     eval("alert('quiet'); document.title='went on'; true");
-    EXPECT_TRUE(pumpUntil([&] { return eval("document.title") == "went on"; }, 5000));
+    EXPECT_TRUE(processUntil([&] { return eval("document.title") == "went on"; }, 5000));
 }
 
 TEST_F(HostOnEngine, AddressesAreTranslatedAndWwwAddressesNavigate) {
@@ -283,7 +264,7 @@ TEST_F(HostOnEngine, AddressesAreTranslatedAndWwwAddressesNavigate) {
         if (in == site.Url("/asked")) out = site.Url("/given");
     };
     browser->Navigate(site.Url("/asked"));
-    ASSERT_TRUE(pumpUntil([&] { return has(browser->DocumentSourceText(), "page given"); }));
+    ASSERT_TRUE(processUntil([&] { return has(browser->DocumentSourceText(), "page given"); }));
     EXPECT_EQ(browser->LocationURL(), site.Url("/given"));
 
     // Addresses that name a web server without the scheme are addresses.
@@ -300,7 +281,7 @@ TEST_F(HostOnEngine, AddressesAreTranslatedAndWwwAddressesNavigate) {
     one.Add("www.example.com");
     browser->SetHTMLCode(&one);
     EXPECT_NO_THROW(browser->Go("www.example.org/x"));
-    ASSERT_TRUE(pumpUntil([&] { return asked.size() == 2; }));
+    ASSERT_TRUE(processUntil([&] { return asked.size() == 2; }));
     EXPECT_EQ(asked[0], "http://www.example.com/");
     EXPECT_EQ(asked[1], "http://www.example.org/x");
 }
@@ -342,21 +323,21 @@ TEST_F(HostOnEngine, WindowExternalWindowRequestsUnloadAndHelpReachTheOwner) {
     ASSERT_TRUE(load("<html><body style=\"height:2000px\">x</body></html>"));
     eval("window.external.Add(2,3,4).then(function(v){document.title='sum '+v},"
          "function(e){document.title='failed'}); true");
-    EXPECT_TRUE(pumpUntil([&] { return eval("document.title") == "sum 9"; }));
+    EXPECT_TRUE(processUntil([&] { return eval("document.title") == "sum 9"; }));
     eval("window.external.Missing().then(function(v){document.title='answered'},"
          "function(e){document.title='refused'}); true");
-    EXPECT_TRUE(pumpUntil([&] { return eval("document.title") == "refused"; }));
+    EXPECT_TRUE(processUntil([&] { return eval("document.title") == "refused"; }));
 
     eval("window.moveTo(30,40); window.resizeBy(10,-5); true");
-    ASSERT_TRUE(pumpUntil([&] { return requests.size() == 2; }));
+    ASSERT_TRUE(processUntil([&] { return requests.size() == 2; }));
     EXPECT_EQ(requests[0], "move 30,40");
     EXPECT_EQ(requests[1], "resizeBy 10,-5");
     // With floating hosting the form follows.
-    EXPECT_TRUE(pumpUntil([&] { return form->Left() == 30 && form->Top() == 40; }));
+    EXPECT_TRUE(processUntil([&] { return form->Left() == 30 && form->Top() == 40; }));
 
     // F1 in the page asks the owner for help.
     browser->SetFocusToDoc();
-    ASSERT_TRUE(pumpUntil([&] {
+    ASSERT_TRUE(processUntil([&] {
         xdo("key F1");
         pumpFor(200);
         return helps > 0;
@@ -364,7 +345,7 @@ TEST_F(HostOnEngine, WindowExternalWindowRequestsUnloadAndHelpReachTheOwner) {
 
     // Another page replaces this one: it is told it goes away.
     ASSERT_TRUE(load("<html><body>next</body></html>"));
-    EXPECT_TRUE(pumpUntil([&] { return unloads >= 1; }));
+    EXPECT_TRUE(processUntil([&] { return unloads >= 1; }));
 }
 
 TEST_F(HostOnEngine, AnExceptionOfTheAmbientDispatchIsDescribed) {
@@ -403,7 +384,7 @@ TEST_F(HostOnEngine, ContextMenusOfDisabledKindsAreTheComponentsOwn) {
     pumpFor(200);
     ASSERT_EQ(mouseAt(60, 150), 0);
     ASSERT_EQ(xdo("click 3"), 0);
-    ASSERT_TRUE(pumpUntil([&] { return menu.shown == 1; }));
+    ASSERT_TRUE(processUntil([&] { return menu.shown == 1; }));
     POINT cursor{};
     GetCursorPos(&cursor);
     EXPECT_EQ(menu.at.x, cursor.x);
@@ -437,7 +418,7 @@ TEST_F(HostOnEngine, TheFilterAndTheDisabledItemsShapeTheEnginesMenu) {
     pumpFor(200);
     ASSERT_EQ(mouseAt(40, 20), 0);
     ASSERT_EQ(xdo("click 3"), 0);
-    ASSERT_TRUE(pumpUntil([&] { return !commands.empty(); }));
+    ASSERT_TRUE(processUntil([&] { return !commands.empty(); }));
     EXPECT_NE(std::find(commands.begin(), commands.end(), 2136), commands.end());
     EXPECT_NE(std::find(commands.begin(), commands.end(), 2137), commands.end());
     // The engine's menu lacks the item: its first item, just below the
@@ -445,7 +426,7 @@ TEST_F(HostOnEngine, TheFilterAndTheDisabledItemsShapeTheEnginesMenu) {
     pumpFor(500);
     POINT p = screenOf(40, 20);
     xdo("mousemove " + std::to_string(p.x + 30) + " " + std::to_string(p.y + 12) + " click 1");
-    EXPECT_TRUE(pumpUntil([&] { return newWindows + navigations > 0; }));
+    EXPECT_TRUE(processUntil([&] { return newWindows + navigations > 0; }));
     EXPECT_EQ(newWindows, 1);
     EXPECT_EQ(navigations, 0);
 }
@@ -458,17 +439,17 @@ TEST_F(HostOnEngine, TheWheelOverThePageMovesTheFocusThereFirst) {
     ASSERT_TRUE(load("<html><body style=\"margin:0\"><div style=\"height:5000px\">tall</div>"
                      "</body></html>"));
     edit->SetFocus();
-    ASSERT_TRUE(pumpUntil([&] { return GetFocus() == edit->Handle(); }));
+    ASSERT_TRUE(processUntil([&] { return GetFocus() == edit->Handle(); }));
     HWND server = browser->GetIEWin("Internet Explorer_Server");
     ASSERT_EQ(mouseAt(100, 100), 0);
     pumpFor(200);
     // The first step only brings the focus into the page under the pointer.
     ASSERT_EQ(xdo("click 5"), 0);
-    ASSERT_TRUE(pumpUntil([&] { return GetFocus() == server; }));
+    ASSERT_TRUE(processUntil([&] { return GetFocus() == server; }));
     pumpFor(500);
     EXPECT_EQ(eval("window.scrollY"), "0");
     // The next ones scroll it.
-    ASSERT_TRUE(pumpUntil([&] {
+    ASSERT_TRUE(processUntil([&] {
         xdo("click 5");
         pumpFor(200);
         return eval("window.scrollY") != "0";
@@ -488,12 +469,12 @@ TEST_F(HostOnEngine, PopUpManagementAndTheRegistrysUserAgentReachTheEngine) {
                                "</body></html>";
     ASSERT_EQ(FeatureSwitch(5, 2, true), S_OK);
     ASSERT_TRUE(load(opener));
-    ASSERT_TRUE(pumpUntil([&] { return eval("document.title") == "tried"; }));
+    ASSERT_TRUE(processUntil([&] { return eval("document.title") == "tried"; }));
     pumpFor(500);
     EXPECT_EQ(asked, 0);
     ASSERT_EQ(FeatureSwitch(5, 2, false), S_OK);
     ASSERT_TRUE(load(opener));
-    EXPECT_TRUE(pumpUntil([&] { return asked == 1; }));
+    EXPECT_TRUE(processUntil([&] { return asked == 1; }));
 
     browser->SetUserAgent("Probe 1.0");
     browser->SetUserAgentMode(uaRegistry);
@@ -517,7 +498,7 @@ TEST_F(HostOnEngine, DropsGoToThePageTheOwnerOrNowhere) {
                              "style=\"width:150px;height:80px;background:#8f8\">drag me</div>"
                              "</body></html>";
     source->LoadFromWideString(std::u16string(from.begin(), from.end()));
-    ASSERT_TRUE(pumpUntil([&] { return source->ReadyState() == 4; }));
+    ASSERT_TRUE(processUntil([&] { return source->ReadyState() == 4; }));
     auto target = [&] {
         return load("<html><body style=\"margin:0;height:250px\" "
                     "ondragover=\"event.preventDefault()\" ondrop=\"event.preventDefault();"
@@ -543,7 +524,7 @@ TEST_F(HostOnEngine, DropsGoToThePageTheOwnerOrNowhere) {
     // The page takes the drop itself.
     ASSERT_TRUE(target());
     drag();
-    EXPECT_TRUE(pumpUntil([&] { return eval("document.title") == "page:dragged"; }));
+    EXPECT_TRUE(processUntil([&] { return eval("document.title") == "page:dragged"; }));
 
     // The owner's own drop target: its events decide, the page sees nothing.
     std::vector<std::string> steps;
@@ -565,7 +546,7 @@ TEST_F(HostOnEngine, DropsGoToThePageTheOwnerOrNowhere) {
     browser->SetDropHandlingType(ddtMy);
     ASSERT_TRUE(target());
     drag();
-    ASSERT_TRUE(pumpUntil([&] { return !dropped.empty(); }));
+    ASSERT_TRUE(processUntil([&] { return !dropped.empty(); }));
     EXPECT_EQ(dropped, "dragged");
     pumpFor(300);
     EXPECT_EQ(steps, (std::vector<std::string>{"enter", "over", "drop"}));

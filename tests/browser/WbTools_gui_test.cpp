@@ -25,43 +25,26 @@
 #include "platform/os/process.h"
 #include "platform/webview/webkit.h"
 #include "support/httpserver.h"
+#include "support/screen.h"
 #include "support/tempdir.h"
 
 namespace {
 
-template <class Pred> bool pumpUntil(Pred done, int ms = 15000);
+using guitest::processUntil;
 
 void pumpFor(int ms) {
-    pumpUntil([] { return false; }, ms);
-}
-
-template <class Pred> bool pumpUntil(Pred done, int ms) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (std::chrono::steady_clock::now() < end) {
-        Application->ProcessMessages();
-        if (done()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return done();
+    processUntil([] { return false; }, ms);
 }
 
 bool has(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
 
-class ToolsOnScreen : public ::testing::Test {
+class ToolsOnScreen : public guitest::OnScreenSuite<ToolsOnScreen> {
 protected:
-    static void SetUpTestSuite() {
-        auto backend = display::CreateGtkBackend();
-        if (!backend) return;
-        display::Install(std::move(backend));
-        haveDisplay = true;
-    }
-    static void TearDownTestSuite() {
-        if (haveDisplay) display::Install(nullptr);
-    }
     void SetUp() override {
-        if (!haveDisplay) GTEST_SKIP() << "no display";
+        OnScreenSuite::SetUp();
+        if (IsSkipped()) return;
         os::SetProgramFileNameOverride(dir.file("lantrove"));
         form = std::make_unique<TForm>(nullptr);
         form->SetBounds(50, 40, 420, 340);
@@ -90,7 +73,7 @@ protected:
             complete = true;
         };
         b->LoadFromWideString(std::u16string(html.begin(), html.end()));
-        bool ok = pumpUntil([&] {
+        bool ok = processUntil([&] {
             return complete && b->ReadyState() == 4 &&
                    eval("document.documentElement.getAttribute('data-load')", b) == mark;
         });
@@ -102,13 +85,11 @@ protected:
         return b->Document() ? b->Document()->Evaluate(script).value : "";
     }
 
-    static bool haveDisplay;
     TempDir dir;
     std::unique_ptr<TForm> form;
     TEmbeddedBrowser* browser = nullptr;
     int loads = 0;
 };
-bool ToolsOnScreen::haveDisplay = false;
 
 TEST_F(ToolsOnScreen, TextFormsAndScripts) {
     ASSERT_TRUE(load("<html><head><title>T</title><script>"
@@ -144,7 +125,7 @@ TEST_F(ToolsOnScreen, ScrollingAndTheWordUnderThePoint) {
                      "alpha beta gamma</p><div style=\"height:3000px;width:100px\"></div>"
                      "<p id=\"12\">target</p></body></html>"));
     // The view takes its final size a moment after the page completes.
-    ASSERT_TRUE(pumpUntil([&] { return browser->VScrollBarVisible(); }));
+    ASSERT_TRUE(processUntil([&] { return browser->VScrollBarVisible(); }));
     EXPECT_FALSE(browser->HScrollBarVisible());
     // Each monospace letter is about 12 pixels wide: "beta" lies at 72..120.
     EXPECT_EQ(browser->GetWordAtCursor(90, 10), "beta");
@@ -168,7 +149,7 @@ TEST_F(ToolsOnScreen, ScrollingAndTheWordUnderThePoint) {
 TEST_F(ToolsOnScreen, SearchAndHighlight) {
     ASSERT_TRUE(load("<html><body><p>Needle needle NEEDLE needles</p>"
                      "<iframe srcdoc=\"<p>needle in a frame</p>\"></iframe></body></html>"));
-    ASSERT_TRUE(pumpUntil([&] { return browser->GetFrame(0) != nullptr; }));
+    ASSERT_TRUE(processUntil([&] { return browser->GetFrame(0) != nullptr; }));
     EXPECT_TRUE(browser->SearchString("needles"));
     EXPECT_FALSE(browser->SearchString("haystack"));
     EXPECT_TRUE(browser->SearchText("needle", 2));
@@ -180,7 +161,7 @@ TEST_F(ToolsOnScreen, SearchAndHighlight) {
     for (const Case& c : cases) {
         ASSERT_TRUE(load("<html><body><p>Needle needle NEEDLE needles</p>"
                          "<iframe srcdoc=\"<p>needle in a frame</p>\"></iframe></body></html>"));
-        ASSERT_TRUE(pumpUntil([&] { return browser->GetFrame(0) != nullptr; }));
+        ASSERT_TRUE(processUntil([&] { return browser->GetFrame(0) != nullptr; }));
         EXPECT_EQ(browser->SearchAndHighlight(c.text, c.flags, "yellow", "", sivFirstMatch),
                   c.count)
             << c.text << " " << c.flags;
@@ -196,7 +177,7 @@ TEST_F(ToolsOnScreen, FramesAreReachedSavedAndLoaded) {
              "<iframe srcdoc='<p>inner one</p><a href=&quot;http://127.0.0.1:9/deep&quot;>d</a>'>"
              "</iframe>\"></iframe>"
              "<iframe id=\"f1\" srcdoc=\"<p>frame one</p><input id=i>\"></iframe></body></html>"));
-    ASSERT_TRUE(pumpUntil([&] {
+    ASSERT_TRUE(processUntil([&] {
         TWebDocument* d = browser->NavigateToFrame("0,1");
         return browser->GetFrame(1) && d && has(d->bodyText(), "inner one");
     }));
@@ -229,7 +210,7 @@ TEST_F(ToolsOnScreen, FramesAreReachedSavedAndLoaded) {
     eval("document.getElementById('f1').contentDocument.body.innerHTML='changed'");
     ASSERT_TRUE(has(browser->GetFrame(1)->bodyText(), "changed"));
     browser->RefreshFrame(1);
-    ASSERT_TRUE(pumpUntil([&] {
+    ASSERT_TRUE(processUntil([&] {
         TWebDocument* f = browser->GetFrame(1);
         return f && has(f->bodyText(), "frame one");
     }));
@@ -237,7 +218,7 @@ TEST_F(ToolsOnScreen, FramesAreReachedSavedAndLoaded) {
     TStringList replacement;
     replacement.Add("<p>replaced</p>");
     ASSERT_EQ(browser->LoadFrameFromStrings(1, &replacement), S_OK);
-    ASSERT_TRUE(pumpUntil([&] { return has(browser->GetFrame(1)->bodyText(), "replaced"); }));
+    ASSERT_TRUE(processUntil([&] { return has(browser->GetFrame(1)->bodyText(), "replaced"); }));
     EXPECT_TRUE(has(browser->DocumentSourceText(), "top")); // the page around stays
     EXPECT_TRUE(has(browser->GetFrame(0)->bodyText(), "outer zero"));
 }
@@ -248,7 +229,7 @@ TEST_F(ToolsOnScreen, PrintingWithoutAskingWritesTheFile) {
     webview::engine_data::SetPrintToFile(pdf);
     EXPECT_TRUE(WbPrint(browser, true, true, "Header", "Footer"));
     std::string data;
-    bool written = pumpUntil([&] {
+    bool written = processUntil([&] {
         return os::ReadWholeFile(pdf, data, 1 << 24) && data.size() > 100 &&
                data.find("%%EOF") != std::string::npos;
     });
@@ -269,7 +250,7 @@ TEST_F(ToolsOnScreen, PicturesOfThePage) {
     };
     // The page is painted a moment after it completes.
     TPicture bmp;
-    ASSERT_TRUE(pumpUntil([&] {
+    ASSERT_TRUE(processUntil([&] {
         if (!browser->GetBmpFromBrowser(dir.file("page.bmp"))) return false;
         bmp.LoadFromFile(dir.file("page.bmp"));
         return red(bmp.Graphic(), 20, 20);
@@ -308,7 +289,7 @@ TEST_F(ToolsOnScreen, FormsOfEveryRegisteredBrowserAreFilledAndSent) {
                      "</form></body></html>",
                      other));
     browser->FillFormAndExcecute();
-    ASSERT_TRUE(pumpUntil([&] { return eval("document.title") == "sent:FindWindow"; }));
+    ASSERT_TRUE(processUntil([&] { return eval("document.title") == "sent:FindWindow"; }));
     EXPECT_EQ(eval("document.getElementsByName('q')[0].value", other), "FindWindow");
     EXPECT_EQ(eval("document.getElementsByName('p')[0].value", other), "");
     EXPECT_EQ(eval("document.title", other), "kept");
@@ -328,19 +309,19 @@ TEST_F(ToolsOnScreen, TheCharacterSetDecodesThePagesOriginalBytes) {
     ASSERT_TRUE(browser->Wait(15000));
     auto text = [&] { return eval("document.getElementById('t').textContent"); };
     ASSERT_TRUE(
-        pumpUntil([&] { return text() == "\xC3\x8F\xC3\xB0\xC3\xA8\xC3\xA2\xC3\xA5\xC3\xB2"; }));
+        processUntil([&] { return text() == "\xC3\x8F\xC3\xB0\xC3\xA8\xC3\xA2\xC3\xA5\xC3\xB2"; }));
     // Without a refresh the set waits for the next one.
     EXPECT_TRUE(browser->SetCharartersSet("windows-1251", false));
     pumpFor(500);
     EXPECT_NE(text(), "Привет");
     browser->Refresh();
-    EXPECT_TRUE(pumpUntil([&] { return text() == "Привет"; })) << text();
+    EXPECT_TRUE(processUntil([&] { return text() == "Привет"; })) << text();
     EXPECT_EQ(eval("document.characterSet"), "windows-1251");
     // Back to the page's own set, and again at once.
     browser->SetCharactersSet("windows-1252");
-    EXPECT_TRUE(pumpUntil([&] { return text() != "Привет" && !text().empty(); }));
+    EXPECT_TRUE(processUntil([&] { return text() != "Привет" && !text().empty(); }));
     EXPECT_TRUE(browser->SetCharartersSet("windows-1251", true));
-    EXPECT_TRUE(pumpUntil([&] { return text() == "Привет"; })) << text();
+    EXPECT_TRUE(processUntil([&] { return text() == "Привет"; })) << text();
 }
 
 TEST_F(ToolsOnScreen, WhatThePageCannotShowIsDownloaded) {
@@ -354,13 +335,13 @@ TEST_F(ToolsOnScreen, WhatThePageCannotShowIsDownloaded) {
     // No download manager of the owner's: the engine saves it.
     browser->GoDownloadFile(site.Url("/file.zip"));
     std::string saved;
-    ASSERT_TRUE(pumpUntil([&] {
+    ASSERT_TRUE(processUntil([&] {
         return os::ReadWholeFile(dir.file("dl/file.zip"), saved, 1 << 20) && saved.size() == 15;
     }));
     EXPECT_EQ(saved.substr(4), "zip content");
     // The same name again gets a name of its own.
     browser->GoDownloadFile(site.Url("/file.zip"));
-    EXPECT_TRUE(pumpUntil([&] { return os::FileSizeOf(dir.file("dl/file (2).zip")) == 15; }));
+    EXPECT_TRUE(processUntil([&] { return os::FileSizeOf(dir.file("dl/file (2).zip")) == 15; }));
 
     // The owner's download manager takes it.
     std::vector<std::string> taken;
@@ -369,7 +350,7 @@ TEST_F(ToolsOnScreen, WhatThePageCannotShowIsDownloaded) {
         r = S_OK;
     };
     browser->GoDownloadFile(site.Url("/file.zip?mine"));
-    ASSERT_TRUE(pumpUntil([&] { return taken.size() == 1; }));
+    ASSERT_TRUE(processUntil([&] { return taken.size() == 1; }));
     EXPECT_EQ(taken[0], site.Url("/file.zip?mine"));
     pumpFor(500);
     EXPECT_FALSE(os::IsFile(dir.file("dl/file (3).zip")));
@@ -388,7 +369,7 @@ TEST_F(ToolsOnScreen, ImportedCertificatesLetTheirSitesIn) {
     browser->OnNavigateError = [&](TObject*, TWebDocument*, const std::string&, const std::string&,
                                    const std::string&, bool&) { ++errors; };
     browser->Navigate(url);
-    ASSERT_TRUE(pumpUntil([&] { return errors == 1; }));
+    ASSERT_TRUE(processUntil([&] { return errors == 1; }));
     EXPECT_FALSE(has(browser->DocumentSourceText(), "secure page"));
 
     EXPECT_FALSE(browser->ImportCertFile(dir.write("not.cer", "no certificate"), "ROOT"));
@@ -397,7 +378,7 @@ TEST_F(ToolsOnScreen, ImportedCertificatesLetTheirSitesIn) {
     EXPECT_EQ(stored.size(), 1u);
     // (A new address: the engine holds the failed one's error page.)
     browser->Navigate(url + "?again");
-    EXPECT_TRUE(pumpUntil([&] { return has(browser->DocumentSourceText(), "secure page"); }))
+    EXPECT_TRUE(processUntil([&] { return has(browser->DocumentSourceText(), "secure page"); }))
         << errors << "|" << browser->LocationURL() << "|" << browser->DocumentSourceText();
     unsetenv("XDG_CONFIG_HOME");
 }
@@ -412,7 +393,7 @@ TEST_F(ToolsOnScreen, ClearingHistoryForgetsPagesNotWhatSitesStore) {
     ASSERT_TRUE(browser->Wait(15000));
     browser->Navigate(site.Url("/second"));
     ASSERT_TRUE(browser->Wait(15000));
-    ASSERT_TRUE(pumpUntil([&] { return has(browser->DocumentSourceText(), "page second"); }));
+    ASSERT_TRUE(processUntil([&] { return has(browser->DocumentSourceText(), "page second"); }));
     eval("localStorage.setItem('kept','yes'); true");
     EXPECT_TRUE(browser->ClearHistory());
     browser->GoBack();
@@ -425,7 +406,7 @@ TEST_F(ToolsOnScreen, ClearingHistoryForgetsPagesNotWhatSitesStore) {
     ASSERT_TRUE(browser->Wait(15000));
     browser->GoBack();
     EXPECT_TRUE(browser->Wait(15000));
-    EXPECT_TRUE(pumpUntil([&] { return browser->LocationURL() == site.Url("/second"); }));
+    EXPECT_TRUE(processUntil([&] { return browser->LocationURL() == site.Url("/second"); }));
 }
 
 TEST_F(ToolsOnScreen, DownloadsGoIntoTheFileAsTheyCome) {
@@ -578,7 +559,7 @@ TEST_F(ToolsOnScreen, PageSetUpAsksForThePageAndPrintsNothing) {
     browser->PrintOptions()->Orientation = poLandScape;
     EXPECT_TRUE(browser->PrintWithOptions());
     std::string data;
-    bool written = pumpUntil([&] {
+    bool written = processUntil([&] {
         return os::ReadWholeFile(pdf, data, 1 << 24) && data.find("%%EOF") != std::string::npos;
     });
     webview::engine_data::SetPrintToFile("");
@@ -601,7 +582,7 @@ TEST_F(ToolsOnScreen, PageSetUpAsksForThePageAndPrintsNothing) {
         return true;
     });
     EXPECT_TRUE(browser->PrintPreview());
-    bool opened = pumpUntil([&] {
+    bool opened = processUntil([&] {
         std::lock_guard<std::mutex> g(startedLock);
         return !started.empty();
     });
@@ -629,7 +610,7 @@ TEST_F(ToolsOnScreen, ProxyCacheAndDataGoToTheEngine) {
     proxy.Start();
     ASSERT_TRUE(WbSetProxy("ua", "127.0.0.1:" + std::to_string(proxy.Port())));
     browser->Navigate("http://lantrove-proxy-test.invalid/page");
-    EXPECT_TRUE(pumpUntil([&] { return has(browser->DocumentSourceText(), "via proxy"); }));
+    EXPECT_TRUE(processUntil([&] { return has(browser->DocumentSourceText(), "via proxy"); }));
     {
         std::lock_guard<std::mutex> g(lock);
         ASSERT_FALSE(hosts.empty());

@@ -22,11 +22,7 @@
 
 namespace {
 
-using guitest::captureScreen;
-using guitest::pumpFor;
-using guitest::pumpUntil;
-using guitest::run;
-using guitest::Screenshot;
+using namespace guitest;
 
 void clickAt(HWND h, POINT p) {
     ClientToScreen(h, &p);
@@ -79,15 +75,7 @@ TEST(ComCtrlsOnScreen, ListAndPagesShowTheHeadlessPixelsAndTakeInput) {
                                                                DeleteObject);
         ASSERT_NE(headless, nullptr);
         Screenshot shot;
-        int mismatches = -1;
-        pumpUntil([&] {
-            if (!captureScreen(shot) || shot.w < 600) return false;
-            mismatches = 0;
-            for (int y = 0; y < 360; ++y)
-                for (int x = 0; x < 520; ++x)
-                    if (shot.at(60 + x, 50 + y) != headless->getPixel(x, y)) ++mismatches;
-            return mismatches == 0;
-        });
+        int mismatches = waitForScreenMatch(shot, headless.get(), 60, 50, 520, 360, 600);
         ASSERT_GE(shot.w, 600);
         EXPECT_EQ(mismatches, 0);
         // The list really shows rows on the window colour, the tabs on the face.

@@ -23,11 +23,7 @@
 
 namespace {
 
-using guitest::captureScreen;
-using guitest::pumpFor;
-using guitest::pumpUntil;
-using guitest::run;
-using guitest::Screenshot;
+using namespace guitest;
 
 struct Recorded {
     HWND hwnd;
@@ -83,15 +79,7 @@ TEST(FormOnScreen, ShowsTheHeadlessPixelsAndTakesInput) {
                                                                DeleteObject);
         ASSERT_NE(headless, nullptr);
         Screenshot shot;
-        int mismatches = -1;
-        pumpUntil([&] {
-            if (!captureScreen(shot) || shot.w < 360) return false;
-            mismatches = 0;
-            for (int y = 0; y < 200; ++y)
-                for (int x = 0; x < 320; ++x)
-                    if (shot.at(40 + x, 30 + y) != headless->getPixel(x, y)) ++mismatches;
-            return mismatches == 0;
-        });
+        int mismatches = waitForScreenMatch(shot, headless.get(), 40, 30, 320, 200, 360);
         ASSERT_GE(shot.w, 360);
         EXPECT_EQ(mismatches, 0);
         // The frame and the controls are really there, not a blank window.

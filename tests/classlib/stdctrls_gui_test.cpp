@@ -22,16 +22,7 @@
 
 namespace {
 
-using guitest::captureScreen;
-using guitest::pumpFor;
-using guitest::pumpUntil;
-using guitest::run;
-using guitest::Screenshot;
-
-std::string at(TControl* c, int x, int y) {
-    TPoint p = c->ClientToScreen(TPoint{x, y});
-    return std::to_string(p.X) + " " + std::to_string(p.Y);
-}
+using namespace guitest;
 
 } // namespace
 
@@ -126,15 +117,7 @@ TEST(StdCtrlsOnScreen, ShowsTheHeadlessPixelsAndTakesInput) {
                                                                DeleteObject);
         ASSERT_NE(headless, nullptr);
         Screenshot shot;
-        int mismatches = -1;
-        pumpUntil([&] {
-            if (!captureScreen(shot) || shot.w < 680) return false;
-            mismatches = 0;
-            for (int y = 0; y < 320; ++y)
-                for (int x = 0; x < 640; ++x)
-                    if (shot.at(40 + x, 30 + y) != headless->getPixel(x, y)) ++mismatches;
-            return mismatches == 0;
-        });
+        int mismatches = waitForScreenMatch(shot, headless.get(), 40, 30, 640, 320, 680);
         ASSERT_GE(shot.w, 680);
         EXPECT_EQ(mismatches, 0);
         // The controls are really there: the list's white field, the checked radio.
@@ -142,7 +125,7 @@ TEST(StdCtrlsOnScreen, ShowsTheHeadlessPixelsAndTakesInput) {
         EXPECT_EQ(shot.at(field.X, field.Y), GetSysColor(COLOR_WINDOW));
 
         // Click into the edit and type.
-        ASSERT_EQ(run("xdotool mousemove " + at(edit, 5, 10) + " click 1"), 0);
+        ASSERT_EQ(run("xdotool mousemove " + pointerAt(edit, 5, 10) + " click 1"), 0);
         pumpUntil([&] { return edit->Focused(); });
         ASSERT_TRUE(edit->Focused());
         ASSERT_EQ(run("xdotool type --delay 50 'abc d'"), 0);
@@ -155,7 +138,7 @@ TEST(StdCtrlsOnScreen, ShowsTheHeadlessPixelsAndTakesInput) {
 
         // A list row by click, then the next one by the arrow key.
         TRect row = list->ItemRect(3);
-        ASSERT_EQ(run("xdotool mousemove " + at(list, 20, row.Top + 3) + " click 1"), 0);
+        ASSERT_EQ(run("xdotool mousemove " + pointerAt(list, 20, row.Top + 3) + " click 1"), 0);
         pumpUntil([&] { return list->ItemIndex() == 3; });
         EXPECT_EQ(list->ItemIndex(), 3);
         ASSERT_EQ(run("xdotool key Down"), 0);
@@ -167,21 +150,21 @@ TEST(StdCtrlsOnScreen, ShowsTheHeadlessPixelsAndTakesInput) {
         EXPECT_GT(list->TopIndex(), 0);
 
         // Check box and radio button by click.
-        ASSERT_EQ(run("xdotool mousemove " + at(check, 5, 10) + " click 1"), 0);
+        ASSERT_EQ(run("xdotool mousemove " + pointerAt(check, 5, 10) + " click 1"), 0);
         pumpUntil([&] { return check->Checked(); });
         EXPECT_TRUE(check->Checked());
-        ASSERT_EQ(run("xdotool mousemove " + at(r2, 5, 10) + " click 1"), 0);
+        ASSERT_EQ(run("xdotool mousemove " + pointerAt(r2, 5, 10) + " click 1"), 0);
         pumpUntil([&] { return r2->Checked(); });
         EXPECT_TRUE(r2->Checked());
         EXPECT_FALSE(r1->Checked());
 
         // The scroll bar's right arrow steps it.
-        ASSERT_EQ(run("xdotool mousemove " + at(bar, 195, 8) + " click 1"), 0);
+        ASSERT_EQ(run("xdotool mousemove " + pointerAt(bar, 195, 8) + " click 1"), 0);
         pumpUntil([&] { return bar->Position() == 21; });
         EXPECT_EQ(bar->Position(), 21);
 
         // The up-down's upper half steps it up.
-        ASSERT_EQ(run("xdotool mousemove " + at(updown, 8, 4) + " click 1"), 0);
+        ASSERT_EQ(run("xdotool mousemove " + pointerAt(updown, 8, 4) + " click 1"), 0);
         pumpUntil([&] { return updown->Position() == 1; });
         EXPECT_EQ(updown->Position(), 1);
 

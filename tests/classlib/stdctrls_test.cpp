@@ -18,18 +18,13 @@
 #include "platform/win/paint.h"
 #include "platform/win/queue.h"
 #include "platform/win/scroll.h"
+#include "support/headless.h"
 
 namespace {
 
-void pump() {
-    MSG m;
-    while (PeekMessage(&m, 0, 0, 0, PM_REMOVE))
-        DispatchMessage(&m);
-}
+using headlesstest::pump;
 
-uint32_t pixel(HBITMAP b, int x, int y) {
-    return reinterpret_cast<const uint32_t*>(b->row(y))[x] & 0xFFFFFF;
-}
+using headlesstest::pixel;
 
 uint32_t rgb(TColor c) {
     COLORREF v = ColorToRGB(c);

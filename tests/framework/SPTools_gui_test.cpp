@@ -11,13 +11,12 @@
 
 #include "framework/SPTools.h"
 #include "platform/display/gtk.h"
+#include "support/screen.h"
 #include "support/tempdir.h"
 
 namespace {
 
-int run(const std::string& cmd) {
-    return std::system((cmd + " >/dev/null 2>&1").c_str());
-}
+using guitest::run;
 
 // Answers the dialog named title from another thread: waits for it, focuses
 // it and runs the xdotool commands given, one after the other.

@@ -44,4 +44,12 @@ LRESULT Notify(HWND from, UINT code, NMHDR* record) {
     return SendMessage(parent, WM_NOTIFY, WPARAM(record->idFrom), reinterpret_cast<LPARAM>(record));
 }
 
+void RegisterControlClass(const char* name, WNDPROC proc) {
+    if (GetClassInfo(nullptr, name, nullptr)) return;
+    WNDCLASS wc;
+    wc.lpfnWndProc = proc;
+    wc.lpszClassName = name;
+    RegisterClass(wc);
+}
+
 } // namespace ctlutil

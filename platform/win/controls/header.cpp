@@ -199,36 +199,16 @@ void applyItem(Header& s, int index, const HDITEM& in) {
 } // namespace
 
 LRESULT HeaderWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == WM_NCCREATE) {
-        auto* s = new Header;
-        s->hwnd = hwnd;
-        SetProp(hwnd, kProp, s);
-        return 1;
-    }
+    if (ctlutil::CreateState<Header>(hwnd, msg, kProp)) return 1;
     Header* s = get(hwnd);
     if (!s) return DefWindowProc(hwnd, msg, wParam, lParam);
+    auto painted =
+        ctlutil::PaintMessage(hwnd, msg, wParam, lParam, s->redraw, [s](HDC dc) { paint(*s, dc); });
+    if (painted) return *painted;
     switch (msg) {
     case WM_NCDESTROY:
         RemoveProp(hwnd, kProp);
         delete s;
-        return 0;
-    case WM_ERASEBKGND:
-        return 1;
-    case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC dc = wParam ? reinterpret_cast<HDC>(wParam) : BeginPaint(hwnd, &ps);
-        if (dc && s->redraw) paint(*s, dc);
-        if (!wParam) EndPaint(hwnd, &ps);
-        return 0;
-    }
-    case WM_PRINTCLIENT:
-    case WM_PRINT:
-        if (wParam && (msg == WM_PRINTCLIENT || (lParam & PRF_CLIENT)))
-            paint(*s, reinterpret_cast<HDC>(wParam));
-        return 0;
-    case WM_SETREDRAW:
-        s->redraw = wParam != 0;
-        if (s->redraw) InvalidateRect(hwnd, nullptr, 1);
         return 0;
     case WM_SETFONT:
         s->font = reinterpret_cast<HFONT>(wParam);
@@ -430,9 +410,5 @@ LRESULT HeaderWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 void RegisterHeaderClass() {
-    if (GetClassInfo(nullptr, WC_HEADER, nullptr)) return;
-    WNDCLASS wc;
-    wc.lpfnWndProc = HeaderWndProc;
-    wc.lpszClassName = WC_HEADER;
-    RegisterClass(wc);
+    ctlutil::RegisterControlClass(WC_HEADER, HeaderWndProc);
 }

@@ -1347,12 +1347,8 @@ void printNonClient(ListView& s, HDC dc) {
 } // namespace
 
 LRESULT ListViewWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == WM_NCCREATE) {
-        auto* s = new ListView;
-        s->hwnd = hwnd;
-        SetProp(hwnd, kProp, s);
+    if (ctlutil::CreateState<ListView>(hwnd, msg, kProp))
         return DefWindowProc(hwnd, msg, wParam, lParam);
-    }
     ListView* s = get(hwnd);
     if (!s) return DefWindowProc(hwnd, msg, wParam, lParam);
     switch (msg) {
@@ -1750,9 +1746,5 @@ LRESULT ListViewWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 
 void RegisterListViewClass() {
     RegisterHeaderClass();
-    if (GetClassInfo(nullptr, WC_LISTVIEW, nullptr)) return;
-    WNDCLASS wc;
-    wc.lpfnWndProc = ListViewWndProc;
-    wc.lpszClassName = WC_LISTVIEW;
-    RegisterClass(wc);
+    ctlutil::RegisterControlClass(WC_LISTVIEW, ListViewWndProc);
 }

@@ -393,12 +393,8 @@ void applyTab(Tab& t, const TCITEM& in) {
 } // namespace
 
 LRESULT TabControlWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == WM_NCCREATE) {
-        auto* s = new Tabs;
-        s->hwnd = hwnd;
-        SetProp(hwnd, kProp, s);
+    if (ctlutil::CreateState<Tabs>(hwnd, msg, kProp))
         return DefWindowProc(hwnd, msg, wParam, lParam);
-    }
     Tabs* s = get(hwnd);
     if (!s) return DefWindowProc(hwnd, msg, wParam, lParam);
     switch (msg) {
@@ -408,13 +404,9 @@ LRESULT TabControlWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         return DefWindowProc(hwnd, msg, wParam, lParam);
     case WM_ERASEBKGND:
         return 1;
-    case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC dc = wParam ? reinterpret_cast<HDC>(wParam) : BeginPaint(hwnd, &ps);
-        if (dc && s->redraw) paint(*s, dc);
-        if (!wParam) EndPaint(hwnd, &ps);
+    case WM_PAINT:
+        ctlutil::PaintWhole(hwnd, wParam, s->redraw, [s](HDC dc) { paint(*s, dc); });
         return 0;
-    }
     case WM_PRINTCLIENT:
         if (wParam) paint(*s, reinterpret_cast<HDC>(wParam));
         return 0;
@@ -647,9 +639,5 @@ LRESULT TabControlWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 
 void RegisterTabControlClass() {
     RegisterUpDownClass();
-    if (GetClassInfo(nullptr, WC_TABCONTROL, nullptr)) return;
-    WNDCLASS wc;
-    wc.lpfnWndProc = TabControlWndProc;
-    wc.lpszClassName = WC_TABCONTROL;
-    RegisterClass(wc);
+    ctlutil::RegisterControlClass(WC_TABCONTROL, TabControlWndProc);
 }

@@ -1,5 +1,7 @@
 #include "platform/win/controls/text.h"
 
+#include "platform/os/codepage.h"
+
 namespace winctl {
 namespace {
 
@@ -9,24 +11,6 @@ constexpr char32_t kByteEscape = 0xDC00;
 
 bool isEscape(char32_t c) {
     return c >= kByteEscape + 0x80 && c <= kByteEscape + 0xFF;
-}
-
-void put(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += char(c);
-    } else if (c < 0x800) {
-        out += char(0xC0 | (c >> 6));
-        out += char(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += char(0xE0 | (c >> 12));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    } else {
-        out += char(0xF0 | (c >> 18));
-        out += char(0x80 | ((c >> 12) & 0x3F));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    }
 }
 
 } // namespace
@@ -73,7 +57,7 @@ std::string EncodeText(const std::u32string& text) {
         if (isEscape(c))
             out += char(c - kByteEscape);
         else
-            put(out, c);
+            AppendUtf8Unchecked(out, c);
     }
     return out;
 }
@@ -82,7 +66,7 @@ std::string DisplayText(const std::u32string& text) {
     std::string out;
     out.reserve(text.size());
     for (char32_t c : text)
-        put(out, isEscape(c) ? char32_t(0xFFFD) : c);
+        AppendUtf8Unchecked(out, isEscape(c) ? char32_t(0xFFFD) : c);
     return out;
 }
 

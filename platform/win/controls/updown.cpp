@@ -268,14 +268,13 @@ void endPress(HWND self) {
 } // namespace
 
 LRESULT UpDownWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == WM_NCCREATE) {
-        auto* s = new UpDown;
-        s->hwnd = hwnd;
-        SetProp(hwnd, kProp, s);
+    if (ctlutil::CreateState<UpDown>(hwnd, msg, kProp))
         return DefWindowProc(hwnd, msg, wParam, lParam);
-    }
     UpDown* s = get(hwnd);
     if (!s) return DefWindowProc(hwnd, msg, wParam, lParam);
+    auto painted =
+        ctlutil::PaintMessage(hwnd, msg, wParam, lParam, s->redraw, [s](HDC dc) { paint(*s, dc); });
+    if (painted) return *painted;
     switch (msg) {
     case WM_CREATE:
         if (styleOf(hwnd) & UDS_AUTOBUDDY) setBuddy(*s, previousSibling(hwnd));
@@ -288,24 +287,6 @@ LRESULT UpDownWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         RemoveProp(hwnd, kProp);
         delete s;
         return DefWindowProc(hwnd, msg, wParam, lParam);
-    case WM_ERASEBKGND:
-        return 1;
-    case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC dc = wParam ? reinterpret_cast<HDC>(wParam) : BeginPaint(hwnd, &ps);
-        if (dc && s->redraw) paint(*s, dc);
-        if (!wParam) EndPaint(hwnd, &ps);
-        return 0;
-    }
-    case WM_PRINTCLIENT:
-    case WM_PRINT:
-        if (wParam && (msg == WM_PRINTCLIENT || (lParam & PRF_CLIENT)))
-            paint(*s, reinterpret_cast<HDC>(wParam));
-        return 0;
-    case WM_SETREDRAW:
-        s->redraw = wParam != 0;
-        if (s->redraw) InvalidateRect(hwnd, nullptr, 1);
-        return 0;
     case WM_ENABLE:
         invalidate(*s);
         return 0;
@@ -402,9 +383,5 @@ LRESULT UpDownWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 void RegisterUpDownClass() {
-    if (GetClassInfo(nullptr, UPDOWN_CLASS, nullptr)) return;
-    WNDCLASS wc;
-    wc.lpfnWndProc = UpDownWndProc;
-    wc.lpszClassName = UPDOWN_CLASS;
-    RegisterClass(wc);
+    ctlutil::RegisterControlClass(UPDOWN_CLASS, UpDownWndProc);
 }

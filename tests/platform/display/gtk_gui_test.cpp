@@ -17,6 +17,7 @@
 #include "platform/win/queue.h"
 #include "platform/win/shellnotify.h"
 #include "platform/win/window.h"
+#include "support/screen.h"
 #include "support/tempdir.h"
 
 namespace {
@@ -54,30 +55,9 @@ LRESULT demoProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     }
 }
 
-void pumpFor(int ms) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (std::chrono::steady_clock::now() < end) {
-        MSG m;
-        while (PeekMessage(&m, 0, 0, 0, PM_REMOVE))
-            DispatchMessage(&m);
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-}
-
-// Reads a binary PPM (what the capture tool writes).
-bool readPpm(const std::string& path, int& w, int& h, std::vector<uint8_t>& rgb) {
-    std::ifstream f(path, std::ios::binary);
-    std::string magic;
-    int maxv = 0;
-    if (!(f >> magic >> w >> h >> maxv) || magic != "P6" || maxv != 255) return false;
-    f.get();
-    rgb.resize(size_t(w) * h * 3);
-    return bool(f.read(reinterpret_cast<char*>(rgb.data()), std::streamsize(rgb.size())));
-}
-
-int run(const std::string& cmd) {
-    return std::system((cmd + " >/dev/null 2>&1").c_str());
-}
+using guitest::pumpFor;
+using guitest::readPpm;
+using guitest::run;
 
 } // namespace
 

@@ -20,6 +20,7 @@
 #include "platform/win/queue.h"
 #include "platform/win/scroll.h"
 #include "platform/win/window.h"
+#include "support/headless.h"
 
 namespace {
 
@@ -61,15 +62,9 @@ LRESULT hostProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     }
 }
 
-void pump() {
-    MSG m;
-    while (PeekMessage(&m, 0, 0, 0, PM_REMOVE))
-        DispatchMessage(&m);
-}
+using headlesstest::pump;
 
-uint32_t pixel(HBITMAP b, int x, int y) {
-    return reinterpret_cast<const uint32_t*>(b->row(y))[x] & 0xFFFFFF;
-}
+using headlesstest::pixel;
 
 COLORREF rgbOf(int sysColor) {
     COLORREF c = GetSysColor(sysColor);

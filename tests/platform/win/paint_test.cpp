@@ -4,6 +4,7 @@
 #include "platform/win/paint.h"
 #include "platform/win/queue.h"
 #include "platform/win/window.h"
+#include "support/headless.h"
 
 namespace {
 
@@ -34,9 +35,7 @@ void registerOnce(const char* name, WNDPROC proc, uintptr_t brush) {
     RegisterClass(wc);
 }
 
-uint32_t pixel(HBITMAP b, int x, int y) {
-    return reinterpret_cast<const uint32_t*>(b->row(y))[x] & 0xFFFFFF;
-}
+using headlesstest::pixel;
 
 } // namespace
 

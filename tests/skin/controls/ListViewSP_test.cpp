@@ -10,23 +10,17 @@
 #include "platform/win/scroll.h"
 #include "platform/win/windows.h"
 #include "skin/controls/ListViewSP.h"
+#include "skin/skin_test_support.h"
 
 namespace {
 
+using skintest::Element;
+using skintest::PicturePixel;
+
 TspSkinData& defaultSkin() {
     static TspSkinData sd(nullptr);
-    if (sd.Empty)
-        sd.LoadFromCompressedFile(std::string(LANTROVE_PROGRAM_DIR) + "/skins/Default.skn");
+    if (sd.Empty) sd.LoadFromCompressedFile(skintest::DefaultSkinFile());
     return sd;
-}
-
-template <class T> T* element(TspSkinData& sd, const std::string& name) {
-    int i = sd.GetControlIndex(name);
-    return i < 0 ? nullptr : dynamic_cast<T*>(sd.CtrlList[size_t(i)].get());
-}
-
-COLORREF picturePixel(TspSkinData& sd, int picture, int x, int y) {
-    return ColorToRGB(sd.FActivePictures[size_t(picture)]->Canvas()->Pixels(x, y));
 }
 
 // The download list's shape: report view, four columns, row select.
@@ -200,21 +194,21 @@ TEST_F(SkinListView, HeaderAndRowsTakeTheSkinPictures) {
     auto& sd = defaultSkin();
     fill(4);
     lv->SetSkinData(&sd);
-    auto* el = element<TspDataSkinListView>(sd, "listview");
+    auto* el = Element<TspDataSkinListView>(sd, "listview");
     ASSERT_NE(el, nullptr);
     EXPECT_EQ(lv->Color(), el->BGColor);
     EXPECT_EQ(lv->Font()->Height(), el->FontHeight);
 
-    auto* rb = element<TspDataSkinButtonControl>(sd, "resizebutton");
+    auto* rb = Element<TspDataSkinButtonControl>(sd, "resizebutton");
     ASSERT_NE(rb, nullptr);
     TRect s0 = lv->SectionRect(0);
     // The section's left edge in the middle: the picture's left edge in its middle.
     EXPECT_EQ(pixel(lv, s0.Left, s0.Height() / 2),
-              picturePixel(sd, rb->PictureIndex, rb->SkinRect.Left,
+              PicturePixel(sd, rb->PictureIndex, rb->SkinRect.Left,
                            rb->SkinRect.Top + rb->SkinRect.Height() / 2));
 
     // A selected row shows the list box's focus picture.
-    auto* lb = element<TspDataSkinListBox>(sd, "listbox");
+    auto* lb = Element<TspDataSkinListBox>(sd, "listbox");
     ASSERT_NE(lb, nullptr);
     TListItem* item = lv->Items()->Item(1);
     item->SetSelected(true);
@@ -223,7 +217,7 @@ TEST_F(SkinListView, HeaderAndRowsTakeTheSkinPictures) {
     EXPECT_EQ(plain, ColorToRGB(el->BGColor));
     // Past the texts, inside the picture's stretched middle.
     COLORREF row = pixel(lv, sel.Right - 12, (sel.Top + sel.Bottom) / 2);
-    EXPECT_EQ(row, picturePixel(sd, lb->PictureIndex, lb->FocusItemRect.Left + 45,
+    EXPECT_EQ(row, PicturePixel(sd, lb->PictureIndex, lb->FocusItemRect.Left + 45,
                                 lb->FocusItemRect.Top + lb->FocusItemRect.Height() / 2));
 
     // Sub-item texts keep the list's font colour on the selected row.
@@ -258,14 +252,14 @@ TEST_F(SkinListView, CheckBoxesFromTheCheckListPicture) {
     fill(2);
     lv->Items()->Item(0)->SetChecked(true);
     lv->SetSkinData(&sd);
-    auto* cl = element<TspDataSkinCheckListBox>(sd, "checklistbox");
+    auto* cl = Element<TspDataSkinCheckListBox>(sd, "checklistbox");
     ASSERT_NE(cl, nullptr);
     for (int i = 0; i < 2; ++i) {
         TRect bounds = lv->Items()->Item(i)->DisplayRect(drBounds);
         const TRect& src = i == 0 ? cl->CheckImageRect : cl->UnCheckImageRect;
         int cx = src.Width() / 2, cy = src.Height() / 2;
         EXPECT_EQ(pixel(lv, bounds.Left + 2 + cx - 1, bounds.Top + 2 + cy - 1),
-                  picturePixel(sd, cl->PictureIndex, src.Left + cx, src.Top + cy))
+                  PicturePixel(sd, cl->PictureIndex, src.Left + cx, src.Top + cy))
             << i;
     }
 }

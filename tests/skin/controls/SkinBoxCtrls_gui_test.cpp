@@ -14,20 +14,7 @@
 
 namespace {
 
-using guitest::pumpFor;
-using guitest::pumpUntil;
-using guitest::run;
-
-std::string at(TControl* c, int x, int y) {
-    TPoint p = c->ClientToScreen(TPoint{x, y});
-    return std::to_string(p.X) + " " + std::to_string(p.Y);
-}
-
-// Runs the pointer tool in the background so the loop keeps pumping while it works.
-void xdo(const std::string& args) {
-    std::string cmd = "xdotool " + args + " >/dev/null 2>&1 &";
-    ASSERT_EQ(std::system(cmd.c_str()), 0);
-}
+using namespace guitest;
 
 } // namespace
 
@@ -85,7 +72,7 @@ TEST(SkinBoxCtrlsOnScreen, EditsListsBarsAndComboTakeRealInput) {
         pumpFor(800);
 
         // Typing into the edit.
-        ASSERT_EQ(run("xdotool mousemove " + at(edit, 20, 8) + " click 1"), 0);
+        ASSERT_EQ(run("xdotool mousemove " + pointerAt(edit, 20, 8) + " click 1"), 0);
         pumpUntil([&] { return edit->Focused(); });
         ASSERT_EQ(run("xdotool type --delay 50 'hello'"), 0);
         EXPECT_TRUE(pumpUntil([&] { return edit->Text() == "hello"; })) << edit->Text();
@@ -93,9 +80,10 @@ TEST(SkinBoxCtrlsOnScreen, EditsListsBarsAndComboTakeRealInput) {
         // The spin edit by its up button and by the arrow key.
         spin->CalcRects();
         TRect up = spin->Buttons[0].R;
-        ASSERT_EQ(run("xdotool mousemove " + at(spin, up.Left + 4, up.Top + 3) + " click 1"), 0);
+        ASSERT_EQ(run("xdotool mousemove " + pointerAt(spin, up.Left + 4, up.Top + 3) + " click 1"),
+                  0);
         EXPECT_TRUE(pumpUntil([&] { return spin->Value() == 4; })) << spin->Value();
-        ASSERT_EQ(run("xdotool mousemove " + at(spin, 10, 12) + " click 1"), 0);
+        ASSERT_EQ(run("xdotool mousemove " + pointerAt(spin, 10, 12) + " click 1"), 0);
         pumpUntil([&] { return spin->Edit()->Focused(); });
         ASSERT_EQ(run("xdotool key Up Up"), 0);
         EXPECT_TRUE(pumpUntil([&] { return spin->Value() == 6; })) << spin->Value();
@@ -103,7 +91,7 @@ TEST(SkinBoxCtrlsOnScreen, EditsListsBarsAndComboTakeRealInput) {
         // A list row by click, the next one by key; the list scrolls its bar.
         TspListBox* inner = list->ListBox.get();
         TRect row = inner->ItemRect(2);
-        ASSERT_EQ(run("xdotool mousemove " + at(inner, 20, row.Top + 4) + " click 1"), 0);
+        ASSERT_EQ(run("xdotool mousemove " + pointerAt(inner, 20, row.Top + 4) + " click 1"), 0);
         EXPECT_TRUE(pumpUntil([&] { return list->ItemIndex() == 2; })) << list->ItemIndex();
         ASSERT_NE(list->ScrollBar, nullptr);
         ASSERT_EQ(run("xdotool key End"), 0);
@@ -138,12 +126,14 @@ TEST(SkinBoxCtrlsOnScreen, EditsListsBarsAndComboTakeRealInput) {
         EXPECT_GT(taken, 0);
         EXPECT_EQ(combo->Text(), combo->Items()->Get(std::max(0, taken)));
         // Clicked open, then a row clicked once the list shows on screen.
-        ASSERT_EQ(run("xdotool mousemove " + at(combo, (b.Left + b.Right) / 2, 12) + " click 1"),
-                  0);
+        ASSERT_EQ(
+            run("xdotool mousemove " + pointerAt(combo, (b.Left + b.Right) / 2, 12) + " click 1"),
+            0);
         ASSERT_TRUE(pumpUntil([&] { return combo->IsPopupVisible(); }));
         pumpFor(500);
         TRect r3 = drop->ItemRect(3);
-        ASSERT_EQ(run("xdotool mousemove " + at(drop, 20, r3.Top + 4) + " sleep 0.2 click 1"), 0);
+        ASSERT_EQ(
+            run("xdotool mousemove " + pointerAt(drop, 20, r3.Top + 4) + " sleep 0.2 click 1"), 0);
         EXPECT_TRUE(pumpUntil([&] { return !combo->IsPopupVisible(); }));
         EXPECT_EQ(combo->Text(), "320 kbit/s");
         // Keys step it while closed.

@@ -17,22 +17,10 @@
 
 namespace {
 
-using guitest::pumpFor;
-using guitest::pumpUntil;
-
-void xdo(const std::string& args) {
-    std::string cmd = "xdotool " + args + " >/dev/null 2>&1 &";
-    ASSERT_EQ(std::system(cmd.c_str()), 0);
-}
-
-// Screen point of a control's client point.
-std::string where(TControl* c, int x, int y) {
-    TPoint p = c->ClientToScreen(TPoint(x, y));
-    return std::to_string(p.X) + " " + std::to_string(p.Y);
-}
+using namespace guitest;
 
 void clickAt(TControl* c, int x, int y) {
-    xdo("mousemove " + where(c, x, y) + " sleep 0.3 click 1");
+    xdo("mousemove " + pointerAt(c, x, y) + " sleep 0.3 click 1");
 }
 
 // Pixels inside the control on screen that differ from the given colour.

@@ -13,15 +13,12 @@
 #include "skin/controls/SkinCtrls.h"
 #include "skin/forms/SkinMenus.h"
 #include "skin/forms/SkinnedForm.h"
+#include "skin/skin_test_support.h"
 
 namespace {
 
 TspSkinData* defaultSkin() {
-    static std::unique_ptr<TspSkinData> sd = [] {
-        auto d = std::make_unique<TspSkinData>(nullptr);
-        d->LoadFromCompressedFile(std::string(LANTROVE_PROGRAM_DIR) + "/skins/Default.skn");
-        return d;
-    }();
+    static std::unique_ptr<TspSkinData> sd = skintest::LoadDefaultSkin();
     return sd.get();
 }
 

@@ -10,15 +10,12 @@
 #include "platform/win/nonclient.h"
 #include "platform/win/paint.h"
 #include "skin/controls/SkinCtrls.h"
+#include "skin/skin_test_support.h"
 
 namespace {
 
 TspSkinData* defaultSkin() {
-    static std::unique_ptr<TspSkinData> sd = [] {
-        auto d = std::make_unique<TspSkinData>(nullptr);
-        d->LoadFromCompressedFile(std::string(LANTROVE_PROGRAM_DIR) + "/skins/Default.skn");
-        return d;
-    }();
+    static std::unique_ptr<TspSkinData> sd = skintest::LoadDefaultSkin();
     return sd.get();
 }
 

@@ -8,13 +8,13 @@
 #include "platform/win/paint.h"
 #include "platform/win/windows.h"
 #include "skin/controls/SkinExCtrls.h"
+#include "skin/skin_test_support.h"
 
 namespace {
 
 TspSkinData& defaultSkin() {
     static TspSkinData sd(nullptr);
-    if (sd.Empty)
-        sd.LoadFromCompressedFile(std::string(LANTROVE_PROGRAM_DIR) + "/skins/Default.skn");
+    if (sd.Empty) sd.LoadFromCompressedFile(skintest::DefaultSkinFile());
     return sd;
 }
 

@@ -15,16 +15,7 @@
 
 namespace {
 
-using guitest::captureScreen;
-using guitest::pumpFor;
-using guitest::pumpUntil;
-using guitest::run;
-using guitest::Screenshot;
-
-std::string at(TControl* c, int x, int y) {
-    TPoint p = c->ClientToScreen(TPoint{x, y});
-    return std::to_string(p.X) + " " + std::to_string(p.Y);
-}
+using namespace guitest;
 
 std::string atHeader(TspSkinListViewSP* lv, int x, int y) {
     POINT p{x, y};
@@ -114,7 +105,7 @@ TEST(SkinTabsOnScreen, TabsSplitterAndListTakeRealInput) {
 
         // A row by click, the next by the arrow key.
         TRect row = lv->Items()->Item(1)->DisplayRect(drBounds);
-        ASSERT_EQ(run("xdotool mousemove " + at(lv, 150, row.Top + 3) + " click 1"), 0);
+        ASSERT_EQ(run("xdotool mousemove " + pointerAt(lv, 150, row.Top + 3) + " click 1"), 0);
         pumpUntil([&] { return lv->Selected() && lv->Selected()->Index() == 1; });
         ASSERT_NE(lv->Selected(), nullptr);
         EXPECT_EQ(lv->Selected()->Index(), 1);
@@ -124,7 +115,8 @@ TEST(SkinTabsOnScreen, TabsSplitterAndListTakeRealInput) {
 
         // A tab by click, the next by the arrow key.
         TRect t1 = pc->GetTabRect(1);
-        ASSERT_EQ(run("xdotool mousemove " + at(pc, t1.Left + 10, t1.Top + 8) + " click 1"), 0);
+        ASSERT_EQ(run("xdotool mousemove " + pointerAt(pc, t1.Left + 10, t1.Top + 8) + " click 1"),
+                  0);
         pumpUntil([&] { return pc->ActivePage() == sheets[1]; });
         EXPECT_EQ(pc->ActivePage(), sheets[1]);
         ASSERT_EQ(run("xdotool key Right"), 0);
@@ -134,7 +126,7 @@ TEST(SkinTabsOnScreen, TabsSplitterAndListTakeRealInput) {
         // Dragging the splitter up makes the list taller.
         int listHeight = lv->Height();
 
-        drag(at(split, 150, 2), at(split, 150, -38));
+        drag(pointerAt(split, 150, 2), pointerAt(split, 150, -38));
         pumpUntil([&] { return lv->Height() == listHeight + 40; });
         EXPECT_EQ(lv->Height(), listHeight + 40);
 
@@ -149,8 +141,8 @@ TEST(SkinTabsOnScreen, TabsSplitterAndListTakeRealInput) {
         ASSERT_NE(u, nullptr);
         int first = pc->GetFirstVisibleTabIndex();
         TRect right = u->Button(0).R;
-        ASSERT_EQ(run("xdotool mousemove " + at(u, right.Left + right.Width() / 2, right.Top + 4) +
-                      " click 1"),
+        ASSERT_EQ(run("xdotool mousemove " +
+                      pointerAt(u, right.Left + right.Width() / 2, right.Top + 4) + " click 1"),
                   0);
         pumpUntil([&] { return pc->GetFirstVisibleTabIndex() == first + 1; });
         EXPECT_EQ(pc->GetFirstVisibleTabIndex(), first + 1);

@@ -11,27 +11,17 @@
 #include "platform/win/paint.h"
 #include "platform/win/windows.h"
 #include "skin/controls/SkinTabs.h"
+#include "skin/skin_test_support.h"
 
 namespace {
 
-// A borderless top-level window painted white: what the controls sit on.
-class Host : public TCustomControl {
-public:
-    explicit Host(int w = 400, int h = 200) : TCustomControl(nullptr) {
-        SetBounds(0, 0, w, h);
-        HandleNeeded();
-        ShowWindow(Handle(), SW_SHOWNA);
-    }
+using skintest::Element;
+using skintest::PicturePixel;
 
-protected:
-    void CreateParams(TCreateParams& Params) override {
-        TCustomControl::CreateParams(Params);
-        Params.Style = WS_POPUP;
-    }
-    void Paint() override {
-        Canvas()->Brush()->SetColor(clWhite);
-        Canvas()->FillRect(TRect(0, 0, Width(), Height()));
-    }
+// A borderless top-level window painted white: what the controls sit on.
+class Host : public skintest::PopupHost {
+public:
+    explicit Host(int w = 400, int h = 200) : PopupHost(w, h, clWhite) {}
 };
 
 struct Render {
@@ -43,18 +33,8 @@ struct Render {
 
 TspSkinData& defaultSkin() {
     static TspSkinData sd(nullptr);
-    if (sd.Empty)
-        sd.LoadFromCompressedFile(std::string(LANTROVE_PROGRAM_DIR) + "/skins/Default.skn");
+    if (sd.Empty) sd.LoadFromCompressedFile(skintest::DefaultSkinFile());
     return sd;
-}
-
-template <class T> T* element(TspSkinData& sd, const std::string& name) {
-    int i = sd.GetControlIndex(name);
-    return i < 0 ? nullptr : dynamic_cast<T*>(sd.CtrlList[size_t(i)].get());
-}
-
-COLORREF picturePixel(TspSkinData& sd, int picture, int x, int y) {
-    return ColorToRGB(sd.FActivePictures[size_t(picture)]->Canvas()->Pixels(x, y));
 }
 
 LPARAM at(int x, int y) {
@@ -231,7 +211,7 @@ TEST(SkinUpDown, DefaultLookShowsStates) {
 
 TEST(SkinUpDown, SkinLookTakesTheElementAndItsStatePictures) {
     auto& sd = defaultSkin();
-    auto* el = element<TspDataSkinUpDownControl>(sd, "hupdown");
+    auto* el = Element<TspDataSkinUpDownControl>(sd, "hupdown");
     ASSERT_NE(el, nullptr);
     Host host;
     TspSkinUpDown u(nullptr);
@@ -244,7 +224,7 @@ TEST(SkinUpDown, SkinLookTakesTheElementAndItsStatePictures) {
     TPoint c = centre(el->UpButtonRect);
     {
         Render r(&host);
-        EXPECT_EQ(r.at(c.X, c.Y - 5), picturePixel(sd, el->PictureIndex, el->SkinRect.Left + c.X,
+        EXPECT_EQ(r.at(c.X, c.Y - 5), PicturePixel(sd, el->PictureIndex, el->SkinRect.Left + c.X,
                                                    el->SkinRect.Top + c.Y - 5));
     }
     SendMessage(u.Handle(), WM_MOUSEMOVE, 0, at(c.X, c.Y));
@@ -252,7 +232,7 @@ TEST(SkinUpDown, SkinLookTakesTheElementAndItsStatePictures) {
         Render r(&host);
         const TRect& a = el->ActiveUpButtonRect;
         int dx = c.X - el->UpButtonRect.Left, dy = c.Y - 5 - el->UpButtonRect.Top;
-        EXPECT_EQ(r.at(c.X, c.Y - 5), picturePixel(sd, el->PictureIndex, a.Left + dx, a.Top + dy));
+        EXPECT_EQ(r.at(c.X, c.Y - 5), PicturePixel(sd, el->PictureIndex, a.Left + dx, a.Top + dy));
     }
 
     // Free size: each button drawn from the resizable button element.
@@ -260,11 +240,11 @@ TEST(SkinUpDown, SkinLookTakesTheElementAndItsStatePictures) {
     u.SetBounds(0, 0, 60, 24);
     EXPECT_EQ(u.Width(), 60);
     EXPECT_EQ(u.Button(0).R, TRect(30, 0, 60, 24));
-    auto* rb = element<TspDataSkinButtonControl>(sd, "resizebutton");
+    auto* rb = Element<TspDataSkinButtonControl>(sd, "resizebutton");
     ASSERT_NE(rb, nullptr);
     SendMessage(u.Handle(), WM_MOUSEMOVE, 0, at(5, 12));
     Render r(&host);
-    EXPECT_EQ(r.at(3, 12), picturePixel(sd, rb->PictureIndex, rb->ActiveSkinRect.Left + 3,
+    EXPECT_EQ(r.at(3, 12), PicturePixel(sd, rb->PictureIndex, rb->ActiveSkinRect.Left + 3,
                                         rb->ActiveSkinRect.Top + rb->ActiveSkinRect.Height() / 2));
 }
 
@@ -453,7 +433,7 @@ TEST(SkinPageControl, HiddenTabsComeBackAsTheyWere) {
 TEST(SkinPageControl, DisplayRectFollowsTheElementBorder) {
     Pages p(2);
     auto& sd = defaultSkin();
-    auto* el = element<TspDataSkinTabControl>(sd, "tab");
+    auto* el = Element<TspDataSkinTabControl>(sd, "tab");
     ASSERT_NE(el, nullptr);
     auto native = [&] {
         RECT r{0, 0, p.pc.Width(), p.pc.Height()};
@@ -498,13 +478,13 @@ TEST(SkinPageControl, DefaultLookPaintsTabStates) {
 
 TEST(SkinPageControl, SkinLookDrawsTabsOnEverySide) {
     auto& sd = defaultSkin();
-    auto* el = element<TspDataSkinTabControl>(sd, "tab");
+    auto* el = Element<TspDataSkinTabControl>(sd, "tab");
     ASSERT_NE(el, nullptr);
     const TRect& a = el->ActiveTabRect;
     const COLORREF accent =
-        picturePixel(sd, el->PictureIndex, a.Left + a.Width() / 2, a.Bottom - 1);
+        PicturePixel(sd, el->PictureIndex, a.Left + a.Width() / 2, a.Bottom - 1);
     const COLORREF face =
-        picturePixel(sd, el->PictureIndex, el->TabRect.Left + 20, el->TabRect.Top + 5);
+        PicturePixel(sd, el->PictureIndex, el->TabRect.Left + 20, el->TabRect.Top + 5);
     ASSERT_NE(accent, face);
     struct Case {
         TTabPosition pos;
@@ -628,7 +608,7 @@ TEST(SkinPageControl, OwnerDrawnTabContent) {
 
 TEST(SkinPageControl, WithoutPagesTheElementPaintsTheBackground) {
     auto& sd = defaultSkin();
-    auto* el = element<TspDataSkinTabControl>(sd, "tab");
+    auto* el = Element<TspDataSkinTabControl>(sd, "tab");
     ASSERT_NE(el, nullptr);
     Host host;
     TspSkinPageControl pc(nullptr);
@@ -637,14 +617,14 @@ TEST(SkinPageControl, WithoutPagesTheElementPaintsTheBackground) {
     pc.SetSkinData(&sd);
     Render r(&pc);
     EXPECT_EQ(r.at(100, 50),
-              picturePixel(sd, el->PictureIndex, el->SkinRect.Left + el->ClRect.Left + 20,
+              PicturePixel(sd, el->PictureIndex, el->SkinRect.Left + el->ClRect.Left + 20,
                            el->SkinRect.Top + el->ClRect.Top + 20));
 }
 
 TEST(SkinPageControl, TallerSelectedTabReachesIntoTheBorder) {
     TspSkinData sd(nullptr);
     sd.LoadFromCompressedFile(std::string(LANTROVE_PROGRAM_DIR) + "/skins/Default.skn");
-    auto* el = element<TspDataSkinTabControl>(sd, "tab");
+    auto* el = Element<TspDataSkinTabControl>(sd, "tab");
     ASSERT_NE(el, nullptr);
     el->ActiveTabRect.Top -= 3; // three rows more at the top
     el->FocusTabRect = el->ActiveTabRect;
@@ -658,7 +638,7 @@ TEST(SkinPageControl, TallerSelectedTabReachesIntoTheBorder) {
     // tab covers it with its own picture, the other tab leaves the border.
     const int row = t.Bottom;
     const COLORREF tabRow =
-        picturePixel(sd, el->PictureIndex, a.Left + a.Width() / 2, a.Top + (row - t.Top));
+        PicturePixel(sd, el->PictureIndex, a.Left + a.Width() / 2, a.Top + (row - t.Top));
     const COLORREF border = r.at(centre(o).X, row);
     ASSERT_NE(tabRow, border);
     EXPECT_EQ(r.at(centre(t).X, row), tabRow);

@@ -10,36 +10,19 @@
 #include "platform/win/input.h"
 #include "platform/win/paint.h"
 #include "skin/engine/SkinData.h"
+#include "skin/skin_test_support.h"
 
 namespace boxtest {
 
 // A borderless top-level window painted solid blue: what lies under its children.
-class Host : public TCustomControl {
+class Host : public skintest::PopupHost {
 public:
-    Host(int W = 300, int H = 240) : TCustomControl(nullptr) {
-        SetBounds(0, 0, W, H);
-        HandleNeeded();
-        ShowWindow(Handle(), SW_SHOWNA);
-    }
-
-protected:
-    void CreateParams(TCreateParams& Params) override {
-        TCustomControl::CreateParams(Params);
-        Params.Style = WS_POPUP;
-    }
-    void Paint() override {
-        Canvas()->Brush()->SetColor(TColor(RGB(0, 0, 200)));
-        Canvas()->FillRect(TRect(0, 0, Width(), Height()));
-    }
+    Host(int W = 300, int H = 240) : PopupHost(W, H, TColor(RGB(0, 0, 200))) {}
 };
 
 // The Default skin, loaded once for the whole program.
 inline TspSkinData* DefaultSkin() {
-    static std::unique_ptr<TspSkinData> sd = [] {
-        auto d = std::make_unique<TspSkinData>(nullptr);
-        d->LoadFromCompressedFile(std::string(LANTROVE_PROGRAM_DIR) + "/skins/Default.skn");
-        return d;
-    }();
+    static std::unique_ptr<TspSkinData> sd = skintest::LoadDefaultSkin();
     return sd.get();
 }
 

@@ -6,28 +6,27 @@
 #include "platform/win/paint.h"
 #include "platform/win/region.h"
 #include "skin/engine/SkinCtrls.h"
+#include "skin/skin_test_support.h"
 
 namespace {
 
 // A borderless top-level window painted solid blue: what lies under its children.
-class Host : public TCustomControl {
+class Host : public skintest::PopupHost {
 public:
-    Host() : TCustomControl(nullptr) {
-        SetBounds(0, 0, 40, 30);
-        HandleNeeded();
-        ShowWindow(Handle(), SW_SHOWNA);
-    }
-
-protected:
-    void CreateParams(TCreateParams& Params) override {
-        TCustomControl::CreateParams(Params);
-        Params.Style = WS_POPUP;
-    }
-    void Paint() override {
-        Canvas()->Brush()->SetColor(TColor(RGB(0, 0, 200)));
-        Canvas()->FillRect(TRect(0, 0, Width(), Height()));
-    }
+    Host() : PopupHost(40, 30, TColor(RGB(0, 0, 200))) {}
 };
+
+// The pixels of the window's rendering at (left, top) that differ from expected.
+int mismatchesWith(HWND w, TBitmap& expected, int left, int top, int width, int height) {
+    HBITMAP shot = RenderWindowToBitmap(w);
+    int mismatches = 0;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            if (shot->getPixel(left + x, top + y) != ColorToRGB(expected.Canvas()->Pixels(x, y)))
+                ++mismatches;
+    DeleteObject(shot);
+    return mismatches;
+}
 
 COLORREF pixelOf(HWND w, int x, int y) {
     HBITMAP b = RenderWindowToBitmap(w);
@@ -345,14 +344,8 @@ TEST(SkinControlBases, WindowlessControlsPaintThroughTheirParentAndIgnoreStretch
                    TPoint(2, 2), TPoint(8, 2), TPoint(2, 8), TPoint(8, 8), TRect(2, 2, 8, 8),
                    &expected, skin.sd.FActivePictures[0].get(), skin.R, 10, 10, true, false, false,
                    false, false, true, spstFull);
-    HBITMAP shot = RenderWindowToBitmap(host.Handle());
-    int mismatches = 0;
-    for (int y = 0; y < 10; ++y)
-        for (int x = 0; x < 10; ++x)
-            if (shot->getPixel(2 + x, 2 + y) != ColorToRGB(expected.Canvas()->Pixels(x, y)))
-                ++mismatches;
+    int mismatches = mismatchesWith(host.Handle(), expected, 2, 2, 10, 10);
     EXPECT_EQ(mismatches, 0);
-    DeleteObject(shot);
 
     // Without an element the base draws the button face.
     g.SetSkinDataName("nothing");
@@ -390,12 +383,6 @@ TEST(SkinControlBases, ForcedBackgroundPaintsBorderStripsAndTheClient) {
                    TPoint(2, 2), TPoint(7, 2), TPoint(2, 6), TPoint(7, 6), TRect(2, 2, 7, 6),
                    &expected, skin.sd.FActivePictures[0].get(), skin.R, 9, 8, true, false, false,
                    false, false, false, spstFull);
-    HBITMAP shot = RenderWindowToBitmap(host.Handle());
-    int mismatches = 0;
-    for (int y = 0; y < 8; ++y)
-        for (int x = 0; x < 9; ++x)
-            if (shot->getPixel(1 + x, 1 + y) != ColorToRGB(expected.Canvas()->Pixels(x, y)))
-                ++mismatches;
+    int mismatches = mismatchesWith(host.Handle(), expected, 1, 1, 9, 8);
     EXPECT_EQ(mismatches, 0);
-    DeleteObject(shot);
 }

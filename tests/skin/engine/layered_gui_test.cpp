@@ -12,27 +12,14 @@
 #include "platform/win/paint.h"
 #include "platform/win/queue.h"
 #include "skin/engine/SPUtils.h"
+#include "support/screen.h"
 #include "support/tempdir.h"
 
 namespace {
 
-void pumpFor(int ms) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (std::chrono::steady_clock::now() < end) {
-        Application->ProcessMessages();
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-}
+using guitest::processFor;
 
-bool readPpm(const std::string& path, int& w, int& h, std::vector<uint8_t>& rgb) {
-    std::ifstream f(path, std::ios::binary);
-    std::string magic;
-    int maxv = 0;
-    if (!(f >> magic >> w >> h >> maxv) || magic != "P6" || maxv != 255) return false;
-    f.get();
-    rgb.resize(size_t(w) * h * 3);
-    return bool(f.read(reinterpret_cast<char*>(rgb.data()), std::streamsize(rgb.size())));
-}
+using guitest::readPpm;
 
 } // namespace
 
@@ -48,7 +35,7 @@ TEST(LayeredGui, GlowLayerShowsItsPerPixelAlphaOnTheScreen) {
     RegisterClass(wc);
     HWND under = CreateWindowEx(0, "GlowUnder", "", WS_POPUP | WS_VISIBLE, 100, 100, 120, 60, 0, 0,
                                 nullptr, nullptr);
-    pumpFor(600);
+    processFor(600);
 
     // A lime picture, its mask white, grey and black in three columns of 20.
     TBitmap image(60, 30), mask(60, 30);
@@ -62,7 +49,7 @@ TEST(LayeredGui, GlowLayerShowsItsPerPixelAlphaOnTheScreen) {
     TspLayerManager layer(nullptr);
     layer.Show(130, 115, &image, &mask, 255);
     for (int i = 0; i < 40 && layer.Timer->Enabled(); ++i)
-        pumpFor(50);
+        processFor(50);
     EXPECT_FALSE(layer.Timer->Enabled());
 
     const RECT area{130, 115, 190, 145};
@@ -76,7 +63,7 @@ TEST(LayeredGui, GlowLayerShowsItsPerPixelAlphaOnTheScreen) {
     std::string shot = dir.file("screen.ppm");
     int worst = 999;
     for (int attempt = 0; attempt < 20 && worst > 2; ++attempt) {
-        pumpFor(300);
+        processFor(300);
         ASSERT_EQ(
             std::system(("import -window root -depth 8 ppm:" + shot + " >/dev/null 2>&1").c_str()),
             0);
@@ -97,6 +84,6 @@ TEST(LayeredGui, GlowLayerShowsItsPerPixelAlphaOnTheScreen) {
     DeleteObject(composed);
     layer.Hide();
     DestroyWindow(under);
-    pumpFor(50);
+    processFor(50);
     display::Install(nullptr);
 }

@@ -20,6 +20,7 @@
 #include "skin/engine/SPUtils.h"
 #include "skin/engine/speffbmp.h"
 #include "skin/forms/SkinnedForm.h"
+#include "skinned_form_fixture.h"
 
 namespace {
 
@@ -28,9 +29,8 @@ constexpr int kPic = 20; // the frame picture: form rectangle (5,5)-(15,15) in i
 class LayerBorderTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        SetMonitors({MonitorDesc{RECT{0, 0, 1280, 1024}, RECT{0, 0, 1280, 1000}}});
-        skin = std::make_unique<TspSkinData>(nullptr);
-        skin->LoadFromCompressedFile(std::string(LANTROVE_PROGRAM_DIR) + "/skins/Default.skn");
+        skintest::UseTestMonitors();
+        skin = skintest::LoadDefaultSkin();
         ASSERT_FALSE(skin->Empty);
         auto pic = std::make_unique<TBitmap>(kPic, kPic);
         pic->Canvas()->Brush()->SetColor(clBlack);

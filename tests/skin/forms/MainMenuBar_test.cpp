@@ -21,6 +21,7 @@
 #include "skin/engine/SPUtils.h"
 #include "skin/forms/SkinMenus.h"
 #include "skin/forms/SkinnedForm.h"
+#include "skinned_form_fixture.h"
 
 namespace {
 
@@ -28,9 +29,8 @@ class MainMenuBarTest : public ::testing::TestWithParam<bool> {
 protected:
     void SetUp() override {
         os::SetClock(&clock);
-        SetMonitors({MonitorDesc{RECT{0, 0, 1280, 1024}, RECT{0, 0, 1280, 1000}}});
-        skin = std::make_unique<TspSkinData>(nullptr);
-        skin->LoadFromCompressedFile(std::string(LANTROVE_PROGRAM_DIR) + "/skins/Default.skn");
+        skintest::UseTestMonitors();
+        skin = skintest::LoadDefaultSkin();
         form = new TForm(nullptr);
         form->SetBounds(100, 80, 500, 300);
         sf = new TspSkinnedForm(form);

@@ -13,6 +13,7 @@
 #include "platform/win/window.h"
 #include "skin/engine/SkinData.h"
 #include "skin/forms/SkinMenus.h"
+#include "skin/skin_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -21,11 +22,7 @@
 namespace {
 
 TspSkinData* DefaultSkin() {
-    static std::unique_ptr<TspSkinData> sd = [] {
-        auto d = std::make_unique<TspSkinData>(nullptr);
-        d->LoadFromCompressedFile(std::string(LANTROVE_PROGRAM_DIR) + "/skins/Default.skn");
-        return d;
-    }();
+    static std::unique_ptr<TspSkinData> sd = skintest::LoadDefaultSkin();
     return sd.get();
 }
 

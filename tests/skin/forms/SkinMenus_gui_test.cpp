@@ -35,10 +35,7 @@ template <class Pred> bool appPumpUntil(Pred done) {
     return false;
 }
 
-void xdo(const std::string& args) {
-    std::string cmd = "xdotool " + args + " >/dev/null 2>&1 &";
-    ASSERT_EQ(std::system(cmd.c_str()), 0);
-}
+using guitest::xdo;
 
 struct Fixture {
     TspSkinData skin{nullptr};

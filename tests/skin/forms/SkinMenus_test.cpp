@@ -20,6 +20,7 @@
 #include "skin/engine/SPUtils.h"
 #include "skin/forms/SkinMenus.h"
 #include "skin/forms/SkinnedForm.h"
+#include "skinned_form_fixture.h"
 
 namespace {
 
@@ -38,9 +39,8 @@ class SkinMenusTest : public ::testing::Test {
 protected:
     void SetUp() override {
         os::SetClock(&clock);
-        SetMonitors({MonitorDesc{RECT{0, 0, 1280, 1024}, RECT{0, 0, 1280, 1000}}});
-        skin = std::make_unique<TspSkinData>(nullptr);
-        skin->LoadFromCompressedFile(std::string(LANTROVE_PROGRAM_DIR) + "/skins/Default.skn");
+        skintest::UseTestMonitors();
+        skin = skintest::LoadDefaultSkin();
         ASSERT_FALSE(skin->Empty);
     }
     void TearDown() override {

@@ -14,40 +14,15 @@
 #include "platform/win/queue.h"
 #include "platform/win/window.h"
 #include "skin/forms/SkinnedForm.h"
+#include "skinned_form_fixture.h"
+#include "support/headless.h"
 
 namespace {
 
-void pump() {
-    MSG m;
-    while (PeekMessage(&m, 0, 0, 0, PM_REMOVE))
-        DispatchMessage(&m);
-}
+using headlesstest::pump;
 
-class SkinnedFormEdgesTest : public ::testing::Test {
+class SkinnedFormEdgesTest : public skintest::SkinnedFormFixture {
 protected:
-    void SetUp() override {
-        SetMonitors({MonitorDesc{RECT{0, 0, 1280, 1024}, RECT{0, 0, 1280, 1000}}});
-        skin = std::make_unique<TspSkinData>(nullptr);
-        skin->LoadFromCompressedFile(std::string(LANTROVE_PROGRAM_DIR) + "/skins/Default.skn");
-        ASSERT_FALSE(skin->Empty);
-    }
-    void TearDown() override {
-        delete form;
-        form = nullptr;
-        pump();
-        skin.reset();
-        SetMonitors({});
-    }
-    void MakeForm(int w, int h, bool withSkin) {
-        form = new TForm(nullptr);
-        form->SetCaption("Lantrove");
-        form->SetBounds(100, 80, w, h);
-        sf = new TspSkinnedForm(form);
-        if (withSkin) sf->SetSkinData(skin.get());
-        form->Show();
-        SetActiveWindow(form->Handle());
-        pump();
-    }
     // Paints the whole window, frame and client, and asks it where points lie.
     void PaintAndHitTest() {
         HBITMAP shot = RenderWindowToBitmap(form->Handle());
@@ -71,9 +46,6 @@ protected:
         return raw;
     }
 
-    std::unique_ptr<TspSkinData> skin;
-    TForm* form = nullptr;
-    TspSkinnedForm* sf = nullptr;
     std::set<std::string> added;
 };
 

@@ -21,11 +21,7 @@ namespace {
 using guitest::pumpFor;
 using guitest::pumpUntil;
 
-// Runs the pointer tool in the background so the loop keeps pumping while it works.
-void xdo(const std::string& args) {
-    std::string cmd = "xdotool " + args + " >/dev/null 2>&1 &";
-    ASSERT_EQ(std::system(cmd.c_str()), 0);
-}
+using guitest::xdo;
 
 } // namespace
 

@@ -20,6 +20,7 @@
 #include "platform/win/window.h"
 #include "skin/forms/SkinMenus.h"
 #include "skin/forms/SkinnedForm.h"
+#include "skinned_form_fixture.h"
 
 namespace {
 
@@ -33,9 +34,8 @@ class FrameMainMenuTest : public ::testing::Test {
 protected:
     void SetUp() override {
         os::SetClock(&clock);
-        SetMonitors({MonitorDesc{RECT{0, 0, 1280, 1024}, RECT{0, 0, 1280, 1000}}});
-        skin = std::make_unique<TspSkinData>(nullptr);
-        skin->LoadFromCompressedFile(std::string(LANTROVE_PROGRAM_DIR) + "/skins/Default.skn");
+        skintest::UseTestMonitors();
+        skin = skintest::LoadDefaultSkin();
         ASSERT_FALSE(skin->Empty);
         // A menu strip under the caption: the client area starts below it.
         skin->ClRect.Top = 58;

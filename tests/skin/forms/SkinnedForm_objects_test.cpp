@@ -17,14 +17,12 @@
 #include "platform/win/window.h"
 #include "skin/forms/SkinMenus.h"
 #include "skin/forms/SkinnedForm.h"
+#include "skinned_form_fixture.h"
+#include "support/headless.h"
 
 namespace {
 
-void pump() {
-    MSG m;
-    while (PeekMessage(&m, 0, 0, 0, PM_REMOVE))
-        DispatchMessage(&m);
-}
+using headlesstest::pump;
 
 // A TColor as the rendered pixel holds it.
 uint32_t Rgb(TColor c) {
@@ -40,13 +38,11 @@ const TRect kStrip(0, 20, 80, 30);
 // Bit-font cells of 10 x 10: row 0 "AB" red, lime; row 1 "CD" blue, yellow.
 const TRect kFont(0, 40, 20, 60);
 
-class FrameObjectsTest : public ::testing::Test {
+class FrameObjectsTest : public skintest::SkinnedFormFixture {
 protected:
     void SetUp() override {
-        SetMonitors({MonitorDesc{RECT{0, 0, 1280, 1024}, RECT{0, 0, 1280, 1000}}});
-        skin = std::make_unique<TspSkinData>(nullptr);
-        skin->LoadFromCompressedFile(std::string(LANTROVE_PROGRAM_DIR) + "/skins/Default.skn");
-        ASSERT_FALSE(skin->Empty);
+        SkinnedFormFixture::SetUp();
+        if (HasFatalFailure()) return;
         auto pic = std::make_unique<TBitmap>(140, 60);
         TCanvas* c = pic->Canvas();
         auto fill = [c](TRect r, TColor col) {
@@ -79,13 +75,6 @@ protected:
         skin->FActivePictures.push_back(std::move(mask));
         Mask = int(skin->FActivePictures.size()) - 1;
     }
-    void TearDown() override {
-        delete form;
-        form = nullptr;
-        pump();
-        skin.reset();
-        SetMonitors({});
-    }
     // Elements go first, so they take the hit before the caption.
     template <class T> T* Add(const std::string& name, TRect skinRect) {
         auto e = std::make_unique<T>(name);
@@ -95,16 +84,7 @@ protected:
         skin->ObjectList.insert(skin->ObjectList.begin() + added++, std::move(e));
         return raw;
     }
-    void MakeForm(bool withSkin = true) {
-        form = new TForm(nullptr);
-        form->SetCaption("Lantrove");
-        form->SetBounds(100, 80, 420, 200);
-        sf = new TspSkinnedForm(form);
-        if (withSkin) sf->SetSkinData(skin.get());
-        form->Show();
-        SetActiveWindow(form->Handle());
-        pump();
-    }
+    void MakeForm(bool withSkin = true) { SkinnedFormFixture::MakeForm(420, 200, withSkin); }
     uint32_t At(int x, int y) {
         HBITMAP shot = RenderWindowToBitmap(form->Handle());
         uint32_t v = reinterpret_cast<const uint32_t*>(shot->row(y))[x] & 0xFFFFFF;
@@ -116,11 +96,8 @@ protected:
         return i < 0 ? nullptr : dynamic_cast<T*>(sf->ObjectList[size_t(i)].get());
     }
 
-    std::unique_ptr<TspSkinData> skin;
     int Pic = -1, Mask = -1;
     int added = 0;
-    TForm* form = nullptr;
-    TspSkinnedForm* sf = nullptr;
 };
 
 TEST_F(FrameObjectsTest, ButtonsShowTheirStatesAndGroupsReleaseEachOther) {

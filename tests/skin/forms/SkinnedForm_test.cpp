@@ -24,14 +24,12 @@
 #include "skin/forms/SkinHint.h"
 #include "skin/forms/SkinMenus.h"
 #include "skin/forms/SkinnedForm.h"
+#include "skinned_form_fixture.h"
+#include "support/headless.h"
 
 namespace {
 
-void pump() {
-    MSG m;
-    while (PeekMessage(&m, 0, 0, 0, PM_REMOVE))
-        DispatchMessage(&m);
-}
+using headlesstest::pump;
 
 std::string FixturePath(const std::string& name) {
     return std::string(LANTROVE_FIXTURES_DIR) + "/skin/forms/" + name + ".png";
@@ -82,40 +80,12 @@ uint32_t Pixel(HBITMAP b, int x, int y) {
     return reinterpret_cast<const uint32_t*>(b->row(y))[x] & 0xFFFFFF;
 }
 
-class SkinnedFormTest : public ::testing::Test {
+class SkinnedFormTest : public skintest::SkinnedFormFixture {
 protected:
-    void SetUp() override {
-        SetMonitors({MonitorDesc{RECT{0, 0, 1280, 1024}, RECT{0, 0, 1280, 1000}}});
-        skin = std::make_unique<TspSkinData>(nullptr);
-        skin->LoadFromCompressedFile(std::string(LANTROVE_PROGRAM_DIR) + "/skins/Default.skn");
-        ASSERT_FALSE(skin->Empty);
-    }
-    void TearDown() override {
-        delete form;
-        form = nullptr;
-        pump();
-        skin.reset();
-        SetMonitors({});
-    }
-    // A shown, active form of the given size, with the skin bound when asked.
-    void MakeForm(int w, int h, bool withSkin = true) {
-        form = new TForm(nullptr);
-        form->SetCaption("Lantrove");
-        form->SetBounds(100, 80, w, h);
-        sf = new TspSkinnedForm(form);
-        if (withSkin) sf->SetSkinData(skin.get());
-        form->Show();
-        SetActiveWindow(form->Handle());
-        pump();
-    }
     LRESULT Hit(int fx, int fy) {
         return SendMessage(form->Handle(), WM_NCHITTEST, 0,
                            MAKELPARAM(form->Left() + fx, form->Top() + fy));
     }
-
-    std::unique_ptr<TspSkinData> skin;
-    TForm* form = nullptr;
-    TspSkinnedForm* sf = nullptr;
 };
 
 TEST_F(SkinnedFormTest, FramePicturesMatchAtSizesAndStates) {

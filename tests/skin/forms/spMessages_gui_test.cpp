@@ -19,11 +19,7 @@
 
 namespace {
 
-// Runs the input tool in the background so the modal loop keeps pumping.
-void xdo(const std::string& args) {
-    std::string cmd = "xdotool " + args + " >/dev/null 2>&1 &";
-    ASSERT_EQ(std::system(cmd.c_str()), 0);
-}
+using guitest::xdo;
 
 // The screen point at the middle of a control.
 std::string centreOf(TWinControl* c) {

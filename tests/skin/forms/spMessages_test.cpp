@@ -11,6 +11,7 @@
 #include "skin/controls/SkinCtrls.h"
 #include "skin/engine/SkinData.h"
 #include "skin/forms/SkinnedForm.h"
+#include "skin/skin_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -19,11 +20,7 @@
 namespace {
 
 TspSkinData* DefaultSkin() {
-    static std::unique_ptr<TspSkinData> sd = [] {
-        auto d = std::make_unique<TspSkinData>(nullptr);
-        d->LoadFromCompressedFile(std::string(LANTROVE_PROGRAM_DIR) + "/skins/Default.skn");
-        return d;
-    }();
+    static std::unique_ptr<TspSkinData> sd = skintest::LoadDefaultSkin();
     return sd.get();
 }
 

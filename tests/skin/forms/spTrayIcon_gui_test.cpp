@@ -30,11 +30,7 @@
 
 namespace {
 
-using guitest::DesktopServices;
-using guitest::Logged;
-using guitest::PrivateBus;
-using guitest::pumpFor;
-using guitest::pumpUntil;
+using namespace guitest;
 
 // A D-Bus call from another process (the panel), while our loop runs.
 std::string PanelCall(TempDir& dir, const std::string& args) {

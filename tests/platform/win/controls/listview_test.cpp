@@ -10,6 +10,7 @@
 #include "platform/win/controls/header.h"
 #include "platform/win/controls/listview.h"
 #include "platform/win/scroll.h"
+#include "support/headless.h"
 
 namespace {
 
@@ -87,9 +88,7 @@ struct ListFixture : ::testing::Test {
     HWND lv = 0;
 };
 
-uint32_t pixel(HBITMAP b, int x, int y) {
-    return reinterpret_cast<const uint32_t*>(b->row(y))[x] & 0xFFFFFF;
-}
+using headlesstest::pixel;
 
 COLORREF asColorref(uint32_t rgb) {
     return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
