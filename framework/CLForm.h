@@ -71,6 +71,8 @@ TspSkinTextLabel* AddDialogInfo(TForm* Form, TWinControl* Panel, int Left, int T
 // Loads the logo from the program's res\images folder; false when the file is
 // missing or holds no picture.
 bool LoadDialogLogo(TspSkinLinkImage* Image, const std::string& FileName);
+// The skinning components of a dialog of a fixed size (the About and Update
+// dialogs): caption buttons for the system menu only.
 void AddDialogSkinning(TForm* Form, TspSkinnedForm*& Skinned, TCLForm*& CL);
 
 class TCLWebBanner : public TEmbeddedBrowser {
