@@ -600,7 +600,7 @@ TEST_F(HostOnEngine, EveryViewSharesOneWebProcess) {
     second->SetBounds(10, 280, 360, 40);
     second->SetParent(form.get());
     second->LoadFromWideString(u"<html><body id=\"b\">second</body></html>");
-    ASSERT_TRUE(pumpUntil([&] {
+    ASSERT_TRUE(processUntil([&] {
         return second->ReadyState() == 4 && second->Document() &&
                second->Document()->Evaluate("document.body.id").value == "b";
     }));
