@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <filesystem>
 #include <vector>
 
@@ -157,6 +158,13 @@ TEST_F(SingleDownloaderTest, TextInEachCharset) {
 }
 
 TEST_F(SingleDownloaderTest, FileFetchReplacesTheTargetOnlyAfterAWholeBody) {
+    // A temporary folder of the test's own: tests running beside it make
+    // their temporary files in the system's.
+    const std::string temporary = folder.File("temporary");
+    std::filesystem::create_directories(temporary);
+    const char* const systemTemporary = std::getenv("TMPDIR");
+    const std::string previousTemporary = systemTemporary ? systemTemporary : "";
+    setenv("TMPDIR", temporary.c_str(), 1);
     const std::string target = folder.File("sub/dir/out.bin");
     Outcome ok = Fetch("/file", true, KAnsi, target);
     EXPECT_EQ(ok.done, 1);
@@ -181,11 +189,14 @@ TEST_F(SingleDownloaderTest, FileFetchReplacesTheTargetOnlyAfterAWholeBody) {
     // No temporary file is left behind in the temporary folder.
     EXPECT_TRUE(DrainThreads());
     int leftovers = 0;
-    for (const auto& e :
-         std::filesystem::directory_iterator(std::filesystem::temp_directory_path()))
+    for (const auto& e : std::filesystem::directory_iterator(temporary))
         if (e.path().filename().string().rfind("sg", 0) == 0 && e.path().extension() == ".tmp")
             ++leftovers;
     EXPECT_EQ(leftovers, 0);
+    if (systemTemporary)
+        setenv("TMPDIR", previousTemporary.c_str(), 1);
+    else
+        unsetenv("TMPDIR");
 }
 
 TEST_F(SingleDownloaderTest, TextFetchRules) {
