@@ -119,20 +119,11 @@ void TspSkinMainMenuItem::Draw(TCanvas* Cnvs, bool UpDate) {
 
 bool TspSkinMainMenuItem::ReleaseOtherDownItem() {
     // Menu items often have no name: the other item is another object.
-    for (auto* i : Parent->MainMenuItems())
-        if (i != this && i->FDown) {
-            i->SetDown(false);
-            return true;
-        }
-    return false;
+    return ReleaseDownItemBesides(Parent->MainMenuItems(), this);
 }
 
 void TspSkinMainMenuItem::LeaveOtherActiveItem() {
-    for (auto* i : Parent->MainMenuItems())
-        if (i != this && i->Active) {
-            i->MouseLeave();
-            return;
-        }
+    LeaveActiveItemBesides(Parent->MainMenuItems(), this);
 }
 
 void TspSkinMainMenuItem::MouseEnter() {
@@ -263,29 +254,12 @@ void TspSkinnedForm::EnterMainMenu() {
     if (OnMainMenuEnter) OnMainMenuEnter(this);
 }
 
-namespace {
-std::vector<TspSkinMainMenuItem*> Selectable(const std::vector<TspSkinMainMenuItem*>& all) {
-    std::vector<TspSkinMainMenuItem*> r;
-    for (auto* i : all)
-        if (i->Enabled && i->ItemVisible) r.push_back(i);
-    return r;
-}
-} // namespace
-
 void TspSkinnedForm::NextMainMenuItem() {
-    auto items = Selectable(MainMenuItems());
-    if (items.empty()) return;
-    for (size_t k = 0; k < items.size(); ++k)
-        if (items[k]->Active || items[k]->FDown) {
-            items[k]->MouseLeave();
-            items[(k + 1) % items.size()]->MouseEnter();
-            return;
-        }
-    items.front()->MouseEnter();
+    EnterNextItem(MainMenuItems());
 }
 
 void TspSkinnedForm::PrevMainMenuItem() {
-    auto items = Selectable(MainMenuItems());
+    auto items = SelectableItems(MainMenuItems());
     if (items.empty()) return;
     for (size_t k = items.size(); k-- > 0;)
         if (items[k]->Active || items[k]->FDown) {

@@ -285,20 +285,11 @@ void TspSkinMainMenuBarItem::StartRedraw() {
 }
 
 bool TspSkinMainMenuBarItem::ReleaseOtherDownItem() {
-    for (auto* i : Parent->Items())
-        if (i != this && i->FDown) {
-            i->SetDown(false);
-            return true;
-        }
-    return false;
+    return ReleaseDownItemBesides(Parent->Items(), this);
 }
 
 void TspSkinMainMenuBarItem::LeaveOtherActiveItem() {
-    for (auto* i : Parent->Items())
-        if (i != this && i->Active) {
-            i->MouseLeave();
-            return;
-        }
+    LeaveActiveItemBesides(Parent->Items(), this);
 }
 
 void TspSkinMainMenuBarItem::MouseEnter() {
@@ -496,16 +487,9 @@ TspSkinMainMenuBar::TspSkinMainMenuBar(TComponent* AOwner) : TspSkinControl(AOwn
     FDefItemFont->SetHeight(14);
     FDefItemFont->SetStyle(TFontStyles());
     FDefItemFont->SetColor(clBtnText);
-    auto timer = [this](unsigned ms, std::function<void()> proc) {
-        auto t = std::make_unique<TTimer>(nullptr);
-        t->SetEnabled(false);
-        t->SetInterval(ms);
-        t->SetOnTimer([proc](TObject*) { proc(); });
-        return t;
-    };
-    MorphTimer = timer(25, [this] { MorphTimerProc(); });
-    MouseTimer = timer(50, [this] { MouseTimerProc(); });
-    AnimateTimer = timer(25, [this] { AnimateTimerProc(); });
+    MorphTimer = StoppedTimer(25, [this] { MorphTimerProc(); });
+    MouseTimer = StoppedTimer(50, [this] { MouseTimerProc(); });
+    AnimateTimer = StoppedTimer(25, [this] { AnimateTimerProc(); });
     SetSkinDataName("mainmenubar");
     SetAlign(alTop);
     SetHeight(22);
@@ -910,29 +894,12 @@ bool TspSkinMainMenuBar::CheckMainMenuAccel(int Key) {
     return false;
 }
 
-namespace {
-std::vector<TspSkinMainMenuBarItem*> Selectable(const std::vector<TspSkinMainMenuBarItem*>& all) {
-    std::vector<TspSkinMainMenuBarItem*> r;
-    for (auto* i : all)
-        if (i->Enabled && i->ItemVisible) r.push_back(i);
-    return r;
-}
-} // namespace
-
 void TspSkinMainMenuBar::NextMainMenuItem() {
-    auto items = Selectable(Items());
-    if (items.empty()) return;
-    for (size_t k = 0; k < items.size(); ++k)
-        if (items[k]->Active || items[k]->FDown) {
-            items[k]->MouseLeave();
-            items[(k + 1) % items.size()]->MouseEnter();
-            return;
-        }
-    items.front()->MouseEnter();
+    EnterNextItem(Items());
 }
 
 void TspSkinMainMenuBar::PrevMainMenuItem() {
-    auto items = Selectable(Items());
+    auto items = SelectableItems(Items());
     if (items.empty()) return;
     for (size_t k = 0; k < items.size(); ++k)
         if (items[k]->Active || items[k]->FDown) {

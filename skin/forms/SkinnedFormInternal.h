@@ -1,9 +1,14 @@
 // Helpers and constants shared by the source files of the skinned form and its
-// parts (frame objects, menu bar, layered border, MDI tabs). Private to
-// skin/forms: those files bring it in with a using-directive.
+// parts (frame objects, menu bar, layered border, MDI tabs), and the menu
+// popup window's timers. Private to skin/forms: the form's files bring it in
+// with a using-directive.
 #pragma once
 
 #include "skin/forms/SkinnedForm.h"
+
+#include <functional>
+#include <memory>
+#include <vector>
 
 #include "platform/win/mdi.h"
 #include "platform/win/messages.h"
@@ -14,6 +19,68 @@ namespace skinned_form_internal {
 constexpr int kDefBorder = 3;
 // Timer of the form window that ends the show transition.
 constexpr UINT_PTR kShowTimerId = 1;
+
+// A timer that calls Proc every Ms ms once it is enabled; it starts stopped.
+inline std::unique_ptr<TTimer> StoppedTimer(unsigned Ms, std::function<void()> Proc) {
+    auto t = std::make_unique<TTimer>(nullptr);
+    t->SetEnabled(false);
+    t->SetInterval(Ms);
+    t->SetOnTimer([Proc](TObject*) { Proc(); });
+    return t;
+}
+
+// The minimize command of a form's button: to the tray when the form always
+// goes there, back to normal when a form with its own frame is minimized.
+inline void MinimizeOrRestore(TspSkinnedForm* F) {
+    if (F->AlwaysMinimizeToTray)
+        F->MinimizeToTray();
+    else if (F->SupportNCArea() && F->WindowState() == wsMinimized)
+        F->SetWindowState(wsNormal);
+    else
+        F->SetWindowState(wsMinimized);
+}
+
+// The main menu items the keyboard can move to: enabled and shown.
+template <class Item> std::vector<Item*> SelectableItems(const std::vector<Item*>& All) {
+    std::vector<Item*> r;
+    for (auto* i : All)
+        if (i->Enabled && i->ItemVisible) r.push_back(i);
+    return r;
+}
+
+// Moves from the active or open main menu item to the next one, round the
+// end; enters the first when none is active.
+template <class Item> void EnterNextItem(const std::vector<Item*>& All) {
+    auto items = SelectableItems(All);
+    if (items.empty()) return;
+    for (size_t k = 0; k < items.size(); ++k)
+        if (items[k]->Active || items[k]->FDown) {
+            items[k]->MouseLeave();
+            items[(k + 1) % items.size()]->MouseEnter();
+            return;
+        }
+    items.front()->MouseEnter();
+}
+
+// Lifts the main menu item other than Self that is down; true when there was
+// one.
+template <class Item> bool ReleaseDownItemBesides(const std::vector<Item*>& All, const Item* Self) {
+    for (auto* i : All)
+        if (i != Self && i->FDown) {
+            i->SetDown(false);
+            return true;
+        }
+    return false;
+}
+
+// The main menu item other than Self that is active loses the mouse.
+template <class Item> void LeaveActiveItemBesides(const std::vector<Item*>& All, const Item* Self) {
+    for (auto* i : All)
+        if (i != Self && i->Active) {
+            i->MouseLeave();
+            return;
+        }
+}
 
 inline bool PtIn(const TRect& R, const TPoint& P) {
     return P.X >= R.Left && P.X < R.Right && P.Y >= R.Top && P.Y < R.Bottom;
