@@ -73,16 +73,8 @@ void TspSkinMainMenuItem::BuildImage(TBitmap* B, const TRect& S, bool ActiveLook
     if (ActivePicture && !S.IsEmpty()) BuildHorzSkinImage(LO, RO, B, ActivePicture, S, w, h, false);
     TCanvas* C = B->Canvas();
     SetItemFont(C);
-    C->Brush()->SetStyle(bsClear);
-    TColor fc = FDown                           ? DownFontColor
-                : ActiveLook                    ? ActiveFontColor
-                : MenuItem && MenuItem->Enabled ? FontColor
-                                                : UnEnabledFontColor;
-    C->Font()->SetColor(SkinColorToColor(fc));
-    std::u16string text = Utf8ToUtf16(MenuItem ? MenuItem->Caption : std::string());
-    TRect tr(TextRct.Left, TextRct.Top, TextRct.Left, TextRct.Top);
-    DrawWideText(C, text, tr, DT_CALCRECT | DT_CENTER | DT_SINGLELINE);
-    tr.Right += 2;
+    std::u16string text;
+    TRect tr = MeasureItemCaption(this, C, ActiveLook, text);
     DrawWideText(C, text, tr, DT_CENTER | DT_SINGLELINE);
 }
 

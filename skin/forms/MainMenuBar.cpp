@@ -187,16 +187,8 @@ void TspSkinMainMenuBarItem::BuildImage(TBitmap* B, TCanvas* Under, const TRect&
         BuildHorzSkinImage(LO, RO, B, Picture, S, w, h, ActiveLook && StretchEffect);
     TCanvas* C = B->Canvas();
     SetItemFont(C);
-    C->Brush()->SetStyle(bsClear);
-    TColor fc = FDown                           ? DownFontColor
-                : ActiveLook                    ? ActiveFontColor
-                : MenuItem && MenuItem->Enabled ? FontColor
-                                                : UnEnabledFontColor;
-    C->Font()->SetColor(SkinColorToColor(fc));
-    std::u16string text = Utf8ToUtf16(MenuItem ? MenuItem->Caption : std::string());
-    TRect tr(TextRct.Left, TextRct.Top, TextRct.Left, TextRct.Top);
-    DrawWideText(C, text, tr, DT_CALCRECT | DT_CENTER | DT_SINGLELINE);
-    tr.Right += 2;
+    std::u16string text;
+    TRect tr = MeasureItemCaption(this, C, ActiveLook, text);
     if (MenuItem && MenuItem->OnDrawItem)
         MenuItem->OnDrawItem(reinterpret_cast<TObject*>(this), C, tr, ActiveLook);
     else

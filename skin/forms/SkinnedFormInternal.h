@@ -10,8 +10,11 @@
 #include <memory>
 #include <vector>
 
+#include "platform/gdi/gdi.h"
+#include "platform/os/codepage.h"
 #include "platform/win/mdi.h"
 #include "platform/win/messages.h"
+#include "skin/engine/SPUtils.h"
 #include "skin/engine/speffbmp.h"
 
 namespace skinned_form_internal {
@@ -80,6 +83,24 @@ template <class Item> void LeaveActiveItemBesides(const std::vector<Item*>& All,
             i->MouseLeave();
             return;
         }
+}
+
+// Colours C's font (set already) for the main menu item's state and measures
+// its caption, given back in Text, at its text place: the rectangle to draw
+// the caption in.
+template <class Item>
+TRect MeasureItemCaption(const Item* I, TCanvas* C, bool ActiveLook, std::u16string& Text) {
+    C->Brush()->SetStyle(bsClear);
+    TColor fc = I->FDown                              ? I->DownFontColor
+                : ActiveLook                          ? I->ActiveFontColor
+                : I->MenuItem && I->MenuItem->Enabled ? I->FontColor
+                                                      : I->UnEnabledFontColor;
+    C->Font()->SetColor(SkinColorToColor(fc));
+    Text = Utf8ToUtf16(I->MenuItem ? I->MenuItem->Caption : std::string());
+    TRect tr(I->TextRct.Left, I->TextRct.Top, I->TextRct.Left, I->TextRct.Top);
+    DrawWideText(C, Text, tr, DT_CALCRECT | DT_CENTER | DT_SINGLELINE);
+    tr.Right += 2;
+    return tr;
 }
 
 inline bool PtIn(const TRect& R, const TPoint& P) {
