@@ -152,22 +152,29 @@ inline void recreateWindow(TWinControl* c) {
 
 inline constexpr LPARAM kPrintNcMagic = 16802;
 
-// The part Src of button element el's picture, stretched to the size of R by
-// the element's corners and drawn at R.
-inline void drawButtonPart(TCanvas* C, const TspDataSkinButtonControl* el, TBitmap* pic,
-                           const TRect& src, const TRect& R) {
-    const int dw = RectWidth(R) - RectWidth(el->SkinRect);
-    const int dh = RectHeight(R) - RectHeight(el->SkinRect);
-    TBitmap b(RectWidth(R), RectHeight(R));
+// The part Src of button element el's picture built into B at B's size,
+// stretched by the element's corners.
+inline void buildButtonPart(TBitmap* B, const TspDataSkinButtonControl* el, TBitmap* pic,
+                            const TRect& src) {
+    const int W = B->Width(), H = B->Height();
+    const int dw = W - RectWidth(el->SkinRect), dh = H - RectHeight(el->SkinRect);
     TRect cl = el->ClRect;
     cl.Right += dw;
     cl.Bottom += dh;
     BuildSkinImage(el->LTPoint, el->RTPoint, el->LBPoint, el->RBPoint, el->ClRect, el->LTPoint,
                    TPoint{el->RTPoint.X + dw, el->RTPoint.Y},
                    TPoint{el->LBPoint.X, el->LBPoint.Y + dh},
-                   TPoint{el->RBPoint.X + dw, el->RBPoint.Y + dh}, cl, &b, pic, src, b.Width(),
-                   b.Height(), true, el->LeftStretch, el->TopStretch, el->RightStretch,
-                   el->BottomStretch, el->StretchEffect, el->StretchType);
+                   TPoint{el->RBPoint.X + dw, el->RBPoint.Y + dh}, cl, B, pic, src, W, H, true,
+                   el->LeftStretch, el->TopStretch, el->RightStretch, el->BottomStretch,
+                   el->StretchEffect, el->StretchType);
+}
+
+// The part Src of button element el's picture, stretched to the size of R and
+// drawn at R.
+inline void drawButtonPart(TCanvas* C, const TspDataSkinButtonControl* el, TBitmap* pic,
+                           const TRect& src, const TRect& R) {
+    TBitmap b(RectWidth(R), RectHeight(R));
+    buildButtonPart(&b, el, pic, src);
     C->Draw(R.Left, R.Top, &b);
 }
 

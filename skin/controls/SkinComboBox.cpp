@@ -962,16 +962,7 @@ void TspSkinCustomComboBox::DrawSkinToolImage(TBitmap* B) {
     const bool hot = FMouseIn || Focused();
     TRect src = FDropDown ? el->DownSkinRect : hot ? el->ActiveSkinRect : el->SkinRect;
     if (IsEmptyRect(src)) src = el->SkinRect;
-    const int dw = W - RectWidth(el->SkinRect), dh = H - RectHeight(el->SkinRect);
-    TRect cl = el->ClRect;
-    cl.Right += dw;
-    cl.Bottom += dh;
-    BuildSkinImage(el->LTPoint, el->RTPoint, el->LBPoint, el->RBPoint, el->ClRect, el->LTPoint,
-                   TPoint{el->RTPoint.X + dw, el->RTPoint.Y},
-                   TPoint{el->LBPoint.X, el->LBPoint.Y + dh},
-                   TPoint{el->RBPoint.X + dw, el->RBPoint.Y + dh}, cl, B, pic, src, W, H, true,
-                   el->LeftStretch, el->TopStretch, el->RightStretch, el->BottomStretch,
-                   el->StretchEffect, el->StretchType);
+    buildButtonPart(B, el, pic, src);
     TCanvas* C = B->Canvas();
     if (FUseSkinFont) {
         C->Font()->SetName(el->FontName);
