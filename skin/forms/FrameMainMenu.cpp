@@ -55,16 +55,7 @@ void TspSkinMainMenuItem::Layout() {
     int top = Parent->NewMainMenuRect.Top;
     ObjectRect = TRect(left, top, left + SkinRect.Width() - TextRct.Width() + r.Width() + 2,
                        top + SkinRect.Height());
-    if (ObjectRect.Right > Parent->NewMainMenuRect.Right) {
-        if (ItemVisible) {
-            OldEnabled = Enabled;
-            Enabled = false;
-            ItemVisible = false;
-        }
-    } else if (!ItemVisible) {
-        ItemVisible = true;
-        Enabled = OldEnabled;
-    }
+    ShowItemIfFits(this, ObjectRect.Right <= Parent->NewMainMenuRect.Right);
 }
 
 void TspSkinMainMenuItem::BuildImage(TBitmap* B, const TRect& S, bool ActiveLook) {
@@ -119,16 +110,7 @@ void TspSkinMainMenuItem::LeaveOtherActiveItem() {
 }
 
 void TspSkinMainMenuItem::MouseEnter() {
-    if (ReleaseOtherDownItem()) {
-        // A submenu was open: it follows the mouse here.
-        Active = FMouseIn = true;
-        if (EnableMorphing()) FMorphKf = 1;
-        SetDown(true);
-        return;
-    }
-    LeaveOtherActiveItem();
-    FMouseIn = Active = true;
-    StartRedraw();
+    EnterMainMenuItem(this);
 }
 
 void TspSkinMainMenuItem::MouseLeave() {

@@ -164,17 +164,8 @@ void TspSkinMainMenuBarItem::Layout(TCanvas* Cnvs, int& TextWidth) {
     else
         ObjectRect = TRect(left, top, left + TextWidth + 12, Parent->NewItemsRect.Bottom);
     int limit = Parent->NewItemsRect.Right - (Parent->ScrollMenu ? 5 : 0);
-    if (ObjectRect.Right > limit) {
-        Parent->Scroll = true;
-        if (ItemVisible) {
-            OldEnabled = Enabled;
-            Enabled = false;
-            ItemVisible = false;
-        }
-    } else if (!ItemVisible) {
-        ItemVisible = true;
-        Enabled = OldEnabled;
-    }
+    if (ObjectRect.Right > limit) Parent->Scroll = true;
+    ShowItemIfFits(this, ObjectRect.Right <= limit);
 }
 
 void TspSkinMainMenuBarItem::BuildImage(TBitmap* B, TCanvas* Under, const TRect& S, bool ActiveLook,
@@ -285,15 +276,7 @@ void TspSkinMainMenuBarItem::LeaveOtherActiveItem() {
 }
 
 void TspSkinMainMenuBarItem::MouseEnter() {
-    if (ReleaseOtherDownItem()) {
-        Active = FMouseIn = true;
-        if (EnableMorphing()) FMorphKf = 1;
-        SetDown(true);
-        return;
-    }
-    LeaveOtherActiveItem();
-    FMouseIn = Active = true;
-    StartRedraw();
+    if (EnterMainMenuItem(this)) return;
     if (Parent->OnItemMouseEnter) Parent->OnItemMouseEnter(MenuItem);
     if (MenuItem && Parent->Hint != MenuItem->Hint) Parent->Hint = MenuItem->Hint;
 }

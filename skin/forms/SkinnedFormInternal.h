@@ -51,6 +51,37 @@ template <class Item> std::vector<Item*> SelectableItems(const std::vector<Item*
     return r;
 }
 
+// A main menu item that does not fit is hidden and disabled; its enabled state
+// comes back when it fits again.
+template <class Item> void ShowItemIfFits(Item* I, bool Fits) {
+    if (!Fits) {
+        if (I->ItemVisible) {
+            I->OldEnabled = I->Enabled;
+            I->Enabled = false;
+            I->ItemVisible = false;
+        }
+    } else if (!I->ItemVisible) {
+        I->ItemVisible = true;
+        I->Enabled = I->OldEnabled;
+    }
+}
+
+// The mouse comes onto a main menu item. When another item is open, its
+// submenu follows the mouse here (true); else the active item lets go and this
+// one lights up (false).
+template <class Item> bool EnterMainMenuItem(Item* I) {
+    if (I->ReleaseOtherDownItem()) {
+        I->Active = I->FMouseIn = true;
+        if (I->EnableMorphing()) I->FMorphKf = 1;
+        I->SetDown(true);
+        return true;
+    }
+    I->LeaveOtherActiveItem();
+    I->FMouseIn = I->Active = true;
+    I->StartRedraw();
+    return false;
+}
+
 // Moves from the active or open main menu item to the next one, round the
 // end; enters the first when none is active.
 template <class Item> void EnterNextItem(const std::vector<Item*>& All) {
