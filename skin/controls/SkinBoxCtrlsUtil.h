@@ -7,6 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/gdi/gdi.h"
+#include "platform/win/queue.h"
+#include "platform/win/timers.h"
 #include "skin/controls/SkinBoxCtrls.h"
 #include "skin/engine/SPUtils.h"
 
@@ -23,6 +26,66 @@ inline constexpr UINT_PTR kRepeatTimer = 1;
 
 inline bool holds(const TRect& R, int X, int Y) {
     return X >= R.Left && X < R.Right && Y >= R.Top && Y < R.Bottom;
+}
+
+// Moves the hover to the button under the mouse among the first Count (to
+// none while another one is captured); Leave and Enter run for the buttons
+// that change.
+template <class Leave, class Enter>
+void moveButtonHover(const TspCBButtonX* Buttons, int Count, int X, int Y, int Capture, int& Old,
+                     int& Active, Leave OnLeave, Enter OnEnter) {
+    Old = Active;
+    Active = -1;
+    for (int i = 0; i < Count; ++i)
+        if (holds(Buttons[i].R, X, Y)) {
+            Active = i;
+            break;
+        }
+    if (Capture != -1 && Active != Capture) Active = -1;
+    if (Active == Old) return;
+    if (Old != -1) OnLeave(Old);
+    if (Active != -1) OnEnter(Active);
+}
+
+// A part that stretches in width only: the new points and client rectangle for
+// width W.
+inline void fitPartWidth(TspSkinPartGeometry& G, int W) {
+    const int dw = W - RectWidth(G.SkinRect);
+    G.NewLTPoint = G.LTPt;
+    G.NewRTPoint = TPoint(G.RTPt.X + dw, G.RTPt.Y);
+    G.NewClRect = TRect(G.ClRect.Left, G.ClRect.Top, G.ClRect.Right + dw, G.ClRect.Bottom);
+}
+
+// Paints the inner edit into DC at its place in the control, clipped to it.
+inline void paintEditInto(HDC DC, TWinControl* Edit) {
+    const int saved = SaveDC(DC);
+    SetViewportOrgEx(DC, Edit->Left(), Edit->Top(), nullptr);
+    IntersectClipRect(DC, 0, 0, Edit->Width(), Edit->Height());
+    SendMessage(Edit->Handle(), WM_PAINT, WPARAM(DC), 0);
+    RestoreDC(DC, saved);
+}
+
+// The pointer left the control: its hot buttons go back to normal, each with a
+// repaint, and none is active.
+template <size_t N> void dropButtonHover(TspCBButtonX (&Buttons)[N], int& Active, TControl* C) {
+    for (auto& b : Buttons)
+        if (b.MouseIn) {
+            b.MouseIn = false;
+            C->Repaint();
+        }
+    Active = -1;
+}
+
+// A tick of timer TimerId of control C; the first repeat tick after the wait
+// sets the repeat rate. True when the control is to step.
+inline bool repeatStepDue(TWinControl* C, WPARAM TimerId, bool& WaitMode) {
+    if (TimerId != kRepeatTimer) return false;
+    if (WaitMode) {
+        WaitMode = false;
+        SetTimer(C->Handle(), kRepeatTimer, 100, nullptr);
+        return false;
+    }
+    return true;
 }
 
 inline TRect inset(const TRect& R, int d) {
@@ -47,6 +110,18 @@ inline void drawDefaultButton(TCanvas* C, const TRect& R, bool pressed, bool hot
     C->FrameRect(R);
     C->Brush()->SetColor(fill);
     C->FillRect(inset(R, 1));
+}
+
+// The default look of a box button without a skin: pressed, hot or plain.
+inline void drawDefaultBoxButton(TCanvas* C, const TspCBButtonX& b) {
+    if (b.Down && b.MouseIn)
+        drawDefaultButton(C, b.R, true, true);
+    else if (b.MouseIn)
+        drawDefaultButton(C, b.R, false, true);
+    else {
+        C->Brush()->SetColor(clBtnFace);
+        C->FillRect(b.R);
+    }
 }
 
 inline void copyFromPicture(TCanvas* C, TBitmap* Picture, const TRect& dst, const TRect& src) {
@@ -77,6 +152,32 @@ inline void recreateWindow(TWinControl* c) {
 
 inline constexpr LPARAM kPrintNcMagic = 16802;
 
+// The part Src of button element el's picture built into B at B's size,
+// stretched by the element's corners.
+inline void buildButtonPart(TBitmap* B, const TspDataSkinButtonControl* el, TBitmap* pic,
+                            const TRect& src) {
+    const int W = B->Width(), H = B->Height();
+    const int dw = W - RectWidth(el->SkinRect), dh = H - RectHeight(el->SkinRect);
+    TRect cl = el->ClRect;
+    cl.Right += dw;
+    cl.Bottom += dh;
+    BuildSkinImage(el->LTPoint, el->RTPoint, el->LBPoint, el->RBPoint, el->ClRect, el->LTPoint,
+                   TPoint{el->RTPoint.X + dw, el->RTPoint.Y},
+                   TPoint{el->LBPoint.X, el->LBPoint.Y + dh},
+                   TPoint{el->RBPoint.X + dw, el->RBPoint.Y + dh}, cl, B, pic, src, W, H, true,
+                   el->LeftStretch, el->TopStretch, el->RightStretch, el->BottomStretch,
+                   el->StretchEffect, el->StretchType);
+}
+
+// The part Src of button element el's picture, stretched to the size of R and
+// drawn at R.
+inline void drawButtonPart(TCanvas* C, const TspDataSkinButtonControl* el, TBitmap* pic,
+                           const TRect& src, const TRect& R) {
+    TBitmap b(RectWidth(R), RectHeight(R));
+    buildButtonPart(&b, el, pic, src);
+    C->Draw(R.Left, R.Top, &b);
+}
+
 // A button element ("editbutton", else "resizebutton") built to the size of R.
 inline void paintResizeButton(TspSkinData* sd, TCanvas* C, const TRect& R, bool down, bool hot,
                               TColor* arrowColor = nullptr) {
@@ -91,19 +192,7 @@ inline void paintResizeButton(TspSkinData* sd, TCanvas* C, const TRect& R, bool 
     const TRect src = down && hot ? downR : hot ? active : el->SkinRect;
     if (arrowColor)
         *arrowColor = down && hot ? el->DownFontColor : hot ? el->ActiveFontColor : el->FontColor;
-    const int dw = RectWidth(R) - RectWidth(el->SkinRect);
-    const int dh = RectHeight(R) - RectHeight(el->SkinRect);
-    TBitmap b(RectWidth(R), RectHeight(R));
-    TRect cl = el->ClRect;
-    cl.Right += dw;
-    cl.Bottom += dh;
-    BuildSkinImage(el->LTPoint, el->RTPoint, el->LBPoint, el->RBPoint, el->ClRect, el->LTPoint,
-                   TPoint{el->RTPoint.X + dw, el->RTPoint.Y},
-                   TPoint{el->LBPoint.X, el->LBPoint.Y + dh},
-                   TPoint{el->RBPoint.X + dw, el->RBPoint.Y + dh}, cl, &b, pic, src, RectWidth(R),
-                   RectHeight(R), true, el->LeftStretch, el->TopStretch, el->RightStretch,
-                   el->BottomStretch, el->StretchEffect, el->StretchType);
-    C->Draw(R.Left, R.Top, &b);
+    drawButtonPart(C, el, pic, src, R);
 }
 
 inline TFontCharset charsetOf(TspSkinData* sd, TFont* fallback) {

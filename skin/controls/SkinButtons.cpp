@@ -383,20 +383,7 @@ void TspSkinButton::StartMorph() {
     if (timerRuns(MorphTimer)) return;
     runTimer(MorphTimer, 20, [this](TObject*) {
         bool hot = FMouseIn || IsFocusShown();
-        if (FIndex == -1 || !CanMorphing()) {
-            FMorphKf = hot ? 1 : 0;
-            stopTimer(MorphTimer);
-            return;
-        }
-        if (hot && FMorphKf < 1) {
-            FMorphKf = std::min(1.0, FMorphKf + 0.2);
-        } else if (!hot && FMorphKf > 0) {
-            FMorphKf = std::max(0.0, FMorphKf - 0.2);
-        } else {
-            FMorphKf = hot ? 1 : 0;
-            stopTimer(MorphTimer);
-        }
-        Repaint();
+        if (stepMorph(FMorphKf, hot, FIndex != -1 && CanMorphing(), MorphTimer)) Repaint();
     });
 }
 
@@ -573,12 +560,7 @@ void TspSkinButton::WndProc(TMessage& Message) {
             break;
         case WM_LBUTTONDOWN:
         case WM_LBUTTONDBLCLK:
-            if (!HasState(csDesigning) && !Focused()) {
-                FClicksDisabled = true;
-                if (CanFocus()) ::SetFocus(Handle());
-                FClicksDisabled = false;
-                if (!Focused()) return;
-            }
+            if (!takeFocusOnClick(this, FClicksDisabled)) return;
             break;
         case CN_COMMAND:
             if (FClicksDisabled) return;
@@ -594,11 +576,7 @@ void TspSkinButton::WndProc(TMessage& Message) {
         return;
     case WM_MOUSEMOVE: {
         TspSkinCustomControl::WndProc(Message);
-        // A held button follows the pointer leaving and coming back.
-        int x, y;
-        pointOf(Message.LParam, x, y);
-        bool inside = x >= 0 && y >= 0 && x < Width() && y < Height();
-        if (FMouseDown && inside != FMouseIn) Perform(inside ? CM_MOUSEENTER : CM_MOUSELEAVE, 0, 0);
+        followHeldPointer(this, Message.LParam, FMouseDown, FMouseIn);
         return;
     }
     case CM_MOUSEENTER: {

@@ -388,20 +388,7 @@ void TspSkinCheckRadioBox::StartMorph() {
     if (timerRuns(MorphTimer)) return;
     runTimer(MorphTimer, 20, [this](TObject*) {
         bool active = IsActive();
-        if (FIndex == -1 || !CanMorphing()) {
-            FMorphKf = active ? 1 : 0;
-            stopTimer(MorphTimer);
-            return;
-        }
-        if (active && FMorphKf < 1) {
-            FMorphKf = std::min(1.0, FMorphKf + 0.2);
-        } else if (!active && FMorphKf > 0) {
-            FMorphKf = std::max(0.0, FMorphKf - 0.2);
-        } else {
-            FMorphKf = active ? 1 : 0;
-            stopTimer(MorphTimer);
-        }
-        Repaint();
+        if (stepMorph(FMorphKf, active, FIndex != -1 && CanMorphing(), MorphTimer)) Repaint();
     });
 }
 
@@ -446,12 +433,7 @@ void TspSkinCheckRadioBox::WndProc(TMessage& Message) {
             break;
         case WM_LBUTTONDOWN:
         case WM_LBUTTONDBLCLK:
-            if (!HasState(csDesigning) && !Focused()) {
-                FClicksDisabled = true;
-                if (CanFocus()) ::SetFocus(Handle());
-                FClicksDisabled = false;
-                if (!Focused()) return;
-            }
+            if (!takeFocusOnClick(this, FClicksDisabled)) return;
             break;
         case CN_COMMAND:
             if (FClicksDisabled) return;
@@ -463,10 +445,7 @@ void TspSkinCheckRadioBox::WndProc(TMessage& Message) {
     switch (Message.Msg) {
     case WM_MOUSEMOVE: {
         TspSkinCustomControl::WndProc(Message);
-        int x, y;
-        pointOf(Message.LParam, x, y);
-        bool inside = x >= 0 && y >= 0 && x < Width() && y < Height();
-        if (FMouseDown && inside != FMouseIn) Perform(inside ? CM_MOUSEENTER : CM_MOUSELEAVE, 0, 0);
+        followHeldPointer(this, Message.LParam, FMouseDown, FMouseIn);
         return;
     }
     case CM_MOUSEENTER:

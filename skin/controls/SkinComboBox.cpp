@@ -733,10 +733,7 @@ void TspSkinCustomComboBox::FitSkinSize(int& W, int& H) {
         TspSkinCustomControl::FitSkinSize(W, H);
         return;
     }
-    const int dw = W - RectWidth(SkinRect);
-    NewLTPoint = LTPt;
-    NewRTPoint = TPoint(RTPt.X + dw, RTPt.Y);
-    NewClRect = TRect(ClRect.Left, ClRect.Top, ClRect.Right + dw, ClRect.Bottom);
+    fitPartWidth(*this, W);
 }
 
 void TspSkinCustomComboBox::UpdateSkinRegion() {
@@ -850,19 +847,7 @@ void TspSkinCustomComboBox::DrawButtonFromElement(TCanvas* C) {
         TRect src = down             ? (IsEmptyRect(el->DownSkinRect) ? active : el->DownSkinRect)
                     : Button.MouseIn ? active
                                      : el->SkinRect;
-        const int dw = RectWidth(Button.R) - RectWidth(el->SkinRect);
-        const int dh = RectHeight(Button.R) - RectHeight(el->SkinRect);
-        TBitmap b(RectWidth(Button.R), RectHeight(Button.R));
-        TRect cl = el->ClRect;
-        cl.Right += dw;
-        cl.Bottom += dh;
-        BuildSkinImage(el->LTPoint, el->RTPoint, el->LBPoint, el->RBPoint, el->ClRect, el->LTPoint,
-                       TPoint{el->RTPoint.X + dw, el->RTPoint.Y},
-                       TPoint{el->LBPoint.X, el->LBPoint.Y + dh},
-                       TPoint{el->RBPoint.X + dw, el->RBPoint.Y + dh}, cl, &b, pic, src, b.Width(),
-                       b.Height(), true, el->LeftStretch, el->TopStretch, el->RightStretch,
-                       el->BottomStretch, el->StretchEffect, el->StretchType);
-        C->Draw(Button.R.Left, Button.R.Top, &b);
+        drawButtonPart(C, el, pic, src, Button.R);
         arrow = down ? el->DownFontColor : Button.MouseIn ? el->ActiveFontColor : el->FontColor;
     }
     if (IsEmptyRect(el->MenuMarkerRect)) {
@@ -977,16 +962,7 @@ void TspSkinCustomComboBox::DrawSkinToolImage(TBitmap* B) {
     const bool hot = FMouseIn || Focused();
     TRect src = FDropDown ? el->DownSkinRect : hot ? el->ActiveSkinRect : el->SkinRect;
     if (IsEmptyRect(src)) src = el->SkinRect;
-    const int dw = W - RectWidth(el->SkinRect), dh = H - RectHeight(el->SkinRect);
-    TRect cl = el->ClRect;
-    cl.Right += dw;
-    cl.Bottom += dh;
-    BuildSkinImage(el->LTPoint, el->RTPoint, el->LBPoint, el->RBPoint, el->ClRect, el->LTPoint,
-                   TPoint{el->RTPoint.X + dw, el->RTPoint.Y},
-                   TPoint{el->LBPoint.X, el->LBPoint.Y + dh},
-                   TPoint{el->RBPoint.X + dw, el->RBPoint.Y + dh}, cl, B, pic, src, W, H, true,
-                   el->LeftStretch, el->TopStretch, el->RightStretch, el->BottomStretch,
-                   el->StretchEffect, el->StretchType);
+    buildButtonPart(B, el, pic, src);
     TCanvas* C = B->Canvas();
     if (FUseSkinFont) {
         C->Font()->SetName(el->FontName);
@@ -1153,13 +1129,7 @@ void TspSkinCustomComboBox::WndProc(TMessage& Message) {
         if (!FFromWMPaint) {
             HDC dc = reinterpret_cast<HDC>(Message.WParam);
             PaintWindow(dc);
-            if (FEdit && FEdit->HandleAllocated()) {
-                const int saved = SaveDC(dc);
-                SetViewportOrgEx(dc, FEdit->Left(), FEdit->Top(), nullptr);
-                IntersectClipRect(dc, 0, 0, FEdit->Width(), FEdit->Height());
-                SendMessage(FEdit->Handle(), WM_PAINT, WPARAM(dc), 0);
-                RestoreDC(dc, saved);
-            }
+            if (FEdit && FEdit->HandleAllocated()) paintEditInto(dc, FEdit.get());
         }
         Message.Result = 1;
         return;

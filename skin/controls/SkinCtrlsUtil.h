@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/win/controls/common.h"
+#include "platform/win/window.h"
 #include "skin/controls/SkinCtrls.h"
 
 namespace ctrlutil {
@@ -93,6 +94,46 @@ inline bool timerRuns(const std::unique_ptr<TTimer>& T) {
 
 inline void stopTimer(std::unique_ptr<TTimer>& T) {
     if (T) T->SetEnabled(false);
+}
+
+// A held control follows the pointer leaving it and coming back: the pointer
+// at L crossing its edge sends it the enter or leave message.
+inline void followHeldPointer(TControl* C, LPARAM L, bool Held, bool In) {
+    int x, y;
+    pointOf(L, x, y);
+    bool inside = x >= 0 && y >= 0 && x < C->Width() && y < C->Height();
+    if (Held && inside != In) C->Perform(inside ? CM_MOUSEENTER : CM_MOUSELEAVE, 0, 0);
+}
+
+// A click on a control without the focus takes the focus first, the click
+// commands sent meanwhile held off (ClicksHeld); false when the focus does not
+// come.
+inline bool takeFocusOnClick(TWinControl* C, bool& ClicksHeld) {
+    if (C->HasState(csDesigning) || C->Focused()) return true;
+    ClicksHeld = true;
+    if (C->CanFocus()) ::SetFocus(C->Handle());
+    ClicksHeld = false;
+    return C->Focused();
+}
+
+// One tick of a hover fade: Kf steps by 0.2 towards 1 when Hot, towards 0
+// when not, and Timer stops once it gets there, or at once when the control
+// cannot fade. False when there is nothing to repaint.
+inline bool stepMorph(double& Kf, bool Hot, bool CanFade, std::unique_ptr<TTimer>& Timer) {
+    if (!CanFade) {
+        Kf = Hot ? 1 : 0;
+        stopTimer(Timer);
+        return false;
+    }
+    if (Hot && Kf < 1) {
+        Kf = std::min(1.0, Kf + 0.2);
+    } else if (!Hot && Kf > 0) {
+        Kf = std::max(0.0, Kf - 0.2);
+    } else {
+        Kf = Hot ? 1 : 0;
+        stopTimer(Timer);
+    }
+    return true;
 }
 
 // DrawText with the canvas's font and colour, on a clear background.

@@ -38,6 +38,19 @@ namespace {
 
 constexpr UINT kListPrintNc = 0xBC4A;
 
+// The list box's item font: the skin's or its own default one, in the skin's
+// character set.
+void setItemFont(TCanvas* C, TspSkinCustomListBox* o) {
+    if (o->UseSkinFont()) {
+        C->Font()->SetName(o->FontName);
+        C->Font()->SetStyle(o->FontStyle);
+        C->Font()->SetHeight(o->FontHeight);
+    } else {
+        C->Font()->Assign(o->DefaultFont());
+    }
+    C->Font()->SetCharset(charsetOf(o->SkinData(), o->DefaultFont()));
+}
+
 } // namespace
 
 TspListBox::TspListBox(TComponent* AOwner) : TListBox(AOwner) {
@@ -222,14 +235,7 @@ void TspListBox::DrawSkinItem(TCanvas* C, int Index, const TRect& R, TOwnerDrawS
     C->Draw(0, 0, &bg);
     TRect TR = o->ItemTextRect;
     TR.Right += w - RectWidth(o->SItemRect);
-    if (o->UseSkinFont()) {
-        C->Font()->SetName(o->FontName);
-        C->Font()->SetStyle(o->FontStyle);
-        C->Font()->SetHeight(o->FontHeight);
-    } else {
-        C->Font()->Assign(o->DefaultFont());
-    }
-    C->Font()->SetCharset(charsetOf(o->SkinData(), o->DefaultFont()));
+    setItemFont(C, o);
     C->Font()->SetColor(focused ? (selected ? o->FocusFontColor : o->FontColor)
                                 : (selected ? o->ActiveFontColor : o->FontColor));
     if (!o->OnDrawItem && focused && o->ShowFocus)
@@ -249,14 +255,7 @@ void TspListBox::DrawStretchedSkinItem(TCanvas* C, int Index, const TRect& R,
     TRect TR = o->ItemTextRect;
     TR.Right += w - RectWidth(o->SItemRect);
     TR.Bottom += h - RectHeight(o->SItemRect);
-    if (o->UseSkinFont()) {
-        C->Font()->SetName(o->FontName);
-        C->Font()->SetStyle(o->FontStyle);
-        C->Font()->SetHeight(o->FontHeight);
-    } else {
-        C->Font()->Assign(o->DefaultFont());
-    }
-    C->Font()->SetCharset(charsetOf(o->SkinData(), o->DefaultFont()));
+    setItemFont(C, o);
     C->Font()->SetColor(focused ? o->FocusFontColor : selected ? o->ActiveFontColor : o->FontColor);
     if (!o->OnDrawItem && focused && o->ShowFocus) DrawDottedFocusRect(C, TRect(0, 0, w, h));
     DrawContent(C, Index, TR, State, w, RectHeight(o->SItemRect), TR);
@@ -873,14 +872,7 @@ void TspSkinCustomListBox::DrawCaptionText(TCanvas* C, const TRect& R, int X, in
 void TspSkinCustomListBox::DrawButton(TCanvas* C, int I) {
     TspCBButtonX& b = Buttons[I];
     if (FIndex == -1) {
-        if (b.Down && b.MouseIn)
-            drawDefaultButton(C, b.R, true, true);
-        else if (b.MouseIn)
-            drawDefaultButton(C, b.R, false, true);
-        else {
-            C->Brush()->SetColor(clBtnFace);
-            C->FillRect(b.R);
-        }
+        drawDefaultBoxButton(C, b);
         if (I == 2)
             DrawCheckMark(C, b.R.Left + 4, b.R.Top + 4, clBlack);
         else
@@ -998,17 +990,9 @@ void TspSkinCustomListBox::DrawSkinImage(TBitmap* B) {
 void TspSkinCustomListBox::TestActive(int X, int Y) {
     if (!FCaptionMode || !FShowCaptionButtons) return;
     if (FIndex != -1 && IsEmptyRect(UpButtonRect) && IsEmptyRect(DownButtonRect)) return;
-    OldActiveButton = ActiveButton;
-    ActiveButton = -1;
-    for (int i = 0; i < 3; ++i)
-        if (holds(Buttons[i].R, X, Y)) {
-            ActiveButton = i;
-            break;
-        }
-    if (CaptureButton != -1 && ActiveButton != CaptureButton) ActiveButton = -1;
-    if (ActiveButton == OldActiveButton) return;
-    if (OldActiveButton != -1) ButtonLeave(OldActiveButton);
-    if (ActiveButton != -1) ButtonEnter(ActiveButton);
+    moveButtonHover(
+        Buttons, 3, X, Y, CaptureButton, OldActiveButton, ActiveButton,
+        [this](int i) { ButtonLeave(i); }, [this](int i) { ButtonEnter(i); });
 }
 
 void TspSkinCustomListBox::StepSelection(int Mode) {
@@ -1098,12 +1082,7 @@ void TspSkinCustomListBox::WndProc(TMessage& Message) {
     switch (Message.Msg) {
     case WM_TIMER:
         TspSkinCustomControl::WndProc(Message);
-        if (Message.WParam != kRepeatTimer) return;
-        if (WaitMode) {
-            WaitMode = false;
-            SetTimer(Handle(), kRepeatTimer, 100, nullptr);
-            return;
-        }
+        if (!repeatStepDue(this, Message.WParam, WaitMode)) return;
         StepSelection(TimerMode);
         return;
     case WM_SIZE:
@@ -1126,12 +1105,7 @@ void TspSkinCustomListBox::WndProc(TMessage& Message) {
         return;
     case CM_MOUSELEAVE:
         TspSkinCustomControl::WndProc(Message);
-        for (auto& b : Buttons)
-            if (b.MouseIn) {
-                b.MouseIn = false;
-                Repaint();
-            }
-        ActiveButton = -1;
+        dropButtonHover(Buttons, ActiveButton, this);
         return;
     default:
         break;

@@ -398,17 +398,9 @@ bool TspSkinScrollBar::AfterThumb(int X, int Y) const {
 }
 
 void TspSkinScrollBar::TestActive(int X, int Y) {
-    OldActiveButton = ActiveButton;
-    ActiveButton = -1;
-    for (int i = 0; i < 3; ++i)
-        if (holds(Buttons[i].R, X, Y)) {
-            ActiveButton = i;
-            break;
-        }
-    if (CaptureButton != -1 && ActiveButton != CaptureButton) ActiveButton = -1;
-    if (ActiveButton == OldActiveButton) return;
-    if (OldActiveButton != -1) ButtonLeave(OldActiveButton);
-    if (ActiveButton != -1) ButtonEnter(ActiveButton);
+    moveButtonHover(
+        Buttons, 3, X, Y, CaptureButton, OldActiveButton, ActiveButton,
+        [this](int i) { ButtonLeave(i); }, [this](int i) { ButtonEnter(i); });
 }
 
 void TspSkinScrollBar::ButtonEnter(int I) {

@@ -335,20 +335,7 @@ void TspSkinSpeedButton::Paint() {
 void TspSkinSpeedButton::StartMorph() {
     if (timerRuns(MorphTimer)) return;
     runTimer(MorphTimer, 20, [this](TObject*) {
-        if (FIndex == -1 || !CanMorphing()) {
-            FMorphKf = FMouseIn ? 1 : 0;
-            stopTimer(MorphTimer);
-            return;
-        }
-        if (FMouseIn && FMorphKf < 1) {
-            FMorphKf = std::min(1.0, FMorphKf + 0.2);
-        } else if (!FMouseIn && FMorphKf > 0) {
-            FMorphKf = std::max(0.0, FMorphKf - 0.2);
-        } else {
-            FMorphKf = FMouseIn ? 1 : 0;
-            stopTimer(MorphTimer);
-        }
-        Repaint();
+        if (stepMorph(FMorphKf, FMouseIn, FIndex != -1 && CanMorphing(), MorphTimer)) Repaint();
     });
 }
 
@@ -481,10 +468,7 @@ void TspSkinSpeedButton::WndProc(TMessage& Message) {
     switch (Message.Msg) {
     case WM_MOUSEMOVE: {
         TspGraphicSkinCustomControl::WndProc(Message);
-        int x, y;
-        pointOf(Message.LParam, x, y);
-        bool inside = x >= 0 && y >= 0 && x < Width() && y < Height();
-        if (FMouseDown && inside != FMouseIn) Perform(inside ? CM_MOUSEENTER : CM_MOUSELEAVE, 0, 0);
+        followHeldPointer(this, Message.LParam, FMouseDown, FMouseIn);
         return;
     }
     case CM_MOUSEENTER:

@@ -318,10 +318,7 @@ void TspSkinSpinEdit::FitSkinSize(int& W, int& H) {
         TspSkinCustomControl::FitSkinSize(W, H);
         return;
     }
-    const int dw = W - RectWidth(SkinRect);
-    NewLTPoint = LTPt;
-    NewRTPoint = TPoint(RTPt.X + dw, RTPt.Y);
-    NewClRect = TRect(ClRect.Left, ClRect.Top, ClRect.Right + dw, ClRect.Bottom);
+    fitPartWidth(*this, W);
 }
 
 void TspSkinSpinEdit::UpdateSkinRegion() {
@@ -331,14 +328,7 @@ void TspSkinSpinEdit::UpdateSkinRegion() {
 void TspSkinSpinEdit::DrawButton(TCanvas* C, int I) {
     TspCBButtonX& b = Buttons[I];
     if (FIndex == -1) {
-        if (b.Down && b.MouseIn)
-            drawDefaultButton(C, b.R, true, true);
-        else if (b.MouseIn)
-            drawDefaultButton(C, b.R, false, true);
-        else {
-            C->Brush()->SetColor(clBtnFace);
-            C->FillRect(b.R);
-        }
+        drawDefaultBoxButton(C, b);
         DrawArrow(C, inset(b.R, 1), clBlack, I == 0 ? 3 : 4);
         return;
     }
@@ -443,17 +433,9 @@ void TspSkinSpinEdit::DefaultFontChanged() {
 }
 
 void TspSkinSpinEdit::TestActive(int X, int Y) {
-    OldActiveButton = ActiveButton;
-    ActiveButton = -1;
-    for (int i = 0; i < 2; ++i)
-        if (holds(Buttons[i].R, X, Y)) {
-            ActiveButton = i;
-            break;
-        }
-    if (CaptureButton != -1 && ActiveButton != CaptureButton) ActiveButton = -1;
-    if (ActiveButton == OldActiveButton) return;
-    if (OldActiveButton != -1) ButtonLeave(OldActiveButton);
-    if (ActiveButton != -1) ButtonEnter(ActiveButton);
+    moveButtonHover(
+        Buttons, 2, X, Y, CaptureButton, OldActiveButton, ActiveButton,
+        [this](int i) { ButtonLeave(i); }, [this](int i) { ButtonEnter(i); });
 }
 
 void TspSkinSpinEdit::ButtonDown(int I) {
@@ -530,12 +512,7 @@ void TspSkinSpinEdit::WndProc(TMessage& Message) {
     switch (Message.Msg) {
     case WM_TIMER:
         TspSkinCustomControl::WndProc(Message);
-        if (Message.WParam != kRepeatTimer) return;
-        if (WaitMode) {
-            WaitMode = false;
-            SetTimer(Handle(), kRepeatTimer, 100, nullptr);
-            return;
-        }
+        if (!repeatStepDue(this, Message.WParam, WaitMode)) return;
         if (TimerMode == 1)
             StepDown();
         else if (TimerMode == 2)
@@ -573,12 +550,7 @@ void TspSkinSpinEdit::WndProc(TMessage& Message) {
         return;
     case CM_MOUSELEAVE: {
         TspSkinCustomControl::WndProc(Message);
-        for (auto& b : Buttons)
-            if (b.MouseIn) {
-                b.MouseIn = false;
-                Repaint();
-            }
-        ActiveButton = -1;
+        dropButtonHover(Buttons, ActiveButton, this);
         POINT p{};
         GetCursorPos(&p);
         const bool overEdit = FEdit->HandleAllocated() && WindowFromPoint(p) == FEdit->Handle();
@@ -593,13 +565,7 @@ void TspSkinSpinEdit::WndProc(TMessage& Message) {
         if (!FFromWMPaint) {
             HDC dc = reinterpret_cast<HDC>(Message.WParam);
             PaintWindow(dc);
-            if (FEdit->HandleAllocated()) {
-                const int saved = SaveDC(dc);
-                SetViewportOrgEx(dc, FEdit->Left(), FEdit->Top(), nullptr);
-                IntersectClipRect(dc, 0, 0, FEdit->Width(), FEdit->Height());
-                SendMessage(FEdit->Handle(), WM_PAINT, WPARAM(dc), 0);
-                RestoreDC(dc, saved);
-            }
+            if (FEdit->HandleAllocated()) paintEditInto(dc, FEdit);
         }
         Message.Result = 1;
         return;

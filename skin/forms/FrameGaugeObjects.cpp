@@ -21,6 +21,18 @@ int RoundEven(double v) {
     return int(std::nearbyint(v));
 }
 
+// A button-style animation fades towards its hot look (Rising) or back; one
+// shown down only redraws.
+void FadeButtonLook(TspSkinAnimateObject* O, bool Rising) {
+    if (!O->ButtonStyle) return;
+    O->Active = true;
+    O->Increment = Rising;
+    if (O->FDown && !O->DownSkinRect.IsEmpty())
+        O->Redraw();
+    else
+        O->Parent->AnimateTimer()->SetEnabled(true);
+}
+
 } // namespace
 
 // ---- Gauge, track bar, switch
@@ -589,12 +601,7 @@ void TspSkinAnimateObject::DoCommand() {
         break;
     case cmMinimize:
         leave();
-        if (p->AlwaysMinimizeToTray)
-            p->MinimizeToTray();
-        else if (p->SupportNCArea() && p->WindowState() == wsMinimized)
-            p->SetWindowState(wsNormal);
-        else
-            p->SetWindowState(wsMinimized);
+        MinimizeOrRestore(p);
         break;
     case cmSysMenu:
         MenuItem = p->GetSystemMenuItems();
@@ -618,14 +625,7 @@ void TspSkinAnimateObject::MouseEnter() {
         Hint = !RestoreHint.empty() && RestoreMode() ? RestoreHint : FTempHint;
     FMouseIn = true;
     if (FMenuTracking) return;
-    if (ButtonStyle) {
-        Active = true;
-        Increment = true;
-        if (FDown && !DownSkinRect.IsEmpty())
-            Redraw();
-        else
-            Parent->AnimateTimer()->SetEnabled(true);
-    }
+    FadeButtonLook(this, true);
     Parent->DoObjectMouseEnter(IDName);
     ShowLayer();
 }
@@ -634,14 +634,7 @@ void TspSkinAnimateObject::MouseLeave() {
     if (!FMouseIn) return;
     FMouseIn = false;
     if (FMenuTracking) return;
-    if (ButtonStyle) {
-        Active = true;
-        Increment = false;
-        if (FDown && !DownSkinRect.IsEmpty())
-            Redraw();
-        else
-            Parent->AnimateTimer()->SetEnabled(true);
-    }
+    FadeButtonLook(this, false);
     Parent->DoObjectMouseLeave(IDName);
     HideLayer();
 }

@@ -55,16 +55,7 @@ void TspSkinMainMenuItem::Layout() {
     int top = Parent->NewMainMenuRect.Top;
     ObjectRect = TRect(left, top, left + SkinRect.Width() - TextRct.Width() + r.Width() + 2,
                        top + SkinRect.Height());
-    if (ObjectRect.Right > Parent->NewMainMenuRect.Right) {
-        if (ItemVisible) {
-            OldEnabled = Enabled;
-            Enabled = false;
-            ItemVisible = false;
-        }
-    } else if (!ItemVisible) {
-        ItemVisible = true;
-        Enabled = OldEnabled;
-    }
+    ShowItemIfFits(this, ObjectRect.Right <= Parent->NewMainMenuRect.Right);
 }
 
 void TspSkinMainMenuItem::BuildImage(TBitmap* B, const TRect& S, bool ActiveLook) {
@@ -73,16 +64,8 @@ void TspSkinMainMenuItem::BuildImage(TBitmap* B, const TRect& S, bool ActiveLook
     if (ActivePicture && !S.IsEmpty()) BuildHorzSkinImage(LO, RO, B, ActivePicture, S, w, h, false);
     TCanvas* C = B->Canvas();
     SetItemFont(C);
-    C->Brush()->SetStyle(bsClear);
-    TColor fc = FDown                           ? DownFontColor
-                : ActiveLook                    ? ActiveFontColor
-                : MenuItem && MenuItem->Enabled ? FontColor
-                                                : UnEnabledFontColor;
-    C->Font()->SetColor(SkinColorToColor(fc));
-    std::u16string text = Utf8ToUtf16(MenuItem ? MenuItem->Caption : std::string());
-    TRect tr(TextRct.Left, TextRct.Top, TextRct.Left, TextRct.Top);
-    DrawWideText(C, text, tr, DT_CALCRECT | DT_CENTER | DT_SINGLELINE);
-    tr.Right += 2;
+    std::u16string text;
+    TRect tr = MeasureItemCaption(this, C, ActiveLook, text);
     DrawWideText(C, text, tr, DT_CENTER | DT_SINGLELINE);
 }
 
@@ -119,33 +102,15 @@ void TspSkinMainMenuItem::Draw(TCanvas* Cnvs, bool UpDate) {
 
 bool TspSkinMainMenuItem::ReleaseOtherDownItem() {
     // Menu items often have no name: the other item is another object.
-    for (auto* i : Parent->MainMenuItems())
-        if (i != this && i->FDown) {
-            i->SetDown(false);
-            return true;
-        }
-    return false;
+    return ReleaseDownItemBesides(Parent->MainMenuItems(), this);
 }
 
 void TspSkinMainMenuItem::LeaveOtherActiveItem() {
-    for (auto* i : Parent->MainMenuItems())
-        if (i != this && i->Active) {
-            i->MouseLeave();
-            return;
-        }
+    LeaveActiveItemBesides(Parent->MainMenuItems(), this);
 }
 
 void TspSkinMainMenuItem::MouseEnter() {
-    if (ReleaseOtherDownItem()) {
-        // A submenu was open: it follows the mouse here.
-        Active = FMouseIn = true;
-        if (EnableMorphing()) FMorphKf = 1;
-        SetDown(true);
-        return;
-    }
-    LeaveOtherActiveItem();
-    FMouseIn = Active = true;
-    StartRedraw();
+    EnterMainMenuItem(this);
 }
 
 void TspSkinMainMenuItem::MouseLeave() {
@@ -263,29 +228,12 @@ void TspSkinnedForm::EnterMainMenu() {
     if (OnMainMenuEnter) OnMainMenuEnter(this);
 }
 
-namespace {
-std::vector<TspSkinMainMenuItem*> Selectable(const std::vector<TspSkinMainMenuItem*>& all) {
-    std::vector<TspSkinMainMenuItem*> r;
-    for (auto* i : all)
-        if (i->Enabled && i->ItemVisible) r.push_back(i);
-    return r;
-}
-} // namespace
-
 void TspSkinnedForm::NextMainMenuItem() {
-    auto items = Selectable(MainMenuItems());
-    if (items.empty()) return;
-    for (size_t k = 0; k < items.size(); ++k)
-        if (items[k]->Active || items[k]->FDown) {
-            items[k]->MouseLeave();
-            items[(k + 1) % items.size()]->MouseEnter();
-            return;
-        }
-    items.front()->MouseEnter();
+    EnterNextItem(MainMenuItems());
 }
 
 void TspSkinnedForm::PrevMainMenuItem() {
-    auto items = Selectable(MainMenuItems());
+    auto items = SelectableItems(MainMenuItems());
     if (items.empty()) return;
     for (size_t k = items.size(); k-- > 0;)
         if (items[k]->Active || items[k]->FDown) {

@@ -506,12 +506,7 @@ void TspSkinStdButtonObject::DoCommand() {
     case cmMinimize:
         leave();
         if (!ask()) break;
-        if (p->AlwaysMinimizeToTray)
-            p->MinimizeToTray();
-        else if (p->SupportNCArea() && p->WindowState() == wsMinimized)
-            p->SetWindowState(wsNormal);
-        else
-            p->SetWindowState(wsMinimized);
+        MinimizeOrRestore(p);
         break;
     case cmRollUp:
         if (ask()) p->SetRollUpState(!p->RollUpState());

@@ -43,6 +43,18 @@ TRect centredIn(const TRect& R, int W, int H) {
     return TRect(R.Left, top, R.Left + W, top + H);
 }
 
+// The bar's font from the skin, or its own default font when it does not use
+// the skin's.
+void SetTabFont(TCanvas* C, TspSkinMDITabsBar* Bar) {
+    if (Bar->UseSkinFont) {
+        C->Font()->SetName(Bar->FontName);
+        C->Font()->SetStyle(Bar->FontStyle);
+        C->Font()->SetHeight(Bar->FontHeight);
+    } else {
+        C->Font()->Assign(Bar->DefaultFont());
+    }
+}
+
 } // namespace
 
 // ---- TspMDITab
@@ -78,13 +90,7 @@ void TspMDITab::Draw(TCanvas* Cnvs) {
         if (bar->Picture)
             BuildHorzSkinImage(bar->TabLeftOffset, bar->TabRightOffset, &B, bar->Picture, part, w,
                                h, bar->TabStretchEffect);
-        if (bar->UseSkinFont) {
-            C->Font()->SetName(bar->FontName);
-            C->Font()->SetStyle(bar->FontStyle);
-            C->Font()->SetHeight(bar->FontHeight);
-        } else {
-            C->Font()->Assign(bar->DefaultFont());
-        }
+        SetTabFont(C, bar);
         C->Font()->SetColor(hot      ? bar->MouseInFontColor
                             : Active ? bar->ActiveFontColor
                                      : bar->FontColor);
@@ -122,13 +128,7 @@ void TspMDITab::ResizeDraw(TCanvas* Cnvs) {
         &B, bar->Picture, part,
         TRect(bar->TabLeftOffset, q, part.Width() - bar->TabRightOffset, part.Height() - q), true);
     TCanvas* C = B.Canvas();
-    if (bar->UseSkinFont) {
-        C->Font()->SetName(bar->FontName);
-        C->Font()->SetStyle(bar->FontStyle);
-        C->Font()->SetHeight(bar->FontHeight);
-    } else {
-        C->Font()->Assign(bar->DefaultFont());
-    }
+    SetTabFont(C, bar);
     C->Font()->SetColor(hot      ? bar->MouseInFontColor
                         : Active ? bar->ActiveFontColor
                                  : bar->FontColor);
@@ -151,13 +151,7 @@ void TspMDITab::ButtonDraw(TCanvas* Cnvs) {
     TBitmap B(w, h);
     BuildElementImage(&B, pic, e, stateOf(e, Active, MouseIn), w, h);
     TCanvas* C = B.Canvas();
-    if (bar->UseSkinFont) {
-        C->Font()->SetName(bar->FontName);
-        C->Font()->SetStyle(bar->FontStyle);
-        C->Font()->SetHeight(bar->FontHeight);
-    } else {
-        C->Font()->Assign(bar->DefaultFont());
-    }
+    SetTabFont(C, bar);
     C->Font()->SetColor(Active ? e->DownFontColor : MouseIn ? e->ActiveFontColor : e->FontColor);
     const int dw = w - e->SkinRect.Width(), dh = h - e->SkinRect.Height();
     TRect text(e->ClRect.Left, e->ClRect.Top, e->ClRect.Right + dw, e->ClRect.Bottom + dh);

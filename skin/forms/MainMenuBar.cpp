@@ -164,17 +164,8 @@ void TspSkinMainMenuBarItem::Layout(TCanvas* Cnvs, int& TextWidth) {
     else
         ObjectRect = TRect(left, top, left + TextWidth + 12, Parent->NewItemsRect.Bottom);
     int limit = Parent->NewItemsRect.Right - (Parent->ScrollMenu ? 5 : 0);
-    if (ObjectRect.Right > limit) {
-        Parent->Scroll = true;
-        if (ItemVisible) {
-            OldEnabled = Enabled;
-            Enabled = false;
-            ItemVisible = false;
-        }
-    } else if (!ItemVisible) {
-        ItemVisible = true;
-        Enabled = OldEnabled;
-    }
+    if (ObjectRect.Right > limit) Parent->Scroll = true;
+    ShowItemIfFits(this, ObjectRect.Right <= limit);
 }
 
 void TspSkinMainMenuBarItem::BuildImage(TBitmap* B, TCanvas* Under, const TRect& S, bool ActiveLook,
@@ -187,16 +178,8 @@ void TspSkinMainMenuBarItem::BuildImage(TBitmap* B, TCanvas* Under, const TRect&
         BuildHorzSkinImage(LO, RO, B, Picture, S, w, h, ActiveLook && StretchEffect);
     TCanvas* C = B->Canvas();
     SetItemFont(C);
-    C->Brush()->SetStyle(bsClear);
-    TColor fc = FDown                           ? DownFontColor
-                : ActiveLook                    ? ActiveFontColor
-                : MenuItem && MenuItem->Enabled ? FontColor
-                                                : UnEnabledFontColor;
-    C->Font()->SetColor(SkinColorToColor(fc));
-    std::u16string text = Utf8ToUtf16(MenuItem ? MenuItem->Caption : std::string());
-    TRect tr(TextRct.Left, TextRct.Top, TextRct.Left, TextRct.Top);
-    DrawWideText(C, text, tr, DT_CALCRECT | DT_CENTER | DT_SINGLELINE);
-    tr.Right += 2;
+    std::u16string text;
+    TRect tr = MeasureItemCaption(this, C, ActiveLook, text);
     if (MenuItem && MenuItem->OnDrawItem)
         MenuItem->OnDrawItem(reinterpret_cast<TObject*>(this), C, tr, ActiveLook);
     else
@@ -285,32 +268,15 @@ void TspSkinMainMenuBarItem::StartRedraw() {
 }
 
 bool TspSkinMainMenuBarItem::ReleaseOtherDownItem() {
-    for (auto* i : Parent->Items())
-        if (i != this && i->FDown) {
-            i->SetDown(false);
-            return true;
-        }
-    return false;
+    return ReleaseDownItemBesides(Parent->Items(), this);
 }
 
 void TspSkinMainMenuBarItem::LeaveOtherActiveItem() {
-    for (auto* i : Parent->Items())
-        if (i != this && i->Active) {
-            i->MouseLeave();
-            return;
-        }
+    LeaveActiveItemBesides(Parent->Items(), this);
 }
 
 void TspSkinMainMenuBarItem::MouseEnter() {
-    if (ReleaseOtherDownItem()) {
-        Active = FMouseIn = true;
-        if (EnableMorphing()) FMorphKf = 1;
-        SetDown(true);
-        return;
-    }
-    LeaveOtherActiveItem();
-    FMouseIn = Active = true;
-    StartRedraw();
+    if (EnterMainMenuItem(this)) return;
     if (Parent->OnItemMouseEnter) Parent->OnItemMouseEnter(MenuItem);
     if (MenuItem && Parent->Hint != MenuItem->Hint) Parent->Hint = MenuItem->Hint;
 }
@@ -496,16 +462,9 @@ TspSkinMainMenuBar::TspSkinMainMenuBar(TComponent* AOwner) : TspSkinControl(AOwn
     FDefItemFont->SetHeight(14);
     FDefItemFont->SetStyle(TFontStyles());
     FDefItemFont->SetColor(clBtnText);
-    auto timer = [this](unsigned ms, std::function<void()> proc) {
-        auto t = std::make_unique<TTimer>(nullptr);
-        t->SetEnabled(false);
-        t->SetInterval(ms);
-        t->SetOnTimer([proc](TObject*) { proc(); });
-        return t;
-    };
-    MorphTimer = timer(25, [this] { MorphTimerProc(); });
-    MouseTimer = timer(50, [this] { MouseTimerProc(); });
-    AnimateTimer = timer(25, [this] { AnimateTimerProc(); });
+    MorphTimer = StoppedTimer(25, [this] { MorphTimerProc(); });
+    MouseTimer = StoppedTimer(50, [this] { MouseTimerProc(); });
+    AnimateTimer = StoppedTimer(25, [this] { AnimateTimerProc(); });
     SetSkinDataName("mainmenubar");
     SetAlign(alTop);
     SetHeight(22);
@@ -910,29 +869,12 @@ bool TspSkinMainMenuBar::CheckMainMenuAccel(int Key) {
     return false;
 }
 
-namespace {
-std::vector<TspSkinMainMenuBarItem*> Selectable(const std::vector<TspSkinMainMenuBarItem*>& all) {
-    std::vector<TspSkinMainMenuBarItem*> r;
-    for (auto* i : all)
-        if (i->Enabled && i->ItemVisible) r.push_back(i);
-    return r;
-}
-} // namespace
-
 void TspSkinMainMenuBar::NextMainMenuItem() {
-    auto items = Selectable(Items());
-    if (items.empty()) return;
-    for (size_t k = 0; k < items.size(); ++k)
-        if (items[k]->Active || items[k]->FDown) {
-            items[k]->MouseLeave();
-            items[(k + 1) % items.size()]->MouseEnter();
-            return;
-        }
-    items.front()->MouseEnter();
+    EnterNextItem(Items());
 }
 
 void TspSkinMainMenuBar::PrevMainMenuItem() {
-    auto items = Selectable(Items());
+    auto items = SelectableItems(Items());
     if (items.empty()) return;
     for (size_t k = 0; k < items.size(); ++k)
         if (items[k]->Active || items[k]->FDown) {

@@ -160,11 +160,7 @@ TspSkinImagesMenuPopupWindow::~TspSkinImagesMenuPopupWindow() {
 
 void TspSkinImagesMenuPopupWindow::CreateParams(TCreateParams& Params) {
     TCustomControl::CreateParams(Params);
-    Params.Style = WS_POPUP;
-    Params.ExStyle = WS_EX_TOOLWINDOW;
-    Params.WindowClassStyle |= CS_SAVEBITS;
-    Params.WndParent = 0;
-    Params.Background = nullptr;
+    SetMenuPopupParams(Params);
 }
 
 int TspSkinImagesMenuPopupWindow::RowWidth() const {

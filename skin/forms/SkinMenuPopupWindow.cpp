@@ -3,6 +3,7 @@
 // and items are in SkinMenus.cpp; shared helpers in SkinMenusInternal.h.
 #include "skin/forms/SkinMenus.h"
 #include "skin/forms/SkinMenusInternal.h"
+#include "skin/forms/SkinnedFormInternal.h"
 
 #include <algorithm>
 
@@ -30,16 +31,9 @@ TspSkinPopupWindow::TspSkinPopupWindow(TComponent* AOwner, TspSkinMenu* AParentM
     AlphaBlend = ParentMenu->AlphaBlend;
     AlphaBlendValue = ParentMenu->AlphaBlendValue;
     AlphaBlendAnimation = ParentMenu->AlphaBlendAnimation;
-    auto timer = [this](unsigned ms, std::function<void()> proc) {
-        auto t = std::make_unique<TTimer>(nullptr);
-        t->SetEnabled(false);
-        t->SetInterval(ms);
-        t->SetOnTimer([proc](TObject*) { proc(); });
-        return t;
-    };
-    MouseTimer = timer(50, [this] { MouseTimerProc(); });
-    MorphTimer = timer(20, [this] { MorphTimerProc(); });
-    WT = timer(100, [this] { DelayedShow(); });
+    MouseTimer = skinned_form_internal::StoppedTimer(50, [this] { MouseTimerProc(); });
+    MorphTimer = skinned_form_internal::StoppedTimer(20, [this] { MorphTimerProc(); });
+    WT = skinned_form_internal::StoppedTimer(100, [this] { DelayedShow(); });
     TspSkinData* sd = ParentMenu->SkinData;
     if (AData && AData->WindowPictureIndex != -1 && PictureOk(sd, AData->WindowPictureIndex)) {
         PW = AData;
@@ -62,11 +56,7 @@ TspSkinPopupWindow::~TspSkinPopupWindow() {
 
 void TspSkinPopupWindow::CreateParams(TCreateParams& Params) {
     TCustomControl::CreateParams(Params);
-    Params.Style = WS_POPUP;
-    Params.ExStyle = WS_EX_TOOLWINDOW;
-    Params.WindowClassStyle |= CS_SAVEBITS;
-    Params.WndParent = 0;
-    Params.Background = nullptr;
+    SetMenuPopupParams(Params);
 }
 
 int TspSkinPopupWindow::W0() const {

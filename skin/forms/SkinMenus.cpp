@@ -31,6 +31,24 @@ void DrawSkinMark(TCanvas* C, TBitmap* Pic, const TRect& Src, const TRect& R) {
     C->Draw(l, t, &b);
 }
 
+// The caption centred in T's height from GW on, and the shortcut text (if any)
+// against the right edge; both stop Gap short of T's right edge.
+void DrawCaptionAndShortCut(TCanvas* C, const std::string& Caption, const std::string& ShortCut,
+                            const TRect& T, int GW, int Gap) {
+    TRect cr(T.Left + GW, 0, T.Right - Gap, 0);
+    DrawWideText(C, U16(Caption), cr, DT_CALCRECT | kTextFlags);
+    int ch = cr.Bottom;
+    cr.Top = T.Top + RectHeight(T) / 2 - ch / 2;
+    cr.Bottom = cr.Top + ch;
+    cr.Right += 2;
+    DrawWideText(C, U16(Caption), cr, kTextFlags);
+    if (!ShortCut.empty()) {
+        int tw = WideTextWidth(C, U16(ShortCut));
+        TRect sr(T.Right - Gap - tw, cr.Top, T.Right - Gap, cr.Bottom);
+        DrawWideText(C, U16(ShortCut), sr, kTextFlags | DT_NOPREFIX);
+    }
+}
+
 } // namespace
 
 bool IsMenuCloseMessage(UINT Msg) {
@@ -320,18 +338,7 @@ void TspSkinMenuItem::BuildItemImage(TBitmap* B, bool Hot, bool AnimationFrame) 
         DrawMenuHeader(C, TRect(0, 0, w, h), MenuItem->Caption);
         return;
     }
-    TRect cr(T.Left + GW, 0, T.Right - 16, 0);
-    DrawWideText(C, U16(MenuItem->Caption), cr, DT_CALCRECT | kTextFlags);
-    int ch = cr.Bottom;
-    cr.Top = T.Top + RectHeight(T) / 2 - ch / 2;
-    cr.Bottom = cr.Top + ch;
-    cr.Right += 2;
-    DrawWideText(C, U16(MenuItem->Caption), cr, kTextFlags);
-    if (!sc.empty()) {
-        int tw = WideTextWidth(C, U16(sc));
-        TRect sr(T.Right - tw - 16, cr.Top, T.Right - 16, cr.Bottom);
-        DrawWideText(C, U16(sc), sr, kTextFlags | DT_NOPREFIX);
-    }
+    DrawCaptionAndShortCut(C, MenuItem->Caption, sc, T, GW, 16);
     TColor markColor = ResolveColor(fc);
     if (MenuItem->Count() > 0) {
         if (IsEmptyRect(MI->ArrowImageRect))
@@ -380,18 +387,7 @@ void TspSkinMenuItem::DefaultDraw(TCanvas* Cnvs) {
         Output(Cnvs, &B);
         return;
     }
-    TRect cr(R2.Left + GW, 0, R2.Right - 19, 0);
-    DrawWideText(C, U16(MenuItem->Caption), cr, DT_CALCRECT | kTextFlags);
-    int ch = cr.Bottom;
-    cr.Top = R2.Top + RectHeight(R2) / 2 - ch / 2;
-    cr.Bottom = cr.Top + ch;
-    cr.Right += 2;
-    DrawWideText(C, U16(MenuItem->Caption), cr, kTextFlags);
-    if (!sc.empty()) {
-        int tw = WideTextWidth(C, U16(sc));
-        TRect sr(R2.Right - 19 - tw, cr.Top, R2.Right - 19, cr.Bottom);
-        DrawWideText(C, U16(sc), sr, kTextFlags | DT_NOPREFIX);
-    }
+    DrawCaptionAndShortCut(C, MenuItem->Caption, sc, R2, GW, 19);
     if (MenuItem->Count() > 0) DrawMenuArrow(C, R2.Right - 7, R2.Top + RectHeight(R2) / 2 - 4, fc);
     DrawGlyphOrMark(C, R2, GW, hot, fc, false);
     Output(Cnvs, &B);

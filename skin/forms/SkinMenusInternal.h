@@ -11,6 +11,16 @@
 
 namespace skin_menus_internal {
 
+// A menu popup is a tool window of its own that keeps what lies under it and
+// paints its whole face.
+inline void SetMenuPopupParams(TCreateParams& Params) {
+    Params.Style = WS_POPUP;
+    Params.ExStyle = WS_EX_TOOLWINDOW;
+    Params.WindowClassStyle |= CS_SAVEBITS;
+    Params.WndParent = 0;
+    Params.Background = nullptr;
+}
+
 // Counts a running call of a window's procedure.
 class TCallGuard {
 public:

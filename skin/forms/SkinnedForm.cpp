@@ -51,16 +51,9 @@ TspSkinnedForm::TspSkinnedForm(TComponent* AOwner) : TComponent(AOwner) {
     RMBottom = std::make_unique<TBitmap>();
     RMLeft = std::make_unique<TBitmap>();
     RMRight = std::make_unique<TBitmap>();
-    auto timer = [this](unsigned ms, std::function<void()> proc) {
-        auto t = std::make_unique<TTimer>(nullptr);
-        t->SetEnabled(false);
-        t->SetInterval(ms);
-        t->SetOnTimer([proc](TObject*) { proc(); });
-        return t;
-    };
-    FMouseTimer = timer(50, [this] { MouseTimerProc(); });
-    FMorphTimer = timer(25, [this] { MorphTimerProc(); });
-    FAnimateTimer = timer(25, [this] { AnimateTimerProc(); });
+    FMouseTimer = StoppedTimer(50, [this] { MouseTimerProc(); });
+    FMorphTimer = StoppedTimer(25, [this] { MorphTimerProc(); });
+    FAnimateTimer = StoppedTimer(25, [this] { AnimateTimerProc(); });
     FLayerManager = std::make_unique<TspLayerManager>(nullptr);
     FMenuLayerManager = std::make_unique<TspLayerManager>(nullptr);
 
