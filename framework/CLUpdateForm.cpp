@@ -172,6 +172,11 @@ TfrmCLUpdateForm::TfrmCLUpdateForm(TComponent* AOwner) : TForm(AOwner) {
     cbAutoCheckUpdate->SetName("cbAutoCheckUpdate");
     cbAutoCheckUpdate->SetParent(pnInfo);
     cbAutoCheckUpdate->SetBounds(10, kInfoHeight - 22, kWidth - 20, 18);
+    // The box keeps to the bottom of the information area, whatever height
+    // the skin's frame and the logo leave it.
+    pnInfo->OnResize = [this](TObject*) {
+        cbAutoCheckUpdate->SetBounds(10, pnInfo->Height() - 22, cbAutoCheckUpdate->Width(), 18);
+    };
     btnOK->SetEnabled(false);
     btnOK2->SetEnabled(false);
 

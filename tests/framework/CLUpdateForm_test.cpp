@@ -95,7 +95,7 @@ TEST(UpdateAnswerTest, ThePageOfANewVersionIsAWebAddress) {
 class UpdateCheckTest : public dlgtest::DialogTest {
 protected:
     struct Seen {
-        bool okCancel = false, okOnly = false, cancelVisible = false;
+        bool okCancel = false, okOnly = false, cancelVisible = false, boxInside = false;
         std::string info;
     };
     // Runs the user-started check; once the result shows, records it and
@@ -113,6 +113,9 @@ protected:
                 seen.okCancel = f->pnOkCancel->Visible();
                 seen.okOnly = f->pnOK->Visible();
                 seen.cancelVisible = f->btnCancel->Visible();
+                seen.boxInside = f->cbAutoCheckUpdate->Top() >= 0 &&
+                                 f->cbAutoCheckUpdate->Top() + f->cbAutoCheckUpdate->Height() <=
+                                     f->pnInfo->Height();
                 seen.info = f->lbInfo->Lines()->Text();
                 if (seen.okCancel) {
                     TControl* b = confirm ? f->btnOK : f->btnCancel;
@@ -173,6 +176,7 @@ TEST_F(UpdateCheckTest, UserStartedCheckShowsWhatTheSiteAnswers) {
         EXPECT_EQ(seen.okCancel, c.okCancel);
         EXPECT_EQ(seen.okOnly, !c.okCancel);
         EXPECT_EQ(seen.cancelVisible, c.okCancel);
+        EXPECT_TRUE(seen.boxInside);
         EXPECT_NE(seen.info.find(c.info), std::string::npos) << seen.info;
         EXPECT_EQ(Settings()->GetSettingString("Pattern.id"),
                   c.patternId.empty() ? before : c.patternId);
