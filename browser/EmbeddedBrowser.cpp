@@ -9,6 +9,7 @@
 #include "platform/os/file.h"
 #include "platform/os/folders.h"
 #include "platform/os/registry.h"
+#include "platform/webview/webview.h"
 #include "platform/win/input.h"
 #include "platform/win/window.h"
 
@@ -170,6 +171,9 @@ void EmbeddedBrowserUnitStart() {
         g_wbControl->FocusControl()->SetActive(true);
         g_wbControl->MouseWheelFix()->SetActive(true);
     }
+    // The engine's processes take longer to start than the first window to
+    // build: they start now and the first browser shares them.
+    webview::StartEngine();
 }
 
 void EmbeddedBrowserUnitStop() {
@@ -179,6 +183,7 @@ void EmbeddedBrowserUnitStop() {
     g_currentCW = g_recordedCW;
     delete g_wbControl;
     g_wbControl = nullptr;
+    webview::StopEngineStart();
 }
 
 // ---------------------------------------------------------------------------

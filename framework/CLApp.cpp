@@ -308,9 +308,10 @@ void AppRun(const TFormClass& FormClass, TForm** FormReference, TAppStartCallbac
     }
     ReleaseSettingsWrites();
 
-    Application->Initialize();
-    // The browsers' process-wide hooks are in place before the first window.
+    // The browsers' process-wide hooks are in place before the first window,
+    // and the engine's processes start before anything else is built.
     EmbeddedBrowserUnitStart();
+    Application->Initialize();
     winipc::Publish();
     if (Settings()->GetSettingBool("App.Splash")) {
         frmCLSplashForm = new TfrmCLSplashForm(nullptr);

@@ -955,7 +955,14 @@ int VirtualKeyFromKeyval(unsigned keyval) {
 }
 
 std::unique_ptr<Backend> CreateGtkBackend() {
-    if (!gtk_init_check(nullptr, nullptr)) return nullptr;
+    // Nothing here draws with OpenGL: without it the toolkit does not load
+    // and probe the GL driver while it opens the display, which takes a
+    // tenth of a second. Programs started later do not inherit the switch.
+    const bool noGl = !g_getenv("GDK_GL");
+    if (noGl) g_setenv("GDK_GL", "disable", TRUE);
+    const bool ok = gtk_init_check(nullptr, nullptr);
+    if (noGl) g_unsetenv("GDK_GL");
+    if (!ok) return nullptr;
     return std::make_unique<GtkBackend>();
 }
 

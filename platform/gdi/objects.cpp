@@ -132,12 +132,11 @@ GdiBitmap* AllocBitmap(int width, int height, int bpp, bool topDown) {
     if (stride > INT32_MAX || total > (int64_t(1) << 32)) return nullptr;
     auto* b = new (std::nothrow) GdiBitmap;
     if (!b) return nullptr;
-    b->data.reset(new (std::nothrow) uint8_t[size_t(total)]);
+    b->data.reset(static_cast<uint8_t*>(std::calloc(size_t(total), 1)));
     if (!b->data) {
         delete b;
         return nullptr;
     }
-    std::memset(b->data.get(), 0, size_t(total));
     b->width = width, b->height = height, b->bpp = bpp, b->stride = int(stride);
     b->topDown = topDown, b->size = size_t(total);
     return b;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 #include <optional>
 #include <string>
@@ -27,7 +28,11 @@ struct GdiBitmap : GdiObject {
     int stride = 0;
     bool topDown = true;
     bool dibSection = false; // made by CreateDIBSection
-    std::unique_ptr<uint8_t[]> data;
+    // From calloc: a large picture's pages take memory only once drawn on.
+    struct FreePixels {
+        void operator()(uint8_t* p) const { std::free(p); }
+    };
+    std::unique_ptr<uint8_t[], FreePixels> data;
     size_t size = 0;
 
     // Row y counted from the top of the image.

@@ -1,6 +1,6 @@
 #include "platform/inet/inet.h"
 
-#include <curl/curl.h>
+#include "platform/inet/curlentry.h"
 
 #include <algorithm>
 #include <atomic>
@@ -26,9 +26,19 @@ void SetError(const std::string& text) {
     tLastError = text;
 }
 
-void GlobalInit() {
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+// The transfer library, loaded on first use; false (and the reason for
+// InternetGetLastError) when it cannot be.
+bool GlobalInit() {
+    std::string why;
+    if (inet::curlentry::Load(&why)) return true;
+    SetError(why);
+    return false;
+}
+
+// Only reached once GlobalInit has succeeded: every request belongs to an
+// open session.
+const inet::curlentry::Entries& Curl() {
+    return *inet::curlentry::Load(nullptr);
 }
 
 std::string Lower(std::string s) {
@@ -134,10 +144,10 @@ struct Request : InternetHandle {
     Clock::time_point lastActivity;
 
     ~Request() override {
-        if (multi && easy && added) curl_multi_remove_handle(multi, easy);
-        if (easy) curl_easy_cleanup(easy);
-        if (multi) curl_multi_cleanup(multi);
-        if (headerList) curl_slist_free_all(headerList);
+        if (multi && easy && added) Curl().multi_remove_handle(multi, easy);
+        if (easy) Curl().easy_cleanup(easy);
+        if (multi) Curl().multi_cleanup(multi);
+        if (headerList) Curl().slist_free_all(headerList);
     }
 
     static size_t OnHeader(char* data, size_t size, size_t count, void* user) {
@@ -205,7 +215,7 @@ struct Request : InternetHandle {
                         return false;
                     }
                     SetError(errorBuffer[0] ? std::string(errorBuffer.c_str())
-                                            : std::string(curl_easy_strerror(result)));
+                                            : std::string(Curl().easy_strerror(result)));
                     return false;
                 }
                 return ready();
@@ -215,13 +225,13 @@ struct Request : InternetHandle {
                 return false;
             }
             int running = 0;
-            CURLMcode mc = curl_multi_perform(multi, &running);
+            CURLMcode mc = Curl().multi_perform(multi, &running);
             if (mc != CURLM_OK) {
-                SetError(curl_multi_strerror(mc));
+                SetError(Curl().multi_strerror(mc));
                 return false;
             }
             int queued = 0;
-            while (CURLMsg* msg = curl_multi_info_read(multi, &queued)) {
+            while (CURLMsg* msg = Curl().multi_info_read(multi, &queued)) {
                 if (msg->msg == CURLMSG_DONE && msg->easy_handle == easy) {
                     finished = true;
                     result = msg->data.result;
@@ -236,7 +246,7 @@ struct Request : InternetHandle {
                 return false;
             }
             const int wait = static_cast<int>(std::min<long long>(100, receiveMs - idle));
-            curl_multi_poll(multi, nullptr, 0, std::max(wait, 1), nullptr);
+            Curl().multi_poll(multi, nullptr, 0, std::max(wait, 1), nullptr);
         }
     }
 };
@@ -249,7 +259,7 @@ template <typename T> T* As(HINTERNET h) {
 
 HINTERNET InternetOpen(const std::string& agent, std::uint32_t accessType, const std::string& proxy,
                        const std::string& proxyBypass, std::uint32_t) {
-    GlobalInit();
+    if (!GlobalInit()) return nullptr;
     auto* s = new Session;
     s->data->agent = agent;
     s->data->accessType = accessType;
@@ -303,13 +313,13 @@ HINTERNET HttpOpenRequest(HINTERNET connection, const std::string& verb,
     const bool secure = (flags & INTERNET_FLAG_SECURE) != 0;
     r->url = std::string(secure ? "https://" : "http://") + c->data->host + ":" +
              std::to_string(c->data->port) + EscapeObjectName(object);
-    r->easy = curl_easy_init();
-    r->multi = curl_multi_init();
+    r->easy = Curl().easy_init();
+    r->multi = Curl().multi_init();
     if (!r->easy || !r->multi) {
         SetError("Out of resources");
         return nullptr;
     }
-    if (curl_easy_setopt(r->easy, CURLOPT_URL, r->url.c_str()) != CURLE_OK) {
+    if (Curl().easy_setopt(r->easy, CURLOPT_URL, r->url.c_str()) != CURLE_OK) {
         SetError("Invalid address " + r->url);
         return nullptr;
     }
@@ -331,51 +341,51 @@ bool HttpSendRequest(HINTERNET request, const std::string& headers, const void* 
     CURL* e = r->easy;
     const SessionData& session = *r->conn->session;
 
-    curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(e, CURLOPT_ERRORBUFFER, r->errorBuffer.data());
-    curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(e, CURLOPT_MAXREDIRS, 10L);
+    Curl().easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
+    Curl().easy_setopt(e, CURLOPT_ERRORBUFFER, r->errorBuffer.data());
+    Curl().easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
+    Curl().easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    Curl().easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
+    Curl().easy_setopt(e, CURLOPT_MAXREDIRS, 10L);
     // The readers' own block size: larger receive buffers measured slower.
-    curl_easy_setopt(e, CURLOPT_BUFFERSIZE, 16L * 1024L);
-    curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(gConnectTimeoutMs.load()));
-    curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, &Request::OnHeader);
-    curl_easy_setopt(e, CURLOPT_HEADERDATA, r);
-    curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &Request::OnWrite);
-    curl_easy_setopt(e, CURLOPT_WRITEDATA, r);
-    curl_easy_setopt(e, CURLOPT_HTTP_VERSION,
-                     r->version == "HTTP/1.0" ? CURL_HTTP_VERSION_1_0 : CURL_HTTP_VERSION_1_1);
-    if (!session.agent.empty()) curl_easy_setopt(e, CURLOPT_USERAGENT, session.agent.c_str());
-    if (!r->referrer.empty()) curl_easy_setopt(e, CURLOPT_REFERER, r->referrer.c_str());
+    Curl().easy_setopt(e, CURLOPT_BUFFERSIZE, 16L * 1024L);
+    Curl().easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(gConnectTimeoutMs.load()));
+    Curl().easy_setopt(e, CURLOPT_HEADERFUNCTION, &Request::OnHeader);
+    Curl().easy_setopt(e, CURLOPT_HEADERDATA, r);
+    Curl().easy_setopt(e, CURLOPT_WRITEFUNCTION, &Request::OnWrite);
+    Curl().easy_setopt(e, CURLOPT_WRITEDATA, r);
+    Curl().easy_setopt(e, CURLOPT_HTTP_VERSION,
+                       r->version == "HTTP/1.0" ? CURL_HTTP_VERSION_1_0 : CURL_HTTP_VERSION_1_1);
+    if (!session.agent.empty()) Curl().easy_setopt(e, CURLOPT_USERAGENT, session.agent.c_str());
+    if (!r->referrer.empty()) Curl().easy_setopt(e, CURLOPT_REFERER, r->referrer.c_str());
     if (!r->conn->userName.empty() || !r->conn->password.empty()) {
-        curl_easy_setopt(e, CURLOPT_USERNAME, r->conn->userName.c_str());
-        curl_easy_setopt(e, CURLOPT_PASSWORD, r->conn->password.c_str());
+        Curl().easy_setopt(e, CURLOPT_USERNAME, r->conn->userName.c_str());
+        Curl().easy_setopt(e, CURLOPT_PASSWORD, r->conn->password.c_str());
     }
 
     switch (session.accessType) {
     case INTERNET_OPEN_TYPE_DIRECT:
-        curl_easy_setopt(e, CURLOPT_NOPROXY, "*");
+        Curl().easy_setopt(e, CURLOPT_NOPROXY, "*");
         break;
     case INTERNET_OPEN_TYPE_PROXY:
-        curl_easy_setopt(e, CURLOPT_PROXY, session.proxy.c_str());
+        Curl().easy_setopt(e, CURLOPT_PROXY, session.proxy.c_str());
         if (!session.proxyBypass.empty())
-            curl_easy_setopt(e, CURLOPT_NOPROXY, session.proxyBypass.c_str());
+            Curl().easy_setopt(e, CURLOPT_NOPROXY, session.proxyBypass.c_str());
         break;
     default:
         // Preconfigured: the environment's proxy, never for this machine.
-        if (IsLoopbackHost(r->conn->host)) curl_easy_setopt(e, CURLOPT_NOPROXY, "*");
+        if (IsLoopbackHost(r->conn->host)) Curl().easy_setopt(e, CURLOPT_NOPROXY, "*");
         break;
     }
 
     if (r->flags & INTERNET_FLAG_SECURE) {
-        curl_easy_setopt(e, CURLOPT_SSL_VERIFYPEER, 1L);
-        curl_easy_setopt(e, CURLOPT_SSL_VERIFYHOST,
-                         (r->flags & INTERNET_FLAG_IGNORE_CERT_CN_INVALID) ? 0L : 2L);
+        Curl().easy_setopt(e, CURLOPT_SSL_VERIFYPEER, 1L);
+        Curl().easy_setopt(e, CURLOPT_SSL_VERIFYHOST,
+                           (r->flags & INTERNET_FLAG_IGNORE_CERT_CN_INVALID) ? 0L : 2L);
         std::lock_guard<std::mutex> lock(gCertMutex);
         if (!gCertFile.empty()) {
-            curl_easy_setopt(e, CURLOPT_CAINFO, gCertFile.c_str());
-            curl_easy_setopt(e, CURLOPT_CAPATH, nullptr);
+            Curl().easy_setopt(e, CURLOPT_CAINFO, gCertFile.c_str());
+            Curl().easy_setopt(e, CURLOPT_CAPATH, nullptr);
         }
     }
 
@@ -386,37 +396,37 @@ bool HttpSendRequest(HINTERNET request, const std::string& headers, const void* 
         accept += a;
     }
     if (!accept.empty())
-        r->headerList = curl_slist_append(r->headerList, ("Accept: " + accept).c_str());
+        r->headerList = Curl().slist_append(r->headerList, ("Accept: " + accept).c_str());
     if (r->flags & INTERNET_FLAG_RELOAD) {
-        r->headerList = curl_slist_append(r->headerList, "Pragma: no-cache");
-        r->headerList = curl_slist_append(r->headerList, "Cache-Control: no-cache");
+        r->headerList = Curl().slist_append(r->headerList, "Pragma: no-cache");
+        r->headerList = Curl().slist_append(r->headerList, "Cache-Control: no-cache");
     }
-    r->headerList = curl_slist_append(r->headerList, "Expect:");
+    r->headerList = Curl().slist_append(r->headerList, "Expect:");
     size_t pos = 0;
     while (pos < headers.size()) {
         size_t end = headers.find('\n', pos);
         if (end == std::string::npos) end = headers.size();
         const std::string line = TrimBlanks(headers.substr(pos, end - pos));
         if (!line.empty() && line.find(':') != std::string::npos)
-            r->headerList = curl_slist_append(r->headerList, line.c_str());
+            r->headerList = Curl().slist_append(r->headerList, line.c_str());
         pos = end + 1;
     }
-    curl_easy_setopt(e, CURLOPT_HTTPHEADER, r->headerList);
+    Curl().easy_setopt(e, CURLOPT_HTTPHEADER, r->headerList);
 
     if (r->verb == "POST") {
         r->body.assign(static_cast<const char*>(body), body ? bodyLength : 0);
-        curl_easy_setopt(e, CURLOPT_POST, 1L);
-        curl_easy_setopt(e, CURLOPT_POSTFIELDS, r->body.data());
-        curl_easy_setopt(e, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(r->body.size()));
+        Curl().easy_setopt(e, CURLOPT_POST, 1L);
+        Curl().easy_setopt(e, CURLOPT_POSTFIELDS, r->body.data());
+        Curl().easy_setopt(e, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(r->body.size()));
     } else if (r->verb == "GET") {
-        curl_easy_setopt(e, CURLOPT_HTTPGET, 1L);
+        Curl().easy_setopt(e, CURLOPT_HTTPGET, 1L);
     } else if (r->verb == "HEAD") {
-        curl_easy_setopt(e, CURLOPT_NOBODY, 1L);
+        Curl().easy_setopt(e, CURLOPT_NOBODY, 1L);
     } else {
-        curl_easy_setopt(e, CURLOPT_CUSTOMREQUEST, r->verb.c_str());
+        Curl().easy_setopt(e, CURLOPT_CUSTOMREQUEST, r->verb.c_str());
     }
 
-    if (curl_multi_add_handle(r->multi, e) != CURLM_OK) {
+    if (Curl().multi_add_handle(r->multi, e) != CURLM_OK) {
         SetError("Cannot start the request");
         return false;
     }

@@ -15,6 +15,7 @@
 #include <optional>
 #include <set>
 #include <thread>
+#include <utility>
 
 #include "platform/display/backend.h"
 #include "platform/display/gtk.h"
@@ -40,6 +41,16 @@ constexpr char kSep = '\x1f';
 constexpr int VK_F1_ = 0x70;
 
 class WebKitView;
+// A view made before the program's first, so the engine's processes start
+// while the program builds its windows; the first view of the program shares
+// its process, and it goes then.
+WebKitWebView*& engineSeed() {
+    static WebKitWebView* seed = nullptr;
+    return seed;
+}
+void releaseEngineSeed() {
+    if (WebKitWebView* seed = std::exchange(engineSeed(), nullptr)) g_object_unref(seed);
+}
 // Every view alive, by its engine widget.
 std::map<WebKitWebView*, WebKitView*>& liveViews() {
     static std::map<WebKitWebView*, WebKitView*> v;
@@ -142,7 +153,7 @@ public:
         ucm_ = webkit_user_content_manager_new();
         // Every view shares the first live view's web process: a process of
         // its own per view costs tens of megabytes and its start-up.
-        WebKitWebView* related = liveViews().empty() ? nullptr : liveViews().begin()->first;
+        WebKitWebView* related = liveViews().empty() ? engineSeed() : liveViews().begin()->first;
         view_ = GTK_WIDGET(
             related ? g_object_new(WEBKIT_TYPE_WEB_VIEW, "user-content-manager", ucm_,
                                    "related-view", related, nullptr)
@@ -198,6 +209,7 @@ public:
         webkit_settings_set_javascript_can_open_windows_automatically(ws, !popupBlocking);
         installUserContent();
         liveViews()[WEBKIT_WEB_VIEW(view_)] = this;
+        releaseEngineSeed();
         attached_ = display::Current().AttachNativeView(host, view_, inset());
     }
 
@@ -1644,5 +1656,26 @@ std::string EngineVersion() {
 }
 
 } // namespace engine_data
+
+} // namespace webview
+
+namespace webview {
+
+void StartEngine() {
+    if (!gtkInForce() || engineSeed() || !liveViews().empty()) return;
+    prepareEngine();
+    WebKitSettings* settings = webkit_settings_new();
+    webkit_settings_set_hardware_acceleration_policy(settings,
+                                                     WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
+    engineSeed() = WEBKIT_WEB_VIEW(
+        g_object_ref_sink(g_object_new(WEBKIT_TYPE_WEB_VIEW, "settings", settings, nullptr)));
+    g_object_unref(settings);
+    // A page to show is what starts the page process.
+    webkit_web_view_load_uri(engineSeed(), "about:blank");
+}
+
+void StopEngineStart() {
+    releaseEngineSeed();
+}
 
 } // namespace webview

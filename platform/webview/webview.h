@@ -321,6 +321,13 @@ template <class F> void Guarded(F&& f) {
     }
 }
 
+// Starts the engine's processes ahead of the first view, so they start while
+// the program builds its windows; the first view shares them. Nothing
+// happens outside the toolkit display or once a view exists.
+void StartEngine();
+// Lets go of what StartEngine made when no view came to share it.
+void StopEngineStart();
+
 // The address of a local file ("file:///..." with every unsafe byte escaped).
 std::string FileUrl(const std::string& path);
 

@@ -30,6 +30,7 @@
 #include "platform/os/file.h"
 #include "platform/os/folders.h"
 #include "platform/os/registry.h"
+#include "platform/webview/webview.h"
 #include "platform/win/input.h"
 #include "platform/win/nonclient.h"
 #include "platform/win/window.h"
@@ -605,6 +606,25 @@ TEST_F(HostOnEngine, EveryViewSharesOneWebProcess) {
                second->Document()->Evaluate("document.body.id").value == "b";
     }));
     EXPECT_EQ(webProcesses(), before);
+}
+
+// The engine started ahead of every view runs its page process before the
+// first browser exists, and that browser shows its page in it.
+TEST_F(HostOnEngine, TheFirstBrowserUsesTheProcessStartedAheadOfIt) {
+    form.reset();
+    ASSERT_TRUE(processUntil([] { return webProcesses() == 0; }));
+    webview::StartEngine();
+    ASSERT_TRUE(processUntil([] { return webProcesses() == 1; }));
+    form = std::make_unique<TForm>(nullptr);
+    form->SetBounds(50, 40, 420, 340);
+    form->HandleNeeded();
+    browser = new TEmbeddedBrowser(form.get());
+    browser->SetBounds(10, 10, 360, 260);
+    browser->SetParent(form.get());
+    form->Show();
+    ASSERT_TRUE(load("<html><body id=\"b\">first</body></html>"));
+    EXPECT_EQ(eval("document.body.id"), "b");
+    EXPECT_EQ(webProcesses(), 1);
 }
 
 TEST_F(HostOnEngine, TheDialogHookGivesTheIconAndCompletesThePageSetUp) {

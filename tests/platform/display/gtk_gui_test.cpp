@@ -3,6 +3,8 @@
 // as messages.
 #include <gtest/gtest.h>
 
+#include <dlfcn.h>
+
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -161,6 +163,18 @@ TEST(GtkDisplay, ShowWindowNowPutsThePaintedWindowOnTheScreen) {
     DestroyWindow(w);
     pumpFor(50);
     display::Install(nullptr);
+}
+
+// Nothing of the program draws with OpenGL: opening the display loads no GL
+// driver, and programs started later do not inherit the switch for it.
+TEST(GtkDisplay, OpeningTheDisplayLoadsNoGlDriver) {
+    unsetenv("GDK_GL");
+    auto backend = display::CreateGtkBackend();
+    if (!backend) GTEST_SKIP() << "no display";
+    void* glx = dlopen("libGLX_mesa.so.0", RTLD_NOW | RTLD_NOLOAD);
+    EXPECT_EQ(glx, nullptr);
+    if (glx) dlclose(glx);
+    EXPECT_EQ(getenv("GDK_GL"), nullptr);
 }
 
 namespace {

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <dlfcn.h>
+
 #include <atomic>
 #include <chrono>
 #include <memory>
@@ -58,6 +60,21 @@ protected:
     }
     TestHttpServer server;
 };
+
+// The transfer library (and the libraries it needs) is loaded by the first
+// session, not with the program.
+TEST(InetLibrary, LoadsWithTheFirstSession) {
+    auto loaded = [] {
+        void* lib = dlopen("libcurl.so.4", RTLD_NOW | RTLD_NOLOAD);
+        if (lib) dlclose(lib);
+        return lib != nullptr;
+    };
+    if (loaded()) GTEST_SKIP() << "an earlier test of this process opened a session";
+    HINTERNET session = InternetOpen("agent", INTERNET_OPEN_TYPE_PRECONFIG);
+    ASSERT_NE(session, nullptr) << InternetGetLastErrorText();
+    EXPECT_TRUE(loaded());
+    InternetCloseHandle(session);
+}
 
 TEST_F(InetTest, GetReadsTheBodyInBlocksAndReportsHeaders) {
     std::string seenAgent, seenReferer, seenAccept, seenPragma;
