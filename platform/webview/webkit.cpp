@@ -86,6 +86,9 @@ void prepareEngine() {
     setenv("WEBKIT_DISABLE_COMPOSITING_MODE", "1", 0);
     setenv("WEBKIT_DISABLE_DMABUF_RENDERER", "1", 0);
     setenv("LIBGL_ALWAYS_SOFTWARE", "1", 0);
+    // The engine's memory monitor wakes the program every second or two for
+    // as long as it runs; the program's few local pages do not need it.
+    setenv("WEBKIT_DISABLE_MEMORY_PRESSURE_MONITOR", "1", 0);
     // A script that runs too long is stopped by the engine itself, so the
     // page's process stays and the page with it.
     setenv("JSC_watchdog", std::to_string(engine_data::kScriptLimitMs).c_str(), 0);
