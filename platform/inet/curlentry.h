@@ -10,22 +10,28 @@
 
 namespace inet::curlentry {
 
+// Every entry point the program calls, by its name without "curl_".
+#define LANTROVE_CURL_ENTRIES(X)                                                                   \
+    X(global_init)                                                                                 \
+    X(easy_init)                                                                                   \
+    X(easy_setopt)                                                                                 \
+    X(easy_cleanup)                                                                                \
+    X(easy_strerror)                                                                               \
+    X(multi_init)                                                                                  \
+    X(multi_add_handle)                                                                            \
+    X(multi_remove_handle)                                                                         \
+    X(multi_perform)                                                                               \
+    X(multi_poll)                                                                                  \
+    X(multi_info_read)                                                                             \
+    X(multi_cleanup)                                                                               \
+    X(multi_strerror)                                                                              \
+    X(slist_append)                                                                                \
+    X(slist_free_all)
+
 struct Entries {
-    decltype(&::curl_global_init) global_init;
-    decltype(&::curl_easy_init) easy_init;
-    decltype(&::curl_easy_setopt) easy_setopt;
-    decltype(&::curl_easy_cleanup) easy_cleanup;
-    decltype(&::curl_easy_strerror) easy_strerror;
-    decltype(&::curl_multi_init) multi_init;
-    decltype(&::curl_multi_add_handle) multi_add_handle;
-    decltype(&::curl_multi_remove_handle) multi_remove_handle;
-    decltype(&::curl_multi_perform) multi_perform;
-    decltype(&::curl_multi_poll) multi_poll;
-    decltype(&::curl_multi_info_read) multi_info_read;
-    decltype(&::curl_multi_cleanup) multi_cleanup;
-    decltype(&::curl_multi_strerror) multi_strerror;
-    decltype(&::curl_slist_append) slist_append;
-    decltype(&::curl_slist_free_all) slist_free_all;
+#define LANTROVE_CURL_FIELD(name) decltype(&::curl_##name) name = nullptr;
+    LANTROVE_CURL_ENTRIES(LANTROVE_CURL_FIELD)
+#undef LANTROVE_CURL_FIELD
 };
 
 // The entry points, the library loaded and initialised once; null when it

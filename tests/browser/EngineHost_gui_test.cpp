@@ -59,6 +59,10 @@ protected:
         if (IsSkipped()) return;
         setenv("XDG_CONFIG_HOME", dir.file("user").c_str(), 1);
         os::SetProgramFileNameOverride(dir.file("lantrove"));
+        makeBrowser();
+    }
+    // A shown form with one browser.
+    void makeBrowser() {
         form = std::make_unique<TForm>(nullptr);
         form->SetBounds(50, 40, 420, 340);
         form->HandleNeeded();
@@ -615,13 +619,7 @@ TEST_F(HostOnEngine, TheFirstBrowserUsesTheProcessStartedAheadOfIt) {
     ASSERT_TRUE(processUntil([] { return webProcesses() == 0; }));
     webview::StartEngine();
     ASSERT_TRUE(processUntil([] { return webProcesses() == 1; }));
-    form = std::make_unique<TForm>(nullptr);
-    form->SetBounds(50, 40, 420, 340);
-    form->HandleNeeded();
-    browser = new TEmbeddedBrowser(form.get());
-    browser->SetBounds(10, 10, 360, 260);
-    browser->SetParent(form.get());
-    form->Show();
+    makeBrowser();
     ASSERT_TRUE(load("<html><body id=\"b\">first</body></html>"));
     EXPECT_EQ(eval("document.body.id"), "b");
     EXPECT_EQ(webProcesses(), 1);
