@@ -331,7 +331,8 @@ private:
     TFFmpegList FFFmpegList;
     int FCompleteTasks = 0;
     int FCurrentTask = -1;
-    int FPendingTasks = 0;
+    // Read by the conversion threads as they end while Stop clears it.
+    std::atomic<int> FPendingTasks{0};
     std::atomic<bool> FTerminated{false};
     bool FThreadMode = false;
     bool FWorking = false;
