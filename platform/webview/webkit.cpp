@@ -1201,9 +1201,25 @@ private:
         webkit_web_context_allow_tls_certificate_for_host(webkit_web_context_get_default(),
                                                           certificate, g_uri_get_host(parsed));
         g_uri_unref(parsed);
-        Navigation again;
-        again.url = failingUri;
-        v->Navigate(again);
+        // Loaded again once the engine is done with the failed load: a load
+        // started inside its report can be cancelled by the rest of it.
+        struct Later {
+            WebKitView* view;
+            std::shared_ptr<bool> alive;
+            std::string url;
+        };
+        g_idle_add_full(
+            G_PRIORITY_DEFAULT,
+            +[](gpointer data) -> gboolean {
+                auto* l = static_cast<Later*>(data);
+                if (!*l->alive) return G_SOURCE_REMOVE;
+                Navigation again;
+                again.url = l->url;
+                l->view->Navigate(again);
+                return G_SOURCE_REMOVE;
+            },
+            new Later{v, v->alive_, failingUri},
+            +[](gpointer data) { delete static_cast<Later*>(data); });
         return TRUE;
     }
 
