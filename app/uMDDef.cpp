@@ -15,6 +15,7 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <thread>
 #include <unordered_map>
 
 namespace {
@@ -466,10 +467,35 @@ void TConversion::End(const TConvertResult& Result) {
 
 } // namespace
 
+namespace {
+
+std::thread& LibraryLoad() {
+    static std::thread thread;
+    return thread;
+}
+
+// The load begun by PrepareConversions is over before the libraries are
+// looked at on the main thread.
+void FinishLibraryLoad() {
+    if (LibraryLoad().joinable()) LibraryLoad().join();
+}
+
+} // namespace
+
+void PrepareConversions() {
+    if (LibraryLoad().joinable() || FFLoader().Loaded(ConverterLibraries)) return;
+    const std::string folder = GetAppFolder();
+    LibraryLoad() = std::thread([folder] {
+        FFLoader().SetLibraryPath(folder);
+        FFLoader().Load(ConverterLibraries);
+    });
+}
+
 int ConvertFile(const std::string& InputFile, const std::string& OutputFile,
                 const std::string& ConvertType, int Bitrate, int LengthSeconds,
                 const TTagValues& Tags, TOnConverted OnDone, TEncoderTerminateEvent OnTerminate) {
     TConvertResult failed;
+    FinishLibraryLoad();
     {
         TFFEncoder probe(nullptr);
         if (!probe.AVLibLoaded() && !probe.LoadAVLib(GetAppFolder())) {
@@ -510,6 +536,7 @@ int ConversionsRunning() {
 }
 
 void StopConversions() {
+    FinishLibraryLoad();
     for (auto& [id, c] : Conversions())
         c->Cancel();
     // A stopped task ends at its next packet and a tag writer within a file's

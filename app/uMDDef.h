@@ -118,6 +118,11 @@ int ConvertFile(const std::string& InputFile, const std::string& OutputFile,
 void CancelConversion(int Id);
 // Conversions (and their tag writers) still running.
 int ConversionsRunning();
+// Starts loading the media libraries on a thread of their own when they are
+// not loaded yet, so that the conversion after a download does not wait for
+// them on the main thread (called when a download starts). A failure is left
+// to the conversion to report.
+void PrepareConversions();
 // Stops every conversion and waits until each, and each tag writer, has
 // ended and removed its temporary files (at exit).
 void StopConversions();

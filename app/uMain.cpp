@@ -554,6 +554,7 @@ void TfrmMain::mdDownloaderStateChanged(TObject*, int Index, int CurrentState) {
     int image = -1;
     TfrmDownloadList::StateText(CurrentState, text, image);
     if (CurrentState == KFailed) FDownloader->Resume();
+    if (CurrentState == KDownloading) PrepareConversions();
     TListItems* rows = frmDownloadList->lvDL->Items();
     if (Index >= 0 && Index < rows->Count() && Index < FDownloader->DownloadList()->ItemCount()) {
         TListItem* row = rows->Item(Index);

@@ -66,7 +66,8 @@ double Median(std::vector<double> v) {
 }
 
 // The reference: per video, curl fetches the media file and ffmpeg makes the
-// tagged MP3; the videos run in parallel. Both programs start without a shell.
+// tagged MP3 in the program's output format (44.1 kHz stereo); the videos run
+// in parallel. Both programs start without a shell.
 bool ReferenceRun(const std::string& base, const std::vector<std::string>& ids,
                   const fs::path& folder) {
     std::vector<std::thread> runs;
@@ -85,6 +86,10 @@ bool ReferenceRun(const std::string& base, const std::vector<std::string>& ids,
                                        "-i",
                                        media.string(),
                                        "-vn",
+                                       "-ar",
+                                       "44100",
+                                       "-ac",
+                                       "2",
                                        "-c:a",
                                        "libmp3lame",
                                        "-b:a",

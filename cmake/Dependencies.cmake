@@ -15,6 +15,14 @@ pkg_check_modules(X11 REQUIRED IMPORTED_TARGET x11)
 # The hint window reads the pointer's picture through the fixes extension.
 pkg_check_modules(XFIXES REQUIRED IMPORTED_TARGET xfixes)
 pkg_check_modules(WEBKIT REQUIRED IMPORTED_TARGET webkit2gtk-4.1)
+# The engine's package asks every program to export all its symbols (for
+# modules that look up handlers by name); nothing looks up ours, and the
+# table would only take memory and start-up time.
+get_target_property(webkit_link_options PkgConfig::WEBKIT INTERFACE_LINK_OPTIONS)
+if(webkit_link_options)
+  list(REMOVE_ITEM webkit_link_options "-Wl,--export-dynamic")
+  set_target_properties(PkgConfig::WEBKIT PROPERTIES INTERFACE_LINK_OPTIONS "${webkit_link_options}")
+endif()
 # The media libraries are bound at run time; only their headers are used here.
 pkg_check_modules(FFMPEG REQUIRED IMPORTED_TARGET
                   libavcodec libavformat libavutil libavfilter libswscale libswresample)

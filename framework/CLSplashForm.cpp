@@ -14,12 +14,19 @@ TfrmCLSplashForm::TfrmCLSplashForm(TComponent* AOwner) : TForm(AOwner) {
     spngfrm1 = new TspPngForm(this);
     spngfrm1->SetName("spngfrm1");
     OnDeactivate = [this](TObject*) { FormDeactivate(); };
+    // Nothing shows the splash again once it closes: its picture and pixels
+    // go with it.
+    OnClose = [this](TObject*, TCloseAction& Action) {
+        Hide();
+        Action = caFree;
+    };
     FormCreate();
 }
 
 TfrmCLSplashForm::~TfrmCLSplashForm() {
     if (frmCLSplashForm == this) frmCLSplashForm = nullptr;
     OnDeactivate = nullptr;
+    OnClose = nullptr;
 }
 
 void TfrmCLSplashForm::FormCreate() {

@@ -1,5 +1,5 @@
 // The splash window: a borderless picture shown while the main window is
-// made; it closes when another window becomes active.
+// made; it closes, and is freed, when another window becomes active.
 #pragma once
 
 #include "classlib/forms.h"

@@ -187,6 +187,7 @@ bool TFFLoader::Loaded(TLibrary Lib) const {
 
 bool TFFLoader::Loaded(TLibraries Libs) const {
     assert(!Libs.Empty());
+    std::lock_guard<std::recursive_mutex> Guard(Unit().Lock);
     for (int I = 0; I < LibraryCount; ++I)
         if (Libs.Contains(TLibrary(I)) && !Loaded(TLibrary(I))) return false;
     return true;
@@ -240,6 +241,8 @@ bool TFFLoader::Load(TLibrary Lib) {
 
 bool TFFLoader::Load(TLibraries Libs) {
     assert(!Libs.Empty());
+    // A set loads whole: a thread that asks meanwhile waits and finds it done.
+    std::lock_guard<std::recursive_mutex> Guard(Unit().Lock);
     for (int I = 0; I < LibraryCount; ++I) {
         if (!Libs.Contains(TLibrary(I))) continue;
         if (!Load(TLibrary(I))) {
@@ -269,6 +272,7 @@ void TFFLoader::Unload(TLibrary Lib) {
 
 void TFFLoader::Unload(TLibraries Libs) {
     assert(!Libs.Empty());
+    std::lock_guard<std::recursive_mutex> Guard(Unit().Lock);
     // Dependents first.
     for (int I = LibraryCount - 1; I >= 0; --I)
         if (Libs.Contains(TLibrary(I))) Unload(TLibrary(I));

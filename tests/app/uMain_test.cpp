@@ -7,6 +7,7 @@
 #include "framework/CLApp.h"
 #include "framework/CLEnglishDefaults.h"
 #include "framework/CLMultiLang.h"
+#include "media/FFLoad.h"
 #include "platform/display/tray.h"
 #include "platform/os/process.h"
 #include "platform/webview/headless.h"
@@ -135,6 +136,24 @@ TEST_F(MainWindowTest, KeywordToResultPageToQueuedTask) {
     EXPECT_TRUE(std::filesystem::exists(dir.file("out/") + title + ".mp3"));
     const std::string pid = list->Items(0)->Comment()->Values("PId");
     EXPECT_NE(std::find(scripts.begin(), scripts.end(), "ShowDIcon(" + pid + ");"), scripts.end());
+}
+
+// The media libraries load beside the first download, not on the main
+// thread once it has ended: here the site holds the download still part way.
+TEST_F(MainWindowTest, TheMediaLibrariesLoadWhileTheFirstDownloadRuns) {
+    ASSERT_FALSE(FFLoader().Loaded(ConverterLibraries));
+    TUrlInfo info;
+    info.Action = UA_DOWNLOAD;
+    info.Id = "St4lLeDv1d0";
+    info.Title = "Stalled";
+    info.Long = 30;
+    main->Download(info);
+    TDownloadList* list = main->mdDownloader()->DownloadList();
+    ASSERT_EQ(list->ItemCount(), 1);
+    main->mdDownloader()->SetMaxTasks(1);
+    main->mdDownloader()->Resume();
+    ASSERT_TRUE(Wait([] { return FFLoader().Loaded(ConverterLibraries); }, 30000));
+    EXPECT_EQ(list->Items(0)->DownloadState(), KDownloading);
 }
 
 // A failed download says why on its row, does not count as running, and the

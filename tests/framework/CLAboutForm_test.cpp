@@ -121,11 +121,13 @@ TEST_F(SplashTest, PictureChoiceAndClosing) {
         if (!c.oem) std::filesystem::remove(dir.file("prog/oem.splash.png"));
         if (!c.shipped) std::filesystem::remove(dir.file("prog/res/images/splash.png"));
         frmCLSplashForm = new TfrmCLSplashForm(nullptr);
+        EXPECT_EQ(frmCLSplashForm->PictureFile(), c.shows.empty() ? "" : dir.file(c.shows));
         frmCLSplashForm->Show();
         Application->ProcessMessages();
-        EXPECT_EQ(frmCLSplashForm->PictureFile(), c.shows.empty() ? "" : dir.file(c.shows));
-        // Without a picture it closes as soon as messages are handled.
-        EXPECT_EQ(frmCLSplashForm->Visible(), !c.shows.empty());
+        // Without a picture it closes, and is freed, as soon as messages are
+        // handled.
+        EXPECT_EQ(frmCLSplashForm != nullptr, !c.shows.empty());
+        if (frmCLSplashForm) EXPECT_TRUE(frmCLSplashForm->Visible());
         engine->SplashClose();
         EXPECT_EQ(frmCLSplashForm, nullptr);
         engine->SplashClose(); // nothing left to close
@@ -173,6 +175,16 @@ public:
             }
             if (m.Msg == WM_USER + 78) {
                 splashAfterShown = frmCLSplashForm && frmCLSplashForm->Visible();
+                PostMessage(Handle(), WM_USER + 79, 0, 0);
+                return;
+            }
+            // The freeing follows the closing through the queue.
+            if (m.Msg == WM_USER + 79) {
+                if (frmCLSplashForm && ++rounds < 100) {
+                    PostMessage(Handle(), WM_USER + 79, 0, 0);
+                    return;
+                }
+                splashFreed = frmCLSplashForm == nullptr;
                 Close();
                 return;
             }
@@ -181,6 +193,8 @@ public:
     }
     static inline bool splashWhileMade = false;
     static inline bool splashAfterShown = true;
+    static inline bool splashFreed = false;
+    int rounds = 0;
 };
 
 TEST_F(SplashTest, ShownAtStartAndClosedWhenTheMainWindowIsActive) {
@@ -190,7 +204,9 @@ TEST_F(SplashTest, ShownAtStartAndClosedWhenTheMainWindowIsActive) {
     AppRun(main);
     EXPECT_TRUE(TfrmSplashMain::splashWhileMade);
     EXPECT_FALSE(TfrmSplashMain::splashAfterShown);
-    EXPECT_EQ(frmCLSplashForm, nullptr); // freed with the run
+    // Closed, it is freed while the program runs on.
+    EXPECT_TRUE(TfrmSplashMain::splashFreed);
+    EXPECT_EQ(frmCLSplashForm, nullptr);
 }
 
 } // namespace
