@@ -2,9 +2,22 @@
 
 #include "classlib/sysutils.h"
 #include "framework/SPTools.h"
+#include "platform/os/process.h"
+#include "platform/win/timers.h"
 #include "platform/win/windows.h"
 
 TfrmCLSplashForm* frmCLSplashForm = nullptr;
+
+namespace {
+
+constexpr UINT kSettleMs = 1000;
+
+void ReleaseStartupMemory(HWND, UINT, UINT_PTR Id, DWORD) {
+    KillTimer(0, Id);
+    os::ReleaseFreeMemory();
+}
+
+} // namespace
 
 TfrmCLSplashForm::TfrmCLSplashForm(TComponent* AOwner) : TForm(AOwner) {
     SetName("frmCLSplashForm");
@@ -27,6 +40,10 @@ TfrmCLSplashForm::~TfrmCLSplashForm() {
     if (frmCLSplashForm == this) frmCLSplashForm = nullptr;
     OnDeactivate = nullptr;
     OnClose = nullptr;
+    // Start-up ends about when the splash goes: once the main window's first
+    // pages have settled, what the splash's pictures and the start-up's
+    // temporary buffers held goes back to the system.
+    SetTimer(0, 0, kSettleMs, ReleaseStartupMemory);
 }
 
 void TfrmCLSplashForm::FormCreate() {

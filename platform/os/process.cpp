@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
+#include <malloc.h>
 #include <mutex>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -189,6 +190,10 @@ int CurrentThreadNice() {
 bool SetCurrentThreadNice(int nice) {
     // On Linux the priority of a thread id is that thread's own.
     return setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), nice) == 0;
+}
+
+void ReleaseFreeMemory() {
+    malloc_trim(0);
 }
 
 } // namespace os

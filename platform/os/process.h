@@ -40,6 +40,11 @@ int RunProcessAndWait(const std::vector<std::string>& argv, const std::string& f
 // standard output in output; its exit code, or -1 when it could not run.
 int RunProcessCapture(const std::vector<std::string>& argv, std::string& output);
 
+// Gives the heap's free pages back to the system. The allocator keeps what
+// is freed in the middle of its heap; after start-up, whose temporary buffers
+// leave such holes, they would stay counted against the program.
+void ReleaseFreeMemory();
+
 // Tests replace the starting of processes: the hook receives argv and folder
 // and answers whether the start succeeded. An empty hook restores the real one.
 using LaunchHook =
