@@ -469,9 +469,17 @@ void TConversion::End(const TConvertResult& Result) {
 
 namespace {
 
+// A load still running when the program ends is waited for.
+struct TLibraryLoad {
+    std::thread Thread;
+    ~TLibraryLoad() {
+        if (Thread.joinable()) Thread.join();
+    }
+};
+
 std::thread& LibraryLoad() {
-    static std::thread thread;
-    return thread;
+    static TLibraryLoad load;
+    return load.Thread;
 }
 
 // The load begun by PrepareConversions is over before the libraries are
