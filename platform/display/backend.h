@@ -65,6 +65,9 @@ public:
     virtual void WindowCreated(HWND) {}
     virtual void WindowDestroyed(HWND) {}
     virtual void WindowShown(HWND, bool /*visible*/) {}
+    // The window was minimized, or brought back from it (the desktop shows
+    // it as an icon or in its task list meanwhile).
+    virtual void WindowMinimized(HWND, bool /*minimized*/) {}
     virtual void WindowMoved(HWND, const RECT&) {}
     virtual void WindowTextChanged(HWND) {}
     // The window's icon (WM_SETICON or its class icon) changed.

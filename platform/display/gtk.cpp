@@ -208,6 +208,7 @@ public:
         g_signal_connect(w.window, "focus-in-event", G_CALLBACK(onFocusIn), data);
         g_signal_connect(w.window, "focus-out-event", G_CALLBACK(onFocusOut), data);
         g_signal_connect(w.window, "map-event", G_CALLBACK(onMapped), data);
+        g_signal_connect(w.window, "window-state-event", G_CALLBACK(onWindowState), data);
         // Text comes through the input method: compose sequences, dead keys
         // and input-method editors give their characters whole.
         w.im = gtk_im_multicontext_new();
@@ -234,6 +235,16 @@ public:
     }
 
     void WindowShown(HWND hwnd, bool) override { syncMapped(hwnd); }
+
+    void WindowMinimized(HWND hwnd, bool minimized) override {
+        auto it = windows_.find(hwnd);
+        if (it == windows_.end() || it->second.popup) return;
+        // Without a window manager nothing takes the request: the window stays.
+        if (minimized)
+            gtk_window_iconify(GTK_WINDOW(it->second.window));
+        else
+            gtk_window_deiconify(GTK_WINDOW(it->second.window));
+    }
 
     void ShowNow(HWND hwnd) override {
         auto it = windows_.find(hwnd);
@@ -888,6 +899,18 @@ private:
             self_->presentedMs_ = os::CurrentClock().MonotonicMs();
             gtk_window_present(GTK_WINDOW(widget));
         }
+        return FALSE;
+    }
+
+    // The desktop minimized the window or brought it back (its task list,
+    // a key of the window manager's): the window learns it as from its own
+    // system menu.
+    static gboolean onWindowState(GtkWidget*, GdkEventWindowState* e, gpointer data) {
+        auto hwnd = reinterpret_cast<HWND>(data);
+        if (!(e->changed_mask & GDK_WINDOW_STATE_ICONIFIED)) return FALSE;
+        const bool iconified = (e->new_window_state & GDK_WINDOW_STATE_ICONIFIED) != 0;
+        if (iconified != bool(IsIconic(hwnd)))
+            PostMessage(hwnd, WM_SYSCOMMAND, iconified ? SC_MINIMIZE : SC_RESTORE, 0);
         return FALSE;
     }
 

@@ -482,6 +482,8 @@ LRESULT DefNonClientProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             SendMessage(hwnd, WM_CLOSE, 0, 0);
         else if ((wParam & 0xFFF0) == SC_MINIMIZE)
             ShowWindow(hwnd, SW_MINIMIZE);
+        else if ((wParam & 0xFFF0) == SC_RESTORE)
+            ShowWindow(hwnd, SW_RESTORE);
         return 0;
     default:
         return 0;

@@ -793,13 +793,14 @@ BOOL ShowWindow(HWND hwnd, int cmd) {
     }
     auto w = Find(hwnd);
     if (!OnOwnThread(w)) return 0;
-    bool wasVisible, top;
+    bool wasVisible, top, wasMinimized, minimized;
     bool show = cmd != SW_HIDE;
     {
         State& s = GetState();
         std::lock_guard<std::mutex> g(s.m);
         wasVisible = (w->style & WS_VISIBLE) != 0;
         top = IsTopLevel(*w);
+        wasMinimized = w->minimized;
         switch (cmd) {
         case SW_SHOWMINIMIZED:
         case SW_MINIMIZE:
@@ -819,6 +820,7 @@ BOOL ShowWindow(HWND hwnd, int cmd) {
         default:
             break;
         }
+        minimized = w->minimized;
     }
     if (show != wasVisible) {
         SendMessage(hwnd, WM_SHOWWINDOW, show ? 1 : 0, 0);
@@ -834,6 +836,8 @@ BOOL ShowWindow(HWND hwnd, int cmd) {
         if (show) InvalidateRect(hwnd, nullptr, 1);
         if (top) display::Current().WindowShown(hwnd, show);
     }
+    if (top && show && minimized != wasMinimized)
+        display::Current().WindowMinimized(hwnd, minimized);
     bool activates = top && show && cmd != SW_SHOWNA && cmd != SW_SHOWNOACTIVATE &&
                      cmd != SW_SHOWMINNOACTIVE && cmd != SW_MINIMIZE;
     if (show && top && !wasVisible) {

@@ -39,8 +39,9 @@ inline constexpr int kSearchY = 78;
 inline constexpr int kMenuX = 60, kMenuTop = 114, kMenuStep = 24;
 inline constexpr int kPageLeft = 160;
 inline constexpr int kPageTop = 103;
-// The caption's close button, from the window's top-right corner.
-inline constexpr int kCloseFromRight = 23, kCloseY = 16;
+// The caption's close and minimize buttons, from the window's top-right
+// corner.
+inline constexpr int kCloseFromRight = 23, kMinimizeFromRight = 111, kCloseY = 16;
 // The download list's first row, and the items of its menu from the point
 // it opened at.
 inline constexpr int kListLeft = 16, kListRowY = 590;
@@ -128,6 +129,16 @@ inline bool FindWindow(const std::string& name, Window& win) {
     if (best.id.empty()) return false;
     win = best;
     return true;
+}
+
+// A window manager runs on the display (it announces itself on the root).
+inline bool WindowManaged() {
+    return Output("xprop -root _NET_SUPPORTING_WM_CHECK").find("window id") != std::string::npos;
+}
+
+// The window manager shows the window as an icon only.
+inline bool Iconic(const std::string& id) {
+    return Output("xprop -id " + id + " WM_STATE").find("Iconic") != std::string::npos;
 }
 
 inline std::string Probe(const std::string& file, const std::string& entries) {

@@ -493,4 +493,28 @@ TEST_F(ProgramE2E, AHostileUpdateAnswerWithHugeCounts) {
     EXPECT_TRUE(CloseByRequest()) << dir.read("program.log");
 }
 
+// The caption's minimize button minimizes the window on a desktop; brought
+// back by the desktop, or by starting the program again, it minimizes again.
+TEST_F(ProgramE2E, TheMinimizeButtonPutsTheWindowAwayOnADesktop) {
+    if (!WindowManaged()) GTEST_SKIP() << "no window manager takes the window away";
+    Start();
+    const std::string id = main.id;
+    auto minimize = [&] {
+        ClickAt(main.x + main.w - kMinimizeFromRight, main.y + kCloseY);
+        return WaitFor([&] { return Iconic(id); }, 10000);
+    };
+    ASSERT_TRUE(minimize()) << dir.read("program.log");
+    EXPECT_FALSE(FindWindow("Lantrove", main));
+    EXPECT_EQ(waitpid(pid, nullptr, WNOHANG), 0) << "minimizing ended the program";
+
+    // The desktop's task list brings it back.
+    Shell("xdotool windowactivate --sync " + id);
+    ASSERT_TRUE(WaitFor([&] { return FindWindow("Lantrove", main) && !Iconic(id); }, 10000));
+    ASSERT_TRUE(minimize()) << "the program still took its window for minimized";
+
+    EXPECT_TRUE(RunSecond()) << dir.read("program.log");
+    EXPECT_TRUE(WaitFor([&] { return FindWindow("Lantrove", main) && !Iconic(id); }, 10000));
+    Stop(true);
+}
+
 } // namespace
