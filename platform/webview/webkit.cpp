@@ -905,6 +905,22 @@ private:
     static gboolean onLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar* uri, GError* error,
                                  gpointer self) {
         auto* v = static_cast<WebKitView*>(self);
+        // A load the network layer gave up by itself (a connection to the
+        // site still closing after a refused certificate takes the next load
+        // with it) is tried again, twice at most for an address, rather than
+        // shown as an error; a load the host replaced or stopped fails with
+        // the engine's own cancellation instead.
+        if (uri && g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED)) {
+            if (v->retryUrl_ != uri) {
+                v->retryUrl_ = uri;
+                v->retries_ = 0;
+            }
+            if (v->retries_ < 2) {
+                ++v->retries_;
+                loadAgainLater(v, uri);
+                return TRUE;
+            }
+        }
         bool cancelled =
             g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED) ||
             g_error_matches(error, WEBKIT_POLICY_ERROR,
@@ -1201,8 +1217,13 @@ private:
         webkit_web_context_allow_tls_certificate_for_host(webkit_web_context_get_default(),
                                                           certificate, g_uri_get_host(parsed));
         g_uri_unref(parsed);
-        // Loaded again once the engine is done with the failed load: a load
-        // started inside its report can be cancelled by the rest of it.
+        loadAgainLater(v, failingUri);
+        return TRUE;
+    }
+
+    // Loads the address again once the engine is done with the failed load:
+    // a load started inside its report can be cancelled by the rest of it.
+    static void loadAgainLater(WebKitView* v, const std::string& url) {
         struct Later {
             WebKitView* view;
             std::shared_ptr<bool> alive;
@@ -1218,9 +1239,7 @@ private:
                 l->view->Navigate(again);
                 return G_SOURCE_REMOVE;
             },
-            new Later{v, v->alive_, failingUri},
-            +[](gpointer data) { delete static_cast<Later*>(data); });
-        return TRUE;
+            new Later{v, v->alive_, url}, +[](gpointer data) { delete static_cast<Later*>(data); });
     }
 
     static gboolean onPrintRequest(WebKitWebView*, WebKitPrintOperation*, gpointer self) {
@@ -1450,6 +1469,9 @@ public:
     bool dropPending_ = false, dropped_ = false;
     int dropX_ = 0, dropY_ = 0;
     std::string lastUser_, lastPassword_;
+    // The address last loaded again after the network layer gave it up.
+    std::string retryUrl_;
+    int retries_ = 0;
 };
 
 // A name in folder for a file offered as name: the name itself when free,
